@@ -1,0 +1,87 @@
+#pragma once
+
+// Text toolbox: number/text conversion, search and replace, splitting,
+// trimming, case, hexadecimal coding, GBK <-> UTF-8, time stamps and GUIDs.
+// All texts are byte strings; positions and lengths count bytes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ArxExport.h"
+
+namespace MeridianSpace {
+
+class ARX StringHelper {
+public:
+    StringHelper() = delete;
+
+    /// The text a stream writes for `value` with precision 15 (default float format).
+    static std::string doubleTostring(double value);
+    /// Longest leading decimal number (sign, fraction, exponent); 0.0 when none.
+    static double stringTodouble(std::string text);
+    static std::string int2String(int value);
+    static std::string long2String(std::int32_t value);
+    /// Leading blanks, optional sign, digits up to the first non-digit; 0 when none.
+    /// Values beyond the 32-bit range saturate.
+    static int string2int(std::string text);
+    static std::int32_t string2long(std::string text);
+
+    /// Replaces every occurrence of `search` left to right; replaced text is
+    /// never searched again. An empty `search` leaves the text unchanged.
+    static void string_replace(std::string& text, const std::string& search,
+                               const std::string& replacement);
+    /// Pieces between any of the delimiter characters; never an empty piece.
+    static std::vector<std::string> splitString(std::string text, const char* delimiters);
+
+    /// Two upper-case hex digits per byte; also prints the result on stdout.
+    static std::string StringToHex(const std::string& text);
+    /// Reads pairs of hex digits (the last one alone when the length is odd).
+    static std::string HexToStr(const std::string& hex);
+
+    /// Conversions between GBK and UTF-8, up to the first zero byte; characters
+    /// that cannot be converted become '?'.
+    static std::string GBKToUTF8(const std::string& gbk);
+    static std::string UTF8ToGBK(const std::string& utf8);
+    /// In-place forms: the caller's buffer must hold the converted text and its
+    /// zero (GBK to UTF-8 can grow the text by half). Prefer the sized forms.
+    static void GBKToUTF8(char*& buffer);
+    static void UTF8ToGBK(char*& buffer);
+    /// Sized in-place forms: convert only when the result and its zero fit into
+    /// `capacity` bytes; otherwise leave the buffer untouched and answer false.
+    static bool GBKToUTF8(char* buffer, std::size_t capacity);
+    static bool UTF8ToGBK(char* buffer, std::size_t capacity);
+
+    /// ASCII-only case changes; GBK bytes stay as they are.
+    static std::string strToUpper(std::string text);
+    static std::string strToLower(std::string text);
+    static std::string strFirstUpper(std::string text);
+    static std::string strFirstLower(std::string text);
+
+    /// Local time in one of eight formats (see StringHelper.cpp); 0 gives
+    /// "%Y-%m-%d %H:%M:%S", 3 "%Y%m%d", 6 minute+second+millisecond, 7 with ".ms".
+    static std::string currTimeStr(int format);
+    /// Today moved by `days` days, as "%Y%m%d".
+    static std::string dateTo(int days);
+
+    /// Remove leading/trailing space characters (0x20 only).
+    static void TrimSpace(std::string& text);
+    static void TrimLeftSpace(std::string& text);
+    static void TrimRightSpace(std::string& text);
+
+    static bool stringStartWith(std::string text, std::string prefix);
+    static bool stringEndWith(std::string text, std::string suffix);
+    static bool isSubStr(std::string text, std::string part);
+    /// Byte position of the first/last occurrence of `c`, -1 when absent.
+    static int firstCharIndex(std::string text, char c);
+    static int lastCharIndex(std::string text, char c);
+
+    /// Asks the file system: -2 missing, 0 directory, 1 regular file, -1 other.
+    /// Prints one line describing the answer.
+    static int pathType(std::string path);
+    /// A new random GUID "XXXXXXXX-XXXX-xxxx-XXXX-XXXXXXXXXXXX" (third group in
+    /// lower case); "error" when none can be made.
+    static std::string createGUID();
+};
+
+}  // namespace MeridianSpace
