@@ -1,0 +1,16 @@
+#pragma once
+
+// Base of the records whose tables end in "_2" (dictionaries, interface
+// definitions, scene records). Behaves as M_ObjectDAO.
+#include "ArxExport.h"
+#include "M_ObjectDAO.h"
+
+namespace MeridianSpace {
+
+class ARX M_QMSObjectDAO : public M_ObjectDAO {
+public:
+    M_QMSObjectDAO();
+    ~M_QMSObjectDAO() override;
+};
+
+}  // namespace MeridianSpace

@@ -1,0 +1,129 @@
+#pragma once
+
+// The finder conventions of the metadata records, one call each: a text
+// value goes in single quotes with "  like  " (no wildcard added), an integer
+// as decimal text with "  =  ", several attributes each with " = ". Lists are
+// appended to, never cleared; a FindByID out-pointer is only set when found.
+#include <list>
+#include <string>
+#include <vector>
+
+#include "CommonErrorCode.h"
+#include "DAO.h"
+#include "DAOFinder.h"
+#include "IOrderClause.h"
+#include "StringHelper.h"
+
+namespace MeridianSpace {
+
+/// Conditions of a finder on several attributes, in the order of its name.
+class FinderConditions {
+public:
+    FinderConditions& text(const std::string& attribute, const std::string& value) {
+        return add(attribute, "'" + value + "'");
+    }
+    FinderConditions& integer(const std::string& attribute, int value) {
+        return add(attribute, StringHelper::int2String(value));
+    }
+    FinderConditions& real(const std::string& attribute, double value) {
+        return add(attribute, StringHelper::doubleTostring(value));
+    }
+
+    std::vector<std::string> attributes;
+    std::vector<std::string> operations;
+    std::vector<std::string> values;
+
+private:
+    FinderConditions& add(const std::string& attribute, const std::string& value) {
+        attributes.push_back(attribute);
+        operations.push_back(" = ");
+        values.push_back(value);
+        return *this;
+    }
+};
+
+template <class T>
+class RecordFinder {
+public:
+    static ResultMsg byID(const std::string& className, int id, T*& found) {
+        DAOFinder finder;
+        DAO* object = nullptr;
+        ResultMsg rm = finder.findByID(className, id, object);
+        if (object == nullptr) return rm;
+        T* typed = dynamic_cast<T*>(object);
+        if (typed == nullptr) {
+            delete object;
+            return mismatch(className);
+        }
+        found = typed;
+        return rm;
+    }
+
+    static ResultMsg all(const std::string& className, std::list<T*>& out,
+                         IOrderClause* order = nullptr) {
+        DAOFinder finder;
+        std::list<DAO*> objects;
+        ResultMsg rm = finder.findAll(className, objects, order);
+        return appendAs(className, objects, out, rm);
+    }
+
+    static ResultMsg byText(const std::string& className, const std::string& attribute,
+                            const std::string& pattern, std::list<T*>& out,
+                            IOrderClause* order = nullptr) {
+        return byOne(className, attribute, "  like  ", "'" + pattern + "'", out, order);
+    }
+
+    static ResultMsg byInt(const std::string& className, const std::string& attribute, int value,
+                           std::list<T*>& out, IOrderClause* order = nullptr) {
+        return byOne(className, attribute, "  =  ", StringHelper::int2String(value), out, order);
+    }
+
+    static ResultMsg byReal(const std::string& className, const std::string& attribute,
+                            double value, std::list<T*>& out, IOrderClause* order = nullptr) {
+        return byOne(className, attribute, "  =  ", StringHelper::doubleTostring(value), out,
+                     order);
+    }
+
+    static ResultMsg byAll(const std::string& className, const FinderConditions& conditions,
+                           std::list<T*>& out, IOrderClause* order = nullptr) {
+        DAOFinder finder;
+        std::list<DAO*> objects;
+        ResultMsg rm = finder.findByManyAndAttr(className, conditions.attributes,
+                                                conditions.operations, conditions.values,
+                                                objects, order);
+        return appendAs(className, objects, out, rm);
+    }
+
+private:
+    static ResultMsg byOne(const std::string& className, const std::string& attribute,
+                           const std::string& operation, const std::string& value,
+                           std::list<T*>& out, IOrderClause* order) {
+        DAOFinder finder;
+        std::list<DAO*> objects;
+        ResultMsg rm = finder.findByOneAttr(className, attribute, operation, value, objects, order);
+        return appendAs(className, objects, out, rm);
+    }
+
+    // The append loop: each object, in order, as T. An object of another
+    // class (a wrong registration) is deleted and reported.
+    static ResultMsg appendAs(const std::string& className, std::list<DAO*>& objects,
+                              std::list<T*>& out, ResultMsg rm) {
+        for (DAO* object : objects) {
+            T* typed = dynamic_cast<T*>(object);
+            if (typed != nullptr) {
+                out.push_back(typed);
+                continue;
+            }
+            delete object;
+            if (rm.ok()) rm = mismatch(className);
+        }
+        objects.clear();
+        return rm;
+    }
+
+    static ResultMsg mismatch(const std::string& className) {
+        return ResultMsg(COM_ERR_UNKNOWN_CLASS, "注册的工厂产生的对象类型不符：" + className);
+    }
+};
+
+}  // namespace MeridianSpace

@@ -1,0 +1,73 @@
+#pragma once
+
+// The persistent-object base and the data-access family of the platform.
+#include <map>
+#include <string>
+
+#include "ArxExport.h"
+#include "DAOFinder.h"
+#include "MeridianStd.h"
+#include "PtrListHelper.h"
+#include "RelationDataTool.h"
+#include "ResultReturnCode.h"
+#include "StringHelper.h"
+
+namespace MeridianSpace {
+
+class InstanceDataManager;
+class Mapper;
+
+/// A persistent object: one row of one table, written and read through the
+/// mapper that createMapper() gives.
+class ARX DAO {
+public:
+    DAO();
+    virtual ~DAO();
+    DAO(const DAO&) = default;
+    DAO& operator=(const DAO&) = default;
+
+    /// Inserts the row when _ID is below 1 (and leaves the new identifier in
+    /// _ID), else updates the row of _ID.
+    virtual ResultMsg save(int commitType = COMMIT_T_IMMEDIATELY);
+    /// Deletes the row of _ID.
+    virtual ResultMsg delself(int commitType = COMMIT_T_IMMEDIATELY);
+    /// Deletes all rows of the object's table.
+    virtual ResultMsg delAll(int commitType = COMMIT_T_IMMEDIATELY);
+    /// A new mapper for the object's table; the caller owns it.
+    virtual Mapper* createMapper();
+    /// The manager of the database that holds the object's table: the
+    /// current work database unless a class says otherwise.
+    virtual InstanceDataManager* getIDM();
+    /// The object's columns by inner name, "id" included.
+    virtual ResultMsg toMapData(std::map<std::string, std::string>& data);
+    /// A new object of the same class made from such a map; the caller owns it.
+    virtual ResultMsg transfromMapData(std::map<std::string, std::string>& data, DAO*& pdao);
+    /// The name the object's class is registered under; empty when none.
+    virtual std::string GetDAOClassName();
+
+    /// Row identifier; below 1 means not stored yet.
+    int _ID;
+    std::string _name;
+    /// Kind of persistent object.
+    int _DAOType;
+};
+
+/// Objects of the project-management tables, kept in the configuration database.
+class ARX totalDAO : public DAO {
+public:
+    InstanceDataManager* getIDM() override;
+};
+
+/// Objects of the described tables, kept in the current work database.
+class ARX subDBDAO : public DAO {
+public:
+    InstanceDataManager* getIDM() override;
+};
+
+/// Rows of dictionary tables, kept in the configuration database.
+class ARX dataDictionaryDAO : public DAO {
+public:
+    InstanceDataManager* getIDM() override;
+};
+
+}  // namespace MeridianSpace

@@ -1,0 +1,29 @@
+#pragma once
+
+// The class-factory registry: class-name strings to createObject factories,
+// through which the finder makes objects of a class by name.
+#include <map>
+#include <string>
+
+#include "ArxExport.h"
+
+namespace MeridianSpace {
+
+class DAO;
+
+using DAOFactory = DAO* (*)();
+
+class ARX DAOFactoryRegistry {
+public:
+    /// The registry itself. A host may fill it with the generated
+    /// registration lines: `auto& _DAOTypeObjectMap = DAOFactoryRegistry::factories();`
+    /// followed by `_DAOTypeObjectMap["OrderDAO"] = OrderDAO::createObject;`.
+    static std::map<std::string, DAOFactory>& factories();
+    /// Registers (or replaces) the factory of a class.
+    static void registerClass(const std::string& className, DAOFactory factory);
+    static bool isRegistered(const std::string& className);
+    /// A new object of the class; null when the class is not registered.
+    static DAO* create(const std::string& className);
+};
+
+}  // namespace MeridianSpace

@@ -1,0 +1,43 @@
+#pragma once
+
+// Mappers turn a persistent object into one table row and back.
+#include <string>
+
+#include "ArxExport.h"
+#include "ITableData.h"
+#include "ResultReturnCode.h"
+
+namespace MeridianSpace {
+
+class DAO;
+
+class ARX Mapper {
+public:
+    Mapper();
+    virtual ~Mapper();
+
+    /// Fills `tableData` from `pdao`: table inner name, column names, types
+    /// and values (never "id"). RUN_SUCCESS, or RUN_FAIL for a null object.
+    virtual int doSave(ITableData& tableData, DAO* pdao) = 0;
+    /// A new object made from the row `qd`; the caller owns it.
+    virtual DAO* doLoad(ITableData& qd) = 0;
+
+    /// Inner name of the mapper's table, set by the concrete constructor.
+    std::string _entityInnerName;
+};
+
+/// Base of the mappers of tables in the configuration and work databases.
+class ARX subDBMapper : public Mapper {
+public:
+    subDBMapper();
+    ~subDBMapper() override;
+};
+
+/// Base of the mappers of the project-management tables.
+class ARX totalMapper : public Mapper {
+public:
+    totalMapper();
+    ~totalMapper() override;
+};
+
+}  // namespace MeridianSpace

@@ -1,0 +1,130 @@
+#include "detail/DAOClassLayout.h"
+
+#include <cctype>
+#include <map>
+#include <memory>
+
+#include "CommonErrorCode.h"
+#include "DAO.h"
+#include "Mapper.h"
+
+namespace MeridianSpace::detail {
+
+namespace {
+
+bool equalsIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// `column` is `stem` + "_" + digits, ignoring case.
+bool isNumberedForm(const std::string& column, const std::string& stem) {
+    if (column.size() < stem.size() + 2) return false;
+    if (!equalsIgnoringCase(column.substr(0, stem.size()), stem)) return false;
+    if (column[stem.size()] != '_') return false;
+    for (std::size_t i = stem.size() + 1; i < column.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(column[i]))) return false;
+    }
+    return true;
+}
+
+// How well a column matches a member: 0 best, -1 not at all.
+int matchRank(const std::string& column, const std::string& attribute, const std::string& base) {
+    if (equalsIgnoringCase(column, attribute) || equalsIgnoringCase(column, base)) return 0;
+    if (equalsIgnoringCase(column, "M" + base)) return 1;
+    if (isNumberedForm(column, base)) return 2;
+    if (isNumberedForm(column, "M" + base)) return 3;
+    return -1;
+}
+
+ResultMsg workOut(const std::string& className, DAOFactory factory, DAOClassLayout& layout) {
+    std::unique_ptr<DAO> prototype(factory());
+    if (!prototype) return ResultMsg(COM_ERR_UNKNOWN_CLASS, "类的工厂没有产生对象：" + className);
+    std::unique_ptr<Mapper> mapper(prototype->createMapper());
+    if (!mapper) return ResultMsg(COM_ERR_MAPPER, "类没有映射器：" + className);
+    ITableData row;
+    ResultMsg rm = mapObject(*prototype, *mapper, row);
+    if (!rm.ok()) return rm;
+    layout.className = className;
+    layout.factory = factory;
+    layout.table = row._tableInnerName;
+    MNormalColumn id;
+    id._name = id._innerName = "id";
+    id._dataType = COL_TYPE_INT;
+    layout.columns.push_back(id);
+    for (int i = 0; i < row._colNum; ++i) {
+        if (equalsIgnoringCase(row._cloInnerName[i], "id")) continue;
+        MNormalColumn column;
+        column._name = column._innerName = row._cloInnerName[i];
+        column._dataType = row._colType[i];
+        layout.columns.push_back(column);
+    }
+    return rm;
+}
+
+}  // namespace
+
+ResultMsg mapObject(DAO& object, Mapper& mapper, ITableData& row) {
+    if (mapper.doSave(row, &object) != RUN_SUCCESS) {
+        return ResultMsg(COM_ERR_MAPPER, "映射器拒绝了对象。");
+    }
+    if (row._tableInnerName.empty()) row._tableInnerName = mapper._entityInnerName;
+    if (row._tableInnerName.empty()) return ResultMsg(COM_ERR_MAPPER, "映射器没有给出表名。");
+    return ResultMsg();
+}
+
+bool isKeyColumn(const std::string& column) {
+    std::string stem = column;
+    const std::size_t underscore = stem.rfind('_');
+    if (underscore != std::string::npos && underscore + 1 < stem.size() &&
+        stem.find_first_not_of("0123456789", underscore + 1) == std::string::npos) {
+        stem.erase(underscore);
+    }
+    return stem.size() > 2 && equalsIgnoringCase(stem.substr(stem.size() - 2), "id");
+}
+
+ResultMsg DAOClassLayout::of(const std::string& className, const DAOClassLayout*& out) {
+    static std::map<std::string, std::unique_ptr<DAOClassLayout>> cache;
+    auto registered = DAOFactoryRegistry::factories().find(className);
+    if (registered == DAOFactoryRegistry::factories().end() || registered->second == nullptr) {
+        return ResultMsg(COM_ERR_UNKNOWN_CLASS, "类未注册：" + className);
+    }
+    auto cached = cache.find(className);
+    if (cached != cache.end() && cached->second->factory == registered->second) {
+        out = cached->second.get();
+        return ResultMsg();
+    }
+    auto layout = std::make_unique<DAOClassLayout>();
+    ResultMsg rm = workOut(className, registered->second, *layout);
+    if (!rm.ok()) return rm;
+    out = layout.get();
+    cache[className] = std::move(layout);
+    return rm;
+}
+
+ResultMsg DAOClassLayout::resolve(const std::string& attribute, std::string& column) const {
+    std::string name = attribute;
+    StringHelper::TrimSpace(name);
+    const std::string base = !name.empty() && name[0] == '_' ? name.substr(1) : name;
+    int best = -1;
+    for (const MNormalColumn& candidate : columns) {
+        if (name.empty()) break;
+        const int rank = matchRank(candidate._innerName, name, base);
+        if (rank >= 0 && (best < 0 || rank < best)) {
+            best = rank;
+            column = candidate._innerName;
+        }
+    }
+    if (best < 0) {
+        return ResultMsg(COM_ERR_ATTRIBUTE, "类" + className + "没有属性：" + attribute);
+    }
+    return ResultMsg();
+}
+
+}  // namespace MeridianSpace::detail

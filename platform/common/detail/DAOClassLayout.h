@@ -1,0 +1,45 @@
+#pragma once
+
+// What the common library knows of a registered class: its table and the
+// columns its mapper writes, worked out once from a fresh object. Internal.
+#include <string>
+#include <vector>
+
+#include "DAOFactoryRegistry.h"
+#include "ITableData.h"
+#include "MNormalColumn.h"
+#include "ResultReturnCode.h"
+
+namespace MeridianSpace {
+class DAO;
+class Mapper;
+}  // namespace MeridianSpace
+
+namespace MeridianSpace::detail {
+
+class DAOClassLayout {
+public:
+    /// The layout of a registered class; COM_ERR_UNKNOWN_CLASS or
+    /// COM_ERR_MAPPER when it cannot be worked out.
+    static ResultMsg of(const std::string& className, const DAOClassLayout*& out);
+
+    /// The column a member name stands for: member _x matches, ignoring case,
+    /// the column x, Mx, x_N or Mx_N (N a number), exact matches first.
+    ResultMsg resolve(const std::string& attribute, std::string& column) const;
+
+    std::string className;
+    DAOFactory factory = nullptr;
+    std::string table;
+    /// "id" first, then the mapper's columns in its order.
+    std::vector<MNormalColumn> columns;
+};
+
+/// The row a mapper makes of an object, with the table name filled in from
+/// the mapper when the mapper leaves it empty.
+ResultMsg mapObject(DAO& object, Mapper& mapper, ITableData& row);
+
+/// True for the columns that lookups use as keys: identifier columns such as
+/// "T_M_EntityTableID", "RProjectID" or "MRDictItemID_2".
+bool isKeyColumn(const std::string& column);
+
+}  // namespace MeridianSpace::detail

@@ -1,0 +1,67 @@
+#include "detail/RegisteredTables.h"
+
+#include <cctype>
+#include <memory>
+
+#include "DAO.h"
+#include "DAOFactoryRegistry.h"
+#include "InstanceDataManager.h"
+#include "ServiceErrorCode.h"
+#include "detail/DAOClassLayout.h"
+
+namespace MeridianSpace::detail {
+
+namespace {
+
+bool hasColumn(const std::vector<std::string>& names, const std::string& column) {
+    for (const std::string& name : names) {
+        if (StringHelper::strToLower(name) == StringHelper::strToLower(column)) return true;
+    }
+    return false;
+}
+
+MNormalColumn physicalColumn(const MNormalColumn& mapped) {
+    MNormalColumn column = mapped;
+    column._isIndex = isKeyColumn(column._innerName) ? 1 : 0;
+    return column;
+}
+
+ResultMsg ensureTable(InstanceDataManager& idm, const DAOClassLayout& layout) {
+    std::vector<std::string> existing;
+    ResultMsg rm = idm.getTableColumnNames(layout.table, existing);
+    if (rm.rCode == SRV_ERR_NO_TABLE) {
+        MTable table;
+        table._name = table._innerName = layout.table;
+        std::list<MNormalColumn> columns;
+        for (std::size_t i = 1; i < layout.columns.size(); ++i) {
+            columns.push_back(physicalColumn(layout.columns[i]));
+        }
+        return idm.addMTableInstance(table, columns);
+    }
+    if (!rm.ok()) return rm;
+    for (std::size_t i = 1; rm.ok() && i < layout.columns.size(); ++i) {
+        if (!hasColumn(existing, layout.columns[i]._innerName)) {
+            rm = idm.addNormalColumnInstance(layout.table, physicalColumn(layout.columns[i]));
+        }
+    }
+    return rm;
+}
+
+}  // namespace
+
+ResultMsg ensureRegisteredTables(InstanceDataManager& idm) {
+    ResultMsg result;
+    for (const auto& [className, factory] : DAOFactoryRegistry::factories()) {
+        if (factory == nullptr) continue;
+        std::unique_ptr<DAO> sample(factory());
+        if (!sample || sample->getIDM() != &idm) continue;
+        const DAOClassLayout* layout = nullptr;
+        ResultMsg rm = DAOClassLayout::of(className, layout);
+        if (rm.ok()) rm = ensureTable(idm, *layout);
+        // One class that cannot get its table does not keep the others from theirs.
+        if (!rm.ok() && result.ok()) result = rm;
+    }
+    return result;
+}
+
+}  // namespace MeridianSpace::detail

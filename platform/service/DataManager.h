@@ -1,0 +1,6 @@
+#pragma once
+
+// The data service's managers.
+#include "DataManagerBase.h"
+#include "InstanceDataManager.h"
+#include "MetaDataManager.h"

@@ -1,0 +1,32 @@
+#pragma once
+
+// Base of the data service's managers: each works in one session.
+#include <memory>
+#include <string>
+
+#include "ArxExport.h"
+
+namespace MeridianSpace {
+
+class MRDSession;
+namespace detail {
+class SqliteConnection;
+}
+
+class ARX dataManager {
+public:
+    virtual ~dataManager();
+    dataManager(const dataManager&) = delete;
+    dataManager& operator=(const dataManager&) = delete;
+
+    /// The session the manager works in; null once that session is deleted.
+    MRDSession* getPSession() const;
+    /// Path of the database file the manager works on.
+    std::string getFilePath() const;
+
+protected:
+    explicit dataManager(std::shared_ptr<detail::SqliteConnection> connection);
+    std::shared_ptr<detail::SqliteConnection> connection_;
+};
+
+}  // namespace MeridianSpace

@@ -1,0 +1,24 @@
+#include "ITableData.h"
+
+namespace MeridianSpace {
+
+ITableData::ITableData() : _colType{}, _colNum(0) {}
+
+std::string ITableData::getColValue(std::string name) const {
+    for (int i = 0; i < ITABLEDATA_MAX_COLUMNS; ++i) {
+        if (_cloInnerName[i] == name) return _colValue[i];
+    }
+    return std::string();
+}
+
+void ITableData::clear() {
+    _tableInnerName.clear();
+    for (int i = 0; i < ITABLEDATA_MAX_COLUMNS; ++i) {
+        _cloInnerName[i].clear();
+        _colType[i] = 0;
+        _colValue[i].clear();
+    }
+    _colNum = 0;
+}
+
+}  // namespace MeridianSpace

@@ -1,0 +1,343 @@
+#include "InstanceDataManager.h"
+
+#include <climits>
+#include <cstring>
+#include <memory>
+
+#include "ServiceErrorCode.h"
+#include "sqlite/SqlText.h"
+#include "sqlite/SqliteConnection.h"
+#include "sqlite/SqliteValues.h"
+#include "StringHelper.h"
+
+namespace MeridianSpace {
+
+using detail::checkIdentifier;
+using detail::quoteIdentifier;
+using detail::StatementLease;
+
+namespace {
+
+// Checks what a row brings before any SQL is built from it.
+ResultMsg checkRow(const ITableData& row) {
+    ResultMsg rm = checkIdentifier(row._tableInnerName, "表");
+    if (!rm.ok()) return rm;
+    if (row._colNum < 0 || row._colNum > ITABLEDATA_MAX_COLUMNS) {
+        return ResultMsg(SRV_ERR_ARGUMENT, "列数超出范围（0到80）：" +
+                                               StringHelper::int2String(row._colNum));
+    }
+    for (int i = 0; i < row._colNum; ++i) {
+        rm = checkIdentifier(row._cloInnerName[i], "列");
+        if (!rm.ok()) return rm;
+        for (int k = 0; k < i; ++k) {
+            if (detail::sameIdentifier(row._cloInnerName[k], row._cloInnerName[i])) {
+                return ResultMsg(SRV_ERR_ARGUMENT, "同一列出现两次：" + row._cloInnerName[i]);
+            }
+        }
+    }
+    return rm;
+}
+
+std::vector<std::string> rowColumns(const ITableData& row) {
+    return std::vector<std::string>(row._cloInnerName, row._cloInnerName + row._colNum);
+}
+
+void bindWhereValues(sqlite3_stmt* stmt, int first, const std::vector<std::string>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        detail::bindConditionValue(stmt, first + static_cast<int>(i), values[i]);
+    }
+}
+
+// Runs a prepared write to its end; SQLite answers SQLITE_DONE.
+ResultMsg stepWrite(detail::SqliteConnection& conn, sqlite3_stmt* stmt, const std::string& table,
+                    const std::vector<std::string>& columns) {
+    if (sqlite3_step(stmt) == SQLITE_DONE) return ResultMsg();
+    ResultMsg failure = conn.engineError(SRV_ERR_ENGINE, "写入表" + table + "失败");
+    return conn.explainFailure(table, columns, failure);
+}
+
+}  // namespace
+
+ResultMsg InstanceDataManager::addITableData(const ITableData& row, int commitType) {
+    int ignored = 0;
+    return addITableData(row, commitType, ignored);
+}
+
+ResultMsg InstanceDataManager::addITableData(const ITableData& row, int commitType, int& newID) {
+    ResultMsg rm = checkRow(row);
+    if (!rm.ok()) return rm;
+    std::string sql = "INSERT INTO " + quoteIdentifier(row._tableInnerName);
+    if (row._colNum == 0) {
+        sql += " DEFAULT VALUES";
+    } else {
+        std::string names, marks;
+        for (int i = 0; i < row._colNum; ++i) {
+            names += (i ? "," : "") + quoteIdentifier(row._cloInnerName[i]);
+            marks += i ? ",?" : "?";
+        }
+        sql += " (" + names + ") VALUES (" + marks + ")";
+    }
+    detail::SqliteConnection& conn = *connection_;
+    return conn.write(commitType, [&]() {
+        StatementLease lease;
+        ResultMsg r = conn.prepare(sql, lease);
+        if (!r.ok()) return conn.explainFailure(row._tableInnerName, rowColumns(row), r);
+        for (int i = 0; i < row._colNum; ++i) {
+            detail::bindRowValue(lease.get(), i + 1, row._colValue[i], row._colType[i]);
+        }
+        r = stepWrite(conn, lease.get(), row._tableInnerName, rowColumns(row));
+        if (!r.ok()) return r;
+        const long long id = conn.lastInsertRowId();
+        if (id > INT_MAX) {
+            return ResultMsg(SRV_ERR_ARGUMENT, "行标识超出32位范围：" + std::to_string(id));
+        }
+        newID = static_cast<int>(id);
+        return r;
+    });
+}
+
+ResultMsg InstanceDataManager::updateITableData(const ITableData& row,
+                                                const std::list<IQueryCondition>& conditions,
+                                                int commitType) {
+    int ignored = 0;
+    return updateITableData(row, conditions, commitType, ignored);
+}
+
+ResultMsg InstanceDataManager::updateITableData(const ITableData& row,
+                                                const std::list<IQueryCondition>& conditions,
+                                                int commitType, int& changedRows) {
+    ResultMsg rm = checkRow(row);
+    if (!rm.ok()) return rm;
+    if (row._colNum == 0) return ResultMsg(SRV_ERR_ARGUMENT, "没有要更新的列：" + row._tableInnerName);
+    std::string sql = "UPDATE " + quoteIdentifier(row._tableInnerName) + " SET ";
+    for (int i = 0; i < row._colNum; ++i) {
+        sql += (i ? "," : "") + quoteIdentifier(row._cloInnerName[i]) + "=?";
+    }
+    std::vector<std::string> values;
+    rm = detail::appendWhere(conditions, sql, values);
+    if (!rm.ok()) return rm;
+    detail::SqliteConnection& conn = *connection_;
+    return conn.write(commitType, [&]() {
+        StatementLease lease;
+        ResultMsg r = conn.prepare(sql, lease);
+        if (!r.ok()) return conn.explainFailure(row._tableInnerName, rowColumns(row), r);
+        for (int i = 0; i < row._colNum; ++i) {
+            detail::bindRowValue(lease.get(), i + 1, row._colValue[i], row._colType[i]);
+        }
+        bindWhereValues(lease.get(), row._colNum + 1, values);
+        r = stepWrite(conn, lease.get(), row._tableInnerName, rowColumns(row));
+        if (r.ok()) changedRows = conn.changes();
+        return r;
+    });
+}
+
+ResultMsg InstanceDataManager::getITableData(const std::string& table,
+                                             const std::vector<MNormalColumn>& columns,
+                                             const std::list<IQueryCondition>& conditions,
+                                             std::list<ITableData>& rows,
+                                             const IOrderClause* order) {
+    return forEachITableData(table, columns, conditions, order, [&rows](ITableData& row) {
+        rows.push_back(row);
+        return true;
+    });
+}
+
+ResultMsg InstanceDataManager::forEachITableData(const std::string& table,
+                                                 const std::vector<MNormalColumn>& columns,
+                                                 const std::list<IQueryCondition>& conditions,
+                                                 const IOrderClause* order,
+                                                 const RowVisitor& visit) {
+    ResultMsg rm = checkIdentifier(table, "表");
+    if (!rm.ok()) return rm;
+    detail::SqliteConnection& conn = *connection_;
+    rm = conn.checkOpen();
+    if (!rm.ok()) return rm;
+
+    // The columns asked for, or all columns of the table.
+    std::vector<std::string> names;
+    std::vector<int> types;
+    if (columns.empty()) {
+        const std::vector<detail::ColumnInfo>* layout = nullptr;
+        rm = conn.tableColumns(table, layout);
+        if (!rm.ok()) return rm;
+        for (const detail::ColumnInfo& info : *layout) {
+            names.push_back(info.name);
+            types.push_back(detail::typeFromDeclared(info.declaredType));
+        }
+    } else {
+        for (const MNormalColumn& column : columns) {
+            rm = checkIdentifier(column._innerName, "列");
+            if (!rm.ok()) return rm;
+            names.push_back(column._innerName);
+            types.push_back(column._dataType);
+        }
+    }
+    if (names.size() > static_cast<std::size_t>(ITABLEDATA_MAX_COLUMNS)) {
+        return ResultMsg(SRV_ERR_ARGUMENT, "查询的列数超过80：" + table);
+    }
+
+    std::string sql = "SELECT ";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        sql += (i ? "," : "") + quoteIdentifier(names[i]);
+    }
+    sql += " FROM " + quoteIdentifier(table);
+    std::vector<std::string> values;
+    rm = detail::appendWhere(conditions, sql, values);
+    if (!rm.ok()) return rm;
+    std::string orderColumn;
+    if (order != nullptr) {
+        orderColumn = order->orderAttribute;
+        StringHelper::TrimSpace(orderColumn);
+    }
+    rm = detail::appendOrderBy(order, orderColumn, sql);
+    if (!rm.ok()) return rm;
+
+    std::vector<std::string> referenced = names;
+    for (const IQueryCondition& condition : conditions) {
+        referenced.push_back(condition.columnInnerName);
+    }
+    if (!orderColumn.empty()) referenced.push_back(orderColumn);
+
+    StatementLease lease;
+    rm = conn.prepare(sql, lease);
+    if (!rm.ok()) return conn.explainFailure(table, referenced, rm);
+    bindWhereValues(lease.get(), 1, values);
+
+    auto row = std::make_unique<ITableData>();
+    row->_tableInnerName = table;
+    row->_colNum = static_cast<int>(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        row->_cloInnerName[i] = names[i];
+        row->_colType[i] = types[i];
+    }
+    int rc;
+    while ((rc = sqlite3_step(lease.get())) == SQLITE_ROW) {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            row->_colValue[i] = detail::columnText(lease.get(), static_cast<int>(i));
+        }
+        if (!visit(*row)) return rm;
+    }
+    if (rc != SQLITE_DONE) {
+        return conn.explainFailure(table, referenced,
+                                   conn.engineError(SRV_ERR_ENGINE, "读取表" + table + "失败"));
+    }
+    return rm;
+}
+
+ResultMsg InstanceDataManager::deleteITableDataById(const std::string& table, int id,
+                                                    int commitType) {
+    IQueryCondition byId;
+    byId.columnInnerName = "id";
+    byId.operation = "=";
+    byId.columValue = StringHelper::int2String(id);
+    return deleteITableDataByCondition(table, {byId}, commitType);
+}
+
+ResultMsg InstanceDataManager::deleteITableDataAll(const std::string& table, int commitType) {
+    ResultMsg rm = checkIdentifier(table, "表");
+    if (!rm.ok()) return rm;
+    detail::SqliteConnection& conn = *connection_;
+    const std::string sql = "DELETE FROM " + quoteIdentifier(table);
+    return conn.write(commitType, [&]() {
+        StatementLease lease;
+        ResultMsg r = conn.prepare(sql, lease);
+        if (!r.ok()) return conn.explainFailure(table, {}, r);
+        return stepWrite(conn, lease.get(), table, {});
+    });
+}
+
+ResultMsg InstanceDataManager::deleteITableDataByCondition(
+    const std::string& table, const std::list<IQueryCondition>& conditions, int commitType) {
+    ResultMsg rm = checkIdentifier(table, "表");
+    if (!rm.ok()) return rm;
+    if (conditions.empty()) {
+        return ResultMsg(SRV_ERR_ARGUMENT, "按条件删除时没有给出条件：" + table);
+    }
+    std::string sql = "DELETE FROM " + quoteIdentifier(table);
+    std::vector<std::string> values;
+    rm = detail::appendWhere(conditions, sql, values);
+    if (!rm.ok()) return rm;
+    std::vector<std::string> referenced;
+    for (const IQueryCondition& condition : conditions) {
+        referenced.push_back(condition.columnInnerName);
+    }
+    detail::SqliteConnection& conn = *connection_;
+    return conn.write(commitType, [&]() {
+        StatementLease lease;
+        ResultMsg r = conn.prepare(sql, lease);
+        if (!r.ok()) return conn.explainFailure(table, referenced, r);
+        bindWhereValues(lease.get(), 1, values);
+        return stepWrite(conn, lease.get(), table, referenced);
+    });
+}
+
+ResultMsg InstanceDataManager::updateIBlobTableData(const std::string& table,
+                                                    const std::string& column, const double* data,
+                                                    int count, int id, int commitType) {
+    ResultMsg rm = checkIdentifier(table, "表");
+    if (rm.ok()) rm = checkIdentifier(column, "列");
+    if (!rm.ok()) return rm;
+    if (count < 0 || (count > 0 && data == nullptr) ||
+        static_cast<long long>(count) * sizeof(double) > INT_MAX) {
+        return ResultMsg(SRV_ERR_ARGUMENT, "blob数据的个数或指针不合法：" +
+                                               StringHelper::int2String(count));
+    }
+    const std::string sql = "UPDATE " + quoteIdentifier(table) + " SET " +
+                            quoteIdentifier(column) + " = ? WHERE \"id\" = ?";
+    detail::SqliteConnection& conn = *connection_;
+    return conn.write(commitType, [&]() {
+        StatementLease lease;
+        ResultMsg r = conn.prepare(sql, lease);
+        if (!r.ok()) return conn.explainFailure(table, {column, "id"}, r);
+        if (count == 0) {
+            sqlite3_bind_zeroblob(lease.get(), 1, 0);
+        } else {
+            sqlite3_bind_blob(lease.get(), 1, data, static_cast<int>(count * sizeof(double)),
+                              SQLITE_TRANSIENT);
+        }
+        sqlite3_bind_int(lease.get(), 2, id);
+        r = stepWrite(conn, lease.get(), table, {column, "id"});
+        if (r.ok() && conn.changes() == 0) {
+            r = ResultMsg(SRV_ERR_NO_ROW, "记录不存在：" + table + " id = " +
+                                              StringHelper::int2String(id));
+        }
+        return r;
+    });
+}
+
+ResultMsg InstanceDataManager::getIBlobTableData(const std::string& table,
+                                                 const std::string& column, int id,
+                                                 double*& data, int& count) {
+    ResultMsg rm = checkIdentifier(table, "表");
+    if (rm.ok()) rm = checkIdentifier(column, "列");
+    if (!rm.ok()) return rm;
+    detail::SqliteConnection& conn = *connection_;
+    StatementLease lease;
+    rm = conn.prepare("SELECT " + quoteIdentifier(column) + " FROM " + quoteIdentifier(table) +
+                          " WHERE \"id\" = ?",
+                      lease);
+    if (!rm.ok()) return conn.explainFailure(table, {column, "id"}, rm);
+    sqlite3_bind_int(lease.get(), 1, id);
+    const int rc = sqlite3_step(lease.get());
+    if (rc == SQLITE_DONE) {
+        return ResultMsg(SRV_ERR_NO_ROW,
+                         "记录不存在：" + table + " id = " + StringHelper::int2String(id));
+    }
+    if (rc != SQLITE_ROW) return conn.engineError(SRV_ERR_ENGINE, "读取blob数据失败");
+    const void* bytes = sqlite3_column_blob(lease.get(), 0);
+    const int size = sqlite3_column_bytes(lease.get(), 0);
+    if (bytes == nullptr || size == 0) {
+        data = nullptr;
+        count = 0;
+        return rm;
+    }
+    // A blob whose length is no multiple of 8 gets its last value zero-padded.
+    const int values = static_cast<int>((size + sizeof(double) - 1) / sizeof(double));
+    double* out = new double[values]();
+    std::memcpy(out, bytes, size);
+    data = out;
+    count = values;
+    return rm;
+}
+
+}  // namespace MeridianSpace

@@ -1,0 +1,87 @@
+#pragma once
+
+// Reads and writes the rows, blobs and physical tables of one database.
+#include <functional>
+#include <list>
+#include <string>
+#include <vector>
+
+#include "ArxExport.h"
+#include "DataManagerBase.h"
+#include "InstanceDataModel.h"
+#include "ResultReturnCode.h"
+
+namespace MeridianSpace {
+
+/// Writes take a commit type: 0 (COMMIT_T_DEFERRED, the default where the
+/// parameter is optional) joins the session's open transaction, which the
+/// session's commit() or the next immediate write commits;
+/// COMMIT_T_IMMEDIATELY commits at once, with whatever was pending.
+class ARX InstanceDataManager : public dataManager {
+public:
+    /// Sees one result row; answer false to stop the query early. The row
+    /// object is reused for the next row.
+    using RowVisitor = std::function<bool(ITableData& row)>;
+
+    /// Inserts the row; the store assigns the identifier ("id").
+    ResultMsg addITableData(const ITableData& row, int commitType);
+    /// Inserts the row and hands back the identifier the store assigned.
+    ResultMsg addITableData(const ITableData& row, int commitType, int& newID);
+    /// Sets the row's columns in every row matching all conditions.
+    ResultMsg updateITableData(const ITableData& row, const std::list<IQueryCondition>& conditions,
+                               int commitType = COMMIT_T_DEFERRED);
+    /// As above, also counting the rows changed.
+    ResultMsg updateITableData(const ITableData& row, const std::list<IQueryCondition>& conditions,
+                               int commitType, int& changedRows);
+
+    /// One row per match, each naming the asked columns by inner name (all
+    /// columns of the table, "id" first, when `columns` is empty). `order`
+    /// may be null; its attribute is a column inner name. Appends to `rows`.
+    ResultMsg getITableData(const std::string& table, const std::vector<MNormalColumn>& columns,
+                            const std::list<IQueryCondition>& conditions,
+                            std::list<ITableData>& rows, const IOrderClause* order);
+    /// The same query, handing each row to `visit` instead of collecting them.
+    ResultMsg forEachITableData(const std::string& table,
+                                const std::vector<MNormalColumn>& columns,
+                                const std::list<IQueryCondition>& conditions,
+                                const IOrderClause* order, const RowVisitor& visit);
+
+    ResultMsg deleteITableDataById(const std::string& table, int id,
+                                   int commitType = COMMIT_T_DEFERRED);
+    ResultMsg deleteITableDataAll(const std::string& table, int commitType = COMMIT_T_DEFERRED);
+    /// Deletes the rows matching all conditions. An empty condition list is
+    /// refused (deleteITableDataAll empties a table).
+    ResultMsg deleteITableDataByCondition(const std::string& table,
+                                          const std::list<IQueryCondition>& conditions,
+                                          int commitType = COMMIT_T_DEFERRED);
+
+    /// Stores `count` doubles as the blob of one column of row `id`.
+    ResultMsg updateIBlobTableData(const std::string& table, const std::string& column,
+                                   const double* data, int count, int id,
+                                   int commitType = COMMIT_T_DEFERRED);
+    /// Reads the blob of one column of row `id`. On success `data` points to a
+    /// new array of `count` doubles that the CALLER frees with delete[] (null
+    /// and 0 for an empty blob). On failure both are left untouched.
+    ResultMsg getIBlobTableData(const std::string& table, const std::string& column, int id,
+                                double*& data, int& count);
+
+    /// Creates a physical table: "id" (INTEGER PRIMARY KEY) and one column per
+    /// description, with its type, default value and (unique) index.
+    ResultMsg addMTableInstance(const MTable& table, const std::list<MNormalColumn>& columns);
+    /// Adds one physical column to an existing table.
+    ResultMsg addNormalColumnInstance(const std::string& table, const MNormalColumn& column);
+    /// Drops a physical table.
+    ResultMsg delTableInstance(const std::string& table);
+    /// Names of the physical columns of a table, in table order.
+    ResultMsg getTableColumnNames(const std::string& table, std::vector<std::string>& names);
+    /// Names of the physical tables of the database, in byte order.
+    ResultMsg getTableNames(std::vector<std::string>& names);
+    /// Reloads what the manager knows of the tables after they changed.
+    ResultMsg initialMetaDataCache();
+
+private:
+    friend class MRDSession;
+    using dataManager::dataManager;
+};
+
+}  // namespace MeridianSpace

@@ -1,0 +1,159 @@
+// The physical-table side of InstanceDataManager: creating and dropping
+// tables, adding columns, listing what exists.
+#include "InstanceDataManager.h"
+
+#include "ServiceErrorCode.h"
+#include "sqlite/SqlText.h"
+#include "sqlite/SqliteConnection.h"
+
+namespace MeridianSpace {
+
+using detail::checkIdentifier;
+using detail::quoteIdentifier;
+
+namespace {
+
+// Column definition for CREATE TABLE / ADD COLUMN.
+ResultMsg columnDefinition(const MNormalColumn& column, std::string& out) {
+    ResultMsg rm = checkIdentifier(column._innerName, "列");
+    if (!rm.ok()) return rm;
+    if (detail::sameIdentifier(column._innerName, "id")) {
+        return ResultMsg(SRV_ERR_ARGUMENT, "列名id由存储自动建立，不能再定义");
+    }
+    out = quoteIdentifier(column._innerName) + " " + detail::declaredType(column._dataType);
+    if (!column._defaultValue.empty()) {
+        std::string literal;
+        rm = detail::defaultLiteral(column._defaultValue, column._dataType, literal);
+        if (!rm.ok()) return rm;
+        out += " DEFAULT " + literal;
+    }
+    return rm;
+}
+
+// The index a column description asks for, if any.
+ResultMsg createColumnIndex(detail::SqliteConnection& conn, const std::string& table,
+                            const MNormalColumn& column) {
+    if (column._isIndex == 0 && column._isOnly == 0) return ResultMsg();
+    const std::string kind = column._isOnly != 0 ? "uq" : "ix";
+    const std::string name = kind + "_" + table + "_" + column._innerName;
+    ResultMsg rm = checkIdentifier(name, "索引");
+    if (!rm.ok()) return rm;
+    return conn.execute(std::string("CREATE ") + (column._isOnly != 0 ? "UNIQUE " : "") +
+                        "INDEX " + quoteIdentifier(name) + " ON " + quoteIdentifier(table) +
+                        " (" + quoteIdentifier(column._innerName) + ")");
+}
+
+bool tableExists(detail::SqliteConnection& conn, const std::string& table) {
+    conn.forgetLayout(table);
+    const std::vector<detail::ColumnInfo>* layout = nullptr;
+    return conn.tableColumns(table, layout).ok();
+}
+
+}  // namespace
+
+ResultMsg InstanceDataManager::addMTableInstance(const MTable& table,
+                                                 const std::list<MNormalColumn>& columns) {
+    ResultMsg rm = checkIdentifier(table._innerName, "表");
+    if (!rm.ok()) return rm;
+    detail::SqliteConnection& conn = *connection_;
+    rm = conn.checkOpen();
+    if (!rm.ok()) return rm;
+
+    std::string sql = "CREATE TABLE " + quoteIdentifier(table._innerName) +
+                      " (\"id\" INTEGER PRIMARY KEY";
+    std::vector<std::string> seen;
+    for (const MNormalColumn& column : columns) {
+        std::string definition;
+        rm = columnDefinition(column, definition);
+        if (!rm.ok()) return rm;
+        for (const std::string& name : seen) {
+            if (detail::sameIdentifier(name, column._innerName)) {
+                return ResultMsg(SRV_ERR_ARGUMENT, "同一列出现两次：" + column._innerName);
+            }
+        }
+        seen.push_back(column._innerName);
+        sql += ", " + definition;
+    }
+    sql += ")";
+    if (tableExists(conn, table._innerName)) {
+        return ResultMsg(SRV_ERR_EXISTS, "表已存在：" + table._innerName);
+    }
+    rm = conn.atomic([&]() {
+        ResultMsg r = conn.execute(sql);
+        for (auto it = columns.begin(); r.ok() && it != columns.end(); ++it) {
+            r = createColumnIndex(conn, table._innerName, *it);
+        }
+        return r;
+    });
+    conn.schemaChanged();
+    return rm;
+}
+
+ResultMsg InstanceDataManager::addNormalColumnInstance(const std::string& table,
+                                                       const MNormalColumn& column) {
+    ResultMsg rm = checkIdentifier(table, "表");
+    if (!rm.ok()) return rm;
+    std::string definition;
+    rm = columnDefinition(column, definition);
+    if (!rm.ok()) return rm;
+    detail::SqliteConnection& conn = *connection_;
+    rm = conn.checkOpen();
+    if (!rm.ok()) return rm;
+    conn.forgetLayout(table);
+    const std::vector<detail::ColumnInfo>* layout = nullptr;
+    rm = conn.tableColumns(table, layout);
+    if (!rm.ok()) return rm;
+    for (const detail::ColumnInfo& info : *layout) {
+        if (detail::sameIdentifier(info.name, column._innerName)) {
+            return ResultMsg(SRV_ERR_EXISTS, "列已存在：" + table + "." + column._innerName);
+        }
+    }
+    rm = conn.atomic([&]() {
+        ResultMsg r = conn.execute("ALTER TABLE " + quoteIdentifier(table) + " ADD COLUMN " +
+                                   definition);
+        if (r.ok()) r = createColumnIndex(conn, table, column);
+        return r;
+    });
+    conn.schemaChanged();
+    return rm;
+}
+
+ResultMsg InstanceDataManager::delTableInstance(const std::string& table) {
+    ResultMsg rm = checkIdentifier(table, "表");
+    if (!rm.ok()) return rm;
+    detail::SqliteConnection& conn = *connection_;
+    rm = conn.checkOpen();
+    if (!rm.ok()) return rm;
+    if (!tableExists(conn, table)) return ResultMsg(SRV_ERR_NO_TABLE, "表不存在：" + table);
+    // Statements prepared on the table must go before the table can.
+    conn.schemaChanged();
+    rm = conn.execute("DROP TABLE " + quoteIdentifier(table));
+    conn.schemaChanged();
+    return rm;
+}
+
+ResultMsg InstanceDataManager::getTableColumnNames(const std::string& table,
+                                                   std::vector<std::string>& names) {
+    ResultMsg rm = checkIdentifier(table, "表");
+    if (!rm.ok()) return rm;
+    detail::SqliteConnection& conn = *connection_;
+    rm = conn.checkOpen();
+    if (!rm.ok()) return rm;
+    const std::vector<detail::ColumnInfo>* layout = nullptr;
+    rm = conn.tableColumns(table, layout);
+    if (!rm.ok()) return rm;
+    for (const detail::ColumnInfo& info : *layout) names.push_back(info.name);
+    return rm;
+}
+
+ResultMsg InstanceDataManager::getTableNames(std::vector<std::string>& names) {
+    return connection_->tableNames(names);
+}
+
+ResultMsg InstanceDataManager::initialMetaDataCache() {
+    ResultMsg rm = connection_->checkOpen();
+    if (rm.ok()) connection_->schemaChanged();
+    return rm;
+}
+
+}  // namespace MeridianSpace

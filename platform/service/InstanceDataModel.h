@@ -1,0 +1,8 @@
+#pragma once
+
+// The records exchanged with the data service.
+#include "IOrderClause.h"
+#include "IQueryCondition.h"
+#include "ITableData.h"
+#include "MNormalColumn.h"
+#include "MTable.h"

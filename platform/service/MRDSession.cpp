@@ -1,0 +1,53 @@
+#include "MRDSession.h"
+
+#include <utility>
+
+#include "InstanceDataManager.h"
+#include "MetaDataManager.h"
+#include "sqlite/SqliteConnection.h"
+
+namespace MeridianSpace {
+
+MRDSession::MRDSession(std::shared_ptr<detail::SqliteConnection> connection)
+    : connection_(std::move(connection)) {
+    connection_->owner = this;
+}
+
+MRDSession::~MRDSession() {
+    connection_->owner = nullptr;
+    connection_->close();
+}
+
+ResultMsg MRDSession::commit() { return connection_->commit(); }
+
+ResultMsg MRDSession::close() { return connection_->close(); }
+
+bool MRDSession::isOpen() const { return connection_->isOpen(); }
+
+std::string MRDSession::getFilePath() const { return connection_->path(); }
+
+ResultMsg MRDSession::createInstanceDataManager(InstanceDataManager*& manager, int flag) {
+    ResultMsg rm = connection_->checkOpen();
+    if (!rm.ok()) return rm;
+    auto created = std::unique_ptr<InstanceDataManager>(new InstanceDataManager(connection_));
+    if (flag == 1) {
+        std::vector<std::string> tables;
+        rm = connection_->tableNames(tables);
+        const std::vector<detail::ColumnInfo>* layout = nullptr;
+        for (auto it = tables.begin(); rm.ok() && it != tables.end(); ++it) {
+            rm = connection_->tableColumns(*it, layout);
+        }
+        if (!rm.ok()) return rm;
+    }
+    manager = created.release();
+    return rm;
+}
+
+ResultMsg MRDSession::createMetaDataManager(MetaDataManager*& manager) {
+    ResultMsg rm = connection_->checkOpen();
+    if (!rm.ok()) return rm;
+    manager = new MetaDataManager(connection_);
+    return rm;
+}
+
+}  // namespace MeridianSpace

@@ -1,0 +1,169 @@
+#include "sqlite/SqlText.h"
+
+#include <cctype>
+
+#include "ServiceErrorCode.h"
+#include "sqlite/SqliteValues.h"
+
+namespace MeridianSpace::detail {
+
+namespace {
+
+constexpr std::size_t kMaxIdentifierLength = 255;
+
+// Lower-cases ASCII letters and folds every run of blanks and tabs into one
+// blank, dropping them at both ends.
+std::string normalisedWord(const std::string& text) {
+    std::string out;
+    bool pendingBlank = false;
+    for (char c : text) {
+        if (c == ' ' || c == '\t') {
+            pendingBlank = !out.empty();
+            continue;
+        }
+        if (pendingBlank) out.push_back(' ');
+        pendingBlank = false;
+        out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    }
+    return out;
+}
+
+std::string trimmedBlanks(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    const std::size_t last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+ResultMsg checkIdentifier(const std::string& name, const char* what) {
+    if (name.empty()) return ResultMsg(SRV_ERR_ARGUMENT, std::string(what) + "名称为空");
+    if (name.size() > kMaxIdentifierLength) {
+        return ResultMsg(SRV_ERR_ARGUMENT, std::string(what) + "名称过长：" + name);
+    }
+    for (unsigned char c : name) {
+        if (c == '"' || c < 0x20 || c == 0x7F) {
+            return ResultMsg(SRV_ERR_ARGUMENT, std::string(what) + "名称含有不允许的字符：" + name);
+        }
+    }
+    return ResultMsg();
+}
+
+std::string quoteIdentifier(const std::string& name) { return "\"" + name + "\""; }
+
+bool sameIdentifier(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+ResultMsg sqlOperator(const std::string& operation, std::string& out) {
+    const std::string op = normalisedWord(operation);
+    if (op == "=" || op == "==") {
+        out = "=";
+    } else if (op == "!=" || op == "<>") {
+        out = "<>";
+    } else if (op == "<" || op == "<=" || op == ">" || op == ">=") {
+        out = op;
+    } else if (op == "like") {
+        out = "LIKE";
+    } else if (op == "not like") {
+        out = "NOT LIKE";
+    } else {
+        return ResultMsg(SRV_ERR_ARGUMENT, "不支持的条件运算：" + operation);
+    }
+    return ResultMsg();
+}
+
+ResultMsg appendWhere(const std::list<IQueryCondition>& conditions, std::string& sql,
+                      std::vector<std::string>& values) {
+    std::string where;
+    for (const IQueryCondition& condition : conditions) {
+        ResultMsg rm = checkIdentifier(condition.columnInnerName, "列");
+        if (!rm.ok()) return rm;
+        std::string op;
+        rm = sqlOperator(condition.operation, op);
+        if (!rm.ok()) return rm;
+        std::string test = quoteIdentifier(condition.columnInnerName) + " " + op + " ?";
+        if (where.empty()) {
+            where = test;
+        } else {
+            const std::string relation = normalisedWord(condition.logicRelation);
+            if (relation != "" && relation != "and" && relation != "or") {
+                return ResultMsg(SRV_ERR_ARGUMENT, "不支持的条件连接：" + condition.logicRelation);
+            }
+            // Parentheses keep the left-to-right reading whatever AND and OR mix.
+            where = "(" + where + ") " + (relation == "or" ? "OR " : "AND ") + test;
+        }
+        values.push_back(condition.columValue);
+    }
+    if (!where.empty()) sql += " WHERE " + where;
+    return ResultMsg();
+}
+
+ResultMsg appendOrderBy(const IOrderClause* order, const std::string& column, std::string& sql) {
+    if (order == nullptr || column.empty()) return ResultMsg();
+    ResultMsg rm = checkIdentifier(column, "排序列");
+    if (!rm.ok()) return rm;
+    const std::string direction = normalisedWord(order->orderDirection);
+    if (direction != "" && direction != "asc" && direction != "desc") {
+        return ResultMsg(SRV_ERR_ARGUMENT, "不支持的排序方向：" + order->orderDirection);
+    }
+    sql += " ORDER BY " + quoteIdentifier(column) + (direction == "desc" ? " DESC" : " ASC");
+    return rm;
+}
+
+ResultMsg defaultLiteral(const std::string& value, int dataType, std::string& out) {
+    if (value.find('\0') != std::string::npos) {
+        return ResultMsg(SRV_ERR_ARGUMENT, "默认值含有零字节");
+    }
+    long long integer = 0;
+    double real = 0.0;
+    const std::string trimmed = trimmedBlanks(value);
+    if ((dataType == COL_TYPE_INT || dataType == COL_TYPE_DOUBLE) &&
+        (parseCanonicalInteger(trimmed, integer) || parseWholeDouble(trimmed, real))) {
+        out = trimmed;
+        return ResultMsg();
+    }
+    out = "'";
+    for (char c : value) {
+        if (c == '\'') out.push_back('\'');
+        out.push_back(c);
+    }
+    out.push_back('\'');
+    return ResultMsg();
+}
+
+const char* declaredType(int dataType) {
+    switch (dataType) {
+        case COL_TYPE_INT:
+            return "INTEGER";
+        case COL_TYPE_DOUBLE:
+            return "REAL";
+        case COL_TYPE_BLOB_CHAR:
+        case COL_TYPE_BLOB_DOUBLE:
+        case COL_TYPE_BLOB:
+            return "BLOB";
+        default:
+            return "TEXT";
+    }
+}
+
+int typeFromDeclared(const std::string& declared) {
+    const std::string type = normalisedWord(declared);
+    if (type.find("int") != std::string::npos) return COL_TYPE_INT;
+    if (type.find("real") != std::string::npos || type.find("floa") != std::string::npos ||
+        type.find("doub") != std::string::npos) {
+        return COL_TYPE_DOUBLE;
+    }
+    if (type.find("blob") != std::string::npos) return COL_TYPE_BLOB;
+    return COL_TYPE_STRING;
+}
+
+}  // namespace MeridianSpace::detail

@@ -1,0 +1,42 @@
+#pragma once
+
+// Building blocks of the SQL text the service runs. Every identifier is
+// checked and quoted, every operation checked against a fixed set, and every
+// value travels as a bound parameter. Internal to the service.
+#include <list>
+#include <string>
+#include <vector>
+
+#include "IOrderClause.h"
+#include "IQueryCondition.h"
+#include "ResultReturnCode.h"
+
+namespace MeridianSpace::detail {
+
+/// Accepts a table, column or index name: 1 to 255 bytes, no double quote,
+/// no control byte. `what` names the kind in the refusal.
+ResultMsg checkIdentifier(const std::string& name, const char* what);
+/// The name in double quotes; only for names that passed checkIdentifier.
+std::string quoteIdentifier(const std::string& name);
+/// Compares two identifiers the way the engine does (ASCII case-insensitive).
+bool sameIdentifier(const std::string& a, const std::string& b);
+
+/// The SQL operator for an operation text such as " = " or "  like  ".
+ResultMsg sqlOperator(const std::string& operation, std::string& out);
+
+/// Appends " WHERE ..." for the conditions (nothing when there are none),
+/// combining them left to right, and the value of each to `values`.
+ResultMsg appendWhere(const std::list<IQueryCondition>& conditions, std::string& sql,
+                      std::vector<std::string>& values);
+/// Appends " ORDER BY ..." for a clause with an attribute; `column` is the
+/// column to order by (already resolved by the caller).
+ResultMsg appendOrderBy(const IOrderClause* order, const std::string& column, std::string& sql);
+
+/// A literal for a DEFAULT clause: a number as written, other text quoted.
+ResultMsg defaultLiteral(const std::string& value, int dataType, std::string& out);
+/// Declared SQL type of a column type code.
+const char* declaredType(int dataType);
+/// Column type code of a declared SQL type.
+int typeFromDeclared(const std::string& declared);
+
+}  // namespace MeridianSpace::detail

@@ -1,0 +1,28 @@
+#pragma once
+
+// A started platform on a fresh configuration and work database for each test.
+#include <gtest/gtest.h>
+
+#include "MeridianNew.h"
+#include "support/SampleRecords.h"
+#include "support/TempDir.h"
+
+namespace arxtest {
+
+class PlatformFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        registerSampleRecords();
+        configPath = dir.file("config.db");
+        workPath = dir.file("work.db");
+        ResultMsg rm = MeridianNew::startup(configPath, workPath);
+        ASSERT_EQ(rm.rCode, RUN_SUCCESS) << rm.rMsg;
+    }
+    void TearDown() override { MeridianNew::shutdown(); }
+
+    TempDir dir;
+    std::string configPath;
+    std::string workPath;
+};
+
+}  // namespace arxtest
