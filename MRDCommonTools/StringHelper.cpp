@@ -7,13 +7,12 @@
 #include <uuid/uuid.h>
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <locale>
-#include <sstream>
 #include <string_view>
 
 namespace MeridianSpace {
@@ -181,14 +180,12 @@ std::string formatTime(const char* format, const struct tm& t) {
 }  // namespace
 
 std::string StringHelper::doubleTostring(double value) {
-    std::ostringstream os;
-    os.imbue(std::locale::classic());
-    os.precision(15);
-    os << value;
-    std::istringstream is(os.str());
-    std::string word;
-    is >> word;
-    return word;
+    // What a stream writes with precision 15 in its default format, which is
+    // printf's %.15g in the C locale.
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::general, 15);
+    return std::string(buffer, result.ptr);
 }
 
 double StringHelper::stringTodouble(std::string text) {

@@ -1,0 +1,39 @@
+#pragma once
+
+// Process-wide rolling logger: writes time-stamped lines at three levels into
+// a file per day. The configuration comes from "QMlog.conf" in the working
+// directory when present, otherwise lines go to "log/YYYYMMDD.log" there.
+#include <memory>
+#include <string>
+
+#include "ArxExport.h"
+
+namespace MeridianSpace {
+
+/// Levels of Logger::log. Any other value writes nothing.
+enum LogLevel : int {
+    LOG_LEVEL_INFO = 0,
+    LOG_LEVEL_DEBUG = 1,
+    LOG_LEVEL_ERROR = 2,
+};
+
+class ARX Logger {
+public:
+    /// The one instance; created (and configured) on the first call, which
+    /// should happen before several threads log.
+    static std::shared_ptr<Logger> getInstance();
+
+    /// printf-style message, cut to 1023 bytes.
+    void log(LogLevel level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    /// The text as it is (no directives are interpreted), cut to 1023 bytes.
+    void log(LogLevel level, std::string text);
+
+    Logger(const Logger&) = delete;
+    Logger& operator=(const Logger&) = delete;
+    ~Logger() = default;
+
+private:
+    Logger();
+};
+
+}  // namespace MeridianSpace
