@@ -56,16 +56,17 @@ ResultMsg stepWrite(detail::SqliteConnection& conn, sqlite3_stmt* stmt, const st
     return conn.explainFailure(table, columns, failure);
 }
 
-}  // namespace
+// The checked INSERT text of the row's layout; empty when the row is refused
+// (checkRow tells why). Repeated layouts reuse the text of the last insert.
+const std::string& insertStatement(detail::SqliteConnection& conn, const ITableData& row) {
+    detail::SqliteConnection::RowShape& shape = conn.lastInsert;
+    bool same = row._colNum >= 0 && shape.table == row._tableInnerName &&
+                shape.columns.size() == static_cast<std::size_t>(row._colNum);
+    for (int i = 0; same && i < row._colNum; ++i) same = shape.columns[i] == row._cloInnerName[i];
+    if (same) return shape.sql;
 
-ResultMsg InstanceDataManager::addITableData(const ITableData& row, int commitType) {
-    int ignored = 0;
-    return addITableData(row, commitType, ignored);
-}
-
-ResultMsg InstanceDataManager::addITableData(const ITableData& row, int commitType, int& newID) {
-    ResultMsg rm = checkRow(row);
-    if (!rm.ok()) return rm;
+    shape = detail::SqliteConnection::RowShape();
+    if (!checkRow(row).ok()) return shape.sql;
     std::string sql = "INSERT INTO " + quoteIdentifier(row._tableInnerName);
     if (row._colNum == 0) {
         sql += " DEFAULT VALUES";
@@ -77,7 +78,23 @@ ResultMsg InstanceDataManager::addITableData(const ITableData& row, int commitTy
         }
         sql += " (" + names + ") VALUES (" + marks + ")";
     }
+    shape.table = row._tableInnerName;
+    shape.columns = rowColumns(row);
+    shape.sql = std::move(sql);
+    return shape.sql;
+}
+
+}  // namespace
+
+ResultMsg InstanceDataManager::addITableData(const ITableData& row, int commitType) {
+    int ignored = 0;
+    return addITableData(row, commitType, ignored);
+}
+
+ResultMsg InstanceDataManager::addITableData(const ITableData& row, int commitType, int& newID) {
     detail::SqliteConnection& conn = *connection_;
+    const std::string& sql = insertStatement(conn, row);
+    if (sql.empty()) return checkRow(row);
     return conn.write(commitType, [&]() {
         StatementLease lease;
         ResultMsg r = conn.prepare(sql, lease);

@@ -138,20 +138,21 @@ bool SqliteConnection::inTransaction() const {
     return db_ != nullptr && sqlite3_get_autocommit(db_) == 0;
 }
 
-ResultMsg SqliteConnection::write(int commitType, const std::function<ResultMsg()>& work) {
+ResultMsg SqliteConnection::beginWrite(int commitType) {
     ResultMsg rm = checkOpen();
-    if (!rm.ok()) return rm;
-    if (commitType != COMMIT_T_IMMEDIATELY && !inTransaction()) {
+    if (rm.ok() && commitType != COMMIT_T_IMMEDIATELY && !inTransaction()) {
         rm = execute("BEGIN IMMEDIATE");
-        if (!rm.ok()) return rm;
     }
-    rm = work();
+    return rm;
+}
+
+ResultMsg SqliteConnection::endWrite(int commitType, ResultMsg result) {
     if (commitType == COMMIT_T_IMMEDIATELY && savepointDepth_ == 0) {
         // Commits the pending writes of earlier calls too, also when this one failed.
         ResultMsg committed = commit();
-        if (rm.ok()) rm = committed;
+        if (result.ok()) result = committed;
     }
-    return rm;
+    return result;
 }
 
 ResultMsg SqliteConnection::atomic(const std::function<ResultMsg()>& work) {

@@ -62,10 +62,15 @@ public:
     /// Commits what is pending and closes. Later calls answer SRV_ERR_CLOSED.
     ResultMsg close();
 
-    /// Runs `work` as a write with the given commit type: 0 joins (or opens)
-    /// the open transaction; COMMIT_T_IMMEDIATELY commits it, with everything
-    /// pending, once the work is done.
-    ResultMsg write(int commitType, const std::function<ResultMsg()>& work);
+    /// Runs `work` (returning ResultMsg) as a write with the given commit
+    /// type: 0 joins (or opens) the open transaction; COMMIT_T_IMMEDIATELY
+    /// commits it, with everything pending, once the work is done.
+    template <class Work>
+    ResultMsg write(int commitType, Work&& work) {
+        ResultMsg rm = beginWrite(commitType);
+        if (!rm.ok()) return rm;
+        return endWrite(commitType, work());
+    }
     /// Runs `work` all or nothing inside a savepoint (nested in any open
     /// transaction; committed at once when none is open).
     ResultMsg atomic(const std::function<ResultMsg()>& work);
@@ -99,8 +104,19 @@ public:
     /// The session that owns this connection; cleared when it goes away.
     MRDSession* owner = nullptr;
 
+    /// The layout of the last row inserted and its checked INSERT text, so
+    /// that a run of inserts of one layout checks and builds it once.
+    struct RowShape {
+        std::string table;
+        std::vector<std::string> columns;
+        std::string sql;
+    };
+    RowShape lastInsert;
+
 private:
     SqliteConnection(sqlite3* db, std::string path);
+    ResultMsg beginWrite(int commitType);
+    ResultMsg endWrite(int commitType, ResultMsg result);
 
     sqlite3* db_;
     std::string path_;

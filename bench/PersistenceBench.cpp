@@ -1,0 +1,207 @@
+// Row inserts: raw SQLite prepared inserts against InstanceDataManager::
+// addITableData and M_ObjectDAO::save, each writing N rows of ten columns in
+// one transaction into the same database file. Finds: DAOFinder by a key
+// column and by identifier at growing table sizes.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+#include "BenchRecord.h"
+#include "DAOFactoryRegistry.h"
+#include "DAOFinder.h"
+#include "InstanceDataManager.h"
+#include "MRDSession.h"
+#include "MeridianNew.h"
+#include "StringHelper.h"
+
+using namespace arxbench;
+
+namespace {
+
+std::string& benchFolder() {
+    static std::string folder;
+    return folder;
+}
+
+std::string databasePath() { return benchFolder() + "/bench.db"; }
+
+InstanceDataManager& idm() { return *MeridianNew::getCurrMRDConfigIDM(); }
+
+// Drops and recreates the benchmark table (with its indexed key columns).
+void resetBenchTable() {
+    idm().delTableInstance("T_M_Bench");
+    ResultMsg rm = MeridianNew::ensureRegisteredTables();
+    if (!rm.ok()) throw std::runtime_error(rm.rMsg);
+}
+
+// A plain SQLite connection on the same file, with the same settings.
+class RawDatabase {
+public:
+    RawDatabase() {
+        if (sqlite3_open(databasePath().c_str(), &db_) != SQLITE_OK) throw std::runtime_error("open");
+        exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+    }
+    ~RawDatabase() { sqlite3_close(db_); }
+    void exec(const char* sql) {
+        if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+            throw std::runtime_error(sqlite3_errmsg(db_));
+        }
+    }
+    sqlite3* get() { return db_; }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+void BM_RawSqliteInsert(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    RawDatabase raw;
+    std::string values[10];
+    for (auto _ : state) {
+        state.PauseTiming();
+        raw.exec(
+            "DROP TABLE IF EXISTS T_Raw;"
+            "CREATE TABLE T_Raw (id INTEGER PRIMARY KEY, Name TEXT, Code TEXT, Note TEXT, "
+            "T_M_GroupID INTEGER, Qty INTEGER, Flag INTEGER, Version INTEGER, Price REAL, "
+            "Weight REAL, RProjectID INTEGER);"
+            "CREATE INDEX ix_raw_group ON T_Raw (T_M_GroupID);"
+            "CREATE INDEX ix_raw_project ON T_Raw (RProjectID);");
+        state.ResumeTiming();
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(raw.get(),
+                           "INSERT INTO T_Raw (Name, Code, Note, T_M_GroupID, Qty, Flag, Version, "
+                           "Price, Weight, RProjectID) VALUES (?,?,?,?,?,?,?,?,?,?)",
+                           -1, &stmt, nullptr);
+        raw.exec("BEGIN");
+        for (int i = 0; i < n; ++i) {
+            benchValues(i, values);
+            for (int c = 0; c < 3; ++c) {
+                sqlite3_bind_text(stmt, c + 1, values[c].data(), static_cast<int>(values[c].size()),
+                                  SQLITE_TRANSIENT);
+            }
+            for (int c : {3, 4, 5, 6, 9}) sqlite3_bind_int64(stmt, c + 1, std::stoll(values[c]));
+            for (int c : {7, 8}) sqlite3_bind_double(stmt, c + 1, std::stod(values[c]));
+            sqlite3_step(stmt);
+            sqlite3_reset(stmt);
+        }
+        raw.exec("COMMIT");
+        sqlite3_finalize(stmt);
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BM_AddITableData(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    ITableData row;
+    row._tableInnerName = "T_M_Bench";
+    row._colNum = 10;
+    for (int c = 0; c < 10; ++c) {
+        row._cloInnerName[c] = kBenchColumns[c];
+        row._colType[c] = kBenchTypes[c];
+    }
+    std::string values[10];
+    for (auto _ : state) {
+        state.PauseTiming();
+        resetBenchTable();
+        state.ResumeTiming();
+        for (int i = 0; i < n; ++i) {
+            benchValues(i, values);
+            for (int c = 0; c < 10; ++c) row._colValue[c] = values[c];
+            idm().addITableData(row, COMMIT_T_DEFERRED);
+        }
+        idm().getPSession()->commit();
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BM_ObjectSave(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        resetBenchTable();
+        state.ResumeTiming();
+        for (int i = 0; i < n; ++i) {
+            BenchRecord record;
+            fillBenchRecord(i, record);
+            record.save(COMMIT_T_DEFERRED);
+        }
+        idm().getPSession()->commit();
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+// Fills the benchmark table with n records, unless it already holds them.
+void populate(int n) {
+    static int populated = -1;
+    if (populated == n) return;
+    resetBenchTable();
+    for (int i = 0; i < n; ++i) {
+        BenchRecord record;
+        fillBenchRecord(i, record);
+        record.save(COMMIT_T_DEFERRED);
+    }
+    idm().getPSession()->commit();
+    populated = n;
+}
+
+void BM_FindByOneAttrKey(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    populate(n);
+    std::mt19937 random(42);
+    std::uniform_int_distribution<int> pick(0, n - 1);
+    DAOFinder finder;
+    std::size_t hits = 0;
+    for (auto _ : state) {
+        std::list<DAO*> found;
+        finder.findByOneAttr("BenchRecord", "_t_M_GroupID", "  =  ",
+                             StringHelper::int2String(pick(random)), found);
+        hits += found.size();
+        T_deletePtrList(found);
+    }
+    if (hits != static_cast<std::size_t>(state.iterations())) state.SkipWithError("wrong hit count");
+}
+
+void BM_FindByID(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    populate(n);
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> pick(1, n);
+    DAOFinder finder;
+    for (auto _ : state) {
+        DAO* found = nullptr;
+        finder.findByID("BenchRecord", pick(random), found);
+        if (found == nullptr) state.SkipWithError("record not found");
+        delete found;
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_RawSqliteInsert)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_AddITableData)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ObjectSave)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FindByOneAttrKey)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FindByID)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv) {
+    std::string folder = (std::filesystem::temp_directory_path() / "arx_bench_XXXXXX").string();
+    if (mkdtemp(folder.data()) == nullptr) return 1;
+    benchFolder() = folder;
+    DAOFactoryRegistry::registerClass("BenchRecord", &BenchRecord::createObject);
+    ResultMsg rm = MeridianNew::startup(databasePath(), folder + "/work.db");
+    if (!rm.ok()) return 1;
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    MeridianNew::shutdown();
+    std::filesystem::remove_all(folder);
+    return 0;
+}

@@ -1,0 +1,121 @@
+// Starts the platform on a new configuration database in a temporary folder,
+// saves a record, finds it again by identifier and by attribute, and prints
+// what it did.
+#include <stdlib.h>
+
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "DAOFactoryRegistry.h"
+#include "DAOFinder.h"
+#include "M_ObjectDAO.h"
+#include "Mapper.h"
+#include "MeridianNew.h"
+#include "RecordFinder.h"
+#include "StringHelper.h"
+
+using namespace MeridianSpace;
+
+namespace {
+
+// A small metadata record: table "T_M_Memo" with the columns Name, Topic
+// and RProjectID, mapped the way the library's own records are.
+class MemoDAO : public M_ObjectDAO {
+public:
+    std::string _topic;
+    int _rProjectID = -1;
+
+    static DAO* createObject() { return new MemoDAO; }
+    Mapper* createMapper() override;
+};
+
+class MemoMapper : public subDBMapper {
+public:
+    MemoMapper() { _entityInnerName = "T_M_Memo"; }
+
+    int doSave(ITableData& row, DAO* pdao) override {
+        auto* p = dynamic_cast<MemoDAO*>(pdao);
+        if (p == nullptr) return RUN_FAIL;
+        row._tableInnerName = _entityInnerName;
+        row._colNum = 3;
+        row._cloInnerName[0] = "Name";
+        row._colType[0] = COL_TYPE_STRING;
+        row._colValue[0] = p->_name;
+        row._cloInnerName[1] = "Topic";
+        row._colType[1] = COL_TYPE_STRING;
+        row._colValue[1] = p->_topic;
+        row._cloInnerName[2] = "RProjectID";
+        row._colType[2] = COL_TYPE_INT;
+        row._colValue[2] = StringHelper::int2String(p->_rProjectID);
+        return RUN_SUCCESS;
+    }
+
+    DAO* doLoad(ITableData& qd) override {
+        auto* p = new MemoDAO;
+        p->_ID = StringHelper::string2int(qd.getColValue("id"));
+        p->_name = qd.getColValue("Name");
+        p->_topic = qd.getColValue("Topic");
+        p->_rProjectID = StringHelper::string2int(qd.getColValue("RProjectID"));
+        return p;
+    }
+};
+
+Mapper* MemoDAO::createMapper() { return new MemoMapper; }
+
+// Messages are GBK; the console speaks UTF-8.
+std::string shown(const ResultMsg& rm) {
+    return "code " + std::to_string(rm.rCode) +
+           (rm.rMsg.empty() ? "" : ", " + StringHelper::GBKToUTF8(rm.rMsg));
+}
+
+}  // namespace
+
+int main() {
+    std::string folder = (std::filesystem::temp_directory_path() / "arx_quickstart_XXXXXX").string();
+    if (mkdtemp(folder.data()) == nullptr) {
+        std::cerr << "cannot make a temporary folder\n";
+        return 1;
+    }
+    const std::string configDB = folder + "/config.db";
+    const std::string workDB = folder + "/work.db";
+
+    DAOFactoryRegistry::registerClass("MemoDAO", &MemoDAO::createObject);
+    ResultMsg rm = MeridianNew::startup(configDB, workDB);
+    std::cout << "start-up on " << configDB << ": " << shown(rm) << "\n";
+    if (!rm.ok()) return 1;
+    std::cout << "platform status: " << MeridianNew::getCurrPlatformStatus() << "\n";
+
+    MemoDAO memo;
+    memo._name = "release notes";
+    memo._topic = "O'Brien's 50% plan";
+    memo._rProjectID = 7;
+    rm = memo.save();
+    std::cout << "saved memo \"" << memo._name << "\" as id " << memo._ID << ": " << shown(rm)
+              << "\n";
+
+    MemoDAO* byId = nullptr;
+    rm = RecordFinder<MemoDAO>::byID("MemoDAO", memo._ID, byId);
+    std::cout << "found by id " << memo._ID << ": "
+              << (byId ? "\"" + byId->_name + "\", topic \"" + byId->_topic + "\"" : "nothing")
+              << " (" << shown(rm) << ")\n";
+    delete byId;
+
+    std::list<MemoDAO*> byTopic;
+    rm = RecordFinder<MemoDAO>::byText("MemoDAO", "_topic", "O'Brien%", byTopic);
+    std::cout << "found by _topic like 'O'Brien%': " << byTopic.size() << " memo(s) ("
+              << shown(rm) << ")\n";
+    T_deletePtrList(byTopic);
+
+    std::list<MemoDAO*> byProject;
+    rm = RecordFinder<MemoDAO>::byInt("MemoDAO", "_rProjectID", 7, byProject);
+    std::cout << "found by _rProjectID = 7: " << byProject.size() << " memo(s) (" << shown(rm)
+              << ")\n";
+    const bool ok = byProject.size() == 1 && byProject.front()->_ID == memo._ID;
+    T_deletePtrList(byProject);
+
+    MeridianNew::shutdown();
+    std::filesystem::remove_all(folder);
+    std::cout << (ok ? "quickstart finished" : "quickstart FAILED") << "\n";
+    return ok ? 0 : 1;
+}
