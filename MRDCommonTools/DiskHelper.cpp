@@ -27,13 +27,11 @@ bool isDriveForm(const std::string& path) {
 std::string nearestExistingFolder(std::string path) {
     for (;;) {
         struct stat st {};
-        if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            return path;
+        if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return path;
         while (path.size() > 1 && path.back() == '/')
             path.pop_back();
         const std::size_t cut = path.rfind('/');
-        if (cut == std::string::npos || cut == 0)
-            return "/";
+        if (cut == std::string::npos || cut == 0) return "/";
         path.erase(cut);
     }
 }
@@ -42,17 +40,13 @@ std::string nearestExistingFolder(std::string path) {
 
 ResultMsg DiskHelper::pathType(std::string path) {
     StringHelper::string_replace(path, "\\", "/");
-    if (!isDriveForm(path))
-        return ResultMsg(-1, "路径格式错误");
+    if (!isDriveForm(path)) return ResultMsg(-1, "路径格式错误");
 
     const std::vector<std::string> byDot = StringHelper::splitString(path, ".");
-    if (byDot.empty())
-        return ResultMsg(-1, "路径格式错误");
-    if (byDot.size() == 1)
-        return ResultMsg(0, "folder");
+    if (byDot.empty()) return ResultMsg(-1, "路径格式错误");
+    if (byDot.size() == 1) return ResultMsg(0, "folder");
     // The dot belongs to the last element when nothing follows it but that element.
-    if (StringHelper::splitString(byDot.back(), "/").size() < 2)
-        return ResultMsg(1, "file");
+    if (StringHelper::splitString(byDot.back(), "/").size() < 2) return ResultMsg(1, "file");
     return ResultMsg(0, "folder");
 }
 
@@ -88,8 +82,7 @@ int DiskHelper::fileSizeByte(const std::string& path) {
 int DiskHelper::folderSizeK(std::string folder, double& size) {
     StringHelper::TrimLeftSpace(folder);
     StringHelper::TrimRightSpace(folder);
-    if (!StringHelper::stringEndWith(folder, "/"))
-        folder += "/";
+    if (!StringHelper::stringEndWith(folder, "/")) folder += "/";
 
     std::vector<detail::DirEntry> entries;
     detail::listFolder(folder, entries);
@@ -106,17 +99,14 @@ int DiskHelper::folderSizeK(std::string folder, double& size) {
 }
 
 double DiskHelper::getDiskFreeSpaceK(const std::string& drive) {
-    if (!isDriveForm(drive))
-        return -1.0;
+    if (!isDriveForm(drive)) return -1.0;
     struct statvfs fs {};
-    if (::statvfs(nearestExistingFolder(drive).c_str(), &fs) != 0)
-        return -1.0;
+    if (::statvfs(nearestExistingFolder(drive).c_str(), &fs) != 0) return -1.0;
     return static_cast<double>(fs.f_bfree) * static_cast<double>(fs.f_frsize) * kPerKilobyte;
 }
 
 ResultMsg DiskHelper::isDiskEnough(const std::string& target, double sizeK) {
-    if (!isDriveForm(target))
-        return ResultMsg(1, "路径格式不正确!");
+    if (!isDriveForm(target)) return ResultMsg(1, "路径格式不正确!");
     const double freeK = getDiskFreeSpaceK(target);
     if (sizeK > freeK) {
         return ResultMsg(1, target + "盘(目标磁盘)空间不够. 目标磁盘剩余：" +

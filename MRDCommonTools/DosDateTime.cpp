@@ -25,8 +25,7 @@ std::uint32_t toDosDateTime(time_t moment) {
     struct tm local {};
     localtime_r(&moment, &local);
     int year = local.tm_year + 1900;
-    if (year < kDosFirstYear)
-        return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00:00
+    if (year < kDosFirstYear) return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00:00
     if (year > kDosLastYear) {
         return ((static_cast<std::uint32_t>(kDosLastYear - kDosFirstYear) << 9 | 12u << 5 | 31u)
                 << 16) |
@@ -51,10 +50,8 @@ bool fromDosDateTime(std::uint32_t dos, time_t& moment) {
     const int hour = static_cast<int>(time >> 11);
     const int minute = static_cast<int>((time >> 5) & 0x3Fu);
     const int second = static_cast<int>(time & 0x1Fu) * 2;
-    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
-        return false;
-    if (hour > 23 || minute > 59 || second > 59)
-        return false;
+    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month)) return false;
+    if (hour > 23 || minute > 59 || second > 59) return false;
 
     struct tm local {};
     local.tm_year = year - 1900;

@@ -24,8 +24,7 @@ using detail::UniqueFile;
 UniqueFd openFileForReading(const std::string& path) {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
-    if (fd.valid() && (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)))
-        fd.reset();
+    if (fd.valid() && (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))) fd.reset();
     return fd;
 }
 
@@ -39,10 +38,8 @@ std::size_t readFully(int fd, char* data, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
         const ssize_t n = ::read(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
         done += static_cast<std::size_t>(n);
     }
     return done;
@@ -52,10 +49,8 @@ bool writeFully(int fd, const char* data, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
         const ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
     }
     return true;
@@ -67,11 +62,9 @@ int FileHelper::readFile(const std::string& fileName, char*& buffer, int& length
     buffer = nullptr;
     length = 0;
     UniqueFd fd = openFileForReading(fileName);
-    if (!fd.valid())
-        return 0;
+    if (!fd.valid()) return 0;
     const off_t end = ::lseek(fd.get(), 0, SEEK_END);
-    if (end <= 0 || end > INT_MAX || ::lseek(fd.get(), 0, SEEK_SET) != 0)
-        return 0;
+    if (end <= 0 || end > INT_MAX || ::lseek(fd.get(), 0, SEEK_SET) != 0) return 0;
 
     const auto size = static_cast<std::size_t>(end);
     buffer = new char[size];
@@ -128,8 +121,7 @@ int FileHelper::copyFile(const std::string& source, const std::string& target) {
         std::vector<char> chunk(64 * 1024);
         for (;;) {
             const std::size_t n = readFully(in.get(), chunk.data(), chunk.size());
-            if (n == 0)
-                break;
+            if (n == 0) break;
             if (!writeFully(out.get(), chunk.data(), n)) {
                 // A target that cannot take the data (disk full) is no copy.
                 std::cout << "Error 2: Fail to create the new file." << std::endl;
@@ -143,23 +135,20 @@ int FileHelper::copyFile(const std::string& source, const std::string& target) {
 
 int FileHelper::copyFileDate(const std::string& source, const std::string& target) {
     std::uint32_t dosTime = 0;
-    if (getFileDosTime(source, dosTime) == 0)
-        return 1;
+    if (getFileDosTime(source, dosTime) == 0) return 1;
     return Directory_SetDosTime(target, dosTime) == 1 ? 0 : 1;
 }
 
 int FileHelper::getFileDosTime(const std::string& path, std::uint32_t& dosTime) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return 0;
+    if (::stat(path.c_str(), &st) != 0) return 0;
     dosTime = detail::toDosDateTime(st.st_mtime);
     return 1;
 }
 
 int FileHelper::Directory_SetDosTime(const std::string& path, std::uint32_t dosTime) {
     time_t moment = 0;
-    if (!detail::fromDosDateTime(dosTime, moment))
-        return 0;
+    if (!detail::fromDosDateTime(dosTime, moment)) return 0;
     struct timespec times[2]{};
     times[0].tv_sec = moment;
     times[1].tv_sec = moment;

@@ -20,8 +20,7 @@ using detail::DirEntry;
 using detail::listFolder;
 
 std::string withTrailingSlash(std::string path) {
-    if (!StringHelper::stringEndWith(path, "/"))
-        path += "/";
+    if (!StringHelper::stringEndWith(path, "/")) path += "/";
     return path;
 }
 
@@ -66,23 +65,19 @@ bool FolderHelper::FolderExists(std::string path) {
     std::string trimmed = path;
     StringHelper::TrimLeftSpace(trimmed);
     StringHelper::TrimRightSpace(trimmed);
-    if (trimmed.empty())
-        return false;
-    if (path.size() > 1 && path.back() == '/')
-        path.pop_back();
+    if (trimmed.empty()) return false;
+    if (path.size() > 1 && path.back() == '/') path.pop_back();
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 int FolderHelper::createDirFolder(std::string path) {
-    if (FolderExists(path))
-        return 1;
+    if (FolderExists(path)) return 1;
     return ::mkdir(path.c_str(), 0777) == 0 ? 0 : -1;
 }
 
 bool FolderHelper::createDirs(std::string path) {
-    if (FolderExists(path))
-        return true;
+    if (FolderExists(path)) return true;
     std::filesystem::create_directories(std::filesystem::path(path));
     return FolderExists(path);
 }
@@ -114,14 +109,11 @@ std::string FolderHelper::folderPathFromFullPath(std::string path) {
 std::string FolderHelper::folderPathFromFileFullPathStr(std::string path) {
     StringHelper::string_replace(path, "\\", "/");
     const std::vector<std::string> pieces = StringHelper::splitString(path, "/");
-    if (pieces.empty())
-        return "";
+    if (pieces.empty()) return "";
     const std::size_t last = path.rfind(pieces.back());
-    if (last == 0)
-        return std::string();
+    if (last == 0) return std::string();
     // A file directly under the root keeps the root, as a drive path keeps its drive.
-    if (last == 1 && path[0] == '/')
-        return "/";
+    if (last == 1 && path[0] == '/') return "/";
     return path.substr(0, last - 1);
 }
 
@@ -130,8 +122,7 @@ std::vector<std::string> FolderHelper::SubFolderNames(std::string folder) {
     std::vector<DirEntry> entries;
     listFolder(withTrailingSlash(folder), entries);
     for (DirEntry& entry : entries) {
-        if (entry.isDir)
-            names.push_back(std::move(entry.name));
+        if (entry.isDir) names.push_back(std::move(entry.name));
     }
     return names;
 }
@@ -151,26 +142,22 @@ std::vector<std::string> FolderHelper::FilesInFolder(std::string folder) {
     std::vector<DirEntry> entries;
     listFolder(withTrailingSlash(folder), entries);
     for (DirEntry& entry : entries) {
-        if (!entry.isDir)
-            names.push_back(std::move(entry.name));
+        if (!entry.isDir) names.push_back(std::move(entry.name));
     }
     return names;
 }
 
 int FolderHelper::copyDir(std::string source, std::string target) {
-    if (targetInsideSource(source, target))
-        return 11;
+    if (targetInsideSource(source, target)) return 11;
     ::mkdir(target.c_str(), 0777);  // an existing target is fine
 
     std::vector<DirEntry> entries;
-    if (!listFolder(source, entries))
-        return 3;
+    if (!listFolder(source, entries)) return 3;
     for (const DirEntry& entry : entries) {
         const std::string from = childPath(source, entry.name);
         const std::string to = childPath(target, entry.name);
         if (entry.isDir) {
-            if (copyDir(from, to) != 0)
-                return 1;
+            if (copyDir(from, to) != 0) return 1;
         } else if (FileHelper::copyFile(from, to) != 0) {
             return 2;
         }

@@ -53,8 +53,7 @@ LogManager::~LogManager() {
 }
 
 int LogManager::createFolder() {
-    if (_logMode != kModeFile || FolderHelper::FolderExists(_logFolder))
-        return 0;
+    if (_logMode != kModeFile || FolderHelper::FolderExists(_logFolder)) return 0;
     const int created = FolderHelper::createDirFolder(_logFolder);
     if (created == 1) {
         std::cout << " Can't create " << _logFolder << " folder! 文件夹已存在" << 1 << std::endl;
@@ -69,14 +68,11 @@ int LogManager::createFolder() {
 
 int LogManager::cleanLogFolder() {
     const int cutOff = StringHelper::string2int(StringHelper::dateTo(-2));
-    if (!FolderHelper::FolderExists(_logFolder))
-        return 0;
+    if (!FolderHelper::FolderExists(_logFolder)) return 0;
     const std::vector<std::string> files = FolderHelper::FilesInFolder(_logFolder);
-    if (files.size() < 31)
-        return 0;
+    if (files.size() < 31) return 0;
     for (const std::string& name : files) {
-        if (name.size() < 6)
-            continue;  // no date to read
+        if (name.size() < 6) continue;  // no date to read
         if (StringHelper::string2int(name.substr(6, 8)) < cutOff) {
             FileHelper::delFile(_logFolder + "/" + name);
         }
@@ -93,19 +89,16 @@ std::string LogManager::dayFilePath() {
 }
 
 int LogManager::openLogFile() {
-    if (_logMode != kModeFile || _logOn != 1)
-        return 0;
+    if (_logMode != kModeFile || _logOn != 1) return 0;
     // Reopening an open stream would fail and leave it unusable; start afresh.
-    if (_logFile.is_open())
-        _logFile.close();
+    if (_logFile.is_open()) _logFile.close();
     _logFile.clear();
     _logFile.open(dayFilePath(), std::ios::out | std::ios::app);
     return _logFile.is_open() ? 0 : 1;
 }
 
 int LogManager::closeLogFile() {
-    if (_logFile.is_open())
-        _logFile.close();
+    if (_logFile.is_open()) _logFile.close();
     return 0;
 }
 
@@ -113,8 +106,7 @@ void LogManager::writeHeader() {
     const std::string title = "--------------------------- MeridianNEW Log " +
                               StringHelper::currTimeStr(0) + "-------------------------";
     if (_logMode == kModeFile) {
-        if (!_logFile.is_open())
-            return;
+        if (!_logFile.is_open()) return;
         _logFile << "\n\n" << title << std::endl << "[Process Path]  " << _processPath << std::endl;
     } else if (_logMode == kModeRolling) {
         toRollingLog(LOG_LEVEL_INFO, title);
@@ -124,8 +116,7 @@ void LogManager::writeHeader() {
 
 void LogManager::appendLog(std::string text) {
     if (_logMode == kModeFile) {
-        if (!_logFile.is_open() || _logOn != 1)
-            return;
+        if (!_logFile.is_open() || _logOn != 1) return;
         checkAndBakupLogFile();
         _logFile << StringHelper::currTimeStr(7) << "__" << _processTag << ": " << text
                  << std::endl;
@@ -144,8 +135,7 @@ void LogManager::appendError(std::string pos, std::string msg) {
 }
 
 void LogManager::appendError(int flag, std::string pos, std::string msg) {
-    if (flag != 0)
-        appendError(std::move(pos), std::move(msg));
+    if (flag != 0) appendError(std::move(pos), std::move(msg));
 }
 
 void LogManager::appFunBegin(std::string name) {
@@ -168,19 +158,15 @@ void LogManager::appendMsg(std::string text) {
 }
 
 int LogManager::checkAndBakupLogFile() {
-    if (_logOn == 0)
-        return 0;
-    if (++linesSinceSizeCheck < kCheckEveryLines)
-        return 0;
+    if (_logOn == 0) return 0;
+    if (++linesSinceSizeCheck < kCheckEveryLines) return 0;
     linesSinceSizeCheck = 0;
 
     const std::string path = dayFilePath();
-    if (DiskHelper::fileSizeByte(path) <= kMaxDayFileBytes)
-        return 0;
+    if (DiskHelper::fileSizeByte(path) <= kMaxDayFileBytes) return 0;
     std::string backup = path;
     StringHelper::string_replace(backup, ".log", "_" + StringHelper::currTimeStr(6) + ".log");
-    if (FileHelper::copyFile(path, backup) != 0)
-        return -1;
+    if (FileHelper::copyFile(path, backup) != 0) return -1;
 
     closeLogFile();
     {

@@ -38,11 +38,9 @@ el::Configurations defaultConfiguration() {
 // A configuration file that Easylogging++ cannot parse is reported by it on
 // standard error; the default configuration is used instead.
 bool configureFromFile() {
-    if (::access(kConfigFile, F_OK) != 0)
-        return false;
+    if (::access(kConfigFile, F_OK) != 0) return false;
     el::Configurations conf;
-    if (!conf.parseFromFile(kConfigFile))
-        return false;
+    if (!conf.parseFromFile(kConfigFile)) return false;
     conf.setRemainingToDefault();
     el::Loggers::reconfigureAllLoggers(conf);
     return true;
@@ -51,8 +49,7 @@ bool configureFromFile() {
 void write(LogLevel level, const char* message) {
     try {
         el::Logger* logger = el::Loggers::getLogger(kLoggerId, true);
-        if (logger == nullptr)
-            return;
+        if (logger == nullptr) return;
         switch (level) {
             case LOG_LEVEL_INFO:
                 logger->info(message);
@@ -74,8 +71,7 @@ void write(LogLevel level, const char* message) {
 }  // namespace
 
 Logger::Logger() {
-    if (!configureFromFile())
-        el::Loggers::reconfigureLogger(kLoggerId, defaultConfiguration());
+    if (!configureFromFile()) el::Loggers::reconfigureLogger(kLoggerId, defaultConfiguration());
 }
 
 std::shared_ptr<Logger> Logger::getInstance() {

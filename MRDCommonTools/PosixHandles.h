@@ -30,8 +30,7 @@ public:
     bool valid() const noexcept { return fd_ >= 0; }
     int get() const noexcept { return fd_; }
     void reset() noexcept {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
 
@@ -44,8 +43,7 @@ class UniqueDir {
 public:
     explicit UniqueDir(DIR* dir = nullptr) noexcept : dir_(dir) {}
     ~UniqueDir() {
-        if (dir_ != nullptr)
-            ::closedir(dir_);
+        if (dir_ != nullptr) ::closedir(dir_);
     }
     UniqueDir(const UniqueDir&) = delete;
     UniqueDir& operator=(const UniqueDir&) = delete;
@@ -62,8 +60,7 @@ class UniqueFile {
 public:
     explicit UniqueFile(std::FILE* file = nullptr) noexcept : file_(file) {}
     ~UniqueFile() {
-        if (file_ != nullptr)
-            std::fclose(file_);
+        if (file_ != nullptr) std::fclose(file_);
     }
     UniqueFile(const UniqueFile&) = delete;
     UniqueFile& operator=(const UniqueFile&) = delete;

@@ -23,13 +23,16 @@ bool isCSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Parses "[blanks][sign]digits..." as the runtime's atol would, saturating at
 // the 32-bit range instead of overflowing.
 std::int32_t parseLeadingInt(const std::string& text) {
     std::size_t i = 0;
-    while (i < text.size() && isCSpace(text[i])) ++i;
+    while (i < text.size() && isCSpace(text[i]))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
@@ -52,17 +55,20 @@ std::size_t decimalPrefixLength(std::string_view s) {
     std::size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
     std::size_t digits = 0;
-    while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+    while (i < s.size() && isDigit(s[i]))
+        ++i, ++digits;
     if (i < s.size() && s[i] == '.') {
         ++i;
-        while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+        while (i < s.size() && isDigit(s[i]))
+            ++i, ++digits;
     }
     if (digits == 0) return 0;
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         std::size_t j = i + 1;
         if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
         if (j < s.size() && isDigit(s[j])) {
-            while (j < s.size() && isDigit(s[j])) ++j;
+            while (j < s.size() && isDigit(s[j]))
+                ++j;
             i = j;
         }
     }
@@ -96,8 +102,7 @@ std::size_t utf8SequenceLength(const unsigned char* s, std::size_t left) {
 
 // Byte length of the GBK character that starts at `s` (1 or 2).
 std::size_t gbkSequenceLength(const unsigned char* s, std::size_t left) {
-    if (s[0] >= 0x81 && s[0] <= 0xFE && left >= 2 && s[1] >= 0x40 && s[1] <= 0xFE &&
-        s[1] != 0x7F) {
+    if (s[0] >= 0x81 && s[0] <= 0xFE && left >= 2 && s[1] >= 0x40 && s[1] <= 0xFE && s[1] != 0x7F) {
         return 2;
     }
     return 1;
@@ -144,8 +149,8 @@ std::string convertText(std::string_view input, Charset from) {
         if (errno == E2BIG) continue;
         // EILSEQ or EINVAL: skip the offending character and put '?' in its place.
         const auto* u = reinterpret_cast<const unsigned char*>(in);
-        std::size_t skip = from == Charset::Gbk ? gbkSequenceLength(u, inLeft)
-                                                : utf8SequenceLength(u, inLeft);
+        std::size_t skip =
+            from == Charset::Gbk ? gbkSequenceLength(u, inLeft) : utf8SequenceLength(u, inLeft);
         if (skip == 0) skip = 1;
         if (skip > inLeft) skip = inLeft;
         out.push_back('?');
@@ -190,7 +195,8 @@ std::string StringHelper::doubleTostring(double value) {
 
 double StringHelper::stringTodouble(std::string text) {
     std::size_t i = 0;
-    while (i < text.size() && isCSpace(text[i])) ++i;
+    while (i < text.size() && isCSpace(text[i]))
+        ++i;
     std::string_view rest(text.data() + i, text.size() - i);
     std::size_t len = decimalPrefixLength(rest);
     if (len == 0) return 0.0;
@@ -198,13 +204,21 @@ double StringHelper::stringTodouble(std::string text) {
     return strtod_l(number.c_str(), nullptr, cLocale());
 }
 
-std::string StringHelper::int2String(int value) { return std::to_string(value); }
+std::string StringHelper::int2String(int value) {
+    return std::to_string(value);
+}
 
-std::string StringHelper::long2String(std::int32_t value) { return std::to_string(value); }
+std::string StringHelper::long2String(std::int32_t value) {
+    return std::to_string(value);
+}
 
-int StringHelper::string2int(std::string text) { return parseLeadingInt(text); }
+int StringHelper::string2int(std::string text) {
+    return parseLeadingInt(text);
+}
 
-std::int32_t StringHelper::string2long(std::string text) { return parseLeadingInt(text); }
+std::int32_t StringHelper::string2long(std::string text) {
+    return parseLeadingInt(text);
+}
 
 void StringHelper::string_replace(std::string& text, const std::string& search,
                                   const std::string& replacement) {
@@ -262,9 +276,13 @@ std::string StringHelper::UTF8ToGBK(const std::string& utf8) {
     return convertText(utf8, Charset::Utf8);
 }
 
-void StringHelper::GBKToUTF8(char*& buffer) { convertInPlaceUnchecked(buffer, Charset::Gbk); }
+void StringHelper::GBKToUTF8(char*& buffer) {
+    convertInPlaceUnchecked(buffer, Charset::Gbk);
+}
 
-void StringHelper::UTF8ToGBK(char*& buffer) { convertInPlaceUnchecked(buffer, Charset::Utf8); }
+void StringHelper::UTF8ToGBK(char*& buffer) {
+    convertInPlaceUnchecked(buffer, Charset::Utf8);
+}
 
 bool StringHelper::GBKToUTF8(char* buffer, std::size_t capacity) {
     return convertInPlaceSized(buffer, capacity, Charset::Gbk);
@@ -409,9 +427,9 @@ std::string StringHelper::createGUID() {
     const unsigned data2 = (unsigned{id[4]} << 8) | unsigned{id[5]};
     const unsigned data3 = (unsigned{id[6]} << 8) | unsigned{id[7]};
     char buffer[64];
-    int n = std::snprintf(buffer, sizeof(buffer), "%08X-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                          data1, data2, data3, id[8], id[9], id[10], id[11], id[12], id[13],
-                          id[14], id[15]);
+    int n = std::snprintf(buffer, sizeof(buffer),
+                          "%08X-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X", data1, data2, data3,
+                          id[8], id[9], id[10], id[11], id[12], id[13], id[14], id[15]);
     if (n != 36) {
         std::cerr << "create guid error\n";
         return "error";

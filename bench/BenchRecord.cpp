@@ -4,13 +4,15 @@
 
 namespace arxbench {
 
-const char* const kBenchColumns[10] = {"Name",    "Code",  "Note",   "T_M_GroupID", "Qty",
-                                       "Flag",    "Version", "Price", "Weight",    "RProjectID"};
+const char* const kBenchColumns[10] = {"Name", "Code",    "Note",  "T_M_GroupID", "Qty",
+                                       "Flag", "Version", "Price", "Weight",      "RProjectID"};
 const int kBenchTypes[10] = {COL_TYPE_STRING, COL_TYPE_STRING, COL_TYPE_STRING, COL_TYPE_INT,
                              COL_TYPE_INT,    COL_TYPE_INT,    COL_TYPE_INT,    COL_TYPE_DOUBLE,
                              COL_TYPE_DOUBLE, COL_TYPE_INT};
 
-Mapper* BenchRecord::createMapper() { return new BenchRecordMapper; }
+Mapper* BenchRecord::createMapper() {
+    return new BenchRecordMapper;
+}
 
 int BenchRecordMapper::doSave(ITableData& row, DAO* pdao) {
     auto* p = dynamic_cast<BenchRecord*>(pdao);

@@ -28,9 +28,13 @@ std::string& benchFolder() {
     return folder;
 }
 
-std::string databasePath() { return benchFolder() + "/bench.db"; }
+std::string databasePath() {
+    return benchFolder() + "/bench.db";
+}
 
-InstanceDataManager& idm() { return *MeridianNew::getCurrMRDConfigIDM(); }
+InstanceDataManager& idm() {
+    return *MeridianNew::getCurrMRDConfigIDM();
+}
 
 // Drops and recreates the benchmark table (with its indexed key columns).
 void resetBenchTable() {
@@ -43,7 +47,8 @@ void resetBenchTable() {
 class RawDatabase {
 public:
     RawDatabase() {
-        if (sqlite3_open(databasePath().c_str(), &db_) != SQLITE_OK) throw std::runtime_error("open");
+        if (sqlite3_open(databasePath().c_str(), &db_) != SQLITE_OK)
+            throw std::runtime_error("open");
         exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
     }
     ~RawDatabase() { sqlite3_close(db_); }
@@ -84,8 +89,10 @@ void BM_RawSqliteInsert(benchmark::State& state) {
                 sqlite3_bind_text(stmt, c + 1, values[c].data(), static_cast<int>(values[c].size()),
                                   SQLITE_TRANSIENT);
             }
-            for (int c : {3, 4, 5, 6, 9}) sqlite3_bind_int64(stmt, c + 1, std::stoll(values[c]));
-            for (int c : {7, 8}) sqlite3_bind_double(stmt, c + 1, std::stod(values[c]));
+            for (int c : {3, 4, 5, 6, 9})
+                sqlite3_bind_int64(stmt, c + 1, std::stoll(values[c]));
+            for (int c : {7, 8})
+                sqlite3_bind_double(stmt, c + 1, std::stod(values[c]));
             sqlite3_step(stmt);
             sqlite3_reset(stmt);
         }
@@ -111,7 +118,8 @@ void BM_AddITableData(benchmark::State& state) {
         state.ResumeTiming();
         for (int i = 0; i < n; ++i) {
             benchValues(i, values);
-            for (int c = 0; c < 10; ++c) row._colValue[c] = values[c];
+            for (int c = 0; c < 10; ++c)
+                row._colValue[c] = values[c];
             idm().addITableData(row, COMMIT_T_DEFERRED);
         }
         idm().getPSession()->commit();
@@ -163,7 +171,8 @@ void BM_FindByOneAttrKey(benchmark::State& state) {
         hits += found.size();
         T_deletePtrList(found);
     }
-    if (hits != static_cast<std::size_t>(state.iterations())) state.SkipWithError("wrong hit count");
+    if (hits != static_cast<std::size_t>(state.iterations()))
+        state.SkipWithError("wrong hit count");
 }
 
 void BM_FindByID(benchmark::State& state) {

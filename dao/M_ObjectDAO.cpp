@@ -6,7 +6,9 @@
 
 namespace MeridianSpace {
 
-M_ObjectDAO::M_ObjectDAO() { _DAOType = 3; }
+M_ObjectDAO::M_ObjectDAO() {
+    _DAOType = 3;
+}
 
 M_ObjectDAO::~M_ObjectDAO() = default;
 
@@ -31,6 +33,8 @@ ResultMsg M_ObjectDAO::save(int commitType) {
     return ResultMsg(RUN_SUCCESS, base.rMsg);
 }
 
-InstanceDataManager* M_ObjectDAO::getIDM() { return MeridianNew::getCurrMRDConfigIDM(); }
+InstanceDataManager* M_ObjectDAO::getIDM() {
+    return MeridianNew::getCurrMRDConfigIDM();
+}
 
 }  // namespace MeridianSpace

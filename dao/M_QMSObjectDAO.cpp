@@ -2,7 +2,9 @@
 
 namespace MeridianSpace {
 
-M_QMSObjectDAO::M_QMSObjectDAO() { _DAOType = 4; }
+M_QMSObjectDAO::M_QMSObjectDAO() {
+    _DAOType = 4;
+}
 
 M_QMSObjectDAO::~M_QMSObjectDAO() = default;
 

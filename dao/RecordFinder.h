@@ -88,9 +88,9 @@ public:
                            std::list<T*>& out, IOrderClause* order = nullptr) {
         DAOFinder finder;
         std::list<DAO*> objects;
-        ResultMsg rm = finder.findByManyAndAttr(className, conditions.attributes,
-                                                conditions.operations, conditions.values,
-                                                objects, order);
+        ResultMsg rm =
+            finder.findByManyAndAttr(className, conditions.attributes, conditions.operations,
+                                     conditions.values, objects, order);
         return appendAs(className, objects, out, rm);
     }
 

@@ -61,7 +61,9 @@ public:
     }
 };
 
-Mapper* MemoDAO::createMapper() { return new MemoMapper; }
+Mapper* MemoDAO::createMapper() {
+    return new MemoMapper;
+}
 
 // Messages are GBK; the console speaks UTF-8.
 std::string shown(const ResultMsg& rm) {
@@ -72,7 +74,8 @@ std::string shown(const ResultMsg& rm) {
 }  // namespace
 
 int main() {
-    std::string folder = (std::filesystem::temp_directory_path() / "arx_quickstart_XXXXXX").string();
+    std::string folder =
+        (std::filesystem::temp_directory_path() / "arx_quickstart_XXXXXX").string();
     if (mkdtemp(folder.data()) == nullptr) {
         std::cerr << "cannot make a temporary folder\n";
         return 1;
@@ -103,8 +106,8 @@ int main() {
 
     std::list<MemoDAO*> byTopic;
     rm = RecordFinder<MemoDAO>::byText("MemoDAO", "_topic", "O'Brien%", byTopic);
-    std::cout << "found by _topic like 'O'Brien%': " << byTopic.size() << " memo(s) ("
-              << shown(rm) << ")\n";
+    std::cout << "found by _topic like 'O'Brien%': " << byTopic.size() << " memo(s) (" << shown(rm)
+              << ")\n";
     T_deletePtrList(byTopic);
 
     std::list<MemoDAO*> byProject;

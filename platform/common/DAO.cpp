@@ -86,9 +86,13 @@ ResultMsg DAO::delAll(int commitType) {
     return idm->deleteITableDataAll(table, commitType);
 }
 
-Mapper* DAO::createMapper() { return nullptr; }
+Mapper* DAO::createMapper() {
+    return nullptr;
+}
 
-InstanceDataManager* DAO::getIDM() { return MeridianNew::getCurrentWorkDBIDM(); }
+InstanceDataManager* DAO::getIDM() {
+    return MeridianNew::getCurrentWorkDBIDM();
+}
 
 ResultMsg DAO::toMapData(std::map<std::string, std::string>& data) {
     std::unique_ptr<Mapper> mapper(createMapper());
@@ -96,7 +100,8 @@ ResultMsg DAO::toMapData(std::map<std::string, std::string>& data) {
     ITableData row;
     ResultMsg rm = detail::mapObject(*this, *mapper, row);
     if (!rm.ok()) return rm;
-    for (int i = 0; i < row._colNum; ++i) data[row._cloInnerName[i]] = row._colValue[i];
+    for (int i = 0; i < row._colNum; ++i)
+        data[row._cloInnerName[i]] = row._colValue[i];
     data["id"] = StringHelper::int2String(_ID);
     return rm;
 }
@@ -129,10 +134,16 @@ std::string DAO::GetDAOClassName() {
     return std::string();
 }
 
-InstanceDataManager* totalDAO::getIDM() { return MeridianNew::getCurrMRDConfigIDM(); }
+InstanceDataManager* totalDAO::getIDM() {
+    return MeridianNew::getCurrMRDConfigIDM();
+}
 
-InstanceDataManager* subDBDAO::getIDM() { return MeridianNew::getCurrentWorkDBIDM(); }
+InstanceDataManager* subDBDAO::getIDM() {
+    return MeridianNew::getCurrentWorkDBIDM();
+}
 
-InstanceDataManager* dataDictionaryDAO::getIDM() { return MeridianNew::getCurrMRDConfigIDM(); }
+InstanceDataManager* dataDictionaryDAO::getIDM() {
+    return MeridianNew::getCurrMRDConfigIDM();
+}
 
 }  // namespace MeridianSpace

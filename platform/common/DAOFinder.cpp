@@ -72,12 +72,12 @@ constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
 ResultMsg DAOFinder::findByID(const std::string& className, int id, DAO*& pdao) {
     std::list<DAO*> found;
     PtrListGuard<DAO> guard(found);
-    ResultMsg rm = findObjects(className, {"id"}, {"="}, {StringHelper::int2String(id)}, "", nullptr,
-                               1, found);
+    ResultMsg rm = findObjects(className, {"id"}, {"="}, {StringHelper::int2String(id)}, "",
+                               nullptr, 1, found);
     if (!rm.ok()) return rm;
     if (found.empty()) {
-        return ResultMsg(RUN_SUCCESS, "没有找到记录：" + className + " id = " +
-                                          StringHelper::int2String(id));
+        return ResultMsg(RUN_SUCCESS,
+                         "没有找到记录：" + className + " id = " + StringHelper::int2String(id));
     }
     pdao = found.front();
     found.pop_front();

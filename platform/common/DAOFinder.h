@@ -36,14 +36,14 @@ public:
     ResultMsg findByManyAndAttr(const std::string& className,
                                 const std::vector<std::string>& attrNames,
                                 const std::vector<std::string>& operations,
-                                const std::vector<std::string>& values,
-                                std::list<DAO*>& daoList, IOrderClause* order = nullptr);
+                                const std::vector<std::string>& values, std::list<DAO*>& daoList,
+                                IOrderClause* order = nullptr);
     /// Objects matching at least one condition.
     ResultMsg findByManyOrAttr(const std::string& className,
                                const std::vector<std::string>& attrNames,
                                const std::vector<std::string>& operations,
-                               const std::vector<std::string>& values,
-                               std::list<DAO*>& daoList, IOrderClause* order = nullptr);
+                               const std::vector<std::string>& values, std::list<DAO*>& daoList,
+                               IOrderClause* order = nullptr);
 };
 
 }  // namespace MeridianSpace

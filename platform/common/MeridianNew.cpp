@@ -33,7 +33,9 @@ struct OpenDatabase {
 };
 
 struct Platform {
-    // Members go in reverse order: the databases before the service.
+    // Members go in reverse order: the databases before the service, the
+    // log manager last.
+    std::unique_ptr<LogManager> logger;
     std::unique_ptr<MRDService> service;
     std::shared_ptr<OpenDatabase> config;
     std::shared_ptr<OpenDatabase> work;
@@ -51,7 +53,9 @@ std::string identityOf(const std::string& path) {
     return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
 }
 
-ResultMsg notStarted() { return ResultMsg(COM_ERR_NOT_STARTED, "平台未启动。"); }
+ResultMsg notStarted() {
+    return ResultMsg(COM_ERR_NOT_STARTED, "平台未启动。");
+}
 
 ResultMsg openDatabase(const std::string& path, bool create, std::shared_ptr<OpenDatabase>& out) {
     Platform& p = platform();
@@ -83,9 +87,11 @@ ResultMsg openDatabase(const std::string& path, bool create, std::shared_ptr<Ope
 
 }  // namespace
 
-ResultMsg MeridianNew::startup(const std::string& configDBPath, const std::string& workDBPath) {
+ResultMsg MeridianNew::startup(const std::string& configDBPath, const std::string& workDBPath,
+                               int logMode) {
     shutdown();
     Platform& p = platform();
+    p.logger = std::make_unique<LogManager>(logMode);
     p.service = std::make_unique<MRDService>();
     ResultMsg rm = openDatabase(configDBPath, true, p.config);
     if (rm.ok()) rm = openDatabase(workDBPath, true, p.work);
@@ -99,6 +105,12 @@ void MeridianNew::shutdown() {
     p.work.reset();
     p.config.reset();
     p.service.reset();
+}
+
+LogManager* MeridianNew::LOGGER() {
+    Platform& p = platform();
+    if (!p.logger) p.logger = std::make_unique<LogManager>(0);
+    return p.logger.get();
 }
 
 InstanceDataManager* MeridianNew::getCurrMRDConfigIDM() {
@@ -159,6 +171,8 @@ std::string MeridianNew::getCurrPlatformStatus() {
     return "OK";
 }
 
-MRDService* MeridianNew::getCurrService() { return platform().service.get(); }
+MRDService* MeridianNew::getCurrService() {
+    return platform().service.get();
+}
 
 }  // namespace MeridianSpace

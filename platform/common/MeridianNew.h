@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ArxExport.h"
+#include "LogManager.h"
 #include "MeridianStd.h"
 #include "ResultReturnCode.h"
 
@@ -21,11 +22,19 @@ class MRDService;
 class ARX MeridianNew {
 public:
     /// Starts the platform on a configuration and a work database (files are
-    /// created when missing) and makes sure the configuration database has
-    /// the tables of every registered class. Restarts a started platform.
-    static ResultMsg startup(const std::string& configDBPath, const std::string& workDBPath);
-    /// Commits and closes both databases and the service.
+    /// created when missing), makes sure the configuration database has the
+    /// tables of every registered class, and makes the process's log manager
+    /// with `logMode` (1 day file in ./DB_Log, 2 rolling log, 0 nothing).
+    /// Restarts a started platform.
+    static ResultMsg startup(const std::string& configDBPath, const std::string& workDBPath,
+                             int logMode = 1);
+    /// Commits and closes both databases and the service. The log manager
+    /// stays, so that later lines still reach the log.
     static void shutdown();
+
+    /// The process's one log manager; never null. Before the first start-up
+    /// it is a silent one (mode 0).
+    static LogManager* LOGGER();
 
     /// Manager of the current configuration database (all metadata tables);
     /// null before start-up.

@@ -8,7 +8,8 @@ namespace MeridianSpace {
 /// Deletes every object of the list and empties it.
 template <class T>
 void T_deletePtrList(std::list<T*>& objects) {
-    for (T* object : objects) delete object;
+    for (T* object : objects)
+        delete object;
     objects.clear();
 }
 

@@ -12,8 +12,8 @@ ResultMsg RelationDataTool::checkPair(const DAO* child) const {
         return ResultMsg(COM_ERR_ARGUMENT, "关联的主对象或子对象为空。");
     }
     if (owner_->_ID < 1) {
-        return ResultMsg(COM_ERR_ARGUMENT, "关联的主对象尚未保存。_ID = " +
-                                               StringHelper::int2String(owner_->_ID));
+        return ResultMsg(COM_ERR_ARGUMENT,
+                         "关联的主对象尚未保存。_ID = " + StringHelper::int2String(owner_->_ID));
     }
     return ResultMsg();
 }

@@ -11,8 +11,12 @@ dataManager::dataManager(std::shared_ptr<detail::SqliteConnection> connection)
 
 dataManager::~dataManager() = default;
 
-MRDSession* dataManager::getPSession() const { return connection_->owner; }
+MRDSession* dataManager::getPSession() const {
+    return connection_->owner;
+}
 
-std::string dataManager::getFilePath() const { return connection_->path(); }
+std::string dataManager::getFilePath() const {
+    return connection_->path();
+}
 
 }  // namespace MeridianSpace

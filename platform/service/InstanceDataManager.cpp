@@ -5,10 +5,10 @@
 #include <memory>
 
 #include "ServiceErrorCode.h"
+#include "StringHelper.h"
 #include "sqlite/SqlText.h"
 #include "sqlite/SqliteConnection.h"
 #include "sqlite/SqliteValues.h"
-#include "StringHelper.h"
 
 namespace MeridianSpace {
 
@@ -23,8 +23,8 @@ ResultMsg checkRow(const ITableData& row) {
     ResultMsg rm = checkIdentifier(row._tableInnerName, "表");
     if (!rm.ok()) return rm;
     if (row._colNum < 0 || row._colNum > ITABLEDATA_MAX_COLUMNS) {
-        return ResultMsg(SRV_ERR_ARGUMENT, "列数超出范围（0到80）：" +
-                                               StringHelper::int2String(row._colNum));
+        return ResultMsg(SRV_ERR_ARGUMENT,
+                         "列数超出范围（0到80）：" + StringHelper::int2String(row._colNum));
     }
     for (int i = 0; i < row._colNum; ++i) {
         rm = checkIdentifier(row._cloInnerName[i], "列");
@@ -62,7 +62,8 @@ const std::string& insertStatement(detail::SqliteConnection& conn, const ITableD
     detail::SqliteConnection::RowShape& shape = conn.lastInsert;
     bool same = row._colNum >= 0 && shape.table == row._tableInnerName &&
                 shape.columns.size() == static_cast<std::size_t>(row._colNum);
-    for (int i = 0; same && i < row._colNum; ++i) same = shape.columns[i] == row._cloInnerName[i];
+    for (int i = 0; same && i < row._colNum; ++i)
+        same = shape.columns[i] == row._cloInnerName[i];
     if (same) return shape.sql;
 
     shape = detail::SqliteConnection::RowShape();
@@ -125,7 +126,8 @@ ResultMsg InstanceDataManager::updateITableData(const ITableData& row,
                                                 int commitType, int& changedRows) {
     ResultMsg rm = checkRow(row);
     if (!rm.ok()) return rm;
-    if (row._colNum == 0) return ResultMsg(SRV_ERR_ARGUMENT, "没有要更新的列：" + row._tableInnerName);
+    if (row._colNum == 0)
+        return ResultMsg(SRV_ERR_ARGUMENT, "没有要更新的列：" + row._tableInnerName);
     std::string sql = "UPDATE " + quoteIdentifier(row._tableInnerName) + " SET ";
     for (int i = 0; i < row._colNum; ++i) {
         sql += (i ? "," : "") + quoteIdentifier(row._cloInnerName[i]) + "=?";
@@ -296,11 +298,11 @@ ResultMsg InstanceDataManager::updateIBlobTableData(const std::string& table,
     if (!rm.ok()) return rm;
     if (count < 0 || (count > 0 && data == nullptr) ||
         static_cast<long long>(count) * sizeof(double) > INT_MAX) {
-        return ResultMsg(SRV_ERR_ARGUMENT, "blob数据的个数或指针不合法：" +
-                                               StringHelper::int2String(count));
+        return ResultMsg(SRV_ERR_ARGUMENT,
+                         "blob数据的个数或指针不合法：" + StringHelper::int2String(count));
     }
-    const std::string sql = "UPDATE " + quoteIdentifier(table) + " SET " +
-                            quoteIdentifier(column) + " = ? WHERE \"id\" = ?";
+    const std::string sql = "UPDATE " + quoteIdentifier(table) + " SET " + quoteIdentifier(column) +
+                            " = ? WHERE \"id\" = ?";
     detail::SqliteConnection& conn = *connection_;
     return conn.write(commitType, [&]() {
         StatementLease lease;
@@ -315,16 +317,16 @@ ResultMsg InstanceDataManager::updateIBlobTableData(const std::string& table,
         sqlite3_bind_int(lease.get(), 2, id);
         r = stepWrite(conn, lease.get(), table, {column, "id"});
         if (r.ok() && conn.changes() == 0) {
-            r = ResultMsg(SRV_ERR_NO_ROW, "记录不存在：" + table + " id = " +
-                                              StringHelper::int2String(id));
+            r = ResultMsg(SRV_ERR_NO_ROW,
+                          "记录不存在：" + table + " id = " + StringHelper::int2String(id));
         }
         return r;
     });
 }
 
 ResultMsg InstanceDataManager::getIBlobTableData(const std::string& table,
-                                                 const std::string& column, int id,
-                                                 double*& data, int& count) {
+                                                 const std::string& column, int id, double*& data,
+                                                 int& count) {
     ResultMsg rm = checkIdentifier(table, "表");
     if (rm.ok()) rm = checkIdentifier(column, "列");
     if (!rm.ok()) return rm;

@@ -41,8 +41,7 @@ public:
                             const std::list<IQueryCondition>& conditions,
                             std::list<ITableData>& rows, const IOrderClause* order);
     /// The same query, handing each row to `visit` instead of collecting them.
-    ResultMsg forEachITableData(const std::string& table,
-                                const std::vector<MNormalColumn>& columns,
+    ResultMsg forEachITableData(const std::string& table, const std::vector<MNormalColumn>& columns,
                                 const std::list<IQueryCondition>& conditions,
                                 const IOrderClause* order, const RowVisitor& visit);
 

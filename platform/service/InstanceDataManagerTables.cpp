@@ -38,9 +38,9 @@ ResultMsg createColumnIndex(detail::SqliteConnection& conn, const std::string& t
     const std::string name = kind + "_" + table + "_" + column._innerName;
     ResultMsg rm = checkIdentifier(name, "索引");
     if (!rm.ok()) return rm;
-    return conn.execute(std::string("CREATE ") + (column._isOnly != 0 ? "UNIQUE " : "") +
-                        "INDEX " + quoteIdentifier(name) + " ON " + quoteIdentifier(table) +
-                        " (" + quoteIdentifier(column._innerName) + ")");
+    return conn.execute(std::string("CREATE ") + (column._isOnly != 0 ? "UNIQUE " : "") + "INDEX " +
+                        quoteIdentifier(name) + " ON " + quoteIdentifier(table) + " (" +
+                        quoteIdentifier(column._innerName) + ")");
 }
 
 bool tableExists(detail::SqliteConnection& conn, const std::string& table) {
@@ -59,8 +59,8 @@ ResultMsg InstanceDataManager::addMTableInstance(const MTable& table,
     rm = conn.checkOpen();
     if (!rm.ok()) return rm;
 
-    std::string sql = "CREATE TABLE " + quoteIdentifier(table._innerName) +
-                      " (\"id\" INTEGER PRIMARY KEY";
+    std::string sql =
+        "CREATE TABLE " + quoteIdentifier(table._innerName) + " (\"id\" INTEGER PRIMARY KEY";
     std::vector<std::string> seen;
     for (const MNormalColumn& column : columns) {
         std::string definition;
@@ -109,8 +109,8 @@ ResultMsg InstanceDataManager::addNormalColumnInstance(const std::string& table,
         }
     }
     rm = conn.atomic([&]() {
-        ResultMsg r = conn.execute("ALTER TABLE " + quoteIdentifier(table) + " ADD COLUMN " +
-                                   definition);
+        ResultMsg r =
+            conn.execute("ALTER TABLE " + quoteIdentifier(table) + " ADD COLUMN " + definition);
         if (r.ok()) r = createColumnIndex(conn, table, column);
         return r;
     });
@@ -142,7 +142,8 @@ ResultMsg InstanceDataManager::getTableColumnNames(const std::string& table,
     const std::vector<detail::ColumnInfo>* layout = nullptr;
     rm = conn.tableColumns(table, layout);
     if (!rm.ok()) return rm;
-    for (const detail::ColumnInfo& info : *layout) names.push_back(info.name);
+    for (const detail::ColumnInfo& info : *layout)
+        names.push_back(info.name);
     return rm;
 }
 

@@ -15,8 +15,7 @@ public:
     /// A new session on the database file at `path`; the caller deletes it.
     /// A missing file is refused, unless `createIfMissing` is 1, which makes
     /// a new empty database there.
-    ResultMsg createSession(const std::string& path, MRDSession*& session,
-                            int createIfMissing = 0);
+    ResultMsg createSession(const std::string& path, MRDSession*& session, int createIfMissing = 0);
 };
 
 }  // namespace MeridianSpace

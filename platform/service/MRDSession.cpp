@@ -18,13 +18,21 @@ MRDSession::~MRDSession() {
     connection_->close();
 }
 
-ResultMsg MRDSession::commit() { return connection_->commit(); }
+ResultMsg MRDSession::commit() {
+    return connection_->commit();
+}
 
-ResultMsg MRDSession::close() { return connection_->close(); }
+ResultMsg MRDSession::close() {
+    return connection_->close();
+}
 
-bool MRDSession::isOpen() const { return connection_->isOpen(); }
+bool MRDSession::isOpen() const {
+    return connection_->isOpen();
+}
 
-std::string MRDSession::getFilePath() const { return connection_->path(); }
+std::string MRDSession::getFilePath() const {
+    return connection_->path();
+}
 
 ResultMsg MRDSession::createInstanceDataManager(InstanceDataManager*& manager, int flag) {
     ResultMsg rm = connection_->checkOpen();

@@ -15,8 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 
 testing::AssertionResult Is(const ResultMsg& r, int code, const std::string& msg) {
-    if (r.rCode == code && r.rMsg == msg)
-        return testing::AssertionSuccess();
+    if (r.rCode == code && r.rMsg == msg) return testing::AssertionSuccess();
     return testing::AssertionFailure() << "got " << r.rCode << " \"" << r.rMsg << "\"";
 }
 

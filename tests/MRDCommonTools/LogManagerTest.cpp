@@ -47,8 +47,7 @@ protected:
     static V backups() {
         V names;
         for (const auto& e : fs::directory_iterator("DB_Log")) {
-            if (e.path() != dayFile())
-                names.push_back(e.path().filename());
+            if (e.path() != dayFile()) names.push_back(e.path().filename());
         }
         return names;
     }
@@ -195,8 +194,7 @@ TEST_F(LogManagerTest, BackupMarkerPrecedesTheLineThatTriggeredIt) {
 
     V expected;
     for (std::size_t i = 0; i < 100; ++i) {
-        if (i == before)
-            expected.push_back(kMarker);
+        if (i == before) expected.push_back(kMarker);
         expected.push_back("line-" + std::to_string(100 + i));
     }
     EXPECT_EQ(texts, expected);

@@ -28,8 +28,7 @@ protected:
 // The message part of the one log line that carries `marker`.
 std::string messageOf(const std::string& marker) {
     const std::vector<std::string> lines = rollingLogLines(marker);
-    if (lines.size() != 1)
-        return "<" + std::to_string(lines.size()) + " lines>";
+    if (lines.size() != 1) return "<" + std::to_string(lines.size()) + " lines>";
     return lines[0].substr(lines[0].find("] ") + 2);
 }
 

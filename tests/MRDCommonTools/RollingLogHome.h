@@ -31,8 +31,7 @@ inline std::vector<std::string> rollingLogLines(const std::string& marker) {
     for (const auto& entry : std::filesystem::directory_iterator(rollingLogHome() + "/log", ec)) {
         std::istringstream in(readText(entry.path().string()));
         for (std::string line; std::getline(in, line);) {
-            if (line.find(marker) != std::string::npos)
-                lines.push_back(line);
+            if (line.find(marker) != std::string::npos) lines.push_back(line);
         }
     }
     return lines;

@@ -147,11 +147,17 @@ TEST(StringHelperCodePage, StopsAtZeroAndReplacesWhatCannotConvert) {
     const std::string withZero("\xE6\x95\xB0\0\xE6\x8D\xAE", 7);
     EXPECT_EQ(StringHelper::UTF8ToGBK(withZero), "\xCA\xFD");
     // An emoji has no GBK form; a stray continuation byte is no UTF-8.
-    EXPECT_EQ(StringHelper::UTF8ToGBK("a\xF0\x9F\x98\x80" "b"), "a?b");
-    EXPECT_EQ(StringHelper::UTF8ToGBK("a\x80" "b"), "a?b");
+    EXPECT_EQ(StringHelper::UTF8ToGBK("a\xF0\x9F\x98\x80"
+                                      "b"),
+              "a?b");
+    EXPECT_EQ(StringHelper::UTF8ToGBK("a\x80"
+                                      "b"),
+              "a?b");
     // A lone GBK lead byte at the end, and an invalid lead byte.
     EXPECT_EQ(StringHelper::GBKToUTF8("a\xCA"), "a?");
-    EXPECT_EQ(StringHelper::GBKToUTF8("\xFF" "z"), "?z");
+    EXPECT_EQ(StringHelper::GBKToUTF8("\xFF"
+                                      "z"),
+              "?z");
 }
 
 TEST(StringHelperCodePage, InPlaceConversionsRespectTheBuffer) {
@@ -187,8 +193,9 @@ TEST(StringHelperTime, SelectorsShapeOneReading) {
     EXPECT_TRUE(std::regex_match(StringHelper::currTimeStr(5), std::regex(R"(\d{10})")));
     // Minute, second and millisecond without leading zeros: 3 to 7 digits.
     EXPECT_TRUE(std::regex_match(StringHelper::currTimeStr(6), std::regex(R"([0-9]{3,7})")));
-    EXPECT_TRUE(std::regex_match(StringHelper::currTimeStr(7),
-                                 std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.(0|[1-9]\d{0,2}))")));
+    EXPECT_TRUE(
+        std::regex_match(StringHelper::currTimeStr(7),
+                         std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.(0|[1-9]\d{0,2}))")));
     EXPECT_EQ(StringHelper::dateTo(0), StringHelper::currTimeStr(3));
     const int today = StringHelper::string2int(StringHelper::dateTo(0));
     const int yesterday = StringHelper::string2int(StringHelper::dateTo(-1));

@@ -31,8 +31,7 @@ inline bool consumeShape(const std::string& text, std::size_t& pos, const std::s
     std::size_t i = pos;
     for (char c : shape) {
         if (c == '#' || c == '+') {
-            if (!isDigit(i))
-                return false;
+            if (!isDigit(i)) return false;
             ++i;
             while (c == '+' && isDigit(i))
                 ++i;

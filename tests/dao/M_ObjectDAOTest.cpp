@@ -135,7 +135,8 @@ protected:
 
     std::vector<std::string> names() {
         std::vector<std::string> out;
-        for (NoteDAO* note : notes) out.push_back(note->_name);
+        for (NoteDAO* note : notes)
+            out.push_back(note->_name);
         T_deletePtrList(notes);
         return out;
     }

@@ -16,7 +16,9 @@ void put(ITableData& row, const char* column, int type, const std::string& value
 
 }  // namespace
 
-Mapper* NoteDAO::createMapper() { return new NoteMapper; }
+Mapper* NoteDAO::createMapper() {
+    return new NoteMapper;
+}
 
 int NoteMapper::doSave(ITableData& tableData, DAO* pdao) {
     auto* p = dynamic_cast<NoteDAO*>(pdao);
@@ -46,7 +48,9 @@ DAO* NoteMapper::doLoad(ITableData& qd) {
     return p;
 }
 
-Mapper* TagDAO::createMapper() { return new TagMapper; }
+Mapper* TagDAO::createMapper() {
+    return new TagMapper;
+}
 
 int TagMapper::doSave(ITableData& tableData, DAO* pdao) {
     auto* p = dynamic_cast<TagDAO*>(pdao);
@@ -70,7 +74,9 @@ DAO* TagMapper::doLoad(ITableData& qd) {
     return p;
 }
 
-Mapper* ProjectRecord::createMapper() { return new ProjectRecordMapper; }
+Mapper* ProjectRecord::createMapper() {
+    return new ProjectRecordMapper;
+}
 
 int ProjectRecordMapper::doSave(ITableData& tableData, DAO* pdao) {
     auto* p = dynamic_cast<ProjectRecord*>(pdao);

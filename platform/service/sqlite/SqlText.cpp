@@ -50,7 +50,9 @@ ResultMsg checkIdentifier(const std::string& name, const char* what) {
     return ResultMsg();
 }
 
-std::string quoteIdentifier(const std::string& name) { return "\"" + name + "\""; }
+std::string quoteIdentifier(const std::string& name) {
+    return "\"" + name + "\"";
+}
 
 bool sameIdentifier(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;

@@ -44,7 +44,9 @@ StatementLease::StatementLease(std::shared_ptr<PreparedStatement> statement)
     if (statement_) statement_->busy = true;
 }
 
-StatementLease::~StatementLease() { release(); }
+StatementLease::~StatementLease() {
+    release();
+}
 
 StatementLease::StatementLease(StatementLease&& other) noexcept
     : statement_(std::move(other.statement_)) {}
@@ -57,7 +59,9 @@ StatementLease& StatementLease::operator=(StatementLease&& other) noexcept {
     return *this;
 }
 
-sqlite3_stmt* StatementLease::get() const { return statement_ ? statement_->stmt : nullptr; }
+sqlite3_stmt* StatementLease::get() const {
+    return statement_ ? statement_->stmt : nullptr;
+}
 
 void StatementLease::release() {
     if (!statement_) return;
@@ -182,8 +186,7 @@ ResultMsg SqliteConnection::prepare(const std::string& sql, StatementLease& out)
         return rm;
     }
     sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()) + 1, &stmt,
-                                nullptr);
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()) + 1, &stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
         return engineError(SRV_ERR_ENGINE, "数据库语句无法执行");
@@ -280,7 +283,9 @@ ResultMsg SqliteConnection::engineError(int code, const std::string& what) const
     return ResultMsg(code, what + "：" + detail);
 }
 
-int SqliteConnection::changes() const { return db_ ? sqlite3_changes(db_) : 0; }
+int SqliteConnection::changes() const {
+    return db_ ? sqlite3_changes(db_) : 0;
+}
 
 long long SqliteConnection::lastInsertRowId() const {
     return db_ ? sqlite3_last_insert_rowid(db_) : 0;

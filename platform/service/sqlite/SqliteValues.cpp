@@ -32,8 +32,8 @@ bool parseWholeDouble(const std::string& text, double& value) {
         return false;
     }
     for (char c : text) {
-        const bool allowed = (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' ||
-                             c == 'e' || c == 'E';
+        const bool allowed =
+            (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
         if (!allowed) return false;
     }
     const char* begin = text.data() + (first == '+' ? 1 : 0);
@@ -95,8 +95,7 @@ void bindConditionValue(sqlite3_stmt* stmt, int index, const std::string& value)
         sqlite3_bind_int64(stmt, index, integer);
         return;
     }
-    sqlite3_bind_text(stmt, index, value.data(), static_cast<int>(value.size()),
-                      SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
 }
 
 std::string columnText(sqlite3_stmt* stmt, int column) {

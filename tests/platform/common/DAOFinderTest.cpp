@@ -43,7 +43,9 @@ public:
     }
 };
 
-Mapper* TwinDAO::createMapper() { return new TwinMapper; }
+Mapper* TwinDAO::createMapper() {
+    return new TwinMapper;
+}
 
 NoteDAO* saveNote(const std::string& name, int project, int folder, int priority) {
     auto* note = new NoteDAO;
@@ -57,7 +59,8 @@ NoteDAO* saveNote(const std::string& name, int project, int folder, int priority
 
 std::vector<std::string> namesOf(const std::list<DAO*>& objects) {
     std::vector<std::string> out;
-    for (DAO* object : objects) out.push_back(object->_name);
+    for (DAO* object : objects)
+        out.push_back(object->_name);
     return out;
 }
 
@@ -121,9 +124,9 @@ TEST_F(Finder, UnknownNamesAndOperationsAreRefused) {
     EXPECT_EQ(finder.findAll("NoSuchDAO", found).rCode, COM_ERR_UNKNOWN_CLASS);
     EXPECT_EQ(finder.findByOneAttr("NoteDAO", "_name", "= 'x' OR 1=1 --", "1", found).rCode,
               SRV_ERR_ARGUMENT);
-    EXPECT_EQ(finder.findByManyAndAttr("NoteDAO", {"_name", "_priority"}, {"="}, {"1", "2"}, found)
-                  .rCode,
-              COM_ERR_ARGUMENT);
+    EXPECT_EQ(
+        finder.findByManyAndAttr("NoteDAO", {"_name", "_priority"}, {"="}, {"1", "2"}, found).rCode,
+        COM_ERR_ARGUMENT);
     IOrderClause order;
     order.orderAttribute = "_colour";
     EXPECT_EQ(finder.findAll("NoteDAO", found, &order).rCode, COM_ERR_ATTRIBUTE);
@@ -140,13 +143,16 @@ TEST_F(Finder, ListsAreAppendedToAndOrderedOnRequest) {
     EXPECT_EQ(namesOf(found), (V{"already here", "alpha", "gamma", "beta"}));
 
     order.orderDirection = " ASC ";
-    ASSERT_TRUE(finder.findByManyAndAttr("NoteDAO", {"_rProjectID", "_t_M_FolderID"}, {" = ", " = "},
-                                         {"1", "10"}, found, &order)
+    ASSERT_TRUE(finder
+                    .findByManyAndAttr("NoteDAO", {"_rProjectID", "_t_M_FolderID"}, {" = ", " = "},
+                                       {"1", "10"}, found, &order)
                     .ok());
-    ASSERT_TRUE(finder.findByManyOrAttr("NoteDAO", {"_name", "_name"}, {" = ", " = "},
-                                        {"'beta'", "'gamma'"}, found, &order)
+    ASSERT_TRUE(finder
+                    .findByManyOrAttr("NoteDAO", {"_name", "_name"}, {" = ", " = "},
+                                      {"'beta'", "'gamma'"}, found, &order)
                     .ok());
-    EXPECT_EQ(namesOf(found), (V{"already here", "alpha", "gamma", "beta", "alpha", "beta", "gamma"}));
+    EXPECT_EQ(namesOf(found),
+              (V{"already here", "alpha", "gamma", "beta", "alpha", "beta", "gamma"}));
 }
 
 TEST_F(Finder, FindByIdLeavesThePointerWhenNothingMatches) {

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "CommonErrorCode.h"
 #include "InstanceDataManager.h"
 #include "MRDSession.h"
 #include "ServiceErrorCode.h"
+#include "StringHelper.h"
 #include "support/PlatformFixture.h"
 #include "support/RawDb.h"
 
@@ -33,9 +36,9 @@ TEST_F(Platform, StartupCreatesTheDatabasesWithIndexedKeyColumns) {
 
     std::vector<std::string> columns;
     ASSERT_TRUE(MeridianNew::getCurrMRDConfigIDM()->getTableColumnNames("T_M_Note", columns).ok());
-    EXPECT_EQ(columns, (std::vector<std::string>{"id", "Name", "Title", "RProjectID",
-                                                 "T_M_FolderID", "Priority", "Weight",
-                                                 "InnerName"}));
+    EXPECT_EQ(columns,
+              (std::vector<std::string>{"id", "Name", "Title", "RProjectID", "T_M_FolderID",
+                                        "Priority", "Weight", "InnerName"}));
     EXPECT_EQ(indexedColumns(configPath, "T_M_Note"), "RProjectID,T_M_FolderID");
     EXPECT_EQ(indexedColumns(configPath, "T_M_Tag_2"), "MRNoteID_2");
     // Metadata tables live in the configuration database only.
@@ -76,7 +79,8 @@ TEST_F(Platform, OneFileAsBothDatabasesSharesOneSession) {
     NoteDAO note;
     ASSERT_TRUE(note.save(COMMIT_T_DEFERRED).ok());
     std::list<ITableData> rows;
-    ASSERT_TRUE(MeridianNew::getCurrentWorkDBIDM()->getITableData("T_M_Note", {}, {}, rows, nullptr).ok());
+    ASSERT_TRUE(
+        MeridianNew::getCurrentWorkDBIDM()->getITableData("T_M_Note", {}, {}, rows, nullptr).ok());
     EXPECT_EQ(rows.size(), 1u);
     ASSERT_TRUE(MeridianNew::setCurrentWorkDB(workPath).ok());
     EXPECT_NE(MeridianNew::getCurrentWorkDBIDM(), MeridianNew::getCurrMRDConfigIDM());
@@ -103,8 +107,9 @@ TEST(PlatformStartup, AnOlderConfigurationDatabaseGetsMissingColumns) {
     registerSampleRecords();
     TempDir dir;
     const std::string config = dir.file("old.db");
-    ASSERT_TRUE(rawExecute(config, "CREATE TABLE T_M_Note (id INTEGER PRIMARY KEY, Name TEXT);"
-                                   "INSERT INTO T_M_Note (Name) VALUES ('kept');"));
+    ASSERT_TRUE(rawExecute(config,
+                           "CREATE TABLE T_M_Note (id INTEGER PRIMARY KEY, Name TEXT);"
+                           "INSERT INTO T_M_Note (Name) VALUES ('kept');"));
     ResultMsg rm = MeridianNew::startup(config, dir.file("work.db"));
     ASSERT_TRUE(rm.ok()) << rm.rMsg;
     DAOFinder finder;
@@ -115,6 +120,43 @@ TEST(PlatformStartup, AnOlderConfigurationDatabaseGetsMissingColumns) {
     EXPECT_EQ(found->_name, "kept");
     MeridianNew::shutdown();
     EXPECT_EQ(rawScalar(config, "SELECT count(*) FROM pragma_table_info('T_M_Note')"), "8");
+}
+
+}  // namespace arxtest
+
+namespace arxtest {
+
+namespace {
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+TEST(PlatformLogger, TheStartupMakesTheLogManagerInTheChosenMode) {
+    registerSampleRecords();
+    TempDir dir;
+    ScopedCwd cwd(dir.path());
+    const std::string dayFile = dir.file("DB_Log/db_log" + StringHelper::currTimeStr(3) + ".log");
+
+    ASSERT_TRUE(MeridianNew::startup(dir.file("c.db"), dir.file("w.db"), 0).ok());
+    ASSERT_NE(MeridianNew::LOGGER(), nullptr);
+    MeridianNew::LOGGER()->appendMsg("silent");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("DB_Log")));
+
+    ASSERT_TRUE(MeridianNew::startup(dir.file("c.db"), dir.file("w.db")).ok());
+    MeridianNew::LOGGER()->appendMsg("生成 line");
+    MeridianNew::LOGGER()->appendError("M_Test::save() ", "failed");
+    MeridianNew::shutdown();
+    MeridianNew::LOGGER()->appendMsg("after shutdown");
+    const std::string log = readAll(dayFile);
+    EXPECT_NE(log.find(": [Msg]:\xC9\xFA\xB3\xC9 line\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(": [ERROR Pos]: M_Test::save() \n"), std::string::npos);
+    EXPECT_NE(log.find(": [ERROR Msg]:failed\n"), std::string::npos);
+    EXPECT_NE(log.find("after shutdown"), std::string::npos);
+    EXPECT_EQ(log.find("silent"), std::string::npos);
 }
 
 }  // namespace arxtest

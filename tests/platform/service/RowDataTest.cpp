@@ -52,9 +52,9 @@ TEST_F(RowData, ConditionsOrderingAndEarlyStop) {
     EXPECT_EQ(names({}, &order), (V{"apricot", "banana", "apple"}));
 
     int seen = 0;
-    ASSERT_TRUE(idm->forEachITableData("T_Item", {}, {}, nullptr, [&](ITableData&) {
-                       return ++seen < 2;
-                   }).ok());
+    ASSERT_TRUE(
+        idm->forEachITableData("T_Item", {}, {}, nullptr, [&](ITableData&) { return ++seen < 2; })
+            .ok());
     EXPECT_EQ(seen, 2);
 }
 
@@ -114,8 +114,7 @@ TEST_F(RowData, BadRowsAndNamesAreRefusedWithCodes) {
 }
 
 TEST_F(RowData, HostileTextIsMatchedAsDataNeverRun) {
-    const V hostile = {"O'Brien", "100%", "a;b", "x'); DROP TABLE T_Item; --",
-                       "\" OR 1=1 --"};
+    const V hostile = {"O'Brien", "100%", "a;b", "x'); DROP TABLE T_Item; --", "\" OR 1=1 --"};
     for (const std::string& name : hostile) {
         ASSERT_TRUE(idm->addITableData(itemRow(name, "1", "1"), 1).ok()) << name;
     }
@@ -131,7 +130,8 @@ TEST_F(RowData, HostileTextIsMatchedAsDataNeverRun) {
 
     std::list<ITableData> rows;
     for (const char* op : {"= 1 OR 1=1 --", "; DROP TABLE T_Item", "IN", "", "glob"}) {
-        ResultMsg rm = idm->getITableData("T_Item", {}, {condition("Name", op, "1")}, rows, nullptr);
+        ResultMsg rm =
+            idm->getITableData("T_Item", {}, {condition("Name", op, "1")}, rows, nullptr);
         EXPECT_EQ(rm.rCode, SRV_ERR_ARGUMENT) << op;
     }
     IOrderClause order;

@@ -62,9 +62,9 @@ protected:
         idm.reset(m);
         MTable table;
         table._innerName = "T_Item";
-        rm = idm->addMTableInstance(table, {describe("Name", COL_TYPE_STRING),
-                                            describe("Qty", COL_TYPE_INT),
-                                            describe("Price", COL_TYPE_DOUBLE)});
+        rm = idm->addMTableInstance(
+            table, {describe("Name", COL_TYPE_STRING), describe("Qty", COL_TYPE_INT),
+                    describe("Price", COL_TYPE_DOUBLE)});
         ASSERT_TRUE(rm.ok()) << rm.rMsg;
     }
     void TearDown() override {
@@ -76,11 +76,12 @@ protected:
     std::vector<std::string> names(const std::list<IQueryCondition>& conditions,
                                    const IOrderClause* order = nullptr) {
         std::list<ITableData> rows;
-        ResultMsg rm = idm->getITableData("T_Item", {describe("Name", COL_TYPE_STRING)},
-                                          conditions, rows, order);
+        ResultMsg rm = idm->getITableData("T_Item", {describe("Name", COL_TYPE_STRING)}, conditions,
+                                          rows, order);
         EXPECT_TRUE(rm.ok()) << rm.rMsg;
         std::vector<std::string> out;
-        for (const ITableData& row : rows) out.push_back(row._colValue[0]);
+        for (const ITableData& row : rows)
+            out.push_back(row._colValue[0]);
         return out;
     }
 

@@ -26,8 +26,9 @@ TEST_F(Tables, CreatesTypedColumnsDefaultsAndIndexes) {
     EXPECT_EQ(columns, (std::vector<std::string>{"id", "Qty", "Label", "Code", "Data"}));
     EXPECT_EQ(rawScalar(dbPath, "SELECT type FROM pragma_table_info('T_Dict_1') WHERE name='Data'"),
               "BLOB");
-    EXPECT_EQ(rawScalar(dbPath, "SELECT count(*) FROM sqlite_master WHERE type='index' AND "
-                                "tbl_name='T_Dict_1'"),
+    EXPECT_EQ(rawScalar(dbPath,
+                        "SELECT count(*) FROM sqlite_master WHERE type='index' AND "
+                        "tbl_name='T_Dict_1'"),
               "2");
 
     ITableData row;
