@@ -320,6 +320,16 @@ std::string StringHelper::strFirstLower(std::string text) {
     return text;
 }
 
+bool StringHelper::equalsIgnoreCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
+        const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
+        if (x != y) return false;
+    }
+    return true;
+}
+
 std::string StringHelper::currTimeStr(int format) {
     // One reading of the clock serves the seconds and the milliseconds, so the
     // two never disagree across a second boundary.

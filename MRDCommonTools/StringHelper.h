@@ -57,6 +57,8 @@ public:
     static std::string strToLower(std::string text);
     static std::string strFirstUpper(std::string text);
     static std::string strFirstLower(std::string text);
+    /// Equality ignoring the case of ASCII letters (the way SQL names compare).
+    static bool equalsIgnoreCase(const std::string& a, const std::string& b);
 
     /// Local time in one of eight formats (see StringHelper.cpp); 0 gives
     /// "%Y-%m-%d %H:%M:%S", 3 "%Y%m%d", 6 minute+second+millisecond, 7 with ".ms".

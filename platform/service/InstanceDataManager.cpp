@@ -30,7 +30,7 @@ ResultMsg checkRow(const ITableData& row) {
         rm = checkIdentifier(row._cloInnerName[i], "列");
         if (!rm.ok()) return rm;
         for (int k = 0; k < i; ++k) {
-            if (detail::sameIdentifier(row._cloInnerName[k], row._cloInnerName[i])) {
+            if (StringHelper::equalsIgnoreCase(row._cloInnerName[k], row._cloInnerName[i])) {
                 return ResultMsg(SRV_ERR_ARGUMENT, "同一列出现两次：" + row._cloInnerName[i]);
             }
         }
@@ -54,6 +54,20 @@ ResultMsg stepWrite(detail::SqliteConnection& conn, sqlite3_stmt* stmt, const st
     if (sqlite3_step(stmt) == SQLITE_DONE) return ResultMsg();
     ResultMsg failure = conn.engineError(SRV_ERR_ENGINE, "写入表" + table + "失败");
     return conn.explainFailure(table, columns, failure);
+}
+
+// Prepares `sql`, binds the row's values and then the condition values, and
+// runs it.
+ResultMsg writeRow(detail::SqliteConnection& conn, const std::string& sql, const ITableData& row,
+                   const std::vector<std::string>& conditionValues) {
+    StatementLease lease;
+    ResultMsg r = conn.prepare(sql, lease);
+    if (!r.ok()) return conn.explainFailure(row._tableInnerName, rowColumns(row), r);
+    for (int i = 0; i < row._colNum; ++i) {
+        detail::bindRowValue(lease.get(), i + 1, row._colValue[i], row._colType[i]);
+    }
+    bindWhereValues(lease.get(), row._colNum + 1, conditionValues);
+    return stepWrite(conn, lease.get(), row._tableInnerName, rowColumns(row));
 }
 
 // The checked INSERT text of the row's layout; empty when the row is refused
@@ -97,13 +111,8 @@ ResultMsg InstanceDataManager::addITableData(const ITableData& row, int commitTy
     const std::string& sql = insertStatement(conn, row);
     if (sql.empty()) return checkRow(row);
     return conn.write(commitType, [&]() {
-        StatementLease lease;
-        ResultMsg r = conn.prepare(sql, lease);
-        if (!r.ok()) return conn.explainFailure(row._tableInnerName, rowColumns(row), r);
-        for (int i = 0; i < row._colNum; ++i) {
-            detail::bindRowValue(lease.get(), i + 1, row._colValue[i], row._colType[i]);
-        }
-        r = stepWrite(conn, lease.get(), row._tableInnerName, rowColumns(row));
+        static const std::vector<std::string> noConditions;
+        ResultMsg r = writeRow(conn, sql, row, noConditions);
         if (!r.ok()) return r;
         const long long id = conn.lastInsertRowId();
         if (id > INT_MAX) {
@@ -137,14 +146,7 @@ ResultMsg InstanceDataManager::updateITableData(const ITableData& row,
     if (!rm.ok()) return rm;
     detail::SqliteConnection& conn = *connection_;
     return conn.write(commitType, [&]() {
-        StatementLease lease;
-        ResultMsg r = conn.prepare(sql, lease);
-        if (!r.ok()) return conn.explainFailure(row._tableInnerName, rowColumns(row), r);
-        for (int i = 0; i < row._colNum; ++i) {
-            detail::bindRowValue(lease.get(), i + 1, row._colValue[i], row._colType[i]);
-        }
-        bindWhereValues(lease.get(), row._colNum + 1, values);
-        r = stepWrite(conn, lease.get(), row._tableInnerName, rowColumns(row));
+        ResultMsg r = writeRow(conn, sql, row, values);
         if (r.ok()) changedRows = conn.changes();
         return r;
     });

@@ -3,6 +3,7 @@
 #include "InstanceDataManager.h"
 
 #include "ServiceErrorCode.h"
+#include "StringHelper.h"
 #include "sqlite/SqlText.h"
 #include "sqlite/SqliteConnection.h"
 
@@ -17,7 +18,7 @@ namespace {
 ResultMsg columnDefinition(const MNormalColumn& column, std::string& out) {
     ResultMsg rm = checkIdentifier(column._innerName, "列");
     if (!rm.ok()) return rm;
-    if (detail::sameIdentifier(column._innerName, "id")) {
+    if (StringHelper::equalsIgnoreCase(column._innerName, "id")) {
         return ResultMsg(SRV_ERR_ARGUMENT, "列名id由存储自动建立，不能再定义");
     }
     out = quoteIdentifier(column._innerName) + " " + detail::declaredType(column._dataType);
@@ -67,7 +68,7 @@ ResultMsg InstanceDataManager::addMTableInstance(const MTable& table,
         rm = columnDefinition(column, definition);
         if (!rm.ok()) return rm;
         for (const std::string& name : seen) {
-            if (detail::sameIdentifier(name, column._innerName)) {
+            if (StringHelper::equalsIgnoreCase(name, column._innerName)) {
                 return ResultMsg(SRV_ERR_ARGUMENT, "同一列出现两次：" + column._innerName);
             }
         }
@@ -104,7 +105,7 @@ ResultMsg InstanceDataManager::addNormalColumnInstance(const std::string& table,
     rm = conn.tableColumns(table, layout);
     if (!rm.ok()) return rm;
     for (const detail::ColumnInfo& info : *layout) {
-        if (detail::sameIdentifier(info.name, column._innerName)) {
+        if (StringHelper::equalsIgnoreCase(info.name, column._innerName)) {
             return ResultMsg(SRV_ERR_EXISTS, "列已存在：" + table + "." + column._innerName);
         }
     }

@@ -6,8 +6,8 @@
 
 #include "ToolsTestSupport.h"
 
-using arx_test::writeText;
 using arxtest::TempDir;
+using arxtest::writeText;
 using MeridianSpace::DiskHelper;
 using MeridianSpace::ResultMsg;
 namespace fs = std::filesystem;

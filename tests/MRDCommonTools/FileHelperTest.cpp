@@ -9,9 +9,9 @@
 
 #include "ToolsTestSupport.h"
 
-using arx_test::readText;
-using arx_test::writeText;
+using arxtest::readText;
 using arxtest::TempDir;
+using arxtest::writeText;
 using MeridianSpace::FileHelper;
 namespace fs = std::filesystem;
 

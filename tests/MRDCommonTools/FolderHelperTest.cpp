@@ -6,9 +6,9 @@
 
 #include "ToolsTestSupport.h"
 
-using arx_test::readText;
-using arx_test::writeText;
+using arxtest::readText;
 using arxtest::TempDir;
+using arxtest::writeText;
 using MeridianSpace::FolderHelper;
 namespace fs = std::filesystem;
 using V = std::vector<std::string>;

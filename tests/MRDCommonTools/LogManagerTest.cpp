@@ -9,8 +9,8 @@
 #include "RollingLogHome.h"
 #include "StringHelper.h"
 
-using arx_test::readText;
-using arx_test::writeText;
+using arxtest::readText;
+using arxtest::writeText;
 using MeridianSpace::LogManager;
 using MeridianSpace::StringHelper;
 namespace fs = std::filesystem;
@@ -32,7 +32,7 @@ V linesOf(const std::string& text) {
 // The text after the "date time.ms__tag: " prefix of a file line.
 std::string textOf(const std::string& line) {
     std::size_t pos = 0;
-    if (!arx_test::consumeShape(line, pos, "####-##-## ##:##:##.+__test_tools_+: ")) {
+    if (!arxtest::consumeShape(line, pos, "####-##-## ##:##:##.+__test_tools_+: ")) {
         return "<bad prefix> " + line;
     }
     return line.substr(pos);
@@ -89,8 +89,8 @@ TEST_F(LogManagerTest, FileModeWritesTheLineLayouts) {
     // The Chinese text is GBK: 数据已保存。 = CA FD BE DD D2 D1 B1 A3 B4 E6 A1 A3.
     EXPECT_NE(lines[0].find("\xCA\xFD\xBE\xDD\xD2\xD1\xB1\xA3\xB4\xE6\xA1\xA3"), std::string::npos);
     EXPECT_EQ(lines[9] + lines[10], "");
-    EXPECT_TRUE(arx_test::hasShape(lines[11], std::string(27, '-') + " MeridianNEW Log " +
-                                                  "####-##-## ##:##:##" + std::string(25, '-')))
+    EXPECT_TRUE(arxtest::hasShape(lines[11], std::string(27, '-') + " MeridianNEW Log " +
+                                                 "####-##-## ##:##:##" + std::string(25, '-')))
         << lines[11];
     EXPECT_EQ(lines[12], "[Process Path]  " + fs::read_symlink("/proc/self/exe").string());
 
@@ -124,7 +124,7 @@ TEST_F(LogManagerTest, ModeZeroWritesNothing) {
 }
 
 TEST_F(LogManagerTest, ModeTwoHandsLinesToTheRollingLog) {
-    arx_test::rollingLogHome();
+    arxtest::rollingLogHome();
     LogManager log(2);
     log.appendMsg("mode2-msg 50%");
     log.appendError("mode2-pos", "mode2-err");
@@ -132,7 +132,7 @@ TEST_F(LogManagerTest, ModeTwoHandsLinesToTheRollingLog) {
     log.writeHeader();
     EXPECT_TRUE(fs::is_empty("."));
 
-    using arx_test::rollingLogLines;
+    using arxtest::rollingLogLines;
     EXPECT_EQ(rollingLogLines("[INFO] [Msg]:mode2-msg 50%").size(), 1u);
     EXPECT_EQ(rollingLogLines("[ERROR] [ERROR Pos]: mode2-pos  [ERROR Msg]:mode2-err").size(), 1u);
     EXPECT_TRUE(rollingLogLines("mode2-never").empty());
@@ -161,7 +161,7 @@ TEST_F(LogManagerTest, SizeCheckBacksUpOnlyAFileOverTheLimit) {
     EXPECT_EQ(std::count(results.begin(), results.end(), "0"), 99);
     const V names = backups();
     ASSERT_EQ(names.size(), 1u);
-    EXPECT_TRUE(arx_test::hasShape(names[0], "db_log########_+.log")) << names[0];
+    EXPECT_TRUE(arxtest::hasShape(names[0], "db_log########_+.log")) << names[0];
     EXPECT_EQ(readText("DB_Log/" + names[0]), original);
     const V lines = linesOf(readText(dayFile()));
     ASSERT_EQ(lines.size(), 1u);

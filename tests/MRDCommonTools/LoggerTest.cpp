@@ -7,8 +7,8 @@
 
 #include "RollingLogHome.h"
 
-using arx_test::rollingLogHome;
-using arx_test::rollingLogLines;
+using arxtest::rollingLogHome;
+using arxtest::rollingLogLines;
 using arxtest::ScopedCwd;
 using arxtest::TempDir;
 using MeridianSpace::Logger;
@@ -47,8 +47,7 @@ TEST_F(LoggerTest, LevelsMapToInfoDebugErrorAndNothingElse) {
 
     const auto info = rollingLogLines("levels-info");
     ASSERT_EQ(info.size(), 1u);
-    EXPECT_TRUE(arx_test::hasShape(info[0], "####-##-## ##:##:##,###[INFO] levels-info"))
-        << info[0];
+    EXPECT_TRUE(arxtest::hasShape(info[0], "####-##-## ##:##:##,###[INFO] levels-info")) << info[0];
     ASSERT_EQ(rollingLogLines("levels-debug").size(), 1u);
     EXPECT_NE(rollingLogLines("levels-debug")[0].find("[DEBUG] levels-debug"), std::string::npos);
     ASSERT_EQ(rollingLogLines("levels-error").size(), 1u);
@@ -91,15 +90,15 @@ namespace {
 int logThroughConfigurationFile() {
     TempDir dir;
     ScopedCwd cwd(dir.path());
-    arx_test::writeText("QMlog.conf",
-                        "* GLOBAL:\n"
-                        "    FORMAT = \"<%level> %msg\"\n"
-                        "    FILENAME = \"from-conf.log\"\n"
-                        "    TO_FILE = true\n"
-                        "    TO_STANDARD_OUTPUT = false\n");
+    arxtest::writeText("QMlog.conf",
+                       "* GLOBAL:\n"
+                       "    FORMAT = \"<%level> %msg\"\n"
+                       "    FILENAME = \"from-conf.log\"\n"
+                       "    TO_FILE = true\n"
+                       "    TO_STANDARD_OUTPUT = false\n");
     Logger::getInstance()->log(MeridianSpace::LOG_LEVEL_ERROR, std::string("configured"));
     const bool ok =
-        arx_test::readText("from-conf.log") == "<ERROR> configured\n" && !fs::exists("log");
+        arxtest::readText("from-conf.log") == "<ERROR> configured\n" && !fs::exists("log");
     return ok ? 0 : 1;
 }
 

@@ -11,7 +11,7 @@
 #include "Logger.h"
 #include "ToolsTestSupport.h"
 
-namespace arx_test {
+namespace arxtest {
 
 inline const std::string& rollingLogHome() {
     static arxtest::TempDir home;
@@ -37,4 +37,4 @@ inline std::vector<std::string> rollingLogLines(const std::string& marker) {
     return lines;
 }
 
-}  // namespace arx_test
+}  // namespace arxtest

@@ -99,6 +99,9 @@ TEST(StringHelperText, CaseChangesTouchOnlyAsciiLetters) {
     EXPECT_EQ(StringHelper::strFirstLower("UserName"), "userName");
     EXPECT_EQ(StringHelper::strFirstUpper(""), "");
     EXPECT_EQ(StringHelper::strFirstUpper(gbk), gbk);
+    EXPECT_TRUE(StringHelper::equalsIgnoreCase("T_M_EntityTableID", "t_m_entitytableid"));
+    EXPECT_FALSE(StringHelper::equalsIgnoreCase("id", "ids"));
+    EXPECT_FALSE(StringHelper::equalsIgnoreCase("数据", "\xCA\xFD\xBE\xFD"));
 }
 
 TEST(StringHelperText, TrimOnlyRemovesSpaces) {

@@ -1,25 +1,14 @@
 #pragma once
 
-// Helpers of the tool tests: whole-file read/write and a small matcher for
-// lines that carry time stamps and counters. Temporary folders and the scoped
-// working directory come from the shared test support.
-#include <fstream>
-#include <iterator>
+// Helpers of the tool tests: a small matcher for lines that carry time stamps
+// and counters. Temporary folders, the scoped working directory and whole-file
+// reading come from the shared test support.
 #include <string>
 
+#include "support/FileText.h"
 #include "support/TempDir.h"
 
-namespace arx_test {
-
-inline void writeText(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
-
-inline std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+namespace arxtest {
 
 /// Whether `text` from `pos` on starts with `shape`, where '#' stands for one
 /// digit, '+' for one or more digits and every other character for itself.
@@ -51,4 +40,4 @@ inline bool hasShape(const std::string& text, const std::string& shape) {
     return consumeShape(text, pos, shape) && pos == text.size();
 }
 
-}  // namespace arx_test
+}  // namespace arxtest

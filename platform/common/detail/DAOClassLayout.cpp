@@ -12,21 +12,10 @@ namespace MeridianSpace::detail {
 
 namespace {
 
-bool equalsIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // `column` is `stem` + "_" + digits, ignoring case.
 bool isNumberedForm(const std::string& column, const std::string& stem) {
     if (column.size() < stem.size() + 2) return false;
-    if (!equalsIgnoringCase(column.substr(0, stem.size()), stem)) return false;
+    if (!StringHelper::equalsIgnoreCase(column.substr(0, stem.size()), stem)) return false;
     if (column[stem.size()] != '_') return false;
     for (std::size_t i = stem.size() + 1; i < column.size(); ++i) {
         if (!std::isdigit(static_cast<unsigned char>(column[i]))) return false;
@@ -36,8 +25,10 @@ bool isNumberedForm(const std::string& column, const std::string& stem) {
 
 // How well a column matches a member: 0 best, -1 not at all.
 int matchRank(const std::string& column, const std::string& attribute, const std::string& base) {
-    if (equalsIgnoringCase(column, attribute) || equalsIgnoringCase(column, base)) return 0;
-    if (equalsIgnoringCase(column, "M" + base)) return 1;
+    if (StringHelper::equalsIgnoreCase(column, attribute) ||
+        StringHelper::equalsIgnoreCase(column, base))
+        return 0;
+    if (StringHelper::equalsIgnoreCase(column, "M" + base)) return 1;
     if (isNumberedForm(column, base)) return 2;
     if (isNumberedForm(column, "M" + base)) return 3;
     return -1;
@@ -59,7 +50,7 @@ ResultMsg workOut(const std::string& className, DAOFactory factory, DAOClassLayo
     id._dataType = COL_TYPE_INT;
     layout.columns.push_back(id);
     for (int i = 0; i < row._colNum; ++i) {
-        if (equalsIgnoringCase(row._cloInnerName[i], "id")) continue;
+        if (StringHelper::equalsIgnoreCase(row._cloInnerName[i], "id")) continue;
         MNormalColumn column;
         column._name = column._innerName = row._cloInnerName[i];
         column._dataType = row._colType[i];
@@ -86,7 +77,7 @@ bool isKeyColumn(const std::string& column) {
         stem.find_first_not_of("0123456789", underscore + 1) == std::string::npos) {
         stem.erase(underscore);
     }
-    return stem.size() > 2 && equalsIgnoringCase(stem.substr(stem.size() - 2), "id");
+    return stem.size() > 2 && StringHelper::equalsIgnoreCase(stem.substr(stem.size() - 2), "id");
 }
 
 ResultMsg DAOClassLayout::of(const std::string& className, const DAOClassLayout*& out) {

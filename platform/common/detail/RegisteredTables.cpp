@@ -15,7 +15,7 @@ namespace {
 
 bool hasColumn(const std::vector<std::string>& names, const std::string& column) {
     for (const std::string& name : names) {
-        if (StringHelper::strToLower(name) == StringHelper::strToLower(column)) return true;
+        if (StringHelper::equalsIgnoreCase(name, column)) return true;
     }
     return false;
 }

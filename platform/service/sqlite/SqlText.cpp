@@ -54,17 +54,6 @@ std::string quoteIdentifier(const std::string& name) {
     return "\"" + name + "\"";
 }
 
-bool sameIdentifier(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 ResultMsg sqlOperator(const std::string& operation, std::string& out) {
     const std::string op = normalisedWord(operation);
     if (op == "=" || op == "==") {

@@ -18,8 +18,6 @@ namespace MeridianSpace::detail {
 ResultMsg checkIdentifier(const std::string& name, const char* what);
 /// The name in double quotes; only for names that passed checkIdentifier.
 std::string quoteIdentifier(const std::string& name);
-/// Compares two identifiers the way the engine does (ASCII case-insensitive).
-bool sameIdentifier(const std::string& a, const std::string& b);
 
 /// The SQL operator for an operation text such as " = " or "  like  ".
 ResultMsg sqlOperator(const std::string& operation, std::string& out);

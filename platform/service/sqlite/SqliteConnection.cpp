@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "ServiceErrorCode.h"
+#include "StringHelper.h"
 #include "sqlite/SqlText.h"
 
 namespace MeridianSpace::detail {
@@ -273,7 +274,7 @@ ResultMsg SqliteConnection::explainFailure(const std::string& table,
     for (const std::string& column : columns) {
         bool found = false;
         for (const ColumnInfo& info : *layout) {
-            found = found || sameIdentifier(info.name, column);
+            found = found || StringHelper::equalsIgnoreCase(info.name, column);
         }
         if (!found) return ResultMsg(SRV_ERR_NO_COLUMN, "列不存在：" + table + "." + column);
     }

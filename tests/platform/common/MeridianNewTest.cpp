@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "CommonErrorCode.h"
 #include "InstanceDataManager.h"
 #include "MRDSession.h"
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
+#include "support/FileText.h"
 #include "support/PlatformFixture.h"
 #include "support/RawDb.h"
 
@@ -126,15 +125,6 @@ TEST(PlatformStartup, AnOlderConfigurationDatabaseGetsMissingColumns) {
 
 namespace arxtest {
 
-namespace {
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
-
 TEST(PlatformLogger, TheStartupMakesTheLogManagerInTheChosenMode) {
     registerSampleRecords();
     TempDir dir;
@@ -151,7 +141,7 @@ TEST(PlatformLogger, TheStartupMakesTheLogManagerInTheChosenMode) {
     MeridianNew::LOGGER()->appendError("M_Test::save() ", "failed");
     MeridianNew::shutdown();
     MeridianNew::LOGGER()->appendMsg("after shutdown");
-    const std::string log = readAll(dayFile);
+    const std::string log = readText(dayFile);
     EXPECT_NE(log.find(": [Msg]:\xC9\xFA\xB3\xC9 line\n"), std::string::npos) << log;
     EXPECT_NE(log.find(": [ERROR Pos]: M_Test::save() \n"), std::string::npos);
     EXPECT_NE(log.find(": [ERROR Msg]:failed\n"), std::string::npos);
