@@ -1,6 +1,7 @@
 // Starts the platform on a new configuration database in a temporary folder,
 // saves a record, finds it again by identifier and by attribute, and prints
-// what it did.
+// what it did. Everything, the run log included, stays in that folder, which
+// is removed at the end.
 #include <stdlib.h>
 
 #include <filesystem>
@@ -82,6 +83,9 @@ int main() {
     }
     const std::string configDB = folder + "/config.db";
     const std::string workDB = folder + "/work.db";
+    // The run log goes to ./DB_Log; keep it with the databases.
+    const std::filesystem::path startedIn = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
 
     DAOFactoryRegistry::registerClass("MemoDAO", &MemoDAO::createObject);
     ResultMsg rm = MeridianNew::startup(configDB, workDB);
@@ -117,7 +121,11 @@ int main() {
     const bool ok = byProject.size() == 1 && byProject.front()->_ID == memo._ID;
     T_deletePtrList(byProject);
 
+    MeridianNew::LOGGER()->appendMsg("quickstart done");
     MeridianNew::shutdown();
+    std::cout << "run log: " << folder << "/DB_Log/db_log" << StringHelper::currTimeStr(3)
+              << ".log\n";
+    std::filesystem::current_path(startedIn);
     std::filesystem::remove_all(folder);
     std::cout << (ok ? "quickstart finished" : "quickstart FAILED") << "\n";
     return ok ? 0 : 1;
