@@ -12,12 +12,14 @@
 
 namespace MeridianSpace {
 
+/// All functions are static and keep no state; safe from any thread.
 class ARX DiskHelper {
 public:
     DiskHelper() = delete;
 
     /// From the text alone: rCode 1 "file" when the last element has a dot,
-    /// rCode 0 "folder" otherwise, rCode -1 "路径格式错误" for a relative path.
+    /// rCode 0 "folder" otherwise, rCode -1 with the wrong-path-format message
+    /// for a relative path.
     static ResultMsg pathType(std::string path);
     /// From the disk: rCode 0 folder, 1 regular file, 2 anything else, -1
     /// missing; rMsg stays empty.

@@ -28,6 +28,14 @@ UniqueFd openFileForReading(const std::string& path) {
     return fd;
 }
 
+// Whether `path` names the file open as `fd`, under whatever spelling or link.
+bool isSameFile(int fd, const std::string& path) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
 UniqueFd createFileForWriting(const std::string& path) {
     return UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
 }
@@ -113,7 +121,8 @@ int FileHelper::copyFile(const std::string& source, const std::string& target) {
             std::cout << "Error 1: Fail to open the source file." << std::endl;
             return 1;
         }
-        UniqueFd out = createFileForWriting(target);
+        // Creating a target that is the source itself would empty it.
+        UniqueFd out = isSameFile(in.get(), target) ? UniqueFd() : createFileForWriting(target);
         if (!out.valid()) {
             std::cout << "Error 2: Fail to create the new file." << std::endl;
             return 2;

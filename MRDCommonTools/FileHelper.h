@@ -10,6 +10,7 @@
 
 namespace MeridianSpace {
 
+/// All functions are static and keep no state; safe from any thread.
 class ARX FileHelper {
 public:
     FileHelper() = delete;
@@ -34,8 +35,8 @@ public:
     static int fileSizeByte(const std::string& path);
     /// Copies the content and then the modification time. 0 on success; 1 when
     /// the source cannot be opened, 2 when the target cannot be created or
-    /// written (each with its line on standard output). A failed time copy
-    /// still gives 0.
+    /// written or is the source itself (each with its line on standard output).
+    /// A failed time copy still gives 0.
     static int copyFile(const std::string& source, const std::string& target);
     /// Gives the target the source's modification time (to the 2 seconds of
     /// the DOS packing). 0 when the target's time was set, 1 otherwise.

@@ -14,6 +14,7 @@
 
 namespace MeridianSpace {
 
+/// Callers serialise each instance, and all mode-1 instances together (one day file and counter).
 class ARX LogManager {
 public:
     /// Mode 1: the day file.

@@ -17,10 +17,11 @@ enum LogLevel : int {
     LOG_LEVEL_ERROR = 2,
 };
 
+/// Safe from any thread: made once, never changed; Easylogging++ serialises the writes.
 class ARX Logger {
 public:
-    /// The one instance; created (and configured) on the first call, which
-    /// should happen before several threads log.
+    /// The one instance; created on the first call and configured from the
+    /// working directory of that moment.
     static std::shared_ptr<Logger> getInstance();
 
     /// printf-style message, cut to 1023 bytes.

@@ -1,7 +1,8 @@
 #pragma once
 
 // Owners of the POSIX handles that the folder and file helpers open, so that
-// every early return closes what was opened. Internal to arx_tools.
+// every early return closes what was opened. Each owner is used by one thread
+// at a time. Internal to arx_tools.
 #include <dirent.h>
 #include <unistd.h>
 

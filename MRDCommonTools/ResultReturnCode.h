@@ -9,6 +9,14 @@
 
 namespace MeridianSpace {
 
+// Codes of every layer, in one list (each layer's header names its own):
+//   0             RUN_SUCCESS
+//   1             RUN_FAIL: the library's own checks
+//   -1 .. 2       answers of DiskHelper (a path's kind, disk space), as its
+//                 header says; they are values, not all of them failures
+//   1001 - 1999   the data service: ServiceErrorCode.h (SRV_ERR_...)
+//   2001 - 2999   the common library: CommonErrorCode.h (COM_ERR_...)
+
 /// Success code of every operation.
 constexpr int RUN_SUCCESS = 0;
 /// Failure code of the library's own checks.
@@ -31,7 +39,8 @@ constexpr int COL_TYPE_BLOB_DOUBLE = 5;
 constexpr int COL_TYPE_BLOB = 6;
 
 /// Outcome of an operation: rCode 0 is success, anything else a failure;
-/// rMsg is GBK text, empty on a plain success.
+/// rMsg is GBK text, empty on a plain success. A plain value: copies are
+/// independent, one object is used by one thread at a time.
 struct ResultMsg {
     int rCode = RUN_SUCCESS;
     std::string rMsg;

@@ -75,6 +75,8 @@ std::size_t decimalPrefixLength(std::string_view s) {
     return i;
 }
 
+// Made once (a thread-safe static) and only read afterwards, so every thread
+// may parse with it.
 locale_t cLocale() {
     static locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     return loc;
@@ -182,11 +184,39 @@ std::string formatTime(const char* format, const struct tm& t) {
     return std::string(buffer, n);
 }
 
+// "-" when negative, then m with a decimal point k digits from the right.
+std::string fixedDecimal(bool negative, long long m, int k) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof(digits), m).ptr;
+    const int count = static_cast<int>(end - digits);
+    std::string out = negative ? "-" : "";
+    if (k == 0) return out.append(digits, end);
+    if (count > k) return out.append(digits, count - k).append(".").append(digits + count - k, end);
+    return out.append("0.").append(k - count, '0').append(digits, end);
+}
+
 }  // namespace
 
 std::string StringHelper::doubleTostring(double value) {
     // What a stream writes with precision 15 in its default format, which is
-    // printf's %.15g in the C locale.
+    // printf's %.15g in the C locale. Rows carry every number as this text,
+    // so it is on the path of every save. Most numbers there have few
+    // decimals: when the value is m / 10^k for an integer m of at most 15
+    // digits, that decimal is exactly what %.15g prints (the value lies
+    // within half a unit in its last place of it, far inside half a step of
+    // the 15-digit grid), and much cheaper to write out than to derive.
+    const double magnitude = value < 0 ? -value : value;
+    if (magnitude >= 1e-4 && magnitude < 1e15) {
+        static const double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
+        for (int k = 0; k < 7; ++k) {
+            const double scaled = magnitude * kPowersOfTen[k];
+            if (scaled >= 1e15) break;
+            const long long m = static_cast<long long>(scaled + 0.5);
+            if (static_cast<double>(m) / kPowersOfTen[k] == magnitude) {
+                return fixedDecimal(value < 0, m, k);
+            }
+        }
+    }
     char buffer[64];
     const auto result =
         std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::general, 15);

@@ -12,6 +12,7 @@
 
 namespace MeridianSpace {
 
+/// All functions are static and keep no state; safe from any thread.
 class ARX StringHelper {
 public:
     StringHelper() = delete;

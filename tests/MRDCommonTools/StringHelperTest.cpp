@@ -1,238 +1,155 @@
 #include "StringHelper.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <climits>
-#include <cstring>
-#include <regex>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
 
+#include "ToolsTestSupport.h"
+
+using namespace arxtest;
 using MeridianSpace::StringHelper;
 
-TEST(StringHelperNumbers, DoubleTextUsesFifteenSignificantDigits) {
-    EXPECT_EQ(StringHelper::doubleTostring(0.1), "0.1");
-    EXPECT_EQ(StringHelper::doubleTostring(100.0), "100");
-    EXPECT_EQ(StringHelper::doubleTostring(1.0 / 3.0), "0.333333333333333");
-    EXPECT_EQ(StringHelper::doubleTostring(1e20), "1e+20");
-    EXPECT_EQ(StringHelper::doubleTostring(1e-5), "1e-05");
-    EXPECT_EQ(StringHelper::doubleTostring(0.0001), "0.0001");
-    EXPECT_EQ(StringHelper::doubleTostring(-2.5), "-2.5");
-    EXPECT_EQ(StringHelper::doubleTostring(123456789012345678.0), "1.23456789012346e+17");
-}
-
-TEST(StringHelperNumbers, TextToDoubleTakesTheLongestDecimalPrefix) {
-    EXPECT_DOUBLE_EQ(StringHelper::stringTodouble("  3.25abc"), 3.25);
-    EXPECT_DOUBLE_EQ(StringHelper::stringTodouble("-1e3x"), -1000.0);
-    EXPECT_DOUBLE_EQ(StringHelper::stringTodouble("2e"), 2.0);
-    EXPECT_DOUBLE_EQ(StringHelper::stringTodouble(".5"), 0.5);
-    EXPECT_DOUBLE_EQ(StringHelper::stringTodouble(""), 0.0);
-    EXPECT_DOUBLE_EQ(StringHelper::stringTodouble("abc"), 0.0);
-    // Hexadecimal and named values are not decimal numbers.
-    EXPECT_DOUBLE_EQ(StringHelper::stringTodouble("0x10"), 0.0);
-    EXPECT_DOUBLE_EQ(StringHelper::stringTodouble("inf"), 0.0);
-    // Round trip through the text form.
-    EXPECT_DOUBLE_EQ(StringHelper::stringTodouble(StringHelper::doubleTostring(0.1)), 0.1);
-}
-
-TEST(StringHelperNumbers, IntegerTextRules) {
-    EXPECT_EQ(StringHelper::int2String(-7), "-7");
-    EXPECT_EQ(StringHelper::int2String(0), "0");
-    EXPECT_EQ(StringHelper::long2String(INT32_MIN), "-2147483648");
-    EXPECT_EQ(StringHelper::string2int(""), 0);
-    EXPECT_EQ(StringHelper::string2int("abc"), 0);
-    EXPECT_EQ(StringHelper::string2int("12abc"), 12);
-    EXPECT_EQ(StringHelper::string2int("  -42"), -42);
-    EXPECT_EQ(StringHelper::string2int("+8"), 8);
-    EXPECT_EQ(StringHelper::string2int("- 8"), 0);
-    EXPECT_EQ(StringHelper::string2long("\t15"), 15);
-    // Out-of-range texts saturate instead of wrapping.
-    EXPECT_EQ(StringHelper::string2int("99999999999"), INT32_MAX);
-    EXPECT_EQ(StringHelper::string2int("-99999999999"), INT32_MIN);
-}
-
-TEST(StringHelperText, ReplaceNeverRescansInsertedText) {
-    std::string s = "aaa";
-    StringHelper::string_replace(s, "a", "aa");
-    EXPECT_EQ(s, "aaaaaa");
-    s = "x-y-z";
+TEST(StringHelper, NumbersAndText) {
+    // What a stream writes with precision 15, which is %.15g.
+    EXPECT_EQ(StringHelper::doubleTostring(2.0 / 3.0), "0.666666666666667");
+    const std::pair<double, const char*> doubles[] = {
+        {100.0, "100"}, {0.0001, "0.0001"}, {1e-5, "1e-05"}, {1e15, "1e+15"}};
+    for (const auto& [value, text] : doubles)
+        EXPECT_EQ(StringHelper::doubleTostring(value), text);
+    // Short decimals take a faster road; it must print what %.15g prints,
+    // at every scale and one step either side of each value.
+    char expected[64];
+    for (int scale = 0; scale <= 8; ++scale) {
+        for (int i = -3000; i <= 3000; i += 7) {
+            const double exact = i / std::pow(10.0, scale);
+            for (double v : {exact, std::nextafter(exact, 1e9), std::nextafter(exact, -1e9)}) {
+                std::snprintf(expected, sizeof(expected), "%.15g", v);
+                ASSERT_EQ(StringHelper::doubleTostring(v), expected);
+            }
+        }
+    }
+    // The longest leading decimal number; hexadecimal and named values are none.
+    const std::pair<const char*, double> texts[] = {
+        {"  3.25abc", 3.25}, {"-1e3x", -1000.0}, {"2e", 2.0},   {".5", 0.5},
+        {"", 0.0},           {"abc", 0.0},       {"0x10", 0.0}, {"inf", 0.0}};
+    for (const auto& [text, value] : texts)
+        EXPECT_DOUBLE_EQ(StringHelper::stringTodouble(text), value) << text;
+    // Blanks, one sign, digits up to the first other character; beyond 32 bits saturates.
+    const int max = INT_MAX, min = INT_MIN;
+    const std::pair<const char*, int> ints[] = {
+        {"abc", 0}, {"12abc", 12},        {" \t-42", -42},      {"+8", 8},
+        {"- 8", 0}, {"99999999999", max}, {"-99999999999", min}};
+    for (const auto& [text, value] : ints) {
+        EXPECT_EQ(StringHelper::string2int(text), value) << text;
+        EXPECT_EQ(StringHelper::string2long(text), value) << text;
+    }
+    std::string s = "aaa-aaa";
+    StringHelper::string_replace(s, "a", "aa");  // inserted text is never searched again
     StringHelper::string_replace(s, "-", "");
-    EXPECT_EQ(s, "xyz");
-    s = "Abc";
-    StringHelper::string_replace(s, "a", "Q");  // case-sensitive
-    EXPECT_EQ(s, "Abc");
-    s = "abc";
-    StringHelper::string_replace(s, "", "x");  // empty search: left alone
-    EXPECT_EQ(s, "abc");
-}
-
-TEST(StringHelperText, SplitDropsEmptyPieces) {
-    using V = std::vector<std::string>;
+    StringHelper::string_replace(s, "", "x");  // an empty search changes nothing
+    EXPECT_EQ(s, std::string(12, 'a'));
     EXPECT_EQ(StringHelper::splitString(",a,,b,", ","), (V{"a", "b"}));
-    EXPECT_EQ(StringHelper::splitString("", ","), V{});
     EXPECT_EQ(StringHelper::splitString(",,,", ","), V{});
     EXPECT_EQ(StringHelper::splitString("a:b\\c", ":\\"), (V{"a", "b", "c"}));
-    EXPECT_EQ(StringHelper::splitString("abc", ","), V{"abc"});
-    EXPECT_EQ(StringHelper::splitString("12,=#13,like", "#"), (V{"12,=", "13,like"}));
-}
-
-TEST(StringHelperText, PrefixSuffixAndSearch) {
-    EXPECT_TRUE(StringHelper::stringStartWith("abc", "ab"));
-    EXPECT_TRUE(StringHelper::stringStartWith("abc", ""));
-    EXPECT_FALSE(StringHelper::stringStartWith("a", "ab"));
-    EXPECT_TRUE(StringHelper::stringEndWith("abc", "bc"));
-    EXPECT_TRUE(StringHelper::stringEndWith("abc", ""));
-    EXPECT_FALSE(StringHelper::stringEndWith("c", "bc"));
-    EXPECT_TRUE(StringHelper::isSubStr("a\\\\b", "\\\\"));
-    EXPECT_TRUE(StringHelper::isSubStr("abc", ""));
-    EXPECT_FALSE(StringHelper::isSubStr("abc", "abcd"));
-    EXPECT_EQ(StringHelper::firstCharIndex("", 'a'), -1);
+    // text, part: starts with it, ends with it, contains it
+    const std::tuple<const char*, const char*, bool, bool, bool> parts[] = {
+        {"abc", "ab", true, false, true}, {"abc", "bc", false, true, true},
+        {"abc", "b", false, false, true}, {"abc", "abc", true, true, true},
+        {"abc", "", true, true, true},    {"bc", "abc", false, false, false}};
+    for (const auto& [text, part, starts, ends, contains] : parts) {
+        SCOPED_TRACE(std::string(text) + " / " + part);
+        EXPECT_EQ(StringHelper::stringStartWith(text, part), starts);
+        EXPECT_EQ(StringHelper::stringEndWith(text, part), ends);
+        EXPECT_EQ(StringHelper::isSubStr(text, part), contains);
+    }
     EXPECT_EQ(StringHelper::firstCharIndex("banana", 'a'), 1);
     EXPECT_EQ(StringHelper::lastCharIndex("banana", 'a'), 5);
-    EXPECT_EQ(StringHelper::lastCharIndex("banana", 'z'), -1);
-}
-
-TEST(StringHelperText, CaseChangesTouchOnlyAsciiLetters) {
-    const std::string gbk = "数据aB";  // GBK bytes followed by ASCII
-    EXPECT_EQ(StringHelper::strToUpper(gbk), std::string("数据AB"));
-    EXPECT_EQ(StringHelper::strToLower(gbk), std::string("数据ab"));
-    EXPECT_EQ(StringHelper::strFirstUpper("userName"), "UserName");
-    EXPECT_EQ(StringHelper::strFirstLower("UserName"), "userName");
-    EXPECT_EQ(StringHelper::strFirstUpper(""), "");
-    EXPECT_EQ(StringHelper::strFirstUpper(gbk), gbk);
+    // Only the space character is trimmed.
+    std::string both = "\t a  ", left = "  x ", right = "x \r\n ", blankL = "  ", blankR = "  ";
+    StringHelper::TrimSpace(both);
+    StringHelper::TrimLeftSpace(left);
+    StringHelper::TrimRightSpace(right);
+    StringHelper::TrimLeftSpace(blankL);
+    StringHelper::TrimRightSpace(blankR);
+    EXPECT_EQ((V{both, left, right, blankL, blankR}), (V{"\t a", "x ", "x \r\n", "", ""}));
+    // ASCII letters only: "数据" is CA FD BE DD in GBK; DD and FD differ in the
+    // bit that tells an upper-case letter.
+    const std::string gbk = "数据aB";
+    EXPECT_EQ(StringHelper::strToUpper(gbk) + StringHelper::strToLower(gbk), "数据AB数据ab");
+    EXPECT_EQ((V{StringHelper::strFirstUpper("userName"), StringHelper::strFirstLower("UserName"),
+                 StringHelper::strFirstUpper(""), StringHelper::strFirstLower(gbk)}),
+              (V{"UserName", "userName", "", gbk}));
     EXPECT_TRUE(StringHelper::equalsIgnoreCase("T_M_EntityTableID", "t_m_entitytableid"));
     EXPECT_FALSE(StringHelper::equalsIgnoreCase("id", "ids"));
     EXPECT_FALSE(StringHelper::equalsIgnoreCase("数据", "\xCA\xFD\xBE\xFD"));
 }
 
-TEST(StringHelperText, TrimOnlyRemovesSpaces) {
-    std::string s = "\t a  ";
-    StringHelper::TrimSpace(s);
-    EXPECT_EQ(s, "\t a");
-    s = "   ";
-    StringHelper::TrimSpace(s);
-    EXPECT_EQ(s, "");
-    s = "  x";
-    StringHelper::TrimLeftSpace(s);
-    EXPECT_EQ(s, "x");
-    s = "x \r\n ";
-    StringHelper::TrimRightSpace(s);
-    EXPECT_EQ(s, "x \r\n");
-}
-
-TEST(StringHelperHex, EncodeAndDecode) {
+TEST(StringHelper, HexCodePagesPathsAndGuids) {
     testing::internal::CaptureStdout();
-    EXPECT_EQ(StringHelper::StringToHex("JK"), "4A4B");
-    EXPECT_EQ(StringHelper::StringToHex(std::string("\x00\xff", 2)), "00FF");
-    EXPECT_EQ(StringHelper::StringToHex(""), "");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "4A4B\n00FF\n\n");
-
-    EXPECT_EQ(StringHelper::HexToStr("4a4B"), "JK");
-    EXPECT_EQ(StringHelper::HexToStr("414"), std::string("A\x04", 2));
-    EXPECT_EQ(StringHelper::HexToStr("zz"), std::string(1, '\0'));
-    EXPECT_EQ(StringHelper::HexToStr(""), "");
-    const std::string bytes = "数据\x01";
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(StringHelper::HexToStr(StringHelper::StringToHex(bytes)), bytes);
-    testing::internal::GetCapturedStdout();
-}
-
-TEST(StringHelperCodePage, LiteralsAreGbkAndConvertBothWays) {
-    // "数据" compiled as GBK, and the same word in UTF-8.
-    const std::string gbk = "数据";
-    const std::string utf8 = "\xE6\x95\xB0\xE6\x8D\xAE";
+    EXPECT_EQ(StringHelper::StringToHex(std::string("J\x00\xff", 3)), "4A00FF");
+    EXPECT_EQ(
+        (std::vector<int>{StringHelper::pathType("/"), StringHelper::pathType("/proc/self/exe"),
+                          StringHelper::pathType("/dev/null"), StringHelper::pathType("/no/such")}),
+        (std::vector<int>{0, 1, -1, -2}));
+    const std::string a = StringHelper::createGUID(), b = StringHelper::createGUID();
+    EXPECT_EQ(
+        testing::internal::GetCapturedStdout(),
+        "4A00FF\nit's a directory\nit's a file\nnot file not directory\nerror, doesn't exist\n"
+        "guid: " +
+            a + "\nguid: " + b + "\n");
+    const std::regex guid("[0-9A-F]{8}-[0-9A-F]{4}-[0-9a-f]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
+    EXPECT_TRUE(std::regex_match(a, guid) && std::regex_match(b, guid)) << a << " " << b;
+    EXPECT_NE(a, b);
+    // Pairs of digits, the last one alone; what is no hex digit reads as 0.
+    EXPECT_EQ(StringHelper::HexToStr("4a4B") + StringHelper::HexToStr("zz4"),
+              std::string("JK\0\4", 4));
+    // Literals are GBK: "数据" is CA FD BE DD, in UTF-8 E6 95 B0 E6 8D AE.
+    const std::string gbk = "数据", utf8 = "\xE6\x95\xB0\xE6\x8D\xAE";
     EXPECT_EQ(gbk, "\xCA\xFD\xBE\xDD");
     EXPECT_EQ(StringHelper::GBKToUTF8(gbk), utf8);
     EXPECT_EQ(StringHelper::UTF8ToGBK(utf8), gbk);
-    EXPECT_EQ(StringHelper::GBKToUTF8("plain"), "plain");
-}
-
-TEST(StringHelperCodePage, StopsAtZeroAndReplacesWhatCannotConvert) {
-    const std::string withZero("\xE6\x95\xB0\0\xE6\x8D\xAE", 7);
-    EXPECT_EQ(StringHelper::UTF8ToGBK(withZero), "\xCA\xFD");
-    // An emoji has no GBK form; a stray continuation byte is no UTF-8.
-    EXPECT_EQ(StringHelper::UTF8ToGBK("a\xF0\x9F\x98\x80"
-                                      "b"),
-              "a?b");
-    EXPECT_EQ(StringHelper::UTF8ToGBK("a\x80"
-                                      "b"),
-              "a?b");
-    // A lone GBK lead byte at the end, and an invalid lead byte.
-    EXPECT_EQ(StringHelper::GBKToUTF8("a\xCA"), "a?");
-    EXPECT_EQ(StringHelper::GBKToUTF8("\xFF"
-                                      "z"),
-              "?z");
-}
-
-TEST(StringHelperCodePage, InPlaceConversionsRespectTheBuffer) {
+    // Conversion stops at a zero; an emoji (no GBK form), a stray UTF-8
+    // continuation byte, an invalid GBK byte and a lone lead byte become '?'.
+    EXPECT_EQ(StringHelper::UTF8ToGBK(std::string("\xE6\x95\xB0\0\xE6\x8D\xAE", 7)), "\xCA\xFD");
+    EXPECT_EQ(StringHelper::UTF8ToGBK("a\xF0\x9F\x98\x80z\x80z"), "a?z?z");
+    EXPECT_EQ(StringHelper::GBKToUTF8("\xFFz\xCA"), "?z?");
+    // In place; the sized forms convert only when the result and its zero fit.
     char buffer[16] = "\xCA\xFD\xBE\xDD";
     char* p = buffer;
     StringHelper::GBKToUTF8(p);
-    EXPECT_EQ(p, buffer);
-    EXPECT_STREQ(buffer, "\xE6\x95\xB0\xE6\x8D\xAE");
-    StringHelper::UTF8ToGBK(p);
-    EXPECT_STREQ(buffer, "\xCA\xFD\xBE\xDD");
-
-    // Four GBK bytes need six UTF-8 bytes and a zero: 6 bytes of room are too few.
-    char tight[6] = "\xCA\xFD\xBE\xDD";
-    EXPECT_FALSE(StringHelper::GBKToUTF8(tight, sizeof(tight)));
-    EXPECT_STREQ(tight, "\xCA\xFD\xBE\xDD");
-    char roomy[7] = "\xCA\xFD\xBE\xDD";
-    EXPECT_TRUE(StringHelper::GBKToUTF8(roomy, sizeof(roomy)));
-    EXPECT_STREQ(roomy, "\xE6\x95\xB0\xE6\x8D\xAE");
-    EXPECT_TRUE(StringHelper::UTF8ToGBK(roomy, sizeof(roomy)));
-    EXPECT_STREQ(roomy, "\xCA\xFD\xBE\xDD");
+    EXPECT_EQ(p, utf8);
+    EXPECT_TRUE(StringHelper::UTF8ToGBK(buffer, 7));
+    EXPECT_EQ(p, gbk);
+    EXPECT_FALSE(StringHelper::GBKToUTF8(buffer, 6));
+    EXPECT_EQ(p, gbk);
+    EXPECT_TRUE(StringHelper::GBKToUTF8(buffer, 7));
+    EXPECT_EQ(p, utf8);
 }
 
-TEST(StringHelperTime, SelectorsShapeOneReading) {
-    const std::regex full(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})");
-    EXPECT_TRUE(std::regex_match(StringHelper::currTimeStr(0), full));
-    EXPECT_TRUE(std::regex_match(StringHelper::currTimeStr(9), full));
-    EXPECT_TRUE(std::regex_match(StringHelper::currTimeStr(-1), full));
-    EXPECT_TRUE(std::regex_match(StringHelper::currTimeStr(1), std::regex(R"(\d{14})")));
-    EXPECT_TRUE(std::regex_match(StringHelper::currTimeStr(2),
-                                 std::regex(R"(\d{4}-\d{2}-\d{2}-\d{2}-\d{2}-\d{2})")));
-    EXPECT_TRUE(std::regex_match(StringHelper::currTimeStr(3), std::regex(R"(\d{8})")));
-    EXPECT_TRUE(std::regex_match(StringHelper::currTimeStr(4), std::regex(R"(\d{12})")));
-    EXPECT_TRUE(std::regex_match(StringHelper::currTimeStr(5), std::regex(R"(\d{10})")));
-    // Minute, second and millisecond without leading zeros: 3 to 7 digits.
-    EXPECT_TRUE(std::regex_match(StringHelper::currTimeStr(6), std::regex(R"([0-9]{3,7})")));
-    EXPECT_TRUE(
-        std::regex_match(StringHelper::currTimeStr(7),
-                         std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.(0|[1-9]\d{0,2}))")));
-    EXPECT_EQ(StringHelper::dateTo(0), StringHelper::currTimeStr(3));
-    const int today = StringHelper::string2int(StringHelper::dateTo(0));
-    const int yesterday = StringHelper::string2int(StringHelper::dateTo(-1));
-    EXPECT_LT(yesterday, today);
-    EXPECT_LT(today, StringHelper::string2int(StringHelper::dateTo(1)));
-}
-
-TEST(StringHelperPaths, PathTypeAsksTheFileSystem) {
-    char dir[] = "/tmp/arx_sh_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string file = std::string(dir) + "/f.txt";
-    FILE* f = std::fopen(file.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fclose(f);
-
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(StringHelper::pathType(dir), 0);
-    EXPECT_EQ(StringHelper::pathType(file), 1);
-    EXPECT_EQ(StringHelper::pathType(std::string(dir) + "/missing"), -2);
-    EXPECT_EQ(StringHelper::pathType("/dev/null"), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "it's a directory\nit's a file\nerror, doesn't exist\nnot file not directory\n");
-    std::remove(file.c_str());
-    rmdir(dir);
-}
-
-TEST(StringHelperGuid, FormatAndUniqueness) {
-    testing::internal::CaptureStdout();
-    const std::string a = StringHelper::createGUID();
-    const std::string b = StringHelper::createGUID();
-    const std::string out = testing::internal::GetCapturedStdout();
-    const std::regex form("[0-9A-F]{8}-[0-9A-F]{4}-[0-9a-f]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
-    EXPECT_TRUE(std::regex_match(a, form)) << a;
-    EXPECT_TRUE(std::regex_match(b, form)) << b;
-    EXPECT_NE(a, b);
-    EXPECT_EQ(out, "guid: " + a + "\nguid: " + b + "\n");
+TEST(StringHelper, TimeFormatsShowOneReadingOfTheClock) {
+    V got;
+    timespec before{}, after{};
+    do {  // again when a second ends between the readings
+        clock_gettime(CLOCK_REALTIME, &before);
+        got.clear();
+        for (int format : {0, 1, 2, 3, 4, 5, 9, -1, 6, 7})
+            got.push_back(StringHelper::currTimeStr(format));
+        for (int days : {-1, 0, 1})
+            got.push_back(StringHelper::dateTo(days));
+        clock_gettime(CLOCK_REALTIME, &after);
+    } while (before.tv_sec != after.tv_sec);
+    const std::tm* t = std::localtime(&before.tv_sec);
+    char local[32];
+    const std::string base(local, std::strftime(local, sizeof(local), "%F %T", t));
+    const std::string digits = std::regex_replace(base, std::regex("[-: ]"), "");
+    const std::string day = digits.substr(0, 8);
+    EXPECT_EQ(V(got.begin(), got.begin() + 8),
+              (V{base, digits, std::regex_replace(base, std::regex("[: ]"), "-"), day,
+                 digits.substr(2), digits.substr(4), base, base}));
+    // Minute, second and millisecond are written without leading zeros.
+    const std::string minSec = std::to_string(t->tm_min) + std::to_string(t->tm_sec);
+    EXPECT_TRUE(std::regex_match(got[8], std::regex(minSec + "(0|[1-9][0-9]{0,2})"))) << got[8];
+    EXPECT_TRUE(std::regex_match(got[9], std::regex(base + "\\.(0|[1-9][0-9]{0,2})"))) << got[9];
+    EXPECT_TRUE(got[10] < day && got[11] == day && day < got[12]) << got[10] << got[12];
 }

@@ -1,43 +1,47 @@
 #pragma once
 
-// Helpers of the tool tests: a small matcher for lines that carry time stamps
-// and counters. Temporary folders, the scoped working directory and whole-file
-// reading come from the shared test support.
-#include <string>
+// Helpers of the tool tests, over the shared test support.
+#include <gtest/gtest.h>
 
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Logger.h"
 #include "support/FileText.h"
 #include "support/TempDir.h"
 
 namespace arxtest {
 
-/// Whether `text` from `pos` on starts with `shape`, where '#' stands for one
-/// digit, '+' for one or more digits and every other character for itself.
-/// On success `pos` moves past the matched part.
-inline bool consumeShape(const std::string& text, std::size_t& pos, const std::string& shape) {
-    auto isDigit = [&](std::size_t i) {
-        return i < text.size() && text[i] >= '0' && text[i] <= '9';
-    };
-    std::size_t i = pos;
-    for (char c : shape) {
-        if (c == '#' || c == '+') {
-            if (!isDigit(i)) return false;
-            ++i;
-            while (c == '+' && isDigit(i))
-                ++i;
-        } else if (i < text.size() && text[i] == c) {
-            ++i;
-        } else {
-            return false;
-        }
-    }
-    pos = i;
-    return true;
+using V = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+/// Tests that reach the rolling logger call this first: it is configured on its first use,
+/// relative to the working directory, and so in a folder of the tests.
+inline const std::string& rollingLogHome() {
+    static TempDir home;
+    [[maybe_unused]] static const bool configured = [] {
+        ScopedCwd cwd(home.path());
+        MeridianSpace::Logger::getInstance();
+        return true;
+    }();
+    return home.path();
 }
 
-/// Whether the whole `text` has the `shape` of consumeShape.
-inline bool hasShape(const std::string& text, const std::string& shape) {
-    std::size_t pos = 0;
-    return consumeShape(text, pos, shape) && pos == text.size();
+/// The one rolling log line that carries `marker`, its time stamp shown as "<time>".
+inline std::string rollingLine(const std::string& marker) {
+    static const std::regex stamp(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d,\d{3})");
+    V found;
+    for (const auto& entry : fs::directory_iterator(rollingLogHome() + "/log")) {
+        std::istringstream in(readText(entry.path().string()));
+        for (std::string line; std::getline(in, line);) {
+            if (line.find(marker) != std::string::npos)
+                found.push_back(std::regex_replace(line, stamp, "<time>"));
+        }
+    }
+    return found.size() == 1 ? found[0] : "<" + std::to_string(found.size()) + " lines>";
 }
 
 }  // namespace arxtest
