@@ -9,10 +9,12 @@
 namespace MeridianSpace {
 
 class MRDSession;
+class Savepoint;
 namespace detail {
 class SqliteConnection;
 }
 
+/// Used by the thread that uses its session (see MRDSession).
 class ARX dataManager {
 public:
     virtual ~dataManager();
@@ -25,6 +27,7 @@ public:
     std::string getFilePath() const;
 
 protected:
+    friend class Savepoint;
     explicit dataManager(std::shared_ptr<detail::SqliteConnection> connection);
     std::shared_ptr<detail::SqliteConnection> connection_;
 };

@@ -5,6 +5,7 @@
 
 namespace MeridianSpace {
 
+/// A plain value record; one object is used by one thread at a time.
 struct IOrderClause {
     /// " ASC " or " DESC " (blanks and case do not matter).
     std::string orderDirection = " ASC ";

@@ -5,6 +5,7 @@
 
 namespace MeridianSpace {
 
+/// A plain value record; one object is used by one thread at a time.
 struct IQueryCondition {
     /// Inner name of the column the condition tests.
     std::string columnInnerName;

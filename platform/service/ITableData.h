@@ -12,6 +12,8 @@ namespace MeridianSpace {
 /// Most columns one row can carry.
 constexpr int ITABLEDATA_MAX_COLUMNS = 80;
 
+/// A plain value record: copies are independent; one object is used by one
+/// thread at a time.
 class ARX ITableData {
 public:
     ITableData();

@@ -48,12 +48,19 @@ void bindWhereValues(sqlite3_stmt* stmt, int first, const std::vector<std::strin
     }
 }
 
+// Why a write on `table` failed: the table or one of `columns` missing, or
+// the engine's own answer.
+ResultMsg writeFailure(detail::SqliteConnection& conn, const std::string& table,
+                       const std::vector<std::string>& columns) {
+    ResultMsg failure = conn.engineError(SRV_ERR_ENGINE, "写入表" + table + "失败");
+    return conn.explainFailure(table, columns, failure);
+}
+
 // Runs a prepared write to its end; SQLite answers SQLITE_DONE.
 ResultMsg stepWrite(detail::SqliteConnection& conn, sqlite3_stmt* stmt, const std::string& table,
                     const std::vector<std::string>& columns) {
     if (sqlite3_step(stmt) == SQLITE_DONE) return ResultMsg();
-    ResultMsg failure = conn.engineError(SRV_ERR_ENGINE, "写入表" + table + "失败");
-    return conn.explainFailure(table, columns, failure);
+    return writeFailure(conn, table, columns);
 }
 
 // Prepares `sql`, binds the row's values and then the condition values, and
@@ -67,7 +74,9 @@ ResultMsg writeRow(detail::SqliteConnection& conn, const std::string& sql, const
         detail::bindRowValue(lease.get(), i + 1, row._colValue[i], row._colType[i]);
     }
     bindWhereValues(lease.get(), row._colNum + 1, conditionValues);
-    return stepWrite(conn, lease.get(), row._tableInnerName, rowColumns(row));
+    // The column list is only needed to explain a failure.
+    if (sqlite3_step(lease.get()) == SQLITE_DONE) return ResultMsg();
+    return writeFailure(conn, row._tableInnerName, rowColumns(row));
 }
 
 // The checked INSERT text of the row's layout; empty when the row is refused
@@ -318,6 +327,8 @@ ResultMsg InstanceDataManager::updateIBlobTableData(const std::string& table,
         }
         sqlite3_bind_int(lease.get(), 2, id);
         r = stepWrite(conn, lease.get(), table, {column, "id"});
+        // The statement stays cached; it need not keep a copy of the blob.
+        sqlite3_clear_bindings(lease.get());
         if (r.ok() && conn.changes() == 0) {
             r = ResultMsg(SRV_ERR_NO_ROW,
                           "记录不存在：" + table + " id = " + StringHelper::int2String(id));

@@ -13,6 +13,7 @@
 
 namespace MeridianSpace {
 
+/// Used by the thread that uses its session (see MRDSession).
 /// Writes take a commit type: 0 (COMMIT_T_DEFERRED, the default where the
 /// parameter is optional) joins the session's open transaction, which the
 /// session's commit() or the next immediate write commits;
@@ -24,15 +25,17 @@ public:
     using RowVisitor = std::function<bool(ITableData& row)>;
 
     /// Inserts the row; the store assigns the identifier ("id").
-    ResultMsg addITableData(const ITableData& row, int commitType);
+    [[nodiscard]] ResultMsg addITableData(const ITableData& row, int commitType);
     /// Inserts the row and hands back the identifier the store assigned.
-    ResultMsg addITableData(const ITableData& row, int commitType, int& newID);
+    [[nodiscard]] ResultMsg addITableData(const ITableData& row, int commitType, int& newID);
     /// Sets the row's columns in every row matching all conditions.
-    ResultMsg updateITableData(const ITableData& row, const std::list<IQueryCondition>& conditions,
-                               int commitType = COMMIT_T_DEFERRED);
+    [[nodiscard]] ResultMsg updateITableData(const ITableData& row,
+                                             const std::list<IQueryCondition>& conditions,
+                                             int commitType = COMMIT_T_DEFERRED);
     /// As above, also counting the rows changed.
-    ResultMsg updateITableData(const ITableData& row, const std::list<IQueryCondition>& conditions,
-                               int commitType, int& changedRows);
+    [[nodiscard]] ResultMsg updateITableData(const ITableData& row,
+                                             const std::list<IQueryCondition>& conditions,
+                                             int commitType, int& changedRows);
 
     /// One row per match, each naming the asked columns by inner name (all
     /// columns of the table, "id" first, when `columns` is empty). `order`
@@ -45,19 +48,21 @@ public:
                                 const std::list<IQueryCondition>& conditions,
                                 const IOrderClause* order, const RowVisitor& visit);
 
-    ResultMsg deleteITableDataById(const std::string& table, int id,
-                                   int commitType = COMMIT_T_DEFERRED);
-    ResultMsg deleteITableDataAll(const std::string& table, int commitType = COMMIT_T_DEFERRED);
+    [[nodiscard]] ResultMsg deleteITableDataById(const std::string& table, int id,
+                                                 int commitType = COMMIT_T_DEFERRED);
+    [[nodiscard]] ResultMsg deleteITableDataAll(const std::string& table,
+                                                int commitType = COMMIT_T_DEFERRED);
     /// Deletes the rows matching all conditions. An empty condition list is
     /// refused (deleteITableDataAll empties a table).
-    ResultMsg deleteITableDataByCondition(const std::string& table,
-                                          const std::list<IQueryCondition>& conditions,
-                                          int commitType = COMMIT_T_DEFERRED);
+    [[nodiscard]] ResultMsg deleteITableDataByCondition(
+        const std::string& table, const std::list<IQueryCondition>& conditions,
+        int commitType = COMMIT_T_DEFERRED);
 
     /// Stores `count` doubles as the blob of one column of row `id`.
-    ResultMsg updateIBlobTableData(const std::string& table, const std::string& column,
-                                   const double* data, int count, int id,
-                                   int commitType = COMMIT_T_DEFERRED);
+    [[nodiscard]] ResultMsg updateIBlobTableData(const std::string& table,
+                                                 const std::string& column, const double* data,
+                                                 int count, int id,
+                                                 int commitType = COMMIT_T_DEFERRED);
     /// Reads the blob of one column of row `id`. On success `data` points to a
     /// new array of `count` doubles that the CALLER frees with delete[] (null
     /// and 0 for an empty blob). On failure both are left untouched.
@@ -66,9 +71,11 @@ public:
 
     /// Creates a physical table: "id" (INTEGER PRIMARY KEY) and one column per
     /// description, with its type, default value and (unique) index.
-    ResultMsg addMTableInstance(const MTable& table, const std::list<MNormalColumn>& columns);
+    [[nodiscard]] ResultMsg addMTableInstance(const MTable& table,
+                                              const std::list<MNormalColumn>& columns);
     /// Adds one physical column to an existing table.
-    ResultMsg addNormalColumnInstance(const std::string& table, const MNormalColumn& column);
+    [[nodiscard]] ResultMsg addNormalColumnInstance(const std::string& table,
+                                                    const MNormalColumn& column);
     /// Drops a physical table.
     ResultMsg delTableInstance(const std::string& table);
     /// Names of the physical columns of a table, in table order.

@@ -39,9 +39,9 @@ ResultMsg createColumnIndex(detail::SqliteConnection& conn, const std::string& t
     const std::string name = kind + "_" + table + "_" + column._innerName;
     ResultMsg rm = checkIdentifier(name, "索引");
     if (!rm.ok()) return rm;
-    return conn.execute(std::string("CREATE ") + (column._isOnly != 0 ? "UNIQUE " : "") + "INDEX " +
-                        quoteIdentifier(name) + " ON " + quoteIdentifier(table) + " (" +
-                        quoteIdentifier(column._innerName) + ")");
+    return conn.execute(std::string("CREATE ") + (column._isOnly != 0 ? "UNIQUE " : "") +
+                        "INDEX IF NOT EXISTS " + quoteIdentifier(name) + " ON " +
+                        quoteIdentifier(table) + " (" + quoteIdentifier(column._innerName) + ")");
 }
 
 bool tableExists(detail::SqliteConnection& conn, const std::string& table) {
@@ -60,8 +60,8 @@ ResultMsg InstanceDataManager::addMTableInstance(const MTable& table,
     rm = conn.checkOpen();
     if (!rm.ok()) return rm;
 
-    std::string sql =
-        "CREATE TABLE " + quoteIdentifier(table._innerName) + " (\"id\" INTEGER PRIMARY KEY";
+    std::string sql = "CREATE TABLE IF NOT EXISTS " + quoteIdentifier(table._innerName) +
+                      " (\"id\" INTEGER PRIMARY KEY";
     std::vector<std::string> seen;
     for (const MNormalColumn& column : columns) {
         std::string definition;

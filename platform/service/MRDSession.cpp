@@ -1,5 +1,6 @@
 #include "MRDSession.h"
 
+#include <iostream>
 #include <utility>
 
 #include "InstanceDataManager.h"
@@ -15,23 +16,42 @@ MRDSession::MRDSession(std::shared_ptr<detail::SqliteConnection> connection)
 
 MRDSession::~MRDSession() {
     connection_->owner = nullptr;
-    connection_->close();
+    // Whoever needed the answer called close() before; here a failed last
+    // commit can only be told on standard error.
+    ResultMsg closed = connection_->close();
+    if (!closed.ok()) std::cerr << closed.rMsg << std::endl;
 }
 
 ResultMsg MRDSession::commit() {
     return connection_->commit();
 }
 
+ResultMsg MRDSession::rollback() {
+    return connection_->rollback();
+}
+
 ResultMsg MRDSession::close() {
     return connection_->close();
+}
+
+ResultMsg MRDSession::reopen(int createIfMissing) {
+    return connection_->reopen(createIfMissing == 1);
 }
 
 bool MRDSession::isOpen() const {
     return connection_->isOpen();
 }
 
+bool MRDSession::hasOpenTransaction() const {
+    return connection_->hasOpenSavepoints();
+}
+
 std::string MRDSession::getFilePath() const {
     return connection_->path();
+}
+
+void MRDSession::setBusyTimeout(int milliseconds) {
+    connection_->setBusyTimeout(milliseconds);
 }
 
 ResultMsg MRDSession::createInstanceDataManager(InstanceDataManager*& manager, int flag) {

@@ -12,34 +12,52 @@ namespace MeridianSpace {
 class InstanceDataManager;
 class MetaDataManager;
 class MRDService;
+class Savepoint;
 namespace detail {
 class SqliteConnection;
 }
 
+/// A session and the managers made from it are used by one thread at a time;
+/// different sessions may be used on different threads at once.
 class ARX MRDSession {
 public:
-    /// Commits what is pending and closes the connection.
+    /// Closes as close() does. Call close() first to learn whether the last
+    /// commit succeeded: a destructor cannot report it.
     ~MRDSession();
     MRDSession(const MRDSession&) = delete;
     MRDSession& operator=(const MRDSession&) = delete;
 
-    /// Makes the session's pending writes durable.
-    ResultMsg commit();
-    /// Commits what is pending and closes; every later call of the session or
-    /// of its managers answers SRV_ERR_CLOSED.
-    ResultMsg close();
+    /// Makes the session's pending writes durable. Inside an open Transaction
+    /// this does nothing: the outermost Transaction commits.
+    [[nodiscard]] ResultMsg commit();
+    /// Discards every write not yet committed, open transactions included.
+    [[nodiscard]] ResultMsg rollback();
+    /// Rolls back open transactions, commits what is pending and closes;
+    /// every later call of the session or of its managers answers
+    /// SRV_ERR_CLOSED. When the commit fails, the pending writes are rolled
+    /// back and the failure is returned.
+    [[nodiscard]] ResultMsg close();
+    /// Opens the session's file again after close(); managers made before
+    /// work again. With `createIfMissing` 1 a file that has gone is made anew.
+    [[nodiscard]] ResultMsg reopen(int createIfMissing = 0);
     bool isOpen() const;
+    /// True while a Transaction or Savepoint is open on the session.
+    bool hasOpenTransaction() const;
     std::string getFilePath() const;
+    /// How long a write waits for another connection's lock before it gives
+    /// up with SRV_ERR_BUSY (5000 ms unless set).
+    void setBusyTimeout(int milliseconds);
 
     /// A new manager of the rows and tables of this session's database; the
-    /// caller deletes it (before the session). `flag` 1 reads the table
-    /// layouts at once, 0 when first needed.
+    /// caller deletes it. `flag` 1 reads the table layouts at once, 0 when
+    /// first needed. A manager outliving its session answers SRV_ERR_CLOSED.
     ResultMsg createInstanceDataManager(InstanceDataManager*& manager, int flag);
     /// A new manager of the metadata side; the caller deletes it.
     ResultMsg createMetaDataManager(MetaDataManager*& manager);
 
 private:
     friend class MRDService;
+    friend class Savepoint;
     explicit MRDSession(std::shared_ptr<detail::SqliteConnection> connection);
 
     std::shared_ptr<detail::SqliteConnection> connection_;

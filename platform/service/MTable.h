@@ -5,6 +5,7 @@
 
 namespace MeridianSpace {
 
+/// A plain value record; one object is used by one thread at a time.
 struct MTable {
     int _ID = 0;
     std::string _name;

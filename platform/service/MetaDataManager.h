@@ -7,6 +7,7 @@
 
 namespace MeridianSpace {
 
+/// Used by the thread that uses its session (see MRDSession).
 class ARX MetaDataManager : public dataManager {
 public:
     /// Reloads what the manager knows of the tables after they changed.

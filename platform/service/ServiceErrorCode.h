@@ -1,9 +1,11 @@
 #pragma once
 
-// Failure codes of the data service. Callers pass them on unchanged.
+// Failure codes of the data service (the range 1001-1999, see
+// ResultReturnCode.h). Callers pass them on unchanged.
 namespace MeridianSpace {
 
-/// An argument was refused: identifier, operation, column count, blob size.
+/// An argument was refused: identifier, operation, column count, blob size,
+/// an empty or special database path.
 constexpr int SRV_ERR_ARGUMENT = 1001;
 /// The database file does not exist or is no database.
 constexpr int SRV_ERR_NO_FILE = 1002;
@@ -19,5 +21,13 @@ constexpr int SRV_ERR_NO_ROW = 1006;
 constexpr int SRV_ERR_EXISTS = 1007;
 /// The database engine refused the statement; the message carries its text.
 constexpr int SRV_ERR_ENGINE = 1008;
+/// Another connection held a lock for longer than the busy timeout. Nothing
+/// of the refused call was written; the caller may try again.
+constexpr int SRV_ERR_BUSY = 1009;
+/// A transaction or savepoint was used out of turn: it has already ended,
+/// the session rolled it back, or an inner one is still open.
+constexpr int SRV_ERR_TRANSACTION = 1010;
+/// Committing failed; what the message says was not made durable.
+constexpr int SRV_ERR_COMMIT = 1011;
 
 }  // namespace MeridianSpace

@@ -75,6 +75,7 @@ ResultMsg sqlOperator(const std::string& operation, std::string& out) {
 ResultMsg appendWhere(const std::list<IQueryCondition>& conditions, std::string& sql,
                       std::vector<std::string>& values) {
     std::string where;
+    std::string previous;  // the relation that joined the last condition
     for (const IQueryCondition& condition : conditions) {
         ResultMsg rm = checkIdentifier(condition.columnInnerName, "列");
         if (!rm.ok()) return rm;
@@ -89,8 +90,13 @@ ResultMsg appendWhere(const std::list<IQueryCondition>& conditions, std::string&
             if (relation != "" && relation != "and" && relation != "or") {
                 return ResultMsg(SRV_ERR_ARGUMENT, "不支持的条件连接：" + condition.logicRelation);
             }
-            // Parentheses keep the left-to-right reading whatever AND and OR mix.
-            where = "(" + where + ") " + (relation == "or" ? "OR " : "AND ") + test;
+            const std::string joined = relation == "or" ? "or" : "and";
+            // Left to right: a run of one relation needs no parentheses; a
+            // change of relation closes what came before, so the nesting
+            // (and the parser's stack) grows only with the changes.
+            if (!previous.empty() && previous != joined) where = "(" + where + ")";
+            where += (joined == "or" ? " OR " : " AND ") + test;
+            previous = joined;
         }
         values.push_back(condition.columValue);
     }

@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <iostream>
+#include <thread>
 #include <utility>
 
 #include "ServiceErrorCode.h"
@@ -27,6 +29,25 @@ namespace {
 constexpr std::size_t kMaxCachedStatements = 256;
 // How long a write waits for another connection's lock before it fails.
 constexpr int kBusyTimeoutMs = 5000;
+
+std::string savepointName(int id) {
+    return "arx_sp_" + std::to_string(id);
+}
+
+// Empty paths and SQLite's special names would open a private temporary or
+// in-memory database whose data vanishes with the connection.
+ResultMsg checkDatabasePath(const std::string& path) {
+    if (path.empty()) return ResultMsg(SRV_ERR_ARGUMENT, "数据库文件路径为空。");
+    if (path[0] == ':' || StringHelper::equalsIgnoreCase(path.substr(0, 5), "file:")) {
+        return ResultMsg(SRV_ERR_ARGUMENT, "数据库文件路径是SQLite的特殊名称，不是文件：" + path);
+    }
+    return ResultMsg();
+}
+
+bool isBusyCode(int rc) {
+    const int primary = rc & 0xFF;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
 
 std::string quoted(const std::string& identifier) {
     std::string out = "\"";
@@ -66,59 +87,93 @@ sqlite3_stmt* StatementLease::get() const {
 
 void StatementLease::release() {
     if (!statement_) return;
+    // Every user binds all of its statement's parameters, so the values of
+    // the last use need not be cleared, only the run reset.
     sqlite3_reset(statement_->stmt);
-    sqlite3_clear_bindings(statement_->stmt);
     statement_->busy = false;
     statement_.reset();
 }
 
-SqliteConnection::SqliteConnection(sqlite3* db, std::string path)
-    : db_(db), path_(std::move(path)) {}
+SqliteConnection::SqliteConnection(std::string path)
+    : path_(std::move(path)), busyTimeoutMs_(kBusyTimeoutMs) {}
 
 SqliteConnection::~SqliteConnection() {
+    // Sessions close their connection and report; this is the last resort
+    // for a connection that nobody closed.
     ResultMsg rm = close();
     if (!rm.ok()) std::cerr << rm.rMsg << std::endl;
 }
 
 ResultMsg SqliteConnection::open(const std::string& path, bool create,
                                  std::shared_ptr<SqliteConnection>& out) {
+    ResultMsg rm = checkDatabasePath(path);
+    if (!rm.ok()) return rm;
+    std::shared_ptr<SqliteConnection> conn(new SqliteConnection(path));
+    rm = conn->reopen(create);
+    if (rm.ok()) out = std::move(conn);
+    return rm;
+}
+
+ResultMsg SqliteConnection::openMemory(std::shared_ptr<SqliteConnection>& out) {
+    std::shared_ptr<SqliteConnection> conn(new SqliteConnection(":memory:"));
+    ResultMsg rm = conn->openHandle(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (rm.ok()) out = std::move(conn);
+    return rm;
+}
+
+ResultMsg SqliteConnection::reopen(bool create) {
+    if (db_ != nullptr) return ResultMsg();
     struct stat st {};
-    const bool exists = stat(path.c_str(), &st) == 0;
+    const bool exists = stat(path_.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) {
-        return ResultMsg(SRV_ERR_NO_FILE, "数据库路径是一个目录：" + path);
+        return ResultMsg(SRV_ERR_NO_FILE, "数据库路径是一个目录：" + path_);
     }
     if (!exists && !create) {
-        return ResultMsg(SRV_ERR_NO_FILE, "数据库文件不存在：" + path);
+        return ResultMsg(SRV_ERR_NO_FILE, "数据库文件不存在：" + path_);
     }
+    return openHandle(SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0));
+}
+
+ResultMsg SqliteConnection::openHandle(int flags) {
     sqlite3* db = nullptr;
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-    int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+    // A session is used by one thread at a time, so the engine need not lock
+    // the connection around every call.
+    int rc = sqlite3_open_v2(path_.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
-        ResultMsg rm(SRV_ERR_NO_FILE, "无法打开数据库文件：" + path + "：" +
+        ResultMsg rm(SRV_ERR_NO_FILE, "无法打开数据库文件：" + path_ + "：" +
                                           (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
         sqlite3_close_v2(db);
         return rm;
     }
-    sqlite3_extended_result_codes(db, 1);
+    db_ = db;
+    sqlite3_extended_result_codes(db_, 1);
     // A double-quoted name that is no column must be an error, never a
     // string literal (the engine's legacy behaviour).
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    std::shared_ptr<SqliteConnection> conn(new SqliteConnection(db, path));
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    sqlite3_busy_timeout(db_, busyTimeoutMs_);
     // WAL lets readers of other sessions go on while this one writes; the
-    // pragma also reads the file header, so a file that is no database fails here.
-    ResultMsg rm = conn->execute("PRAGMA journal_mode=WAL");
-    if (rm.ok()) rm = conn->execute("PRAGMA synchronous=NORMAL");
+    // pragma also reads the file header, so a file that is no database fails
+    // here. Switching a new file to WAL needs a moment of exclusive access,
+    // which another process creating the same file may hold: wait for it.
+    ResultMsg rm = retryWhileBusy([&] { return execute("PRAGMA journal_mode=WAL"); });
+    if (rm.ok()) rm = execute("PRAGMA synchronous=NORMAL");
     // 16 MiB of page cache keeps the key indexes of large tables in memory.
-    if (rm.ok()) rm = conn->execute("PRAGMA cache_size=-16384");
+    if (rm.ok()) rm = execute("PRAGMA cache_size=-16384");
     if (!rm.ok()) {
-        rm.rCode = SRV_ERR_NO_FILE;
-        rm.rMsg = "不是可用的数据库文件：" + path + "：" + rm.rMsg;
-        return rm;
+        if (rm.rCode != SRV_ERR_BUSY) {
+            rm.rCode = SRV_ERR_NO_FILE;
+            rm.rMsg = "不是可用的数据库文件：" + path_ + "：" + rm.rMsg;
+        }
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
     }
-    out = std::move(conn);
-    return ResultMsg();
+    return rm;
+}
+
+void SqliteConnection::setBusyTimeout(int milliseconds) {
+    busyTimeoutMs_ = milliseconds < 0 ? 0 : milliseconds;
+    if (db_ != nullptr) sqlite3_busy_timeout(db_, busyTimeoutMs_);
 }
 
 ResultMsg SqliteConnection::checkOpen() const {
@@ -128,14 +183,24 @@ ResultMsg SqliteConnection::checkOpen() const {
 
 ResultMsg SqliteConnection::close() {
     if (db_ == nullptr) return ResultMsg();
-    ResultMsg rm = commit();
-    if (!rm.ok()) {
+    // Work of a transaction that nobody committed is never made durable.
+    if (!savepoints_.empty()) {
+        ResultMsg undone = rollbackSavepoint(savepoints_.front());
+        (void)undone;  // a failure there rolled back everything and is in lostWork_
+    }
+    ResultMsg rm = takeLostWork();
+    ResultMsg committed = commitPending();
+    if (!committed.ok()) {
         // The engine could not commit; leave nothing half-open behind.
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        rm.rMsg = "关闭会话时提交失败，未提交的修改已回滚：" + rm.rMsg;
+        committed =
+            ResultMsg(committed.rCode == SRV_ERR_BUSY ? SRV_ERR_BUSY : SRV_ERR_COMMIT,
+                      "关闭会话时提交失败，未提交的修改已回滚：" + path_ + "：" + committed.rMsg);
     }
+    if (rm.ok()) rm = committed;
     statements_.clear();
     layouts_.clear();
+    lastInsert = RowShape();
     sqlite3_close_v2(db_);
     db_ = nullptr;
     return rm;
@@ -154,7 +219,7 @@ ResultMsg SqliteConnection::beginWrite(int commitType) {
 }
 
 ResultMsg SqliteConnection::endWrite(int commitType, ResultMsg result) {
-    if (commitType == COMMIT_T_IMMEDIATELY && savepointDepth_ == 0) {
+    if (commitType == COMMIT_T_IMMEDIATELY && savepoints_.empty()) {
         // Commits the pending writes of earlier calls too, also when this one failed.
         ResultMsg committed = commit();
         if (result.ok()) result = committed;
@@ -163,21 +228,120 @@ ResultMsg SqliteConnection::endWrite(int commitType, ResultMsg result) {
 }
 
 ResultMsg SqliteConnection::atomic(const std::function<ResultMsg()>& work) {
-    ResultMsg rm = execute("SAVEPOINT arx_atomic");
+    const bool ownTransaction = !inTransaction();
+    int id = 0;
+    ResultMsg rm = beginSavepoint(id);
     if (!rm.ok()) return rm;
-    ++savepointDepth_;
     rm = work();
-    if (!rm.ok()) execute("ROLLBACK TO arx_atomic");
-    ResultMsg released = execute("RELEASE arx_atomic");
-    --savepointDepth_;
-    if (rm.ok()) rm = released;
+    if (!rm.ok()) {
+        ResultMsg undone = rollbackSavepoint(id);
+        (void)undone;  // the work's own failure is the answer; a failed roll-back is in lostWork_
+        if (ownTransaction && savepoints_.empty() && inTransaction()) execute("ROLLBACK");
+        return rm;
+    }
+    rm = releaseSavepoint(id);
+    if (rm.ok() && ownTransaction && savepoints_.empty()) rm = commit();
     return rm;
+}
+
+ResultMsg SqliteConnection::commitFailure(const ResultMsg& failure) const {
+    const int code = failure.rCode == SRV_ERR_BUSY ? SRV_ERR_BUSY : SRV_ERR_COMMIT;
+    // The engine may have rolled the whole transaction back on its own.
+    return ResultMsg(
+        code, (inTransaction() ? "提交失败，修改仍未提交：" : "提交失败，未提交的修改已丢失：") +
+                  path_ + "：" + failure.rMsg);
+}
+
+ResultMsg SqliteConnection::takeLostWork() {
+    ResultMsg rm = lostWork_;
+    lostWork_ = ResultMsg();
+    return rm;
+}
+
+ResultMsg SqliteConnection::commitPending() {
+    if (!savepoints_.empty() || !inTransaction()) return ResultMsg();
+    return execute("COMMIT");
 }
 
 ResultMsg SqliteConnection::commit() {
     ResultMsg rm = checkOpen();
-    if (!rm.ok() || !inTransaction()) return rm;
-    return execute("COMMIT");
+    if (rm.ok()) rm = takeLostWork();
+    if (!rm.ok()) return rm;
+    rm = commitPending();
+    return rm.ok() ? rm : commitFailure(rm);
+}
+
+ResultMsg SqliteConnection::rollback() {
+    ResultMsg rm = checkOpen();
+    if (!rm.ok()) return rm;
+    savepoints_.clear();
+    lostWork_ = ResultMsg();
+    if (inTransaction()) rm = execute("ROLLBACK");
+    schemaChanged();
+    return rm;
+}
+
+ResultMsg SqliteConnection::beginSavepoint(int& id) {
+    ResultMsg rm = checkOpen();
+    if (!rm.ok()) return rm;
+    const bool opened = !inTransaction();
+    if (opened) rm = execute("BEGIN IMMEDIATE");
+    if (!rm.ok()) return rm;
+    const int next = lastSavepoint_ + 1;
+    rm = execute("SAVEPOINT " + savepointName(next));
+    if (!rm.ok()) {
+        if (opened) execute("ROLLBACK");
+        return rm;
+    }
+    lastSavepoint_ = next;
+    savepoints_.push_back(next);
+    id = next;
+    return rm;
+}
+
+bool SqliteConnection::isSavepointOpen(int id) const {
+    for (int open : savepoints_) {
+        if (open == id) return true;
+    }
+    return false;
+}
+
+ResultMsg SqliteConnection::releaseSavepoint(int id) {
+    ResultMsg rm = checkOpen();
+    if (!rm.ok()) return rm;
+    if (!isSavepointOpen(id)) {
+        return ResultMsg(SRV_ERR_TRANSACTION, "事务已结束或已被回滚，无法提交：" + path_);
+    }
+    if (savepoints_.back() != id) {
+        return ResultMsg(SRV_ERR_TRANSACTION, "内层事务尚未结束，外层事务不能提交：" + path_);
+    }
+    rm = execute("RELEASE " + savepointName(id));
+    if (rm.ok()) savepoints_.pop_back();
+    return rm;
+}
+
+ResultMsg SqliteConnection::rollbackSavepoint(int id) {
+    ResultMsg rm = checkOpen();
+    if (!rm.ok()) return rm;
+    if (!isSavepointOpen(id)) {
+        return ResultMsg(SRV_ERR_TRANSACTION, "事务已结束或已被回滚：" + path_);
+    }
+    rm = execute("ROLLBACK TO " + savepointName(id));
+    if (rm.ok()) rm = execute("RELEASE " + savepointName(id));
+    while (savepoints_.back() != id)
+        savepoints_.pop_back();
+    savepoints_.pop_back();
+    if (!rm.ok()) {
+        // The savepoint could not be undone on its own: undo everything, so
+        // that none of its work is committed later, and say so at the next commit.
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        savepoints_.clear();
+        lostWork_ =
+            ResultMsg(SRV_ERR_COMMIT, "回滚事务失败，会话中所有未提交的修改都已回滚：" + rm.rMsg);
+    }
+    // Tables created or changed inside the savepoint may be gone again.
+    schemaChanged();
+    return rm;
 }
 
 ResultMsg SqliteConnection::prepare(const std::string& sql, StatementLease& out) {
@@ -282,8 +446,24 @@ ResultMsg SqliteConnection::explainFailure(const std::string& table,
 }
 
 ResultMsg SqliteConnection::engineError(int code, const std::string& what) const {
-    std::string detail = db_ ? sqlite3_errmsg(db_) : "closed";
+    if (db_ == nullptr) return checkOpen();
+    const std::string detail = sqlite3_errmsg(db_);
+    if (isBusyCode(sqlite3_extended_errcode(db_))) {
+        return ResultMsg(SRV_ERR_BUSY, "数据库正被其他连接锁定，等待超时，请稍后重试：" + path_ +
+                                           "：" + what + "：" + detail);
+    }
     return ResultMsg(code, what + "：" + detail);
+}
+
+ResultMsg SqliteConnection::retryWhileBusy(const std::function<ResultMsg()>& step) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(busyTimeoutMs_);
+    ResultMsg rm = step();
+    while (rm.rCode == SRV_ERR_BUSY && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        rm = step();
+    }
+    return rm;
 }
 
 int SqliteConnection::changes() const {

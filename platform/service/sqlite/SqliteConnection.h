@@ -2,6 +2,7 @@
 
 // One SQLite connection with the session's transaction rules, a cache of
 // prepared statements and a cache of table layouts. Internal to the service.
+// One thread at a time: the caches and the savepoint stack are not guarded.
 #include <sqlite3.h>
 
 #include <functional>
@@ -22,7 +23,8 @@ namespace MeridianSpace::detail {
 struct PreparedStatement;
 
 /// A prepared statement lent out of the connection's cache for one use; it is
-/// reset and its bindings cleared when the lease ends.
+/// reset when the lease ends. Its users bind every parameter on each use, so
+/// the last values are left bound (a large blob's user clears them).
 class StatementLease {
 public:
     StatementLease() = default;
@@ -48,9 +50,13 @@ struct ColumnInfo {
 
 class SqliteConnection {
 public:
-    /// Opens the database file at `path`; with `create` a missing file is made.
+    /// Opens the database file at `path`; with `create` a missing file is
+    /// made. Empty paths and SQLite's special names (":memory:", "file:..."
+    /// URIs) are refused: they would put the data where nobody finds it.
     static ResultMsg open(const std::string& path, bool create,
                           std::shared_ptr<SqliteConnection>& out);
+    /// A private in-memory database, for callers that ask for one on purpose.
+    static ResultMsg openMemory(std::shared_ptr<SqliteConnection>& out);
     ~SqliteConnection();
     SqliteConnection(const SqliteConnection&) = delete;
     SqliteConnection& operator=(const SqliteConnection&) = delete;
@@ -59,23 +65,44 @@ public:
     bool isOpen() const { return db_ != nullptr; }
     /// SRV_ERR_CLOSED once the connection is closed.
     ResultMsg checkOpen() const;
-    /// Commits what is pending and closes. Later calls answer SRV_ERR_CLOSED.
+    /// Rolls back open savepoints, commits what is pending and closes; when
+    /// the commit fails the pending writes are rolled back and the failure is
+    /// returned. Later calls answer SRV_ERR_CLOSED until reopen().
     ResultMsg close();
+    /// Opens the same file again after close(); nothing when open.
+    ResultMsg reopen(bool create);
+    void setBusyTimeout(int milliseconds);
 
     /// Runs `work` (returning ResultMsg) as a write with the given commit
     /// type: 0 joins (or opens) the open transaction; COMMIT_T_IMMEDIATELY
-    /// commits it, with everything pending, once the work is done.
+    /// commits it, with everything pending, once the work is done, unless a
+    /// savepoint is open (then the savepoint's owner decides).
     template <class Work>
     ResultMsg write(int commitType, Work&& work) {
         ResultMsg rm = beginWrite(commitType);
         if (!rm.ok()) return rm;
         return endWrite(commitType, work());
     }
-    /// Runs `work` all or nothing inside a savepoint (nested in any open
-    /// transaction; committed at once when none is open).
+    /// Runs `work` all or nothing: inside the open transaction when there is
+    /// one, else in a transaction of its own that is committed at once.
     ResultMsg atomic(const std::function<ResultMsg()>& work);
+    /// Commits the open transaction. While a savepoint is open this does
+    /// nothing: the outermost Transaction commits.
     ResultMsg commit();
+    /// Rolls back everything not committed, savepoints included.
+    ResultMsg rollback();
+    /// True while SQLite holds an open transaction (pending writes).
     bool inTransaction() const;
+
+    /// Opens a savepoint (and, when none is open, an immediate transaction
+    /// around it); `id` names it for release and roll-back.
+    ResultMsg beginSavepoint(int& id);
+    /// Keeps the savepoint's work; it must be the innermost open one.
+    ResultMsg releaseSavepoint(int id);
+    /// Undoes the savepoint's work and every inner savepoint's, and ends it.
+    ResultMsg rollbackSavepoint(int id);
+    bool isSavepointOpen(int id) const;
+    bool hasOpenSavepoints() const { return !savepoints_.empty(); }
 
     ResultMsg prepare(const std::string& sql, StatementLease& out);
     /// Runs SQL that takes no parameters and returns no rows.
@@ -96,7 +123,8 @@ public:
     ResultMsg explainFailure(const std::string& table, const std::vector<std::string>& columns,
                              const ResultMsg& failure);
 
-    /// A failure with `code` and the engine's last message after `what`.
+    /// A failure with `code` and the engine's last message after `what`; a
+    /// lock held by another connection always gets SRV_ERR_BUSY.
     ResultMsg engineError(int code, const std::string& what) const;
     int changes() const;
     long long lastInsertRowId() const;
@@ -114,15 +142,28 @@ public:
     RowShape lastInsert;
 
 private:
-    SqliteConnection(sqlite3* db, std::string path);
+    SqliteConnection(std::string path);
+    ResultMsg openHandle(int flags);
     ResultMsg beginWrite(int commitType);
     ResultMsg endWrite(int commitType, ResultMsg result);
+    ResultMsg commitFailure(const ResultMsg& failure) const;
+    /// COMMIT when a transaction is open and no savepoint; the engine's answer.
+    ResultMsg commitPending();
+    ResultMsg takeLostWork();
+    /// Repeats `step` while it answers SRV_ERR_BUSY, up to the busy timeout.
+    ResultMsg retryWhileBusy(const std::function<ResultMsg()>& step);
 
-    sqlite3* db_;
+    sqlite3* db_ = nullptr;
     std::string path_;
+    int busyTimeoutMs_;
     std::unordered_map<std::string, std::shared_ptr<PreparedStatement>> statements_;
     std::map<std::string, std::vector<ColumnInfo>> layouts_;
-    int savepointDepth_ = 0;
+    /// Open savepoints, innermost last.
+    std::vector<int> savepoints_;
+    int lastSavepoint_ = 0;
+    /// A roll-back that could not be done where it was asked for (in a
+    /// destructor) and discarded more than asked; the next commit reports it.
+    ResultMsg lostWork_;
 };
 
 }  // namespace MeridianSpace::detail

@@ -1,20 +1,25 @@
 #pragma once
 
 // A session and a manager on a fresh database file holding the table
-// "T_Item" (Name text, Qty integer, Price real).
+// "T_Item" (Name text, Qty integer, Price real, Data blob of doubles).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <tuple>
 
 #include "DataManager.h"
 #include "MRDService.h"
 #include "MRDSession.h"
 #include "ServiceErrorCode.h"
+#include "support/RawDb.h"
 #include "support/TempDir.h"
 
 namespace arxtest {
 
 using namespace MeridianSpace;
+using V = std::vector<std::string>;
+using Conditions = std::list<IQueryCondition>;
 
 inline MNormalColumn describe(const std::string& name, int type) {
     MNormalColumn column;
@@ -23,70 +28,65 @@ inline MNormalColumn describe(const std::string& name, int type) {
     return column;
 }
 
-inline ITableData itemRow(const std::string& name, const std::string& qty,
-                          const std::string& price) {
+inline MTable tableNamed(const std::string& name) {
+    MTable table;
+    table._innerName = name;
+    return table;
+}
+
+inline ITableData itemRow(const std::string& name, const std::string& qty = "1",
+                          const std::string& price = "1") {
     ITableData row;
     row._tableInnerName = "T_Item";
-    const char* names[] = {"Name", "Qty", "Price"};
+    const std::string names[] = {"Name", "Qty", "Price"}, values[] = {name, qty, price};
     const int types[] = {COL_TYPE_STRING, COL_TYPE_INT, COL_TYPE_DOUBLE};
-    const std::string values[] = {name, qty, price};
-    for (int i = 0; i < 3; ++i) {
-        row._cloInnerName[i] = names[i];
-        row._colType[i] = types[i];
-        row._colValue[i] = values[i];
-    }
+    std::copy(names, names + 3, row._cloInnerName);
+    std::copy(types, types + 3, row._colType);
+    std::copy(values, values + 3, row._colValue);
     row._colNum = 3;
     return row;
 }
 
-inline IQueryCondition condition(const std::string& column, const std::string& op,
-                                 const std::string& value, const std::string& relation = "") {
-    IQueryCondition c;
-    c.columnInnerName = column;
-    c.operation = op;
-    c.columValue = value;
-    c.logicRelation = relation;
-    return c;
+inline IQueryCondition cond(const std::string& column, const std::string& op,
+                            const std::string& value, const std::string& relation = "") {
+    return IQueryCondition{column, op, value, relation};
 }
 
 class ServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dbPath = dir.file("data.db");
         MRDSession* s = nullptr;
-        ResultMsg rm = service.createSession(dbPath, s, 1);
-        ASSERT_TRUE(rm.ok()) << rm.rMsg;
+        ASSERT_TRUE(service.createSession(dbPath, s, 1).ok());
         session.reset(s);
         InstanceDataManager* m = nullptr;
         ASSERT_TRUE(session->createInstanceDataManager(m, 0).ok());
         idm.reset(m);
-        MTable table;
-        table._innerName = "T_Item";
-        rm = idm->addMTableInstance(
-            table, {describe("Name", COL_TYPE_STRING), describe("Qty", COL_TYPE_INT),
-                    describe("Price", COL_TYPE_DOUBLE)});
-        ASSERT_TRUE(rm.ok()) << rm.rMsg;
-    }
-    void TearDown() override {
-        idm.reset();
-        session.reset();
+        const std::list<MNormalColumn> columns = {describe("Name", 2), describe("Qty", 1),
+                                                  describe("Price", 3), describe("Data", 5)};
+        ASSERT_TRUE(idm->addMTableInstance(tableNamed("T_Item"), columns).ok());
     }
 
-    // Names of the rows a query finds, in order.
-    std::vector<std::string> names(const std::list<IQueryCondition>& conditions,
-                                   const IOrderClause* order = nullptr) {
+    ResultMsg add(const std::string& name, int commitType = COMMIT_T_DEFERRED) {
+        return idm->addITableData(itemRow(name), commitType);
+    }
+    // The names another connection sees: only what was committed.
+    std::string committed() {
+        return rawScalar(dbPath, "SELECT coalesce(group_concat(Name), '') FROM T_Item");
+    }
+    // Names of the rows a query finds, in order; the query must answer `code`.
+    V names(const Conditions& conditions = {}, const IOrderClause* order = nullptr, int code = 0) {
         std::list<ITableData> rows;
-        ResultMsg rm = idm->getITableData("T_Item", {describe("Name", COL_TYPE_STRING)}, conditions,
-                                          rows, order);
-        EXPECT_TRUE(rm.ok()) << rm.rMsg;
-        std::vector<std::string> out;
+        ResultMsg rm = idm->getITableData("T_Item", {describe("Name", 2)}, conditions, rows, order);
+        EXPECT_EQ(rm.rCode, code) << rm.rMsg;
+        V out;
         for (const ITableData& row : rows)
             out.push_back(row._colValue[0]);
         return out;
     }
 
+    // Destroyed in reverse: the manager, the session, then the folder.
     TempDir dir;
-    std::string dbPath;
+    const std::string dbPath = dir.file("data.db");
     MRDService service;
     std::unique_ptr<MRDSession> session;
     std::unique_ptr<InstanceDataManager> idm;

@@ -1,0 +1,86 @@
+#include "Transaction.h"
+#include "platform/service/ServiceTestSupport.h"
+
+namespace arxtest {
+
+using Transactions = ServiceTest;
+
+TEST_F(Transactions, OnlyCommittedWorkIsKeptAndEarlierPendingWritesSurviveARollBack) {
+    // Alone, a savepoint opens the session's transaction and leaves its work pending.
+    Savepoint alone(*session);
+    ASSERT_TRUE(add("pending").ok());
+    ASSERT_TRUE(alone.release().ok());
+    V columns;
+    {
+        Transaction tx(*session);
+        ASSERT_TRUE(tx.begun().ok());
+        ASSERT_TRUE(add("undone", COMMIT_T_IMMEDIATELY).ok());
+        ASSERT_TRUE(idm->addMTableInstance(tableNamed("T_Temp"), {describe("X", 1)}).ok());
+        ASSERT_TRUE(idm->getTableColumnNames("T_Temp", columns).ok());  // now in the cache
+        // Neither an immediate write nor the session's commit ends the transaction.
+        ASSERT_TRUE(session->commit().ok());
+        EXPECT_EQ(committed(), "");
+    }  // destroyed without commit: its rows and table are gone
+    EXPECT_EQ(idm->getTableColumnNames("T_Temp", columns).rCode, SRV_ERR_NO_TABLE);
+    EXPECT_EQ(names(), V{"pending"});
+    ASSERT_TRUE(session->commit().ok());
+    EXPECT_EQ(committed(), "pending");
+
+    Transaction tx(*idm);
+    ASSERT_TRUE(add("kept").ok());
+    ASSERT_TRUE(tx.commit().ok());
+    EXPECT_EQ(committed(), "pending,kept");
+    EXPECT_EQ(tx.commit().rCode, SRV_ERR_TRANSACTION);  // ended already
+}
+
+TEST_F(Transactions, NestedSavepointsUndoOnlyTheirOwnWork) {
+    Transaction outer(*session);
+    ASSERT_TRUE(add("a").ok());
+    Savepoint undone(*session);
+    ASSERT_TRUE(add("b").ok());
+    // The outer one cannot end while the inner one is open.
+    EXPECT_EQ(outer.commit().rCode, SRV_ERR_TRANSACTION);
+    ASSERT_TRUE(undone.rollback().ok());
+    Transaction inner(*session);  // nested: behaves as a savepoint
+    ASSERT_TRUE(add("c").ok());
+    ASSERT_TRUE(inner.commit().ok());
+    EXPECT_EQ(committed(), "");
+    ASSERT_TRUE(outer.commit().ok());
+    EXPECT_EQ(committed(), "a,c");
+}
+
+TEST_F(Transactions, SessionRollBackAndCloseNeverKeepUnfinishedWork) {
+    ASSERT_TRUE(add("pending").ok());
+    auto tx = std::make_unique<Transaction>(*session);
+    ASSERT_TRUE(add("in transaction").ok());
+    ASSERT_TRUE(session->rollback().ok());
+    EXPECT_EQ(tx->commit().rCode, SRV_ERR_TRANSACTION);
+    tx.reset();
+    EXPECT_EQ(names(), V{});
+
+    // Closing commits pending writes but rolls back an open transaction.
+    ASSERT_TRUE(add("pending").ok());
+    Transaction open(*session);
+    ASSERT_TRUE(add("unfinished").ok());
+    EXPECT_TRUE(session->hasOpenTransaction());
+    ASSERT_TRUE(session->close().ok());
+    EXPECT_EQ(committed(), "pending");
+    EXPECT_EQ(open.commit().rCode, SRV_ERR_CLOSED);
+}
+
+TEST_F(Transactions, ALockHeldElsewhereIsABusyAnswerThatCanBeRetried) {
+    session->setBusyTimeout(50);
+    RawConnection other(dbPath);
+    ASSERT_TRUE(other.execute("BEGIN IMMEDIATE"));
+    ResultMsg rm = add("x", COMMIT_T_IMMEDIATELY);
+    EXPECT_EQ(rm.rCode, SRV_ERR_BUSY);
+    EXPECT_NE(rm.rMsg.find("锁定"), std::string::npos) << rm.rMsg;
+    Transaction blocked(*session);
+    EXPECT_EQ(blocked.begun().rCode, SRV_ERR_BUSY);
+    EXPECT_EQ(blocked.commit().rCode, SRV_ERR_BUSY);
+    ASSERT_TRUE(other.execute("COMMIT"));
+    ASSERT_TRUE(add("x", COMMIT_T_IMMEDIATELY).ok());
+    EXPECT_EQ(committed(), "x");
+}
+
+}  // namespace arxtest
