@@ -11,46 +11,18 @@ const int kBenchTypes[10] = {COL_TYPE_STRING, COL_TYPE_STRING, COL_TYPE_STRING, 
                              COL_TYPE_DOUBLE, COL_TYPE_INT};
 
 Mapper* BenchRecord::createMapper() {
-    return new BenchRecordMapper;
-}
-
-int BenchRecordMapper::doSave(ITableData& row, DAO* pdao) {
-    auto* p = dynamic_cast<BenchRecord*>(pdao);
-    if (p == nullptr) return RUN_FAIL;
-    row._tableInnerName = _entityInnerName;
-    row._colNum = 10;
-    const std::string values[10] = {p->_name,
-                                    p->_code,
-                                    p->_note,
-                                    StringHelper::int2String(p->_t_M_GroupID),
-                                    StringHelper::int2String(p->_qty),
-                                    StringHelper::int2String(p->_flag),
-                                    StringHelper::int2String(p->_version),
-                                    StringHelper::doubleTostring(p->_price),
-                                    StringHelper::doubleTostring(p->_weight),
-                                    StringHelper::int2String(p->_rProjectID)};
-    for (int i = 0; i < 10; ++i) {
-        row._cloInnerName[i] = kBenchColumns[i];
-        row._colType[i] = kBenchTypes[i];
-        row._colValue[i] = values[i];
-    }
-    return RUN_SUCCESS;
-}
-
-DAO* BenchRecordMapper::doLoad(ITableData& qd) {
-    auto* p = new BenchRecord;
-    p->_ID = StringHelper::string2int(qd.getColValue("id"));
-    p->_name = qd.getColValue("Name");
-    p->_code = qd.getColValue("Code");
-    p->_note = qd.getColValue("Note");
-    p->_t_M_GroupID = StringHelper::string2int(qd.getColValue("T_M_GroupID"));
-    p->_qty = StringHelper::string2int(qd.getColValue("Qty"));
-    p->_flag = StringHelper::string2int(qd.getColValue("Flag"));
-    p->_version = StringHelper::string2int(qd.getColValue("Version"));
-    p->_price = StringHelper::stringTodouble(qd.getColValue("Price"));
-    p->_weight = StringHelper::stringTodouble(qd.getColValue("Weight"));
-    p->_rProjectID = StringHelper::string2int(qd.getColValue("RProjectID"));
-    return p;
+    static const RecordColumns<BenchRecord> columns("T_M_Bench",
+                                                    {{"Name", &BenchRecord::_name},
+                                                     {"Code", &BenchRecord::_code},
+                                                     {"Note", &BenchRecord::_note},
+                                                     {"T_M_GroupID", &BenchRecord::_t_M_GroupID},
+                                                     {"Qty", &BenchRecord::_qty},
+                                                     {"Flag", &BenchRecord::_flag},
+                                                     {"Version", &BenchRecord::_version},
+                                                     {"Price", &BenchRecord::_price},
+                                                     {"Weight", &BenchRecord::_weight},
+                                                     {"RProjectID", &BenchRecord::_rProjectID}});
+    return new ColumnMapper<BenchRecord>(columns);
 }
 
 void benchValues(int i, std::string (&values)[10]) {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "M_ObjectDAO.h"
-#include "Mapper.h"
+#include "RecordColumns.h"
 
 namespace arxbench {
 
@@ -20,13 +20,6 @@ public:
 
     static DAO* createObject() { return new BenchRecord; }
     Mapper* createMapper() override;
-};
-
-class BenchRecordMapper : public subDBMapper {
-public:
-    BenchRecordMapper() { _entityInnerName = "T_M_Bench"; }
-    int doSave(ITableData& row, DAO* pdao) override;
-    DAO* doLoad(ITableData& qd) override;
 };
 
 /// The columns of the table, in mapper order, and their types.

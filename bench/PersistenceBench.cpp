@@ -37,6 +37,11 @@ InstanceDataManager& idm() {
     return *MeridianNew::getCurrMRDConfigIDM();
 }
 
+// A failed write would make every figure meaningless.
+void must(const ResultMsg& rm) {
+    if (!rm.ok()) throw std::runtime_error(StringHelper::GBKToUTF8(rm.rMsg));
+}
+
 // Drops and recreates the benchmark table (with its indexed key columns).
 void resetBenchTable() {
     idm().delTableInstance("T_M_Bench");
@@ -121,9 +126,9 @@ void BM_AddITableData(benchmark::State& state) {
             benchValues(i, values);
             for (int c = 0; c < 10; ++c)
                 row._colValue[c] = values[c];
-            idm().addITableData(row, COMMIT_T_DEFERRED);
+            must(idm().addITableData(row, COMMIT_T_DEFERRED));
         }
-        idm().getPSession()->commit();
+        must(idm().getPSession()->commit());
     }
     state.SetItemsProcessed(state.iterations() * n);
 }
@@ -137,9 +142,9 @@ void BM_ObjectSave(benchmark::State& state) {
         for (int i = 0; i < n; ++i) {
             BenchRecord record;
             fillBenchRecord(i, record);
-            record.save(COMMIT_T_DEFERRED);
+            must(record.save(COMMIT_T_DEFERRED));
         }
-        idm().getPSession()->commit();
+        must(idm().getPSession()->commit());
     }
     state.SetItemsProcessed(state.iterations() * n);
 }
@@ -152,9 +157,9 @@ void populate(int n) {
     for (int i = 0; i < n; ++i) {
         BenchRecord record;
         fillBenchRecord(i, record);
-        record.save(COMMIT_T_DEFERRED);
+        must(record.save(COMMIT_T_DEFERRED));
     }
-    idm().getPSession()->commit();
+    must(idm().getPSession()->commit());
     populated = n;
 }
 
@@ -233,7 +238,7 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    MeridianNew::shutdown();
+    rm = MeridianNew::shutdown();
     std::filesystem::remove_all(folder);
-    return 0;
+    return rm.ok() ? 0 : 1;
 }

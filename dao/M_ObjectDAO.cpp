@@ -7,7 +7,7 @@
 namespace MeridianSpace {
 
 M_ObjectDAO::M_ObjectDAO() {
-    _DAOType = 3;
+    _DAOType = DAO_TYPE_OBJECT;
 }
 
 M_ObjectDAO::~M_ObjectDAO() = default;
@@ -19,8 +19,7 @@ ResultMsg M_ObjectDAO::save(int commitType) {
     }
     if (_DAOType == DAO_TYPE_PROJECT) return ResultMsg(RUN_SUCCESS, base.rMsg);
 
-    const std::string now = StringHelper::currTimeStr(0);
-    const ProjectStampOutcome stamp = ProjectStamp::apply(now, commitType);
+    const ProjectStampOutcome stamp = ProjectStamp::apply(commitType);
     if (!stamp.found) {
         return ResultMsg(RUN_SUCCESS,
                          "数据已保存。WARNING：但找不到当前项目，无法更新更新时间。projectID = " +

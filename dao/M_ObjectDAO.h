@@ -8,9 +8,16 @@
 
 namespace MeridianSpace {
 
-/// The _DAOType of a project record; its saves do not stamp a project.
+/// _DAOType of the metadata records (M_ObjectDAO and the classes under it
+/// that keep it).
+constexpr int DAO_TYPE_OBJECT = 3;
+/// _DAOType of the records whose tables end in "_2" (M_QMSObjectDAO).
+constexpr int DAO_TYPE_QMS_OBJECT = 4;
+/// _DAOType of a project record; its saves do not stamp a project.
 constexpr int DAO_TYPE_PROJECT = 100;
 
+/// A record object is used by one thread at a time; its saves and finders go
+/// through the process-wide current configuration database (see MeridianNew).
 class ARX M_ObjectDAO : public DAO {
 public:
     M_ObjectDAO();
@@ -18,9 +25,13 @@ public:
 
     /// Stores the row, then refreshes the current project's update time. A
     /// failed stamp only turns the message into a warning; the row stays saved.
-    ResultMsg save(int commitType = COMMIT_T_IMMEDIATELY) override;
+    [[nodiscard]] ResultMsg save(int commitType = COMMIT_T_IMMEDIATELY) override;
     /// The current configuration database's manager.
     InstanceDataManager* getIDM() override;
+
+    /// The row alone, written into a database named explicitly (DAO.h).
+    using DAO::delself;
+    using DAO::save;
 };
 
 }  // namespace MeridianSpace

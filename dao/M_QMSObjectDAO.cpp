@@ -3,7 +3,7 @@
 namespace MeridianSpace {
 
 M_QMSObjectDAO::M_QMSObjectDAO() {
-    _DAOType = 4;
+    _DAOType = DAO_TYPE_QMS_OBJECT;
 }
 
 M_QMSObjectDAO::~M_QMSObjectDAO() = default;

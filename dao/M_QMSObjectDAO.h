@@ -7,6 +7,7 @@
 
 namespace MeridianSpace {
 
+/// Used by one thread at a time, as M_ObjectDAO.
 class ARX M_QMSObjectDAO : public M_ObjectDAO {
 public:
     M_QMSObjectDAO();

@@ -1,5 +1,7 @@
 #include "ProjectStamp.h"
 
+#include "StringHelper.h"
+
 namespace MeridianSpace {
 
 namespace {
@@ -17,9 +19,10 @@ ProjectStamp::Handler ProjectStamp::install(Handler handler) {
     return previous;
 }
 
-ProjectStampOutcome ProjectStamp::apply(const std::string& updateTime, int commitType) {
+ProjectStampOutcome ProjectStamp::apply(int commitType) {
     Handler handler = installedHandler();
-    return handler != nullptr ? handler(updateTime, commitType) : ProjectStampOutcome();
+    if (handler == nullptr) return ProjectStampOutcome();
+    return handler(StringHelper::currTimeStr(0), commitType);
 }
 
 }  // namespace MeridianSpace

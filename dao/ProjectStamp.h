@@ -19,6 +19,7 @@ struct ProjectStampOutcome {
     ResultMsg saved;
 };
 
+/// The handler is installed by one thread before records are saved.
 class ARX ProjectStamp {
 public:
     using Handler = ProjectStampOutcome (*)(const std::string& updateTime, int commitType);
@@ -26,8 +27,9 @@ public:
     /// Installs the handler and hands back the one it replaces; null
     /// restores "no current project".
     static Handler install(Handler handler);
-    /// Sets the current project's update time and saves it, through the handler.
-    static ProjectStampOutcome apply(const std::string& updateTime, int commitType);
+    /// Sets the current project's update time (the local time, taken only
+    /// when a handler is installed) and saves it, through the handler.
+    static ProjectStampOutcome apply(int commitType);
 };
 
 }  // namespace MeridianSpace

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "CommonErrorCode.h"
+#include "ArxExport.h"
 #include "DAO.h"
 #include "DAOFinder.h"
 #include "IOrderClause.h"
@@ -17,6 +17,7 @@
 namespace MeridianSpace {
 
 /// Conditions of a finder on several attributes, in the order of its name.
+/// A plain value; one object is used by one thread at a time.
 class FinderConditions {
 public:
     FinderConditions& text(const std::string& attribute, const std::string& value) {
@@ -42,65 +43,75 @@ private:
     }
 };
 
+/// The answer when the factory registered under `className` makes objects
+/// of another class than the finder's.
+ARX ResultMsg recordClassMismatch(const std::string& className);
+
+/// The finders of class `T`, by default in the database the class names
+/// (getIDM()), or in one database named on construction:
+///
+///     RecordFinder<NoteDAO>().byText("NoteDAO", "_name", "ab%", notes);
+///     RecordFinder<NoteDAO>(exportFileIDM).all("NoteDAO", notes);
+///
+/// Used by one thread at a time, like the database it reads.
 template <class T>
 class RecordFinder {
 public:
-    static ResultMsg byID(const std::string& className, int id, T*& found) {
-        DAOFinder finder;
+    RecordFinder() = default;
+    explicit RecordFinder(InstanceDataManager& idm) : finder_(idm) {}
+
+    ResultMsg byID(const std::string& className, int id, T*& found) {
         DAO* object = nullptr;
-        ResultMsg rm = finder.findByID(className, id, object);
+        ResultMsg rm = finder_.findByID(className, id, object);
         if (object == nullptr) return rm;
         T* typed = dynamic_cast<T*>(object);
         if (typed == nullptr) {
             delete object;
-            return mismatch(className);
+            return recordClassMismatch(className);
         }
         found = typed;
         return rm;
     }
 
-    static ResultMsg all(const std::string& className, std::list<T*>& out,
-                         IOrderClause* order = nullptr) {
-        DAOFinder finder;
+    ResultMsg all(const std::string& className, std::list<T*>& out, IOrderClause* order = nullptr) {
         std::list<DAO*> objects;
-        ResultMsg rm = finder.findAll(className, objects, order);
+        ResultMsg rm = finder_.findAll(className, objects, order);
         return appendAs(className, objects, out, rm);
     }
 
-    static ResultMsg byText(const std::string& className, const std::string& attribute,
-                            const std::string& pattern, std::list<T*>& out,
-                            IOrderClause* order = nullptr) {
+    ResultMsg byText(const std::string& className, const std::string& attribute,
+                     const std::string& pattern, std::list<T*>& out,
+                     IOrderClause* order = nullptr) {
         return byOne(className, attribute, "  like  ", "'" + pattern + "'", out, order);
     }
 
-    static ResultMsg byInt(const std::string& className, const std::string& attribute, int value,
-                           std::list<T*>& out, IOrderClause* order = nullptr) {
+    ResultMsg byInt(const std::string& className, const std::string& attribute, int value,
+                    std::list<T*>& out, IOrderClause* order = nullptr) {
         return byOne(className, attribute, "  =  ", StringHelper::int2String(value), out, order);
     }
 
-    static ResultMsg byReal(const std::string& className, const std::string& attribute,
-                            double value, std::list<T*>& out, IOrderClause* order = nullptr) {
+    ResultMsg byReal(const std::string& className, const std::string& attribute, double value,
+                     std::list<T*>& out, IOrderClause* order = nullptr) {
         return byOne(className, attribute, "  =  ", StringHelper::doubleTostring(value), out,
                      order);
     }
 
-    static ResultMsg byAll(const std::string& className, const FinderConditions& conditions,
-                           std::list<T*>& out, IOrderClause* order = nullptr) {
-        DAOFinder finder;
+    ResultMsg byAll(const std::string& className, const FinderConditions& conditions,
+                    std::list<T*>& out, IOrderClause* order = nullptr) {
         std::list<DAO*> objects;
         ResultMsg rm =
-            finder.findByManyAndAttr(className, conditions.attributes, conditions.operations,
-                                     conditions.values, objects, order);
+            finder_.findByManyAndAttr(className, conditions.attributes, conditions.operations,
+                                      conditions.values, objects, order);
         return appendAs(className, objects, out, rm);
     }
 
 private:
-    static ResultMsg byOne(const std::string& className, const std::string& attribute,
-                           const std::string& operation, const std::string& value,
-                           std::list<T*>& out, IOrderClause* order) {
-        DAOFinder finder;
+    ResultMsg byOne(const std::string& className, const std::string& attribute,
+                    const std::string& operation, const std::string& value, std::list<T*>& out,
+                    IOrderClause* order) {
         std::list<DAO*> objects;
-        ResultMsg rm = finder.findByOneAttr(className, attribute, operation, value, objects, order);
+        ResultMsg rm =
+            finder_.findByOneAttr(className, attribute, operation, value, objects, order);
         return appendAs(className, objects, out, rm);
     }
 
@@ -115,15 +126,13 @@ private:
                 continue;
             }
             delete object;
-            if (rm.ok()) rm = mismatch(className);
+            if (rm.ok()) rm = recordClassMismatch(className);
         }
         objects.clear();
         return rm;
     }
 
-    static ResultMsg mismatch(const std::string& className) {
-        return ResultMsg(COM_ERR_UNKNOWN_CLASS, "注册的工厂产生的对象类型不符：" + className);
-    }
+    DAOFinder finder_;
 };
 
 }  // namespace MeridianSpace

@@ -1,7 +1,7 @@
 // Starts the platform on a new configuration database in a temporary folder,
-// saves a record, finds it again by identifier and by attribute, and prints
-// what it did. Everything, the run log included, stays in that folder, which
-// is removed at the end.
+// saves a record, finds it again by identifier and by attribute, shows a
+// transaction rolling back, and prints what it did. Everything, the run log
+// included, stays in that folder, which is removed at the end.
 #include <stdlib.h>
 
 #include <filesystem>
@@ -10,18 +10,20 @@
 
 #include "DAOFactoryRegistry.h"
 #include "DAOFinder.h"
+#include "InstanceDataManager.h"
 #include "M_ObjectDAO.h"
-#include "Mapper.h"
 #include "MeridianNew.h"
+#include "RecordColumns.h"
 #include "RecordFinder.h"
 #include "StringHelper.h"
+#include "Transaction.h"
 
 using namespace MeridianSpace;
 
 namespace {
 
 // A small metadata record: table "T_M_Memo" with the columns Name, Topic
-// and RProjectID, mapped the way the library's own records are.
+// and RProjectID, declared once; its mapper saves and loads them.
 class MemoDAO : public M_ObjectDAO {
 public:
     std::string _topic;
@@ -31,35 +33,17 @@ public:
     Mapper* createMapper() override;
 };
 
-class MemoMapper : public subDBMapper {
+const RecordColumns<MemoDAO>& memoColumns() {
+    static const RecordColumns<MemoDAO> columns("T_M_Memo",
+                                                {{"Name", &MemoDAO::_name},
+                                                 {"Topic", &MemoDAO::_topic},
+                                                 {"RProjectID", &MemoDAO::_rProjectID}});
+    return columns;
+}
+
+class MemoMapper : public ColumnMapper<MemoDAO> {
 public:
-    MemoMapper() { _entityInnerName = "T_M_Memo"; }
-
-    int doSave(ITableData& row, DAO* pdao) override {
-        auto* p = dynamic_cast<MemoDAO*>(pdao);
-        if (p == nullptr) return RUN_FAIL;
-        row._tableInnerName = _entityInnerName;
-        row._colNum = 3;
-        row._cloInnerName[0] = "Name";
-        row._colType[0] = COL_TYPE_STRING;
-        row._colValue[0] = p->_name;
-        row._cloInnerName[1] = "Topic";
-        row._colType[1] = COL_TYPE_STRING;
-        row._colValue[1] = p->_topic;
-        row._cloInnerName[2] = "RProjectID";
-        row._colType[2] = COL_TYPE_INT;
-        row._colValue[2] = StringHelper::int2String(p->_rProjectID);
-        return RUN_SUCCESS;
-    }
-
-    DAO* doLoad(ITableData& qd) override {
-        auto* p = new MemoDAO;
-        p->_ID = StringHelper::string2int(qd.getColValue("id"));
-        p->_name = qd.getColValue("Name");
-        p->_topic = qd.getColValue("Topic");
-        p->_rProjectID = StringHelper::string2int(qd.getColValue("RProjectID"));
-        return p;
-    }
+    MemoMapper() : ColumnMapper(memoColumns()) {}
 };
 
 Mapper* MemoDAO::createMapper() {
@@ -102,27 +86,44 @@ int main() {
               << "\n";
 
     MemoDAO* byId = nullptr;
-    rm = RecordFinder<MemoDAO>::byID("MemoDAO", memo._ID, byId);
+    rm = RecordFinder<MemoDAO>().byID("MemoDAO", memo._ID, byId);
     std::cout << "found by id " << memo._ID << ": "
               << (byId ? "\"" + byId->_name + "\", topic \"" + byId->_topic + "\"" : "nothing")
               << " (" << shown(rm) << ")\n";
     delete byId;
 
     std::list<MemoDAO*> byTopic;
-    rm = RecordFinder<MemoDAO>::byText("MemoDAO", "_topic", "O'Brien%", byTopic);
+    rm = RecordFinder<MemoDAO>().byText("MemoDAO", "_topic", "O'Brien%", byTopic);
     std::cout << "found by _topic like 'O'Brien%': " << byTopic.size() << " memo(s) (" << shown(rm)
               << ")\n";
     T_deletePtrList(byTopic);
 
     std::list<MemoDAO*> byProject;
-    rm = RecordFinder<MemoDAO>::byInt("MemoDAO", "_rProjectID", 7, byProject);
+    rm = RecordFinder<MemoDAO>().byInt("MemoDAO", "_rProjectID", 7, byProject);
     std::cout << "found by _rProjectID = 7: " << byProject.size() << " memo(s) (" << shown(rm)
               << ")\n";
-    const bool ok = byProject.size() == 1 && byProject.front()->_ID == memo._ID;
+    bool ok = byProject.size() == 1 && byProject.front()->_ID == memo._ID;
     T_deletePtrList(byProject);
 
+    // All or nothing: a transaction that ends without commit() leaves nothing.
+    {
+        Transaction tx(*MeridianNew::getCurrMRDConfigIDM());
+        MemoDAO draft;
+        draft._name = "draft";
+        rm = draft.save();
+        std::cout << "saved a draft inside a transaction: " << shown(rm) << "\n";
+    }
+    std::list<MemoDAO*> drafts;
+    rm = RecordFinder<MemoDAO>().byText("MemoDAO", "_name", "draft", drafts);
+    std::cout << "drafts after the transaction ended without commit: " << drafts.size() << " ("
+              << shown(rm) << ")\n";
+    ok = ok && drafts.empty();
+    T_deletePtrList(drafts);
+
     MeridianNew::LOGGER()->appendMsg("quickstart done");
-    MeridianNew::shutdown();
+    rm = MeridianNew::shutdown();
+    std::cout << "shut-down (commits and closes both databases): " << shown(rm) << "\n";
+    ok = ok && rm.ok();
     std::cout << "run log: " << folder << "/DB_Log/db_log" << StringHelper::currTimeStr(3)
               << ".log\n";
     std::filesystem::current_path(startedIn);

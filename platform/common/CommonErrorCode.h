@@ -1,6 +1,7 @@
 #pragma once
 
-// Failure codes of the common library. Callers pass them on unchanged.
+// Failure codes of the common library (the range 2001-2999, see
+// ResultReturnCode.h). Callers pass them on unchanged.
 namespace MeridianSpace {
 
 /// The platform is not started or has no current database of the kind needed.

@@ -1,7 +1,6 @@
 #include "DAO.h"
 
 #include <memory>
-#include <typeinfo>
 
 #include "CommonErrorCode.h"
 #include "DAOFactoryRegistry.h"
@@ -29,24 +28,83 @@ ResultMsg tableOf(DAO& object, std::string& table) {
     return rm;
 }
 
+// A save fills one row of 160 strings; making and freeing one per save cost
+// more than the rest of the frame, so each thread keeps one and empties it
+// after use. A save made while another one fills the row (a mapper that
+// saves) gets a row of its own.
+class ScratchRow {
+public:
+    ScratchRow() {
+        Slot& shared = slot();
+        if (shared.busy) {
+            own_ = std::make_unique<ITableData>();
+            row_ = own_.get();
+        } else {
+            shared.busy = true;
+            row_ = &shared.row;
+        }
+    }
+    ~ScratchRow() {
+        if (own_) return;
+        ITableData& row = *row_;
+        row._tableInnerName.clear();
+        // Every slot, not only the counted ones: a mapper may write beyond
+        // its count, and the next one must find the row empty.
+        for (int i = 0; i < ITABLEDATA_MAX_COLUMNS; ++i) {
+            if (!row._cloInnerName[i].empty()) row._cloInnerName[i].clear();
+            if (!row._colValue[i].empty()) row._colValue[i].clear();
+            row._colType[i] = 0;
+        }
+        row._colNum = 0;
+        slot().busy = false;
+    }
+    ScratchRow(const ScratchRow&) = delete;
+    ScratchRow& operator=(const ScratchRow&) = delete;
+
+    ITableData& get() { return *row_; }
+
+private:
+    struct Slot {
+        ITableData row;
+        bool busy = false;
+    };
+    static Slot& slot() {
+        thread_local Slot shared;
+        return shared;
+    }
+
+    ITableData* row_ = nullptr;
+    std::unique_ptr<ITableData> own_;
+};
+
+ResultMsg unsavedDelete(int id) {
+    return ResultMsg(COM_ERR_ARGUMENT,
+                     "对象尚未保存，无法删除。_ID = " + StringHelper::int2String(id));
+}
+
 }  // namespace
 
-DAO::DAO() : _ID(0), _DAOType(0) {}
+DAO::DAO() : _ID(0), _DAOType(DAO_TYPE_PLAIN) {}
 
 DAO::~DAO() = default;
 
 ResultMsg DAO::save(int commitType) {
-    std::unique_ptr<Mapper> mapper(createMapper());
-    if (!mapper) return ResultMsg(COM_ERR_MAPPER, "对象没有映射器，无法保存。");
-    ITableData row;
-    ResultMsg rm = detail::mapObject(*this, *mapper, row);
-    if (!rm.ok()) return rm;
     InstanceDataManager* idm = getIDM();
     if (idm == nullptr) return noDatabase();
+    return save(*idm, commitType);
+}
+
+ResultMsg DAO::save(InstanceDataManager& idm, int commitType) {
+    std::unique_ptr<Mapper> mapper(createMapper());
+    if (!mapper) return ResultMsg(COM_ERR_MAPPER, "对象没有映射器，无法保存。");
+    ScratchRow scratch;
+    ITableData& row = scratch.get();
+    ResultMsg rm = detail::mapObject(*this, *mapper, row);
+    if (!rm.ok()) return rm;
 
     if (_ID < 1) {
         int newID = 0;
-        rm = idm->addITableData(row, commitType, newID);
+        rm = idm.addITableData(row, commitType, newID);
         if (rm.ok()) _ID = newID;
         return rm;
     }
@@ -56,7 +114,7 @@ ResultMsg DAO::save(int commitType) {
     byId.operation = "=";
     byId.columValue = StringHelper::int2String(_ID);
     int changed = 0;
-    rm = idm->updateITableData(row, {byId}, commitType, changed);
+    rm = idm.updateITableData(row, {byId}, commitType, changed);
     if (rm.ok() && changed == 0) {
         rm = ResultMsg(SRV_ERR_NO_ROW, "记录不存在，无法更新：" + row._tableInnerName +
                                            " id = " + StringHelper::int2String(_ID));
@@ -65,16 +123,18 @@ ResultMsg DAO::save(int commitType) {
 }
 
 ResultMsg DAO::delself(int commitType) {
-    if (_ID < 1) {
-        return ResultMsg(COM_ERR_ARGUMENT,
-                         "对象尚未保存，无法删除。_ID = " + StringHelper::int2String(_ID));
-    }
+    if (_ID < 1) return unsavedDelete(_ID);
+    InstanceDataManager* idm = getIDM();
+    if (idm == nullptr) return noDatabase();
+    return delself(*idm, commitType);
+}
+
+ResultMsg DAO::delself(InstanceDataManager& idm, int commitType) {
+    if (_ID < 1) return unsavedDelete(_ID);
     std::string table;
     ResultMsg rm = tableOf(*this, table);
     if (!rm.ok()) return rm;
-    InstanceDataManager* idm = getIDM();
-    if (idm == nullptr) return noDatabase();
-    return idm->deleteITableDataById(table, _ID, commitType);
+    return idm.deleteITableDataById(table, _ID, commitType);
 }
 
 ResultMsg DAO::delAll(int commitType) {
@@ -126,12 +186,7 @@ ResultMsg DAO::transfromMapData(std::map<std::string, std::string>& data, DAO*& 
 }
 
 std::string DAO::GetDAOClassName() {
-    for (const auto& [className, factory] : DAOFactoryRegistry::factories()) {
-        if (factory == nullptr) continue;
-        std::unique_ptr<DAO> sample(factory());
-        if (sample && typeid(*sample) == typeid(*this)) return className;
-    }
-    return std::string();
+    return DAOFactoryRegistry::classNameOf(*this);
 }
 
 InstanceDataManager* totalDAO::getIDM() {

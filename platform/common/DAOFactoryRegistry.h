@@ -13,6 +13,9 @@ class DAO;
 
 using DAOFactory = DAO* (*)();
 
+/// Classes are registered by one thread before the platform starts; after
+/// that the registry is only read, and its lookups may run on several
+/// threads at once (their caches are guarded).
 class ARX DAOFactoryRegistry {
 public:
     /// The registry itself. A host may fill it with the generated
@@ -24,6 +27,10 @@ public:
     static bool isRegistered(const std::string& className);
     /// A new object of the class; null when the class is not registered.
     static DAO* create(const std::string& className);
+    /// The name `object`'s class is registered under (the first in byte
+    /// order when several names share a factory of its class); empty when
+    /// none. Each factory makes one object, once, to tell its class.
+    static std::string classNameOf(const DAO& object);
 };
 
 }  // namespace MeridianSpace

@@ -12,16 +12,20 @@ namespace MeridianSpace {
 
 namespace {
 
+constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+
 // One finder call: conditions on members, resolved to the class's columns,
-// rows turned into new objects by the class's mapper.
-ResultMsg findObjects(const std::string& className, const std::vector<std::string>& attrNames,
+// rows turned into new objects by the class's mapper. `bound` is the
+// finder's own database, or null for the class's.
+ResultMsg findObjects(InstanceDataManager* bound, const std::string& className,
+                      const std::vector<std::string>& attrNames,
                       const std::vector<std::string>& operations,
                       const std::vector<std::string>& values, const char* relation,
                       const IOrderClause* order, std::size_t limit, std::list<DAO*>& found) {
     if (attrNames.size() != operations.size() || attrNames.size() != values.size()) {
         return ResultMsg(COM_ERR_ARGUMENT, "查询条件的属性、运算和取值个数不一致。");
     }
-    const detail::DAOClassLayout* layout = nullptr;
+    std::shared_ptr<const detail::DAOClassLayout> layout;
     ResultMsg rm = detail::DAOClassLayout::of(className, layout);
     if (!rm.ok()) return rm;
 
@@ -52,10 +56,8 @@ ResultMsg findObjects(const std::string& className, const std::vector<std::strin
     if (!prototype) return ResultMsg(COM_ERR_UNKNOWN_CLASS, "类的工厂没有产生对象：" + className);
     std::unique_ptr<Mapper> mapper(prototype->createMapper());
     if (!mapper) return ResultMsg(COM_ERR_MAPPER, "类没有映射器：" + className);
-    InstanceDataManager* idm = prototype->getIDM();
-    if (idm == nullptr) {
-        return ResultMsg(COM_ERR_NOT_STARTED, "没有可用的当前数据库，平台未启动或未连接。");
-    }
+    InstanceDataManager* idm = bound != nullptr ? bound : prototype->getIDM();
+    if (idm == nullptr) return detail::noCurrentDatabase();
     std::size_t made = 0;
     return idm->forEachITableData(layout->table, layout->columns, conditions, orderToUse,
                                   [&](ITableData& row) {
@@ -65,14 +67,12 @@ ResultMsg findObjects(const std::string& className, const std::vector<std::strin
                                   });
 }
 
-constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
-
 }  // namespace
 
 ResultMsg DAOFinder::findByID(const std::string& className, int id, DAO*& pdao) {
     std::list<DAO*> found;
     PtrListGuard<DAO> guard(found);
-    ResultMsg rm = findObjects(className, {"id"}, {"="}, {StringHelper::int2String(id)}, "",
+    ResultMsg rm = findObjects(idm_, className, {"id"}, {"="}, {StringHelper::int2String(id)}, "",
                                nullptr, 1, found);
     if (!rm.ok()) return rm;
     if (found.empty()) {
@@ -86,13 +86,14 @@ ResultMsg DAOFinder::findByID(const std::string& className, int id, DAO*& pdao) 
 
 ResultMsg DAOFinder::findAll(const std::string& className, std::list<DAO*>& daoList,
                              IOrderClause* order) {
-    return findObjects(className, {}, {}, {}, "", order, kNoLimit, daoList);
+    return findObjects(idm_, className, {}, {}, {}, "", order, kNoLimit, daoList);
 }
 
 ResultMsg DAOFinder::findByOneAttr(const std::string& className, const std::string& attrName,
                                    const std::string& operation, const std::string& value,
                                    std::list<DAO*>& daoList, IOrderClause* order) {
-    return findObjects(className, {attrName}, {operation}, {value}, "", order, kNoLimit, daoList);
+    return findObjects(idm_, className, {attrName}, {operation}, {value}, "", order, kNoLimit,
+                       daoList);
 }
 
 ResultMsg DAOFinder::findByManyAndAttr(const std::string& className,
@@ -100,7 +101,8 @@ ResultMsg DAOFinder::findByManyAndAttr(const std::string& className,
                                        const std::vector<std::string>& operations,
                                        const std::vector<std::string>& values,
                                        std::list<DAO*>& daoList, IOrderClause* order) {
-    return findObjects(className, attrNames, operations, values, "and", order, kNoLimit, daoList);
+    return findObjects(idm_, className, attrNames, operations, values, "and", order, kNoLimit,
+                       daoList);
 }
 
 ResultMsg DAOFinder::findByManyOrAttr(const std::string& className,
@@ -108,7 +110,8 @@ ResultMsg DAOFinder::findByManyOrAttr(const std::string& className,
                                       const std::vector<std::string>& operations,
                                       const std::vector<std::string>& values,
                                       std::list<DAO*>& daoList, IOrderClause* order) {
-    return findObjects(className, attrNames, operations, values, "or", order, kNoLimit, daoList);
+    return findObjects(idm_, className, attrNames, operations, values, "or", order, kNoLimit,
+                       daoList);
 }
 
 }  // namespace MeridianSpace

@@ -13,6 +13,7 @@
 namespace MeridianSpace {
 
 class DAO;
+class InstanceDataManager;
 
 /// Attributes are member names ("_rProjectID", " updateTime "): a member _x
 /// matches, ignoring case, the column x, Mx, x_N or Mx_N (N a number) that the
@@ -21,9 +22,15 @@ class DAO;
 /// is that text; values are always bound as data. Objects are new, made by
 /// the registered factory and filled by the mapper; the caller owns them.
 /// Lists are appended to, never cleared. The ordering clause stays the
-/// caller's.
+/// caller's. A finder is used by the thread that uses its database.
 class ARX DAOFinder {
 public:
+    /// Finds in the database each class names through getIDM().
+    DAOFinder() = default;
+    /// Finds in the database `idm` works on, whatever the class names; the
+    /// manager must outlive the finder.
+    explicit DAOFinder(InstanceDataManager& idm) : idm_(&idm) {}
+
     /// The object with row identifier `id`; `pdao` is left untouched when
     /// there is none (code 0 and a message saying so).
     ResultMsg findByID(const std::string& className, int id, DAO*& pdao);
@@ -44,6 +51,9 @@ public:
                                const std::vector<std::string>& operations,
                                const std::vector<std::string>& values, std::list<DAO*>& daoList,
                                IOrderClause* order = nullptr);
+
+private:
+    InstanceDataManager* idm_ = nullptr;
 };
 
 }  // namespace MeridianSpace

@@ -11,6 +11,7 @@ namespace MeridianSpace {
 
 class DAO;
 
+/// A mapper keeps no state beyond its table name: one object per thread.
 class ARX Mapper {
 public:
     Mapper();

@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <stdlib.h>
 
+#include <map>
 #include <memory>
 
 #include "CommonErrorCode.h"
@@ -10,35 +11,32 @@
 #include "MRDService.h"
 #include "MRDSession.h"
 #include "MetaDataManager.h"
+#include "ServiceErrorCode.h"
 #include "detail/RegisteredTables.h"
 
 namespace MeridianSpace {
 
 namespace {
 
-// One open database: its session and the managers working in it. Releasing
-// it commits what is pending and closes the file.
-struct OpenDatabase {
-    ~OpenDatabase() {
-        metaData.reset();
-        instanceData.reset();
-        session.reset();
-    }
-
+// One database file the platform has opened, with its session and the
+// managers working in it. It is kept for the life of the process so that
+// the managers handed out never dangle; its session is open only while the
+// file is current.
+struct KnownDatabase {
     std::string path;
-    std::string identity;
     std::unique_ptr<MRDSession> session;
     std::unique_ptr<InstanceDataManager> instanceData;
     std::unique_ptr<MetaDataManager> metaData;
 };
 
 struct Platform {
-    // Members go in reverse order: the databases before the service, the
-    // log manager last.
+    // Members go in reverse order: the databases first, the log manager last.
     std::unique_ptr<LogManager> logger;
-    std::unique_ptr<MRDService> service;
-    std::shared_ptr<OpenDatabase> config;
-    std::shared_ptr<OpenDatabase> work;
+    MRDService service;
+    bool started = false;
+    std::map<std::string, std::unique_ptr<KnownDatabase>> known;
+    KnownDatabase* config = nullptr;
+    KnownDatabase* work = nullptr;
 };
 
 Platform& platform() {
@@ -46,33 +44,40 @@ Platform& platform() {
     return state;
 }
 
-// The file's canonical path when it exists, so that two spellings of one
-// file are recognised as the same database.
+// The file's canonical path, so that two spellings of one file are
+// recognised as the same database; for a file still to be made, the
+// canonical folder and the name.
 std::string identityOf(const std::string& path) {
     char resolved[PATH_MAX];
-    return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+    if (realpath(path.c_str(), resolved) != nullptr) return resolved;
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    if (realpath(folder.c_str(), resolved) == nullptr) return path;
+    return std::string(resolved) + "/" + path.substr(slash == std::string::npos ? 0 : slash + 1);
 }
 
 ResultMsg notStarted() {
     return ResultMsg(COM_ERR_NOT_STARTED, "平台未启动。");
 }
 
-ResultMsg openDatabase(const std::string& path, bool create, std::shared_ptr<OpenDatabase>& out) {
+// Makes the file's session open, reusing what the platform knows of it.
+ResultMsg openDatabase(const std::string& path, bool create, KnownDatabase*& out) {
     Platform& p = platform();
-    const std::string identity = identityOf(path);
-    for (const auto& current : {p.config, p.work}) {
-        if (current && current->identity == identity) {
-            out = current;
-            return ResultMsg();
-        }
+    auto known = p.known.find(identityOf(path));
+    if (known != p.known.end()) {
+        KnownDatabase& db = *known->second;
+        ResultMsg rm = db.session->reopen(create ? 1 : 0);
+        if (!rm.ok()) return rm;
+        db.path = path;
+        out = &db;
+        return rm;
     }
     MRDSession* session = nullptr;
-    ResultMsg rm = p.service->createSession(path, session, create ? 1 : 0);
+    ResultMsg rm = p.service.createSession(path, session, create ? 1 : 0);
     if (!rm.ok()) return rm;
-    auto db = std::make_shared<OpenDatabase>();
+    auto db = std::make_unique<KnownDatabase>();
     db->path = path;
     db->session.reset(session);
-    db->identity = identityOf(path);
     InstanceDataManager* instanceData = nullptr;
     rm = session->createInstanceDataManager(instanceData, 0);
     if (!rm.ok()) return rm;
@@ -81,7 +86,36 @@ ResultMsg openDatabase(const std::string& path, bool create, std::shared_ptr<Ope
     rm = session->createMetaDataManager(metaData);
     if (!rm.ok()) return rm;
     db->metaData.reset(metaData);
-    out = std::move(db);
+    out = db.get();
+    p.known[identityOf(path)] = std::move(db);
+    return rm;
+}
+
+// Commits what is pending in a database about to stop being current. An
+// open transaction cannot be committed for its owner, so it keeps the
+// database current.
+ResultMsg prepareToLeave(KnownDatabase& db) {
+    if (db.session->hasOpenTransaction()) {
+        return ResultMsg(SRV_ERR_TRANSACTION, "数据库中有未结束的事务，不能切换：" + db.path);
+    }
+    return db.session->commit();
+}
+
+// Makes the file at `path` current in one role (`slot`), leaving the
+// database that held it; `other` holds the other role and stays open.
+ResultMsg switchTo(KnownDatabase*& slot, const KnownDatabase* other, const std::string& path,
+                   bool create) {
+    KnownDatabase* previous = slot;
+    const bool leaving = previous != other && identityOf(path) != identityOf(previous->path);
+    if (leaving) {
+        ResultMsg rm = prepareToLeave(*previous);
+        if (!rm.ok()) return rm;
+    }
+    KnownDatabase* target = nullptr;
+    ResultMsg rm = openDatabase(path, create, target);
+    if (!rm.ok()) return rm;
+    slot = target;
+    if (leaving && previous != target) rm = previous->session->close();
     return rm;
 }
 
@@ -89,22 +123,36 @@ ResultMsg openDatabase(const std::string& path, bool create, std::shared_ptr<Ope
 
 ResultMsg MeridianNew::startup(const std::string& configDBPath, const std::string& workDBPath,
                                int logMode) {
-    shutdown();
+    ResultMsg rm = shutdown();
+    if (!rm.ok()) return rm;
     Platform& p = platform();
     p.logger = std::make_unique<LogManager>(logMode);
-    p.service = std::make_unique<MRDService>();
-    ResultMsg rm = openDatabase(configDBPath, true, p.config);
+    rm = openDatabase(configDBPath, true, p.config);
     if (rm.ok()) rm = openDatabase(workDBPath, true, p.work);
     if (rm.ok()) rm = detail::ensureRegisteredTables(*p.config->instanceData);
-    if (!rm.ok()) shutdown();
+    if (!rm.ok()) {
+        ResultMsg stopped = shutdown();
+        (void)stopped;  // nothing but tables was written; the start-up failure is the answer
+        return rm;
+    }
+    p.started = true;
     return rm;
 }
 
-void MeridianNew::shutdown() {
+ResultMsg MeridianNew::shutdown() {
     Platform& p = platform();
-    p.work.reset();
-    p.config.reset();
-    p.service.reset();
+    ResultMsg result;
+    for (auto& [identity, db] : p.known) {
+        if (!db->session->isOpen()) continue;
+        ResultMsg rm = db->session->close();
+        if (!rm.ok()) {
+            LOGGER()->appendError("MeridianNew::shutdown() ", rm.rMsg);
+            if (result.ok()) result = rm;
+        }
+    }
+    p.config = p.work = nullptr;
+    p.started = false;
+    return result;
 }
 
 LogManager* MeridianNew::LOGGER() {
@@ -114,46 +162,41 @@ LogManager* MeridianNew::LOGGER() {
 }
 
 InstanceDataManager* MeridianNew::getCurrMRDConfigIDM() {
-    const auto& db = platform().config;
+    const KnownDatabase* db = platform().config;
     return db ? db->instanceData.get() : nullptr;
 }
 
 MetaDataManager* MeridianNew::getCurrMRDConfigMDM() {
-    const auto& db = platform().config;
+    const KnownDatabase* db = platform().config;
     return db ? db->metaData.get() : nullptr;
 }
 
 InstanceDataManager* MeridianNew::getCurrentWorkDBIDM() {
-    const auto& db = platform().work;
+    const KnownDatabase* db = platform().work;
     return db ? db->instanceData.get() : nullptr;
 }
 
 std::string MeridianNew::getCurrentWorkDB() {
-    const auto& db = platform().work;
+    const KnownDatabase* db = platform().work;
     return db ? db->path : std::string();
 }
 
 std::string MeridianNew::getCurrentMRDConfigDB() {
-    const auto& db = platform().config;
+    const KnownDatabase* db = platform().config;
     return db ? db->path : std::string();
 }
 
 ResultMsg MeridianNew::setCurrentWorkDB(const std::string& path, int mustExist) {
     Platform& p = platform();
-    if (!p.service) return notStarted();
-    std::shared_ptr<OpenDatabase> db;
-    ResultMsg rm = openDatabase(path, mustExist == 0, db);
-    if (rm.ok()) p.work = std::move(db);
-    return rm;
+    if (!p.started) return notStarted();
+    return switchTo(p.work, p.config, path, mustExist == 0);
 }
 
 ResultMsg MeridianNew::setCurrMRDConfigDB(const std::string& path) {
     Platform& p = platform();
-    if (!p.service) return notStarted();
-    std::shared_ptr<OpenDatabase> db;
-    ResultMsg rm = openDatabase(path, false, db);
+    if (!p.started) return notStarted();
+    ResultMsg rm = switchTo(p.config, p.work, path, false);
     if (!rm.ok()) return rm;
-    p.config = std::move(db);
     return detail::ensureRegisteredTables(*p.config->instanceData);
 }
 
@@ -165,14 +208,15 @@ ResultMsg MeridianNew::ensureRegisteredTables() {
 
 std::string MeridianNew::getCurrPlatformStatus() {
     const Platform& p = platform();
-    if (!p.service) return "NOT_STARTED";
+    if (!p.started) return "NOT_STARTED";
     if (!p.config) return "NO_CONFIG_DB";
     if (!p.work) return "NO_WORK_DB";
     return "OK";
 }
 
 MRDService* MeridianNew::getCurrService() {
-    return platform().service.get();
+    Platform& p = platform();
+    return p.started ? &p.service : nullptr;
 }
 
 }  // namespace MeridianSpace

@@ -13,6 +13,7 @@ void T_deletePtrList(std::list<T*>& objects) {
     objects.clear();
 }
 
+/// A guard belongs to the scope (and thread) that made it.
 /// Owns the objects of a pointer list for one scope and deletes them on
 /// every way out of it, unless release() hands them on.
 template <class T>

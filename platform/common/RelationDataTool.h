@@ -8,6 +8,8 @@ namespace MeridianSpace {
 
 class DAO;
 
+/// Made on the stack around one call; used by the thread that uses the
+/// objects it links.
 class ARX RelationDataTool {
 public:
     /// `owner` must be stored (its _ID above 0) when a link is made or undone.

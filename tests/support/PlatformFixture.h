@@ -18,7 +18,7 @@ protected:
         ResultMsg rm = MeridianNew::startup(configPath, workPath);
         ASSERT_EQ(rm.rCode, RUN_SUCCESS) << rm.rMsg;
     }
-    void TearDown() override { MeridianNew::shutdown(); }
+    void TearDown() override { EXPECT_TRUE(MeridianNew::shutdown().ok()); }
 
     TempDir dir;
     std::string configPath;

@@ -1,74 +1,74 @@
 #pragma once
 
 // Record classes used by the tests of the persistence frame: they follow the
-// conventions of the library's own records (member _x, column x or Mx_N).
+// conventions of the library's own records (member _x, column x or Mx_N) and
+// declare their columns once.
 #include <string>
 
+#include "DAOFactoryRegistry.h"
 #include "M_ObjectDAO.h"
 #include "M_QMSObjectDAO.h"
-#include "Mapper.h"
+#include "RecordColumns.h"
 
 namespace arxtest {
 
 using namespace MeridianSpace;
 
-/// Table "T_M_Note": Name, Title, RProjectID, T_M_FolderID, Priority, Weight, InnerName.
 class NoteDAO : public M_ObjectDAO {
 public:
-    std::string _title;
-    int _rProjectID = -1;
-    int _t_M_FolderID = -1;
-    int _priority = 0;
+    std::string _title, _innerName;
+    int _rProjectID = -1, _t_M_FolderID = -1, _priority = 0;
     double _weight = 0.0;
-    std::string _innerName;
 
     static DAO* createObject() { return new NoteDAO; }
-    Mapper* createMapper() override;
+    Mapper* createMapper() override {
+        static const RecordColumns<NoteDAO> columns("T_M_Note",
+                                                    {{"Name", &NoteDAO::_name},
+                                                     {"Title", &NoteDAO::_title},
+                                                     {"RProjectID", &NoteDAO::_rProjectID},
+                                                     {"T_M_FolderID", &NoteDAO::_t_M_FolderID},
+                                                     {"Priority", &NoteDAO::_priority},
+                                                     {"Weight", &NoteDAO::_weight},
+                                                     {"InnerName", &NoteDAO::_innerName}});
+        return new ColumnMapper<NoteDAO>(columns);
+    }
 };
 
-class NoteMapper : public subDBMapper {
-public:
-    NoteMapper() { _entityInnerName = "T_M_Note"; }
-    int doSave(ITableData& tableData, DAO* pdao) override;
-    DAO* doLoad(ITableData& qd) override;
-};
-
-/// Table "T_M_Tag_2": MName_2, MInnerName_2, MRNoteID_2, MIsPk_2.
 class TagDAO : public M_QMSObjectDAO {
 public:
     std::string _innerName;
-    int _rNoteID = -1;
-    int _isPk = 0;
+    int _rNoteID = -1, _isPk = 0;
 
     static DAO* createObject() { return new TagDAO; }
-    Mapper* createMapper() override;
+    Mapper* createMapper() override {
+        static const RecordColumns<TagDAO> columns("T_M_Tag_2",
+                                                   {{"MName_2", &TagDAO::_name},
+                                                    {"MInnerName_2", &TagDAO::_innerName},
+                                                    {"MRNoteID_2", &TagDAO::_rNoteID},
+                                                    {"MIsPk_2", &TagDAO::_isPk}});
+        return new ColumnMapper<TagDAO>(columns);
+    }
 };
 
-class TagMapper : public subDBMapper {
-public:
-    TagMapper() { _entityInnerName = "T_M_Tag_2"; }
-    int doSave(ITableData& tableData, DAO* pdao) override;
-    DAO* doLoad(ITableData& qd) override;
-};
-
-/// A project-like record: table "T_M_Project" (Name, UpdateTime), type 100.
+/// A project-like record: its saves stamp no project.
 class ProjectRecord : public M_ObjectDAO {
 public:
     ProjectRecord() { _DAOType = DAO_TYPE_PROJECT; }
     std::string _updateTime;
 
     static DAO* createObject() { return new ProjectRecord; }
-    Mapper* createMapper() override;
+    Mapper* createMapper() override {
+        static const RecordColumns<ProjectRecord> columns(
+            "T_M_Project",
+            {{"Name", &ProjectRecord::_name}, {"UpdateTime", &ProjectRecord::_updateTime}});
+        return new ColumnMapper<ProjectRecord>(columns);
+    }
 };
 
-class ProjectRecordMapper : public subDBMapper {
-public:
-    ProjectRecordMapper() { _entityInnerName = "T_M_Project"; }
-    int doSave(ITableData& tableData, DAO* pdao) override;
-    DAO* doLoad(ITableData& qd) override;
-};
-
-/// Registers the three classes as "NoteDAO", "TagDAO" and "ProjectRecord".
-void registerSampleRecords();
+inline void registerSampleRecords() {
+    DAOFactoryRegistry::registerClass("NoteDAO", &NoteDAO::createObject);
+    DAOFactoryRegistry::registerClass("TagDAO", &TagDAO::createObject);
+    DAOFactoryRegistry::registerClass("ProjectRecord", &ProjectRecord::createObject);
+}
 
 }  // namespace arxtest

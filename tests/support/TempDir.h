@@ -1,15 +1,26 @@
 #pragma once
 
-// A fresh temporary folder for one test, removed with everything in it.
+// A fresh temporary folder for one test, removed with everything in it, and
+// a change of the current directory for one scope.
+#include <stdlib.h>
+
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 namespace arxtest {
 
 class TempDir {
 public:
-    TempDir();
-    ~TempDir();
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "arx_test_XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
@@ -21,11 +32,15 @@ private:
     std::string path_;
 };
 
-/// Changes the current directory for one scope.
 class ScopedCwd {
 public:
-    explicit ScopedCwd(const std::string& dir);
-    ~ScopedCwd();
+    explicit ScopedCwd(const std::string& dir) : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir);
+    }
+    ~ScopedCwd() {
+        std::error_code ignored;
+        std::filesystem::current_path(previous_, ignored);
+    }
     ScopedCwd(const ScopedCwd&) = delete;
     ScopedCwd& operator=(const ScopedCwd&) = delete;
 

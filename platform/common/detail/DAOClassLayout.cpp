@@ -3,6 +3,7 @@
 #include <cctype>
 #include <map>
 #include <memory>
+#include <mutex>
 
 #include "CommonErrorCode.h"
 #include "DAO.h"
@@ -65,9 +66,17 @@ ResultMsg mapObject(DAO& object, Mapper& mapper, ITableData& row) {
     if (mapper.doSave(row, &object) != RUN_SUCCESS) {
         return ResultMsg(COM_ERR_MAPPER, "映射器拒绝了对象。");
     }
+    if (row._colNum < 0 || row._colNum > ITABLEDATA_MAX_COLUMNS) {
+        return ResultMsg(COM_ERR_MAPPER, "映射器给出的列数超出范围（0到80）：" +
+                                             StringHelper::int2String(row._colNum));
+    }
     if (row._tableInnerName.empty()) row._tableInnerName = mapper._entityInnerName;
     if (row._tableInnerName.empty()) return ResultMsg(COM_ERR_MAPPER, "映射器没有给出表名。");
     return ResultMsg();
+}
+
+ResultMsg noCurrentDatabase() {
+    return ResultMsg(COM_ERR_NOT_STARTED, "没有可用的当前数据库，平台未启动或未连接。");
 }
 
 bool isKeyColumn(const std::string& column) {
@@ -80,22 +89,25 @@ bool isKeyColumn(const std::string& column) {
     return stem.size() > 2 && StringHelper::equalsIgnoreCase(stem.substr(stem.size() - 2), "id");
 }
 
-ResultMsg DAOClassLayout::of(const std::string& className, const DAOClassLayout*& out) {
-    static std::map<std::string, std::unique_ptr<DAOClassLayout>> cache;
+ResultMsg DAOClassLayout::of(const std::string& className,
+                             std::shared_ptr<const DAOClassLayout>& out) {
+    static std::mutex mutex;
+    static std::map<std::string, std::shared_ptr<const DAOClassLayout>> cache;
+    std::lock_guard<std::mutex> lock(mutex);
     auto registered = DAOFactoryRegistry::factories().find(className);
     if (registered == DAOFactoryRegistry::factories().end() || registered->second == nullptr) {
         return ResultMsg(COM_ERR_UNKNOWN_CLASS, "类未注册：" + className);
     }
     auto cached = cache.find(className);
     if (cached != cache.end() && cached->second->factory == registered->second) {
-        out = cached->second.get();
+        out = cached->second;
         return ResultMsg();
     }
-    auto layout = std::make_unique<DAOClassLayout>();
+    auto layout = std::make_shared<DAOClassLayout>();
     ResultMsg rm = workOut(className, registered->second, *layout);
     if (!rm.ok()) return rm;
-    out = layout.get();
-    cache[className] = std::move(layout);
+    cache[className] = layout;
+    out = std::move(layout);
     return rm;
 }
 

@@ -2,6 +2,7 @@
 
 // What the common library knows of a registered class: its table and the
 // columns its mapper writes, worked out once from a fresh object. Internal.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,12 @@ class Mapper;
 
 namespace MeridianSpace::detail {
 
+/// Layouts are shared, never changed once made: several threads may read one.
 class DAOClassLayout {
 public:
     /// The layout of a registered class; COM_ERR_UNKNOWN_CLASS or
-    /// COM_ERR_MAPPER when it cannot be worked out.
-    static ResultMsg of(const std::string& className, const DAOClassLayout*& out);
+    /// COM_ERR_MAPPER when it cannot be worked out. The cache is guarded.
+    static ResultMsg of(const std::string& className, std::shared_ptr<const DAOClassLayout>& out);
 
     /// The column a member name stands for: member _x matches, ignoring case,
     /// the column x, Mx, x_N or Mx_N (N a number), exact matches first.
@@ -35,8 +37,13 @@ public:
 };
 
 /// The row a mapper makes of an object, with the table name filled in from
-/// the mapper when the mapper leaves it empty.
+/// the mapper when the mapper leaves it empty. Every reading of a mapper's
+/// answer goes through here: a column count outside 0..80 is refused before
+/// anyone reads the slots.
 ResultMsg mapObject(DAO& object, Mapper& mapper, ITableData& row);
+
+/// The answer when an object's database is not there.
+ResultMsg noCurrentDatabase();
 
 /// True for the columns that lookups use as keys: identifier columns such as
 /// "T_M_EntityTableID", "RProjectID" or "MRDictItemID_2".

@@ -7,6 +7,7 @@
 #include "DAOFactoryRegistry.h"
 #include "InstanceDataManager.h"
 #include "ServiceErrorCode.h"
+#include "Transaction.h"
 #include "detail/DAOClassLayout.h"
 
 namespace MeridianSpace::detail {
@@ -50,18 +51,26 @@ ResultMsg ensureTable(InstanceDataManager& idm, const DAOClassLayout& layout) {
 }  // namespace
 
 ResultMsg ensureRegisteredTables(InstanceDataManager& idm) {
-    ResultMsg result;
+    // One immediate transaction: a second process starting on the same new
+    // file waits for the lock (the busy timeout) and then finds the tables.
+    Transaction tx(idm);
+    if (!tx.begun().ok()) return tx.begun();
+    // What other connections created before the lock was taken is only
+    // seen after forgetting the cached layouts.
+    ResultMsg result = idm.initialMetaDataCache();
+    if (!result.ok()) return result;
     for (const auto& [className, factory] : DAOFactoryRegistry::factories()) {
         if (factory == nullptr) continue;
         std::unique_ptr<DAO> sample(factory());
         if (!sample || sample->getIDM() != &idm) continue;
-        const DAOClassLayout* layout = nullptr;
+        std::shared_ptr<const DAOClassLayout> layout;
         ResultMsg rm = DAOClassLayout::of(className, layout);
         if (rm.ok()) rm = ensureTable(idm, *layout);
         // One class that cannot get its table does not keep the others from theirs.
         if (!rm.ok() && result.ok()) result = rm;
     }
-    return result;
+    ResultMsg committed = tx.commit();
+    return result.ok() ? committed : result;
 }
 
 }  // namespace MeridianSpace::detail

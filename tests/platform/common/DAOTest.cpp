@@ -2,13 +2,43 @@
 
 #include "CommonErrorCode.h"
 #include "DAO.h"
+#include "DAOFactoryRegistry.h"
 #include "InstanceDataManager.h"
+#include "RecordFinder.h"
 #include "RelationDataTool.h"
 #include "ServiceErrorCode.h"
 #include "support/PlatformFixture.h"
 #include "support/RawDb.h"
 
 namespace arxtest {
+
+namespace {
+
+// A mapper that claims more (or fewer) columns than a row can hold and
+// fills none of them.
+int claimedColumns = 0;
+
+class LiarMapper : public subDBMapper {
+public:
+    int doSave(ITableData& row, DAO*) override {
+        row._tableInnerName = "T_M_Liar";
+        row._colNum = claimedColumns;
+        return RUN_SUCCESS;
+    }
+    DAO* doLoad(ITableData&) override;
+};
+
+class LiarDAO : public M_ObjectDAO {
+public:
+    static DAO* createObject() { return new LiarDAO; }
+    Mapper* createMapper() override { return new LiarMapper; }
+};
+
+DAO* LiarMapper::doLoad(ITableData&) {
+    return new LiarDAO;
+}
+
+}  // namespace
 
 using PersistentObject = PlatformFixture;
 
@@ -29,13 +59,35 @@ TEST_F(PersistentObject, SaveInsertsThenUpdatesAndDeleteRemoves) {
     ASSERT_TRUE(second.delself().ok());
     EXPECT_EQ(rawScalar(configPath, "SELECT count(*) FROM T_M_Note"), "1");
     // Updating a row that has gone is an error, not a silent insert.
-    ResultMsg rm = second.save();
-    EXPECT_EQ(rm.rCode, SRV_ERR_NO_ROW);
+    EXPECT_EQ(second.save().rCode, SRV_ERR_NO_ROW);
 
     NoteDAO unsaved;
     EXPECT_EQ(unsaved.delself().rCode, COM_ERR_ARGUMENT);
     ASSERT_TRUE(unsaved.delAll().ok());
     EXPECT_EQ(rawScalar(configPath, "SELECT count(*) FROM T_M_Note"), "0");
+}
+
+TEST_F(PersistentObject, ExplicitDatabasesLetOneObjectMoveBetweenTwoFiles) {
+    // The work database stands for any other file the caller has a manager of.
+    ASSERT_TRUE(rawExecute(workPath,
+                           "CREATE TABLE T_M_Note (id INTEGER PRIMARY KEY, Name, Title, RProjectID,"
+                           " T_M_FolderID, Priority, Weight, InnerName)"));
+    InstanceDataManager& copy = *MeridianNew::getCurrentWorkDBIDM();
+    ASSERT_TRUE(copy.initialMetaDataCache().ok());
+    NoteDAO note;
+    note._name = "travels";
+    ASSERT_TRUE(note.save().ok());  // id 1 in the current configuration database
+    note._ID = -1;
+    ASSERT_TRUE(note.save(copy, COMMIT_T_IMMEDIATELY).ok());
+    EXPECT_EQ(rawScalar(workPath, "SELECT id || Name FROM T_M_Note"), "1travels");
+
+    std::list<NoteDAO*> found;
+    ASSERT_TRUE(RecordFinder<NoteDAO>(copy).byText("NoteDAO", "_name", "trav%", found).ok());
+    ASSERT_EQ(found.size(), 1u);
+    ASSERT_TRUE(found.front()->delself(copy, COMMIT_T_IMMEDIATELY).ok());
+    T_deletePtrList(found);
+    EXPECT_EQ(rawScalar(workPath, "SELECT count(*) FROM T_M_Note"), "0");
+    EXPECT_EQ(rawScalar(configPath, "SELECT count(*) FROM T_M_Note"), "1");
 }
 
 TEST_F(PersistentObject, EachKindOfObjectLivesInItsDatabase) {
@@ -47,17 +99,15 @@ TEST_F(PersistentObject, EachKindOfObjectLivesInItsDatabase) {
     subDBDAO sub;
     dataDictionaryDAO dictionary;
     NoteDAO note;
-    TagDAO tag;
-    EXPECT_EQ(plain.getIDM(), work);
-    EXPECT_EQ(sub.getIDM(), work);
-    EXPECT_EQ(total.getIDM(), config);
-    EXPECT_EQ(dictionary.getIDM(), config);
-    EXPECT_EQ(note.getIDM(), config);
-    EXPECT_EQ(plain._DAOType, 0);
+    const std::pair<DAO*, InstanceDataManager*> homes[] = {
+        {&plain, work}, {&sub, work}, {&total, config}, {&dictionary, config}, {&note, config}};
+    for (const auto& [object, home] : homes)
+        EXPECT_EQ(object->getIDM(), home);
+    EXPECT_EQ(plain._DAOType, DAO_TYPE_PLAIN);
     EXPECT_EQ(note._DAOType, 3);
-    EXPECT_EQ(tag._DAOType, 4);
-    EXPECT_EQ(plain.createMapper(), nullptr);
-    EXPECT_EQ(plain.save().rCode, COM_ERR_MAPPER);
+    EXPECT_EQ(TagDAO()._DAOType, 4);
+    EXPECT_EQ(ProjectRecord()._DAOType, 100);
+    EXPECT_EQ(plain.save().rCode, COM_ERR_MAPPER);  // a plain DAO has no mapper
 }
 
 TEST_F(PersistentObject, MapDataAndClassNameComeFromTheMapperAndRegistry) {
@@ -86,6 +136,28 @@ TEST_F(PersistentObject, MapDataAndClassNameComeFromTheMapperAndRegistry) {
     EXPECT_EQ(tag.GetDAOClassName(), "TagDAO");
     DAO plain;
     EXPECT_EQ(plain.GetDAOClassName(), "");
+    // The registry is a plain map that generated code writes directly.
+    DAOFactoryRegistry::factories().erase("TagDAO");
+    EXPECT_EQ(tag.GetDAOClassName(), "");
+    DAOFactoryRegistry::factories()["TagDAO"] = &TagDAO::createObject;
+    EXPECT_EQ(tag.GetDAOClassName(), "TagDAO");
+}
+
+TEST_F(PersistentObject, AMapperThatLiesAboutItsColumnCountIsRefusedEverywhere) {
+    DAOFactoryRegistry::registerClass("LiarDAO", &LiarDAO::createObject);
+    for (int claimed : {ITABLEDATA_MAX_COLUMNS + 1, 1000, -1}) {
+        SCOPED_TRACE(claimed);
+        claimedColumns = claimed;
+        LiarDAO liar;
+        EXPECT_EQ(liar.save().rCode, COM_ERR_MAPPER);
+        std::map<std::string, std::string> data;
+        EXPECT_EQ(liar.toMapData(data).rCode, COM_ERR_MAPPER);
+        std::list<DAO*> found;
+        EXPECT_EQ(DAOFinder().findAll("LiarDAO", found).rCode, COM_ERR_MAPPER);
+        EXPECT_TRUE(found.empty());
+        EXPECT_EQ(MeridianNew::ensureRegisteredTables().rCode, COM_ERR_MAPPER);
+    }
+    DAOFactoryRegistry::factories().erase("LiarDAO");
 }
 
 TEST_F(PersistentObject, RelationToolLinksAndUnlinksThroughTheChildKey) {

@@ -42,60 +42,6 @@ ResultMsg MeridianSpace::OrderDAO::saveData( double * pdata, int dataSize)
 	return rm;
 }
 
-ResultMsg MeridianSpace::OrderDAO::getData(double*& pdata, int& dataSize)
-{
-	MeridianNew::LOGGER()->appendMsg("开始执行：OrderDAO::getData() ");
-	ResultMsg rm;
-	rm = MeridianNew::getCurrentWorkDBIDM()->getIBlobTableData("T_order_1", "Data_1", _ID, pdata, dataSize);
-	MeridianNew::LOGGER()->appendMsg("执行结束：OrderDAO::getData() ");
-	return rm;
-}
-
-ResultMsg MeridianSpace::OrderDAO::FindByID(int id, OrderDAO * &pnewdao)
-{
-	ResultMsg rm;
-	DAOFinder dfinder;
-	DAO* pdao = NULL;
-
-	rm = dfinder.findByID("OrderDAO", id, pdao);
-	if (pdao != NULL)
-	{
-		pnewdao = dynamic_cast<OrderDAO*>(pdao);
-	}
-
-	return rm;
-}
-ResultMsg MeridianSpace::OrderDAO::FindAll(list<OrderDAO*>&newlist)
-{
-	ResultMsg rm;
-	DAOFinder dfinder;
-	list<DAO*> daolist;
-
-	rm = dfinder.findAll("OrderDAO", daolist);
-
-	for (auto pod : daolist)
-	{
-		newlist.push_back(dynamic_cast<OrderDAO*>(pod));
-	}
-
-	return rm;
-}
-ResultMsg MeridianSpace::OrderDAO::FindByTitle( string  title, list<OrderDAO*>&newlist)
-{
-	ResultMsg rm;
-	DAOFinder dfinder;
-
-	list<DAO*> daolist;
-
-	rm = dfinder.findByOneAttr("OrderDAO", "_title", "  like  ", "'" + title + "'", daolist);
-
-	for (auto pod : daolist)
-	{
-		newlist.push_back(dynamic_cast<OrderDAO*>(pod));
-	}
-
-	return rm;
-}
 ResultMsg MeridianSpace::OrderDAO::FindByQtyOrTitle( int mqty, string mtitle, list<OrderDAO*>& newlist)
 {
 	ResultMsg rm;

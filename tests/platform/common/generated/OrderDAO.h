@@ -23,14 +23,7 @@ namespace MeridianSpace
 
 
 		ARX ResultMsg saveData( double * pdata,  int dataSize);
-		ARX ResultMsg getData( double *& pdata,  int& dataSize);
 
-
-		static ARX ResultMsg FindAll(list<OrderDAO*> & pnewlist);
-
-		static ARX ResultMsg FindByID(int id, OrderDAO * &pnewdao);
-
-		static ResultMsg ARX FindByTitle( string  title, list<OrderDAO*>&newlist);
 
 		static ResultMsg  ARX FindByQtyOrTitle( int mqty, string mtitle, list<OrderDAO*>&newlist);
 

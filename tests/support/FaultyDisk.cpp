@@ -1,0 +1,118 @@
+#include "support/FaultyDisk.h"
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <cstring>
+
+namespace arxtest {
+
+namespace {
+
+std::atomic<bool> diskFull{false};
+sqlite3_vfs* realVfs = nullptr;
+
+// A file of the wrapping VFS: SQLite's part first, then the real file.
+struct WrappedFile {
+    sqlite3_file base;
+    sqlite3_file* real;
+};
+
+sqlite3_file* real(sqlite3_file* f) {
+    return reinterpret_cast<WrappedFile*>(f)->real;
+}
+
+// Every method but xWrite and xClose passes straight through.
+#define ARX_FORWARD(method, ...) real(f)->pMethods->method(real(f), ##__VA_ARGS__)
+// clang-format off
+int wRead(sqlite3_file* f, void* b, int n, sqlite3_int64 o) { return ARX_FORWARD(xRead, b, n, o); }
+int wTruncate(sqlite3_file* f, sqlite3_int64 s) { return ARX_FORWARD(xTruncate, s); }
+int wSync(sqlite3_file* f, int flags) { return ARX_FORWARD(xSync, flags); }
+int wFileSize(sqlite3_file* f, sqlite3_int64* s) { return ARX_FORWARD(xFileSize, s); }
+int wLock(sqlite3_file* f, int l) { return ARX_FORWARD(xLock, l); }
+int wUnlock(sqlite3_file* f, int l) { return ARX_FORWARD(xUnlock, l); }
+int wCheckReservedLock(sqlite3_file* f, int* o) { return ARX_FORWARD(xCheckReservedLock, o); }
+int wFileControl(sqlite3_file* f, int op, void* a) { return ARX_FORWARD(xFileControl, op, a); }
+int wSectorSize(sqlite3_file* f) { return ARX_FORWARD(xSectorSize); }
+int wDeviceCharacteristics(sqlite3_file* f) { return ARX_FORWARD(xDeviceCharacteristics); }
+int wShmMap(sqlite3_file* f, int p, int s, int e, void volatile** o) { return ARX_FORWARD(xShmMap, p, s, e, o); }
+int wShmLock(sqlite3_file* f, int o, int n, int flags) { return ARX_FORWARD(xShmLock, o, n, flags); }
+void wShmBarrier(sqlite3_file* f) { ARX_FORWARD(xShmBarrier); }
+int wShmUnmap(sqlite3_file* f, int d) { return ARX_FORWARD(xShmUnmap, d); }
+// clang-format on
+#undef ARX_FORWARD
+
+int wWrite(sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
+    if (diskFull) return SQLITE_FULL;
+    return real(f)->pMethods->xWrite(real(f), b, n, o);
+}
+
+int wClose(sqlite3_file* f) {
+    sqlite3_file* r = real(f);
+    int rc = r->pMethods ? r->pMethods->xClose(r) : SQLITE_OK;
+    sqlite3_free(r);
+    return rc;
+}
+
+// Version 2: shared memory for WAL, no memory-mapped reads.
+const sqlite3_io_methods kMethods = {2,
+                                     wClose,
+                                     wRead,
+                                     wWrite,
+                                     wTruncate,
+                                     wSync,
+                                     wFileSize,
+                                     wLock,
+                                     wUnlock,
+                                     wCheckReservedLock,
+                                     wFileControl,
+                                     wSectorSize,
+                                     wDeviceCharacteristics,
+                                     wShmMap,
+                                     wShmLock,
+                                     wShmBarrier,
+                                     wShmUnmap,
+                                     nullptr,
+                                     nullptr};
+
+int wOpen(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags) {
+    auto* wrapped = reinterpret_cast<WrappedFile*>(f);
+    wrapped->base.pMethods = nullptr;
+    wrapped->real = static_cast<sqlite3_file*>(sqlite3_malloc(realVfs->szOsFile));
+    if (wrapped->real == nullptr) return SQLITE_NOMEM;
+    std::memset(wrapped->real, 0, realVfs->szOsFile);
+    int rc = realVfs->xOpen(realVfs, name, wrapped->real, flags, outFlags);
+    if (rc != SQLITE_OK) {
+        if (wrapped->real->pMethods) wrapped->real->pMethods->xClose(wrapped->real);
+        sqlite3_free(wrapped->real);
+        return rc;
+    }
+    wrapped->base.pMethods = &kMethods;
+    return rc;
+}
+
+}  // namespace
+
+void installFaultyDisk() {
+    static sqlite3_vfs vfs{};
+    if (realVfs != nullptr) return;
+    realVfs = sqlite3_vfs_find(nullptr);
+    vfs = *realVfs;  // the real VFS's own functions for everything but files
+    vfs.iVersion = 2;
+    vfs.szOsFile = sizeof(WrappedFile);
+    vfs.zName = "arx-faulty-disk";
+    vfs.pNext = nullptr;
+    vfs.xOpen = wOpen;
+    sqlite3_vfs_register(&vfs, 1);
+}
+
+FullDisk::FullDisk() {
+    installFaultyDisk();
+    diskFull = true;
+}
+
+FullDisk::~FullDisk() {
+    diskFull = false;
+}
+
+}  // namespace arxtest
