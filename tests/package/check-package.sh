@@ -2,7 +2,8 @@
 # Installs a build tree into a temporary prefix and checks what a consumer
 # gets: the installed headers (ASCII only, no internal ones), the CMake
 # package (find_package(ArxQms), without SQLite3 or uuid) and the pkg-config
-# file, each by building and running tests/package/main.cpp against it.
+# file, each by building and running the quickstart (examples/quickstart.cpp),
+# a complete program of the public interface, against it.
 #
 #   bash tests/package/check-package.sh BUILD_DIR [VERSION]
 set -euo pipefail
@@ -80,6 +81,7 @@ version_arg=()
 [ -n "$version" ] && version_arg=(-DARX_EXPECTED_VERSION="$version")
 cmake -S "$here" -B "$work/cmake-consumer" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF "${version_arg[@]}" \
+  -DARX_CONSUMER_SOURCE="$source_dir/examples/quickstart.cpp" \
   >"$work/consumer-configure.log" || { cat "$work/consumer-configure.log" >&2; exit 1; }
 found_dir="$(sed -n 's/^ArxQms_DIR:PATH=//p' "$work/cmake-consumer/CMakeCache.txt")"
 [ "$found_dir" = "$cmake_dir" ] || fail "find_package(ArxQms) used $found_dir, not $cmake_dir"
@@ -105,7 +107,7 @@ if [ -n "$version" ] && [ "$pc_version" != "$version" ]; then
 fi
 read -r -a pc_flags <<<"$(pkg-config --cflags --libs arx_qms)"
 echo "pkg-config --cflags --libs arx_qms: ${pc_flags[*]}"
-g++ -std=c++17 -Wall -Wextra -Werror "$here/main.cpp" -o "$work/pc-consumer" \
+g++ -std=c++17 -Wall -Wextra -Werror "$source_dir/examples/quickstart.cpp" -o "$work/pc-consumer" \
   "${pc_flags[@]}" -Wl,-rpath,"$prefix/$libdir" ||
   { echo "FAILED: building the consumer with pkg-config's flags" >&2; exit 1; }
 check_runs_from_prefix "$work/pc-consumer"
