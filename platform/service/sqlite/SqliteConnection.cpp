@@ -306,12 +306,17 @@ bool SqliteConnection::isSavepointOpen(int id) const {
     return false;
 }
 
-ResultMsg SqliteConnection::releaseSavepoint(int id) {
+ResultMsg SqliteConnection::checkSavepoint(int id) const {
     ResultMsg rm = checkOpen();
-    if (!rm.ok()) return rm;
-    if (!isSavepointOpen(id)) {
-        return ResultMsg(SRV_ERR_TRANSACTION, "事务已结束或已被回滚，无法提交：" + path_);
+    if (rm.ok() && !isSavepointOpen(id)) {
+        rm = ResultMsg(SRV_ERR_TRANSACTION, "事务已结束或已被回滚：" + path_);
     }
+    return rm;
+}
+
+ResultMsg SqliteConnection::releaseSavepoint(int id) {
+    ResultMsg rm = checkSavepoint(id);
+    if (!rm.ok()) return rm;
     if (savepoints_.back() != id) {
         return ResultMsg(SRV_ERR_TRANSACTION, "内层事务尚未结束，外层事务不能提交：" + path_);
     }
@@ -321,11 +326,8 @@ ResultMsg SqliteConnection::releaseSavepoint(int id) {
 }
 
 ResultMsg SqliteConnection::rollbackSavepoint(int id) {
-    ResultMsg rm = checkOpen();
+    ResultMsg rm = checkSavepoint(id);
     if (!rm.ok()) return rm;
-    if (!isSavepointOpen(id)) {
-        return ResultMsg(SRV_ERR_TRANSACTION, "事务已结束或已被回滚：" + path_);
-    }
     rm = execute("ROLLBACK TO " + savepointName(id));
     if (rm.ok()) rm = execute("RELEASE " + savepointName(id));
     while (savepoints_.back() != id)

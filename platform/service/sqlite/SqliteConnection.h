@@ -102,6 +102,8 @@ public:
     /// Undoes the savepoint's work and every inner savepoint's, and ends it.
     ResultMsg rollbackSavepoint(int id);
     bool isSavepointOpen(int id) const;
+    /// SRV_ERR_CLOSED, or SRV_ERR_TRANSACTION when `id` is no open savepoint.
+    ResultMsg checkSavepoint(int id) const;
     bool hasOpenSavepoints() const { return !savepoints_.empty(); }
 
     ResultMsg prepare(const std::string& sql, StatementLease& out);
