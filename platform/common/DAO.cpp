@@ -14,10 +14,6 @@ namespace MeridianSpace {
 
 namespace {
 
-ResultMsg noDatabase() {
-    return ResultMsg(COM_ERR_NOT_STARTED, "没有可用的当前数据库，平台未启动或未连接。");
-}
-
 // The object's table, from its mapper.
 ResultMsg tableOf(DAO& object, std::string& table) {
     std::unique_ptr<Mapper> mapper(object.createMapper());
@@ -90,7 +86,7 @@ DAO::~DAO() = default;
 
 ResultMsg DAO::save(int commitType) {
     InstanceDataManager* idm = getIDM();
-    if (idm == nullptr) return noDatabase();
+    if (idm == nullptr) return detail::noCurrentDatabase();
     return save(*idm, commitType);
 }
 
@@ -125,7 +121,7 @@ ResultMsg DAO::save(InstanceDataManager& idm, int commitType) {
 ResultMsg DAO::delself(int commitType) {
     if (_ID < 1) return unsavedDelete(_ID);
     InstanceDataManager* idm = getIDM();
-    if (idm == nullptr) return noDatabase();
+    if (idm == nullptr) return detail::noCurrentDatabase();
     return delself(*idm, commitType);
 }
 
@@ -142,7 +138,7 @@ ResultMsg DAO::delAll(int commitType) {
     ResultMsg rm = tableOf(*this, table);
     if (!rm.ok()) return rm;
     InstanceDataManager* idm = getIDM();
-    if (idm == nullptr) return noDatabase();
+    if (idm == nullptr) return detail::noCurrentDatabase();
     return idm->deleteITableDataAll(table, commitType);
 }
 
