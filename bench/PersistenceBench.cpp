@@ -1,5 +1,6 @@
 // Row inserts: raw SQLite prepared inserts against InstanceDataManager::
-// addITableData and M_ObjectDAO::save, each writing N rows of ten columns in
+// addITableData and M_ObjectDAO::save (with and without a current project to
+// stamp), each writing N rows of ten columns in
 // one transaction into the same database file. Finds: DAOFinder by a key
 // column and by identifier at growing table sizes, and by a column without an
 // index for contrast.
@@ -17,7 +18,9 @@
 #include "DAOFinder.h"
 #include "InstanceDataManager.h"
 #include "MRDSession.h"
+#include "M_ProjectDAO.h"
 #include "MeridianNew.h"
+#include "QmsRecordClasses.h"
 #include "StringHelper.h"
 
 using namespace arxbench;
@@ -133,8 +136,14 @@ void BM_AddITableData(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * n);
 }
 
+// The second argument 1 sets a current project, which every save stamps
+// with its update time; 0 leaves none (each save then answers with the
+// warning that there is no current project).
 void BM_ObjectSave(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
+    static M_ProjectDAO project;
+    if (project._ID < 1) must(project.save());
+    M_ProjectDAO::setCurrProjectID(state.range(1) == 1 ? project._ID : -1);
     for (auto _ : state) {
         state.PauseTiming();
         resetBenchTable();
@@ -216,7 +225,11 @@ void BM_FindByID(benchmark::State& state) {
 
 BENCHMARK(BM_RawSqliteInsert)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_AddITableData)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_ObjectSave)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ObjectSave)
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
 BENCHMARK(BM_FindByOneAttrKey)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FindByOneAttrUnindexed)
     ->Arg(1000)
@@ -230,6 +243,7 @@ int main(int argc, char** argv) {
     if (mkdtemp(folder.data()) == nullptr) return 1;
     benchFolder() = folder;
     DAOFactoryRegistry::registerClass("BenchRecord", &BenchRecord::createObject);
+    QmsRecordClasses::registerAll();
     ResultMsg rm = MeridianNew::startup(databasePath(), folder + "/work.db");
     if (!rm.ok()) return 1;
 

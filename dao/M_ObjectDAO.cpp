@@ -1,10 +1,67 @@
 #include "M_ObjectDAO.h"
 
+#include <time.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "InstanceDataManager.h"
+#include "M_ProjectDAO.h"
 #include "MeridianNew.h"
-#include "ProjectStamp.h"
 #include "StringHelper.h"
 
 namespace MeridianSpace {
+
+namespace {
+
+// What the last stamp found. While the project rows are unchanged since
+// then (same database, same project identifier), a further stamp would find
+// the same: no project, or the project already carrying the same time text,
+// so it is skipped. Saves in a burst then cost one project update per
+// second, not one lookup and update each.
+struct LastStamp {
+    InstanceDataManager* idm = nullptr;
+    int projectID = -1;
+    bool found = false;
+    std::string time;
+    std::uint64_t projectRows = 0;
+
+    bool covers(InstanceDataManager* current, int id, const std::string& now) const {
+        return current != nullptr && current == idm && id == projectID && (!found || now == time) &&
+               projectRows != 0 && current->changeCount("T_M_Project") == projectRows;
+    }
+    void remember(InstanceDataManager* current, int id, bool wasFound, const std::string& now) {
+        if (current == nullptr) return;
+        idm = current;
+        projectID = id;
+        found = wasFound;
+        time = now;
+        projectRows = current->changeCount("T_M_Project");
+    }
+};
+
+thread_local LastStamp lastStamp;
+
+// The update time text (currTimeStr(0)), formatted once per second.
+const std::string& currentTimeText() {
+    thread_local time_t second = -1;
+    thread_local std::string text;
+    struct timespec now {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    if (now.tv_sec != second) {
+        text = StringHelper::currTimeStr(0);
+        second = now.tv_sec;
+    }
+    return text;
+}
+
+ResultMsg noCurrentProject(int projectID) {
+    return ResultMsg(RUN_SUCCESS,
+                     "数据已保存。WARNING：但找不到当前项目，无法更新更新时间。projectID = " +
+                         StringHelper::int2String(projectID));
+}
+
+}  // namespace
 
 M_ObjectDAO::M_ObjectDAO() {
     _DAOType = DAO_TYPE_OBJECT;
@@ -19,16 +76,29 @@ ResultMsg M_ObjectDAO::save(int commitType) {
     }
     if (_DAOType == DAO_TYPE_PROJECT) return ResultMsg(RUN_SUCCESS, base.rMsg);
 
-    const ProjectStampOutcome stamp = ProjectStamp::apply(commitType);
-    if (!stamp.found) {
-        return ResultMsg(RUN_SUCCESS,
-                         "数据已保存。WARNING：但找不到当前项目，无法更新更新时间。projectID = " +
-                             StringHelper::int2String(stamp.projectID));
+    const std::string now = currentTimeText();
+    const int projectID = M_ProjectDAO::getCurrProjectID();
+    InstanceDataManager* configIDM = MeridianNew::getCurrMRDConfigIDM();
+    if (lastStamp.covers(configIDM, projectID, now)) {
+        if (lastStamp.found) return ResultMsg(RUN_SUCCESS, base.rMsg);
+        return noCurrentProject(projectID);
     }
-    if (!stamp.saved.ok()) {
-        return ResultMsg(RUN_SUCCESS,
-                         "数据已保存。WARNING:但更新项目更新时间出错。" + stamp.saved.rMsg);
+    lastStamp = LastStamp();
+
+    M_ProjectDAO* found = nullptr;
+    (void)M_ProjectDAO::FindByID(projectID, found);
+    if (found == nullptr) {
+        lastStamp.remember(configIDM, projectID, false, now);
+        return noCurrentProject(projectID);
     }
+    std::unique_ptr<M_ProjectDAO> project(found);
+    project->_updateTime = now;
+    ResultMsg stamped = project->save(commitType);
+    if (!stamped.ok()) {
+        return ResultMsg(RUN_SUCCESS,
+                         "数据已保存。WARNING:但更新项目更新时间出错。" + stamped.rMsg);
+    }
+    lastStamp.remember(configIDM, projectID, true, now);
     return ResultMsg(RUN_SUCCESS, base.rMsg);
 }
 

@@ -29,6 +29,12 @@ public:
     FinderConditions& real(const std::string& attribute, double value) {
         return add(attribute, StringHelper::doubleTostring(value));
     }
+    /// An integer condition with another operation than " = " (" <= ", "= ").
+    FinderConditions& integer(const std::string& attribute, const char* operation, int value) {
+        add(attribute, StringHelper::int2String(value));
+        operations.back() = operation;
+        return *this;
+    }
 
     std::vector<std::string> attributes;
     std::vector<std::string> operations;

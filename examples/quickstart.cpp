@@ -1,20 +1,26 @@
-// Starts the platform on a new configuration database in a temporary folder,
-// saves a record, finds it again by identifier and by attribute, shows a
-// transaction rolling back, and prints what it did. Everything, the run log
-// included, stays in that folder, which is removed at the end.
+// Starts the platform on a new configuration database in a temporary folder
+// and builds the metadata of a small shop: a project, an entity model with a
+// folder tree of tables and columns, and a dictionary model whose first
+// column creates its physical table. Then it deletes a folder, prints the
+// delete report, and shows a transaction rolling back. Everything, the run
+// log included, stays in that folder, which is removed at the end.
 #include <stdlib.h>
 
 #include <filesystem>
 #include <iostream>
+#include <list>
+#include <memory>
 #include <string>
+#include <vector>
 
-#include "DAOFactoryRegistry.h"
-#include "DAOFinder.h"
 #include "InstanceDataManager.h"
-#include "M_ObjectDAO.h"
+#include "M_EntityModelDAO.h"
+#include "M_EntityTableDAO.h"
+#include "M_FolderDAO.h"
+#include "M_NormalColumnDAO.h"
+#include "M_ProjectDAO.h"
 #include "MeridianNew.h"
-#include "RecordColumns.h"
-#include "RecordFinder.h"
+#include "QmsRecordClasses.h"
 #include "StringHelper.h"
 #include "Transaction.h"
 
@@ -22,38 +28,129 @@ using namespace MeridianSpace;
 
 namespace {
 
-// A small metadata record: table "T_M_Memo" with the columns Name, Topic
-// and RProjectID, declared once; its mapper saves and loads them.
-class MemoDAO : public M_ObjectDAO {
-public:
-    std::string _topic;
-    int _rProjectID = -1;
-
-    static DAO* createObject() { return new MemoDAO; }
-    Mapper* createMapper() override;
-};
-
-const RecordColumns<MemoDAO>& memoColumns() {
-    static const RecordColumns<MemoDAO> columns("T_M_Memo",
-                                                {{"Name", &MemoDAO::_name},
-                                                 {"Topic", &MemoDAO::_topic},
-                                                 {"RProjectID", &MemoDAO::_rProjectID}});
-    return columns;
-}
-
-class MemoMapper : public ColumnMapper<MemoDAO> {
-public:
-    MemoMapper() : ColumnMapper(memoColumns()) {}
-};
-
-Mapper* MemoDAO::createMapper() {
-    return new MemoMapper;
-}
+bool ok = true;
 
 // Messages are GBK; the console speaks UTF-8.
 std::string shown(const ResultMsg& rm) {
     return "code " + std::to_string(rm.rCode) +
            (rm.rMsg.empty() ? "" : ", " + StringHelper::GBKToUTF8(rm.rMsg));
+}
+
+// Prints what a step did; a failed step fails the run.
+void report(const std::string& step, const ResultMsg& rm) {
+    std::cout << step << ": " << shown(rm) << "\n";
+    ok = ok && rm.ok();
+}
+
+// A new table in the folder, with its columns (name and data type: 1
+// integer, 2 text).
+std::unique_ptr<M_EntityTableDAO> addTable(
+    M_EntityModelDAO& model, M_FolderDAO& folder, const std::string& name,
+    const std::vector<std::pair<std::string, int>>& columns) {
+    auto table = std::make_unique<M_EntityTableDAO>();
+    table->_name = name;
+    report("add table " + name + " to folder " + folder._name,
+           folder.addM_EntityTableDAO(table.get()));
+    for (const auto& [columnName, dataType] : columns) {
+        M_NormalColumnDAO column;
+        column._name = columnName;
+        column._dataType = dataType;
+        ResultMsg rm = table->addNormalColumnDAO(&model, &column);
+        ok = ok && rm.ok();
+        if (!rm.ok()) std::cout << "add column " << columnName << ": " << shown(rm) << "\n";
+    }
+    std::cout << "  table " << table->_name << " (inner name " << table->_innerName << ", id "
+              << table->_ID << ") with " << columns.size() << " columns\n";
+    return table;
+}
+
+void printModel(M_EntityModelDAO& model) {
+    std::list<M_EntityTableDAO*> tables;
+    ResultMsg rm = model.getEntityTableList(tables);
+    std::cout << "model " << model._name << " version " << model._version << " holds "
+              << tables.size() << " tables:";
+    for (M_EntityTableDAO* table : tables) {
+        std::list<M_NormalColumnDAO*> columns;
+        (void)table->getNormalColumnDAOList(&model, columns);
+        std::cout << " " << table->_name << "(" << columns.size() << ")";
+        T_deletePtrList(columns);
+    }
+    std::cout << "\n";
+    T_deletePtrList(tables);
+    ok = ok && rm.ok();
+}
+
+void buildAndDelete() {
+    M_ProjectDAO project;
+    project._name = "shop";
+    project._author = "O'Brien";
+    report("save project " + project._name, project.save());
+    std::cout << "  GUID " << project._uID << "\n";
+    M_ProjectDAO::setCurrProjectID(project._ID);
+
+    M_EntityModelDAO model;
+    model._name = "ShopModel";
+    report("add model " + model._name, project.addEntityModel(&model));
+    std::cout << "  version " << model._version << ", id " << model._ID << "\n";
+
+    M_FolderDAO sales, orders;
+    sales._name = "Sales";
+    orders._name = "Orders";
+    report("add root folder Sales", model.addM_FolderDAO(&sales));
+    report("add sub-folder Orders", sales.addM_SubFolderDAO(&orders));
+    auto customer = addTable(model, sales, "Customer", {{"Name", 2}, {"City", 2}});
+    auto order = addTable(model, orders, "Order", {{"CRCustomerID", 1}, {"Total", 1}});
+    auto line = addTable(model, orders, "OrderLine", {{"Qty", 1}, {"Price", 1}});
+    // Tied to Order by name: a key column "CR" + name + "ID" and a relation
+    // table "TR_" + name + ..., both outside the Orders folder.
+    auto invoice = addTable(model, sales, "Invoice", {{"CROrderID", 1}, {"Amount", 1}});
+    auto relation = addTable(model, sales, "TR_Order_Product", {{"Qty", 1}});
+    printModel(model);
+
+    // A dictionary model (type 2) keeps its rows in the configuration
+    // database: the first column of a table creates the physical table.
+    M_EntityModelDAO dictionaries;
+    dictionaries._name = "Dictionaries";
+    dictionaries._type = ENTITY_MODEL_TYPE_DICTIONARY;
+    report("add dictionary model", project.addEntityModel(&dictionaries));
+    M_FolderDAO codes;
+    codes._name = "Codes";
+    report("add folder Codes", dictionaries.addM_FolderDAO(&codes));
+    auto color = addTable(dictionaries, codes, "Color", {{"Code", 1}, {"Label", 2}});
+    std::vector<std::string> physical;
+    report("physical table " + color->_innerName,
+           MeridianNew::getCurrMRDConfigIDM()->getTableColumnNames(color->_innerName, physical));
+    std::cout << "  columns:";
+    for (const std::string& name : physical)
+        std::cout << " " << name;
+    std::cout << "\n";
+
+    // Deleting a folder removes its tables from the model, its sub-folders
+    // and its scene records, and with them the tables and columns tied to
+    // its tables by name; the report lists what went outside the folder
+    // ("3,id#" a column, "2,id#" a table).
+    std::string deleted;
+    report("delete folder Orders", orders.delself(deleted, COMMIT_T_IMMEDIATELY));
+    std::cout << "  delete report: \"" << StringHelper::GBKToUTF8(deleted) << "\"\n";
+    printModel(model);
+
+    // All or nothing: a transaction that ends without commit() leaves nothing.
+    {
+        Transaction tx(*MeridianNew::getCurrMRDConfigIDM());
+        M_FolderDAO draft;
+        draft._name = "Draft";
+        report("add folder Draft inside a transaction", model.addM_FolderDAO(&draft));
+    }
+    std::list<M_FolderDAO*> roots;
+    report("root folders after the transaction ended without commit",
+           model.getRootM_FolderDAOList(roots));
+    std::cout << "  ";
+    for (M_FolderDAO* root : roots)
+        std::cout << root->_name << " ";
+    std::cout << "\n";
+    for (M_FolderDAO* root : roots)
+        ok = ok && root->_name != "Draft";
+    T_deletePtrList(roots);
 }
 
 }  // namespace
@@ -71,58 +168,14 @@ int main() {
     const std::filesystem::path startedIn = std::filesystem::current_path();
     std::filesystem::current_path(folder);
 
-    DAOFactoryRegistry::registerClass("MemoDAO", &MemoDAO::createObject);
+    QmsRecordClasses::registerAll();
     ResultMsg rm = MeridianNew::startup(configDB, workDB);
     std::cout << "start-up on " << configDB << ": " << shown(rm) << "\n";
-    if (!rm.ok()) return 1;
-    std::cout << "platform status: " << MeridianNew::getCurrPlatformStatus() << "\n";
-
-    MemoDAO memo;
-    memo._name = "release notes";
-    memo._topic = "O'Brien's 50% plan";
-    memo._rProjectID = 7;
-    rm = memo.save();
-    std::cout << "saved memo \"" << memo._name << "\" as id " << memo._ID << ": " << shown(rm)
-              << "\n";
-
-    MemoDAO* byId = nullptr;
-    rm = RecordFinder<MemoDAO>().byID("MemoDAO", memo._ID, byId);
-    std::cout << "found by id " << memo._ID << ": "
-              << (byId ? "\"" + byId->_name + "\", topic \"" + byId->_topic + "\"" : "nothing")
-              << " (" << shown(rm) << ")\n";
-    delete byId;
-
-    std::list<MemoDAO*> byTopic;
-    rm = RecordFinder<MemoDAO>().byText("MemoDAO", "_topic", "O'Brien%", byTopic);
-    std::cout << "found by _topic like 'O'Brien%': " << byTopic.size() << " memo(s) (" << shown(rm)
-              << ")\n";
-    T_deletePtrList(byTopic);
-
-    std::list<MemoDAO*> byProject;
-    rm = RecordFinder<MemoDAO>().byInt("MemoDAO", "_rProjectID", 7, byProject);
-    std::cout << "found by _rProjectID = 7: " << byProject.size() << " memo(s) (" << shown(rm)
-              << ")\n";
-    bool ok = byProject.size() == 1 && byProject.front()->_ID == memo._ID;
-    T_deletePtrList(byProject);
-
-    // All or nothing: a transaction that ends without commit() leaves nothing.
-    {
-        Transaction tx(*MeridianNew::getCurrMRDConfigIDM());
-        MemoDAO draft;
-        draft._name = "draft";
-        rm = draft.save();
-        std::cout << "saved a draft inside a transaction: " << shown(rm) << "\n";
+    if (rm.ok()) {
+        std::cout << "platform status: " << MeridianNew::getCurrPlatformStatus() << "\n";
+        buildAndDelete();
+        report("shut-down (commits and closes both databases)", MeridianNew::shutdown());
     }
-    std::list<MemoDAO*> drafts;
-    rm = RecordFinder<MemoDAO>().byText("MemoDAO", "_name", "draft", drafts);
-    std::cout << "drafts after the transaction ended without commit: " << drafts.size() << " ("
-              << shown(rm) << ")\n";
-    ok = ok && drafts.empty();
-    T_deletePtrList(drafts);
-
-    MeridianNew::LOGGER()->appendMsg("quickstart done");
-    rm = MeridianNew::shutdown();
-    std::cout << "shut-down (commits and closes both databases): " << shown(rm) << "\n";
     ok = ok && rm.ok();
     std::cout << "run log: " << folder << "/DB_Log/db_log" << StringHelper::currTimeStr(3)
               << ".log\n";

@@ -129,7 +129,7 @@ ResultMsg MeridianNew::startup(const std::string& configDBPath, const std::strin
     p.logger = std::make_unique<LogManager>(logMode);
     rm = openDatabase(configDBPath, true, p.config);
     if (rm.ok()) rm = openDatabase(workDBPath, true, p.work);
-    if (rm.ok()) rm = detail::ensureRegisteredTables(*p.config->instanceData);
+    if (rm.ok()) rm = detail::ensureRegisteredTables(*p.config->instanceData, *p.config->metaData);
     if (!rm.ok()) {
         ResultMsg stopped = shutdown();
         (void)stopped;  // nothing but tables was written; the start-up failure is the answer
@@ -197,13 +197,14 @@ ResultMsg MeridianNew::setCurrMRDConfigDB(const std::string& path) {
     if (!p.started) return notStarted();
     ResultMsg rm = switchTo(p.config, p.work, path, false);
     if (!rm.ok()) return rm;
-    return detail::ensureRegisteredTables(*p.config->instanceData);
+    return detail::ensureRegisteredTables(*p.config->instanceData, *p.config->metaData);
 }
 
 ResultMsg MeridianNew::ensureRegisteredTables() {
     InstanceDataManager* idm = getCurrMRDConfigIDM();
-    if (idm == nullptr) return notStarted();
-    return detail::ensureRegisteredTables(*idm);
+    MetaDataManager* mdm = getCurrMRDConfigMDM();
+    if (idm == nullptr || mdm == nullptr) return notStarted();
+    return detail::ensureRegisteredTables(*idm, *mdm);
 }
 
 std::string MeridianNew::getCurrPlatformStatus() {

@@ -272,7 +272,11 @@ ResultMsg InstanceDataManager::deleteITableDataAll(const std::string& table, int
         StatementLease lease;
         ResultMsg r = conn.prepare(sql, lease);
         if (!r.ok()) return conn.explainFailure(table, {}, r);
-        return stepWrite(conn, lease.get(), table, {});
+        r = stepWrite(conn, lease.get(), table, {});
+        // SQLite empties a table without visiting its rows, which reaches no
+        // update hook.
+        conn.tableRowsChanged(table);
+        return r;
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 // Reads and writes the rows, blobs and physical tables of one database.
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <string>
@@ -82,8 +83,23 @@ public:
     ResultMsg getTableColumnNames(const std::string& table, std::vector<std::string>& names);
     /// Names of the physical tables of the database, in byte order.
     ResultMsg getTableNames(std::vector<std::string>& names);
-    /// Reloads what the manager knows of the tables after they changed.
+    /// Reloads what the manager knows of the tables (layouts, prepared
+    /// statements) when the schema changed since it last looked, through this
+    /// session or another connection; cheap when nothing changed.
     ResultMsg initialMetaDataCache();
+
+    /// A number that changes whenever the rows of `table` may have changed:
+    /// writes through this session, any roll-back, a close and reopen, and
+    /// commits by other connections to the same file. Two equal numbers for
+    /// one table mean unchanged rows. Every new number is drawn from one
+    /// counter of the process, so a number kept from another session or from
+    /// before a reopen never matches. Table names ignore ASCII case. 0 while
+    /// the session is closed.
+    /// Costs one step of a prepared PRAGMA data_version and a map look-up,
+    /// no allocation once the table has been asked about; outside a
+    /// transaction the pragma opens a read transaction (two lock calls of
+    /// the WAL index).
+    std::uint64_t changeCount(const std::string& table);
 
 private:
     friend class MRDSession;

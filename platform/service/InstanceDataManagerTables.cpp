@@ -153,9 +153,11 @@ ResultMsg InstanceDataManager::getTableNames(std::vector<std::string>& names) {
 }
 
 ResultMsg InstanceDataManager::initialMetaDataCache() {
-    ResultMsg rm = connection_->checkOpen();
-    if (rm.ok()) connection_->schemaChanged();
-    return rm;
+    return connection_->refreshSchema();
+}
+
+std::uint64_t InstanceDataManager::changeCount(const std::string& table) {
+    return connection_->changeCount(table);
 }
 
 }  // namespace MeridianSpace

@@ -1,13 +1,363 @@
 #include "MetaDataManager.h"
 
+#include <algorithm>
+#include <functional>
+
+#include "ServiceErrorCode.h"
+#include "StringHelper.h"
+#include "sqlite/SqlText.h"
 #include "sqlite/SqliteConnection.h"
+#include "sqlite/SqliteValues.h"
 
 namespace MeridianSpace {
 
-ResultMsg MetaDataManager::initialMetaDataCache() {
-    ResultMsg rm = connection_->checkOpen();
-    if (rm.ok()) connection_->schemaChanged();
+using detail::StatementLease;
+
+namespace {
+
+// How many bytes of a name's end the suffix index holds. Longer suffixes are
+// found through it and then checked whole; shorter ones read the model's links.
+constexpr int kNameTailBytes = 4;
+
+// The indexed expression over a name column: its last bytes, as a blob so
+// that they are bytes, never characters.
+std::string nameTail(const std::string& column) {
+    return "substr(CAST(" + column + " AS BLOB), -" + std::to_string(kNameTailBytes) + ")";
+}
+
+struct TableUse {
+    const char* table;
+    std::vector<std::string> columns;
+};
+
+const TableUse kModels{"T_M_EntityModel", {"id"}};
+const TableUse kTables{"T_M_EntityTable", {"id", "Name", "AddVersion", "DelVersion", "InnerName"}};
+const TableUse kLinks{"T_M_R_ModelTable", {"id", "T_M_EntityModelID", "T_M_EntityTableID"}};
+const TableUse kColumns{"T_M_NormalColumn",
+                        {"id", "Name", "AddVersion", "DelVersion", "T_M_EntityTableID"}};
+
+struct LookupIndex {
+    const char* table;
+    const char* name;
+    std::string definition;
+    const char* column;
+};
+
+const std::vector<LookupIndex>& lookupIndexes() {
+    static const std::vector<LookupIndex> indexes = {
+        {"T_M_Project", "ix_T_M_Project_Name_nocase", "\"Name\" COLLATE NOCASE", "Name"},
+        {"T_M_Project", "ix_T_M_Project_UID_nocase", "\"UID\" COLLATE NOCASE", "UID"},
+        {"T_M_EntityModel", "ix_T_M_EntityModel_Name_nocase", "\"Name\" COLLATE NOCASE", "Name"},
+        {"T_M_EntityTable", "ix_T_M_EntityTable_Name", "\"Name\"", "Name"},
+        {"T_M_EntityTable", "ix_T_M_EntityTable_NameTail", nameTail("\"Name\""), "Name"},
+        {"T_M_NormalColumn", "ix_T_M_NormalColumn_Name", "\"Name\"", "Name"},
+        // The key indexes of registered tables carry these names too, so
+        // they are never made twice.
+        {"T_M_NormalColumn", "ix_T_M_NormalColumn_T_M_EntityTableID", "\"T_M_EntityTableID\"",
+         "T_M_EntityTableID"},
+        {"T_M_R_ModelTable", "ix_T_M_R_ModelTable_T_M_EntityModelID", "\"T_M_EntityModelID\"",
+         "T_M_EntityModelID"},
+        {"T_M_R_ModelTable", "ix_T_M_R_ModelTable_T_M_EntityTableID", "\"T_M_EntityTableID\"",
+         "T_M_EntityTableID"},
+    };
+    return indexes;
+}
+
+// The tables linked to a model (?1) that exist in a version (?2). CROSS JOIN
+// keeps the table as the outer loop, so that its name index drives the search.
+const std::string kLinkedTables =
+    "SELECT l.\"id\", t.\"id\", t.\"Name\" FROM \"T_M_EntityTable\" AS t CROSS JOIN "
+    "\"T_M_R_ModelTable\" AS l ON l.\"T_M_EntityTableID\" = t.\"id\" "
+    "WHERE l.\"T_M_EntityModelID\" = ?1 AND t.\"AddVersion\" <= ?2 AND t.\"DelVersion\" > ?2";
+// Names from ?3 up to ?4: every name that starts with a prefix.
+const std::string kByPrefix = kLinkedTables + " AND t.\"Name\" >= ?3 AND t.\"Name\" < ?4";
+const std::string kByNameTail = kLinkedTables + " AND " + nameTail("t.\"Name\"") + " = ?3";
+// All the model's links, for what the indexes cannot narrow.
+const std::string kAllLinked =
+    "SELECT l.\"id\", t.\"id\", t.\"Name\" FROM \"T_M_R_ModelTable\" AS l CROSS JOIN "
+    "\"T_M_EntityTable\" AS t ON t.\"id\" = l.\"T_M_EntityTableID\" "
+    "WHERE l.\"T_M_EntityModelID\" = ?1 AND t.\"AddVersion\" <= ?2 AND t.\"DelVersion\" > ?2";
+const std::string kColumnsByName =
+    "SELECT l.\"id\", c.\"id\" FROM \"T_M_NormalColumn\" AS c CROSS JOIN \"T_M_EntityTable\" AS t "
+    "ON t.\"id\" = c.\"T_M_EntityTableID\" CROSS JOIN \"T_M_R_ModelTable\" AS l "
+    "ON l.\"T_M_EntityTableID\" = t.\"id\" WHERE c.\"Name\" = ?1 AND c.\"AddVersion\" <= ?2 "
+    "AND c.\"DelVersion\" > ?2 AND l.\"T_M_EntityModelID\" = ?3 ORDER BY l.\"id\", c.\"id\"";
+
+using Binder = std::function<void(sqlite3_stmt*)>;
+using Reader = std::function<void(sqlite3_stmt*)>;
+
+void bindText(sqlite3_stmt* stmt, int index, const std::string& text) {
+    sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+void bindBytes(sqlite3_stmt* stmt, int index, const std::string& bytes) {
+    sqlite3_bind_blob(stmt, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+}
+
+std::string columnBytes(sqlite3_stmt* stmt, int column) {
+    const void* bytes = sqlite3_column_blob(stmt, column);
+    return bytes ? std::string(static_cast<const char*>(bytes), sqlite3_column_bytes(stmt, column))
+                 : std::string();
+}
+
+// The clearest answer for a failed lookup: a metadata table or column that
+// is missing, else the failure itself.
+ResultMsg explainLookup(detail::SqliteConnection& conn, const std::vector<TableUse>& uses,
+                        const ResultMsg& failure) {
+    for (const TableUse& use : uses) {
+        ResultMsg why = conn.explainFailure(use.table, use.columns, failure);
+        if (why.rCode != failure.rCode || why.rMsg != failure.rMsg) return why;
+    }
+    return failure;
+}
+
+// Runs one lookup: binds its values, hands each row to `read`.
+ResultMsg runLookup(detail::SqliteConnection& conn, const std::string& sql,
+                    const std::vector<TableUse>& uses, const Binder& bind, const Reader& read) {
+    StatementLease lease;
+    ResultMsg rm = conn.prepare(sql, lease);
+    if (!rm.ok()) return explainLookup(conn, uses, rm);
+    bind(lease.get());
+    int rc;
+    while ((rc = sqlite3_step(lease.get())) == SQLITE_ROW)
+        read(lease.get());
+    if (rc != SQLITE_DONE) {
+        return explainLookup(conn, uses, conn.engineError(SRV_ERR_ENGINE, "读取元数据失败"));
+    }
     return rm;
+}
+
+ResultMsg checkID(int id, const char* what, const char* name) {
+    if (id >= 1) return ResultMsg();
+    return ResultMsg(SRV_ERR_ARGUMENT, std::string(what) + "的_ID必须大于0：" + name + " = " +
+                                           StringHelper::int2String(id));
+}
+
+// Checks that row `id` of `table` exists; `read` sees it.
+ResultMsg requireRow(detail::SqliteConnection& conn, const std::string& sql, const TableUse& use,
+                     int id, const char* what, const Reader& read) {
+    bool found = false;
+    ResultMsg rm = runLookup(
+        conn, sql, {use}, [id](sqlite3_stmt* s) { sqlite3_bind_int(s, 1, id); },
+        [&](sqlite3_stmt* s) {
+            found = true;
+            read(s);
+        });
+    if (rm.ok() && !found) {
+        rm = ResultMsg(SRV_ERR_NO_ROW, std::string(what) + "不存在：" + use.table +
+                                           " id = " + StringHelper::int2String(id));
+    }
+    return rm;
+}
+
+ResultMsg requireModel(detail::SqliteConnection& conn, int modelID) {
+    return requireRow(conn, "SELECT \"id\" FROM \"T_M_EntityModel\" WHERE \"id\" = ?1", kModels,
+                      modelID, "数据模型", [](sqlite3_stmt*) {});
+}
+
+// The smallest text above every text that starts with `prefix` (BINARY
+// order): its last byte below 0xFF raised by one, the 0xFF bytes after it
+// dropped. Empty when there is none (only 0xFF bytes).
+std::string prefixUpperBound(std::string prefix) {
+    while (!prefix.empty() && static_cast<unsigned char>(prefix.back()) == 0xFF)
+        prefix.pop_back();
+    if (!prefix.empty()) prefix.back() = static_cast<char>(prefix.back() + 1);
+    return prefix;
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+}  // namespace
+
+ResultMsg MetaDataManager::initialMetaDataCache() {
+    return connection_->refreshSchema();
+}
+
+ResultMsg MetaDataManager::delMTableByIdFromEntityModel(int tableID, int modelID) {
+    ResultMsg rm = checkID(tableID, "数据类", "tableID");
+    if (rm.ok()) rm = checkID(modelID, "数据模型", "modelID");
+    if (rm.ok()) rm = requireModel(*connection_, modelID);
+    if (!rm.ok()) return rm;
+    std::string innerName;
+    rm = requireRow(*connection_, "SELECT \"InnerName\" FROM \"T_M_EntityTable\" WHERE \"id\" = ?1",
+                    kTables, tableID, "数据类",
+                    [&](sqlite3_stmt* s) { innerName = columnBytes(s, 0); });
+    if (rm.ok() && !innerName.empty()) connection_->forgetTable(innerName);
+    return rm;
+}
+
+ResultMsg MetaDataManager::delMNormalColumnById(int columnID, int modelID) {
+    ResultMsg rm = checkID(columnID, "数据属性", "columnID");
+    if (rm.ok()) rm = checkID(modelID, "数据模型", "modelID");
+    if (rm.ok()) rm = requireModel(*connection_, modelID);
+    if (!rm.ok()) return rm;
+    std::string tableInnerName;
+    rm = requireRow(*connection_,
+                    "SELECT t.\"InnerName\" FROM \"T_M_NormalColumn\" AS c LEFT JOIN "
+                    "\"T_M_EntityTable\" AS t ON t.\"id\" = c.\"T_M_EntityTableID\" "
+                    "WHERE c.\"id\" = ?1",
+                    kColumns, columnID, "数据属性",
+                    [&](sqlite3_stmt* s) { tableInnerName = columnBytes(s, 0); });
+    if (rm.ok() && !tableInnerName.empty()) connection_->forgetTable(tableInnerName);
+    return rm;
+}
+
+ResultMsg MetaDataManager::findRelatedTableIDs(int modelID, int version, const std::string& prefix,
+                                               const std::string& suffix,
+                                               std::vector<int>& tableIDs) {
+    ResultMsg rm = connection_->checkOpen();
+    if (!rm.ok() || modelID < 1) return rm;
+    // (link id, table id) of every match; a table found by both its prefix
+    // and its suffix comes back twice with the same link.
+    std::vector<std::pair<long long, int>> found;
+    const auto keep = [&](sqlite3_stmt* s) {
+        if (sqlite3_column_type(s, 2) == SQLITE_NULL) return;
+        const std::string name = columnBytes(s, 2);
+        if (startsWith(name, prefix) || endsWith(name, suffix)) {
+            found.emplace_back(sqlite3_column_int64(s, 0), sqlite3_column_int(s, 1));
+        }
+    };
+    const auto bindModel = [modelID, version](sqlite3_stmt* s) {
+        sqlite3_bind_int(s, 1, modelID);
+        sqlite3_bind_int(s, 2, version);
+    };
+    const std::vector<TableUse> uses = {kTables, kLinks};
+    if (prefix.empty() || suffix.size() < static_cast<std::size_t>(kNameTailBytes)) {
+        rm = runLookup(*connection_, kAllLinked, uses, bindModel, keep);
+    } else {
+        rm = runLookup(
+            *connection_, kByPrefix, uses,
+            [&](sqlite3_stmt* s) {
+                bindModel(s);
+                bindText(s, 3, prefix);
+                const std::string upper = prefixUpperBound(prefix);
+                // Every blob sorts above every text: no upper bound.
+                if (upper.empty()) {
+                    sqlite3_bind_zeroblob(s, 4, 0);
+                } else {
+                    bindText(s, 4, upper);
+                }
+            },
+            keep);
+        if (rm.ok()) {
+            rm = runLookup(
+                *connection_, kByNameTail, uses,
+                [&](sqlite3_stmt* s) {
+                    bindModel(s);
+                    bindBytes(s, 3, suffix.substr(suffix.size() - kNameTailBytes));
+                },
+                keep);
+        }
+    }
+    if (!rm.ok()) return rm;
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    for (const auto& [link, table] : found)
+        tableIDs.push_back(table);
+    return rm;
+}
+
+ResultMsg MetaDataManager::findModelColumnIDsByName(int modelID, int version,
+                                                    const std::string& name,
+                                                    std::vector<int>& columnIDs) {
+    ResultMsg rm = connection_->checkOpen();
+    if (!rm.ok() || modelID < 1) return rm;
+    std::vector<int> found;
+    rm = runLookup(
+        *connection_, kColumnsByName, {kColumns, kTables, kLinks},
+        [&](sqlite3_stmt* s) {
+            bindText(s, 1, name);
+            sqlite3_bind_int(s, 2, version);
+            sqlite3_bind_int(s, 3, modelID);
+        },
+        [&](sqlite3_stmt* s) { found.push_back(sqlite3_column_int(s, 1)); });
+    if (rm.ok()) columnIDs.insert(columnIDs.end(), found.begin(), found.end());
+    return rm;
+}
+
+ResultMsg MetaDataManager::ensureLookupIndexes() {
+    detail::SqliteConnection& conn = *connection_;
+    ResultMsg rm = conn.checkOpen();
+    if (!rm.ok()) return rm;
+    rm = conn.atomic([&]() {
+        for (const LookupIndex& index : lookupIndexes()) {
+            const std::vector<detail::ColumnInfo>* layout = nullptr;
+            conn.forgetLayout(index.table);
+            ResultMsg r = conn.tableColumns(index.table, layout);
+            if (r.rCode == SRV_ERR_NO_TABLE) continue;
+            if (!r.ok()) return r;
+            const bool hasColumn =
+                std::any_of(layout->begin(), layout->end(), [&](const detail::ColumnInfo& c) {
+                    return StringHelper::equalsIgnoreCase(c.name, index.column);
+                });
+            if (!hasColumn) continue;
+            r = conn.execute(std::string("CREATE INDEX IF NOT EXISTS ") +
+                             detail::quoteIdentifier(index.name) + " ON " +
+                             detail::quoteIdentifier(index.table) + " (" + index.definition + ")");
+            if (!r.ok()) return r;
+        }
+        return ResultMsg();
+    });
+    // Statements prepared before pick the new indexes up on their own; the
+    // caches are only dropped when an index was made.
+    ResultMsg refreshed = conn.refreshSchema();
+    return rm.ok() ? refreshed : rm;
+}
+
+ResultMsg MetaDataManager::lookupPlans(std::vector<std::string>& plans) {
+    // Each lookup with typical values (model 1, version 1)...
+    const auto bindModel = [](sqlite3_stmt* s, int modelIndex) {
+        sqlite3_bind_int(s, modelIndex, 1);
+        sqlite3_bind_int(s, 2, 1);
+    };
+    std::vector<std::pair<std::string, Binder>> samples = {
+        {kByPrefix,
+         [&](sqlite3_stmt* s) {
+             bindModel(s, 1);
+             bindText(s, 3, "TR_A");
+             bindText(s, 4, "TR_B");
+         }},
+        {kByNameTail,
+         [&](sqlite3_stmt* s) {
+             bindModel(s, 1);
+             bindBytes(s, 3, "_ABC");
+         }},
+        {kAllLinked, [&](sqlite3_stmt* s) { bindModel(s, 1); }},
+        {kColumnsByName,
+         [&](sqlite3_stmt* s) {
+             bindModel(s, 3);
+             bindText(s, 1, "CRAID");
+         }},
+    };
+    // ...and the name finders' LIKE, built and bound as row queries build and
+    // bind their conditions.
+    for (const auto& [table, column] : {std::pair<const char*, const char*>{"T_M_Project", "Name"},
+                                        {"T_M_Project", "UID"},
+                                        {"T_M_EntityModel", "Name"}}) {
+        std::string sql = "SELECT \"id\" FROM " + detail::quoteIdentifier(table);
+        std::vector<std::string> values;
+        ResultMsg rm =
+            detail::appendWhere({IQueryCondition{column, "  like  ", "'ab%'", ""}}, sql, values);
+        if (!rm.ok()) return rm;
+        samples.emplace_back(
+            sql, [values](sqlite3_stmt* s) { detail::bindConditionValue(s, 1, values.front()); });
+    }
+    for (const auto& [sql, bind] : samples) {
+        std::string plan;
+        ResultMsg rm = runLookup(
+            *connection_, "EXPLAIN QUERY PLAN " + sql, {}, bind,
+            [&](sqlite3_stmt* s) { plan += (plan.empty() ? "" : "; ") + columnBytes(s, 3); });
+        if (!rm.ok()) return rm;
+        plans.push_back(plan);
+    }
+    return ResultMsg();
 }
 
 }  // namespace MeridianSpace

@@ -5,85 +5,69 @@
 #include "CommonErrorCode.h"
 #include "DAOFactoryRegistry.h"
 #include "InstanceDataManager.h"
-#include "ProjectStamp.h"
+#include "M_ProjectDAO.h"
+#include "QmsRecordClasses.h"
 #include "RecordFinder.h"
 #include "ServiceErrorCode.h"
+#include "Transaction.h"
 #include "support/PlatformFixture.h"
 #include "support/RawDb.h"
 
 namespace arxtest {
 
-namespace {
-
-int currentProject = -1;
-
-// The stamp the project record installs: find the current project, set its
-// update time, save it.
-ProjectStampOutcome stampProjectRecord(const std::string& updateTime, int commitType) {
-    ProjectStampOutcome outcome;
-    outcome.projectID = currentProject;
-    ProjectRecord* project = nullptr;
-    ResultMsg found = RecordFinder<ProjectRecord>().byID("ProjectRecord", currentProject, project);
-    if (!found.ok() || project == nullptr) return outcome;
-    outcome.found = true;
-    project->_updateTime = updateTime;
-    outcome.saved = project->save(commitType);
-    delete project;
-    return outcome;
-}
-
-ProjectStampOutcome failingStamp(const std::string&, int) {
-    ProjectStampOutcome outcome;
-    outcome.found = true;
-    outcome.saved = ResultMsg(7, "disk full");
-    return outcome;
-}
-
-}  // namespace
-
 class RecordSave : public PlatformFixture {
 protected:
+    void SetUp() override {
+        QmsRecordClasses::registerAll();
+        PlatformFixture::SetUp();
+    }
     void TearDown() override {
-        ProjectStamp::install(nullptr);
+        M_ProjectDAO::setCurrProjectID(-1);
         PlatformFixture::TearDown();
     }
+    std::string updateTime() { return rawScalar(configPath, "SELECT UpdateTime FROM T_M_Project"); }
 };
 
 TEST_F(RecordSave, TheRowIsSavedWhateverBecomesOfTheProjectStamp) {
     // A project's own save stamps nothing (else it would warn of project -1).
-    ProjectStamp::install(&stampProjectRecord);
-    ProjectRecord project;
+    M_ProjectDAO project;
     ResultMsg projectSaved = project.save();
     EXPECT_TRUE(projectSaved.ok() && projectSaved.rMsg.empty()) << projectSaved.rMsg;
     const std::string noProject =
         "数据已保存。WARNING：但找不到当前项目，无法更新更新时间。projectID = ";
+    const char* failUpdates =
+        "CREATE TRIGGER fail BEFORE UPDATE ON T_M_Project BEGIN SELECT RAISE(ABORT, 'no'); END";
     struct Case {
-        ProjectStamp::Handler handler;
         int project;
+        const char* rawSql;  // run by another connection first
         std::string message;
     } cases[] = {
-        {nullptr, -1, noProject + "-1"},
-        {&stampProjectRecord, 12, noProject + "12"},  // no project has it
-        {&failingStamp, 5, "数据已保存。WARNING:但更新项目更新时间出错。disk full"},
-        {&stampProjectRecord, project._ID, ""},
+        {-1, nullptr, noProject + "-1"},
+        {12, nullptr, noProject + "12"},  // no project has it
+        {project._ID, nullptr, ""},
+        // Another connection's change is seen: the stamp is not skipped.
+        {project._ID, failUpdates,
+         "数据已保存。WARNING:但更新项目更新时间出错。ERROR:M_ObjectDAO::save()出错。"},
     };
     int saved = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        ProjectStamp::install(c.handler);
-        currentProject = c.project;
+        if (c.rawSql != nullptr) {
+            ASSERT_TRUE(rawExecute(configPath, c.rawSql));
+        }
+        M_ProjectDAO::setCurrProjectID(c.project);
         NoteDAO note;
         ResultMsg rm = note.save();
         EXPECT_EQ(rm.rCode, RUN_SUCCESS);
-        EXPECT_EQ(rm.rMsg, c.message);
+        EXPECT_EQ(rm.rMsg.substr(0, c.message.size()), c.message);
         EXPECT_EQ(rawScalar(configPath, "SELECT count(*) FROM T_M_Note"), std::to_string(++saved));
     }
     // GBK bytes: 数据已保存 and the full-width colon.
     EXPECT_EQ(noProject.substr(0, 10), "\xCA\xFD\xBE\xDD\xD2\xD1\xB1\xA3\xB4\xE6");
     EXPECT_NE(noProject.find("WARNING\xA3\xBA"), std::string::npos);
-    const std::string stamped = rawScalar(configPath, "SELECT UpdateTime FROM T_M_Project");
-    EXPECT_TRUE(std::regex_match(stamped, std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})")))
-        << stamped;
+    EXPECT_TRUE(
+        std::regex_match(updateTime(), std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})")))
+        << updateTime();
 
     ASSERT_TRUE(MeridianNew::getCurrMRDConfigIDM()->delTableInstance("T_M_Note").ok());
     NoteDAO lost;
@@ -91,6 +75,31 @@ TEST_F(RecordSave, TheRowIsSavedWhateverBecomesOfTheProjectStamp) {
     EXPECT_EQ(rm.rCode, SRV_ERR_NO_TABLE);
     EXPECT_EQ(rm.rMsg.rfind("ERROR:M_ObjectDAO::save()出错。", 0), 0u);
     EXPECT_EQ(lost._ID, 0);
+}
+
+// Saves in one second stamp the project once; whatever changes the project
+// row in between (a roll-back, a deletion) makes the next save stamp again.
+TEST_F(RecordSave, AStampIsOnlySkippedWhileTheProjectRowIsUnchanged) {
+    M_ProjectDAO project;
+    ASSERT_TRUE(project.save().ok());
+    M_ProjectDAO::setCurrProjectID(project._ID);
+    {
+        Transaction tx(*MeridianNew::getCurrMRDConfigIDM());
+        ASSERT_TRUE(tx.begun().ok());
+        NoteDAO note;
+        ASSERT_TRUE(note.save(0).ok());
+        ASSERT_TRUE(tx.rollback().ok());
+    }
+    EXPECT_EQ(updateTime(), "");
+    NoteDAO again;
+    ASSERT_TRUE(again.save().ok());
+    EXPECT_NE(updateTime(), "");
+
+    ASSERT_TRUE(project.delself().ok());
+    NoteDAO orphan;
+    EXPECT_EQ(orphan.save().rMsg,
+              "数据已保存。WARNING：但找不到当前项目，无法更新更新时间。projectID = " +
+                  std::to_string(project._ID));
 }
 
 TEST_F(PlatformFixture, RecordFindersFollowTheTextAndIntegerRules) {

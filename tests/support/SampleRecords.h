@@ -50,25 +50,9 @@ public:
     }
 };
 
-/// A project-like record: its saves stamp no project.
-class ProjectRecord : public M_ObjectDAO {
-public:
-    ProjectRecord() { _DAOType = DAO_TYPE_PROJECT; }
-    std::string _updateTime;
-
-    static DAO* createObject() { return new ProjectRecord; }
-    Mapper* createMapper() override {
-        static const RecordColumns<ProjectRecord> columns(
-            "T_M_Project",
-            {{"Name", &ProjectRecord::_name}, {"UpdateTime", &ProjectRecord::_updateTime}});
-        return new ColumnMapper<ProjectRecord>(columns);
-    }
-};
-
 inline void registerSampleRecords() {
     DAOFactoryRegistry::registerClass("NoteDAO", &NoteDAO::createObject);
     DAOFactoryRegistry::registerClass("TagDAO", &TagDAO::createObject);
-    DAOFactoryRegistry::registerClass("ProjectRecord", &ProjectRecord::createObject);
 }
 
 }  // namespace arxtest

@@ -6,6 +6,7 @@
 #include "DAO.h"
 #include "DAOFactoryRegistry.h"
 #include "InstanceDataManager.h"
+#include "MetaDataManager.h"
 #include "ServiceErrorCode.h"
 #include "Transaction.h"
 #include "detail/DAOClassLayout.h"
@@ -50,7 +51,7 @@ ResultMsg ensureTable(InstanceDataManager& idm, const DAOClassLayout& layout) {
 
 }  // namespace
 
-ResultMsg ensureRegisteredTables(InstanceDataManager& idm) {
+ResultMsg ensureRegisteredTables(InstanceDataManager& idm, MetaDataManager& mdm) {
     // One immediate transaction: a second process starting on the same new
     // file waits for the lock (the busy timeout) and then finds the tables.
     Transaction tx(idm);
@@ -69,6 +70,9 @@ ResultMsg ensureRegisteredTables(InstanceDataManager& idm) {
         // One class that cannot get its table does not keep the others from theirs.
         if (!rm.ok() && result.ok()) result = rm;
     }
+    // Indexes the name finders and the metadata lookups search by.
+    ResultMsg indexed = mdm.ensureLookupIndexes();
+    if (!indexed.ok() && result.ok()) result = indexed;
     ResultMsg committed = tx.commit();
     return result.ok() ? committed : result;
 }

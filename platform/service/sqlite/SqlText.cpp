@@ -105,14 +105,21 @@ ResultMsg appendWhere(const std::list<IQueryCondition>& conditions, std::string&
 }
 
 ResultMsg appendOrderBy(const IOrderClause* order, const std::string& column, std::string& sql) {
-    if (order == nullptr || column.empty()) return ResultMsg();
+    // Rows come in the order they were stored unless asked otherwise, and
+    // rows equal in the asked column keep that order: whichever index serves
+    // the conditions, a query answers the same list every time.
+    if (order == nullptr || column.empty()) {
+        sql += " ORDER BY rowid";
+        return ResultMsg();
+    }
     ResultMsg rm = checkIdentifier(column, "排序列");
     if (!rm.ok()) return rm;
     const std::string direction = normalisedWord(order->orderDirection);
     if (direction != "" && direction != "asc" && direction != "desc") {
         return ResultMsg(SRV_ERR_ARGUMENT, "不支持的排序方向：" + order->orderDirection);
     }
-    sql += " ORDER BY " + quoteIdentifier(column) + (direction == "desc" ? " DESC" : " ASC");
+    sql += " ORDER BY " + quoteIdentifier(column) + (direction == "desc" ? " DESC" : " ASC") +
+           ", rowid";
     return rm;
 }
 

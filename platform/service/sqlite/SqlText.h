@@ -26,8 +26,8 @@ ResultMsg sqlOperator(const std::string& operation, std::string& out);
 /// combining them left to right, and the value of each to `values`.
 ResultMsg appendWhere(const std::list<IQueryCondition>& conditions, std::string& sql,
                       std::vector<std::string>& values);
-/// Appends " ORDER BY ..." for a clause with an attribute; `column` is the
-/// column to order by (already resolved by the caller).
+/// Appends " ORDER BY ..." for a clause with an attribute (`column`, already
+/// resolved by the caller), ties in storage order; without one, storage order.
 ResultMsg appendOrderBy(const IOrderClause* order, const std::string& column, std::string& sql);
 
 /// A literal for a DEFAULT clause: a number as written, other text quoted.

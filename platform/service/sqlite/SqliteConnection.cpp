@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <iostream>
 #include <thread>
@@ -29,6 +31,19 @@ namespace {
 constexpr std::size_t kMaxCachedStatements = 256;
 // How long a write waits for another connection's lock before it fails.
 constexpr int kBusyTimeoutMs = 5000;
+
+// Change numbers come from one counter for the whole process, so that no
+// number is ever handed out twice, whatever connection or reopen it is for.
+std::atomic<std::uint64_t> lastChangeNumber{0};
+
+std::uint64_t nextChangeNumber() {
+    return lastChangeNumber.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+unsigned char asciiLower(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
+}
 
 std::string savepointName(int id) {
     return "arx_sp_" + std::to_string(id);
@@ -147,6 +162,12 @@ ResultMsg SqliteConnection::openHandle(int flags) {
     }
     db_ = db;
     sqlite3_extended_result_codes(db_, 1);
+    sqlite3_update_hook(db_, &SqliteConnection::onRowChanged, this);
+    sqlite3_rollback_hook(db_, &SqliteConnection::onRolledBack, this);
+    // A reopened connection starts a new series of change numbers.
+    allRowsMayHaveChanged();
+    dataVersion_ = -1;
+    seenSchema_ = -1;
     // A double-quoted name that is no column must be an error, never a
     // string literal (the engine's legacy behaviour).
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -167,6 +188,7 @@ ResultMsg SqliteConnection::openHandle(int flags) {
         }
         sqlite3_close_v2(db_);
         db_ = nullptr;
+        allRowsChange_ = 0;
     }
     return rm;
 }
@@ -201,8 +223,10 @@ ResultMsg SqliteConnection::close() {
     statements_.clear();
     layouts_.clear();
     lastInsert = RowShape();
+    finalizePragmas();
     sqlite3_close_v2(db_);
     db_ = nullptr;
+    allRowsChange_ = 0;
     return rm;
 }
 
@@ -341,7 +365,9 @@ ResultMsg SqliteConnection::rollbackSavepoint(int id) {
         lostWork_ =
             ResultMsg(SRV_ERR_COMMIT, "回滚事务失败，会话中所有未提交的修改都已回滚：" + rm.rMsg);
     }
-    // Tables created or changed inside the savepoint may be gone again.
+    // Rows and tables written inside the savepoint may be gone again; a
+    // ROLLBACK TO reaches no rollback hook.
+    allRowsMayHaveChanged();
     schemaChanged();
     return rm;
 }
@@ -387,6 +413,102 @@ void SqliteConnection::schemaChanged() {
         s = s->second->busy ? std::next(s) : statements_.erase(s);
     }
     layouts_.clear();
+    // A dropped table or a column added with a default changes rows that no
+    // hook reports.
+    allRowsMayHaveChanged();
+    long long cookie = -1;
+    if (db_ == nullptr || !readPragma(schemaVersionStmt_, "PRAGMA schema_version", cookie).ok()) {
+        cookie = -1;
+    }
+    seenSchema_ = cookie;
+}
+
+ResultMsg SqliteConnection::refreshSchema() {
+    ResultMsg rm = checkOpen();
+    if (!rm.ok()) return rm;
+    long long cookie = -1;
+    // When the cookie cannot be read, dropping the caches is the safe answer.
+    if (!readPragma(schemaVersionStmt_, "PRAGMA schema_version", cookie).ok() ||
+        cookie != seenSchema_) {
+        schemaChanged();
+    }
+    return rm;
+}
+
+void SqliteConnection::forgetTable(const std::string& table) {
+    layouts_.erase(table);
+    const std::string quotedName = "\"" + table + "\"";
+    for (auto s = statements_.begin(); s != statements_.end();) {
+        const bool names = s->first.find(quotedName) != std::string::npos;
+        s = names && !s->second->busy ? statements_.erase(s) : std::next(s);
+    }
+    if (lastInsert.table == table) lastInsert = RowShape();
+}
+
+std::uint64_t SqliteConnection::changeCount(const std::string& table) {
+    if (db_ == nullptr) return 0;
+    // Another connection's commit changes the data version; this
+    // connection's own writes reach the update hook instead.
+    long long version = -1;
+    if (!readPragma(dataVersionStmt_, "PRAGMA data_version", version).ok()) {
+        allRowsMayHaveChanged();
+    } else if (version != dataVersion_) {
+        // The first reading only sets the base: no number was handed out before it.
+        if (dataVersion_ >= 0) allRowsMayHaveChanged();
+        dataVersion_ = version;
+    }
+    auto it = tableChanges_.find(std::string_view(table));
+    if (it == tableChanges_.end()) it = tableChanges_.emplace(table, 0).first;
+    // Both numbers only grow and are drawn from one counter, so the larger
+    // one changes whenever either does.
+    return std::max(allRowsChange_, it->second);
+}
+
+void SqliteConnection::tableRowsChanged(std::string_view table) {
+    if (tableChanges_.empty()) return;
+    auto it = tableChanges_.find(table);
+    if (it != tableChanges_.end()) it->second = nextChangeNumber();
+}
+
+void SqliteConnection::allRowsMayHaveChanged() {
+    allRowsChange_ = nextChangeNumber();
+}
+
+ResultMsg SqliteConnection::readPragma(sqlite3_stmt*& stmt, const char* sql, long long& out) {
+    if (stmt == nullptr &&
+        sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        stmt = nullptr;
+        return engineError(SRV_ERR_ENGINE, sql);
+    }
+    const int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW) out = sqlite3_column_int64(stmt, 0);
+    sqlite3_reset(stmt);
+    return rc == SQLITE_ROW ? ResultMsg() : engineError(SRV_ERR_ENGINE, sql);
+}
+
+void SqliteConnection::finalizePragmas() {
+    sqlite3_finalize(dataVersionStmt_);
+    sqlite3_finalize(schemaVersionStmt_);
+    dataVersionStmt_ = schemaVersionStmt_ = nullptr;
+}
+
+void SqliteConnection::onRowChanged(void* self, int /*op*/, const char* /*database*/,
+                                    const char* table, sqlite3_int64 /*rowid*/) {
+    static_cast<SqliteConnection*>(self)->tableRowsChanged(table);
+}
+
+void SqliteConnection::onRolledBack(void* self) {
+    static_cast<SqliteConnection*>(self)->allRowsMayHaveChanged();
+}
+
+bool SqliteConnection::NameLess::operator()(std::string_view a, std::string_view b) const {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char x = asciiLower(a[i]), y = asciiLower(b[i]);
+        if (x != y) return x < y;
+    }
+    return a.size() < b.size();
 }
 
 ResultMsg SqliteConnection::tableColumns(const std::string& table,

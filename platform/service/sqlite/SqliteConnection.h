@@ -5,10 +5,12 @@
 // One thread at a time: the caches and the savepoint stack are not guarded.
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -111,8 +113,20 @@ public:
     ResultMsg execute(const std::string& sql);
     /// Forgets cached statements and table layouts after a schema change.
     void schemaChanged();
+    /// schemaChanged() when the schema cookie differs from the one last seen
+    /// (a change by this or another connection); otherwise keeps the caches.
+    ResultMsg refreshSchema();
     /// Forgets the cached layout of one table, so that the next look reads it anew.
     void forgetLayout(const std::string& table) { layouts_.erase(table); }
+    /// Forgets the layout of one table and the idle statements naming it.
+    void forgetTable(const std::string& table);
+
+    /// A number that changes whenever rows of `table` may have changed (see
+    /// InstanceDataManager::changeCount); 0 while closed.
+    std::uint64_t changeCount(const std::string& table);
+    /// Notes a change of the rows of `table` that SQLite reports to no hook
+    /// (a table emptied by DELETE without WHERE).
+    void tableRowsChanged(std::string_view table);
 
     /// Columns of a physical table, from the layout cache; SRV_ERR_NO_TABLE
     /// when the table does not exist.
@@ -154,6 +168,23 @@ private:
     ResultMsg takeLostWork();
     /// Repeats `step` while it answers SRV_ERR_BUSY, up to the busy timeout.
     ResultMsg retryWhileBusy(const std::function<ResultMsg()>& step);
+    /// Every row of every table may have changed (roll-back, schema change,
+    /// another connection's commit, reopen).
+    void allRowsMayHaveChanged();
+    /// Runs a one-value pragma through its own statement, kept prepared
+    /// outside the cache so that clearing the cache does not drop it.
+    ResultMsg readPragma(sqlite3_stmt*& stmt, const char* sql, long long& out);
+    void finalizePragmas();
+    static void onRowChanged(void* self, int op, const char* database, const char* table,
+                             sqlite3_int64 rowid);
+    static void onRolledBack(void* self);
+
+    /// ASCII case-insensitive order (SQL names ignore case) that compares
+    /// string_views, so the update hook looks names up without allocating.
+    struct NameLess {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
 
     sqlite3* db_ = nullptr;
     std::string path_;
@@ -166,6 +197,15 @@ private:
     /// A roll-back that could not be done where it was asked for (in a
     /// destructor) and discarded more than asked; the next commit reports it.
     ResultMsg lostWork_;
+
+    /// Last change number of each table someone asked about.
+    std::map<std::string, std::uint64_t, NameLess> tableChanges_;
+    /// Change number of the last event that may have changed any row; 0 while closed.
+    std::uint64_t allRowsChange_ = 0;
+    long long dataVersion_ = -1;
+    long long seenSchema_ = -1;
+    sqlite3_stmt* dataVersionStmt_ = nullptr;
+    sqlite3_stmt* schemaVersionStmt_ = nullptr;
 };
 
 }  // namespace MeridianSpace::detail

@@ -106,7 +106,6 @@ TEST_F(PersistentObject, EachKindOfObjectLivesInItsDatabase) {
     EXPECT_EQ(plain._DAOType, DAO_TYPE_PLAIN);
     EXPECT_EQ(note._DAOType, 3);
     EXPECT_EQ(TagDAO()._DAOType, 4);
-    EXPECT_EQ(ProjectRecord()._DAOType, 100);
     EXPECT_EQ(plain.save().rCode, COM_ERR_MAPPER);  // a plain DAO has no mapper
 }
 

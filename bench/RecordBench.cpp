@@ -1,0 +1,185 @@
+// Metadata records at growing model sizes, in one run: building a model of
+// N tables x 20 columns through M_FolderDAO::addM_EntityTableDAO and
+// M_EntityTableDAO::addNormalColumnDAO (time per column), and removing its
+// tables again, one by one with delFromEntityModel and folder by folder with
+// M_FolderDAO::delself (time per table). Every model is built in the same
+// configuration database, so later sizes also run on more stored data.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "InstanceDataManager.h"
+#include "M_EntityModelDAO.h"
+#include "M_EntityTableDAO.h"
+#include "M_FolderDAO.h"
+#include "M_NormalColumnDAO.h"
+#include "M_ProjectDAO.h"
+#include "MeridianNew.h"
+#include "QmsRecordClasses.h"
+#include "StringHelper.h"
+#include "Transaction.h"
+
+using namespace MeridianSpace;
+
+namespace {
+
+constexpr int kColumnsPerTable = 20;
+constexpr int kTablesPerFolder = 50;
+
+void must(const ResultMsg& rm) {
+    if (!rm.ok()) throw std::runtime_error(StringHelper::GBKToUTF8(rm.rMsg));
+}
+
+M_ProjectDAO& project() {
+    static M_ProjectDAO stored;
+    if (stored._ID < 1) {
+        stored._name = "bench";
+        must(stored.save());
+        M_ProjectDAO::setCurrProjectID(stored._ID);
+    }
+    return stored;
+}
+
+struct BuiltModel {
+    M_EntityModelDAO model;
+    std::vector<std::unique_ptr<M_FolderDAO>> folders;
+    std::vector<std::unique_ptr<M_EntityTableDAO>> tables;
+};
+
+// A new model of n tables of 20 columns, 50 tables to a root folder.
+void build(int n, BuiltModel& built) {
+    static int models = 0;
+    built.model._name = "Model" + std::to_string(++models);
+    must(project().addEntityModel(&built.model));
+    for (int i = 0; i < n; ++i) {
+        if (i % kTablesPerFolder == 0) {
+            built.folders.push_back(std::make_unique<M_FolderDAO>());
+            built.folders.back()->_name = "Folder" + std::to_string(i / kTablesPerFolder);
+            must(built.model.addM_FolderDAO(built.folders.back().get()));
+        }
+        auto table = std::make_unique<M_EntityTableDAO>();
+        table->_name = "Table" + std::to_string(i);
+        must(built.folders.back()->addM_EntityTableDAO(table.get()));
+        for (int c = 0; c < kColumnsPerTable; ++c) {
+            M_NormalColumnDAO column;
+            column._name = "Column" + std::to_string(c);
+            column._dataType = 1 + c % 2;
+            must(table->addNormalColumnDAO(&built.model, &column));
+        }
+        built.tables.push_back(std::move(table));
+    }
+}
+
+// Seconds per item, shown in microseconds by the reporter's unit.
+void perItem(benchmark::State& state, const char* name, int items) {
+    state.counters[name] = benchmark::Counter(
+        static_cast<double>(items),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_BuildModel(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        BuiltModel built;
+        build(n, built);
+    }
+    perItem(state, "s_per_column", n * kColumnsPerTable);
+}
+
+// The same inside one Transaction: one commit instead of one per column, and
+// no read lock taken and released around every lookup.
+void BM_BuildModelInTransaction(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        BuiltModel built;
+        Transaction tx(*MeridianNew::getCurrMRDConfigIDM());
+        must(tx.begun());
+        build(n, built);
+        must(tx.commit());
+    }
+    perItem(state, "s_per_column", n * kColumnsPerTable);
+}
+
+void BM_DelFromEntityModel(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        BuiltModel built;
+        build(n, built);
+        state.ResumeTiming();
+        std::string report;
+        for (auto& table : built.tables)
+            must(table->delFromEntityModel(&built.model, report));
+    }
+    perItem(state, "s_per_table", n);
+}
+
+void BM_DeleteFolders(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        BuiltModel built;
+        build(n, built);
+        state.ResumeTiming();
+        std::string report;
+        for (auto& folder : built.folders)
+            must(folder->delself(report, COMMIT_T_IMMEDIATELY));
+    }
+    perItem(state, "s_per_table", n);
+}
+
+}  // namespace
+
+BENCHMARK(BM_BuildModel)
+    ->Arg(100)
+    ->Arg(500)
+    ->Arg(2000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildModelInTransaction)
+    ->Arg(100)
+    ->Arg(500)
+    ->Arg(2000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DelFromEntityModel)
+    ->Arg(100)
+    ->Arg(500)
+    ->Arg(2000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeleteFolders)
+    ->Arg(100)
+    ->Arg(500)
+    ->Arg(2000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    std::string folder = (std::filesystem::temp_directory_path() / "arx_bench_XXXXXX").string();
+    if (mkdtemp(folder.data()) == nullptr) return 1;
+    QmsRecordClasses::registerAll();
+    // Log mode 0: the figures are those of the records, not of the log file.
+    ResultMsg rm = MeridianNew::startup(folder + "/config.db", folder + "/work.db", 0);
+    if (!rm.ok()) return 1;
+
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    int status = 0;
+    try {
+        benchmark::RunSpecifiedBenchmarks();
+    } catch (const std::exception& e) {
+        fprintf(stderr, "benchmark failed: %s\n", e.what());
+        status = 1;
+    }
+    benchmark::Shutdown();
+
+    rm = MeridianNew::shutdown();
+    std::filesystem::remove_all(folder);
+    return rm.ok() ? status : 1;
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+// An entity model: one version of a named description of a database. It
+// belongs to a project, holds a tree of folders, sees the entity tables
+// linked to it, and owns one temporary folder.
+#include <list>
+#include <string>
+
+#include "ArxExport.h"
+#include "M_ObjectDAO.h"
+
+namespace MeridianSpace {
+
+class M_EntityTableDAO;
+class M_FolderDAO;
+class M_NormalColumnDAO;
+class M_ProjectDAO;
+
+/// _type of a dictionary model.
+constexpr int ENTITY_MODEL_TYPE_DICTIONARY = 2;
+/// _delVersion of a table or column that no version removed.
+constexpr int MODEL_VERSION_NEVER_DELETED = 999999;
+
+/// An object is used by one thread at a time.
+class ARX M_EntityModelDAO : public M_ObjectDAO {
+public:
+    M_EntityModelDAO();
+    ~M_EntityModelDAO() override;
+    M_EntityModelDAO(const M_EntityModelDAO&) = default;
+    /// Copies every member, _ID, _name and _DAOType included.
+    M_EntityModelDAO& operator=(const M_EntityModelDAO&) = default;
+
+    static DAO* createObject();
+    Mapper* createMapper() override;
+
+    /// A new, unnumbered model gets the next version of its project and
+    /// name (refused while the highest version is not locked); then the row
+    /// is stored and the model gets its temporary folder.
+    [[nodiscard]] ResultMsg save(int commitType = COMMIT_T_IMMEDIATELY) override;
+    /// Deletes the root folders (with everything below them), then the row
+    /// once every root folder went.
+    [[nodiscard]] ResultMsg delself(int commitType = COMMIT_T_IMMEDIATELY) override;
+    using DAO::delself;
+    using DAO::save;
+
+    /// Stores the folder as a root folder of this model.
+    ResultMsg addM_FolderDAO(M_FolderDAO* folder, int commitType = COMMIT_T_IMMEDIATELY);
+    /// Detaches the folder after parking its tables in the temporary folder;
+    /// a failed move puts the moved tables back.
+    ResultMsg removeM_FolderDAO(M_FolderDAO* folder, int commitType = COMMIT_T_IMMEDIATELY);
+    ResultMsg getRootM_FolderDAOList(std::list<M_FolderDAO*>& folders);
+    /// Creates the temporary folder unless the model has one.
+    ResultMsg addTempFolder(int commitType = COMMIT_T_IMMEDIATELY);
+    /// The temporary folder; `folder` is left as it was when there is none.
+    ResultMsg getTempFolder(M_FolderDAO*& folder);
+    ResultMsg getProjectOwner(M_ProjectDAO*& project);
+    /// The columns of this model's version.
+    ResultMsg getNormalColumnList(std::list<M_NormalColumnDAO*>& columns);
+    /// The tables of this model's version; links to missing tables or to
+    /// tables outside the version are deleted on the way.
+    ResultMsg getEntityTableList(std::list<M_EntityTableDAO*>& tables);
+    /// The highest version among the models of the same project and name;
+    /// 0 when there is none.
+    int getMaxVersionWithinSaveName();
+
+    static ResultMsg FindByID(int id, M_EntityModelDAO*& pnewdao);
+    static ResultMsg FindAll(std::list<M_EntityModelDAO*>& newlist);
+    static ResultMsg FindByRProjectID(int projectID, std::list<M_EntityModelDAO*>& newlist);
+    static ResultMsg FindByRProjectIDAndName(int projectID, std::string name,
+                                             std::list<M_EntityModelDAO*>& newlist);
+    static ResultMsg FindByRProjectIDAndNameAndVersion(int projectID, std::string name, int version,
+                                                       std::list<M_EntityModelDAO*>& newlist);
+    /// Matches by `like` on exactly the given pattern.
+    static ResultMsg FindByName(std::string name, std::list<M_EntityModelDAO*>& newlist);
+    /// The model of the highest version among those FindByName finds, as a
+    /// new object in `model` (an object it held is deleted); a default
+    /// object with _ID 0 when none has a version above 0.
+    static ResultMsg FindByNameMaxVersion(std::string name, M_EntityModelDAO*& model);
+    static ResultMsg FindByType(int type, std::list<M_EntityModelDAO*>& newlist);
+
+    std::string _description;
+    std::string _displayName;
+    int _isDeleted;
+    int _isReleased;
+    /// 1: this version is locked (finished).
+    int _isVersionLocked;
+    /// A code of dictionary 2; ENTITY_MODEL_TYPE_DICTIONARY marks a dictionary model.
+    int _type;
+    /// Version number within the project and name, from 1.
+    int _version;
+    int _rProjectID;
+    std::string _createTime;
+    std::string _updateTime;
+};
+
+}  // namespace MeridianSpace

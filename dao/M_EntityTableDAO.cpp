@@ -1,0 +1,494 @@
+#include "M_EntityTableDAO.h"
+
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "InstanceDataManager.h"
+#include "MRDSession.h"
+#include "M_DelByInterfaceDAO.h"
+#include "M_EntityModelDAO.h"
+#include "M_EntityTableMapper.h"
+#include "M_FindByInterfaceDAO.h"
+#include "M_FolderDAO.h"
+#include "M_NormalColumnDAO.h"
+#include "M_R_FolderTableDAO.h"
+#include "M_R_ModelTableDAO.h"
+#include "M_SceneInfoDAO.h"
+#include "MeridianNew.h"
+#include "MetaDataManager.h"
+#include "RecordFinder.h"
+#include "StringHelper.h"
+
+namespace MeridianSpace {
+
+namespace {
+
+const char* const kClassName = "M_EntityTableDAO";
+const char* const kNullModel = "所属数据模型指针，不能为NULL。";
+const char* const kDelEnd = "END:M_EntityTableDAO::delFromEntityModel()";
+
+ResultMsg fail(const std::string& msg) {
+    return ResultMsg(RUN_FAIL, msg);
+}
+
+// Links or unlinks a child through its table key. A null child is refused by
+// the relation tool itself, without touching its key.
+ResultMsg relate(DAO* table, DAO* child, int* key, bool add, int commitType) {
+    int none = -1;
+    int& childKey = key != nullptr ? *key : none;
+    RelationDataTool tool(table);
+    return add ? tool.add1N(child, childKey, commitType)
+               : tool.remove1N(child, childKey, commitType);
+}
+
+// True when the definition names at least one parameter and every parameter
+// is one of the columns.
+bool paramsAreColumns(const std::string& paraList, const std::set<int>& columnIDs) {
+    std::vector<std::string> entries = StringHelper::splitString(paraList, "#");
+    if (entries.empty()) return false;
+    for (const std::string& entry : entries) {
+        std::vector<std::string> fields = StringHelper::splitString(entry, ",");
+        if (fields.empty() || columnIDs.count(StringHelper::string2int(fields.front())) == 0)
+            return false;
+    }
+    return true;
+}
+
+// The table's query or delete definitions whose parameters all name columns
+// of the model's version; `definitions` keeps only those.
+template <class Definition>
+ResultMsg validDefinitions(M_EntityTableDAO& table, M_EntityModelDAO* model,
+                           std::list<Definition*>& definitions, const std::string& findFailed) {
+    ResultMsg rm = Definition::FindByT_M_EntityTableID(table._ID, definitions);
+    if (!rm.ok()) return fail(findFailed + rm.rMsg);
+
+    std::list<M_NormalColumnDAO*> columns;
+    PtrListGuard<M_NormalColumnDAO> columnsGuard(columns);
+    rm = table.getNormalColumnDAOList(model, columns);
+    std::set<int> columnIDs;
+    for (const M_NormalColumnDAO* column : columns)
+        columnIDs.insert(column->_ID);
+
+    for (auto it = definitions.begin(); it != definitions.end();) {
+        if (paramsAreColumns((*it)->_paraList, columnIDs)) {
+            ++it;
+            continue;
+        }
+        delete *it;
+        it = definitions.erase(it);
+    }
+    return rm;
+}
+
+// Deletes every object of the list's rows (inner steps commit later); the
+// first failure is returned with `prefix` in front of its message.
+template <class T>
+ResultMsg delselfAll(std::list<T*>& objects, const std::string& prefix, std::string* report,
+                     const char* kind) {
+    for (T* object : objects) {
+        ResultMsg rm = object->delself(0);
+        if (!rm.ok()) return fail(prefix + rm.rMsg);
+        if (report != nullptr)
+            *report += std::string(kind) + StringHelper::int2String(object->_ID) + "#";
+    }
+    return ResultMsg();
+}
+
+}  // namespace
+
+M_EntityTableDAO::M_EntityTableDAO()
+    : _addVersion(0),
+      _countType(0),
+      _delVersion(MODEL_VERSION_NEVER_DELETED),
+      _isDeleted(0),
+      _type(0),
+      _version(0),
+      _whiteBoxType("1:1,2:1,3:1,4:1,5:1,6:1,7:1,8:1"),
+      _belongToDictionaryModel(0) {}
+
+M_EntityTableDAO::~M_EntityTableDAO() = default;
+
+DAO* M_EntityTableDAO::createObject() {
+    return new M_EntityTableDAO();
+}
+
+Mapper* M_EntityTableDAO::createMapper() {
+    return new M_EntityTableMapper();
+}
+
+ResultMsg M_EntityTableDAO::FindByID(int id, M_EntityTableDAO*& pnewdao) {
+    M_EntityTableDAO* found = nullptr;
+    ResultMsg rm = RecordFinder<M_EntityTableDAO>().byID(kClassName, id, found);
+    if (found == nullptr) return rm;
+    pnewdao = found;
+    M_EntityModelDAO* owner = nullptr;
+    rm = found->getMaxVersionEntityModelOwner(owner);
+    if (owner != nullptr) {
+        found->_belongToDictionaryModel = owner->_type == ENTITY_MODEL_TYPE_DICTIONARY ? 1 : 0;
+        delete owner;
+    }
+    return rm;
+}
+
+ResultMsg M_EntityTableDAO::FindAll(std::list<M_EntityTableDAO*>& newlist) {
+    return RecordFinder<M_EntityTableDAO>().all(kClassName, newlist);
+}
+
+ResultMsg M_EntityTableDAO::save(int commitType) {
+    LogManager* log = MeridianNew::LOGGER();
+    log->appendMsg("[RUN]: M_EntityTableDAO::save(): tableName = " + _name);
+    if (_ID > 0) {
+        // A stored dictionary table keeps the name it was stored with.
+        if (_belongToDictionaryModel == 1) {
+            M_EntityTableDAO* stored = nullptr;
+            (void)FindByID(_ID, stored);
+            if (stored != nullptr) {
+                _name = stored->_name;
+                delete stored;
+            }
+        }
+    } else {
+        _innerName = _name + "_" + StringHelper::int2String(_addVersion);
+        // A new dictionary table arrives as name + "_" + model _ID: the inner
+        // name keeps the suffix (unique per model), the name drops it.
+        if (_belongToDictionaryModel == 1) {
+            std::vector<std::string> pieces = StringHelper::splitString(_name, "_");
+            std::string name;
+            for (std::size_t i = 0; i + 1 < pieces.size(); ++i)
+                name += (i == 0 ? "" : "_") + pieces[i];
+            _name = name;
+        }
+    }
+    ResultMsg rm = M_ObjectDAO::save(commitType);
+    if (!rm.ok()) {
+        std::string msg = "数据类自保存M_ObjectDAO::save()失败：" + rm.rMsg;
+        log->appendError("M_EntityTableDAO::save():M_ObjectDAO::save() ", msg);
+        return ResultMsg(rm.rCode, msg);
+    }
+    log->appendMsg("[RUN_END]: M_EntityTableDAO::save(): tableName = " + _name);
+    return ResultMsg(RUN_SUCCESS, rm.rMsg);
+}
+
+bool M_EntityTableDAO::isBelongToDictionaryModel() {
+    return _belongToDictionaryModel == 1;
+}
+
+ResultMsg M_EntityTableDAO::getEntityModelOwners(std::list<M_EntityModelDAO*>& models) {
+    std::list<M_R_ModelTableDAO*> links;
+    PtrListGuard<M_R_ModelTableDAO> linksGuard(links);
+    (void)M_R_ModelTableDAO::FindByT_M_EntityTableID(_ID, links);
+    ResultMsg rm;
+    for (const M_R_ModelTableDAO* link : links) {
+        M_EntityModelDAO* model = nullptr;
+        rm = M_EntityModelDAO::FindByID(link->_t_M_EntityModelID, model);
+        if (model != nullptr) models.push_back(model);
+    }
+    return rm;
+}
+
+ResultMsg M_EntityTableDAO::getMaxVersionEntityModelOwner(M_EntityModelDAO*& model) {
+    std::list<M_EntityModelDAO*> owners;
+    PtrListGuard<M_EntityModelDAO> ownersGuard(owners);
+    (void)getEntityModelOwners(owners);
+    M_EntityModelDAO* best = nullptr;
+    for (M_EntityModelDAO* owner : owners) {
+        if (owner->_version > (best != nullptr ? best->_version : 0)) best = owner;
+    }
+    owners.remove(best);
+    model = best;
+    return ResultMsg();
+}
+
+ResultMsg M_EntityTableDAO::getFolderOwner(M_EntityModelDAO* pMEntityModel,
+                                           std::list<M_FolderDAO*>& folders) {
+    if (pMEntityModel == nullptr) return fail("ERROR:所属数据模型, 指针不能为NULL。");
+    if (pMEntityModel->_ID <= 0) return fail("ERROR:所属数据模型,  _ID不能小于等于0。");
+    std::list<M_FolderDAO*> modelFolders;
+    PtrListGuard<M_FolderDAO> foldersGuard(modelFolders);
+    (void)M_FolderDAO::FindByEntityModelID(pMEntityModel->_ID, modelFolders);
+    std::list<M_R_FolderTableDAO*> links;
+    PtrListGuard<M_R_FolderTableDAO> linksGuard(links);
+    ResultMsg rm = M_R_FolderTableDAO::FindByT_M_EntityTableID(_ID, links);
+    std::set<int> linkedFolders;
+    for (const M_R_FolderTableDAO* link : links)
+        linkedFolders.insert(link->_t_M_FolderID);
+    for (auto it = modelFolders.begin(); it != modelFolders.end();) {
+        if (linkedFolders.count((*it)->_ID) == 0) {
+            ++it;
+            continue;
+        }
+        folders.push_back(*it);
+        it = modelFolders.erase(it);
+    }
+    return rm;
+}
+
+ResultMsg M_EntityTableDAO::addNormalColumnDAO(M_EntityModelDAO* pMEntityModel,
+                                               M_NormalColumnDAO* column, int commitType) {
+    LogManager* log = MeridianNew::LOGGER();
+    log->appendMsg("[RUN]:M_EntityTableDAO::addNormalColumnDAO(): tableName = " + _name);
+    if (pMEntityModel == nullptr || column == nullptr) {
+        std::string msg = pMEntityModel == nullptr ? kNullModel : "待添加属性的指针，不能为NULL。";
+        log->appendError("M_EntityTableDAO::addNormalColumnDAO() ", msg);
+        return fail(msg);
+    }
+    bool owned = false;
+    {
+        std::list<M_EntityModelDAO*> owners;
+        PtrListGuard<M_EntityModelDAO> ownersGuard(owners);
+        (void)getEntityModelOwners(owners);
+        for (const M_EntityModelDAO* owner : owners)
+            owned = owned || owner->_ID == pMEntityModel->_ID;
+    }
+    if (!owned) {
+        std::string msg = "此数据类不属于输入的数据模型指针，请更改输入的数据模型。";
+        log->appendError("M_EntityTableDAO::addNormalColumnDAO()：getEntityModelOwners() ", msg);
+        return fail(msg);
+    }
+    column->_addVersion = pMEntityModel->_version;
+    column->_version = pMEntityModel->_version;
+    ResultMsg rm = RelationDataTool(this).add1N(column, column->_t_M_EntityTableID, commitType);
+    if (!rm.ok()) {
+        std::string msg = "rdt.add1N 失败。" + rm.rMsg;
+        log->appendError("M_EntityTableDAO::addNormalColumnDAO()：rdt.add1N() ", msg);
+        return fail(msg);
+    }
+    return MeridianNew::getCurrMRDConfigIDM()->initialMetaDataCache();
+}
+
+ResultMsg M_EntityTableDAO::getNormalColumnDAOList(M_EntityModelDAO* pMEntityModel,
+                                                   std::list<M_NormalColumnDAO*>& columns) {
+    if (pMEntityModel == nullptr) return fail(kNullModel);
+    std::list<M_NormalColumnDAO*> found;
+    PtrListGuard<M_NormalColumnDAO> foundGuard(found);
+    ResultMsg rm = M_NormalColumnDAO::FindByT_M_EntityTableID(_ID, found);
+    const int version = pMEntityModel->_version;
+    for (auto it = found.begin(); it != found.end();) {
+        if ((*it)->_addVersion <= version && (*it)->_delVersion > version) {
+            columns.push_back(*it);
+            it = found.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return rm;
+}
+
+ResultMsg M_EntityTableDAO::addSceneInfo(M_EntityModelDAO* pMEntityModel, M_SceneInfoDAO* scene,
+                                         int commitType) {
+    if (pMEntityModel == nullptr) return fail(kNullModel);
+    if (scene == nullptr) return relate(this, nullptr, nullptr, true, commitType);
+    scene->_parentType = SCENE_KIND_TABLE;
+    scene->_entityModelID = pMEntityModel->_ID;
+    return RelationDataTool(this).add1N(scene, scene->_parentID, commitType);
+}
+
+ResultMsg M_EntityTableDAO::getSceneInfoList(M_EntityModelDAO* pMEntityModel,
+                                             std::list<M_SceneInfoDAO*>& scenes) {
+    if (pMEntityModel == nullptr) return fail(kNullModel);
+    return M_SceneInfoDAO::FindByModelIDAndParentTypeAndParentID(pMEntityModel->_ID,
+                                                                 SCENE_KIND_TABLE, _ID, scenes);
+}
+
+ResultMsg M_EntityTableDAO::addFindByInterfaceDAO(M_FindByInterfaceDAO* definition,
+                                                  int commitType) {
+    return relate(this, definition, definition ? &definition->_t_M_EntityTableID : nullptr, true,
+                  commitType);
+}
+
+ResultMsg M_EntityTableDAO::removeFindByInterfaceDAO(M_FindByInterfaceDAO* definition,
+                                                     int commitType) {
+    return relate(this, definition, definition ? &definition->_t_M_EntityTableID : nullptr, false,
+                  commitType);
+}
+
+ResultMsg M_EntityTableDAO::getFindByInterfaceDAOList(
+    M_EntityModelDAO* pMEntityModel, std::list<M_FindByInterfaceDAO*>& definitions) {
+    return validDefinitions(*this, pMEntityModel, definitions,
+                            "ERROR:M_FindByInterfaceDAO::FindByT_M_EntityTableID()失败：");
+}
+
+ResultMsg M_EntityTableDAO::addDelByInterfaceDAO(M_DelByInterfaceDAO* definition, int commitType) {
+    return relate(this, definition, definition ? &definition->_t_M_EntityTableID : nullptr, true,
+                  commitType);
+}
+
+ResultMsg M_EntityTableDAO::removeDelByInterfaceDAO(M_DelByInterfaceDAO* definition,
+                                                    int commitType) {
+    return relate(this, definition, definition ? &definition->_t_M_EntityTableID : nullptr, false,
+                  commitType);
+}
+
+ResultMsg M_EntityTableDAO::getDelByInterfaceDAOList(M_EntityModelDAO* pMEntityModel,
+                                                     std::list<M_DelByInterfaceDAO*>& definitions) {
+    return validDefinitions(*this, pMEntityModel, definitions,
+                            "ERROR:M_DelByInterfaceDAO::FindByT_M_EntityTableID()失败：");
+}
+
+ResultMsg M_EntityTableDAO::getRelationInfo(M_EntityModelDAO* pMEntityModel,
+                                            std::list<M_NormalColumnDAO*>& columns,
+                                            std::list<M_EntityTableDAO*>& tables) {
+    if (pMEntityModel == nullptr) return fail(kNullModel);
+    const std::string keyColumn = "CR" + _name + "ID";
+    const std::string prefix = "TR_" + _name;
+    std::string suffix = "_" + _name;
+    if (pMEntityModel->_type == ENTITY_MODEL_TYPE_DICTIONARY)
+        suffix += "_" + StringHelper::int2String(pMEntityModel->_ID);
+
+    // The store picks the matching tables and columns of the model's version
+    // by index, so the cost does not grow with the size of the model.
+    MetaDataManager* mdm = MeridianNew::getCurrMRDConfigMDM();
+    std::vector<int> tableIDs;
+    (void)mdm->findRelatedTableIDs(pMEntityModel->_ID, pMEntityModel->_version, prefix, suffix,
+                                   tableIDs);
+    for (int id : tableIDs) {
+        M_EntityTableDAO* table = nullptr;
+        (void)FindByID(id, table);
+        if (table != nullptr) tables.push_back(table);
+    }
+    std::set<int> relatedTables;
+    for (const M_EntityTableDAO* table : tables)
+        relatedTables.insert(table->_ID);
+
+    std::vector<int> columnIDs;
+    (void)mdm->findModelColumnIDsByName(pMEntityModel->_ID, pMEntityModel->_version, keyColumn,
+                                        columnIDs);
+    for (int id : columnIDs) {
+        M_NormalColumnDAO* found = nullptr;
+        (void)M_NormalColumnDAO::FindByID(id, found);
+        std::unique_ptr<M_NormalColumnDAO> column(found);
+        if (column && relatedTables.count(column->_t_M_EntityTableID) == 0)
+            columns.push_back(column.release());
+    }
+    return ResultMsg();
+}
+
+ResultMsg M_EntityTableDAO::delFromEntityModel(M_EntityModelDAO* pMEntityModel,
+                                               std::string& report) {
+    LogManager* log = MeridianNew::LOGGER();
+    log->appendMsg("RUN:M_EntityTableDAO::delFromEntityModel()");
+    if (pMEntityModel == nullptr) return fail(kNullModel);
+    const int modelID = pMEntityModel->_ID;
+
+    MetaDataManager* mdm = MeridianNew::getCurrMRDConfigMDM();
+    ResultMsg removed = mdm->delMTableByIdFromEntityModel(_ID, modelID);
+    ResultMsg committed = mdm->getPSession()->commit();
+    if (!removed.ok()) return fail("delMTableByIdFromEntityModel()失败:" + removed.rMsg);
+    if (!committed.ok()) return fail("delMTableByIdFromEntityModel()失败:" + committed.rMsg);
+
+    // Folder links: those whose folder belongs to the model.
+    {
+        std::list<M_R_FolderTableDAO*> links;
+        PtrListGuard<M_R_FolderTableDAO> linksGuard(links);
+        (void)M_R_FolderTableDAO::FindByT_M_EntityTableID(_ID, links);
+        for (M_R_FolderTableDAO* link : links) {
+            M_FolderDAO* found = nullptr;
+            (void)M_FolderDAO::FindByID(link->_t_M_FolderID, found);
+            std::unique_ptr<M_FolderDAO> folder(found);
+            if (!folder || folder->_t_M_EntityModelID != modelID) continue;
+            ResultMsg rm = link->delself(0);
+            if (!rm.ok()) return fail("M_R_FolderTableDAO()->delself()失败:" + rm.rMsg);
+        }
+    }
+    log->appendMsg("RUN:M_EntityTableDAO::delFromEntityModel:ft->delself()()");
+
+    {
+        std::list<M_FindByInterfaceDAO*> finds;
+        PtrListGuard<M_FindByInterfaceDAO> findsGuard(finds);
+        (void)getFindByInterfaceDAOList(pMEntityModel, finds);
+        ResultMsg rm =
+            delselfAll(finds, "ERROR:M_FindByInterfaceDAO()->delself()失败:", nullptr, "");
+        if (!rm.ok()) return rm;
+    }
+    log->appendMsg("RUN:1");
+    {
+        std::list<M_DelByInterfaceDAO*> dels;
+        PtrListGuard<M_DelByInterfaceDAO> delsGuard(dels);
+        (void)getDelByInterfaceDAOList(pMEntityModel, dels);
+        ResultMsg rm = delselfAll(dels, "ERROR:M_DelByInterfaceDAO()->delself()失败:", nullptr, "");
+        if (!rm.ok()) return rm;
+    }
+    log->appendMsg("RUN:2");
+
+    std::string local;
+    {
+        std::list<M_NormalColumnDAO*> columns;
+        PtrListGuard<M_NormalColumnDAO> columnsGuard(columns);
+        std::list<M_EntityTableDAO*> tables;
+        PtrListGuard<M_EntityTableDAO> tablesGuard(tables);
+        (void)getRelationInfo(pMEntityModel, columns, tables);
+        ResultMsg rm = delselfAll(
+            columns, "ERROR:关系相关的M_NormalColumnDAO()->delself()失败:", &local, "3,");
+        if (!rm.ok()) return rm;
+        log->appendMsg("RUN:3");
+        for (M_EntityTableDAO* table : tables) {
+            rm = table->delFromEntityModel(pMEntityModel, report);
+            if (!rm.ok())
+                return fail("ERROR:关系相关的M_EntityTableDAO()->delself()失败:" + rm.rMsg);
+            local += "2," + StringHelper::int2String(table->_ID) + "#";
+        }
+        log->appendMsg("RUN:4");
+    }
+    {
+        std::list<M_SceneInfoDAO*> scenes;
+        PtrListGuard<M_SceneInfoDAO> scenesGuard(scenes);
+        (void)M_SceneInfoDAO::FindByModelIDAndParentTypeAndParentID(modelID, SCENE_KIND_TABLE, _ID,
+                                                                    scenes);
+        ResultMsg rm = delselfAll(scenes, "ERROR:M_SceneInfoDAO()->delself()失败:", &local, "6,");
+        if (!rm.ok()) return rm;
+    }
+    if (local.size() > 1) report += local;
+    log->appendMsg("RUN:5");
+
+    if (_belongToDictionaryModel == 1)
+        (void)MeridianNew::getCurrMRDConfigIDM()->delTableInstance(_innerName);
+    log->appendMsg("RUN:6");
+
+    M_R_ModelTableDAO* foundLink = nullptr;
+    ResultMsg rm = M_R_ModelTableDAO::FindByModelIDAndTableID(modelID, _ID, foundLink);
+    std::unique_ptr<M_R_ModelTableDAO> modelLink(foundLink);
+    if (modelLink) {
+        rm = modelLink->delself(0);
+        if (!rm.ok()) {
+            std::string msg = "错误：删除数据模型与数据类的关联信息失败。";
+            log->appendError("M_EntityTableDAO::delFromEntityModel:M_R_ModelTableDAO->delself() ",
+                             msg);
+            log->appendMsg(kDelEnd);
+            return fail(msg);
+        }
+    }
+
+    // Another model version still links the table: its row and columns stay.
+    std::list<M_R_ModelTableDAO*> otherLinks;
+    PtrListGuard<M_R_ModelTableDAO> otherLinksGuard(otherLinks);
+    (void)M_R_ModelTableDAO::FindByT_M_EntityTableID(_ID, otherLinks);
+    if (!otherLinks.empty()) {
+        log->appendMsg(kDelEnd);
+        return rm;
+    }
+
+    std::list<M_NormalColumnDAO*> ownColumns;
+    PtrListGuard<M_NormalColumnDAO> ownColumnsGuard(ownColumns);
+    (void)M_NormalColumnDAO::FindByT_M_EntityTableID(_ID, ownColumns);
+    for (M_NormalColumnDAO* column : ownColumns) {
+        if (!column->delself(0).ok()) {
+            std::string msg = "错误：删除数据属性失败。";
+            log->appendError("M_EntityTableDAO::delFromEntityModel:M_NormalColumnDAO->delself() ",
+                             msg);
+            log->appendMsg(kDelEnd);
+            return fail(msg);
+        }
+    }
+    rm = DAO::delself(0);
+    if (!rm.ok()) {
+        std::string msg = "错误：删除数据类自身失败。";
+        log->appendError("M_EntityTableDAO::delFromEntityModel:M_ObjectDAO->delself() ", msg);
+        log->appendMsg(kDelEnd);
+        return fail(msg);
+    }
+    log->appendMsg(kDelEnd);
+    return rm;
+}
+
+}  // namespace MeridianSpace

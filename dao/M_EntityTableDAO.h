@@ -1,0 +1,102 @@
+#pragma once
+
+// An entity table (data class): the metadata record of one table that a
+// model describes. It belongs to models through model-table links and to
+// their folders through folder-table links; columns, scene records and
+// query and delete definitions hang on it.
+#include <list>
+#include <string>
+
+#include "ArxExport.h"
+#include "M_ObjectDAO.h"
+
+namespace MeridianSpace {
+
+class M_DelByInterfaceDAO;
+class M_EntityModelDAO;
+class M_FindByInterfaceDAO;
+class M_FolderDAO;
+class M_NormalColumnDAO;
+class M_SceneInfoDAO;
+
+/// An object is used by one thread at a time.
+class ARX M_EntityTableDAO : public M_ObjectDAO {
+public:
+    M_EntityTableDAO();
+    ~M_EntityTableDAO() override;
+
+    static DAO* createObject();
+    Mapper* createMapper() override;
+
+    /// The stored table, with _belongToDictionaryModel set from the owner
+    /// model of the highest version.
+    static ResultMsg FindByID(int id, M_EntityTableDAO*& pnewdao);
+    static ResultMsg FindAll(std::list<M_EntityTableDAO*>& newlist);
+
+    /// The first save fixes the inner name (_name + "_" + _addVersion); a
+    /// new table of a dictionary model drops the model suffix of its name.
+    [[nodiscard]] ResultMsg save(int commitType = COMMIT_T_IMMEDIATELY) override;
+    using DAO::delself;
+    using DAO::save;
+    /// Removes the table, its definitions, scene records and the tables and
+    /// columns related to it by name from the model; the row and its columns
+    /// go when no other model links the table. Appends the delete report
+    /// ("kind,identifier#": 2 table, 3 column, 6 scene record) to `report`.
+    virtual ResultMsg delFromEntityModel(M_EntityModelDAO* pMEntityModel, std::string& report);
+
+    bool isBelongToDictionaryModel();
+    /// The models linked to the table; the caller owns them.
+    ResultMsg getEntityModelOwners(std::list<M_EntityModelDAO*>& models);
+    /// The linked model of the highest version (the first of a tie), or null.
+    ResultMsg getMaxVersionEntityModelOwner(M_EntityModelDAO*& model);
+    /// The model's folders that hold the table.
+    ResultMsg getFolderOwner(M_EntityModelDAO* pMEntityModel, std::list<M_FolderDAO*>& folders);
+    /// Links the column to this table with the model's version and saves it.
+    ResultMsg addNormalColumnDAO(M_EntityModelDAO* pMEntityModel, M_NormalColumnDAO* column,
+                                 int commitType = COMMIT_T_IMMEDIATELY);
+    /// The table's columns that exist in the model's version.
+    ResultMsg getNormalColumnDAOList(M_EntityModelDAO* pMEntityModel,
+                                     std::list<M_NormalColumnDAO*>& columns);
+    ResultMsg addSceneInfo(M_EntityModelDAO* pMEntityModel, M_SceneInfoDAO* scene,
+                           int commitType = COMMIT_T_IMMEDIATELY);
+    ResultMsg getSceneInfoList(M_EntityModelDAO* pMEntityModel, std::list<M_SceneInfoDAO*>& scenes);
+    ResultMsg addFindByInterfaceDAO(M_FindByInterfaceDAO* definition,
+                                    int commitType = COMMIT_T_IMMEDIATELY);
+    ResultMsg removeFindByInterfaceDAO(M_FindByInterfaceDAO* definition,
+                                       int commitType = COMMIT_T_IMMEDIATELY);
+    /// The query definitions whose parameters all name columns of the
+    /// model's version; `definitions` keeps only those (pass it empty).
+    ResultMsg getFindByInterfaceDAOList(M_EntityModelDAO* pMEntityModel,
+                                        std::list<M_FindByInterfaceDAO*>& definitions);
+    ResultMsg addDelByInterfaceDAO(M_DelByInterfaceDAO* definition,
+                                   int commitType = COMMIT_T_IMMEDIATELY);
+    ResultMsg removeDelByInterfaceDAO(M_DelByInterfaceDAO* definition,
+                                      int commitType = COMMIT_T_IMMEDIATELY);
+    /// The delete definitions, filtered as the query definitions are.
+    ResultMsg getDelByInterfaceDAOList(M_EntityModelDAO* pMEntityModel,
+                                       std::list<M_DelByInterfaceDAO*>& definitions);
+    /// The model's tables named "TR_" + name + ... or ... + "_" + name (in a
+    /// dictionary model ... + "_" + name + "_" + model _ID), and the model's
+    /// columns named "CR" + name + "ID" of other tables.
+    ResultMsg getRelationInfo(M_EntityModelDAO* pMEntityModel,
+                              std::list<M_NormalColumnDAO*>& columns,
+                              std::list<M_EntityTableDAO*>& tables);
+
+    int _addVersion;
+    int _countType;
+    /// MODEL_VERSION_NEVER_DELETED unless a version removed the table.
+    int _delVersion;
+    std::string _description;
+    std::string _displayName;
+    /// Physical table name; fixed by the first save.
+    std::string _innerName;
+    int _isDeleted;
+    int _type;
+    int _version;
+    /// Eight pairs "key:value" separated by ",", keys 1 to 8.
+    std::string _whiteBoxType;
+    /// 1 when the table belongs to a dictionary model; kept in memory only.
+    int _belongToDictionaryModel;
+};
+
+}  // namespace MeridianSpace

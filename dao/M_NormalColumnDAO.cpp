@@ -1,0 +1,166 @@
+#include "M_NormalColumnDAO.h"
+
+#include <memory>
+
+#include "InstanceDataManager.h"
+#include "MNormalColumn.h"
+#include "MRDSession.h"
+#include "MTable.h"
+#include "M_EntityModelDAO.h"
+#include "M_EntityTableDAO.h"
+#include "M_NormalColumnMapper.h"
+#include "MeridianNew.h"
+#include "MetaDataManager.h"
+#include "RecordFinder.h"
+#include "StringHelper.h"
+
+namespace MeridianSpace {
+
+namespace {
+
+const char* const kClassName = "M_NormalColumnDAO";
+
+// Creates the physical table with its first column, or adds a later column
+// to it, in the configuration database that holds dictionary rows.
+ResultMsg addPhysicalColumn(const M_NormalColumnDAO& column, const M_EntityTableDAO& table,
+                            std::size_t storedColumns) {
+    MNormalColumn description;
+    description._name = column._name;
+    description._innerName = column._innerName;
+    description._dataType = column._dataType;
+    description._maxLength = column._maxLength;
+    description._numPresision = column._numPresision;
+
+    InstanceDataManager* idm = MeridianNew::getCurrMRDConfigIDM();
+    ResultMsg rm;
+    if (storedColumns == 1) {
+        MTable physical;
+        physical._name = table._name;
+        physical._innerName = table._innerName;
+        if (description._dataType == COL_TYPE_BLOB_CHAR ||
+            description._dataType == COL_TYPE_BLOB_DOUBLE) {
+            description._dataType = COL_TYPE_BLOB;
+        }
+        rm = idm->addMTableInstance(physical, {description});
+        if (!rm.ok()) {
+            MeridianNew::LOGGER()->appendError(
+                "M_NormalColumnDAO::save():MeridianNew::getCurrMRDConfigIDM()->addMTableInstance()"
+                " ",
+                rm.rMsg);
+        }
+    } else {
+        rm = idm->addNormalColumnInstance(table._innerName, description);
+        if (!rm.ok()) {
+            MeridianNew::LOGGER()->appendError(
+                "M_NormalColumnDAO::save():MeridianNew::getCurrMRDConfigIDM()->"
+                "addMTaaddNormalColumnInstancebleInstance() ",
+                rm.rMsg);
+        }
+    }
+    return rm;
+}
+
+}  // namespace
+
+M_NormalColumnDAO::M_NormalColumnDAO()
+    : _addVersion(0),
+      _dataType(1),
+      _delVersion(MODEL_VERSION_NEVER_DELETED),
+      _fkTableID(-1),
+      _fkType(0),
+      _interfaceAttrType(0),
+      _isAutoIncrement(0),
+      _isDeleted(0),
+      _isFindKey(0),
+      _isIndex(0),
+      _isOnly(0),
+      _isPk(0),
+      _maxLength(256),
+      _minLength(0),
+      _numLength(10),
+      _numPresision(3),
+      _t_M_EntityTableID(-1),
+      _t_M_EntityViewID(-1),
+      _version(0) {}
+
+M_NormalColumnDAO::~M_NormalColumnDAO() = default;
+
+DAO* M_NormalColumnDAO::createObject() {
+    return new M_NormalColumnDAO();
+}
+
+Mapper* M_NormalColumnDAO::createMapper() {
+    return new M_NormalColumnMapper();
+}
+
+ResultMsg M_NormalColumnDAO::FindByID(int id, M_NormalColumnDAO*& pnewdao) {
+    return RecordFinder<M_NormalColumnDAO>().byID(kClassName, id, pnewdao);
+}
+
+ResultMsg M_NormalColumnDAO::FindAll(std::list<M_NormalColumnDAO*>& newlist) {
+    return RecordFinder<M_NormalColumnDAO>().all(kClassName, newlist);
+}
+
+ResultMsg M_NormalColumnDAO::FindByT_M_EntityTableID(int tableID,
+                                                     std::list<M_NormalColumnDAO*>& newlist) {
+    return RecordFinder<M_NormalColumnDAO>().byInt(kClassName, "_t_M_EntityTableID", tableID,
+                                                   newlist);
+}
+
+ResultMsg M_NormalColumnDAO::save(int commitType) {
+    LogManager* log = MeridianNew::LOGGER();
+    log->appendMsg("[RUN]: M_NormalColumnDAO::save(): columnName = " + _name);
+    ResultMsg result = [&]() -> ResultMsg {
+        const std::string tableID = StringHelper::int2String(_t_M_EntityTableID);
+        if (_t_M_EntityTableID < 1) {
+            std::string msg = "数据属性所属数据类的_ID必须大于0。_t_M_EntityTableID = " + tableID;
+            log->appendError("M_NormalColumnDAO::save() ", msg);
+            return ResultMsg(RUN_FAIL, msg);
+        }
+        M_EntityTableDAO* found = nullptr;
+        (void)M_EntityTableDAO::FindByID(_t_M_EntityTableID, found);
+        std::unique_ptr<M_EntityTableDAO> table(found);
+        if (!table) {
+            std::string msg = "数据属性所属数据类在库中未找到。_t_M_EntityTableID = " + tableID;
+            log->appendError("M_NormalColumnDAO::save():M_EntityTableDAO::FindByID() ", msg);
+            return ResultMsg(RUN_FAIL, msg);
+        }
+
+        const bool isNew = _ID < 1;
+        if (isNew) _innerName = _name + "_" + StringHelper::int2String(_addVersion);
+
+        ResultMsg saved = M_ObjectDAO::save(commitType);
+        if (!saved.ok()) {
+            std::string msg = "数据属性自保存M_ObjectDAO::save()失败：" + saved.rMsg;
+            log->appendError("M_NormalColumnDAO::save():_ObjectDAO::save(commitType) ", msg);
+            return ResultMsg(saved.rCode, msg);
+        }
+        if (!isNew || !table->isBelongToDictionaryModel())
+            return ResultMsg(RUN_SUCCESS, saved.rMsg);
+
+        std::list<M_NormalColumnDAO*> stored;
+        PtrListGuard<M_NormalColumnDAO> storedGuard(stored);
+        (void)FindByT_M_EntityTableID(_t_M_EntityTableID, stored);
+        if (stored.empty()) return ResultMsg(RUN_SUCCESS, saved.rMsg);
+        return addPhysicalColumn(*this, *table, stored.size());
+    }();
+    log->appendMsg("[RUN_END]:M_NormalColumnDAO::save(): columnName = " + _name);
+    return result;
+}
+
+ResultMsg M_NormalColumnDAO::delFromEntityModel(M_EntityModelDAO* pMEntityModel) {
+    if (pMEntityModel == nullptr) return ResultMsg(RUN_FAIL, "所属数据模型指针，不能为NULL。");
+    MetaDataManager* mdm = MeridianNew::getCurrMRDConfigMDM();
+    ResultMsg removed = mdm->delMNormalColumnById(_ID, pMEntityModel->_ID);
+    ResultMsg committed = mdm->getPSession()->commit();
+    return removed.ok() ? committed : removed;
+}
+
+std::string M_NormalColumnDAO::NameToDAOAttriName(std::string name) {
+    std::string rest = name.empty() ? std::string() : name.substr(1);
+    if (!rest.empty() && rest[0] >= 'A' && rest[0] <= 'Z')
+        rest[0] = static_cast<char>(rest[0] - 'A' + 'a');
+    return "_" + rest;
+}
+
+}  // namespace MeridianSpace

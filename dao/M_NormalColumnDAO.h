@@ -1,0 +1,69 @@
+#pragma once
+
+// A column (attribute) of an entity table. In a dictionary model the first
+// save of a column also creates the physical table or column in the
+// configuration database.
+#include <list>
+#include <string>
+
+#include "ArxExport.h"
+#include "M_ObjectDAO.h"
+
+namespace MeridianSpace {
+
+class M_EntityModelDAO;
+
+/// An object is used by one thread at a time.
+class ARX M_NormalColumnDAO : public M_ObjectDAO {
+public:
+    M_NormalColumnDAO();
+    ~M_NormalColumnDAO() override;
+
+    static DAO* createObject();
+    Mapper* createMapper() override;
+
+    static ResultMsg FindByID(int id, M_NormalColumnDAO*& pnewdao);
+    static ResultMsg FindAll(std::list<M_NormalColumnDAO*>& newlist);
+    static ResultMsg FindByT_M_EntityTableID(int tableID, std::list<M_NormalColumnDAO*>& newlist);
+
+    /// Refuses a column without a stored owning table. The first save fixes
+    /// the inner name (_name + "_" + _addVersion).
+    [[nodiscard]] ResultMsg save(int commitType = COMMIT_T_IMMEDIATELY) override;
+    using DAO::delself;
+    using DAO::save;
+    /// Removes the column from the model's metadata; the row stays.
+    virtual ResultMsg delFromEntityModel(M_EntityModelDAO* pMEntityModel);
+
+    /// The member name of a column in a DAO class: "MName" gives "_name".
+    static std::string NameToDAOAttriName(std::string name);
+
+    int _addVersion;
+    /// Data type code passed to the data service.
+    int _dataType;
+    std::string _defaultValue;
+    int _delVersion;
+    std::string _description;
+    std::string _displayName;
+    /// _ID of the referenced table, -1 for none.
+    int _fkTableID;
+    int _fkType;
+    /// Physical column name; fixed by the first save.
+    std::string _innerName;
+    int _interfaceAttrType;
+    int _isAutoIncrement;
+    int _isDeleted;
+    int _isFindKey;
+    int _isIndex;
+    int _isOnly;
+    int _isPk;
+    int _maxLength;
+    int _minLength;
+    int _numLength;
+    int _numPresision;
+    /// _ID of the owning table, -1 until attached.
+    int _t_M_EntityTableID;
+    int _t_M_EntityViewID;
+    int _version;
+};
+
+}  // namespace MeridianSpace

@@ -1,0 +1,66 @@
+#pragma once
+
+// A project: the top record of the metadata. It owns entity models through
+// their project key, carries a GUID that identifies it across databases, and
+// keeps the update time that every save of another record refreshes.
+#include <list>
+#include <string>
+
+#include "ArxExport.h"
+#include "M_ObjectDAO.h"
+
+namespace MeridianSpace {
+
+class M_EntityModelDAO;
+
+/// An object is used by one thread at a time. The current project
+/// identifier is one process-wide value, set and read by the thread that
+/// drives the platform.
+class ARX M_ProjectDAO : public M_ObjectDAO {
+public:
+    M_ProjectDAO();
+    ~M_ProjectDAO() override;
+
+    static DAO* createObject();
+    Mapper* createMapper() override;
+
+    /// The project whose update time record saves refresh; -1 until set.
+    static void setCurrProjectID(int projectID);
+    static int getCurrProjectID();
+
+    static ResultMsg FindByID(int id, M_ProjectDAO*& pnewdao);
+    /// All projects, the latest update time first.
+    static ResultMsg FindAll(std::list<M_ProjectDAO*>& newlist);
+    /// Text finders match by `like` on exactly the given pattern.
+    static ResultMsg FindByAuthor(std::string author, std::list<M_ProjectDAO*>& newlist);
+    static ResultMsg FindByFocus(int focus, std::list<M_ProjectDAO*>& newlist);
+    static ResultMsg FindByName(std::string name, std::list<M_ProjectDAO*>& newlist);
+    static ResultMsg FindByUID(std::string uID, std::list<M_ProjectDAO*>& newlist);
+    static ResultMsg FindByType(int type, std::list<M_ProjectDAO*>& newlist);
+
+    /// A new project, or one whose GUID is shorter than 32 characters,
+    /// receives a fresh GUID first. Saving a project stamps no project.
+    [[nodiscard]] ResultMsg save(int commitType = COMMIT_T_IMMEDIATELY) override;
+    /// Deletes the project's models (each with everything under it), then
+    /// its row; stops at the first model that cannot be deleted.
+    [[nodiscard]] ResultMsg delself(int commitType = COMMIT_T_IMMEDIATELY) override;
+    using DAO::delself;
+    using DAO::save;
+
+    /// Links the model to this project through its project key and saves it.
+    ResultMsg addEntityModel(M_EntityModelDAO* model, int commitType = COMMIT_T_IMMEDIATELY);
+    /// The project's models; the caller owns them.
+    ResultMsg getEntityModelList(std::list<M_EntityModelDAO*>& models);
+
+    std::string _author;
+    std::string _createTime;
+    int _focus;
+    std::string _openTime;
+    /// A code of dictionary 1 (project types).
+    int _type;
+    /// GUID text of 36 characters.
+    std::string _uID;
+    std::string _updateTime;
+};
+
+}  // namespace MeridianSpace

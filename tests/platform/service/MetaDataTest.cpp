@@ -1,0 +1,203 @@
+#include <functional>
+#include <map>
+#include <set>
+
+#include "Transaction.h"
+#include "platform/service/ServiceTestSupport.h"
+
+namespace arxtest {
+
+// The metadata tables with the columns their mappers write (those used here).
+const std::map<std::string, V> kMeta = {
+    {"T_M_Project", {"Name", "UID"}},
+    {"T_M_EntityModel", {"Name"}},
+    {"T_M_EntityTable", {"Name", "AddVersion", "DelVersion", "InnerName"}},
+    {"T_M_R_ModelTable", {"T_M_EntityModelID", "T_M_EntityTableID"}},
+    {"T_M_NormalColumn", {"Name", "T_M_EntityTableID", "AddVersion", "DelVersion"}}};
+
+class MetaData : public ServiceTest {
+protected:
+    void SetUp() override {
+        ServiceTest::SetUp();
+        MetaDataManager* m = nullptr;
+        ASSERT_TRUE(session->createMetaDataManager(m).ok());
+        mdm.reset(m);
+        ASSERT_TRUE(mdm->ensureLookupIndexes().ok());  // no metadata table yet: nothing to do
+        for (const auto& [table, columns] : kMeta) {
+            std::list<MNormalColumn> described;
+            for (const std::string& c : columns) {
+                described.push_back(describe(c, type(c)));  // versions 1 to 999999 unless given
+                if (c.find("Version") != std::string::npos)
+                    described.back()._defaultValue = c[0] == 'A' ? "1" : "999999";
+            }
+            ASSERT_TRUE(idm->addMTableInstance(tableNamed(table), described).ok());
+        }
+        ASSERT_TRUE(mdm->ensureLookupIndexes().ok());
+    }
+    static int type(const std::string& c) {
+        return c == "Name" || c == "InnerName" || c == "UID" ? 2 : 1;
+    }
+    // Inserts the values of the table's first columns; the new row's id.
+    int row(const std::string& table, const V& values) {
+        ITableData data;
+        data._tableInnerName = table;
+        for (const std::string& value : values) {
+            data._cloInnerName[data._colNum] = kMeta.at(table)[data._colNum];
+            data._colType[data._colNum] = type(data._cloInnerName[data._colNum]);
+            data._colValue[data._colNum++] = value;
+        }
+        int id = 0;
+        EXPECT_TRUE(idm->addITableData(data, COMMIT_T_IMMEDIATELY, id).ok());
+        return id;
+    }
+    int link(int model, int table) {
+        return row("T_M_R_ModelTable", {std::to_string(model), std::to_string(table)});
+    }
+    std::unique_ptr<MetaDataManager> mdm;
+};
+
+TEST_F(MetaData, ChangeCountMovesWithEveryPossibleChangeOfRowsAndNeverRepeats) {
+    ITableData other = itemRow("o");
+    other._tableInnerName = "T_M_Project";
+    other._colNum = 1;
+    const std::tuple<const char*, std::function<bool()>, bool> steps[] = {
+        {"cache reload, same schema", [&] { return idm->initialMetaDataCache().ok(); }, false},
+        {"write", [&] { return add("a", COMMIT_T_IMMEDIATELY).ok(); }, true},
+        {"other table", [&] { return idm->addITableData(other, 1).ok(); }, false},
+        {"savepoint roll-back",
+         [&] {
+             Savepoint sp(*session);
+             return idm->addITableData(other, 0).ok() && sp.rollback().ok();
+         },
+         true},
+        {"session roll-back", [&] { return add("b").ok() && session->rollback().ok(); }, true},
+        {"other connection",
+         [&] { return rawExecute(dbPath, "INSERT INTO T_M_Project VALUES (9, 'x', '')"); }, true},
+        {"emptied", [&] { return idm->deleteITableDataAll("T_Item", 1).ok(); }, true},
+        {"reopen",
+         [&] {
+             return session->close().ok() && idm->changeCount("T_Item") == 0 &&
+                    session->reopen().ok();
+         },
+         true}};
+    std::uint64_t last = idm->changeCount("T_Item");
+    std::set<std::uint64_t> seen = {last};
+    for (const auto& [what, step, changes] : steps) {
+        SCOPED_TRACE(what);
+        ASSERT_TRUE(step());
+        const std::uint64_t now = idm->changeCount("t_item");  // names ignore case
+        EXPECT_EQ(now != last, changes);
+        EXPECT_TRUE(!changes || seen.insert(now).second);  // never a number seen before
+        last = now;
+    }
+    MRDSession* second = nullptr;
+    ASSERT_TRUE(service.createSession(dbPath, second, 0).ok());
+    std::unique_ptr<MRDSession> owned(second);
+    InstanceDataManager* m = nullptr;
+    ASSERT_TRUE(second->createInstanceDataManager(m, 0).ok());
+    EXPECT_TRUE(seen.insert(std::unique_ptr<InstanceDataManager>(m)->changeCount("T_Item")).second);
+}
+
+TEST_F(MetaData, FindsRelatedTablesAndColumnsByBytesVersionsAndLinks) {
+    const int model = row("T_M_EntityModel", {"M"}), otherModel = row("T_M_EntityModel", {"N"});
+    const std::string gbk = "\x81_A_7";  // '_' (0x5F) as the trail byte of a GBK character
+    const V tables[] = {{"TR_A_B"},     {"X_A_7"}, {"YX_A_7"},    {"TR_AX", "1", "3"},
+                        {"Z_A_7", "5"}, {gbk},     {"\xFF\xFFz"}, {"\xFF\xFE"},
+                        {"A\xFF\x01"},  {"B"}};
+    std::map<int, std::string> names;
+    std::vector<int> ids;
+    for (const V& table : tables) {
+        ids.push_back(row("T_M_EntityTable", table));
+        names[ids.back()] = table[0];
+        link(model, ids.back());
+    }
+    const int elsewhere = row("T_M_EntityTable", {"TR_A_2"});
+    link(otherModel, elsewhere);
+    link(model, 9999);    // the table row is gone
+    link(model, ids[2]);  // YX_A_7 linked twice: found twice, in link order
+    const std::tuple<std::string, std::string, int, V> cases[] = {
+        {"TR_A", "_A_7", 3, {"TR_A_B", "X_A_7", "YX_A_7", gbk, "YX_A_7"}},
+        {"TR_A", "A_7", 3, {"TR_A_B", "X_A_7", "YX_A_7", gbk, "YX_A_7"}},  // short suffix
+        {"TR_A", "_A_7", 5, {"TR_A_B", "X_A_7", "YX_A_7", "Z_A_7", gbk, "YX_A_7"}},
+        {"\xFF\xFF", "none", 3, {"\xFF\xFFz"}},
+        {"A\xFF", "none", 3, {"A\xFF\x01"}},
+        {"TR%", "%A_7", 3, {}}};
+    for (const auto& [prefix, suffix, version, expected] : cases) {
+        SCOPED_TRACE(prefix + " " + suffix + " " + std::to_string(version));
+        std::vector<int> out = {-7};  // appended to
+        ASSERT_TRUE(mdm->findRelatedTableIDs(model, version, prefix, suffix, out).ok());
+        V found;
+        for (std::size_t i = 1; i < out.size(); ++i)
+            found.push_back(names[out[i]]);
+        EXPECT_EQ(found, expected);
+    }
+
+    const auto column = [&](const char* name, int table, V versions = {}) {
+        versions.insert(versions.begin(), {name, std::to_string(table)});
+        return row("T_M_NormalColumn", versions);
+    };
+    const int yx = column("CRAID", ids[2]), a = column("CRAID", ids[0]);
+    const int old = column("CRAID", ids[1], {"1", "2"});
+    column("craid", ids[0]);         // never found: another case,
+    column("CRAID", elsewhere);      // another model's table,
+    column("CRAID", 9999);           // a gone table,
+    column("CRAID", ids[0], {"4"});  // a later version
+    const std::pair<int, std::vector<int>> columnCases[] = {{3, {a, yx, yx}},
+                                                            {1, {a, old, yx, yx}}};
+    for (const auto& [version, expected] : columnCases) {
+        std::vector<int> out;
+        ASSERT_TRUE(mdm->findModelColumnIDsByName(model, version, "CRAID", out).ok());
+        EXPECT_EQ(out, expected) << version;
+    }
+}
+
+TEST_F(MetaData, DeletesRefuseMissingRowsAndMakeTheSessionReadTheTableAnew) {
+    const int model = row("T_M_EntityModel", {"M"});
+    const int table = row("T_M_EntityTable", {"Item", "1", "9", "T_Item"});
+    const int column = row("T_M_NormalColumn", {"Qty", std::to_string(table)});
+    using Delete = std::function<ResultMsg(int, int)>;
+    const Delete delTable = [&](int id, int m) { return mdm->delMTableByIdFromEntityModel(id, m); };
+    const Delete delColumn = [&](int id, int m) { return mdm->delMNormalColumnById(id, m); };
+    const std::tuple<Delete, int, int, int> refused[] = {
+        {delTable, 0, model, SRV_ERR_ARGUMENT},
+        {delTable, table, -1, SRV_ERR_ARGUMENT},
+        {delTable, table + 9, model, SRV_ERR_NO_ROW},
+        {delTable, table, model + 9, SRV_ERR_NO_ROW},
+        {delColumn, 0, model, SRV_ERR_ARGUMENT},
+        {delColumn, column + 9, model, SRV_ERR_NO_ROW},
+        {delColumn, column, model + 9, SRV_ERR_NO_ROW}};
+    for (const auto& [del, id, m, code] : refused)
+        EXPECT_EQ(del(id, m).rCode, code) << id << " " << m;
+
+    for (const auto& [del, id] : {std::pair<Delete, int>{delTable, table}, {delColumn, column}}) {
+        V before, after;
+        ASSERT_TRUE(idm->getTableColumnNames("T_Item", before).ok());  // now cached
+        ASSERT_TRUE(
+            rawExecute(dbPath, "ALTER TABLE T_Item ADD COLUMN X" + std::to_string(before.size())));
+        ASSERT_TRUE(del(id, model).ok());
+        ASSERT_TRUE(idm->getTableColumnNames("T_Item", after).ok());
+        EXPECT_EQ(after.size(), before.size() + 1);
+    }
+    EXPECT_EQ(rawScalar(dbPath, "SELECT count(*) FROM T_M_EntityTable"), "1");  // rows stay
+}
+
+TEST_F(MetaData, LookupsAndNameFindersUseTheirIndexes) {
+    std::vector<std::string> plans;
+    ASSERT_TRUE(mdm->lookupPlans(plans).ok());
+    const V expected = {"ix_T_M_EntityTable_Name (Name>? AND Name<?)",
+                        "ix_T_M_EntityTable_NameTail (<expr>=?)",
+                        "ix_T_M_R_ModelTable_T_M_EntityModelID (T_M_EntityModelID=?)",
+                        "ix_T_M_NormalColumn_Name (Name=?)",
+                        // the finders' LIKE with its pattern bound
+                        "ix_T_M_Project_Name_nocase (Name>? AND Name<?)",
+                        "ix_T_M_Project_UID_nocase (UID>? AND UID<?)",
+                        "ix_T_M_EntityModel_Name_nocase (Name>? AND Name<?)"};
+    ASSERT_EQ(plans.size(), expected.size());
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        EXPECT_NE(plans[i].find(expected[i]), std::string::npos) << plans[i];
+        EXPECT_EQ(plans[i].find("SCAN"), std::string::npos) << plans[i];
+    }
+    EXPECT_EQ(rawScalar(dbPath, "PRAGMA integrity_check"), "ok");
+}
+
+}  // namespace arxtest
