@@ -1,8 +1,8 @@
 #include "M_DelByInterfaceDAO.h"
 
+#include "InterfaceParameters.h"
 #include "M_DelByInterfaceMapper.h"
 #include "RecordFinder.h"
-#include "StringHelper.h"
 
 namespace MeridianSpace {
 
@@ -39,12 +39,7 @@ ResultMsg M_DelByInterfaceDAO::FindByT_M_EntityTableID(int tableID,
 }
 
 std::vector<int> M_DelByInterfaceDAO::getParaColumnIDs() {
-    std::vector<int> ids;
-    for (const std::string& entry : StringHelper::splitString(_paraList, "#")) {
-        std::vector<std::string> fields = StringHelper::splitString(entry, ",");
-        if (!fields.empty()) ids.push_back(StringHelper::string2int(fields.front()));
-    }
-    return ids;
+    return parameterColumnIDs(_paraList);
 }
 
 }  // namespace MeridianSpace

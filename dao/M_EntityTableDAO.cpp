@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "InstanceDataManager.h"
+#include "InterfaceParameters.h"
 #include "MRDSession.h"
 #include "M_DelByInterfaceDAO.h"
 #include "M_EntityModelDAO.h"
@@ -45,12 +46,11 @@ ResultMsg relate(DAO* table, DAO* child, int* key, bool add, int commitType) {
 // True when the definition names at least one parameter and every parameter
 // is one of the columns.
 bool paramsAreColumns(const std::string& paraList, const std::set<int>& columnIDs) {
-    std::vector<std::string> entries = StringHelper::splitString(paraList, "#");
-    if (entries.empty()) return false;
-    for (const std::string& entry : entries) {
-        std::vector<std::string> fields = StringHelper::splitString(entry, ",");
-        if (fields.empty() || columnIDs.count(StringHelper::string2int(fields.front())) == 0)
-            return false;
+    std::size_t entries = 0;
+    const std::vector<int> ids = parameterColumnIDs(paraList, &entries);
+    if (entries == 0 || ids.size() != entries) return false;
+    for (int id : ids) {
+        if (columnIDs.count(id) == 0) return false;
     }
     return true;
 }
@@ -339,6 +339,7 @@ ResultMsg M_EntityTableDAO::getRelationInfo(M_EntityModelDAO* pMEntityModel,
     // The store picks the matching tables and columns of the model's version
     // by index, so the cost does not grow with the size of the model.
     MetaDataManager* mdm = MeridianNew::getCurrMRDConfigMDM();
+    if (mdm == nullptr) return MeridianNew::noCurrentDatabase();
     std::vector<int> tableIDs;
     (void)mdm->findRelatedTableIDs(pMEntityModel->_ID, pMEntityModel->_version, prefix, suffix,
                                    tableIDs);
@@ -372,6 +373,7 @@ ResultMsg M_EntityTableDAO::delFromEntityModel(M_EntityModelDAO* pMEntityModel,
     const int modelID = pMEntityModel->_ID;
 
     MetaDataManager* mdm = MeridianNew::getCurrMRDConfigMDM();
+    if (mdm == nullptr) return MeridianNew::noCurrentDatabase();
     ResultMsg removed = mdm->delMTableByIdFromEntityModel(_ID, modelID);
     ResultMsg committed = mdm->getPSession()->commit();
     if (!removed.ok()) return fail("delMTableByIdFromEntityModel()失败:" + removed.rMsg);

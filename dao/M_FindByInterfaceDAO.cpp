@@ -1,5 +1,6 @@
 #include "M_FindByInterfaceDAO.h"
 
+#include "InterfaceParameters.h"
 #include "M_FindByInterfaceMapper.h"
 #include "RecordFinder.h"
 #include "StringHelper.h"
@@ -40,12 +41,7 @@ ResultMsg M_FindByInterfaceDAO::FindByT_M_EntityTableID(int tableID,
 }
 
 std::vector<int> M_FindByInterfaceDAO::getParaColumnIDs() {
-    std::vector<int> ids;
-    for (const std::string& entry : StringHelper::splitString(_paraList, "#")) {
-        std::vector<std::string> fields = StringHelper::splitString(entry, ",");
-        if (!fields.empty()) ids.push_back(StringHelper::string2int(fields.front()));
-    }
-    return ids;
+    return parameterColumnIDs(_paraList);
 }
 
 std::vector<int> M_FindByInterfaceDAO::getSortColumnIDs() {

@@ -151,6 +151,7 @@ ResultMsg M_NormalColumnDAO::save(int commitType) {
 ResultMsg M_NormalColumnDAO::delFromEntityModel(M_EntityModelDAO* pMEntityModel) {
     if (pMEntityModel == nullptr) return ResultMsg(RUN_FAIL, "所属数据模型指针，不能为NULL。");
     MetaDataManager* mdm = MeridianNew::getCurrMRDConfigMDM();
+    if (mdm == nullptr) return MeridianNew::noCurrentDatabase();
     ResultMsg removed = mdm->delMNormalColumnById(_ID, pMEntityModel->_ID);
     ResultMsg committed = mdm->getPSession()->commit();
     return removed.ok() ? committed : removed;

@@ -86,7 +86,7 @@ DAO::~DAO() = default;
 
 ResultMsg DAO::save(int commitType) {
     InstanceDataManager* idm = getIDM();
-    if (idm == nullptr) return detail::noCurrentDatabase();
+    if (idm == nullptr) return MeridianNew::noCurrentDatabase();
     return save(*idm, commitType);
 }
 
@@ -121,7 +121,7 @@ ResultMsg DAO::save(InstanceDataManager& idm, int commitType) {
 ResultMsg DAO::delself(int commitType) {
     if (_ID < 1) return unsavedDelete(_ID);
     InstanceDataManager* idm = getIDM();
-    if (idm == nullptr) return detail::noCurrentDatabase();
+    if (idm == nullptr) return MeridianNew::noCurrentDatabase();
     return delself(*idm, commitType);
 }
 
@@ -138,7 +138,7 @@ ResultMsg DAO::delAll(int commitType) {
     ResultMsg rm = tableOf(*this, table);
     if (!rm.ok()) return rm;
     InstanceDataManager* idm = getIDM();
-    if (idm == nullptr) return detail::noCurrentDatabase();
+    if (idm == nullptr) return MeridianNew::noCurrentDatabase();
     return idm->deleteITableDataAll(table, commitType);
 }
 

@@ -6,6 +6,7 @@
 #include "DAO.h"
 #include "InstanceDataManager.h"
 #include "Mapper.h"
+#include "MeridianNew.h"
 #include "detail/DAOClassLayout.h"
 
 namespace MeridianSpace {
@@ -57,7 +58,7 @@ ResultMsg findObjects(InstanceDataManager* bound, const std::string& className,
     std::unique_ptr<Mapper> mapper(prototype->createMapper());
     if (!mapper) return ResultMsg(COM_ERR_MAPPER, "类没有映射器：" + className);
     InstanceDataManager* idm = bound != nullptr ? bound : prototype->getIDM();
-    if (idm == nullptr) return detail::noCurrentDatabase();
+    if (idm == nullptr) return MeridianNew::noCurrentDatabase();
     std::size_t made = 0;
     return idm->forEachITableData(layout->table, layout->columns, conditions, orderToUse,
                                   [&](ITableData& row) {

@@ -220,4 +220,8 @@ MRDService* MeridianNew::getCurrService() {
     return p.started ? &p.service : nullptr;
 }
 
+ResultMsg MeridianNew::noCurrentDatabase() {
+    return ResultMsg(COM_ERR_NOT_STARTED, "没有可用的当前数据库，平台未启动或未连接。");
+}
+
 }  // namespace MeridianSpace

@@ -76,6 +76,9 @@ public:
     static std::string getCurrPlatformStatus();
     /// The data service; null before start-up.
     static MRDService* getCurrService();
+    /// The answer of an operation that needs a current database when there
+    /// is none (COM_ERR_NOT_STARTED).
+    static ResultMsg noCurrentDatabase();
 };
 
 }  // namespace MeridianSpace

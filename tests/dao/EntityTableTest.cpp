@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "CommonErrorCode.h"
 #include "InstanceDataManager.h"
 #include "M_DelByInterfaceDAO.h"
 #include "M_FindByInterfaceDAO.h"
@@ -14,29 +15,6 @@
 namespace arxtest {
 
 namespace {
-
-using Names = std::vector<std::string>;
-
-template <class T>
-Names namesOf(std::list<T*>& objects) {
-    Names out;
-    for (T* object : objects)
-        out.push_back(object->_name);
-    T_deletePtrList(objects);
-    return out;
-}
-
-template <class T>
-std::unique_ptr<T> findByID(int id) {
-    T* found = nullptr;
-    (void)T::FindByID(id, found);
-    return std::unique_ptr<T>(found);
-}
-
-template <class T>
-bool stored(int id) {
-    return findByID<T>(id) != nullptr;
-}
 
 Names physicalColumns(const std::string& table) {
     Names names;
@@ -228,6 +206,13 @@ TEST_F(EntityTable, ColumnsAreRefusedWithoutAnOwningStoredTable) {
     std::list<M_NormalColumnDAO*> all;
     ASSERT_TRUE(M_NormalColumnDAO::FindAll(all).ok());
     EXPECT_EQ(namesOf(all), Names());
+
+    // Without a current configuration database: an answer, not a crash.
+    ASSERT_TRUE(MeridianNew::shutdown().ok());
+    std::string report;
+    EXPECT_EQ(t.delFromEntityModel(&m, report).rCode, COM_ERR_NOT_STARTED);
+    EXPECT_EQ(c.delFromEntityModel(&m).rCode, COM_ERR_NOT_STARTED);
+    ASSERT_TRUE(MeridianNew::startup(dir.file("config.db"), dir.file("work.db"), 1).ok());
 }
 
 TEST_F(EntityTable, DictionaryColumnsBuildThePhysicalTable) {

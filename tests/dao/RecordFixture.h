@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <list>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "M_EntityModelDAO.h"
 #include "M_EntityTableDAO.h"
@@ -97,6 +99,31 @@ protected:
 private:
     M_ProjectDAO project_;
 };
+
+using Names = std::vector<std::string>;
+
+/// The names of a finder's objects, in order; the objects are deleted.
+template <class T>
+Names namesOf(std::list<T*>& objects) {
+    Names out;
+    for (T* object : objects)
+        out.push_back(object->_name);
+    T_deletePtrList(objects);
+    return out;
+}
+
+/// The stored record of that identifier, or null.
+template <class T>
+std::unique_ptr<T> findByID(int id) {
+    T* found = nullptr;
+    (void)T::FindByID(id, found);
+    return std::unique_ptr<T>(found);
+}
+
+template <class T>
+bool stored(int id) {
+    return findByID<T>(id) != nullptr;
+}
 
 /// Deletes the objects of a finder's list when the test leaves its scope.
 template <class T>

@@ -75,10 +75,6 @@ ResultMsg mapObject(DAO& object, Mapper& mapper, ITableData& row) {
     return ResultMsg();
 }
 
-ResultMsg noCurrentDatabase() {
-    return ResultMsg(COM_ERR_NOT_STARTED, "没有可用的当前数据库，平台未启动或未连接。");
-}
-
 bool isKeyColumn(const std::string& column) {
     std::string stem = column;
     const std::size_t underscore = stem.rfind('_');

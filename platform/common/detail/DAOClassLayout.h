@@ -42,9 +42,6 @@ public:
 /// anyone reads the slots.
 ResultMsg mapObject(DAO& object, Mapper& mapper, ITableData& row);
 
-/// The answer when an object's database is not there.
-ResultMsg noCurrentDatabase();
-
 /// True for the columns that lookups use as keys: identifier columns such as
 /// "T_M_EntityTableID", "RProjectID" or "MRDictItemID_2".
 bool isKeyColumn(const std::string& column);
