@@ -95,6 +95,14 @@ ResultMsg delselfAll(std::list<T*>& objects, const std::string& prefix, std::str
     return ResultMsg();
 }
 
+// True while the model still links the table.
+bool linkedTo(int modelID, int tableID) {
+    M_R_ModelTableDAO* found = nullptr;
+    (void)M_R_ModelTableDAO::FindByModelIDAndTableID(modelID, tableID, found);
+    std::unique_ptr<M_R_ModelTableDAO> link(found);
+    return link != nullptr;
+}
+
 }  // namespace
 
 M_EntityTableDAO::M_EntityTableDAO()
@@ -425,6 +433,9 @@ ResultMsg M_EntityTableDAO::delFromEntityModel(M_EntityModelDAO* pMEntityModel,
         if (!rm.ok()) return rm;
         log->appendMsg("RUN:3");
         for (M_EntityTableDAO* table : tables) {
+            // A table related to two of these (Y_X_A to X_A as well) went
+            // with the first; its removal is in the report already.
+            if (!linkedTo(modelID, table->_ID)) continue;
             rm = table->delFromEntityModel(pMEntityModel, report);
             if (!rm.ok())
                 return fail("ERROR:关系相关的M_EntityTableDAO()->delself()失败:" + rm.rMsg);

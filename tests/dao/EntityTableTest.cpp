@@ -153,7 +153,9 @@ TEST_F(EntityTable, DelFromEntityModelRemovesDependantsAndTheRowWithTheLastLink)
         SCOPED_TRACE(shared);
         M_EntityModelDAO m = model(shared ? "S" : "F"), other = model(shared ? "O2" : "O1");
         M_FolderDAO f = folder(m, "F");
-        M_EntityTableDAO a = table(f, "A"), xa = table(f, "X_A"), b = table(f, "B");
+        // Y_X_A is tied to A and to X_A: it goes once, with X_A.
+        M_EntityTableDAO a = table(f, "A"), xa = table(f, "X_A"), yxa = table(f, "Y_X_A"),
+                         b = table(f, "B");
         M_NormalColumnDAO own = column(m, a, "Name"), key = column(m, b, "CRAID");
         M_SceneInfoDAO scene;
         ASSERT_TRUE(a.addSceneInfo(&m, &scene).ok());
@@ -164,13 +166,15 @@ TEST_F(EntityTable, DelFromEntityModelRemovesDependantsAndTheRowWithTheLastLink)
         std::string report = "R:";
         ResultMsg rm = a.delFromEntityModel(&m, report);
         ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
-        EXPECT_EQ(report, "R:3," + StringHelper::int2String(key._ID) + "#2," +
+        EXPECT_EQ(report, "R:2," + StringHelper::int2String(yxa._ID) + "#3," +
+                              StringHelper::int2String(key._ID) + "#2," +
                               StringHelper::int2String(xa._ID) + "#6," +
                               StringHelper::int2String(scene._ID) + "#");
         EXPECT_EQ(stored<M_EntityTableDAO>(a._ID), shared);
         EXPECT_EQ(stored<M_NormalColumnDAO>(own._ID), shared);
         EXPECT_FALSE(stored<M_NormalColumnDAO>(key._ID) || stored<M_EntityTableDAO>(xa._ID) ||
-                     stored<M_SceneInfoDAO>(scene._ID) || stored<M_FindByInterfaceDAO>(find._ID));
+                     stored<M_EntityTableDAO>(yxa._ID) || stored<M_SceneInfoDAO>(scene._ID) ||
+                     stored<M_FindByInterfaceDAO>(find._ID));
         M_R_ModelTableDAO* ml = nullptr;
         M_R_FolderTableDAO* fl = nullptr;
         (void)M_R_ModelTableDAO::FindByModelIDAndTableID(m._ID, a._ID, ml);
