@@ -36,6 +36,13 @@ ResultMsg refuseNullChild(DAO* owner, bool adding, int commitType) {
                   : tool.remove1N(nullptr, noKey, commitType);
 }
 
+// The table a model-table link names, or null when it is gone.
+std::unique_ptr<M_EntityTableDAO> linkedTable(const M_R_ModelTableDAO& link) {
+    M_EntityTableDAO* found = nullptr;
+    (void)M_EntityTableDAO::FindByID(link._t_M_EntityTableID, found);
+    return std::unique_ptr<M_EntityTableDAO>(found);
+}
+
 }  // namespace
 
 M_EntityModelDAO::M_EntityModelDAO()
@@ -184,9 +191,7 @@ ResultMsg M_EntityModelDAO::getNormalColumnList(std::list<M_NormalColumnDAO*>& c
     PtrListGuard<M_R_ModelTableDAO> ownLinks(links);
     ResultMsg result = M_R_ModelTableDAO::FindByT_M_EntityModelID(static_cast<double>(_ID), links);
     for (M_R_ModelTableDAO* link : links) {
-        M_EntityTableDAO* found = nullptr;
-        (void)M_EntityTableDAO::FindByID(link->_t_M_EntityTableID, found);
-        std::unique_ptr<M_EntityTableDAO> table(found);
+        std::unique_ptr<M_EntityTableDAO> table = linkedTable(*link);
         if (!table) {
             // A link to a table that is gone.
             result = link->delself(0);
@@ -212,9 +217,7 @@ ResultMsg M_EntityModelDAO::getEntityTableList(std::list<M_EntityTableDAO*>& tab
     PtrListGuard<M_R_ModelTableDAO> ownLinks(links);
     ResultMsg result = M_R_ModelTableDAO::FindByT_M_EntityModelID(static_cast<double>(_ID), links);
     for (M_R_ModelTableDAO* link : links) {
-        M_EntityTableDAO* found = nullptr;
-        (void)M_EntityTableDAO::FindByID(link->_t_M_EntityTableID, found);
-        std::unique_ptr<M_EntityTableDAO> table(found);
+        std::unique_ptr<M_EntityTableDAO> table = linkedTable(*link);
         if (table && existsInVersion(table->_addVersion, table->_delVersion, _version)) {
             tables.push_back(table.release());
             continue;
