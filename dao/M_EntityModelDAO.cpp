@@ -27,15 +27,6 @@ bool existsInVersion(int addVersion, int delVersion, int version) {
     return addVersion <= version && version < delVersion;
 }
 
-// The common library's answer to a null child, for operations that would
-// otherwise have to reach into the child for its key.
-ResultMsg refuseNullChild(DAO* owner, bool adding, int commitType) {
-    RelationDataTool tool(owner);
-    int noKey = 0;
-    return adding ? tool.add1N(nullptr, noKey, commitType)
-                  : tool.remove1N(nullptr, noKey, commitType);
-}
-
 // The table a model-table link names, or null when it is gone.
 std::unique_ptr<M_EntityTableDAO> linkedTable(const M_R_ModelTableDAO& link) {
     M_EntityTableDAO* found = nullptr;
@@ -105,14 +96,14 @@ ResultMsg M_EntityModelDAO::delself(int commitType) {
 }
 
 ResultMsg M_EntityModelDAO::addM_FolderDAO(M_FolderDAO* folder, int commitType) {
-    if (folder == nullptr) return refuseNullChild(this, true, commitType);
-    folder->_addVersion = _version;
-    RelationDataTool tool(this);
-    return tool.add1N(folder, folder->_t_M_EntityModelID, commitType);
+    if (folder != nullptr) folder->_addVersion = _version;
+    return RelationDataTool(this).add1N(folder, &M_FolderDAO::_t_M_EntityModelID, commitType);
 }
 
 ResultMsg M_EntityModelDAO::removeM_FolderDAO(M_FolderDAO* folder, int commitType) {
-    if (folder == nullptr) return refuseNullChild(this, false, commitType);
+    if (folder == nullptr)  // the relation tool's refusal
+        return RelationDataTool(this).remove1N(folder, &M_FolderDAO::_t_M_EntityModelID,
+                                               commitType);
     std::list<M_EntityTableDAO*> tables;
     PtrListGuard<M_EntityTableDAO> ownTables(tables);
     (void)folder->getM_EntityTableDAOList(tables);

@@ -33,16 +33,6 @@ ResultMsg fail(const std::string& msg) {
     return ResultMsg(RUN_FAIL, msg);
 }
 
-// Links or unlinks a child through its table key. A null child is refused by
-// the relation tool itself, without touching its key.
-ResultMsg relate(DAO* table, DAO* child, int* key, bool add, int commitType) {
-    int none = -1;
-    int& childKey = key != nullptr ? *key : none;
-    RelationDataTool tool(table);
-    return add ? tool.add1N(child, childKey, commitType)
-               : tool.remove1N(child, childKey, commitType);
-}
-
 // True when the definition names at least one parameter and every parameter
 // is one of the columns.
 bool paramsAreColumns(const std::string& paraList, const std::set<int>& columnIDs) {
@@ -286,10 +276,11 @@ ResultMsg M_EntityTableDAO::getNormalColumnDAOList(M_EntityModelDAO* pMEntityMod
 ResultMsg M_EntityTableDAO::addSceneInfo(M_EntityModelDAO* pMEntityModel, M_SceneInfoDAO* scene,
                                          int commitType) {
     if (pMEntityModel == nullptr) return fail(kNullModel);
-    if (scene == nullptr) return relate(this, nullptr, nullptr, true, commitType);
-    scene->_parentType = SCENE_KIND_TABLE;
-    scene->_entityModelID = pMEntityModel->_ID;
-    return RelationDataTool(this).add1N(scene, scene->_parentID, commitType);
+    if (scene != nullptr) {
+        scene->_parentType = SCENE_KIND_TABLE;
+        scene->_entityModelID = pMEntityModel->_ID;
+    }
+    return RelationDataTool(this).add1N(scene, &M_SceneInfoDAO::_parentID, commitType);
 }
 
 ResultMsg M_EntityTableDAO::getSceneInfoList(M_EntityModelDAO* pMEntityModel,
@@ -301,14 +292,14 @@ ResultMsg M_EntityTableDAO::getSceneInfoList(M_EntityModelDAO* pMEntityModel,
 
 ResultMsg M_EntityTableDAO::addFindByInterfaceDAO(M_FindByInterfaceDAO* definition,
                                                   int commitType) {
-    return relate(this, definition, definition ? &definition->_t_M_EntityTableID : nullptr, true,
-                  commitType);
+    return RelationDataTool(this).add1N(definition, &M_FindByInterfaceDAO::_t_M_EntityTableID,
+                                        commitType);
 }
 
 ResultMsg M_EntityTableDAO::removeFindByInterfaceDAO(M_FindByInterfaceDAO* definition,
                                                      int commitType) {
-    return relate(this, definition, definition ? &definition->_t_M_EntityTableID : nullptr, false,
-                  commitType);
+    return RelationDataTool(this).remove1N(definition, &M_FindByInterfaceDAO::_t_M_EntityTableID,
+                                           commitType);
 }
 
 ResultMsg M_EntityTableDAO::getFindByInterfaceDAOList(
@@ -318,14 +309,14 @@ ResultMsg M_EntityTableDAO::getFindByInterfaceDAOList(
 }
 
 ResultMsg M_EntityTableDAO::addDelByInterfaceDAO(M_DelByInterfaceDAO* definition, int commitType) {
-    return relate(this, definition, definition ? &definition->_t_M_EntityTableID : nullptr, true,
-                  commitType);
+    return RelationDataTool(this).add1N(definition, &M_DelByInterfaceDAO::_t_M_EntityTableID,
+                                        commitType);
 }
 
 ResultMsg M_EntityTableDAO::removeDelByInterfaceDAO(M_DelByInterfaceDAO* definition,
                                                     int commitType) {
-    return relate(this, definition, definition ? &definition->_t_M_EntityTableID : nullptr, false,
-                  commitType);
+    return RelationDataTool(this).remove1N(definition, &M_DelByInterfaceDAO::_t_M_EntityTableID,
+                                           commitType);
 }
 
 ResultMsg M_EntityTableDAO::getDelByInterfaceDAOList(M_EntityModelDAO* pMEntityModel,

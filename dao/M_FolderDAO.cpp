@@ -155,23 +155,15 @@ ResultMsg M_FolderDAO::delself(std::string& report, int commitType) {
 }
 
 ResultMsg M_FolderDAO::addM_SubFolderDAO(M_FolderDAO* sub, int commitType) {
-    RelationDataTool tool(this);
-    if (sub == nullptr) {
-        int noKey = 0;
-        return tool.add1N(sub, noKey, commitType);  // the tool's answer to a null child
+    if (sub != nullptr) {
+        sub->_t_M_EntityModelID = _t_M_EntityModelID;
+        sub->_addVersion = _addVersion;
     }
-    sub->_t_M_EntityModelID = _t_M_EntityModelID;
-    sub->_addVersion = _addVersion;
-    return tool.add1N(sub, sub->_t_M_FolderID, commitType);
+    return RelationDataTool(this).add1N(sub, &M_FolderDAO::_t_M_FolderID, commitType);
 }
 
 ResultMsg M_FolderDAO::removeSubFolderDAO(M_FolderDAO* sub, int commitType) {
-    RelationDataTool tool(this);
-    if (sub == nullptr) {
-        int noKey = 0;
-        return tool.remove1N(sub, noKey, commitType);
-    }
-    return tool.remove1N(sub, sub->_t_M_FolderID, commitType);
+    return RelationDataTool(this).remove1N(sub, &M_FolderDAO::_t_M_FolderID, commitType);
 }
 
 ResultMsg M_FolderDAO::getSubFolderDAOList(std::list<M_FolderDAO*>& subs) {
@@ -337,13 +329,8 @@ ResultMsg M_FolderDAO::getParentFolder(M_FolderDAO*& parent) {
 }
 
 ResultMsg M_FolderDAO::addSceneInfo(M_SceneInfoDAO* scene, int commitType) {
-    RelationDataTool tool(this);
-    if (scene == nullptr) {
-        int noKey = 0;
-        return tool.add1N(scene, noKey, commitType);
-    }
-    scene->_parentType = SCENE_KIND_FOLDER;
-    return tool.add1N(scene, scene->_parentID, commitType);
+    if (scene != nullptr) scene->_parentType = SCENE_KIND_FOLDER;
+    return RelationDataTool(this).add1N(scene, &M_SceneInfoDAO::_parentID, commitType);
 }
 
 ResultMsg M_FolderDAO::getSceneInfoList(std::list<M_SceneInfoDAO*>& scenes) {

@@ -101,13 +101,7 @@ ResultMsg M_ProjectDAO::delself(int commitType) {
 }
 
 ResultMsg M_ProjectDAO::addEntityModel(M_EntityModelDAO* model, int commitType) {
-    RelationDataTool tool(this);
-    if (model == nullptr) {
-        // The tool refuses a null child with its own message.
-        int noKey = 0;
-        return tool.add1N(nullptr, noKey, commitType);
-    }
-    return tool.add1N(model, model->_rProjectID, commitType);
+    return RelationDataTool(this).add1N(model, &M_EntityModelDAO::_rProjectID, commitType);
 }
 
 ResultMsg M_ProjectDAO::getEntityModelList(std::list<M_EntityModelDAO*>& models) {

@@ -21,6 +21,19 @@ public:
     /// that is not linked to this owner is refused.
     ResultMsg remove1N(DAO* child, int& childKey, int commitType = COMMIT_T_IMMEDIATELY);
 
+    /// The same with the key named as a member (`&Child::_rProjectID`), so
+    /// that a null child is refused without reaching into it.
+    template <class Child, class Holder>
+    ResultMsg add1N(Child* child, int Holder::*key, int commitType = COMMIT_T_IMMEDIATELY) {
+        int none = 0;
+        return add1N(child, child != nullptr ? child->*key : none, commitType);
+    }
+    template <class Child, class Holder>
+    ResultMsg remove1N(Child* child, int Holder::*key, int commitType = COMMIT_T_IMMEDIATELY) {
+        int none = 0;
+        return remove1N(child, child != nullptr ? child->*key : none, commitType);
+    }
+
 private:
     ResultMsg checkPair(const DAO* child) const;
     DAO* owner_;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "CommonErrorCode.h"
 #include "DAOFactoryRegistry.h"
 #include "InstanceDataManager.h"
 #include "MRDSession.h"
@@ -121,6 +122,16 @@ TEST_F(FolderTest, RefusalsAndRemovalKeepTheTableRow) {
         EXPECT_EQ(utf8(c.rm.rMsg), utf8(c.message));
     }
     EXPECT_EQ(count(logText(), "[ERROR Msg]:错误：找不到所属数据 模型信息"), 1);
+    // A null child of a link is refused by the relation tool, never read.
+    M_EntityTableDAO linked = table(f, "L");
+    for (const ResultMsg& rm :
+         {project().addEntityModel(nullptr), m.addM_FolderDAO(nullptr),
+          m.removeM_FolderDAO(nullptr), f.addM_SubFolderDAO(nullptr), f.removeSubFolderDAO(nullptr),
+          f.addSceneInfo(nullptr), linked.addSceneInfo(&m, nullptr),
+          linked.addFindByInterfaceDAO(nullptr), linked.removeFindByInterfaceDAO(nullptr),
+          linked.addDelByInterfaceDAO(nullptr), linked.removeDelByInterfaceDAO(nullptr)}) {
+        EXPECT_EQ(rm.rCode, COM_ERR_ARGUMENT) << utf8(rm.rMsg);
+    }
     M_EntityTableDAO t = table(f, "T");
     ResultMsg none = f.removeM_EntityTableDAO(&unsaved);
     EXPECT_TRUE(none.ok() && none.rMsg.empty());
