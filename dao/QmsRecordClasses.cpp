@@ -2,6 +2,8 @@
 
 #include "DAOFactoryRegistry.h"
 #include "M_DelByInterfaceDAO.h"
+#include "M_DictDataDAO.h"
+#include "M_DictItemDAO.h"
 #include "M_EntityModelDAO.h"
 #include "M_EntityTableDAO.h"
 #include "M_FindByInterfaceDAO.h"
@@ -11,6 +13,7 @@
 #include "M_R_FolderTableDAO.h"
 #include "M_R_ModelTableDAO.h"
 #include "M_SceneInfoDAO.h"
+#include "M_XMLTemplateDAO.h"
 
 namespace MeridianSpace {
 
@@ -26,6 +29,9 @@ void QmsRecordClasses::registerAll() {
         {"M_R_ModelTableDAO", &M_R_ModelTableDAO::createObject},
         {"M_EntityTableDAO", &M_EntityTableDAO::createObject},
         {"M_NormalColumnDAO", &M_NormalColumnDAO::createObject},
+        {"M_XMLTemplateDAO", &M_XMLTemplateDAO::createObject},
+        {"M_DictItemDAO", &M_DictItemDAO::createObject},
+        {"M_DictDataDAO", &M_DictDataDAO::createObject},
         {"M_FindByInterfaceDAO", &M_FindByInterfaceDAO::createObject},
         {"M_DelByInterfaceDAO", &M_DelByInterfaceDAO::createObject},
         {"M_SceneInfoDAO", &M_SceneInfoDAO::createObject},
