@@ -63,6 +63,17 @@ public:
     /// 0 when there is none.
     int getMaxVersionWithinSaveName();
 
+    /// Creates the instance file `fileName` in `folderPath` (made when
+    /// missing) for this stored model's version. An existing file is never
+    /// overwritten.
+    ResultMsg createInstance(std::string folderPath, std::string fileName);
+    /// Reads which model and version the instance file at `filePath` was
+    /// made for and finds that model in the current configuration database.
+    /// `model` receives a new object that the caller owns (an object it held
+    /// is deleted first); it keeps what the file said when the project or
+    /// the model is no longer stored (then _ID stays 0).
+    static ResultMsg getInstanceInfo(std::string filePath, M_EntityModelDAO*& model);
+
     static ResultMsg FindByID(int id, M_EntityModelDAO*& pnewdao);
     static ResultMsg FindAll(std::list<M_EntityModelDAO*>& newlist);
     static ResultMsg FindByRProjectID(int projectID, std::list<M_EntityModelDAO*>& newlist);

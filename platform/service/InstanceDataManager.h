@@ -14,6 +14,8 @@
 
 namespace MeridianSpace {
 
+class MRDSession;
+
 /// Used by the thread that uses its session (see MRDSession).
 /// Writes take a commit type: 0 (COMMIT_T_DEFERRED, the default where the
 /// parameter is optional) joins the session's open transaction, which the
@@ -100,6 +102,25 @@ public:
     /// transaction the pragma opens a read transaction (two lock calls of
     /// the WAL index).
     std::uint64_t changeCount(const std::string& table);
+
+    /// Creates the instance file `model._filePath` for the model of this
+    /// (configuration) database named by `model` (project UID, name,
+    /// version): one physical table per table of the model's version, with
+    /// the columns of that version, and a small table describing the file
+    /// (name, version, type, description, project UID, kind). The file is
+    /// built under a temporary name beside the target and then given its
+    /// name, so it appears complete or not at all. An existing path is never
+    /// touched (SRV_ERR_EXISTS); a model that is not stored gives
+    /// SRV_ERR_NO_ROW; a failure leaves no file. On success `session` is a
+    /// new session on the file that the caller deletes; `flag` 1 reads the
+    /// file's table layouts at once.
+    ResultMsg createEntityModelInstance_Create(IEntityModel model, MRDSession*& session, int flag);
+    /// Fills name, version, type, description and project UID from this
+    /// manager's database when it is an instance file. A database that does
+    /// not describe itself as one (no such table, another shape, no row) is
+    /// refused with SRV_ERR_NO_TABLE; a file that cannot be read gives the
+    /// engine's failure. On failure `model` is untouched.
+    ResultMsg getEntityModelInstanceInfo(IEntityModel& model);
 
 private:
     friend class MRDSession;

@@ -56,6 +56,7 @@ public:
     ResultMsg createMetaDataManager(MetaDataManager*& manager);
 
 private:
+    friend class InstanceDataManager;
     friend class MRDService;
     friend class Savepoint;
     explicit MRDSession(std::shared_ptr<detail::SqliteConnection> connection);

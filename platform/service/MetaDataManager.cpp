@@ -83,22 +83,11 @@ const std::string kColumnsByName =
     "ON l.\"T_M_EntityTableID\" = t.\"id\" WHERE c.\"Name\" = ?1 AND c.\"AddVersion\" <= ?2 "
     "AND c.\"DelVersion\" > ?2 AND l.\"T_M_EntityModelID\" = ?3 ORDER BY l.\"id\", c.\"id\"";
 
-using Binder = std::function<void(sqlite3_stmt*)>;
-using Reader = std::function<void(sqlite3_stmt*)>;
-
-void bindText(sqlite3_stmt* stmt, int index, const std::string& text) {
-    sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-}
-
-void bindBytes(sqlite3_stmt* stmt, int index, const std::string& bytes) {
-    sqlite3_bind_blob(stmt, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
-}
-
-std::string columnBytes(sqlite3_stmt* stmt, int column) {
-    const void* bytes = sqlite3_column_blob(stmt, column);
-    return bytes ? std::string(static_cast<const char*>(bytes), sqlite3_column_bytes(stmt, column))
-                 : std::string();
-}
+using Binder = detail::StatementBinder;
+using Reader = detail::RowReader;
+using detail::bindBytes;
+using detail::bindText;
+using detail::columnBytes;
 
 // The clearest answer for a failed lookup: a metadata table or column that
 // is missing, else the failure itself.
@@ -114,17 +103,8 @@ ResultMsg explainLookup(detail::SqliteConnection& conn, const std::vector<TableU
 // Runs one lookup: binds its values, hands each row to `read`.
 ResultMsg runLookup(detail::SqliteConnection& conn, const std::string& sql,
                     const std::vector<TableUse>& uses, const Binder& bind, const Reader& read) {
-    StatementLease lease;
-    ResultMsg rm = conn.prepare(sql, lease);
-    if (!rm.ok()) return explainLookup(conn, uses, rm);
-    bind(lease.get());
-    int rc;
-    while ((rc = sqlite3_step(lease.get())) == SQLITE_ROW)
-        read(lease.get());
-    if (rc != SQLITE_DONE) {
-        return explainLookup(conn, uses, conn.engineError(SRV_ERR_ENGINE, "读取元数据失败"));
-    }
-    return rm;
+    ResultMsg rm = detail::forEachResultRow(conn, sql, bind, read, "读取元数据失败");
+    return rm.ok() ? rm : explainLookup(conn, uses, rm);
 }
 
 ResultMsg checkID(int id, const char* what, const char* name) {

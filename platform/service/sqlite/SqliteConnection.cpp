@@ -129,6 +129,10 @@ ResultMsg SqliteConnection::open(const std::string& path, bool create,
     return rm;
 }
 
+ResultMsg SqliteConnection::checkPath(const std::string& path) {
+    return checkDatabasePath(path);
+}
+
 ResultMsg SqliteConnection::openMemory(std::shared_ptr<SqliteConnection>& out) {
     std::shared_ptr<SqliteConnection> conn(new SqliteConnection(":memory:"));
     ResultMsg rm = conn->openHandle(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);

@@ -59,6 +59,9 @@ public:
                           std::shared_ptr<SqliteConnection>& out);
     /// A private in-memory database, for callers that ask for one on purpose.
     static ResultMsg openMemory(std::shared_ptr<SqliteConnection>& out);
+    /// What open() refuses before it touches the disk: an empty path or one
+    /// of SQLite's special names (SRV_ERR_ARGUMENT).
+    static ResultMsg checkPath(const std::string& path);
     ~SqliteConnection();
     SqliteConnection(const SqliteConnection&) = delete;
     SqliteConnection& operator=(const SqliteConnection&) = delete;
@@ -156,6 +159,13 @@ public:
         std::string sql;
     };
     RowShape lastInsert;
+    /// The same for the last update: its row layout, the column, operation
+    /// and relation of each condition, and its checked UPDATE text.
+    struct UpdateShape {
+        RowShape row;
+        std::vector<std::string> conditionParts;
+    };
+    UpdateShape lastUpdate;
 
 private:
     SqliteConnection(std::string path);

@@ -6,7 +6,9 @@
 #include <cstdlib>
 
 #include "ResultReturnCode.h"
+#include "ServiceErrorCode.h"
 #include "StringHelper.h"
+#include "sqlite/SqliteConnection.h"
 
 namespace MeridianSpace::detail {
 
@@ -117,6 +119,33 @@ std::string columnText(sqlite3_stmt* stmt, int column) {
             return text ? std::string(reinterpret_cast<const char*>(text), size) : std::string();
         }
     }
+}
+
+void bindText(sqlite3_stmt* stmt, int index, const std::string& text) {
+    sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+void bindBytes(sqlite3_stmt* stmt, int index, const std::string& bytes) {
+    sqlite3_bind_blob(stmt, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+}
+
+std::string columnBytes(sqlite3_stmt* stmt, int column) {
+    const void* bytes = sqlite3_column_blob(stmt, column);
+    return bytes ? std::string(static_cast<const char*>(bytes), sqlite3_column_bytes(stmt, column))
+                 : std::string();
+}
+
+ResultMsg forEachResultRow(SqliteConnection& conn, const std::string& sql,
+                           const StatementBinder& bind, const RowReader& read, const char* what) {
+    StatementLease lease;
+    ResultMsg rm = conn.prepare(sql, lease);
+    if (!rm.ok()) return rm;
+    bind(lease.get());
+    int rc;
+    while ((rc = sqlite3_step(lease.get())) == SQLITE_ROW)
+        read(lease.get());
+    if (rc != SQLITE_DONE) return conn.engineError(SRV_ERR_ENGINE, what);
+    return rm;
 }
 
 }  // namespace MeridianSpace::detail

@@ -4,6 +4,9 @@
 // Internal to the service.
 #include <sqlite3.h>
 
+#include "ResultReturnCode.h"
+
+#include <functional>
 #include <string>
 
 namespace MeridianSpace::detail {
@@ -22,5 +25,20 @@ void bindRowValue(sqlite3_stmt* stmt, int index, const std::string& value, int c
 void bindConditionValue(sqlite3_stmt* stmt, int index, const std::string& value);
 /// The text form of column `column` of the current result row.
 std::string columnText(sqlite3_stmt* stmt, int column);
+
+/// Binds text (or raw bytes, as a blob) as it is.
+void bindText(sqlite3_stmt* stmt, int index, const std::string& text);
+void bindBytes(sqlite3_stmt* stmt, int index, const std::string& bytes);
+/// The bytes of column `column` of the current result row, whatever its type.
+std::string columnBytes(sqlite3_stmt* stmt, int column);
+
+class SqliteConnection;
+using StatementBinder = std::function<void(sqlite3_stmt*)>;
+using RowReader = std::function<void(sqlite3_stmt*)>;
+/// Prepares `sql` (from the connection's cache), lets `bind` bind its
+/// values and hands each result row to `read`. A failure carries the
+/// engine's message after `what`.
+ResultMsg forEachResultRow(SqliteConnection& conn, const std::string& sql,
+                           const StatementBinder& bind, const RowReader& read, const char* what);
 
 }  // namespace MeridianSpace::detail

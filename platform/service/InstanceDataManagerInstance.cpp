@@ -1,0 +1,344 @@
+// The instance-file side of InstanceDataManager: an empty data store of one
+// model version in a new file, and what such a file says about itself.
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "InstanceDataManager.h"
+#include "MRDSession.h"
+#include "ServiceErrorCode.h"
+#include "StringHelper.h"
+#include "sqlite/SqlText.h"
+#include "sqlite/SqliteConnection.h"
+#include "sqlite/SqliteValues.h"
+
+namespace MeridianSpace {
+
+using detail::SqliteConnection;
+using detail::StatementLease;
+
+namespace {
+
+// The table in which an instance file describes itself. Model tables are
+// named "<name>_<version>", so none of them can take this name.
+const char* const kInfoTable = "ARX_InstanceInfo";
+const std::vector<std::string> kInfoColumns = {"Name",        "Version",    "Type",
+                                               "Description", "ProjectUID", "Kind"};
+
+const char* const kProjectByUID =
+    "SELECT \"id\" FROM \"T_M_Project\" WHERE \"UID\" = ?1 COLLATE NOCASE ORDER BY \"id\" LIMIT 1";
+const char* const kModelByName =
+    "SELECT \"id\" FROM \"T_M_EntityModel\" WHERE \"RProjectID\" = ?1 AND \"Name\" = ?2 "
+    "AND \"Version\" = ?3 ORDER BY \"id\" LIMIT 1";
+// The tables linked to model ?1 that exist in version ?2, in link order.
+const char* const kModelTables =
+    "SELECT t.\"id\", t.\"Name\", t.\"InnerName\" FROM \"T_M_R_ModelTable\" AS l CROSS JOIN "
+    "\"T_M_EntityTable\" AS t ON t.\"id\" = l.\"T_M_EntityTableID\" "
+    "WHERE l.\"T_M_EntityModelID\" = ?1 AND t.\"AddVersion\" <= ?2 AND t.\"DelVersion\" > ?2 "
+    "ORDER BY l.\"id\"";
+// The columns of table ?1 that exist in version ?2.
+const char* const kTableColumns =
+    "SELECT \"InnerName\", \"Name\", \"DataType\", \"DefaultValue\", \"IsIndex\", \"IsOnly\", "
+    "\"IsAutoIncrement\", \"MaxLength\", \"MinLength\", \"NumLength\", \"NumPresision\" "
+    "FROM \"T_M_NormalColumn\" WHERE \"T_M_EntityTableID\" = ?1 AND \"AddVersion\" <= ?2 "
+    "AND \"DelVersion\" > ?2 ORDER BY \"id\"";
+
+using detail::bindText;
+using detail::columnBytes;
+
+ResultMsg readMetaData(SqliteConnection& conn, const char* sql, const detail::StatementBinder& bind,
+                       const detail::RowReader& read) {
+    return detail::forEachResultRow(conn, sql, bind, read, "读取元数据失败");
+}
+
+struct TableLayout {
+    MTable table;
+    std::list<MNormalColumn> columns;
+};
+
+// The identifier of the model `model` names, or SRV_ERR_NO_ROW.
+ResultMsg findModel(SqliteConnection& conn, const IEntityModel& model, int& modelID) {
+    int projectID = 0;
+    ResultMsg rm = readMetaData(
+        conn, kProjectByUID, [&](sqlite3_stmt* s) { bindText(s, 1, model._projectUID); },
+        [&](sqlite3_stmt* s) { projectID = sqlite3_column_int(s, 0); });
+    if (rm.ok() && projectID == 0) {
+        return ResultMsg(SRV_ERR_NO_ROW, "项目不存在：UID = " + model._projectUID);
+    }
+    if (rm.ok()) {
+        rm = readMetaData(
+            conn, kModelByName,
+            [&](sqlite3_stmt* s) {
+                sqlite3_bind_int(s, 1, projectID);
+                bindText(s, 2, model._name);
+                sqlite3_bind_int(s, 3, model._version);
+            },
+            [&](sqlite3_stmt* s) { modelID = sqlite3_column_int(s, 0); });
+    }
+    if (rm.ok() && modelID == 0) {
+        rm = ResultMsg(SRV_ERR_NO_ROW, "数据模型不存在：项目UID = " + model._projectUID +
+                                           "，名称 = " + model._name +
+                                           "，版本 = " + StringHelper::int2String(model._version));
+    }
+    return rm;
+}
+
+MNormalColumn readColumn(sqlite3_stmt* s) {
+    MNormalColumn column;
+    column._innerName = columnBytes(s, 0);
+    column._name = columnBytes(s, 1);
+    column._dataType = sqlite3_column_int(s, 2);
+    column._defaultValue = columnBytes(s, 3);
+    column._isIndex = sqlite3_column_int(s, 4);
+    column._isOnly = sqlite3_column_int(s, 5);
+    column._isAutoIncrement = sqlite3_column_int(s, 6);
+    column._maxLength = sqlite3_column_int(s, 7);
+    column._minLength = sqlite3_column_int(s, 8);
+    column._numLength = sqlite3_column_int(s, 9);
+    column._numPresision = sqlite3_column_int(s, 10);
+    return column;
+}
+
+// The tables of the model's version, each once, with the columns of that version.
+ResultMsg readModelLayout(SqliteConnection& conn, const IEntityModel& model,
+                          std::vector<TableLayout>& layouts) {
+    int modelID = 0;
+    ResultMsg rm = findModel(conn, model, modelID);
+    if (!rm.ok()) return rm;
+    const auto bindVersion = [&](sqlite3_stmt* s, int id) {
+        sqlite3_bind_int(s, 1, id);
+        sqlite3_bind_int(s, 2, model._version);
+    };
+    std::vector<int> seen;
+    rm = readMetaData(
+        conn, kModelTables, [&](sqlite3_stmt* s) { bindVersion(s, modelID); },
+        [&](sqlite3_stmt* s) {
+            const int id = sqlite3_column_int(s, 0);
+            for (int known : seen) {
+                if (known == id) return;
+            }
+            seen.push_back(id);
+            TableLayout layout;
+            layout.table._ID = id;
+            layout.table._name = columnBytes(s, 1);
+            layout.table._innerName = columnBytes(s, 2);
+            layout.table._version = model._version;
+            layouts.push_back(std::move(layout));
+        });
+    for (auto it = layouts.begin(); rm.ok() && it != layouts.end(); ++it) {
+        rm = readMetaData(
+            conn, kTableColumns, [&](sqlite3_stmt* s) { bindVersion(s, it->table._ID); },
+            [&](sqlite3_stmt* s) { it->columns.push_back(readColumn(s)); });
+    }
+    return rm;
+}
+
+ResultMsg existsAlready(const std::string& path) {
+    return ResultMsg(SRV_ERR_EXISTS, "实例文件已存在，不会覆盖：" + path);
+}
+
+ResultMsg fileSystemError(const std::string& what, const std::string& path, int error) {
+    return ResultMsg(SRV_ERR_NO_FILE, what + path + "：" + std::strerror(error));
+}
+
+// A new empty file beside `target` under a name that is ours alone. It is
+// made like any new database file (its mode follows the umask), since it
+// becomes the instance file itself.
+ResultMsg makeTemporaryFile(const std::string& target, std::string& out) {
+    static std::atomic<unsigned> lastNumber{0};
+    const std::size_t slash = target.rfind('/');
+    const std::string prefix =
+        (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) +
+        ".arx-instance-" + std::to_string(::getpid()) + "-";
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        const std::string name = prefix + std::to_string(++lastNumber);
+        const int fd = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            out = name;
+            return ResultMsg();
+        }
+        error = errno;
+    }
+    return fileSystemError("无法在实例文件的目录中建立临时文件：", target, error);
+}
+
+// Removes a database file and the files SQLite keeps beside it.
+void removeDatabaseFiles(const std::string& path) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        ::unlink((path + suffix).c_str());
+}
+
+// Removes the temporary file on every way out: after a failure it is the
+// half-built file, after publishing only a second name of the instance file.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+    ~TemporaryFile() { removeDatabaseFiles(path_); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+int infoColumnType(const std::string& column) {
+    return column == "Version" ? COL_TYPE_INT : COL_TYPE_STRING;
+}
+
+ITableData infoRow(const IEntityModel& model) {
+    ITableData row;
+    row._tableInnerName = kInfoTable;
+    const std::string values[] = {model._name,       StringHelper::int2String(model._version),
+                                  model._type,       model._description,
+                                  model._projectUID, model._instanceKind};
+    for (std::size_t i = 0; i < kInfoColumns.size(); ++i) {
+        row._cloInnerName[i] = kInfoColumns[i];
+        row._colType[i] = infoColumnType(kInfoColumns[i]);
+        row._colValue[i] = values[i];
+    }
+    row._colNum = static_cast<int>(kInfoColumns.size());
+    return row;
+}
+
+// The description of the file, then the model's tables, through the
+// manager of the new file (one transaction is open around it).
+ResultMsg fillInstanceFile(InstanceDataManager& builder, const IEntityModel& model,
+                           const std::vector<TableLayout>& layouts) {
+    MTable info;
+    info._innerName = kInfoTable;
+    std::list<MNormalColumn> infoColumns;
+    for (const std::string& name : kInfoColumns) {
+        infoColumns.emplace_back();
+        infoColumns.back()._name = infoColumns.back()._innerName = name;
+        infoColumns.back()._dataType = infoColumnType(name);
+    }
+    ResultMsg rm = builder.addMTableInstance(info, infoColumns);
+    if (rm.ok()) rm = builder.addITableData(infoRow(model), COMMIT_T_DEFERRED);
+    for (auto it = layouts.begin(); rm.ok() && it != layouts.end(); ++it)
+        rm = builder.addMTableInstance(it->table, it->columns);
+    return rm;
+}
+
+// Hands the finished file over to its own name; refused when that name
+// appeared meanwhile.
+ResultMsg publish(const std::string& temporary, const std::string& target) {
+    if (::link(temporary.c_str(), target.c_str()) == 0) return ResultMsg();
+    int error = errno;
+    if (error == EPERM || error == EOPNOTSUPP || error == ENOSYS) {
+        // A file system without hard links: a rename that never replaces.
+        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) ==
+            0) {
+            return ResultMsg();
+        }
+        error = errno;
+    }
+    if (error == EEXIST) return existsAlready(target);
+    return fileSystemError("无法建立实例文件：", target, error);
+}
+
+ResultMsg readAllLayouts(SqliteConnection& conn) {
+    std::vector<std::string> tables;
+    ResultMsg rm = conn.tableNames(tables);
+    const std::vector<detail::ColumnInfo>* layout = nullptr;
+    for (auto it = tables.begin(); rm.ok() && it != tables.end(); ++it)
+        rm = conn.tableColumns(*it, layout);
+    return rm;
+}
+
+ResultMsg notInstanceFile(const std::string& path, const std::string& why) {
+    return ResultMsg(SRV_ERR_NO_TABLE, "不是实例文件：" + path + "：" + why);
+}
+
+}  // namespace
+
+ResultMsg InstanceDataManager::createEntityModelInstance_Create(IEntityModel model,
+                                                                MRDSession*& session, int flag) {
+    SqliteConnection& conn = *connection_;
+    const std::string& target = model._filePath;
+    ResultMsg rm = conn.checkOpen();
+    if (rm.ok()) rm = SqliteConnection::checkPath(target);
+    if (!rm.ok()) return rm;
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) == 0) return existsAlready(target);
+    std::vector<TableLayout> layouts;
+    rm = readModelLayout(conn, model, layouts);
+    if (!rm.ok()) return rm;
+
+    std::string temporaryPath;
+    rm = makeTemporaryFile(target, temporaryPath);
+    if (!rm.ok()) return rm;
+    const TemporaryFile temporary(temporaryPath);
+    {
+        std::shared_ptr<SqliteConnection> file;
+        rm = SqliteConnection::open(temporary.path(), false, file);
+        if (!rm.ok()) return rm;
+        InstanceDataManager builder(file);
+        rm = file->atomic([&]() { return fillInstanceFile(builder, model, layouts); });
+        // The file must be complete on disk, its write-ahead log folded in,
+        // before another name points to it.
+        ResultMsg closed = file->close();
+        if (rm.ok()) rm = closed;
+    }
+    if (rm.ok()) rm = publish(temporary.path(), target);
+    if (!rm.ok()) return rm;
+
+    std::shared_ptr<SqliteConnection> opened;
+    rm = SqliteConnection::open(target, false, opened);
+    if (rm.ok() && flag == 1) rm = readAllLayouts(*opened);
+    if (!rm.ok()) {
+        // Nobody has seen the file yet: a failure leaves none behind.
+        opened.reset();
+        removeDatabaseFiles(target);
+        return rm;
+    }
+    session = new MRDSession(std::move(opened));
+    return rm;
+}
+
+ResultMsg InstanceDataManager::getEntityModelInstanceInfo(IEntityModel& model) {
+    SqliteConnection& conn = *connection_;
+    ResultMsg rm = conn.checkOpen();
+    if (!rm.ok()) return rm;
+    std::string sql = "SELECT ";
+    for (std::size_t i = 0; i + 1 < kInfoColumns.size(); ++i)
+        sql += (i ? ", " : "") + detail::quoteIdentifier(kInfoColumns[i]);
+    sql += " FROM " + detail::quoteIdentifier(kInfoTable) + " ORDER BY rowid LIMIT 1";
+    StatementLease lease;
+    rm = conn.prepare(sql, lease);
+    if (!rm.ok()) {
+        // Any other database lacks the table or some of its columns; a file
+        // that cannot be read keeps the engine's answer.
+        ResultMsg why = conn.explainFailure(kInfoTable, kInfoColumns, rm);
+        if (why.rCode == SRV_ERR_NO_TABLE || why.rCode == SRV_ERR_NO_COLUMN) {
+            return notInstanceFile(conn.path(), why.rMsg);
+        }
+        return why;
+    }
+    const int rc = sqlite3_step(lease.get());
+    if (rc == SQLITE_DONE) return notInstanceFile(conn.path(), "实例信息表中没有记录");
+    if (rc != SQLITE_ROW) {
+        return conn.engineError(SRV_ERR_ENGINE, "读取实例信息失败：" + conn.path());
+    }
+    if (sqlite3_column_type(lease.get(), 1) != SQLITE_INTEGER) {
+        return notInstanceFile(conn.path(), "版本号不是整数");
+    }
+    model._name = columnBytes(lease.get(), 0);
+    model._version = sqlite3_column_int(lease.get(), 1);
+    model._type = columnBytes(lease.get(), 2);
+    model._description = columnBytes(lease.get(), 3);
+    model._projectUID = columnBytes(lease.get(), 4);
+    return rm;
+}
+
+}  // namespace MeridianSpace

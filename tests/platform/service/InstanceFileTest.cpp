@@ -1,0 +1,90 @@
+#include "FolderHelper.h"
+#include "platform/service/ServiceTestSupport.h"
+#include "support/FileText.h"
+
+namespace arxtest {
+
+// Model M version 2 of project UID-1 links New_2, Item_1 (twice) and Gone_1
+// (removed in 2). Item_1: Code_1 unique, Qty_1 indexed with default 5, Old_1
+// removed in 2, Future_3 added in 3. Model Bad's table has an unusable name.
+const char* const kMetaData = R"(
+CREATE TABLE T_M_Project(id INTEGER PRIMARY KEY, UID);
+CREATE TABLE T_M_EntityModel(id INTEGER PRIMARY KEY, Name, Version, RProjectID);
+CREATE TABLE T_M_EntityTable(id INTEGER PRIMARY KEY, Name, InnerName, AddVersion, DelVersion);
+CREATE TABLE T_M_R_ModelTable(id INTEGER PRIMARY KEY, T_M_EntityModelID, T_M_EntityTableID);
+CREATE TABLE T_M_NormalColumn(id INTEGER PRIMARY KEY, T_M_EntityTableID, Name, InnerName, DataType,
+  DefaultValue, IsIndex, IsOnly, AddVersion, DelVersion, IsAutoIncrement, MaxLength, MinLength,
+  NumLength, NumPresision);
+INSERT INTO T_M_Project VALUES (1, 'UID-1');
+INSERT INTO T_M_EntityModel VALUES (1, 'M', 1, 1), (2, 'M', 2, 1), (3, 'Bad', 1, 1);
+INSERT INTO T_M_EntityTable VALUES (1, 'Item', 'Item_1', 1, 999999), (2, 'Gone', 'Gone_1', 1, 2),
+  (3, 'New', 'New_2', 2, 999999), (4, 'Bad', 'Bad"1', 1, 999999);
+INSERT INTO T_M_R_ModelTable VALUES (1, 2, 3), (2, 2, 1), (3, 2, 2), (4, 2, 1), (5, 3, 4);
+INSERT INTO T_M_NormalColumn (T_M_EntityTableID, Name, InnerName, DataType, DefaultValue, IsIndex,
+  IsOnly, AddVersion, DelVersion) VALUES (1, 'Code', 'Code_1', 2, '', 0, 1, 1, 999999),
+  (1, 'Qty', 'Qty_1', 1, '5', 1, 0, 1, 999999), (1, 'Old', 'Old_1', 2, '', 0, 0, 1, 2),
+  (1, 'Future', 'Future_3', 2, '', 0, 0, 3, 999999), (3, 'X', 'X_2', 3, '', 0, 0, 2, 999999);
+)";
+
+class InstanceFile : public ServiceTest {
+protected:
+    void SetUp() override {
+        ServiceTest::SetUp();
+        ASSERT_TRUE(rawExecute(dbPath, kMetaData));
+        record = IEntityModel{"M", 2, "12", "d", 0, 0, 0, dir.file("inst.db"), "", "uid-1", "3"};
+    }
+    V files() { return FolderHelper::FilesInFolder(dir.path()); }
+    IEntityModel record;
+};
+
+TEST_F(InstanceFile, HoldsTheTablesAndColumnsOfTheVersionAndDescribesItself) {
+    MRDSession* made = nullptr;
+    ASSERT_TRUE(idm->createEntityModelInstance_Create(record, made, 1).ok());
+    std::unique_ptr<MRDSession> file(made);
+    InstanceDataManager* m = nullptr;
+    ASSERT_TRUE(made && file->createInstanceDataManager(m, 0).ok());
+    std::unique_ptr<InstanceDataManager> fileIdm(m);
+    const std::string path = record._filePath, insert = "INSERT INTO Item_1 (Code_1) VALUES ('a')";
+    // Each table once, in link order; the columns of version 2 only.
+    EXPECT_EQ(rawScalar(path, "SELECT group_concat(name) FROM sqlite_master WHERE type = 'table'"),
+              "ARX_InstanceInfo,New_2,Item_1");
+    EXPECT_EQ(rawScalar(path, "SELECT group_concat(name) FROM pragma_table_info('Item_1')"),
+              "id,Code_1,Qty_1");
+    EXPECT_TRUE(rawExecute(path, insert));
+    EXPECT_FALSE(rawExecute(path, insert));  // unique
+    EXPECT_EQ(rawScalar(path,
+                        "SELECT Qty_1 || (SELECT count(*) FROM sqlite_master WHERE "
+                        "type = 'index') FROM Item_1"),
+              "52");
+
+    IEntityModel back;
+    ASSERT_TRUE(fileIdm->getEntityModelInstanceInfo(back).ok());
+    EXPECT_EQ(std::tie(back._name, back._version, back._type, back._description, back._projectUID),
+              std::make_tuple("M", 2, "12", "d", "uid-1"));
+    // No temporary file stays.
+    EXPECT_EQ(files(), (V{"data.db", "data.db-shm", "data.db-wal", "inst.db", "inst.db-shm",
+                          "inst.db-wal"}));
+}
+
+TEST_F(InstanceFile, RefusalsLeaveNoFileAndTouchNoExistingOne) {
+    writeText(dir.file("taken.db"), "keep");
+    const std::tuple<const char*, const char*, int, int> cases[] = {
+        {"taken.db", "M", 2, SRV_ERR_EXISTS},
+        {"x.db", "M", 3, SRV_ERR_NO_ROW},
+        {"x.db", "Bad", 1, SRV_ERR_ARGUMENT},  // fails while the file is built
+        {"no/x.db", "M", 2, SRV_ERR_NO_FILE},
+    };
+    for (const auto& [file, name, version, code] : cases) {
+        SCOPED_TRACE(name + std::to_string(version));
+        IEntityModel changed = record;
+        std::tie(changed._filePath, changed._name, changed._version) =
+            std::make_tuple(dir.file(file), name, version);
+        MRDSession* made = nullptr;
+        EXPECT_EQ(idm->createEntityModelInstance_Create(changed, made, 1).rCode, code);
+        EXPECT_EQ(made, nullptr);
+        EXPECT_EQ(files(), (V{"data.db", "data.db-shm", "data.db-wal", "taken.db"}));
+    }
+    EXPECT_EQ(readText(dir.file("taken.db")), "keep");
+}
+
+}  // namespace arxtest
