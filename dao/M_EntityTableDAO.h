@@ -6,6 +6,7 @@
 // query and delete definitions hang on it.
 #include <list>
 #include <string>
+#include <vector>
 
 #include "ArxExport.h"
 #include "M_ObjectDAO.h"
@@ -81,6 +82,46 @@ public:
     ResultMsg getRelationInfo(M_EntityModelDAO* pMEntityModel,
                               std::list<M_NormalColumnDAO*>& columns,
                               std::list<M_EntityTableDAO*>& tables);
+
+    // Rows of the physical table in the current work database, as text: a
+    // column list that starts with the identifier column ("id") and one line
+    // per row, its values joined by "@#@"; in saveData the marker
+    // "!#@$!^%&^@%$" may stand for an empty value.
+
+    /// Replaces `columns` (its objects are deleted) with new objects that
+    /// the caller owns, and appends one line per row to `values`. The
+    /// current work database must be an instance file of a stored model.
+    ResultMsg getData(std::list<M_NormalColumnDAO*>& columns, std::list<std::string>& values);
+    /// Updates the row named by each line's identifier, or inserts the line
+    /// as a new row when the identifier is 0 or no such row exists; all lines
+    /// in one transaction of the work database. A line whose value count
+    /// differs from the column count, or whose identifier is no number,
+    /// refuses the whole call before anything is written. The column objects
+    /// stay the caller's.
+    ResultMsg saveData(std::list<M_NormalColumnDAO*> columns, std::list<std::string> values);
+    /// Deletes the rows with these identifiers, then commits.
+    ResultMsg delData(std::vector<int> ids);
+    /// Deletes every row, then commits.
+    ResultMsg delAllData();
+
+    /// Stores `size` doubles as the blob of `pColumn` in row `dataId`
+    /// (stored before through saveData); commits nothing.
+    ResultMsg saveBlobData(M_NormalColumnDAO* pColumn, double* data, int size, int dataId);
+    /// Reads the blob of `pColumn` in row `dataId`: `data` receives a new
+    /// array of `size` doubles that the caller frees with delete[]. On
+    /// failure both are left as they were.
+    ResultMsg getBlobData(M_NormalColumnDAO* pColumn, int dataId, double*& data, int& size);
+
+    // Rows of a dictionary model's table, kept in the configuration
+    // database, as text without the identifier column.
+
+    /// Replaces `columns` (its objects are deleted) with new objects that
+    /// the caller owns, and appends one line per row to `values`.
+    ResultMsg exportData(std::list<M_NormalColumnDAO*>& columns, std::list<std::string>& values);
+    /// Rebuilds the physical table from the column records and fills it
+    /// with the lines. Refused for a table outside dictionary models. The
+    /// lines are checked before the table is touched.
+    ResultMsg importData(std::list<M_NormalColumnDAO*> columns, std::list<std::string> values);
 
     int _addVersion;
     int _countType;

@@ -2,7 +2,9 @@
 // and builds the metadata of a small shop: a project, an entity model with a
 // folder tree of tables and columns, and a dictionary model whose first
 // column creates its physical table. Then it deletes a folder, prints the
-// delete report, and shows a transaction rolling back. Everything, the run
+// delete report, creates an instance file of the model and works with its
+// rows and blobs, exports and re-imports dictionary rows, and shows a
+// transaction rolling back. Everything, the run
 // log included, stays in that folder, which is removed at the end.
 #include <stdlib.h>
 
@@ -80,7 +82,93 @@ void printModel(M_EntityModelDAO& model) {
     ok = ok && rm.ok();
 }
 
-void buildAndDelete() {
+// The identifier column and the table's columns of the model's version: the
+// column list of the row text form. The caller deletes the objects.
+std::list<M_NormalColumnDAO*> rowColumns(M_EntityModelDAO& model, M_EntityTableDAO& table,
+                                         bool withID) {
+    std::list<M_NormalColumnDAO*> columns;
+    report("columns of " + table._name, table.getNormalColumnDAOList(&model, columns));
+    if (withID) {
+        auto* id = new M_NormalColumnDAO;
+        id->_name = id->_innerName = "id";
+        id->_dataType = 1;
+        columns.push_front(id);
+    }
+    return columns;
+}
+
+void printLines(const std::string& what, const std::list<std::string>& lines) {
+    std::cout << "  " << what << ":\n";
+    for (const std::string& line : lines)
+        std::cout << "    " << StringHelper::GBKToUTF8(line) << "\n";
+}
+
+// Rows and blobs of an instance file of the model, and the rows of a
+// dictionary table exported and imported again as text.
+void rowsAndBlobs(const std::string& folder, M_EntityModelDAO& model, M_EntityTableDAO& customer,
+                  M_EntityTableDAO& sensor, M_EntityModelDAO& dictionaries,
+                  M_EntityTableDAO& color) {
+    // An instance file holds the physical tables of the model's version; it
+    // becomes the work database, where the rows of ordinary tables live.
+    report("create instance file shop-v1.db",
+           model.createInstance(folder + "/instances", "shop-v1.db"));
+    const std::string instance = folder + "/instances/shop-v1.db";
+    M_EntityModelDAO* described = nullptr;
+    report("instance file describes itself",
+           M_EntityModelDAO::getInstanceInfo(instance, described));
+    if (described != nullptr) {
+        std::cout << "  model " << described->_name << " version " << described->_version << ", id "
+                  << described->_ID << "\n";
+    }
+    delete described;
+    report("make it the work database", MeridianNew::setCurrentWorkDB(instance, 1));
+
+    // Lines: values joined by "@#@", the row identifier first (0: a new row).
+    std::list<M_NormalColumnDAO*> columns = rowColumns(model, customer, true);
+    report("save two customers", customer.saveData(columns, {"0@#@Ann@#@Paris", "0@#@O'Brien@#@"}));
+    report("move Ann to Lyon", customer.saveData(columns, {"1@#@Ann@#@Lyon"}));
+    T_deletePtrList(columns);
+    std::list<std::string> lines;
+    report("read the customers", customer.getData(columns, lines));
+    printLines("id, Name, City", lines);
+    ok = ok && lines.size() == 2 && lines.front() == "1@#@Ann@#@Lyon";
+    T_deletePtrList(columns);
+
+    // A blob is an array of doubles in one column of a stored row.
+    columns = rowColumns(model, sensor, false);
+    M_NormalColumnDAO* samples = columns.back();
+    std::list<M_NormalColumnDAO*> nameOnly = {new M_NormalColumnDAO, columns.front()};
+    nameOnly.front()->_name = nameOnly.front()->_innerName = "id";
+    nameOnly.front()->_dataType = 1;
+    report("save sensor row", sensor.saveData(nameOnly, {"0@#@probe"}));
+    delete nameOnly.front();
+    double written[] = {0.5, 1.25, -3.0};
+    report("save blob of 3 values into row 1", sensor.saveBlobData(samples, written, 3, 1));
+    double* read = nullptr;
+    int count = 0;
+    report("read it back", sensor.getBlobData(samples, 1, read, count));
+    std::cout << "  " << count << " values:";
+    for (int i = 0; i < count; ++i)
+        std::cout << " " << read[i];
+    std::cout << "\n";
+    ok = ok && count == 3 && read[2] == -3.0;
+    delete[] read;
+    T_deletePtrList(columns);
+
+    // Dictionary rows live in the configuration database; import rebuilds
+    // the physical table from the column records and fills it.
+    columns = rowColumns(dictionaries, color, false);
+    report("import colors", color.importData(columns, {"1@#@red", "2@#@green", "3@#@"}));
+    T_deletePtrList(columns);
+    lines.clear();
+    report("export colors", color.exportData(columns, lines));
+    printLines("Code, Label", lines);
+    report("import the export again", color.importData(columns, lines));
+    T_deletePtrList(columns);
+    ok = ok && lines.size() == 3;
+}
+
+void buildAndDelete(const std::string& folder) {
     M_ProjectDAO project;
     project._name = "shop";
     project._author = "O'Brien";
@@ -105,6 +193,8 @@ void buildAndDelete() {
     // table "TR_" + name + ..., both outside the Orders folder.
     auto invoice = addTable(model, sales, "Invoice", {{"CROrderID", 1}, {"Amount", 1}});
     auto relation = addTable(model, sales, "TR_Order_Product", {{"Qty", 1}});
+    // Type 4: a blob of doubles.
+    auto sensor = addTable(model, sales, "Sensor", {{"Name", 2}, {"Samples", 4}});
     printModel(model);
 
     // A dictionary model (type 2) keeps its rows in the configuration
@@ -133,6 +223,8 @@ void buildAndDelete() {
     report("delete folder Orders", orders.delself(deleted, COMMIT_T_IMMEDIATELY));
     std::cout << "  delete report: \"" << StringHelper::GBKToUTF8(deleted) << "\"\n";
     printModel(model);
+
+    rowsAndBlobs(folder, model, *customer, *sensor, dictionaries, *color);
 
     // All or nothing: a transaction that ends without commit() leaves nothing.
     {
@@ -173,7 +265,7 @@ int main() {
     std::cout << "start-up on " << configDB << ": " << shown(rm) << "\n";
     if (rm.ok()) {
         std::cout << "platform status: " << MeridianNew::getCurrPlatformStatus() << "\n";
-        buildAndDelete();
+        buildAndDelete(folder);
         report("shut-down (commits and closes both databases)", MeridianNew::shutdown());
     }
     ok = ok && rm.ok();

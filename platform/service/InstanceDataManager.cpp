@@ -108,6 +108,59 @@ const std::string& insertStatement(detail::SqliteConnection& conn, const ITableD
     return shape.sql;
 }
 
+bool sameConditionParts(const std::vector<std::string>& parts,
+                        const std::list<IQueryCondition>& conditions) {
+    if (parts.size() != conditions.size() * 3) return false;
+    std::size_t k = 0;
+    for (const IQueryCondition& condition : conditions) {
+        if (parts[k] != condition.columnInnerName || parts[k + 1] != condition.operation ||
+            parts[k + 2] != condition.logicRelation) {
+            return false;
+        }
+        k += 3;
+    }
+    return true;
+}
+
+// The checked UPDATE text of the row's layout and the conditions' columns,
+// operations and relations (their values are bound, so they may differ);
+// empty with the refusal in `rm`. A run of updates of one shape checks and
+// builds it once.
+const std::string& updateStatement(detail::SqliteConnection& conn, const ITableData& row,
+                                   const std::list<IQueryCondition>& conditions, ResultMsg& rm) {
+    detail::SqliteConnection::UpdateShape& shape = conn.lastUpdate;
+    bool same = row._colNum > 0 && shape.row.table == row._tableInnerName &&
+                shape.row.columns.size() == static_cast<std::size_t>(row._colNum) &&
+                sameConditionParts(shape.conditionParts, conditions);
+    for (int i = 0; same && i < row._colNum; ++i)
+        same = shape.row.columns[i] == row._cloInnerName[i];
+    if (same) return shape.row.sql;
+
+    shape = detail::SqliteConnection::UpdateShape();
+    rm = checkRow(row);
+    if (!rm.ok()) return shape.row.sql;
+    if (row._colNum == 0) {
+        rm = ResultMsg(SRV_ERR_ARGUMENT, "没有要更新的列：" + row._tableInnerName);
+        return shape.row.sql;
+    }
+    std::string sql = "UPDATE " + quoteIdentifier(row._tableInnerName) + " SET ";
+    for (int i = 0; i < row._colNum; ++i) {
+        sql += (i ? "," : "") + quoteIdentifier(row._cloInnerName[i]) + "=?";
+    }
+    std::vector<std::string> ignored;
+    rm = detail::appendWhere(conditions, sql, ignored);
+    if (!rm.ok()) return shape.row.sql;
+    shape.row.table = row._tableInnerName;
+    shape.row.columns = rowColumns(row);
+    for (const IQueryCondition& condition : conditions) {
+        shape.conditionParts.push_back(condition.columnInnerName);
+        shape.conditionParts.push_back(condition.operation);
+        shape.conditionParts.push_back(condition.logicRelation);
+    }
+    shape.row.sql = std::move(sql);
+    return shape.row.sql;
+}
+
 }  // namespace
 
 ResultMsg InstanceDataManager::addITableData(const ITableData& row, int commitType) {
@@ -142,18 +195,14 @@ ResultMsg InstanceDataManager::updateITableData(const ITableData& row,
 ResultMsg InstanceDataManager::updateITableData(const ITableData& row,
                                                 const std::list<IQueryCondition>& conditions,
                                                 int commitType, int& changedRows) {
-    ResultMsg rm = checkRow(row);
-    if (!rm.ok()) return rm;
-    if (row._colNum == 0)
-        return ResultMsg(SRV_ERR_ARGUMENT, "没有要更新的列：" + row._tableInnerName);
-    std::string sql = "UPDATE " + quoteIdentifier(row._tableInnerName) + " SET ";
-    for (int i = 0; i < row._colNum; ++i) {
-        sql += (i ? "," : "") + quoteIdentifier(row._cloInnerName[i]) + "=?";
-    }
-    std::vector<std::string> values;
-    rm = detail::appendWhere(conditions, sql, values);
-    if (!rm.ok()) return rm;
     detail::SqliteConnection& conn = *connection_;
+    ResultMsg rm;
+    const std::string& sql = updateStatement(conn, row, conditions, rm);
+    if (sql.empty()) return rm;
+    std::vector<std::string> values;
+    values.reserve(conditions.size());
+    for (const IQueryCondition& condition : conditions)
+        values.push_back(condition.columValue);
     return conn.write(commitType, [&]() {
         ResultMsg r = writeRow(conn, sql, row, values);
         if (r.ok()) changedRows = conn.changes();

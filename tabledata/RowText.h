@@ -1,0 +1,110 @@
+#pragma once
+
+// The row text form of table data: one line per row, its values joined by
+// "@#@"; the marker "!#@$!^%&^@%$" may stand for an empty value. Row data
+// and dictionary data both read, write and check lines only through here.
+#include <cstddef>
+#include <list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "IQueryCondition.h"
+#include "MNormalColumn.h"
+#include "ResultReturnCode.h"
+
+namespace MeridianSpace {
+
+class ITableData;
+class InstanceDataManager;
+class M_NormalColumnDAO;
+
+namespace rowtext {
+
+extern const char kSeparator[];
+extern const char kEmptyMarker[];
+
+/// Cuts a line at every separator, keeping empty values, and answers how
+/// many values it holds; they stand in values[0..n-1]. A line that starts
+/// (ends) with the separator gets the marker in front (at its end) first,
+/// so that its edge values survive as markers. `values` only grows, so its
+/// strings keep their buffers from line to line.
+std::size_t split(const std::string& line, std::vector<std::string>& values);
+/// Appends the values of the first `count` slots of `row` to `line`, joined
+/// by the separator.
+void join(const ITableData& row, int count, std::string& line);
+
+/// How the first value of a line is read.
+enum class FirstValue {
+    /// An ordinary value.
+    Plain,
+    /// The row identifier: empty (or the marker) or a decimal number.
+    RowID,
+};
+
+/// Checks the column list and every line before anything is written: no
+/// null column, at most 80 columns, the identifier column first when
+/// `first` is RowID, and each line with exactly one value per column and a
+/// readable identifier. The failure names the first bad line (from 1).
+ResultMsg check(const std::list<M_NormalColumnDAO*>& columns, const std::list<std::string>& lines,
+                FirstValue first);
+
+/// The one path that writes many lines into one physical table: every
+/// write joins the open transaction of the manager's session (the caller
+/// commits once at the end), and each statement is prepared once for the
+/// table. Lines must have passed check().
+class LineWriter {
+public:
+    /// With RowID, write() updates the row named by the identifier and
+    /// inserts the line without it when the identifier is 0 or less or no
+    /// such row exists; with Plain it inserts every line as it stands.
+    LineWriter(InstanceDataManager& manager, const std::string& table,
+               const std::list<M_NormalColumnDAO*>& columns, FirstValue first);
+    ~LineWriter();
+    LineWriter(const LineWriter&) = delete;
+    LineWriter& operator=(const LineWriter&) = delete;
+
+    /// Writes one line (a value standing as the marker is written empty,
+    /// and logged); the service's answer for it.
+    ResultMsg write(const std::string& line);
+
+private:
+    InstanceDataManager& manager_;
+    FirstValue first_;
+    std::size_t columnCount_;
+    /// The line's values without the identifier (with RowID), which both
+    /// the update of an existing row and the insert of a new one write: an
+    /// update that assigned the identifier column would make SQLite move
+    /// the row (a delete and an insert) even when the value stays the same.
+    std::unique_ptr<ITableData> row_;
+    std::list<IQueryCondition> byID_;
+    std::vector<std::string> values_;
+};
+
+/// A column description for a query or a physical table.
+MNormalColumn describe(const std::string& name, const std::string& innerName, int dataType);
+/// Appends a new copy of `column` (all members) to `columns`.
+void appendCopy(std::list<M_NormalColumnDAO*>& columns, const M_NormalColumnDAO& column);
+
+/// Reads the rows of `table` one at a time (a table may hold more rows than
+/// fit in memory as row records) and turns them into lines on the way: the
+/// first row's slots pick the copies of `tableColumns` appended to
+/// `columns` (slots naming no table column add nothing), and every row adds
+/// its first n slots as one line, n being the first row's slot count.
+/// `found` tells whether any row came back.
+ResultMsg readLines(InstanceDataManager& manager, const std::string& table,
+                    const std::vector<MNormalColumn>& descriptions,
+                    const std::list<M_NormalColumnDAO*>& tableColumns,
+                    std::list<M_NormalColumnDAO*>& columns, std::list<std::string>& values,
+                    bool& found);
+/// Writes every checked line through one LineWriter (a failed line does not
+/// stop the others), then commits the manager's session once. A failed
+/// commit is the answer; otherwise a failed line fails the call, naming the
+/// first such line and how many failed, so that no failure hides behind the
+/// commit's success.
+ResultMsg writeLines(InstanceDataManager& manager, const std::string& table,
+                     const std::list<M_NormalColumnDAO*>& columns,
+                     const std::list<std::string>& values, FirstValue first);
+
+}  // namespace rowtext
+}  // namespace MeridianSpace
