@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "BenchPlatform.h"
 #include "BenchRecord.h"
 #include "DAOFactoryRegistry.h"
 #include "DAOFinder.h"
@@ -33,23 +34,17 @@ std::string& benchFolder() {
 }
 
 std::string databasePath() {
-    return benchFolder() + "/bench.db";
+    return benchFolder() + "/config.db";
 }
 
 InstanceDataManager& idm() {
     return *MeridianNew::getCurrMRDConfigIDM();
 }
 
-// A failed write would make every figure meaningless.
-void must(const ResultMsg& rm) {
-    if (!rm.ok()) throw std::runtime_error(StringHelper::GBKToUTF8(rm.rMsg));
-}
-
 // Drops and recreates the benchmark table (with its indexed key columns).
 void resetBenchTable() {
     idm().delTableInstance("T_M_Bench");
-    ResultMsg rm = MeridianNew::ensureRegisteredTables();
-    if (!rm.ok()) throw std::runtime_error(rm.rMsg);
+    must(MeridianNew::ensureRegisteredTables());
 }
 
 // A plain SQLite connection on the same file, with the same settings.
@@ -239,20 +234,13 @@ BENCHMARK(BM_FindByOneAttrUnindexed)
 BENCHMARK(BM_FindByID)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
-    std::string folder = (std::filesystem::temp_directory_path() / "arx_bench_XXXXXX").string();
-    if (mkdtemp(folder.data()) == nullptr) return 1;
-    benchFolder() = folder;
     DAOFactoryRegistry::registerClass("BenchRecord", &BenchRecord::createObject);
-    QmsRecordClasses::registerAll();
-    ResultMsg rm = MeridianNew::startup(databasePath(), folder + "/work.db");
-    if (!rm.ok()) return 1;
-
+    // Log mode 1, as a host runs: the figures include the log file.
+    BenchPlatform platform(1);
+    benchFolder() = platform.folder();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-
-    rm = MeridianNew::shutdown();
-    std::filesystem::remove_all(folder);
-    return rm.ok() ? 0 : 1;
+    return platform.shutdown() ? 0 : 1;
 }

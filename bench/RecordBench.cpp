@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchPlatform.h"
 #include "InstanceDataManager.h"
 #include "M_EntityModelDAO.h"
 #include "M_EntityTableDAO.h"
@@ -25,25 +26,13 @@
 #include "Transaction.h"
 
 using namespace MeridianSpace;
+using arxbench::benchProject;
+using arxbench::must;
 
 namespace {
 
 constexpr int kColumnsPerTable = 20;
 constexpr int kTablesPerFolder = 50;
-
-void must(const ResultMsg& rm) {
-    if (!rm.ok()) throw std::runtime_error(StringHelper::GBKToUTF8(rm.rMsg));
-}
-
-M_ProjectDAO& project() {
-    static M_ProjectDAO stored;
-    if (stored._ID < 1) {
-        stored._name = "bench";
-        must(stored.save());
-        M_ProjectDAO::setCurrProjectID(stored._ID);
-    }
-    return stored;
-}
 
 struct BuiltModel {
     M_EntityModelDAO model;
@@ -55,7 +44,7 @@ struct BuiltModel {
 void build(int n, BuiltModel& built) {
     static int models = 0;
     built.model._name = "Model" + std::to_string(++models);
-    must(project().addEntityModel(&built.model));
+    must(benchProject().addEntityModel(&built.model));
     for (int i = 0; i < n; ++i) {
         if (i % kTablesPerFolder == 0) {
             built.folders.push_back(std::make_unique<M_FolderDAO>());
@@ -151,13 +140,7 @@ BENCHMARK(BM_RemoveTables)
     ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    std::string folder = (std::filesystem::temp_directory_path() / "arx_bench_XXXXXX").string();
-    if (mkdtemp(folder.data()) == nullptr) return 1;
-    QmsRecordClasses::registerAll();
-    // Log mode 0: the figures are those of the records, not of the log file.
-    ResultMsg rm = MeridianNew::startup(folder + "/config.db", folder + "/work.db", 0);
-    if (!rm.ok()) return 1;
-
+    arxbench::BenchPlatform platform;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     int status = 0;
@@ -168,8 +151,5 @@ int main(int argc, char** argv) {
         status = 1;
     }
     benchmark::Shutdown();
-
-    rm = MeridianNew::shutdown();
-    std::filesystem::remove_all(folder);
-    return rm.ok() ? status : 1;
+    return platform.shutdown() ? status : 1;
 }

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchPlatform.h"
 #include "M_EntityModelDAO.h"
 #include "M_EntityTableDAO.h"
 #include "M_FolderDAO.h"
@@ -32,16 +33,14 @@
 #include "StringHelper.h"
 
 using namespace MeridianSpace;
+using arxbench::benchProject;
+using arxbench::must;
 
 namespace {
 
 constexpr int kColumns = 10;
 constexpr int kTypes[kColumns] = {2, 2, 2, 1, 1, 1, 1, 1, 3, 3};
 constexpr char kSeparator[] = "@#@";
-
-void must(const ResultMsg& rm) {
-    if (!rm.ok()) throw std::runtime_error(StringHelper::GBKToUTF8(rm.rMsg));
-}
 
 std::string& benchFolder() {
     static std::string folder;
@@ -112,23 +111,13 @@ struct BenchTable {
     }
 };
 
-M_ProjectDAO& project() {
-    static M_ProjectDAO stored;
-    if (stored._ID < 1) {
-        stored._name = "bench";
-        must(stored.save());
-        M_ProjectDAO::setCurrProjectID(stored._ID);
-    }
-    return stored;
-}
-
 // The ordinary model's table, made once, with its instance file as the
 // current work database.
 BenchTable& rowTable() {
     static BenchTable* table = nullptr;
     if (table == nullptr) {
         table = new BenchTable;
-        table->build(project(), "RowModel", 0);
+        table->build(benchProject(), "RowModel", 0);
         must(table->model.createInstance(benchFolder(), "instance.db"));
         must(MeridianNew::setCurrentWorkDB(benchFolder() + "/instance.db", 1));
     }
@@ -139,7 +128,7 @@ BenchTable& dictionaryTable() {
     static BenchTable* table = nullptr;
     if (table == nullptr) {
         table = new BenchTable;
-        table->build(project(), "DictModel", 2);
+        table->build(benchProject(), "DictModel", 2);
     }
     return *table;
 }
@@ -409,14 +398,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--peak-rows=", 12) == 0) peakRows = std::atoi(argv[i] + 12);
     }
-    benchFolder() = (std::filesystem::temp_directory_path() / "arx_bench_XXXXXX").string();
-    if (mkdtemp(benchFolder().data()) == nullptr) return 1;
-    QmsRecordClasses::registerAll();
-    // Log mode 0: the figures are those of the data path, not of the log file.
-    ResultMsg rm =
-        MeridianNew::startup(benchFolder() + "/config.db", benchFolder() + "/work.db", 0);
-    if (!rm.ok()) return 1;
-
+    arxbench::BenchPlatform platform;
+    benchFolder() = platform.folder();
     int status = 0;
     try {
         if (peakRows >= 0) {
@@ -431,8 +414,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "benchmark failed: %s\n", e.what());
         status = 1;
     }
-
-    rm = MeridianNew::shutdown();
-    std::filesystem::remove_all(benchFolder());
-    return rm.ok() ? status : 1;
+    return platform.shutdown() ? status : 1;
 }

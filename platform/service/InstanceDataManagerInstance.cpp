@@ -247,15 +247,6 @@ ResultMsg publish(const std::string& temporary, const std::string& target) {
     return fileSystemError("无法建立实例文件：", target, error);
 }
 
-ResultMsg readAllLayouts(SqliteConnection& conn) {
-    std::vector<std::string> tables;
-    ResultMsg rm = conn.tableNames(tables);
-    const std::vector<detail::ColumnInfo>* layout = nullptr;
-    for (auto it = tables.begin(); rm.ok() && it != tables.end(); ++it)
-        rm = conn.tableColumns(*it, layout);
-    return rm;
-}
-
 ResultMsg notInstanceFile(const std::string& path, const std::string& why) {
     return ResultMsg(SRV_ERR_NO_TABLE, "不是实例文件：" + path + "：" + why);
 }
@@ -295,7 +286,7 @@ ResultMsg InstanceDataManager::createEntityModelInstance_Create(IEntityModel mod
 
     std::shared_ptr<SqliteConnection> opened;
     rm = SqliteConnection::open(target, false, opened);
-    if (rm.ok() && flag == 1) rm = readAllLayouts(*opened);
+    if (rm.ok() && flag == 1) rm = opened->loadAllLayouts();
     if (!rm.ok()) {
         // Nobody has seen the file yet: a failure leaves none behind.
         opened.reset();

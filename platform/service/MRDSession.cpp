@@ -59,12 +59,7 @@ ResultMsg MRDSession::createInstanceDataManager(InstanceDataManager*& manager, i
     if (!rm.ok()) return rm;
     auto created = std::unique_ptr<InstanceDataManager>(new InstanceDataManager(connection_));
     if (flag == 1) {
-        std::vector<std::string> tables;
-        rm = connection_->tableNames(tables);
-        const std::vector<detail::ColumnInfo>* layout = nullptr;
-        for (auto it = tables.begin(); rm.ok() && it != tables.end(); ++it) {
-            rm = connection_->tableColumns(*it, layout);
-        }
+        rm = connection_->loadAllLayouts();
         if (!rm.ok()) return rm;
     }
     manager = created.release();

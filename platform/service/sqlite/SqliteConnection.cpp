@@ -555,6 +555,15 @@ ResultMsg SqliteConnection::tableNames(std::vector<std::string>& out) {
     return rm;
 }
 
+ResultMsg SqliteConnection::loadAllLayouts() {
+    std::vector<std::string> tables;
+    ResultMsg rm = tableNames(tables);
+    const std::vector<ColumnInfo>* layout = nullptr;
+    for (auto it = tables.begin(); rm.ok() && it != tables.end(); ++it)
+        rm = tableColumns(*it, layout);
+    return rm;
+}
+
 ResultMsg SqliteConnection::explainFailure(const std::string& table,
                                            const std::vector<std::string>& columns,
                                            const ResultMsg& failure) {

@@ -136,6 +136,8 @@ public:
     ResultMsg tableColumns(const std::string& table, const std::vector<ColumnInfo>*& out);
     /// Names of all tables of the database, in byte order.
     ResultMsg tableNames(std::vector<std::string>& out);
+    /// Reads the layout of every table into the cache.
+    ResultMsg loadAllLayouts();
 
     /// Turns a failed statement on `table` into the clearest answer: the table
     /// or one of `columns` missing, else `failure` as it is.

@@ -1,0 +1,61 @@
+#pragma once
+
+// What the benchmark programs share: a platform started on fresh databases in
+// a temporary folder, a stored project, and failing loudly.
+#include <stdlib.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "M_ProjectDAO.h"
+#include "MeridianNew.h"
+#include "QmsRecordClasses.h"
+#include "StringHelper.h"
+
+namespace arxbench {
+
+using namespace MeridianSpace;
+
+/// A failed step would make every figure meaningless.
+inline void must(const ResultMsg& rm) {
+    if (!rm.ok()) throw std::runtime_error(StringHelper::GBKToUTF8(rm.rMsg));
+}
+
+/// The platform with the library's record classes on "config.db" and
+/// "work.db" in a new temporary folder, shut down and removed at the end.
+class BenchPlatform {
+public:
+    /// Log mode 0 by default: the figures are those of the code measured,
+    /// not of the log file.
+    explicit BenchPlatform(int logMode = 0)
+        : folder_((std::filesystem::temp_directory_path() / "arx_bench_XXXXXX").string()) {
+        if (mkdtemp(folder_.data()) == nullptr) throw std::runtime_error("mkdtemp");
+        QmsRecordClasses::registerAll();
+        must(MeridianNew::startup(file("config.db"), file("work.db"), logMode));
+    }
+    /// Shuts down; false when the last commit failed.
+    bool shutdown() {
+        const bool ok = MeridianNew::shutdown().ok();
+        std::filesystem::remove_all(folder_);
+        return ok;
+    }
+    const std::string& folder() const { return folder_; }
+    std::string file(const std::string& name) const { return folder_ + "/" + name; }
+
+private:
+    std::string folder_;
+};
+
+/// A stored project "bench", made the current one on first use.
+inline M_ProjectDAO& benchProject() {
+    static M_ProjectDAO stored;
+    if (stored._ID < 1) {
+        stored._name = "bench";
+        must(stored.save());
+        M_ProjectDAO::setCurrProjectID(stored._ID);
+    }
+    return stored;
+}
+
+}  // namespace arxbench
