@@ -15,6 +15,7 @@ const char* const kSaveWithoutRow =
 const char* const kReadWithoutRow =
     "dataId<=0！ "
     "读取blob数据前，需要先保存对应数据记录（blob字段以外的字段），获取id后，才能执行本接口。";
+const char* const kNoColumn = "blob字段的属性对象为空。";
 
 }  // namespace
 
@@ -27,6 +28,7 @@ ResultMsg M_EntityTableDAO::saveBlobData(M_NormalColumnDAO* pColumn, double* dat
         log->appendError(_innerName + "M_EntityTableDAO::saveBlobData()", kSaveWithoutRow);
         return ResultMsg(RUN_FAIL, kSaveWithoutRow);
     }
+    if (pColumn == nullptr) return ResultMsg(RUN_FAIL, kNoColumn);
     InstanceDataManager* manager = MeridianNew::getCurrentWorkDBIDM();
     if (manager == nullptr) return MeridianNew::noCurrentDatabase();
     // Joins the work session's open transaction: the caller's next commit
@@ -53,6 +55,7 @@ ResultMsg M_EntityTableDAO::getBlobData(M_NormalColumnDAO* pColumn, int dataId, 
         log->appendError(_innerName + "M_EntityTableDAO::getBlobData()", kReadWithoutRow);
         return ResultMsg(RUN_FAIL, kReadWithoutRow);
     }
+    if (pColumn == nullptr) return ResultMsg(RUN_FAIL, kNoColumn);
     InstanceDataManager* manager = MeridianNew::getCurrentWorkDBIDM();
     if (manager == nullptr) return MeridianNew::noCurrentDatabase();
     // On success `data` is a new array the caller frees with delete[]; on

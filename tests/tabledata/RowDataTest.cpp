@@ -107,6 +107,7 @@ TEST_F(RowData, BlobsNeedAStoredRow) {
     EXPECT_EQ(std::vector<double>(data, data + size), values);
 
     EXPECT_EQ(img.saveBlobData(&pic, values.data(), 3, 0).rCode, RUN_FAIL);
+    EXPECT_EQ(img.saveBlobData(nullptr, values.data(), 3, 1).rCode, RUN_FAIL);
     double* untouched = values.data();
     ResultMsg rm = img.getBlobData(&pic, -1, untouched, size);
     EXPECT_EQ(rm.rMsg.rfind("dataId<=0！ 读取blob数据前", 0), 0u) << utf8(rm.rMsg);
