@@ -63,6 +63,22 @@ public:
     /// 0 when there is none.
     int getMaxVersionWithinSaveName();
 
+    /// Locks this stored version and makes the next version of its name:
+    /// a new model record with a copy of the folder tree, linked to the same
+    /// tables, and copies of the scene records. On success `newModel`
+    /// receives a new object with the new version that the caller owns (an
+    /// object it held is deleted first; it must not be this model); on
+    /// failure it is left as it was. One transaction of the configuration
+    /// database; what each outcome leaves is committed.
+    ResultMsg upgradeNewVersion(M_EntityModelDAO*& newModel);
+    /// Stores `target` (unsaved, named like no model of this model's
+    /// project) as a new model of the same project and fills it with copies
+    /// of this model's folders, tables, columns, definitions, scene records
+    /// and, for a dictionary model, table rows. References between the
+    /// copies are rewritten to the new identifiers. The target stays the
+    /// caller's. A failure half-way keeps what was copied so far.
+    ResultMsg copyTo(M_EntityModelDAO*& target);
+
     /// Creates the instance file `fileName` in `folderPath` (made when
     /// missing) for this stored model's version. An existing file is never
     /// overwritten.

@@ -3,8 +3,9 @@
 // folder tree of tables and columns, and a dictionary model whose first
 // column creates its physical table. Then it deletes a folder, prints the
 // delete report, creates an instance file of the model and works with its
-// rows and blobs, exports and re-imports dictionary rows, and shows a
-// transaction rolling back. Everything, the run
+// rows and blobs, exports and re-imports dictionary rows, shows a
+// transaction rolling back, upgrades the model to version 2, copies it to a
+// new model and prints both folder trees. Everything, the run
 // log included, stays in that folder, which is removed at the end.
 #include <stdlib.h>
 
@@ -168,6 +169,62 @@ void rowsAndBlobs(const std::string& folder, M_EntityModelDAO& model, M_EntityTa
     ok = ok && lines.size() == 3;
 }
 
+// The folder tree below `parent` (the model's root folders for 0), with the
+// tables of each folder and their identifiers.
+void printFolders(int modelID, int parentID, int depth) {
+    std::list<M_FolderDAO*> folders;
+    if (parentID == 0) {
+        (void)M_FolderDAO::FindRootFolderByEntityModelID(modelID, folders);
+    } else {
+        (void)M_FolderDAO::FindByParentFolderID(parentID, folders);
+    }
+    for (M_FolderDAO* folder : folders) {
+        std::list<M_EntityTableDAO*> tables;
+        (void)folder->getM_EntityTableDAOList(tables);
+        std::cout << std::string(2 * depth + 2, ' ') << folder->_name << " (id " << folder->_ID
+                  << "):";
+        for (M_EntityTableDAO* table : tables)
+            std::cout << " " << table->_name << "#" << table->_ID;
+        std::cout << "\n";
+        T_deletePtrList(tables);
+        printFolders(modelID, folder->_ID, depth + 1);
+    }
+    T_deletePtrList(folders);
+}
+
+void printTree(const M_EntityModelDAO& model) {
+    std::cout << "  model " << model._name << " version " << model._version << " (id " << model._ID
+              << ", display name " << model._displayName << ", locked " << model._isVersionLocked
+              << ")\n";
+    printFolders(model._ID, 0, 1);
+}
+
+// A new version shares the tables of the old one; a copy gets tables of its own.
+void upgradeAndCopy(M_EntityModelDAO& model, M_FolderDAO& sales) {
+    M_FolderDAO archive;
+    archive._name = "Archive";
+    report("add sub-folder Archive", sales.addM_SubFolderDAO(&archive));
+    (void)addTable(model, archive, "OldOrder", {{"Total", 1}});
+    M_EntityModelDAO* next = nullptr;
+    report("upgrade " + model._name + " to a new version", model.upgradeNewVersion(next));
+    if (next == nullptr) {
+        ok = false;
+        return;
+    }
+    std::unique_ptr<M_EntityModelDAO> nextOwner(next);
+    printTree(model);
+    printTree(*next);
+    ok = ok && next->_version == model._version + 1 && model._isVersionLocked == 1;
+
+    auto copy = std::make_unique<M_EntityModelDAO>();
+    copy->_name = "ShopModelCopy";
+    copy->_displayName = "Shop copy";
+    M_EntityModelDAO* target = copy.get();
+    report("copy version " + std::to_string(next->_version) + " to " + copy->_name,
+           next->copyTo(target));
+    printTree(*copy);
+}
+
 void buildAndDelete(const std::string& folder) {
     M_ProjectDAO project;
     project._name = "shop";
@@ -178,6 +235,7 @@ void buildAndDelete(const std::string& folder) {
 
     M_EntityModelDAO model;
     model._name = "ShopModel";
+    model._displayName = "Shop";
     report("add model " + model._name, project.addEntityModel(&model));
     std::cout << "  version " << model._version << ", id " << model._ID << "\n";
 
@@ -243,6 +301,8 @@ void buildAndDelete(const std::string& folder) {
     for (M_FolderDAO* root : roots)
         ok = ok && root->_name != "Draft";
     T_deletePtrList(roots);
+
+    upgradeAndCopy(model, sales);
 }
 
 }  // namespace

@@ -46,6 +46,10 @@ bool MRDSession::hasOpenTransaction() const {
     return connection_->hasOpenSavepoints();
 }
 
+std::uint64_t MRDSession::statementCount() const {
+    return connection_->statementsRun();
+}
+
 std::string MRDSession::getFilePath() const {
     return connection_->path();
 }

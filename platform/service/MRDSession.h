@@ -1,6 +1,7 @@
 #pragma once
 
 // One session: one connection to one database file.
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -44,6 +45,10 @@ public:
     /// True while a Transaction or Savepoint is open on the session.
     bool hasOpenTransaction() const;
     std::string getFilePath() const;
+    /// SQL statements the session has run since it was made, its own
+    /// transaction statements included; for measuring what an operation
+    /// costs.
+    std::uint64_t statementCount() const;
     /// How long a write waits for another connection's lock before it gives
     /// up with SRV_ERR_BUSY (5000 ms unless set).
     void setBusyTimeout(int milliseconds);

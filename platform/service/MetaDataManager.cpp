@@ -160,6 +160,56 @@ ResultMsg MetaDataManager::initialMetaDataCache() {
     return connection_->refreshSchema();
 }
 
+ResultMsg MetaDataManager::lockEntityModelVersion(int modelID) {
+    ResultMsg rm = checkID(modelID, "数据模型", "modelID");
+    if (rm.ok()) rm = connection_->checkOpen();
+    if (!rm.ok()) return rm;
+    int locked = 0;
+    rm = requireRow(*connection_,
+                    "SELECT \"IsVersionLocked\" FROM \"T_M_EntityModel\" WHERE \"id\" = ?1",
+                    TableUse{"T_M_EntityModel", {"id", "IsVersionLocked"}}, modelID, "数据模型",
+                    [&](sqlite3_stmt* s) { locked = sqlite3_column_int(s, 0); });
+    if (!rm.ok()) return rm;
+    if (locked == 1) return ResultMsg(RUN_SUCCESS, "数据模型版本已是锁定状态");
+    rm = setVersionLock(modelID, 1);
+    if (rm.ok()) locksTaken_.insert(modelID);
+    return rm;
+}
+
+ResultMsg MetaDataManager::unlockEntityModelVersion(int modelID) {
+    ResultMsg rm = checkID(modelID, "数据模型", "modelID");
+    if (rm.ok()) rm = connection_->checkOpen();
+    if (!rm.ok()) return rm;
+    if (locksTaken_.count(modelID) == 0) {
+        return ResultMsg(RUN_SUCCESS, "数据模型版本并非由本次锁定，保持锁定：id = " +
+                                          StringHelper::int2String(modelID));
+    }
+    rm = setVersionLock(modelID, 0);
+    // A row that is gone has no lock left to undo.
+    if (rm.ok() || rm.rCode == SRV_ERR_NO_ROW) locksTaken_.erase(modelID);
+    return rm;
+}
+
+ResultMsg MetaDataManager::setVersionLock(int modelID, int locked) {
+    const TableUse use{"T_M_EntityModel", {"id", "IsVersionLocked"}};
+    return connection_->write(COMMIT_T_IMMEDIATELY, [&]() {
+        ResultMsg rm = detail::forEachResultRow(
+            *connection_,
+            "UPDATE \"T_M_EntityModel\" SET \"IsVersionLocked\" = ?1 WHERE \"id\" = ?2",
+            [&](sqlite3_stmt* s) {
+                sqlite3_bind_int(s, 1, locked);
+                sqlite3_bind_int(s, 2, modelID);
+            },
+            [](sqlite3_stmt*) {}, "修改数据模型版本锁定状态失败");
+        if (!rm.ok()) return explainLookup(*connection_, {use}, rm);
+        if (connection_->changes() == 0) {
+            return ResultMsg(SRV_ERR_NO_ROW, "数据模型不存在：T_M_EntityModel id = " +
+                                                 StringHelper::int2String(modelID));
+        }
+        return rm;
+    });
+}
+
 ResultMsg MetaDataManager::delMTableByIdFromEntityModel(int tableID, int modelID) {
     ResultMsg rm = checkID(tableID, "数据类", "tableID");
     if (rm.ok()) rm = checkID(modelID, "数据模型", "modelID");

@@ -3,7 +3,9 @@
 // The metadata side of the configuration database: what the records ask of
 // the data service about models, tables and columns. It reads the metadata
 // tables by name ("T_M_EntityModel", "T_M_EntityTable", "T_M_NormalColumn",
-// "T_M_R_ModelTable", "T_M_Project") and never writes their rows.
+// "T_M_R_ModelTable", "T_M_Project"); the one value it writes is a model's
+// version lock.
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,18 @@ public:
     /// statements) when the schema changed since it last looked, through this
     /// session or another connection; cheap when nothing changed.
     ResultMsg initialMetaDataCache();
+
+    /// Locks the stored version of model `modelID` (IsVersionLocked 1), so
+    /// that a higher version of its name may be saved. Code 0 when the
+    /// version is locked afterwards, also when it was locked before. A
+    /// write: it commits at once unless a Transaction is open. SRV_ERR_ARGUMENT
+    /// for an identifier below 1, SRV_ERR_NO_ROW for a missing model.
+    ResultMsg lockEntityModelVersion(int modelID);
+    /// Undoes a lock that lockEntityModelVersion of this manager set. A
+    /// version that was already locked when that call came (by an earlier
+    /// upgrade or by a record save) stays locked and the answer is code 0,
+    /// so that a failed upgrade of an old version never unlocks it.
+    ResultMsg unlockEntityModelVersion(int modelID);
 
     /// The data service's side of removing table `tableID` from model
     /// `modelID`: checks that both rows exist and forgets what the session
@@ -73,6 +87,11 @@ public:
 private:
     friend class MRDSession;
     using dataManager::dataManager;
+
+    ResultMsg setVersionLock(int modelID, int locked);
+
+    /// Models whose lock this manager set and may undo.
+    std::set<int> locksTaken_;
 };
 
 }  // namespace MeridianSpace

@@ -168,6 +168,7 @@ ResultMsg SqliteConnection::openHandle(int flags) {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_update_hook(db_, &SqliteConnection::onRowChanged, this);
     sqlite3_rollback_hook(db_, &SqliteConnection::onRolledBack, this);
+    sqlite3_trace_v2(db_, SQLITE_TRACE_STMT, &SqliteConnection::onTrace, this);
     // A reopened connection starts a new series of change numbers.
     allRowsMayHaveChanged();
     dataVersion_ = -1;
@@ -500,6 +501,16 @@ void SqliteConnection::finalizePragmas() {
 void SqliteConnection::onRowChanged(void* self, int /*op*/, const char* /*database*/,
                                     const char* table, sqlite3_int64 /*rowid*/) {
     static_cast<SqliteConnection*>(self)->tableRowsChanged(table);
+}
+
+int SqliteConnection::onTrace(unsigned type, void* self, void*, void* sql) {
+    // Trigger programs report themselves as comments ("-- ..."); they are
+    // part of the statement that fired them.
+    const char* text = static_cast<const char*>(sql);
+    if (type == SQLITE_TRACE_STMT && !(text != nullptr && text[0] == '-' && text[1] == '-')) {
+        ++static_cast<SqliteConnection*>(self)->statementsRun_;
+    }
+    return 0;
 }
 
 void SqliteConnection::onRolledBack(void* self) {

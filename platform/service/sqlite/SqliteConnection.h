@@ -148,6 +148,9 @@ public:
     /// lock held by another connection always gets SRV_ERR_BUSY.
     ResultMsg engineError(int code, const std::string& what) const;
     int changes() const;
+    /// Statements run on this connection since it was made (each execution
+    /// of a prepared statement counts once), for measuring.
+    std::uint64_t statementsRun() const { return statementsRun_; }
     long long lastInsertRowId() const;
 
     /// The session that owns this connection; cleared when it goes away.
@@ -190,6 +193,7 @@ private:
     static void onRowChanged(void* self, int op, const char* database, const char* table,
                              sqlite3_int64 rowid);
     static void onRolledBack(void* self);
+    static int onTrace(unsigned type, void* self, void* statement, void* sql);
 
     /// ASCII case-insensitive order (SQL names ignore case) that compares
     /// string_views, so the update hook looks names up without allocating.
@@ -214,6 +218,7 @@ private:
     std::map<std::string, std::uint64_t, NameLess> tableChanges_;
     /// Change number of the last event that may have changed any row; 0 while closed.
     std::uint64_t allRowsChange_ = 0;
+    std::uint64_t statementsRun_ = 0;
     long long dataVersion_ = -1;
     long long seenSchema_ = -1;
     sqlite3_stmt* dataVersionStmt_ = nullptr;

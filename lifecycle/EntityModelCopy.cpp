@@ -1,0 +1,335 @@
+// Model copy: a new, independent model in the same project with copies of
+// the source model's folders, tables, columns, definitions, scene records
+// and, for a dictionary model, the rows of its tables.
+#include <memory>
+#include <vector>
+
+#include "ConfigTransaction.h"
+#include "IdentifierMap.h"
+#include "M_DelByInterfaceDAO.h"
+#include "M_EntityModelDAO.h"
+#include "M_EntityTableDAO.h"
+#include "M_FindByInterfaceDAO.h"
+#include "M_FolderDAO.h"
+#include "M_NormalColumnDAO.h"
+#include "M_ProjectDAO.h"
+#include "M_SceneInfoDAO.h"
+#include "PtrListHelper.h"
+#include "RelationDataTool.h"
+#include "StringHelper.h"
+
+namespace MeridianSpace {
+
+namespace {
+
+ResultMsg failedStep(const std::string& step, const ResultMsg& failed) {
+    return ResultMsg(failed.rCode, step + failed.rMsg);
+}
+
+// The state of one copy: the source, the target and the old-to-new maps
+// that cover the whole tree.
+class ModelCopy {
+public:
+    ModelCopy(M_EntityModelDAO& source, M_EntityModelDAO& target)
+        : source_(source), target_(target) {}
+
+    ResultMsg copyRootFolders(ResultMsg& held);
+    ResultMsg rewriteColumnReferences(ResultMsg& held);
+    ResultMsg copySceneRecords(ResultMsg& held);
+
+private:
+    ResultMsg copySubFolders(M_FolderDAO& parent, ResultMsg& held);
+    ResultMsg copyTables(M_FolderDAO& folder, std::list<M_EntityTableDAO*>& tables, bool nested,
+                         ResultMsg& held);
+    ResultMsg copyTable(M_EntityTableDAO& table, M_FolderDAO& folder, bool nested, ResultMsg& held);
+    ResultMsg copyDictionaryRows(M_EntityTableDAO& source, M_EntityTableDAO& copy);
+    ResultMsg copyDefinitions(M_EntityTableDAO& source, M_EntityTableDAO& copy, ResultMsg& held);
+
+    M_EntityModelDAO& source_;
+    M_EntityModelDAO& target_;
+    IdentifierMap folders_;
+    IdentifierMap tables_;
+    IdentifierMap columns_;
+    /// The copied columns, for the reference pass, by their new _ID.
+    std::map<int, std::unique_ptr<M_NormalColumnDAO>> copiedColumns_;
+};
+
+ResultMsg ModelCopy::copyRootFolders(ResultMsg& held) {
+    std::list<M_FolderDAO*> roots;
+    PtrListGuard<M_FolderDAO> ownRoots(roots);
+    (void)source_.getRootM_FolderDAOList(roots);
+    for (M_FolderDAO* root : roots) {
+        std::list<M_EntityTableDAO*> tables;
+        PtrListGuard<M_EntityTableDAO> ownTables(tables);
+        (void)root->getM_EntityTableDAOList(tables);
+        const int oldID = root->_ID;
+        root->_ID = -1;
+        held = target_.addM_FolderDAO(root, 0);
+        if (!held.ok()) return failedStep("ERROR：在新数据模型中增加数据模块失败。", held);
+        const int newID = root->_ID;
+        folders_[oldID] = newID;
+        root->_ID = oldID;
+        held = copySubFolders(*root, held);
+        if (!held.ok()) return failedStep("ERROR：在新数据模型中增加子数据模块失败。", held);
+        root->_ID = newID;
+        ResultMsg rm = copyTables(*root, tables, false, held);
+        if (!rm.ok()) return rm;
+    }
+    return held;
+}
+
+ResultMsg ModelCopy::copySubFolders(M_FolderDAO& parent, ResultMsg& held) {
+    const int parentID = parent._ID;
+    const int parentCopyID = mapIdentifier(folders_, parentID, Unmapped::MinusOne);
+    {
+        M_FolderDAO* found = nullptr;
+        (void)M_FolderDAO::FindByID(parentCopyID, found);
+        std::unique_ptr<M_FolderDAO> parentCopy(found);
+        M_EntityModelDAO* foundModel = nullptr;
+        if (parentCopy)
+            (void)M_EntityModelDAO::FindByID(parentCopy->_t_M_EntityModelID, foundModel);
+        std::unique_ptr<M_EntityModelDAO> targetModel(foundModel);
+        if (!targetModel) return ResultMsg(RUN_FAIL, "ERROR：复制目标数据模型，在数据库中不存在！");
+        // The parent object carries the target's model key by now: the
+        // source model is looked up by its own identifier, and its version
+        // chooses the columns and definitions copied below.
+        foundModel = nullptr;
+        (void)M_EntityModelDAO::FindByID(source_._ID, foundModel);
+        std::unique_ptr<M_EntityModelDAO> sourceModel(foundModel);
+        if (!sourceModel) return ResultMsg(RUN_FAIL, "ERROR：复制源数据模型，在数据库中不存在！");
+    }
+
+    std::list<M_FolderDAO*> subs;
+    PtrListGuard<M_FolderDAO> ownSubs(subs);
+    (void)M_FolderDAO::FindByParentFolderID(parentID, subs);
+    for (M_FolderDAO* sub : subs) {
+        std::list<M_EntityTableDAO*> tables;
+        PtrListGuard<M_EntityTableDAO> ownTables(tables);
+        (void)sub->getM_EntityTableDAOList(tables);
+        const int oldID = sub->_ID;
+        sub->_ID = -1;
+        parent._ID = parentCopyID;
+        sub->_t_M_EntityModelID = parent._t_M_EntityModelID;
+        sub->_addVersion = parent._addVersion;
+        held = RelationDataTool(&parent).add1N(sub, sub->_t_M_FolderID, 0);
+        parent._ID = parentID;
+        if (!held.ok()) return failedStep("ERROR：在新数据模型中递归增加子数据模块失败。", held);
+        const int newID = sub->_ID;
+        folders_[oldID] = newID;
+
+        sub->_ID = oldID;
+        held = copySubFolders(*sub, held);
+        if (!held.ok())
+            return failedStep("ERROR：在新数据模型中递归增加子数据模块的下属模块失败。", held);
+        sub->_ID = newID;
+        ResultMsg rm = copyTables(*sub, tables, true, held);
+        if (!rm.ok()) return rm;
+    }
+    return held;
+}
+
+ResultMsg ModelCopy::copyTables(M_FolderDAO& folder, std::list<M_EntityTableDAO*>& tables,
+                                bool nested, ResultMsg& held) {
+    for (M_EntityTableDAO* table : tables) {
+        ResultMsg rm = copyTable(*table, folder, nested, held);
+        if (!rm.ok()) return rm;
+    }
+    return ResultMsg();
+}
+
+ResultMsg ModelCopy::copyTable(M_EntityTableDAO& table, M_FolderDAO& folder, bool nested,
+                               ResultMsg& held) {
+    // The object read from the source becomes the copy; `original` keeps
+    // the source's identity.
+    M_EntityTableDAO original(table);
+    std::list<M_NormalColumnDAO*> columns;
+    PtrListGuard<M_NormalColumnDAO> ownColumns(columns);
+    (void)table.getNormalColumnDAOList(&source_, columns);
+
+    table._ID = -1;
+    held = folder.addM_EntityTableDAO(&table);
+    if (!held.ok()) {
+        return failedStep(nested ? "ERROR：在新数据模型中递归增加子数据类失败。"
+                                 : "ERROR：在新数据模型中增加子数据类失败。",
+                          held);
+    }
+    tables_[original._ID] = table._ID;
+
+    while (!columns.empty()) {
+        std::unique_ptr<M_NormalColumnDAO> column(columns.front());
+        columns.pop_front();
+        const int oldID = column->_ID;
+        column->_ID = -1;
+        held = table.addNormalColumnDAO(&target_, column.get(), 0);
+        if (!held.ok()) {
+            return failedStep(nested ? "ERROR：在新数据模型中递归增加属性失败。"
+                                     : "ERROR：在新数据模型中增加属性失败。",
+                              held);
+        }
+        columns_[oldID] = column->_ID;
+        copiedColumns_[column->_ID] = std::move(column);
+    }
+
+    if (source_._type == ENTITY_MODEL_TYPE_DICTIONARY) {
+        ResultMsg rm = copyDictionaryRows(original, table);
+        if (!rm.ok()) return rm;
+    }
+    return copyDefinitions(original, table, held);
+}
+
+ResultMsg ModelCopy::copyDictionaryRows(M_EntityTableDAO& source, M_EntityTableDAO& copy) {
+    std::list<M_NormalColumnDAO*> columns;
+    PtrListGuard<M_NormalColumnDAO> ownColumns(columns);
+    std::list<std::string> rows;
+    ResultMsg rm = source.exportData(columns, rows);
+    if (!rm.ok()) {
+        return failedStep("ERROR：导出数据字典基础数据失败。tableName = " + copy._name, rm);
+    }
+    // The rows are written into the copy's columns: each exported column
+    // takes the identity and physical name of its copy.
+    for (M_NormalColumnDAO* column : columns) {
+        const auto copied =
+            copiedColumns_.find(mapIdentifier(columns_, column->_ID, Unmapped::Keep));
+        if (copied == copiedColumns_.end()) continue;
+        column->_ID = copied->second->_ID;
+        column->_innerName = copied->second->_innerName;
+        column->_t_M_EntityTableID = copy._ID;
+    }
+    rm = copy.importData(columns, rows);
+    if (!rm.ok()) {
+        return failedStep("ERROR：导入数据字典基础数据失败。tableName = " + copy._name, rm);
+    }
+    return rm;
+}
+
+ResultMsg ModelCopy::copyDefinitions(M_EntityTableDAO& source, M_EntityTableDAO& copy,
+                                     ResultMsg& held) {
+    {
+        std::list<M_FindByInterfaceDAO*> finders;
+        PtrListGuard<M_FindByInterfaceDAO> ownFinders(finders);
+        (void)source.getFindByInterfaceDAOList(&source_, finders);
+        for (M_FindByInterfaceDAO* finder : finders) {
+            finder->_paraList = rewriteParameterList(finder->_paraList, columns_);
+            finder->_sortAttributeList = rewriteSortList(finder->_sortAttributeList, columns_);
+            finder->_ID = -1;
+            held = copy.addFindByInterfaceDAO(finder, 0);
+            if (!held.ok()) {
+                return failedStep("ERROR：导入FindBy接口信息失败。tableName = " + copy._name +
+                                      " findBy name = " + finder->_name,
+                                  held);
+            }
+        }
+    }
+    std::list<M_DelByInterfaceDAO*> deleters;
+    PtrListGuard<M_DelByInterfaceDAO> ownDeleters(deleters);
+    (void)source.getDelByInterfaceDAOList(&source_, deleters);
+    for (M_DelByInterfaceDAO* deleter : deleters) {
+        deleter->_paraList = rewriteParameterList(deleter->_paraList, columns_);
+        deleter->_ID = -1;
+        held = copy.addDelByInterfaceDAO(deleter, 0);
+        if (!held.ok()) {
+            return failedStep("ERROR：导入DelBy接口信息失败。tableName = " + copy._name +
+                                  " delBy name = " + deleter->_name,
+                              held);
+        }
+    }
+    return ResultMsg();
+}
+
+ResultMsg ModelCopy::rewriteColumnReferences(ResultMsg& held) {
+    for (auto& [id, column] : copiedColumns_) {
+        if (column->_fkTableID <= 0) continue;
+        column->_fkTableID = mapIdentifier(tables_, column->_fkTableID, Unmapped::Keep);
+        held = column->save(0);
+        if (!held.ok()) {
+            return failedStep("ERROR：列的关联信息ID更新失败。列newID = " +
+                                  StringHelper::int2String(column->_ID) +
+                                  " 列名称 = " + column->_name,
+                              held);
+        }
+    }
+    return held;
+}
+
+ResultMsg ModelCopy::copySceneRecords(ResultMsg& held) {
+    std::list<M_SceneInfoDAO*> scenes;
+    PtrListGuard<M_SceneInfoDAO> ownScenes(scenes);
+    (void)M_SceneInfoDAO::FindByEntityModelID(source_._ID, scenes);
+    for (M_SceneInfoDAO* scene : scenes) {
+        rewriteSceneReferences(*scene, &folders_, &tables_, Unmapped::Keep);
+        scene->_ID = -1;
+        scene->_entityModelID = target_._ID;
+        held = scene->save(0);
+        if (!held.ok()) {
+            return failedStep(
+                "ERROR：导入场景信息失败。 场景 ID = " + StringHelper::int2String(scene->_ID),
+                held);
+        }
+    }
+    return held;
+}
+
+}  // namespace
+
+ResultMsg M_EntityModelDAO::copyTo(M_EntityModelDAO*& target) {
+    if (target == nullptr)
+        return ResultMsg(RUN_FAIL, "目标数据模型指针不能为NULL，并需要将基础信息赋值.");
+    if (target->_ID > 0) return ResultMsg(RUN_FAIL, "目标数据模型不能是保存过的，ID应小于等于0.");
+    if (target == this) return ResultMsg(RUN_FAIL, "目标数据模型不能是源数据模型本身.");
+    {
+        M_EntityModelDAO* found = nullptr;
+        if (_ID > 0) (void)FindByID(_ID, found);
+        std::unique_ptr<M_EntityModelDAO> stored(found);
+        if (!stored) return ResultMsg(RUN_FAIL, "ERROR：复制源数据模型，在数据库中不存在！");
+    }
+    {
+        M_ProjectDAO* found = nullptr;
+        (void)M_ProjectDAO::FindByID(_rProjectID, found);
+        std::unique_ptr<M_ProjectDAO> project(found);
+        if (!project) return ResultMsg(RUN_FAIL, "所属项目未找到.");
+    }
+    {
+        std::list<M_EntityModelDAO*> models;
+        PtrListGuard<M_EntityModelDAO> ownModels(models);
+        (void)FindByRProjectID(_rProjectID, models);
+        for (const M_EntityModelDAO* model : models) {
+            if (model->_name == target->_name)
+                return ResultMsg(RUN_FAIL, "新数据模型不能与已有数据模型重名！");
+        }
+    }
+
+    ConfigTransaction transaction;
+    if (!transaction.begun().ok()) return failedStep("添加数据模型记录失败！", transaction.begun());
+    // What the target held before, for a commit that fails.
+    const M_EntityModelDAO targetBefore(*target);
+    target->_type = _type;
+    target->_createTime = StringHelper::currTimeStr(0);
+    target->_updateTime = _createTime;
+    target->_rProjectID = _rProjectID;
+    target->_version = 0;
+    target->_description = _description;
+    ResultMsg held = target->save(0);
+    if (!held.ok()) {
+        held = failedStep("添加数据模型记录失败！", held);
+    } else {
+        held = ResultMsg(RUN_SUCCESS, "添加数据模型记录成功！");
+        {
+            std::list<M_FolderDAO*> roots;
+            PtrListGuard<M_FolderDAO> ownRoots(roots);
+            (void)M_FolderDAO::FindRootFolderByEntityModelID(target->_ID, roots);
+            for (M_FolderDAO* root : roots)
+                held = root->delself(0);
+        }
+        // A failure returns at once and keeps what was copied so far.
+        ModelCopy copy(*this, *target);
+        ResultMsg rm = copy.copyRootFolders(held);
+        if (rm.ok()) rm = copy.rewriteColumnReferences(held);
+        if (rm.ok()) rm = copy.copySceneRecords(held);
+        held = rm.ok() ? held : rm;
+    }
+    ResultMsg finished = transaction.finish(held);
+    if (!transaction.committed()) *target = targetBefore;
+    return finished;
+}
+
+}  // namespace MeridianSpace
