@@ -120,12 +120,12 @@ ResultMsg M_EntityTableDAO::FindByID(int id, M_EntityTableDAO*& pnewdao) {
     ResultMsg rm = RecordFinder<M_EntityTableDAO>().byID(kClassName, id, found);
     if (found == nullptr) return rm;
     pnewdao = found;
-    M_EntityModelDAO* owner = nullptr;
-    rm = found->getMaxVersionEntityModelOwner(owner);
-    if (owner != nullptr) {
-        found->_belongToDictionaryModel = owner->_type == ENTITY_MODEL_TYPE_DICTIONARY ? 1 : 0;
-        delete owner;
-    }
+    // The type of the highest-version owner, read in one lookup: loading
+    // every owning version would cost one more statement per version.
+    MetaDataManager* mdm = MeridianNew::getCurrMRDConfigMDM();
+    int ownerType = 0;
+    if (mdm != nullptr && mdm->findMaxVersionOwnerType(id, ownerType).ok())
+        found->_belongToDictionaryModel = ownerType == ENTITY_MODEL_TYPE_DICTIONARY ? 1 : 0;
     return rm;
 }
 

@@ -312,6 +312,28 @@ ResultMsg MetaDataManager::findModelColumnIDsByName(int modelID, int version,
     return rm;
 }
 
+ResultMsg MetaDataManager::findMaxVersionOwnerType(int tableID, int& modelType) {
+    ResultMsg rm = connection_->checkOpen();
+    if (!rm.ok()) return rm;
+    bool found = false;
+    rm = runLookup(
+        *connection_,
+        "SELECT m.\"Type\" FROM \"T_M_R_ModelTable\" AS l CROSS JOIN \"T_M_EntityModel\" AS m "
+        "ON m.\"id\" = l.\"T_M_EntityModelID\" WHERE l.\"T_M_EntityTableID\" = ?1 "
+        "AND m.\"Version\" > 0 ORDER BY m.\"Version\" DESC, l.\"id\" LIMIT 1",
+        {kLinks, TableUse{"T_M_EntityModel", {"id", "Type", "Version"}}},
+        [tableID](sqlite3_stmt* s) { sqlite3_bind_int(s, 1, tableID); },
+        [&](sqlite3_stmt* s) {
+            found = true;
+            modelType = sqlite3_column_int(s, 0);
+        });
+    if (rm.ok() && !found) {
+        rm = ResultMsg(SRV_ERR_NO_ROW,
+                       "数据类没有所属数据模型：id = " + StringHelper::int2String(tableID));
+    }
+    return rm;
+}
+
 ResultMsg MetaDataManager::ensureLookupIndexes() {
     detail::SqliteConnection& conn = *connection_;
     ResultMsg rm = conn.checkOpen();

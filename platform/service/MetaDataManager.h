@@ -67,6 +67,12 @@ public:
     ResultMsg findModelColumnIDsByName(int modelID, int version, const std::string& name,
                                        std::vector<int>& columnIDs);
 
+    /// The type (T_M_EntityModel.Type) of the model of the highest version
+    /// (above 0) linked to table `tableID`, the first link of a tie; one
+    /// statement whatever the number of linked versions. SRV_ERR_NO_ROW when
+    /// no such model is linked.
+    ResultMsg findMaxVersionOwnerType(int tableID, int& modelType);
+
     /// Creates, when missing, the indexes the lookups above need and the
     /// NOCASE indexes that let the name finders' LIKE use an index:
     /// T_M_Project(Name, UID) and T_M_EntityModel(Name) ignoring case;
