@@ -52,6 +52,29 @@ public:
     /// The project's models; the caller owns them.
     ResultMsg getEntityModelList(std::list<M_EntityModelDAO*>& models);
 
+    // Project transfer between configuration databases through an export
+    // file. While they run, the file is the process's current database
+    // between switches; every exit makes the databases current again that
+    // were current when the call began.
+    /// Writes the projects `projectIDs` (identifiers that find nothing are
+    /// skipped), with their models, folders, tables, links, columns,
+    /// definitions, scene records and dictionary-table rows, the platform's
+    /// models "M_QMS" and "M_ProjectManage" and every dictionary into a new
+    /// export file at `path`, an instance file of "M_QMS". An existing file
+    /// is never overwritten. The current database must describe itself
+    /// (QmsSelfDescription::ensure).
+    static ResultMsg exportProject(std::list<int> projectIDs, std::string path);
+    /// Appends the projects an export file holds to `projects` (the caller
+    /// owns them). The file is checked, and never written to.
+    static ResultMsg getImportProjectList(std::list<M_ProjectDAO*>& projects, std::string path);
+    /// Copies the projects `projectIDs` (identifiers in the file) from an
+    /// export file into the current databases under new identifiers, after
+    /// merging the file's dictionaries into the current ones. A project
+    /// named like an existing one gets "_imp" and the time after its name.
+    /// A failed project save deletes the projects stored so far. The file
+    /// is never written to.
+    static ResultMsg importProject(std::string path, std::list<int> projectIDs);
+
     std::string _author;
     std::string _createTime;
     int _focus;

@@ -5,7 +5,8 @@
 // delete report, creates an instance file of the model and works with its
 // rows and blobs, exports and re-imports dictionary rows, shows a
 // transaction rolling back, upgrades the model to version 2, copies it to a
-// new model and prints both folder trees. Everything, the run
+// new model and prints both folder trees, exports the project and imports it
+// into a second configuration database. Everything, the run
 // log included, stays in that folder, which is removed at the end.
 #include <stdlib.h>
 
@@ -24,6 +25,7 @@
 #include "M_ProjectDAO.h"
 #include "MeridianNew.h"
 #include "QmsRecordClasses.h"
+#include "QmsSelfDescription.h"
 #include "StringHelper.h"
 #include "Transaction.h"
 
@@ -225,6 +227,43 @@ void upgradeAndCopy(M_EntityModelDAO& model, M_FolderDAO& sales) {
     printTree(*copy);
 }
 
+// The project travels through an export file into a second configuration
+// database, where it arrives under new identifiers.
+void exportAndImport(const std::string& folder, int projectID) {
+    report("describe the configuration database", QmsSelfDescription::ensure());
+    const std::string file = folder + "/shop-export.db";
+    report("export project " + std::to_string(projectID),
+           M_ProjectDAO::exportProject({projectID}, file));
+
+    report("start on a second configuration database",
+           MeridianNew::startup(folder + "/second-config.db", folder + "/second-work.db"));
+    report("describe it", QmsSelfDescription::ensure());
+    std::list<M_ProjectDAO*> inFile;
+    report("projects in the export file", M_ProjectDAO::getImportProjectList(inFile, file));
+    std::list<int> ids;
+    for (M_ProjectDAO* project : inFile) {
+        std::cout << "  " << project->_name << " (id " << project->_ID << ")\n";
+        if (project->_name != QmsSelfDescription::platformProjectName())
+            ids.push_back(project->_ID);
+    }
+    T_deletePtrList(inFile);
+    report("import them", M_ProjectDAO::importProject(file, ids));
+    std::list<M_ProjectDAO*> projects;
+    (void)M_ProjectDAO::FindByName("shop", projects);
+    for (M_ProjectDAO* project : projects) {
+        std::list<M_EntityModelDAO*> models;
+        (void)project->getEntityModelList(models);
+        std::cout << "  imported project " << project->_name << " (id " << project->_ID << ", "
+                  << models.size() << " models)\n";
+        for (M_EntityModelDAO* model : models)
+            printTree(*model);
+        ok = ok && models.size() == 4;
+        T_deletePtrList(models);
+    }
+    ok = ok && projects.size() == 1;
+    T_deletePtrList(projects);
+}
+
 void buildAndDelete(const std::string& folder) {
     M_ProjectDAO project;
     project._name = "shop";
@@ -303,6 +342,7 @@ void buildAndDelete(const std::string& folder) {
     T_deletePtrList(roots);
 
     upgradeAndCopy(model, sales);
+    exportAndImport(folder, project._ID);
 }
 
 }  // namespace

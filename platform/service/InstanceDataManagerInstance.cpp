@@ -12,7 +12,9 @@
 #include <memory>
 #include <vector>
 
+#include "IEntityModel.h"
 #include "InstanceDataManager.h"
+#include "MRDService.h"
 #include "MRDSession.h"
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
@@ -329,6 +331,74 @@ ResultMsg InstanceDataManager::getEntityModelInstanceInfo(IEntityModel& model) {
     model._type = columnBytes(lease.get(), 2);
     model._description = columnBytes(lease.get(), 3);
     model._projectUID = columnBytes(lease.get(), 4);
+    return rm;
+}
+
+}  // namespace MeridianSpace
+
+namespace MeridianSpace {
+
+namespace {
+
+// A read-only connection that is closed on every path.
+struct ReadOnlyDatabase {
+    sqlite3* db = nullptr;
+    ~ReadOnlyDatabase() { sqlite3_close_v2(db); }
+};
+
+// The first column of every row of `sql`, joined by "; ".
+int readTexts(sqlite3* db, const char* sql, std::string& out) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        out += (out.empty() ? "" : "; ") + columnBytes(stmt, 0);
+        rc = SQLITE_OK;
+    }
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+}  // namespace
+
+ResultMsg MRDService::readInstanceFileInfo(const std::string& path, IEntityModel& model) {
+    ResultMsg rm = SqliteConnection::checkPath(path);
+    if (!rm.ok()) return rm;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return ResultMsg(SRV_ERR_NO_FILE, "数据库文件不存在：" + path);
+    }
+    // Read-only: neither the journal mode nor anything else of the file
+    // changes, whatever it turns out to be.
+    ReadOnlyDatabase file;
+    int rc = sqlite3_open_v2(path.c_str(), &file.db, SQLITE_OPEN_READONLY, nullptr);
+    std::string check;
+    if (rc == SQLITE_OK) rc = readTexts(file.db, "PRAGMA quick_check", check);
+    if (rc != SQLITE_OK || check != "ok") {
+        const std::string why =
+            rc != SQLITE_OK ? std::string(file.db ? sqlite3_errmsg(file.db) : sqlite3_errstr(rc))
+                            : check;
+        return ResultMsg(SRV_ERR_NO_FILE, "不是可用的数据库文件：" + path + "：" + why);
+    }
+    std::string sql = "SELECT ";
+    for (std::size_t i = 0; i + 1 < kInfoColumns.size(); ++i)
+        sql += (i ? ", " : "") + detail::quoteIdentifier(kInfoColumns[i]);
+    sql += " FROM " + detail::quoteIdentifier(kInfoTable) + " ORDER BY rowid LIMIT 1";
+    sqlite3_stmt* stmt = nullptr;
+    rc = sqlite3_prepare_v2(file.db, sql.c_str(), -1, &stmt, nullptr);
+    if (rc != SQLITE_OK) return notInstanceFile(path, sqlite3_errmsg(file.db));
+    rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW && sqlite3_column_type(stmt, 1) == SQLITE_INTEGER) {
+        model._name = columnBytes(stmt, 0);
+        model._version = sqlite3_column_int(stmt, 1);
+        model._type = columnBytes(stmt, 2);
+        model._description = columnBytes(stmt, 3);
+        model._projectUID = columnBytes(stmt, 4);
+    } else {
+        rm = notInstanceFile(path, rc == SQLITE_ROW    ? "版本号不是整数"
+                                   : rc == SQLITE_DONE ? "实例信息表中没有记录"
+                                                       : sqlite3_errmsg(file.db));
+    }
+    sqlite3_finalize(stmt);
     return rm;
 }
 

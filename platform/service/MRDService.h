@@ -9,6 +9,7 @@
 namespace MeridianSpace {
 
 class MRDSession;
+struct IEntityModel;
 
 /// Keeps no state; may be used from any thread.
 class ARX MRDService {
@@ -21,6 +22,13 @@ public:
     /// A new session on a private in-memory database that vanishes with it;
     /// the caller deletes it.
     ResultMsg createMemorySession(MRDSession*& session);
+    /// Reads which model version the instance file at `path` was made for
+    /// (_name, _version, _type, _description, _projectUID) without writing
+    /// anything to the file, after checking every page of it (a damaged or
+    /// truncated file is refused). SRV_ERR_NO_FILE for a missing file, one
+    /// that is no database or a damaged one; SRV_ERR_NO_TABLE for a database
+    /// that is no instance file.
+    ResultMsg readInstanceFileInfo(const std::string& path, IEntityModel& model);
 };
 
 }  // namespace MeridianSpace

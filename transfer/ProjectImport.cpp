@@ -1,0 +1,291 @@
+// Project import: lists the projects of an export file and copies chosen
+// ones into the current databases, merging the file's dictionaries.
+#include <map>
+#include <memory>
+
+#include "FileHelper.h"
+#include "IEntityModel.h"
+#include "LogManager.h"
+#include "MRDService.h"
+#include "M_DictDataDAO.h"
+#include "M_DictItemDAO.h"
+#include "M_EntityModelDAO.h"
+#include "M_ProjectDAO.h"
+#include "MeridianNew.h"
+#include "ProjectTransfer.h"
+#include "PtrListHelper.h"
+#include "QmsSelfDescription.h"
+#include "StringHelper.h"
+
+namespace MeridianSpace {
+
+namespace {
+
+// Dictionary codes changed by the merge: "<dictionary>,<old code>" to the new code.
+using CodeMap = std::map<std::string, int>;
+
+std::string codeKey(int dictionary, int code) {
+    return StringHelper::int2String(dictionary) + "," + StringHelper::int2String(code);
+}
+
+// What `code` of `dictionary` became in the merge.
+int mappedCode(const CodeMap& codes, int dictionary, int code) {
+    const auto found = codes.find(codeKey(dictionary, code));
+    return found == codes.end() ? code : found->second;
+}
+
+// Checks, without writing to it, that the file is an export file: a sound
+// instance file of the model "M_QMS". `why` says what it is not.
+bool isExportFile(const std::string& path, std::string& why) {
+    MRDService* service = MeridianNew::getCurrService();
+    if (service == nullptr) {
+        why = MeridianNew::noCurrentDatabase().rMsg;
+        return false;
+    }
+    IEntityModel info;
+    ResultMsg rm = service->readInstanceFileInfo(path, info);
+    if (!rm.ok()) {
+        why = rm.rMsg;
+        return false;
+    }
+    if (info._name != QmsSelfDescription::metaDataModelName()) {
+        why = "不是导出文件：" + path + "：实例文件的数据模型为" + info._name;
+        return false;
+    }
+    return true;
+}
+
+// The failed connection to the file: the error line with its location, and
+// the step's message.
+ResultMsg notConnected(const char* operation, int step, const std::string& why) {
+    const std::string call =
+        step == 1 ? "MeridianNew::setCurrentWorkDB() " : "MeridianNew::setCurrMRDConfigDB() ";
+    MeridianNew::LOGGER()->appendError(std::string(operation) + ":" + call, why);
+    return ResultMsg(RUN_FAIL, std::string("ERROR:") + operation + ":导入文件连接失败" +
+                                   (step == 1 ? "1！" : "2！"));
+}
+
+template <class T>
+std::vector<std::unique_ptr<T>> take(std::list<T*>& found) {
+    std::vector<std::unique_ptr<T>> out;
+    for (T* object : found)
+        out.emplace_back(object);
+    found.clear();
+    return out;
+}
+
+// The target dictionary of that inner name, compared exactly, or null.
+std::unique_ptr<M_DictItemDAO> dictionaryNamed(const std::string& innerName) {
+    std::list<M_DictItemDAO*> found;
+    PtrListGuard<M_DictItemDAO> guard(found);
+    (void)M_DictItemDAO::FindByInnerName(innerName, found);
+    for (auto it = found.begin(); it != found.end(); ++it) {
+        if ((*it)->_innerName != innerName) continue;
+        std::unique_ptr<M_DictItemDAO> item(*it);
+        found.erase(it);
+        return item;
+    }
+    return nullptr;
+}
+
+int highestCode() {
+    std::list<M_DictDataDAO*> all;
+    PtrListGuard<M_DictDataDAO> guard(all);
+    (void)M_DictDataDAO::FindAll(all);
+    int highest = 0;
+    for (const M_DictDataDAO* entry : all)
+        highest = std::max(highest, entry->_code);
+    return highest;
+}
+
+// Merges the file's dictionaries into the target's: new dictionaries are
+// stored, entries whose code is taken get the next free code (recorded in
+// `codes`), names that are taken get "_new". An entry equal to a target
+// entry in code and both names is that entry: it is not imported, and
+// records of its code keep it.
+ResultMsg mergeDictionaries(ProjectTransfer& transfer, CodeMap& codes) {
+    MeridianNew::LOGGER()->appendMsg("RUN:M_ProjectDAO::exportProject():12. 软件数据字典数据");
+    std::vector<
+        std::pair<std::unique_ptr<M_DictItemDAO>, std::vector<std::unique_ptr<M_DictDataDAO>>>>
+        dictionaries;
+    {
+        std::list<M_DictItemDAO*> items;
+        PtrListGuard<M_DictItemDAO> guard(items);
+        (void)M_DictItemDAO::FindAll(items);
+        for (auto& item : take(items)) {
+            std::list<M_DictDataDAO*> entries;
+            PtrListGuard<M_DictDataDAO> entriesGuard(entries);
+            (void)item->getDictDataList(entries);
+            dictionaries.emplace_back(std::move(item), take(entries));
+        }
+    }
+    ResultMsg rm = transfer.toTarget();
+    if (!rm.ok()) return rm;
+    for (auto& [item, entries] : dictionaries) {
+        std::unique_ptr<M_DictItemDAO> target = dictionaryNamed(item->_innerName);
+        if (!target) {
+            item->_ID = -1;
+            ResultMsg saved = item->save(0);
+            if (!saved.ok())
+                return ResultMsg(saved.rCode,
+                                 "ERROR:M_ProjectDAO::exportProject():保存M_DictItemDAO");
+            target = std::make_unique<M_DictItemDAO>(*item);
+        }
+        item->_ID = target->_ID;
+        int counter = highestCode();
+        for (auto& entry : entries) {
+            if (entry->_default == "TRUE") continue;
+            std::list<M_DictDataDAO*> existing;
+            PtrListGuard<M_DictDataDAO> existingGuard(existing);
+            (void)M_DictDataDAO::FindByRDictItemID(target->_ID, existing);
+            bool codeTaken = false, internalTaken = false, showTaken = false;
+            std::vector<std::string> keys;
+            for (const M_DictDataDAO* other : existing) {
+                if (other->_code == entry->_code) {
+                    keys.push_back(codeKey(entry->_rDictItemID, entry->_code));
+                    codes[keys.back()] = ++counter;
+                    entry->_code = counter;
+                    codeTaken = true;
+                }
+                if (other->_internalName == entry->_internalName) {
+                    entry->_internalName += "_new";
+                    internalTaken = true;
+                }
+                if (other->_showName == entry->_showName) {
+                    entry->_showName += "_new";
+                    showTaken = true;
+                }
+            }
+            if (codeTaken && internalTaken && showTaken) {
+                for (const std::string& key : keys)
+                    codes.erase(key);
+                continue;
+            }
+            const int oldID = entry->_ID;
+            entry->_ID = -1;
+            entry->_rDictItemID = -1;
+            ResultMsg saved = target->addDictData(entry.get(), 0);
+            if (!saved.ok()) transfer.leftOut("M_DictDataDAO", oldID, saved);
+        }
+    }
+    return transfer.toSource();
+}
+
+// Deletes the projects the import stored so far (with what they own).
+void rollBack(ProjectTransfer& transfer, const std::vector<int>& stored,
+              const std::string& reason) {
+    LogManager* log = MeridianNew::LOGGER();
+    log->appendMsg("<ROLLBACK>:M_ProjectDAO::importProject(): " + reason);
+    (void)transfer.toTarget();
+    for (int id : stored) {
+        M_ProjectDAO project;
+        project._ID = id;
+        (void)project.delself(0);
+    }
+    (void)transfer.commitCurrent();
+    log->appendMsg("<END_ROLLBACK>:M_ProjectDAO::importProject(): " + reason);
+}
+
+}  // namespace
+
+ResultMsg M_ProjectDAO::getImportProjectList(std::list<M_ProjectDAO*>& projects, std::string path) {
+    const char* const operation = "M_ProjectDAO::getImportProjectList()";
+    MeridianNew::LOGGER()->appendMsg("RUN:M_ProjectDAO::getImportProjectList()");
+    if (!FileHelper::isFileExists(path)) return ResultMsg(RUN_FAIL, "ERROR: 导入文件不存在!");
+    std::string why;
+    if (!isExportFile(path, why)) return notConnected(operation, 1, why);
+    DatabaseSwitch databases;
+    int step = 0;
+    ResultMsg rm = databases.toFile(path, &step);
+    if (!rm.ok()) return notConnected(operation, step, rm.rMsg);
+    rm = FindAll(projects);
+    ResultMsg back = databases.toHome();
+    return rm.ok() ? back : rm;
+}
+
+ResultMsg M_ProjectDAO::importProject(std::string path, std::list<int> projectIDs) {
+    const char* const operation = "M_ProjectDAO::exportProject()";
+    LogManager* log = MeridianNew::LOGGER();
+    log->appendMsg("RUN:M_ProjectDAO::importProject()");
+    if (!FileHelper::isFileExists(path)) return ResultMsg(RUN_FAIL, "ERROR: 导入文件不存在!");
+    std::string why;
+    if (!isExportFile(path, why)) return notConnected(operation, 1, why);
+
+    ProjectTransfer transfer(ProjectTransfer::Direction::Import, path);
+    int step = 0;
+    ResultMsg rm = transfer.toSource(&step);
+    if (!rm.ok()) return notConnected(operation, step, rm.rMsg);
+
+    CodeMap codes;
+    rm = mergeDictionaries(transfer, codes);
+    if (!rm.ok()) return rm;
+
+    transfer.logStep("1. M_project");
+    std::vector<std::unique_ptr<M_ProjectDAO>> projects;
+    for (int id : projectIDs) {
+        M_ProjectDAO* project = nullptr;
+        (void)FindByID(id, project);
+        if (project != nullptr) projects.emplace_back(project);
+    }
+    rm = transfer.toTarget();
+    if (!rm.ok()) return rm;
+    std::vector<int> stored;
+    for (auto& project : projects) {
+        project->_type = mappedCode(codes, DICT_ID_PROJECT_TYPES, project->_type);
+        std::list<M_ProjectDAO*> named;
+        PtrListGuard<M_ProjectDAO> namedGuard(named);
+        (void)FindByName(project->_name, named);
+        for (const M_ProjectDAO* other : named) {
+            if (other->_name != project->_name) continue;
+            project->_name += "_imp" + StringHelper::currTimeStr(4);
+            break;
+        }
+        project->_uID.clear();
+        const int oldID = project->_ID;
+        project->_ID = -1;
+        ResultMsg saved = project->save(0);
+        if (!saved.ok()) {
+            rollBack(transfer, stored, "currP->save()");
+            return ResultMsg(saved.rCode, "M_ProjectDAO 导入保存失败!" + saved.rMsg);
+        }
+        transfer.projectMap[oldID] = project->_ID;
+        stored.push_back(project->_ID);
+        project->_ID = oldID;
+    }
+
+    transfer.logStep("2. M_EntityModel");
+    for (auto& project : projects) {
+        rm = transfer.toSource();
+        std::list<M_EntityModelDAO*> list;
+        PtrListGuard<M_EntityModelDAO> guard(list);
+        if (rm.ok()) (void)project->getEntityModelList(list);
+        if (rm.ok()) rm = transfer.toTarget();
+        if (!rm.ok()) return rm;
+        std::list<M_EntityModelDAO*> platformModels;
+        PtrListGuard<M_EntityModelDAO> platformGuard(platformModels);
+        (void)M_EntityModelDAO::FindByName(QmsSelfDescription::metaDataModelName(), platformModels);
+        for (auto& model : take(list)) {
+            model->_type = mappedCode(codes, DICT_ID_MODEL_TYPES, model->_type);
+            bool present = false;
+            for (const M_EntityModelDAO* existing : platformModels) {
+                present = present || (model->_name == QmsSelfDescription::metaDataModelName() &&
+                                      existing->_name == model->_name &&
+                                      existing->_version == model->_version);
+            }
+            if (present) continue;
+            const int oldID = model->_ID;
+            ResultMsg copied = transfer.copyModel(std::move(model), project.get(), true);
+            if (!copied.ok()) transfer.leftOut("M_EntityModelDAO", oldID, copied);
+        }
+    }
+
+    rm = transfer.copyTree();
+    ResultMsg back = transfer.toTarget();
+    if (rm.ok()) rm = back;
+    ResultMsg committed = transfer.commitCurrent();
+    if (rm.ok()) rm = committed;
+    log->appendMsg("[RUN_END] :M_ProjectDAO::importProject()!!!");
+    return transfer.finish(rm);
+}
+
+}  // namespace MeridianSpace
