@@ -170,7 +170,12 @@ ResultMsg MetaDataManager::lockEntityModelVersion(int modelID) {
                     TableUse{"T_M_EntityModel", {"id", "IsVersionLocked"}}, modelID, "数据模型",
                     [&](sqlite3_stmt* s) { locked = sqlite3_column_int(s, 0); });
     if (!rm.ok()) return rm;
-    if (locked == 1) return ResultMsg(RUN_SUCCESS, "数据模型版本已是锁定状态");
+    if (locked == 1) {
+        // A lock set by an earlier call that was kept (a finished upgrade)
+        // is no longer this call's to undo.
+        locksTaken_.erase(modelID);
+        return ResultMsg(RUN_SUCCESS, "数据模型版本已是锁定状态");
+    }
     rm = setVersionLock(modelID, 1);
     if (rm.ok()) locksTaken_.insert(modelID);
     return rm;
