@@ -1,6 +1,7 @@
 #include "M_NormalColumnDAO.h"
 
 #include <memory>
+#include <vector>
 
 #include "InstanceDataManager.h"
 #include "MNormalColumn.h"
@@ -33,6 +34,17 @@ ResultMsg addPhysicalColumn(const M_NormalColumnDAO& column, const M_EntityTable
 
     InstanceDataManager* idm = MeridianNew::getCurrMRDConfigIDM();
     ResultMsg rm;
+    // A physical table that is already there (another model's table of the
+    // same inner name, or a copy imported before) keeps its rows: the column
+    // is added when it lacks it.
+    std::vector<std::string> existing;
+    const bool tableExists = idm->getTableColumnNames(table._innerName, existing).ok();
+    if (tableExists) {
+        for (const std::string& name : existing) {
+            if (StringHelper::equalsIgnoreCase(name, column._innerName)) return rm;
+        }
+        storedColumns = 2;
+    }
     if (storedColumns == 1) {
         MTable physical;
         physical._name = table._name;

@@ -138,6 +138,7 @@ ResultMsg mergeDictionaries(ProjectTransfer& transfer, CodeMap& codes) {
             std::list<M_DictDataDAO*> existing;
             PtrListGuard<M_DictDataDAO> existingGuard(existing);
             (void)M_DictDataDAO::FindByRDictItemID(target->_ID, existing);
+            const int counterBefore = counter;
             bool codeTaken = false, internalTaken = false, showTaken = false;
             std::vector<std::string> keys;
             for (const M_DictDataDAO* other : existing) {
@@ -157,8 +158,10 @@ ResultMsg mergeDictionaries(ProjectTransfer& transfer, CodeMap& codes) {
                 }
             }
             if (codeTaken && internalTaken && showTaken) {
+                // The target's own entry: no code was used up for it.
                 for (const std::string& key : keys)
                     codes.erase(key);
+                counter = counterBefore;
                 continue;
             }
             const int oldID = entry->_ID;

@@ -124,9 +124,17 @@ ResultMsg ProjectTransfer::finish(const ResultMsg& result) const {
 ResultMsg ProjectTransfer::copyModel(std::unique_ptr<M_EntityModelDAO> model, M_ProjectDAO* project,
                                      bool dropRootFolders, int* failedSave) {
     const int oldID = model->_ID;
+    // A model reached twice (a platform model inside an exported project)
+    // is copied once.
+    if (holds(modelMap, oldID)) return ResultMsg();
     const int version = model->_version;
     model->_ID = -1;
     ResultMsg rm;
+    if (project == nullptr) {
+        // A platform model whose project is not transferred belongs to none
+        // in the target, so that no transferred project lists it.
+        model->_rProjectID = mapIdentifier(projectMap, model->_rProjectID, Unmapped::MinusOne);
+    }
     if (project != nullptr) {
         const int oldProject = project->_ID;
         project->_ID = mapIdentifier(projectMap, oldProject, Unmapped::MinusOne);

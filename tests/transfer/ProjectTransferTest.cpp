@@ -1,0 +1,310 @@
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "FileHelper.h"
+#include "InstanceDataManager.h"
+#include "M_DelByInterfaceDAO.h"
+#include "M_DictDataDAO.h"
+#include "M_DictItemDAO.h"
+#include "M_FindByInterfaceDAO.h"
+#include "M_SceneInfoDAO.h"
+#include "QmsSelfDescription.h"
+#include "dao/RecordFixture.h"
+#include "support/RawDb.h"
+
+namespace arxtest {
+
+// A project's models as text, names in place of identifiers, so that a copy
+// in another database renders like its source. Tables are numbered by first
+// appearance (a table two models share shows one number); "?" is a
+// reference to nothing of the project.
+struct TreeText {
+    std::string out;
+    using Map = std::map<int, std::string>;
+    Map folder, table, column;  // of the model, the project, the table
+
+    explicit TreeText(int projectID) {
+        Owned<M_EntityModelDAO> models;
+        (void)M_EntityModelDAO::FindByRProjectID(projectID, models.items);
+        for (M_EntityModelDAO* m : models.items)
+            model(*m);
+    }
+    static std::string of(Map& names, int id) { return names.count(id) ? names[id] : "?"; }
+    // "12,a#15,b" with the leading column identifier of each entry as a name.
+    std::string named(const std::string& list, char separator) {
+        std::istringstream in(list);
+        std::string text;
+        for (std::string e; std::getline(in, e, separator);)
+            text += of(column, std::atoi(e.c_str())) + e.substr(std::min(e.find(','), e.size())) +
+                    separator;
+        return text;
+    }
+    void model(M_EntityModelDAO& m) {
+        out += m._name + " v" + std::to_string(m._version) + " type " + std::to_string(m._type);
+        Owned<M_FolderDAO> folders;  // parents before their sub-folders
+        Owned<M_EntityTableDAO> tables;
+        Owned<M_SceneInfoDAO> scenes;
+        (void)M_FolderDAO::FindByEntityModelID(m._ID, folders.items);
+        (void)m.getEntityTableList(tables.items);
+        (void)M_SceneInfoDAO::FindByEntityModelID(m._ID, scenes.items);
+        folder.clear();
+        for (M_FolderDAO* f : folders.items) {
+            std::list<M_EntityTableDAO*> held;
+            (void)f->getM_EntityTableDAOList(held);
+            out += "\n " + (folder[f->_ID] = f->_name) + " in " + of(folder, f->_t_M_FolderID) +
+                   testing::PrintToString(namesOf(held));
+        }
+        for (M_EntityTableDAO* t : tables.items)
+            table.emplace(t->_ID, "T" + std::to_string(table.size() + 1));
+        for (M_EntityTableDAO* t : tables.items) {
+            Owned<M_NormalColumnDAO> all, valid, exported;
+            Owned<M_FindByInterfaceDAO> finds;
+            Owned<M_DelByInterfaceDAO> dels;
+            std::list<std::string> rows;
+            (void)M_NormalColumnDAO::FindByT_M_EntityTableID(t->_ID, all.items);
+            (void)t->getNormalColumnDAOList(&m, valid.items);
+            (void)M_FindByInterfaceDAO::FindByT_M_EntityTableID(t->_ID, finds.items);
+            (void)M_DelByInterfaceDAO::FindByT_M_EntityTableID(t->_ID, dels.items);
+            if (m._type == ENTITY_MODEL_TYPE_DICTIONARY) (void)t->exportData(exported.items, rows);
+            column.clear();
+            for (const M_NormalColumnDAO* c : all.items)
+                column[c->_ID] = c->_name;
+            out += "\n " + table[t->_ID] + " " + t->_name + "/" + t->_innerName;
+            for (const M_NormalColumnDAO* c : valid.items)
+                out += "\n  " + c->_name + "/" + c->_innerName + ":" +
+                       std::to_string(c->_dataType) +
+                       (c->_fkTableID > 0 ? " -> " + of(table, c->_fkTableID) : "");
+            for (const M_FindByInterfaceDAO* q : finds.items)
+                out += "\n  find " + q->_name + " " + named(q->_paraList, '#') + " by " +
+                       named(q->_sortAttributeList, ',');
+            for (const M_DelByInterfaceDAO* d : dels.items)
+                out += "\n  del " + d->_name + " " + named(d->_paraList, '#');
+            for (const std::string& row : rows)
+                out += "\n  row " + row;
+        }
+        for (const M_SceneInfoDAO* s : scenes.items)
+            out += "\n scene " +
+                   of(s->_sceneType == SCENE_KIND_FOLDER ? folder : table, s->_dataObjectId) +
+                   " in " + of(s->_parentType == SCENE_KIND_FOLDER ? folder : table, s->_parentID) +
+                   " at " + std::to_string(s->_x) + "," + std::to_string(s->_y);
+        out += "\n";
+    }
+};
+
+class Transfer : public RecordFixture {
+protected:
+    void SetUp() override {
+        RecordFixture::SetUp();
+        ResultMsg rm = QmsSelfDescription::ensure();
+        ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+        home = databases();
+    }
+    static std::string databases() {
+        return MeridianNew::getCurrentMRDConfigDB() + "|" + MeridianNew::getCurrentWorkDB();
+    }
+    // Every transfer call leaves the databases current that were current before it.
+    ResultMsg atHome(ResultMsg rm) {
+        EXPECT_EQ(databases(), home);
+        return rm;
+    }
+    // The projects of an export file: names into `listed`, identifiers into `ids`.
+    ResultMsg list(const std::string& path) {
+        Owned<M_ProjectDAO> found;
+        ResultMsg rm = atHome(M_ProjectDAO::getImportProjectList(found.items, path));
+        for (const M_ProjectDAO* p : found.items)
+            listed.push_back(p->_name), ids.push_back(p->_ID);
+        return rm;
+    }
+    // Exports `exported`, starts a second platform that describes itself, lists the file.
+    void exportAndSwitch(std::list<int> exported) {
+        ResultMsg rm = atHome(M_ProjectDAO::exportProject(exported, file));
+        ASSERT_EQ(rm.rCode, RUN_SUCCESS) << utf8(rm.rMsg);
+        ASSERT_TRUE(MeridianNew::startup(second, dir.file("second-work.db")).ok());
+        M_ProjectDAO::setCurrProjectID(-1);
+        ASSERT_TRUE(QmsSelfDescription::ensure().ok());
+        home = databases();
+        ASSERT_TRUE(list(file).ok());
+    }
+    // Model Plan (A > A1 holding Order, B holding Customer; Order.CustomerRef
+    // refers to Customer; a query and a delete definition on Order; a folder
+    // and a table scene record), its version 2 on the same tables with a
+    // column more, and the dictionary model Codes whose table Color has rows.
+    void build() {
+        M_EntityModelDAO m = model("Plan");
+        M_FolderDAO a = folder(m, "A"), b = folder(m, "B"), a1;
+        a1._name = "A1";
+        ASSERT_TRUE(a.addM_SubFolderDAO(&a1).ok());
+        M_EntityTableDAO order = table(a1, "Order"), customer = table(b, "Customer");
+        column(m, customer, "Name");
+        M_NormalColumnDAO ref = column(m, order, "CustomerRef", 1);
+        ref._fkTableID = customer._ID;
+        ASSERT_TRUE(ref.save().ok());
+        const std::string total = std::to_string(column(m, order, "Total", 3)._ID),
+                          note = std::to_string(column(m, order, "Note")._ID);
+        M_FindByInterfaceDAO find;
+        M_DelByInterfaceDAO del;
+        std::tie(find._name, find._paraList, find._sortAttributeList) =
+            std::tuple("byTotal", total + ",a,1#" + note + ",b", note + "," + total);
+        std::tie(del._name, del._paraList) = std::tuple("delNote", note + ",x");
+        ASSERT_TRUE(order.addFindByInterfaceDAO(&find).ok() &&
+                    order.addDelByInterfaceDAO(&del).ok());
+        M_SceneInfoDAO inFolder, inTable;
+        std::tie(inFolder._sceneType, inFolder._dataObjectId, inFolder._entityModelID,
+                 inFolder._x) = std::tuple(SCENE_KIND_FOLDER, a1._ID, m._ID, 7);
+        std::tie(inTable._sceneType, inTable._dataObjectId, inTable._y) =
+            std::tuple(SCENE_KIND_TABLE, order._ID, 9);
+        ASSERT_TRUE(a.addSceneInfo(&inFolder).ok() && order.addSceneInfo(&m, &inTable).ok());
+        M_EntityModelDAO* next = nullptr;
+        ASSERT_TRUE(m.upgradeNewVersion(next).ok());
+        column(*std::unique_ptr<M_EntityModelDAO>(next), customer, "City");
+        M_EntityModelDAO dm = model("Codes", ENTITY_MODEL_TYPE_DICTIONARY);
+        M_FolderDAO f = folder(dm, "F");
+        M_EntityTableDAO color = table(f, "Color");
+        column(dm, color, "Code", 1);
+        column(dm, color, "Label");
+        Owned<M_NormalColumnDAO> columns;
+        ASSERT_TRUE(color.getNormalColumnDAOList(&dm, columns.items).ok());
+        ASSERT_TRUE(color.importData(columns.items, {"1@#@red", "2@#@green"}).ok());
+    }
+
+    const std::string file = dir.file("export.db"), second = dir.file("second-config.db");
+    std::string home;
+    Names listed;
+    std::list<int> ids;
+};
+
+TEST_F(Transfer, ImportedProjectsRenderLikeTheirSourceAndASecondImportIsRenamed) {
+    build();
+    const std::string tree = TreeText(project()._ID).out;
+    EXPECT_NE(tree.find("B in ?{ \"Customer\" }\n A1 in A{ \"Order\" }\n T1 Order/Order_1\n  "
+                        "CustomerRef/CustomerRef_1:1 -> T2\n  Total/Total_1:3\n  Note/Note_1:2\n "
+                        " find byTotal Total,a,1#Note,b# by Note,Total,\n  del delNote Note,x#"),
+              std::string::npos)
+        << tree;
+    std::set<std::string> uids{project()._uID};
+    exportAndSwitch({project()._ID});
+    EXPECT_EQ(rawScalar(file, "SELECT count(*) FROM T_M_EntityTable WHERE Name = 'Order'"), "1");
+    EXPECT_EQ(listed, Names{"P"});
+    const std::string bytes = readText(file);
+    std::set<int> known;  // the target's projects
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        ResultMsg rm = atHome(M_ProjectDAO::importProject(file, ids));
+        EXPECT_EQ(rm.rCode, RUN_SUCCESS) << utf8(rm.rMsg);
+        Owned<M_ProjectDAO> all;
+        ASSERT_TRUE(M_ProjectDAO::FindAll(all.items).ok());
+        for (const M_ProjectDAO* p : all.items) {
+            if (!known.insert(p->_ID).second || p->_name == "ARX_QMS") continue;
+            // The second copy is named with "_imp" and the time yyMMddhhmmss.
+            EXPECT_EQ(p->_name.substr(0, 5) + std::to_string(p->_name.size()),
+                      round == 1 ? "P1" : "P_imp17");
+            EXPECT_TRUE(uids.insert(p->_uID).second) << p->_uID;
+            EXPECT_EQ(TreeText(p->_ID).out, tree);
+        }
+        EXPECT_EQ(known.size(), 1u + round);
+    }
+    ASSERT_TRUE(MeridianNew::shutdown().ok());
+    EXPECT_EQ(readText(file), bytes);  // the import only reads the file
+    for (const std::string& db : {file, second})
+        EXPECT_EQ(rawScalar(db, "PRAGMA integrity_check"), "ok") << db;
+}
+
+// An entry of dictionary 2 whose code the target gives another entry gets the
+// code after the target's highest (9). The two platform entries before it
+// equal the target's own: they are not imported and use up no code.
+TEST_F(Transfer, AnEntryWhoseCodeIsTakenGetsANewCodeAndItsModelsFollow) {
+    auto add = [](int code, const std::string& name) {
+        M_DictDataDAO e;
+        std::tie(e._code, e._internalName, e._showName) = std::tuple(code, name, name + "!");
+        EXPECT_TRUE(findByID<M_DictItemDAO>(2)->addDictData(&e).ok()) << name;
+    };
+    add(5, "Special");
+    model("Typed", 5);
+    model("Plain", 1);
+    exportAndSwitch({project()._ID});
+    add(5, "Other");
+    add(9, "Nine");
+    ASSERT_TRUE(atHome(M_ProjectDAO::importProject(file, ids)).ok());
+    EXPECT_EQ(rawScalar(second,
+                        "SELECT group_concat(MInternalName_2 || MCode_2) FROM (SELECT * "
+                        "FROM T_M_DictData_2 WHERE MRDictItemID_2 = 2 ORDER BY MCode_2)"),
+              "Ordinary1,Dictionary2,Other5,Nine9,Special10");
+    EXPECT_EQ(rawScalar(second,
+                        "SELECT group_concat(Name || Type) FROM (SELECT * FROM "
+                        "T_M_EntityModel WHERE Name IN ('Typed', 'Plain') ORDER BY id)"),
+              "Typed10,Plain1");
+}
+
+TEST_F(Transfer, AFailedProjectSaveRemovesTheProjectsImportedSoFar) {
+    model("Plan");
+    M_ProjectDAO q;
+    q._name = "Q";
+    ASSERT_TRUE(q.save().ok());
+    exportAndSwitch({project()._ID, q._ID});
+    ASSERT_TRUE(rawExecute(second,
+                           "CREATE TRIGGER fault BEFORE INSERT ON T_M_Project WHEN "
+                           "NEW.Name = 'Q' BEGIN SELECT RAISE(ABORT, 'injected'); END"));
+    ASSERT_TRUE(MeridianNew::getCurrMRDConfigIDM()->initialMetaDataCache().ok());
+    ResultMsg rm = atHome(M_ProjectDAO::importProject(file, ids));
+    EXPECT_NE(rm.rCode, RUN_SUCCESS);
+    EXPECT_EQ(rm.rMsg.rfind("M_ProjectDAO 导入保存失败!", 0), 0u) << utf8(rm.rMsg);
+    EXPECT_EQ(rawScalar(second,
+                        "SELECT group_concat(Name) || (SELECT count(*) FROM "
+                        "T_M_EntityModel WHERE Name = 'Plan') FROM T_M_Project"),
+              "ARX_QMS0");
+}
+
+TEST_F(Transfer, RefusesBadPathsAndFilesThatAreNoExportFiles) {
+    // Nothing named: the platform's models and all dictionaries, no project.
+    const std::string config = dir.file("config.db"),
+                      counts =
+                          "SELECT (SELECT count(*) FROM T_M_EntityTable) || (SELECT count(*) "
+                          "FROM T_M_NormalColumn) || (SELECT count(*) FROM T_M_DictData_2)";
+    ASSERT_TRUE(atHome(M_ProjectDAO::exportProject({999}, file)).ok());
+    EXPECT_EQ(rawScalar(file,
+                        "SELECT group_concat(Name) || (SELECT count(*) FROM T_M_Project) "
+                        "FROM (SELECT Name FROM T_M_EntityModel ORDER BY id)"),
+              "M_QMS,M_ProjectManage0");
+    EXPECT_EQ(rawScalar(file, counts), rawScalar(config, counts));
+    const std::string withProjects = counts + " || (SELECT count(*) FROM T_M_Project)",
+                      before = rawScalar(config, withProjects);
+    EXPECT_TRUE(atHome(M_ProjectDAO::importProject(file, {999})).ok());
+    EXPECT_EQ(rawScalar(config, withProjects), before);
+
+    writeText(dir.file("exists.db"), "keep");
+    EXPECT_EQ(atHome(M_ProjectDAO::exportProject({}, dir.file("exists.db"))).rMsg,
+              "ERROR: 导出文件已存在，请更换路径!");
+    EXPECT_EQ(readText(dir.file("exists.db")), "keep");
+
+    ASSERT_TRUE(rawExecute(file, "PRAGMA wal_checkpoint(TRUNCATE)"));  // all of it in the file
+    writeText(dir.file("cut.db"), readText(file).substr(0, readText(file).size() / 2));
+    writeText(dir.file("text.db"), "plain text, no database at all");
+    writeText(dir.file("empty.db"), "");
+    ASSERT_TRUE(rawExecute(dir.file("other.db"), "CREATE TABLE T_M_Project(Name)"));
+    ASSERT_TRUE(model("M").createInstance(dir.path(), "instance.db").ok());
+    const std::string missing = "ERROR: 导入文件不存在!", failed = "导入文件连接失败1！";
+    for (const char* name :
+         {"missing.db", "cut.db", "text.db", "empty.db", "other.db", "instance.db"}) {
+        SCOPED_TRACE(name);
+        const bool exists = name != std::string("missing.db");
+        const std::string path = dir.file(name), bytes = readText(path);
+        EXPECT_EQ(list(path).rMsg,
+                  exists ? "ERROR:M_ProjectDAO::getImportProjectList():" + failed : missing);
+        EXPECT_EQ(atHome(M_ProjectDAO::importProject(path, {1})).rMsg,
+                  exists ? "ERROR:M_ProjectDAO::exportProject():" + failed : missing);
+        EXPECT_EQ(readText(path), bytes);
+        EXPECT_EQ(FileHelper::isFileExists(path), exists);
+    }
+    EXPECT_TRUE(listed.empty());
+}
+
+using WithoutSelfDescription = RecordFixture;
+
+TEST_F(WithoutSelfDescription, ExportNeedsThePlatformModel) {
+    ResultMsg rm = M_ProjectDAO::exportProject({project()._ID}, dir.file("x.db"));
+    EXPECT_EQ(std::tie(rm.rCode, rm.rMsg), std::make_tuple(RUN_FAIL, "ERROR: M_QMS模型没有查到!"));
+    EXPECT_FALSE(FileHelper::isFileExists(dir.file("x.db")));
+}
+
+}  // namespace arxtest
