@@ -123,6 +123,19 @@ public:
     /// lines are checked before the table is touched.
     ResultMsg importData(std::list<M_NormalColumnDAO*> columns, std::list<std::string> values);
 
+    /// Writes the C++ source of this table's DAO class, its mapper, a
+    /// registration line and a white-box test into `folderPath` (made when
+    /// missing), appending the path of every file written to `fileNames`.
+    /// Names that would not compile (a table, column or definition name that
+    /// is no C++ identifier, or a keyword), an unknown column data type and
+    /// a folder that cannot be written are refused before anything is
+    /// written.
+    ResultMsg CreateCode(M_EntityModelDAO* model, std::string folderPath,
+                         std::list<std::string>& fileNames);
+    /// The DAO class name of a table name: the first two bytes dropped, the
+    /// next one in upper case, "DAO" appended (T_order gives OrderDAO).
+    static std::string tableNameToDAOName(std::string tableName);
+
     int _addVersion;
     int _countType;
     /// MODEL_VERSION_NEVER_DELETED unless a version removed the table.

@@ -63,6 +63,10 @@ public:
     ResultMsg addSceneInfo(M_SceneInfoDAO* scene, int commitType = COMMIT_T_IMMEDIATELY);
     ResultMsg getSceneInfoList(std::list<M_SceneInfoDAO*>& scenes);
 
+    /// Writes the C++ source of this folder's intermediate DAO class into
+    /// `folderPath`; only for a folder whose _isGenerateDAO is 1.
+    ResultMsg CreateCode(std::string folderPath, std::list<std::string>& fileNames);
+
     int _addVersion;
     std::string _description;
     std::string _displayName;

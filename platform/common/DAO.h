@@ -6,7 +6,11 @@
 
 #include "ArxExport.h"
 #include "DAOFinder.h"
+#include "MeridianNew.h"
 #include "MeridianStd.h"
+// Generated white-box tests reach the platform and a project's data file
+// through the header of the class they test, which includes this one.
+#include "ProjectDAO.h"
 #include "PtrListHelper.h"
 #include "RelationDataTool.h"
 #include "ResultReturnCode.h"
