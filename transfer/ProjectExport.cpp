@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "ConfigTransaction.h"
 #include "FileHelper.h"
 #include "FolderHelper.h"
 #include "LogManager.h"
@@ -21,8 +22,8 @@ namespace {
 
 const char* const kRunEnd = "[RUN_END] :M_ProjectDAO::exportProject()!!!";
 
-// A failure that ends the export: the error line, the end line, then the
-// source databases are made current again (the transfer's switch does it).
+// A failure that ends the export: the error line, the end line; the source
+// databases are made current again by the transfer's switch.
 ResultMsg stop(const std::string& location, const ResultMsg& failure) {
     LogManager* log = MeridianNew::LOGGER();
     log->appendError(location, failure.rMsg);
@@ -30,26 +31,85 @@ ResultMsg stop(const std::string& location, const ResultMsg& failure) {
     return failure;
 }
 
-// Where a failed save of a platform model is logged.
+// Where a failed save of a model is logged.
 std::string saveLocation(const char* label, int failedSave) {
     return std::string("M_ProjectDAO::exportProject()：") + label +
            (failedSave == 1 ? "->save1() " : "->save2()update version ");
 }
 
-// Copies the highest version of a platform model (found in the source) into
-// the target; its temporary folder stays.
-ResultMsg copyPlatformModel(ProjectTransfer& transfer, const char* name, const char* label) {
-    ResultMsg rm = transfer.toSource();
-    M_EntityModelDAO* found = nullptr;
-    if (rm.ok()) (void)M_EntityModelDAO::FindByNameMaxVersion(name, found);
-    std::unique_ptr<M_EntityModelDAO> model(found);
-    if (rm.ok()) rm = transfer.toTarget();
-    // A source without the model has nothing to copy.
-    if (!rm.ok() || !model || model->_ID < 1) return rm;
-    int failedSave = 0;
-    rm = transfer.copyModel(std::move(model), nullptr, false, &failedSave);
-    if (!rm.ok()) return stop(saveLocation(label, failedSave), rm);
-    return rm;
+using Dictionaries = std::vector<
+    std::pair<std::unique_ptr<M_DictItemDAO>, std::vector<std::unique_ptr<M_DictDataDAO>>>>;
+
+Dictionaries readDictionaries() {
+    Dictionaries dictionaries;
+    std::list<M_DictItemDAO*> items;
+    PtrListGuard<M_DictItemDAO> guard(items);
+    (void)M_DictItemDAO::FindAll(items);
+    while (!items.empty()) {
+        std::unique_ptr<M_DictItemDAO> item(items.front());
+        items.pop_front();
+        std::list<M_DictDataDAO*> entries;
+        PtrListGuard<M_DictDataDAO> entriesGuard(entries);
+        (void)item->getDictDataList(entries);
+        std::vector<std::unique_ptr<M_DictDataDAO>> owned;
+        for (M_DictDataDAO* entry : entries)
+            owned.emplace_back(entry);
+        entries.clear();
+        dictionaries.emplace_back(std::move(item), std::move(owned));
+    }
+    return dictionaries;
+}
+
+// Steps 1 to 12 on the target side, inside one transaction.
+ResultMsg writeExport(ProjectTransfer& transfer,
+                      std::vector<std::unique_ptr<M_ProjectDAO>>& projects,
+                      Dictionaries& dictionaries) {
+    transfer.logStep("1. M_project");
+    for (auto& project : projects) {
+        const int oldID = project->_ID;
+        project->_ID = -1;
+        ResultMsg rm = project->save(0);
+        const int newID = project->_ID;
+        project->_ID = oldID;
+        if (!rm.ok()) return stop("M_ProjectDAO::exportProject()：currProject->save() ", rm);
+        transfer.projectMap[oldID] = newID;
+    }
+
+    transfer.logStep("2. M_EntityModel");
+    // The platform's models first (their temporary folders stay), then the
+    // projects' models.
+    for (std::size_t i = 0; i < transfer.plannedModels(); ++i) {
+        const std::string name = transfer.plannedModel(i)._name;
+        const bool platform = i < 2 && (name == QmsSelfDescription::metaDataModelName() ||
+                                        name == QmsSelfDescription::projectManageModelName());
+        int failedSave = 0;
+        ResultMsg rm = transfer.writeModel(i, !platform, &failedSave);
+        if (rm.ok()) continue;
+        if (!platform) return stop("M_ProjectDAO::exportProject()：currP->addEntityModel() ", rm);
+        return stop(saveLocation(i == 0 ? "pMQMS" : "pMPM", failedSave), rm);
+    }
+
+    ResultMsg rm = transfer.writeTree();
+    if (!rm.ok()) return stop("M_ProjectDAO::exportProject() ", rm);
+
+    transfer.logStep("12. 软件数据字典数据");
+    for (auto& [item, entries] : dictionaries) {
+        const int oldID = item->_ID;
+        item->_ID = -1;
+        ResultMsg saved = item->save(0);
+        if (!saved.ok()) {
+            transfer.leftOut("M_DictItemDAO", oldID, saved);
+            continue;
+        }
+        for (auto& entry : entries) {
+            const int oldEntry = entry->_ID;
+            entry->_ID = -1;
+            entry->_rDictItemID = -1;
+            saved = item->addDictData(entry.get(), 0);
+            if (!saved.ok()) transfer.leftOut("M_DictDataDAO", oldEntry, saved);
+        }
+    }
+    return ResultMsg();
 }
 
 }  // namespace
@@ -75,102 +135,49 @@ ResultMsg M_ProjectDAO::exportProject(std::list<int> projectIDs, std::string pat
     ResultMsg rm = metaModel->createInstance(folder, path.substr(folder.size()));
     if (!rm.ok()) return stop("M_ProjectDAO::exportProject()：pMQMS->createInstance() ", rm);
 
+    // Everything is read from the source first...
     ProjectTransfer transfer(ProjectTransfer::Direction::Export, path);
-
-    transfer.logStep("1. M_project");
     std::vector<std::unique_ptr<M_ProjectDAO>> projects;
     for (int id : projectIDs) {
         M_ProjectDAO* project = nullptr;
         (void)FindByID(id, project);
         if (project != nullptr) projects.emplace_back(project);
     }
+    const int metaModelID = metaModel->_ID;
+    transfer.planModel(std::move(metaModel), nullptr);
+    found = nullptr;
+    (void)M_EntityModelDAO::FindByNameMaxVersion(QmsSelfDescription::projectManageModelName(),
+                                                 found);
+    std::unique_ptr<M_EntityModelDAO> manageModel(found);
+    // A source without the model has nothing to copy.
+    if (manageModel && manageModel->_ID > 0) transfer.planModel(std::move(manageModel), nullptr);
+    for (auto& project : projects) {
+        std::list<M_EntityModelDAO*> models;
+        PtrListGuard<M_EntityModelDAO> guard(models);
+        (void)project->getEntityModelList(models);
+        while (!models.empty()) {
+            std::unique_ptr<M_EntityModelDAO> model(models.front());
+            models.pop_front();
+            if (model->_ID != metaModelID) transfer.planModel(std::move(model), project.get());
+        }
+    }
+    transfer.readTree();
+    Dictionaries dictionaries = readDictionaries();
+
+    // ...then written into the export file in one transaction, which keeps
+    // what was written when a step fails.
     rm = transfer.toTarget();
     if (!rm.ok())
         return stop("M_ProjectDAO::exportProject()：MeridianNew::setCurrentWorkDB() ", rm);
-    for (auto& project : projects) {
-        const int oldID = project->_ID;
-        project->_ID = -1;
-        rm = project->save(0);
-        if (!rm.ok()) return stop("M_ProjectDAO::exportProject()：currProject->save() ", rm);
-        transfer.projectMap[oldID] = project->_ID;
-        project->_ID = oldID;
-    }
-
-    transfer.logStep("2. M_EntityModel");
-    // The platform's own models first; the export file is an instance of
-    // the first one.
+    ResultMsg written;
     {
-        const int oldID = metaModel->_ID;
-        int failedSave = 0;
-        rm = transfer.copyModel(std::move(metaModel), nullptr, false, &failedSave);
-        if (!rm.ok()) return stop(saveLocation("pMQMS", failedSave), rm);
-        rm = copyPlatformModel(transfer, QmsSelfDescription::projectManageModelName(), "pMPM");
-        if (!rm.ok()) return rm;
-        for (auto& project : projects) {
-            rm = transfer.toSource();
-            std::list<M_EntityModelDAO*> list;
-            PtrListGuard<M_EntityModelDAO> guard(list);
-            if (rm.ok()) (void)project->getEntityModelList(list);
-            if (rm.ok()) rm = transfer.toTarget();
-            if (!rm.ok())
-                return stop("M_ProjectDAO::exportProject()：MeridianNew::setCurrentWorkDB() ", rm);
-            while (!list.empty()) {
-                std::unique_ptr<M_EntityModelDAO> model(list.front());
-                list.pop_front();
-                if (model->_ID == oldID) continue;
-                rm = transfer.copyModel(std::move(model), project.get(), true);
-                if (!rm.ok())
-                    return stop("M_ProjectDAO::exportProject()：currP->addEntityModel() ", rm);
-            }
-        }
+        ConfigTransaction transaction;
+        written = transaction.begun();
+        if (written.ok())
+            written = transaction.finish(writeExport(transfer, projects, dictionaries));
     }
-
-    rm = transfer.copyTree();
-    if (!rm.ok()) return stop("M_ProjectDAO::exportProject() ", rm);
-
-    transfer.logStep("12. 软件数据字典数据");
     rm = transfer.toSource();
-    std::vector<
-        std::pair<std::unique_ptr<M_DictItemDAO>, std::vector<std::unique_ptr<M_DictDataDAO>>>>
-        dictionaries;
-    {
-        std::list<M_DictItemDAO*> items;
-        PtrListGuard<M_DictItemDAO> guard(items);
-        if (rm.ok()) (void)M_DictItemDAO::FindAll(items);
-        while (!items.empty()) {
-            std::unique_ptr<M_DictItemDAO> item(items.front());
-            items.pop_front();
-            std::list<M_DictDataDAO*> entries;
-            PtrListGuard<M_DictDataDAO> entriesGuard(entries);
-            (void)item->getDictDataList(entries);
-            std::vector<std::unique_ptr<M_DictDataDAO>> owned;
-            for (M_DictDataDAO* entry : entries)
-                owned.emplace_back(entry);
-            entries.clear();
-            dictionaries.emplace_back(std::move(item), std::move(owned));
-        }
-    }
-    if (rm.ok()) rm = transfer.toTarget();
-    if (!rm.ok())
-        return stop("M_ProjectDAO::exportProject()：MeridianNew::setCurrentWorkDB() ", rm);
-    for (auto& [item, entries] : dictionaries) {
-        const int oldID = item->_ID;
-        item->_ID = -1;
-        ResultMsg saved = item->save(0);
-        if (!saved.ok()) {
-            transfer.leftOut("M_DictItemDAO", oldID, saved);
-            continue;
-        }
-        for (auto& entry : entries) {
-            const int oldEntry = entry->_ID;
-            entry->_ID = -1;
-            entry->_rDictItemID = -1;
-            saved = item->addDictData(entry.get(), 0);
-            if (!saved.ok()) transfer.leftOut("M_DictDataDAO", oldEntry, saved);
-        }
-    }
-
-    rm = transfer.toSource();
+    if (!written.ok()) return written;
     log->appendMsg("END:M_ProjectDAO::exportProject()");
     return transfer.finish(rm);
 }

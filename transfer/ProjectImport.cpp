@@ -2,7 +2,9 @@
 // ones into the current databases, merging the file's dictionaries.
 #include <map>
 #include <memory>
+#include <set>
 
+#include "ConfigTransaction.h"
 #include "FileHelper.h"
 #include "IEntityModel.h"
 #include "LogManager.h"
@@ -98,29 +100,30 @@ int highestCode() {
     return highest;
 }
 
+using Dictionaries = std::vector<
+    std::pair<std::unique_ptr<M_DictItemDAO>, std::vector<std::unique_ptr<M_DictDataDAO>>>>;
+
+Dictionaries readDictionaries() {
+    Dictionaries dictionaries;
+    std::list<M_DictItemDAO*> items;
+    PtrListGuard<M_DictItemDAO> guard(items);
+    (void)M_DictItemDAO::FindAll(items);
+    for (auto& item : take(items)) {
+        std::list<M_DictDataDAO*> entries;
+        PtrListGuard<M_DictDataDAO> entriesGuard(entries);
+        (void)item->getDictDataList(entries);
+        dictionaries.emplace_back(std::move(item), take(entries));
+    }
+    return dictionaries;
+}
+
 // Merges the file's dictionaries into the target's: new dictionaries are
 // stored, entries whose code is taken get the next free code (recorded in
 // `codes`), names that are taken get "_new". An entry equal to a target
 // entry in code and both names is that entry: it is not imported, and
 // records of its code keep it.
-ResultMsg mergeDictionaries(ProjectTransfer& transfer, CodeMap& codes) {
+ResultMsg mergeDictionaries(ProjectTransfer& transfer, Dictionaries& dictionaries, CodeMap& codes) {
     MeridianNew::LOGGER()->appendMsg("RUN:M_ProjectDAO::exportProject():12. 软件数据字典数据");
-    std::vector<
-        std::pair<std::unique_ptr<M_DictItemDAO>, std::vector<std::unique_ptr<M_DictDataDAO>>>>
-        dictionaries;
-    {
-        std::list<M_DictItemDAO*> items;
-        PtrListGuard<M_DictItemDAO> guard(items);
-        (void)M_DictItemDAO::FindAll(items);
-        for (auto& item : take(items)) {
-            std::list<M_DictDataDAO*> entries;
-            PtrListGuard<M_DictDataDAO> entriesGuard(entries);
-            (void)item->getDictDataList(entries);
-            dictionaries.emplace_back(std::move(item), take(entries));
-        }
-    }
-    ResultMsg rm = transfer.toTarget();
-    if (!rm.ok()) return rm;
     for (auto& [item, entries] : dictionaries) {
         std::unique_ptr<M_DictItemDAO> target = dictionaryNamed(item->_innerName);
         if (!target) {
@@ -171,7 +174,7 @@ ResultMsg mergeDictionaries(ProjectTransfer& transfer, CodeMap& codes) {
             if (!saved.ok()) transfer.leftOut("M_DictDataDAO", oldID, saved);
         }
     }
-    return transfer.toSource();
+    return ResultMsg();
 }
 
 // Deletes the projects the import stored so far (with what they own).
@@ -185,7 +188,6 @@ void rollBack(ProjectTransfer& transfer, const std::vector<int>& stored,
         project._ID = id;
         (void)project.delself(0);
     }
-    (void)transfer.commitCurrent();
     log->appendMsg("<END_ROLLBACK>:M_ProjectDAO::importProject(): " + reason);
 }
 
@@ -214,24 +216,55 @@ ResultMsg M_ProjectDAO::importProject(std::string path, std::list<int> projectID
     std::string why;
     if (!isExportFile(path, why)) return notConnected(operation, 1, why);
 
+    // The versions of "M_QMS" the target has: a model of one of them is not
+    // imported.
+    std::set<int> platformVersions;
+    {
+        std::list<M_EntityModelDAO*> existing;
+        PtrListGuard<M_EntityModelDAO> guard(existing);
+        (void)M_EntityModelDAO::FindByName(QmsSelfDescription::metaDataModelName(), existing);
+        for (const M_EntityModelDAO* model : existing) {
+            if (model->_name == QmsSelfDescription::metaDataModelName())
+                platformVersions.insert(model->_version);
+        }
+    }
+
+    // Everything is read from the file first...
     ProjectTransfer transfer(ProjectTransfer::Direction::Import, path);
     int step = 0;
     ResultMsg rm = transfer.toSource(&step);
     if (!rm.ok()) return notConnected(operation, step, rm.rMsg);
-
-    CodeMap codes;
-    rm = mergeDictionaries(transfer, codes);
-    if (!rm.ok()) return rm;
-
-    transfer.logStep("1. M_project");
+    Dictionaries dictionaries = readDictionaries();
     std::vector<std::unique_ptr<M_ProjectDAO>> projects;
     for (int id : projectIDs) {
         M_ProjectDAO* project = nullptr;
         (void)FindByID(id, project);
         if (project != nullptr) projects.emplace_back(project);
     }
+    for (auto& project : projects) {
+        std::list<M_EntityModelDAO*> list;
+        PtrListGuard<M_EntityModelDAO> guard(list);
+        (void)project->getEntityModelList(list);
+        for (auto& model : take(list)) {
+            if (model->_name == QmsSelfDescription::metaDataModelName() &&
+                platformVersions.count(model->_version) != 0)
+                continue;
+            transfer.planModel(std::move(model), project.get());
+        }
+    }
+    transfer.readTree();
+
+    // ...then written into the current databases in one transaction, which
+    // keeps what was written when a later step fails.
     rm = transfer.toTarget();
     if (!rm.ok()) return rm;
+    ConfigTransaction transaction;
+    if (!transaction.begun().ok()) return transaction.begun();
+    CodeMap codes;
+    rm = mergeDictionaries(transfer, dictionaries, codes);
+    if (!rm.ok()) return transaction.finish(rm);
+
+    transfer.logStep("1. M_project");
     std::vector<int> stored;
     for (auto& project : projects) {
         project->_type = mappedCode(codes, DICT_ID_PROJECT_TYPES, project->_type);
@@ -247,46 +280,26 @@ ResultMsg M_ProjectDAO::importProject(std::string path, std::list<int> projectID
         const int oldID = project->_ID;
         project->_ID = -1;
         ResultMsg saved = project->save(0);
+        const int newID = project->_ID;
+        project->_ID = oldID;
         if (!saved.ok()) {
             rollBack(transfer, stored, "currP->save()");
-            return ResultMsg(saved.rCode, "M_ProjectDAO 导入保存失败!" + saved.rMsg);
+            return transaction.finish(
+                ResultMsg(saved.rCode, "M_ProjectDAO 导入保存失败!" + saved.rMsg));
         }
-        transfer.projectMap[oldID] = project->_ID;
-        stored.push_back(project->_ID);
-        project->_ID = oldID;
+        transfer.projectMap[oldID] = newID;
+        stored.push_back(newID);
     }
 
     transfer.logStep("2. M_EntityModel");
-    for (auto& project : projects) {
-        rm = transfer.toSource();
-        std::list<M_EntityModelDAO*> list;
-        PtrListGuard<M_EntityModelDAO> guard(list);
-        if (rm.ok()) (void)project->getEntityModelList(list);
-        if (rm.ok()) rm = transfer.toTarget();
-        if (!rm.ok()) return rm;
-        std::list<M_EntityModelDAO*> platformModels;
-        PtrListGuard<M_EntityModelDAO> platformGuard(platformModels);
-        (void)M_EntityModelDAO::FindByName(QmsSelfDescription::metaDataModelName(), platformModels);
-        for (auto& model : take(list)) {
-            model->_type = mappedCode(codes, DICT_ID_MODEL_TYPES, model->_type);
-            bool present = false;
-            for (const M_EntityModelDAO* existing : platformModels) {
-                present = present || (model->_name == QmsSelfDescription::metaDataModelName() &&
-                                      existing->_name == model->_name &&
-                                      existing->_version == model->_version);
-            }
-            if (present) continue;
-            const int oldID = model->_ID;
-            ResultMsg copied = transfer.copyModel(std::move(model), project.get(), true);
-            if (!copied.ok()) transfer.leftOut("M_EntityModelDAO", oldID, copied);
-        }
+    for (std::size_t i = 0; i < transfer.plannedModels(); ++i) {
+        M_EntityModelDAO& model = transfer.plannedModel(i);
+        model._type = mappedCode(codes, DICT_ID_MODEL_TYPES, model._type);
+        ResultMsg copied = transfer.writeModel(i, true);
+        if (!copied.ok()) transfer.leftOut("M_EntityModelDAO", model._ID, copied);
     }
-
-    rm = transfer.copyTree();
-    ResultMsg back = transfer.toTarget();
-    if (rm.ok()) rm = back;
-    ResultMsg committed = transfer.commitCurrent();
-    if (rm.ok()) rm = committed;
+    rm = transfer.writeTree();
+    rm = transaction.finish(rm);
     log->appendMsg("[RUN_END] :M_ProjectDAO::importProject()!!!");
     return transfer.finish(rm);
 }

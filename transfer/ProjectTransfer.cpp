@@ -4,7 +4,6 @@
 
 #include "InstanceDataManager.h"
 #include "LogManager.h"
-#include "MRDSession.h"
 #include "M_DelByInterfaceDAO.h"
 #include "M_EntityModelDAO.h"
 #include "M_EntityTableDAO.h"
@@ -23,9 +22,12 @@ namespace MeridianSpace {
 
 namespace {
 
-// Takes the objects of a finder's list into owning pointers.
-template <class T>
-std::vector<std::unique_ptr<T>> owned(std::list<T*>& found) {
+// The objects a finder returns, as owning pointers.
+template <class T, class Find>
+std::vector<std::unique_ptr<T>> findAll(Find find) {
+    std::list<T*> found;
+    PtrListGuard<T> guard(found);
+    (void)find(found);
     std::vector<std::unique_ptr<T>> out;
     out.reserve(found.size());
     for (T* object : found)
@@ -34,19 +36,30 @@ std::vector<std::unique_ptr<T>> owned(std::list<T*>& found) {
     return out;
 }
 
-template <class T, class Find>
-std::vector<std::unique_ptr<T>> findAll(Find find) {
-    std::list<T*> found;
-    PtrListGuard<T> guard(found);
-    (void)find(found);
-    return owned(found);
-}
-
 bool holds(const IdentifierMap& map, int id) {
     return map.count(id) != 0;
 }
 
+// Saves `record` as a new row of the target exactly as it stands, and puts
+// its source identifier back; the new identifier is returned (0 on
+// failure). Rules of a record's own save (a table's or column's versioned
+// inner name) are not wanted here: the copy keeps the source's values.
+template <class Record>
+int saveAsNew(Record& record, ResultMsg& result) {
+    InstanceDataManager* idm = MeridianNew::getCurrMRDConfigIDM();
+    const int oldID = record._ID;
+    record._ID = -1;
+    result = idm != nullptr ? record.save(*idm, 0) : MeridianNew::noCurrentDatabase();
+    const int newID = result.ok() ? record._ID : 0;
+    record._ID = oldID;
+    return newID;
+}
+
 }  // namespace
+
+ProjectTransfer::PlannedTable::~PlannedTable() {
+    T_deletePtrList(rowColumns);
+}
 
 ProjectTransfer::ProjectTransfer(Direction direction, std::string file)
     : direction_(direction),
@@ -84,18 +97,6 @@ ResultMsg ProjectTransfer::toTarget(int* failedStep) {
     return rm;
 }
 
-ResultMsg ProjectTransfer::commitCurrent() {
-    ResultMsg rm;
-    for (InstanceDataManager* idm :
-         {MeridianNew::getCurrMRDConfigIDM(), MeridianNew::getCurrentWorkDBIDM()}) {
-        MRDSession* session = idm != nullptr ? idm->getPSession() : nullptr;
-        if (session == nullptr) continue;
-        ResultMsg committed = session->commit();
-        if (rm.ok()) rm = committed;
-    }
-    return rm;
-}
-
 void ProjectTransfer::logStep(const std::string& step) const {
     MeridianNew::LOGGER()->appendMsg(std::string("RUN:") + operation() + ":" + step);
 }
@@ -121,233 +122,221 @@ ResultMsg ProjectTransfer::finish(const ResultMsg& result) const {
                                    "条记录未能写入目标数据库，第一条：" + firstLeftOut_);
 }
 
-ResultMsg ProjectTransfer::copyModel(std::unique_ptr<M_EntityModelDAO> model, M_ProjectDAO* project,
-                                     bool dropRootFolders, int* failedSave) {
-    const int oldID = model->_ID;
-    // A model reached twice (a platform model inside an exported project)
-    // is copied once.
-    if (holds(modelMap, oldID)) return ResultMsg();
-    const int version = model->_version;
-    model->_ID = -1;
+void ProjectTransfer::planModel(std::unique_ptr<M_EntityModelDAO> model, M_ProjectDAO* project) {
+    for (const PlannedModel& planned : models_) {
+        if (planned.model->_ID == model->_ID) return;
+    }
+    PlannedModel planned;
+    planned.model = std::move(model);
+    planned.project = project;
+    models_.push_back(std::move(planned));
+}
+
+void ProjectTransfer::readTree() {
+    for (PlannedModel& planned : models_) {
+        M_EntityModelDAO& model = *planned.model;
+        const int id = model._ID;
+        planned.folders = findAll<M_FolderDAO>(
+            [id](std::list<M_FolderDAO*>& l) { return M_FolderDAO::FindByEntityModelID(id, l); });
+        planned.links = findAll<M_R_ModelTableDAO>([id](std::list<M_R_ModelTableDAO*>& l) {
+            return M_R_ModelTableDAO::FindByT_M_EntityModelID(id, l);
+        });
+        planned.scenes = findAll<M_SceneInfoDAO>([id](std::list<M_SceneInfoDAO*>& l) {
+            return M_SceneInfoDAO::FindByEntityModelID(id, l);
+        });
+        for (auto& table : findAll<M_EntityTableDAO>([&model](std::list<M_EntityTableDAO*>& l) {
+                 return model.getEntityTableList(l);
+             })) {
+            planned.tables.push_back(table->_ID);
+            if (tableIndex_.count(table->_ID) != 0) continue;
+            tableIndex_[table->_ID] = tables_.size();
+            tables_.emplace_back();
+            tables_.back().table = std::move(table);
+        }
+        for (const auto& folder : planned.folders) {
+            const int folderID = folder->_ID;
+            folderLinks_[folderID] =
+                findAll<M_R_FolderTableDAO>([folderID](std::list<M_R_FolderTableDAO*>& l) {
+                    return M_R_FolderTableDAO::FindByT_M_FolderID(folderID, l);
+                });
+        }
+    }
+    for (PlannedTable& planned : tables_) {
+        M_EntityTableDAO& table = *planned.table;
+        const int id = table._ID;
+        planned.columns = findAll<M_NormalColumnDAO>([id](std::list<M_NormalColumnDAO*>& l) {
+            return M_NormalColumnDAO::FindByT_M_EntityTableID(id, l);
+        });
+        planned.finders = findAll<M_FindByInterfaceDAO>([id](std::list<M_FindByInterfaceDAO*>& l) {
+            return M_FindByInterfaceDAO::FindByT_M_EntityTableID(id, l);
+        });
+        planned.deleters = findAll<M_DelByInterfaceDAO>([id](std::list<M_DelByInterfaceDAO*>& l) {
+            return M_DelByInterfaceDAO::FindByT_M_EntityTableID(id, l);
+        });
+        // The rows of a table whose highest-version owner is a dictionary model.
+        M_EntityModelDAO* owner = nullptr;
+        (void)table.getMaxVersionEntityModelOwner(owner);
+        const std::unique_ptr<M_EntityModelDAO> ownerGuard(owner);
+        if (!owner || owner->_type != ENTITY_MODEL_TYPE_DICTIONARY) continue;
+        ResultMsg exported = table.exportData(planned.rowColumns, planned.rows);
+        planned.dictionary = exported.ok();
+        // The import skips a table whose rows cannot be read; the export
+        // reports it.
+        if (!exported.ok() && direction_ == Direction::Export)
+            leftOut("数据字典表数据", id, exported);
+    }
+}
+
+ResultMsg ProjectTransfer::writeModel(std::size_t index, bool dropRootFolders, int* failedSave) {
+    PlannedModel& planned = models_[index];
+    M_EntityModelDAO& model = *planned.model;
+    const int oldID = model._ID;
+    const int version = model._version;
+    model._ID = -1;
     ResultMsg rm;
-    if (project == nullptr) {
+    if (planned.project != nullptr) {
+        M_ProjectDAO& project = *planned.project;
+        const int oldProject = project._ID;
+        project._ID = mapIdentifier(projectMap, oldProject, Unmapped::MinusOne);
+        rm = project.addEntityModel(&model, 0);
+        project._ID = oldProject;
+    } else {
         // A platform model whose project is not transferred belongs to none
         // in the target, so that no transferred project lists it.
-        model->_rProjectID = mapIdentifier(projectMap, model->_rProjectID, Unmapped::MinusOne);
+        model._rProjectID = mapIdentifier(projectMap, model._rProjectID, Unmapped::MinusOne);
+        rm = model.save(0);
     }
-    if (project != nullptr) {
-        const int oldProject = project->_ID;
-        project->_ID = mapIdentifier(projectMap, oldProject, Unmapped::MinusOne);
-        rm = project->addEntityModel(model.get(), 0);
-        project->_ID = oldProject;
-    } else {
-        rm = model->save(0);
+    if (rm.ok()) {
+        model._version = version;
+        rm = model.save(0);
+        if (!rm.ok() && failedSave != nullptr) *failedSave = 2;
+    } else if (failedSave != nullptr) {
+        *failedSave = 1;
     }
-    if (!rm.ok()) {
-        model->_ID = oldID;
-        if (failedSave != nullptr) *failedSave = 1;
-        return rm;
+    if (rm.ok()) {
+        if (dropRootFolders) {
+            std::list<M_FolderDAO*> roots;
+            PtrListGuard<M_FolderDAO> ownRoots(roots);
+            (void)model.getRootM_FolderDAOList(roots);
+            for (M_FolderDAO* root : roots)
+                (void)root->delself(0);
+        }
+        modelMap[oldID] = model._ID;
+        logProgress("2. M_EntityModel", modelMap.size(), 0, model._name);
     }
-    model->_version = version;
-    rm = model->save(0);
-    if (!rm.ok()) {
-        model->_ID = oldID;
-        if (failedSave != nullptr) *failedSave = 2;
-        return rm;
-    }
-    if (dropRootFolders) {
-        std::list<M_FolderDAO*> roots;
-        PtrListGuard<M_FolderDAO> ownRoots(roots);
-        (void)model->getRootM_FolderDAOList(roots);
-        for (M_FolderDAO* root : roots)
-            (void)root->delself(0);
-    }
-    modelMap[oldID] = model->_ID;
-    model->_ID = oldID;
-    logProgress("2. M_EntityModel", models.size() + 1, 0, model->_name);
-    models.push_back(std::move(model));
+    model._ID = oldID;
     return rm;
 }
 
-ResultMsg ProjectTransfer::copyTree() {
-    // The export's step 9 would copy the columns of dictionary tables a
+ResultMsg ProjectTransfer::writeTree() {
+    // The export's step 9 would store the columns of dictionary tables a
     // second time, which gives those tables every column twice; both
-    // directions copy each column once, in step 7.
-    const std::pair<const char*, ResultMsg (ProjectTransfer::*)()> steps[] = {
-        {"3. M_Folder", &ProjectTransfer::copyFolders},
-        {"4. M_Table", &ProjectTransfer::copyTables},
-        {"5. M_R_ModelTable", &ProjectTransfer::copyModelTableLinks},
-        {"6. M_R_FolderTable", &ProjectTransfer::copyFolderTableLinks},
-        {"7. M_NormalColumn", &ProjectTransfer::copyColumns},
-        {"8. Findby接口信息,delBy接口信息", &ProjectTransfer::copyDefinitions},
-        {direction_ == Direction::Export ? "9. M_NormalColumn._t_M_EntityTableID处理"
-                                         : "9. M_NormalColumn",
-         nullptr},
-        {"10. M_SceneInfoDAO    场景数据", &ProjectTransfer::copySceneRecords},
-        {"11. 数据字典的表实例和数据", &ProjectTransfer::copyDictionaryRows},
-    };
-    ResultMsg rm;
-    for (const auto& [name, run] : steps) {
-        logStep(name);
-        if (run != nullptr) rm = (this->*run)();
-        if (!rm.ok()) break;
-    }
+    // directions store each column once, in step 7.
+    logStep("3. M_Folder");
+    writeFolders();
+    logStep("4. M_Table");
+    writeTables();
+    logStep("5. M_R_ModelTable");
+    writeModelTableLinks();
+    logStep("6. M_R_FolderTable");
+    writeFolderTableLinks();
+    logStep("7. M_NormalColumn");
+    writeColumns();
+    logStep("8. Findby接口信息,delBy接口信息");
+    ResultMsg rm = writeDefinitions();
+    if (!rm.ok()) return rm;
+    logStep(direction_ == Direction::Export ? "9. M_NormalColumn._t_M_EntityTableID处理"
+                                            : "9. M_NormalColumn");
+    logStep("10. M_SceneInfoDAO    场景数据");
+    rm = writeSceneRecords();
+    if (!rm.ok()) return rm;
+    logStep("11. 数据字典的表实例和数据");
+    writeDictionaryRows();
     return rm;
 }
 
-ResultMsg ProjectTransfer::copyFolders() {
-    ResultMsg switched = toSource();
-    if (!switched.ok()) return switched;
-    std::vector<std::vector<std::unique_ptr<M_FolderDAO>>> perModel;
-    for (const auto& model : models) {
-        const int id = model->_ID;
-        perModel.push_back(findAll<M_FolderDAO>(
-            [id](std::list<M_FolderDAO*>& l) { return M_FolderDAO::FindByEntityModelID(id, l); }));
-    }
-    ResultMsg rm = toTarget();
-    if (!rm.ok()) return rm;
-    for (std::size_t i = 0; i < models.size(); ++i) {
-        const int newModel = mapIdentifier(modelMap, models[i]->_ID, Unmapped::MinusOne);
-        for (auto& folder : perModel[i]) {
-            const int oldID = folder->_ID;
-            folder->_ID = -1;
+void ProjectTransfer::writeFolders() {
+    for (PlannedModel& planned : models_) {
+        if (!holds(modelMap, planned.model->_ID)) continue;
+        const int newModel = modelMap[planned.model->_ID];
+        for (auto& folder : planned.folders) {
+            const int oldModel = folder->_t_M_EntityModelID;
             folder->_t_M_EntityModelID = newModel;
-            ResultMsg saved = folder->save(0);
+            ResultMsg saved;
+            const int newID = saveAsNew(*folder, saved);
+            folder->_t_M_EntityModelID = oldModel;
             if (saved.ok()) {
-                folderMap[oldID] = folder->_ID;
+                folderMap[folder->_ID] = newID;
             } else {
-                leftOut("M_FolderDAO", oldID, saved);
+                leftOut("M_FolderDAO", folder->_ID, saved);
             }
-            folder->_ID = oldID;
         }
-        // The tree once every folder of the model has its new identifier.
-        for (auto& folder : perModel[i]) {
+        // The tree, once every folder of the model has its new identifier.
+        InstanceDataManager* idm = MeridianNew::getCurrMRDConfigIDM();
+        for (auto& folder : planned.folders) {
             if (folder->_t_M_FolderID <= 0 || !holds(folderMap, folder->_ID)) continue;
-            const int oldID = folder->_ID;
-            const int oldParent = folder->_t_M_FolderID;
-            folder->_ID = folderMap[oldID];
-            folder->_t_M_FolderID = mapIdentifier(folderMap, oldParent, Unmapped::MinusOne);
-            ResultMsg saved = folder->save(0);
-            if (!saved.ok()) leftOut("M_FolderDAO", oldID, saved);
-            folder->_ID = oldID;
-            folder->_t_M_FolderID = oldParent;
+            M_FolderDAO copy(*folder);
+            copy._ID = folderMap[folder->_ID];
+            copy._t_M_EntityModelID = newModel;
+            copy._t_M_FolderID =
+                mapIdentifier(folderMap, folder->_t_M_FolderID, Unmapped::MinusOne);
+            ResultMsg saved = copy.save(*idm, 0);
+            if (!saved.ok()) leftOut("M_FolderDAO", folder->_ID, saved);
         }
-        for (auto& folder : perModel[i])
-            folders.push_back(std::move(folder));
     }
-    return rm;
 }
 
-ResultMsg ProjectTransfer::copyTables() {
-    ResultMsg switched = toSource();
-    if (!switched.ok()) return switched;
-    std::vector<std::unique_ptr<M_EntityTableDAO>> found;
-    for (const auto& model : models) {
-        std::list<M_EntityTableDAO*> list;
-        PtrListGuard<M_EntityTableDAO> guard(list);
-        (void)model->getEntityTableList(list);
-        for (auto& table : owned(list))
-            found.push_back(std::move(table));
-    }
-    ResultMsg rm = toTarget();
-    if (!rm.ok()) return rm;
+void ProjectTransfer::writeTables() {
     std::size_t index = 0;
-    for (auto& table : found) {
-        ++index;
-        const int oldID = table->_ID;
-        if (holds(tableMap, oldID)) continue;  // shared by several models
-        logProgress("4. M_Table", index, found.size(), table->_name);
-        const std::string innerName = table->_innerName;
-        const int dictionaryFlag = table->_belongToDictionaryModel;
-        // Saved as a plain table: a new dictionary table's save would take
-        // the last "_" piece of its name for a model suffix.
-        table->_belongToDictionaryModel = 0;
-        table->_ID = -1;
-        ResultMsg saved = table->save(0);
+    for (PlannedTable& planned : tables_) {
+        M_EntityTableDAO& table = *planned.table;
+        logProgress("4. M_Table", ++index, tables_.size(), table._name);
+        ResultMsg saved;
+        const int newID = saveAsNew(table, saved);
         if (saved.ok()) {
-            table->_innerName = innerName;
-            saved = table->save(0);
-            tableMap[oldID] = table->_ID;
+            tableMap[table._ID] = newID;
+        } else {
+            leftOut("M_EntityTableDAO", table._ID, saved);
         }
-        if (!saved.ok()) leftOut("M_EntityTableDAO", oldID, saved);
-        table->_ID = oldID;
-        table->_belongToDictionaryModel = dictionaryFlag;
-        if (holds(tableMap, oldID)) tables.push_back(std::move(table));
     }
-    return rm;
 }
 
-ResultMsg ProjectTransfer::copyModelTableLinks() {
-    ResultMsg switched = toSource();
-    if (!switched.ok()) return switched;
-    std::vector<std::unique_ptr<M_R_ModelTableDAO>> links;
-    for (const auto& model : models) {
-        const double id = model->_ID;
-        for (auto& link : findAll<M_R_ModelTableDAO>([id](std::list<M_R_ModelTableDAO*>& l) {
-                 return M_R_ModelTableDAO::FindByT_M_EntityModelID(id, l);
-             }))
-            links.push_back(std::move(link));
+void ProjectTransfer::writeModelTableLinks() {
+    for (PlannedModel& planned : models_) {
+        for (auto& link : planned.links) {
+            // A link to a table that was not copied has nothing to point at.
+            if (!holds(modelMap, link->_t_M_EntityModelID) ||
+                !holds(tableMap, link->_t_M_EntityTableID))
+                continue;
+            link->_t_M_EntityModelID = modelMap[link->_t_M_EntityModelID];
+            link->_t_M_EntityTableID = tableMap[link->_t_M_EntityTableID];
+            ResultMsg saved;
+            (void)saveAsNew(*link, saved);
+            if (!saved.ok()) leftOut("M_R_ModelTableDAO", link->_ID, saved);
+        }
     }
-    ResultMsg rm = toTarget();
-    if (!rm.ok()) return rm;
-    for (auto& link : links) {
-        // A link to a table that was not copied has nothing to point at.
-        if (!holds(modelMap, link->_t_M_EntityModelID) ||
-            !holds(tableMap, link->_t_M_EntityTableID))
-            continue;
-        const int oldID = link->_ID;
-        link->_ID = -1;
-        link->_t_M_EntityModelID = modelMap[link->_t_M_EntityModelID];
-        link->_t_M_EntityTableID = tableMap[link->_t_M_EntityTableID];
-        ResultMsg saved = link->save(0);
-        if (!saved.ok()) leftOut("M_R_ModelTableDAO", oldID, saved);
-    }
-    return rm;
 }
 
-ResultMsg ProjectTransfer::copyFolderTableLinks() {
-    ResultMsg switched = toSource();
-    if (!switched.ok()) return switched;
-    std::vector<std::unique_ptr<M_R_FolderTableDAO>> links;
-    for (const auto& folder : folders) {
-        const int id = folder->_ID;
-        for (auto& link : findAll<M_R_FolderTableDAO>([id](std::list<M_R_FolderTableDAO*>& l) {
-                 return M_R_FolderTableDAO::FindByT_M_FolderID(id, l);
-             }))
-            links.push_back(std::move(link));
+void ProjectTransfer::writeFolderTableLinks() {
+    for (auto& [folderID, links] : folderLinks_) {
+        for (auto& link : links) {
+            if (!holds(folderMap, link->_t_M_FolderID) ||
+                !holds(tableMap, link->_t_M_EntityTableID))
+                continue;
+            link->_t_M_FolderID = folderMap[link->_t_M_FolderID];
+            link->_t_M_EntityTableID = tableMap[link->_t_M_EntityTableID];
+            ResultMsg saved;
+            (void)saveAsNew(*link, saved);
+            if (!saved.ok()) leftOut("M_R_FolderTableDAO", link->_ID, saved);
+        }
     }
-    ResultMsg rm = toTarget();
-    if (!rm.ok()) return rm;
-    for (auto& link : links) {
-        if (!holds(folderMap, link->_t_M_FolderID) || !holds(tableMap, link->_t_M_EntityTableID))
-            continue;
-        const int oldID = link->_ID;
-        link->_ID = -1;
-        link->_t_M_FolderID = folderMap[link->_t_M_FolderID];
-        link->_t_M_EntityTableID = tableMap[link->_t_M_EntityTableID];
-        ResultMsg saved = link->save(0);
-        if (!saved.ok()) leftOut("M_R_FolderTableDAO", oldID, saved);
-    }
-    return rm;
 }
 
-ResultMsg ProjectTransfer::copyColumns() {
-    ResultMsg switched = toSource();
-    if (!switched.ok()) return switched;
-    std::vector<std::vector<std::unique_ptr<M_NormalColumnDAO>>> perTable;
-    for (const auto& table : tables) {
-        const int id = table->_ID;
-        perTable.push_back(findAll<M_NormalColumnDAO>([id](std::list<M_NormalColumnDAO*>& l) {
-            return M_NormalColumnDAO::FindByT_M_EntityTableID(id, l);
-        }));
-    }
-    ResultMsg rm = toTarget();
-    if (!rm.ok()) return rm;
-    for (std::size_t i = 0; i < tables.size(); ++i) {
-        logProgress("7. M_NormalColumn", i + 1, tables.size(), tables[i]->_name);
-        for (auto& column : perTable[i]) {
-            const int oldID = column->_ID;
-            const std::string innerName = column->_innerName;
+void ProjectTransfer::writeColumns() {
+    std::size_t index = 0;
+    for (PlannedTable& planned : tables_) {
+        logProgress("7. M_NormalColumn", ++index, tables_.size(), planned.table->_name);
+        for (auto& column : planned.columns) {
             column->_t_M_EntityTableID =
                 mapIdentifier(tableMap, column->_t_M_EntityTableID, Unmapped::MinusOne);
             // A reference to a table outside the copied set has nothing to
@@ -355,125 +344,74 @@ ResultMsg ProjectTransfer::copyColumns() {
             if (column->_fkTableID > 0)
                 column->_fkTableID =
                     mapIdentifier(tableMap, column->_fkTableID, Unmapped::MinusOne);
-            column->_ID = -1;
-            ResultMsg saved = column->save(0);
+            ResultMsg saved;
+            const int newID = saveAsNew(*column, saved);
             if (saved.ok()) {
-                column->_innerName = innerName;
-                saved = column->save(0);
-                columnMap[oldID] = column->_ID;
+                columnMap[column->_ID] = newID;
+            } else {
+                leftOut("M_NormalColumnDAO", column->_ID, saved);
             }
-            if (!saved.ok()) leftOut("M_NormalColumnDAO", oldID, saved);
         }
     }
-    return rm;
 }
 
-ResultMsg ProjectTransfer::copyDefinitions() {
-    ResultMsg switched = toSource();
-    if (!switched.ok()) return switched;
-    std::vector<std::unique_ptr<M_FindByInterfaceDAO>> finders;
-    std::vector<std::unique_ptr<M_DelByInterfaceDAO>> deleters;
-    for (const auto& table : tables) {
-        const int id = table->_ID;
-        for (auto& f : findAll<M_FindByInterfaceDAO>([id](std::list<M_FindByInterfaceDAO*>& l) {
-                 return M_FindByInterfaceDAO::FindByT_M_EntityTableID(id, l);
-             }))
-            finders.push_back(std::move(f));
-        for (auto& d : findAll<M_DelByInterfaceDAO>([id](std::list<M_DelByInterfaceDAO*>& l) {
-                 return M_DelByInterfaceDAO::FindByT_M_EntityTableID(id, l);
-             }))
-            deleters.push_back(std::move(d));
-    }
-    ResultMsg rm = toTarget();
-    if (!rm.ok()) return rm;
-    for (auto& finder : finders) {
-        finder->_paraList = rewriteParameterList(finder->_paraList, columnMap);
-        finder->_sortAttributeList = rewriteSortList(finder->_sortAttributeList, columnMap);
-        finder->_t_M_EntityTableID =
-            mapIdentifier(tableMap, finder->_t_M_EntityTableID, Unmapped::MinusOne);
-        finder->_ID = -1;
-        rm = finder->save(0);
-        if (!rm.ok()) return rm;
-    }
-    for (auto& deleter : deleters) {
-        deleter->_paraList = rewriteParameterList(deleter->_paraList, columnMap);
-        deleter->_t_M_EntityTableID =
-            mapIdentifier(tableMap, deleter->_t_M_EntityTableID, Unmapped::MinusOne);
-        deleter->_ID = -1;
-        rm = deleter->save(0);
-        if (!rm.ok()) return rm;
-    }
-    return rm;
-}
-
-ResultMsg ProjectTransfer::copySceneRecords() {
-    ResultMsg switched = toSource();
-    if (!switched.ok()) return switched;
-    std::vector<std::pair<int, std::unique_ptr<M_SceneInfoDAO>>> scenes;
-    for (const auto& model : models) {
-        const int id = model->_ID;
-        for (auto& scene : findAll<M_SceneInfoDAO>([id](std::list<M_SceneInfoDAO*>& l) {
-                 return M_SceneInfoDAO::FindByEntityModelID(id, l);
-             }))
-            scenes.emplace_back(id, std::move(scene));
-    }
-    ResultMsg rm = toTarget();
-    if (!rm.ok()) return rm;
-    for (auto& [modelID, scene] : scenes) {
-        rewriteSceneReferences(*scene, &folderMap, &tableMap, Unmapped::MinusOne);
-        scene->_ID = -1;
-        scene->_entityModelID = mapIdentifier(modelMap, modelID, Unmapped::MinusOne);
-        // The export keeps only records that still show or stand in something.
-        if (direction_ == Direction::Export && scene->_dataObjectId <= 0 && scene->_parentID < 1)
-            continue;
-        rm = scene->save(0);
-        if (!rm.ok()) {
-            return ResultMsg(rm.rCode, "ERROR：导出场景信息失败。 场景 ID = " +
-                                           StringHelper::int2String(scene->_ID) + rm.rMsg);
+ResultMsg ProjectTransfer::writeDefinitions() {
+    for (PlannedTable& planned : tables_) {
+        for (auto& finder : planned.finders) {
+            finder->_paraList = rewriteParameterList(finder->_paraList, columnMap);
+            finder->_sortAttributeList = rewriteSortList(finder->_sortAttributeList, columnMap);
+            finder->_t_M_EntityTableID =
+                mapIdentifier(tableMap, finder->_t_M_EntityTableID, Unmapped::MinusOne);
+            ResultMsg saved;
+            (void)saveAsNew(*finder, saved);
+            if (!saved.ok()) return saved;
+        }
+        for (auto& deleter : planned.deleters) {
+            deleter->_paraList = rewriteParameterList(deleter->_paraList, columnMap);
+            deleter->_t_M_EntityTableID =
+                mapIdentifier(tableMap, deleter->_t_M_EntityTableID, Unmapped::MinusOne);
+            ResultMsg saved;
+            (void)saveAsNew(*deleter, saved);
+            if (!saved.ok()) return saved;
         }
     }
-    return rm;
+    return ResultMsg();
 }
 
-ResultMsg ProjectTransfer::copyDictionaryRows() {
-    ResultMsg switched = toSource();
-    if (!switched.ok()) return switched;
-    struct Rows {
-        M_EntityTableDAO* table;
-        std::list<M_NormalColumnDAO*> columns;
-        std::list<std::string> lines;
-    };
-    std::vector<Rows> found;
-    for (const auto& table : tables) {
-        M_EntityModelDAO* owner = nullptr;
-        (void)table->getMaxVersionEntityModelOwner(owner);
-        const std::unique_ptr<M_EntityModelDAO> ownerGuard(owner);
-        if (!owner || owner->_type != ENTITY_MODEL_TYPE_DICTIONARY) continue;
-        found.push_back(Rows{table.get(), {}, {}});
-        ResultMsg exported = table->exportData(found.back().columns, found.back().lines);
-        if (!exported.ok()) {
-            // The import skips a table whose rows cannot be read; the
-            // export reports it.
-            T_deletePtrList(found.back().columns);
-            found.pop_back();
-            if (direction_ == Direction::Export) leftOut("数据字典表数据", table->_ID, exported);
+ResultMsg ProjectTransfer::writeSceneRecords() {
+    for (PlannedModel& planned : models_) {
+        if (!holds(modelMap, planned.model->_ID)) continue;
+        for (auto& scene : planned.scenes) {
+            rewriteSceneReferences(*scene, &folderMap, &tableMap, Unmapped::MinusOne);
+            scene->_entityModelID = modelMap[planned.model->_ID];
+            // The export keeps only records that still show or stand in something.
+            if (direction_ == Direction::Export && scene->_dataObjectId <= 0 &&
+                scene->_parentID < 1)
+                continue;
+            ResultMsg saved;
+            (void)saveAsNew(*scene, saved);
+            if (!saved.ok()) {
+                return ResultMsg(saved.rCode, "ERROR：导出场景信息失败。 场景 ID = " +
+                                                  StringHelper::int2String(-1) + saved.rMsg);
+            }
         }
     }
-    ResultMsg rm = toTarget();
-    for (Rows& rows : found) {
-        PtrListGuard<M_NormalColumnDAO> ownColumns(rows.columns);
-        if (!rm.ok()) continue;
-        M_EntityTableDAO target(*rows.table);
-        target._ID = mapIdentifier(tableMap, rows.table->_ID, Unmapped::MinusOne);
+    return ResultMsg();
+}
+
+void ProjectTransfer::writeDictionaryRows() {
+    for (PlannedTable& planned : tables_) {
+        if (!planned.dictionary || !holds(tableMap, planned.table->_ID)) continue;
+        M_EntityTableDAO target(*planned.table);
+        target._ID = tableMap[planned.table->_ID];
         target._belongToDictionaryModel = 1;
-        for (M_NormalColumnDAO* column : rows.columns) {
+        for (M_NormalColumnDAO* column : planned.rowColumns) {
             column->_ID = mapIdentifier(columnMap, column->_ID, Unmapped::Keep);
             column->_t_M_EntityTableID = target._ID;
         }
-        ResultMsg imported = target.importData(rows.columns, rows.lines);
-        if (!imported.ok()) leftOut("数据字典表数据", rows.table->_ID, imported);
+        ResultMsg imported = target.importData(planned.rowColumns, planned.rows);
+        if (!imported.ok()) leftOut("数据字典表数据", planned.table->_ID, imported);
     }
-    return rm;
 }
 
 }  // namespace MeridianSpace

@@ -2,11 +2,13 @@
 
 // The record copying that project export and project import share: the
 // export copies from the current databases (home) into an export file, the
-// import from such a file into home. Each step reads what it copies while
-// the source is current and writes it while the target is current, saving
-// each record as new and rewriting the identifiers it holds through
-// old-to-new maps. Internal to arx_qms.
+// import from such a file into home. Everything is read while the source
+// is current, then written while the target is current, in one transaction
+// of the target's configuration database; each record is saved as new and
+// the identifiers it holds are rewritten through old-to-new maps. Two
+// switches per transfer, whatever its size. Internal to arx_qms.
 #include <list>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,10 +19,16 @@
 
 namespace MeridianSpace {
 
+class M_DelByInterfaceDAO;
 class M_EntityModelDAO;
 class M_EntityTableDAO;
+class M_FindByInterfaceDAO;
 class M_FolderDAO;
+class M_NormalColumnDAO;
 class M_ProjectDAO;
+class M_R_FolderTableDAO;
+class M_R_ModelTableDAO;
+class M_SceneInfoDAO;
 
 class ProjectTransfer {
 public:
@@ -35,12 +43,6 @@ public:
     /// are. `failedStep` tells which switch failed (1 work, 2 configuration).
     ResultMsg toSource(int* failedStep = nullptr);
     ResultMsg toTarget(int* failedStep = nullptr);
-    /// Commits what is pending in the current databases.
-    ResultMsg commitCurrent();
-    DatabaseSwitch& databases() { return switch_; }
-
-    /// The side whose databases were current when the transfer began.
-    bool sourceIsHome() const { return direction_ == Direction::Export; }
 
     /// Writes "RUN:M_ProjectDAO::exportProject():" (or importProject) and `step`.
     void logStep(const std::string& step) const;
@@ -49,29 +51,26 @@ public:
     void logProgress(const std::string& step, std::size_t index, std::size_t count,
                      const std::string& name) const;
 
-    /// Saves the model (a source object) as new in the target within the
-    /// project of new identifier `projectID` (none for 0: the model keeps
-    /// its project reference), with its source version, and records it in
-    /// the model map and list. `dropRootFolders` deletes the root folders
-    /// the first save made (its temporary folder). The target is current.
-    /// On failure `failedSave` says which save failed (1 or 2).
-    ResultMsg copyModel(std::unique_ptr<M_EntityModelDAO> model, M_ProjectDAO* project,
-                        bool dropRootFolders, int* failedSave = nullptr);
+    // Read side (the source is current).
+    /// A model to copy (a source object), added in the target to `project`
+    /// (a source project object, or null: the model keeps no project); a
+    /// model planned twice is copied once.
+    void planModel(std::unique_ptr<M_EntityModelDAO> model, M_ProjectDAO* project);
+    /// Reads everything below the planned models: folders, tables, links,
+    /// columns, definitions, scene records and the rows of dictionary tables.
+    void readTree();
 
-    /// Steps 3 to 11 over the models copied so far, each opened by its log
-    /// line; stops at the first failure that ends the transfer.
-    ResultMsg copyTree();
-
-    // The steps of copyTree(). Each reads with the source current and
-    // writes with the target current.
-    ResultMsg copyFolders();
-    ResultMsg copyTables();
-    ResultMsg copyModelTableLinks();
-    ResultMsg copyFolderTableLinks();
-    ResultMsg copyColumns();
-    ResultMsg copyDefinitions();
-    ResultMsg copySceneRecords();
-    ResultMsg copyDictionaryRows();
+    // Write side (the target is current).
+    /// Saves planned model `index` as new with its source version and
+    /// records it in the model map. `dropRootFolders` deletes the root
+    /// folders its first save made (its temporary folder). On failure
+    /// `failedSave` says which of its two saves failed (1 or 2).
+    ResultMsg writeModel(std::size_t index, bool dropRootFolders, int* failedSave = nullptr);
+    std::size_t plannedModels() const { return models_.size(); }
+    M_EntityModelDAO& plannedModel(std::size_t index) { return *models_[index].model; }
+    /// Steps 3 to 11 over the models written, each opened by its log line;
+    /// stops at the first failure that ends the transfer.
+    ResultMsg writeTree();
 
     /// A record whose save is not examined and failed: it stays out of the
     /// target, the transfer goes on, and finish() reports it.
@@ -80,15 +79,40 @@ public:
     ResultMsg finish(const ResultMsg& result) const;
 
     IdentifierMap projectMap, modelMap, folderMap, tableMap, columnMap;
-    /// Copied source objects (source identifiers), in copy order.
-    std::vector<std::unique_ptr<M_EntityModelDAO>> models;
-    std::vector<std::unique_ptr<M_FolderDAO>> folders;
-    std::vector<std::unique_ptr<M_EntityTableDAO>> tables;
 
 private:
-    const char* operation() const;
-
+    struct PlannedModel {
+        std::unique_ptr<M_EntityModelDAO> model;
+        M_ProjectDAO* project;
+        std::vector<std::unique_ptr<M_FolderDAO>> folders;
+        std::vector<std::unique_ptr<M_R_ModelTableDAO>> links;
+        std::vector<std::unique_ptr<M_SceneInfoDAO>> scenes;
+        std::vector<int> tables;  // source identifiers, in the model's order
+    };
+    struct PlannedTable {
+        std::unique_ptr<M_EntityTableDAO> table;
+        std::vector<std::unique_ptr<M_NormalColumnDAO>> columns;
+        std::vector<std::unique_ptr<M_FindByInterfaceDAO>> finders;
+        std::vector<std::unique_ptr<M_DelByInterfaceDAO>> deleters;
+        bool dictionary = false;  // its rows are copied
+        std::list<M_NormalColumnDAO*> rowColumns;
+        std::list<std::string> rows;
+        PlannedTable() = default;
+        PlannedTable(PlannedTable&&) = default;
+        PlannedTable& operator=(PlannedTable&&) = default;
+        ~PlannedTable();
+    };
     enum class Side { Source, Target };
+
+    const char* operation() const;
+    void writeFolders();
+    void writeTables();
+    void writeModelTableLinks();
+    void writeFolderTableLinks();
+    void writeColumns();
+    ResultMsg writeDefinitions();
+    ResultMsg writeSceneRecords();
+    void writeDictionaryRows();
 
     Direction direction_;
     std::string file_;
@@ -96,6 +120,11 @@ private:
     /// Which side is current; the home side when the transfer begins.
     Side side_;
     int savedProject_;
+    std::vector<PlannedModel> models_;
+    /// Tables in first-seen order; a table several models share once.
+    std::vector<PlannedTable> tables_;
+    std::map<int, std::size_t> tableIndex_;
+    std::map<int, std::vector<std::unique_ptr<M_R_FolderTableDAO>>> folderLinks_;
     std::size_t leftOutCount_ = 0;
     std::string firstLeftOut_;
 };
