@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchModel.h"
 #include "BenchPlatform.h"
 #include "MRDSession.h"
 #include "M_EntityModelDAO.h"
@@ -36,7 +37,6 @@ using arxbench::must;
 
 namespace {
 
-constexpr int kColumns = 20;
 constexpr int kTablesPerFolder = 10;
 // Each root folder has kSubs sub-folders, each of them kSubSubs more.
 constexpr int kSubs = 3;
@@ -62,41 +62,6 @@ struct BenchModel {
     int folders = 0;
     int copies = 0;
 };
-
-M_SceneInfoDAO* newScene(int kind, int objectID, int modelID, int at) {
-    auto* scene = new M_SceneInfoDAO;
-    scene->_sceneType = kind;
-    scene->_dataObjectId = objectID;
-    scene->_entityModelID = modelID;
-    scene->_x = scene->_y = 10 * at;
-    scene->_width = scene->_height = 100;
-    return scene;
-}
-
-// One table with its columns and a query definition on its first two
-// columns, linked to `folder` of `model`; returns the table's _ID.
-int addTable(M_EntityModelDAO& model, M_FolderDAO& folder, int index) {
-    M_EntityTableDAO table;
-    table._name = "T" + std::to_string(index);
-    table._displayName = "Table " + std::to_string(index);
-    must(folder.addM_EntityTableDAO(&table));
-    std::vector<int> ids;
-    for (int c = 0; c < kColumns; ++c) {
-        M_NormalColumnDAO column;
-        column._name = "C" + std::to_string(c);
-        column._dataType = c % 3 + 1;
-        must(table.addNormalColumnDAO(&model, &column, 0));
-        ids.push_back(column._ID);
-    }
-    M_FindByInterfaceDAO finder;
-    finder._name = "FindByC0AndC1";
-    finder._paraList =
-        StringHelper::int2String(ids[0]) + ",x#" + StringHelper::int2String(ids[1]) + ",y";
-    finder._sortAttributeList =
-        StringHelper::int2String(ids[1]) + "," + StringHelper::int2String(ids[0]);
-    must(table.addFindByInterfaceDAO(&finder, 0));
-    return table._ID;
-}
 
 // Builds the model through the record API in one transaction of the
 // configuration session; tables are dealt round the folders of every level.
@@ -130,14 +95,16 @@ BenchModel& benchModel(int tables) {
         M_FolderDAO* root = folder("R" + std::to_string(r));
         must(model.addM_FolderDAO(root, 0));
         if (r < kScenesPerKind) {
-            scenes.emplace_back(newScene(SCENE_KIND_FOLDER, root->_ID, model._ID, r));
+            scenes.push_back(std::make_unique<M_SceneInfoDAO>(
+                arxbench::benchScene(SCENE_KIND_FOLDER, root->_ID, model._ID, r)));
             must(scenes.back()->save(0));
         }
         for (int s = 0; s < kSubs; ++s) {
             M_FolderDAO* sub = folder(root->_name + "_" + std::to_string(s));
             must(root->addM_SubFolderDAO(sub, 0));
             if (r * kSubs + s < kScenesPerKind) {
-                scenes.emplace_back(newScene(SCENE_KIND_FOLDER, sub->_ID, model._ID, s));
+                scenes.push_back(std::make_unique<M_SceneInfoDAO>(
+                    arxbench::benchScene(SCENE_KIND_FOLDER, sub->_ID, model._ID, s)));
                 must(root->addSceneInfo(scenes.back().get(), 0));
             }
             for (int ss = 0; ss < kSubSubs; ++ss)
@@ -146,9 +113,10 @@ BenchModel& benchModel(int tables) {
     }
     for (int t = 0; t < tables; ++t) {
         M_FolderDAO& in = *folders[t % folders.size()];
-        const int table = addTable(model, in, t);
+        const int table = arxbench::addBenchTable(model, in, t);
         if (t < kScenesPerKind) {
-            scenes.emplace_back(newScene(SCENE_KIND_TABLE, table, model._ID, t));
+            scenes.push_back(std::make_unique<M_SceneInfoDAO>(
+                arxbench::benchScene(SCENE_KIND_TABLE, table, model._ID, t)));
             must(in.addSceneInfo(scenes.back().get(), 0));
         }
     }
@@ -160,7 +128,7 @@ BenchModel& benchModel(int tables) {
     std::printf(
         "built %d tables x %d columns in %d folders (%d roots), %zu scene records: %.1f s, "
         "%llu statements\n",
-        tables, kColumns, built.folders, roots, scenes.size(), secondsSince(start),
+        tables, arxbench::kBenchColumns, built.folders, roots, scenes.size(), secondsSince(start),
         static_cast<unsigned long long>(statements() - before));
     std::fflush(stdout);
     return built;

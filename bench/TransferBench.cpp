@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchModel.h"
 #include "BenchPlatform.h"
 #include "InstanceDataManager.h"
 #include "MRDSession.h"
@@ -53,7 +54,6 @@ using arxbench::must;
 
 namespace {
 
-constexpr int kColumns = 20;
 constexpr int kTablesPerFolder = 10;
 // Each root folder has this many sub-folders (100 tables per root).
 constexpr int kSubFolders = 9;
@@ -212,41 +212,6 @@ struct BenchProject {
     int exports = 0, imports = 0, copies = 0;
 };
 
-// One table with its columns and a query definition on its first two
-// columns, in `folder` of `model`.
-int addTable(M_EntityModelDAO& model, M_FolderDAO& folder, int index) {
-    M_EntityTableDAO table;
-    table._name = "T" + std::to_string(index);
-    table._displayName = "Table " + std::to_string(index);
-    must(folder.addM_EntityTableDAO(&table));
-    std::vector<int> ids;
-    for (int c = 0; c < kColumns; ++c) {
-        M_NormalColumnDAO column;
-        column._name = "C" + std::to_string(c);
-        column._dataType = c % 3 + 1;
-        must(table.addNormalColumnDAO(&model, &column, 0));
-        ids.push_back(column._ID);
-    }
-    M_FindByInterfaceDAO finder;
-    finder._name = "FindByC0AndC1";
-    finder._paraList =
-        StringHelper::int2String(ids[0]) + ",x#" + StringHelper::int2String(ids[1]) + ",y";
-    finder._sortAttributeList =
-        StringHelper::int2String(ids[1]) + "," + StringHelper::int2String(ids[0]);
-    must(table.addFindByInterfaceDAO(&finder, 0));
-    return table._ID;
-}
-
-M_SceneInfoDAO newScene(int kind, int objectID, int modelID, int at) {
-    M_SceneInfoDAO scene;
-    scene._sceneType = kind;
-    scene._dataObjectId = objectID;
-    scene._entityModelID = modelID;
-    scene._x = scene._y = 10 * at;
-    scene._width = scene._height = 100;
-    return scene;
-}
-
 // The model of `tables` tables, its folders and scene records.
 int buildModel(M_ProjectDAO& project, int tables) {
     M_EntityModelDAO model;
@@ -269,14 +234,15 @@ int buildModel(M_ProjectDAO& project, int tables) {
     }
     for (int t = 0; t < tables; ++t) {
         M_FolderDAO& in = *folders[t % folders.size()];
-        const int table = addTable(model, in, t);
+        const int table = arxbench::addBenchTable(model, in, t);
         if (t < kScenes) {
-            M_SceneInfoDAO scene = newScene(SCENE_KIND_TABLE, table, model._ID, t);
+            M_SceneInfoDAO scene = arxbench::benchScene(SCENE_KIND_TABLE, table, model._ID, t);
             must(in.addSceneInfo(&scene, 0));
         }
     }
     for (int s = 0; s < kScenes && s < static_cast<int>(folders.size()); ++s) {
-        M_SceneInfoDAO scene = newScene(SCENE_KIND_FOLDER, folders[s]->_ID, model._ID, s);
+        M_SceneInfoDAO scene =
+            arxbench::benchScene(SCENE_KIND_FOLDER, folders[s]->_ID, model._ID, s);
         must(scene.save(0));
     }
     M_EntityModelDAO* next = nullptr;
@@ -347,7 +313,7 @@ BenchProject& benchProject(int tables) {
     std::printf(
         "built project of %d tables x %d columns in %d folders, 2 model versions, %d dictionary "
         "rows: %.1f s\n",
-        tables, kColumns, built.folders, built.dictionaryRows, secondsSince(start));
+        tables, arxbench::kBenchColumns, built.folders, built.dictionaryRows, secondsSince(start));
     printContents("configuration database", built.config);
     return built;
 }
