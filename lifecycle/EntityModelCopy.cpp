@@ -15,8 +15,8 @@
 #include "M_ProjectDAO.h"
 #include "M_SceneInfoDAO.h"
 #include "PtrListHelper.h"
-#include "RelationDataTool.h"
 #include "StringHelper.h"
+#include "SubFolderCopy.h"
 
 namespace MeridianSpace {
 
@@ -107,15 +107,9 @@ ResultMsg ModelCopy::copySubFolders(M_FolderDAO& parent, ResultMsg& held) {
         PtrListGuard<M_EntityTableDAO> ownTables(tables);
         (void)sub->getM_EntityTableDAOList(tables);
         const int oldID = sub->_ID;
-        sub->_ID = -1;
-        parent._ID = parentCopyID;
-        sub->_t_M_EntityModelID = parent._t_M_EntityModelID;
-        sub->_addVersion = parent._addVersion;
-        held = RelationDataTool(&parent).add1N(sub, sub->_t_M_FolderID, 0);
-        parent._ID = parentID;
-        if (!held.ok()) return failedStep("ERROR：在新数据模型中递归增加子数据模块失败。", held);
+        held = storeSubFolderCopy(parent, parentCopyID, *sub, folders_);
+        if (!held.ok()) return held;
         const int newID = sub->_ID;
-        folders_[oldID] = newID;
 
         sub->_ID = oldID;
         held = copySubFolders(*sub, held);

@@ -13,8 +13,8 @@
 #include "MeridianNew.h"
 #include "MetaDataManager.h"
 #include "PtrListHelper.h"
-#include "RelationDataTool.h"
 #include "StringHelper.h"
+#include "SubFolderCopy.h"
 
 namespace MeridianSpace {
 
@@ -52,15 +52,10 @@ ResultMsg copySubFolders(M_FolderDAO& parent, IdentifierMap& folders) {
         PtrListGuard<M_EntityTableDAO> ownTables(tables);
         (void)sub->getM_EntityTableDAOList(tables);
         const int oldID = sub->_ID;
-        sub->_ID = -1;
         // The parent keeps its copy's identifier from here on.
-        const auto mapped = folders.find(parent._ID);
-        if (mapped != folders.end()) parent._ID = mapped->second;
-        sub->_t_M_EntityModelID = parent._t_M_EntityModelID;
-        sub->_addVersion = parent._addVersion;
-        last = RelationDataTool(&parent).add1N(sub, sub->_t_M_FolderID, 0);
-        if (!last.ok()) return failedStep("ERROR：在新数据模型中递归增加子数据模块失败。", last);
-        folders[oldID] = sub->_ID;
+        parent._ID = mapIdentifier(folders, parent._ID, Unmapped::Keep);
+        last = storeSubFolderCopy(parent, parent._ID, *sub, folders);
+        if (!last.ok()) return last;
 
         ResultMsg rm =
             linkTables(*sub, tables, "ERROR：在新数据模型中递归增加子数据类失败。", last);
