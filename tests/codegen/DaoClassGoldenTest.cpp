@@ -31,7 +31,7 @@ protected:
 TEST_F(DaoClassTest, OrderClassMatchesGolden) {
     const char* update = std::getenv("ARX_UPDATE_GOLDEN");
     for (const std::string file : {"OrderDAO.h", "OrderDAO.cpp"}) {
-        const std::string text = generated(file), golden = ARX_GOLDEN_DIR "/" + file;
+        const std::string text = generated(file), golden = ARX_GOLDEN_DIR "/" + file + ".golden";
         if (update != nullptr && std::string(update) == "1") writeText(golden, text);
         EXPECT_EQ(text, readText(golden)) << file;
     }

@@ -24,10 +24,10 @@ TEST_F(Generator, GeneratedCodeCompilesLinksAndRunsAgainstTheInstalledPackage) {
     rm = shop.createInstance(dir.path(), "instance.db");
     ASSERT_EQ(rm.rCode, RUN_SUCCESS) << utf8(rm.rMsg);
     const std::string log = dir.file("check.log");
-    const std::string command = std::string("bash '") + ARX_CODEGEN_CHECK + "' '" +
-                                ARX_BUILD_DIR + "' '" + gen + "' '" +
-                                dir.file("host-config.db") + "' '" + dir.file("instance.db") +
-                                "' '" + ARX_HOST_FLAGS + "' >'" + log + "' 2>&1";
+    const std::string command = std::string("bash '") + ARX_CODEGEN_CHECK + "' '" + ARX_BUILD_DIR +
+                                "' '" + gen + "' '" + dir.file("host-config.db") + "' '" +
+                                dir.file("instance.db") + "' '" + ARX_HOST_FLAGS + "' >'" + log +
+                                "' 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << readText(log);
     EXPECT_NE(readText(log).find("generated code works"), std::string::npos) << readText(log);
 }
@@ -42,12 +42,9 @@ TEST_F(Generator, RefusesWhatCannotCompileBeforeWritingAnything) {
         const char* finder;
         const char* expected;
     } cases[] = {
-        {"T_订单", "MQty", 1, "FindByQty", "T_订单"},
-        {"ab", "MQty", 1, "FindByQty", "ab"},
-        {"T_../x", "MQty", 1, "FindByQty", "T_../x"},
-        {"T_item", "Xint", 1, "FindByQty", "Xint"},
-        {"T_item", "M", 1, "FindByQty", "\"M\""},
-        {"T_item", "MQty", 7, "FindByQty", "7"},
+        {"T_订单", "MQty", 1, "FindByQty", "T_订单"}, {"ab", "MQty", 1, "FindByQty", "ab"},
+        {"T_../x", "MQty", 1, "FindByQty", "T_../x"}, {"T_item", "Xint", 1, "FindByQty", "Xint"},
+        {"T_item", "M", 1, "FindByQty", "\"M\""},     {"T_item", "MQty", 7, "FindByQty", "7"},
         {"T_item", "MQty", 1, "find by", "find by"},
     };
     for (const auto& c : cases) {
@@ -85,7 +82,8 @@ TEST_F(Generator, ReportsFoldersAndFilesThatCannotBeWritten) {
         (void)mkdir(dir.file(blocked).c_str(), 0755);
     rm = order.CreateCode(&shop, dir.file("gen"), files);
     EXPECT_EQ(std::tie(rm.rCode, rm.rMsg),
-              std::make_tuple(2, std::string(" ERROR:Code_Mapper_cpp()出错。ERROR:建立Mapper_cpp文件失败。")));
+              std::make_tuple(
+                  2, std::string(" ERROR:Code_Mapper_cpp()出错。ERROR:建立Mapper_cpp文件失败。")));
     EXPECT_EQ(files.size(), 4u);
 }
 

@@ -35,7 +35,7 @@ TEST_F(SupportGolden, FilesMatchTheGoldenTexts) {
     const bool update = std::getenv("ARX_UPDATE_GOLDEN") != nullptr;
     for (const std::string golden : goldens) {
         SCOPED_TRACE(golden);
-        std::string file = golden, path = ARX_GOLDEN_DIR "/" + golden;
+        std::string file = golden, path = ARX_GOLDEN_DIR "/" + golden + ".golden";
         StringHelper::string_replace(file, "DATE", StringHelper::currTimeStr(3));
         const std::string text = masked(generated(file));
         ASSERT_FALSE(text.empty());
@@ -63,7 +63,7 @@ TEST_F(SupportGolden, WhiteBoxStepsFollowTheSwitchesAndDeclareEachNameOnce) {
         {"5:1,7:1", 1, "\tlist<OrderDAO*>  pFindList;\n", 0},  // the class has no list form
         {"5:1,7:1,8:1", 1, "DELETE_PRT(pnewdaoAll)", 3},
         {"4:1,8:1", 0, "\tResultMsg rm;\n\n\tOrderDAO p1;\n", 1},  // declared when no step did
-        {"2:1", 0, "\tp1._data", 0},  // blob: no member
+        {"2:1", 0, "\tp1._data", 0},                               // blob: no member
         {"5:1,8:1", 2, "FindAll", 0},
     };
     for (const auto& [switches, countType, part, times] : cases) {
