@@ -1,4 +1,5 @@
 #include "DiskHelper.h"
+#include "ConsoleSink.h"
 
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -54,24 +55,24 @@ ResultMsg DiskHelper::pathType_Existed(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) {
-            std::cout << "it's a folder" << std::endl;
+            ConsoleSink::stream() << "it's a folder" << std::endl;
             return ResultMsg(0, "");
         }
         if (S_ISREG(st.st_mode)) {
-            std::cout << "it's a file" << std::endl;
+            ConsoleSink::stream() << "it's a file" << std::endl;
             return ResultMsg(1, "");
         }
-        std::cout << "not file not directory" << std::endl;
+        ConsoleSink::stream() << "not file not directory" << std::endl;
         return ResultMsg(2, "");
     }
     const bool accessible = ::access(path.c_str(), F_OK) == 0;
     const int kind = pathType(path).rCode;
     if (kind == 1 && accessible) {
-        std::cout << "it's a file2" << std::endl;
+        ConsoleSink::stream() << "it's a file2" << std::endl;
     } else if (kind == 0 && accessible) {
-        std::cout << "it's a folder2" << std::endl;
+        ConsoleSink::stream() << "it's a folder2" << std::endl;
     }
-    std::cout << "error, doesn't exist" << std::endl;
+    ConsoleSink::stream() << "error, doesn't exist" << std::endl;
     return ResultMsg(-1, "");
 }
 

@@ -1,4 +1,5 @@
 #include "FileHelper.h"
+#include "ConsoleSink.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -110,7 +111,7 @@ int FileHelper::fileSizeByte(const std::string& path) {
         return 0;
     }
     const int size = st.st_size > INT_MAX ? INT_MAX : static_cast<int>(st.st_size);
-    std::cout << size << std::endl;
+    ConsoleSink::stream() << size << std::endl;
     return size;
 }
 
@@ -118,13 +119,13 @@ int FileHelper::copyFile(const std::string& source, const std::string& target) {
     {
         UniqueFd in = openFileForReading(source);
         if (!in.valid()) {
-            std::cout << "Error 1: Fail to open the source file." << std::endl;
+            ConsoleSink::stream() << "Error 1: Fail to open the source file." << std::endl;
             return 1;
         }
         // Creating a target that is the source itself would empty it.
         UniqueFd out = isSameFile(in.get(), target) ? UniqueFd() : createFileForWriting(target);
         if (!out.valid()) {
-            std::cout << "Error 2: Fail to create the new file." << std::endl;
+            ConsoleSink::stream() << "Error 2: Fail to create the new file." << std::endl;
             return 2;
         }
         std::vector<char> chunk(64 * 1024);
@@ -133,7 +134,7 @@ int FileHelper::copyFile(const std::string& source, const std::string& target) {
             if (n == 0) break;
             if (!writeFully(out.get(), chunk.data(), n)) {
                 // A target that cannot take the data (disk full) is no copy.
-                std::cout << "Error 2: Fail to create the new file." << std::endl;
+                ConsoleSink::stream() << "Error 2: Fail to create the new file." << std::endl;
                 return 2;
             }
         }

@@ -1,4 +1,5 @@
 #include "FolderHelper.h"
+#include "ConsoleSink.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,7 +32,7 @@ std::string withTrailingSlash(std::string path) {
 int deleteTree(const std::string& dir) {
     std::vector<DirEntry> entries;
     if (!listFolder(dir, entries)) {
-        std::cout << dir << "read first file fail! Maybe this file doesn't exist!\n";
+        ConsoleSink::stream() << dir << "read first file fail! Maybe this file doesn't exist!\n";
         return -3;
     }
     int result = 0;
@@ -40,12 +41,12 @@ int deleteTree(const std::string& dir) {
             result = deleteTree(dir + entry.name + "/");
         } else {
             const std::string file = dir + entry.name;
-            std::cout << "删除文件: " << file << "\n";
+            ConsoleSink::stream() << "删除文件: " << file << "\n";
             result += std::remove(file.c_str()) == 0 ? 0 : -1;
         }
     }
     result += ::rmdir(dir.c_str()) == 0 ? 0 : -1;
-    std::cout << "删除目录: " << dir << "\n";
+    ConsoleSink::stream() << "删除目录: " << dir << "\n";
     return result;
 }
 

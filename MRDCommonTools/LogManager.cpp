@@ -1,4 +1,5 @@
 #include "LogManager.h"
+#include "ConsoleSink.h"
 
 #include <ctime>
 #include <iostream>
@@ -56,11 +57,13 @@ int LogManager::createFolder() {
     if (_logMode != kModeFile || FolderHelper::FolderExists(_logFolder)) return 0;
     const int created = FolderHelper::createDirFolder(_logFolder);
     if (created == 1) {
-        std::cout << " Can't create " << _logFolder << " folder! 文件夹已存在" << 1 << std::endl;
+        ConsoleSink::stream() << " Can't create " << _logFolder << " folder! 文件夹已存在" << 1
+                              << std::endl;
         return 1;
     }
     if (created == -1) {
-        std::cout << " Can't create " << _logFolder << " folder! 文件夹创建失败" << -1 << std::endl;
+        ConsoleSink::stream() << " Can't create " << _logFolder << " folder! 文件夹创建失败" << -1
+                              << std::endl;
         return -1;
     }
     return 0;

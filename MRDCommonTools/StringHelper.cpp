@@ -1,4 +1,5 @@
 #include "StringHelper.h"
+#include "ConsoleSink.h"
 
 #include <iconv.h>
 #include <locale.h>
@@ -283,7 +284,7 @@ std::string StringHelper::StringToHex(const std::string& text) {
         hex.push_back(digits[c >> 4]);
         hex.push_back(digits[c & 0x0F]);
     }
-    std::cout << hex << std::endl;
+    ConsoleSink::stream() << hex << std::endl;
     return hex;
 }
 
@@ -444,18 +445,18 @@ int StringHelper::lastCharIndex(std::string text, char c) {
 int StringHelper::pathType(std::string path) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
-        std::cout << "error, doesn't exist" << std::endl;
+        ConsoleSink::stream() << "error, doesn't exist" << std::endl;
         return -2;
     }
     if (S_ISDIR(st.st_mode)) {
-        std::cout << "it's a directory" << std::endl;
+        ConsoleSink::stream() << "it's a directory" << std::endl;
         return 0;
     }
     if (!S_ISREG(st.st_mode)) {
-        std::cout << "not file not directory" << std::endl;
+        ConsoleSink::stream() << "not file not directory" << std::endl;
         return -1;
     }
-    std::cout << "it's a file" << std::endl;
+    ConsoleSink::stream() << "it's a file" << std::endl;
     return 1;
 }
 
@@ -474,7 +475,7 @@ std::string StringHelper::createGUID() {
         std::cerr << "create guid error\n";
         return "error";
     }
-    std::cout << "guid: " << buffer << "\n";
+    ConsoleSink::stream() << "guid: " << buffer << "\n";
     return std::string(buffer, 36);
 }
 

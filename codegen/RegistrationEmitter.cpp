@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "ConsoleSink.h"
 #include "DAOCodeGenerator.h"
 #include "M_EntityTableDAO.h"
 #include "StringHelper.h"
@@ -27,7 +28,7 @@ void writeRegroupedCopy(const std::string& listPath) {
     }
     std::ofstream out(cleanedPath, std::ios::binary | std::ios::trunc);
     if (!out) {
-        std::cout << kListFailure;
+        ConsoleSink::stream() << kListFailure;
         return;
     }
     for (const std::string& line : includes)

@@ -1,4 +1,5 @@
 #include "M_DictDataDAO.h"
+#include "ConsoleSink.h"
 
 #include <iostream>
 
@@ -58,9 +59,9 @@ ResultMsg M_DictDataDAO::FindByRDictItemIDAndCode(int dictItemID, int code,
         kClassName, FinderConditions().integer("_rDictItemID", dictItemID).integer("_code", code),
         found);
     for (M_DictDataDAO*& entry : found) {
-        std::cout << std::endl
-                  << "pnewdao->_default = " << entry->_default << std::endl
-                  << std::endl;
+        ConsoleSink::stream() << std::endl
+                              << "pnewdao->_default = " << entry->_default << std::endl
+                              << std::endl;
         // Only the exact upper-case marker makes an entry the default, which is left out.
         if (entry->_default == "TRUE") continue;
         newlist.push_back(entry);

@@ -358,18 +358,15 @@ int readTexts(sqlite3* db, const char* sql, std::string& out) {
     return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
-}  // namespace
-
-ResultMsg MRDService::readInstanceFileInfo(const std::string& path, IEntityModel& model) {
+// Opens `path` read-only (neither the journal mode nor anything else of
+// the file changes, whatever it turns out to be) and checks every page.
+ResultMsg openChecked(const std::string& path, ReadOnlyDatabase& file) {
     ResultMsg rm = SqliteConnection::checkPath(path);
     if (!rm.ok()) return rm;
     struct stat st {};
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return ResultMsg(SRV_ERR_NO_FILE, "数据库文件不存在：" + path);
     }
-    // Read-only: neither the journal mode nor anything else of the file
-    // changes, whatever it turns out to be.
-    ReadOnlyDatabase file;
     int rc = sqlite3_open_v2(path.c_str(), &file.db, SQLITE_OPEN_READONLY, nullptr);
     std::string check;
     if (rc == SQLITE_OK) rc = readTexts(file.db, "PRAGMA quick_check", check);
@@ -379,12 +376,40 @@ ResultMsg MRDService::readInstanceFileInfo(const std::string& path, IEntityModel
                             : check;
         return ResultMsg(SRV_ERR_NO_FILE, "不是可用的数据库文件：" + path + "：" + why);
     }
+    return rm;
+}
+
+}  // namespace
+
+ResultMsg MRDService::readTableNames(const std::string& path, std::vector<std::string>& tables) {
+    ReadOnlyDatabase file;
+    ResultMsg rm = openChecked(path, file);
+    std::string names;
+    if (rm.ok() &&
+        readTexts(file.db, "SELECT name FROM sqlite_schema WHERE type = 'table' ORDER BY name",
+                  names) != SQLITE_OK) {
+        rm = ResultMsg(SRV_ERR_NO_FILE, "不是可用的数据库文件：" + path);
+    }
+    if (!rm.ok()) return rm;
+    std::size_t begin = 0;
+    while (!names.empty() && begin <= names.size()) {
+        const std::size_t end = std::min(names.find("; ", begin), names.size());
+        tables.push_back(names.substr(begin, end - begin));
+        begin = end + 2;
+    }
+    return rm;
+}
+
+ResultMsg MRDService::readInstanceFileInfo(const std::string& path, IEntityModel& model) {
+    ReadOnlyDatabase file;
+    ResultMsg rm = openChecked(path, file);
+    if (!rm.ok()) return rm;
     std::string sql = "SELECT ";
     for (std::size_t i = 0; i + 1 < kInfoColumns.size(); ++i)
         sql += (i ? ", " : "") + detail::quoteIdentifier(kInfoColumns[i]);
     sql += " FROM " + detail::quoteIdentifier(kInfoTable) + " ORDER BY rowid LIMIT 1";
     sqlite3_stmt* stmt = nullptr;
-    rc = sqlite3_prepare_v2(file.db, sql.c_str(), -1, &stmt, nullptr);
+    int rc = sqlite3_prepare_v2(file.db, sql.c_str(), -1, &stmt, nullptr);
     if (rc != SQLITE_OK) return notInstanceFile(path, sqlite3_errmsg(file.db));
     rc = sqlite3_step(stmt);
     if (rc == SQLITE_ROW && sqlite3_column_type(stmt, 1) == SQLITE_INTEGER) {

@@ -2,6 +2,7 @@
 
 // Entry point of the data service: opens sessions on database files.
 #include <string>
+#include <vector>
 
 #include "ArxExport.h"
 #include "ResultReturnCode.h"
@@ -29,6 +30,10 @@ public:
     /// that is no database or a damaged one; SRV_ERR_NO_TABLE for a database
     /// that is no instance file.
     ResultMsg readInstanceFileInfo(const std::string& path, IEntityModel& model);
+    /// The names of the tables of the database file at `path`, in byte
+    /// order, read without writing anything to the file after the same
+    /// check; SRV_ERR_NO_FILE as readInstanceFileInfo answers it.
+    ResultMsg readTableNames(const std::string& path, std::vector<std::string>& tables);
 };
 
 }  // namespace MeridianSpace
