@@ -7,6 +7,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 bash tools/build.sh build -DARX_BUILD_TESTS=ON -DARX_BUILD_BENCH=ON -DARX_BUILD_EXAMPLES=ON \
-  -DARX_SANITIZE=OFF
+  -DARX_BUILD_TOOLS=ON -DARX_SANITIZE=OFF
 cd build
 ctest --output-on-failure --no-tests=error -j"$(nproc)"

@@ -1,0 +1,273 @@
+// The qms tool run as a process, the way a user runs it: exit codes,
+// standard output and error, and the files it writes. Texts given to qms
+// and read from it are UTF-8 (u8 literals: narrow literals compile to GBK).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "support/RawDb.h"
+#include "support/TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr auto npos = std::string::npos;
+
+struct Result {
+    int code;
+    std::string out, err;
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Reads one JSON value from s[i...], moving i past it; false when malformed.
+bool json(const std::string& s, std::size_t& i) {
+    const auto peek = [&](char c) {
+        i = std::min(s.size(), s.find_first_not_of(" \t\r\n", i));
+        return i < s.size() && s[i] == c;
+    };
+    const auto take = [&](char c) { return peek(c) && ++i; };
+    if (take('"')) {
+        for (; i < s.size() && s[i] != '"'; ++i)
+            i += s[i] == '\\';
+        return i++ < s.size();
+    }
+    for (const char* brackets : {"{}", "[]"}) {
+        if (!take(brackets[0])) continue;
+        if (take(brackets[1])) return true;
+        do {
+            if (brackets[0] == '{' && !(peek('"') && json(s, i) && take(':'))) return false;
+            if (!json(s, i)) return false;
+        } while (take(','));
+        return take(brackets[1]);
+    }
+    const std::size_t start = (peek(0), i);
+    while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '-' ||
+                            s[i] == '+' || s[i] == '.'))
+        ++i;
+    return i > start;
+}
+
+bool isJson(const std::string& s) {
+    std::size_t i = 0;
+    return json(s, i) && s.find_first_not_of(" \t\r\n", i) == npos;
+}
+
+/// An error as qms reports it: one line "qms: ...".
+bool oneErrorLine(const std::string& err) {
+    return err.rfind("qms: ", 0) == 0 && std::count(err.begin(), err.end(), '\n') == 1 &&
+           err.back() == '\n';
+}
+
+class QmsTest : public ::testing::Test {
+protected:
+    /// Runs "qms <args>" in the test's folder; `args` are shell words.
+    Result qms(const std::string& args) {
+        const std::string command = "cd '" + dir.path() + "' && '" ARX_QMS_BINARY "' " + args +
+                                    " >'" + io.file("out") + "' 2>'" + io.file("err") + "'";
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(io.file("out")),
+                readFile(io.file("err"))};
+    }
+    /// Runs a command that must succeed; its standard output.
+    std::string ok(const std::string& args) {
+        const Result r = qms(args);
+        EXPECT_EQ(r.code, 0) << "qms " << args << "\n" << r.err;
+        return r.out;
+    }
+    std::string file(const std::string& name) { return readFile(dir.file(name)); }
+
+    arxtest::TempDir dir, io;
+};
+
+TEST_F(QmsTest, WholeSessionEndToEnd) {
+    EXPECT_NE(ok("init").find("initialised qms.db"), npos);
+    for (const char* args :
+         {"project create Shop --author me", "model create Shop Sales", "folder add Sales Orders",
+          "folder add Sales Orders/Archive", "table add Sales Orders Customer",
+          u8"table add Sales Orders/Archive 订单", "column add Sales Customer name --type text",
+          u8"column add Sales 订单 note --type text",
+          u8"column add Sales 订单 customer --type int --references Customer",
+          "model create Shop Codes --type 2", "folder add Codes Main",
+          "table add Codes Main Colour", "column add Codes Colour label --type text",
+          "column add Codes Colour code --type int"})
+        ok(args);
+    const std::string show = ok("model show Sales --json");
+    EXPECT_TRUE(isJson(show)) << show;
+    for (const char* name : {"\"Orders\"", "\"Archive\"", "\"Customer\"", u8"\"订单\""})
+        EXPECT_NE(show.find(name), npos) << name << " not in " << show;
+    EXPECT_NE(ok("model upgrade Sales").find('2'), npos);
+    ok("model copy Sales Sales2");
+    EXPECT_NE(ok("model list --json").find("\"Sales2\""), npos);
+
+    // Rows through an instance file of the model, as text and as CSV.
+    ok("model instance Sales inst.db");
+    writeFile(dir.file("rows.txt"), u8"0@#@Alice\n0@#@张三\n");
+    writeFile(dir.file("rows.csv"), "id,name\n0,\"Smith, \"\"J\"\"\"\n");
+    ok("--work inst.db data import Sales Customer rows.txt");
+    EXPECT_EQ(ok("--work inst.db data export Sales Customer"), u8"1@#@Alice\n2@#@张三\n");
+    ok("--work inst.db data import Sales Customer rows.csv --csv");
+    ok("--work inst.db data export Sales Customer --csv -o out.csv");
+    const std::string csv = file("out.csv");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), "id,name") << csv;
+    EXPECT_NE(csv.find(u8"张三"), npos) << csv;
+    EXPECT_NE(csv.find("\"Smith, \"\"J\"\"\""), npos) << csv;
+
+    // A dictionary model keeps its rows in the configuration database.
+    writeFile(dir.file("dict.txt"), u8"red@#@1\n绿@#@2\n");
+    ok("dict import Codes Colour dict.txt");
+    const std::string dict = ok("dict export Codes Colour");
+    EXPECT_NE(dict.find("red@#@1"), npos) << dict;
+    EXPECT_NE(dict.find(u8"绿@#@2"), npos) << dict;
+
+    // The project into an export file and into a second configuration.
+    ok("export Shop shop.exp");
+    const std::string two = "--config two.db --work two-work.db ";
+    ok(two + "init");
+    const std::string list = ok(two + "import --list shop.exp --json");
+    EXPECT_TRUE(isJson(list)) << list;
+    EXPECT_NE(list.find("\"Shop\""), npos) << list;
+    ok(two + "import shop.exp");
+    EXPECT_NE(ok(two + "model list --json").find("\"Sales2\""), npos);
+
+    // Code of one table: each line of the answer names a file written.
+    std::istringstream written(ok("codegen Customer gen --model Sales"));
+    int files = 0;
+    for (std::string line; std::getline(written, line); ++files)
+        EXPECT_TRUE(fs::is_regular_file(fs::path(dir.path()) / line)) << line;
+    EXPECT_GE(files, 4);
+
+    const std::string svg = ok("diagram Sales");
+    for (const char* part : {"<svg", "viewBox=\"", u8">订单<", "marker-end=\"url(#arrow)\""})
+        EXPECT_NE(svg.find(part), npos) << part;
+    EXPECT_NE(ok("log").find("RUN"), npos);
+}
+
+TEST_F(QmsTest, DiagramShowsSceneRecordsAndRendersToPng) {
+    if (!fs::exists("/usr/bin/rsvg-convert"))
+        GTEST_SKIP() << "rsvg-convert is missing (Debian package librsvg2-bin)";
+    for (const char* args :
+         {"init", "project create P", "model create P M", "folder add M 'R&D <\"x\">'",
+          "table add M 'R&D <\"x\">' A", "table add M 'R&D <\"x\">' B",
+          "column add M A b --type int --references B"})
+        ok(args);
+    // Without scene records: the folder's frame, escaped, and the reference.
+    std::string svg = ok("diagram M");
+    EXPECT_NE(svg.find(">R&amp;D &lt;&quot;x&quot;&gt;<"), npos) << svg;
+    EXPECT_NE(svg.find("A.b: int -&gt; B"), npos) << svg;
+
+    // A scene record of size 0 puts B's box at its place with its own size.
+    const std::string config = dir.file("qms.db");
+    const std::string model =
+        arxtest::rawScalar(config, "select id from T_M_EntityModel where Name = 'M'");
+    const std::string table =
+        arxtest::rawScalar(config, "select id from T_M_EntityTable where Name = 'B'");
+    ASSERT_TRUE(arxtest::rawExecute(
+        config,
+        "insert into T_M_SceneInfo_2 (MDataObjectId_2, MSceneType_2, MParentID_2, "
+        "MParentType_2, MX_2, MY_2, MEntityModelID_2, MHeight_3, MWidth_3) values (" +
+            table + ", 2, " + table + ", 2, 600, 400, " + model + ", 0, 0)"));
+    svg = ok("diagram M --version 1");
+    EXPECT_NE(svg.find("<rect x=\"600\" y=\"400\" width=\"140\""), npos) << svg;
+
+    writeFile(dir.file("m.svg"), svg);
+    const std::string render =
+        "rsvg-convert -o '" + dir.file("m.png") + "' '" + dir.file("m.svg") + "'";
+    ASSERT_EQ(std::system(render.c_str()), 0);
+    const std::string png = file("m.png");
+    EXPECT_GT(png.size(), 8u);
+    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+}
+
+TEST_F(QmsTest, BadCommandLinesCreateNothing) {
+    const struct {
+        const char* args;
+        int code;
+    } cases[] = {{"", 2},
+                 {"frobnicate", 2},
+                 {"project list --frob", 2},
+                 {"project create", 2},
+                 {"model create OnlyProject", 2},
+                 {"--config", 2},
+                 {"project list", 1}};  // before init
+    for (const auto& c : cases) {
+        const Result r = qms(c.args);
+        EXPECT_EQ(r.code, c.code) << "qms " << c.args << "\n" << r.err;
+        EXPECT_TRUE(oneErrorLine(r.err)) << "qms " << c.args << "\n" << r.err;
+        EXPECT_TRUE(fs::is_empty(dir.path())) << "qms " << c.args;
+    }
+}
+
+TEST_F(QmsTest, FailuresLeaveTheConfigurationAsItWas) {
+    for (const char* args :
+         {"init", "project create A", "project create B", "model create A M", "model create B M",
+          "folder add M F --project A", "table add M F T --project A"})
+        ok(args);
+    const std::string before = file("qms.db");
+    const struct {
+        const char* args;
+        int code;
+        const char* says;
+    } cases[] = {
+        {"project show Nosuch", 1, "Nosuch"},
+        {"model show M", 1, "twice"},  // M in projects A and B
+        {"model show Nosuch", 1, "Nosuch"},
+        {"table show M Nosuch --project A", 1, "Nosuch"},
+        {"folder add M F/G/H --project A", 1, "F/G"},
+        {"model create A M", 1, ""},  // the highest version is not locked
+        {"--work missing.db project list", 1, "missing.db"},
+        {"column add M T c --type nosuch --project A", 2, "nosuch"},
+    };
+    for (const auto& c : cases) {
+        const Result r = qms(c.args);
+        EXPECT_EQ(r.code, c.code) << "qms " << c.args << "\n" << r.err;
+        EXPECT_TRUE(oneErrorLine(r.err)) << "qms " << c.args << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.says), npos) << "qms " << c.args << "\n" << r.err;
+        EXPECT_TRUE(file("qms.db") == before) << "qms " << c.args << " changed qms.db";
+    }
+    EXPECT_FALSE(fs::exists(dir.file("missing.db")));
+}
+
+TEST_F(QmsTest, ForeignConfigurationIsRefusedUntouched) {
+    writeFile(dir.file("text.db"), "not a database\n");
+    ASSERT_TRUE(arxtest::rawExecute(dir.file("other.db"), "create table t (x integer)"));
+    for (const std::string config : {"text.db", "other.db"}) {
+        for (const std::string command : {"init", "project list"}) {
+            const std::string before = file(config);
+            const Result r = qms("--config " + config + " " + command);
+            EXPECT_EQ(r.code, 1) << config << " " << command << "\n" << r.err;
+            EXPECT_TRUE(oneErrorLine(r.err)) << r.err;
+            EXPECT_TRUE(file(config) == before) << config << " changed by " << command;
+            EXPECT_FALSE(fs::exists(dir.file("work.db"))) << config << " " << command;
+        }
+    }
+}
+
+TEST_F(QmsTest, ReadOnlyFolderFailsCleanly) {
+    if (geteuid() == 0) GTEST_SKIP() << "running as root: a read-only folder is writable anyway";
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    const Result r = qms("init");
+    fs::permissions(dir.path(), fs::perms::owner_all);
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_TRUE(oneErrorLine(r.err)) << r.err;
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+}  // namespace

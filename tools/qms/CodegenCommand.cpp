@@ -1,0 +1,169 @@
+// codegen: the C++ source of the DAO classes of a table, or of every table
+// in a folder and below it (with the folder's intermediate class when it
+// generates one).
+#include <iostream>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "Cli.h"
+#include "PtrListHelper.h"
+
+namespace qms {
+namespace {
+
+struct CodegenArgs {
+    std::string name, dir, model, project;
+};
+
+bool hasTable(M_EntityModelDAO& model, const std::string& name) {
+    std::list<M_EntityTableDAO*> tables;
+    PtrListGuard<M_EntityTableDAO> guard(tables);
+    (void)model.getEntityTableList(tables);
+    for (const M_EntityTableDAO* table : tables) {
+        if (table->_name == gbk(name)) return true;
+    }
+    return false;
+}
+
+bool hasRootFolder(const M_EntityModelDAO& model, const std::string& name) {
+    std::list<M_FolderDAO*> folders;
+    PtrListGuard<M_FolderDAO> guard(folders);
+    (void)M_FolderDAO::FindRootFolderByEntityModelID(model._ID, folders);
+    for (const M_FolderDAO* folder : folders) {
+        if (folder->_name == gbk(name)) return true;
+    }
+    return false;
+}
+
+// NAME names a folder when it holds a "/" (a trailing one marks a single
+// name as a folder), else a table, or a root folder when no table has it.
+struct Target {
+    bool folder;
+    std::string path;
+};
+
+Target targetOf(const std::string& name) {
+    Target target{name.find('/') != std::string::npos, name};
+    if (!target.path.empty() && target.path.back() == '/') target.path.pop_back();
+    if (target.path.empty()) throw UsageError("empty table or folder name");
+    return target;
+}
+
+bool holds(M_EntityModelDAO& model, const Target& target) {
+    if (target.folder) return hasRootFolder(model, target.path.substr(0, target.path.find('/')));
+    return hasTable(model, target.path) || hasRootFolder(model, target.path);
+}
+
+// The model that --model names, or else the one model (highest version of
+// each) that holds the table or the folder path's root folder.
+M_EntityModelDAO modelOf(const CodegenArgs& args, const Target& target) {
+    if (!args.model.empty()) return findModel(args.model, args.project);
+    const int projectID = args.project.empty() ? 0 : findProject(args.project)._ID;
+    std::list<M_EntityModelDAO*> all;
+    PtrListGuard<M_EntityModelDAO> guard(all);
+    check(M_EntityModelDAO::FindAll(all), "cannot list the models");
+    std::map<std::pair<int, std::string>, M_EntityModelDAO*> highest;
+    for (M_EntityModelDAO* model : all) {
+        if (projectID > 0 && model->_rProjectID != projectID) continue;
+        M_EntityModelDAO*& kept = highest[{model->_rProjectID, model->_name}];
+        if (kept == nullptr || model->_version > kept->_version) kept = model;
+    }
+    M_EntityModelDAO* chosen = nullptr;
+    for (const auto& entry : highest) {
+        if (!holds(*entry.second, target)) continue;
+        if (chosen != nullptr)
+            throw Failure("'" + args.name + "' exists in several models (give --model)");
+        chosen = entry.second;
+    }
+    if (chosen == nullptr) throw Failure("no table or folder '" + args.name + "' in any model");
+    return *chosen;
+}
+
+// The tables of the model's version that lie in the folder or below it.
+void collectTables(M_FolderDAO& folder, const std::set<int>& inModel, std::set<int>& seen,
+                   std::vector<std::unique_ptr<M_EntityTableDAO>>& out) {
+    std::list<M_EntityTableDAO*> tables;
+    PtrListGuard<M_EntityTableDAO> tablesGuard(tables);
+    (void)folder.getM_EntityTableDAOList(tables);
+    for (M_EntityTableDAO*& table : tables) {
+        if (inModel.count(table->_ID) == 0 || !seen.insert(table->_ID).second) continue;
+        out.emplace_back(table);
+        table = nullptr;
+    }
+    std::list<M_FolderDAO*> subs;
+    PtrListGuard<M_FolderDAO> subsGuard(subs);
+    (void)M_FolderDAO::FindByParentFolderID(folder._ID, subs);
+    for (M_FolderDAO* sub : subs)
+        collectTables(*sub, inModel, seen, out);
+}
+
+std::vector<std::unique_ptr<M_EntityTableDAO>> tablesBelow(M_EntityModelDAO& model,
+                                                           M_FolderDAO& folder) {
+    std::list<M_EntityTableDAO*> all;
+    PtrListGuard<M_EntityTableDAO> guard(all);
+    check(model.getEntityTableList(all), "cannot list the tables of model " + utf8(model._name));
+    std::set<int> inModel, seen;
+    for (const M_EntityTableDAO* table : all)
+        inModel.insert(table->_ID);
+    std::vector<std::unique_ptr<M_EntityTableDAO>> tables;
+    collectTables(folder, inModel, seen, tables);
+    return tables;
+}
+
+void generate(const Options& options, const CodegenArgs& args) {
+    const Target target = targetOf(args.name);
+    Session session(options);
+    M_EntityModelDAO model = modelOf(args, target);
+    if (!holds(model, target)) {
+        throw Failure("no table or folder '" + args.name + "' in model " + utf8(model._name));
+    }
+    std::list<std::string> files;
+    std::string failure;
+    if (!target.folder && hasTable(model, target.path)) {
+        M_EntityTableDAO table = findTable(model, target.path);
+        const ResultMsg rm = table.CreateCode(&model, args.dir, files);
+        if (!rm.ok()) failure = "cannot generate table " + target.path + ": " + utf8(rm.rMsg);
+    } else {
+        M_FolderDAO folder = findFolder(model, target.path);
+        std::vector<std::unique_ptr<M_EntityTableDAO>> tables = tablesBelow(model, folder);
+        if (folder._isGenerateDAO != 1 && tables.empty())
+            throw Failure("folder " + target.path + " holds no table and generates no class");
+        if (folder._isGenerateDAO == 1) {
+            const ResultMsg rm = folder.CreateCode(args.dir, files);
+            if (!rm.ok()) failure = "cannot generate folder " + target.path + ": " + utf8(rm.rMsg);
+        }
+        for (std::size_t i = 0; i < tables.size() && failure.empty(); ++i) {
+            const std::string name = utf8(tables[i]->_name);
+            progress(i + 1, tables.size(), name);
+            const ResultMsg rm = tables[i]->CreateCode(&model, args.dir, files);
+            if (!rm.ok()) failure = "cannot generate table " + name + ": " + utf8(rm.rMsg);
+        }
+    }
+    // The files written, also those written before a failure; every table
+    // adds its line to the same registration file.
+    std::set<std::string> printed;
+    for (const std::string& file : files) {
+        if (printed.insert(file).second) std::cout << file << "\n";
+    }
+    if (!failure.empty()) throw Failure(failure);
+    session.close();
+}
+
+}  // namespace
+
+void addCodegenCommand(CLI::App& app, Options& options) {
+    auto args = std::make_shared<CodegenArgs>();
+    CLI::App* command = app.add_subcommand(
+        "codegen", "write the C++ DAO and mapper classes of a table or of the tables of a folder");
+    command
+        ->add_option("NAME", args->name, "table, or folder path A/B (a trailing / means a folder)")
+        ->required();
+    command->add_option("DIR", args->dir, "folder for the source files (made when missing)")
+        ->required();
+    command->add_option("--model", args->model, "entity model (default: the one holding NAME)");
+    command->add_option("--project", args->project, "project of the model");
+    action(command, [&options, args] { generate(options, *args); });
+}
+
+}  // namespace qms

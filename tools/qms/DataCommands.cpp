@@ -1,0 +1,298 @@
+// data and dict: the rows of a table written to and read from a UTF-8 file,
+// either in the row text form (values joined by "@#@", one line per row) or
+// as CSV with a header line of column names (RFC 4180 quoting). `data`
+// works on the rows of the work database, which must be an instance file of
+// the model, with the row identifier as first value; `dict` on the rows of a
+// dictionary model's table, kept in the configuration database, without
+// one. Blob columns (bytes, blob) are not carried.
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+
+#include "Cli.h"
+#include "PtrListHelper.h"
+
+namespace qms {
+namespace {
+
+const std::string kSeparator = "@#@";
+
+struct RowArgs {
+    std::string model, table, project, file, output;
+    bool csv = false;
+};
+
+// A row read from a file: its values (UTF-8) and the line it starts on.
+struct FileRow {
+    std::size_t line;
+    std::vector<std::string> values;
+};
+
+std::vector<std::string> splitRow(const std::string& line) {
+    std::vector<std::string> values;
+    std::size_t start = 0;
+    for (std::size_t at; (at = line.find(kSeparator, start)) != std::string::npos;
+         start = at + kSeparator.size())
+        values.push_back(line.substr(start, at - start));
+    values.push_back(line.substr(start));
+    return values;
+}
+
+std::string csvLine(const std::vector<std::string>& values) {
+    std::string line;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) line += ',';
+        const std::string& value = values[i];
+        if (value.find_first_of(",\"\r\n") == std::string::npos) {
+            line += value;
+            continue;
+        }
+        line += '"';
+        for (char c : value)
+            line += c == '"' ? std::string("\"\"") : std::string(1, c);
+        line += '"';
+    }
+    return line + "\n";
+}
+
+// RFC 4180: a value in quotes may hold commas, line breaks and doubled
+// quotes; rows end with CRLF or LF; a UTF-8 byte order mark is skipped.
+std::vector<FileRow> parseCsv(const std::string& text, const std::string& path) {
+    std::vector<FileRow> rows;
+    std::size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    std::size_t line = 1;
+    const auto fail = [&](std::size_t at, const std::string& what) {
+        return Failure(path + " line " + std::to_string(at) + ": " + what);
+    };
+    const auto endsValue = [&](std::size_t at) {
+        return at == text.size() || text[at] == ',' || text[at] == '\n' || text[at] == '\r';
+    };
+    while (i < text.size()) {
+        FileRow row{line, {}};
+        for (bool more = true; more;) {
+            std::string value;
+            if (i < text.size() && text[i] == '"') {
+                const std::size_t opened = line;
+                for (++i;; ++i) {
+                    if (i == text.size()) throw fail(opened, "a quoted value is not closed");
+                    if (text[i] == '"') {
+                        if (i + 1 == text.size() || text[i + 1] != '"') break;
+                        ++i;  // a doubled quote stands for one
+                    }
+                    if (text[i] == '\n') ++line;
+                    value += text[i];
+                }
+                if (!endsValue(++i)) throw fail(line, "text after a closing quote");
+            } else {
+                for (; !endsValue(i); ++i) {
+                    if (text[i] == '"') throw fail(line, "a quote inside a value without quotes");
+                    value += text[i];
+                }
+            }
+            row.values.push_back(value);
+            more = i < text.size() && text[i] == ',';
+            if (more) ++i;
+        }
+        if (i < text.size() && text[i] == '\r') ++i;
+        if (i < text.size() && text[i] == '\n') ++i;
+        ++line;
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Failure("cannot read " + path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The columns of a table in a model version, in the order of the library's
+// lines, and which of them a file carries: the identifier column (work
+// database rows) and every column except blobs.
+class TableColumns {
+public:
+    TableColumns(M_EntityModelDAO& model, M_EntityTableDAO& table, bool withID) {
+        check(table.getNormalColumnDAOList(&model, all_),
+              "cannot read the columns of table " + utf8(table._name));
+        id_._name = id_._innerName = "id";
+        id_._dataType = 1;
+        if (withID) {
+            carried.push_back(&id_);
+            kept.push_back(true);
+        }
+        for (M_NormalColumnDAO* column : all_) {
+            const bool blob = column->_dataType == 4 || column->_dataType == 5;
+            kept.push_back(!blob);
+            if (!blob) carried.push_back(column);
+        }
+    }
+
+    std::vector<std::string> names() const {
+        std::vector<std::string> names;
+        for (const M_NormalColumnDAO* column : carried)
+            names.push_back(utf8(column->_name));
+        return names;
+    }
+
+    std::list<M_NormalColumnDAO*> carried;  ///< handed to the library
+    std::vector<bool> kept;                 ///< per value of a library line
+
+private:
+    M_NormalColumnDAO id_;
+    std::list<M_NormalColumnDAO*> all_;
+    PtrListGuard<M_NormalColumnDAO> allGuard_{all_};
+};
+
+// The library's lines as the file's text.
+std::string render(const TableColumns& columns, const std::list<std::string>& lines, bool csv) {
+    std::string text = csv ? csvLine(columns.names()) : "";
+    std::size_t row = 0;
+    for (const std::string& line : lines) {
+        const std::string where = "row " + std::to_string(++row);
+        const std::vector<std::string> all = splitRow(line);
+        if (all.size() != columns.kept.size())
+            throw Failure(where + ": a value holds \"" + kSeparator +
+                          "\", which no file can carry");
+        std::vector<std::string> values;
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            if (columns.kept[i]) values.push_back(utf8(all[i]));
+        }
+        if (csv) {
+            text += csvLine(values);
+            continue;
+        }
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (values[i].find_first_of("\r\n") != std::string::npos)
+                throw Failure(where + ": a value holds a line break (export with --csv)");
+            text += (i > 0 ? kSeparator : "") + values[i];
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+// The file's rows as the library's lines (GBK); every row is checked before
+// the library is called, so that a bad file writes nothing.
+std::list<std::string> parse(const std::string& path, const TableColumns& columns, bool csv,
+                             const std::string& table) {
+    std::vector<FileRow> rows;
+    if (csv) {
+        rows = parseCsv(readFile(path), path);
+        const std::string header = csvLine(columns.names());
+        if (rows.empty() || csvLine(rows.front().values) != header) {
+            throw Failure(path + ": the header line must name the columns of table " + table +
+                          " in order: " + header.substr(0, header.size() - 1));
+        }
+        rows.erase(rows.begin());
+    } else {
+        std::size_t line = 0;
+        for (const std::string& text : readLines(path))
+            rows.push_back({++line, splitRow(text)});
+    }
+    std::list<std::string> lines;
+    for (const FileRow& row : rows) {
+        const std::string where = path + " line " + std::to_string(row.line) + ": ";
+        if (row.values.size() != columns.carried.size()) {
+            throw Failure(where + std::to_string(row.values.size()) + " values, table " + table +
+                          " takes " + std::to_string(columns.carried.size()));
+        }
+        std::string line;
+        for (std::size_t i = 0; i < row.values.size(); ++i) {
+            const std::string& value = row.values[i];
+            if (value.find(kSeparator) != std::string::npos)
+                throw Failure(where + "a value holds \"" + kSeparator + "\", which rows cannot");
+            const std::string converted = gbk(value);
+            if (utf8(converted) != value)
+                throw Failure(where + "text that is no UTF-8 or has no GBK form");
+            line += (i > 0 ? kSeparator : "") + converted;
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The version of the model that the work database is an instance file of.
+std::unique_ptr<M_EntityModelDAO> workModel(const Options& options, const RowArgs& args) {
+    const M_EntityModelDAO named = findModel(args.model, args.project);
+    M_EntityModelDAO* found = nullptr;
+    const ResultMsg rm = M_EntityModelDAO::getInstanceInfo(options.work, found);
+    std::unique_ptr<M_EntityModelDAO> model(found);
+    if (!rm.ok() || !model) {
+        throw Failure(options.work + " is no instance file of model " + args.model +
+                      " (make one with 'qms model instance'): " + utf8(rm.rMsg));
+    }
+    if (model->_name != named._name || model->_rProjectID != named._rProjectID) {
+        throw Failure(options.work + " is an instance file of model " + utf8(model->_name) +
+                      ", not of " + args.model);
+    }
+    return model;
+}
+
+void runRows(const Options& options, const RowArgs& args, bool dictionary, bool importing) {
+    Session session(options);
+    std::unique_ptr<M_EntityModelDAO> model;
+    if (dictionary) {
+        model = std::make_unique<M_EntityModelDAO>(findModel(args.model, args.project));
+        if (model->_type != ENTITY_MODEL_TYPE_DICTIONARY)
+            throw Failure("model " + args.model + " is no dictionary model (use 'qms data')");
+    } else {
+        model = workModel(options, args);
+    }
+    M_EntityTableDAO table = findTable(*model, args.table);
+    TableColumns columns(*model, table, !dictionary);
+    const std::string what = " the rows of table " + args.table;
+    if (!importing) {
+        std::list<M_NormalColumnDAO*> read;
+        PtrListGuard<M_NormalColumnDAO> readGuard(read);
+        std::list<std::string> lines;
+        check(dictionary ? table.exportData(read, lines) : table.getData(read, lines),
+              "cannot read" + what);
+        writeOutput(args.output, render(columns, lines, args.csv));
+        return;
+    }
+    const std::list<std::string> lines = parse(args.file, columns, args.csv, args.table);
+    check(dictionary ? table.importData(columns.carried, lines)
+                     : table.saveData(columns.carried, lines),
+          "cannot write" + what);
+    session.close();
+    std::cout << (dictionary ? "replaced" : "saved") << what << " with " << lines.size()
+              << (lines.size() == 1 ? " row" : " rows") << " from " << args.file << "\n";
+}
+
+void addRowCommands(CLI::App& app, Options& options, bool dictionary) {
+    CLI::App* family = app.add_subcommand(
+        dictionary ? "dict" : "data",
+        dictionary ? "rows of a dictionary model's table"
+                   : "rows of a table in the work database (an instance file of the model)");
+    family->require_subcommand(1);
+    auto args = std::make_shared<RowArgs>();
+    CLI::App* exporter = family->add_subcommand("export", "write the rows as UTF-8 text");
+    CLI::App* importer = family->add_subcommand(
+        "import", dictionary ? "replace the rows with those of a UTF-8 file"
+                             : "save the rows of a UTF-8 file (id 0 or empty: a new row)");
+    for (CLI::App* command : {exporter, importer}) {
+        command->add_option("MODEL", args->model, "entity model")->required();
+        command->add_option("TABLE", args->table, "table of the model")->required();
+        if (command == importer) command->add_option("FILE", args->file, "UTF-8 file")->required();
+        command->add_option("--project", args->project, "project of the model");
+        command->add_flag("--csv", args->csv,
+                          "CSV with a header line of column names instead of values joined by "
+                          "\"@#@\"; blob columns are not carried");
+        const bool importing = command == importer;
+        action(command, [&options, args, dictionary, importing] {
+            runRows(options, *args, dictionary, importing);
+        });
+    }
+    exporter->add_option("-o,--output", args->output, "file to write (default: standard output)");
+}
+
+}  // namespace
+
+void addDataCommands(CLI::App& app, Options& options) {
+    addRowCommands(app, options, false);
+    addRowCommands(app, options, true);
+}
+
+}  // namespace qms

@@ -1,0 +1,278 @@
+// qms model list|create|show|upgrade|copy|instance.
+#include <unistd.h>
+
+#include <iostream>
+#include <list>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "Cli.h"
+#include "PtrListHelper.h"
+#include "StringHelper.h"
+
+namespace qms {
+
+namespace {
+
+struct ModelArgs {
+    std::string model;
+    std::string project;
+    std::string name;  // create: the new model; copy: the copy; instance: the file
+    std::string display;
+    int type = 1;  // dictionary 2: 1 ordinary, 2 dictionary model
+    int version = 0;
+    bool json = false;
+};
+
+std::string projectName(int projectID) {
+    M_ProjectDAO* project = nullptr;
+    (void)M_ProjectDAO::FindByID(projectID, project);
+    std::unique_ptr<M_ProjectDAO> owned(project);
+    return owned ? utf8(owned->_name) : std::string();
+}
+
+// Fields that list and show share.
+void modelFields(Json& out, const M_EntityModelDAO& m, const std::string& project) {
+    out.key("name")
+        .value(utf8(m._name))
+        .key("version")
+        .value(m._version)
+        .key("type")
+        .value(m._type)
+        .key("locked")
+        .value(m._isVersionLocked == 1)
+        .key("project")
+        .value(project);
+}
+
+std::string modelLine(const M_EntityModelDAO& m, const std::string& project) {
+    return utf8(m._name) + "\t" + std::to_string(m._version) + "\t" + std::to_string(m._type) +
+           "\t" + (m._isVersionLocked == 1 ? "locked" : "unlocked") + "\t" + project + "\n";
+}
+
+void listModels(const Options& options, const ModelArgs& args) {
+    Session session(options);
+    std::list<M_EntityModelDAO*> models;
+    PtrListGuard<M_EntityModelDAO> guard(models);
+    if (args.project.empty()) {
+        check(M_EntityModelDAO::FindAll(models), "cannot list the models");
+    } else {
+        check(M_EntityModelDAO::FindByRProjectID(findProject(args.project)._ID, models),
+              "cannot list the models of '" + args.project + "'");
+    }
+    std::map<int, std::string> projects;
+    for (const M_EntityModelDAO* m : models) {
+        if (projects.count(m->_rProjectID) == 0)
+            projects[m->_rProjectID] = projectName(m->_rProjectID);
+    }
+    session.close();
+
+    Json out;
+    std::string text;
+    out.beginArray();
+    for (const M_EntityModelDAO* m : models) {
+        out.beginObject();
+        modelFields(out, *m, projects[m->_rProjectID]);
+        out.endObject();
+        text += modelLine(*m, projects[m->_rProjectID]);
+    }
+    out.endArray();
+    std::cout << (args.json ? out.str() : text);
+}
+
+void createModel(const Options& options, const ModelArgs& args) {
+    if (args.name.empty()) throw UsageError("a model needs a name");
+    Session session(options);
+    M_ProjectDAO project = findProject(args.project);
+    std::list<M_EntityModelDAO*> same;
+    PtrListGuard<M_EntityModelDAO> guard(same);
+    check(M_EntityModelDAO::FindByRProjectIDAndName(project._ID, gbk(args.name), same),
+          "cannot look for model '" + args.name + "'");
+    if (!same.empty()) {
+        throw Failure("model '" + args.name + "' exists in project '" + args.project +
+                      "' (run 'qms model upgrade' for a new version)");
+    }
+    M_ProjectDAO::setCurrProjectID(project._ID);
+    M_EntityModelDAO model;
+    model._name = gbk(args.name);
+    model._type = args.type;
+    model._displayName = gbk(args.display.empty() ? args.name : args.display);
+    model._createTime = StringHelper::currTimeStr(0);
+    check(project.addEntityModel(&model), "cannot create model '" + args.name + "'");
+    session.close();
+    std::cout << "created model " << args.name << " version " << model._version << " in project "
+              << args.project << "\n";
+}
+
+// The folder tree below `parentID` (the root folders for 0), with the tables
+// of each folder, as JSON and as indented text.
+void folderTree(M_EntityModelDAO& model, int parentID, int depth, Json& out, std::string& text) {
+    std::list<M_FolderDAO*> folders;
+    PtrListGuard<M_FolderDAO> guard(folders);
+    check(parentID == 0 ? M_FolderDAO::FindRootFolderByEntityModelID(model._ID, folders)
+                        : M_FolderDAO::FindByParentFolderID(parentID, folders),
+          "cannot list the folders");
+    const std::string indent(2 * static_cast<std::size_t>(depth), ' ');
+    out.beginArray();
+    for (M_FolderDAO* folder : folders) {
+        const bool temporary = folder->_folderType == FOLDER_TYPE_TEMPORARY;
+        text += indent + utf8(folder->_name) + "/" + (temporary ? " (temporary)" : "") + "\n";
+        out.beginObject()
+            .key("name")
+            .value(utf8(folder->_name))
+            .key("display")
+            .value(utf8(folder->_displayName))
+            .key("temporary")
+            .value(temporary)
+            .key("generateDao")
+            .value(folder->_isGenerateDAO == 1)
+            .key("tables")
+            .beginArray();
+        std::list<M_EntityTableDAO*> tables;
+        PtrListGuard<M_EntityTableDAO> tablesGuard(tables);
+        check(folder->getM_EntityTableDAOList(tables), "cannot list the tables");
+        for (const M_EntityTableDAO* table : tables) {
+            text += indent + "  " + utf8(table->_name) + "\n";
+            out.beginObject()
+                .key("name")
+                .value(utf8(table->_name))
+                .key("display")
+                .value(utf8(table->_displayName))
+                .key("innerName")
+                .value(utf8(table->_innerName))
+                .endObject();
+        }
+        out.endArray().key("folders");
+        folderTree(model, folder->_ID, depth + 1, out, text);
+        out.endObject();
+    }
+    out.endArray();
+}
+
+void showModel(const Options& options, const ModelArgs& args) {
+    Session session(options);
+    M_EntityModelDAO model = findModel(args.model, args.project, args.version);
+    const std::string project = projectName(model._rProjectID);
+    Json out;
+    out.beginObject();
+    modelFields(out, model, project);
+    out.key("display").value(utf8(model._displayName)).key("folders");
+    std::string text =
+        "model:   " + utf8(model._name) + "\nversion: " + std::to_string(model._version) +
+        "\ntype:    " + std::to_string(model._type) +
+        "\nlocked:  " + (model._isVersionLocked == 1 ? "yes" : "no") + "\nproject: " + project +
+        "\ndisplay: " + utf8(model._displayName) + "\nfolders:\n";
+    folderTree(model, 0, 1, out, text);
+    out.endObject();
+    session.close();
+    std::cout << (args.json ? out.str() : text);
+}
+
+void upgradeModel(const Options& options, const ModelArgs& args) {
+    Session session(options);
+    M_EntityModelDAO model = findModel(args.model, args.project);
+    M_ProjectDAO::setCurrProjectID(model._rProjectID);
+    M_EntityModelDAO* raw = nullptr;
+    const ResultMsg rm = model.upgradeNewVersion(raw);
+    std::unique_ptr<M_EntityModelDAO> upgraded(raw);
+    check(rm, "cannot upgrade model '" + args.model + "'");
+    session.close();
+    std::cout << "upgraded " << args.model << " to version " << upgraded->_version << "\n";
+}
+
+void copyModel(const Options& options, const ModelArgs& args) {
+    if (args.name.empty()) throw UsageError("the copy needs a name");
+    Session session(options);
+    M_EntityModelDAO source = findModel(args.model, args.project, args.version);
+    M_ProjectDAO::setCurrProjectID(source._rProjectID);
+    auto copy = std::make_unique<M_EntityModelDAO>();
+    copy->_name = gbk(args.name);
+    copy->_displayName = gbk(args.name);
+    M_EntityModelDAO* target = copy.get();
+    check(source.copyTo(target), "cannot copy model '" + args.model + "'");
+    session.close();
+    std::cout << "copied " << args.model << " version " << source._version << " to " << args.name
+              << " version " << copy->_version << "\n";
+}
+
+void createInstance(const Options& options, const ModelArgs& args) {
+    // The library takes a folder and a file name; a relative path is taken
+    // from the current folder.
+    std::string path = args.name;
+    if (path.empty() || path.back() == '/') throw UsageError("FILE must name a file");
+    if (path.front() != '/') {
+        char cwd[4096];
+        if (getcwd(cwd, sizeof(cwd)) == nullptr) throw Failure("cannot read the current folder");
+        path = std::string(cwd) + "/" + path;
+    }
+    const std::size_t slash = path.rfind('/');
+    Session session(options);
+    M_EntityModelDAO model = findModel(args.model, args.project, args.version);
+    check(model.createInstance(path.substr(0, slash + 1), path.substr(slash + 1)),
+          "cannot create " + args.name);
+    session.close();
+    std::cout << "created " << args.name << " for " << args.model << " version " << model._version
+              << "\n";
+}
+
+}  // namespace
+
+// A subcommand taking MODEL and [--project P]; StructureCommands.cpp uses it
+// too (declared there).
+void addModelCommands(CLI::App& app, Options& options) {
+    CLI::App* model = app.add_subcommand("model", "list, create, show, upgrade and copy models");
+    model->require_subcommand(1);
+    const auto versioned = [](CLI::App* command, ModelArgs& args) {
+        command->add_option("--version", args.version, "model version (default highest)");
+        return command;
+    };
+
+    auto list = std::make_shared<ModelArgs>();
+    CLI::App* listCommand =
+        model->add_subcommand("list", "the models: name, version, type, locked, project");
+    listCommand->add_option("--project", list->project, "only the models of this project");
+    listCommand->add_flag("--json", list->json, "machine-readable output");
+    action(listCommand, [&options, list] { listModels(options, *list); });
+
+    auto create = std::make_shared<ModelArgs>();
+    CLI::App* createCommand = model->add_subcommand("create", "create a model in a project");
+    createCommand->add_option("PROJECT", create->project, "project name")->required();
+    createCommand->add_option("NAME", create->name, "model name")->required();
+    createCommand->add_option("--type", create->type,
+                              "model type (default 1; 2 a dictionary model)");
+    createCommand->add_option("--display", create->display, "display name (default NAME)");
+    action(createCommand, [&options, create] { createModel(options, *create); });
+
+    auto show = std::make_shared<ModelArgs>();
+    CLI::App* showCommand =
+        versioned(modelSubcommand(model, "show", "a model's folder tree with its tables",
+                                  show->model, show->project),
+                  *show);
+    showCommand->add_flag("--json", show->json, "machine-readable output");
+    action(showCommand, [&options, show] { showModel(options, *show); });
+
+    auto upgrade = std::make_shared<ModelArgs>();
+    CLI::App* upgradeCommand =
+        modelSubcommand(model, "upgrade", "lock the highest version and make the next one from it",
+                        upgrade->model, upgrade->project);
+    action(upgradeCommand, [&options, upgrade] { upgradeModel(options, *upgrade); });
+
+    auto copy = std::make_shared<ModelArgs>();
+    CLI::App* copyCommand =
+        versioned(modelSubcommand(model, "copy", "copy a model into a new model of its project",
+                                  copy->model, copy->project),
+                  *copy);
+    copyCommand->add_option("NEWNAME", copy->name, "name of the copy")->required();
+    action(copyCommand, [&options, copy] { copyModel(options, *copy); });
+
+    auto instance = std::make_shared<ModelArgs>();
+    CLI::App* instanceCommand = versioned(
+        modelSubcommand(model, "instance", "create an instance file (a work database) of a model",
+                        instance->model, instance->project),
+        *instance);
+    instanceCommand->add_option("FILE", instance->name, "the new file")->required();
+    action(instanceCommand, [&options, instance] { createInstance(options, *instance); });
+}
+
+}  // namespace qms

@@ -1,0 +1,165 @@
+// qms project list|create|show|delete.
+#include <iostream>
+#include <list>
+#include <memory>
+#include <sstream>
+
+#include "Cli.h"
+#include "PtrListHelper.h"
+#include "QmsSelfDescription.h"
+#include "StringHelper.h"
+
+namespace qms {
+
+namespace {
+
+struct ProjectArgs {
+    std::string name;
+    std::string author;
+    int type = 2;  // dictionary 1: 1 platform, 2 application
+    bool json = false;
+};
+
+void listProjects(const Options& options, bool json) {
+    Session session(options);
+    std::list<M_ProjectDAO*> projects;
+    PtrListGuard<M_ProjectDAO> guard(projects);
+    check(M_ProjectDAO::FindAll(projects), "cannot list the projects");
+    session.close();
+
+    Json out;
+    std::ostringstream text;
+    out.beginArray();
+    for (const M_ProjectDAO* p : projects) {
+        out.beginObject()
+            .key("id")
+            .value(p->_ID)
+            .key("name")
+            .value(utf8(p->_name))
+            .key("type")
+            .value(p->_type)
+            .key("author")
+            .value(utf8(p->_author))
+            .key("updated")
+            .value(p->_updateTime)
+            .endObject();
+        text << utf8(p->_name) << "\t" << p->_type << "\t" << utf8(p->_author) << "\t"
+             << p->_updateTime << "\n";
+    }
+    out.endArray();
+    std::cout << (json ? out.str() : text.str());
+}
+
+void createProject(const Options& options, const ProjectArgs& args) {
+    if (args.name.empty()) throw UsageError("a project needs a name");
+    Session session(options);
+    std::list<M_ProjectDAO*> projects;
+    PtrListGuard<M_ProjectDAO> guard(projects);
+    check(M_ProjectDAO::FindAll(projects), "cannot list the projects");
+    for (const M_ProjectDAO* p : projects) {
+        if (p->_name == gbk(args.name)) throw Failure("project '" + args.name + "' exists");
+    }
+    M_ProjectDAO project;
+    project._name = gbk(args.name);
+    project._author = gbk(args.author);
+    project._type = args.type;
+    project._createTime = StringHelper::currTimeStr(0);
+    project._updateTime = project._createTime;
+    check(project.save(), "cannot create project '" + args.name + "'");
+    session.close();
+    std::cout << "created project " << args.name << "\n";
+}
+
+void showProject(const Options& options, const ProjectArgs& args) {
+    Session session(options);
+    M_ProjectDAO project = findProject(args.name);
+    std::list<M_EntityModelDAO*> models;
+    PtrListGuard<M_EntityModelDAO> guard(models);
+    check(project.getEntityModelList(models), "cannot list the models of '" + args.name + "'");
+    session.close();
+
+    if (args.json) {
+        Json out;
+        out.beginObject()
+            .key("id")
+            .value(project._ID)
+            .key("name")
+            .value(utf8(project._name))
+            .key("type")
+            .value(project._type)
+            .key("author")
+            .value(utf8(project._author))
+            .key("uid")
+            .value(project._uID)
+            .key("created")
+            .value(project._createTime)
+            .key("updated")
+            .value(project._updateTime)
+            .key("models")
+            .beginArray();
+        for (const M_EntityModelDAO* m : models)
+            out.beginObject()
+                .key("name")
+                .value(utf8(m->_name))
+                .key("version")
+                .value(m->_version)
+                .endObject();
+        std::cout << out.endArray().endObject().str();
+        return;
+    }
+    std::ostringstream text;
+    text << "name:    " << utf8(project._name) << "\n"
+         << "id:      " << project._ID << "\n"
+         << "type:    " << project._type << "\n"
+         << "author:  " << utf8(project._author) << "\n"
+         << "uid:     " << project._uID << "\n"
+         << "created: " << project._createTime << "\n"
+         << "updated: " << project._updateTime << "\n"
+         << "models:\n";
+    for (const M_EntityModelDAO* m : models)
+        text << "  " << utf8(m->_name) << " version " << m->_version << "\n";
+    std::cout << text.str();
+}
+
+void deleteProject(const Options& options, const ProjectArgs& args) {
+    Session session(options);
+    M_ProjectDAO project = findProject(args.name);
+    // Export and the self-description rely on the platform's own project.
+    if (project._name == QmsSelfDescription::platformProjectName())
+        throw Failure("project '" + args.name + "' belongs to the platform and stays");
+    check(project.delself(), "cannot delete project '" + args.name + "'");
+    session.close();
+    std::cout << "deleted project " << args.name << "\n";
+}
+
+}  // namespace
+
+void addProjectCommands(CLI::App& app, Options& options) {
+    CLI::App* project = app.add_subcommand("project", "list, create, show and delete projects");
+    project->require_subcommand(1);
+
+    auto list = std::make_shared<ProjectArgs>();
+    CLI::App* listCommand = project->add_subcommand("list", "the projects, newest change first");
+    listCommand->add_flag("--json", list->json, "machine-readable output");
+    action(listCommand, [&options, list] { listProjects(options, list->json); });
+
+    auto create = std::make_shared<ProjectArgs>();
+    CLI::App* createCommand = project->add_subcommand("create", "create a project");
+    createCommand->add_option("NAME", create->name, "project name")->required();
+    createCommand->add_option("--author", create->author, "author");
+    createCommand->add_option("--type", create->type, "project type (default 2, application)");
+    action(createCommand, [&options, create] { createProject(options, *create); });
+
+    auto show = std::make_shared<ProjectArgs>();
+    CLI::App* showCommand = project->add_subcommand("show", "a project's fields and models");
+    showCommand->add_option("NAME", show->name, "project name")->required();
+    showCommand->add_flag("--json", show->json, "machine-readable output");
+    action(showCommand, [&options, show] { showProject(options, *show); });
+
+    auto del = std::make_shared<ProjectArgs>();
+    CLI::App* deleteCommand = project->add_subcommand("delete", "delete a project with its models");
+    deleteCommand->add_option("NAME", del->name, "project name")->required();
+    action(deleteCommand, [&options, del] { deleteProject(options, *del); });
+}
+
+}  // namespace qms

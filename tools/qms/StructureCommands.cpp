@@ -1,0 +1,360 @@
+// qms folder add|delete, table add|show|delete, column add|delete: the
+// structure of the highest version of a model.
+#include <iostream>
+#include <list>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "Cli.h"
+#include "M_DelByInterfaceDAO.h"
+#include "M_FindByInterfaceDAO.h"
+#include "PtrListHelper.h"
+#include "StringHelper.h"
+
+namespace qms {
+
+namespace {
+
+struct StructureArgs {
+    std::string model;
+    std::string project;
+    std::string path;  // folder path (folder commands, table add)
+    std::string table;
+    std::string column;
+    std::string display;
+    std::string type;
+    std::string defaultValue;
+    std::string references;
+    bool generateDao = false;
+    bool findKey = false;
+    bool json = false;
+};
+
+// The model to change: its highest version, which must not be locked. Saves
+// stamp its project's update time.
+M_EntityModelDAO changeableModel(const StructureArgs& args) {
+    M_EntityModelDAO model = findModel(args.model, args.project);
+    if (model._isVersionLocked == 1) {
+        throw Failure("model '" + args.model + "' version " + std::to_string(model._version) +
+                      " is locked (run 'qms model upgrade' to change it)");
+    }
+    M_ProjectDAO::setCurrProjectID(model._rProjectID);
+    return model;
+}
+
+// "A/B/C" as its names; empty names are refused.
+std::vector<std::string> folderNames(const std::string& path) {
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t slash = path.find('/', start);
+        names.push_back(path.substr(start, slash - start));
+        if (names.back().empty()) throw UsageError("folder path '" + path + "' has an empty name");
+        if (slash == std::string::npos) return names;
+        start = slash + 1;
+    }
+}
+
+// The records that a deletion removed outside what was named, one a line.
+std::string reportLines(const std::string& report) {
+    static const std::map<std::string, std::string> kinds = {
+        {"2", "table"}, {"3", "column"}, {"6", "scene record"}};
+    std::string text;
+    for (const std::string& record : StringHelper::splitString(report, "#")) {
+        const std::vector<std::string> parts = StringHelper::splitString(record, ",");
+        if (parts.size() != 2) continue;
+        const auto kind = kinds.find(parts[0]);
+        text += "  also deleted " +
+                (kind == kinds.end() ? "record of kind " + parts[0] : kind->second) + " " +
+                parts[1] + "\n";
+    }
+    return text;
+}
+
+void addFolder(const Options& options, const StructureArgs& args) {
+    const std::vector<std::string> names = folderNames(args.path);
+    Session session(options);
+    M_EntityModelDAO model = changeableModel(args);
+    M_FolderDAO parent;
+    if (names.size() > 1) parent = findFolder(model, args.path.substr(0, args.path.rfind('/')));
+    std::list<M_FolderDAO*> siblings;
+    PtrListGuard<M_FolderDAO> guard(siblings);
+    check(names.size() > 1 ? M_FolderDAO::FindByParentFolderID(parent._ID, siblings)
+                           : M_FolderDAO::FindRootFolderByEntityModelID(model._ID, siblings),
+          "cannot list the folders");
+    M_FolderDAO folder;
+    folder._name = gbk(names.back());
+    for (const M_FolderDAO* sibling : siblings) {
+        if (sibling->_name == folder._name) throw Failure("folder '" + args.path + "' exists");
+    }
+    folder._displayName = folder._name;
+    folder._isGenerateDAO = args.generateDao ? 1 : 0;
+    check(names.size() > 1 ? parent.addM_SubFolderDAO(&folder) : model.addM_FolderDAO(&folder),
+          "cannot add folder '" + args.path + "'");
+    session.close();
+    std::cout << "added folder " << args.path << "\n";
+}
+
+void deleteFolder(const Options& options, const StructureArgs& args) {
+    Session session(options);
+    M_EntityModelDAO model = changeableModel(args);
+    M_FolderDAO folder = findFolder(model, args.path);
+    // Tables of folders that the model detaches are parked there.
+    if (folder._folderType == FOLDER_TYPE_TEMPORARY)
+        throw Failure("folder '" + args.path + "' is the model's temporary folder and stays");
+    std::string report;
+    check(folder.delself(report), "cannot delete folder '" + args.path + "'");
+    session.close();
+    std::cout << "deleted folder " << args.path << "\n" << reportLines(report);
+}
+
+void addTable(const Options& options, const StructureArgs& args) {
+    if (args.table.empty()) throw UsageError("a table needs a name");
+    Session session(options);
+    M_EntityModelDAO model = changeableModel(args);
+    M_FolderDAO folder = findFolder(model, args.path);
+    M_EntityTableDAO table;
+    table._name = gbk(args.table);
+    std::list<M_EntityTableDAO*> tables;
+    PtrListGuard<M_EntityTableDAO> guard(tables);
+    check(model.getEntityTableList(tables), "cannot list the tables");
+    for (const M_EntityTableDAO* other : tables) {
+        if (other->_name == table._name)
+            throw Failure("table '" + args.table + "' exists in model '" + args.model + "'");
+    }
+    table._displayName = gbk(args.display.empty() ? args.table : args.display);
+    check(folder.addM_EntityTableDAO(&table), "cannot add table '" + args.table + "'");
+    session.close();
+    std::cout << "added table " << args.table << " to folder " << args.path << "\n";
+}
+
+// The path of a folder from the root ("A/B").
+std::string folderPath(const M_FolderDAO& folder) {
+    std::string path = utf8(folder._name);
+    for (int parentID = folder._t_M_FolderID; parentID > 0;) {
+        M_FolderDAO* raw = nullptr;
+        (void)M_FolderDAO::FindByID(parentID, raw);
+        std::unique_ptr<M_FolderDAO> parent(raw);
+        if (!parent) break;
+        path = utf8(parent->_name) + "/" + path;
+        parentID = parent->_t_M_FolderID;
+    }
+    return path;
+}
+
+void showTable(const Options& options, const StructureArgs& args) {
+    Session session(options);
+    M_EntityModelDAO model = findModel(args.model, args.project);
+    M_EntityTableDAO table = findTable(model, args.table);
+    std::list<M_EntityTableDAO*> tables;
+    PtrListGuard<M_EntityTableDAO> tablesGuard(tables);
+    check(model.getEntityTableList(tables), "cannot list the tables");
+    std::map<int, std::string> tableNames;
+    for (const M_EntityTableDAO* t : tables)
+        tableNames[t->_ID] = utf8(t->_name);
+    std::list<M_FolderDAO*> folders;
+    PtrListGuard<M_FolderDAO> foldersGuard(folders);
+    check(table.getFolderOwner(&model, folders), "cannot find the folders of the table");
+    std::list<M_NormalColumnDAO*> columns;
+    PtrListGuard<M_NormalColumnDAO> columnsGuard(columns);
+    check(table.getNormalColumnDAOList(&model, columns), "cannot list the columns");
+    std::list<M_FindByInterfaceDAO*> finds;
+    PtrListGuard<M_FindByInterfaceDAO> findsGuard(finds);
+    (void)table.getFindByInterfaceDAOList(&model, finds);
+    std::list<M_DelByInterfaceDAO*> deletes;
+    PtrListGuard<M_DelByInterfaceDAO> deletesGuard(deletes);
+    (void)table.getDelByInterfaceDAOList(&model, deletes);
+
+    Json out;
+    std::ostringstream text;
+    out.beginObject()
+        .key("name")
+        .value(utf8(table._name))
+        .key("display")
+        .value(utf8(table._displayName))
+        .key("innerName")
+        .value(utf8(table._innerName))
+        .key("addVersion")
+        .value(table._addVersion)
+        .key("folders")
+        .beginArray();
+    text << "table:   " << utf8(table._name) << "\ndisplay: " << utf8(table._displayName)
+         << "\ninner:   " << utf8(table._innerName) << "\nadded:   version " << table._addVersion
+         << "\nfolders:";
+    for (const M_FolderDAO* folder : folders) {
+        out.value(folderPath(*folder));
+        text << " " << folderPath(*folder);
+    }
+    out.endArray().key("columns").beginArray();
+    text << "\ncolumns:\n";
+    for (const M_NormalColumnDAO* c : columns) {
+        const auto target = tableNames.find(c->_fkTableID);
+        const std::string references = c->_fkTableID <= 0           ? ""
+                                       : target != tableNames.end() ? target->second
+                                                                    : std::to_string(c->_fkTableID);
+        out.beginObject()
+            .key("name")
+            .value(utf8(c->_name))
+            .key("type")
+            .value(dataTypeName(c->_dataType))
+            .key("innerName")
+            .value(utf8(c->_innerName))
+            .key("default")
+            .value(utf8(c->_defaultValue))
+            .key("findKey")
+            .value(c->_isFindKey == 1)
+            .key("references")
+            .value(references)
+            .endObject();
+        text << "  " << utf8(c->_name) << "\t" << dataTypeName(c->_dataType) << "\t"
+             << utf8(c->_innerName)
+             << (c->_defaultValue.empty() ? "" : "\tdefault " + utf8(c->_defaultValue))
+             << (c->_isFindKey == 1 ? "\tfind key" : "")
+             << (references.empty() ? "" : "\t-> " + references) << "\n";
+    }
+    out.endArray().key("findBy").beginArray();
+    text << "find definitions:\n";
+    for (const M_FindByInterfaceDAO* d : finds) {
+        out.beginObject()
+            .key("name")
+            .value(utf8(d->_name))
+            .key("parameters")
+            .value(utf8(d->_paraList))
+            .key("sort")
+            .value(utf8(d->_sortAttributeList))
+            .endObject();
+        text << "  " << utf8(d->_name) << "\t" << utf8(d->_paraList) << "\n";
+    }
+    out.endArray().key("delBy").beginArray();
+    text << "delete definitions:\n";
+    for (const M_DelByInterfaceDAO* d : deletes) {
+        out.beginObject()
+            .key("name")
+            .value(utf8(d->_name))
+            .key("parameters")
+            .value(utf8(d->_paraList))
+            .endObject();
+        text << "  " << utf8(d->_name) << "\t" << utf8(d->_paraList) << "\n";
+    }
+    out.endArray().endObject();
+    session.close();
+    std::cout << (args.json ? out.str() : text.str());
+}
+
+void deleteTable(const Options& options, const StructureArgs& args) {
+    Session session(options);
+    M_EntityModelDAO model = changeableModel(args);
+    M_EntityTableDAO table = findTable(model, args.table);
+    std::string report;
+    check(table.delFromEntityModel(&model, report), "cannot delete table '" + args.table + "'");
+    session.close();
+    std::cout << "deleted table " << args.table << "\n" << reportLines(report);
+}
+
+void addColumn(const Options& options, const StructureArgs& args) {
+    if (args.column.empty()) throw UsageError("a column needs a name");
+    const int dataType = dataTypeOf(args.type);
+    Session session(options);
+    M_EntityModelDAO model = changeableModel(args);
+    M_EntityTableDAO table = findTable(model, args.table);
+    M_NormalColumnDAO column;
+    column._name = gbk(args.column);
+    std::list<M_NormalColumnDAO*> columns;
+    PtrListGuard<M_NormalColumnDAO> guard(columns);
+    check(table.getNormalColumnDAOList(&model, columns), "cannot list the columns");
+    for (const M_NormalColumnDAO* other : columns) {
+        if (other->_name == column._name)
+            throw Failure("column '" + args.column + "' exists in table '" + args.table + "'");
+    }
+    if (!args.references.empty()) column._fkTableID = findTable(model, args.references)._ID;
+    column._displayName = column._name;
+    column._dataType = dataType;
+    column._defaultValue = gbk(args.defaultValue);
+    column._isFindKey = args.findKey ? 1 : 0;
+    check(table.addNormalColumnDAO(&model, &column), "cannot add column '" + args.column + "'");
+    session.close();
+    std::cout << "added column " << args.column << " (" << args.type << ") to table " << args.table
+              << "\n";
+}
+
+void deleteColumn(const Options& options, const StructureArgs& args) {
+    Session session(options);
+    M_EntityModelDAO model = changeableModel(args);
+    M_EntityTableDAO table = findTable(model, args.table);
+    M_NormalColumnDAO column = findColumn(model, table, args.column);
+    check(column.delFromEntityModel(&model), "cannot delete column '" + args.column + "'");
+    // The column leaves this version; older versions share its record and
+    // keep it, so only a column added in this version loses its row.
+    if (column._addVersion >= model._version) {
+        check(column.delself(), "cannot delete column '" + args.column + "'");
+    } else {
+        column._delVersion = model._version;
+        check(column.save(), "cannot delete column '" + args.column + "'");
+    }
+    session.close();
+    std::cout << "deleted column " << args.column << " from table " << args.table << "\n";
+}
+
+}  // namespace
+
+// Defined in ModelCommands.cpp.
+
+void addStructureCommands(CLI::App& app, Options& options) {
+    CLI::App* folder = app.add_subcommand("folder", "add and delete folders of a model");
+    folder->require_subcommand(1);
+    auto folderAdd = std::make_shared<StructureArgs>();
+    CLI::App* command = modelSubcommand(folder, "add", "add a folder (A/B/C: C below A/B)",
+                                        folderAdd->model, folderAdd->project);
+    command->add_option("PATH", folderAdd->path, "folder path")->required();
+    command->add_flag("--generate-dao", folderAdd->generateDao,
+                      "generate an intermediate DAO class");
+    action(command, [&options, folderAdd] { addFolder(options, *folderAdd); });
+    auto folderDelete = std::make_shared<StructureArgs>();
+    command = modelSubcommand(folder, "delete", "delete a folder with its sub-folders and tables",
+                              folderDelete->model, folderDelete->project);
+    command->add_option("PATH", folderDelete->path, "folder path")->required();
+    action(command, [&options, folderDelete] { deleteFolder(options, *folderDelete); });
+
+    CLI::App* table = app.add_subcommand("table", "add, show and delete tables of a model");
+    table->require_subcommand(1);
+    auto tableAdd = std::make_shared<StructureArgs>();
+    command = modelSubcommand(table, "add", "add a table to a folder", tableAdd->model,
+                              tableAdd->project);
+    command->add_option("FOLDERPATH", tableAdd->path, "folder path")->required();
+    command->add_option("TABLE", tableAdd->table, "table name")->required();
+    command->add_option("--display", tableAdd->display, "display name (default TABLE)");
+    action(command, [&options, tableAdd] { addTable(options, *tableAdd); });
+    auto tableShow = std::make_shared<StructureArgs>();
+    command = modelSubcommand(table, "show", "a table's columns and definitions", tableShow->model,
+                              tableShow->project);
+    command->add_option("TABLE", tableShow->table, "table name")->required();
+    command->add_flag("--json", tableShow->json, "machine-readable output");
+    action(command, [&options, tableShow] { showTable(options, *tableShow); });
+    auto tableDelete = std::make_shared<StructureArgs>();
+    command = modelSubcommand(table, "delete", "delete a table from a model", tableDelete->model,
+                              tableDelete->project);
+    command->add_option("TABLE", tableDelete->table, "table name")->required();
+    action(command, [&options, tableDelete] { deleteTable(options, *tableDelete); });
+
+    CLI::App* column = app.add_subcommand("column", "add and delete columns of a table");
+    column->require_subcommand(1);
+    auto columnAdd = std::make_shared<StructureArgs>();
+    command = modelSubcommand(column, "add", "add a column to a table", columnAdd->model,
+                              columnAdd->project);
+    command->add_option("TABLE", columnAdd->table, "table name")->required();
+    command->add_option("COLUMN", columnAdd->column, "column name")->required();
+    command->add_option("--type", columnAdd->type, "int, text, real, bytes or blob")->required();
+    command->add_option("--default", columnAdd->defaultValue, "default value");
+    command->add_flag("--find-key", columnAdd->findKey, "a key of the generated finders");
+    command->add_option("--references", columnAdd->references, "the table it refers to");
+    action(command, [&options, columnAdd] { addColumn(options, *columnAdd); });
+    auto columnDelete = std::make_shared<StructureArgs>();
+    command = modelSubcommand(column, "delete", "delete a column from a table", columnDelete->model,
+                              columnDelete->project);
+    command->add_option("TABLE", columnDelete->table, "table name")->required();
+    command->add_option("COLUMN", columnDelete->column, "column name")->required();
+    action(command, [&options, columnDelete] { deleteColumn(options, *columnDelete); });
+}
+
+}  // namespace qms

@@ -1,0 +1,140 @@
+// export and import: projects with everything under them carried between
+// configuration databases through an export file.
+#include <algorithm>
+#include <iostream>
+#include <map>
+#include <memory>
+
+#include "Cli.h"
+#include "FileHelper.h"
+#include "PtrListHelper.h"
+#include "QmsSelfDescription.h"
+
+namespace qms {
+namespace {
+
+struct ExportArgs {
+    std::vector<std::string> projects;
+    std::string file;
+};
+
+struct ImportArgs {
+    std::string file;
+    std::vector<std::string> projects;
+    bool list = false, json = false;
+};
+
+void exportProjects(const Options& options, const ExportArgs& args) {
+    Session session(options);
+    std::list<int> ids;
+    for (const std::string& name : args.projects) {
+        const int id = findProject(name)._ID;
+        if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+    }
+    check(M_ProjectDAO::exportProject(ids, args.file), "cannot export to " + args.file);
+    session.close();
+    std::cout << "exported " << ids.size() << " project(s) to " << args.file << "\n";
+}
+
+void printList(const std::list<M_ProjectDAO*>& projects, bool json) {
+    if (!json) {
+        for (const M_ProjectDAO* p : projects) {
+            std::cout << utf8(p->_name) << " (type " << p->_type << ", author " << utf8(p->_author)
+                      << (p->_createTime.empty() ? "" : ", created " + utf8(p->_createTime))
+                      << ")\n";
+        }
+        return;
+    }
+    Json out;
+    out.beginArray();
+    for (const M_ProjectDAO* p : projects) {
+        out.beginObject().key("id").value(p->_ID).key("name").value(utf8(p->_name));
+        out.key("type").value(p->_type).key("author").value(utf8(p->_author));
+        out.key("createTime").value(utf8(p->_createTime)).key("uid").value(p->_uID).endObject();
+    }
+    std::cout << out.endArray().str();
+}
+
+// The identifiers in the file of the projects named, or of every project but
+// the platform's own when none is named.
+std::list<int> chosenProjects(const std::list<M_ProjectDAO*>& inFile, const ImportArgs& args) {
+    std::list<int> ids;
+    if (args.projects.empty()) {
+        for (const M_ProjectDAO* p : inFile) {
+            if (p->_name != QmsSelfDescription::platformProjectName()) ids.push_back(p->_ID);
+        }
+        if (ids.empty()) throw Failure(args.file + " holds no project to import");
+    }
+    for (const std::string& name : args.projects) {
+        int found = 0;
+        for (const M_ProjectDAO* p : inFile) {
+            if (p->_name != gbk(name)) continue;
+            if (found != 0) throw Failure("project '" + name + "' exists twice in " + args.file);
+            found = p->_ID;
+        }
+        if (found == 0) throw Failure("no project '" + name + "' in " + args.file);
+        if (std::find(ids.begin(), ids.end(), found) == ids.end()) ids.push_back(found);
+    }
+    return ids;
+}
+
+// Identifier and name (UTF-8) of every stored project.
+std::map<int, std::string> storedProjects() {
+    std::list<M_ProjectDAO*> projects;
+    PtrListGuard<M_ProjectDAO> guard(projects);
+    check(M_ProjectDAO::FindAll(projects), "cannot list the projects");
+    std::map<int, std::string> names;
+    for (const M_ProjectDAO* p : projects)
+        names[p->_ID] = utf8(p->_name);
+    return names;
+}
+
+void importProjects(const Options& options, const ImportArgs& args) {
+    if (args.json && !args.list) throw UsageError("--json goes with --list");
+    if (args.list && !args.projects.empty()) throw UsageError("--list takes no PROJECT");
+    Session session(options);
+    std::list<M_ProjectDAO*> inFile;
+    PtrListGuard<M_ProjectDAO> guard(inFile);
+    if (!FileHelper::isFileExists(args.file)) throw Failure(args.file + " does not exist");
+    check(M_ProjectDAO::getImportProjectList(inFile, args.file),
+          args.file + " is no export file made by 'qms export'");
+    if (args.list) {
+        printList(inFile, args.json);
+        return;
+    }
+    const std::list<int> ids = chosenProjects(inFile, args);
+    const std::map<int, std::string> before = storedProjects();
+    check(M_ProjectDAO::importProject(args.file, ids), "cannot import from " + args.file);
+    // An imported project whose name was taken arrives under a new name.
+    const std::map<int, std::string> after = storedProjects();
+    session.close();
+    for (const auto& [id, name] : after) {
+        if (before.count(id) == 0) std::cout << "imported " << name << "\n";
+    }
+}
+
+}  // namespace
+
+void addTransferCommands(CLI::App& app, Options& options) {
+    auto exportArgs = std::make_shared<ExportArgs>();
+    CLI::App* exporter =
+        app.add_subcommand("export",
+                           "write projects with their models, tables, columns and dictionary rows "
+                           "into a new export file");
+    exporter->positionals_at_end();  // the last argument is FILE
+    exporter->add_option("PROJECT", exportArgs->projects, "project to export")->required();
+    exporter->add_option("FILE", exportArgs->file, "export file (never overwritten)")->required();
+    action(exporter, [&options, exportArgs] { exportProjects(options, *exportArgs); });
+
+    auto importArgs = std::make_shared<ImportArgs>();
+    CLI::App* importer = app.add_subcommand(
+        "import", "copy projects of an export file into the configuration database");
+    importer->add_option("FILE", importArgs->file, "export file")->required();
+    importer->add_option("PROJECT", importArgs->projects,
+                         "project of the file (default: all but ARX_QMS)");
+    importer->add_flag("--list", importArgs->list, "list the projects of the file");
+    importer->add_flag("--json", importArgs->json, "with --list: JSON output");
+    action(importer, [&options, importArgs] { importProjects(options, *importArgs); });
+}
+
+}  // namespace qms
