@@ -37,33 +37,10 @@ std::string saveLocation(const char* label, int failedSave) {
            (failedSave == 1 ? "->save1() " : "->save2()update version ");
 }
 
-using Dictionaries = std::vector<
-    std::pair<std::unique_ptr<M_DictItemDAO>, std::vector<std::unique_ptr<M_DictDataDAO>>>>;
-
-Dictionaries readDictionaries() {
-    Dictionaries dictionaries;
-    std::list<M_DictItemDAO*> items;
-    PtrListGuard<M_DictItemDAO> guard(items);
-    (void)M_DictItemDAO::FindAll(items);
-    while (!items.empty()) {
-        std::unique_ptr<M_DictItemDAO> item(items.front());
-        items.pop_front();
-        std::list<M_DictDataDAO*> entries;
-        PtrListGuard<M_DictDataDAO> entriesGuard(entries);
-        (void)item->getDictDataList(entries);
-        std::vector<std::unique_ptr<M_DictDataDAO>> owned;
-        for (M_DictDataDAO* entry : entries)
-            owned.emplace_back(entry);
-        entries.clear();
-        dictionaries.emplace_back(std::move(item), std::move(owned));
-    }
-    return dictionaries;
-}
-
 // Steps 1 to 12 on the target side, inside one transaction.
 ResultMsg writeExport(ProjectTransfer& transfer,
                       std::vector<std::unique_ptr<M_ProjectDAO>>& projects,
-                      Dictionaries& dictionaries) {
+                      ProjectTransfer::Dictionaries& dictionaries) {
     transfer.logStep("1. M_project");
     for (auto& project : projects) {
         const int oldID = project->_ID;
@@ -162,7 +139,7 @@ ResultMsg M_ProjectDAO::exportProject(std::list<int> projectIDs, std::string pat
         }
     }
     transfer.readTree();
-    Dictionaries dictionaries = readDictionaries();
+    ProjectTransfer::Dictionaries dictionaries = ProjectTransfer::readDictionaries();
 
     // ...then written into the export file in one transaction, which keeps
     // what was written when a step fails.

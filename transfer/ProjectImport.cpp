@@ -100,29 +100,13 @@ int highestCode() {
     return highest;
 }
 
-using Dictionaries = std::vector<
-    std::pair<std::unique_ptr<M_DictItemDAO>, std::vector<std::unique_ptr<M_DictDataDAO>>>>;
-
-Dictionaries readDictionaries() {
-    Dictionaries dictionaries;
-    std::list<M_DictItemDAO*> items;
-    PtrListGuard<M_DictItemDAO> guard(items);
-    (void)M_DictItemDAO::FindAll(items);
-    for (auto& item : take(items)) {
-        std::list<M_DictDataDAO*> entries;
-        PtrListGuard<M_DictDataDAO> entriesGuard(entries);
-        (void)item->getDictDataList(entries);
-        dictionaries.emplace_back(std::move(item), take(entries));
-    }
-    return dictionaries;
-}
-
 // Merges the file's dictionaries into the target's: new dictionaries are
 // stored, entries whose code is taken get the next free code (recorded in
 // `codes`), names that are taken get "_new". An entry equal to a target
 // entry in code and both names is that entry: it is not imported, and
 // records of its code keep it.
-ResultMsg mergeDictionaries(ProjectTransfer& transfer, Dictionaries& dictionaries, CodeMap& codes) {
+ResultMsg mergeDictionaries(ProjectTransfer& transfer, ProjectTransfer::Dictionaries& dictionaries,
+                            CodeMap& codes) {
     MeridianNew::LOGGER()->appendMsg("RUN:M_ProjectDAO::exportProject():12. 软件数据字典数据");
     for (auto& [item, entries] : dictionaries) {
         std::unique_ptr<M_DictItemDAO> target = dictionaryNamed(item->_innerName);
@@ -234,7 +218,7 @@ ResultMsg M_ProjectDAO::importProject(std::string path, std::list<int> projectID
     int step = 0;
     ResultMsg rm = transfer.toSource(&step);
     if (!rm.ok()) return notConnected(operation, step, rm.rMsg);
-    Dictionaries dictionaries = readDictionaries();
+    ProjectTransfer::Dictionaries dictionaries = ProjectTransfer::readDictionaries();
     std::vector<std::unique_ptr<M_ProjectDAO>> projects;
     for (int id : projectIDs) {
         M_ProjectDAO* project = nullptr;

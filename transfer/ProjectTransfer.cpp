@@ -5,6 +5,8 @@
 #include "InstanceDataManager.h"
 #include "LogManager.h"
 #include "M_DelByInterfaceDAO.h"
+#include "M_DictDataDAO.h"
+#include "M_DictItemDAO.h"
 #include "M_EntityModelDAO.h"
 #include "M_EntityTableDAO.h"
 #include "M_FindByInterfaceDAO.h"
@@ -130,6 +132,19 @@ void ProjectTransfer::planModel(std::unique_ptr<M_EntityModelDAO> model, M_Proje
     planned.model = std::move(model);
     planned.project = project;
     models_.push_back(std::move(planned));
+}
+
+ProjectTransfer::Dictionaries ProjectTransfer::readDictionaries() {
+    Dictionaries dictionaries;
+    for (auto& item : findAll<M_DictItemDAO>(
+             [](std::list<M_DictItemDAO*>& l) { return M_DictItemDAO::FindAll(l); })) {
+        M_DictItemDAO& dictionary = *item;
+        dictionaries.emplace_back(
+            std::move(item), findAll<M_DictDataDAO>([&dictionary](std::list<M_DictDataDAO*>& l) {
+                return dictionary.getDictDataList(l);
+            }));
+    }
+    return dictionaries;
 }
 
 void ProjectTransfer::readTree() {

@@ -20,6 +20,8 @@
 namespace MeridianSpace {
 
 class M_DelByInterfaceDAO;
+class M_DictDataDAO;
+class M_DictItemDAO;
 class M_EntityModelDAO;
 class M_EntityTableDAO;
 class M_FindByInterfaceDAO;
@@ -56,6 +58,10 @@ public:
     /// (a source project object, or null: the model keeps no project); a
     /// model planned twice is copied once.
     void planModel(std::unique_ptr<M_EntityModelDAO> model, M_ProjectDAO* project);
+    /// Every dictionary of the current configuration database with its entries.
+    using Dictionaries = std::vector<
+        std::pair<std::unique_ptr<M_DictItemDAO>, std::vector<std::unique_ptr<M_DictDataDAO>>>>;
+    static Dictionaries readDictionaries();
     /// Reads everything below the planned models: folders, tables, links,
     /// columns, definitions, scene records and the rows of dictionary tables.
     void readTree();

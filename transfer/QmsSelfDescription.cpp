@@ -214,8 +214,7 @@ ResultMsg keepPhysicalName(Record& record, const std::string& physical) {
 
 // The model's table of that name with every column, stored where missing.
 ResultMsg ensureTable(M_EntityModelDAO& model, M_FolderDAO& folder,
-                      std::list<M_EntityTableDAO*>& known, const RecordTable& wanted,
-                      int& tableID) {
+                      std::list<M_EntityTableDAO*>& known, const RecordTable& wanted) {
     M_EntityTableDAO* table = nullptr;
     for (M_EntityTableDAO* candidate : known) {
         if (candidate->_name == wanted.table) table = candidate;
@@ -231,7 +230,6 @@ ResultMsg ensureTable(M_EntityModelDAO& model, M_FolderDAO& folder,
         if (!rm.ok())
             return ResultMsg(rm.rCode, "ERROR：建立元数据表失败：" + wanted.table + rm.rMsg);
     }
-    tableID = table->_ID;
     std::list<M_NormalColumnDAO*> columns;
     PtrListGuard<M_NormalColumnDAO> ownColumns(columns);
     (void)table->getNormalColumnDAOList(&model, columns);
@@ -271,8 +269,7 @@ ResultMsg ensureModels() {
     for (Factory factory : recordFactories()) {
         RecordTable wanted;
         rm = describeRecord(factory, wanted);
-        int tableID = 0;
-        if (rm.ok()) rm = ensureTable(metaData, metaFolder, tables, wanted, tableID);
+        if (rm.ok()) rm = ensureTable(metaData, metaFolder, tables, wanted);
         if (!rm.ok()) return rm;
     }
 
