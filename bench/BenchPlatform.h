@@ -2,9 +2,12 @@
 
 // What the benchmark programs share: a platform started on fresh databases in
 // a temporary folder, a stored project, and failing loudly.
+#include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -22,6 +25,13 @@ inline void must(const ResultMsg& rm) {
     if (!rm.ok()) throw std::runtime_error(StringHelper::GBKToUTF8(rm.rMsg));
 }
 
+/// The folder of the running program's platform (set by BenchPlatform), for
+/// the files a benchmark makes beside the databases.
+inline std::string& benchFolder() {
+    static std::string folder;
+    return folder;
+}
+
 /// The platform with the library's record classes on "config.db" and
 /// "work.db" in a new temporary folder, shut down and removed at the end.
 class BenchPlatform {
@@ -31,6 +41,7 @@ public:
     explicit BenchPlatform(int logMode = 0)
         : folder_((std::filesystem::temp_directory_path() / "arx_bench_XXXXXX").string()) {
         if (mkdtemp(folder_.data()) == nullptr) throw std::runtime_error("mkdtemp");
+        benchFolder() = folder_;
         QmsRecordClasses::registerAll();
         must(MeridianNew::startup(file("config.db"), file("work.db"), logMode));
     }
@@ -46,6 +57,22 @@ public:
 private:
     std::string folder_;
 };
+
+/// Runs the registered benchmarks, then `after` (a summary); 0, or 1 when
+/// an argument is unknown or a step failed (the failure is printed).
+inline int runBenchmarks(int& argc, char** argv, const std::function<void()>& after = {}) {
+    try {
+        benchmark::Initialize(&argc, argv);
+        if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+        benchmark::RunSpecifiedBenchmarks();
+        benchmark::Shutdown();
+        if (after) after();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
 
 /// A stored project "bench", made the current one on first use.
 inline M_ProjectDAO& benchProject() {

@@ -77,11 +77,6 @@ BenchModel& benchModel(int count) {
     return entry;
 }
 
-std::string& folder() {
-    static std::string path;
-    return path;
-}
-
 struct Row {
     int tables;
     double filesPerSecond;
@@ -101,7 +96,7 @@ void BM_CreateCode(benchmark::State& state) {
         // A new folder each time, removed with the platform's folder at the
         // end: deleting thousands of files just before creating as many
         // again makes the file system's inode search part of the figure.
-        const std::string out = folder() + "/gen" + std::to_string(++run);
+        const std::string out = arxbench::benchFolder() + "/gen" + std::to_string(++run);
         std::list<std::string> files;
         const auto start = std::chrono::steady_clock::now();
         for (auto& table : built.tables)
@@ -127,12 +122,10 @@ BENCHMARK(BM_CreateCode)
 
 int main(int argc, char** argv) {
     arxbench::BenchPlatform platform;
-    folder() = platform.folder();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    std::printf("\n  tables   files/s   us/table\n");
-    for (const Row& row : summary())
-        std::printf("  %6d  %8.0f  %9.1f\n", row.tables, row.filesPerSecond, row.usPerTable);
-    benchmark::Shutdown();
-    return platform.shutdown() ? 0 : 1;
+    const int status = arxbench::runBenchmarks(argc, argv, [] {
+        std::printf("\n  tables   files/s   us/table\n");
+        for (const Row& row : summary())
+            std::printf("  %6d  %8.0f  %9.1f\n", row.tables, row.filesPerSecond, row.usPerTable);
+    });
+    return platform.shutdown() ? status : 1;
 }

@@ -214,16 +214,6 @@ BENCHMARK(BM_CopyTo)->Arg(100)->Arg(500)->Arg(2000)->Iterations(1)->UseRealTime(
 
 int main(int argc, char** argv) {
     arxbench::BenchPlatform platform;
-    int status = 0;
-    try {
-        benchmark::Initialize(&argc, argv);
-        if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
-        printSummary();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
-        status = 1;
-    }
+    const int status = arxbench::runBenchmarks(argc, argv, printSummary);
     return platform.shutdown() ? status : 1;
 }

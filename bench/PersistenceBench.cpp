@@ -28,11 +28,6 @@ using namespace arxbench;
 
 namespace {
 
-std::string& benchFolder() {
-    static std::string folder;
-    return folder;
-}
-
 std::string databasePath() {
     return benchFolder() + "/config.db";
 }
@@ -237,10 +232,6 @@ int main(int argc, char** argv) {
     DAOFactoryRegistry::registerClass("BenchRecord", &BenchRecord::createObject);
     // Log mode 1, as a host runs: the figures include the log file.
     BenchPlatform platform(1);
-    benchFolder() = platform.folder();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return platform.shutdown() ? 0 : 1;
+    const int status = runBenchmarks(argc, argv);
+    return platform.shutdown() ? status : 1;
 }

@@ -141,15 +141,6 @@ BENCHMARK(BM_RemoveTables)
 
 int main(int argc, char** argv) {
     arxbench::BenchPlatform platform;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    int status = 0;
-    try {
-        benchmark::RunSpecifiedBenchmarks();
-    } catch (const std::exception& e) {
-        fprintf(stderr, "benchmark failed: %s\n", e.what());
-        status = 1;
-    }
-    benchmark::Shutdown();
+    const int status = arxbench::runBenchmarks(argc, argv);
     return platform.shutdown() ? status : 1;
 }

@@ -34,6 +34,7 @@
 
 using namespace MeridianSpace;
 using arxbench::benchProject;
+using arxbench::benchFolder;
 using arxbench::must;
 
 namespace {
@@ -41,11 +42,6 @@ namespace {
 constexpr int kColumns = 10;
 constexpr int kTypes[kColumns] = {2, 2, 2, 1, 1, 1, 1, 1, 3, 3};
 constexpr char kSeparator[] = "@#@";
-
-std::string& benchFolder() {
-    static std::string folder;
-    return folder;
-}
 
 // The i-th row's values in column order.
 void rowValues(int i, std::string (&values)[kColumns]) {
@@ -399,20 +395,16 @@ int main(int argc, char** argv) {
         if (std::strncmp(argv[i], "--peak-rows=", 12) == 0) peakRows = std::atoi(argv[i] + 12);
     }
     arxbench::BenchPlatform platform;
-    benchFolder() = platform.folder();
     int status = 0;
-    try {
-        if (peakRows >= 0) {
+    if (peakRows < 0) {
+        status = arxbench::runBenchmarks(argc, argv);
+    } else {
+        try {
             status = peakRun(peakRows);
-        } else {
-            benchmark::Initialize(&argc, argv);
-            if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-            benchmark::RunSpecifiedBenchmarks();
-            benchmark::Shutdown();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "benchmark failed: %s\n", e.what());
+            status = 1;
         }
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
-        status = 1;
     }
     return platform.shutdown() ? status : 1;
 }

@@ -63,11 +63,6 @@ constexpr int kDictionaryColumns = 5;
 constexpr int kDictionaryRowsPerTable = 40;  // per table of the model, over all dictionary tables
 constexpr char kSeparator[] = "@#@";
 
-std::string& benchFolder() {
-    static std::string folder;
-    return folder;
-}
-
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -293,8 +288,8 @@ BenchProject& benchProject(int tables) {
 
     const auto start = std::chrono::steady_clock::now();
     built.tables = tables;
-    built.config = benchFolder() + "/config" + std::to_string(tables) + ".db";
-    built.work = benchFolder() + "/work" + std::to_string(tables) + ".db";
+    built.config = arxbench::benchFolder() + "/config" + std::to_string(tables) + ".db";
+    built.work = arxbench::benchFolder() + "/work" + std::to_string(tables) + ".db";
     usePair(built.config, built.work);
     M_ProjectDAO project;
     project._name = "bench" + std::to_string(tables);
@@ -351,8 +346,8 @@ void BM_VacuumInto(benchmark::State& state) {
     Stopwatch watch;
     long long bytes = 0;
     for (auto _ : state) {
-        const std::string copy = benchFolder() + "/vacuum" + std::to_string(p.tables) + "_" +
-                                 std::to_string(++p.copies) + ".db";
+        const std::string copy = arxbench::benchFolder() + "/vacuum" + std::to_string(p.tables) +
+                                 "_" + std::to_string(++p.copies) + ".db";
         watch.start();
         sqlite3* db = nullptr;
         if (sqlite3_open_v2(p.config.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
@@ -377,7 +372,7 @@ void BM_Export(benchmark::State& state) {
     Stopwatch watch;
     std::uint64_t count = 0;
     for (auto _ : state) {
-        p.lastExport = benchFolder() + "/export" + std::to_string(p.tables) + "_" +
+        p.lastExport = arxbench::benchFolder() + "/export" + std::to_string(p.tables) + "_" +
                        std::to_string(++p.exports) + ".db";
         M_ProjectDAO::setCurrProjectID(p.projectID);
         const std::vector<MRDSession*> home = {configSession(), workSession()};
@@ -409,8 +404,8 @@ void BM_Import(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         const std::string suffix = std::to_string(p.tables) + "_" + std::to_string(++p.imports);
-        target = benchFolder() + "/second-config" + suffix + ".db";
-        usePair(target, benchFolder() + "/second-work" + suffix + ".db");
+        target = arxbench::benchFolder() + "/second-config" + suffix + ".db";
+        usePair(target, arxbench::benchFolder() + "/second-work" + suffix + ".db");
         std::list<M_ProjectDAO*> inFile;
         PtrListGuard<M_ProjectDAO> guard(inFile);
         must(M_ProjectDAO::getImportProjectList(inFile, p.lastExport));
@@ -522,17 +517,6 @@ BENCHMARK(BM_Import)
 
 int main(int argc, char** argv) {
     arxbench::BenchPlatform platform;
-    benchFolder() = platform.folder();
-    int status = 0;
-    try {
-        benchmark::Initialize(&argc, argv);
-        if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-        benchmark::RunSpecifiedBenchmarks();
-        benchmark::Shutdown();
-        printSummary();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
-        status = 1;
-    }
+    const int status = arxbench::runBenchmarks(argc, argv, printSummary);
     return platform.shutdown() ? status : 1;
 }
