@@ -8,6 +8,7 @@ packages=(
   libsqlite3-dev uuid-dev
   libgtest-dev libbenchmark-dev libeasyloggingpp-dev
   libcli11-dev librsvg2-bin
+  libpq-dev postgresql
 )
 
 missing=()

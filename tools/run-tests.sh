@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fresh machine to passing tests: installs what is missing, builds
-# everything (tests, benchmarks, examples) and runs every test. Every option
+# everything (tests, benchmarks, examples) and runs every test, the shared
+# suites on both backends with a throw-away PostgreSQL cluster. Every option
 # is given, since build/ is shared with run-quickstart.sh and its cache keeps
 # whatever the last run chose; finding no test at all is a failure.
 set -euo pipefail
@@ -9,4 +10,4 @@ bash tools/install-deps.sh
 bash tools/build.sh build -DARX_BUILD_TESTS=ON -DARX_BUILD_BENCH=ON -DARX_BUILD_EXAMPLES=ON \
   -DARX_BUILD_TOOLS=ON -DARX_SANITIZE=OFF
 cd build
-ctest --output-on-failure --no-tests=error -j"$(nproc)"
+bash ../tools/with-pg-cluster.sh ctest --output-on-failure --no-tests=error -j"$(nproc)"

@@ -2,11 +2,11 @@
 
 #include <utility>
 
-#include "sqlite/SqliteConnection.h"
+#include "backend/Connection.h"
 
 namespace MeridianSpace {
 
-dataManager::dataManager(std::shared_ptr<detail::SqliteConnection> connection)
+dataManager::dataManager(std::shared_ptr<detail::Connection> connection)
     : connection_(std::move(connection)) {}
 
 dataManager::~dataManager() = default;

@@ -11,7 +11,7 @@ namespace MeridianSpace {
 class MRDSession;
 class Savepoint;
 namespace detail {
-class SqliteConnection;
+class Connection;
 }
 
 /// Used by the thread that uses its session (see MRDSession).
@@ -28,8 +28,8 @@ public:
 
 protected:
     friend class Savepoint;
-    explicit dataManager(std::shared_ptr<detail::SqliteConnection> connection);
-    std::shared_ptr<detail::SqliteConnection> connection_;
+    explicit dataManager(std::shared_ptr<detail::Connection> connection);
+    std::shared_ptr<detail::Connection> connection_;
 };
 
 }  // namespace MeridianSpace

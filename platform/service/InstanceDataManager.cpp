@@ -6,9 +6,9 @@
 
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
-#include "sqlite/SqlText.h"
-#include "sqlite/SqliteConnection.h"
-#include "sqlite/SqliteValues.h"
+#include "backend/Connection.h"
+#include "backend/RowValues.h"
+#include "backend/SqlText.h"
 
 namespace MeridianSpace {
 
@@ -42,7 +42,7 @@ std::vector<std::string> rowColumns(const ITableData& row) {
     return std::vector<std::string>(row._cloInnerName, row._cloInnerName + row._colNum);
 }
 
-void bindWhereValues(sqlite3_stmt* stmt, int first, const std::vector<std::string>& values) {
+void bindWhereValues(detail::Statement& stmt, int first, const std::vector<std::string>& values) {
     for (std::size_t i = 0; i < values.size(); ++i) {
         detail::bindConditionValue(stmt, first + static_cast<int>(i), values[i]);
     }
@@ -50,46 +50,55 @@ void bindWhereValues(sqlite3_stmt* stmt, int first, const std::vector<std::strin
 
 // Why a write on `table` failed: the table or one of `columns` missing, or
 // the engine's own answer.
-ResultMsg writeFailure(detail::SqliteConnection& conn, const std::string& table,
+ResultMsg writeFailure(detail::Connection& conn, const std::string& table,
                        const std::vector<std::string>& columns) {
     ResultMsg failure = conn.engineError(SRV_ERR_ENGINE, "写入表" + table + "失败");
     return conn.explainFailure(table, columns, failure);
 }
 
-// Runs a prepared write to its end; SQLite answers SQLITE_DONE.
-ResultMsg stepWrite(detail::SqliteConnection& conn, sqlite3_stmt* stmt, const std::string& table,
+// Runs a prepared write to its end.
+ResultMsg stepWrite(detail::Connection& conn, detail::Statement& stmt, const std::string& table,
                     const std::vector<std::string>& columns) {
-    if (sqlite3_step(stmt) == SQLITE_DONE) return ResultMsg();
+    if (stmt.step() == detail::StepResult::Done) return ResultMsg();
     return writeFailure(conn, table, columns);
 }
 
 // Prepares `sql`, binds the row's values and then the condition values, and
-// runs it.
-ResultMsg writeRow(detail::SqliteConnection& conn, const std::string& sql, const ITableData& row,
-                   const std::vector<std::string>& conditionValues) {
+// runs it. An INSERT whose backend returns the new "id" as a row hands it to
+// `newID`.
+ResultMsg writeRow(detail::Connection& conn, const std::string& sql, const ITableData& row,
+                   const std::vector<std::string>& conditionValues, long long* newID = nullptr) {
     StatementLease lease;
     ResultMsg r = conn.prepare(sql, lease);
     if (!r.ok()) return conn.explainFailure(row._tableInnerName, rowColumns(row), r);
     for (int i = 0; i < row._colNum; ++i) {
-        detail::bindRowValue(lease.get(), i + 1, row._colValue[i], row._colType[i]);
+        detail::bindRowValue(*lease, i + 1, row._colValue[i], row._colType[i]);
     }
-    bindWhereValues(lease.get(), row._colNum + 1, conditionValues);
+    bindWhereValues(*lease, row._colNum + 1, conditionValues);
     // The column list is only needed to explain a failure.
-    if (sqlite3_step(lease.get()) == SQLITE_DONE) return ResultMsg();
+    const detail::StepResult rc = lease->step();
+    if (rc == detail::StepResult::Row && newID != nullptr) {
+        *newID = lease->columnInt64(0);
+        return ResultMsg();
+    }
+    if (rc == detail::StepResult::Done) {
+        if (newID != nullptr) *newID = conn.lastInsertRowId();
+        return ResultMsg();
+    }
     return writeFailure(conn, row._tableInnerName, rowColumns(row));
 }
 
 // The checked INSERT text of the row's layout; empty when the row is refused
 // (checkRow tells why). Repeated layouts reuse the text of the last insert.
-const std::string& insertStatement(detail::SqliteConnection& conn, const ITableData& row) {
-    detail::SqliteConnection::RowShape& shape = conn.lastInsert;
+const std::string& insertStatement(detail::Connection& conn, const ITableData& row) {
+    detail::Connection::RowShape& shape = conn.lastInsert;
     bool same = row._colNum >= 0 && shape.table == row._tableInnerName &&
                 shape.columns.size() == static_cast<std::size_t>(row._colNum);
     for (int i = 0; same && i < row._colNum; ++i)
         same = shape.columns[i] == row._cloInnerName[i];
     if (same) return shape.sql;
 
-    shape = detail::SqliteConnection::RowShape();
+    shape = detail::Connection::RowShape();
     if (!checkRow(row).ok()) return shape.sql;
     std::string sql = "INSERT INTO " + quoteIdentifier(row._tableInnerName);
     if (row._colNum == 0) {
@@ -102,6 +111,7 @@ const std::string& insertStatement(detail::SqliteConnection& conn, const ITableD
         }
         sql += " (" + names + ") VALUES (" + marks + ")";
     }
+    sql += conn.insertReturning();
     shape.table = row._tableInnerName;
     shape.columns = rowColumns(row);
     shape.sql = std::move(sql);
@@ -126,9 +136,9 @@ bool sameConditionParts(const std::vector<std::string>& parts,
 // operations and relations (their values are bound, so they may differ);
 // empty with the refusal in `rm`. A run of updates of one shape checks and
 // builds it once.
-const std::string& updateStatement(detail::SqliteConnection& conn, const ITableData& row,
+const std::string& updateStatement(detail::Connection& conn, const ITableData& row,
                                    const std::list<IQueryCondition>& conditions, ResultMsg& rm) {
-    detail::SqliteConnection::UpdateShape& shape = conn.lastUpdate;
+    detail::Connection::UpdateShape& shape = conn.lastUpdate;
     bool same = row._colNum > 0 && shape.row.table == row._tableInnerName &&
                 shape.row.columns.size() == static_cast<std::size_t>(row._colNum) &&
                 sameConditionParts(shape.conditionParts, conditions);
@@ -136,7 +146,7 @@ const std::string& updateStatement(detail::SqliteConnection& conn, const ITableD
         same = shape.row.columns[i] == row._cloInnerName[i];
     if (same) return shape.row.sql;
 
-    shape = detail::SqliteConnection::UpdateShape();
+    shape = detail::Connection::UpdateShape();
     rm = checkRow(row);
     if (!rm.ok()) return shape.row.sql;
     if (row._colNum == 0) {
@@ -148,7 +158,7 @@ const std::string& updateStatement(detail::SqliteConnection& conn, const ITableD
         sql += (i ? "," : "") + quoteIdentifier(row._cloInnerName[i]) + "=?";
     }
     std::vector<std::string> ignored;
-    rm = detail::appendWhere(conditions, sql, ignored);
+    rm = detail::appendWhere(conn, conditions, sql, ignored);
     if (!rm.ok()) return shape.row.sql;
     shape.row.table = row._tableInnerName;
     shape.row.columns = rowColumns(row);
@@ -169,14 +179,23 @@ ResultMsg InstanceDataManager::addITableData(const ITableData& row, int commitTy
 }
 
 ResultMsg InstanceDataManager::addITableData(const ITableData& row, int commitType, int& newID) {
-    detail::SqliteConnection& conn = *connection_;
+    detail::Connection& conn = *connection_;
     const std::string& sql = insertStatement(conn, row);
     if (sql.empty()) return checkRow(row);
     return conn.write(commitType, [&]() {
         static const std::vector<std::string> noConditions;
-        ResultMsg r = writeRow(conn, sql, row, noConditions);
+        long long id = 0;
+        ResultMsg r = writeRow(conn, sql, row, noConditions, &id);
         if (!r.ok()) return r;
-        const long long id = conn.lastInsertRowId();
+        // A row stored under an identifier of its own keeps the backend's
+        // next identifiers above it.
+        for (int i = 0; i < row._colNum; ++i) {
+            if (StringHelper::equalsIgnoreCase(row._cloInnerName[i], "id") &&
+                !row._colValue[i].empty()) {
+                r = conn.explicitIdStored(row._tableInnerName, id);
+                if (!r.ok()) return r;
+            }
+        }
         if (id > INT_MAX) {
             return ResultMsg(SRV_ERR_ARGUMENT, "行标识超出32位范围：" + std::to_string(id));
         }
@@ -195,7 +214,7 @@ ResultMsg InstanceDataManager::updateITableData(const ITableData& row,
 ResultMsg InstanceDataManager::updateITableData(const ITableData& row,
                                                 const std::list<IQueryCondition>& conditions,
                                                 int commitType, int& changedRows) {
-    detail::SqliteConnection& conn = *connection_;
+    detail::Connection& conn = *connection_;
     ResultMsg rm;
     const std::string& sql = updateStatement(conn, row, conditions, rm);
     if (sql.empty()) return rm;
@@ -228,7 +247,7 @@ ResultMsg InstanceDataManager::forEachITableData(const std::string& table,
                                                  const RowVisitor& visit) {
     ResultMsg rm = checkIdentifier(table, "表");
     if (!rm.ok()) return rm;
-    detail::SqliteConnection& conn = *connection_;
+    detail::Connection& conn = *connection_;
     rm = conn.checkOpen();
     if (!rm.ok()) return rm;
 
@@ -261,14 +280,14 @@ ResultMsg InstanceDataManager::forEachITableData(const std::string& table,
     }
     sql += " FROM " + quoteIdentifier(table);
     std::vector<std::string> values;
-    rm = detail::appendWhere(conditions, sql, values);
+    rm = detail::appendWhere(conn, conditions, sql, values);
     if (!rm.ok()) return rm;
     std::string orderColumn;
     if (order != nullptr) {
         orderColumn = order->orderAttribute;
         StringHelper::TrimSpace(orderColumn);
     }
-    rm = detail::appendOrderBy(order, orderColumn, sql);
+    rm = detail::appendOrderBy(conn, order, orderColumn, sql);
     if (!rm.ok()) return rm;
 
     std::vector<std::string> referenced = names;
@@ -280,7 +299,7 @@ ResultMsg InstanceDataManager::forEachITableData(const std::string& table,
     StatementLease lease;
     rm = conn.prepare(sql, lease);
     if (!rm.ok()) return conn.explainFailure(table, referenced, rm);
-    bindWhereValues(lease.get(), 1, values);
+    bindWhereValues(*lease, 1, values);
 
     auto row = std::make_unique<ITableData>();
     row->_tableInnerName = table;
@@ -289,14 +308,14 @@ ResultMsg InstanceDataManager::forEachITableData(const std::string& table,
         row->_cloInnerName[i] = names[i];
         row->_colType[i] = types[i];
     }
-    int rc;
-    while ((rc = sqlite3_step(lease.get())) == SQLITE_ROW) {
+    detail::StepResult rc;
+    while ((rc = lease->step()) == detail::StepResult::Row) {
         for (std::size_t i = 0; i < names.size(); ++i) {
-            row->_colValue[i] = detail::columnText(lease.get(), static_cast<int>(i));
+            row->_colValue[i] = detail::columnText(*lease, static_cast<int>(i));
         }
         if (!visit(*row)) return rm;
     }
-    if (rc != SQLITE_DONE) {
+    if (rc != detail::StepResult::Done) {
         return conn.explainFailure(table, referenced,
                                    conn.engineError(SRV_ERR_ENGINE, "读取表" + table + "失败"));
     }
@@ -315,13 +334,13 @@ ResultMsg InstanceDataManager::deleteITableDataById(const std::string& table, in
 ResultMsg InstanceDataManager::deleteITableDataAll(const std::string& table, int commitType) {
     ResultMsg rm = checkIdentifier(table, "表");
     if (!rm.ok()) return rm;
-    detail::SqliteConnection& conn = *connection_;
+    detail::Connection& conn = *connection_;
     const std::string sql = "DELETE FROM " + quoteIdentifier(table);
     return conn.write(commitType, [&]() {
         StatementLease lease;
         ResultMsg r = conn.prepare(sql, lease);
         if (!r.ok()) return conn.explainFailure(table, {}, r);
-        r = stepWrite(conn, lease.get(), table, {});
+        r = stepWrite(conn, *lease, table, {});
         // SQLite empties a table without visiting its rows, which reaches no
         // update hook.
         conn.tableRowsChanged(table);
@@ -336,21 +355,21 @@ ResultMsg InstanceDataManager::deleteITableDataByCondition(
     if (conditions.empty()) {
         return ResultMsg(SRV_ERR_ARGUMENT, "按条件删除时没有给出条件：" + table);
     }
+    detail::Connection& conn = *connection_;
     std::string sql = "DELETE FROM " + quoteIdentifier(table);
     std::vector<std::string> values;
-    rm = detail::appendWhere(conditions, sql, values);
+    rm = detail::appendWhere(conn, conditions, sql, values);
     if (!rm.ok()) return rm;
     std::vector<std::string> referenced;
     for (const IQueryCondition& condition : conditions) {
         referenced.push_back(condition.columnInnerName);
     }
-    detail::SqliteConnection& conn = *connection_;
     return conn.write(commitType, [&]() {
         StatementLease lease;
         ResultMsg r = conn.prepare(sql, lease);
         if (!r.ok()) return conn.explainFailure(table, referenced, r);
-        bindWhereValues(lease.get(), 1, values);
-        return stepWrite(conn, lease.get(), table, referenced);
+        bindWhereValues(*lease, 1, values);
+        return stepWrite(conn, *lease, table, referenced);
     });
 }
 
@@ -367,21 +386,16 @@ ResultMsg InstanceDataManager::updateIBlobTableData(const std::string& table,
     }
     const std::string sql = "UPDATE " + quoteIdentifier(table) + " SET " + quoteIdentifier(column) +
                             " = ? WHERE \"id\" = ?";
-    detail::SqliteConnection& conn = *connection_;
+    detail::Connection& conn = *connection_;
     return conn.write(commitType, [&]() {
         StatementLease lease;
         ResultMsg r = conn.prepare(sql, lease);
         if (!r.ok()) return conn.explainFailure(table, {column, "id"}, r);
-        if (count == 0) {
-            sqlite3_bind_zeroblob(lease.get(), 1, 0);
-        } else {
-            sqlite3_bind_blob(lease.get(), 1, data, static_cast<int>(count * sizeof(double)),
-                              SQLITE_TRANSIENT);
-        }
-        sqlite3_bind_int(lease.get(), 2, id);
-        r = stepWrite(conn, lease.get(), table, {column, "id"});
+        lease->bindBlob(1, data, static_cast<std::size_t>(count) * sizeof(double));
+        lease->bindInt64(2, id);
+        r = stepWrite(conn, *lease, table, {column, "id"});
         // The statement stays cached; it need not keep a copy of the blob.
-        sqlite3_clear_bindings(lease.get());
+        lease->clearBindings();
         if (r.ok() && conn.changes() == 0) {
             r = ResultMsg(SRV_ERR_NO_ROW,
                           "记录不存在：" + table + " id = " + StringHelper::int2String(id));
@@ -396,22 +410,22 @@ ResultMsg InstanceDataManager::getIBlobTableData(const std::string& table,
     ResultMsg rm = checkIdentifier(table, "表");
     if (rm.ok()) rm = checkIdentifier(column, "列");
     if (!rm.ok()) return rm;
-    detail::SqliteConnection& conn = *connection_;
+    detail::Connection& conn = *connection_;
     StatementLease lease;
     rm = conn.prepare("SELECT " + quoteIdentifier(column) + " FROM " + quoteIdentifier(table) +
                           " WHERE \"id\" = ?",
                       lease);
     if (!rm.ok()) return conn.explainFailure(table, {column, "id"}, rm);
-    sqlite3_bind_int(lease.get(), 1, id);
-    const int rc = sqlite3_step(lease.get());
-    if (rc == SQLITE_DONE) {
+    lease->bindInt64(1, id);
+    const detail::StepResult rc = lease->step();
+    if (rc == detail::StepResult::Done) {
         return ResultMsg(SRV_ERR_NO_ROW,
                          "记录不存在：" + table + " id = " + StringHelper::int2String(id));
     }
-    if (rc != SQLITE_ROW) return conn.engineError(SRV_ERR_ENGINE, "读取blob数据失败");
-    const void* bytes = sqlite3_column_blob(lease.get(), 0);
-    const int size = sqlite3_column_bytes(lease.get(), 0);
-    if (bytes == nullptr || size == 0) {
+    if (rc != detail::StepResult::Row) return conn.engineError(SRV_ERR_ENGINE, "读取blob数据失败");
+    const std::string bytes = lease->columnBytes(0);
+    const std::size_t size = bytes.size();
+    if (size == 0) {
         data = nullptr;
         count = 0;
         return rm;
@@ -419,7 +433,7 @@ ResultMsg InstanceDataManager::getIBlobTableData(const std::string& table,
     // A blob whose length is no multiple of 8 gets its last value zero-padded.
     const int values = static_cast<int>((size + sizeof(double) - 1) / sizeof(double));
     double* out = new double[values]();
-    std::memcpy(out, bytes, size);
+    std::memcpy(out, bytes.data(), size);
     data = out;
     count = values;
     return rm;

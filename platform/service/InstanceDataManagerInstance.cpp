@@ -18,12 +18,14 @@
 #include "MRDSession.h"
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
-#include "sqlite/SqlText.h"
+#include "backend/RowValues.h"
+#include "backend/SqlText.h"
+#include "postgres/PgConnection.h"
 #include "sqlite/SqliteConnection.h"
-#include "sqlite/SqliteValues.h"
 
 namespace MeridianSpace {
 
+using detail::Connection;
 using detail::SqliteConnection;
 using detail::StatementLease;
 
@@ -35,17 +37,23 @@ const char* const kInfoTable = "ARX_InstanceInfo";
 const std::vector<std::string> kInfoColumns = {"Name",        "Version",    "Type",
                                                "Description", "ProjectUID", "Kind"};
 
-const char* const kProjectByUID =
-    "SELECT \"id\" FROM \"T_M_Project\" WHERE \"UID\" = ?1 COLLATE NOCASE ORDER BY \"id\" LIMIT 1";
+std::string projectByUID(const Connection& conn) {
+    return "SELECT \"id\" FROM \"T_M_Project\" WHERE " + conn.equalsIgnoringCase("\"UID\"", "?1") +
+           " ORDER BY \"id\" LIMIT 1";
+}
 const char* const kModelByName =
     "SELECT \"id\" FROM \"T_M_EntityModel\" WHERE \"RProjectID\" = ?1 AND \"Name\" = ?2 "
     "AND \"Version\" = ?3 ORDER BY \"id\" LIMIT 1";
 // The tables linked to model ?1 that exist in version ?2, in link order.
-const char* const kModelTables =
-    "SELECT t.\"id\", t.\"Name\", t.\"InnerName\" FROM \"T_M_R_ModelTable\" AS l CROSS JOIN "
-    "\"T_M_EntityTable\" AS t ON t.\"id\" = l.\"T_M_EntityTableID\" "
-    "WHERE l.\"T_M_EntityModelID\" = ?1 AND t.\"AddVersion\" <= ?2 AND t.\"DelVersion\" > ?2 "
-    "ORDER BY l.\"id\"";
+std::string modelTables(const Connection& conn) {
+    return std::string(
+               "SELECT t.\"id\", t.\"Name\", t.\"InnerName\" FROM \"T_M_R_ModelTable\" AS l ") +
+           conn.orderedJoin() +
+           " \"T_M_EntityTable\" AS t ON t.\"id\" = l.\"T_M_EntityTableID\" "
+           "WHERE l.\"T_M_EntityModelID\" = ?1 AND t.\"AddVersion\" <= ?2 AND t.\"DelVersion\" > "
+           "?2 "
+           "ORDER BY l.\"id\"";
+}
 // The columns of table ?1 that exist in version ?2.
 const char* const kTableColumns =
     "SELECT \"InnerName\", \"Name\", \"DataType\", \"DefaultValue\", \"IsIndex\", \"IsOnly\", "
@@ -53,11 +61,8 @@ const char* const kTableColumns =
     "FROM \"T_M_NormalColumn\" WHERE \"T_M_EntityTableID\" = ?1 AND \"AddVersion\" <= ?2 "
     "AND \"DelVersion\" > ?2 ORDER BY \"id\"";
 
-using detail::bindText;
-using detail::columnBytes;
-
-ResultMsg readMetaData(SqliteConnection& conn, const char* sql, const detail::StatementBinder& bind,
-                       const detail::RowReader& read) {
+ResultMsg readMetaData(Connection& conn, const std::string& sql,
+                       const detail::StatementBinder& bind, const detail::RowReader& read) {
     return detail::forEachResultRow(conn, sql, bind, read, "读取元数据失败");
 }
 
@@ -67,23 +72,23 @@ struct TableLayout {
 };
 
 // The identifier of the model `model` names, or SRV_ERR_NO_ROW.
-ResultMsg findModel(SqliteConnection& conn, const IEntityModel& model, int& modelID) {
+ResultMsg findModel(Connection& conn, const IEntityModel& model, int& modelID) {
     int projectID = 0;
     ResultMsg rm = readMetaData(
-        conn, kProjectByUID, [&](sqlite3_stmt* s) { bindText(s, 1, model._projectUID); },
-        [&](sqlite3_stmt* s) { projectID = sqlite3_column_int(s, 0); });
+        conn, projectByUID(conn), [&](detail::Statement& s) { s.bindText(1, model._projectUID); },
+        [&](const detail::Statement& s) { projectID = s.columnInt(0); });
     if (rm.ok() && projectID == 0) {
         return ResultMsg(SRV_ERR_NO_ROW, "项目不存在：UID = " + model._projectUID);
     }
     if (rm.ok()) {
         rm = readMetaData(
             conn, kModelByName,
-            [&](sqlite3_stmt* s) {
-                sqlite3_bind_int(s, 1, projectID);
-                bindText(s, 2, model._name);
-                sqlite3_bind_int(s, 3, model._version);
+            [&](detail::Statement& s) {
+                s.bindInt64(1, projectID);
+                s.bindText(2, model._name);
+                s.bindInt64(3, model._version);
             },
-            [&](sqlite3_stmt* s) { modelID = sqlite3_column_int(s, 0); });
+            [&](const detail::Statement& s) { modelID = s.columnInt(0); });
     }
     if (rm.ok() && modelID == 0) {
         rm = ResultMsg(SRV_ERR_NO_ROW, "数据模型不存在：项目UID = " + model._projectUID +
@@ -93,52 +98,52 @@ ResultMsg findModel(SqliteConnection& conn, const IEntityModel& model, int& mode
     return rm;
 }
 
-MNormalColumn readColumn(sqlite3_stmt* s) {
+MNormalColumn readColumn(const detail::Statement& s) {
     MNormalColumn column;
-    column._innerName = columnBytes(s, 0);
-    column._name = columnBytes(s, 1);
-    column._dataType = sqlite3_column_int(s, 2);
-    column._defaultValue = columnBytes(s, 3);
-    column._isIndex = sqlite3_column_int(s, 4);
-    column._isOnly = sqlite3_column_int(s, 5);
-    column._isAutoIncrement = sqlite3_column_int(s, 6);
-    column._maxLength = sqlite3_column_int(s, 7);
-    column._minLength = sqlite3_column_int(s, 8);
-    column._numLength = sqlite3_column_int(s, 9);
-    column._numPresision = sqlite3_column_int(s, 10);
+    column._innerName = s.columnBytes(0);
+    column._name = s.columnBytes(1);
+    column._dataType = s.columnInt(2);
+    column._defaultValue = s.columnBytes(3);
+    column._isIndex = s.columnInt(4);
+    column._isOnly = s.columnInt(5);
+    column._isAutoIncrement = s.columnInt(6);
+    column._maxLength = s.columnInt(7);
+    column._minLength = s.columnInt(8);
+    column._numLength = s.columnInt(9);
+    column._numPresision = s.columnInt(10);
     return column;
 }
 
 // The tables of the model's version, each once, with the columns of that version.
-ResultMsg readModelLayout(SqliteConnection& conn, const IEntityModel& model,
+ResultMsg readModelLayout(Connection& conn, const IEntityModel& model,
                           std::vector<TableLayout>& layouts) {
     int modelID = 0;
     ResultMsg rm = findModel(conn, model, modelID);
     if (!rm.ok()) return rm;
-    const auto bindVersion = [&](sqlite3_stmt* s, int id) {
-        sqlite3_bind_int(s, 1, id);
-        sqlite3_bind_int(s, 2, model._version);
+    const auto bindVersion = [&](detail::Statement& s, int id) {
+        s.bindInt64(1, id);
+        s.bindInt64(2, model._version);
     };
     std::vector<int> seen;
     rm = readMetaData(
-        conn, kModelTables, [&](sqlite3_stmt* s) { bindVersion(s, modelID); },
-        [&](sqlite3_stmt* s) {
-            const int id = sqlite3_column_int(s, 0);
+        conn, modelTables(conn), [&](detail::Statement& s) { bindVersion(s, modelID); },
+        [&](const detail::Statement& s) {
+            const int id = s.columnInt(0);
             for (int known : seen) {
                 if (known == id) return;
             }
             seen.push_back(id);
             TableLayout layout;
             layout.table._ID = id;
-            layout.table._name = columnBytes(s, 1);
-            layout.table._innerName = columnBytes(s, 2);
+            layout.table._name = s.columnBytes(1);
+            layout.table._innerName = s.columnBytes(2);
             layout.table._version = model._version;
             layouts.push_back(std::move(layout));
         });
     for (auto it = layouts.begin(); rm.ok() && it != layouts.end(); ++it) {
         rm = readMetaData(
-            conn, kTableColumns, [&](sqlite3_stmt* s) { bindVersion(s, it->table._ID); },
-            [&](sqlite3_stmt* s) { it->columns.push_back(readColumn(s)); });
+            conn, kTableColumns, [&](detail::Statement& s) { bindVersion(s, it->table._ID); },
+            [&](const detail::Statement& s) { it->columns.push_back(readColumn(s)); });
     }
     return rm;
 }
@@ -257,7 +262,7 @@ ResultMsg notInstanceFile(const std::string& path, const std::string& why) {
 
 ResultMsg InstanceDataManager::createEntityModelInstance_Create(IEntityModel model,
                                                                 MRDSession*& session, int flag) {
-    SqliteConnection& conn = *connection_;
+    Connection& conn = *connection_;
     const std::string& target = model._filePath;
     ResultMsg rm = conn.checkOpen();
     if (rm.ok()) rm = SqliteConnection::checkPath(target);
@@ -300,13 +305,14 @@ ResultMsg InstanceDataManager::createEntityModelInstance_Create(IEntityModel mod
 }
 
 ResultMsg InstanceDataManager::getEntityModelInstanceInfo(IEntityModel& model) {
-    SqliteConnection& conn = *connection_;
+    Connection& conn = *connection_;
     ResultMsg rm = conn.checkOpen();
     if (!rm.ok()) return rm;
     std::string sql = "SELECT ";
     for (std::size_t i = 0; i + 1 < kInfoColumns.size(); ++i)
         sql += (i ? ", " : "") + detail::quoteIdentifier(kInfoColumns[i]);
-    sql += " FROM " + detail::quoteIdentifier(kInfoTable) + " ORDER BY rowid LIMIT 1";
+    sql += " FROM " + detail::quoteIdentifier(kInfoTable) + " ORDER BY " + conn.storageOrder() +
+           " LIMIT 1";
     StatementLease lease;
     rm = conn.prepare(sql, lease);
     if (!rm.ok()) {
@@ -318,19 +324,19 @@ ResultMsg InstanceDataManager::getEntityModelInstanceInfo(IEntityModel& model) {
         }
         return why;
     }
-    const int rc = sqlite3_step(lease.get());
-    if (rc == SQLITE_DONE) return notInstanceFile(conn.path(), "实例信息表中没有记录");
-    if (rc != SQLITE_ROW) {
+    const detail::StepResult rc = lease->step();
+    if (rc == detail::StepResult::Done) return notInstanceFile(conn.path(), "实例信息表中没有记录");
+    if (rc != detail::StepResult::Row) {
         return conn.engineError(SRV_ERR_ENGINE, "读取实例信息失败：" + conn.path());
     }
-    if (sqlite3_column_type(lease.get(), 1) != SQLITE_INTEGER) {
+    if (lease->columnType(1) != detail::ValueType::Integer) {
         return notInstanceFile(conn.path(), "版本号不是整数");
     }
-    model._name = columnBytes(lease.get(), 0);
-    model._version = sqlite3_column_int(lease.get(), 1);
-    model._type = columnBytes(lease.get(), 2);
-    model._description = columnBytes(lease.get(), 3);
-    model._projectUID = columnBytes(lease.get(), 4);
+    model._name = lease->columnBytes(0);
+    model._version = lease->columnInt(1);
+    model._type = lease->columnBytes(2);
+    model._description = lease->columnBytes(3);
+    model._projectUID = lease->columnBytes(4);
     return rm;
 }
 
@@ -339,6 +345,13 @@ ResultMsg InstanceDataManager::getEntityModelInstanceInfo(IEntityModel& model) {
 namespace MeridianSpace {
 
 namespace {
+
+// The bytes of a column of a read-only file's current row.
+std::string fileBytes(sqlite3_stmt* stmt, int column) {
+    const void* bytes = sqlite3_column_blob(stmt, column);
+    return bytes ? std::string(static_cast<const char*>(bytes), sqlite3_column_bytes(stmt, column))
+                 : std::string();
+}
 
 // A read-only connection that is closed on every path.
 struct ReadOnlyDatabase {
@@ -351,7 +364,7 @@ int readTexts(sqlite3* db, const char* sql, std::string& out) {
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
     while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        out += (out.empty() ? "" : "; ") + columnBytes(stmt, 0);
+        out += (out.empty() ? "" : "; ") + fileBytes(stmt, 0);
         rc = SQLITE_OK;
     }
     sqlite3_finalize(stmt);
@@ -382,6 +395,17 @@ ResultMsg openChecked(const std::string& path, ReadOnlyDatabase& file) {
 }  // namespace
 
 ResultMsg MRDService::readTableNames(const std::string& path, std::vector<std::string>& tables) {
+    if (detail::PgConnection::isServerUri(path)) {
+        // A server database is only read: no table is made, nothing written.
+        std::shared_ptr<detail::PgConnection> server;
+        ResultMsg rm = detail::PgConnection::open(path, false, server);
+        if (rm.ok()) rm = server->tableNames(tables);
+        if (server) {
+            ResultMsg closed = server->close();
+            if (rm.ok()) rm = closed;
+        }
+        return rm;
+    }
     ReadOnlyDatabase file;
     ResultMsg rm = openChecked(path, file);
     std::string names;
@@ -413,11 +437,11 @@ ResultMsg MRDService::readInstanceFileInfo(const std::string& path, IEntityModel
     if (rc != SQLITE_OK) return notInstanceFile(path, sqlite3_errmsg(file.db));
     rc = sqlite3_step(stmt);
     if (rc == SQLITE_ROW && sqlite3_column_type(stmt, 1) == SQLITE_INTEGER) {
-        model._name = columnBytes(stmt, 0);
+        model._name = fileBytes(stmt, 0);
         model._version = sqlite3_column_int(stmt, 1);
-        model._type = columnBytes(stmt, 2);
-        model._description = columnBytes(stmt, 3);
-        model._projectUID = columnBytes(stmt, 4);
+        model._type = fileBytes(stmt, 2);
+        model._description = fileBytes(stmt, 3);
+        model._projectUID = fileBytes(stmt, 4);
     } else {
         rm = notInstanceFile(path, rc == SQLITE_ROW    ? "版本号不是整数"
                                    : rc == SQLITE_DONE ? "实例信息表中没有记录"

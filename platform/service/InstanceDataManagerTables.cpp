@@ -4,8 +4,8 @@
 
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
-#include "sqlite/SqlText.h"
-#include "sqlite/SqliteConnection.h"
+#include "backend/Connection.h"
+#include "backend/SqlText.h"
 
 namespace MeridianSpace {
 
@@ -15,13 +15,14 @@ using detail::quoteIdentifier;
 namespace {
 
 // Column definition for CREATE TABLE / ADD COLUMN.
-ResultMsg columnDefinition(const MNormalColumn& column, std::string& out) {
+ResultMsg columnDefinition(const detail::Connection& conn, const MNormalColumn& column,
+                           std::string& out) {
     ResultMsg rm = checkIdentifier(column._innerName, "列");
     if (!rm.ok()) return rm;
     if (StringHelper::equalsIgnoreCase(column._innerName, "id")) {
         return ResultMsg(SRV_ERR_ARGUMENT, "列名id由存储自动建立，不能再定义");
     }
-    out = quoteIdentifier(column._innerName) + " " + detail::declaredType(column._dataType);
+    out = quoteIdentifier(column._innerName) + " " + conn.declaredType(column._dataType);
     if (!column._defaultValue.empty()) {
         std::string literal;
         rm = detail::defaultLiteral(column._defaultValue, column._dataType, literal);
@@ -32,7 +33,7 @@ ResultMsg columnDefinition(const MNormalColumn& column, std::string& out) {
 }
 
 // The index a column description asks for, if any.
-ResultMsg createColumnIndex(detail::SqliteConnection& conn, const std::string& table,
+ResultMsg createColumnIndex(detail::Connection& conn, const std::string& table,
                             const MNormalColumn& column) {
     if (column._isIndex == 0 && column._isOnly == 0) return ResultMsg();
     const std::string kind = column._isOnly != 0 ? "uq" : "ix";
@@ -44,7 +45,7 @@ ResultMsg createColumnIndex(detail::SqliteConnection& conn, const std::string& t
                         quoteIdentifier(table) + " (" + quoteIdentifier(column._innerName) + ")");
 }
 
-bool tableExists(detail::SqliteConnection& conn, const std::string& table) {
+bool tableExists(detail::Connection& conn, const std::string& table) {
     conn.forgetLayout(table);
     const std::vector<detail::ColumnInfo>* layout = nullptr;
     return conn.tableColumns(table, layout).ok();
@@ -56,16 +57,16 @@ ResultMsg InstanceDataManager::addMTableInstance(const MTable& table,
                                                  const std::list<MNormalColumn>& columns) {
     ResultMsg rm = checkIdentifier(table._innerName, "表");
     if (!rm.ok()) return rm;
-    detail::SqliteConnection& conn = *connection_;
+    detail::Connection& conn = *connection_;
     rm = conn.checkOpen();
     if (!rm.ok()) return rm;
 
-    std::string sql = "CREATE TABLE IF NOT EXISTS " + quoteIdentifier(table._innerName) +
-                      " (\"id\" INTEGER PRIMARY KEY";
+    std::string sql = "CREATE TABLE IF NOT EXISTS " + quoteIdentifier(table._innerName) + " (" +
+                      conn.idColumnDefinition();
     std::vector<std::string> seen;
     for (const MNormalColumn& column : columns) {
         std::string definition;
-        rm = columnDefinition(column, definition);
+        rm = columnDefinition(conn, column, definition);
         if (!rm.ok()) return rm;
         for (const std::string& name : seen) {
             if (StringHelper::equalsIgnoreCase(name, column._innerName)) {
@@ -94,10 +95,10 @@ ResultMsg InstanceDataManager::addNormalColumnInstance(const std::string& table,
                                                        const MNormalColumn& column) {
     ResultMsg rm = checkIdentifier(table, "表");
     if (!rm.ok()) return rm;
+    detail::Connection& conn = *connection_;
     std::string definition;
-    rm = columnDefinition(column, definition);
+    rm = columnDefinition(conn, column, definition);
     if (!rm.ok()) return rm;
-    detail::SqliteConnection& conn = *connection_;
     rm = conn.checkOpen();
     if (!rm.ok()) return rm;
     conn.forgetLayout(table);
@@ -122,7 +123,7 @@ ResultMsg InstanceDataManager::addNormalColumnInstance(const std::string& table,
 ResultMsg InstanceDataManager::delTableInstance(const std::string& table) {
     ResultMsg rm = checkIdentifier(table, "表");
     if (!rm.ok()) return rm;
-    detail::SqliteConnection& conn = *connection_;
+    detail::Connection& conn = *connection_;
     rm = conn.checkOpen();
     if (!rm.ok()) return rm;
     if (!tableExists(conn, table)) return ResultMsg(SRV_ERR_NO_TABLE, "表不存在：" + table);
@@ -137,7 +138,7 @@ ResultMsg InstanceDataManager::getTableColumnNames(const std::string& table,
                                                    std::vector<std::string>& names) {
     ResultMsg rm = checkIdentifier(table, "表");
     if (!rm.ok()) return rm;
-    detail::SqliteConnection& conn = *connection_;
+    detail::Connection& conn = *connection_;
     rm = conn.checkOpen();
     if (!rm.ok()) return rm;
     const std::vector<detail::ColumnInfo>* layout = nullptr;

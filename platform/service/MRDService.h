@@ -19,6 +19,12 @@ public:
     /// A missing file is refused, unless `createIfMissing` is 1, which makes
     /// a new empty database there. An empty path and SQLite's special names
     /// (":memory:", "file:" URIs) are refused with SRV_ERR_ARGUMENT.
+    ///
+    /// A PostgreSQL connection URI ("postgresql://user@host:port/db", see
+    /// isServerLocation) opens a session on that server database instead;
+    /// with `createIfMissing` 1 a missing database is created (encoding
+    /// SQL_ASCII, so that the platform's GBK text is kept byte for byte).
+    /// An unreachable server or a refused login answers SRV_ERR_SERVER.
     ResultMsg createSession(const std::string& path, MRDSession*& session, int createIfMissing = 0);
     /// A new session on a private in-memory database that vanishes with it;
     /// the caller deletes it.
@@ -33,7 +39,14 @@ public:
     /// The names of the tables of the database file at `path`, in byte
     /// order, read without writing anything to the file after the same
     /// check; SRV_ERR_NO_FILE as readInstanceFileInfo answers it.
+    /// For a server URI the tables of that database, read without writing.
     ResultMsg readTableNames(const std::string& path, std::vector<std::string>& tables);
+    /// True for a PostgreSQL connection URI ("postgresql://" or
+    /// "postgres://"), false for a file path.
+    static bool isServerLocation(const std::string& location);
+    /// The location as messages and logs show it: a server URI without its
+    /// password, a file path as it is.
+    static std::string displayLocation(const std::string& location);
 };
 
 }  // namespace MeridianSpace

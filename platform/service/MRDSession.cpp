@@ -5,11 +5,11 @@
 
 #include "InstanceDataManager.h"
 #include "MetaDataManager.h"
-#include "sqlite/SqliteConnection.h"
+#include "backend/Connection.h"
 
 namespace MeridianSpace {
 
-MRDSession::MRDSession(std::shared_ptr<detail::SqliteConnection> connection)
+MRDSession::MRDSession(std::shared_ptr<detail::Connection> connection)
     : connection_(std::move(connection)) {
     connection_->owner = this;
 }

@@ -15,7 +15,7 @@ class MetaDataManager;
 class MRDService;
 class Savepoint;
 namespace detail {
-class SqliteConnection;
+class Connection;
 }
 
 /// A session and the managers made from it are used by one thread at a time;
@@ -64,9 +64,9 @@ private:
     friend class InstanceDataManager;
     friend class MRDService;
     friend class Savepoint;
-    explicit MRDSession(std::shared_ptr<detail::SqliteConnection> connection);
+    explicit MRDSession(std::shared_ptr<detail::Connection> connection);
 
-    std::shared_ptr<detail::SqliteConnection> connection_;
+    std::shared_ptr<detail::Connection> connection_;
 };
 
 }  // namespace MeridianSpace

@@ -5,9 +5,9 @@
 
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
-#include "sqlite/SqlText.h"
-#include "sqlite/SqliteConnection.h"
-#include "sqlite/SqliteValues.h"
+#include "backend/Connection.h"
+#include "backend/RowValues.h"
+#include "backend/SqlText.h"
 
 namespace MeridianSpace {
 
@@ -18,12 +18,6 @@ namespace {
 // How many bytes of a name's end the suffix index holds. Longer suffixes are
 // found through it and then checked whole; shorter ones read the model's links.
 constexpr int kNameTailBytes = 4;
-
-// The indexed expression over a name column: its last bytes, as a blob so
-// that they are bytes, never characters.
-std::string nameTail(const std::string& column) {
-    return "substr(CAST(" + column + " AS BLOB), -" + std::to_string(kNameTailBytes) + ")";
-}
 
 struct TableUse {
     const char* table;
@@ -43,13 +37,15 @@ struct LookupIndex {
     const char* column;
 };
 
-const std::vector<LookupIndex>& lookupIndexes() {
-    static const std::vector<LookupIndex> indexes = {
-        {"T_M_Project", "ix_T_M_Project_Name_nocase", "\"Name\" COLLATE NOCASE", "Name"},
-        {"T_M_Project", "ix_T_M_Project_UID_nocase", "\"UID\" COLLATE NOCASE", "UID"},
-        {"T_M_EntityModel", "ix_T_M_EntityModel_Name_nocase", "\"Name\" COLLATE NOCASE", "Name"},
+std::vector<LookupIndex> lookupIndexes(const detail::Connection& conn) {
+    return {
+        {"T_M_Project", "ix_T_M_Project_Name_nocase", conn.caseFoldedIndex("\"Name\""), "Name"},
+        {"T_M_Project", "ix_T_M_Project_UID_nocase", conn.caseFoldedIndex("\"UID\""), "UID"},
+        {"T_M_EntityModel", "ix_T_M_EntityModel_Name_nocase", conn.caseFoldedIndex("\"Name\""),
+         "Name"},
         {"T_M_EntityTable", "ix_T_M_EntityTable_Name", "\"Name\"", "Name"},
-        {"T_M_EntityTable", "ix_T_M_EntityTable_NameTail", nameTail("\"Name\""), "Name"},
+        {"T_M_EntityTable", "ix_T_M_EntityTable_NameTail",
+         conn.tailExpression("\"Name\"", kNameTailBytes), "Name"},
         {"T_M_NormalColumn", "ix_T_M_NormalColumn_Name", "\"Name\"", "Name"},
         // The key indexes of registered tables carry these names too, so
         // they are never made twice.
@@ -60,38 +56,50 @@ const std::vector<LookupIndex>& lookupIndexes() {
         {"T_M_R_ModelTable", "ix_T_M_R_ModelTable_T_M_EntityTableID", "\"T_M_EntityTableID\"",
          "T_M_EntityTableID"},
     };
-    return indexes;
 }
 
-// The tables linked to a model (?1) that exist in a version (?2). CROSS JOIN
-// keeps the table as the outer loop, so that its name index drives the search.
-const std::string kLinkedTables =
-    "SELECT l.\"id\", t.\"id\", t.\"Name\" FROM \"T_M_EntityTable\" AS t CROSS JOIN "
-    "\"T_M_R_ModelTable\" AS l ON l.\"T_M_EntityTableID\" = t.\"id\" "
-    "WHERE l.\"T_M_EntityModelID\" = ?1 AND t.\"AddVersion\" <= ?2 AND t.\"DelVersion\" > ?2";
-// Names from ?3 up to ?4: every name that starts with a prefix.
-const std::string kByPrefix = kLinkedTables + " AND t.\"Name\" >= ?3 AND t.\"Name\" < ?4";
-const std::string kByNameTail = kLinkedTables + " AND " + nameTail("t.\"Name\"") + " = ?3";
+// The tables linked to a model (?1) that exist in a version (?2). An ordered
+// join keeps the table as the outer loop, so that its name index drives the
+// search.
+std::string linkedTables(const detail::Connection& conn) {
+    return std::string("SELECT l.\"id\", t.\"id\", t.\"Name\" FROM \"T_M_EntityTable\" AS t ") +
+           conn.orderedJoin() +
+           " \"T_M_R_ModelTable\" AS l ON l.\"T_M_EntityTableID\" = t.\"id\" "
+           "WHERE l.\"T_M_EntityModelID\" = ?1 AND t.\"AddVersion\" <= ?2 AND t.\"DelVersion\" > "
+           "?2";
+}
+// Names from ?3 up to ?4: every name that starts with a prefix; without ?4
+// every name from ?3 on.
+std::string byPrefix(const detail::Connection& conn, bool bounded) {
+    return linkedTables(conn) + " AND t.\"Name\" >= ?3" + (bounded ? " AND t.\"Name\" < ?4" : "");
+}
+std::string byNameTail(const detail::Connection& conn) {
+    return linkedTables(conn) + " AND " + conn.tailExpression("t.\"Name\"", kNameTailBytes) +
+           " = " + conn.tailValue("?3");
+}
 // All the model's links, for what the indexes cannot narrow.
-const std::string kAllLinked =
-    "SELECT l.\"id\", t.\"id\", t.\"Name\" FROM \"T_M_R_ModelTable\" AS l CROSS JOIN "
-    "\"T_M_EntityTable\" AS t ON t.\"id\" = l.\"T_M_EntityTableID\" "
-    "WHERE l.\"T_M_EntityModelID\" = ?1 AND t.\"AddVersion\" <= ?2 AND t.\"DelVersion\" > ?2";
-const std::string kColumnsByName =
-    "SELECT l.\"id\", c.\"id\" FROM \"T_M_NormalColumn\" AS c CROSS JOIN \"T_M_EntityTable\" AS t "
-    "ON t.\"id\" = c.\"T_M_EntityTableID\" CROSS JOIN \"T_M_R_ModelTable\" AS l "
-    "ON l.\"T_M_EntityTableID\" = t.\"id\" WHERE c.\"Name\" = ?1 AND c.\"AddVersion\" <= ?2 "
-    "AND c.\"DelVersion\" > ?2 AND l.\"T_M_EntityModelID\" = ?3 ORDER BY l.\"id\", c.\"id\"";
+std::string allLinked(const detail::Connection& conn) {
+    return std::string("SELECT l.\"id\", t.\"id\", t.\"Name\" FROM \"T_M_R_ModelTable\" AS l ") +
+           conn.orderedJoin() +
+           " \"T_M_EntityTable\" AS t ON t.\"id\" = l.\"T_M_EntityTableID\" "
+           "WHERE l.\"T_M_EntityModelID\" = ?1 AND t.\"AddVersion\" <= ?2 AND t.\"DelVersion\" > "
+           "?2";
+}
+std::string columnsByName(const detail::Connection& conn) {
+    const std::string join = std::string(" ") + conn.orderedJoin() + " ";
+    return "SELECT l.\"id\", c.\"id\" FROM \"T_M_NormalColumn\" AS c" + join +
+           "\"T_M_EntityTable\" AS t ON t.\"id\" = c.\"T_M_EntityTableID\"" + join +
+           "\"T_M_R_ModelTable\" AS l ON l.\"T_M_EntityTableID\" = t.\"id\" WHERE c.\"Name\" = ?1 "
+           "AND c.\"AddVersion\" <= ?2 AND c.\"DelVersion\" > ?2 AND l.\"T_M_EntityModelID\" = ?3 "
+           "ORDER BY l.\"id\", c.\"id\"";
+}
 
 using Binder = detail::StatementBinder;
 using Reader = detail::RowReader;
-using detail::bindBytes;
-using detail::bindText;
-using detail::columnBytes;
 
 // The clearest answer for a failed lookup: a metadata table or column that
 // is missing, else the failure itself.
-ResultMsg explainLookup(detail::SqliteConnection& conn, const std::vector<TableUse>& uses,
+ResultMsg explainLookup(detail::Connection& conn, const std::vector<TableUse>& uses,
                         const ResultMsg& failure) {
     for (const TableUse& use : uses) {
         ResultMsg why = conn.explainFailure(use.table, use.columns, failure);
@@ -101,7 +109,7 @@ ResultMsg explainLookup(detail::SqliteConnection& conn, const std::vector<TableU
 }
 
 // Runs one lookup: binds its values, hands each row to `read`.
-ResultMsg runLookup(detail::SqliteConnection& conn, const std::string& sql,
+ResultMsg runLookup(detail::Connection& conn, const std::string& sql,
                     const std::vector<TableUse>& uses, const Binder& bind, const Reader& read) {
     ResultMsg rm = detail::forEachResultRow(conn, sql, bind, read, "读取元数据失败");
     return rm.ok() ? rm : explainLookup(conn, uses, rm);
@@ -114,12 +122,12 @@ ResultMsg checkID(int id, const char* what, const char* name) {
 }
 
 // Checks that row `id` of `table` exists; `read` sees it.
-ResultMsg requireRow(detail::SqliteConnection& conn, const std::string& sql, const TableUse& use,
-                     int id, const char* what, const Reader& read) {
+ResultMsg requireRow(detail::Connection& conn, const std::string& sql, const TableUse& use, int id,
+                     const char* what, const Reader& read) {
     bool found = false;
     ResultMsg rm = runLookup(
-        conn, sql, {use}, [id](sqlite3_stmt* s) { sqlite3_bind_int(s, 1, id); },
-        [&](sqlite3_stmt* s) {
+        conn, sql, {use}, [id](detail::Statement& s) { s.bindInt64(1, id); },
+        [&](const detail::Statement& s) {
             found = true;
             read(s);
         });
@@ -130,9 +138,9 @@ ResultMsg requireRow(detail::SqliteConnection& conn, const std::string& sql, con
     return rm;
 }
 
-ResultMsg requireModel(detail::SqliteConnection& conn, int modelID) {
+ResultMsg requireModel(detail::Connection& conn, int modelID) {
     return requireRow(conn, "SELECT \"id\" FROM \"T_M_EntityModel\" WHERE \"id\" = ?1", kModels,
-                      modelID, "数据模型", [](sqlite3_stmt*) {});
+                      modelID, "数据模型", [](const detail::Statement&) {});
 }
 
 // The smallest text above every text that starts with `prefix` (BINARY
@@ -168,7 +176,7 @@ ResultMsg MetaDataManager::lockEntityModelVersion(int modelID) {
     rm = requireRow(*connection_,
                     "SELECT \"IsVersionLocked\" FROM \"T_M_EntityModel\" WHERE \"id\" = ?1",
                     TableUse{"T_M_EntityModel", {"id", "IsVersionLocked"}}, modelID, "数据模型",
-                    [&](sqlite3_stmt* s) { locked = sqlite3_column_int(s, 0); });
+                    [&](const detail::Statement& s) { locked = s.columnInt(0); });
     if (!rm.ok()) return rm;
     if (locked == 1) {
         // A lock set by an earlier call that was kept (a finished upgrade)
@@ -201,11 +209,11 @@ ResultMsg MetaDataManager::setVersionLock(int modelID, int locked) {
         ResultMsg rm = detail::forEachResultRow(
             *connection_,
             "UPDATE \"T_M_EntityModel\" SET \"IsVersionLocked\" = ?1 WHERE \"id\" = ?2",
-            [&](sqlite3_stmt* s) {
-                sqlite3_bind_int(s, 1, locked);
-                sqlite3_bind_int(s, 2, modelID);
+            [&](detail::Statement& s) {
+                s.bindInt64(1, locked);
+                s.bindInt64(2, modelID);
             },
-            [](sqlite3_stmt*) {}, "修改数据模型版本锁定状态失败");
+            [](const detail::Statement&) {}, "修改数据模型版本锁定状态失败");
         if (!rm.ok()) return explainLookup(*connection_, {use}, rm);
         if (connection_->changes() == 0) {
             return ResultMsg(SRV_ERR_NO_ROW, "数据模型不存在：T_M_EntityModel id = " +
@@ -223,7 +231,7 @@ ResultMsg MetaDataManager::delMTableByIdFromEntityModel(int tableID, int modelID
     std::string innerName;
     rm = requireRow(*connection_, "SELECT \"InnerName\" FROM \"T_M_EntityTable\" WHERE \"id\" = ?1",
                     kTables, tableID, "数据类",
-                    [&](sqlite3_stmt* s) { innerName = columnBytes(s, 0); });
+                    [&](const detail::Statement& s) { innerName = s.columnBytes(0); });
     if (rm.ok() && !innerName.empty()) connection_->forgetTable(innerName);
     return rm;
 }
@@ -239,7 +247,7 @@ ResultMsg MetaDataManager::delMNormalColumnById(int columnID, int modelID) {
                     "\"T_M_EntityTable\" AS t ON t.\"id\" = c.\"T_M_EntityTableID\" "
                     "WHERE c.\"id\" = ?1",
                     kColumns, columnID, "数据属性",
-                    [&](sqlite3_stmt* s) { tableInnerName = columnBytes(s, 0); });
+                    [&](const detail::Statement& s) { tableInnerName = s.columnBytes(0); });
     if (rm.ok() && !tableInnerName.empty()) connection_->forgetTable(tableInnerName);
     return rm;
 }
@@ -252,41 +260,39 @@ ResultMsg MetaDataManager::findRelatedTableIDs(int modelID, int version, const s
     // (link id, table id) of every match; a table found by both its prefix
     // and its suffix comes back twice with the same link.
     std::vector<std::pair<long long, int>> found;
-    const auto keep = [&](sqlite3_stmt* s) {
-        if (sqlite3_column_type(s, 2) == SQLITE_NULL) return;
-        const std::string name = columnBytes(s, 2);
+    const auto keep = [&](const detail::Statement& s) {
+        if (s.columnType(2) == detail::ValueType::Null) return;
+        const std::string name = s.columnBytes(2);
         if (startsWith(name, prefix) || endsWith(name, suffix)) {
-            found.emplace_back(sqlite3_column_int64(s, 0), sqlite3_column_int(s, 1));
+            found.emplace_back(s.columnInt64(0), s.columnInt(1));
         }
     };
-    const auto bindModel = [modelID, version](sqlite3_stmt* s) {
-        sqlite3_bind_int(s, 1, modelID);
-        sqlite3_bind_int(s, 2, version);
+    const auto bindModel = [modelID, version](detail::Statement& s) {
+        s.bindInt64(1, modelID);
+        s.bindInt64(2, version);
     };
+    const detail::Connection& conn = *connection_;
     const std::vector<TableUse> uses = {kTables, kLinks};
     if (prefix.empty() || suffix.size() < static_cast<std::size_t>(kNameTailBytes)) {
-        rm = runLookup(*connection_, kAllLinked, uses, bindModel, keep);
+        rm = runLookup(*connection_, allLinked(conn), uses, bindModel, keep);
     } else {
+        // Without an upper bound (a prefix of 0xFF bytes only) every name
+        // from the prefix on is read.
+        const std::string upper = prefixUpperBound(prefix);
         rm = runLookup(
-            *connection_, kByPrefix, uses,
-            [&](sqlite3_stmt* s) {
+            *connection_, byPrefix(conn, !upper.empty()), uses,
+            [&](detail::Statement& s) {
                 bindModel(s);
-                bindText(s, 3, prefix);
-                const std::string upper = prefixUpperBound(prefix);
-                // Every blob sorts above every text: no upper bound.
-                if (upper.empty()) {
-                    sqlite3_bind_zeroblob(s, 4, 0);
-                } else {
-                    bindText(s, 4, upper);
-                }
+                s.bindText(3, prefix);
+                if (!upper.empty()) s.bindText(4, upper);
             },
             keep);
         if (rm.ok()) {
             rm = runLookup(
-                *connection_, kByNameTail, uses,
-                [&](sqlite3_stmt* s) {
+                *connection_, byNameTail(conn), uses,
+                [&](detail::Statement& s) {
                     bindModel(s);
-                    bindBytes(s, 3, suffix.substr(suffix.size() - kNameTailBytes));
+                    s.bindText(3, suffix.substr(suffix.size() - kNameTailBytes));
                 },
                 keep);
         }
@@ -306,13 +312,13 @@ ResultMsg MetaDataManager::findModelColumnIDsByName(int modelID, int version,
     if (!rm.ok() || modelID < 1) return rm;
     std::vector<int> found;
     rm = runLookup(
-        *connection_, kColumnsByName, {kColumns, kTables, kLinks},
-        [&](sqlite3_stmt* s) {
-            bindText(s, 1, name);
-            sqlite3_bind_int(s, 2, version);
-            sqlite3_bind_int(s, 3, modelID);
+        *connection_, columnsByName(*connection_), {kColumns, kTables, kLinks},
+        [&](detail::Statement& s) {
+            s.bindText(1, name);
+            s.bindInt64(2, version);
+            s.bindInt64(3, modelID);
         },
-        [&](sqlite3_stmt* s) { found.push_back(sqlite3_column_int(s, 1)); });
+        [&](const detail::Statement& s) { found.push_back(s.columnInt(1)); });
     if (rm.ok()) columnIDs.insert(columnIDs.end(), found.begin(), found.end());
     return rm;
 }
@@ -323,14 +329,16 @@ ResultMsg MetaDataManager::findMaxVersionOwnerType(int tableID, int& modelType) 
     bool found = false;
     rm = runLookup(
         *connection_,
-        "SELECT m.\"Type\" FROM \"T_M_R_ModelTable\" AS l CROSS JOIN \"T_M_EntityModel\" AS m "
-        "ON m.\"id\" = l.\"T_M_EntityModelID\" WHERE l.\"T_M_EntityTableID\" = ?1 "
-        "AND m.\"Version\" > 0 ORDER BY m.\"Version\" DESC, l.\"id\" LIMIT 1",
+        std::string("SELECT m.\"Type\" FROM \"T_M_R_ModelTable\" AS l ") +
+            connection_->orderedJoin() +
+            " \"T_M_EntityModel\" AS m ON m.\"id\" = l.\"T_M_EntityModelID\" "
+            "WHERE l.\"T_M_EntityTableID\" = ?1 AND m.\"Version\" > 0 "
+            "ORDER BY m.\"Version\" DESC, l.\"id\" LIMIT 1",
         {kLinks, TableUse{"T_M_EntityModel", {"id", "Type", "Version"}}},
-        [tableID](sqlite3_stmt* s) { sqlite3_bind_int(s, 1, tableID); },
-        [&](sqlite3_stmt* s) {
+        [tableID](detail::Statement& s) { s.bindInt64(1, tableID); },
+        [&](const detail::Statement& s) {
             found = true;
-            modelType = sqlite3_column_int(s, 0);
+            modelType = s.columnInt(0);
         });
     if (rm.ok() && !found) {
         rm = ResultMsg(SRV_ERR_NO_ROW,
@@ -340,11 +348,11 @@ ResultMsg MetaDataManager::findMaxVersionOwnerType(int tableID, int& modelType) 
 }
 
 ResultMsg MetaDataManager::ensureLookupIndexes() {
-    detail::SqliteConnection& conn = *connection_;
+    detail::Connection& conn = *connection_;
     ResultMsg rm = conn.checkOpen();
     if (!rm.ok()) return rm;
     rm = conn.atomic([&]() {
-        for (const LookupIndex& index : lookupIndexes()) {
+        for (const LookupIndex& index : lookupIndexes(conn)) {
             const std::vector<detail::ColumnInfo>* layout = nullptr;
             conn.forgetLayout(index.table);
             ResultMsg r = conn.tableColumns(index.table, layout);
@@ -355,6 +363,10 @@ ResultMsg MetaDataManager::ensureLookupIndexes() {
                     return StringHelper::equalsIgnoreCase(c.name, index.column);
                 });
             if (!hasColumn) continue;
+            bool exists = false;
+            r = conn.indexExists(index.name, exists);
+            if (!r.ok()) return r;
+            if (exists) continue;
             r = conn.execute(std::string("CREATE INDEX IF NOT EXISTS ") +
                              detail::quoteIdentifier(index.name) + " ON " +
                              detail::quoteIdentifier(index.table) + " (" + index.definition + ")");
@@ -369,28 +381,31 @@ ResultMsg MetaDataManager::ensureLookupIndexes() {
 }
 
 ResultMsg MetaDataManager::lookupPlans(std::vector<std::string>& plans) {
+    ResultMsg rm = connection_->checkOpen();
+    if (!rm.ok()) return rm;
+    detail::Connection& conn = *connection_;
     // Each lookup with typical values (model 1, version 1)...
-    const auto bindModel = [](sqlite3_stmt* s, int modelIndex) {
-        sqlite3_bind_int(s, modelIndex, 1);
-        sqlite3_bind_int(s, 2, 1);
+    const auto bindModel = [](detail::Statement& s, int modelIndex) {
+        s.bindInt64(modelIndex, 1);
+        s.bindInt64(2, 1);
     };
     std::vector<std::pair<std::string, Binder>> samples = {
-        {kByPrefix,
-         [&](sqlite3_stmt* s) {
+        {byPrefix(conn, true),
+         [&](detail::Statement& s) {
              bindModel(s, 1);
-             bindText(s, 3, "TR_A");
-             bindText(s, 4, "TR_B");
+             s.bindText(3, "TR_A");
+             s.bindText(4, "TR_B");
          }},
-        {kByNameTail,
-         [&](sqlite3_stmt* s) {
+        {byNameTail(conn),
+         [&](detail::Statement& s) {
              bindModel(s, 1);
-             bindBytes(s, 3, "_ABC");
+             s.bindText(3, "_ABC");
          }},
-        {kAllLinked, [&](sqlite3_stmt* s) { bindModel(s, 1); }},
-        {kColumnsByName,
-         [&](sqlite3_stmt* s) {
+        {allLinked(conn), [&](detail::Statement& s) { bindModel(s, 1); }},
+        {columnsByName(conn),
+         [&](detail::Statement& s) {
              bindModel(s, 3);
-             bindText(s, 1, "CRAID");
+             s.bindText(1, "CRAID");
          }},
     };
     // ...and the name finders' LIKE, built and bound as row queries build and
@@ -400,17 +415,16 @@ ResultMsg MetaDataManager::lookupPlans(std::vector<std::string>& plans) {
                                         {"T_M_EntityModel", "Name"}}) {
         std::string sql = "SELECT \"id\" FROM " + detail::quoteIdentifier(table);
         std::vector<std::string> values;
-        ResultMsg rm =
-            detail::appendWhere({IQueryCondition{column, "  like  ", "'ab%'", ""}}, sql, values);
+        rm = detail::appendWhere(conn, {IQueryCondition{column, "  like  ", "'ab%'", ""}}, sql,
+                                 values);
         if (!rm.ok()) return rm;
-        samples.emplace_back(
-            sql, [values](sqlite3_stmt* s) { detail::bindConditionValue(s, 1, values.front()); });
+        samples.emplace_back(sql, [values](detail::Statement& s) {
+            detail::bindConditionValue(s, 1, values.front());
+        });
     }
     for (const auto& [sql, bind] : samples) {
         std::string plan;
-        ResultMsg rm = runLookup(
-            *connection_, "EXPLAIN QUERY PLAN " + sql, {}, bind,
-            [&](sqlite3_stmt* s) { plan += (plan.empty() ? "" : "; ") + columnBytes(s, 3); });
+        rm = conn.queryPlan(sql, bind, plan);
         if (!rm.ok()) return rm;
         plans.push_back(plan);
     }

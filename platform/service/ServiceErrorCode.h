@@ -29,5 +29,9 @@ constexpr int SRV_ERR_BUSY = 1009;
 constexpr int SRV_ERR_TRANSACTION = 1010;
 /// Committing failed; what the message says was not made durable.
 constexpr int SRV_ERR_COMMIT = 1011;
+/// The database server cannot be reached, refused the login, or went away
+/// during the call; what was not committed has been rolled back. The
+/// session connects again on its next call once the server is back.
+constexpr int SRV_ERR_SERVER = 1012;
 
 }  // namespace MeridianSpace

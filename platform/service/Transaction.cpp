@@ -3,7 +3,7 @@
 #include "DataManagerBase.h"
 #include "MRDSession.h"
 #include "ServiceErrorCode.h"
-#include "sqlite/SqliteConnection.h"
+#include "backend/Connection.h"
 
 namespace MeridianSpace {
 

@@ -23,7 +23,7 @@ namespace MeridianSpace {
 class MRDSession;
 class dataManager;
 namespace detail {
-class SqliteConnection;
+class Connection;
 }
 
 /// A nested group of writes: releasing it keeps its work inside whatever is
@@ -47,7 +47,7 @@ public:
     ResultMsg rollback();
 
 protected:
-    std::shared_ptr<detail::SqliteConnection> connection_;
+    std::shared_ptr<detail::Connection> connection_;
     int id_ = 0;
     ResultMsg begun_;
 };

@@ -12,13 +12,17 @@ namespace arxtest {
 class PlatformFixture : public ::testing::Test {
 protected:
     void SetUp() override {
+        ARX_REQUIRE_BACKEND();
         registerSampleRecords();
-        configPath = dir.file("config.db");
-        workPath = dir.file("work.db");
+        configPath = dir.database("config.db");
+        workPath = dir.database("work.db");
         ResultMsg rm = MeridianNew::startup(configPath, workPath);
         ASSERT_EQ(rm.rCode, RUN_SUCCESS) << rm.rMsg;
     }
-    void TearDown() override { EXPECT_TRUE(MeridianNew::shutdown().ok()); }
+    void TearDown() override {
+        if (IsSkipped()) return;
+        EXPECT_TRUE(MeridianNew::shutdown().ok());
+    }
 
     TempDir dir;
     std::string configPath;

@@ -1,10 +1,15 @@
 #pragma once
 
-// A second, plain SQLite connection that tests use to look at a database
-// file (or hold a lock on it) behind the library's back.
+// A second, plain connection that tests use to look at a database behind
+// the library's back: a SQLite file (or a lock held on it), or a schema of
+// the PostgreSQL test server. Raw SQL meant for both quotes its identifiers
+// ("T_M_Project", "Name"): the server keeps their case.
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <string>
+
+#include "support/TestBackend.h"
 
 namespace arxtest {
 
@@ -42,12 +47,67 @@ private:
     sqlite3* db_ = nullptr;
 };
 
-inline std::string rawScalar(const std::string& dbPath, const std::string& sql) {
-    return RawConnection(dbPath, false).scalar(sql);
+/// The first column of the first row of `sql` on a server database, as
+/// RawConnection::scalar answers it.
+inline std::string serverScalar(const std::string& uri, const std::string& sql) {
+    PGconn* conn = PQconnectdb(uri.c_str());
+    std::string out = "<none>";
+    if (PQstatus(conn) != CONNECTION_OK) {
+        out = std::string("<error: ") + PQerrorMessage(conn) + ">";
+    } else {
+        PGresult* result = PQexec(conn, sql.c_str());
+        if (PQresultStatus(result) == PGRES_TUPLES_OK) {
+            if (PQntuples(result) > 0) out = PQgetvalue(result, 0, 0);
+        } else if (PQresultStatus(result) != PGRES_COMMAND_OK) {
+            out = std::string("<error: ") + PQresultErrorMessage(result) + ">";
+        }
+        PQclear(result);
+    }
+    PQfinish(conn);
+    return out;
 }
 
-inline bool rawExecute(const std::string& dbPath, const std::string& sql) {
-    return RawConnection(dbPath).execute(sql);
+inline bool isServerLocation(const std::string& location) {
+    return location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0;
+}
+
+/// `location` is a file path or a server URI.
+inline std::string rawScalar(const std::string& location, const std::string& sql) {
+    if (isServerLocation(location)) return serverScalar(location, sql);
+    return RawConnection(location, false).scalar(sql);
+}
+
+inline bool rawExecute(const std::string& location, const std::string& sql) {
+    if (isServerLocation(location)) return pgExecute(location, sql).empty();
+    return RawConnection(location).execute(sql);
+}
+
+/// Makes every `when` (e.g. "BEFORE INSERT") write on `table` fail where
+/// `condition` holds (NEW."Name" = 'Q', OLD."id" = 3; "1 = 1" for always),
+/// on either backend, until removeFault.
+inline bool injectFault(const std::string& location, const std::string& name,
+                        const std::string& when, const std::string& table,
+                        const std::string& condition) {
+    if (isServerLocation(location)) {
+        return rawExecute(location, "CREATE FUNCTION \"" + name +
+                                        "_fn\"() RETURNS trigger LANGUAGE plpgsql AS "
+                                        "$$ BEGIN RAISE EXCEPTION 'injected'; END $$") &&
+               rawExecute(location, "CREATE TRIGGER \"" + name + "\" " + when + " ON \"" + table +
+                                        "\" FOR EACH ROW WHEN (" + condition +
+                                        ") EXECUTE FUNCTION \"" + name + "_fn\"()");
+    }
+    return rawExecute(location, "CREATE TRIGGER \"" + name + "\" " + when + " ON \"" + table +
+                                    "\" WHEN " + condition +
+                                    " BEGIN SELECT RAISE(ABORT, 'injected'); END");
+}
+
+inline bool removeFault(const std::string& location, const std::string& name,
+                        const std::string& table) {
+    if (isServerLocation(location)) {
+        return rawExecute(location, "DROP TRIGGER IF EXISTS \"" + name + "\" ON \"" + table +
+                                        "\"; DROP FUNCTION IF EXISTS \"" + name + "_fn\"()");
+    }
+    return rawExecute(location, "DROP TRIGGER IF EXISTS \"" + name + "\"");
 }
 
 }  // namespace arxtest

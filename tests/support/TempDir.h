@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include "support/TestBackend.h"
 
 namespace arxtest {
 
@@ -20,6 +23,8 @@ public:
     ~TempDir() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
+        for (const std::string& schema : schemas_)
+            pgExecute(pgServerUri(), "DROP SCHEMA IF EXISTS \"" + schema + "\" CASCADE");
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -27,9 +32,17 @@ public:
     const std::string& path() const { return path_; }
     /// path() + "/" + name
     std::string file(const std::string& name) const { return path_ + "/" + name; }
+    /// A database of the backend under test: file(name), or on PostgreSQL a
+    /// new schema of the test server (dropped with the folder).
+    std::string database(const std::string& name) {
+        if (!onPostgres()) return file(name);
+        schemas_.emplace_back();
+        return newServerDatabase(name, schemas_.back());
+    }
 
 private:
     std::string path_;
+    std::vector<std::string> schemas_;
 };
 
 class ScopedCwd {

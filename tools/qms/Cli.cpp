@@ -30,31 +30,46 @@ void check(const ResultMsg& rm, const std::string& what) {
     if (!rm.ok()) throw Failure(what + ": " + utf8(rm.rMsg));
 }
 
+// A file path, or a server URI without its password.
+std::string shown(const std::string& location) {
+    return MRDService::displayLocation(location);
+}
+
+// A server database always counts as there: the server says whether it is.
+bool locationExists(const std::string& location) {
+    return MRDService::isServerLocation(location) || FileHelper::isFileExists(location);
+}
+
 void requireOurDatabase(const std::string& path) {
     std::vector<std::string> tables;
     ResultMsg rm = MRDService().readTableNames(path, tables);
-    if (!rm.ok()) throw Failure(path + " is not a database: " + utf8(rm.rMsg));
+    if (!rm.ok()) throw Failure(shown(path) + " is not a database: " + utf8(rm.rMsg));
     bool project = false, model = false;
     for (const std::string& table : tables) {
         project = project || table == "T_M_Project";
         model = model || table == "T_M_EntityModel";
     }
     if (!project || !model)
-        throw Failure(path + " is not a qms configuration database (run 'qms init' for a new one)");
+        throw Failure(shown(path) +
+                      " is not a qms configuration database (run 'qms init' for a new one)");
 }
 
 Session::Session(const Options& options, bool create) {
     ConsoleSink::setTarget(options.verbose ? ConsoleSink::Stderr : ConsoleSink::Off);
     if (!create) {
         for (const std::string& path : {options.config, options.work}) {
-            if (!FileHelper::isFileExists(path))
-                throw Failure(path + " does not exist (run 'qms init' first)");
+            if (!locationExists(path))
+                throw Failure(shown(path) + " does not exist (run 'qms init' first)");
         }
         requireOurDatabase(options.config);
-    } else if (FileHelper::isFileExists(options.config)) {
+    } else if (locationExists(options.config)) {
         std::vector<std::string> tables;
         ResultMsg rm = MRDService().readTableNames(options.config, tables);
-        if (!rm.ok()) throw Failure(options.config + " is not a database: " + utf8(rm.rMsg));
+        // A server database that is not there yet is made by the start-up.
+        const bool missingServerDatabase = !rm.ok() && MRDService::isServerLocation(options.config);
+        if (!rm.ok() && !missingServerDatabase) {
+            throw Failure(shown(options.config) + " is not a database: " + utf8(rm.rMsg));
+        }
         if (!tables.empty()) requireOurDatabase(options.config);
     }
     QmsRecordClasses::registerAll();

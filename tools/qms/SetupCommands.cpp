@@ -8,6 +8,7 @@
 
 #include "Cli.h"
 #include "FileHelper.h"
+#include "MRDService.h"
 #include "MeridianNew.h"
 #include "PtrListHelper.h"
 #include "QmsSelfDescription.h"
@@ -19,9 +20,10 @@ namespace {
 
 void init(const Options& options) {
     Session session(options, true);
-    check(QmsSelfDescription::ensure(), "cannot describe " + options.config);
+    check(QmsSelfDescription::ensure(),
+          "cannot describe " + MRDService::displayLocation(options.config));
     session.close();
-    std::cout << "initialised " << options.config << "\n";
+    std::cout << "initialised " << MRDService::displayLocation(options.config) << "\n";
 }
 
 void status(const Options& options, bool json) {
@@ -41,7 +43,7 @@ void status(const Options& options, bool json) {
         std::cout << Json()
                          .beginObject()
                          .key("config")
-                         .value(options.config)
+                         .value(MRDService::displayLocation(options.config))
                          .key("work")
                          .value(options.work)
                          .key("platform")
@@ -54,7 +56,7 @@ void status(const Options& options, bool json) {
                          .str();
         return;
     }
-    std::cout << "config:   " << options.config << "\n"
+    std::cout << "config:   " << MRDService::displayLocation(options.config) << "\n"
               << "work:     " << options.work << "\n"
               << "platform: " << platform << "\n"
               << "projects: " << projectCount << "\n"

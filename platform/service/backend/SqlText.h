@@ -13,27 +13,29 @@
 
 namespace MeridianSpace::detail {
 
+class Connection;
+
 /// Accepts a table, column or index name: 1 to 255 bytes, no double quote,
 /// no control byte. `what` names the kind in the refusal.
 ResultMsg checkIdentifier(const std::string& name, const char* what);
 /// The name in double quotes; only for names that passed checkIdentifier.
 std::string quoteIdentifier(const std::string& name);
 
-/// The SQL operator for an operation text such as " = " or "  like  ".
+/// The SQL operator for an operation text such as " = " or "  like  "
+/// (LIKE and NOT LIKE are spelled by the backend, see Connection::likeTest).
 ResultMsg sqlOperator(const std::string& operation, std::string& out);
 
 /// Appends " WHERE ..." for the conditions (nothing when there are none),
 /// combining them left to right, and the value of each to `values`.
-ResultMsg appendWhere(const std::list<IQueryCondition>& conditions, std::string& sql,
-                      std::vector<std::string>& values);
+ResultMsg appendWhere(const Connection& conn, const std::list<IQueryCondition>& conditions,
+                      std::string& sql, std::vector<std::string>& values);
 /// Appends " ORDER BY ..." for a clause with an attribute (`column`, already
 /// resolved by the caller), ties in storage order; without one, storage order.
-ResultMsg appendOrderBy(const IOrderClause* order, const std::string& column, std::string& sql);
+ResultMsg appendOrderBy(const Connection& conn, const IOrderClause* order,
+                        const std::string& column, std::string& sql);
 
 /// A literal for a DEFAULT clause: a number as written, other text quoted.
 ResultMsg defaultLiteral(const std::string& value, int dataType, std::string& out);
-/// Declared SQL type of a column type code.
-const char* declaredType(int dataType);
 /// Column type code of a declared SQL type.
 int typeFromDeclared(const std::string& declared);
 

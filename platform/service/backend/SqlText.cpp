@@ -1,9 +1,10 @@
-#include "sqlite/SqlText.h"
+#include "backend/SqlText.h"
 
 #include <cctype>
 
 #include "ServiceErrorCode.h"
-#include "sqlite/SqliteValues.h"
+#include "backend/Connection.h"
+#include "backend/RowValues.h"
 
 namespace MeridianSpace::detail {
 
@@ -72,8 +73,8 @@ ResultMsg sqlOperator(const std::string& operation, std::string& out) {
     return ResultMsg();
 }
 
-ResultMsg appendWhere(const std::list<IQueryCondition>& conditions, std::string& sql,
-                      std::vector<std::string>& values) {
+ResultMsg appendWhere(const Connection& conn, const std::list<IQueryCondition>& conditions,
+                      std::string& sql, std::vector<std::string>& values) {
     std::string where;
     std::string previous;  // the relation that joined the last condition
     for (const IQueryCondition& condition : conditions) {
@@ -82,7 +83,10 @@ ResultMsg appendWhere(const std::list<IQueryCondition>& conditions, std::string&
         std::string op;
         rm = sqlOperator(condition.operation, op);
         if (!rm.ok()) return rm;
-        std::string test = quoteIdentifier(condition.columnInnerName) + " " + op + " ?";
+        const std::string column = quoteIdentifier(condition.columnInnerName);
+        std::string test = op == "LIKE" || op == "NOT LIKE"
+                               ? conn.likeTest(column, op == "NOT LIKE", "?")
+                               : column + " " + op + " ?";
         if (where.empty()) {
             where = test;
         } else {
@@ -104,12 +108,13 @@ ResultMsg appendWhere(const std::list<IQueryCondition>& conditions, std::string&
     return ResultMsg();
 }
 
-ResultMsg appendOrderBy(const IOrderClause* order, const std::string& column, std::string& sql) {
+ResultMsg appendOrderBy(const Connection& conn, const IOrderClause* order,
+                        const std::string& column, std::string& sql) {
     // Rows come in the order they were stored unless asked otherwise, and
     // rows equal in the asked column keep that order: whichever index serves
     // the conditions, a query answers the same list every time.
     if (order == nullptr || column.empty()) {
-        sql += " ORDER BY rowid";
+        sql += std::string(" ORDER BY ") + conn.storageOrder();
         return ResultMsg();
     }
     ResultMsg rm = checkIdentifier(column, "排序列");
@@ -119,7 +124,7 @@ ResultMsg appendOrderBy(const IOrderClause* order, const std::string& column, st
         return ResultMsg(SRV_ERR_ARGUMENT, "不支持的排序方向：" + order->orderDirection);
     }
     sql += " ORDER BY " + quoteIdentifier(column) + (direction == "desc" ? " DESC" : " ASC") +
-           ", rowid";
+           ", " + conn.storageOrder();
     return rm;
 }
 
@@ -144,21 +149,6 @@ ResultMsg defaultLiteral(const std::string& value, int dataType, std::string& ou
     return ResultMsg();
 }
 
-const char* declaredType(int dataType) {
-    switch (dataType) {
-        case COL_TYPE_INT:
-            return "INTEGER";
-        case COL_TYPE_DOUBLE:
-            return "REAL";
-        case COL_TYPE_BLOB_CHAR:
-        case COL_TYPE_BLOB_DOUBLE:
-        case COL_TYPE_BLOB:
-            return "BLOB";
-        default:
-            return "TEXT";
-    }
-}
-
 int typeFromDeclared(const std::string& declared) {
     const std::string type = normalisedWord(declared);
     if (type.find("int") != std::string::npos) return COL_TYPE_INT;
@@ -166,7 +156,7 @@ int typeFromDeclared(const std::string& declared) {
         type.find("doub") != std::string::npos) {
         return COL_TYPE_DOUBLE;
     }
-    if (type.find("blob") != std::string::npos) return COL_TYPE_BLOB;
+    if (type.find("blob") != std::string::npos || type == "bytea") return COL_TYPE_BLOB;
     return COL_TYPE_STRING;
 }
 

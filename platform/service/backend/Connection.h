@@ -1,0 +1,283 @@
+#pragma once
+
+// One connection of a storage backend (a SQLite file or a PostgreSQL
+// database) with the session's transaction rules, a cache of prepared
+// statements, a cache of table layouts and the SQL spellings that differ
+// between the backends. Everything above this class writes one SQL text for
+// both. Internal to the service. One thread at a time: the caches and the
+// savepoint stack are not guarded.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "ResultReturnCode.h"
+#include "backend/Statement.h"
+
+namespace MeridianSpace {
+class MRDSession;
+}
+
+namespace MeridianSpace::detail {
+
+struct CachedStatement;
+
+/// A prepared statement lent out of the connection's cache for one use; it is
+/// reset when the lease ends. Its users bind every parameter on each use, so
+/// the last values are left bound (a large blob's user clears them).
+class StatementLease {
+public:
+    StatementLease() = default;
+    explicit StatementLease(std::shared_ptr<CachedStatement> statement);
+    ~StatementLease();
+    StatementLease(StatementLease&& other) noexcept;
+    StatementLease& operator=(StatementLease&& other) noexcept;
+    StatementLease(const StatementLease&) = delete;
+    StatementLease& operator=(const StatementLease&) = delete;
+
+    Statement& operator*() const;
+    Statement* operator->() const { return &**this; }
+
+private:
+    void release();
+    std::shared_ptr<CachedStatement> statement_;
+};
+
+/// Name and declared type of one physical column.
+struct ColumnInfo {
+    std::string name;
+    std::string declaredType;
+};
+
+class Connection {
+public:
+    virtual ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    /// The file path or server URI the connection was opened with.
+    const std::string& path() const { return path_; }
+    /// The same for messages and logs: a URI without its password.
+    const std::string& displayName() const { return displayName_; }
+    bool isOpen() const { return open_; }
+    /// SRV_ERR_CLOSED once the connection is closed.
+    ResultMsg checkOpen() const;
+    /// Rolls back open savepoints, commits what is pending and closes; when
+    /// the commit fails the pending writes are rolled back and the failure is
+    /// returned. Later calls answer SRV_ERR_CLOSED until reopen().
+    ResultMsg close();
+    /// Opens the same database again after close(); nothing when open.
+    virtual ResultMsg reopen(bool create) = 0;
+    void setBusyTimeout(int milliseconds);
+
+    /// Runs `work` (returning ResultMsg) as a write with the given commit
+    /// type: 0 joins (or opens) the open transaction; COMMIT_T_IMMEDIATELY
+    /// commits it, with everything pending, once the work is done, unless a
+    /// savepoint is open (then the savepoint's owner decides).
+    template <class Work>
+    ResultMsg write(int commitType, Work&& work) {
+        ResultMsg rm = beginWrite(commitType);
+        if (!rm.ok()) return rm;
+        return endWrite(commitType, work());
+    }
+    /// Runs `work` all or nothing: inside the open transaction when there is
+    /// one, else in a transaction of its own that is committed at once.
+    ResultMsg atomic(const std::function<ResultMsg()>& work);
+    /// Commits the open transaction. While a savepoint is open this does
+    /// nothing: the outermost Transaction commits.
+    ResultMsg commit();
+    /// Rolls back everything not committed, savepoints included.
+    ResultMsg rollback();
+    /// True while the backend holds an open transaction (pending writes).
+    virtual bool inTransaction() const = 0;
+
+    /// Opens a savepoint (and, when none is open, a write transaction around
+    /// it); `id` names it for release and roll-back.
+    ResultMsg beginSavepoint(int& id);
+    /// Keeps the savepoint's work; it must be the innermost open one.
+    ResultMsg releaseSavepoint(int id);
+    /// Undoes the savepoint's work and every inner savepoint's, and ends it.
+    ResultMsg rollbackSavepoint(int id);
+    bool isSavepointOpen(int id) const;
+    /// SRV_ERR_CLOSED, or SRV_ERR_TRANSACTION when `id` is no open savepoint.
+    ResultMsg checkSavepoint(int id) const;
+    bool hasOpenSavepoints() const { return !savepoints_.empty(); }
+
+    ResultMsg prepare(const std::string& sql, StatementLease& out);
+    /// Runs SQL that takes no parameters and returns no rows.
+    virtual ResultMsg execute(const std::string& sql) = 0;
+    /// Forgets cached statements and table layouts after a schema change.
+    void schemaChanged();
+    /// schemaChanged() when the schema may have changed since it was last
+    /// seen (by this or another connection); otherwise keeps the caches.
+    virtual ResultMsg refreshSchema() = 0;
+    /// Forgets the cached layout of one table, so that the next look reads it anew.
+    void forgetLayout(const std::string& table) { layouts_.erase(table); }
+    /// Forgets the layout of one table and the idle statements naming it.
+    void forgetTable(const std::string& table);
+
+    /// A number that changes whenever rows of `table` may have changed (see
+    /// InstanceDataManager::changeCount); 0 while closed.
+    virtual std::uint64_t changeCount(const std::string& table) = 0;
+    /// Notes a change of the rows of `table` that no hook reports.
+    void tableRowsChanged(std::string_view table);
+
+    /// Columns of a physical table, from the layout cache; SRV_ERR_NO_TABLE
+    /// when the table does not exist.
+    ResultMsg tableColumns(const std::string& table, const std::vector<ColumnInfo>*& out);
+    /// Names of all tables of the database, in byte order.
+    virtual ResultMsg tableNames(std::vector<std::string>& out) = 0;
+    /// Reads the layout of every table into the cache.
+    ResultMsg loadAllLayouts();
+    /// Whether an index of that name exists. Asked before making one: on a
+    /// server even CREATE INDEX IF NOT EXISTS waits for every writer of the table.
+    virtual ResultMsg indexExists(const std::string& name, bool& exists) = 0;
+
+    /// Turns a failed statement on `table` into the clearest answer: the table
+    /// or one of `columns` missing, else `failure` as it is.
+    ResultMsg explainFailure(const std::string& table, const std::vector<std::string>& columns,
+                             const ResultMsg& failure);
+
+    /// A failure with `code` and the engine's last message after `what`; a
+    /// lock held by another connection (or a conflicting writer) always gets
+    /// SRV_ERR_BUSY, a lost server SRV_ERR_SERVER.
+    virtual ResultMsg engineError(int code, const std::string& what) const = 0;
+    /// Rows changed by the last write.
+    virtual int changes() const = 0;
+    /// Statements run on this connection since it was made (each execution
+    /// of a prepared statement counts once), for measuring.
+    std::uint64_t statementsRun() const { return statementsRun_; }
+    /// The row identifier the last INSERT gave (see insertReturnsId()).
+    virtual long long lastInsertRowId() const = 0;
+
+    // The SQL spellings that differ between the backends.
+
+    /// Opens a write transaction.
+    virtual const char* beginSql() const = 0;
+    /// The column that orders rows as they were stored.
+    virtual const char* storageOrder() const = 0;
+    /// The definition of the row identifier column "id".
+    virtual const char* idColumnDefinition() const = 0;
+    /// The declared type of a column type code.
+    virtual const char* declaredType(int dataType) const = 0;
+    /// "CROSS JOIN" where the engine takes it as the join order to use, else "JOIN".
+    virtual const char* orderedJoin() const = 0;
+    /// A LIKE test of `column` against parameter `param`, ASCII case ignored
+    /// and no escape character, on any column type.
+    virtual std::string likeTest(const std::string& column, bool negated,
+                                 const std::string& param) const = 0;
+    /// An equality test that ignores ASCII case.
+    virtual std::string equalsIgnoringCase(const std::string& column,
+                                           const std::string& param) const = 0;
+    /// An index expression for lookups that ignore ASCII case.
+    virtual std::string caseFoldedIndex(const std::string& column) const = 0;
+    /// The last `bytes` bytes of a text column (an indexable expression), and
+    /// a text parameter as a value to compare with it.
+    virtual std::string tailExpression(const std::string& column, int bytes) const = 0;
+    virtual std::string tailValue(const std::string& param) const = 0;
+    /// Appended to an INSERT so that its one result row is the new "id";
+    /// empty where lastInsertRowId() answers instead.
+    virtual const char* insertReturning() const = 0;
+    bool insertReturnsId() const { return insertReturning()[0] != '\0'; }
+    /// Tells the backend that a row of `table` was inserted with the
+    /// explicit "id" `id`, so that the identifiers it gives later stay above it.
+    virtual ResultMsg explicitIdStored(const std::string& table, long long id) {
+        (void)table;
+        (void)id;
+        return ResultMsg();
+    }
+    /// The plan of `sql` (one text per step) with its values bound by `bind`.
+    virtual ResultMsg queryPlan(const std::string& sql, const std::function<void(Statement&)>& bind,
+                                std::string& plan) = 0;
+
+    /// The session that owns this connection; cleared when it goes away.
+    MRDSession* owner = nullptr;
+
+    /// The layout of the last row inserted and its checked INSERT text, so
+    /// that a run of inserts of one layout checks and builds it once.
+    struct RowShape {
+        std::string table;
+        std::vector<std::string> columns;
+        std::string sql;
+    };
+    RowShape lastInsert;
+    /// The same for the last update: its row layout, the column, operation
+    /// and relation of each condition, and its checked UPDATE text.
+    struct UpdateShape {
+        RowShape row;
+        std::vector<std::string> conditionParts;
+    };
+    UpdateShape lastUpdate;
+
+protected:
+    Connection(std::string path, std::string displayName);
+
+    /// Prepares a new statement of `sql`.
+    virtual ResultMsg newStatement(const std::string& sql, std::unique_ptr<Statement>& out) = 0;
+    /// Reads the columns of `table` (none when it does not exist).
+    virtual ResultMsg readLayout(const std::string& table, std::vector<ColumnInfo>& out) = 0;
+    /// Closes the backend's handle; the base has ended every transaction.
+    virtual void closeHandle() = 0;
+    /// Rolls back whatever is open, ignoring the outcome (last resort).
+    virtual void abandonTransaction() = 0;
+    virtual void applyBusyTimeout() = 0;
+    /// Called after schemaChanged() dropped the caches.
+    virtual void onSchemaChanged() {}
+
+    /// Marks the connection open or closed (closed also ends the series of
+    /// change numbers).
+    void setOpen(bool open);
+    /// Every row of every table may have changed (roll-back, schema change,
+    /// another connection's commit, reopen).
+    void allRowsMayHaveChanged();
+    /// The larger of the table's own change number and allRowsChange_.
+    std::uint64_t tableChangeNumber(const std::string& table);
+    static std::uint64_t nextChangeNumber();
+    /// Repeats `step` while it answers SRV_ERR_BUSY, up to the busy timeout.
+    ResultMsg retryWhileBusy(const std::function<ResultMsg()>& step);
+    /// Everything uncommitted is gone (the engine or the server ended the
+    /// transaction): forget the savepoints and report `why` at the next commit.
+    void transactionLost(const ResultMsg& why);
+    void countStatement() { ++statementsRun_; }
+
+    int busyTimeoutMs_;
+
+private:
+    ResultMsg beginWrite(int commitType);
+    ResultMsg endWrite(int commitType, ResultMsg result);
+    ResultMsg commitFailure(const ResultMsg& failure) const;
+    /// COMMIT when a transaction is open and no savepoint; the engine's answer.
+    ResultMsg commitPending();
+    ResultMsg takeLostWork();
+
+    /// ASCII case-insensitive order (SQL names ignore case) that compares
+    /// string_views, so that change notes look names up without allocating.
+    struct NameLess {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+
+    std::string path_;
+    std::string displayName_;
+    bool open_ = false;
+    std::unordered_map<std::string, std::shared_ptr<CachedStatement>> statements_;
+    std::map<std::string, std::vector<ColumnInfo>> layouts_;
+    /// Open savepoints, innermost last.
+    std::vector<int> savepoints_;
+    int lastSavepoint_ = 0;
+    /// A roll-back that could not be done where it was asked for (in a
+    /// destructor) or work the engine discarded on its own; the next commit
+    /// reports it.
+    ResultMsg lostWork_;
+    /// Last change number of each table someone asked about.
+    std::map<std::string, std::uint64_t, NameLess> tableChanges_;
+    /// Change number of the last event that may have changed any row; 0 while closed.
+    std::uint64_t allRowsChange_ = 0;
+    std::uint64_t statementsRun_ = 0;
+};
+
+}  // namespace MeridianSpace::detail
