@@ -422,7 +422,10 @@ ResultMsg InstanceDataManager::getIBlobTableData(const std::string& table,
         return ResultMsg(SRV_ERR_NO_ROW,
                          "记录不存在：" + table + " id = " + StringHelper::int2String(id));
     }
-    if (rc != detail::StepResult::Row) return conn.engineError(SRV_ERR_ENGINE, "读取blob数据失败");
+    if (rc != detail::StepResult::Row) {
+        return conn.explainFailure(table, {column, "id"},
+                                   conn.engineError(SRV_ERR_ENGINE, "读取blob数据失败"));
+    }
     const std::string bytes = lease->columnBytes(0);
     const std::size_t size = bytes.size();
     if (size == 0) {

@@ -89,6 +89,12 @@ public:
     /// statements) when the schema changed since it last looked, through this
     /// session or another connection; cheap when nothing changed.
     ResultMsg initialMetaDataCache();
+    /// Keeps other connections from changing tables of this database until
+    /// the open transaction ends, so that looking at the tables and adding
+    /// what is missing is one step. Call it inside a Transaction. A SQLite
+    /// file's write transaction holds such a lock already; a server takes one
+    /// for the database (SRV_ERR_BUSY after the busy timeout).
+    ResultMsg lockSchemaChanges();
 
     /// A number that changes whenever the rows of `table` may have changed:
     /// writes through this session, any roll-back, a close and reopen, and

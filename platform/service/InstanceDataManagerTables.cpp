@@ -153,6 +153,11 @@ ResultMsg InstanceDataManager::getTableNames(std::vector<std::string>& names) {
     return connection_->tableNames(names);
 }
 
+ResultMsg InstanceDataManager::lockSchemaChanges() {
+    ResultMsg rm = connection_->checkOpen();
+    return rm.ok() ? connection_->lockSchemaChanges() : rm;
+}
+
 ResultMsg InstanceDataManager::initialMetaDataCache() {
     return connection_->refreshSchema();
 }

@@ -216,7 +216,7 @@ TEST_F(EntityTable, ColumnsAreRefusedWithoutAnOwningStoredTable) {
     std::string report;
     EXPECT_EQ(t.delFromEntityModel(&m, report).rCode, COM_ERR_NOT_STARTED);
     EXPECT_EQ(c.delFromEntityModel(&m).rCode, COM_ERR_NOT_STARTED);
-    ASSERT_TRUE(MeridianNew::startup(dir.file("config.db"), dir.file("work.db"), 1).ok());
+    ASSERT_TRUE(MeridianNew::startup(config, work, 1).ok());
 }
 
 TEST_F(EntityTable, DictionaryColumnsBuildThePhysicalTable) {

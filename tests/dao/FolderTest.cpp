@@ -52,13 +52,13 @@ protected:
     // inner steps' deferred writes are committed.
     std::string raw(const std::string& sql) {
         EXPECT_TRUE(MeridianNew::getCurrMRDConfigIDM()->getPSession()->commit().ok());
-        return rawScalar(dir.file("config.db"), sql);
+        return rawScalar(config, sql);
     }
     // "model links,folder links" of the table.
     std::string links(const DAO& table) {
-        const std::string where = " WHERE T_M_EntityTableID = " + id(table);
-        return raw("SELECT (SELECT count(*) FROM T_M_R_ModelTable" + where +
-                   ") || ',' || (SELECT count(*) FROM T_M_R_FolderTable" + where + ")");
+        const std::string where = " WHERE \"T_M_EntityTableID\" = " + id(table);
+        return raw("SELECT (SELECT count(*) FROM \"T_M_R_ModelTable\"" + where +
+                   ") || ',' || (SELECT count(*) FROM \"T_M_R_FolderTable\"" + where + ")");
     }
     M_FolderDAO sub(M_FolderDAO& parent, const std::string& name) {
         M_FolderDAO f;
@@ -99,8 +99,10 @@ TEST_F(FolderTest, ADictionaryTableIsSavedWithTheModelSuffix) {
     M_FolderDAO f = folder(m, "F");
     M_EntityTableDAO t = table(f, "Color");
     // The suffix reaches the inner name; the table's save strips it from the name.
-    EXPECT_EQ(raw("SELECT Name || '|' || InnerName FROM T_M_EntityTable WHERE id = " + id(t)),
-              "Color|Color_" + id(m) + "_1");
+    EXPECT_EQ(
+        raw("SELECT \"Name\" || '|' || \"InnerName\" FROM \"T_M_EntityTable\" WHERE \"id\" = " +
+            id(t)),
+        "Color|Color_" + id(m) + "_1");
 }
 
 TEST_F(FolderTest, RefusalsAndRemovalKeepTheTableRow) {
@@ -138,7 +140,7 @@ TEST_F(FolderTest, RefusalsAndRemovalKeepTheTableRow) {
     EXPECT_EQ(links(t), "1,1");
     ASSERT_TRUE(f.removeM_EntityTableDAO(&t).ok());
     EXPECT_EQ(links(t), "0,0");
-    EXPECT_EQ(raw("SELECT count(*) FROM T_M_EntityTable WHERE id = " + id(t)), "1");
+    EXPECT_EQ(raw("SELECT count(*) FROM \"T_M_EntityTable\" WHERE \"id\" = " + id(t)), "1");
 }
 
 TEST_F(FolderTest, TreeQueriesAndDeletionReachEveryDepth) {
@@ -164,8 +166,7 @@ TEST_F(FolderTest, TreeQueriesAndDeletionReachEveryDepth) {
     EXPECT_EQ(names, "TempFolder,A,Other,Detached,");
 
     ASSERT_TRUE(a.delself(0).ok());
-    EXPECT_EQ(raw("SELECT group_concat(Name) FROM (SELECT Name FROM T_M_Folder ORDER BY id)"),
-              "TempFolder,Other,Detached");
+    EXPECT_EQ(raw(joinedSql(config, "\"Name\"", "\"T_M_Folder\"")), "TempFolder,Other,Detached");
     EXPECT_EQ(links(deep), "0,0");
 }
 
@@ -206,7 +207,8 @@ TEST_F(FolderTest, PairFindersDeleteDuplicatesAndListsDropDanglingLinks) {
     ASSERT_TRUE(f.getM_EntityTableDAOList(tables.items).ok());
     ASSERT_EQ(tables.items.size(), 1u);
     EXPECT_EQ(tables.items.front()->_ID, t._ID);
-    EXPECT_EQ(raw("SELECT count(*) FROM T_M_R_FolderTable WHERE id = " + id(dangling)), "0");
+    EXPECT_EQ(raw("SELECT count(*) FROM \"T_M_R_FolderTable\" WHERE \"id\" = " + id(dangling)),
+              "0");
 }
 
 TEST_F(FolderTest, DeletingReportsOnlyWhatLayOutsideTheTree) {
@@ -226,9 +228,10 @@ TEST_F(FolderTest, DeletingReportsOnlyWhatLayOutsideTheTree) {
     QmsRecordClasses::registerAll();
     ASSERT_EQ(rm.rCode, RUN_SUCCESS) << utf8(rm.rMsg);
     EXPECT_EQ(report, "0,0#3," + id(outColumn) + "#2," + id(out) + "#9,1#6," + id(scene) + "#");
-    EXPECT_EQ(raw("SELECT count(*) FROM T_M_Folder WHERE id IN (" + id(f) + "," + id(s) + ")"),
-              "0");
-    EXPECT_EQ(raw("SELECT count(*) FROM T_M_SceneInfo_2"), "0");
+    EXPECT_EQ(
+        raw("SELECT count(*) FROM \"T_M_Folder\" WHERE \"id\" IN (" + id(f) + "," + id(s) + ")"),
+        "0");
+    EXPECT_EQ(raw("SELECT count(*) FROM \"T_M_SceneInfo_2\""), "0");
 }
 
 TEST_F(FolderTest, SceneRecordsRoundTripAndAreFoundByContainer) {
@@ -240,8 +243,10 @@ TEST_F(FolderTest, SceneRecordsRoundTripAndAreFoundByContainer) {
     for (int i = 0; i < 9; ++i)
         s.*fields[i] = 10 + i;
     ASSERT_TRUE(s.save().ok());
-    EXPECT_EQ(raw("SELECT MHeight_3 || ',' || MWidth_3 FROM T_M_SceneInfo_2 WHERE id = " + id(s)),
-              "17,18");
+    EXPECT_EQ(
+        raw("SELECT \"MHeight_3\" || ',' || \"MWidth_3\" FROM \"T_M_SceneInfo_2\" WHERE \"id\" = " +
+            id(s)),
+        "17,18");
     M_SceneInfoDAO* loaded = nullptr;
     ASSERT_TRUE(M_SceneInfoDAO::FindByID(s._ID, loaded).ok());
     std::unique_ptr<M_SceneInfoDAO> owned(loaded);

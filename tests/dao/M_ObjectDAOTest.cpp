@@ -25,7 +25,9 @@ protected:
         M_ProjectDAO::setCurrProjectID(-1);
         PlatformFixture::TearDown();
     }
-    std::string updateTime() { return rawScalar(configPath, "SELECT UpdateTime FROM T_M_Project"); }
+    std::string updateTime() {
+        return rawScalar(configPath, "SELECT \"UpdateTime\" FROM \"T_M_Project\"");
+    }
 };
 
 TEST_F(RecordSave, TheRowIsSavedWhateverBecomesOfTheProjectStamp) {
@@ -35,32 +37,31 @@ TEST_F(RecordSave, TheRowIsSavedWhateverBecomesOfTheProjectStamp) {
     EXPECT_TRUE(projectSaved.ok() && projectSaved.rMsg.empty()) << projectSaved.rMsg;
     const std::string noProject =
         "数据已保存。WARNING：但找不到当前项目，无法更新更新时间。projectID = ";
-    const char* failUpdates =
-        "CREATE TRIGGER fail BEFORE UPDATE ON T_M_Project BEGIN SELECT RAISE(ABORT, 'no'); END";
     struct Case {
         int project;
-        const char* rawSql;  // run by another connection first
+        bool failUpdates;  // another connection makes project updates fail first
         std::string message;
     } cases[] = {
-        {-1, nullptr, noProject + "-1"},
-        {12, nullptr, noProject + "12"},  // no project has it
-        {project._ID, nullptr, ""},
+        {-1, false, noProject + "-1"},
+        {12, false, noProject + "12"},  // no project has it
+        {project._ID, false, ""},
         // Another connection's change is seen: the stamp is not skipped.
-        {project._ID, failUpdates,
+        {project._ID, true,
          "数据已保存。WARNING:但更新项目更新时间出错。ERROR:M_ObjectDAO::save()出错。"},
     };
     int saved = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        if (c.rawSql != nullptr) {
-            ASSERT_TRUE(rawExecute(configPath, c.rawSql));
+        if (c.failUpdates) {
+            ASSERT_TRUE(injectFault(configPath, "fail", "BEFORE UPDATE", "T_M_Project", "1 = 1"));
         }
         M_ProjectDAO::setCurrProjectID(c.project);
         NoteDAO note;
         ResultMsg rm = note.save();
         EXPECT_EQ(rm.rCode, RUN_SUCCESS);
         EXPECT_EQ(rm.rMsg.substr(0, c.message.size()), c.message);
-        EXPECT_EQ(rawScalar(configPath, "SELECT count(*) FROM T_M_Note"), std::to_string(++saved));
+        EXPECT_EQ(rawScalar(configPath, "SELECT count(*) FROM \"T_M_Note\""),
+                  std::to_string(++saved));
     }
     // GBK bytes: 数据已保存 and the full-width colon.
     EXPECT_EQ(noProject.substr(0, 10), "\xCA\xFD\xBE\xDD\xD2\xD1\xB1\xA3\xB4\xE6");

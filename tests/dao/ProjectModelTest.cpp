@@ -23,11 +23,17 @@ const int initialProjectID = M_ProjectDAO::getCurrProjectID();
 
 class ProjectModel : public RecordFixture {
 protected:
-    // Lets a plain SQLite connection change the schema (a trigger that
-    // provokes a failure) once the library's pending writes are committed.
-    void rawSql(const std::string& sql) {
+    // Lets another connection make a write of the configuration database fail
+    // (see injectFault), or stop that, once the library's pending writes are
+    // committed.
+    void fault(const std::string& name, const std::string& when, const std::string& table,
+               const std::string& condition) {
         ASSERT_TRUE(MeridianNew::getCurrMRDConfigIDM()->getPSession()->commit().ok());
-        ASSERT_TRUE(rawExecute(dir.file("config.db"), sql)) << sql;
+        ASSERT_TRUE(injectFault(config, name, when, table, condition)) << name;
+    }
+    void unfault(const std::string& name, const std::string& table) {
+        ASSERT_TRUE(MeridianNew::getCurrMRDConfigIDM()->getPSession()->commit().ok());
+        ASSERT_TRUE(removeFault(config, name, table)) << name;
     }
     static std::vector<int> linkIDs(int modelID) {
         Owned<M_R_ModelTableDAO> links;
@@ -103,8 +109,7 @@ TEST_F(ProjectModel, ProjectFindersOrderAndMatchExactly) {
 TEST_F(ProjectModel, ProjectDelselfStopsAtAModelThatStays) {
     M_EntityModelDAO a = model("A"), b = model("B");
     M_FolderDAO kept = folder(b, "F");
-    rawSql("CREATE TRIGGER keep BEFORE DELETE ON T_M_Folder WHEN old.id = " +
-           std::to_string(kept._ID) + " BEGIN SELECT RAISE(ABORT, 'kept'); END;");
+    fault("keep", "BEFORE DELETE", "T_M_Folder", "OLD.\"id\" = " + std::to_string(kept._ID));
     ResultMsg rm = project().delself();
     EXPECT_NE(rm.rCode, RUN_SUCCESS);
     EXPECT_EQ(rm.rMsg.rfind("M_ProjectDAO::delself()错误M_ProjectDAO::delself()错误:", 0), 0u)
@@ -113,7 +118,7 @@ TEST_F(ProjectModel, ProjectDelselfStopsAtAModelThatStays) {
     ASSERT_TRUE(project().getEntityModelList(left).ok());
     EXPECT_EQ(namesOf(left), Names{"B"});
 
-    rawSql("DROP TRIGGER keep;");
+    unfault("keep", "T_M_Folder");
     ASSERT_TRUE(project().delself().ok());
     std::list<M_ProjectDAO*> projects;
     std::list<M_FolderDAO*> folders;
@@ -200,9 +205,9 @@ TEST_F(ProjectModel, RemovedFolderParksItsTablesOrRollsBack) {
     M_EntityTableDAO t1 = table(f, "T1"), t2 = table(f, "T2"), t3 = table(f, "T3");
     std::unique_ptr<M_FolderDAO> temp = tempOf(m);
     ASSERT_NE(temp, nullptr);
-    rawSql("CREATE TRIGGER refuse BEFORE INSERT ON T_M_R_FolderTable WHEN new.T_M_FolderID = " +
-           std::to_string(temp->_ID) + " AND new.T_M_EntityTableID = " + std::to_string(t3._ID) +
-           " BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    fault("refuse", "BEFORE INSERT", "T_M_R_FolderTable",
+          "NEW.\"T_M_FolderID\" = " + std::to_string(temp->_ID) +
+              " AND NEW.\"T_M_EntityTableID\" = " + std::to_string(t3._ID));
     ResultMsg rm = m.removeM_FolderDAO(&f);
     EXPECT_NE(rm.rCode, RUN_SUCCESS);
     EXPECT_EQ(
@@ -214,7 +219,7 @@ TEST_F(ProjectModel, RemovedFolderParksItsTablesOrRollsBack) {
     EXPECT_TRUE(tablesOf(*temp).empty());
     EXPECT_EQ(f._t_M_EntityModelID, m._ID);
 
-    rawSql("DROP TRIGGER refuse;");
+    unfault("refuse", "T_M_R_FolderTable");
     M_FolderDAO g = folder(m, "G");
     M_EntityTableDAO u1 = table(g, "U1"), u2 = table(g, "U2");
     ASSERT_TRUE(m.removeM_FolderDAO(&g).ok());

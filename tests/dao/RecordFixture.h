@@ -18,6 +18,7 @@
 #include "QmsRecordClasses.h"
 #include "StringHelper.h"
 #include "support/FileText.h"
+#include "support/RawDb.h"
 #include "support/TempDir.h"
 
 namespace arxtest {
@@ -27,6 +28,19 @@ using namespace MeridianSpace;
 /// GBK message texts read in test output.
 inline std::string utf8(const std::string& gbk) {
     return StringHelper::GBKToUTF8(gbk);
+}
+
+/// SQL for rawScalar on `location` that joins `value` over the rows of
+/// `from` (tables with their conditions) by `separator`, ordered by `orderBy`.
+inline std::string joinedSql(const std::string& location, const std::string& value,
+                             const std::string& from, const std::string& orderBy = "\"id\"",
+                             const std::string& separator = ",") {
+    if (isServerLocation(location)) {
+        return "SELECT string_agg(CAST(" + value + " AS TEXT), '" + separator + "' ORDER BY " +
+               orderBy + ") FROM " + from;
+    }
+    return "SELECT group_concat(v, '" + separator + "') FROM (SELECT " + value + " AS v FROM " +
+           from + " ORDER BY " + orderBy + ")";
 }
 
 class RecordFixture : public ::testing::Test {

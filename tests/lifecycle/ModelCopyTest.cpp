@@ -9,8 +9,9 @@ namespace arxtest {
 
 class ModelCopy : public RecordFixture {
 protected:
-    std::string raw(const std::string& sql) { return rawScalar(dir.file("config.db"), sql); }
-    /// Every row of each metadata table, in identifier order, as text.
+    std::string raw(const std::string& sql) { return rawScalar(config, sql); }
+    /// Every row of each metadata table, in identifier order, as text (on the
+    /// server: the text of the row's record).
     std::vector<std::string> rows() {
         const std::string fields =
             "SELECT group_concat('quote(\"' || name || '\")', '||'',''||') FROM "
@@ -20,16 +21,22 @@ protected:
                               "T_M_NormalColumn", "T_M_R_FolderTable", "T_M_R_ModelTable",
                               "T_M_FindByInterface_2", "T_M_DelByInterface_2", "T_M_SceneInfo_2"})
             out.push_back(
-                raw("SELECT group_concat(" + raw(fields + t + "')") + ", '/') FROM " + t));
+                raw(onPostgres()
+                        ? joinedSql(config, "r", "\"" + t + "\" AS r", "r.\"id\"", "/")
+                        : "SELECT group_concat(" + raw(fields + t + "')") + ", '/') FROM " + t));
         return out;
     }
     /// The one table linked to the model.
     std::unique_ptr<M_EntityTableDAO> tableOf(const M_EntityModelDAO& m) {
-        return findByID<M_EntityTableDAO>(std::stoi(raw(
-            "SELECT T_M_EntityTableID FROM T_M_R_ModelTable WHERE T_M_EntityModelID = " + id(m))));
+        return findByID<M_EntityTableDAO>(
+            std::stoi(raw("SELECT \"T_M_EntityTableID\" FROM \"T_M_R_ModelTable\" WHERE "
+                          "\"T_M_EntityModelID\" = " +
+                          id(m))));
     }
     static std::string id(const DAO& d) { return std::to_string(d._ID); }
-    const std::string physicalTables = "SELECT count(*) FROM sqlite_master WHERE type = 'table'";
+    const std::string physicalTables =
+        onPostgres() ? "SELECT count(*) FROM pg_tables WHERE schemaname = current_schema()"
+                     : "SELECT count(*) FROM sqlite_master WHERE type = 'table'";
 };
 
 // Version 2 of S: folder A, sub-folder A1 holding T (c1; c2 refers to T; c3 gone
@@ -66,8 +73,8 @@ TEST_F(ModelCopy, CopiesTheTreeIntoNewRecordsAndRewritesEveryReference) {
     M_EntityModelDAO* target = &copy;
     ResultMsg rm = s.copyTo(target);
     ASSERT_EQ(rm.rCode, RUN_SUCCESS) << utf8(rm.rMsg);
-    EXPECT_EQ(raw("SELECT Name || Version || UpdateTime || Description || RProjectID FROM "
-                  "T_M_EntityModel WHERE id = " +
+    EXPECT_EQ(raw("SELECT \"Name\" || \"Version\" || \"UpdateTime\" || \"Description\" || "
+                  "\"RProjectID\" FROM \"T_M_EntityModel\" WHERE \"id\" = " +
                   id(copy)),
               "C1" + s._createTime + "d" + id(project()));
     const std::vector<std::string> after = rows();
@@ -76,21 +83,26 @@ TEST_F(ModelCopy, CopiesTheTreeIntoNewRecordsAndRewritesEveryReference) {
         EXPECT_EQ(after[i].substr(0, before[i].size()), before[i]) << i;
     EXPECT_EQ(raw(physicalTables), tablesBefore);  // no rows to copy outside dictionary models
 
-    const std::string inCopy = " AND T_M_EntityModelID = " + id(copy);
+    const std::string inCopy = " AND \"T_M_EntityModelID\" = " + id(copy);
     const std::string a1New =
-        raw("SELECT id || '@' || T_M_FolderID FROM T_M_Folder WHERE Name = 'A1'" + inCopy);
+        raw("SELECT \"id\" || '@' || \"T_M_FolderID\" FROM \"T_M_Folder\" "
+            "WHERE \"Name\" = 'A1'" +
+            inCopy);
     // Each folder of the copy as name<parent name (a parent of the same model), by _ID.
     const std::string tree =
-        "SELECT group_concat(Name || '<' || ifnull((SELECT p.Name FROM T_M_Folder p WHERE p.id = "
-        "f.T_M_FolderID AND p.T_M_EntityModelID = f.T_M_EntityModelID), '')) FROM (SELECT * FROM "
-        "T_M_Folder WHERE 1";
-    EXPECT_EQ(raw(tree + inCopy + " ORDER BY id) f"), "TempFolder<,A<,A1<A");
+        "f.\"Name\" || '<' || coalesce((SELECT p.\"Name\" FROM \"T_M_Folder\" p WHERE p.\"id\" = "
+        "f.\"T_M_FolderID\" AND p.\"T_M_EntityModelID\" = f.\"T_M_EntityModelID\"), '')";
+    EXPECT_EQ(
+        raw(joinedSql(config, tree, "\"T_M_Folder\" f WHERE f.\"T_M_EntityModelID\" = " + id(copy),
+                      "f.\"id\"")),
+        "TempFolder<,A<,A1<A");
 
     auto tNew = tableOf(copy);
     ASSERT_NE(tNew, nullptr);
     EXPECT_EQ(std::tie(t._innerName, tNew->_innerName), std::make_tuple("T_2", "T_1"));
     EXPECT_EQ(
-        raw("SELECT T_M_FolderID FROM T_M_R_FolderTable WHERE T_M_EntityTableID = " + id(*tNew)),
+        raw("SELECT \"T_M_FolderID\" FROM \"T_M_R_FolderTable\" WHERE \"T_M_EntityTableID\" = " +
+            id(*tNew)),
         a1New.substr(0, a1New.find('@')));
     Owned<M_NormalColumnDAO> columns;
     ASSERT_TRUE(tNew->getNormalColumnDAOList(&copy, columns.items).ok());
@@ -99,17 +111,18 @@ TEST_F(ModelCopy, CopiesTheTreeIntoNewRecordsAndRewritesEveryReference) {
     EXPECT_EQ(std::tie(n1._name, n2._name, n1._fkTableID, n2._fkTableID),
               std::make_tuple("c1", "c2", c1._fkTableID, tNew->_ID));
 
-    EXPECT_EQ(raw("SELECT group_concat(MParaList_2 || '|' || MSortAttributeList_2) FROM "
-                  "T_M_FindByInterface_2 WHERE Mt_M_EntityTableID_2 = " +
-                  id(*tNew)),
-              id(n1) + ",x#" + id(n2) + ",y|" + id(n2) + "," + id(n1));
-    EXPECT_EQ(raw("SELECT group_concat(MParaList_2) FROM T_M_DelByInterface_2 WHERE "
-                  "Mt_M_EntityTableID_2 = " +
-                  id(*tNew)),
-              id(n2) + ",z");
-    EXPECT_EQ(raw("SELECT group_concat(MSceneType_2 || ':' || MDataObjectId_2 || '@' || "
-                  "MParentID_2) FROM T_M_SceneInfo_2 WHERE MEntityModelID_2 = " +
-                  id(copy)),
+    EXPECT_EQ(
+        raw(joinedSql(config, "\"MParaList_2\" || '|' || \"MSortAttributeList_2\"",
+                      "\"T_M_FindByInterface_2\" WHERE \"Mt_M_EntityTableID_2\" = " + id(*tNew))),
+        id(n1) + ",x#" + id(n2) + ",y|" + id(n2) + "," + id(n1));
+    EXPECT_EQ(
+        raw(joinedSql(config, "\"MParaList_2\"",
+                      "\"T_M_DelByInterface_2\" WHERE \"Mt_M_EntityTableID_2\" = " + id(*tNew))),
+        id(n2) + ",z");
+    EXPECT_EQ(raw(joinedSql(config,
+                            "\"MSceneType_2\" || ':' || \"MDataObjectId_2\" || '@' || "
+                            "\"MParentID_2\"",
+                            "\"T_M_SceneInfo_2\" WHERE \"MEntityModelID_2\" = " + id(copy))),
               "1:" + a1New + ",2:" + id(*tNew) + "@" + id(*tNew));
 }
 
@@ -128,8 +141,9 @@ TEST_F(ModelCopy, RefusalsStoreNothing) {
     for (auto [source, target, message] : cases) {
         ResultMsg rm = source->copyTo(target);
         EXPECT_EQ(std::make_pair(rm.rCode, utf8(rm.rMsg)), std::make_pair(RUN_FAIL, utf8(message)));
-        EXPECT_EQ(raw("SELECT (SELECT count(*) FROM T_M_Folder) || count(*) FROM T_M_EntityModel"),
-                  "11");  // S and its temporary folder
+        EXPECT_EQ(raw("SELECT (SELECT count(*) FROM \"T_M_Folder\") || '/' || count(*) FROM "
+                      "\"T_M_EntityModel\""),
+                  "1/1");  // S and its temporary folder
     }
 }
 

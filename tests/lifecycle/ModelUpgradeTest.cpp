@@ -35,7 +35,7 @@ protected:
         EXPECT_TRUE(a.addSceneInfo(&inFolder).ok() && t2.addSceneInfo(&m, &inTable).ok());
         return m;
     }
-    std::string raw(const std::string& sql) { return rawScalar(dir.file("config.db"), sql); }
+    std::string raw(const std::string& sql) { return rawScalar(config, sql); }
 };
 
 // "name[tables](sub-folders)" of the folders below `parent` (the model's root
@@ -79,11 +79,14 @@ TEST_F(ModelUpgrade, MakesTheNextVersionWithTheTreeOnTheSameTablesAndTheScenes) 
     EXPECT_EQ(m._isVersionLocked, 1);
     EXPECT_EQ(shape(next->_ID, 0, now), tree);  // new folders (counted below), the same tables
     EXPECT_EQ(std::make_pair(now["T1"], now["T2"]), std::make_pair(old["T1"], old["T2"]));
-    const std::string ofNew = " WHERE T_M_EntityModelID = " + std::to_string(next->_ID);
-    EXPECT_EQ(raw("SELECT count(*) || '/' || sum(FolderType = 2) FROM T_M_Folder" + ofNew) + "/" +
-                  raw("SELECT count(*) FROM T_M_R_ModelTable" + ofNew),
+    const std::string ofNew = " WHERE \"T_M_EntityModelID\" = " + std::to_string(next->_ID);
+    EXPECT_EQ(raw("SELECT count(*) || '/' || count(CASE WHEN \"FolderType\" = 2 THEN 1 END) FROM "
+                  "\"T_M_Folder\"" +
+                  ofNew) +
+                  "/" + raw("SELECT count(*) FROM \"T_M_R_ModelTable\"" + ofNew),
               "5/1/2");  // one temporary folder, the two tables
-    EXPECT_EQ(raw("SELECT IsVersionLocked FROM T_M_EntityModel WHERE Version = 1"), "1");
+    EXPECT_EQ(raw("SELECT \"IsVersionLocked\" FROM \"T_M_EntityModel\" WHERE \"Version\" = 1"),
+              "1");
     Owned<M_SceneInfoDAO> scenes;
     ASSERT_TRUE(M_SceneInfoDAO::FindByEntityModelID(next->_ID, scenes.items).ok());
     ASSERT_EQ(scenes.items.size(), 2u);
@@ -109,21 +112,21 @@ TEST_F(ModelUpgrade, RefusalsLeaveTheLockAndTheStoredModelsAsTheOutcomeSays) {
                       sub = "ERROR：在新数据模型中增加子数据模块失败。";
     const struct {
         Prepare prepare;
-        std::string trigger, message, names, locked;
+        std::string faultWhen, faultTable, faultCondition, message, names, locked;
     } cases[] = {
-        {UpgradedOnce, "", added, "Plan,Plan_2", "1"},
-        {UnlockedV5Beside, "", added, "Plan,Plan_5", "0"},
-        {None, "UPDATE ON T_M_EntityModel WHEN OLD.DisplayName LIKE '%_new'",
+        {UpgradedOnce, "", "", "", added, "Plan,Plan_2", "1"},
+        {UnlockedV5Beside, "", "", "", added, "Plan,Plan_5", "0"},
+        {None, "BEFORE UPDATE", "T_M_EntityModel", "OLD.\"DisplayName\" LIKE '%_new'",
          "更新数据模型新名称失败！", "Plan,Plan_new", "0"},
-        {None, "INSERT ON T_M_Folder WHEN NEW.Name = 'A1'",
+        {None, "BEFORE INSERT", "T_M_Folder", "NEW.\"Name\" = 'A1'",
          sub + "ERROR：在新数据模型中递归增加子数据模块失败。", "Plan", "1"},
-        {None, "INSERT ON T_M_R_FolderTable",
+        {None, "BEFORE INSERT", "T_M_R_FolderTable", "1 = 1",
          sub + "ERROR：在新数据模型中递归增加子数据模块的下属模块失败。ERROR：在新数据模型中递归增"
                "加子数据类失败。",
          "Plan", "1"},
-        {None, "INSERT ON T_M_SceneInfo_2", "ERROR：升版场景信息失败。 场景 ID = ", "Plan", "1"},
+        {None, "BEFORE INSERT", "T_M_SceneInfo_2", "1 = 1",
+         "ERROR：升版场景信息失败。 场景 ID = ", "Plan", "1"},
     };
-    const std::string config = dir.file("config.db");
     int n = 0;
     for (const auto& c : cases) {
         const std::string name = "M" + std::to_string(++n);
@@ -140,32 +143,34 @@ TEST_F(ModelUpgrade, RefusalsLeaveTheLockAndTheStoredModelsAsTheOutcomeSays) {
         }
         Ids before, after;
         const std::string tree = shape(m._ID, 0, before);
-        if (!c.trigger.empty()) {
-            ASSERT_TRUE(rawExecute(config, "CREATE TRIGGER fault BEFORE " + c.trigger +
-                                               " BEGIN SELECT RAISE(ABORT, 'injected'); END"));
+        if (!c.faultWhen.empty()) {
+            ASSERT_TRUE(injectFault(config, "fault", c.faultWhen, c.faultTable, c.faultCondition));
             ASSERT_TRUE(MeridianNew::getCurrMRDConfigIDM()->initialMetaDataCache().ok());
         }
         out = new M_EntityModelDAO;
         M_EntityModelDAO* const held = out;
         rm = m.upgradeNewVersion(out);
         std::unique_ptr<M_EntityModelDAO> owned(out);  // a deleted `held` shows as a double free
-        ASSERT_TRUE(rawExecute(config, "DROP TRIGGER IF EXISTS fault"));
+        if (!c.faultWhen.empty()) {
+            ASSERT_TRUE(removeFault(config, "fault", c.faultTable));
+        }
 
         EXPECT_NE(rm.rCode, RUN_SUCCESS);
         EXPECT_EQ(utf8(rm.rMsg.substr(0, c.message.size())), utf8(c.message)) << utf8(rm.rMsg);
         EXPECT_EQ(out, held);
-        EXPECT_EQ(raw("SELECT IsVersionLocked FROM T_M_EntityModel WHERE id = " + id), c.locked);
-        EXPECT_EQ(raw("SELECT group_concat(DisplayName) FROM T_M_EntityModel WHERE Name = '" +
-                      name + "'"),
+        EXPECT_EQ(raw("SELECT \"IsVersionLocked\" FROM \"T_M_EntityModel\" WHERE \"id\" = " + id),
+                  c.locked);
+        EXPECT_EQ(raw(joinedSql(config, "\"DisplayName\"",
+                                "\"T_M_EntityModel\" WHERE \"Name\" = '" + name + "'")),
                   c.names);
         EXPECT_EQ(std::make_pair(shape(m._ID, 0, after), after), std::make_pair(tree, before));
         EXPECT_EQ(m._isVersionLocked, 1);
         // Nothing of a dropped new version: no folder, model link or folder link of it.
-        EXPECT_EQ(raw("SELECT (SELECT count(*) FROM T_M_Folder WHERE T_M_EntityModelID NOT IN "
-                      "(SELECT id FROM T_M_EntityModel)) + (SELECT count(*) FROM T_M_R_ModelTable "
-                      "WHERE T_M_EntityModelID NOT IN (SELECT id FROM T_M_EntityModel)) + (SELECT "
-                      "count(*) FROM T_M_R_FolderTable WHERE T_M_FolderID NOT IN (SELECT id FROM "
-                      "T_M_Folder))"),
+        EXPECT_EQ(raw("SELECT (SELECT count(*) FROM \"T_M_Folder\" WHERE \"T_M_EntityModelID\" NOT "
+                      "IN (SELECT \"id\" FROM \"T_M_EntityModel\")) + (SELECT count(*) FROM "
+                      "\"T_M_R_ModelTable\" WHERE \"T_M_EntityModelID\" NOT IN (SELECT \"id\" "
+                      "FROM \"T_M_EntityModel\")) + (SELECT count(*) FROM \"T_M_R_FolderTable\" "
+                      "WHERE \"T_M_FolderID\" NOT IN (SELECT \"id\" FROM \"T_M_Folder\"))"),
                   "0");
     }
 }

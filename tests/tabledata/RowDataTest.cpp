@@ -12,6 +12,7 @@ class RowData : public RecordFixture {
 protected:
     void SetUp() override {
         RecordFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         m = model("M");
         M_FolderDAO f = folder(m, "F");
         t = table(f, "T");

@@ -160,6 +160,34 @@ TEST_F(QmsTest, WholeSessionEndToEnd) {
     EXPECT_NE(ok("log").find("RUN"), npos);
 }
 
+TEST_F(QmsTest, AServerConfigurationDatabaseWorksLikeAFile) {
+    if (!arxtest::postgresUnavailable().empty()) {
+        if (arxtest::postgresRequired()) FAIL() << arxtest::postgresUnavailable();
+        GTEST_SKIP() << "no PostgreSQL server: " << arxtest::postgresUnavailable();
+    }
+    std::string schema;
+    const std::string server = arxtest::newServerDatabase("qms", schema),
+                      config = "--config '" + server + "' ";
+    EXPECT_NE(ok(config + "init").find("initialised postgresql://"), npos);
+    for (const char* args : {"project create Shop", "model create Shop Sales",
+                             "folder add Sales Orders", "table add Sales Orders Customer",
+                             u8"column add Sales Customer 名称 --type text", "model upgrade Sales"})
+        ok(config + args);
+    EXPECT_NE(ok(config + "model list").find("Sales\t2"), npos);
+    const std::string status = ok(config + "status --json");
+    EXPECT_TRUE(isJson(status)) << status;
+    EXPECT_EQ(status.find("arx-test-pw"), npos) << status;
+    // From the server into a file and back the other way.
+    ok(config + "export Shop shop.db");
+    ok("--config second.db --work second-work.db init");
+    ok("--config second.db --work second-work.db import shop.db");
+    EXPECT_NE(
+        ok("--config second.db --work second-work.db table show Sales Customer").find(u8"名称"),
+        npos);
+    EXPECT_NE(ok(config + "import shop.db").find("Shop_imp"), npos);
+    arxtest::pgExecute(arxtest::pgServerUri(), "DROP SCHEMA \"" + schema + "\" CASCADE");
+}
+
 TEST_F(QmsTest, DiagramShowsSceneRecordsAndRendersToPng) {
     if (!fs::exists("/usr/bin/rsvg-convert"))
         GTEST_SKIP() << "rsvg-convert is missing (Debian package librsvg2-bin)";

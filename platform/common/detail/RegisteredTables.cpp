@@ -56,9 +56,12 @@ ResultMsg ensureRegisteredTables(InstanceDataManager& idm, MetaDataManager& mdm)
     // file waits for the lock (the busy timeout) and then finds the tables.
     Transaction tx(idm);
     if (!tx.begun().ok()) return tx.begun();
+    // On a server the transaction itself locks nothing: take the lock.
+    ResultMsg result = idm.lockSchemaChanges();
+    if (!result.ok()) return result;
     // What other connections created before the lock was taken is only
     // seen after forgetting the cached layouts.
-    ResultMsg result = idm.initialMetaDataCache();
+    result = idm.initialMetaDataCache();
     if (!result.ok()) return result;
     for (const auto& [className, factory] : DAOFactoryRegistry::factories()) {
         if (factory == nullptr) continue;

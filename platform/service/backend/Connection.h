@@ -183,6 +183,9 @@ public:
     /// empty where lastInsertRowId() answers instead.
     virtual const char* insertReturning() const = 0;
     bool insertReturnsId() const { return insertReturning()[0] != '\0'; }
+    /// Holds other connections' table changes off until the transaction
+    /// ends (see InstanceDataManager::lockSchemaChanges).
+    virtual ResultMsg lockSchemaChanges() { return ResultMsg(); }
     /// Tells the backend that a row of `table` was inserted with the
     /// explicit "id" `id`, so that the identifiers it gives later stay above it.
     virtual ResultMsg explicitIdStored(const std::string& table, long long id) {

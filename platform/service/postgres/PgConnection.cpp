@@ -1,5 +1,6 @@
 #include "postgres/PgConnection.h"
 
+#include <strings.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,12 +23,16 @@ constexpr std::size_t kMaxPrepared = 1024;
 const char* const kStatementSavepoint = "SAVEPOINT arx_stmt";
 const char* const kStatementRelease = "RELEASE SAVEPOINT arx_stmt";
 const char* const kStatementUndo = "ROLLBACK TO SAVEPOINT arx_stmt";
+// Their names as prepared statements.
+const char* const kSavepointName = "arx_stmt_savepoint";
+const char* const kReleaseName = "arx_stmt_release";
+const char* const kUndoName = "arx_stmt_undo";
 
 constexpr Oid kByteaOid = 17;
 
 bool startsWithWord(const std::string& sql, const char* word) {
     const std::size_t n = std::strlen(word);
-    return sql.size() >= n && StringHelper::equalsIgnoreCase(sql.substr(0, n), word) &&
+    return sql.size() >= n && strncasecmp(sql.c_str(), word, n) == 0 &&
            (sql.size() == n || sql[n] == ' ');
 }
 
@@ -241,8 +246,9 @@ void PgParams::resize(std::size_t n) {
 }
 
 struct PgConnection::Sent {
-    enum Kind { Control, Prepare, Main } kind;
-    std::string preparedSql;
+    enum Kind { Control, Prepare, ControlPrepare, Main } kind = Control;
+    /// For Prepare: the statement's text and server-side name.
+    const std::string* sql = nullptr;
     std::string name;
 };
 
@@ -298,6 +304,7 @@ ResultMsg PgConnection::connect(bool create) {
         return rm;
     }
     prepared_.clear();
+    controlsPrepared_ = false;
     const bool wasOpen = isOpen();
     setOpen(true);
     ResultMsg rm = configureSession();
@@ -375,6 +382,7 @@ void PgConnection::closeHandle() {
     PQfinish(conn_);
     conn_ = nullptr;
     prepared_.clear();
+    controlsPrepared_ = false;
 }
 
 void PgConnection::abandonTransaction() {
@@ -416,6 +424,7 @@ ResultMsg PgConnection::serverLost(const std::string& what) {
     lastMessage_ = lost.rMsg;
     transactionLost(lost);
     prepared_.clear();
+    controlsPrepared_ = false;
     return lost;
 }
 
@@ -427,9 +436,11 @@ void PgConnection::noteFailure(const PGresult* failed) {
     if (lastMessage_.empty()) lastMessage_ = trimmedMessage(PQerrorMessage(conn_));
 }
 
-ResultMsg PgConnection::collect(std::vector<Sent>& sent, PGresult** mainResult) {
+ResultMsg PgConnection::collect(const Sent* sent, int count, PGresult** mainResult) {
     bool failed = false;
-    for (const Sent& s : sent) {
+    bool controlsPrepared = true;
+    for (int k = 0; k < count; ++k) {
+        const Sent& s = sent[k];
         PGresult* result = PQgetResult(conn_);
         if (result == nullptr) return serverLost(trimmedMessage(PQerrorMessage(conn_)));
         const ExecStatusType status = PQresultStatus(result);
@@ -440,9 +451,8 @@ ResultMsg PgConnection::collect(std::vector<Sent>& sent, PGresult** mainResult) 
         } else if (!ok) {
             failed = true;  // skipped after an earlier failure
         }
-        if (ok && s.kind == Sent::Prepare) {
-            prepared_[s.preparedSql] = s.name;
-        }
+        if (ok && s.kind == Sent::Prepare) prepared_[*s.sql] = s.name;
+        if (s.kind == Sent::ControlPrepare) controlsPrepared = controlsPrepared && ok;
         if (ok && s.kind == Sent::Main && mainResult != nullptr) {
             changes_ = std::atoi(PQcmdTuples(result));
             *mainResult = result;
@@ -474,6 +484,9 @@ ResultMsg PgConnection::collect(std::vector<Sent>& sent, PGresult** mainResult) 
         PQclear(*mainResult);
         *mainResult = nullptr;
     }
+    for (int k = 0; k < count; ++k) {
+        if (sent[k].kind == Sent::ControlPrepare) controlsPrepared_ = controlsPrepared;
+    }
     return failed ? ResultMsg(SRV_ERR_ENGINE, lastMessage_) : ResultMsg();
 }
 
@@ -491,65 +504,102 @@ ResultMsg PgConnection::run(const std::string& sql, const PgParams& params, bool
         return rm;
     }
     const bool protect = inTransaction() && !isTransactionControl(sql);
-    std::vector<Sent> sent;
+    // At most: DEALLOCATE, three control prepares, SAVEPOINT, prepare, the
+    // statement, RELEASE.
+    Sent sent[8];
+    int count = 0;
     bool queued = true;
     const auto control = [&](const char* text) {
         queued =
             queued && PQsendQueryParams(conn_, text, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
-        sent.push_back(Sent{Sent::Control, std::string(), std::string()});
+        sent[count++].kind = Sent::Control;
+    };
+    // The statement savepoint's own commands are prepared once per
+    // connection: the server then neither parses nor plans them per statement.
+    const auto preparedControl = [&](const char* name) {
+        queued = queued && PQsendQueryPrepared(conn_, name, 0, nullptr, nullptr, nullptr, 0) == 1;
+        sent[count++].kind = Sent::Control;
     };
     if (prepare && prepared_.size() >= kMaxPrepared) {
         control("DEALLOCATE ALL");
         prepared_.clear();
+        controlsPrepared_ = false;
     }
-    if (protect) control(kStatementSavepoint);
+    if (protect && !controlsPrepared_) {
+        for (const auto& [name, text] :
+             {std::pair<const char*, const char*>{kSavepointName, kStatementSavepoint},
+              {kReleaseName, kStatementRelease},
+              {kUndoName, kStatementUndo}}) {
+            queued = queued && PQsendPrepare(conn_, name, text, 0, nullptr) == 1;
+            sent[count++].kind = Sent::ControlPrepare;
+        }
+    }
+    if (protect) preparedControl(kSavepointName);
 
     const int n = static_cast<int>(params.values.size());
-    std::vector<const char*> values(n);
-    std::vector<int> lengths(n);
+    const char* valueArray[16];
+    int lengthArray[16];
+    std::vector<const char*> valueVector;
+    std::vector<int> lengthVector;
+    const char** values = valueArray;
+    int* lengths = lengthArray;
+    if (n > 16) {
+        valueVector.resize(n);
+        lengthVector.resize(n);
+        values = valueVector.data();
+        lengths = lengthVector.data();
+    }
     for (int i = 0; i < n; ++i) {
         values[i] = params.isNull[i] ? nullptr : params.values[i].c_str();
         lengths[i] = static_cast<int>(params.values[i].size());
     }
-    const std::string numbered = numberedParameters(sql);
     if (prepare) {
         auto known = prepared_.find(sql);
-        std::string name;
+        const char* name;
         if (known == prepared_.end()) {
-            name = "arx_" + std::to_string(++lastPrepared_);
-            queued =
-                queued && PQsendPrepare(conn_, name.c_str(), numbered.c_str(), 0, nullptr) == 1;
-            sent.push_back(Sent{Sent::Prepare, sql, name});
+            Sent& made = sent[count++];
+            made.kind = Sent::Prepare;
+            made.sql = &sql;
+            made.name = "arx_" + std::to_string(++lastPrepared_);
+            queued = queued && PQsendPrepare(conn_, made.name.c_str(),
+                                             numberedParameters(sql).c_str(), 0, nullptr) == 1;
+            name = made.name.c_str();
         } else {
-            name = known->second;
+            name = known->second.c_str();
         }
-        queued = queued && PQsendQueryPrepared(conn_, name.c_str(), n, values.data(),
-                                               lengths.data(), params.binary.data(), 0) == 1;
+        queued = queued &&
+                 PQsendQueryPrepared(conn_, name, n, values, lengths, params.binary.data(), 0) == 1;
     } else {
-        queued = queued && PQsendQueryParams(conn_, numbered.c_str(), n, nullptr, values.data(),
-                                             lengths.data(), params.binary.data(), 0) == 1;
+        queued = queued && PQsendQueryParams(conn_, numberedParameters(sql).c_str(), n, nullptr,
+                                             values, lengths, params.binary.data(), 0) == 1;
     }
-    sent.push_back(Sent{Sent::Main, std::string(), std::string()});
-    if (protect) control(kStatementRelease);
+    sent[count++].kind = Sent::Main;
+    if (protect) preparedControl(kReleaseName);
     queued = queued && PQpipelineSync(conn_) == 1;
     countStatement();
     if (!queued) return serverLost(trimmedMessage(PQerrorMessage(conn_)));
 
-    rm = collect(sent, &result);
+    rm = collect(sent, count, &result);
     if (rm.ok() || rm.rCode == SRV_ERR_SERVER || !protect) return rm;
     // Only the failed statement is undone; the transaction goes on.
-    std::vector<Sent> undo;
     const std::string message = lastMessage_, state = lastState_;
+    Sent undo[2];
     bool sentUndo =
-        PQsendQueryParams(conn_, kStatementUndo, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
-    undo.push_back(Sent{Sent::Control, std::string(), std::string()});
-    sentUndo = sentUndo && PQsendQueryParams(conn_, kStatementRelease, 0, nullptr, nullptr, nullptr,
-                                             nullptr, 0) == 1;
-    undo.push_back(Sent{Sent::Control, std::string(), std::string()});
-    sentUndo = sentUndo && PQpipelineSync(conn_) == 1;
+        controlsPrepared_ &&
+        PQsendQueryPrepared(conn_, kUndoName, 0, nullptr, nullptr, nullptr, 0) == 1 &&
+        PQsendQueryPrepared(conn_, kReleaseName, 0, nullptr, nullptr, nullptr, 0) == 1 &&
+        PQpipelineSync(conn_) == 1;
+    if (!controlsPrepared_) {
+        // The control statements' own preparation failed with the statement.
+        sentUndo = PQsendQueryParams(conn_, kStatementUndo, 0, nullptr, nullptr, nullptr, nullptr,
+                                     0) == 1 &&
+                   PQsendQueryParams(conn_, kStatementRelease, 0, nullptr, nullptr, nullptr,
+                                     nullptr, 0) == 1 &&
+                   PQpipelineSync(conn_) == 1;
+    }
     if (!sentUndo) return serverLost(trimmedMessage(PQerrorMessage(conn_)));
     lastMessage_.clear();
-    ResultMsg undone = collect(undo, nullptr);
+    ResultMsg undone = collect(undo, 2, nullptr);
     if (undone.rCode == SRV_ERR_SERVER) return undone;
     lastMessage_ = message;
     lastState_ = state;
@@ -632,6 +682,10 @@ ResultMsg PgConnection::engineError(int code, const std::string& what) const {
         return ResultMsg(SRV_ERR_BUSY, "数据正被其他连接修改，操作未执行，请稍后重试：" +
                                            displayName() + "：" + what + "：" + lastMessage_);
     }
+    // A value the column's type cannot take (text for a number column).
+    if (lastState_ == "22P02" || lastState_ == "22003") {
+        return ResultMsg(SRV_ERR_ARGUMENT, what + "：值与列的类型不符：" + lastMessage_);
+    }
     return ResultMsg(code, what + "：" + lastMessage_);
 }
 
@@ -653,9 +707,10 @@ const char* PgConnection::declaredType(int dataType) const {
 std::string PgConnection::likeTest(const std::string& column, bool negated,
                                    const std::string& param) const {
     // As in SQLite: ASCII case ignored (the database's C ctype folds only
-    // ASCII), no escape character, any column type.
-    return "CAST(" + column + " AS TEXT)" + (negated ? " NOT ILIKE " : " ILIKE ") + param +
-           " ESCAPE ''";
+    // ASCII), no escape character, any column type. Folded both sides, a
+    // prefix pattern can use an index on lower(column) (see caseFoldedIndex).
+    return "lower(CAST(" + column + " AS TEXT))" + (negated ? " NOT LIKE " : " LIKE ") +
+           "lower(CAST(" + param + " AS TEXT)) ESCAPE ''";
 }
 
 std::string PgConnection::equalsIgnoringCase(const std::string& column,
@@ -713,6 +768,18 @@ ResultMsg PgConnection::indexExists(const std::string& name, bool& exists) {
     if (rc == StepResult::Error) return engineError(SRV_ERR_ENGINE, "读取索引失败：" + name);
     exists = rc == StepResult::Row;
     return rm;
+}
+
+ResultMsg PgConnection::lockSchemaChanges() {
+    StatementLease lease;
+    // One lock per schema: databases in other schemas go on undisturbed.
+    ResultMsg rm =
+        prepare("SELECT pg_advisory_xact_lock(hashtext('arx_qms:' || current_schema()))", lease);
+    if (!rm.ok()) return rm;
+    StepResult rc;
+    while ((rc = lease->step()) == StepResult::Row) {
+    }
+    return rc == StepResult::Done ? rm : engineError(SRV_ERR_ENGINE, "锁定数据库的表结构失败");
 }
 
 }  // namespace MeridianSpace::detail

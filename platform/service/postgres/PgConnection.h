@@ -68,6 +68,7 @@ public:
     ResultMsg queryPlan(const std::string& sql, const std::function<void(Statement&)>& bind,
                         std::string& plan) override;
     ResultMsg explicitIdStored(const std::string& table, long long id) override;
+    ResultMsg lockSchemaChanges() override;
 
     /// Runs `sql` with `params` (prepared once per text when `prepared`),
     /// under a statement savepoint inside a transaction. The result of a
@@ -93,13 +94,15 @@ private:
     /// Sends the queued pipeline and reads every answer; the first failure
     /// is kept in lastError_.
     struct Sent;
-    ResultMsg collect(std::vector<Sent>& sent, PGresult** mainResult);
+    ResultMsg collect(const Sent* sent, int count, PGresult** mainResult);
     void noteFailure(const PGresult* failed);
 
     PGconn* conn_ = nullptr;
     /// Prepared statement names by SQL text.
     std::unordered_map<std::string, std::string> prepared_;
     int lastPrepared_ = 0;
+    /// Whether the statement savepoint's commands are prepared on the server.
+    bool controlsPrepared_ = false;
     int changes_ = 0;
     /// The last failure: SQLSTATE, message, and whether the server was lost.
     std::string lastState_;

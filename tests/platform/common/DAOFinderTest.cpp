@@ -32,6 +32,7 @@ protected:
     void SetUp() override {
         DAOFactoryRegistry::registerClass("TwinDAO", &TwinDAO::createObject);
         PlatformFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         for (auto [name, project, folder, priority] :
              {std::tuple{"alpha", 1, 10, 3}, {"beta", 1, 20, 1}, {"gamma", 2, 10, 2}}) {
             NoteDAO note;

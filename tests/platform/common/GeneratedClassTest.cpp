@@ -29,7 +29,7 @@ TEST_F(PlatformFixture, AClassInTheGeneratorsShapeWorksAgainstTheFrame) {
         order._qty = count;
         ASSERT_TRUE(order.save().ok());
     }
-    EXPECT_EQ(rawScalar(workPath, "SELECT count(*) FROM T_order_1"), "3");
+    EXPECT_EQ(rawScalar(workPath, "SELECT count(*) FROM \"T_order_1\""), "3");
 
     std::list<OrderDAO*> orders;
     ASSERT_TRUE(OrderDAO::FindByQtyOrTitle(4, "lamp", orders).ok());
@@ -42,7 +42,7 @@ TEST_F(PlatformFixture, AClassInTheGeneratorsShapeWorksAgainstTheFrame) {
     ASSERT_EQ(orders.size(), 1u);
     OrderDAO* chair = orders.front();
     EXPECT_EQ(chair->_title, "chair");
-    EXPECT_EQ(rawScalar(workPath, "SELECT count(*) FROM T_order_1"), "1");
+    EXPECT_EQ(rawScalar(workPath, "SELECT count(*) FROM \"T_order_1\""), "1");
 
     double values[] = {0.5, 1.5};
     ASSERT_TRUE(chair->saveData(values, 2).ok());

@@ -36,7 +36,8 @@ TEST_F(Blob, DoublesRoundTripAndFailuresLeaveTheCallersPointerAlone) {
 
     ASSERT_TRUE(session->commit().ok());
     // Nine bytes: one double of 1.0 (little-endian) and one stray byte.
-    ASSERT_TRUE(rawExecute(dbPath, "UPDATE T_Item SET Data = x'000000000000F03F07'"));
+    const std::string bytes = onPostgres() ? "'\\x000000000000F03F07'" : "x'000000000000F03F07'";
+    ASSERT_TRUE(rawExecute(dbPath, "UPDATE \"T_Item\" SET \"Data\" = " + bytes));
     ASSERT_TRUE(idm->getIBlobTableData("T_Item", "Data", id, read, count).ok());
     owned.reset(read);
     const unsigned char padded[16] = {0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 7};  // then zeros

@@ -19,6 +19,7 @@ class MetaData : public ServiceTest {
 protected:
     void SetUp() override {
         ServiceTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         MetaDataManager* m = nullptr;
         ASSERT_TRUE(session->createMetaDataManager(m).ok());
         mdm.reset(m);
@@ -72,7 +73,8 @@ TEST_F(MetaData, ChangeCountMovesWithEveryPossibleChangeOfRowsAndNeverRepeats) {
          true},
         {"session roll-back", [&] { return add("b").ok() && session->rollback().ok(); }, true},
         {"other connection",
-         [&] { return rawExecute(dbPath, "INSERT INTO T_M_Project VALUES (9, 'x', '')"); }, true},
+         [&] { return rawExecute(dbPath, "INSERT INTO \"T_M_Project\" VALUES (9, 'x', '')"); },
+         true},
         {"emptied", [&] { return idm->deleteITableDataAll("T_Item", 1).ok(); }, true},
         {"reopen",
          [&] {
@@ -86,8 +88,8 @@ TEST_F(MetaData, ChangeCountMovesWithEveryPossibleChangeOfRowsAndNeverRepeats) {
         SCOPED_TRACE(what);
         ASSERT_TRUE(step());
         const std::uint64_t now = idm->changeCount("t_item");  // names ignore case
-        EXPECT_EQ(now != last, changes);
-        EXPECT_TRUE(!changes || seen.insert(now).second);  // never a number seen before
+        EXPECT_EQ(now != last, changes || onPostgres());       // a server's rows are never cached
+        EXPECT_TRUE(!changes || seen.insert(now).second);      // never a number seen before
         last = now;
     }
     MRDSession* second = nullptr;
@@ -172,16 +174,17 @@ TEST_F(MetaData, DeletesRefuseMissingRowsAndMakeTheSessionReadTheTableAnew) {
     for (const auto& [del, id] : {std::pair<Delete, int>{delTable, table}, {delColumn, column}}) {
         V before, after;
         ASSERT_TRUE(idm->getTableColumnNames("T_Item", before).ok());  // now cached
-        ASSERT_TRUE(
-            rawExecute(dbPath, "ALTER TABLE T_Item ADD COLUMN X" + std::to_string(before.size())));
+        ASSERT_TRUE(rawExecute(dbPath, "ALTER TABLE \"T_Item\" ADD COLUMN \"X" +
+                                           std::to_string(before.size()) + "\" TEXT"));
         ASSERT_TRUE(del(id, model).ok());
         ASSERT_TRUE(idm->getTableColumnNames("T_Item", after).ok());
         EXPECT_EQ(after.size(), before.size() + 1);
     }
-    EXPECT_EQ(rawScalar(dbPath, "SELECT count(*) FROM T_M_EntityTable"), "1");  // rows stay
+    EXPECT_EQ(rawScalar(dbPath, "SELECT count(*) FROM \"T_M_EntityTable\""), "1");  // rows stay
 }
 
 TEST_F(MetaData, LookupsAndNameFindersUseTheirIndexes) {
+    ARX_FILE_ONLY();  // reads SQLite's query plans
     std::vector<std::string> plans;
     ASSERT_TRUE(mdm->lookupPlans(plans).ok());
     const V expected = {"ix_T_M_EntityTable_Name (Name>? AND Name<?)",

@@ -67,7 +67,9 @@ TEST_F(RowData, QueriesTakeValuesAsDataAndRefuseAnythingElse) {
         {0, {"apricot", "banana"}, {}, {cond("Qty", ">=", "5")}},
         {0, {"apple", "banana"}, {}, {cond("Qty", "<>", "1"), cond("Name", "not like", "'apr%'")}},
         {0, {}, {}, {cond("Name", "=", "' OR '1'='1")}},
-        {0, {}, {}, {cond("Qty", "=", "1 OR 1=1")}},
+        // Text against a number column: SQLite compares and finds nothing; a
+        // server refuses the value.
+        {onPostgres() ? SRV_ERR_ARGUMENT : 0, {}, {}, {cond("Qty", "=", "1 OR 1=1")}},
         {0, {"apricot", "banana", "apple"}, {" DESC ", " Qty "}, {cond("Qty", ">", "1")}},
         {SRV_ERR_ARGUMENT, {}, {}, {cond("Name", "= 1 OR 1=1 --", "1")}},
         {SRV_ERR_ARGUMENT, {}, {}, {cond("Name", "", "1")}},
@@ -93,7 +95,7 @@ TEST_F(RowData, QueriesTakeValuesAsDataAndRefuseAnythingElse) {
               SRV_ERR_NO_COLUMN);
     EXPECT_EQ(idm->getITableData("T_Item\"; --", {}, {}, rows, nullptr).rCode, SRV_ERR_ARGUMENT);
     EXPECT_TRUE(rows.empty());
-    EXPECT_EQ(rawScalar(dbPath, "SELECT count(*) FROM T_Item"), "8");
+    EXPECT_EQ(rawScalar(dbPath, "SELECT count(*) FROM \"T_Item\""), "8");
 }
 
 TEST(ITableDataRecord, GetColValueSearchesAllSlotsFirstMatchWins) {

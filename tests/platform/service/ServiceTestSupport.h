@@ -1,7 +1,8 @@
 #pragma once
 
-// A session and a manager on a fresh database file holding the table
-// "T_Item" (Name text, Qty integer, Price real, Data blob of doubles).
+// A session and a manager on a fresh database of the backend under test (a
+// file, or a schema of the test server) holding the table "T_Item" (Name
+// text, Qty integer, Price real, Data blob of doubles).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -55,6 +56,8 @@ inline IQueryCondition cond(const std::string& column, const std::string& op,
 class ServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        ARX_REQUIRE_BACKEND();
+        dbPath = dir.database("data.db");
         MRDSession* s = nullptr;
         ASSERT_TRUE(service.createSession(dbPath, s, 1).ok());
         session.reset(s);
@@ -71,7 +74,9 @@ protected:
     }
     // The names another connection sees: only what was committed.
     std::string committed() {
-        return rawScalar(dbPath, "SELECT coalesce(group_concat(Name), '') FROM T_Item");
+        const std::string joined =
+            onPostgres() ? "string_agg(\"Name\", ',' ORDER BY \"id\")" : "group_concat(\"Name\")";
+        return rawScalar(dbPath, "SELECT coalesce(" + joined + ", '') FROM \"T_Item\"");
     }
     // Names of the rows a query finds, in order; the query must answer `code`.
     V names(const Conditions& conditions = {}, const IOrderClause* order = nullptr, int code = 0) {
@@ -86,7 +91,7 @@ protected:
 
     // Destroyed in reverse: the manager, the session, then the folder.
     TempDir dir;
-    const std::string dbPath = dir.file("data.db");
+    std::string dbPath;
     MRDService service;
     std::unique_ptr<MRDSession> session;
     std::unique_ptr<InstanceDataManager> idm;

@@ -11,12 +11,18 @@ TEST_F(Tables, CreatesColumnsDefaultsAndIndexesAndRefusesWhatCannotBe) {
     qty._isIndex = 1;
     note._defaultValue = "it's";
     ASSERT_TRUE(idm->addMTableInstance(tableNamed("T_Dict_1"), {name, qty, note}).ok());
-    EXPECT_EQ(rawScalar(dbPath, "SELECT count(*) FROM sqlite_master WHERE type='index'"), "2");
+    // The indexes besides a server table's primary key.
+    const std::string indexes =
+        onPostgres() ? "SELECT count(*) FROM pg_index AS i JOIN pg_class AS c ON c.oid = "
+                       "i.indexrelid WHERE c.relnamespace = to_regnamespace(current_schema()) "
+                       "AND NOT i.indisprimary"
+                     : "SELECT count(*) FROM sqlite_master WHERE type='index'";
+    EXPECT_EQ(rawScalar(dbPath, indexes), "2");
     ITableData row = itemRow("A");
     row._tableInnerName = "T_Dict_1";
     row._colNum = 1;
     ASSERT_TRUE(idm->addITableData(row, COMMIT_T_IMMEDIATELY).ok());
-    EXPECT_EQ(rawScalar(dbPath, "SELECT Qty || '/' || Note FROM T_Dict_1"), "5/it's");
+    EXPECT_EQ(rawScalar(dbPath, "SELECT \"Qty\" || '/' || \"Note\" FROM \"T_Dict_1\""), "5/it's");
     // The unique index refuses a second "A".
     EXPECT_EQ(idm->addITableData(row, COMMIT_T_IMMEDIATELY).rCode, SRV_ERR_ENGINE);
 
@@ -43,7 +49,7 @@ TEST_F(Tables, SchemaChangesReachTheCaches) {
     // A change behind the manager's back shows once the cache is reloaded.
     V before, cached, after;
     ASSERT_TRUE(idm->getTableColumnNames("T_Item", before).ok());
-    ASSERT_TRUE(rawExecute(dbPath, "ALTER TABLE T_Item ADD COLUMN Extra TEXT"));
+    ASSERT_TRUE(rawExecute(dbPath, "ALTER TABLE \"T_Item\" ADD COLUMN \"Extra\" TEXT"));
     ASSERT_TRUE(idm->getTableColumnNames("T_Item", cached).ok());
     EXPECT_EQ(cached, before);
     ASSERT_TRUE(idm->initialMetaDataCache().ok());
