@@ -11,8 +11,10 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     // The global options may also follow the subcommand.
     app.fallthrough();
-    app.add_option("--config", options.config, "configuration database (default qms.db)");
-    app.add_option("--work", options.work, "work database (default work.db)");
+    app.add_option("--config", options.config,
+                   "configuration database: a file or a postgresql:// URI (default qms.db)");
+    app.add_option("--work", options.work,
+                   "work database: a file or a postgresql:// URI (default work.db)");
     app.add_flag("--verbose", options.verbose, "show the library's own console lines on stderr");
 
     qms::addSetupCommands(app, options);

@@ -27,6 +27,14 @@ const char* const kStatementUndo = "ROLLBACK TO SAVEPOINT arx_stmt";
 const char* const kSavepointName = "arx_stmt_savepoint";
 const char* const kReleaseName = "arx_stmt_release";
 const char* const kUndoName = "arx_stmt_undo";
+// The savepoint a run of inserts shares, and how long a run may grow: on a
+// failure the run's earlier inserts are sent again.
+const char* const kBatchSavepoint = "SAVEPOINT arx_batch";
+const char* const kBatchRelease = "RELEASE SAVEPOINT arx_batch";
+const char* const kBatchUndo = "ROLLBACK TO SAVEPOINT arx_batch";
+constexpr std::size_t kMaxBatch = 1000;
+constexpr std::size_t kReplayPerTrip = 100;
+constexpr int kInlineParams = 16;
 
 constexpr Oid kByteaOid = 17;
 
@@ -42,6 +50,37 @@ bool isTransactionControl(const std::string& sql) {
         if (startsWithWord(sql, word)) return true;
     }
     return false;
+}
+
+// An INSERT as the service writes it for a row without its own identifier:
+// INSERT INTO "t" ("a",...) VALUES (?,...) RETURNING "id".
+bool isPlainInsert(const std::string& sql) {
+    static const std::string returning = " RETURNING \"id\"";
+    if (!startsWithWord(sql, "INSERT") || sql.size() < returning.size() ||
+        sql.compare(sql.size() - returning.size(), returning.size(), returning) != 0) {
+        return false;
+    }
+    const std::size_t values = sql.find(") VALUES (");
+    const std::size_t columns = sql.find(" (");
+    if (values == std::string::npos || columns == std::string::npos || columns > values) {
+        return false;
+    }
+    for (std::size_t at = sql.find('"', columns); at != std::string::npos && at < values;) {
+        const std::size_t end = sql.find('"', at + 1);
+        if (end == std::string::npos) return false;
+        if (end - at - 1 == 2 && strncasecmp(sql.c_str() + at + 1, "id", 2) == 0) return false;
+        at = sql.find('"', end + 1);
+    }
+    return true;
+}
+
+// The same INSERT with "id" as one more column, its value the last parameter.
+std::string withExplicitId(const std::string& sql) {
+    std::string out = sql;
+    const std::size_t close = out.rfind(") RETURNING");
+    out.insert(close, ",?");
+    out.insert(out.find(") VALUES ("), ",\"id\"");
+    return out;
 }
 
 // "?" and "?N" parameters as PostgreSQL's "$N"; quoted texts and names stay.
@@ -305,6 +344,7 @@ ResultMsg PgConnection::connect(bool create) {
     }
     prepared_.clear();
     controlsPrepared_ = false;
+    endBatch();
     const bool wasOpen = isOpen();
     setOpen(true);
     ResultMsg rm = configureSession();
@@ -386,6 +426,7 @@ void PgConnection::closeHandle() {
 }
 
 void PgConnection::abandonTransaction() {
+    endBatch();
     if (conn_ == nullptr || PQstatus(conn_) != CONNECTION_OK) return;
     PgParams none;
     PGresult* result = nullptr;
@@ -425,6 +466,7 @@ ResultMsg PgConnection::serverLost(const std::string& what) {
     transactionLost(lost);
     prepared_.clear();
     controlsPrepared_ = false;
+    endBatch();
     return lost;
 }
 
@@ -490,6 +532,111 @@ ResultMsg PgConnection::collect(const Sent* sent, int count, PGresult** mainResu
     return failed ? ResultMsg(SRV_ERR_ENGINE, lastMessage_) : ResultMsg();
 }
 
+bool PgConnection::sendStatement(const std::string& sql, const PgParams& params, bool prepare,
+                                 const std::string* extra, Sent* sent, int& count) {
+    const int given = static_cast<int>(params.values.size());
+    const int n = given + (extra != nullptr ? 1 : 0);
+    const char* valueArray[kInlineParams];
+    int lengthArray[kInlineParams];
+    int formatArray[kInlineParams];
+    std::vector<const char*> valueVector;
+    std::vector<int> lengthVector, formatVector;
+    const char** values = valueArray;
+    int* lengths = lengthArray;
+    int* formats = formatArray;
+    if (n > kInlineParams) {
+        valueVector.resize(n);
+        lengthVector.resize(n);
+        formatVector.resize(n);
+        values = valueVector.data();
+        lengths = lengthVector.data();
+        formats = formatVector.data();
+    }
+    for (int i = 0; i < given; ++i) {
+        values[i] = params.isNull[i] ? nullptr : params.values[i].c_str();
+        lengths[i] = static_cast<int>(params.values[i].size());
+        formats[i] = params.binary[i];
+    }
+    if (extra != nullptr) {
+        values[given] = extra->c_str();
+        lengths[given] = static_cast<int>(extra->size());
+        formats[given] = 0;
+    }
+    if (!prepare) {
+        sent[count++].kind = Sent::Control;
+        return PQsendQueryParams(conn_, numberedParameters(sql).c_str(), n, nullptr, values,
+                                 lengths, formats, 0) == 1;
+    }
+    auto known = prepared_.find(sql);
+    const char* name;
+    bool queued = true;
+    if (known == prepared_.end()) {
+        Sent& made = sent[count++];
+        made.kind = Sent::Prepare;
+        made.sql = &sql;
+        made.name = "arx_" + std::to_string(++lastPrepared_);
+        queued = PQsendPrepare(conn_, made.name.c_str(), numberedParameters(sql).c_str(), 0,
+                               nullptr) == 1;
+        name = made.name.c_str();
+    } else {
+        name = known->second.c_str();
+    }
+    sent[count++].kind = Sent::Control;
+    return queued && PQsendQueryPrepared(conn_, name, n, values, lengths, formats, 0) == 1;
+}
+
+void PgConnection::endBatch() {
+    batchOpen_ = false;
+    batch_.clear();
+}
+
+ResultMsg PgConnection::undoBatchedInsert(const ResultMsg& failure) {
+    // Back to the run's savepoint, then the run's earlier inserts once more,
+    // each under the identifier it was given: the transaction is as it was
+    // before the failed insert, as a savepoint of its own would leave it.
+    const std::string message = lastMessage_, state = lastState_;
+    std::vector<std::string> replaySql;
+    replaySql.reserve(batch_.size());
+    for (const BatchedInsert& insert : batch_)
+        replaySql.push_back(withExplicitId(insert.sql));
+    std::vector<std::string> ids;
+    ids.reserve(batch_.size());
+    for (const BatchedInsert& insert : batch_)
+        ids.push_back(std::to_string(insert.id));
+    ResultMsg rm;
+    for (std::size_t first = 0; rm.ok() && (first == 0 || first < batch_.size());
+         first += kReplayPerTrip) {
+        Sent sent[1 + 2 * kReplayPerTrip];
+        int count = 0;
+        bool queued = true;
+        if (first == 0) {
+            queued =
+                PQsendQueryParams(conn_, kBatchUndo, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+            sent[count++].kind = Sent::Control;
+        }
+        const std::size_t end = std::min(batch_.size(), first + kReplayPerTrip);
+        for (std::size_t i = first; queued && i < end; ++i) {
+            queued = sendStatement(replaySql[i], batch_[i].params, true, &ids[i], sent, count);
+        }
+        queued = queued && PQpipelineSync(conn_) == 1;
+        if (!queued) return serverLost(trimmedMessage(PQerrorMessage(conn_)));
+        lastMessage_.clear();
+        rm = collect(sent, count, nullptr);
+        if (batch_.empty()) break;
+    }
+    if (rm.rCode == SRV_ERR_SERVER) return rm;
+    if (!rm.ok()) {
+        // The run could not be restored: nothing uncommitted can be kept.
+        abandonTransaction();
+        transactionLost(ResultMsg(
+            SRV_ERR_COMMIT, "回滚失败的语句时出错，会话中所有未提交的修改都已回滚：" + rm.rMsg));
+        endBatch();
+    }
+    lastMessage_ = message;
+    lastState_ = state;
+    return failure;
+}
+
 ResultMsg PgConnection::run(const std::string& sql, const PgParams& params, bool prepare,
                             PGresult*& result) {
     lastMessage_.clear();
@@ -503,10 +650,13 @@ ResultMsg PgConnection::run(const std::string& sql, const PgParams& params, bool
         lastMessage_ = rm.rMsg;
         return rm;
     }
-    const bool protect = inTransaction() && !isTransactionControl(sql);
-    // At most: DEALLOCATE, three control prepares, SAVEPOINT, prepare, the
-    // statement, RELEASE.
-    Sent sent[8];
+    const bool inTransactionNow = inTransaction();
+    if (!inTransactionNow) endBatch();
+    const bool protect = inTransactionNow && !isTransactionControl(sql);
+    const bool batched = protect && prepare && isPlainInsert(sql);
+    // At most: DEALLOCATE, batch RELEASE and SAVEPOINT, three control
+    // prepares, SAVEPOINT, prepare, the statement, RELEASE.
+    Sent sent[10];
     int count = 0;
     bool queued = true;
     const auto control = [&](const char* text) {
@@ -525,7 +675,14 @@ ResultMsg PgConnection::run(const std::string& sql, const PgParams& params, bool
         prepared_.clear();
         controlsPrepared_ = false;
     }
-    if (protect && !controlsPrepared_) {
+    // A run of inserts shares one savepoint; anything else ends the run.
+    if (batchOpen_ && (!batched || batch_.size() >= kMaxBatch)) {
+        control(kBatchRelease);
+        endBatch();
+    }
+    const bool opensBatch = batched && !batchOpen_;
+    if (opensBatch) control(kBatchSavepoint);
+    if (protect && !batched && !controlsPrepared_) {
         for (const auto& [name, text] :
              {std::pair<const char*, const char*>{kSavepointName, kStatementSavepoint},
               {kReleaseName, kStatementRelease},
@@ -534,52 +691,22 @@ ResultMsg PgConnection::run(const std::string& sql, const PgParams& params, bool
             sent[count++].kind = Sent::ControlPrepare;
         }
     }
-    if (protect) preparedControl(kSavepointName);
-
-    const int n = static_cast<int>(params.values.size());
-    const char* valueArray[16];
-    int lengthArray[16];
-    std::vector<const char*> valueVector;
-    std::vector<int> lengthVector;
-    const char** values = valueArray;
-    int* lengths = lengthArray;
-    if (n > 16) {
-        valueVector.resize(n);
-        lengthVector.resize(n);
-        values = valueVector.data();
-        lengths = lengthVector.data();
-    }
-    for (int i = 0; i < n; ++i) {
-        values[i] = params.isNull[i] ? nullptr : params.values[i].c_str();
-        lengths[i] = static_cast<int>(params.values[i].size());
-    }
-    if (prepare) {
-        auto known = prepared_.find(sql);
-        const char* name;
-        if (known == prepared_.end()) {
-            Sent& made = sent[count++];
-            made.kind = Sent::Prepare;
-            made.sql = &sql;
-            made.name = "arx_" + std::to_string(++lastPrepared_);
-            queued = queued && PQsendPrepare(conn_, made.name.c_str(),
-                                             numberedParameters(sql).c_str(), 0, nullptr) == 1;
-            name = made.name.c_str();
-        } else {
-            name = known->second.c_str();
-        }
-        queued = queued &&
-                 PQsendQueryPrepared(conn_, name, n, values, lengths, params.binary.data(), 0) == 1;
-    } else {
-        queued = queued && PQsendQueryParams(conn_, numberedParameters(sql).c_str(), n, nullptr,
-                                             values, lengths, params.binary.data(), 0) == 1;
-    }
-    sent[count++].kind = Sent::Main;
-    if (protect) preparedControl(kReleaseName);
+    if (protect && !batched) preparedControl(kSavepointName);
+    queued = queued && sendStatement(sql, params, prepare, nullptr, sent, count);
+    sent[count - 1].kind = Sent::Main;
+    if (protect && !batched) preparedControl(kReleaseName);
     queued = queued && PQpipelineSync(conn_) == 1;
     countStatement();
     if (!queued) return serverLost(trimmedMessage(PQerrorMessage(conn_)));
 
     rm = collect(sent, count, &result);
+    if (batched && (rm.ok() || opensBatch)) batchOpen_ = batchOpen_ || opensBatch;
+    if (batched && rm.ok()) {
+        batch_.push_back(
+            BatchedInsert{sql, params, std::strtoll(PQgetvalue(result, 0, 0), nullptr, 10)});
+        return rm;
+    }
+    if (batched && rm.rCode != SRV_ERR_SERVER) return undoBatchedInsert(rm);
     if (rm.ok() || rm.rCode == SRV_ERR_SERVER || !protect) return rm;
     // Only the failed statement is undone; the transaction goes on.
     const std::string message = lastMessage_, state = lastState_;

@@ -95,6 +95,13 @@ private:
     /// is kept in lastError_.
     struct Sent;
     ResultMsg collect(const Sent* sent, int count, PGresult** mainResult);
+    /// Queues one run of `sql` (prepared once when `prepare`), with `extra`
+    /// as one more parameter when given; false when the connection failed.
+    bool sendStatement(const std::string& sql, const PgParams& params, bool prepare,
+                       const std::string* extra, Sent* sent, int& count);
+    /// After an insert of a run failed: the run as it was before it.
+    ResultMsg undoBatchedInsert(const ResultMsg& failure);
+    void endBatch();
     void noteFailure(const PGresult* failed);
 
     PGconn* conn_ = nullptr;
@@ -103,6 +110,15 @@ private:
     int lastPrepared_ = 0;
     /// Whether the statement savepoint's commands are prepared on the server.
     bool controlsPrepared_ = false;
+    /// A run of inserts inside a transaction shares one savepoint instead of
+    /// one each; what they wrote is kept to be sent again should one fail.
+    struct BatchedInsert {
+        std::string sql;
+        PgParams params;
+        long long id;
+    };
+    bool batchOpen_ = false;
+    std::vector<BatchedInsert> batch_;
     int changes_ = 0;
     /// The last failure: SQLSTATE, message, and whether the server was lost.
     std::string lastState_;

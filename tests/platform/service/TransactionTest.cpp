@@ -49,6 +49,32 @@ TEST_F(Transactions, NestedSavepointsUndoOnlyTheirOwnWork) {
     EXPECT_EQ(committed(), "a,c");
 }
 
+TEST_F(Transactions, AFailedWriteUndoesOnlyItselfAndKeepsTheIdentifiersGiven) {
+    Transaction tx(*session);
+    std::vector<int> ids;
+    // A long run of inserts, a refused one, then more work of every kind.
+    for (int i = 0; i < 150; ++i) {
+        int id = 0;
+        ASSERT_TRUE(idm->addITableData(itemRow("r" + std::to_string(i)), 0, id).ok());
+        ids.push_back(id);
+    }
+    ITableData bad = itemRow("bad");
+    bad._cloInnerName[2] = "Nope";
+    EXPECT_EQ(idm->addITableData(bad, 0).rCode, SRV_ERR_NO_COLUMN);
+    ASSERT_TRUE(add("gone").ok());
+    ASSERT_TRUE(idm->deleteITableDataByCondition("T_Item", {cond("Name", "=", "'gone'")}, 0).ok());
+    int last = 0;
+    ASSERT_TRUE(idm->addITableData(itemRow("after"), 0, last).ok());
+    ASSERT_TRUE(tx.commit().ok());
+    // Every row kept is found under the identifier its insert answered.
+    for (int i : {0, 99, 100, 149}) {
+        EXPECT_EQ(names({cond("id", "=", std::to_string(ids[i]))}), V{"r" + std::to_string(i)});
+    }
+    EXPECT_EQ(names({cond("id", "=", std::to_string(last))}), V{"after"});
+    EXPECT_EQ(names({cond("Name", "=", "'bad'")}), V{});
+    EXPECT_EQ(rawScalar(dbPath, "SELECT count(*) FROM \"T_Item\""), "151");
+}
+
 TEST_F(Transactions, SessionRollBackAndCloseNeverKeepUnfinishedWork) {
     ASSERT_TRUE(add("pending").ok());
     auto tx = std::make_unique<Transaction>(*session);
