@@ -1,5 +1,9 @@
 #include "BenchRecord.h"
 
+#include "BenchPlatform.h"
+#include "InstanceDataManager.h"
+#include "MRDSession.h"
+#include "MeridianNew.h"
 #include "StringHelper.h"
 
 namespace arxbench {
@@ -51,6 +55,27 @@ void fillBenchRecord(int i, BenchRecord& record) {
     record._price = 12.5;
     record._weight = 0.25;
     record._rProjectID = 1;
+}
+
+void resetBenchTable() {
+    InstanceDataManager& idm = *MeridianNew::getCurrMRDConfigIDM();
+    ResultMsg dropped = idm.delTableInstance("T_M_Bench");
+    (void)dropped;  // missing before the first run
+    must(MeridianNew::ensureRegisteredTables());
+    must(idm.getPSession()->commit());
+}
+
+void populateBenchTable(int n) {
+    static int populated = -1;
+    if (populated == n) return;
+    resetBenchTable();
+    for (int i = 0; i < n; ++i) {
+        BenchRecord record;
+        fillBenchRecord(i, record);
+        must(record.save(COMMIT_T_DEFERRED));
+    }
+    must(MeridianNew::getCurrMRDConfigIDM()->getPSession()->commit());
+    populated = n;
 }
 
 }  // namespace arxbench

@@ -31,4 +31,11 @@ void benchValues(int i, std::string (&values)[10]);
 /// Fills a record with the i-th values.
 void fillBenchRecord(int i, BenchRecord& record);
 
+/// Drops and recreates the table (with its indexed key columns) in the
+/// current configuration database, committed.
+void resetBenchTable();
+/// Fills the table anew with n records in one transaction, unless the last
+/// call filled it with as many.
+void populateBenchTable(int n);
+
 }  // namespace arxbench

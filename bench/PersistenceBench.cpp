@@ -36,12 +36,6 @@ InstanceDataManager& idm() {
     return *MeridianNew::getCurrMRDConfigIDM();
 }
 
-// Drops and recreates the benchmark table (with its indexed key columns).
-void resetBenchTable() {
-    idm().delTableInstance("T_M_Bench");
-    must(MeridianNew::ensureRegisteredTables());
-}
-
 // A plain SQLite connection on the same file, with the same settings.
 class RawDatabase {
 public:
@@ -148,23 +142,9 @@ void BM_ObjectSave(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * n);
 }
 
-// Fills the benchmark table with n records, unless it already holds them.
-void populate(int n) {
-    static int populated = -1;
-    if (populated == n) return;
-    resetBenchTable();
-    for (int i = 0; i < n; ++i) {
-        BenchRecord record;
-        fillBenchRecord(i, record);
-        must(record.save(COMMIT_T_DEFERRED));
-    }
-    must(idm().getPSession()->commit());
-    populated = n;
-}
-
 void BM_FindByOneAttrKey(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    populate(n);
+    populateBenchTable(n);
     std::mt19937 random(42);
     std::uniform_int_distribution<int> pick(0, n - 1);
     DAOFinder finder;
@@ -183,7 +163,7 @@ void BM_FindByOneAttrKey(benchmark::State& state) {
 // The same lookup on a column without an index, for contrast: a scan.
 void BM_FindByOneAttrUnindexed(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    populate(n);
+    populateBenchTable(n);
     std::mt19937 random(42);
     std::uniform_int_distribution<int> pick(0, n - 1);
     DAOFinder finder;
@@ -199,7 +179,7 @@ void BM_FindByOneAttrUnindexed(benchmark::State& state) {
 
 void BM_FindByID(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    populate(n);
+    populateBenchTable(n);
     std::mt19937 random(7);
     std::uniform_int_distribution<int> pick(1, n);
     DAOFinder finder;

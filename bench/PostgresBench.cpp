@@ -166,15 +166,6 @@ InstanceDataManager& idm() {
     return *MeridianNew::getCurrMRDConfigIDM();
 }
 
-// Drops and recreates the benchmark table (with its indexed key columns),
-// committed, so that no lock of the library's connection is left on it.
-void resetBenchTable() {
-    ResultMsg dropped = idm().delTableInstance("T_M_Bench");
-    (void)dropped;  // missing before the first run
-    must(MeridianNew::ensureRegisteredTables());
-    must(idm().getPSession()->commit());
-}
-
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -358,24 +349,9 @@ void BM_AddITableData(benchmark::State& state) {
     reportInsert(state, figures.library, &figures.libraryRatios);
 }
 
-// Fills the benchmark table with n records in one transaction, unless it
-// already holds them.
-void populate(int n) {
-    static int populated = -1;
-    if (populated == n) return;
-    resetBenchTable();
-    for (int i = 0; i < n; ++i) {
-        BenchRecord record;
-        fillBenchRecord(i, record);
-        must(record.save(COMMIT_T_DEFERRED));
-    }
-    must(idm().getPSession()->commit());
-    populated = n;
-}
-
 void BM_FindByOneAttrKey(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    populate(n);
+    populateBenchTable(n);
     std::mt19937 random(42);
     std::uniform_int_distribution<int> pick(0, n - 1);
     DAOFinder finder;

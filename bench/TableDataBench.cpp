@@ -33,8 +33,8 @@
 #include "StringHelper.h"
 
 using namespace MeridianSpace;
-using arxbench::benchProject;
 using arxbench::benchFolder;
+using arxbench::benchProject;
 using arxbench::must;
 
 namespace {

@@ -109,7 +109,7 @@ std::string columnText(const Statement& stmt, int column) {
 }
 
 ResultMsg forEachResultRow(Connection& conn, const std::string& sql, const StatementBinder& bind,
-                           const RowReader& read, const char* what) {
+                           const RowReader& read, const std::string& what) {
     StatementLease lease;
     ResultMsg rm = conn.prepare(sql, lease);
     if (!rm.ok()) return rm;

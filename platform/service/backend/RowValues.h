@@ -33,6 +33,6 @@ using RowReader = std::function<void(const Statement&)>;
 /// values and hands each result row to `read`. A failure carries the
 /// engine's message after `what`.
 ResultMsg forEachResultRow(Connection& conn, const std::string& sql, const StatementBinder& bind,
-                           const RowReader& read, const char* what);
+                           const RowReader& read, const std::string& what);
 
 }  // namespace MeridianSpace::detail

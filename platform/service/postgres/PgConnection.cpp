@@ -9,6 +9,7 @@
 
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
+#include "backend/RowValues.h"
 #include "backend/SqlText.h"
 
 namespace MeridianSpace::detail {
@@ -769,35 +770,26 @@ std::uint64_t PgConnection::changeCount(const std::string& table) {
 }
 
 ResultMsg PgConnection::readLayout(const std::string& table, std::vector<ColumnInfo>& out) {
-    StatementLease lease;
-    ResultMsg rm = prepare(
+    return forEachResultRow(
+        *this,
         "SELECT a.attname, format_type(a.atttypid, a.atttypmod) FROM pg_attribute AS a "
         "WHERE a.attrelid = to_regclass(?) AND a.attnum > 0 AND NOT a.attisdropped "
         "ORDER BY a.attnum",
-        lease);
-    if (!rm.ok()) return rm;
-    lease->bindText(1, quoteIdentifier(table));
-    StepResult rc;
-    while ((rc = lease->step()) == StepResult::Row) {
-        out.push_back(ColumnInfo{lease->columnBytes(0), lease->columnBytes(1)});
-    }
-    if (rc != StepResult::Done) return engineError(SRV_ERR_ENGINE, "读取表结构失败：" + table);
-    return rm;
+        [&](Statement& s) { s.bindText(1, quoteIdentifier(table)); },
+        [&](const Statement& row) {
+            out.push_back({row.columnBytes(0), row.columnBytes(1)});
+        },
+        "读取表结构失败：" + table);
 }
 
 ResultMsg PgConnection::tableNames(std::vector<std::string>& out) {
-    StatementLease lease;
-    ResultMsg rm = prepare(
+    return forEachResultRow(
+        *this,
         "SELECT c.relname FROM pg_class AS c JOIN pg_namespace AS n ON n.oid = c.relnamespace "
         "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'p') "
         "ORDER BY c.relname COLLATE \"C\"",
-        lease);
-    if (!rm.ok()) return rm;
-    StepResult rc;
-    while ((rc = lease->step()) == StepResult::Row)
-        out.push_back(lease->columnBytes(0));
-    if (rc != StepResult::Done) return engineError(SRV_ERR_ENGINE, "读取表名失败");
-    return rm;
+        [](Statement&) {}, [&](const Statement& row) { out.push_back(row.columnBytes(0)); },
+        "读取表名失败");
 }
 
 ResultMsg PgConnection::engineError(int code, const std::string& what) const {
@@ -856,57 +848,40 @@ std::string PgConnection::tailExpression(const std::string& column, int bytes) c
 
 ResultMsg PgConnection::queryPlan(const std::string& sql,
                                   const std::function<void(Statement&)>& bind, std::string& plan) {
-    StatementLease lease;
-    ResultMsg rm = prepare("EXPLAIN " + sql, lease);
-    if (!rm.ok()) return rm;
-    bind(*lease);
-    StepResult rc;
-    while ((rc = lease->step()) == StepResult::Row)
-        plan += (plan.empty() ? "" : "; ") + lease->columnBytes(0);
-    return rc == StepResult::Done ? rm : engineError(SRV_ERR_ENGINE, "读取查询计划失败");
+    return forEachResultRow(
+        *this, "EXPLAIN " + sql, bind,
+        [&](const Statement& row) { plan += (plan.empty() ? "" : "; ") + row.columnBytes(0); },
+        "读取查询计划失败");
 }
 
 ResultMsg PgConnection::explicitIdStored(const std::string& table, long long id) {
-    StatementLease lease;
-    ResultMsg rm = prepare(
+    return forEachResultRow(
+        *this,
         "SELECT setval(s::regclass, GREATEST(?2::bigint, "
         "COALESCE(pg_sequence_last_value(s::regclass), 0))) "
         "FROM pg_get_serial_sequence(?1, 'id') AS s WHERE s IS NOT NULL",
-        lease);
-    if (!rm.ok()) return rm;
-    lease->bindText(1, quoteIdentifier(table));
-    lease->bindInt64(2, id);
-    StepResult rc;
-    while ((rc = lease->step()) == StepResult::Row) {
-    }
-    return rc == StepResult::Done ? rm
-                                  : engineError(SRV_ERR_ENGINE, "调整表的行标识序列失败：" + table);
+        [&](Statement& s) {
+            s.bindText(1, quoteIdentifier(table));
+            s.bindInt64(2, id);
+        },
+        [](const Statement&) {}, "调整表的行标识序列失败：" + table);
 }
 
 ResultMsg PgConnection::indexExists(const std::string& name, bool& exists) {
-    StatementLease lease;
-    ResultMsg rm = prepare(
+    exists = false;
+    return forEachResultRow(
+        *this,
         "SELECT 1 FROM pg_class AS c JOIN pg_namespace AS n ON n.oid = c.relnamespace "
         "WHERE c.relkind = 'i' AND c.relname = ? AND n.nspname = current_schema()",
-        lease);
-    if (!rm.ok()) return rm;
-    lease->bindText(1, name);
-    const StepResult rc = lease->step();
-    if (rc == StepResult::Error) return engineError(SRV_ERR_ENGINE, "读取索引失败：" + name);
-    exists = rc == StepResult::Row;
-    return rm;
+        [&](Statement& s) { s.bindText(1, name); }, [&](const Statement&) { exists = true; },
+        "读取索引失败：" + name);
 }
 
 ResultMsg PgConnection::lockSchemaChanges() {
-    StatementLease lease;
     // One lock per schema: databases in other schemas go on undisturbed.
-    ResultMsg rm =
-        prepare("SELECT pg_advisory_xact_lock(hashtext('arx_qms:' || current_schema()))", lease);
-    if (!rm.ok()) return rm;
-    StepResult rc;
-    while ((rc = lease->step()) == StepResult::Row) {
-    }
-    return rc == StepResult::Done ? rm : engineError(SRV_ERR_ENGINE, "锁定数据库的表结构失败");
+    return forEachResultRow(
+        *this, "SELECT pg_advisory_xact_lock(hashtext('arx_qms:' || current_schema()))",
+        [](Statement&) {}, [](const Statement&) {}, "锁定数据库的表结构失败");
 }
 
 }  // namespace MeridianSpace::detail

@@ -7,6 +7,7 @@
 
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
+#include "backend/RowValues.h"
 #include "backend/SqlText.h"
 
 namespace MeridianSpace::detail {
@@ -281,29 +282,21 @@ void SqliteConnection::onRolledBack(void* self) {
 }
 
 ResultMsg SqliteConnection::readLayout(const std::string& table, std::vector<ColumnInfo>& out) {
-    StatementLease lease;
-    ResultMsg rm = prepare("PRAGMA table_info(" + quoteIdentifier(table) + ")", lease);
-    if (!rm.ok()) return rm;
-    StepResult rc;
-    while ((rc = lease->step()) == StepResult::Row) {
-        out.push_back(ColumnInfo{lease->columnBytes(1), lease->columnBytes(2)});
-    }
-    if (rc != StepResult::Done) return engineError(SRV_ERR_ENGINE, "读取表结构失败：" + table);
-    return rm;
+    return forEachResultRow(
+        *this, "PRAGMA table_info(" + quoteIdentifier(table) + ")", [](Statement&) {},
+        [&](const Statement& row) {
+            out.push_back({row.columnBytes(1), row.columnBytes(2)});
+        },
+        "读取表结构失败：" + table);
 }
 
 ResultMsg SqliteConnection::tableNames(std::vector<std::string>& out) {
-    StatementLease lease;
-    ResultMsg rm = prepare(
+    return forEachResultRow(
+        *this,
         "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
         "ESCAPE '\\' ORDER BY name",
-        lease);
-    if (!rm.ok()) return rm;
-    StepResult rc;
-    while ((rc = lease->step()) == StepResult::Row)
-        out.push_back(lease->columnBytes(0));
-    if (rc != StepResult::Done) return engineError(SRV_ERR_ENGINE, "读取表名失败");
-    return rm;
+        [](Statement&) {}, [&](const Statement& row) { out.push_back(row.columnBytes(0)); },
+        "读取表名失败");
 }
 
 ResultMsg SqliteConnection::engineError(int code, const std::string& what) const {
@@ -366,25 +359,18 @@ std::string SqliteConnection::tailValue(const std::string& param) const {
 ResultMsg SqliteConnection::queryPlan(const std::string& sql,
                                       const std::function<void(Statement&)>& bind,
                                       std::string& plan) {
-    StatementLease lease;
-    ResultMsg rm = prepare("EXPLAIN QUERY PLAN " + sql, lease);
-    if (!rm.ok()) return rm;
-    bind(*lease);
-    StepResult rc;
-    while ((rc = lease->step()) == StepResult::Row)
-        plan += (plan.empty() ? "" : "; ") + lease->columnBytes(3);
-    return rc == StepResult::Done ? rm : engineError(SRV_ERR_ENGINE, "读取查询计划失败");
+    return forEachResultRow(
+        *this, "EXPLAIN QUERY PLAN " + sql, bind,
+        [&](const Statement& row) { plan += (plan.empty() ? "" : "; ") + row.columnBytes(3); },
+        "读取查询计划失败");
 }
 
 ResultMsg SqliteConnection::indexExists(const std::string& name, bool& exists) {
-    StatementLease lease;
-    ResultMsg rm = prepare("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?", lease);
-    if (!rm.ok()) return rm;
-    lease->bindText(1, name);
-    const StepResult rc = lease->step();
-    if (rc == StepResult::Error) return engineError(SRV_ERR_ENGINE, "读取索引失败：" + name);
-    exists = rc == StepResult::Row;
-    return rm;
+    exists = false;
+    return forEachResultRow(
+        *this, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?",
+        [&](Statement& s) { s.bindText(1, name); }, [&](const Statement&) { exists = true; },
+        "读取索引失败：" + name);
 }
 
 }  // namespace MeridianSpace::detail
