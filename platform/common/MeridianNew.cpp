@@ -98,7 +98,8 @@ ResultMsg openDatabase(const std::string& path, bool create, KnownDatabase*& out
 // database current.
 ResultMsg prepareToLeave(KnownDatabase& db) {
     if (db.session->hasOpenTransaction()) {
-        return ResultMsg(SRV_ERR_TRANSACTION, "数据库中有未结束的事务，不能切换：" + db.path);
+        return ResultMsg(SRV_ERR_TRANSACTION,
+                         "数据库中有未结束的事务，不能切换：" + MRDService::displayLocation(db.path));
     }
     return db.session->commit();
 }

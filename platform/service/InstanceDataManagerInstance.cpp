@@ -320,17 +320,17 @@ ResultMsg InstanceDataManager::getEntityModelInstanceInfo(IEntityModel& model) {
         // that cannot be read keeps the engine's answer.
         ResultMsg why = conn.explainFailure(kInfoTable, kInfoColumns, rm);
         if (why.rCode == SRV_ERR_NO_TABLE || why.rCode == SRV_ERR_NO_COLUMN) {
-            return notInstanceFile(conn.path(), why.rMsg);
+            return notInstanceFile(conn.displayName(), why.rMsg);
         }
         return why;
     }
     const detail::StepResult rc = lease->step();
-    if (rc == detail::StepResult::Done) return notInstanceFile(conn.path(), "实例信息表中没有记录");
+    if (rc == detail::StepResult::Done) return notInstanceFile(conn.displayName(), "实例信息表中没有记录");
     if (rc != detail::StepResult::Row) {
-        return conn.engineError(SRV_ERR_ENGINE, "读取实例信息失败：" + conn.path());
+        return conn.engineError(SRV_ERR_ENGINE, "读取实例信息失败：" + conn.displayName());
     }
     if (lease->columnType(1) != detail::ValueType::Integer) {
-        return notInstanceFile(conn.path(), "版本号不是整数");
+        return notInstanceFile(conn.displayName(), "版本号不是整数");
     }
     model._name = lease->columnBytes(0);
     model._version = lease->columnInt(1);
