@@ -57,6 +57,17 @@ void fillBenchRecord(int i, BenchRecord& record) {
     record._rProjectID = 1;
 }
 
+ITableData benchRow() {
+    ITableData row;
+    row._tableInnerName = "T_M_Bench";
+    row._colNum = 10;
+    for (int c = 0; c < 10; ++c) {
+        row._cloInnerName[c] = kBenchColumns[c];
+        row._colType[c] = kBenchTypes[c];
+    }
+    return row;
+}
+
 void resetBenchTable() {
     InstanceDataManager& idm = *MeridianNew::getCurrMRDConfigIDM();
     ResultMsg dropped = idm.delTableInstance("T_M_Bench");

@@ -3,6 +3,7 @@
 // A ten-column record for the persistence benchmarks, and the matching row.
 #include <string>
 
+#include "ITableData.h"
 #include "M_ObjectDAO.h"
 #include "RecordColumns.h"
 
@@ -28,6 +29,8 @@ extern const int kBenchTypes[10];
 
 /// The i-th benchmark record's values as text, in column order.
 void benchValues(int i, std::string (&values)[10]);
+/// A row of the table with its columns and types set, values empty.
+ITableData benchRow();
 /// Fills a record with the i-th values.
 void fillBenchRecord(int i, BenchRecord& record);
 

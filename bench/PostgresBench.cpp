@@ -315,13 +315,7 @@ void BM_RawLibpqInsertSavepoints(benchmark::State& state) {
 void BM_AddITableData(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     RawPg raw(platform().uri());
-    ITableData row;
-    row._tableInnerName = "T_M_Bench";
-    row._colNum = 10;
-    for (int c = 0; c < 10; ++c) {
-        row._cloInnerName[c] = kBenchColumns[c];
-        row._colType[c] = kBenchTypes[c];
-    }
+    ITableData row = benchRow();
     std::string values[10];
     std::uint64_t statements = 0;
     for (auto _ : state) {
