@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -249,6 +250,38 @@ int StringHelper::string2int(std::string text) {
 
 std::int32_t StringHelper::string2long(std::string text) {
     return parseLeadingInt(text);
+}
+
+bool StringHelper::parseCanonicalInteger(const std::string& text, long long& value) {
+    std::size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0;
+    const std::size_t digits = text.size() - i;
+    if (digits == 0 || digits > 19) return false;
+    if (text[i] == '0' && (digits > 1 || i == 1)) return false;
+    for (std::size_t k = i; k < text.size(); ++k) {
+        if (text[k] < '0' || text[k] > '9') return false;
+    }
+    errno = 0;
+    value = std::strtoll(text.c_str(), nullptr, 10);
+    return errno == 0;
+}
+
+bool StringHelper::parseWholeDouble(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    // The text must be exactly a decimal number: what stringTodouble reads,
+    // with nothing left over.
+    const char first = text[0];
+    if (!(first == '-' || first == '+' || first == '.' || (first >= '0' && first <= '9'))) {
+        return false;
+    }
+    for (char c : text) {
+        const bool allowed =
+            (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
+        if (!allowed) return false;
+    }
+    const char* begin = text.data() + (first == '+' ? 1 : 0);
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(begin, end, value);
+    return result.ec == std::errc() && result.ptr == end && std::isfinite(value);
 }
 
 void StringHelper::string_replace(std::string& text, const std::string& search,

@@ -27,6 +27,13 @@ public:
     /// Values beyond the 32-bit range saturate.
     static int string2int(std::string text);
     static std::int32_t string2long(std::string text);
+    /// True for an integer written the way int2String writes it ("-12", "0",
+    /// no '+', no leading zeros) that fits 64 bits: the integer text a number
+    /// column stores as a number.
+    static bool parseCanonicalInteger(const std::string& text, long long& value);
+    /// True when the whole text is one finite decimal number (sign, fraction,
+    /// exponent; no blanks, no "inf" or "nan").
+    static bool parseWholeDouble(const std::string& text, double& value);
 
     /// Replaces every occurrence of `search` left to right; replaced text is
     /// never searched again. An empty `search` leaves the text unchanged.

@@ -93,12 +93,18 @@ public:
     /// current work database must be an instance file of a stored model.
     ResultMsg getData(std::list<M_NormalColumnDAO*>& columns, std::list<std::string>& values);
     /// Updates the row named by each line's identifier, or inserts the line
-    /// as a new row when the identifier is 0 or no such row exists; all lines
-    /// in one transaction of the work database. A line whose value count
-    /// differs from the column count, or whose identifier is no number,
+    /// as a new row when the identifier is 0, -1 or empty or no such row
+    /// exists; all lines in one transaction of the work database. A line
+    /// whose value count differs from the column count, whose identifier is
+    /// no number or below -1, or with a value its column's type cannot take
     /// refuses the whole call before anything is written. The column objects
     /// stay the caller's.
     ResultMsg saveData(std::list<M_NormalColumnDAO*> columns, std::list<std::string> values);
+    /// Inserts each line as a new row under its own identifier (above 0), so
+    /// that rows keep the identifiers other rows refer to them by. Checked as
+    /// saveData; a line whose identifier a row has already (or an earlier
+    /// line took) refuses the whole call and nothing is written.
+    ResultMsg insertData(std::list<M_NormalColumnDAO*> columns, std::list<std::string> values);
     /// Deletes the rows with these identifiers, then commits.
     ResultMsg delData(std::vector<int> ids);
     /// Deletes every row, then commits.
@@ -119,8 +125,9 @@ public:
     /// the caller owns, and appends one line per row to `values`.
     ResultMsg exportData(std::list<M_NormalColumnDAO*>& columns, std::list<std::string>& values);
     /// Rebuilds the physical table from the column records and fills it
-    /// with the lines. Refused for a table outside dictionary models. The
-    /// lines are checked before the table is touched.
+    /// with the lines (none: the table is left empty, whatever `columns`
+    /// holds). Refused for a table outside dictionary models. The lines are
+    /// checked as in saveData before the table is touched.
     ResultMsg importData(std::list<M_NormalColumnDAO*> columns, std::list<std::string> values);
 
     /// Writes the C++ source of this table's DAO class, its mapper, a

@@ -73,8 +73,10 @@ ResultMsg M_EntityTableDAO::importData(std::list<M_NormalColumnDAO*> columns,
     }
     InstanceDataManager* manager = MeridianNew::getCurrMRDConfigIDM();
     // The lines are checked before the table is dropped: a refused call
-    // leaves the table and its rows as they were.
-    ResultMsg rm = rowtext::check(columns, values, rowtext::FirstValue::Plain);
+    // leaves the table and its rows as they were. Without lines the column
+    // list is not used: the call empties the table.
+    ResultMsg rm;
+    if (!values.empty()) rm = rowtext::check(columns, values, rowtext::FirstValue::Plain);
     if (rm.ok() && manager == nullptr) rm = MeridianNew::noCurrentDatabase();
     if (!rm.ok()) {
         log->appendError(_innerName + "M_EntityTableDAO::importData()", rm.rMsg);

@@ -12,6 +12,7 @@
 #include "M_NormalColumnDAO.h"
 #include "MeridianNew.h"
 #include "StringHelper.h"
+#include "Transaction.h"
 
 namespace MeridianSpace::rowtext {
 
@@ -44,9 +45,10 @@ std::size_t cut(const std::string& line, std::vector<std::string>& values) {
     }
 }
 
-// An identifier text: empty (or the marker), or an optional sign and
-// decimal digits that fit 32 bits.
-bool readableID(const std::string& text) {
+// An identifier text: empty (or the marker), read as 0, or an optional sign
+// and decimal digits that fit 32 bits.
+bool readID(const std::string& text, long long& id) {
+    id = 0;
     if (text.empty() || text == kEmptyMarker) return true;
     std::size_t digits = (text[0] == '-' || text[0] == '+') ? 1 : 0;
     if (digits == text.size()) return false;
@@ -54,8 +56,40 @@ bool readableID(const std::string& text) {
         if (text[i] < '0' || text[i] > '9') return false;
     }
     errno = 0;
-    const long long value = std::strtoll(text.c_str(), nullptr, 10);
-    return errno == 0 && value >= INT32_MIN && value <= INT32_MAX;
+    id = std::strtoll(text.c_str(), nullptr, 10);
+    return errno == 0 && id >= INT32_MIN && id <= INT32_MAX;
+}
+
+// Why the line's identifier cannot stand as `first` asks; null when it can.
+const char* idFault(const std::string& text, FirstValue first) {
+    long long id = 0;
+    if (!readID(text, id)) return "的标识不是整数：";
+    // -1 is the identifier of a record not stored yet; other negative
+    // numbers name no row and would pass silently as new rows.
+    if (first == FirstValue::RowID && id < -1) return "的标识不能小于-1（新行的标识为0、-1或空）：";
+    if (first == FirstValue::KeptRowID && id <= 0) return "的标识必须大于0：";
+    return nullptr;
+}
+
+// Why `value` cannot stand in `column`; null when it can. Number columns
+// take what the store keeps as a number, every column the empty value.
+const char* typeFault(const M_NormalColumnDAO& column, const std::string& value) {
+    if (value.empty() || value == kEmptyMarker) return nullptr;
+    if (column._dataType == COL_TYPE_INT) {
+        // Ten digits hold every 32-bit number; a column asking for more holds 64 bits.
+        const bool wide = column._numLength > 10;
+        long long number = 0;
+        if (StringHelper::parseCanonicalInteger(value, number) &&
+            (wide || (number >= INT32_MIN && number <= INT32_MAX))) {
+            return nullptr;
+        }
+        return wide ? "不是64位整数" : "不是32位整数";
+    }
+    double real = 0.0;
+    if (column._dataType == COL_TYPE_DOUBLE && !StringHelper::parseWholeDouble(value, real)) {
+        return "不是有限的实数";
+    }
+    return nullptr;
 }
 
 std::string lineFailure(std::size_t lineNumber, const std::string& what) {
@@ -104,7 +138,7 @@ ResultMsg check(const std::list<M_NormalColumnDAO*>& columns, const std::list<st
     for (const M_NormalColumnDAO* column : columns) {
         if (column == nullptr) return ResultMsg(RUN_FAIL, "属性列表中有空的属性对象。");
     }
-    if (first == FirstValue::RowID &&
+    if (first != FirstValue::Plain &&
         !StringHelper::equalsIgnoreCase(columns.front()->_innerName, "id")) {
         return ResultMsg(RUN_FAIL,
                          "属性列表的第一项必须是标识列id，实际为：" + columns.front()->_innerName);
@@ -120,8 +154,18 @@ ResultMsg check(const std::list<M_NormalColumnDAO*>& columns, const std::list<st
                 lineFailure(lineNumber, "有" + std::to_string(count) + "个值，与属性个数" +
                                             std::to_string(columns.size()) + "不符。"));
         }
-        if (first == FirstValue::RowID && !readableID(values[0])) {
-            return ResultMsg(RUN_FAIL, lineFailure(lineNumber, "的标识不是整数：" + values[0]));
+        const char* fault = first == FirstValue::Plain ? nullptr : idFault(values[0], first);
+        if (fault != nullptr)
+            return ResultMsg(RUN_FAIL, lineFailure(lineNumber, fault + values[0]));
+        std::size_t index = 0;
+        for (const M_NormalColumnDAO* column : columns) {
+            const std::string& value = values[index++];
+            fault = index == 1 && first != FirstValue::Plain ? nullptr : typeFault(*column, value);
+            if (fault == nullptr) continue;
+            return ResultMsg(
+                RUN_FAIL,
+                lineFailure(lineNumber, "第" + std::to_string(index) + "列（" + column->_name +
+                                            "）的值" + fault + "：" + value));
         }
     }
     return ResultMsg();
@@ -157,30 +201,41 @@ ResultMsg LineWriter::write(const std::string& line) {
     const std::size_t skip = first_ == FirstValue::RowID ? 1 : 0;
     for (std::size_t i = skip; i < count; ++i)
         row_->_colValue[i - skip] = values_[i];
-    if (first_ == FirstValue::RowID) {
+    if (first_ == FirstValue::Plain) return manager_.addITableData(*row_, COMMIT_T_DEFERRED);
+    // The identifier as the store writes numbers ("+7" and "007" are 7).
+    const int id = StringHelper::string2int(values_[0]);
+    std::string& idText = byID_.front().columValue;
+    idText = StringHelper::int2String(id);
+    bool exists = false;
+    if (first_ == FirstValue::KeptRowID) {
+        ResultMsg rm = findRow(exists);
+        if (!rm.ok()) return rm;
+        if (exists) return ResultMsg(RUN_FAIL, "标识为" + idText + "的行已存在。");
+        row_->_colValue[0] = idText;
+    } else if (id > 0) {
         // An existing row is updated in place; a new identifier, or none,
         // makes a new row whose identifier the store assigns.
-        const int id = StringHelper::string2int(values_[0]);
-        if (id > 0) {
-            byID_.front().columValue = StringHelper::int2String(id);
-            ResultMsg rm;
-            if (row_->_colNum > 0) {
-                int changed = 0;
-                rm = manager_.updateITableData(*row_, byID_, COMMIT_T_DEFERRED, changed);
-                if (!rm.ok() || changed > 0) return rm;
-            } else {
-                // Nothing to update: the identifier alone is the row.
-                bool exists = false;
-                rm = manager_.forEachITableData(row_->_tableInnerName, {}, byID_, nullptr,
-                                                [&exists](ITableData&) {
-                                                    exists = true;
-                                                    return false;
-                                                });
-                if (!rm.ok() || exists) return rm;
-            }
+        ResultMsg rm;
+        if (row_->_colNum > 0) {
+            int changed = 0;
+            rm = manager_.updateITableData(*row_, byID_, COMMIT_T_DEFERRED, changed);
+            if (!rm.ok() || changed > 0) return rm;
+        } else {
+            // Nothing to update: the identifier alone is the row.
+            rm = findRow(exists);
+            if (!rm.ok() || exists) return rm;
         }
     }
     return manager_.addITableData(*row_, COMMIT_T_DEFERRED);
+}
+
+ResultMsg LineWriter::findRow(bool& exists) {
+    exists = false;
+    return manager_.forEachITableData(row_->_tableInnerName, {}, byID_, nullptr,
+                                      [&exists](ITableData&) {
+                                          exists = true;
+                                          return false;
+                                      });
 }
 
 MNormalColumn describe(const std::string& name, const std::string& innerName, int dataType) {
@@ -224,24 +279,39 @@ ResultMsg readLines(InstanceDataManager& manager, const std::string& table,
 
 ResultMsg writeLines(InstanceDataManager& manager, const std::string& table,
                      const std::list<M_NormalColumnDAO*>& columns,
-                     const std::list<std::string>& values, rowtext::FirstValue first) {
-    rowtext::LineWriter writer(manager, table, columns, first);
-    std::size_t lineNumber = 0, failedLines = 0, firstFailedLine = 0;
-    ResultMsg firstFailure;
-    for (const std::string& line : values) {
-        ++lineNumber;
-        ResultMsg rm = writer.write(line);
-        if (rm.ok() || failedLines++ > 0) continue;
-        firstFailedLine = lineNumber;
-        firstFailure = rm;
-    }
+                     const std::list<std::string>& values, FirstValue first) {
     MRDSession* session = manager.getPSession();
     if (session == nullptr) return MeridianNew::noCurrentDatabase();
+    if (first == FirstValue::KeptRowID) {
+        Transaction transaction(manager);
+        if (!transaction.begun().ok()) return transaction.begun();
+        LineWriter writer(manager, table, columns, first);
+        std::size_t lineNumber = 0;
+        for (const std::string& line : values) {
+            ++lineNumber;
+            ResultMsg rm = writer.write(line);
+            if (!rm.ok())
+                return ResultMsg(RUN_FAIL, lineFailure(lineNumber, "写入失败：") + rm.rMsg);
+        }
+        return transaction.commit();
+    }
+    std::size_t lineNumber = 0, failedLines = 0, firstFailedLine = 0;
+    ResultMsg firstFailure;
+    // No line, no writer: the columns of an empty call are never looked at.
+    if (!values.empty()) {
+        LineWriter writer(manager, table, columns, first);
+        for (const std::string& line : values) {
+            ++lineNumber;
+            ResultMsg rm = writer.write(line);
+            if (rm.ok() || failedLines++ > 0) continue;
+            firstFailedLine = lineNumber;
+            firstFailure = rm;
+        }
+    }
     ResultMsg committed = session->commit();
     if (!committed.ok() || failedLines == 0) return committed;
-    return ResultMsg(RUN_FAIL, "第" + std::to_string(firstFailedLine) + "行数据写入失败：" +
-                                   firstFailure.rMsg + "（共" + std::to_string(failedLines) +
-                                   "行写入失败）");
+    return ResultMsg(RUN_FAIL, lineFailure(firstFailedLine, "写入失败：") + firstFailure.rMsg +
+                                   "（共" + std::to_string(failedLines) + "行写入失败）");
 }
 
 }  // namespace MeridianSpace::rowtext

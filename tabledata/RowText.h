@@ -38,14 +38,22 @@ void join(const ITableData& row, int count, std::string& line);
 enum class FirstValue {
     /// An ordinary value.
     Plain,
-    /// The row identifier: empty (or the marker) or a decimal number.
+    /// The row identifier: the number of a row, or 0, -1, empty (or the
+    /// marker) for a new row.
     RowID,
+    /// The identifier a new row is stored under: a number above 0.
+    KeptRowID,
 };
 
 /// Checks the column list and every line before anything is written: no
-/// null column, at most 80 columns, the identifier column first when
-/// `first` is RowID, and each line with exactly one value per column and a
-/// readable identifier. The failure names the first bad line (from 1).
+/// null column, at most 80 columns, the identifier column first unless
+/// `first` is Plain, and each line with exactly one value per column, an
+/// identifier as `first` asks, and every other value fit for its column's
+/// type. An int column takes an integer as int2String writes it, of 32 bits
+/// or, when the column asks for more than 10 digits (`_numLength`), of 64
+/// bits; a real column a finite decimal number; every column the empty
+/// value (or the marker). The failure names the first bad line (from 1) and,
+/// for a value, its column (from 1).
 ResultMsg check(const std::list<M_NormalColumnDAO*>& columns, const std::list<std::string>& lines,
                 FirstValue first);
 
@@ -57,7 +65,9 @@ class LineWriter {
 public:
     /// With RowID, write() updates the row named by the identifier and
     /// inserts the line without it when the identifier is 0 or less or no
-    /// such row exists; with Plain it inserts every line as it stands.
+    /// such row exists; with KeptRowID it inserts the line under its
+    /// identifier, refusing one that a row has; with Plain it inserts every
+    /// line as it stands.
     LineWriter(InstanceDataManager& manager, const std::string& table,
                const std::list<M_NormalColumnDAO*>& columns, FirstValue first);
     ~LineWriter();
@@ -69,6 +79,9 @@ public:
     ResultMsg write(const std::string& line);
 
 private:
+    /// Whether a row has the identifier that byID_ asks for.
+    ResultMsg findRow(bool& exists);
+
     InstanceDataManager& manager_;
     FirstValue first_;
     std::size_t columnCount_;
@@ -101,7 +114,8 @@ ResultMsg readLines(InstanceDataManager& manager, const std::string& table,
 /// stop the others), then commits the manager's session once. A failed
 /// commit is the answer; otherwise a failed line fails the call, naming the
 /// first such line and how many failed, so that no failure hides behind the
-/// commit's success.
+/// commit's success. With KeptRowID the lines are all or nothing: the first
+/// failed line, named, is the answer and undoes the lines before it.
 ResultMsg writeLines(InstanceDataManager& manager, const std::string& table,
                      const std::list<M_NormalColumnDAO*>& columns,
                      const std::list<std::string>& values, FirstValue first);

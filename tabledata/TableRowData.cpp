@@ -31,6 +31,23 @@ ResultMsg commitAfterDelete(InstanceDataManager& manager, const std::string& err
     return rm;
 }
 
+// Every line is checked before the first one is written: a refused call
+// writes nothing.
+ResultMsg writeRows(const M_EntityTableDAO& table, const std::string& operation,
+                    const std::list<M_NormalColumnDAO*>& columns,
+                    const std::list<std::string>& values, rowtext::FirstValue first) {
+    LogManager* log = MeridianNew::LOGGER();
+    const std::string logged = "::M_EntityTableDAO::" + operation;
+    log->appendMsg("RUN:" + table._displayName + logged);
+    ResultMsg rm = rowtext::check(columns, values, first);
+    InstanceDataManager* manager = MeridianNew::getCurrentWorkDBIDM();
+    if (rm.ok() && manager == nullptr) rm = MeridianNew::noCurrentDatabase();
+    if (rm.ok()) rm = rowtext::writeLines(*manager, table._innerName, columns, values, first);
+    if (!rm.ok()) log->appendError(table._innerName + "M_EntityTableDAO::" + operation, rm.rMsg);
+    log->appendMsg("RUN_END:" + table._displayName + logged);
+    return rm;
+}
+
 }  // namespace
 
 ResultMsg M_EntityTableDAO::getData(std::list<M_NormalColumnDAO*>& columns,
@@ -82,19 +99,12 @@ ResultMsg M_EntityTableDAO::getData(std::list<M_NormalColumnDAO*>& columns,
 
 ResultMsg M_EntityTableDAO::saveData(std::list<M_NormalColumnDAO*> columns,
                                      std::list<std::string> values) {
-    LogManager* log = MeridianNew::LOGGER();
-    const std::string operation = "::M_EntityTableDAO::saveData()";
-    log->appendMsg("RUN:" + _displayName + operation);
-    // Every line is checked before the first one is written: a refused call
-    // writes nothing.
-    ResultMsg rm = rowtext::check(columns, values, rowtext::FirstValue::RowID);
-    InstanceDataManager* manager = MeridianNew::getCurrentWorkDBIDM();
-    if (rm.ok() && manager == nullptr) rm = MeridianNew::noCurrentDatabase();
-    if (rm.ok())
-        rm = rowtext::writeLines(*manager, _innerName, columns, values, rowtext::FirstValue::RowID);
-    if (!rm.ok()) log->appendError(_innerName + "M_EntityTableDAO::saveData()", rm.rMsg);
-    log->appendMsg("RUN_END:" + _displayName + operation);
-    return rm;
+    return writeRows(*this, "saveData()", columns, values, rowtext::FirstValue::RowID);
+}
+
+ResultMsg M_EntityTableDAO::insertData(std::list<M_NormalColumnDAO*> columns,
+                                       std::list<std::string> values) {
+    return writeRows(*this, "insertData()", columns, values, rowtext::FirstValue::KeptRowID);
 }
 
 ResultMsg M_EntityTableDAO::delData(std::vector<int> ids) {

@@ -34,11 +34,17 @@ TEST_F(DictionaryData, ImportRebuildsTheTable) {
     // An empty value is stored as empty text: NULL would drop the row's text.
     EXPECT_EQ(stored("\"A_1\" || '|' || \"B_1\""), "red|/g|h");
 
-    ASSERT_TRUE(t.importData(columns.items, {}).ok());
+    // No line empties the table, whatever the column list (an empty table
+    // exports none); a table without columns has nothing to import.
+    ASSERT_TRUE(t.importData({}, {}).ok());
     Owned<M_NormalColumnDAO> exported;
     std::list<std::string> lines;
     EXPECT_EQ(t.exportData(exported.items, lines).rMsg, "未查询到数据。");
     EXPECT_TRUE(exported.items.empty() && lines.empty());
+    M_FolderDAO f = folder(dm, "G");
+    const ResultMsg rm = table(f, "Bare").importData({}, {});
+    EXPECT_EQ(rm.rCode, RUN_SUCCESS);
+    EXPECT_EQ(utf8(rm.rMsg), utf8("该数据类没有属性，不需要继续导入数据。"));
 }
 
 TEST_F(DictionaryData, RefusedImportsLeaveTheRowsAsTheyWere) {

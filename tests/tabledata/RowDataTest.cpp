@@ -64,6 +64,17 @@ TEST_F(RowData, SavedLinesUpdateOrInsertAndReadBack) {
     EXPECT_EQ(rawScalar(dir.file("inst.db"), "SELECT group_concat(id) FROM Img_1"), "1,2");
 }
 
+TEST_F(RowData, InsertedLinesKeepTheirIdentifiersOrNothingIsWritten) {
+    ASSERT_TRUE(t.insertData(columns.items, {"3@#@a@#@b", "+1@#@c@#@d"}).ok());
+    // An identifier taken by a stored row or by an earlier line.
+    for (const char* taken : {"3", "6"}) {
+        ResultMsg rm = t.insertData(columns.items, {"6@#@e@#@f", std::string(taken) + "@#@x@#@y"});
+        EXPECT_EQ(utf8(rm.rMsg),
+                  utf8("第2行数据写入失败：标识为" + std::string(taken) + "的行已存在。"));
+    }
+    EXPECT_EQ(read(), "|id|A|B|1@#@c@#@d|3@#@a@#@b");
+}
+
 TEST_F(RowData, FailedLinesFailTheCall) {
     ASSERT_TRUE(t.saveData(columns.items, {"0@#@a@#@b"}).ok());
     ResultMsg rm = t.saveData(columns.items, {"0@#@c@#@d", "1@#@x"});

@@ -273,6 +273,50 @@ TEST_F(QmsTest, FailuresLeaveTheConfigurationAsItWas) {
     EXPECT_FALSE(fs::exists(dir.file("missing.db")));
 }
 
+TEST_F(QmsTest, RefusedRowFilesWriteNothing) {
+    for (const char* args :
+         {"init", "project create P", "model create P M", "folder add M F", "table add M F T",
+          "column add M T name --type text", "column add M T pop --type int",
+          "model create P D --type 2", "folder add D G", "table add D G C",
+          "column add D C label --type text", "column add D C code --type int",
+          "model instance M inst.db", "model instance M copy.db"})
+        ok(args);
+    fs::create_directory(dir.file("adir"));
+    writeFile(dir.file("d.txt"), "red@#@1\n");
+    ok("dict import D C d.txt");
+    // Rows under their own identifiers, exported and inserted into a second
+    // instance file: references to rows 1 and 3 stay right.
+    writeFile(dir.file("rows.txt"), "3@#@Paris@#@7\n1@#@Oslo@#@\n");
+    ok("--work inst.db data import M T rows.txt --keep-ids");
+    ok("--work inst.db data export M T -o out.txt");
+    ok("--work copy.db data import M T out.txt --keep-ids");
+    EXPECT_EQ(ok("--work copy.db data export M T"), "1@#@Oslo@#@\n3@#@Paris@#@7\n");
+
+    const struct {
+        const char* args;  // the file, when not adir, holds `rows`
+        const char* rows;
+        const char* says;
+    } cases[] = {
+        {"dict import D C adir", "", "cannot read adir: not a regular file"},
+        {"--work inst.db data import M T adir", "", "cannot read adir: not a regular file"},
+        {"dict import D C f.txt", "blue@#@abc\n", u8"（code）的值不是32位整数：abc"},
+        {"--work inst.db data import M T f.txt", "0@#@Rome@#@notanumber\n",
+         u8"（pop）的值不是32位整数"},
+        {"--work inst.db data import M T f.txt", "-5@#@Rome@#@1\n", u8"的标识不能小于-1"},
+        {"--work inst.db data import M T f.txt --keep-ids", "2@#@Rome@#@1\n3@#@Bern@#@2\n",
+         u8"第2行数据写入失败：标识为3的行已存在。"},
+    };
+    for (const auto& c : cases) {
+        const std::string config = file("qms.db"), work = file("inst.db");
+        writeFile(dir.file("f.txt"), c.rows);
+        const Result r = qms(c.args);
+        EXPECT_EQ(r.code, 1) << "qms " << c.args << "\n" << r.err;
+        EXPECT_TRUE(oneErrorLine(r.err)) << r.err;
+        EXPECT_NE(r.err.find(c.says), npos) << "qms " << c.args << "\n" << r.err;
+        EXPECT_TRUE(file("qms.db") == config && file("inst.db") == work) << "qms " << c.args;
+    }
+}
+
 TEST_F(QmsTest, ForeignConfigurationIsRefusedUntouched) {
     writeFile(dir.file("text.db"), "not a database\n");
     ASSERT_TRUE(arxtest::rawExecute(dir.file("other.db"), "create table t (x integer)"));

@@ -2,6 +2,10 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <list>
@@ -309,9 +313,27 @@ void writeOutput(const std::string& path, const std::string& text) {
     if (!out) throw Failure("cannot write " + path);
 }
 
+std::string readFile(const std::string& path) {
+    // A directory opens and reads as no text at all, which an import would
+    // take for an empty file and replace the rows with nothing.
+    std::error_code error;
+    const std::filesystem::file_type type = std::filesystem::status(path, error).type();
+    if (type == std::filesystem::file_type::not_found) throw Failure("no such file: " + path);
+    if (type != std::filesystem::file_type::regular)
+        throw Failure("cannot read " + path + ": not a regular file");
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                               &std::fclose);
+    if (!file) throw Failure("cannot read " + path + ": " + std::strerror(errno));
+    std::string text;
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;)
+        text.append(buffer, n);
+    if (std::ferror(file.get())) throw Failure("cannot read " + path + ": " + std::strerror(errno));
+    return text;
+}
+
 std::vector<std::string> readLines(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Failure("cannot read " + path);
+    std::istringstream in(readFile(path));
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -113,7 +113,9 @@ void progress(std::size_t index, std::size_t count, const std::string& text);
 
 /// Writes `text` to the file `path`, or to standard output for "" or "-".
 void writeOutput(const std::string& path, const std::string& text);
-/// The lines of a file (without line ends).
+/// The bytes of a file; anything but a readable regular file is refused.
+std::string readFile(const std::string& path);
+/// The lines of a file (without line ends), read as by readFile.
 std::vector<std::string> readLines(const std::string& path);
 
 // The command families; each adds its subcommands to `app`.

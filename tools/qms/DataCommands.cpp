@@ -5,9 +5,7 @@
 // the model, with the row identifier as first value; `dict` on the rows of a
 // dictionary model's table, kept in the configuration database, without
 // one. Blob columns (bytes, blob) are not carried.
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
 
 #include "Cli.h"
@@ -21,6 +19,7 @@ const std::string kSeparator = "@#@";
 struct RowArgs {
     std::string model, table, project, file, output;
     bool csv = false;
+    bool keepIDs = false;
 };
 
 // A row read from a file: its values (UTF-8) and the line it starts on.
@@ -100,12 +99,6 @@ std::vector<FileRow> parseCsv(const std::string& text, const std::string& path) 
         rows.push_back(row);
     }
     return rows;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Failure("cannot read " + path);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // The columns of a table in a model version, in the order of the library's
@@ -253,8 +246,9 @@ void runRows(const Options& options, const RowArgs& args, bool dictionary, bool 
         return;
     }
     const std::list<std::string> lines = parse(args.file, columns, args.csv, args.table);
-    check(dictionary ? table.importData(columns.carried, lines)
-                     : table.saveData(columns.carried, lines),
+    check(dictionary     ? table.importData(columns.carried, lines)
+          : args.keepIDs ? table.insertData(columns.carried, lines)
+                         : table.saveData(columns.carried, lines),
           "cannot write" + what);
     session.close();
     std::cout << (dictionary ? "replaced" : "saved") << what << " with " << lines.size()
@@ -271,7 +265,7 @@ void addRowCommands(CLI::App& app, Options& options, bool dictionary) {
     CLI::App* exporter = family->add_subcommand("export", "write the rows as UTF-8 text");
     CLI::App* importer = family->add_subcommand(
         "import", dictionary ? "replace the rows with those of a UTF-8 file"
-                             : "save the rows of a UTF-8 file (id 0 or empty: a new row)");
+                             : "save the rows of a UTF-8 file (id 0, -1 or empty: a new row)");
     for (CLI::App* command : {exporter, importer}) {
         command->add_option("MODEL", args->model, "entity model")->required();
         command->add_option("TABLE", args->table, "table of the model")->required();
@@ -286,6 +280,11 @@ void addRowCommands(CLI::App& app, Options& options, bool dictionary) {
         });
     }
     exporter->add_option("-o,--output", args->output, "file to write (default: standard output)");
+    if (!dictionary) {
+        importer->add_flag("--keep-ids", args->keepIDs,
+                           "insert every row under its own id (above 0), so that references to "
+                           "it stay right; an id a row has already refuses the file");
+    }
 }
 
 }  // namespace

@@ -1,10 +1,5 @@
 #include "backend/RowValues.h"
 
-#include <cerrno>
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
-
 #include "ResultReturnCode.h"
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
@@ -12,45 +7,13 @@
 
 namespace MeridianSpace::detail {
 
-bool parseCanonicalInteger(const std::string& text, long long& value) {
-    std::size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0;
-    const std::size_t digits = text.size() - i;
-    if (digits == 0 || digits > 19) return false;
-    if (text[i] == '0' && (digits > 1 || i == 1)) return false;
-    for (std::size_t k = i; k < text.size(); ++k) {
-        if (text[k] < '0' || text[k] > '9') return false;
-    }
-    errno = 0;
-    value = std::strtoll(text.c_str(), nullptr, 10);
-    return errno == 0;
-}
-
-bool parseWholeDouble(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    // The text must be exactly a decimal number: what stringTodouble reads,
-    // with nothing left over.
-    const char first = text[0];
-    if (!(first == '-' || first == '+' || first == '.' || (first >= '0' && first <= '9'))) {
-        return false;
-    }
-    for (char c : text) {
-        const bool allowed =
-            (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
-        if (!allowed) return false;
-    }
-    const char* begin = text.data() + (first == '+' ? 1 : 0);
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(begin, end, value);
-    return result.ec == std::errc() && result.ptr == end && std::isfinite(value);
-}
-
 void bindRowValue(Statement& stmt, int index, const std::string& value, int colType) {
     switch (colType) {
         case COL_TYPE_INT: {
             long long integer = 0;
             if (value.empty()) {
                 stmt.bindNull(index);
-            } else if (parseCanonicalInteger(value, integer)) {
+            } else if (StringHelper::parseCanonicalInteger(value, integer)) {
                 stmt.bindInt64(index, integer);
             } else {
                 stmt.bindText(index, value);
@@ -61,7 +24,7 @@ void bindRowValue(Statement& stmt, int index, const std::string& value, int colT
             double real = 0.0;
             if (value.empty()) {
                 stmt.bindNull(index);
-            } else if (parseWholeDouble(value, real)) {
+            } else if (StringHelper::parseWholeDouble(value, real)) {
                 stmt.bindDouble(index, real);
             } else {
                 stmt.bindText(index, value);
@@ -88,7 +51,7 @@ void bindConditionValue(Statement& stmt, int index, const std::string& value) {
         return;
     }
     long long integer = 0;
-    if (parseCanonicalInteger(value, integer)) {
+    if (StringHelper::parseCanonicalInteger(value, integer)) {
         stmt.bindInt64(index, integer);
         return;
     }

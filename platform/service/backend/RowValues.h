@@ -12,12 +12,6 @@ namespace MeridianSpace::detail {
 
 class Connection;
 
-/// True for an integer written the way int2String writes it ("-12", "0",
-/// no '+', no leading zeros) that fits 64 bits.
-bool parseCanonicalInteger(const std::string& text, long long& value);
-/// True when the whole text is one finite decimal number.
-bool parseWholeDouble(const std::string& text, double& value);
-
 /// Binds a row value by its column type: numbers as numbers, an empty number
 /// as NULL, blobs as their bytes, everything else as text.
 void bindRowValue(Statement& stmt, int index, const std::string& value, int colType);

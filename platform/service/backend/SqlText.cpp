@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "ServiceErrorCode.h"
+#include "StringHelper.h"
 #include "backend/Connection.h"
 #include "backend/RowValues.h"
 
@@ -136,7 +137,8 @@ ResultMsg defaultLiteral(const std::string& value, int dataType, std::string& ou
     double real = 0.0;
     const std::string trimmed = trimmedBlanks(value);
     if ((dataType == COL_TYPE_INT || dataType == COL_TYPE_DOUBLE) &&
-        (parseCanonicalInteger(trimmed, integer) || parseWholeDouble(trimmed, real))) {
+        (StringHelper::parseCanonicalInteger(trimmed, integer) ||
+         StringHelper::parseWholeDouble(trimmed, real))) {
         out = trimmed;
         return ResultMsg();
     }
