@@ -325,7 +325,8 @@ ResultMsg InstanceDataManager::getEntityModelInstanceInfo(IEntityModel& model) {
         return why;
     }
     const detail::StepResult rc = lease->step();
-    if (rc == detail::StepResult::Done) return notInstanceFile(conn.displayName(), "实例信息表中没有记录");
+    if (rc == detail::StepResult::Done)
+        return notInstanceFile(conn.displayName(), "实例信息表中没有记录");
     if (rc != detail::StepResult::Row) {
         return conn.engineError(SRV_ERR_ENGINE, "读取实例信息失败：" + conn.displayName());
     }
@@ -382,7 +383,17 @@ ResultMsg openChecked(const std::string& path, ReadOnlyDatabase& file) {
     }
     int rc = sqlite3_open_v2(path.c_str(), &file.db, SQLITE_OPEN_READONLY, nullptr);
     std::string check;
-    if (rc == SQLITE_OK) rc = readTexts(file.db, "PRAGMA quick_check", check);
+    if (rc == SQLITE_OK) {
+        // A file another connection is writing is busy, not foreign: wait
+        // for it as long as a session would, then say so.
+        sqlite3_extended_result_codes(file.db, 1);
+        sqlite3_busy_timeout(file.db, detail::Connection::kDefaultBusyTimeoutMs);
+        rc = readTexts(file.db, "PRAGMA quick_check", check);
+    }
+    if (rc != SQLITE_OK && file.db != nullptr) {
+        ResultMsg busy = detail::sqliteError(file.db, SRV_ERR_NO_FILE, path, "检查数据库文件失败");
+        if (busy.rCode == SRV_ERR_BUSY) return busy;
+    }
     if (rc != SQLITE_OK || check != "ok") {
         const std::string why =
             rc != SQLITE_OK ? std::string(file.db ? sqlite3_errmsg(file.db) : sqlite3_errstr(rc))
@@ -412,7 +423,7 @@ ResultMsg MRDService::readTableNames(const std::string& path, std::vector<std::s
     if (rm.ok() &&
         readTexts(file.db, "SELECT name FROM sqlite_schema WHERE type = 'table' ORDER BY name",
                   names) != SQLITE_OK) {
-        rm = ResultMsg(SRV_ERR_NO_FILE, "不是可用的数据库文件：" + path);
+        rm = detail::sqliteError(file.db, SRV_ERR_NO_FILE, path, "不是可用的数据库文件：" + path);
     }
     if (!rm.ok()) return rm;
     std::size_t begin = 0;

@@ -172,6 +172,11 @@ ResultMsg MetaDataManager::lockEntityModelVersion(int modelID) {
     ResultMsg rm = checkID(modelID, "数据模型", "modelID");
     if (rm.ok()) rm = connection_->checkOpen();
     if (!rm.ok()) return rm;
+    // Inside a transaction (an upgrade), other writers of the models wait
+    // from here to its end, and what it reads next is their committed work:
+    // of two upgrades of one version, the second finds it locked.
+    if (connection_->inTransaction()) rm = connection_->holdOffWriters("T_M_EntityModel");
+    if (!rm.ok()) return rm;
     int locked = 0;
     rm = requireRow(*connection_,
                     "SELECT \"IsVersionLocked\" FROM \"T_M_EntityModel\" WHERE \"id\" = ?1",
@@ -347,32 +352,52 @@ ResultMsg MetaDataManager::findMaxVersionOwnerType(int tableID, int& modelType) 
     return rm;
 }
 
+namespace {
+
+// The lookup indexes that are missing although their table and column exist.
+ResultMsg missingLookupIndexes(detail::Connection& conn, std::vector<LookupIndex>& missing) {
+    for (const LookupIndex& index : lookupIndexes(conn)) {
+        const std::vector<detail::ColumnInfo>* layout = nullptr;
+        conn.forgetLayout(index.table);
+        ResultMsg r = conn.tableColumns(index.table, layout);
+        if (r.rCode == SRV_ERR_NO_TABLE) continue;
+        if (!r.ok()) return r;
+        const bool hasColumn =
+            std::any_of(layout->begin(), layout->end(), [&](const detail::ColumnInfo& c) {
+                return StringHelper::equalsIgnoreCase(c.name, index.column);
+            });
+        bool exists = false;
+        if (hasColumn) r = conn.indexExists(index.name, exists);
+        if (!r.ok()) return r;
+        if (hasColumn && !exists) missing.push_back(index);
+    }
+    return ResultMsg();
+}
+
+}  // namespace
+
+ResultMsg MetaDataManager::hasLookupIndexes(bool& complete) {
+    detail::Connection& conn = *connection_;
+    std::vector<LookupIndex> missing;
+    ResultMsg rm = conn.checkOpen();
+    if (rm.ok()) rm = missingLookupIndexes(conn, missing);
+    complete = rm.ok() && missing.empty();
+    return rm;
+}
+
 ResultMsg MetaDataManager::ensureLookupIndexes() {
     detail::Connection& conn = *connection_;
     ResultMsg rm = conn.checkOpen();
     if (!rm.ok()) return rm;
     rm = conn.atomic([&]() {
-        for (const LookupIndex& index : lookupIndexes(conn)) {
-            const std::vector<detail::ColumnInfo>* layout = nullptr;
-            conn.forgetLayout(index.table);
-            ResultMsg r = conn.tableColumns(index.table, layout);
-            if (r.rCode == SRV_ERR_NO_TABLE) continue;
-            if (!r.ok()) return r;
-            const bool hasColumn =
-                std::any_of(layout->begin(), layout->end(), [&](const detail::ColumnInfo& c) {
-                    return StringHelper::equalsIgnoreCase(c.name, index.column);
-                });
-            if (!hasColumn) continue;
-            bool exists = false;
-            r = conn.indexExists(index.name, exists);
-            if (!r.ok()) return r;
-            if (exists) continue;
-            r = conn.execute(std::string("CREATE INDEX IF NOT EXISTS ") +
-                             detail::quoteIdentifier(index.name) + " ON " +
-                             detail::quoteIdentifier(index.table) + " (" + index.definition + ")");
-            if (!r.ok()) return r;
+        std::vector<LookupIndex> missing;
+        ResultMsg r = missingLookupIndexes(conn, missing);
+        for (auto index = missing.begin(); r.ok() && index != missing.end(); ++index) {
+            r = conn.execute(
+                std::string("CREATE INDEX IF NOT EXISTS ") + detail::quoteIdentifier(index->name) +
+                " ON " + detail::quoteIdentifier(index->table) + " (" + index->definition + ")");
         }
-        return ResultMsg();
+        return r;
     });
     // Statements prepared before pick the new indexes up on their own; the
     // caches are only dropped when an index was made.

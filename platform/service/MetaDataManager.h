@@ -26,8 +26,11 @@ public:
     /// Locks the stored version of model `modelID` (IsVersionLocked 1), so
     /// that a higher version of its name may be saved. Code 0 when the
     /// version is locked afterwards, also when it was locked before. A
-    /// write: it commits at once unless a Transaction is open. SRV_ERR_ARGUMENT
-    /// for an identifier below 1, SRV_ERR_NO_ROW for a missing model.
+    /// write: it commits at once unless a Transaction is open. Inside one it
+    /// holds off other writers of models until that ends and then reads the
+    /// lock, so that of two upgrades of one version the second sees the
+    /// first's work. SRV_ERR_ARGUMENT for an identifier below 1,
+    /// SRV_ERR_NO_ROW for a missing model.
     ResultMsg lockEntityModelVersion(int modelID);
     /// Undoes a lock that lockEntityModelVersion of this manager set. A
     /// version that was already locked when that call came (by an earlier
@@ -82,6 +85,9 @@ public:
     /// each. Tables (or columns) that do not exist are skipped. All or
     /// nothing, inside the session's open transaction when there is one.
     ResultMsg ensureLookupIndexes();
+    /// Whether every index that ensureLookupIndexes() would make is there;
+    /// only reads.
+    ResultMsg hasLookupIndexes(bool& complete);
 
     /// The plans SQLite chooses (EXPLAIN QUERY PLAN, one text per statement)
     /// for the lookups above (prefix, suffix, short suffix, column name) and

@@ -1,3 +1,7 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <map>
 
 #include "InstanceDataManager.h"
@@ -173,6 +177,49 @@ TEST_F(ModelUpgrade, RefusalsLeaveTheLockAndTheStoredModelsAsTheOutcomeSays) {
                       "WHERE \"T_M_FolderID\" NOT IN (SELECT \"id\" FROM \"T_M_Folder\"))"),
                   "0");
     }
+}
+
+// Two processes upgrade the version both of them read, at once: one new
+// version, and on either backend the other is refused alike (the version it
+// read is no longer the highest), the first one's lock kept.
+TEST_F(ModelUpgrade, OfTwoProcessesUpgradingOneVersionOneIsRefused) {
+    M_EntityModelDAO m = build("M");
+    ASSERT_TRUE(MeridianNew::shutdown().ok());  // no connection is shared with the children
+    int gate[2], report[2];
+    ASSERT_EQ(pipe(gate) | pipe(report), 0);
+    pid_t children[2];
+    for (int k = 0; k < 2; ++k) {
+        children[k] = fork();
+        ASSERT_GE(children[k], 0);
+        if (children[k] != 0) continue;
+        close(gate[1]);
+        ResultMsg rm = MeridianNew::startup(config, dir.file("w" + std::to_string(k) + ".db"), 0);
+        M_EntityModelDAO *read = nullptr, *next = nullptr;
+        if (rm.ok()) rm = M_EntityModelDAO::FindByID(m._ID, read);
+        char go;
+        if (read != nullptr && ::read(gate[0], &go, 1) == 0) rm = read->upgradeNewVersion(next);
+        const std::string line = (rm.ok() ? "ok" : rm.rMsg) + "\n";
+        _exit(MeridianNew::shutdown().ok() && write(report[1], line.data(), line.size()) > 0 ? 0
+                                                                                             : 1);
+    }
+    close(gate[0]);
+    close(gate[1]);  // both go
+    close(report[1]);
+    for (pid_t child : children) {
+        int status = -1;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::string lines(512, '\0');
+    lines.resize(std::max<ssize_t>(0, ::read(report[0], lines.data(), lines.size())));
+    close(report[0]);
+    const std::string refused =
+        "添加数据模型记录失败！最大版本号对应数据模型，未定版。不能继续添加新的数据模型。\n";
+    EXPECT_TRUE(lines == "ok\n" + refused || lines == refused + "ok\n") << utf8(lines);
+    EXPECT_EQ(raw(joinedSql(config, "\"Version\" || ':' || \"IsVersionLocked\"",
+                            "\"T_M_EntityModel\" WHERE \"Name\" = 'M'")),
+              "1:1,2:0");
+    ASSERT_TRUE(MeridianNew::startup(config, work, 0).ok());
 }
 
 }  // namespace arxtest

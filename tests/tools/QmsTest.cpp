@@ -332,6 +332,32 @@ TEST_F(QmsTest, ForeignConfigurationIsRefusedUntouched) {
     }
 }
 
+// Four writers of 50 tables each and a reader loop at once on one
+// configuration database: each command waits for the others' locks.
+TEST_F(QmsTest, ProcessesSharingADatabaseWaitForEachOther) {
+    for (const char* args : {"init", "project create S", "model create S M", "folder add M F"})
+        ok(args);
+    const std::string q = "'" ARX_QMS_BINARY "'", load = io.file("load");
+    const std::string script =
+        "cd '" + dir.path() + "' && for k in 1 2 3 4; do (for i in $(seq 50); do " + q +
+        " table add M F T${k}_$i >/dev/null || echo failed; done) & done; " +
+        "for i in $(seq 60); do " + q + " model list >/dev/null || echo failed; done; wait";
+    EXPECT_EQ(std::system(("(" + script + ") >'" + load + "' 2>&1").c_str()), 0);
+    EXPECT_EQ(readFile(load), "");
+    const std::string db = dir.file("qms.db");
+    EXPECT_EQ(arxtest::rawScalar(db,
+                                 "SELECT count(*) || '/' || count(DISTINCT \"Name\") FROM "
+                                 "\"T_M_EntityTable\" WHERE \"Name\" GLOB 'T[1-4]_*'"),
+              "200/200");
+    EXPECT_EQ(arxtest::rawScalar(db, "PRAGMA integrity_check"), "ok");
+    // Held past the busy timeout, the database is busy, not foreign.
+    arxtest::RawConnection holder(db);
+    ASSERT_TRUE(holder.execute("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE"));
+    const Result busy = qms("model list");
+    EXPECT_EQ(busy.code, 1);
+    EXPECT_TRUE(oneErrorLine(busy.err) && busy.err.find(u8"请稍后重试") != npos) << busy.err;
+}
+
 TEST_F(QmsTest, ReadOnlyFolderFailsCleanly) {
     if (geteuid() == 0) GTEST_SKIP() << "running as root: a read-only folder is writable anyway";
     fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);

@@ -18,6 +18,7 @@
 #include "MeridianNew.h"
 #include "PtrListHelper.h"
 #include "QmsRecordClasses.h"
+#include "ServiceErrorCode.h"
 #include "StringHelper.h"
 
 namespace qms {
@@ -44,9 +45,15 @@ bool locationExists(const std::string& location) {
     return MRDService::isServerLocation(location) || FileHelper::isFileExists(location);
 }
 
+// A database another process keeps busy past the busy timeout is busy, not foreign.
+void refuseBusy(const ResultMsg& rm) {
+    if (rm.rCode == SRV_ERR_BUSY) throw Failure(utf8(rm.rMsg));
+}
+
 void requireOurDatabase(const std::string& path) {
     std::vector<std::string> tables;
     ResultMsg rm = MRDService().readTableNames(path, tables);
+    refuseBusy(rm);
     if (!rm.ok()) throw Failure(shown(path) + " is not a database: " + utf8(rm.rMsg));
     bool project = false, model = false;
     for (const std::string& table : tables) {
@@ -70,6 +77,7 @@ Session::Session(const Options& options, bool create) {
         std::vector<std::string> tables;
         ResultMsg rm = MRDService().readTableNames(options.config, tables);
         // A server database that is not there yet is made by the start-up.
+        refuseBusy(rm);
         const bool missingServerDatabase = !rm.ok() && MRDService::isServerLocation(options.config);
         if (!rm.ok() && !missingServerDatabase) {
             throw Failure(shown(options.config) + " is not a database: " + utf8(rm.rMsg));

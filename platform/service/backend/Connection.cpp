@@ -22,8 +22,6 @@ namespace {
 
 // Statements kept prepared per connection; beyond this the idle ones are dropped.
 constexpr std::size_t kMaxCachedStatements = 256;
-// How long a write waits for another connection's lock before it fails.
-constexpr int kBusyTimeoutMs = 5000;
 
 // Change numbers come from one counter for the whole process, so that no
 // number is ever handed out twice, whatever connection or reopen it is for.
@@ -73,8 +71,32 @@ void StatementLease::release() {
     statement_.reset();
 }
 
+bool Statement::accepted(int index, const char* refusal) {
+    if (refusal == nullptr) return true;
+    if (refusal_.empty()) refusal_ = "参数" + std::to_string(index) + "的值未被接受：" + refusal;
+    return false;
+}
+
+StepResult Statement::step() {
+    // Run with a refused value, the parameter would still hold the last
+    // use's value and write that instead.
+    if (refusal_.empty()) {
+        connection_.refusedBind_.clear();
+        return runStep();
+    }
+    connection_.refusedBind_ = refusal_;
+    return StepResult::Error;
+}
+
+ResultMsg Connection::engineError(int code, const std::string& what) const {
+    if (refusedBind_.empty()) return backendError(code, what);
+    std::string why;
+    why.swap(refusedBind_);
+    return ResultMsg(SRV_ERR_ARGUMENT, what + "：" + why);
+}
+
 Connection::Connection(std::string path, std::string displayName)
-    : busyTimeoutMs_(kBusyTimeoutMs),
+    : busyTimeoutMs_(kDefaultBusyTimeoutMs),
       path_(std::move(path)),
       displayName_(std::move(displayName)) {}
 

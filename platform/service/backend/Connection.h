@@ -55,6 +55,10 @@ struct ColumnInfo {
 
 class Connection {
 public:
+    /// How long a statement waits for another connection's lock before it
+    /// fails, unless setBusyTimeout() says otherwise.
+    static constexpr int kDefaultBusyTimeoutMs = 5000;
+
     virtual ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -144,8 +148,9 @@ public:
 
     /// A failure with `code` and the engine's last message after `what`; a
     /// lock held by another connection (or a conflicting writer) always gets
-    /// SRV_ERR_BUSY, a lost server SRV_ERR_SERVER.
-    virtual ResultMsg engineError(int code, const std::string& what) const = 0;
+    /// SRV_ERR_BUSY, a lost server SRV_ERR_SERVER. After a statement that did
+    /// not run because a bind was refused: SRV_ERR_ARGUMENT naming the refusal.
+    ResultMsg engineError(int code, const std::string& what) const;
     /// Rows changed by the last write.
     virtual int changes() const = 0;
     /// Statements run on this connection since it was made (each execution
@@ -186,6 +191,14 @@ public:
     /// Holds other connections' table changes off until the transaction
     /// ends (see InstanceDataManager::lockSchemaChanges).
     virtual ResultMsg lockSchemaChanges() { return ResultMsg(); }
+    /// Makes other connections' writes of `table` wait until the open
+    /// transaction ends; called before the transaction reads anything, what
+    /// it reads afterwards includes everything they committed. SQLite's write
+    /// transaction holds the whole file already.
+    virtual ResultMsg holdOffWriters(const std::string& table) {
+        (void)table;
+        return ResultMsg();
+    }
     /// Tells the backend that a row of `table` was inserted with the
     /// explicit "id" `id`, so that the identifiers it gives later stay above it.
     virtual ResultMsg explicitIdStored(const std::string& table, long long id) {
@@ -217,7 +230,11 @@ public:
     UpdateShape lastUpdate;
 
 protected:
+    friend class Statement;
     Connection(std::string path, std::string displayName);
+
+    /// engineError() of the backend: its own last failure.
+    virtual ResultMsg backendError(int code, const std::string& what) const = 0;
 
     /// Prepares a new statement of `sql`.
     virtual ResultMsg newStatement(const std::string& sql, std::unique_ptr<Statement>& out) = 0;
@@ -281,6 +298,9 @@ private:
     /// Change number of the last event that may have changed any row; 0 while closed.
     std::uint64_t allRowsChange_ = 0;
     std::uint64_t statementsRun_ = 0;
+    /// Why the last statement stepped did not run (a refused bind); empty
+    /// when it ran. Taken by the next engineError().
+    mutable std::string refusedBind_;
 };
 
 }  // namespace MeridianSpace::detail

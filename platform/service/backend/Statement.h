@@ -8,26 +8,46 @@
 
 namespace MeridianSpace::detail {
 
+class Connection;
+
 enum class StepResult { Row, Done, Error };
 enum class ValueType { Null, Integer, Real, Text, Blob };
 
 class Statement {
 public:
     virtual ~Statement() = default;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
 
-    virtual void bindNull(int index) = 0;
-    virtual void bindInt64(int index, long long value) = 0;
-    virtual void bindDouble(int index, double value) = 0;
-    virtual void bindText(int index, const char* data, std::size_t size) = 0;
+    // Each bind answers whether the backend took the value. A refused value
+    // leaves the parameter as it was (the value of the last use), so a
+    // statement with a refused bind does not run: step() answers Error, and
+    // the connection's engineError() names the refusal, until reset().
+    bool bindNull(int index) { return accepted(index, refuseNull(index)); }
+    bool bindInt64(int index, long long value) {
+        return accepted(index, refuseInt64(index, value));
+    }
+    bool bindDouble(int index, double value) { return accepted(index, refuseDouble(index, value)); }
+    bool bindText(int index, const char* data, std::size_t size) {
+        return accepted(index, refuseText(index, data, size));
+    }
+    bool bindText(int index, const std::string& text) {
+        return bindText(index, text.data(), text.size());
+    }
     /// Raw bytes; a size of 0 binds an empty blob, not NULL.
-    virtual void bindBlob(int index, const void* data, std::size_t size) = 0;
-    void bindText(int index, const std::string& text) { bindText(index, text.data(), text.size()); }
+    bool bindBlob(int index, const void* data, std::size_t size) {
+        return accepted(index, refuseBlob(index, data, size));
+    }
 
     /// Runs the statement on the first call; Row while a result row is
     /// current. After Error the connection's engineError() tells why.
-    virtual StepResult step() = 0;
-    /// Ends the run so that the statement can be bound and run again.
-    virtual void reset() = 0;
+    StepResult step();
+    /// Ends the run so that the statement can be bound and run again; forgets
+    /// a refused bind.
+    void reset() {
+        refusal_.clear();
+        resetRun();
+    }
     /// Drops bound values that the statement would otherwise keep (large blobs).
     virtual void clearBindings() = 0;
 
@@ -37,6 +57,25 @@ public:
     /// The bytes of a text or blob value; a number as its text; NULL as "".
     virtual std::string columnBytes(int column) const = 0;
     int columnInt(int column) const { return static_cast<int>(columnInt64(column)); }
+
+protected:
+    explicit Statement(Connection& connection) : connection_(connection) {}
+
+    // The backend's binds: nullptr when the value is bound, else why not.
+    virtual const char* refuseNull(int index) = 0;
+    virtual const char* refuseInt64(int index, long long value) = 0;
+    virtual const char* refuseDouble(int index, double value) = 0;
+    virtual const char* refuseText(int index, const char* data, std::size_t size) = 0;
+    virtual const char* refuseBlob(int index, const void* data, std::size_t size) = 0;
+    virtual StepResult runStep() = 0;
+    virtual void resetRun() = 0;
+
+private:
+    bool accepted(int index, const char* refusal);
+
+    Connection& connection_;
+    /// The first refused bind since the last reset(), empty when none.
+    std::string refusal_;
 };
 
 }  // namespace MeridianSpace::detail

@@ -36,6 +36,8 @@ const char* const kBatchUndo = "ROLLBACK TO SAVEPOINT arx_batch";
 constexpr std::size_t kMaxBatch = 1000;
 constexpr std::size_t kReplayPerTrip = 100;
 constexpr int kInlineParams = 16;
+// The most parameters the server's protocol carries in one statement.
+constexpr int kMaxParams = 65535;
 
 constexpr Oid kByteaOid = 17;
 
@@ -176,8 +178,16 @@ std::string databaseOf(const std::string& uri) {
     return name;
 }
 
+// A bytea value as the server sends it: hex ("\\x0a1b..."), which every
+// session asks for; the escape form only if some setting overrode that.
 std::string decodeBytea(const char* text, int length) {
-    if (length < 2 || text[0] != '\\' || text[1] != 'x') return std::string(text, length);
+    if (length < 2 || text[0] != '\\' || text[1] != 'x') {
+        std::size_t size = 0;
+        unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &size);
+        std::string out = bytes ? std::string(reinterpret_cast<const char*>(bytes), size) : "";
+        PQfreemem(bytes);
+        return out;
+    }
     std::string out;
     out.reserve((length - 2) / 2);
     auto nibble = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
@@ -189,41 +199,10 @@ std::string decodeBytea(const char* text, int length) {
 
 class PgStatement : public Statement {
 public:
-    PgStatement(PgConnection& conn, std::string sql) : conn_(conn), sql_(std::move(sql)) {}
+    PgStatement(PgConnection& conn, std::string sql)
+        : Statement(conn), conn_(conn), sql_(std::move(sql)) {}
     ~PgStatement() override { PQclear(result_); }
-    PgStatement(const PgStatement&) = delete;
-    PgStatement& operator=(const PgStatement&) = delete;
 
-    void bindNull(int index) override {
-        slot(index);
-        params_.isNull[index - 1] = 1;
-    }
-    void bindInt64(int index, long long value) override { setText(index, std::to_string(value)); }
-    void bindDouble(int index, double value) override {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.17g", value);
-        setText(index, text);
-    }
-    void bindText(int index, const char* data, std::size_t size) override {
-        setText(index, std::string(data, size));
-    }
-    void bindBlob(int index, const void* data, std::size_t size) override {
-        setText(index, std::string(static_cast<const char*>(data), size));
-        params_.binary[index - 1] = 1;
-    }
-    StepResult step() override {
-        if (result_ == nullptr) {
-            if (!conn_.run(sql_, params_, true, result_).ok()) return StepResult::Error;
-            row_ = -1;
-        }
-        if (PQresultStatus(result_) != PGRES_TUPLES_OK) return StepResult::Done;
-        return ++row_ < PQntuples(result_) ? StepResult::Row : StepResult::Done;
-    }
-    void reset() override {
-        PQclear(result_);
-        result_ = nullptr;
-        row_ = -1;
-    }
     void clearBindings() override { params_ = PgParams(); }
     ValueType columnType(int column) const override {
         if (PQgetisnull(result_, row_, column)) return ValueType::Null;
@@ -259,15 +238,54 @@ public:
         return std::string(text, length);
     }
 
+protected:
+    StepResult runStep() override {
+        if (result_ == nullptr) {
+            if (!conn_.run(sql_, params_, true, result_).ok()) return StepResult::Error;
+            row_ = -1;
+        }
+        if (PQresultStatus(result_) != PGRES_TUPLES_OK) return StepResult::Done;
+        return ++row_ < PQntuples(result_) ? StepResult::Row : StepResult::Done;
+    }
+    void resetRun() override {
+        PQclear(result_);
+        result_ = nullptr;
+        row_ = -1;
+    }
+    const char* refuseNull(int index) override {
+        const char* refused = setText(index, std::string());
+        if (refused == nullptr) params_.isNull[index - 1] = 1;
+        return refused;
+    }
+    const char* refuseInt64(int index, long long value) override {
+        return setText(index, std::to_string(value));
+    }
+    const char* refuseDouble(int index, double value) override {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.17g", value);
+        return setText(index, text);
+    }
+    const char* refuseText(int index, const char* data, std::size_t size) override {
+        // Text values travel as C strings: a zero byte would cut the value short.
+        if (size > 0 && std::memchr(data, 0, size) != nullptr) {
+            return "文本中含有零字节，服务器上的文本不能含有零字节";
+        }
+        return setText(index, std::string(data, size));
+    }
+    const char* refuseBlob(int index, const void* data, std::size_t size) override {
+        const char* refused = setText(index, std::string(static_cast<const char*>(data), size));
+        if (refused == nullptr) params_.binary[index - 1] = 1;
+        return refused;
+    }
+
 private:
-    void slot(int index) {
+    const char* setText(int index, std::string text) {
+        if (index < 1 || index > kMaxParams) return "参数序号超出范围";
         if (static_cast<std::size_t>(index) > params_.values.size()) params_.resize(index);
         params_.isNull[index - 1] = 0;
         params_.binary[index - 1] = 0;
-    }
-    void setText(int index, std::string text) {
-        slot(index);
         params_.values[index - 1] = std::move(text);
+        return nullptr;
     }
 
     PgConnection& conn_;
@@ -410,6 +428,8 @@ ResultMsg PgConnection::configureSession() {
                                              trimmedMessage(PQerrorMessage(conn_)));
     }
     ResultMsg rm = execute("SET client_min_messages = warning");
+    // Blobs are read in the hex form, whatever the role or database says.
+    if (rm.ok()) rm = execute("SET bytea_output = 'hex'");
     if (rm.ok()) rm = execute("SET lock_timeout = " + std::to_string(busyTimeoutMs_));
     return rm;
 }
@@ -746,7 +766,7 @@ ResultMsg PgConnection::execute(const std::string& sql) {
     PGresult* result = nullptr;
     ResultMsg rm = run(sql, none, false, result);
     PQclear(result);
-    return rm.ok() ? rm : engineError(SRV_ERR_ENGINE, "数据库语句执行失败");
+    return rm.ok() ? rm : backendError(SRV_ERR_ENGINE, "数据库语句执行失败");
 }
 
 ResultMsg PgConnection::newStatement(const std::string& sql, std::unique_ptr<Statement>& out) {
@@ -792,7 +812,7 @@ ResultMsg PgConnection::tableNames(std::vector<std::string>& out) {
         "读取表名失败");
 }
 
-ResultMsg PgConnection::engineError(int code, const std::string& what) const {
+ResultMsg PgConnection::backendError(int code, const std::string& what) const {
     if (!isOpen()) return checkOpen();
     if (lastLost_) return ResultMsg(SRV_ERR_SERVER, lastMessage_);
     // Lock timeouts, deadlocks and write conflicts with another transaction
@@ -882,6 +902,14 @@ ResultMsg PgConnection::lockSchemaChanges() {
     return forEachResultRow(
         *this, "SELECT pg_advisory_xact_lock(hashtext('arx_qms:' || current_schema()))",
         [](Statement&) {}, [](const Statement&) {}, "锁定数据库的表结构失败");
+}
+
+ResultMsg PgConnection::holdOffWriters(const std::string& table) {
+    // LOCK takes no snapshot: a REPEATABLE READ transaction whose first
+    // statement it is reads what the writers it waited for committed. The
+    // mode conflicts with itself and with row writes, not with reads.
+    ResultMsg rm = execute("LOCK TABLE " + quoteIdentifier(table) + " IN SHARE ROW EXCLUSIVE MODE");
+    return rm.ok() ? rm : ResultMsg(rm.rCode, "锁定表失败：" + table + "：" + rm.rMsg);
 }
 
 }  // namespace MeridianSpace::detail

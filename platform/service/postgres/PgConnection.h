@@ -46,7 +46,6 @@ public:
     std::uint64_t changeCount(const std::string& table) override;
     ResultMsg tableNames(std::vector<std::string>& out) override;
     ResultMsg indexExists(const std::string& name, bool& exists) override;
-    ResultMsg engineError(int code, const std::string& what) const override;
     int changes() const override { return changes_; }
     long long lastInsertRowId() const override { return 0; }
 
@@ -69,6 +68,7 @@ public:
                         std::string& plan) override;
     ResultMsg explicitIdStored(const std::string& table, long long id) override;
     ResultMsg lockSchemaChanges() override;
+    ResultMsg holdOffWriters(const std::string& table) override;
 
     /// Runs `sql` with `params` (prepared once per text when `prepared`),
     /// under a statement savepoint inside a transaction. The result of a
@@ -77,6 +77,7 @@ public:
 
 protected:
     ResultMsg newStatement(const std::string& sql, std::unique_ptr<Statement>& out) override;
+    ResultMsg backendError(int code, const std::string& what) const override;
     ResultMsg readLayout(const std::string& table, std::vector<ColumnInfo>& out) override;
     void closeHandle() override;
     void abandonTransaction() override;

@@ -31,30 +31,10 @@ bool isBusyCode(int rc) {
 
 class SqliteStatement : public Statement {
 public:
-    explicit SqliteStatement(sqlite3_stmt* stmt) : stmt_(stmt) {}
+    SqliteStatement(Connection& connection, sqlite3_stmt* stmt)
+        : Statement(connection), stmt_(stmt) {}
     ~SqliteStatement() override { sqlite3_finalize(stmt_); }
-    SqliteStatement(const SqliteStatement&) = delete;
-    SqliteStatement& operator=(const SqliteStatement&) = delete;
 
-    void bindNull(int index) override { sqlite3_bind_null(stmt_, index); }
-    void bindInt64(int index, long long value) override { sqlite3_bind_int64(stmt_, index, value); }
-    void bindDouble(int index, double value) override { sqlite3_bind_double(stmt_, index, value); }
-    void bindText(int index, const char* data, std::size_t size) override {
-        sqlite3_bind_text64(stmt_, index, data, size, SQLITE_TRANSIENT, SQLITE_UTF8);
-    }
-    void bindBlob(int index, const void* data, std::size_t size) override {
-        if (size == 0) {
-            sqlite3_bind_zeroblob(stmt_, index, 0);
-        } else {
-            sqlite3_bind_blob64(stmt_, index, data, size, SQLITE_TRANSIENT);
-        }
-    }
-    StepResult step() override {
-        const int rc = sqlite3_step(stmt_);
-        if (rc == SQLITE_ROW) return StepResult::Row;
-        return rc == SQLITE_DONE ? StepResult::Done : StepResult::Error;
-    }
-    void reset() override { sqlite3_reset(stmt_); }
     void clearBindings() override { sqlite3_clear_bindings(stmt_); }
     ValueType columnType(int column) const override {
         switch (sqlite3_column_type(stmt_, column)) {
@@ -79,7 +59,32 @@ public:
                      : std::string();
     }
 
+protected:
+    StepResult runStep() override {
+        const int rc = sqlite3_step(stmt_);
+        if (rc == SQLITE_ROW) return StepResult::Row;
+        return rc == SQLITE_DONE ? StepResult::Done : StepResult::Error;
+    }
+    void resetRun() override { sqlite3_reset(stmt_); }
+    const char* refuseNull(int index) override { return refused(sqlite3_bind_null(stmt_, index)); }
+    const char* refuseInt64(int index, long long value) override {
+        return refused(sqlite3_bind_int64(stmt_, index, value));
+    }
+    const char* refuseDouble(int index, double value) override {
+        return refused(sqlite3_bind_double(stmt_, index, value));
+    }
+    const char* refuseText(int index, const char* data, std::size_t size) override {
+        return refused(
+            sqlite3_bind_text64(stmt_, index, data, size, SQLITE_TRANSIENT, SQLITE_UTF8));
+    }
+    const char* refuseBlob(int index, const void* data, std::size_t size) override {
+        return refused(size == 0 ? sqlite3_bind_zeroblob(stmt_, index, 0)
+                                 : sqlite3_bind_blob64(stmt_, index, data, size, SQLITE_TRANSIENT));
+    }
+
 private:
+    static const char* refused(int rc) { return rc == SQLITE_OK ? nullptr : sqlite3_errstr(rc); }
+
     sqlite3_stmt* stmt_;
 };
 
@@ -195,9 +200,9 @@ ResultMsg SqliteConnection::newStatement(const std::string& sql, std::unique_ptr
     int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()) + 1, &stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
-        return engineError(SRV_ERR_ENGINE, "数据库语句无法执行");
+        return backendError(SRV_ERR_ENGINE, "数据库语句无法执行");
     }
-    out = std::make_unique<SqliteStatement>(stmt);
+    out = std::make_unique<SqliteStatement>(*this, stmt);
     return ResultMsg();
 }
 
@@ -205,7 +210,7 @@ ResultMsg SqliteConnection::execute(const std::string& sql) {
     ResultMsg rm = checkOpen();
     if (!rm.ok()) return rm;
     if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        return engineError(SRV_ERR_ENGINE, "数据库语句执行失败");
+        return backendError(SRV_ERR_ENGINE, "数据库语句执行失败");
     }
     return rm;
 }
@@ -248,12 +253,12 @@ ResultMsg SqliteConnection::readPragma(sqlite3_stmt*& stmt, const char* sql, lon
         sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
         sqlite3_finalize(stmt);
         stmt = nullptr;
-        return engineError(SRV_ERR_ENGINE, sql);
+        return backendError(SRV_ERR_ENGINE, sql);
     }
     const int rc = sqlite3_step(stmt);
     if (rc == SQLITE_ROW) out = sqlite3_column_int64(stmt, 0);
     sqlite3_reset(stmt);
-    return rc == SQLITE_ROW ? ResultMsg() : engineError(SRV_ERR_ENGINE, sql);
+    return rc == SQLITE_ROW ? ResultMsg() : backendError(SRV_ERR_ENGINE, sql);
 }
 
 void SqliteConnection::finalizePragmas() {
@@ -299,14 +304,18 @@ ResultMsg SqliteConnection::tableNames(std::vector<std::string>& out) {
         "读取表名失败");
 }
 
-ResultMsg SqliteConnection::engineError(int code, const std::string& what) const {
-    if (db_ == nullptr) return checkOpen();
-    const std::string detail = sqlite3_errmsg(db_);
-    if (isBusyCode(sqlite3_extended_errcode(db_))) {
-        return ResultMsg(SRV_ERR_BUSY, "数据库正被其他连接锁定，等待超时，请稍后重试：" + path() +
+ResultMsg sqliteError(sqlite3* db, int code, const std::string& path, const std::string& what) {
+    const std::string detail = sqlite3_errmsg(db);
+    if (isBusyCode(sqlite3_extended_errcode(db))) {
+        return ResultMsg(SRV_ERR_BUSY, "数据库正被其他连接锁定，等待超时，请稍后重试：" + path +
                                            "：" + what + "：" + detail);
     }
     return ResultMsg(code, what + "：" + detail);
+}
+
+ResultMsg SqliteConnection::backendError(int code, const std::string& what) const {
+    if (db_ == nullptr) return checkOpen();
+    return sqliteError(db_, code, path(), what);
 }
 
 int SqliteConnection::changes() const {

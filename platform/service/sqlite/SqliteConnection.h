@@ -11,6 +11,11 @@
 
 namespace MeridianSpace::detail {
 
+/// The engine's last failure on `db`, a connection to the file at `path`:
+/// SRV_ERR_BUSY, asking to try again, when another connection's lock
+/// outlasted the busy timeout; else `code` with `what` and the engine's message.
+ResultMsg sqliteError(sqlite3* db, int code, const std::string& path, const std::string& what);
+
 class SqliteConnection : public Connection {
 public:
     /// Opens the database file at `path`; with `create` a missing file is
@@ -32,7 +37,6 @@ public:
     std::uint64_t changeCount(const std::string& table) override;
     ResultMsg tableNames(std::vector<std::string>& out) override;
     ResultMsg indexExists(const std::string& name, bool& exists) override;
-    ResultMsg engineError(int code, const std::string& what) const override;
     int changes() const override;
     long long lastInsertRowId() const override;
 
@@ -56,6 +60,7 @@ public:
 
 protected:
     ResultMsg newStatement(const std::string& sql, std::unique_ptr<Statement>& out) override;
+    ResultMsg backendError(int code, const std::string& what) const override;
     ResultMsg readLayout(const std::string& table, std::vector<ColumnInfo>& out) override;
     void closeHandle() override;
     void abandonTransaction() override;

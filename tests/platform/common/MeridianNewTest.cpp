@@ -166,6 +166,18 @@ TEST_F(Platform, RefusedSwitchesKeepTheCurrentDatabases) {
     }
 }
 
+TEST_F(Platform, StartingOnADatabaseThatHasEverythingWaitsForNoWriter) {
+    ARX_FILE_ONLY();  // a writer holding a SQLite file's write lock
+    ASSERT_TRUE(MeridianNew::shutdown().ok());
+    RawConnection writer(configPath);
+    ASSERT_TRUE(
+        writer.execute("BEGIN IMMEDIATE; INSERT INTO \"T_M_Note\" (\"Name\") VALUES ('x')"));
+    ResultMsg rm = MeridianNew::startup(configPath, workPath);
+    EXPECT_TRUE(rm.ok()) << StringHelper::GBKToUTF8(rm.rMsg);
+    EXPECT_EQ(MeridianNew::getCurrPlatformStatus(), "OK");
+    ASSERT_TRUE(writer.execute("COMMIT"));
+}
+
 TEST(PlatformFaults, AFailedCommitOnSwitchOrShutdownIsReportedAndLogged) {
     ARX_FILE_ONLY();  // a full disk under SQLite files
     installFaultyDisk();

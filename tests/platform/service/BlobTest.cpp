@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <cstring>
 
 #include "platform/service/ServiceTestSupport.h"
@@ -16,6 +18,30 @@ TEST_F(Blob, DoublesRoundTripAndFailuresLeaveTheCallersPointerAlone) {
     ASSERT_TRUE(idm->getIBlobTableData("T_Item", "Data", id, read, count).ok());
     std::unique_ptr<double[]> owned(read);  // the caller frees with delete[]
     EXPECT_EQ(std::vector<double>(read, read + count), std::vector<double>(values, values + 3));
+    if (onPostgres()) {  // read by a role whose sessions default to the escape form of bytea
+        const std::string role = "arx_escape_" + std::to_string(getpid());
+        ASSERT_EQ(pgExecute(pgServerUri(), "CREATE ROLE " + role +
+                                               " LOGIN SUPERUSER PASSWORD 'pw'; ALTER ROLE " +
+                                               role + " SET bytea_output = 'escape'"),
+                  "");
+        ASSERT_TRUE(session->commit().ok());
+        MRDSession* escaping = nullptr;
+        InstanceDataManager* reader = nullptr;
+        ResultMsg rm = service.createSession(
+            "postgresql://" + role + ":pw@" + dbPath.substr(dbPath.find('@') + 1), escaping);
+        std::unique_ptr<MRDSession> ownSession(escaping);
+        if (rm.ok()) rm = escaping->createInstanceDataManager(reader, 0);
+        std::unique_ptr<InstanceDataManager> ownReader(reader);
+        double* escaped = nullptr;
+        if (rm.ok()) rm = reader->getIBlobTableData("T_Item", "Data", id, escaped, count);
+        std::unique_ptr<double[]> ownEscaped(escaped);
+        EXPECT_TRUE(rm.ok()) << rm.rMsg;
+        EXPECT_EQ(std::vector<double>(escaped, escaped + (rm.ok() ? count : 0)),
+                  std::vector<double>(values, values + 3));
+        ownReader.reset();
+        ownSession.reset();
+        EXPECT_EQ(pgExecute(pgServerUri(), "DROP ROLE " + role), "");
+    }
     const std::tuple<std::string, std::string, int, const double*, int, int, int> cases[] = {
         {"T_Item", "Data", 999, values, 1, SRV_ERR_NO_ROW, SRV_ERR_NO_ROW},
         {"T_Item", "Nope", id, values, 1, SRV_ERR_NO_COLUMN, SRV_ERR_NO_COLUMN},

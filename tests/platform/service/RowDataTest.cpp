@@ -30,6 +30,12 @@ TEST_F(RowData, WritesReadBackAsTypedTextTouchOnlyMatchingRowsAndBadRowsAreRefus
     EXPECT_EQ(idm->deleteITableDataByCondition("T_Item", {}).rCode, SRV_ERR_ARGUMENT);
     ASSERT_TRUE(idm->deleteITableDataByCondition("T_Item", {cond("Name", "=", "'plum'")}).ok());
     EXPECT_EQ(names(), V{"pea"});
+    // A value is stored whole or refused with nothing written: a server's
+    // text holds no zero byte, and the reused insert still holds "plum".
+    const std::string zero("x\0y", 3);
+    ResultMsg rm = add(zero, COMMIT_T_IMMEDIATELY);
+    EXPECT_EQ(rm.rCode, onPostgres() ? SRV_ERR_ARGUMENT : 0) << rm.rMsg;
+    EXPECT_EQ(names(), rm.ok() ? (V{"pea", zero}) : V{"pea"});
     ASSERT_TRUE(idm->deleteITableDataAll("T_Item").ok());
     EXPECT_EQ(names(), V{});
 
