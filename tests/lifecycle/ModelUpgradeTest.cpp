@@ -184,6 +184,9 @@ TEST_F(ModelUpgrade, RefusalsLeaveTheLockAndTheStoredModelsAsTheOutcomeSays) {
 // read is no longer the highest), the first one's lock kept.
 TEST_F(ModelUpgrade, OfTwoProcessesUpgradingOneVersionOneIsRefused) {
     M_EntityModelDAO m = build("M");
+    M_FolderDAO more = folder(m, "C");  // an upgrade long enough for the other to start
+    for (int i = 0; i < 20; ++i)
+        table(more, "C" + std::to_string(i));
     ASSERT_TRUE(MeridianNew::shutdown().ok());  // no connection is shared with the children
     int gate[2], report[2];
     ASSERT_EQ(pipe(gate) | pipe(report), 0);
