@@ -78,7 +78,9 @@ void resetBenchTable() {
 
 void populateBenchTable(int n) {
     static int populated = -1;
-    if (populated == n) return;
+    static std::string populatedIn;
+    const std::string database = MeridianNew::getCurrentMRDConfigDB();
+    if (populated == n && populatedIn == database) return;
     resetBenchTable();
     for (int i = 0; i < n; ++i) {
         BenchRecord record;
@@ -87,6 +89,7 @@ void populateBenchTable(int n) {
     }
     must(MeridianNew::getCurrMRDConfigIDM()->getPSession()->commit());
     populated = n;
+    populatedIn = database;
 }
 
 }  // namespace arxbench

@@ -38,7 +38,7 @@ void fillBenchRecord(int i, BenchRecord& record);
 /// current configuration database, committed.
 void resetBenchTable();
 /// Fills the table anew with n records in one transaction, unless the last
-/// call filled it with as many.
+/// call filled the same database with as many.
 void populateBenchTable(int n);
 
 }  // namespace arxbench
