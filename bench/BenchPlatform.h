@@ -4,12 +4,15 @@
 // a temporary folder, a stored project, and failing loudly.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "M_ProjectDAO.h"
 #include "MeridianNew.h"
@@ -72,6 +75,33 @@ inline int runBenchmarks(int& argc, char** argv, const std::function<void()>& af
         return 1;
     }
     return 0;
+}
+
+/// Forks `processes` children; child k runs `child(k)` and leaves with its
+/// answer through _exit, so that the parent's objects (and any server
+/// connection) stay untouched. The children's process ids.
+inline std::vector<pid_t> forkChildren(int processes, const std::function<int(int)>& child) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::vector<pid_t> children;
+    for (int k = 0; k < processes; ++k) {
+        const pid_t pid = fork();
+        if (pid < 0) throw std::runtime_error("fork");
+        if (pid == 0) _exit(child(k));
+        children.push_back(pid);
+    }
+    return children;
+}
+
+/// Waits for every child; how many of them exited with 0.
+inline int waitForChildren(const std::vector<pid_t>& children) {
+    int succeeded = 0;
+    for (pid_t pid : children) {
+        int status = 0;
+        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            ++succeeded;
+    }
+    return succeeded;
 }
 
 /// A stored project "bench", made the current one on first use.

@@ -14,7 +14,6 @@
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -421,21 +420,12 @@ void BM_ConcurrentSave(benchmark::State& state) {
         int ready[2], go[2], report[2];
         if (pipe(ready) != 0 || pipe(go) != 0 || pipe(report) != 0)
             throw std::runtime_error("pipe");
-        std::fflush(stdout);
-        std::fflush(stderr);
-        std::vector<pid_t> children;
-        for (int k = 0; k < processes; ++k) {
-            const pid_t pid = fork();
-            if (pid < 0) throw std::runtime_error("fork");
-            if (pid == 0) {
-                close(ready[0]);
-                close(go[1]);
-                close(report[0]);
-                // _exit: the parent's objects (and its server connection) stay untouched.
-                _exit(childMain(k, records, ready[1], go[0], report[1]));
-            }
-            children.push_back(pid);
-        }
+        const std::vector<pid_t> children = forkChildren(processes, [&](int k) {
+            close(ready[0]);
+            close(go[1]);
+            close(report[0]);
+            return childMain(k, records, ready[1], go[0], report[1]);
+        });
         close(ready[1]);
         close(go[0]);
         close(report[1]);
@@ -446,12 +436,7 @@ void BM_ConcurrentSave(benchmark::State& state) {
             ++readyCount;
         const auto start = std::chrono::steady_clock::now();
         close(go[1]);  // every child's read returns
-        int failed = 0;
-        for (pid_t pid : children) {
-            int status = 0;
-            if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-                ++failed;
-        }
+        const int failed = processes - waitForChildren(children);
         const double seconds = secondsSince(start);
         std::uint64_t statements = 0;
         ChildReport answer{};

@@ -8,7 +8,6 @@
 // process waited for the others), the operations that failed (the target
 // is none) and the saved records that are missing afterwards.
 #include <libpq-fe.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -130,33 +129,19 @@ void BM_SharedDatabase(benchmark::State& state) {
         must(MeridianNew::shutdown());
         int go[2], answers[2];
         if (pipe(go) != 0 || pipe(answers) != 0) throw std::runtime_error("pipe");
-        std::fflush(stdout);
-        std::fflush(stderr);
-        std::vector<pid_t> children;
-        for (int k = 0; k < processes; ++k) {
-            const pid_t pid = fork();
-            if (pid < 0) throw std::runtime_error("fork");
-            if (pid == 0) {
-                close(go[1]);
-                close(answers[0]);
-                const Report report = childRun(config, k, go[0]);
-                const bool told = write(answers[1], &report, sizeof report) == sizeof report;
-                _exit(told ? 0 : 1);
-            }
-            children.push_back(pid);
-        }
+        const std::vector<pid_t> children = forkChildren(processes, [&](int k) {
+            close(go[1]);
+            close(answers[0]);
+            const Report report = childRun(config, k, go[0]);
+            return write(answers[1], &report, sizeof report) == sizeof report ? 0 : 1;
+        });
         close(go[0]);
         close(answers[1]);
         usleep(300000);  // the children start their platforms
         const auto start = std::chrono::steady_clock::now();
         close(go[1]);
         Figures figures;
-        int exited = 0;
-        for (pid_t pid : children) {
-            int status = 0;
-            if (waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0)
-                ++exited;
-        }
+        const int exited = waitForChildren(children);
         const double seconds = secondsSince(start);
         Report report;
         int operations = 0;
