@@ -8,10 +8,33 @@
 
 namespace MeridianSpace {
 
+namespace {
+
+// Runs `action` on the generator of a folder that generates a class; the
+// folder's model is loaded for the call.
+template <typename Action>
+ResultMsg onFolderGenerator(M_FolderDAO& folder, Action action) {
+    if (folder._isGenerateDAO != 1) {
+        return ResultMsg(RUN_FAIL, "ERROR:_isGenerateDAO == 0，不能生成接口代码");
+    }
+    M_EntityModelDAO* found = nullptr;
+    (void)M_EntityModelDAO::FindByID(folder._t_M_EntityModelID, found);
+    const std::unique_ptr<M_EntityModelDAO> model(found);
+    DAOCodeGenerator generator(model.get(), &folder);
+    return action(generator);
+}
+
+}  // namespace
+
 ResultMsg M_EntityTableDAO::CreateCode(M_EntityModelDAO* model, std::string folderPath,
                                        std::list<std::string>& fileNames) {
     DAOCodeGenerator generator(model, this);
     return generator.run(folderPath, fileNames);
+}
+
+ResultMsg M_EntityTableDAO::CheckCode(M_EntityModelDAO* model) {
+    DAOCodeGenerator generator(model, this);
+    return generator.check();
 }
 
 std::string M_EntityTableDAO::tableNameToDAOName(std::string tableName) {
@@ -19,14 +42,12 @@ std::string M_EntityTableDAO::tableNameToDAOName(std::string tableName) {
 }
 
 ResultMsg M_FolderDAO::CreateCode(std::string folderPath, std::list<std::string>& fileNames) {
-    if (_isGenerateDAO != 1) {
-        return ResultMsg(RUN_FAIL, "ERROR:_isGenerateDAO == 0，不能生成接口代码");
-    }
-    M_EntityModelDAO* found = nullptr;
-    (void)M_EntityModelDAO::FindByID(_t_M_EntityModelID, found);
-    const std::unique_ptr<M_EntityModelDAO> model(found);
-    DAOCodeGenerator generator(model.get(), this);
-    return generator.run(folderPath, fileNames);
+    return onFolderGenerator(
+        *this, [&](DAOCodeGenerator& generator) { return generator.run(folderPath, fileNames); });
+}
+
+ResultMsg M_FolderDAO::CheckCode() {
+    return onFolderGenerator(*this, [](DAOCodeGenerator& generator) { return generator.check(); });
 }
 
 }  // namespace MeridianSpace

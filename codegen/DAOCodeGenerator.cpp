@@ -1,11 +1,18 @@
 #include "DAOCodeGenerator.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
+#include <charconv>
 #include <exception>
-#include <fstream>
+#include <random>
 #include <set>
 #include <string>
+#include <system_error>
+#include <utility>
 
 #include "FolderHelper.h"
 #include "LogManager.h"
@@ -75,6 +82,88 @@ ResultMsg refuse(const std::string& what, const std::string& name) {
     return ResultMsg(RUN_FAIL,
                      "ERROR：" + what + "不能用作C++标识符，不能生成代码：\"" + name + "\"");
 }
+
+// A class of the folder `folder` that a table's or folder's class `what`
+// `name` would derive from, under the same name.
+ResultMsg derivesFromItself(const std::string& what, const std::string& name,
+                            const std::string& folder) {
+    return ResultMsg(RUN_FAIL, "ERROR：" + what + "\"" + name + "\"与数据模块\"" + folder +
+                                   "\"生成同一个类\"" + DAOCodeGenerator::daoClassName(name) +
+                                   "\"，类不能派生自身，不能生成代码。");
+}
+
+// A default of an integer (1) or real (3) column is pasted into the code as
+// a literal: it must be a decimal number of that type. A text default is
+// escaped, any value fits.
+bool isNumberOfType(const std::string& text, int dataType) {
+    if (dataType != 1 && dataType != 3) return true;
+    const bool plus = !text.empty() && text[0] == '+';
+    std::size_t i = !text.empty() && (plus || text[0] == '-') ? 1 : 0;
+    const auto digits = [&text, &i] {
+        const std::size_t start = i;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])))
+            ++i;
+        return i > start;
+    };
+    const bool whole = digits();
+    const char* const first = text.data() + (plus ? 1 : 0);
+    const char* const last = text.data() + text.size();
+    if (dataType == 1) {
+        int value = 0;
+        return whole && i == text.size() && std::from_chars(first, last, value).ec == std::errc();
+    }
+    const bool fraction = i < text.size() && text[i] == '.' && (++i, digits());
+    if (!whole && !fraction) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (!digits()) return false;
+    }
+    double value = 0;
+    return i == text.size() && std::from_chars(first, last, value).ec == std::errc();
+}
+
+// Leading zeros would make "010" an octal literal (8): they are dropped.
+std::string withoutLeadingZeros(const std::string& number) {
+    std::size_t from = !number.empty() && (number[0] == '+' || number[0] == '-') ? 1 : 0;
+    const std::size_t sign = from;
+    while (from + 1 < number.size() && number[from] == '0' &&
+           std::isdigit(static_cast<unsigned char>(number[from + 1])))
+        ++from;
+    return number.substr(0, sign) + number.substr(from);
+}
+
+// True when every character of the GBK text converts, as a compiler that
+// reads the generated file as GBK converts it.
+bool convertsWhole(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c >= 0x80 || c == 0)
+            return StringHelper::UTF8ToGBK(StringHelper::GBKToUTF8(text)) == text;
+    }
+    return true;
+}
+
+// The byte length of the non-ASCII GBK character at `i` that converts (1 or
+// 2), or 0 for an ASCII byte or a byte that starts no such character.
+std::size_t gbkCharacterAt(const std::string& text, std::size_t i, bool whole) {
+    const auto byte = [&text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    if (byte(i) < 0x80) return 0;
+    const std::size_t length = byte(i) >= 0x81 && byte(i) <= 0xFE && i + 1 < text.size() &&
+                                       byte(i + 1) >= 0x40 && byte(i + 1) <= 0xFE &&
+                                       byte(i + 1) != 0x7F
+                                   ? 2
+                                   : 1;
+    if (whole) return length;
+    return StringHelper::GBKToUTF8(text.substr(i, length)) != "?" ? length : 0;
+}
+
+// Closes a file descriptor on every way out.
+struct FileDescriptor {
+    int fd;
+    ~FileDescriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
 
 }  // namespace
 
@@ -167,32 +256,98 @@ std::string DAOCodeGenerator::defaultValueText(const M_NormalColumnDAO& column) 
     std::string value = column._defaultValue;
     StringHelper::TrimSpace(value);
     if (value.empty()) return emptyDefaultText(column._dataType);
-    return column._dataType == 2 ? "\"" + value + "\"" : value;
+    if (column._dataType == 2) return "\"" + escaped(value) + "\"";
+    return isPlain(column._dataType) ? withoutLeadingZeros(value) : value;
 }
 
-std::string DAOCodeGenerator::daoBaseClass(bool headerForm) {
-    std::string base = headerForm ? " DAO " : " DAO";
-    const std::string& modelName = model_ != nullptr ? model_->_name : std::string();
-    if (modelName == "M_ProjectManage") base = "totalDAO";
-    if (modelName == "M_ProjectData") base = "subDBDAO";
-    if (modelName == "M_DataDictionary") base = "dataDictionaryDAO";
-    if (modelName == "M_QMS") base = "M_ObjectDAO";
-    if (table_ == nullptr) return base;
+std::string DAOCodeGenerator::escaped(const std::string& text) {
+    const bool whole = convertsWhole(text);
+    std::string out;
+    bool afterHex = false;  // a \x escape goes on over every hex digit after it
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t gbk = gbkCharacterAt(text, i, whole);
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (gbk > 0) {
+            out.append(text, i, gbk);
+        } else if (c == '"' || c == '\\') {
+            out += {'\\', static_cast<char>(c)};
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c < 0x20 || c >= 0x7F) {
+            const char* const digits = "0123456789ABCDEF";
+            out += {'\\', 'x', digits[c >> 4], digits[c & 0xF]};
+        } else {
+            if (afterHex && std::isxdigit(c)) out += "\"\"";
+            out += static_cast<char>(c);
+        }
+        afterHex = gbk == 0 && (c < 0x20 || c >= 0x7F) && c != '\n';
+        i += gbk > 0 ? gbk : 1;
+    }
+    return out;
+}
 
+std::string DAOCodeGenerator::commentText(const std::string& text) {
+    const bool whole = convertsWhole(text);
+    std::string out;
+    std::size_t kept = 0;  // the length up to the last byte that is no blank or backslash
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t gbk = gbkCharacterAt(text, i, whole);
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (gbk > 0) {
+            out.append(text, i, gbk);
+            kept = out.size();  // a trail byte 0x5C is no backslash
+            i += gbk;
+            continue;
+        }
+        out += c < 0x20 || c == 0x7F ? ' ' : c >= 0x80 ? '?' : static_cast<char>(c);
+        ++i;
+        if (out.back() != ' ' && out.back() != '\\') kept = out.size();
+    }
+    out.resize(kept);
+    return out;
+}
+
+std::string DAOCodeGenerator::platformBaseClass(const M_EntityModelDAO* model) {
+    const std::string modelName = model != nullptr ? model->_name : std::string();
+    if (modelName == "M_ProjectManage") return "totalDAO";
+    if (modelName == "M_ProjectData") return "subDBDAO";
+    if (modelName == "M_DataDictionary") return "dataDictionaryDAO";
+    if (modelName == "M_QMS") return "M_ObjectDAO";
+    return "DAO";
+}
+
+std::string DAOCodeGenerator::baseFolderName() {
+    if (table_ == nullptr) return "";
     std::list<M_FolderDAO*> owners;
     PtrListGuard<M_FolderDAO> ownOwners(owners);
     (void)table_->getFolderOwner(model_, owners);
     for (const M_FolderDAO* owner : owners) {
-        if (owner->_isGenerateDAO == 1) return daoClassName(owner->_name);
+        if (owner->_isGenerateDAO == 1) return owner->_name;
     }
-    if (base != (headerForm ? " DAO " : " DAO")) return base;
+    if (platformBaseClass(model_) != "DAO") return "";
     for (const M_FolderDAO* owner : owners) {
         M_FolderDAO* found = nullptr;
         (void)M_FolderDAO::FindByID(owner->_t_M_FolderID, found);
         const std::unique_ptr<M_FolderDAO> parent(found);
-        if (parent && parent->_isGenerateDAO == 1) return daoClassName(parent->_name);
+        if (parent && parent->_isGenerateDAO == 1) return parent->_name;
     }
-    return base;
+    return "";
+}
+
+std::string DAOCodeGenerator::parentFolderName() const {
+    if (folder_ == nullptr) return "";
+    M_FolderDAO* found = nullptr;
+    (void)M_FolderDAO::FindByID(folder_->_t_M_FolderID, found);
+    const std::unique_ptr<M_FolderDAO> parent(found);
+    return parent && parent->_isGenerateDAO == 1 ? parent->_name : std::string();
+}
+
+std::string DAOCodeGenerator::daoBaseClass(bool headerForm) {
+    const std::string folder = baseFolderName();
+    if (!folder.empty()) return daoClassName(folder);
+    const std::string base = platformBaseClass(model_);
+    if (base != "DAO") return base;
+    return headerForm ? " DAO " : " DAO";
 }
 
 std::string DAOCodeGenerator::baseHeader() const {
@@ -258,29 +413,84 @@ std::string DAOCodeGenerator::parameterList(const std::vector<ParameterGroup>& g
 
 ResultMsg DAOCodeGenerator::writeFile(const std::string& folder, const std::string& fileName,
                                       const std::string& text, const char* openFailure,
-                                      std::list<std::string>& fileNames, bool append) {
+                                      std::list<std::string>& fileNames) {
     const std::string path = folder + fileName;
-    std::ofstream out(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
-    if (!out) return ResultMsg(RUN_FAIL, openFailure);
+    if (!replaceFile(path, text)) return ResultMsg(RUN_FAIL, openFailure);
     fileNames.push_back(path);
-    out << text;
-    out.close();
-    if (!out) return ResultMsg(RUN_FAIL, std::string(openFailure) + "写入失败：" + path);
     return ResultMsg(RUN_SUCCESS, "");
 }
 
-ResultMsg DAOCodeGenerator::checkNames() const {
+bool DAOCodeGenerator::replaceFile(const std::string& path, const std::string& text) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode))
+        return false;
+    // A hidden name of its own beside the target: made anew (O_EXCL), so
+    // nothing planted under that name is written through either.
+    const std::size_t slash = path.rfind('/') + 1;  // 0 when there is none
+    std::random_device random;
+    std::string temporary;
+    FileDescriptor out{-1};
+    for (int attempt = 0; attempt < 100 && out.fd < 0; ++attempt) {
+        temporary =
+            path.substr(0, slash) + "." + path.substr(slash) + "." + std::to_string(random());
+        out.fd = ::open(temporary.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (out.fd < 0 && errno != EEXIST) return false;
+    }
+    if (out.fd < 0) return false;
+    bool written = true;
+    for (std::size_t done = 0; written && done < text.size();) {
+        const ssize_t n = ::write(out.fd, text.data() + done, text.size() - done);
+        written = n > 0 || (n < 0 && errno == EINTR);
+        done += n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+    written = ::close(std::exchange(out.fd, -1)) == 0 && written;
+    if (written && ::rename(temporary.c_str(), path.c_str()) == 0) return true;
+    ::unlink(temporary.c_str());
+    return false;
+}
+
+bool DAOCodeGenerator::readOwnFile(const std::string& path, std::string& text) {
+    text.clear();
+    const FileDescriptor in{::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    if (in.fd < 0) return errno == ENOENT || errno == ELOOP;
+    struct stat status {};
+    if (::fstat(in.fd, &status) != 0 || !S_ISREG(status.st_mode)) return false;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(in.fd, buffer, sizeof buffer);
+        if (n == 0) return true;
+        if (n < 0 && errno != EINTR) return false;
+        if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+ResultMsg DAOCodeGenerator::check() {
     if (folder_ != nullptr) {
         if (model_ == nullptr)
             return ResultMsg(RUN_FAIL, "ERROR：数据模块所属数据模型未找到，不能生成代码。");
         if (!isIdentifier(daoClassName(folder_->_name)) || folder_->_name.size() < 3)
             return refuse("数据模块名称", folder_->_name);
+        const std::string parent = parentFolderName();
+        if (!parent.empty() && daoClassName(parent) == daoClassName(folder_->_name))
+            return derivesFromItself("数据模块", folder_->_name, parent);
         return ResultMsg();
     }
     if (model_ == nullptr || table_ == nullptr)
         return ResultMsg(RUN_FAIL, "ERROR：数据模型或数据类指针为NULL，不能生成代码。");
     if (table_->_name.size() < 3 || !isIdentifier(daoClassName(table_->_name)))
         return refuse("数据类名称", table_->_name);
+    const std::string owner = baseFolderName();
+    if (!owner.empty() && daoClassName(owner) == daoClassName(table_->_name))
+        return derivesFromItself("数据类", table_->_name, owner);
+    const auto checkDefault = [this](const M_NormalColumnDAO& column) {
+        std::string value = column._defaultValue;
+        StringHelper::TrimSpace(value);
+        if (value.empty() || isNumberOfType(value, column._dataType)) return ResultMsg();
+        return ResultMsg(RUN_FAIL, "ERROR：数据类\"" + table_->_name + "\"的数据属性\"" +
+                                       column._name + "\"的默认值\"" + escaped(value) + "\"不是" +
+                                       (column._dataType == 1 ? "整数" : "实数") +
+                                       "，不能生成代码。");
+    };
     std::set<std::string> members;
     for (const M_NormalColumnDAO* column : ownColumns()) {
         if (!isPlain(column->_dataType) && !isBlob(column->_dataType)) {
@@ -288,6 +498,8 @@ ResultMsg DAOCodeGenerator::checkNames() const {
                                            StringHelper::int2String(column->_dataType) +
                                            "未知，不能生成代码。");
         }
+        ResultMsg rm = checkDefault(*column);
+        if (!rm.ok()) return rm;
         const std::string attribute = attributeName(*column);
         if (!isIdentifier(attribute) || !isIdentifier(memberName(*column)) ||
             !isIdentifier(parameterName(*column)))
@@ -312,6 +524,8 @@ ResultMsg DAOCodeGenerator::checkNames() const {
             }
             if (isBlob(group.column->_dataType))
                 return refuse("二进制数据属性作为接口参数", name + "(" + column + ")");
+            ResultMsg rm = checkDefault(*group.column);
+            if (!rm.ok()) return rm;
             if (!isIdentifier(parameterName(*group.column)) ||
                 !parameters.insert(parameterName(*group.column)).second)
                 return refuse("接口参数名称", name + "(" + column + ")");
@@ -330,10 +544,10 @@ ResultMsg DAOCodeGenerator::checkNames() const {
 }
 
 ResultMsg DAOCodeGenerator::run(std::string folderPath, std::list<std::string>& fileNames) {
-    // Names are checked before anything is written: a name that is no
-    // identifier could not compile, and could lead a file name out of the
-    // folder.
-    ResultMsg checked = checkNames();
+    // An empty path would become the root folder once normalised.
+    if (folderPath.empty())
+        return ResultMsg(RUN_FAIL, "ERROR: 未指定源代码文件保存目录，不能生成代码。");
+    ResultMsg checked = check();
     if (!checked.ok()) return checked;
     FolderHelper::folderPathStrNormalize(folderPath);
     // A level the file system refuses to create (a file in the way, no

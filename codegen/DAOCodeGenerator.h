@@ -32,10 +32,15 @@ public:
     DAOCodeGenerator(const DAOCodeGenerator&) = delete;
     DAOCodeGenerator& operator=(const DAOCodeGenerator&) = delete;
 
-    /// The driver: checks every name the files would carry, creates the
+    /// The driver: refuses an empty folder path, runs check(), creates the
     /// folder and runs the emitters of the mode; the codes of failed
     /// emitters are summed, the message names the last failure.
     ResultMsg run(std::string folderPath, std::list<std::string>& fileNames);
+    /// What is refused before anything is written: names that would not
+    /// compile or would lead a file out of its folder, an unknown data type,
+    /// a numeric default that is no number of its column's type, and a
+    /// class that would derive from itself.
+    ResultMsg check();
 
     // The emitters. `folder` is the normalised output folder (ending in a
     // separator); each appends the path of the file it wrote.
@@ -59,8 +64,17 @@ public:
     static std::string memberName(const M_NormalColumnDAO& column);
     /// The column's whole _name in lower case.
     static std::string parameterName(const M_NormalColumnDAO& column);
-    /// The trimmed _defaultValue (quoted for text), or the type's empty value.
+    /// The trimmed _defaultValue (a string literal for text, leading zeros
+    /// dropped for numbers), or the type's empty value.
     static std::string defaultValueText(const M_NormalColumnDAO& column);
+    /// The text as the inside of a C++ string literal: quote, backslash,
+    /// newline and every byte that is no GBK character escaped, GBK
+    /// characters as they are.
+    static std::string escaped(const std::string& text);
+    /// The text as the rest of a // comment line: control bytes become
+    /// blanks, bytes that are no GBK character "?", and trailing blanks and
+    /// backslashes (which would continue the comment) are dropped.
+    static std::string commentText(const std::string& text);
     /// " int ", " string ", " double ", " char * ", " double * ", or "".
     static std::string typeText(int dataType);
     /// "COL_TYPE_INT", "COL_TYPE_STRING", "COL_TYPE_DOUBLE", or "".
@@ -74,6 +88,14 @@ public:
     /// " DAO" (source form), the model's platform class, or the DAO class of
     /// an owning (or parent) folder that generates one.
     std::string daoBaseClass(bool headerForm);
+    /// "DAO", or the platform class of the model ("totalDAO", ...).
+    static std::string platformBaseClass(const M_EntityModelDAO* model);
+    /// The name of the folder whose class the table's class derives from
+    /// (base class steps 3 and 4), or "".
+    std::string baseFolderName();
+    /// Folder mode: the name of the parent folder when it generates a class
+    /// (the folder's class derives from it), or "".
+    std::string parentFolderName() const;
     /// "M_ObjectDAO.h" for the model "M_QMS", else "DAO.h".
     std::string baseHeader() const;
     /// "totalMapper" for the model "M_ProjectManage", else "subDBMapper".
@@ -98,12 +120,21 @@ public:
     /// TYPE + name of each group whose column loads, joined by ",".
     static std::string parameterList(const std::vector<ParameterGroup>& groups);
 
-    /// The common frame: opens `fileName` in `folder` (appending or
-    /// truncating), writes `text` and appends the path to `fileNames`; an
-    /// open or write failure returns rCode 1 and `openFailure`.
+    /// The common frame: replaces `fileName` in `folder` with `text`
+    /// (replaceFile) and appends the path to `fileNames`; a failure returns
+    /// rCode 1 and `openFailure`.
     static ResultMsg writeFile(const std::string& folder, const std::string& fileName,
                                const std::string& text, const char* openFailure,
-                               std::list<std::string>& fileNames, bool append = false);
+                               std::list<std::string>& fileNames);
+    /// Writes `text` to a new file beside `path` and renames it over `path`,
+    /// so no reader sees half a file and a symbolic link at `path` is
+    /// replaced, never written through. Anything else that is no regular
+    /// file at `path` (a folder, a pipe, a device) is left alone: false.
+    static bool replaceFile(const std::string& path, const std::string& text);
+    /// The content of the regular file at `path`, or "" when there is none
+    /// or a symbolic link is there (it is replaced, never read through);
+    /// false when something else is there or it cannot be read.
+    static bool readOwnFile(const std::string& path, std::string& text);
 
     M_EntityModelDAO* model() const { return model_; }
     M_EntityTableDAO* table() const { return table_; }
@@ -112,9 +143,6 @@ public:
     const std::list<M_DelByInterfaceDAO*>& deleters() const { return deleters_; }
 
 private:
-    /// Names that would not compile or would write outside the folder.
-    ResultMsg checkNames() const;
-
     M_EntityModelDAO* model_;
     M_EntityTableDAO* table_ = nullptr;
     M_FolderDAO* folder_ = nullptr;

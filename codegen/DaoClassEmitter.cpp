@@ -25,13 +25,6 @@ std::string exportWord(int bExport) {
     return bExport != 0 ? " ARX " : " ";
 }
 
-// A base that is the class of a generating folder lives in its own header;
-// the platform's bases come with the base header.
-bool isFolderClass(const std::string& base) {
-    return base != " DAO " && base != " DAO" && base != "totalDAO" && base != "subDBDAO" &&
-           base != "dataDictionaryDAO" && base != "M_ObjectDAO";
-}
-
 ResultMsg noTable() {
     return ResultMsg(RUN_FAIL, "ERROR：数据类指针为NULL，不能生成代码。");
 }
@@ -47,16 +40,18 @@ ResultMsg DAOCodeGenerator::Code_DAO_h(const std::string& folder,
 
     std::string text = "// Create Time:  " + StringHelper::currTimeStr(0) + "\n\n";
     text += "#pragma once\n#include \"" + baseHeader() + "\"\n";
-    if (isFolderClass(base)) text += "#include \"" + base + ".h\"\n";
+    // The class of a generating folder lives in its own header; the
+    // platform's classes come with the base header.
+    if (!baseFolderName().empty()) text += "#include \"" + base + ".h\"\n";
     text += "\n";
-    text += "namespace MeridianSpace\n{\n\t/// " + displayText(*table_) + "\n\tclass " + dao +
-            " :\tpublic " + base + "\n\t{\n\tpublic:\n";
+    text += "namespace MeridianSpace\n{\n\t/// " + commentText(displayText(*table_)) +
+            "\n\tclass " + dao + " :\tpublic " + base + "\n\t{\n\tpublic:\n";
     for (M_NormalColumnDAO* column : columns) {
         // CName is the platform's own _name member.
         if (isBlob(column->_dataType) || StringHelper::strToUpper(column->_name) == "CNAME")
             continue;
         text += "\t\t" + typeText(column->_dataType) + "\t\t" + memberName(*column) + ";\t\t///<" +
-                displayText(*column) + "\n";
+                commentText(displayText(*column)) + "\n";
     }
     text += "\n\t\tARX " + dao + "();\n\t\tvirtual ARX ~" + dao +
             "();\n\n\n\t\tARX virtual Mapper* createMapper();\n\t\tARX static DAO* "
@@ -105,7 +100,8 @@ namespace {
 std::string blobMethods(const std::string& dao, const std::string& tableInner,
                         const M_NormalColumnDAO& column) {
     const std::string Attr = upperAttr(column), attr = lowerAttr(column);
-    const std::string where = "\"" + tableInner + "\", \"" + column._innerName + "\"";
+    const std::string where = "\"" + DAOCodeGenerator::escaped(tableInner) + "\", \"" +
+                              DAOCodeGenerator::escaped(column._innerName) + "\"";
     if (column._dataType == 5) {
         return "\nResultMsg MeridianSpace::" + dao + "::save" + Attr + "( double * p" + attr +
                ", int dataSize)\n{\n\tMeridianNew::LOGGER()->appendMsg(\"开始执行：" + dao +
@@ -250,7 +246,7 @@ ResultMsg DAOCodeGenerator::Code_DAO_cpp(const std::string& folder,
             if (group.column->_dataType == 1) value = "StringHelper::int2String(" + value + ")";
             if (group.column->_dataType == 3) value = "StringHelper::doubleTostring(" + value + ")";
             text += "\tv_attrName.push_back(\"" + memberName(*group.column) +
-                    "\");\n\tv_operation.push_back(\"" + group.operation +
+                    "\");\n\tv_operation.push_back(\"" + escaped(group.operation) +
                     " \");\n\tv_attrValue.push_back(" + value + ");\n\n";
         }
         text += "\trm = dfinder." + finderCall + "(\"" + dao +
@@ -277,8 +273,8 @@ ResultMsg DAOCodeGenerator::Code_DAO_cpp(const std::string& folder,
                                           ? "\"'\" + " + name + " + \"'\""
                                           : "StringHelper::int2String(" + name + ")";
             text += "\tIQueryCondition " + cond + ";\n\t" + cond + ".columnInnerName = \"" +
-                    group.column->_innerName + "\";\n\t" + cond + ".operation = \"" +
-                    group.operation + " \";\n\t" + cond + ".columValue = " + value +
+                    escaped(group.column->_innerName) + "\";\n\t" + cond + ".operation = \"" +
+                    escaped(group.operation) + " \";\n\t" + cond + ".columValue = " + value +
                     ";\n\tconList.push_back(" + cond + ");\n\n";
         }
         text +=

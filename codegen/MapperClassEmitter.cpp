@@ -40,7 +40,7 @@ ResultMsg DAOCodeGenerator::Code_Mapper_cpp(const std::string& folder,
     // The header declares a destructor, so the source defines it (right after
     // the constructor); otherwise the class would not link.
     text += "MeridianSpace::" + mapper + "::" + mapper + "()\n{\n\t_entityInnerName = \"" +
-            table()->_innerName + "\";\n}\n\nMeridianSpace::" + mapper + "::~" + mapper +
+            escaped(table()->_innerName) + "\";\n}\n\nMeridianSpace::" + mapper + "::~" + mapper +
             "()\n{\n}\n\nint MeridianSpace::" + mapper +
             "::doSave(ITableData & tableData, DAO * pdao)\n{\n\tif (pdao == NULL)\n\t\treturn "
             "RUN_FAIL;\n\n\t" +
@@ -52,7 +52,7 @@ ResultMsg DAOCodeGenerator::Code_Mapper_cpp(const std::string& folder,
         const M_NormalColumnDAO& column = *plain[index];
         const std::string i = StringHelper::int2String(static_cast<int>(index));
         const std::string member = memberName(column);
-        text += "\ttableData._cloInnerName[" + i + "] = \"" + column._innerName +
+        text += "\ttableData._cloInnerName[" + i + "] = \"" + escaped(column._innerName) +
                 "\";\n\ttableData._colType[" + i + "] = " + typeConstant(column._dataType) + ";\n";
         if (column._dataType == 1) {
             text += "\ttableData._colValue[" + i + "] = StringHelper::int2String(p->" + member +
@@ -71,12 +71,13 @@ ResultMsg DAOCodeGenerator::Code_Mapper_cpp(const std::string& folder,
         const std::string member = memberName(*column);
         if (column->_dataType == 1) {
             text += "\tpnewdao->" + member + " = StringHelper::string2int(qd.getColValue(\"" +
-                    column->_innerName + "\"));\n";
+                    escaped(column->_innerName) + "\"));\n";
         } else if (column->_dataType == 2) {
-            text += "\tpnewdao->" + member + " = qd.getColValue(\"" + column->_innerName + "\");\n";
+            text += "\tpnewdao->" + member + " = qd.getColValue(\"" + escaped(column->_innerName) +
+                    "\");\n";
         } else {
             text += "\tpnewdao->" + member + " = StringHelper::stringTodouble(qd.getColValue(\"" +
-                    column->_innerName + "\"));\n";
+                    escaped(column->_innerName) + "\"));\n";
         }
     }
     text += "\n\treturn pnewdao;\n}\n";

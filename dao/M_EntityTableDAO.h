@@ -134,11 +134,17 @@ public:
     /// registration line and a white-box test into `folderPath` (made when
     /// missing), appending the path of every file written to `fileNames`.
     /// Names that would not compile (a table, column or definition name that
-    /// is no C++ identifier, or a keyword), an unknown column data type and
-    /// a folder that cannot be written are refused before anything is
-    /// written.
+    /// is no C++ identifier, or a keyword), an unknown column data type, a
+    /// numeric default that is no number of its column's type, a class that
+    /// would derive from itself (the table's and its folder's class of one
+    /// name), an empty folder path and a folder that cannot be written are
+    /// refused before anything is written. Each file is written under a
+    /// temporary name and renamed into place.
     ResultMsg CreateCode(M_EntityModelDAO* model, std::string folderPath,
                          std::list<std::string>& fileNames);
+    /// The refusals of CreateCode that depend on the records alone, without
+    /// writing anything.
+    ResultMsg CheckCode(M_EntityModelDAO* model);
     /// The DAO class name of a table name: the first two bytes dropped, the
     /// next one in upper case, "DAO" appended (T_order gives OrderDAO).
     static std::string tableNameToDAOName(std::string tableName);

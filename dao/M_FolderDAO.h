@@ -64,8 +64,12 @@ public:
     ResultMsg getSceneInfoList(std::list<M_SceneInfoDAO*>& scenes);
 
     /// Writes the C++ source of this folder's intermediate DAO class into
-    /// `folderPath`; only for a folder whose _isGenerateDAO is 1.
+    /// `folderPath`; only for a folder whose _isGenerateDAO is 1. Refused
+    /// before anything is written like M_EntityTableDAO::CreateCode.
     ResultMsg CreateCode(std::string folderPath, std::list<std::string>& fileNames);
+    /// The refusals of CreateCode that depend on the records alone, without
+    /// writing anything.
+    ResultMsg CheckCode();
 
     int _addVersion;
     std::string _description;

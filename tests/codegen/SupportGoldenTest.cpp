@@ -87,6 +87,12 @@ TEST_F(SupportGolden, BaseClassesFollowTheModelAndTheParentFolder) {
                   .find("#include \"DAO.h\"\n#include \"BaseDAO.h\"\n\nnamespace MeridianSpace\n{\n"
                         "\t/// 销售\n\tclass SalesDAO :\tpublic BaseDAO\n"),
               std::string::npos);
+    sales._name = "S_base";  // in memory: its class would be its parent's, BaseDAO
+    EXPECT_EQ(
+        sales.CreateCode(dir.file("gen2"), files).rMsg,
+        "ERROR：数据模块\"S_base\"与数据模块\"F_base\"生成同一个类\"BaseDAO\"，类不能派生自身，"
+        "不能生成代码。");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("gen2")));
 }
 
 }  // namespace arxtest

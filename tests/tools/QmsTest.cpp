@@ -246,7 +246,8 @@ TEST_F(QmsTest, BadCommandLinesCreateNothing) {
 TEST_F(QmsTest, FailuresLeaveTheConfigurationAsItWas) {
     for (const char* args :
          {"init", "project create A", "project create B", "model create A M", "model create B M",
-          "folder add M F --project A", "table add M F T --project A"})
+          "folder add M F --project A", "table add M F T --project A",
+          "folder add M F_gen --generate-dao --project A", "table add M F_gen T_gen --project A"})
         ok(args);
     const std::string before = file("qms.db");
     const struct {
@@ -262,6 +263,9 @@ TEST_F(QmsTest, FailuresLeaveTheConfigurationAsItWas) {
         {"model create A M", 1, ""},  // the highest version is not locked
         {"--work missing.db project list", 1, "missing.db"},
         {"column add M T c --type nosuch --project A", 2, "nosuch"},
+        {"codegen T '' --model M --project A", 2, "empty folder"},
+        // The classes of F_gen and T_gen would both be GenDAO.
+        {"codegen F_gen/ gen --model M --project A", 1, u8"\"T_gen\"与数据模块\"F_gen\""},
     };
     for (const auto& c : cases) {
         const Result r = qms(c.args);
@@ -271,6 +275,7 @@ TEST_F(QmsTest, FailuresLeaveTheConfigurationAsItWas) {
         EXPECT_TRUE(file("qms.db") == before) << "qms " << c.args << " changed qms.db";
     }
     EXPECT_FALSE(fs::exists(dir.file("missing.db")));
+    EXPECT_FALSE(fs::exists(dir.file("gen")));
 }
 
 TEST_F(QmsTest, RefusedRowFilesWriteNothing) {

@@ -113,6 +113,7 @@ std::vector<std::unique_ptr<M_EntityTableDAO>> tablesBelow(M_EntityModelDAO& mod
 
 void generate(const Options& options, const CodegenArgs& args) {
     const Target target = targetOf(args.name);
+    if (args.dir.empty()) throw UsageError("empty folder for the source files");
     Session session(options);
     M_EntityModelDAO model = modelOf(args, target);
     if (!holds(model, target)) {
@@ -129,6 +130,12 @@ void generate(const Options& options, const CodegenArgs& args) {
         std::vector<std::unique_ptr<M_EntityTableDAO>> tables = tablesBelow(model, folder);
         if (folder._isGenerateDAO != 1 && tables.empty())
             throw Failure("folder " + target.path + " holds no table and generates no class");
+        // Every class is checked before the first file is written, so a
+        // refused one leaves the folder as it was.
+        if (folder._isGenerateDAO == 1)
+            check(folder.CheckCode(), "cannot generate folder " + target.path);
+        for (const auto& table : tables)
+            check(table->CheckCode(&model), "cannot generate table " + utf8(table->_name));
         if (folder._isGenerateDAO == 1) {
             const ResultMsg rm = folder.CreateCode(args.dir, files);
             if (!rm.ok()) failure = "cannot generate folder " + target.path + ": " + utf8(rm.rMsg);

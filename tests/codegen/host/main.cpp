@@ -3,7 +3,8 @@
 // the factory registry from the generated registration list, starts the
 // platform on an instance file of the model, runs the generated white-box
 // test, then saves, finds, reads blobs and deletes rows through the
-// generated classes.
+// generated classes. It prints the defaults the class holds for the columns
+// MNote and MCount that the test adds.
 //
 //   host CONFIG_DB INSTANCE_FILE
 #include "generated_includes.inc"
@@ -41,6 +42,7 @@ std::size_t countAll() {
 int main(int argc, char** argv) {
     if (argc != 3) return 2;
     registerGenerated();
+    std::printf("defaults [%s] [%d]\n", OrderDAO()._note.c_str(), OrderDAO()._count);
     check(MeridianNew::startup(argv[1], argv[2], 1).ok(), "start-up");
 
     // It saves p1, finds it in every way and deletes it again.
@@ -59,8 +61,8 @@ int main(int argc, char** argv) {
     check(countAll() == 3, "three rows");
 
     OrderDAO* found = NULL;
-    check(OrderDAO::FindByID(chair._ID, found).ok() && found != NULL &&
-              found->_title == "chair" && found->_qty == 4 && found->_price == 1.5,
+    check(OrderDAO::FindByID(chair._ID, found).ok() && found != NULL && found->_title == "chair" &&
+              found->_qty == 4 && found->_price == 1.5,
           "FindByID reads the row with its default price");
     delete found;
     list<OrderDAO*> some;
