@@ -14,15 +14,15 @@ DatabaseSwitch::~DatabaseSwitch() {
     if (!rm.ok()) MeridianNew::LOGGER()->appendError("DatabaseSwitch::~DatabaseSwitch() ", rm.rMsg);
 }
 
-ResultMsg DatabaseSwitch::toFile(const std::string& file, int* failedStep) {
+ResultMsg DatabaseSwitch::toFile(const std::string& file, int* failedStep, bool readOnly) {
     away_ = true;
-    ResultMsg rm = MeridianNew::setCurrentWorkDB(file, 1);
+    ResultMsg rm = MeridianNew::setCurrentWorkDB(file, 1, readOnly);
     if (rm.ok() && MeridianNew::getCurrPlatformStatus() != "OK")
         rm = MeridianNew::noCurrentDatabase();
     int step = 1;
     if (rm.ok()) {
         step = 2;
-        rm = MeridianNew::setCurrMRDConfigDB(file);
+        rm = MeridianNew::setCurrMRDConfigDB(file, readOnly);
         if (rm.ok() && MeridianNew::getCurrPlatformStatus() != "OK")
             rm = MeridianNew::noCurrentDatabase();
     }

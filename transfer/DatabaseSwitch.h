@@ -19,9 +19,10 @@ public:
     DatabaseSwitch& operator=(const DatabaseSwitch&) = delete;
 
     /// Makes `file` the current work database (it must exist), then the
-    /// current configuration database. `failedStep` tells which of the two
+    /// current configuration database; with `readOnly` both only read it
+    /// (nothing is written to the file). `failedStep` tells which of the two
     /// failed (1 or 2). A failure goes home at once.
-    ResultMsg toFile(const std::string& file, int* failedStep = nullptr);
+    ResultMsg toFile(const std::string& file, int* failedStep = nullptr, bool readOnly = false);
     /// Makes the home databases current again (nothing when they are).
     ResultMsg toHome();
 

@@ -1,12 +1,18 @@
 // Project export: chosen projects, with everything that hangs on them, into
 // a new export file (an instance file of the model "M_QMS").
+#include <stdlib.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "ConfigTransaction.h"
 #include "FileHelper.h"
 #include "FolderHelper.h"
 #include "LogManager.h"
+#include "MRDService.h"
 #include "M_DictDataDAO.h"
 #include "M_DictItemDAO.h"
 #include "M_EntityModelDAO.h"
@@ -15,6 +21,7 @@
 #include "ProjectTransfer.h"
 #include "PtrListHelper.h"
 #include "QmsSelfDescription.h"
+#include "ServiceErrorCode.h"
 
 namespace MeridianSpace {
 
@@ -31,17 +38,61 @@ ResultMsg stop(const std::string& location, const ResultMsg& failure) {
     return failure;
 }
 
-// Where a failed save of a model is logged.
-std::string saveLocation(const char* label, int failedSave) {
-    return std::string("M_ProjectDAO::exportProject()：") + label +
-           (failedSave == 1 ? "->save1() " : "->save2()update version ");
+// Where a failed save of a platform model is logged: "M_QMS" or
+// "M_ProjectManage", its first or second save.
+const char* const kPlatformModelSaves[2][2] = {
+    {"M_ProjectDAO::exportProject()：pMQMS->save1() ",
+     "M_ProjectDAO::exportProject()：pMQMS->save2()update version "},
+    {"M_ProjectDAO::exportProject()：pMPM->save1() ",
+     "M_ProjectDAO::exportProject()：pMPM->save2()update version "}};
+
+// A private folder beside the export file, in which the file is built so
+// that it appears under its name complete or not at all. The folder goes,
+// with whatever the database engine left in it, on every way out.
+class BuildFolder {
+public:
+    BuildFolder() = default;
+    ~BuildFolder() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    BuildFolder(const BuildFolder&) = delete;
+    BuildFolder& operator=(const BuildFolder&) = delete;
+
+    ResultMsg make(const std::string& folder) {
+        std::string pattern = folder + "/.arx-export-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        if (::mkdtemp(name.data()) == nullptr) {
+            return ResultMsg(RUN_FAIL, "ERROR: 无法在导出文件的目录中建立临时目录：" + folder +
+                                           "：" + std::strerror(errno));
+        }
+        path_ = name.data();
+        return ResultMsg();
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Gives the built file the export file's name, once it stands complete on
+// its own: the engine folded its write-ahead log in when the file was left.
+ResultMsg publish(const std::string& built, const std::string& path) {
+    if (FileHelper::isFileExists(built + "-wal")) {
+        return ResultMsg(RUN_FAIL, "ERROR: 导出文件没有完整写入磁盘：" + path);
+    }
+    ResultMsg rm = MRDService::publishFile(built, path);
+    if (rm.rCode == SRV_ERR_EXISTS)
+        return ResultMsg(RUN_FAIL, "ERROR: 导出文件已存在，请更换路径!");
+    return rm;
 }
 
 // Steps 1 to 12 on the target side, inside one transaction.
 ResultMsg writeExport(ProjectTransfer& transfer,
                       std::vector<std::unique_ptr<M_ProjectDAO>>& projects,
                       ProjectTransfer::Dictionaries& dictionaries) {
-    transfer.logStep("1. M_project");
+    transfer.logStep(1);
     for (auto& project : projects) {
         const int oldID = project->_ID;
         project->_ID = -1;
@@ -52,7 +103,7 @@ ResultMsg writeExport(ProjectTransfer& transfer,
         transfer.projectMap[oldID] = newID;
     }
 
-    transfer.logStep("2. M_EntityModel");
+    transfer.logStep(2);
     // The platform's models first (their temporary folders stay), then the
     // projects' models.
     for (std::size_t i = 0; i < transfer.plannedModels(); ++i) {
@@ -63,13 +114,13 @@ ResultMsg writeExport(ProjectTransfer& transfer,
         ResultMsg rm = transfer.writeModel(i, !platform, &failedSave);
         if (rm.ok()) continue;
         if (!platform) return stop("M_ProjectDAO::exportProject()：currP->addEntityModel() ", rm);
-        return stop(saveLocation(i == 0 ? "pMQMS" : "pMPM", failedSave), rm);
+        return stop(kPlatformModelSaves[i][failedSave == 1 ? 0 : 1], rm);
     }
 
     ResultMsg rm = transfer.writeTree();
     if (!rm.ok()) return stop("M_ProjectDAO::exportProject() ", rm);
 
-    transfer.logStep("12. 软件数据字典数据");
+    transfer.logStep(12);
     for (auto& [item, entries] : dictionaries) {
         const int oldID = item->_ID;
         item->_ID = -1;
@@ -109,11 +160,17 @@ ResultMsg M_ProjectDAO::exportProject(std::list<int> projectIDs, std::string pat
     const std::filesystem::path absolute = std::filesystem::absolute(path, ignored);
     if (!absolute.empty()) path = absolute.string();
     const std::string folder = FolderHelper::folderPathFromFileFullPathStr(path);
-    ResultMsg rm = metaModel->createInstance(folder, path.substr(folder.size()));
+    const std::string name = path.substr(path.rfind('/') + 1);
+    BuildFolder build;
+    ResultMsg rm = FolderHelper::createDirs(folder)
+                       ? build.make(folder)
+                       : ResultMsg(RUN_FAIL, "ERROR: 建立实例文件保存目录失败.");
+    if (rm.ok()) rm = metaModel->createInstance(build.path(), name);
     if (!rm.ok()) return stop("M_ProjectDAO::exportProject()：pMQMS->createInstance() ", rm);
+    const std::string built = build.path() + "/" + name;
 
     // Everything is read from the source first...
-    ProjectTransfer transfer(ProjectTransfer::Direction::Export, path);
+    ProjectTransfer transfer(ProjectTransfer::Direction::Export, built);
     std::vector<std::unique_ptr<M_ProjectDAO>> projects;
     for (int id : projectIDs) {
         M_ProjectDAO* project = nullptr;
@@ -155,8 +212,12 @@ ResultMsg M_ProjectDAO::exportProject(std::list<int> projectIDs, std::string pat
     }
     rm = transfer.toSource();
     if (!written.ok()) return written;
+    // A file that lacks records is no export: it is not published.
+    rm = transfer.finish(rm);
+    if (rm.ok()) rm = publish(built, path);
+    if (!rm.ok()) return rm;
     log->appendMsg("END:M_ProjectDAO::exportProject()");
-    return transfer.finish(rm);
+    return rm;
 }
 
 }  // namespace MeridianSpace

@@ -1,10 +1,13 @@
 // Project import: lists the projects of an export file and copies chosen
 // ones into the current databases, merging the file's dictionaries.
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
 
 #include "ConfigTransaction.h"
+#include "ExportFileCheck.h"
 #include "FileHelper.h"
 #include "IEntityModel.h"
 #include "LogManager.h"
@@ -57,14 +60,74 @@ bool isExportFile(const std::string& path, std::string& why) {
     return true;
 }
 
+// What an operation that reads an export file says when it cannot use it:
+// the error locations and messages of a failed connection (step 1 the work
+// database, 2 the configuration database), and its own name for a file
+// that is not sound. The import names the export in the first two.
+struct FileTexts {
+    const char* operation;
+    const char* location[2];
+    const char* message[2];
+};
+
+const FileTexts kListing = {
+    "M_ProjectDAO::getImportProjectList()",
+    {"M_ProjectDAO::getImportProjectList():MeridianNew::setCurrentWorkDB() ",
+     "M_ProjectDAO::getImportProjectList():MeridianNew::setCurrMRDConfigDB() "},
+    {"ERROR:M_ProjectDAO::getImportProjectList():导入文件连接失败1！",
+     "ERROR:M_ProjectDAO::getImportProjectList():导入文件连接失败2！"}};
+
+const FileTexts kImport = {"M_ProjectDAO::importProject()",
+                           {"M_ProjectDAO::exportProject():MeridianNew::setCurrentWorkDB() ",
+                            "M_ProjectDAO::exportProject():MeridianNew::setCurrMRDConfigDB() "},
+                           {"ERROR:M_ProjectDAO::exportProject():导入文件连接失败1！",
+                            "ERROR:M_ProjectDAO::exportProject():导入文件连接失败2！"}};
+
 // The failed connection to the file: the error line with its location, and
 // the step's message.
-ResultMsg notConnected(const char* operation, int step, const std::string& why) {
-    const std::string call =
-        step == 1 ? "MeridianNew::setCurrentWorkDB() " : "MeridianNew::setCurrMRDConfigDB() ";
-    MeridianNew::LOGGER()->appendError(std::string(operation) + ":" + call, why);
-    return ResultMsg(RUN_FAIL, std::string("ERROR:") + operation + ":导入文件连接失败" +
-                                   (step == 1 ? "1！" : "2！"));
+ResultMsg notConnected(const FileTexts& texts, int step, const std::string& why) {
+    const int i = step == 1 ? 0 : 1;
+    MeridianNew::LOGGER()->appendError(texts.location[i], why);
+    return ResultMsg(RUN_FAIL, texts.message[i]);
+}
+
+// Opens the file read-only as the current databases and checks it before
+// anything of it is read: a file that is no export file, or not a sound and
+// complete one, is refused with what is wrong.
+ResultMsg openExportFile(const FileTexts& texts, const std::string& path,
+                         const std::function<ResultMsg(int*)>& open) {
+    std::string why;
+    if (!isExportFile(path, why)) return notConnected(texts, 1, why);
+    int step = 0;
+    ResultMsg rm = open(&step);
+    if (!rm.ok()) return notConnected(texts, step, rm.rMsg);
+    const std::string problem = firstExportFileProblem();
+    if (problem.empty()) return rm;
+    const std::string message =
+        std::string("ERROR:") + texts.operation + ":不是完整的导出文件：" + path + "：" + problem;
+    MeridianNew::LOGGER()->appendError(std::string(texts.operation) + " ", message);
+    return ResultMsg(RUN_FAIL, message);
+}
+
+// Whether a target project has exactly this name.
+bool projectNamed(const std::string& name) {
+    std::list<M_ProjectDAO*> named;
+    PtrListGuard<M_ProjectDAO> guard(named);
+    (void)M_ProjectDAO::FindByName(name, named);
+    return std::any_of(named.begin(), named.end(),
+                       [&](const M_ProjectDAO* other) { return other->_name == name; });
+}
+
+// The name of an imported project: its own when no target project has it,
+// else with "_imp" and the time, and a counter when that is taken too (two
+// imports within one second), so that every project keeps a name of its own.
+std::string importName(const std::string& name) {
+    if (!projectNamed(name)) return name;
+    const std::string stamped = name + "_imp" + StringHelper::currTimeStr(4);
+    std::string candidate = stamped;
+    for (int counter = 2; projectNamed(candidate); ++counter)
+        candidate = stamped + "_" + std::to_string(counter);
+    return candidate;
 }
 
 template <class T>
@@ -107,7 +170,7 @@ int highestCode() {
 // records of its code keep it.
 ResultMsg mergeDictionaries(ProjectTransfer& transfer, ProjectTransfer::Dictionaries& dictionaries,
                             CodeMap& codes) {
-    MeridianNew::LOGGER()->appendMsg("RUN:M_ProjectDAO::exportProject():12. 软件数据字典数据");
+    transfer.logStep(12);
     for (auto& [item, entries] : dictionaries) {
         std::unique_ptr<M_DictItemDAO> target = dictionaryNamed(item->_innerName);
         if (!target) {
@@ -178,27 +241,20 @@ void rollBack(ProjectTransfer& transfer, const std::vector<int>& stored,
 }  // namespace
 
 ResultMsg M_ProjectDAO::getImportProjectList(std::list<M_ProjectDAO*>& projects, std::string path) {
-    const char* const operation = "M_ProjectDAO::getImportProjectList()";
     MeridianNew::LOGGER()->appendMsg("RUN:M_ProjectDAO::getImportProjectList()");
     if (!FileHelper::isFileExists(path)) return ResultMsg(RUN_FAIL, "ERROR: 导入文件不存在!");
-    std::string why;
-    if (!isExportFile(path, why)) return notConnected(operation, 1, why);
     DatabaseSwitch databases;
-    int step = 0;
-    ResultMsg rm = databases.toFile(path, &step);
-    if (!rm.ok()) return notConnected(operation, step, rm.rMsg);
-    rm = FindAll(projects);
+    ResultMsg rm = openExportFile(kListing, path,
+                                  [&](int* step) { return databases.toFile(path, step, true); });
+    if (rm.ok()) rm = FindAll(projects);
     ResultMsg back = databases.toHome();
     return rm.ok() ? back : rm;
 }
 
 ResultMsg M_ProjectDAO::importProject(std::string path, std::list<int> projectIDs) {
-    const char* const operation = "M_ProjectDAO::exportProject()";
     LogManager* log = MeridianNew::LOGGER();
     log->appendMsg("RUN:M_ProjectDAO::importProject()");
     if (!FileHelper::isFileExists(path)) return ResultMsg(RUN_FAIL, "ERROR: 导入文件不存在!");
-    std::string why;
-    if (!isExportFile(path, why)) return notConnected(operation, 1, why);
 
     // The versions of "M_QMS" the target has: a model of one of them is not
     // imported.
@@ -213,11 +269,11 @@ ResultMsg M_ProjectDAO::importProject(std::string path, std::list<int> projectID
         }
     }
 
-    // Everything is read from the file first...
+    // Everything is read from the file first, once it is known to be sound...
     ProjectTransfer transfer(ProjectTransfer::Direction::Import, path);
-    int step = 0;
-    ResultMsg rm = transfer.toSource(&step);
-    if (!rm.ok()) return notConnected(operation, step, rm.rMsg);
+    ResultMsg rm =
+        openExportFile(kImport, path, [&](int* step) { return transfer.toSource(step); });
+    if (!rm.ok()) return rm;
     ProjectTransfer::Dictionaries dictionaries = ProjectTransfer::readDictionaries();
     std::vector<std::unique_ptr<M_ProjectDAO>> projects;
     for (int id : projectIDs) {
@@ -248,18 +304,11 @@ ResultMsg M_ProjectDAO::importProject(std::string path, std::list<int> projectID
     rm = mergeDictionaries(transfer, dictionaries, codes);
     if (!rm.ok()) return transaction.finish(rm);
 
-    transfer.logStep("1. M_project");
+    transfer.logStep(1);
     std::vector<int> stored;
     for (auto& project : projects) {
         project->_type = mappedCode(codes, DICT_ID_PROJECT_TYPES, project->_type);
-        std::list<M_ProjectDAO*> named;
-        PtrListGuard<M_ProjectDAO> namedGuard(named);
-        (void)FindByName(project->_name, named);
-        for (const M_ProjectDAO* other : named) {
-            if (other->_name != project->_name) continue;
-            project->_name += "_imp" + StringHelper::currTimeStr(4);
-            break;
-        }
+        project->_name = importName(project->_name);
         project->_uID.clear();
         const int oldID = project->_ID;
         project->_ID = -1;
@@ -275,7 +324,7 @@ ResultMsg M_ProjectDAO::importProject(std::string path, std::list<int> projectID
         stored.push_back(newID);
     }
 
-    transfer.logStep("2. M_EntityModel");
+    transfer.logStep(2);
     for (std::size_t i = 0; i < transfer.plannedModels(); ++i) {
         M_EntityModelDAO& model = transfer.plannedModel(i);
         model._type = mappedCode(codes, DICT_ID_MODEL_TYPES, model._type);

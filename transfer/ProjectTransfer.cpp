@@ -57,6 +57,37 @@ int saveAsNew(Record& record, ResultMsg& result) {
     return newID;
 }
 
+// The lines that open steps 1 to 12, by direction. The import merges the
+// dictionaries before its step 1 under the export's line of step 12.
+const char* const kExportSteps[12] = {
+    "RUN:M_ProjectDAO::exportProject():1. M_project",
+    "RUN:M_ProjectDAO::exportProject():2. M_EntityModel",
+    "RUN:M_ProjectDAO::exportProject():3. M_Folder",
+    "RUN:M_ProjectDAO::exportProject():4. M_Table",
+    "RUN:M_ProjectDAO::exportProject():5. M_R_ModelTable",
+    "RUN:M_ProjectDAO::exportProject():6. M_R_FolderTable",
+    "RUN:M_ProjectDAO::exportProject():7. M_NormalColumn",
+    "RUN:M_ProjectDAO::exportProject():8. Findby接口信息,delBy接口信息",
+    "RUN:M_ProjectDAO::exportProject():9. M_NormalColumn._t_M_EntityTableID处理",
+    "RUN:M_ProjectDAO::exportProject():10. M_SceneInfoDAO    场景数据",
+    "RUN:M_ProjectDAO::exportProject():11. 数据字典的表实例和数据",
+    "RUN:M_ProjectDAO::exportProject():12. 软件数据字典数据",
+};
+const char* const kImportSteps[12] = {
+    "RUN:M_ProjectDAO::importProject():1. M_project",
+    "RUN:M_ProjectDAO::importProject():2. M_EntityModel",
+    "RUN:M_ProjectDAO::importProject():3. M_Folder",
+    "RUN:M_ProjectDAO::importProject():4. M_Table",
+    "RUN:M_ProjectDAO::importProject():5. M_R_ModelTable",
+    "RUN:M_ProjectDAO::importProject():6. M_R_FolderTable",
+    "RUN:M_ProjectDAO::importProject():7. M_NormalColumn",
+    "RUN:M_ProjectDAO::importProject():8. Findby接口信息,delBy接口信息",
+    "RUN:M_ProjectDAO::importProject():9. M_NormalColumn",
+    "RUN:M_ProjectDAO::importProject():10. M_SceneInfoDAO    场景数据",
+    "RUN:M_ProjectDAO::importProject():11. 数据字典的表实例和数据",
+    "RUN:M_ProjectDAO::exportProject():12. 软件数据字典数据",
+};
+
 }  // namespace
 
 ProjectTransfer::PlannedTable::~PlannedTable() {
@@ -84,8 +115,8 @@ const char* ProjectTransfer::operation() const {
 
 ResultMsg ProjectTransfer::toSource(int* failedStep) {
     if (side_ == Side::Source) return ResultMsg();
-    ResultMsg rm =
-        direction_ == Direction::Export ? switch_.toHome() : switch_.toFile(file_, failedStep);
+    ResultMsg rm = direction_ == Direction::Export ? switch_.toHome()
+                                                   : switch_.toFile(file_, failedStep, true);
     // A failed switch goes home, which is one of the two sides.
     side_ = rm.ok() || direction_ == Direction::Export ? Side::Source : Side::Target;
     return rm;
@@ -99,14 +130,16 @@ ResultMsg ProjectTransfer::toTarget(int* failedStep) {
     return rm;
 }
 
-void ProjectTransfer::logStep(const std::string& step) const {
-    MeridianNew::LOGGER()->appendMsg(std::string("RUN:") + operation() + ":" + step);
+void ProjectTransfer::logStep(int step) const {
+    MeridianNew::LOGGER()->appendMsg(
+        (direction_ == Direction::Export ? kExportSteps : kImportSteps)[step - 1]);
 }
 
-void ProjectTransfer::logProgress(const std::string& step, std::size_t index, std::size_t count,
+void ProjectTransfer::logProgress(int step, std::size_t index, std::size_t count,
                                   const std::string& name) const {
-    std::string line =
-        std::string("PROGRESS:") + operation() + ":" + step + " " + std::to_string(index);
+    const std::string opening =
+        (direction_ == Direction::Export ? kExportSteps : kImportSteps)[step - 1];
+    std::string line = "PROGRESS:" + opening.substr(4) + " " + std::to_string(index);
     if (count > 0) line += "/" + std::to_string(count);
     MeridianNew::LOGGER()->appendMsg(line + " " + name);
 }
@@ -237,7 +270,7 @@ ResultMsg ProjectTransfer::writeModel(std::size_t index, bool dropRootFolders, i
                 (void)root->delself(0);
         }
         modelMap[oldID] = model._ID;
-        logProgress("2. M_EntityModel", modelMap.size(), 0, model._name);
+        logProgress(2, modelMap.size(), 0, model._name);
     }
     model._ID = oldID;
     return rm;
@@ -247,25 +280,24 @@ ResultMsg ProjectTransfer::writeTree() {
     // The export's step 9 would store the columns of dictionary tables a
     // second time, which gives those tables every column twice; both
     // directions store each column once, in step 7.
-    logStep("3. M_Folder");
+    logStep(3);
     writeFolders();
-    logStep("4. M_Table");
+    logStep(4);
     writeTables();
-    logStep("5. M_R_ModelTable");
+    logStep(5);
     writeModelTableLinks();
-    logStep("6. M_R_FolderTable");
+    logStep(6);
     writeFolderTableLinks();
-    logStep("7. M_NormalColumn");
+    logStep(7);
     writeColumns();
-    logStep("8. Findby接口信息,delBy接口信息");
+    logStep(8);
     ResultMsg rm = writeDefinitions();
     if (!rm.ok()) return rm;
-    logStep(direction_ == Direction::Export ? "9. M_NormalColumn._t_M_EntityTableID处理"
-                                            : "9. M_NormalColumn");
-    logStep("10. M_SceneInfoDAO    场景数据");
+    logStep(9);
+    logStep(10);
     rm = writeSceneRecords();
     if (!rm.ok()) return rm;
-    logStep("11. 数据字典的表实例和数据");
+    logStep(11);
     writeDictionaryRows();
     return rm;
 }
@@ -305,7 +337,7 @@ void ProjectTransfer::writeTables() {
     std::size_t index = 0;
     for (PlannedTable& planned : tables_) {
         M_EntityTableDAO& table = *planned.table;
-        logProgress("4. M_Table", ++index, tables_.size(), table._name);
+        logProgress(4, ++index, tables_.size(), table._name);
         ResultMsg saved;
         const int newID = saveAsNew(table, saved);
         if (saved.ok()) {
@@ -350,7 +382,7 @@ void ProjectTransfer::writeFolderTableLinks() {
 void ProjectTransfer::writeColumns() {
     std::size_t index = 0;
     for (PlannedTable& planned : tables_) {
-        logProgress("7. M_NormalColumn", ++index, tables_.size(), planned.table->_name);
+        logProgress(7, ++index, tables_.size(), planned.table->_name);
         for (auto& column : planned.columns) {
             column->_t_M_EntityTableID =
                 mapIdentifier(tableMap, column->_t_M_EntityTableID, Unmapped::MinusOne);

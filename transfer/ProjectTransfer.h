@@ -46,12 +46,11 @@ public:
     ResultMsg toSource(int* failedStep = nullptr);
     ResultMsg toTarget(int* failedStep = nullptr);
 
-    /// Writes "RUN:M_ProjectDAO::exportProject():" (or importProject) and `step`.
-    void logStep(const std::string& step) const;
-    /// Writes a progress line "PROGRESS:...: step i/n name" ("i name"
-    /// when `count` is 0).
-    void logProgress(const std::string& step, std::size_t index, std::size_t count,
-                     const std::string& name) const;
+    /// Writes the line that opens step `step` (1 to 12) of the direction.
+    void logStep(int step) const;
+    /// Writes a progress line of the step, "PROGRESS:" in place of "RUN:",
+    /// followed by " i/n name" (" i name" when `count` is 0).
+    void logProgress(int step, std::size_t index, std::size_t count, const std::string& name) const;
 
     // Read side (the source is current).
     /// A model to copy (a source object), added in the target to `project`

@@ -24,6 +24,7 @@ namespace {
 // file is current.
 struct KnownDatabase {
     std::string path;
+    bool readOnly = false;
     std::unique_ptr<MRDSession> session;
     std::unique_ptr<InstanceDataManager> instanceData;
     std::unique_ptr<MetaDataManager> metaData;
@@ -58,14 +59,20 @@ std::string identityOf(const std::string& path) {
     return std::string(resolved) + "/" + path.substr(slash == std::string::npos ? 0 : slash + 1);
 }
 
+// Where the platform keeps a database: a file opened only to be read is
+// another session than the same file opened to be written.
+std::string keyOf(const std::string& path, bool readOnly) {
+    return identityOf(path) + (readOnly ? "\n(read-only)" : "");
+}
+
 ResultMsg notStarted() {
     return ResultMsg(COM_ERR_NOT_STARTED, "平台未启动。");
 }
 
 // Makes the file's session open, reusing what the platform knows of it.
-ResultMsg openDatabase(const std::string& path, bool create, KnownDatabase*& out) {
+ResultMsg openDatabase(const std::string& path, bool create, bool readOnly, KnownDatabase*& out) {
     Platform& p = platform();
-    auto known = p.known.find(identityOf(path));
+    auto known = p.known.find(keyOf(path, readOnly));
     if (known != p.known.end()) {
         KnownDatabase& db = *known->second;
         ResultMsg rm = db.session->reopen(create ? 1 : 0);
@@ -75,10 +82,12 @@ ResultMsg openDatabase(const std::string& path, bool create, KnownDatabase*& out
         return rm;
     }
     MRDSession* session = nullptr;
-    ResultMsg rm = p.service.createSession(path, session, create ? 1 : 0);
+    ResultMsg rm = readOnly ? p.service.openReadOnlySession(path, session)
+                            : p.service.createSession(path, session, create ? 1 : 0);
     if (!rm.ok()) return rm;
     auto db = std::make_unique<KnownDatabase>();
     db->path = path;
+    db->readOnly = readOnly;
     db->session.reset(session);
     InstanceDataManager* instanceData = nullptr;
     rm = session->createInstanceDataManager(instanceData, 0);
@@ -89,7 +98,7 @@ ResultMsg openDatabase(const std::string& path, bool create, KnownDatabase*& out
     if (!rm.ok()) return rm;
     db->metaData.reset(metaData);
     out = db.get();
-    p.known[identityOf(path)] = std::move(db);
+    p.known[keyOf(path, readOnly)] = std::move(db);
     return rm;
 }
 
@@ -98,8 +107,8 @@ ResultMsg openDatabase(const std::string& path, bool create, KnownDatabase*& out
 // database current.
 ResultMsg prepareToLeave(KnownDatabase& db) {
     if (db.session->hasOpenTransaction()) {
-        return ResultMsg(SRV_ERR_TRANSACTION,
-                         "数据库中有未结束的事务，不能切换：" + MRDService::displayLocation(db.path));
+        return ResultMsg(SRV_ERR_TRANSACTION, "数据库中有未结束的事务，不能切换：" +
+                                                  MRDService::displayLocation(db.path));
     }
     return db.session->commit();
 }
@@ -107,15 +116,16 @@ ResultMsg prepareToLeave(KnownDatabase& db) {
 // Makes the file at `path` current in one role (`slot`), leaving the
 // database that held it; `other` holds the other role and stays open.
 ResultMsg switchTo(KnownDatabase*& slot, const KnownDatabase* other, const std::string& path,
-                   bool create) {
+                   bool create, bool readOnly) {
     KnownDatabase* previous = slot;
-    const bool leaving = previous != other && identityOf(path) != identityOf(previous->path);
+    const bool leaving =
+        previous != other && keyOf(path, readOnly) != keyOf(previous->path, previous->readOnly);
     if (leaving) {
         ResultMsg rm = prepareToLeave(*previous);
         if (!rm.ok()) return rm;
     }
     KnownDatabase* target = nullptr;
-    ResultMsg rm = openDatabase(path, create, target);
+    ResultMsg rm = openDatabase(path, create, readOnly, target);
     if (!rm.ok()) return rm;
     slot = target;
     if (leaving && previous != target) rm = previous->session->close();
@@ -130,8 +140,8 @@ ResultMsg MeridianNew::startup(const std::string& configDBPath, const std::strin
     if (!rm.ok()) return rm;
     Platform& p = platform();
     p.logger = std::make_unique<LogManager>(logMode);
-    rm = openDatabase(configDBPath, true, p.config);
-    if (rm.ok()) rm = openDatabase(workDBPath, true, p.work);
+    rm = openDatabase(configDBPath, true, false, p.config);
+    if (rm.ok()) rm = openDatabase(workDBPath, true, false, p.work);
     if (rm.ok()) rm = detail::ensureRegisteredTables(*p.config->instanceData, *p.config->metaData);
     if (!rm.ok()) {
         ResultMsg stopped = shutdown();
@@ -189,17 +199,17 @@ std::string MeridianNew::getCurrentMRDConfigDB() {
     return db ? db->path : std::string();
 }
 
-ResultMsg MeridianNew::setCurrentWorkDB(const std::string& path, int mustExist) {
+ResultMsg MeridianNew::setCurrentWorkDB(const std::string& path, int mustExist, bool readOnly) {
     Platform& p = platform();
     if (!p.started) return notStarted();
-    return switchTo(p.work, p.config, path, mustExist == 0);
+    return switchTo(p.work, p.config, path, mustExist == 0 && !readOnly, readOnly);
 }
 
-ResultMsg MeridianNew::setCurrMRDConfigDB(const std::string& path) {
+ResultMsg MeridianNew::setCurrMRDConfigDB(const std::string& path, bool readOnly) {
     Platform& p = platform();
     if (!p.started) return notStarted();
-    ResultMsg rm = switchTo(p.config, p.work, path, false);
-    if (!rm.ok()) return rm;
+    ResultMsg rm = switchTo(p.config, p.work, path, false, readOnly);
+    if (!rm.ok() || readOnly) return rm;
     return detail::ensureRegisteredTables(*p.config->instanceData, *p.config->metaData);
 }
 

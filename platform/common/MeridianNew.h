@@ -60,12 +60,16 @@ public:
     /// missing file is refused; with 0 it is created. The database left
     /// behind is committed and closed first; it is refused while a
     /// Transaction is open on it. On failure the current work database stays
-    /// as it was.
-    [[nodiscard]] static ResultMsg setCurrentWorkDB(const std::string& path, int mustExist = 1);
+    /// as it was. With `readOnly` the existing file is only read
+    /// (MRDService::openReadOnlySession): nothing is written to it or made
+    /// beside it, and every write there fails.
+    [[nodiscard]] static ResultMsg setCurrentWorkDB(const std::string& path, int mustExist = 1,
+                                                    bool readOnly = false);
     /// Makes another (existing) file the current configuration database, as
     /// setCurrentWorkDB does, and adds the tables of registered classes that
-    /// it lacks.
-    [[nodiscard]] static ResultMsg setCurrMRDConfigDB(const std::string& path);
+    /// it lacks; with `readOnly` it is only read and nothing is added.
+    [[nodiscard]] static ResultMsg setCurrMRDConfigDB(const std::string& path,
+                                                      bool readOnly = false);
     /// Creates, in the current configuration database, the tables (and their
     /// missing columns) of the registered classes that live there, in one
     /// immediate transaction.

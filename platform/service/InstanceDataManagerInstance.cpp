@@ -237,9 +237,13 @@ ResultMsg fillInstanceFile(InstanceDataManager& builder, const IEntityModel& mod
     return rm;
 }
 
-// Hands the finished file over to its own name; refused when that name
-// appeared meanwhile.
-ResultMsg publish(const std::string& temporary, const std::string& target) {
+ResultMsg notInstanceFile(const std::string& path, const std::string& why) {
+    return ResultMsg(SRV_ERR_NO_TABLE, "不是实例文件：" + path + "：" + why);
+}
+
+}  // namespace
+
+ResultMsg MRDService::publishFile(const std::string& temporary, const std::string& target) {
     if (::link(temporary.c_str(), target.c_str()) == 0) return ResultMsg();
     int error = errno;
     if (error == EPERM || error == EOPNOTSUPP || error == ENOSYS) {
@@ -253,12 +257,6 @@ ResultMsg publish(const std::string& temporary, const std::string& target) {
     if (error == EEXIST) return existsAlready(target);
     return fileSystemError("无法建立实例文件：", target, error);
 }
-
-ResultMsg notInstanceFile(const std::string& path, const std::string& why) {
-    return ResultMsg(SRV_ERR_NO_TABLE, "不是实例文件：" + path + "：" + why);
-}
-
-}  // namespace
 
 ResultMsg InstanceDataManager::createEntityModelInstance_Create(IEntityModel model,
                                                                 MRDSession*& session, int flag) {
@@ -288,7 +286,7 @@ ResultMsg InstanceDataManager::createEntityModelInstance_Create(IEntityModel mod
         ResultMsg closed = file->close();
         if (rm.ok()) rm = closed;
     }
-    if (rm.ok()) rm = publish(temporary.path(), target);
+    if (rm.ok()) rm = MRDService::publishFile(temporary.path(), target);
     if (!rm.ok()) return rm;
 
     std::shared_ptr<SqliteConnection> opened;
@@ -373,7 +371,8 @@ int readTexts(sqlite3* db, const char* sql, std::string& out) {
 }
 
 // Opens `path` read-only (neither the journal mode nor anything else of
-// the file changes, whatever it turns out to be) and checks every page.
+// the file changes, whatever it turns out to be, and nothing appears beside
+// it) and checks every page.
 ResultMsg openChecked(const std::string& path, ReadOnlyDatabase& file) {
     ResultMsg rm = SqliteConnection::checkPath(path);
     if (!rm.ok()) return rm;
@@ -381,7 +380,7 @@ ResultMsg openChecked(const std::string& path, ReadOnlyDatabase& file) {
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return ResultMsg(SRV_ERR_NO_FILE, "数据库文件不存在：" + path);
     }
-    int rc = sqlite3_open_v2(path.c_str(), &file.db, SQLITE_OPEN_READONLY, nullptr);
+    int rc = SqliteConnection::openForReading(path, file.db);
     std::string check;
     if (rc == SQLITE_OK) {
         // A file another connection is writing is busy, not foreign: wait

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "MRDSession.h"
+#include "ServiceErrorCode.h"
 #include "postgres/PgConnection.h"
 #include "sqlite/SqliteConnection.h"
 
@@ -22,6 +23,16 @@ ResultMsg MRDService::createSession(const std::string& path, MRDSession*& sessio
         connection = std::move(file);
     }
     if (rm.ok()) session = new MRDSession(std::move(connection));
+    return rm;
+}
+
+ResultMsg MRDService::openReadOnlySession(const std::string& path, MRDSession*& session) {
+    if (detail::PgConnection::isServerUri(path)) {
+        return ResultMsg(SRV_ERR_ARGUMENT, "只读会话只能打开数据库文件：" + displayLocation(path));
+    }
+    std::shared_ptr<detail::SqliteConnection> file;
+    ResultMsg rm = detail::SqliteConnection::openReadOnly(path, file);
+    if (rm.ok()) session = new MRDSession(std::move(file));
     return rm;
 }
 

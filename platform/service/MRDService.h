@@ -26,6 +26,11 @@ public:
     /// SQL_ASCII, so that the platform's GBK text is kept byte for byte).
     /// An unreachable server or a refused login answers SRV_ERR_SERVER.
     ResultMsg createSession(const std::string& path, MRDSession*& session, int createIfMissing = 0);
+    /// A new session that only reads the existing database file at `path`:
+    /// nothing is written to the file or made beside it (a file without a
+    /// write-ahead log or journal is read as immutable), and every write
+    /// through the session fails. A server URI is refused (SRV_ERR_ARGUMENT).
+    ResultMsg openReadOnlySession(const std::string& path, MRDSession*& session);
     /// A new session on a private in-memory database that vanishes with it;
     /// the caller deletes it.
     ResultMsg createMemorySession(MRDSession*& session);
@@ -41,6 +46,12 @@ public:
     /// check; SRV_ERR_NO_FILE as readInstanceFileInfo answers it.
     /// For a server URI the tables of that database, read without writing.
     ResultMsg readTableNames(const std::string& path, std::vector<std::string>& tables);
+    /// Gives the finished database file `temporary` the name `target` as
+    /// well (a hard link; a rename that never replaces where the file system
+    /// has no links), so that it appears under that name complete or not at
+    /// all. A `target` that exists is never touched (SRV_ERR_EXISTS). The
+    /// caller removes `temporary` afterwards.
+    static ResultMsg publishFile(const std::string& temporary, const std::string& target);
     /// True for a PostgreSQL connection URI ("postgresql://" or
     /// "postgres://"), false for a file path.
     static bool isServerLocation(const std::string& location);

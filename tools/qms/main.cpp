@@ -1,9 +1,14 @@
 // qms: the models of an ARX_QMS configuration database from a terminal.
+#include <csignal>
 #include <iostream>
 
 #include "Cli.h"
 
 int main(int argc, char** argv) {
+    // A file grown past the process's size limit (ulimit -f) then fails
+    // its write and the command fails cleanly, instead of the signal
+    // ending the process half-way through writing.
+    std::signal(SIGXFSZ, SIG_IGN);
     qms::Options options;
     CLI::App app{
         "qms: keep projects, entity models, tables and their data in an ARX_QMS "

@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <iostream>
+#include <string_view>
 #include <utility>
 
 #include "ServiceErrorCode.h"
@@ -109,6 +111,38 @@ ResultMsg SqliteConnection::open(const std::string& path, bool create,
     return rm;
 }
 
+ResultMsg SqliteConnection::openReadOnly(const std::string& path,
+                                         std::shared_ptr<SqliteConnection>& out) {
+    ResultMsg rm = checkDatabasePath(path);
+    if (!rm.ok()) return rm;
+    std::shared_ptr<SqliteConnection> conn(new SqliteConnection(path));
+    conn->readOnly_ = true;
+    rm = conn->reopen(false);
+    if (rm.ok()) out = std::move(conn);
+    return rm;
+}
+
+int SqliteConnection::openForReading(const std::string& path, sqlite3*& db, int flags) {
+    struct stat st {};
+    const bool logged =
+        stat((path + "-wal").c_str(), &st) == 0 || stat((path + "-journal").c_str(), &st) == 0;
+    // The path as a URI: an absolute one with an empty authority, every
+    // byte but the plain ones escaped.
+    static const char hex[] = "0123456789ABCDEF";
+    std::string uri = path.rfind('/', 0) == 0 ? "file://" : "file:";
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || std::string_view("-._~/").find(c) != std::string_view::npos) {
+            uri += c;
+        } else {
+            uri += {'%', hex[byte >> 4], hex[byte & 15]};
+        }
+    }
+    uri += logged ? "?mode=ro" : "?immutable=1";
+    return sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | flags,
+                           nullptr);
+}
+
 ResultMsg SqliteConnection::checkPath(const std::string& path) {
     return checkDatabasePath(path);
 }
@@ -127,7 +161,7 @@ ResultMsg SqliteConnection::reopen(bool create) {
     if (exists && S_ISDIR(st.st_mode)) {
         return ResultMsg(SRV_ERR_NO_FILE, "数据库路径是一个目录：" + path());
     }
-    if (!exists && !create) {
+    if (!exists && (!create || readOnly_)) {
         return ResultMsg(SRV_ERR_NO_FILE, "数据库文件不存在：" + path());
     }
     return openHandle(SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0));
@@ -137,7 +171,8 @@ ResultMsg SqliteConnection::openHandle(int flags) {
     sqlite3* db = nullptr;
     // A session is used by one thread at a time, so the engine need not lock
     // the connection around every call.
-    int rc = sqlite3_open_v2(path().c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    int rc = readOnly_ ? openForReading(path(), db, SQLITE_OPEN_NOMUTEX)
+                       : sqlite3_open_v2(path().c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         ResultMsg rm(SRV_ERR_NO_FILE, "无法打开数据库文件：" + path() + "：" +
                                           (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
@@ -161,7 +196,10 @@ ResultMsg SqliteConnection::openHandle(int flags) {
     // pragma also reads the file header, so a file that is no database fails
     // here. Switching a new file to WAL needs a moment of exclusive access,
     // which another process creating the same file may hold: wait for it.
-    ResultMsg rm = retryWhileBusy([&] { return execute("PRAGMA journal_mode=WAL"); });
+    // A file opened to be read keeps its journal mode; reading its schema
+    // cookie tells whether it is a database.
+    ResultMsg rm = readOnly_ ? execute("PRAGMA schema_version")
+                             : retryWhileBusy([&] { return execute("PRAGMA journal_mode=WAL"); });
     if (rm.ok()) rm = execute("PRAGMA synchronous=NORMAL");
     // 16 MiB of page cache keeps the key indexes of large tables in memory.
     if (rm.ok()) rm = execute("PRAGMA cache_size=-16384");

@@ -23,6 +23,15 @@ public:
     /// URIs) are refused: they would put the data where nobody finds it.
     static ResultMsg open(const std::string& path, bool create,
                           std::shared_ptr<SqliteConnection>& out);
+    /// Opens the existing database file at `path` only to read it, as
+    /// openForReading does; every write through the connection fails.
+    static ResultMsg openReadOnly(const std::string& path, std::shared_ptr<SqliteConnection>& out);
+    /// Opens `path` read-only into `db`, which the caller closes with
+    /// sqlite3_close_v2 whatever the answer (the engine's result code). A
+    /// file with neither a write-ahead log nor a rollback journal beside it
+    /// is read as immutable, so that not even lock or shared-memory files
+    /// appear beside it; otherwise the engine reads the log too.
+    static int openForReading(const std::string& path, sqlite3*& db, int flags = 0);
     /// A private in-memory database, for callers that ask for one on purpose.
     static ResultMsg openMemory(std::shared_ptr<SqliteConnection>& out);
     /// What open() refuses before it touches the disk: an empty path or one
@@ -80,6 +89,7 @@ private:
     static int onTrace(unsigned type, void* self, void* statement, void* sql);
 
     sqlite3* db_ = nullptr;
+    bool readOnly_ = false;
     long long dataVersion_ = -1;
     long long seenSchema_ = -1;
     sqlite3_stmt* dataVersionStmt_ = nullptr;
