@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -78,10 +79,12 @@ bool oneErrorLine(const std::string& err) {
 
 class QmsTest : public ::testing::Test {
 protected:
-    /// Runs "qms <args>" in the test's folder; `args` are shell words.
-    Result qms(const std::string& args) {
-        const std::string command = "cd '" + dir.path() + "' && '" ARX_QMS_BINARY "' " + args +
-                                    " >'" + io.file("out") + "' 2>'" + io.file("err") + "'";
+    /// Runs "qms <args>" in the test's folder; `args` are shell words, `before`
+    /// shell commands run first.
+    Result qms(const std::string& args, const std::string& before = "") {
+        const std::string command = "cd '" + dir.path() + "' && " + before +
+                                    "'" ARX_QMS_BINARY "' " + args + " >'" + io.file("out") +
+                                    "' 2>'" + io.file("err") + "'";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(io.file("out")),
                 readFile(io.file("err"))};
@@ -320,6 +323,25 @@ TEST_F(QmsTest, RefusedRowFilesWriteNothing) {
         EXPECT_NE(r.err.find(c.says), npos) << "qms " << c.args << "\n" << r.err;
         EXPECT_TRUE(file("qms.db") == config && file("inst.db") == work) << "qms " << c.args;
     }
+}
+
+TEST_F(QmsTest, AnExportCutShortLeavesNothingBehind) {
+    for (const char* args : {"init", "project create Shop", "model create Shop M"})
+        ok(args);
+    const auto entries = [this] {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir.path()))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    const std::set<std::string> before = entries();
+    // A file size limit of 100 KiB (200 blocks of sh) stops the export's writes half-way.
+    const Result cut = qms("export Shop full.db", "ulimit -f 200 && ");
+    EXPECT_EQ(cut.code, 1) << cut.err;
+    EXPECT_TRUE(oneErrorLine(cut.err) && cut.err.find(u8"已全部撤销") != npos) << cut.err;
+    EXPECT_EQ(entries(), before);
+    ok("export Shop full.db");
+    EXPECT_NE(ok("import --list full.db").find("Shop"), npos);
 }
 
 TEST_F(QmsTest, ForeignConfigurationIsRefusedUntouched) {

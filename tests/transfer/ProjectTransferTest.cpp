@@ -1,4 +1,5 @@
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -192,21 +193,37 @@ TEST_F(Transfer, ImportedProjectsRenderLikeTheirSourceAndASecondImportIsRenamed)
     EXPECT_EQ(listed, Names{"P"});
     const std::string bytes = readText(file);
     std::set<int> known;  // the target's projects
-    for (int round = 1; round <= 2; ++round) {
+    // Three imports within a second or two: each copy has a name of its own.
+    for (int round = 1; round <= 3; ++round) {
         SCOPED_TRACE(round);
         ResultMsg rm = atHome(M_ProjectDAO::importProject(file, ids));
         EXPECT_EQ(rm.rCode, RUN_SUCCESS) << utf8(rm.rMsg);
         Owned<M_ProjectDAO> all;
         ASSERT_TRUE(M_ProjectDAO::FindAll(all.items).ok());
+        std::set<std::string> names;
         for (const M_ProjectDAO* p : all.items) {
+            EXPECT_TRUE(names.insert(p->_name).second) << p->_name;
             if (!known.insert(p->_ID).second || p->_name == "ARX_QMS") continue;
-            // The second copy is named with "_imp" and the time yyMMddhhmmss.
-            EXPECT_EQ(p->_name.substr(0, 5) + std::to_string(p->_name.size()),
-                      round == 1 ? "P1" : "P_imp17");
+            // Later copies: "_imp", the time yyMMddhhmmss, a counter within a second.
+            EXPECT_TRUE(
+                std::regex_match(p->_name, std::regex(round == 1 ? "P" : "P_imp\\d{12}(_\\d+)?")))
+                << p->_name;
             EXPECT_TRUE(uids.insert(p->_uID).second) << p->_uID;
             EXPECT_EQ(TreeText(p->_ID).out, tree);
         }
         EXPECT_EQ(known.size(), 1u + round);
+    }
+    // Every step's line, the export's and then the import's.
+    const std::string log = logText();
+    std::size_t at = 0;
+    for (const char* direction : {"export", "import"}) {
+        for (const char* step : {"1. M_project", "2. M_EntityModel", "3. M_Folder", "4. M_Table",
+                                 "5. M_R_ModelTable", "6. M_R_FolderTable", "7. M_NormalColumn",
+                                 "8. Findby接口信息,delBy接口信息", "9. M_NormalColumn",
+                                 "10. M_SceneInfoDAO    场景数据", "11. 数据字典的表实例和数据"}) {
+            at = log.find("RUN:M_ProjectDAO::" + std::string(direction) + "Project():" + step, at);
+            EXPECT_NE(at, std::string::npos) << direction << " " << utf8(step);
+        }
     }
     ASSERT_TRUE(MeridianNew::shutdown().ok());
     EXPECT_EQ(readText(file), bytes);  // the import only reads the file
@@ -299,6 +316,54 @@ TEST_F(Transfer, RefusesBadPathsAndFilesThatAreNoExportFiles) {
                   exists ? "ERROR:M_ProjectDAO::exportProject():" + failed : missing);
         EXPECT_EQ(readText(path), bytes);
         EXPECT_EQ(FileHelper::isFileExists(path), exists);
+    }
+    EXPECT_TRUE(listed.empty());
+}
+
+// Each row damages a fresh copy of an export one way. Listing and importing
+// refuse it naming the damage, without a byte of it or of the target changed.
+TEST_F(Transfer, DamagedExportFilesAreRefusedAndNothingIsWritten) {
+    build();
+    ASSERT_TRUE(atHome(M_ProjectDAO::exportProject({project()._ID}, file)).ok());
+    const auto target = [this] {
+        if (isServerLocation(config))
+            return rawScalar(config,
+                             "SELECT (SELECT count(*) FROM \"T_M_Project\") || '/' || "
+                             "(SELECT count(*) FROM \"T_M_DictData_2\")");
+        EXPECT_TRUE(rawExecute(config, "PRAGMA wal_checkpoint(TRUNCATE)"));
+        return readText(config);
+    };
+    const struct {
+        const char* damage;
+        const char* problem;
+    } rows[] = {
+        {"DROP TABLE T_M_Folder", "缺少表T_M_Folder"},
+        {"ALTER TABLE T_M_NormalColumn DROP COLUMN Description",
+         "表T_M_NormalColumn缺少列Description"},
+        {"UPDATE T_M_R_FolderTable SET id = 900, T_M_EntityTableID = 'xyz' WHERE id = 1",
+         "表T_M_R_FolderTable中id为900的记录的T_M_EntityTableID不是整数：xyz"},
+        {"UPDATE T_M_NormalColumn SET id = 900, FkTableID = 999 WHERE Name = 'CustomerRef'",
+         "表T_M_NormalColumn中id为900的记录的FkTableID指向T_M_EntityTable中不存在的记录：999"},
+        {"UPDATE T_M_NormalColumn SET id = 900, DataType = 99 WHERE Name = 'Note'",
+         "表T_M_NormalColumn中id为900的记录的DataType不是已知的数据类型：99"},
+        {"UPDATE T_M_EntityModel SET RProjectID = 999 WHERE Name = 'Codes'",
+         "表T_M_EntityModel中id为5的记录的RProjectID指向T_M_Project中不存在的记录：999"},
+        {"DELETE FROM T_M_EntityModel", "没有数据模型M_QMS，导出没有完成"},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.damage);
+        const std::string damaged = dir.file("damaged" + std::to_string(++n) + ".db");
+        writeText(damaged, readText(file));
+        ASSERT_TRUE(rawExecute(damaged, row.damage));
+        const std::string bytes = readText(damaged), before = target();
+        const std::string problem = ":不是完整的导出文件：" + damaged + "：" + row.problem;
+        EXPECT_EQ(list(damaged).rMsg, "ERROR:M_ProjectDAO::getImportProjectList()" + problem);
+        EXPECT_EQ(atHome(M_ProjectDAO::importProject(damaged, {1})).rMsg,
+                  "ERROR:M_ProjectDAO::importProject()" + problem);
+        EXPECT_EQ(readText(damaged), bytes);
+        EXPECT_FALSE(FileHelper::isFileExists(damaged + "-shm"));
+        EXPECT_EQ(target(), before);
     }
     EXPECT_TRUE(listed.empty());
 }
