@@ -361,9 +361,8 @@ TEST_F(Transfer, DamagedExportFilesAreRefusedAndNothingIsWritten) {
         EXPECT_EQ(list(damaged).rMsg, "ERROR:M_ProjectDAO::getImportProjectList()" + problem);
         EXPECT_EQ(atHome(M_ProjectDAO::importProject(damaged, {1})).rMsg,
                   "ERROR:M_ProjectDAO::importProject()" + problem);
-        EXPECT_EQ(readText(damaged), bytes);
+        EXPECT_TRUE(readText(damaged) == bytes && target() == before);
         EXPECT_FALSE(FileHelper::isFileExists(damaged + "-shm"));
-        EXPECT_EQ(target(), before);
     }
     EXPECT_TRUE(listed.empty());
 }
