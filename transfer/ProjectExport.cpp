@@ -198,8 +198,8 @@ ResultMsg M_ProjectDAO::exportProject(std::list<int> projectIDs, std::string pat
     transfer.readTree();
     ProjectTransfer::Dictionaries dictionaries = ProjectTransfer::readDictionaries();
 
-    // ...then written into the export file in one transaction, which keeps
-    // what was written when a step fails.
+    // ...then written into the export file in one transaction; a file
+    // whose export failed is never published.
     rm = transfer.toTarget();
     if (!rm.ok())
         return stop("M_ProjectDAO::exportProject()：MeridianNew::setCurrentWorkDB() ", rm);
@@ -215,7 +215,7 @@ ResultMsg M_ProjectDAO::exportProject(std::list<int> projectIDs, std::string pat
     // A file that lacks records is no export: it is not published.
     rm = transfer.finish(rm);
     if (rm.ok()) rm = publish(built, path);
-    if (!rm.ok()) return rm;
+    if (!rm.ok()) return stop("M_ProjectDAO::exportProject() ", rm);
     log->appendMsg("END:M_ProjectDAO::exportProject()");
     return rm;
 }
