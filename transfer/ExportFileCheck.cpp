@@ -1,7 +1,7 @@
 #include "ExportFileCheck.h"
 
 #include <algorithm>
-#include <charconv>
+#include <limits>
 #include <map>
 #include <memory>
 #include <set>
@@ -63,10 +63,11 @@ FileTable layoutOf() {
     return table;
 }
 
-bool readInteger(const std::string& text, int& value) {
-    const char* end = text.data() + text.size();
-    const auto read = std::from_chars(text.data(), end, value);
-    return !text.empty() && read.ec == std::errc() && read.ptr == end;
+// An integer column's text as the records write it, within 32 bits.
+bool isInteger(const std::string& text) {
+    long long value = 0;
+    return StringHelper::parseCanonicalInteger(text, value) &&
+           value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
 }
 
 bool containsIgnoringCase(const std::vector<std::string>& names, const std::string& name) {
@@ -141,8 +142,7 @@ std::string readTables(InstanceDataManager& file, std::vector<FileTable>& tables
     for (FileTable& table : tables) {
         for (const auto& row : table.rows) {
             for (std::size_t i = 0; i < row.size(); ++i) {
-                int value = 0;
-                if (table.types[i] != COL_TYPE_INT || readInteger(row[i], value)) continue;
+                if (table.types[i] != COL_TYPE_INT || isInteger(row[i])) continue;
                 return where(table, row, table.columns[i]) + "不是整数：" + row[i];
             }
             table.ids.insert(StringHelper::string2int(row[0]));
