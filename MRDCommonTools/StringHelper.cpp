@@ -129,15 +129,22 @@ private:
     iconv_t cd_;
 };
 
-// Converts `input` (taken up to its first zero byte) between GBK and UTF-8.
+// Converts `whole` (taken up to its first zero byte) between GBK and UTF-8.
 // What cannot be converted becomes '?', the way the platform's code-page
-// functions put their default character in; nothing is reported.
-std::string convertText(std::string_view input, Charset from) {
-    input = input.substr(0, input.find('\0'));
+// functions put their default character in; nothing is reported. With
+// `failure`, the conversion stops instead at the first such character (or
+// the zero byte) and its offset goes there; npos when there was none.
+std::string convertText(std::string_view whole, Charset from, std::size_t* failure = nullptr) {
+    const std::string_view input = whole.substr(0, whole.find('\0'));
+    if (failure != nullptr)
+        *failure = input.size() < whole.size() ? input.size() : std::string::npos;
     const char* fromName = from == Charset::Gbk ? "GBK" : "UTF-8";
     const char* toName = from == Charset::Gbk ? "UTF-8" : "GBK";
     IconvHandle cd(toName, fromName);
-    if (!cd.valid()) return std::string(input);
+    if (!cd.valid()) {
+        if (failure != nullptr) *failure = 0;
+        return std::string(input);
+    }
 
     std::string out;
     out.reserve(input.size() * 3 / 2 + 4);
@@ -151,6 +158,10 @@ std::string convertText(std::string_view input, Charset from) {
         out.append(chunk, outPtr - chunk);
         if (rc != static_cast<std::size_t>(-1)) continue;
         if (errno == E2BIG) continue;
+        if (failure != nullptr) {
+            *failure = static_cast<std::size_t>(in - input.data());
+            return out;
+        }
         // EILSEQ or EINVAL: skip the offending character and put '?' in its place.
         const auto* u = reinterpret_cast<const unsigned char*>(in);
         std::size_t skip =
@@ -338,6 +349,12 @@ std::string StringHelper::GBKToUTF8(const std::string& gbk) {
 
 std::string StringHelper::UTF8ToGBK(const std::string& utf8) {
     return convertText(utf8, Charset::Utf8);
+}
+
+std::size_t StringHelper::UTF8ToGBKExact(const std::string& utf8, std::string& gbk) {
+    std::size_t failure = std::string::npos;
+    gbk = convertText(utf8, Charset::Utf8, &failure);
+    return failure;
 }
 
 void StringHelper::GBKToUTF8(char*& buffer) {

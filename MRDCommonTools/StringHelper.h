@@ -59,6 +59,10 @@ public:
     /// `capacity` bytes; otherwise leave the buffer untouched and answer false.
     static bool GBKToUTF8(char* buffer, std::size_t capacity);
     static bool UTF8ToGBK(char* buffer, std::size_t capacity);
+    /// UTF-8 to GBK without replacing anything: npos when all of `utf8` went
+    /// into `gbk`, else the byte offset of the first character that is no
+    /// UTF-8, is a zero byte or has no GBK form.
+    static std::size_t UTF8ToGBKExact(const std::string& utf8, std::string& gbk);
 
     /// ASCII-only case changes; GBK bytes stay as they are.
     static std::string strToUpper(std::string text);

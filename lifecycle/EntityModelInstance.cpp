@@ -64,8 +64,10 @@ ResultMsg M_EntityModelDAO::getInstanceInfo(std::string filePath, M_EntityModelD
     LogManager* log = MeridianNew::LOGGER();
     StringHelper::TrimLeftSpace(filePath);
     StringHelper::TrimRightSpace(filePath);
+    // A server URI is shown and logged without its password.
+    const std::string shownPath = MRDService::displayLocation(filePath);
     if (!FileHelper::isFileExists(filePath)) {
-        ResultMsg missing(RUN_FAIL, "指定数据文件不存在！路径为： " + filePath);
+        ResultMsg missing(RUN_FAIL, "指定数据文件不存在！路径为： " + shownPath);
         log->appendError("M_EntityModelDAO::getInstanceInfo() ", missing.rMsg);
         return missing;
     }
@@ -78,7 +80,7 @@ ResultMsg M_EntityModelDAO::getInstanceInfo(std::string filePath, M_EntityModelD
     log->appendError(
         rm.rCode,
         " M_EntityModelDAO::getInstanceInfo()::MeridianNew::getCurrService()->createSession() " +
-            filePath,
+            shownPath,
         rm.rMsg);
     if (!rm.ok()) {
         ResultMsg failed(RUN_FAIL, "建立连接失败！ERROR: " + rm.rMsg);

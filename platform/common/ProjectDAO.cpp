@@ -2,6 +2,7 @@
 
 #include "FileHelper.h"
 #include "FolderHelper.h"
+#include "MRDService.h"
 #include "MeridianNew.h"
 #include "ServiceErrorCode.h"
 
@@ -20,7 +21,8 @@ std::string ProjectDAO::filePath() const {
 ResultMsg ProjectDAO::open() {
     const std::string path = filePath();
     if (!FileHelper::isFileExists(path)) {
-        return ResultMsg(SRV_ERR_NO_FILE, "项目数据文件不存在：" + path);
+        return ResultMsg(SRV_ERR_NO_FILE,
+                         "项目数据文件不存在：" + MRDService::displayLocation(path));
     }
     return MeridianNew::setCurrentWorkDB(path, 1);
 }

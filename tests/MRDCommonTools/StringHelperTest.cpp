@@ -114,6 +114,13 @@ TEST(StringHelper, HexCodePagesPathsAndGuids) {
     EXPECT_EQ(StringHelper::UTF8ToGBK(std::string("\xE6\x95\xB0\0\xE6\x8D\xAE", 7)), "\xCA\xFD");
     EXPECT_EQ(StringHelper::UTF8ToGBK("a\xF0\x9F\x98\x80z\x80z"), "a?z?z");
     EXPECT_EQ(StringHelper::GBKToUTF8("\xFFz\xCA"), "?z?");
+    // The exact form answers where the first of them (or a zero) stands.
+    std::string exact;
+    EXPECT_EQ(StringHelper::UTF8ToGBKExact(utf8, exact), std::string::npos);
+    EXPECT_EQ(exact, gbk);
+    for (const std::string& text :
+         {std::string("a\xF0\x9F\x98\x80z"), std::string("a\x80"), std::string("a\0\x80", 3)})
+        EXPECT_EQ(StringHelper::UTF8ToGBKExact(text, exact), 1u) << text;
     // In place; the sized forms convert only when the result and its zero fit.
     char buffer[16] = "\xCA\xFD\xBE\xDD";
     char* p = buffer;

@@ -79,15 +79,16 @@ bool oneErrorLine(const std::string& err) {
 
 class QmsTest : public ::testing::Test {
 protected:
-    /// Runs "qms <args>" in the test's folder; `args` are shell words, `before`
-    /// shell commands run first.
-    Result qms(const std::string& args, const std::string& before = "") {
-        const std::string command = "cd '" + dir.path() + "' && " + before +
-                                    "'" ARX_QMS_BINARY "' " + args + " >'" + io.file("out") +
-                                    "' 2>'" + io.file("err") + "'";
+    /// Runs "qms <args>" in the test's folder; `args` are shell words. The
+    /// shell runs `before` first; standard output goes to `out` when given.
+    Result qms(const std::string& args, const std::string& before = "",
+               const std::string& out = "") {
+        const std::string command =
+            "cd '" + dir.path() + "' && " + before + " '" ARX_QMS_BINARY "' " + args + " >'" +
+            (out.empty() ? io.file("out") : out) + "' 2>'" + io.file("err") + "'";
         const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(io.file("out")),
-                readFile(io.file("err"))};
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                out.empty() ? readFile(io.file("out")) : "", readFile(io.file("err"))};
     }
     /// Runs a command that must succeed; its standard output.
     std::string ok(const std::string& args) {
@@ -96,6 +97,13 @@ protected:
         return r.out;
     }
     std::string file(const std::string& name) { return readFile(dir.file(name)); }
+    /// The names in the test's folder.
+    std::set<std::string> entries() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir.path()))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
 
     arxtest::TempDir dir, io;
 };
@@ -163,32 +171,50 @@ TEST_F(QmsTest, WholeSessionEndToEnd) {
     EXPECT_NE(ok("log").find("RUN"), npos);
 }
 
-TEST_F(QmsTest, AServerConfigurationDatabaseWorksLikeAFile) {
+TEST_F(QmsTest, ServerDatabasesWorkLikeFilesAndNoPasswordIsShownOrLogged) {
     if (!arxtest::postgresUnavailable().empty()) {
         if (arxtest::postgresRequired()) FAIL() << arxtest::postgresUnavailable();
         GTEST_SKIP() << "no PostgreSQL server: " << arxtest::postgresUnavailable();
     }
-    std::string schema;
+    std::string schema, workSchema;
     const std::string server = arxtest::newServerDatabase("qms", schema),
-                      config = "--config '" + server + "' ";
-    EXPECT_NE(ok(config + "init").find("initialised postgresql://"), npos);
+                      work = arxtest::newServerDatabase("work", workSchema),
+                      config = "--config '" + server + "' --work '" + work + "' ";
+    // The password of the URIs, and the same server with it as a parameter.
+    const std::size_t user = server.find("://") + 3, at = server.find('@');
+    const std::size_t colon = server.find(':', user);
+    ASSERT_LT(colon, at) << "the test server's URI holds no password: " << server;
+    const std::string password = server.substr(colon + 1, at - colon - 1);
+    const std::string asParameter =
+        server.substr(0, colon) + server.substr(at) + "&password=" + password;
+    const auto run = [&](const std::string& args, int code) {
+        const Result r = qms(args);
+        EXPECT_EQ(r.code, code) << args << "\n" << r.err;
+        EXPECT_EQ((r.out + r.err).find(password), npos) << args << "\n" << r.out << r.err;
+        return r.out;
+    };
+    EXPECT_NE(run(config + "init", 0).find("initialised postgresql://"), npos);
     for (const char* args : {"project create Shop", "model create Shop Sales",
                              "folder add Sales Orders", "table add Sales Orders Customer",
                              u8"column add Sales Customer 名称 --type text", "model upgrade Sales"})
-        ok(config + args);
-    EXPECT_NE(ok(config + "model list").find("Sales\t2"), npos);
-    const std::string status = ok(config + "status --json");
-    EXPECT_TRUE(isJson(status)) << status;
-    EXPECT_EQ(status.find("arx-test-pw"), npos) << status;
+        run(config + args, 0);
+    EXPECT_NE(run(config + "model list", 0).find("Sales\t2"), npos);
+    EXPECT_TRUE(isJson(run(config + "status --json", 0)));
+    run(config + "status", 0);
+    run("--config '" + asParameter + "' --work '" + work + "' status --json", 0);
+    run(config + "data export Sales Customer", 1);  // the work database is no instance file
+    for (const auto& day : fs::directory_iterator(dir.file("DB_Log")))
+        EXPECT_EQ(file("DB_Log/" + day.path().filename().string()).find(password), npos);
     // From the server into a file and back the other way.
-    ok(config + "export Shop shop.db");
+    run(config + "export Shop shop.db", 0);
     ok("--config second.db --work second-work.db init");
     ok("--config second.db --work second-work.db import shop.db");
     EXPECT_NE(
         ok("--config second.db --work second-work.db table show Sales Customer").find(u8"名称"),
         npos);
-    EXPECT_NE(ok(config + "import shop.db").find("Shop_imp"), npos);
-    arxtest::pgExecute(arxtest::pgServerUri(), "DROP SCHEMA \"" + schema + "\" CASCADE");
+    EXPECT_NE(run(config + "import shop.db", 0).find("Shop_imp"), npos);
+    for (const std::string& dropped : {schema, workSchema})
+        arxtest::pgExecute(arxtest::pgServerUri(), "DROP SCHEMA \"" + dropped + "\" CASCADE");
 }
 
 TEST_F(QmsTest, DiagramShowsSceneRecordsAndRendersToPng) {
@@ -246,20 +272,22 @@ TEST_F(QmsTest, BadCommandLinesCreateNothing) {
     }
 }
 
-TEST_F(QmsTest, FailuresLeaveTheConfigurationAsItWas) {
+TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
     for (const char* args :
          {"init", "project create A", "project create B", "model create A M", "model create B M",
           "folder add M F --project A", "table add M F T --project A",
+          "column add M T c --type text --project A", "model instance M inst.db --project A",
           "folder add M F_gen --generate-dao --project A", "table add M F_gen T_gen --project A"})
         ok(args);
-    const std::string before = file("qms.db");
+    writeFile(dir.file("emoji.txt"), u8"0@#@ok\n0@#@😀\n");
+    const std::string before = file("qms.db") + file("inst.db");
     const struct {
         const char* args;
         int code;
         const char* says;
     } cases[] = {
         {"project show Nosuch", 1, "Nosuch"},
-        {"model show M", 1, "twice"},  // M in projects A and B
+        {"model show M", 1, "exists twice (ids 3, 4; give --project or --id)"},
         {"model show Nosuch", 1, "Nosuch"},
         {"table show M Nosuch --project A", 1, "Nosuch"},
         {"folder add M F/G/H --project A", 1, "F/G"},
@@ -269,13 +297,37 @@ TEST_F(QmsTest, FailuresLeaveTheConfigurationAsItWas) {
         {"codegen T '' --model M --project A", 2, "empty folder"},
         // The classes of F_gen and T_gen would both be GenDAO.
         {"codegen F_gen/ gen --model M --project A", 1, u8"\"T_gen\"与数据模块\"F_gen\""},
+        // Text without a GBK form, in every kind of name and value.
+        {u8"project create 'emoji😀'", 2, u8"NAME: 'emoji😀' holds 😀 (U+1F600), which GBK"},
+        {u8"project delete 'A🙂'", 2, u8"🙂 (U+1F642)"},
+        {u8"model create A '𠀀'", 2, "(U+20000)"},
+        {u8"table add M F '㐀' --project A", 2, "(U+3400)"},
+        {u8"column add M T '한' --type text --project A", 2, "(U+D55C)"},
+        {u8"column add M T d --type text --default 'x😀' --project A", 2, "(U+1F600)"},
+        {"folder add M \"$(printf 'x\\377')\" --project A", 2, "the byte 0xFF, which is no UTF-8"},
+        {"--work inst.db data import M T emoji.txt --project A", 1,
+         u8"emoji.txt line 2: '😀' holds"},
+        // Versions below 1; blank names of new things.
+        {"model show M --project A --version -1", 2,
+         "--version: must be a number from 1, not '-1'"},
+        {"diagram M --project A --version 0", 2, "not '0'"},
+        {"model copy M N --project A --version -2147483648", 2, "not '-2147483648'"},
+        {"project create ' '", 2, "a name must not be empty or only blanks"},
+        {"project create 'A '", 2, "'A ' begins or ends with a blank"},
+        {u8"model create A '　N'", 2, "begins or ends with a blank"},
+        {"folder add M 'F/G ' --project A", 2, "'G ' begins or ends"},
+        {"column add M T '' --type text --project A", 2, "empty"},
+        // A row by its identifier, which stands in place of the name.
+        {"project delete --id 999", 1, "no project with id 999"},
+        {"model show M --id 3", 2, "not expected: M"},
+        {"table show T --id 3 --project A", 2, "--id excludes --project"},
     };
     for (const auto& c : cases) {
         const Result r = qms(c.args);
         EXPECT_EQ(r.code, c.code) << "qms " << c.args << "\n" << r.err;
         EXPECT_TRUE(oneErrorLine(r.err)) << "qms " << c.args << "\n" << r.err;
         EXPECT_NE(r.err.find(c.says), npos) << "qms " << c.args << "\n" << r.err;
-        EXPECT_TRUE(file("qms.db") == before) << "qms " << c.args << " changed qms.db";
+        EXPECT_TRUE(file("qms.db") + file("inst.db") == before) << "qms " << c.args << " wrote";
     }
     EXPECT_FALSE(fs::exists(dir.file("missing.db")));
     EXPECT_FALSE(fs::exists(dir.file("gen")));
@@ -328,12 +380,6 @@ TEST_F(QmsTest, RefusedRowFilesWriteNothing) {
 TEST_F(QmsTest, AnExportCutShortLeavesNothingBehind) {
     for (const char* args : {"init", "project create Shop", "model create Shop M"})
         ok(args);
-    const auto entries = [this] {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir.path()))
-            names.insert(entry.path().filename().string());
-        return names;
-    };
     const std::set<std::string> before = entries();
     // A file size limit of 100 KiB (200 blocks of sh) stops the export's writes half-way.
     const Result cut = qms("export Shop full.db", "ulimit -f 200 && ");
@@ -342,6 +388,73 @@ TEST_F(QmsTest, AnExportCutShortLeavesNothingBehind) {
     EXPECT_EQ(entries(), before);
     ok("export Shop full.db");
     EXPECT_NE(ok("import --list full.db").find("Shop"), npos);
+}
+
+// Names that a terminal would act on, and rows that no name reaches.
+TEST_F(QmsTest, NamesAreShownEscapedAndAnIdReachesWhatNoNameDoes) {
+    for (const char* args : {"init", "project create \"$(printf 'ctl\\033[31mred')\"",
+                             "project create \"$(printf 'two\\nlines')\"", "project create Dup",
+                             "project create Other"})
+        ok(args);
+    const std::string list = ok("project list");
+    EXPECT_EQ(list.find('\x1b'), npos) << list;
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 5) << list;
+    EXPECT_NE(list.find("ctl\\x1b[31mred\t"), npos) << list;
+    EXPECT_NE(list.find("two\\nlines\t"), npos) << list;
+    EXPECT_EQ(qms("project show \"$(printf 'no\\033')\"").err, "qms: no project 'no\\x1b'\n");
+
+    const std::string config = dir.file("qms.db");
+    ASSERT_TRUE(
+        arxtest::rawExecute(config, "update T_M_Project set Name = 'Dup' where Name = 'Other'"));
+    const std::string first =
+        arxtest::rawScalar(config, "select min(id) from T_M_Project where Name = 'Dup'");
+    const std::string second =
+        arxtest::rawScalar(config, "select max(id) from T_M_Project where Name = 'Dup'");
+    EXPECT_NE(qms("project show Dup").err.find("exists twice (ids "), npos);
+    ok("model create --id " + first + " M");
+    const std::string model =
+        arxtest::rawScalar(config, "select id from T_M_EntityModel where Name = 'M'");
+    // --id before or after the other arguments: they keep their places.
+    for (const std::string& args :
+         {"folder add --id " + model + " F", "table add F T --id " + model,
+          "column add --id " + model + " T c --type text", "diagram --id " + model,
+          "export --id " + first + " e.db", "project delete --id " + second})
+        ok(args);
+    EXPECT_NE(ok("model show --id " + model).find("    T\n"), npos);
+    EXPECT_NE(ok("project show Dup").find("  M version 1"), npos);
+    EXPECT_NE(ok("import --list e.db").find("Dup (id "), npos);
+}
+
+// Output that is lost (a full disk, a file size limit) fails the command,
+// and a file named by -o is either whole or not there.
+TEST_F(QmsTest, OutputThatCannotBeWrittenFails) {
+    for (const char* args :
+         {"init", "project create P", "model create P M", "folder add M F", "table add M F T",
+          "column add M T c --type text", "model instance M inst.db"})
+        ok(args);
+    writeFile(dir.file("rows.txt"), [] {
+        std::string rows;
+        for (int i = 0; i < 10000; ++i)
+            rows += "0@#@" + std::string(60, 'x') + "\n";
+        return rows;
+    }());
+    ok("--work inst.db data import M T rows.txt");
+    const std::set<std::string> before = entries();
+    const struct {
+        const char *args, *before, *out;
+    } cases[] = {
+        {"project list", "", "/dev/full"},
+        {"--work inst.db data export M T", "", "/dev/full"},
+        {"diagram M", "", "/dev/full"},
+        {"--work inst.db data export M T --csv -o big.csv", "ulimit -f 200;", ""},
+    };
+    for (const auto& c : cases) {
+        const Result r = qms(c.args, c.before, c.out);
+        EXPECT_EQ(r.code, 1) << c.args << "\n" << r.err;
+        EXPECT_TRUE(oneErrorLine(r.err)) << r.err;
+        EXPECT_NE(r.err.find("cannot write"), npos) << r.err;
+    }
+    EXPECT_EQ(entries(), before);
 }
 
 TEST_F(QmsTest, ForeignConfigurationIsRefusedUntouched) {

@@ -14,6 +14,7 @@ namespace {
 
 struct CodegenArgs {
     std::string name, dir, model, project;
+    int id = 0;  // --id of the model
 };
 
 bool hasTable(M_EntityModelDAO& model, const std::string& name) {
@@ -58,7 +59,7 @@ bool holds(M_EntityModelDAO& model, const Target& target) {
 // The model that --model names, or else the one model (highest version of
 // each) that holds the table or the folder path's root folder.
 M_EntityModelDAO modelOf(const CodegenArgs& args, const Target& target) {
-    if (!args.model.empty()) return findModel(args.model, args.project);
+    if (!args.model.empty() || args.id > 0) return findModel(args.model, args.project, 0, args.id);
     const int projectID = args.project.empty() ? 0 : findProject(args.project)._ID;
     std::list<M_EntityModelDAO*> all;
     PtrListGuard<M_EntityModelDAO> guard(all);
@@ -151,7 +152,7 @@ void generate(const Options& options, const CodegenArgs& args) {
     // adds its line to the same registration file.
     std::set<std::string> printed;
     for (const std::string& file : files) {
-        if (printed.insert(file).second) std::cout << file << "\n";
+        if (printed.insert(file).second) std::cout << printable(file) << "\n";
     }
     if (!failure.empty()) throw Failure(failure);
     session.close();
@@ -165,11 +166,19 @@ void addCodegenCommand(CLI::App& app, Options& options) {
         "codegen", "write the C++ DAO and mapper classes of a table or of the tables of a folder");
     command
         ->add_option("NAME", args->name, "table, or folder path A/B (a trailing / means a folder)")
-        ->required();
+        ->required()
+        ->check(storable());
     command->add_option("DIR", args->dir, "folder for the source files (made when missing)")
         ->required();
-    command->add_option("--model", args->model, "entity model (default: the one holding NAME)");
-    command->add_option("--project", args->project, "project of the model");
+    CLI::Option* byId =
+        command->add_option("--id", args->id, "the identifier of the model, in place of --model")
+            ->check(fromOne());
+    command->add_option("--model", args->model, "entity model (default: the one holding NAME)")
+        ->check(storable())
+        ->excludes(byId);
+    command->add_option("--project", args->project, "project of the model")
+        ->check(storable())
+        ->excludes(byId);
     action(command, [&options, args] { generate(options, *args); });
 }
 

@@ -18,6 +18,7 @@ const std::string kSeparator = "@#@";
 
 struct RowArgs {
     std::string model, table, project, file, output;
+    int id = 0;  // --id of the model
     bool csv = false;
     bool keepIDs = false;
 };
@@ -196,10 +197,9 @@ std::list<std::string> parse(const std::string& path, const TableColumns& column
             const std::string& value = row.values[i];
             if (value.find(kSeparator) != std::string::npos)
                 throw Failure(where + "a value holds \"" + kSeparator + "\", which rows cannot");
-            const std::string converted = gbk(value);
-            if (utf8(converted) != value)
-                throw Failure(where + "text that is no UTF-8 or has no GBK form");
-            line += (i > 0 ? kSeparator : "") + converted;
+            const std::string problem = notStorable(value);
+            if (!problem.empty()) throw Failure(where + problem);
+            line += (i > 0 ? kSeparator : "") + gbk(value);
         }
         lines.push_back(line);
     }
@@ -208,17 +208,18 @@ std::list<std::string> parse(const std::string& path, const TableColumns& column
 
 // The version of the model that the work database is an instance file of.
 std::unique_ptr<M_EntityModelDAO> workModel(const Options& options, const RowArgs& args) {
-    const M_EntityModelDAO named = findModel(args.model, args.project);
+    const M_EntityModelDAO named = findModel(args.model, args.project, 0, args.id);
     M_EntityModelDAO* found = nullptr;
     const ResultMsg rm = M_EntityModelDAO::getInstanceInfo(options.work, found);
     std::unique_ptr<M_EntityModelDAO> model(found);
     if (!rm.ok() || !model) {
-        throw Failure(options.work + " is no instance file of model " + args.model +
+        throw Failure(location(options.work) + " is no instance file of model " +
+                      utf8(named._name) +
                       " (make one with 'qms model instance'): " + utf8(rm.rMsg));
     }
     if (model->_name != named._name || model->_rProjectID != named._rProjectID) {
-        throw Failure(options.work + " is an instance file of model " + utf8(model->_name) +
-                      ", not of " + args.model);
+        throw Failure(location(options.work) + " is an instance file of model " +
+                      utf8(model->_name) + ", not of " + utf8(named._name));
     }
     return model;
 }
@@ -227,9 +228,10 @@ void runRows(const Options& options, const RowArgs& args, bool dictionary, bool 
     Session session(options);
     std::unique_ptr<M_EntityModelDAO> model;
     if (dictionary) {
-        model = std::make_unique<M_EntityModelDAO>(findModel(args.model, args.project));
+        model = std::make_unique<M_EntityModelDAO>(findModel(args.model, args.project, 0, args.id));
         if (model->_type != ENTITY_MODEL_TYPE_DICTIONARY)
-            throw Failure("model " + args.model + " is no dictionary model (use 'qms data')");
+            throw Failure("model " + utf8(model->_name) +
+                          " is no dictionary model (use 'qms data')");
     } else {
         model = workModel(options, args);
     }
@@ -251,8 +253,8 @@ void runRows(const Options& options, const RowArgs& args, bool dictionary, bool 
                          : table.saveData(columns.carried, lines),
           "cannot write" + what);
     session.close();
-    std::cout << (dictionary ? "replaced" : "saved") << what << " with " << lines.size()
-              << (lines.size() == 1 ? " row" : " rows") << " from " << args.file << "\n";
+    std::cout << (dictionary ? "replaced" : "saved") << printable(what) << " with " << lines.size()
+              << (lines.size() == 1 ? " row" : " rows") << " from " << printable(args.file) << "\n";
 }
 
 void addRowCommands(CLI::App& app, Options& options, bool dictionary) {
@@ -267,10 +269,15 @@ void addRowCommands(CLI::App& app, Options& options, bool dictionary) {
         "import", dictionary ? "replace the rows with those of a UTF-8 file"
                              : "save the rows of a UTF-8 file (id 0, -1 or empty: a new row)");
     for (CLI::App* command : {exporter, importer}) {
-        command->add_option("MODEL", args->model, "entity model")->required();
-        command->add_option("TABLE", args->table, "table of the model")->required();
+        CLI::Option* byId =
+            nameOrId(command, options, "MODEL", "entity model", args->model, args->id);
+        command->add_option("TABLE", args->table, "table of the model")
+            ->required()
+            ->check(storable());
         if (command == importer) command->add_option("FILE", args->file, "UTF-8 file")->required();
-        command->add_option("--project", args->project, "project of the model");
+        command->add_option("--project", args->project, "project of the model")
+            ->check(storable())
+            ->excludes(byId);
         command->add_flag("--csv", args->csv,
                           "CSV with a header line of column names instead of values joined by "
                           "\"@#@\"; blob columns are not carried");

@@ -373,12 +373,17 @@ void addDiagramCommand(CLI::App& app, Options& options) {
     auto model = std::make_shared<std::string>();
     auto project = std::make_shared<std::string>();
     auto version = std::make_shared<int>(0);
-    diagram->add_option("MODEL", *model, "model name")->required();
-    diagram->add_option("--project", *project, "project of the model");
-    diagram->add_option("--version", *version, "model version (default: the highest)");
-    action(diagram, [&options, model, project, version] {
+    auto id = std::make_shared<int>(0);
+    CLI::Option* byId = nameOrId(diagram, options, "MODEL", "model name", *model, *id);
+    diagram->add_option("--project", *project, "project of the model")
+        ->check(storable())
+        ->excludes(byId);
+    diagram->add_option("--version", *version, "model version (default: the highest)")
+        ->check(fromOne())
+        ->excludes(byId);
+    action(diagram, [&options, model, project, version, id] {
         Session session(options);
-        M_EntityModelDAO found = findModel(*model, *project, *version);
+        M_EntityModelDAO found = findModel(*model, *project, *version, *id);
         Diagram picture;
         picture.title = utf8(found._name) + " v" + std::to_string(found._version);
         readModel(found, picture);

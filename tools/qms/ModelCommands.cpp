@@ -22,6 +22,7 @@ struct ModelArgs {
     std::string display;
     int type = 1;  // dictionary 2: 1 ordinary, 2 dictionary model
     int version = 0;
+    int id = 0;  // --id: of the model, or of the project for list and create
     bool json = false;
 };
 
@@ -34,7 +35,9 @@ std::string projectName(int projectID) {
 
 // Fields that list and show share.
 void modelFields(Json& out, const M_EntityModelDAO& m, const std::string& project) {
-    out.key("name")
+    out.key("id")
+        .value(m._ID)
+        .key("name")
         .value(utf8(m._name))
         .key("version")
         .value(m._version)
@@ -47,19 +50,21 @@ void modelFields(Json& out, const M_EntityModelDAO& m, const std::string& projec
 }
 
 std::string modelLine(const M_EntityModelDAO& m, const std::string& project) {
-    return utf8(m._name) + "\t" + std::to_string(m._version) + "\t" + std::to_string(m._type) +
-           "\t" + (m._isVersionLocked == 1 ? "locked" : "unlocked") + "\t" + project + "\n";
+    return shown(m._name) + "\t" + std::to_string(m._version) + "\t" + std::to_string(m._type) +
+           "\t" + (m._isVersionLocked == 1 ? "locked" : "unlocked") + "\t" + printable(project) +
+           "\n";
 }
 
 void listModels(const Options& options, const ModelArgs& args) {
     Session session(options);
     std::list<M_EntityModelDAO*> models;
     PtrListGuard<M_EntityModelDAO> guard(models);
-    if (args.project.empty()) {
+    if (args.project.empty() && args.id == 0) {
         check(M_EntityModelDAO::FindAll(models), "cannot list the models");
     } else {
-        check(M_EntityModelDAO::FindByRProjectID(findProject(args.project)._ID, models),
-              "cannot list the models of '" + args.project + "'");
+        const M_ProjectDAO project = findProject(args.project, args.id);
+        check(M_EntityModelDAO::FindByRProjectID(project._ID, models),
+              "cannot list the models of '" + utf8(project._name) + "'");
     }
     std::map<int, std::string> projects;
     for (const M_EntityModelDAO* m : models) {
@@ -82,15 +87,15 @@ void listModels(const Options& options, const ModelArgs& args) {
 }
 
 void createModel(const Options& options, const ModelArgs& args) {
-    if (args.name.empty()) throw UsageError("a model needs a name");
     Session session(options);
-    M_ProjectDAO project = findProject(args.project);
+    M_ProjectDAO project = findProject(args.project, args.id);
+    const std::string projectName = utf8(project._name);
     std::list<M_EntityModelDAO*> same;
     PtrListGuard<M_EntityModelDAO> guard(same);
     check(M_EntityModelDAO::FindByRProjectIDAndName(project._ID, gbk(args.name), same),
           "cannot look for model '" + args.name + "'");
     if (!same.empty()) {
-        throw Failure("model '" + args.name + "' exists in project '" + args.project +
+        throw Failure("model '" + args.name + "' exists in project '" + projectName +
                       "' (run 'qms model upgrade' for a new version)");
     }
     M_ProjectDAO::setCurrProjectID(project._ID);
@@ -101,8 +106,8 @@ void createModel(const Options& options, const ModelArgs& args) {
     model._createTime = StringHelper::currTimeStr(0);
     check(project.addEntityModel(&model), "cannot create model '" + args.name + "'");
     session.close();
-    std::cout << "created model " << args.name << " version " << model._version << " in project "
-              << args.project << "\n";
+    std::cout << "created model " << printable(args.name) << " version " << model._version
+              << " in project " << printable(projectName) << "\n";
 }
 
 // The folder tree below `parentID` (the root folders for 0), with the tables
@@ -117,7 +122,7 @@ void folderTree(M_EntityModelDAO& model, int parentID, int depth, Json& out, std
     out.beginArray();
     for (M_FolderDAO* folder : folders) {
         const bool temporary = folder->_folderType == FOLDER_TYPE_TEMPORARY;
-        text += indent + utf8(folder->_name) + "/" + (temporary ? " (temporary)" : "") + "\n";
+        text += indent + shown(folder->_name) + "/" + (temporary ? " (temporary)" : "") + "\n";
         out.beginObject()
             .key("name")
             .value(utf8(folder->_name))
@@ -133,7 +138,7 @@ void folderTree(M_EntityModelDAO& model, int parentID, int depth, Json& out, std
         PtrListGuard<M_EntityTableDAO> tablesGuard(tables);
         check(folder->getM_EntityTableDAOList(tables), "cannot list the tables");
         for (const M_EntityTableDAO* table : tables) {
-            text += indent + "  " + utf8(table->_name) + "\n";
+            text += indent + "  " + shown(table->_name) + "\n";
             out.beginObject()
                 .key("name")
                 .value(utf8(table->_name))
@@ -152,17 +157,18 @@ void folderTree(M_EntityModelDAO& model, int parentID, int depth, Json& out, std
 
 void showModel(const Options& options, const ModelArgs& args) {
     Session session(options);
-    M_EntityModelDAO model = findModel(args.model, args.project, args.version);
+    M_EntityModelDAO model = findModel(args.model, args.project, args.version, args.id);
     const std::string project = projectName(model._rProjectID);
     Json out;
     out.beginObject();
     modelFields(out, model, project);
     out.key("display").value(utf8(model._displayName)).key("folders");
-    std::string text =
-        "model:   " + utf8(model._name) + "\nversion: " + std::to_string(model._version) +
-        "\ntype:    " + std::to_string(model._type) +
-        "\nlocked:  " + (model._isVersionLocked == 1 ? "yes" : "no") + "\nproject: " + project +
-        "\ndisplay: " + utf8(model._displayName) + "\nfolders:\n";
+    std::string text = "model:   " + shown(model._name) +
+                       "\nversion: " + std::to_string(model._version) +
+                       "\ntype:    " + std::to_string(model._type) +
+                       "\nlocked:  " + (model._isVersionLocked == 1 ? "yes" : "no") +
+                       "\nproject: " + printable(project) +
+                       "\ndisplay: " + shown(model._displayName) + "\nfolders:\n";
     folderTree(model, 0, 1, out, text);
     out.endObject();
     session.close();
@@ -171,29 +177,28 @@ void showModel(const Options& options, const ModelArgs& args) {
 
 void upgradeModel(const Options& options, const ModelArgs& args) {
     Session session(options);
-    M_EntityModelDAO model = findModel(args.model, args.project);
+    M_EntityModelDAO model = findModel(args.model, args.project, 0, args.id);
     M_ProjectDAO::setCurrProjectID(model._rProjectID);
     M_EntityModelDAO* raw = nullptr;
     const ResultMsg rm = model.upgradeNewVersion(raw);
     std::unique_ptr<M_EntityModelDAO> upgraded(raw);
-    check(rm, "cannot upgrade model '" + args.model + "'");
+    check(rm, "cannot upgrade model '" + utf8(model._name) + "'");
     session.close();
-    std::cout << "upgraded " << args.model << " to version " << upgraded->_version << "\n";
+    std::cout << "upgraded " << shown(model._name) << " to version " << upgraded->_version << "\n";
 }
 
 void copyModel(const Options& options, const ModelArgs& args) {
-    if (args.name.empty()) throw UsageError("the copy needs a name");
     Session session(options);
-    M_EntityModelDAO source = findModel(args.model, args.project, args.version);
+    M_EntityModelDAO source = findModel(args.model, args.project, args.version, args.id);
     M_ProjectDAO::setCurrProjectID(source._rProjectID);
     auto copy = std::make_unique<M_EntityModelDAO>();
     copy->_name = gbk(args.name);
     copy->_displayName = gbk(args.name);
     M_EntityModelDAO* target = copy.get();
-    check(source.copyTo(target), "cannot copy model '" + args.model + "'");
+    check(source.copyTo(target), "cannot copy model '" + utf8(source._name) + "'");
     session.close();
-    std::cout << "copied " << args.model << " version " << source._version << " to " << args.name
-              << " version " << copy->_version << "\n";
+    std::cout << "copied " << shown(source._name) << " version " << source._version << " to "
+              << printable(args.name) << " version " << copy->_version << "\n";
 }
 
 void createInstance(const Options& options, const ModelArgs& args) {
@@ -208,12 +213,12 @@ void createInstance(const Options& options, const ModelArgs& args) {
     }
     const std::size_t slash = path.rfind('/');
     Session session(options);
-    M_EntityModelDAO model = findModel(args.model, args.project, args.version);
+    M_EntityModelDAO model = findModel(args.model, args.project, args.version, args.id);
     check(model.createInstance(path.substr(0, slash + 1), path.substr(slash + 1)),
           "cannot create " + args.name);
     session.close();
-    std::cout << "created " << args.name << " for " << args.model << " version " << model._version
-              << "\n";
+    std::cout << "created " << printable(args.name) << " for " << shown(model._name) << " version "
+              << model._version << "\n";
 }
 
 }  // namespace
@@ -224,52 +229,57 @@ void addModelCommands(CLI::App& app, Options& options) {
     CLI::App* model = app.add_subcommand("model", "list, create, show, upgrade and copy models");
     model->require_subcommand(1);
     const auto versioned = [](CLI::App* command, ModelArgs& args) {
-        command->add_option("--version", args.version, "model version (default highest)");
+        command->add_option("--version", args.version, "model version (default highest)")
+            ->check(fromOne())
+            ->excludes(command->get_option("--id"));
         return command;
+    };
+    const auto named = [&](const char* name, const char* help, ModelArgs& args) {
+        return modelSubcommand(model, options, name, help, args.model, args.project, args.id);
     };
 
     auto list = std::make_shared<ModelArgs>();
     CLI::App* listCommand =
         model->add_subcommand("list", "the models: name, version, type, locked, project");
-    listCommand->add_option("--project", list->project, "only the models of this project");
+    listCommand->add_option("--project", list->project, "only the models of this project")
+        ->check(storable())
+        ->excludes(listCommand->add_option("--id", list->id, "only the models of this project id")
+                       ->check(fromOne()));
     listCommand->add_flag("--json", list->json, "machine-readable output");
     action(listCommand, [&options, list] { listModels(options, *list); });
 
     auto create = std::make_shared<ModelArgs>();
     CLI::App* createCommand = model->add_subcommand("create", "create a model in a project");
-    createCommand->add_option("PROJECT", create->project, "project name")->required();
-    createCommand->add_option("NAME", create->name, "model name")->required();
+    nameOrId(createCommand, options, "PROJECT", "project name", create->project, create->id);
+    createCommand->add_option("NAME", create->name, "model name")->required()->check(newName());
     createCommand->add_option("--type", create->type,
                               "model type (default 1; 2 a dictionary model)");
-    createCommand->add_option("--display", create->display, "display name (default NAME)");
+    createCommand->add_option("--display", create->display, "display name (default NAME)")
+        ->check(newName());
     action(createCommand, [&options, create] { createModel(options, *create); });
 
     auto show = std::make_shared<ModelArgs>();
     CLI::App* showCommand =
-        versioned(modelSubcommand(model, "show", "a model's folder tree with its tables",
-                                  show->model, show->project),
-                  *show);
+        versioned(named("show", "a model's folder tree with its tables", *show), *show);
     showCommand->add_flag("--json", show->json, "machine-readable output");
     action(showCommand, [&options, show] { showModel(options, *show); });
 
     auto upgrade = std::make_shared<ModelArgs>();
     CLI::App* upgradeCommand =
-        modelSubcommand(model, "upgrade", "lock the highest version and make the next one from it",
-                        upgrade->model, upgrade->project);
+        named("upgrade", "lock the highest version and make the next one from it", *upgrade);
     action(upgradeCommand, [&options, upgrade] { upgradeModel(options, *upgrade); });
 
     auto copy = std::make_shared<ModelArgs>();
     CLI::App* copyCommand =
-        versioned(modelSubcommand(model, "copy", "copy a model into a new model of its project",
-                                  copy->model, copy->project),
-                  *copy);
-    copyCommand->add_option("NEWNAME", copy->name, "name of the copy")->required();
+        versioned(named("copy", "copy a model into a new model of its project", *copy), *copy);
+    copyCommand->add_option("NEWNAME", copy->name, "name of the copy")
+        ->required()
+        ->check(newName());
     action(copyCommand, [&options, copy] { copyModel(options, *copy); });
 
     auto instance = std::make_shared<ModelArgs>();
     CLI::App* instanceCommand = versioned(
-        modelSubcommand(model, "instance", "create an instance file (a work database) of a model",
-                        instance->model, instance->project),
+        named("instance", "create an instance file (a work database) of a model", *instance),
         *instance);
     instanceCommand->add_option("FILE", instance->name, "the new file")->required();
     action(instanceCommand, [&options, instance] { createInstance(options, *instance); });

@@ -16,6 +16,7 @@ namespace {
 struct ProjectArgs {
     std::string name;
     std::string author;
+    int id = 0;
     int type = 2;  // dictionary 1: 1 platform, 2 application
     bool json = false;
 };
@@ -43,7 +44,7 @@ void listProjects(const Options& options, bool json) {
             .key("updated")
             .value(p->_updateTime)
             .endObject();
-        text << utf8(p->_name) << "\t" << p->_type << "\t" << utf8(p->_author) << "\t"
+        text << shown(p->_name) << "\t" << p->_type << "\t" << shown(p->_author) << "\t"
              << p->_updateTime << "\n";
     }
     out.endArray();
@@ -51,7 +52,6 @@ void listProjects(const Options& options, bool json) {
 }
 
 void createProject(const Options& options, const ProjectArgs& args) {
-    if (args.name.empty()) throw UsageError("a project needs a name");
     Session session(options);
     std::list<M_ProjectDAO*> projects;
     PtrListGuard<M_ProjectDAO> guard(projects);
@@ -67,15 +67,16 @@ void createProject(const Options& options, const ProjectArgs& args) {
     project._updateTime = project._createTime;
     check(project.save(), "cannot create project '" + args.name + "'");
     session.close();
-    std::cout << "created project " << args.name << "\n";
+    std::cout << "created project " << printable(args.name) << "\n";
 }
 
 void showProject(const Options& options, const ProjectArgs& args) {
     Session session(options);
-    M_ProjectDAO project = findProject(args.name);
+    M_ProjectDAO project = findProject(args.name, args.id);
     std::list<M_EntityModelDAO*> models;
     PtrListGuard<M_EntityModelDAO> guard(models);
-    check(project.getEntityModelList(models), "cannot list the models of '" + args.name + "'");
+    check(project.getEntityModelList(models),
+          "cannot list the models of '" + utf8(project._name) + "'");
     session.close();
 
     if (args.json) {
@@ -99,6 +100,8 @@ void showProject(const Options& options, const ProjectArgs& args) {
             .beginArray();
         for (const M_EntityModelDAO* m : models)
             out.beginObject()
+                .key("id")
+                .value(m->_ID)
                 .key("name")
                 .value(utf8(m->_name))
                 .key("version")
@@ -108,28 +111,29 @@ void showProject(const Options& options, const ProjectArgs& args) {
         return;
     }
     std::ostringstream text;
-    text << "name:    " << utf8(project._name) << "\n"
+    text << "name:    " << shown(project._name) << "\n"
          << "id:      " << project._ID << "\n"
          << "type:    " << project._type << "\n"
-         << "author:  " << utf8(project._author) << "\n"
+         << "author:  " << shown(project._author) << "\n"
          << "uid:     " << project._uID << "\n"
          << "created: " << project._createTime << "\n"
          << "updated: " << project._updateTime << "\n"
          << "models:\n";
     for (const M_EntityModelDAO* m : models)
-        text << "  " << utf8(m->_name) << " version " << m->_version << "\n";
+        text << "  " << shown(m->_name) << " version " << m->_version << "\n";
     std::cout << text.str();
 }
 
 void deleteProject(const Options& options, const ProjectArgs& args) {
     Session session(options);
-    M_ProjectDAO project = findProject(args.name);
+    M_ProjectDAO project = findProject(args.name, args.id);
+    const std::string name = utf8(project._name);
     // Export and the self-description rely on the platform's own project.
     if (project._name == QmsSelfDescription::platformProjectName())
-        throw Failure("project '" + args.name + "' belongs to the platform and stays");
-    check(project.delself(), "cannot delete project '" + args.name + "'");
+        throw Failure("project '" + name + "' belongs to the platform and stays");
+    check(project.delself(), "cannot delete project '" + name + "'");
     session.close();
-    std::cout << "deleted project " << args.name << "\n";
+    std::cout << "deleted project " << printable(name) << "\n";
 }
 
 }  // namespace
@@ -145,20 +149,20 @@ void addProjectCommands(CLI::App& app, Options& options) {
 
     auto create = std::make_shared<ProjectArgs>();
     CLI::App* createCommand = project->add_subcommand("create", "create a project");
-    createCommand->add_option("NAME", create->name, "project name")->required();
-    createCommand->add_option("--author", create->author, "author");
+    createCommand->add_option("NAME", create->name, "project name")->required()->check(newName());
+    createCommand->add_option("--author", create->author, "author")->check(storable());
     createCommand->add_option("--type", create->type, "project type (default 2, application)");
     action(createCommand, [&options, create] { createProject(options, *create); });
 
     auto show = std::make_shared<ProjectArgs>();
     CLI::App* showCommand = project->add_subcommand("show", "a project's fields and models");
-    showCommand->add_option("NAME", show->name, "project name")->required();
+    nameOrId(showCommand, options, "NAME", "project name", show->name, show->id);
     showCommand->add_flag("--json", show->json, "machine-readable output");
     action(showCommand, [&options, show] { showProject(options, *show); });
 
     auto del = std::make_shared<ProjectArgs>();
     CLI::App* deleteCommand = project->add_subcommand("delete", "delete a project with its models");
-    deleteCommand->add_option("NAME", del->name, "project name")->required();
+    nameOrId(deleteCommand, options, "NAME", "project name", del->name, del->id);
     action(deleteCommand, [&options, del] { deleteProject(options, *del); });
 }
 

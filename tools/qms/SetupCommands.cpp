@@ -8,7 +8,6 @@
 
 #include "Cli.h"
 #include "FileHelper.h"
-#include "MRDService.h"
 #include "MeridianNew.h"
 #include "PtrListHelper.h"
 #include "QmsSelfDescription.h"
@@ -20,10 +19,9 @@ namespace {
 
 void init(const Options& options) {
     Session session(options, true);
-    check(QmsSelfDescription::ensure(),
-          "cannot describe " + MRDService::displayLocation(options.config));
+    check(QmsSelfDescription::ensure(), "cannot describe " + location(options.config));
     session.close();
-    std::cout << "initialised " << MRDService::displayLocation(options.config) << "\n";
+    std::cout << "initialised " << printable(location(options.config)) << "\n";
 }
 
 void status(const Options& options, bool json) {
@@ -43,9 +41,9 @@ void status(const Options& options, bool json) {
         std::cout << Json()
                          .beginObject()
                          .key("config")
-                         .value(MRDService::displayLocation(options.config))
+                         .value(location(options.config))
                          .key("work")
-                         .value(options.work)
+                         .value(location(options.work))
                          .key("platform")
                          .value(platform)
                          .key("projects")
@@ -56,8 +54,8 @@ void status(const Options& options, bool json) {
                          .str();
         return;
     }
-    std::cout << "config:   " << MRDService::displayLocation(options.config) << "\n"
-              << "work:     " << options.work << "\n"
+    std::cout << "config:   " << printable(location(options.config)) << "\n"
+              << "work:     " << printable(location(options.work)) << "\n"
               << "platform: " << platform << "\n"
               << "projects: " << projectCount << "\n"
               << "models:   " << modelCount << "\n";
@@ -74,7 +72,7 @@ void showLog(const std::string& date) {
     if (!FileHelper::isFileExists(path)) throw Failure("no log of " + day + " (" + path + ")");
     std::ostringstream out;
     for (const std::string& line : readLines(path))
-        out << utf8(line) << "\n";
+        out << shown(line) << "\n";
     std::cout << out.str();
 }
 

@@ -26,6 +26,7 @@ struct StructureArgs {
     std::string type;
     std::string defaultValue;
     std::string references;
+    int id = 0;  // --id of the model
     bool generateDao = false;
     bool findKey = false;
     bool json = false;
@@ -34,16 +35,18 @@ struct StructureArgs {
 // The model to change: its highest version, which must not be locked. Saves
 // stamp its project's update time.
 M_EntityModelDAO changeableModel(const StructureArgs& args) {
-    M_EntityModelDAO model = findModel(args.model, args.project);
+    M_EntityModelDAO model = findModel(args.model, args.project, 0, args.id);
     if (model._isVersionLocked == 1) {
-        throw Failure("model '" + args.model + "' version " + std::to_string(model._version) +
+        throw Failure("model '" + utf8(model._name) + "' version " +
+                      std::to_string(model._version) +
                       " is locked (run 'qms model upgrade' to change it)");
     }
     M_ProjectDAO::setCurrProjectID(model._rProjectID);
     return model;
 }
 
-// "A/B/C" as its names; empty names are refused.
+// "A/B/C" as its names; empty names are refused, and a last name (the
+// new folder's) that no new name may be.
 std::vector<std::string> folderNames(const std::string& path) {
     std::vector<std::string> names;
     std::size_t start = 0;
@@ -51,9 +54,12 @@ std::vector<std::string> folderNames(const std::string& path) {
         const std::size_t slash = path.find('/', start);
         names.push_back(path.substr(start, slash - start));
         if (names.back().empty()) throw UsageError("folder path '" + path + "' has an empty name");
-        if (slash == std::string::npos) return names;
+        if (slash == std::string::npos) break;
         start = slash + 1;
     }
+    const std::string problem = newNameProblem(names.back());
+    if (!problem.empty()) throw UsageError("PATH: " + problem);
+    return names;
 }
 
 // The records that a deletion removed outside what was named, one a line.
@@ -93,7 +99,7 @@ void addFolder(const Options& options, const StructureArgs& args) {
     check(names.size() > 1 ? parent.addM_SubFolderDAO(&folder) : model.addM_FolderDAO(&folder),
           "cannot add folder '" + args.path + "'");
     session.close();
-    std::cout << "added folder " << args.path << "\n";
+    std::cout << "added folder " << printable(args.path) << "\n";
 }
 
 void deleteFolder(const Options& options, const StructureArgs& args) {
@@ -106,11 +112,10 @@ void deleteFolder(const Options& options, const StructureArgs& args) {
     std::string report;
     check(folder.delself(report), "cannot delete folder '" + args.path + "'");
     session.close();
-    std::cout << "deleted folder " << args.path << "\n" << reportLines(report);
+    std::cout << "deleted folder " << printable(args.path) << "\n" << reportLines(report);
 }
 
 void addTable(const Options& options, const StructureArgs& args) {
-    if (args.table.empty()) throw UsageError("a table needs a name");
     Session session(options);
     M_EntityModelDAO model = changeableModel(args);
     M_FolderDAO folder = findFolder(model, args.path);
@@ -121,12 +126,13 @@ void addTable(const Options& options, const StructureArgs& args) {
     check(model.getEntityTableList(tables), "cannot list the tables");
     for (const M_EntityTableDAO* other : tables) {
         if (other->_name == table._name)
-            throw Failure("table '" + args.table + "' exists in model '" + args.model + "'");
+            throw Failure("table '" + args.table + "' exists in model '" + utf8(model._name) + "'");
     }
     table._displayName = gbk(args.display.empty() ? args.table : args.display);
     check(folder.addM_EntityTableDAO(&table), "cannot add table '" + args.table + "'");
     session.close();
-    std::cout << "added table " << args.table << " to folder " << args.path << "\n";
+    std::cout << "added table " << printable(args.table) << " to folder " << printable(args.path)
+              << "\n";
 }
 
 // The path of a folder from the root ("A/B").
@@ -145,7 +151,7 @@ std::string folderPath(const M_FolderDAO& folder) {
 
 void showTable(const Options& options, const StructureArgs& args) {
     Session session(options);
-    M_EntityModelDAO model = findModel(args.model, args.project);
+    M_EntityModelDAO model = findModel(args.model, args.project, 0, args.id);
     M_EntityTableDAO table = findTable(model, args.table);
     std::list<M_EntityTableDAO*> tables;
     PtrListGuard<M_EntityTableDAO> tablesGuard(tables);
@@ -179,12 +185,12 @@ void showTable(const Options& options, const StructureArgs& args) {
         .value(table._addVersion)
         .key("folders")
         .beginArray();
-    text << "table:   " << utf8(table._name) << "\ndisplay: " << utf8(table._displayName)
-         << "\ninner:   " << utf8(table._innerName) << "\nadded:   version " << table._addVersion
+    text << "table:   " << shown(table._name) << "\ndisplay: " << shown(table._displayName)
+         << "\ninner:   " << shown(table._innerName) << "\nadded:   version " << table._addVersion
          << "\nfolders:";
     for (const M_FolderDAO* folder : folders) {
         out.value(folderPath(*folder));
-        text << " " << folderPath(*folder);
+        text << " " << printable(folderPath(*folder));
     }
     out.endArray().key("columns").beginArray();
     text << "\ncolumns:\n";
@@ -207,11 +213,11 @@ void showTable(const Options& options, const StructureArgs& args) {
             .key("references")
             .value(references)
             .endObject();
-        text << "  " << utf8(c->_name) << "\t" << dataTypeName(c->_dataType) << "\t"
-             << utf8(c->_innerName)
-             << (c->_defaultValue.empty() ? "" : "\tdefault " + utf8(c->_defaultValue))
+        text << "  " << shown(c->_name) << "\t" << dataTypeName(c->_dataType) << "\t"
+             << shown(c->_innerName)
+             << (c->_defaultValue.empty() ? "" : "\tdefault " + shown(c->_defaultValue))
              << (c->_isFindKey == 1 ? "\tfind key" : "")
-             << (references.empty() ? "" : "\t-> " + references) << "\n";
+             << (references.empty() ? "" : "\t-> " + printable(references)) << "\n";
     }
     out.endArray().key("findBy").beginArray();
     text << "find definitions:\n";
@@ -224,7 +230,7 @@ void showTable(const Options& options, const StructureArgs& args) {
             .key("sort")
             .value(utf8(d->_sortAttributeList))
             .endObject();
-        text << "  " << utf8(d->_name) << "\t" << utf8(d->_paraList) << "\n";
+        text << "  " << shown(d->_name) << "\t" << shown(d->_paraList) << "\n";
     }
     out.endArray().key("delBy").beginArray();
     text << "delete definitions:\n";
@@ -235,7 +241,7 @@ void showTable(const Options& options, const StructureArgs& args) {
             .key("parameters")
             .value(utf8(d->_paraList))
             .endObject();
-        text << "  " << utf8(d->_name) << "\t" << utf8(d->_paraList) << "\n";
+        text << "  " << shown(d->_name) << "\t" << shown(d->_paraList) << "\n";
     }
     out.endArray().endObject();
     session.close();
@@ -249,11 +255,10 @@ void deleteTable(const Options& options, const StructureArgs& args) {
     std::string report;
     check(table.delFromEntityModel(&model, report), "cannot delete table '" + args.table + "'");
     session.close();
-    std::cout << "deleted table " << args.table << "\n" << reportLines(report);
+    std::cout << "deleted table " << printable(args.table) << "\n" << reportLines(report);
 }
 
 void addColumn(const Options& options, const StructureArgs& args) {
-    if (args.column.empty()) throw UsageError("a column needs a name");
     const int dataType = dataTypeOf(args.type);
     Session session(options);
     M_EntityModelDAO model = changeableModel(args);
@@ -274,8 +279,8 @@ void addColumn(const Options& options, const StructureArgs& args) {
     column._isFindKey = args.findKey ? 1 : 0;
     check(table.addNormalColumnDAO(&model, &column), "cannot add column '" + args.column + "'");
     session.close();
-    std::cout << "added column " << args.column << " (" << args.type << ") to table " << args.table
-              << "\n";
+    std::cout << "added column " << printable(args.column) << " (" << args.type << ") to table "
+              << printable(args.table) << "\n";
 }
 
 void deleteColumn(const Options& options, const StructureArgs& args) {
@@ -293,7 +298,8 @@ void deleteColumn(const Options& options, const StructureArgs& args) {
         check(column.save(), "cannot delete column '" + args.column + "'");
     }
     session.close();
-    std::cout << "deleted column " << args.column << " from table " << args.table << "\n";
+    std::cout << "deleted column " << printable(args.column) << " from table "
+              << printable(args.table) << "\n";
 }
 
 }  // namespace
@@ -304,56 +310,58 @@ void addStructureCommands(CLI::App& app, Options& options) {
     CLI::App* folder = app.add_subcommand("folder", "add and delete folders of a model");
     folder->require_subcommand(1);
     auto folderAdd = std::make_shared<StructureArgs>();
-    CLI::App* command = modelSubcommand(folder, "add", "add a folder (A/B/C: C below A/B)",
-                                        folderAdd->model, folderAdd->project);
-    command->add_option("PATH", folderAdd->path, "folder path")->required();
+    const auto named = [&](CLI::App* parent, const char* name, const char* help,
+                           StructureArgs& args) {
+        return modelSubcommand(parent, options, name, help, args.model, args.project, args.id);
+    };
+    CLI::App* command = named(folder, "add", "add a folder (A/B/C: C below A/B)", *folderAdd);
+    command->add_option("PATH", folderAdd->path, "folder path")->required()->check(storable());
     command->add_flag("--generate-dao", folderAdd->generateDao,
                       "generate an intermediate DAO class");
     action(command, [&options, folderAdd] { addFolder(options, *folderAdd); });
     auto folderDelete = std::make_shared<StructureArgs>();
-    command = modelSubcommand(folder, "delete", "delete a folder with its sub-folders and tables",
-                              folderDelete->model, folderDelete->project);
-    command->add_option("PATH", folderDelete->path, "folder path")->required();
+    command =
+        named(folder, "delete", "delete a folder with its sub-folders and tables", *folderDelete);
+    command->add_option("PATH", folderDelete->path, "folder path")->required()->check(storable());
     action(command, [&options, folderDelete] { deleteFolder(options, *folderDelete); });
 
     CLI::App* table = app.add_subcommand("table", "add, show and delete tables of a model");
     table->require_subcommand(1);
     auto tableAdd = std::make_shared<StructureArgs>();
-    command = modelSubcommand(table, "add", "add a table to a folder", tableAdd->model,
-                              tableAdd->project);
-    command->add_option("FOLDERPATH", tableAdd->path, "folder path")->required();
-    command->add_option("TABLE", tableAdd->table, "table name")->required();
-    command->add_option("--display", tableAdd->display, "display name (default TABLE)");
+    command = named(table, "add", "add a table to a folder", *tableAdd);
+    command->add_option("FOLDERPATH", tableAdd->path, "folder path")->required()->check(storable());
+    command->add_option("TABLE", tableAdd->table, "table name")->required()->check(newName());
+    command->add_option("--display", tableAdd->display, "display name (default TABLE)")
+        ->check(newName());
     action(command, [&options, tableAdd] { addTable(options, *tableAdd); });
     auto tableShow = std::make_shared<StructureArgs>();
-    command = modelSubcommand(table, "show", "a table's columns and definitions", tableShow->model,
-                              tableShow->project);
-    command->add_option("TABLE", tableShow->table, "table name")->required();
+    command = named(table, "show", "a table's columns and definitions", *tableShow);
+    command->add_option("TABLE", tableShow->table, "table name")->required()->check(storable());
     command->add_flag("--json", tableShow->json, "machine-readable output");
     action(command, [&options, tableShow] { showTable(options, *tableShow); });
     auto tableDelete = std::make_shared<StructureArgs>();
-    command = modelSubcommand(table, "delete", "delete a table from a model", tableDelete->model,
-                              tableDelete->project);
-    command->add_option("TABLE", tableDelete->table, "table name")->required();
+    command = named(table, "delete", "delete a table from a model", *tableDelete);
+    command->add_option("TABLE", tableDelete->table, "table name")->required()->check(storable());
     action(command, [&options, tableDelete] { deleteTable(options, *tableDelete); });
 
     CLI::App* column = app.add_subcommand("column", "add and delete columns of a table");
     column->require_subcommand(1);
     auto columnAdd = std::make_shared<StructureArgs>();
-    command = modelSubcommand(column, "add", "add a column to a table", columnAdd->model,
-                              columnAdd->project);
-    command->add_option("TABLE", columnAdd->table, "table name")->required();
-    command->add_option("COLUMN", columnAdd->column, "column name")->required();
+    command = named(column, "add", "add a column to a table", *columnAdd);
+    command->add_option("TABLE", columnAdd->table, "table name")->required()->check(storable());
+    command->add_option("COLUMN", columnAdd->column, "column name")->required()->check(newName());
     command->add_option("--type", columnAdd->type, "int, text, real, bytes or blob")->required();
-    command->add_option("--default", columnAdd->defaultValue, "default value");
+    command->add_option("--default", columnAdd->defaultValue, "default value")->check(storable());
     command->add_flag("--find-key", columnAdd->findKey, "a key of the generated finders");
-    command->add_option("--references", columnAdd->references, "the table it refers to");
+    command->add_option("--references", columnAdd->references, "the table it refers to")
+        ->check(storable());
     action(command, [&options, columnAdd] { addColumn(options, *columnAdd); });
     auto columnDelete = std::make_shared<StructureArgs>();
-    command = modelSubcommand(column, "delete", "delete a column from a table", columnDelete->model,
-                              columnDelete->project);
-    command->add_option("TABLE", columnDelete->table, "table name")->required();
-    command->add_option("COLUMN", columnDelete->column, "column name")->required();
+    command = named(column, "delete", "delete a column from a table", *columnDelete);
+    command->add_option("TABLE", columnDelete->table, "table name")->required()->check(storable());
+    command->add_option("COLUMN", columnDelete->column, "column name")
+        ->required()
+        ->check(storable());
     action(command, [&options, columnDelete] { deleteColumn(options, *columnDelete); });
 }
 

@@ -15,32 +15,45 @@ namespace {
 
 struct ExportArgs {
     std::vector<std::string> projects;
+    std::vector<int> ids;  // --id
     std::string file;
 };
 
 struct ImportArgs {
     std::string file;
     std::vector<std::string> projects;
+    std::vector<int> ids;  // --id: identifiers in the file
     bool list = false, json = false;
 };
+
+// --id N, once for each project; each takes one value so that FILE stays
+// an argument.
+CLI::Option* idsOption(CLI::App* command, std::vector<int>& ids, const char* help) {
+    return command->add_option("--id", ids, help)->allow_extra_args(false)->check(fromOne());
+}
 
 void exportProjects(const Options& options, const ExportArgs& args) {
     Session session(options);
     std::list<int> ids;
-    for (const std::string& name : args.projects) {
-        const int id = findProject(name)._ID;
+    const auto add = [&](int id) {
         if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
-    }
-    check(M_ProjectDAO::exportProject(ids, args.file), "cannot export to " + args.file);
+    };
+    for (const std::string& name : args.projects)
+        add(findProject(name)._ID);
+    for (int id : args.ids)
+        add(findProject("", id)._ID);
+    check(M_ProjectDAO::exportProject(ids, args.file), "cannot export to " + location(args.file));
     session.close();
-    std::cout << "exported " << ids.size() << " project(s) to " << args.file << "\n";
+    std::cout << "exported " << ids.size() << " project(s) to " << printable(location(args.file))
+              << "\n";
 }
 
 void printList(const std::list<M_ProjectDAO*>& projects, bool json) {
     if (!json) {
         for (const M_ProjectDAO* p : projects) {
-            std::cout << utf8(p->_name) << " (type " << p->_type << ", author " << utf8(p->_author)
-                      << (p->_createTime.empty() ? "" : ", created " + utf8(p->_createTime))
+            std::cout << shown(p->_name) << " (id " << p->_ID << ", type " << p->_type
+                      << ", author " << shown(p->_author)
+                      << (p->_createTime.empty() ? "" : ", created " + shown(p->_createTime))
                       << ")\n";
         }
         return;
@@ -59,20 +72,31 @@ void printList(const std::list<M_ProjectDAO*>& projects, bool json) {
 // the platform's own when none is named.
 std::list<int> chosenProjects(const std::list<M_ProjectDAO*>& inFile, const ImportArgs& args) {
     std::list<int> ids;
-    if (args.projects.empty()) {
+    const std::string file = location(args.file);
+    if (args.projects.empty() && args.ids.empty()) {
         for (const M_ProjectDAO* p : inFile) {
             if (p->_name != QmsSelfDescription::platformProjectName()) ids.push_back(p->_ID);
         }
-        if (ids.empty()) throw Failure(args.file + " holds no project to import");
+        if (ids.empty()) throw Failure(file + " holds no project to import");
+    }
+    for (int id : args.ids) {
+        const bool inTheFile = std::any_of(inFile.begin(), inFile.end(),
+                                           [&](const M_ProjectDAO* p) { return p->_ID == id; });
+        if (!inTheFile) throw Failure("no project with id " + std::to_string(id) + " in " + file);
+        if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
     }
     for (const std::string& name : args.projects) {
         int found = 0;
         for (const M_ProjectDAO* p : inFile) {
             if (p->_name != gbk(name)) continue;
-            if (found != 0) throw Failure("project '" + name + "' exists twice in " + args.file);
+            if (found != 0) {
+                throw Failure("project '" + name + "' exists twice in " + file + " (ids " +
+                              std::to_string(found) + ", " + std::to_string(p->_ID) +
+                              "; give --id)");
+            }
             found = p->_ID;
         }
-        if (found == 0) throw Failure("no project '" + name + "' in " + args.file);
+        if (found == 0) throw Failure("no project '" + name + "' in " + file);
         if (std::find(ids.begin(), ids.end(), found) == ids.end()) ids.push_back(found);
     }
     return ids;
@@ -91,25 +115,27 @@ std::map<int, std::string> storedProjects() {
 
 void importProjects(const Options& options, const ImportArgs& args) {
     if (args.json && !args.list) throw UsageError("--json goes with --list");
-    if (args.list && !args.projects.empty()) throw UsageError("--list takes no PROJECT");
+    if (args.list && (!args.projects.empty() || !args.ids.empty()))
+        throw UsageError("--list takes no PROJECT and no --id");
     Session session(options);
     std::list<M_ProjectDAO*> inFile;
     PtrListGuard<M_ProjectDAO> guard(inFile);
-    if (!FileHelper::isFileExists(args.file)) throw Failure(args.file + " does not exist");
+    if (!FileHelper::isFileExists(args.file))
+        throw Failure(location(args.file) + " does not exist");
     check(M_ProjectDAO::getImportProjectList(inFile, args.file),
-          args.file + " is no export file made by 'qms export'");
+          location(args.file) + " is no export file made by 'qms export'");
     if (args.list) {
         printList(inFile, args.json);
         return;
     }
     const std::list<int> ids = chosenProjects(inFile, args);
     const std::map<int, std::string> before = storedProjects();
-    check(M_ProjectDAO::importProject(args.file, ids), "cannot import from " + args.file);
+    check(M_ProjectDAO::importProject(args.file, ids), "cannot import from " + location(args.file));
     // An imported project whose name was taken arrives under a new name.
     const std::map<int, std::string> after = storedProjects();
     session.close();
     for (const auto& [id, name] : after) {
-        if (before.count(id) == 0) std::cout << "imported " << name << "\n";
+        if (before.count(id) == 0) std::cout << "imported " << printable(name) << "\n";
     }
 }
 
@@ -122,7 +148,13 @@ void addTransferCommands(CLI::App& app, Options& options) {
                            "write projects with their models, tables, columns and dictionary rows "
                            "into a new export file");
     exporter->positionals_at_end();  // the last argument is FILE
-    exporter->add_option("PROJECT", exportArgs->projects, "project to export")->required();
+    if (!options.byId) {
+        exporter->add_option("PROJECT", exportArgs->projects, "project to export")
+            ->required()
+            ->check(storable());
+    }
+    idsOption(exporter, exportArgs->ids,
+              "a project to export by its identifier, in place of PROJECT");
     exporter->add_option("FILE", exportArgs->file, "export file (never overwritten)")->required();
     action(exporter, [&options, exportArgs] { exportProjects(options, *exportArgs); });
 
@@ -130,8 +162,11 @@ void addTransferCommands(CLI::App& app, Options& options) {
     CLI::App* importer = app.add_subcommand(
         "import", "copy projects of an export file into the configuration database");
     importer->add_option("FILE", importArgs->file, "export file")->required();
-    importer->add_option("PROJECT", importArgs->projects,
-                         "project of the file (default: all but ARX_QMS)");
+    importer
+        ->add_option("PROJECT", importArgs->projects,
+                     "project of the file (default: all but ARX_QMS)")
+        ->check(storable());
+    idsOption(importer, importArgs->ids, "a project of the file by its identifier (see --list)");
     importer->add_flag("--list", importArgs->list, "list the projects of the file");
     importer->add_flag("--json", importArgs->json, "with --list: JSON output");
     action(importer, [&options, importArgs] { importProjects(options, *importArgs); });

@@ -1,5 +1,6 @@
 // qms: the models of an ARX_QMS configuration database from a terminal.
 #include <csignal>
+#include <cstring>
 #include <iostream>
 
 #include "Cli.h"
@@ -21,6 +22,11 @@ int main(int argc, char** argv) {
     app.add_option("--work", options.work,
                    "work database: a file or a postgresql:// URI (default work.db)");
     app.add_flag("--verbose", options.verbose, "show the library's own console lines on stderr");
+    // A project or model named by --id leaves its name argument out; the
+    // commands are built knowing that (see nameOrId).
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
+        options.byId = options.byId || std::strcmp(argv[i], "--id") == 0 ||
+                       std::strncmp(argv[i], "--id=", 5) == 0;
 
     qms::addSetupCommands(app, options);
     qms::addProjectCommands(app, options);
@@ -44,30 +50,31 @@ int main(int argc, char** argv) {
         for (const CLI::App* sub : app.get_subcommands({}))
             known = known || sub->check_name(word);
         if (!known) {
-            std::cerr << "qms: unknown subcommand '" << word << "' (see qms --help)\n";
+            std::cerr << "qms: unknown subcommand '" << qms::printable(word)
+                      << "' (see qms --help)\n";
             return 2;
         }
         break;
     }
 
+    // Errors are one line: names in them cannot break it or drive the terminal.
+    const auto report = [](const std::exception& e, const char* suffix, int code) {
+        std::cerr << "qms: " << qms::printable(e.what()) << suffix << "\n";
+        return code;
+    };
     try {
         app.parse(argc, argv);
+        qms::flushOutput();
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::cerr << "qms: " << e.what() << " (see qms --help)\n";
-        return 2;
+        return report(e, " (see qms --help)", 2);
     } catch (const qms::UsageError& e) {
-        std::cerr << "qms: " << e.what() << " (see qms --help)\n";
-        return 2;
-    } catch (const qms::Failure& e) {
-        std::cerr << "qms: " << e.what() << "\n";
-        return 1;
+        return report(e, " (see qms --help)", 2);
     } catch (const std::exception& e) {
-        std::cerr << "qms: " << e.what() << "\n";
-        return 1;
+        return report(e, "", 1);
     }
     return 0;
 }
