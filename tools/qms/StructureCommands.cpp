@@ -56,7 +56,20 @@ std::vector<std::string> folderNames(const std::string& path) {
     }
 }
 
-// The records that a deletion removed outside what was named, one a line.
+// "TABLE.COLUMN" of a stored column, else its identifier.
+std::string columnName(int id) {
+    M_NormalColumnDAO* found = nullptr;
+    (void)M_NormalColumnDAO::FindByID(id, found);
+    std::unique_ptr<M_NormalColumnDAO> column(found);
+    if (!column) return std::to_string(id);
+    M_EntityTableDAO* owner = nullptr;
+    (void)M_EntityTableDAO::FindByID(column->_t_M_EntityTableID, owner);
+    std::unique_ptr<M_EntityTableDAO> table(owner);
+    return (table ? utf8(table->_name) + "." : std::string()) + utf8(column->_name);
+}
+
+// The records that a deletion removed or changed outside what was named,
+// one a line.
 std::string reportLines(const std::string& report) {
     static const std::map<std::string, std::string> kinds = {
         {"2", "table"}, {"3", "column"}, {"6", "scene record"}};
@@ -64,6 +77,11 @@ std::string reportLines(const std::string& report) {
     for (const std::string& record : StringHelper::splitString(report, "#")) {
         const std::vector<std::string> parts = StringHelper::splitString(record, ",");
         if (parts.size() != 2) continue;
+        if (parts[0] == "7") {
+            text += "  cleared the reference of column " +
+                    columnName(StringHelper::string2int(parts[1])) + "\n";
+            continue;
+        }
         const auto kind = kinds.find(parts[0]);
         text += "  also deleted " +
                 (kind == kinds.end() ? "record of kind " + parts[0] : kind->second) + " " +
