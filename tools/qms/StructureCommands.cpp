@@ -69,7 +69,7 @@ std::string columnName(int id) {
 }
 
 // The records that a deletion removed or changed outside what was named,
-// one a line.
+// one a line (while the session is open: changed columns are named).
 std::string reportLines(const std::string& report) {
     static const std::map<std::string, std::string> kinds = {
         {"2", "table"}, {"3", "column"}, {"6", "scene record"}};
@@ -123,8 +123,9 @@ void deleteFolder(const Options& options, const StructureArgs& args) {
         throw Failure("folder '" + args.path + "' is the model's temporary folder and stays");
     std::string report;
     check(folder.delself(report), "cannot delete folder '" + args.path + "'");
+    const std::string lines = reportLines(report);
     session.close();
-    std::cout << "deleted folder " << args.path << "\n" << reportLines(report);
+    std::cout << "deleted folder " << args.path << "\n" << lines;
 }
 
 void addTable(const Options& options, const StructureArgs& args) {
@@ -137,8 +138,10 @@ void addTable(const Options& options, const StructureArgs& args) {
     std::list<M_EntityTableDAO*> tables;
     PtrListGuard<M_EntityTableDAO> guard(tables);
     check(model.getEntityTableList(tables), "cannot list the tables");
+    // Physical table names ignore letter case: "Order" and "order" would be
+    // one table of an instance file.
     for (const M_EntityTableDAO* other : tables) {
-        if (other->_name == table._name)
+        if (StringHelper::equalsIgnoreCase(other->_name, table._name))
             throw Failure("table '" + args.table + "' exists in model '" + args.model + "'");
     }
     table._displayName = gbk(args.display.empty() ? args.table : args.display);
@@ -266,8 +269,9 @@ void deleteTable(const Options& options, const StructureArgs& args) {
     M_EntityTableDAO table = findTable(model, args.table);
     std::string report;
     check(table.delFromEntityModel(&model, report), "cannot delete table '" + args.table + "'");
+    const std::string lines = reportLines(report);
     session.close();
-    std::cout << "deleted table " << args.table << "\n" << reportLines(report);
+    std::cout << "deleted table " << args.table << "\n" << lines;
 }
 
 void addColumn(const Options& options, const StructureArgs& args) {
