@@ -1,5 +1,6 @@
 #include "M_EntityTableDAO.h"
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <vector>
@@ -93,6 +94,37 @@ bool linkedTo(int modelID, int tableID) {
     return link != nullptr;
 }
 
+// Columns of other tables that refer to `table` (_fkTableID) and no longer
+// meet it in any model version they exist in lose the reference, so that none
+// points to a table that is gone or to a later one given its identifier. Each
+// is reported as "7,<column _ID>#". Columns of the table itself go or stay
+// with it.
+ResultMsg clearReferencesTo(M_EntityTableDAO& table, std::string& report) {
+    std::list<M_NormalColumnDAO*> referring;
+    PtrListGuard<M_NormalColumnDAO> referringGuard(referring);
+    ResultMsg rm = RecordFinder<M_NormalColumnDAO>().byInt("M_NormalColumnDAO", "_fkTableID",
+                                                           table._ID, referring);
+    if (!rm.ok() || referring.empty()) return rm;
+    std::list<M_EntityModelDAO*> owners;
+    PtrListGuard<M_EntityModelDAO> ownersGuard(owners);
+    (void)table.getEntityModelOwners(owners);
+    for (M_NormalColumnDAO* column : referring) {
+        if (column->_t_M_EntityTableID == table._ID) continue;
+        const bool stillMet =
+            std::any_of(owners.begin(), owners.end(), [&](const M_EntityModelDAO* owner) {
+                return column->_addVersion <= owner->_version &&
+                       column->_delVersion > owner->_version &&
+                       linkedTo(owner->_ID, column->_t_M_EntityTableID);
+            });
+        if (stillMet) continue;
+        column->_fkTableID = -1;
+        rm = column->save(0);
+        if (!rm.ok()) return fail("错误：清除数据属性对数据类的引用失败。" + rm.rMsg);
+        report += "7," + StringHelper::int2String(column->_ID) + "#";
+    }
+    return ResultMsg();
+}
+
 }  // namespace
 
 M_EntityTableDAO::M_EntityTableDAO()
@@ -147,7 +179,16 @@ ResultMsg M_EntityTableDAO::save(int commitType) {
             }
         }
     } else {
-        _innerName = _name + "_" + StringHelper::int2String(_addVersion);
+        // The inner name becomes the name of the physical table: refused
+        // now rather than by the first instance file or dictionary table.
+        const std::string innerName = _name + "_" + StringHelper::int2String(_addVersion);
+        ResultMsg named = InstanceDataManager::checkTableName(innerName);
+        if (!named.ok()) {
+            log->appendError("M_EntityTableDAO::save():InstanceDataManager::checkTableName() ",
+                             named.rMsg);
+            return fail(named.rMsg);
+        }
+        _innerName = innerName;
         // A new dictionary table arrives as name + "_" + model _ID: the inner
         // name keeps the suffix (unique per model), the name drops it.
         if (_belongToDictionaryModel == 1) {
@@ -461,6 +502,13 @@ ResultMsg M_EntityTableDAO::delFromEntityModel(M_EntityModelDAO* pMEntityModel,
             log->appendMsg(kDelEnd);
             return fail(msg);
         }
+    }
+
+    ResultMsg cleared = clearReferencesTo(*this, report);
+    if (!cleared.ok()) {
+        log->appendError("M_EntityTableDAO::delFromEntityModel:clearReferencesTo() ", cleared.rMsg);
+        log->appendMsg(kDelEnd);
+        return cleared;
     }
 
     // Another model version still links the table: its row and columns stay.

@@ -41,8 +41,11 @@ public:
     using DAO::save;
     /// Removes the table, its definitions, scene records and the tables and
     /// columns related to it by name from the model; the row and its columns
-    /// go when no other model links the table. Appends the delete report
-    /// ("kind,identifier#": 2 table, 3 column, 6 scene record) to `report`.
+    /// go when no other model links the table. Columns of other tables that
+    /// refer to it (_fkTableID) and no longer meet it in any version they
+    /// exist in get -1. Appends the delete report ("kind,identifier#": 2
+    /// table, 3 column, 6 scene record, 7 column whose reference was
+    /// cleared) to `report`.
     virtual ResultMsg delFromEntityModel(M_EntityModelDAO* pMEntityModel, std::string& report);
 
     bool isBelongToDictionaryModel();

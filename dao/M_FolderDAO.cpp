@@ -28,6 +28,7 @@ const char* const kNoModel = "错误：找不到所属数据 模型信息";
 // Delete-report record kinds that a folder filters.
 constexpr int REPORT_KIND_TABLE = 2;
 constexpr int REPORT_KIND_COLUMN = 3;
+constexpr int REPORT_KIND_REFERENCE_CLEARED = 7;
 
 // The folder's model, or null; the look-up's own answer is not needed.
 std::unique_ptr<M_EntityModelDAO> findModel(int modelID) {
@@ -122,7 +123,7 @@ ResultMsg M_FolderDAO::delself(std::string& report, int commitType) {
                     const int kind = StringHelper::string2int(parts[0]);
                     const int id = StringHelper::string2int(parts[1]);
                     if (kind == REPORT_KIND_TABLE && isHaveEntityTable(id)) continue;
-                    if (kind == REPORT_KIND_COLUMN) {
+                    if (kind == REPORT_KIND_COLUMN || kind == REPORT_KIND_REFERENCE_CLEARED) {
                         M_NormalColumnDAO* found = nullptr;
                         (void)M_NormalColumnDAO::FindByID(id, found);
                         std::unique_ptr<M_NormalColumnDAO> column(found);

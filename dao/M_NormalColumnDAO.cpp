@@ -139,7 +139,24 @@ ResultMsg M_NormalColumnDAO::save(int commitType) {
         }
 
         const bool isNew = _ID < 1;
-        if (isNew) _innerName = _name + "_" + StringHelper::int2String(_addVersion);
+        if (isNew) {
+            // The inner name becomes the name of a physical column, checked
+            // against the table's other columns now rather than by the first
+            // instance file or dictionary table.
+            const std::string innerName = _name + "_" + StringHelper::int2String(_addVersion);
+            std::vector<std::string> others;
+            MetaDataManager* mdm = MeridianNew::getCurrMRDConfigMDM();
+            if (mdm == nullptr) return MeridianNew::noCurrentDatabase();
+            ResultMsg named = mdm->findColumnInnerNames(_t_M_EntityTableID, others);
+            if (named.ok()) named = InstanceDataManager::checkColumnName(innerName, others);
+            if (!named.ok()) {
+                log->appendError(
+                    "M_NormalColumnDAO::save():InstanceDataManager::checkColumnName() ",
+                    named.rMsg);
+                return ResultMsg(RUN_FAIL, named.rMsg);
+            }
+            _innerName = innerName;
+        }
 
         ResultMsg saved = M_ObjectDAO::save(commitType);
         if (!saved.ok()) {

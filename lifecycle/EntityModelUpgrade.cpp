@@ -88,6 +88,8 @@ ResultMsg M_EntityModelDAO::upgradeNewVersion(M_EntityModelDAO*& newModel) {
     ResultMsg locked = transaction.begun();
     if (locked.ok()) locked = metaData->lockEntityModelVersion(_ID);
     if (!locked.ok()) return ResultMsg(RUN_FAIL, "锁定失败！" + locked.rMsg);
+    // The held result: each step below replaces it with its own.
+    ResultMsg held(RUN_SUCCESS, "锁定成功！");
     const int lockedBefore = _isVersionLocked;
     _isVersionLocked = 1;
     const auto unlock = [&] { (void)metaData->unlockEntityModelVersion(_ID); };
@@ -100,7 +102,7 @@ ResultMsg M_EntityModelDAO::upgradeNewVersion(M_EntityModelDAO*& newModel) {
     next._createTime = StringHelper::currTimeStr(0);
     next._updateTime = _createTime;
     next._version = 0;
-    ResultMsg held = next.save(0);
+    held = next.save(0);
     if (!held.ok()) {
         held = ResultMsg(RUN_FAIL, "添加数据模型记录失败！" + held.rMsg);
         unlock();

@@ -72,8 +72,19 @@ public:
     ResultMsg getIBlobTableData(const std::string& table, const std::string& column, int id,
                                 double*& data, int& count);
 
+    /// The rule for the name of a physical table: 1 to 255 bytes, no double
+    /// quote, no control byte. The records check a table's inner name by it
+    /// when the table is added, so that no instance file refuses it later.
+    static ResultMsg checkTableName(const std::string& innerName);
+    /// The rule for the name of a new physical column: as for a table, not
+    /// "id" (the store's own identifier column), and none of `others` (the
+    /// table's other columns) equal to it when letter case is ignored.
+    static ResultMsg checkColumnName(const std::string& innerName,
+                                     const std::vector<std::string>& others);
+
     /// Creates a physical table: "id" (INTEGER PRIMARY KEY) and one column per
-    /// description, with its type, default value and (unique) index.
+    /// description, with its type, default value and (unique) index; the
+    /// names follow checkTableName and checkColumnName.
     [[nodiscard]] ResultMsg addMTableInstance(const MTable& table,
                                               const std::list<MNormalColumn>& columns);
     /// Adds one physical column to an existing table.

@@ -2,6 +2,9 @@
 // tables, adding columns, listing what exists.
 #include "InstanceDataManager.h"
 
+#include <cstdint>
+#include <cstdio>
+
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
 #include "backend/Connection.h"
@@ -14,14 +17,11 @@ using detail::quoteIdentifier;
 
 namespace {
 
-// Column definition for CREATE TABLE / ADD COLUMN.
+// Column definition for CREATE TABLE / ADD COLUMN of a column whose name
+// passed checkColumnName.
 ResultMsg columnDefinition(const detail::Connection& conn, const MNormalColumn& column,
                            std::string& out) {
-    ResultMsg rm = checkIdentifier(column._innerName, "列");
-    if (!rm.ok()) return rm;
-    if (StringHelper::equalsIgnoreCase(column._innerName, "id")) {
-        return ResultMsg(SRV_ERR_ARGUMENT, "列名id由存储自动建立，不能再定义");
-    }
+    ResultMsg rm;
     out = quoteIdentifier(column._innerName) + " " + conn.declaredType(column._dataType);
     if (!column._defaultValue.empty()) {
         std::string literal;
@@ -32,14 +32,29 @@ ResultMsg columnDefinition(const detail::Connection& conn, const MNormalColumn& 
     return rm;
 }
 
+// The name of the index of `column` in `table`: kind, table and column, or,
+// where that would be longer than a name may be, kind and a hash of both, so
+// that any two names that pass the rule can be indexed.
+std::string indexName(const std::string& kind, const std::string& table,
+                      const std::string& column) {
+    const std::string name = kind + "_" + table + "_" + column;
+    if (checkIdentifier(name, "索引").ok()) return name;
+    std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a over table, a zero byte, column
+    for (char c : table + std::string(1, '\0') + column) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof(hex), "%016llx", static_cast<unsigned long long>(hash));
+    return kind + "_" + hex;
+}
+
 // The index a column description asks for, if any.
 ResultMsg createColumnIndex(detail::Connection& conn, const std::string& table,
                             const MNormalColumn& column) {
     if (column._isIndex == 0 && column._isOnly == 0) return ResultMsg();
     const std::string kind = column._isOnly != 0 ? "uq" : "ix";
-    const std::string name = kind + "_" + table + "_" + column._innerName;
-    ResultMsg rm = checkIdentifier(name, "索引");
-    if (!rm.ok()) return rm;
+    const std::string name = indexName(kind, table, column._innerName);
+    ResultMsg rm;
     return conn.execute(std::string("CREATE ") + (column._isOnly != 0 ? "UNIQUE " : "") +
                         "INDEX IF NOT EXISTS " + quoteIdentifier(name) + " ON " +
                         quoteIdentifier(table) + " (" + quoteIdentifier(column._innerName) + ")");
@@ -53,26 +68,42 @@ bool tableExists(detail::Connection& conn, const std::string& table) {
 
 }  // namespace
 
+ResultMsg InstanceDataManager::checkTableName(const std::string& innerName) {
+    return checkIdentifier(innerName, "表");
+}
+
+ResultMsg InstanceDataManager::checkColumnName(const std::string& innerName,
+                                               const std::vector<std::string>& others) {
+    ResultMsg rm = checkIdentifier(innerName, "列");
+    if (!rm.ok()) return rm;
+    if (StringHelper::equalsIgnoreCase(innerName, "id")) {
+        return ResultMsg(SRV_ERR_ARGUMENT, "列名id由存储自动建立，不能再定义");
+    }
+    for (const std::string& other : others) {
+        if (StringHelper::equalsIgnoreCase(other, innerName)) {
+            return ResultMsg(SRV_ERR_ARGUMENT, "同一列出现两次：" + innerName);
+        }
+    }
+    return rm;
+}
+
 ResultMsg InstanceDataManager::addMTableInstance(const MTable& table,
                                                  const std::list<MNormalColumn>& columns) {
-    ResultMsg rm = checkIdentifier(table._innerName, "表");
+    ResultMsg rm = checkTableName(table._innerName);
     if (!rm.ok()) return rm;
     detail::Connection& conn = *connection_;
     rm = conn.checkOpen();
     if (!rm.ok()) return rm;
 
     std::string sql = "CREATE TABLE IF NOT EXISTS " + quoteIdentifier(table._innerName) + " (" +
-                      conn.idColumnDefinition();
+                      conn.idColumnDefinition(table._neverReuseIDs);
     std::vector<std::string> seen;
     for (const MNormalColumn& column : columns) {
+        rm = checkColumnName(column._innerName, seen);
+        if (!rm.ok()) return rm;
         std::string definition;
         rm = columnDefinition(conn, column, definition);
         if (!rm.ok()) return rm;
-        for (const std::string& name : seen) {
-            if (StringHelper::equalsIgnoreCase(name, column._innerName)) {
-                return ResultMsg(SRV_ERR_ARGUMENT, "同一列出现两次：" + column._innerName);
-            }
-        }
         seen.push_back(column._innerName);
         sql += ", " + definition;
     }
@@ -93,7 +124,8 @@ ResultMsg InstanceDataManager::addMTableInstance(const MTable& table,
 
 ResultMsg InstanceDataManager::addNormalColumnInstance(const std::string& table,
                                                        const MNormalColumn& column) {
-    ResultMsg rm = checkIdentifier(table, "表");
+    ResultMsg rm = checkTableName(table);
+    if (rm.ok()) rm = checkColumnName(column._innerName, {});
     if (!rm.ok()) return rm;
     detail::Connection& conn = *connection_;
     std::string definition;

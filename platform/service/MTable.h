@@ -19,6 +19,9 @@ struct MTable {
     /// Physical table name.
     std::string _innerName;
     int _tableType = 0;
+    /// A new row never gets the identifier of a deleted row (the metadata
+    /// tables, whose identifiers other records keep).
+    bool _neverReuseIDs = false;
 };
 
 }  // namespace MeridianSpace

@@ -328,6 +328,18 @@ ResultMsg MetaDataManager::findModelColumnIDsByName(int modelID, int version,
     return rm;
 }
 
+ResultMsg MetaDataManager::findColumnInnerNames(int tableID, std::vector<std::string>& names) {
+    ResultMsg rm = connection_->checkOpen();
+    if (!rm.ok()) return rm;
+    return runLookup(
+        *connection_,
+        "SELECT \"InnerName\" FROM \"T_M_NormalColumn\" WHERE \"T_M_EntityTableID\" = ?1 ORDER BY "
+        "\"id\"",
+        {TableUse{"T_M_NormalColumn", {"id", "InnerName", "T_M_EntityTableID"}}},
+        [tableID](detail::Statement& s) { s.bindInt64(1, tableID); },
+        [&](const detail::Statement& s) { names.push_back(s.columnBytes(0)); });
+}
+
 ResultMsg MetaDataManager::findMaxVersionOwnerType(int tableID, int& modelType) {
     ResultMsg rm = connection_->checkOpen();
     if (!rm.ok()) return rm;

@@ -70,6 +70,10 @@ public:
     ResultMsg findModelColumnIDsByName(int modelID, int version, const std::string& name,
                                        std::vector<int>& columnIDs);
 
+    /// Appends the inner names of the columns of table `tableID`, in the
+    /// order they were stored; one indexed statement.
+    ResultMsg findColumnInnerNames(int tableID, std::vector<std::string>& names);
+
     /// The type (T_M_EntityModel.Type) of the model of the highest version
     /// (above 0) linked to table `tableID`, the first link of a tie; one
     /// statement whatever the number of linked versions. SRV_ERR_NO_ROW when

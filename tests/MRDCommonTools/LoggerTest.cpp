@@ -30,6 +30,28 @@ TEST(Logger, LevelsFormatsAndTheCutAt1023Bytes) {
            "<time>[INFO] " + ("lv-cut-fmt " + tail).substr(0, 1023)}));
 }
 
+static std::time_t fakeNow = 0;
+
+TEST(Logger, TheFirstLineAfterMidnightGoesToTheNewDaysFile) {
+    const std::string log = rollingLogHome() + "/log/";
+    std::tm lastSecond{};  // 2031-05-06 23:59:59
+    lastSecond.tm_year = 131, lastSecond.tm_mon = 4, lastSecond.tm_mday = 6;
+    lastSecond.tm_hour = 23, lastSecond.tm_min = lastSecond.tm_sec = 59, lastSecond.tm_isdst = -1;
+    fakeNow = std::mktime(&lastSecond);
+    Logger::setClock([] { return fakeNow; });
+    Logger::getInstance()->log(LOG_LEVEL_INFO, std::string("day-one"));
+    ++fakeNow;
+    Logger::getInstance()->log(LOG_LEVEL_INFO, std::string("day-two"));
+    Logger::setClock(nullptr);
+    // Each file holds its day's line after the time stamp (the time of writing).
+    const auto after = [&](const char* day) {
+        const std::string text = readText(log + day + ".log");
+        return text.substr(std::min(text.find('['), text.size()));
+    };
+    EXPECT_EQ(V({after("20310506"), after("20310507")}),
+              V({"[INFO] day-one\n", "[INFO] day-two\n"}));
+}
+
 // Runs in a process of its own: the configuration is read only once.
 static int logThroughConfigurationFile() {
     TempDir dir;

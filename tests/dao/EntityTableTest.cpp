@@ -162,14 +162,21 @@ TEST_F(EntityTable, DelFromEntityModelRemovesDependantsAndTheRowWithTheLastLink)
         M_FindByInterfaceDAO find;
         find._paraList = StringHelper::int2String(own._ID) + ",x";
         ASSERT_TRUE(a.addFindByInterfaceDAO(&find).ok());
-        if (shared) link(other, a);
+        // B.Ref refers to A: cleared unless a version still holds both.
+        M_NormalColumnDAO ref;
+        ref._name = "Ref";
+        ref._fkTableID = a._ID;
+        ASSERT_TRUE(b.addNormalColumnDAO(&m, &ref).ok());
+        if (shared) link(other, a), link(other, b);
         std::string report = "R:";
         ResultMsg rm = a.delFromEntityModel(&m, report);
         ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
         EXPECT_EQ(report, "R:2," + StringHelper::int2String(yxa._ID) + "#3," +
                               StringHelper::int2String(key._ID) + "#2," +
                               StringHelper::int2String(xa._ID) + "#6," +
-                              StringHelper::int2String(scene._ID) + "#");
+                              StringHelper::int2String(scene._ID) + "#" +
+                              (shared ? "" : "7," + StringHelper::int2String(ref._ID) + "#"));
+        EXPECT_EQ(findByID<M_NormalColumnDAO>(ref._ID)->_fkTableID, shared ? a._ID : -1);
         EXPECT_EQ(stored<M_EntityTableDAO>(a._ID), shared);
         EXPECT_EQ(stored<M_NormalColumnDAO>(own._ID), shared);
         EXPECT_FALSE(stored<M_NormalColumnDAO>(key._ID) || stored<M_EntityTableDAO>(xa._ID) ||
@@ -181,6 +188,10 @@ TEST_F(EntityTable, DelFromEntityModelRemovesDependantsAndTheRowWithTheLastLink)
         (void)M_R_FolderTableDAO::FindByFolderIDAndTableID(f._ID, a._ID, fl);
         EXPECT_TRUE(ml == nullptr && fl == nullptr);
         EXPECT_EQ(stored<M_EntityTableDAO>(b._ID), true);
+        // The identifier of the last table, deleted, is not handed out again.
+        M_EntityTableDAO last = table(f, "Last");
+        ASSERT_TRUE(last.delFromEntityModel(&m, report).ok());
+        EXPECT_GT(table(f, "Next")._ID, last._ID);
     }
     EXPECT_NE(logText().find("END:M_EntityTableDAO::delFromEntityModel()"), std::string::npos);
 }
@@ -217,6 +228,42 @@ TEST_F(EntityTable, ColumnsAreRefusedWithoutAnOwningStoredTable) {
     EXPECT_EQ(t.delFromEntityModel(&m, report).rCode, COM_ERR_NOT_STARTED);
     EXPECT_EQ(c.delFromEntityModel(&m).rCode, COM_ERR_NOT_STARTED);
     ASSERT_TRUE(MeridianNew::startup(config, work, 1).ok());
+}
+
+TEST_F(EntityTable, NamesNoInstanceFileCouldHoldAreRefusedWhenAdded) {
+    M_EntityModelDAO m = model("M");
+    M_FolderDAO f = folder(m, "F");
+    M_EntityTableDAO t = table(f, "T");
+    column(m, t, "id");
+    column(m, t, std::string(253, 'c'));  // its inner name, "c..._1", is 255 bytes long
+    const std::string longName(254, 'n');
+    const struct {
+        std::string table, column, refusal;
+    } cases[] = {
+        {"T", longName, "列名称过长：" + longName + "_1"},
+        {"T", "ID", "同一列出现两次：ID_1"},
+        {"T", "a\"b", "列名称含有不允许的字符：a\"b_1"},
+        {"Q\"uote", "", "表名称含有不允许的字符：Q\"uote_1"},
+        {longName, "", "表名称过长：" + longName + "_1"},
+    };
+    const std::string counts =
+        "SELECT (SELECT count(*) FROM T_M_EntityTable) || ',' || (SELECT "
+        "count(*) FROM T_M_NormalColumn) || ',' || (SELECT count(*) FROM "
+        "T_M_R_ModelTable) || ',' || (SELECT count(*) FROM T_M_R_FolderTable)";
+    const std::string before = rawScalar(config, counts);
+    for (const auto& c : cases) {
+        M_EntityTableDAO newTable;
+        M_NormalColumnDAO newColumn;
+        newTable._name = c.table;
+        newColumn._name = c.column;
+        ResultMsg rm = c.column.empty() ? f.addM_EntityTableDAO(&newTable)
+                                        : t.addNormalColumnDAO(&m, &newColumn);
+        EXPECT_EQ(rm.rCode, RUN_FAIL);
+        EXPECT_TRUE(StringHelper::stringEndWith(rm.rMsg, c.refusal)) << utf8(rm.rMsg);
+    }
+    EXPECT_EQ(rawScalar(config, counts), before);
+    // What passed the rule, the instance builder takes.
+    EXPECT_TRUE(m.createInstance(dir.path(), "m.db").ok());
 }
 
 TEST_F(EntityTable, DictionaryColumnsBuildThePhysicalTable) {

@@ -169,6 +169,11 @@ TEST_F(QmsTest, WholeSessionEndToEnd) {
     for (const char* part : {"<svg", "viewBox=\"", u8">订单<", "marker-end=\"url(#arrow)\""})
         EXPECT_NE(svg.find(part), npos) << part;
     EXPECT_NE(ok("log").find("RUN"), npos);
+    // A deleted table leaves no reference to it behind.
+    EXPECT_NE(
+        ok("table delete Sales2 Customer").find(u8"cleared the reference of column 订单.customer"),
+        npos);
+    EXPECT_EQ(ok(u8"table show Sales2 订单").find("->"), npos);
 }
 
 TEST_F(QmsTest, ServerDatabasesWorkLikeFilesAndNoPasswordIsShownOrLogged) {
@@ -291,7 +296,8 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
         {"model show Nosuch", 1, "Nosuch"},
         {"table show M Nosuch --project A", 1, "Nosuch"},
         {"folder add M F/G/H --project A", 1, "F/G"},
-        {"model create A M", 1, ""},  // the highest version is not locked
+        {"table add M F t --project A", 1, "exists"},  // one physical table with T
+        {"model create A M", 1, ""},                   // the highest version is not locked
         {"--work missing.db project list", 1, "missing.db"},
         {"column add M T c --type nosuch --project A", 2, "nosuch"},
         {"codegen T '' --model M --project A", 2, "empty folder"},

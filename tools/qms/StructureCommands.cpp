@@ -62,7 +62,20 @@ std::vector<std::string> folderNames(const std::string& path) {
     return names;
 }
 
-// The records that a deletion removed outside what was named, one a line.
+// "TABLE.COLUMN" of a stored column, else its identifier.
+std::string columnName(int id) {
+    M_NormalColumnDAO* found = nullptr;
+    (void)M_NormalColumnDAO::FindByID(id, found);
+    std::unique_ptr<M_NormalColumnDAO> column(found);
+    if (!column) return std::to_string(id);
+    M_EntityTableDAO* owner = nullptr;
+    (void)M_EntityTableDAO::FindByID(column->_t_M_EntityTableID, owner);
+    std::unique_ptr<M_EntityTableDAO> table(owner);
+    return (table ? shown(table->_name) + "." : std::string()) + shown(column->_name);
+}
+
+// The records that a deletion removed or changed outside what was named,
+// one a line (while the session is open: changed columns are named).
 std::string reportLines(const std::string& report) {
     static const std::map<std::string, std::string> kinds = {
         {"2", "table"}, {"3", "column"}, {"6", "scene record"}};
@@ -70,6 +83,11 @@ std::string reportLines(const std::string& report) {
     for (const std::string& record : StringHelper::splitString(report, "#")) {
         const std::vector<std::string> parts = StringHelper::splitString(record, ",");
         if (parts.size() != 2) continue;
+        if (parts[0] == "7") {
+            text += "  cleared the reference of column " +
+                    columnName(StringHelper::string2int(parts[1])) + "\n";
+            continue;
+        }
         const auto kind = kinds.find(parts[0]);
         text += "  also deleted " +
                 (kind == kinds.end() ? "record of kind " + parts[0] : kind->second) + " " +
@@ -111,8 +129,9 @@ void deleteFolder(const Options& options, const StructureArgs& args) {
         throw Failure("folder '" + args.path + "' is the model's temporary folder and stays");
     std::string report;
     check(folder.delself(report), "cannot delete folder '" + args.path + "'");
+    const std::string lines = reportLines(report);
     session.close();
-    std::cout << "deleted folder " << printable(args.path) << "\n" << reportLines(report);
+    std::cout << "deleted folder " << printable(args.path) << "\n" << lines;
 }
 
 void addTable(const Options& options, const StructureArgs& args) {
@@ -124,8 +143,10 @@ void addTable(const Options& options, const StructureArgs& args) {
     std::list<M_EntityTableDAO*> tables;
     PtrListGuard<M_EntityTableDAO> guard(tables);
     check(model.getEntityTableList(tables), "cannot list the tables");
+    // Physical table names ignore letter case: "Order" and "order" would be
+    // one table of an instance file.
     for (const M_EntityTableDAO* other : tables) {
-        if (other->_name == table._name)
+        if (StringHelper::equalsIgnoreCase(other->_name, table._name))
             throw Failure("table '" + args.table + "' exists in model '" + utf8(model._name) + "'");
     }
     table._displayName = gbk(args.display.empty() ? args.table : args.display);
@@ -254,8 +275,9 @@ void deleteTable(const Options& options, const StructureArgs& args) {
     M_EntityTableDAO table = findTable(model, args.table);
     std::string report;
     check(table.delFromEntityModel(&model, report), "cannot delete table '" + args.table + "'");
+    const std::string lines = reportLines(report);
     session.close();
-    std::cout << "deleted table " << printable(args.table) << "\n" << reportLines(report);
+    std::cout << "deleted table " << printable(args.table) << "\n" << lines;
 }
 
 void addColumn(const Options& options, const StructureArgs& args) {

@@ -41,6 +41,7 @@ ResultMsg ensureTable(InstanceDataManager& idm, const DAOClassLayout& layout, bo
     if (rm.rCode == SRV_ERR_NO_TABLE) {
         MTable table;
         table._name = table._innerName = layout.table;
+        table._neverReuseIDs = true;
         std::list<MNormalColumn> columns;
         for (std::size_t i = 1; i < layout.columns.size(); ++i) {
             columns.push_back(physicalColumn(layout.columns[i]));

@@ -165,8 +165,9 @@ public:
     virtual const char* beginSql() const = 0;
     /// The column that orders rows as they were stored.
     virtual const char* storageOrder() const = 0;
-    /// The definition of the row identifier column "id".
-    virtual const char* idColumnDefinition() const = 0;
+    /// The definition of the row identifier column "id"; with `neverReused`
+    /// a new row never gets the identifier of a deleted one.
+    virtual const char* idColumnDefinition(bool neverReused) const = 0;
     /// The declared type of a column type code.
     virtual const char* declaredType(int dataType) const = 0;
     /// "CROSS JOIN" where the engine takes it as the join order to use, else "JOIN".

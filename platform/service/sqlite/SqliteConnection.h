@@ -51,7 +51,12 @@ public:
 
     const char* beginSql() const override { return "BEGIN IMMEDIATE"; }
     const char* storageOrder() const override { return "rowid"; }
-    const char* idColumnDefinition() const override { return "\"id\" INTEGER PRIMARY KEY"; }
+    const char* idColumnDefinition(bool neverReused) const override {
+        // Without AUTOINCREMENT SQLite hands out the highest identifier
+        // plus one, which a deleted last row gives back.
+        return neverReused ? "\"id\" INTEGER PRIMARY KEY AUTOINCREMENT"
+                           : "\"id\" INTEGER PRIMARY KEY";
+    }
     const char* declaredType(int dataType) const override;
     const char* orderedJoin() const override { return "CROSS JOIN"; }
     std::string likeTest(const std::string& column, bool negated,

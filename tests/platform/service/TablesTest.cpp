@@ -25,6 +25,11 @@ TEST_F(Tables, CreatesColumnsDefaultsAndIndexesAndRefusesWhatCannotBe) {
     EXPECT_EQ(rawScalar(dbPath, "SELECT \"Qty\" || '/' || \"Note\" FROM \"T_Dict_1\""), "5/it's");
     // The unique index refuses a second "A".
     EXPECT_EQ(idm->addITableData(row, COMMIT_T_IMMEDIATELY).rCode, SRV_ERR_ENGINE);
+    // Names of the longest kind still get their index.
+    MNormalColumn wide = describe(std::string(250, 'c'), 2);
+    wide._isIndex = 1;
+    EXPECT_TRUE(idm->addMTableInstance(tableNamed(std::string(250, 't')), {wide}).ok());
+    ASSERT_TRUE(idm->delTableInstance(std::string(250, 't')).ok());
 
     const std::tuple<std::string, std::list<MNormalColumn>, int> refused[] = {
         {"T_Item", {}, SRV_ERR_EXISTS},
