@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ConfigTransaction.h"
+#include "FirstFailure.h"
 #include "IdentifierMap.h"
 #include "M_DelByInterfaceDAO.h"
 #include "M_EntityModelDAO.h"
@@ -27,11 +28,12 @@ ResultMsg failedStep(const std::string& step, const ResultMsg& failed) {
 }
 
 // The state of one copy: the source, the target and the old-to-new maps
-// that cover the whole tree.
+// that cover the whole tree. A read that fails ends the copy with its
+// failure, which reads() keeps.
 class ModelCopy {
 public:
-    ModelCopy(M_EntityModelDAO& source, M_EntityModelDAO& target)
-        : source_(source), target_(target) {}
+    ModelCopy(M_EntityModelDAO& source, M_EntityModelDAO& target, FirstFailure& reads)
+        : source_(source), target_(target), reads_(reads) {}
 
     ResultMsg copyRootFolders(ResultMsg& held);
     ResultMsg rewriteColumnReferences(ResultMsg& held);
@@ -47,6 +49,7 @@ private:
 
     M_EntityModelDAO& source_;
     M_EntityModelDAO& target_;
+    FirstFailure& reads_;
     IdentifierMap folders_;
     IdentifierMap tables_;
     IdentifierMap columns_;
@@ -57,11 +60,12 @@ private:
 ResultMsg ModelCopy::copyRootFolders(ResultMsg& held) {
     std::list<M_FolderDAO*> roots;
     PtrListGuard<M_FolderDAO> ownRoots(roots);
-    (void)source_.getRootM_FolderDAOList(roots);
+    if (!reads_.read("M_FolderDAO", source_.getRootM_FolderDAOList(roots))) return reads_.result();
     for (M_FolderDAO* root : roots) {
         std::list<M_EntityTableDAO*> tables;
         PtrListGuard<M_EntityTableDAO> ownTables(tables);
-        (void)root->getM_EntityTableDAOList(tables);
+        if (!reads_.read("M_EntityTableDAO", root->getM_EntityTableDAOList(tables)))
+            return reads_.result();
         const int oldID = root->_ID;
         root->_ID = -1;
         held = target_.addM_FolderDAO(root, 0);
@@ -83,29 +87,35 @@ ResultMsg ModelCopy::copySubFolders(M_FolderDAO& parent, ResultMsg& held) {
     const int parentCopyID = mapIdentifier(folders_, parentID, Unmapped::MinusOne);
     {
         M_FolderDAO* found = nullptr;
-        (void)M_FolderDAO::FindByID(parentCopyID, found);
+        if (!reads_.read("M_FolderDAO", M_FolderDAO::FindByID(parentCopyID, found)))
+            return reads_.result();
         std::unique_ptr<M_FolderDAO> parentCopy(found);
         M_EntityModelDAO* foundModel = nullptr;
-        if (parentCopy)
-            (void)M_EntityModelDAO::FindByID(parentCopy->_t_M_EntityModelID, foundModel);
+        if (parentCopy &&
+            !reads_.read("M_EntityModelDAO",
+                         M_EntityModelDAO::FindByID(parentCopy->_t_M_EntityModelID, foundModel)))
+            return reads_.result();
         std::unique_ptr<M_EntityModelDAO> targetModel(foundModel);
         if (!targetModel) return ResultMsg(RUN_FAIL, "ERROR：复制目标数据模型，在数据库中不存在！");
         // The parent object carries the target's model key by now: the
         // source model is looked up by its own identifier, and its version
         // chooses the columns and definitions copied below.
         foundModel = nullptr;
-        (void)M_EntityModelDAO::FindByID(source_._ID, foundModel);
+        if (!reads_.read("M_EntityModelDAO", M_EntityModelDAO::FindByID(source_._ID, foundModel)))
+            return reads_.result();
         std::unique_ptr<M_EntityModelDAO> sourceModel(foundModel);
         if (!sourceModel) return ResultMsg(RUN_FAIL, "ERROR：复制源数据模型，在数据库中不存在！");
     }
 
     std::list<M_FolderDAO*> subs;
     PtrListGuard<M_FolderDAO> ownSubs(subs);
-    (void)M_FolderDAO::FindByParentFolderID(parentID, subs);
+    if (!reads_.read("M_FolderDAO", M_FolderDAO::FindByParentFolderID(parentID, subs)))
+        return reads_.result();
     for (M_FolderDAO* sub : subs) {
         std::list<M_EntityTableDAO*> tables;
         PtrListGuard<M_EntityTableDAO> ownTables(tables);
-        (void)sub->getM_EntityTableDAOList(tables);
+        if (!reads_.read("M_EntityTableDAO", sub->getM_EntityTableDAOList(tables)))
+            return reads_.result();
         const int oldID = sub->_ID;
         held = storeSubFolderCopy(parent, parentCopyID, *sub, folders_);
         if (!held.ok()) return held;
@@ -138,7 +148,8 @@ ResultMsg ModelCopy::copyTable(M_EntityTableDAO& table, M_FolderDAO& folder, boo
     M_EntityTableDAO original(table);
     std::list<M_NormalColumnDAO*> columns;
     PtrListGuard<M_NormalColumnDAO> ownColumns(columns);
-    (void)table.getNormalColumnDAOList(&source_, columns);
+    if (!reads_.read("M_NormalColumnDAO", table.getNormalColumnDAOList(&source_, columns)))
+        return reads_.result();
 
     table._ID = -1;
     held = folder.addM_EntityTableDAO(&table);
@@ -201,7 +212,9 @@ ResultMsg ModelCopy::copyDefinitions(M_EntityTableDAO& source, M_EntityTableDAO&
     {
         std::list<M_FindByInterfaceDAO*> finders;
         PtrListGuard<M_FindByInterfaceDAO> ownFinders(finders);
-        (void)source.getFindByInterfaceDAOList(&source_, finders);
+        if (!reads_.read("M_FindByInterfaceDAO",
+                         source.getFindByInterfaceDAOList(&source_, finders)))
+            return reads_.result();
         for (M_FindByInterfaceDAO* finder : finders) {
             finder->_paraList = rewriteParameterList(finder->_paraList, columns_);
             finder->_sortAttributeList = rewriteSortList(finder->_sortAttributeList, columns_);
@@ -216,7 +229,8 @@ ResultMsg ModelCopy::copyDefinitions(M_EntityTableDAO& source, M_EntityTableDAO&
     }
     std::list<M_DelByInterfaceDAO*> deleters;
     PtrListGuard<M_DelByInterfaceDAO> ownDeleters(deleters);
-    (void)source.getDelByInterfaceDAOList(&source_, deleters);
+    if (!reads_.read("M_DelByInterfaceDAO", source.getDelByInterfaceDAOList(&source_, deleters)))
+        return reads_.result();
     for (M_DelByInterfaceDAO* deleter : deleters) {
         deleter->_paraList = rewriteParameterList(deleter->_paraList, columns_);
         deleter->_ID = -1;
@@ -248,7 +262,8 @@ ResultMsg ModelCopy::rewriteColumnReferences(ResultMsg& held) {
 ResultMsg ModelCopy::copySceneRecords(ResultMsg& held) {
     std::list<M_SceneInfoDAO*> scenes;
     PtrListGuard<M_SceneInfoDAO> ownScenes(scenes);
-    (void)M_SceneInfoDAO::FindByEntityModelID(source_._ID, scenes);
+    if (!reads_.read("M_SceneInfoDAO", M_SceneInfoDAO::FindByEntityModelID(source_._ID, scenes)))
+        return reads_.result();
     for (M_SceneInfoDAO* scene : scenes) {
         rewriteSceneReferences(*scene, &folders_, &tables_, Unmapped::Keep);
         scene->_ID = -1;
@@ -270,22 +285,27 @@ ResultMsg M_EntityModelDAO::copyTo(M_EntityModelDAO*& target) {
         return ResultMsg(RUN_FAIL, "目标数据模型指针不能为NULL，并需要将基础信息赋值.");
     if (target->_ID > 0) return ResultMsg(RUN_FAIL, "目标数据模型不能是保存过的，ID应小于等于0.");
     if (target == this) return ResultMsg(RUN_FAIL, "目标数据模型不能是源数据模型本身.");
+    // A read that fails ends the copy with its failure; inside the
+    // transaction nothing of the copy stays.
+    FirstFailure reads("M_EntityModelDAO::copyTo() ");
     {
         M_EntityModelDAO* found = nullptr;
-        if (_ID > 0) (void)FindByID(_ID, found);
+        if (_ID > 0 && !reads.read("M_EntityModelDAO", FindByID(_ID, found))) return reads.result();
         std::unique_ptr<M_EntityModelDAO> stored(found);
         if (!stored) return ResultMsg(RUN_FAIL, "ERROR：复制源数据模型，在数据库中不存在！");
     }
     {
         M_ProjectDAO* found = nullptr;
-        (void)M_ProjectDAO::FindByID(_rProjectID, found);
+        if (!reads.read("M_ProjectDAO", M_ProjectDAO::FindByID(_rProjectID, found)))
+            return reads.result();
         std::unique_ptr<M_ProjectDAO> project(found);
         if (!project) return ResultMsg(RUN_FAIL, "所属项目未找到.");
     }
     {
         std::list<M_EntityModelDAO*> models;
         PtrListGuard<M_EntityModelDAO> ownModels(models);
-        (void)FindByRProjectID(_rProjectID, models);
+        if (!reads.read("M_EntityModelDAO", FindByRProjectID(_rProjectID, models)))
+            return reads.result();
         for (const M_EntityModelDAO* model : models) {
             if (model->_name == target->_name)
                 return ResultMsg(RUN_FAIL, "新数据模型不能与已有数据模型重名！");
@@ -310,18 +330,21 @@ ResultMsg M_EntityModelDAO::copyTo(M_EntityModelDAO*& target) {
         {
             std::list<M_FolderDAO*> roots;
             PtrListGuard<M_FolderDAO> ownRoots(roots);
-            (void)M_FolderDAO::FindRootFolderByEntityModelID(target->_ID, roots);
+            reads.read("M_FolderDAO",
+                       M_FolderDAO::FindRootFolderByEntityModelID(target->_ID, roots));
             for (M_FolderDAO* root : roots)
                 held = root->delself(0);
         }
-        // A failure returns at once and keeps what was copied so far.
-        ModelCopy copy(*this, *target);
-        ResultMsg rm = copy.copyRootFolders(held);
+        // A failed write returns at once and keeps what was copied so far.
+        ModelCopy copy(*this, *target, reads);
+        ResultMsg rm = reads.result();
+        if (rm.ok()) rm = copy.copyRootFolders(held);
         if (rm.ok()) rm = copy.rewriteColumnReferences(held);
         if (rm.ok()) rm = copy.copySceneRecords(held);
         held = rm.ok() ? held : rm;
     }
-    ResultMsg finished = transaction.finish(held);
+    // A failed read keeps nothing: the transaction rolls back.
+    ResultMsg finished = reads.ok() ? transaction.finish(held) : reads.result();
     if (!transaction.committed()) *target = targetBefore;
     return finished;
 }

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "ConfigTransaction.h"
+#include "FirstFailure.h"
 #include "IdentifierMap.h"
 #include "LogManager.h"
 #include "M_EntityModelDAO.h"
@@ -39,18 +40,21 @@ ResultMsg linkTables(M_FolderDAO& folder, std::list<M_EntityTableDAO*>& tables, 
 
 // Copies the sub-folders of `parent` (a folder of the old version that
 // carries its old _ID and the new version's model key) below the parent's
-// copy, at every depth, recording each copy in `folders`.
-ResultMsg copySubFolders(M_FolderDAO& parent, IdentifierMap& folders) {
+// copy, at every depth, recording each copy in `folders`. A failed read
+// ends the copy with its failure, kept in `reads`.
+ResultMsg copySubFolders(M_FolderDAO& parent, IdentifierMap& folders, FirstFailure& reads) {
     std::list<M_FolderDAO*> subs;
     PtrListGuard<M_FolderDAO> ownSubs(subs);
-    (void)M_FolderDAO::FindByParentFolderID(parent._ID, subs);
+    if (!reads.read("M_FolderDAO", M_FolderDAO::FindByParentFolderID(parent._ID, subs)))
+        return reads.result();
     if (subs.empty()) return ResultMsg(RUN_SUCCESS, "");
 
     ResultMsg last;
     for (M_FolderDAO* sub : subs) {
         std::list<M_EntityTableDAO*> tables;
         PtrListGuard<M_EntityTableDAO> ownTables(tables);
-        (void)sub->getM_EntityTableDAOList(tables);
+        if (!reads.read("M_EntityTableDAO", sub->getM_EntityTableDAOList(tables)))
+            return reads.result();
         const int oldID = sub->_ID;
         // The parent keeps its copy's identifier from here on.
         parent._ID = mapIdentifier(folders, parent._ID, Unmapped::Keep);
@@ -62,7 +66,7 @@ ResultMsg copySubFolders(M_FolderDAO& parent, IdentifierMap& folders) {
         if (!rm.ok()) return rm;
 
         sub->_ID = oldID;
-        last = copySubFolders(*sub, folders);
+        last = copySubFolders(*sub, folders, reads);
         if (!last.ok())
             return failedStep("ERROR：在新数据模型中递归增加子数据模块的下属模块失败。", last);
     }
@@ -82,7 +86,9 @@ ResultMsg M_EntityModelDAO::upgradeNewVersion(M_EntityModelDAO*& newModel) {
     if (_ID < 1) return ResultMsg(RUN_FAIL, "锁定失败！当前数据模型ID<=0.");
 
     // Everything below, the lock included, is one transaction of the
-    // configuration database; what each outcome leaves is committed.
+    // configuration database; what each outcome leaves is committed, except
+    // after a failed read, which keeps nothing.
+    FirstFailure reads("M_EntityModelDAO::upgradeNewVersion() ");
     ConfigTransaction transaction;
     MetaDataManager* metaData = MeridianNew::getCurrMRDConfigMDM();
     ResultMsg locked = transaction.begun();
@@ -126,26 +132,33 @@ ResultMsg M_EntityModelDAO::upgradeNewVersion(M_EntityModelDAO*& newModel) {
     {
         std::list<M_FolderDAO*> roots;
         PtrListGuard<M_FolderDAO> ownRoots(roots);
-        (void)M_FolderDAO::FindRootFolderByEntityModelID(next._ID, roots);
+        reads.read("M_FolderDAO", M_FolderDAO::FindRootFolderByEntityModelID(next._ID, roots));
         for (M_FolderDAO* root : roots)
             held = root->delself(0);
     }
 
-    // On a failure from here on the new version goes with what it owns; the
-    // old version stays locked.
+    // On a failed write from here on the new version goes with what it
+    // owns and the old version stays locked; a failed read undoes it all.
     const auto dropNext = [&](const ResultMsg& failure) {
-        (void)next.delself(0);
+        if (!reads.ok()) {
+            _isVersionLocked = lockedBefore;
+            return reads.result();
+        }
+        (void)next.delself(0);  // its failure would hide the one that ends the upgrade
         return transaction.finish(failure);
     };
+    if (!reads.ok()) return dropNext(reads.result());
     IdentifierMap folders;
     {
         std::list<M_FolderDAO*> roots;
         PtrListGuard<M_FolderDAO> ownRoots(roots);
-        (void)M_FolderDAO::FindRootFolderByEntityModelID(_ID, roots);
+        if (!reads.read("M_FolderDAO", M_FolderDAO::FindRootFolderByEntityModelID(_ID, roots)))
+            return dropNext(reads.result());
         for (M_FolderDAO* root : roots) {
             std::list<M_EntityTableDAO*> tables;
             PtrListGuard<M_EntityTableDAO> ownTables(tables);
-            (void)root->getM_EntityTableDAOList(tables);
+            if (!reads.read("M_EntityTableDAO", root->getM_EntityTableDAOList(tables)))
+                return dropNext(reads.result());
             const int oldID = root->_ID;
             root->_ID = -1;
             held = next.addM_FolderDAO(root, 0);
@@ -155,7 +168,7 @@ ResultMsg M_EntityModelDAO::upgradeNewVersion(M_EntityModelDAO*& newModel) {
             ResultMsg rm = linkTables(*root, tables, "ERROR：在新数据模型中增加数据类失败。", held);
             if (!rm.ok()) return dropNext(rm);
             root->_ID = oldID;
-            held = copySubFolders(*root, folders);
+            held = copySubFolders(*root, folders, reads);
             if (!held.ok())
                 return dropNext(failedStep("ERROR：在新数据模型中增加子数据模块失败。", held));
         }
@@ -166,7 +179,8 @@ ResultMsg M_EntityModelDAO::upgradeNewVersion(M_EntityModelDAO*& newModel) {
     {
         std::list<M_SceneInfoDAO*> scenes;
         PtrListGuard<M_SceneInfoDAO> ownScenes(scenes);
-        (void)M_SceneInfoDAO::FindByEntityModelID(_ID, scenes);
+        if (!reads.read("M_SceneInfoDAO", M_SceneInfoDAO::FindByEntityModelID(_ID, scenes)))
+            return dropNext(reads.result());
         for (M_SceneInfoDAO* scene : scenes) {
             rewriteSceneReferences(*scene, &folders, nullptr, Unmapped::Keep);
             scene->_ID = -1;

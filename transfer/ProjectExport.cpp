@@ -148,9 +148,12 @@ ResultMsg M_ProjectDAO::exportProject(std::list<int> projectIDs, std::string pat
     if (FileHelper::isFileExists(path)) {
         return ResultMsg(RUN_FAIL, "ERROR: 导出文件已存在，请更换路径!");
     }
+    ResultMsg rm;
     M_EntityModelDAO* found = nullptr;
-    (void)M_EntityModelDAO::FindByNameMaxVersion(QmsSelfDescription::metaDataModelName(), found);
+    rm = M_EntityModelDAO::FindByNameMaxVersion(QmsSelfDescription::metaDataModelName(), found);
     std::unique_ptr<M_EntityModelDAO> metaModel(found);
+    if (!rm.ok())
+        return stop("M_ProjectDAO::exportProject()：M_EntityModelDAO::FindByNameMaxVersion() ", rm);
     if (!metaModel || metaModel->_ID < 1) {
         return stop("M_ProjectDAO::exportProject()：M_EntityModelDAO::FindByNameMaxVersion() ",
                     ResultMsg(RUN_FAIL, "ERROR: M_QMS模型没有查到!"));
@@ -162,41 +165,46 @@ ResultMsg M_ProjectDAO::exportProject(std::list<int> projectIDs, std::string pat
     const std::string folder = FolderHelper::folderPathFromFileFullPathStr(path);
     const std::string name = path.substr(path.rfind('/') + 1);
     BuildFolder build;
-    ResultMsg rm = FolderHelper::createDirs(folder)
-                       ? build.make(folder)
-                       : ResultMsg(RUN_FAIL, "ERROR: 建立实例文件保存目录失败.");
+    rm = FolderHelper::createDirs(folder) ? build.make(folder)
+                                          : ResultMsg(RUN_FAIL, "ERROR: 建立实例文件保存目录失败.");
     if (rm.ok()) rm = metaModel->createInstance(build.path(), name);
     if (!rm.ok()) return stop("M_ProjectDAO::exportProject()：pMQMS->createInstance() ", rm);
     const std::string built = build.path() + "/" + name;
 
-    // Everything is read from the source first...
+    // Everything is read from the source first; a read that fails ends the
+    // export before anything is written...
     ProjectTransfer transfer(ProjectTransfer::Direction::Export, built);
     std::vector<std::unique_ptr<M_ProjectDAO>> projects;
     for (int id : projectIDs) {
         M_ProjectDAO* project = nullptr;
-        (void)FindByID(id, project);
+        transfer.reads.read("M_ProjectDAO", FindByID(id, project));
         if (project != nullptr) projects.emplace_back(project);
     }
     const int metaModelID = metaModel->_ID;
     transfer.planModel(std::move(metaModel), nullptr);
     found = nullptr;
-    (void)M_EntityModelDAO::FindByNameMaxVersion(QmsSelfDescription::projectManageModelName(),
-                                                 found);
+    transfer.reads.read("M_EntityModelDAO",
+                        M_EntityModelDAO::FindByNameMaxVersion(
+                            QmsSelfDescription::projectManageModelName(), found));
     std::unique_ptr<M_EntityModelDAO> manageModel(found);
     // A source without the model has nothing to copy.
     if (manageModel && manageModel->_ID > 0) transfer.planModel(std::move(manageModel), nullptr);
     for (auto& project : projects) {
         std::list<M_EntityModelDAO*> models;
         PtrListGuard<M_EntityModelDAO> guard(models);
-        (void)project->getEntityModelList(models);
+        transfer.reads.read("M_EntityModelDAO", project->getEntityModelList(models));
         while (!models.empty()) {
             std::unique_ptr<M_EntityModelDAO> model(models.front());
             models.pop_front();
             if (model->_ID != metaModelID) transfer.planModel(std::move(model), project.get());
         }
     }
-    transfer.readTree();
-    ProjectTransfer::Dictionaries dictionaries = ProjectTransfer::readDictionaries();
+    ProjectTransfer::Dictionaries dictionaries = transfer.readDictionaries();
+    rm = transfer.readTree();
+    if (!rm.ok()) {
+        log->appendMsg(kRunEnd);  // the failures are logged as they happened
+        return rm;
+    }
 
     // ...then written into the export file in one transaction; a file
     // whose export failed is never published.

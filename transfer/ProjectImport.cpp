@@ -109,11 +109,12 @@ ResultMsg openExportFile(const FileTexts& texts, const std::string& path,
     return ResultMsg(RUN_FAIL, message);
 }
 
-// Whether a target project has exactly this name.
-bool projectNamed(const std::string& name) {
+// Whether a target project has exactly this name; a failed read is noted in
+// `reads` (and answers no).
+bool projectNamed(const std::string& name, FirstFailure& reads) {
     std::list<M_ProjectDAO*> named;
     PtrListGuard<M_ProjectDAO> guard(named);
-    (void)M_ProjectDAO::FindByName(name, named);
+    if (!reads.read("M_ProjectDAO", M_ProjectDAO::FindByName(name, named))) return false;
     return std::any_of(named.begin(), named.end(),
                        [&](const M_ProjectDAO* other) { return other->_name == name; });
 }
@@ -121,11 +122,11 @@ bool projectNamed(const std::string& name) {
 // The name of an imported project: its own when no target project has it,
 // else with "_imp" and the time, and a counter when that is taken too (two
 // imports within one second), so that every project keeps a name of its own.
-std::string importName(const std::string& name) {
-    if (!projectNamed(name)) return name;
+std::string importName(const std::string& name, FirstFailure& reads) {
+    if (!projectNamed(name, reads)) return name;
     const std::string stamped = name + "_imp" + StringHelper::currTimeStr(4);
     std::string candidate = stamped;
-    for (int counter = 2; projectNamed(candidate); ++counter)
+    for (int counter = 2; projectNamed(candidate, reads); ++counter)
         candidate = stamped + "_" + std::to_string(counter);
     return candidate;
 }
@@ -140,10 +141,10 @@ std::vector<std::unique_ptr<T>> take(std::list<T*>& found) {
 }
 
 // The target dictionary of that inner name, compared exactly, or null.
-std::unique_ptr<M_DictItemDAO> dictionaryNamed(const std::string& innerName) {
+std::unique_ptr<M_DictItemDAO> dictionaryNamed(const std::string& innerName, FirstFailure& reads) {
     std::list<M_DictItemDAO*> found;
     PtrListGuard<M_DictItemDAO> guard(found);
-    (void)M_DictItemDAO::FindByInnerName(innerName, found);
+    reads.read("M_DictItemDAO", M_DictItemDAO::FindByInnerName(innerName, found));
     for (auto it = found.begin(); it != found.end(); ++it) {
         if ((*it)->_innerName != innerName) continue;
         std::unique_ptr<M_DictItemDAO> item(*it);
@@ -153,10 +154,10 @@ std::unique_ptr<M_DictItemDAO> dictionaryNamed(const std::string& innerName) {
     return nullptr;
 }
 
-int highestCode() {
+int highestCode(FirstFailure& reads) {
     std::list<M_DictDataDAO*> all;
     PtrListGuard<M_DictDataDAO> guard(all);
-    (void)M_DictDataDAO::FindAll(all);
+    reads.read("M_DictDataDAO", M_DictDataDAO::FindAll(all));
     int highest = 0;
     for (const M_DictDataDAO* entry : all)
         highest = std::max(highest, entry->_code);
@@ -167,12 +168,14 @@ int highestCode() {
 // stored, entries whose code is taken get the next free code (recorded in
 // `codes`), names that are taken get "_new". An entry equal to a target
 // entry in code and both names is that entry: it is not imported, and
-// records of its code keep it.
+// records of its code keep it. A failed read ends the merge with its failure
+// (noted in the transfer's reads).
 ResultMsg mergeDictionaries(ProjectTransfer& transfer, ProjectTransfer::Dictionaries& dictionaries,
                             CodeMap& codes) {
     transfer.logStep(12);
     for (auto& [item, entries] : dictionaries) {
-        std::unique_ptr<M_DictItemDAO> target = dictionaryNamed(item->_innerName);
+        std::unique_ptr<M_DictItemDAO> target = dictionaryNamed(item->_innerName, transfer.reads);
+        if (!transfer.reads.ok()) return transfer.reads.result();
         if (!target) {
             item->_ID = -1;
             ResultMsg saved = item->save(0);
@@ -182,12 +185,15 @@ ResultMsg mergeDictionaries(ProjectTransfer& transfer, ProjectTransfer::Dictiona
             target = std::make_unique<M_DictItemDAO>(*item);
         }
         item->_ID = target->_ID;
-        int counter = highestCode();
+        int counter = highestCode(transfer.reads);
+        if (!transfer.reads.ok()) return transfer.reads.result();
         for (auto& entry : entries) {
             if (entry->_default == "TRUE") continue;
             std::list<M_DictDataDAO*> existing;
             PtrListGuard<M_DictDataDAO> existingGuard(existing);
-            (void)M_DictDataDAO::FindByRDictItemID(target->_ID, existing);
+            if (!transfer.reads.read("M_DictDataDAO",
+                                     M_DictDataDAO::FindByRDictItemID(target->_ID, existing)))
+                return transfer.reads.result();
             const int counterBefore = counter;
             bool codeTaken = false, internalTaken = false, showTaken = false;
             std::vector<std::string> keys;
@@ -256,35 +262,38 @@ ResultMsg M_ProjectDAO::importProject(std::string path, std::list<int> projectID
     log->appendMsg("RUN:M_ProjectDAO::importProject()");
     if (!FileHelper::isFileExists(path)) return ResultMsg(RUN_FAIL, "ERROR: 导入文件不存在!");
 
+    // Everything is read first, the file once it is known to be sound; a
+    // read that fails ends the import before anything is written...
+    ProjectTransfer transfer(ProjectTransfer::Direction::Import, path);
     // The versions of "M_QMS" the target has: a model of one of them is not
     // imported.
     std::set<int> platformVersions;
     {
         std::list<M_EntityModelDAO*> existing;
         PtrListGuard<M_EntityModelDAO> guard(existing);
-        (void)M_EntityModelDAO::FindByName(QmsSelfDescription::metaDataModelName(), existing);
+        transfer.reads.read(
+            "M_EntityModelDAO",
+            M_EntityModelDAO::FindByName(QmsSelfDescription::metaDataModelName(), existing));
         for (const M_EntityModelDAO* model : existing) {
             if (model->_name == QmsSelfDescription::metaDataModelName())
                 platformVersions.insert(model->_version);
         }
     }
 
-    // Everything is read from the file first, once it is known to be sound...
-    ProjectTransfer transfer(ProjectTransfer::Direction::Import, path);
     ResultMsg rm =
         openExportFile(kImport, path, [&](int* step) { return transfer.toSource(step); });
     if (!rm.ok()) return rm;
-    ProjectTransfer::Dictionaries dictionaries = ProjectTransfer::readDictionaries();
+    ProjectTransfer::Dictionaries dictionaries = transfer.readDictionaries();
     std::vector<std::unique_ptr<M_ProjectDAO>> projects;
     for (int id : projectIDs) {
         M_ProjectDAO* project = nullptr;
-        (void)FindByID(id, project);
+        transfer.reads.read("M_ProjectDAO", FindByID(id, project));
         if (project != nullptr) projects.emplace_back(project);
     }
     for (auto& project : projects) {
         std::list<M_EntityModelDAO*> list;
         PtrListGuard<M_EntityModelDAO> guard(list);
-        (void)project->getEntityModelList(list);
+        transfer.reads.read("M_EntityModelDAO", project->getEntityModelList(list));
         for (auto& model : take(list)) {
             if (model->_name == QmsSelfDescription::metaDataModelName() &&
                 platformVersions.count(model->_version) != 0)
@@ -292,23 +301,27 @@ ResultMsg M_ProjectDAO::importProject(std::string path, std::list<int> projectID
             transfer.planModel(std::move(model), project.get());
         }
     }
-    transfer.readTree();
+    rm = transfer.readTree();
+    if (!rm.ok()) return rm;
 
     // ...then written into the current databases in one transaction, which
-    // keeps what was written when a later step fails.
+    // keeps what was written when a later step fails. A read of the target
+    // that fails returns at once: the transaction rolls everything back.
     rm = transfer.toTarget();
     if (!rm.ok()) return rm;
     ConfigTransaction transaction;
     if (!transaction.begun().ok()) return transaction.begun();
     CodeMap codes;
     rm = mergeDictionaries(transfer, dictionaries, codes);
+    if (!transfer.reads.ok()) return rm;
     if (!rm.ok()) return transaction.finish(rm);
 
     transfer.logStep(1);
     std::vector<int> stored;
     for (auto& project : projects) {
         project->_type = mappedCode(codes, DICT_ID_PROJECT_TYPES, project->_type);
-        project->_name = importName(project->_name);
+        project->_name = importName(project->_name, transfer.reads);
+        if (!transfer.reads.ok()) return transfer.reads.result();
         project->_uID.clear();
         const int oldID = project->_ID;
         project->_ID = -1;
@@ -331,6 +344,7 @@ ResultMsg M_ProjectDAO::importProject(std::string path, std::list<int> projectID
         ResultMsg copied = transfer.writeModel(i, true);
         if (!copied.ok()) transfer.leftOut("M_EntityModelDAO", model._ID, copied);
     }
+    if (!transfer.reads.ok()) return transfer.reads.result();
     rm = transfer.writeTree();
     rm = transaction.finish(rm);
     log->appendMsg("[RUN_END] :M_ProjectDAO::importProject()!!!");

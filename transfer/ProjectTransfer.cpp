@@ -24,12 +24,13 @@ namespace MeridianSpace {
 
 namespace {
 
-// The objects a finder returns, as owning pointers.
+// The objects a finder returns, as owning pointers; a failed find is noted
+// in `reads` as a read of `what`.
 template <class T, class Find>
-std::vector<std::unique_ptr<T>> findAll(Find find) {
+std::vector<std::unique_ptr<T>> findAll(FirstFailure& reads, const char* what, Find find) {
     std::list<T*> found;
     PtrListGuard<T> guard(found);
-    (void)find(found);
+    reads.read(what, find(found));
     std::vector<std::unique_ptr<T>> out;
     out.reserve(found.size());
     for (T* object : found)
@@ -95,7 +96,8 @@ ProjectTransfer::PlannedTable::~PlannedTable() {
 }
 
 ProjectTransfer::ProjectTransfer(Direction direction, std::string file)
-    : direction_(direction),
+    : reads(std::string(operationOf(direction)) + " "),
+      direction_(direction),
       file_(std::move(file)),
       side_(direction == Direction::Export ? Side::Source : Side::Target),
       savedProject_(M_ProjectDAO::getCurrProjectID()) {
@@ -108,9 +110,9 @@ ProjectTransfer::~ProjectTransfer() {
     M_ProjectDAO::setCurrProjectID(savedProject_);
 }
 
-const char* ProjectTransfer::operation() const {
-    return direction_ == Direction::Export ? "M_ProjectDAO::exportProject()"
-                                           : "M_ProjectDAO::importProject()";
+const char* ProjectTransfer::operationOf(Direction direction) {
+    return direction == Direction::Export ? "M_ProjectDAO::exportProject()"
+                                          : "M_ProjectDAO::importProject()";
 }
 
 ResultMsg ProjectTransfer::toSource(int* failedStep) {
@@ -147,7 +149,7 @@ void ProjectTransfer::logProgress(int step, std::size_t index, std::size_t count
 void ProjectTransfer::leftOut(const char* what, int sourceID, const ResultMsg& failure) {
     const std::string message =
         std::string(what) + " _ID = " + StringHelper::int2String(sourceID) + "：" + failure.rMsg;
-    MeridianNew::LOGGER()->appendError(std::string(operation()) + " ", message);
+    MeridianNew::LOGGER()->appendError(std::string(operationOf(direction_)) + " ", message);
     if (leftOutCount_++ == 0) firstLeftOut_ = message;
 }
 
@@ -170,31 +172,37 @@ void ProjectTransfer::planModel(std::unique_ptr<M_EntityModelDAO> model, M_Proje
 ProjectTransfer::Dictionaries ProjectTransfer::readDictionaries() {
     Dictionaries dictionaries;
     for (auto& item : findAll<M_DictItemDAO>(
+             reads, "M_DictItemDAO",
              [](std::list<M_DictItemDAO*>& l) { return M_DictItemDAO::FindAll(l); })) {
         M_DictItemDAO& dictionary = *item;
         dictionaries.emplace_back(
-            std::move(item), findAll<M_DictDataDAO>([&dictionary](std::list<M_DictDataDAO*>& l) {
-                return dictionary.getDictDataList(l);
-            }));
+            std::move(item), findAll<M_DictDataDAO>(reads, "M_DictDataDAO",
+                                                    [&dictionary](std::list<M_DictDataDAO*>& l) {
+                                                        return dictionary.getDictDataList(l);
+                                                    }));
     }
     return dictionaries;
 }
 
-void ProjectTransfer::readTree() {
+ResultMsg ProjectTransfer::readTree() {
     for (PlannedModel& planned : models_) {
         M_EntityModelDAO& model = *planned.model;
         const int id = model._ID;
         planned.folders = findAll<M_FolderDAO>(
+            reads, "M_FolderDAO",
             [id](std::list<M_FolderDAO*>& l) { return M_FolderDAO::FindByEntityModelID(id, l); });
-        planned.links = findAll<M_R_ModelTableDAO>([id](std::list<M_R_ModelTableDAO*>& l) {
-            return M_R_ModelTableDAO::FindByT_M_EntityModelID(id, l);
-        });
-        planned.scenes = findAll<M_SceneInfoDAO>([id](std::list<M_SceneInfoDAO*>& l) {
-            return M_SceneInfoDAO::FindByEntityModelID(id, l);
-        });
-        for (auto& table : findAll<M_EntityTableDAO>([&model](std::list<M_EntityTableDAO*>& l) {
-                 return model.getEntityTableList(l);
-             })) {
+        planned.links = findAll<M_R_ModelTableDAO>(
+            reads, "M_R_ModelTableDAO", [id](std::list<M_R_ModelTableDAO*>& l) {
+                return M_R_ModelTableDAO::FindByT_M_EntityModelID(id, l);
+            });
+        planned.scenes =
+            findAll<M_SceneInfoDAO>(reads, "M_SceneInfoDAO", [id](std::list<M_SceneInfoDAO*>& l) {
+                return M_SceneInfoDAO::FindByEntityModelID(id, l);
+            });
+        for (auto& table : findAll<M_EntityTableDAO>(reads, "M_EntityTableDAO",
+                                                     [&model](std::list<M_EntityTableDAO*>& l) {
+                                                         return model.getEntityTableList(l);
+                                                     })) {
             planned.tables.push_back(table->_ID);
             if (tableIndex_.count(table->_ID) != 0) continue;
             tableIndex_[table->_ID] = tables_.size();
@@ -203,8 +211,8 @@ void ProjectTransfer::readTree() {
         }
         for (const auto& folder : planned.folders) {
             const int folderID = folder->_ID;
-            folderLinks_[folderID] =
-                findAll<M_R_FolderTableDAO>([folderID](std::list<M_R_FolderTableDAO*>& l) {
+            folderLinks_[folderID] = findAll<M_R_FolderTableDAO>(
+                reads, "M_R_FolderTableDAO", [folderID](std::list<M_R_FolderTableDAO*>& l) {
                     return M_R_FolderTableDAO::FindByT_M_FolderID(folderID, l);
                 });
         }
@@ -212,27 +220,32 @@ void ProjectTransfer::readTree() {
     for (PlannedTable& planned : tables_) {
         M_EntityTableDAO& table = *planned.table;
         const int id = table._ID;
-        planned.columns = findAll<M_NormalColumnDAO>([id](std::list<M_NormalColumnDAO*>& l) {
-            return M_NormalColumnDAO::FindByT_M_EntityTableID(id, l);
-        });
-        planned.finders = findAll<M_FindByInterfaceDAO>([id](std::list<M_FindByInterfaceDAO*>& l) {
-            return M_FindByInterfaceDAO::FindByT_M_EntityTableID(id, l);
-        });
-        planned.deleters = findAll<M_DelByInterfaceDAO>([id](std::list<M_DelByInterfaceDAO*>& l) {
-            return M_DelByInterfaceDAO::FindByT_M_EntityTableID(id, l);
-        });
+        planned.columns = findAll<M_NormalColumnDAO>(
+            reads, "M_NormalColumnDAO", [id](std::list<M_NormalColumnDAO*>& l) {
+                return M_NormalColumnDAO::FindByT_M_EntityTableID(id, l);
+            });
+        planned.finders = findAll<M_FindByInterfaceDAO>(
+            reads, "M_FindByInterfaceDAO", [id](std::list<M_FindByInterfaceDAO*>& l) {
+                return M_FindByInterfaceDAO::FindByT_M_EntityTableID(id, l);
+            });
+        planned.deleters = findAll<M_DelByInterfaceDAO>(
+            reads, "M_DelByInterfaceDAO", [id](std::list<M_DelByInterfaceDAO*>& l) {
+                return M_DelByInterfaceDAO::FindByT_M_EntityTableID(id, l);
+            });
         // The rows of a table whose highest-version owner is a dictionary model.
         M_EntityModelDAO* owner = nullptr;
-        (void)table.getMaxVersionEntityModelOwner(owner);
+        const ResultMsg ownerRead = table.getMaxVersionEntityModelOwner(owner);
         const std::unique_ptr<M_EntityModelDAO> ownerGuard(owner);
+        if (!reads.read("M_EntityModelDAO", ownerRead)) continue;
         if (!owner || owner->_type != ENTITY_MODEL_TYPE_DICTIONARY) continue;
         ResultMsg exported = table.exportData(planned.rowColumns, planned.rows);
         planned.dictionary = exported.ok();
-        // The import skips a table whose rows cannot be read; the export
-        // reports it.
+        // Rows that cannot be read: the import skips the table, as a failed
+        // read of a file's table rows always has; the export reports it.
         if (!exported.ok() && direction_ == Direction::Export)
             leftOut("数据字典表数据", id, exported);
     }
+    return reads.result();
 }
 
 ResultMsg ProjectTransfer::writeModel(std::size_t index, bool dropRootFolders, int* failedSave) {
@@ -261,14 +274,14 @@ ResultMsg ProjectTransfer::writeModel(std::size_t index, bool dropRootFolders, i
     } else if (failedSave != nullptr) {
         *failedSave = 1;
     }
+    if (rm.ok() && dropRootFolders) {
+        std::list<M_FolderDAO*> roots;
+        PtrListGuard<M_FolderDAO> ownRoots(roots);
+        if (!reads.read("M_FolderDAO", model.getRootM_FolderDAOList(roots))) rm = reads.result();
+        for (M_FolderDAO* root : roots)
+            (void)root->delself(0);  // a temporary folder that stays holds nothing
+    }
     if (rm.ok()) {
-        if (dropRootFolders) {
-            std::list<M_FolderDAO*> roots;
-            PtrListGuard<M_FolderDAO> ownRoots(roots);
-            (void)model.getRootM_FolderDAOList(roots);
-            for (M_FolderDAO* root : roots)
-                (void)root->delself(0);
-        }
         modelMap[oldID] = model._ID;
         logProgress(2, modelMap.size(), 0, model._name);
     }

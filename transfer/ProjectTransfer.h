@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "DatabaseSwitch.h"
+#include "FirstFailure.h"
 #include "IdentifierMap.h"
 #include "ResultReturnCode.h"
 
@@ -57,19 +58,22 @@ public:
     /// (a source project object, or null: the model keeps no project); a
     /// model planned twice is copied once.
     void planModel(std::unique_ptr<M_EntityModelDAO> model, M_ProjectDAO* project);
-    /// Every dictionary of the current configuration database with its entries.
+    /// Every dictionary of the current configuration database with its
+    /// entries; a failed read is noted in `reads`.
     using Dictionaries = std::vector<
         std::pair<std::unique_ptr<M_DictItemDAO>, std::vector<std::unique_ptr<M_DictDataDAO>>>>;
-    static Dictionaries readDictionaries();
+    Dictionaries readDictionaries();
     /// Reads everything below the planned models: folders, tables, links,
     /// columns, definitions, scene records and the rows of dictionary tables.
-    void readTree();
+    /// Returns `reads.result()`: a transfer that lost a read writes nothing.
+    ResultMsg readTree();
 
     // Write side (the target is current).
     /// Saves planned model `index` as new with its source version and
     /// records it in the model map. `dropRootFolders` deletes the root
-    /// folders its first save made (its temporary folder). On failure
-    /// `failedSave` says which of its two saves failed (1 or 2).
+    /// folders its first save made (its temporary folder); a failed read of
+    /// them is noted in `reads`. On failure `failedSave` says which of its
+    /// two saves failed (1 or 2).
     ResultMsg writeModel(std::size_t index, bool dropRootFolders, int* failedSave = nullptr);
     std::size_t plannedModels() const { return models_.size(); }
     M_EntityModelDAO& plannedModel(std::size_t index) { return *models_[index].model; }
@@ -84,6 +88,8 @@ public:
     ResultMsg finish(const ResultMsg& result) const;
 
     IdentifierMap projectMap, modelMap, folderMap, tableMap, columnMap;
+    /// The reads of the transfer, on either side: the first failure ends it.
+    FirstFailure reads;
 
 private:
     struct PlannedModel {
@@ -109,7 +115,7 @@ private:
     };
     enum class Side { Source, Target };
 
-    const char* operation() const;
+    static const char* operationOf(Direction direction);
     void writeFolders();
     void writeTables();
     void writeModelTableLinks();

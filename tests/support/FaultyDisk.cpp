@@ -10,12 +10,15 @@ namespace arxtest {
 namespace {
 
 std::atomic<bool> diskFull{false};
+std::string fullOnly;  // set while diskFull is false
 sqlite3_vfs* realVfs = nullptr;
 
-// A file of the wrapping VFS: SQLite's part first, then the real file.
+// A file of the wrapping VFS: SQLite's part first, then the real file and
+// its path (SQLite keeps the text until the file is closed).
 struct WrappedFile {
     sqlite3_file base;
     sqlite3_file* real;
+    const char* name;
 };
 
 sqlite3_file* real(sqlite3_file* f) {
@@ -43,7 +46,8 @@ int wShmUnmap(sqlite3_file* f, int d) { return ARX_FORWARD(xShmUnmap, d); }
 #undef ARX_FORWARD
 
 int wWrite(sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
-    if (diskFull) return SQLITE_FULL;
+    const char* name = reinterpret_cast<WrappedFile*>(f)->name;
+    if (diskFull && std::strstr(name ? name : "", fullOnly.c_str()) != nullptr) return SQLITE_FULL;
     return real(f)->pMethods->xWrite(real(f), b, n, o);
 }
 
@@ -78,6 +82,7 @@ const sqlite3_io_methods kMethods = {2,
 int wOpen(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags) {
     auto* wrapped = reinterpret_cast<WrappedFile*>(f);
     wrapped->base.pMethods = nullptr;
+    wrapped->name = name;
     wrapped->real = static_cast<sqlite3_file*>(sqlite3_malloc(realVfs->szOsFile));
     if (wrapped->real == nullptr) return SQLITE_NOMEM;
     std::memset(wrapped->real, 0, realVfs->szOsFile);
@@ -106,8 +111,9 @@ void installFaultyDisk() {
     sqlite3_vfs_register(&vfs, 1);
 }
 
-FullDisk::FullDisk() {
+FullDisk::FullDisk(const std::string& only) {
     installFaultyDisk();
+    fullOnly = only;
     diskFull = true;
 }
 

@@ -1,3 +1,5 @@
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <regex>
 #include <set>
@@ -12,6 +14,7 @@
 #include "M_SceneInfoDAO.h"
 #include "QmsSelfDescription.h"
 #include "dao/RecordFixture.h"
+#include "support/FaultyDisk.h"
 #include "support/RawDb.h"
 
 namespace arxtest {
@@ -260,21 +263,42 @@ TEST_F(Transfer, AnEntryWhoseCodeIsTakenGetsANewCodeAndItsModelsFollow) {
         "Typed10,Plain1");
 }
 
-TEST_F(Transfer, AFailedProjectSaveRemovesTheProjectsImportedSoFar) {
-    model("Plan");
+// Saves that fail in the target: a project's removes the projects imported
+// so far; the others leave their records out, and the import names how many
+// (each one logged) and the first.
+TEST_F(Transfer, FailedSavesRemoveTheImportedProjectsOrAreCountedExactly) {
+    build();
     M_ProjectDAO q;
     q._name = "Q";
     ASSERT_TRUE(q.save().ok());
     exportAndSwitch({project()._ID, q._ID});
-    ASSERT_TRUE(injectFault(second, "fault", "BEFORE INSERT", "T_M_Project", "NEW.\"Name\" = 'Q'"));
-    ASSERT_TRUE(MeridianNew::getCurrMRDConfigIDM()->initialMetaDataCache().ok());
-    ResultMsg rm = atHome(M_ProjectDAO::importProject(file, ids));
-    EXPECT_NE(rm.rCode, RUN_SUCCESS);
-    EXPECT_EQ(rm.rMsg.rfind("M_ProjectDAO 导入保存失败!", 0), 0u) << utf8(rm.rMsg);
-    EXPECT_EQ(
-        rawScalar(second, joinedSql(second, "\"Name\"", "\"T_M_Project\"")) + "/" +
-            rawScalar(second, "SELECT count(*) FROM \"T_M_EntityModel\" WHERE \"Name\" = 'Plan'"),
-        "ARX_QMS/0");
+    const struct {
+        const char *table, *condition, *message, *stays;
+    } rows[] = {
+        {"T_M_Project", "NEW.\"Name\" = 'Q'", "M_ProjectDAO 导入保存失败!", "ARX_QMS/0"},
+        {"T_M_R_ModelTable", "1 = 1",  // Plan 1 and 2 (Order, Customer), Codes (Color)
+         "ERROR：有5条记录未能写入目标数据库，第一条：M_R_ModelTableDAO _ID = ", "ARX_QMS,P,Q/2"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.table);
+        ASSERT_TRUE(injectFault(second, "fault", "BEFORE INSERT", row.table, row.condition));
+        ASSERT_TRUE(MeridianNew::getCurrMRDConfigIDM()->initialMetaDataCache().ok());
+        ResultMsg rm = atHome(M_ProjectDAO::importProject(file, ids));
+        ASSERT_TRUE(removeFault(second, "fault", row.table));
+        EXPECT_NE(rm.rCode, RUN_SUCCESS);
+        EXPECT_EQ(rm.rMsg.rfind(row.message, 0), 0u) << utf8(rm.rMsg);
+        EXPECT_EQ(rawScalar(second, joinedSql(second, "\"Name\"", "\"T_M_Project\"")) + "/" +
+                      rawScalar(second,
+                                "SELECT count(*) FROM \"T_M_EntityModel\" WHERE \"Name\" = "
+                                "'Plan'"),
+                  row.stays);
+    }
+    const std::string log = logText();
+    std::size_t logged = 0;
+    for (std::size_t at = 0; (at = log.find("M_R_ModelTableDAO _ID = ", at)) != std::string::npos;
+         ++at)
+        ++logged;
+    EXPECT_EQ(logged, 5u);
 }
 
 TEST_F(Transfer, RefusesBadPathsAndFilesThatAreNoExportFiles) {
@@ -365,6 +389,121 @@ TEST_F(Transfer, DamagedExportFilesAreRefusedAndNothingIsWritten) {
         EXPECT_FALSE(FileHelper::isFileExists(damaged + "-shm"));
     }
     EXPECT_TRUE(listed.empty());
+}
+
+// The dictionary model Codes (table Color, one row) and the operations that
+// write in many steps, each with the database file its commit writes.
+class Faults : public Transfer {
+protected:
+    void SetUp() override {
+        Transfer::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        codes = model("Codes", ENTITY_MODEL_TYPE_DICTIONARY);
+        M_FolderDAO f = folder(codes, "F");
+        color = table(f, "Color");
+        column(codes, color, "Code", 1);
+        column(codes, color, "Label");
+        ASSERT_TRUE(color.getNormalColumnDAOList(&codes, columns.items).ok());
+        ASSERT_TRUE(color.importData(columns.items, {"1@#@red"}).ok());
+    }
+    struct Operation {
+        const char* name;
+        const char* disk;
+        std::function<ResultMsg()> run;
+    };
+    std::vector<Operation> operations() {
+        return {
+            {"upgradeNewVersion", "/config.db",
+             [this] {
+                 M_EntityModelDAO *latest = nullptr, *next = nullptr;
+                 (void)M_EntityModelDAO::FindByNameMaxVersion("Codes", latest);
+                 ResultMsg rm = latest->upgradeNewVersion(next);
+                 delete latest;
+                 delete next;
+                 return rm;
+             }},
+            {"copyTo", "/config.db",
+             [this] {
+                 M_EntityModelDAO copy;
+                 copy._name = "C";
+                 M_EntityModelDAO* target = &copy;
+                 return codes.copyTo(target);
+             }},
+            {"exportProject", "/export.db",
+             [this] { return M_ProjectDAO::exportProject({project()._ID}, file); }},
+            {"importProject", "/config.db",
+             [this] { return M_ProjectDAO::importProject(file, {1}); }},
+            {"saveData", "/inst.db",
+             [this] {
+                 M_NormalColumnDAO id;
+                 id._innerName = "id";
+                 std::list<M_NormalColumnDAO*> withID(columns.items);
+                 withID.push_front(&id);
+                 return color.saveData(withID, {"0@#@2@#@green"});
+             }},
+            {"importData", "/config.db",
+             [this] { return color.importData(columns.items, {"3@#@blue"}); }},
+        };
+    }
+    // No file the row's operation was making: no build folder, no export file.
+    bool leftNothing(const Operation& row) {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            if (entry.path().filename().string().rfind(".arx-", 0) == 0) return false;
+        }
+        return row.disk != std::string("/export.db") || !FileHelper::isFileExists(file);
+    }
+
+    M_EntityModelDAO codes;
+    M_EntityTableDAO color;
+    Owned<M_NormalColumnDAO> columns;
+};
+
+// A read that fails ends the operation with its failure; nothing of the
+// operation stays, and it succeeds once the table can be read again.
+TEST_F(Faults, AFailedReadEndsTheOperationAndNothingStays) {
+    const std::string digest =
+        "SELECT (SELECT count(*) FROM \"T_M_EntityModel\") || '/' || (SELECT "
+        "sum(\"IsVersionLocked\") FROM \"T_M_EntityModel\") || '/' || (SELECT count(*) FROM "
+        "\"T_M_Folder\") || '/' || (SELECT count(*) FROM \"T_M_EntityTable\")";
+    std::vector<Operation> rows = operations();
+    rows.resize(3);  // upgradeNewVersion, copyTo, exportProject
+    for (const Operation& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string before = rawScalar(config, digest);
+        ASSERT_TRUE(rawExecute(config, "ALTER TABLE \"T_M_SceneInfo_2\" RENAME TO \"Gone\""));
+        ResultMsg rm = row.run();
+        ASSERT_TRUE(rawExecute(config, "ALTER TABLE \"Gone\" RENAME TO \"T_M_SceneInfo_2\""));
+        EXPECT_EQ(rm.rMsg.rfind("ERROR：读取M_SceneInfoDAO失败：", 0), 0u) << utf8(rm.rMsg);
+        EXPECT_TRUE(rawScalar(config, digest) == before && leftNothing(row));
+        rm = row.run();
+        EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
+    }
+}
+
+// Each operation on a full disk: its commit fails and says so, nothing of it
+// stays (not even for a later commit), and it succeeds on a disk with room.
+TEST_F(Faults, OnAFullDiskTheCommitFailsAndNothingStays) {
+    ARX_FILE_ONLY();  // a full disk under SQLite files
+    installFaultyDisk();
+    const std::string instance = dir.file("inst.db");
+    ASSERT_TRUE(codes.createInstance(dir.path(), "inst.db").ok());
+    for (const Operation& row : operations()) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(MeridianNew::shutdown().ok());
+        const std::string before = readText(config) + readText(instance);
+        ASSERT_TRUE(MeridianNew::startup(config, instance).ok());
+        ResultMsg rm;
+        {
+            FullDisk full(row.disk);
+            rm = row.run();
+        }
+        EXPECT_NE(rm.rCode, RUN_SUCCESS);
+        EXPECT_TRUE(MeridianNew::shutdown().ok());  // commits whatever was left pending
+        EXPECT_TRUE(readText(config) + readText(instance) == before && leftNothing(row));
+        ASSERT_TRUE(MeridianNew::startup(config, instance).ok());
+        rm = row.run();
+        EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
+    }
 }
 
 using WithoutSelfDescription = RecordFixture;

@@ -177,9 +177,9 @@ ResultMsg Connection::atomic(const std::function<ResultMsg()>& work) {
     if (!rm.ok()) return rm;
     rm = work();
     if (!rm.ok()) {
+        // Ends the transaction too when the savepoint began it.
         ResultMsg undone = rollbackSavepoint(id);
         (void)undone;  // the work's own failure is the answer; a failed roll-back is in lostWork_
-        if (ownTransaction && savepoints_.empty() && inTransaction()) execute("ROLLBACK");
         return rm;
     }
     rm = releaseSavepoint(id);
@@ -241,9 +241,12 @@ ResultMsg Connection::beginSavepoint(int& id) {
     const int next = lastSavepoint_ + 1;
     rm = execute("SAVEPOINT " + savepointName(next));
     if (!rm.ok()) {
-        if (opened) execute("ROLLBACK");
+        // The transaction just begun holds nothing: ending it loses no work,
+        // and the savepoint's failure is the answer whatever this one says.
+        if (opened) (void)execute("ROLLBACK");
         return rm;
     }
+    if (opened) transactionOpener_ = next;
     lastSavepoint_ = next;
     savepoints_.push_back(next);
     id = next;
@@ -277,8 +280,14 @@ ResultMsg Connection::releaseSavepoint(int id) {
 ResultMsg Connection::rollbackSavepoint(int id) {
     ResultMsg rm = checkSavepoint(id);
     if (!rm.ok()) return rm;
-    rm = execute("ROLLBACK TO " + savepointName(id));
-    if (rm.ok()) rm = execute("RELEASE " + savepointName(id));
+    if (id == transactionOpener_) {
+        // The savepoint holds the whole transaction: ending it undoes the
+        // same work and gives up the write lock other connections wait for.
+        rm = execute("ROLLBACK");
+    } else {
+        rm = execute("ROLLBACK TO " + savepointName(id));
+        if (rm.ok()) rm = execute("RELEASE " + savepointName(id));
+    }
     while (!savepoints_.empty() && savepoints_.back() != id)
         savepoints_.pop_back();
     if (!savepoints_.empty()) savepoints_.pop_back();

@@ -104,7 +104,8 @@ public:
     ResultMsg beginSavepoint(int& id);
     /// Keeps the savepoint's work; it must be the innermost open one.
     ResultMsg releaseSavepoint(int id);
-    /// Undoes the savepoint's work and every inner savepoint's, and ends it.
+    /// Undoes the savepoint's work and every inner savepoint's, and ends it;
+    /// the transaction too when this savepoint began it.
     ResultMsg rollbackSavepoint(int id);
     bool isSavepointOpen(int id) const;
     /// SRV_ERR_CLOSED, or SRV_ERR_TRANSACTION when `id` is no open savepoint.
@@ -290,6 +291,9 @@ private:
     /// Open savepoints, innermost last.
     std::vector<int> savepoints_;
     int lastSavepoint_ = 0;
+    /// The savepoint whose opening began the open transaction (identifiers
+    /// are never reused, so an ended one matches nothing).
+    int transactionOpener_ = 0;
     /// A roll-back that could not be done where it was asked for (in a
     /// destructor) or work the engine discarded on its own; the next commit
     /// reports it.

@@ -14,9 +14,13 @@ TEST_F(Session, WritesWaitForACommitOrCloseAndClosedCallsAnswerWithACode) {
     EXPECT_EQ(committed(), "a");
     ASSERT_TRUE(add("b").ok());
     ASSERT_TRUE(idm->deleteITableDataById("T_Item", 1).ok());
-    // An immediate write commits what was pending along with itself.
+    // An immediate write commits what was pending along with itself, also
+    // when it fails itself.
     ASSERT_TRUE(add("c", COMMIT_T_IMMEDIATELY).ok());
-    EXPECT_EQ(committed(), "b,c");
+    ASSERT_TRUE(injectFault(dbPath, "fault", "BEFORE INSERT", "T_Item", "NEW.\"Name\" = 'bad'"));
+    ASSERT_TRUE(add("c2").ok());
+    EXPECT_NE(add("bad", COMMIT_T_IMMEDIATELY).rCode, RUN_SUCCESS);
+    EXPECT_EQ(committed(), "b,c,c2");
     if (!onPostgres()) {
         EXPECT_EQ(rawScalar(dbPath, "PRAGMA journal_mode"), "wal");
     }
@@ -34,11 +38,11 @@ TEST_F(Session, WritesWaitForACommitOrCloseAndClosedCallsAnswerWithACode) {
     EXPECT_EQ(another, nullptr);
     // The same managers work again on the reopened database.
     ASSERT_TRUE(session->reopen().ok());
-    EXPECT_EQ(names(), (V{"b", "c", "d"}));
+    EXPECT_EQ(names(), (V{"b", "c", "c2", "d"}));
     ASSERT_TRUE(add("e").ok());
     EXPECT_EQ(idm->getPSession(), session.get());
     session.reset();  // closing commits
-    EXPECT_EQ(committed(), "b,c,d,e");
+    EXPECT_EQ(committed(), "b,c,c2,d,e");
     EXPECT_EQ(idm->getPSession(), nullptr);
     EXPECT_TRUE(names({}, nullptr, SRV_ERR_CLOSED).empty());
 }

@@ -108,6 +108,11 @@ TEST_F(Transactions, ALockHeldElsewhereIsABusyAnswerThatCanBeRetried) {
     ASSERT_TRUE(other.execute("COMMIT"));
     ASSERT_TRUE(add("x", COMMIT_T_IMMEDIATELY).ok());
     EXPECT_EQ(committed(), "x");
+    {
+        Transaction undone(*session);
+        ASSERT_TRUE(add("y").ok());
+    }  // rolled back, and with it the lock its writes took
+    EXPECT_TRUE(other.execute("BEGIN IMMEDIATE; COMMIT"));
 }
 
 }  // namespace arxtest
