@@ -98,6 +98,7 @@ ResultMsg M_EntityModelDAO::upgradeNewVersion(M_EntityModelDAO*& newModel) {
     ResultMsg held(RUN_SUCCESS, "锁定成功！");
     const int lockedBefore = _isVersionLocked;
     _isVersionLocked = 1;
+    // The failure that ends the upgrade is the answer, whatever the unlock says.
     const auto unlock = [&] { (void)metaData->unlockEntityModelVersion(_ID); };
 
     M_EntityModelDAO next(*this);

@@ -38,13 +38,15 @@ ResultMsg M_EntityTableDAO::exportData(std::list<M_NormalColumnDAO*>& columns,
                                        std::list<std::string>& values) {
     T_deletePtrList(columns);
     M_EntityModelDAO* owner = nullptr;
-    (void)getMaxVersionEntityModelOwner(owner);
+    ResultMsg rm = getMaxVersionEntityModelOwner(owner);
     std::unique_ptr<M_EntityModelDAO> model(owner);
+    if (!rm.ok()) return rm;
     if (!model) return ResultMsg(RUN_FAIL, "找不到最高版本的所属数据模型。");
 
     std::list<M_NormalColumnDAO*> tableColumns;
     PtrListGuard<M_NormalColumnDAO> tableColumnsGuard(tableColumns);
-    (void)getNormalColumnDAOList(model.get(), tableColumns);
+    rm = getNormalColumnDAOList(model.get(), tableColumns);
+    if (!rm.ok()) return rm;
     if (tableColumns.empty()) {
         return ResultMsg(RUN_SUCCESS, "该数据类没有属性，不需要继续导出数据。");
     }
@@ -57,8 +59,8 @@ ResultMsg M_EntityTableDAO::exportData(std::list<M_NormalColumnDAO*>& columns,
             rowtext::describe(column->_name, column->_innerName, column->_dataType));
     }
     bool found = false;
-    ResultMsg rm = rowtext::readLines(*manager, _innerName, descriptions, tableColumns, columns,
-                                      values, found);
+    rm = rowtext::readLines(*manager, _innerName, descriptions, tableColumns, columns, values,
+                            found);
     if (!found) rm.rMsg = "未查询到数据。";
     return rm;
 }
@@ -72,25 +74,28 @@ ResultMsg M_EntityTableDAO::importData(std::list<M_NormalColumnDAO*> columns,
         return ResultMsg(RUN_FAIL, "所属数据模型，不是数据字典类型，不允许导入数据操作。");
     }
     InstanceDataManager* manager = MeridianNew::getCurrMRDConfigIDM();
-    // The lines are checked before the table is dropped: a refused call
-    // leaves the table and its rows as they were. Without lines the column
-    // list is not used: the call empties the table.
+    // The lines are checked, and the columns read, before the table is
+    // dropped: a refused call or a failed read leaves the table and its rows
+    // as they were. Without lines the column list is not used: the call
+    // empties the table.
     ResultMsg rm;
     if (!values.empty()) rm = rowtext::check(columns, values, rowtext::FirstValue::Plain);
     if (rm.ok() && manager == nullptr) rm = MeridianNew::noCurrentDatabase();
+    M_EntityModelDAO* owner = nullptr;
+    if (rm.ok()) rm = getMaxVersionEntityModelOwner(owner);
+    std::unique_ptr<M_EntityModelDAO> model(owner);
+    std::list<M_NormalColumnDAO*> tableColumns;
+    PtrListGuard<M_NormalColumnDAO> tableColumnsGuard(tableColumns);
+    if (rm.ok() && model) rm = getNormalColumnDAOList(model.get(), tableColumns);
     if (!rm.ok()) {
         log->appendError(_innerName + "M_EntityTableDAO::importData()", rm.rMsg);
         log->appendMsg("RUN_END:" + _displayName + operation);
         return rm;
     }
 
+    // A table that was not there is as good as dropped; the rebuild below
+    // answers for the table.
     (void)manager->delTableInstance(_innerName);
-    M_EntityModelDAO* owner = nullptr;
-    (void)getMaxVersionEntityModelOwner(owner);
-    std::unique_ptr<M_EntityModelDAO> model(owner);
-    std::list<M_NormalColumnDAO*> tableColumns;
-    PtrListGuard<M_NormalColumnDAO> tableColumnsGuard(tableColumns);
-    if (model) (void)getNormalColumnDAOList(model.get(), tableColumns);
     if (tableColumns.empty()) {
         return ResultMsg(RUN_SUCCESS, "该数据类没有属性，不需要继续导入数据。");
     }

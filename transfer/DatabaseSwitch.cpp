@@ -28,7 +28,7 @@ ResultMsg DatabaseSwitch::toFile(const std::string& file, int* failedStep, bool 
     }
     if (!rm.ok()) {
         if (failedStep != nullptr) *failedStep = step;
-        (void)toHome();
+        (void)toHome();  // the failed switch is the answer; a failed return is retried on leaving
     }
     return rm;
 }

@@ -235,6 +235,8 @@ void rollBack(ProjectTransfer& transfer, const std::vector<int>& stored,
               const std::string& reason) {
     LogManager* log = MeridianNew::LOGGER();
     log->appendMsg("<ROLLBACK>:M_ProjectDAO::importProject(): " + reason);
+    // The failed save is the answer: the roll-back goes on whatever a step of
+    // it says, and the transaction keeps what it could not undo.
     (void)transfer.toTarget();
     for (int id : stored) {
         M_ProjectDAO project;

@@ -127,19 +127,21 @@ ResultMsg insertWithID(DAO& object, int id) {
 ResultMsg ensureDictionaries() {
     for (const Dictionary& wanted : dictionaries()) {
         M_DictItemDAO* found = nullptr;
-        (void)M_DictItemDAO::FindByID(wanted.id, found);
+        ResultMsg rm = M_DictItemDAO::FindByID(wanted.id, found);
         std::unique_ptr<M_DictItemDAO> dictionary(found);
+        if (!rm.ok()) return rm;
         if (!dictionary) {
             dictionary = std::make_unique<M_DictItemDAO>();
             dictionary->_innerName = wanted.innerName;
             dictionary->_dictName = wanted.dictName;
-            ResultMsg rm = insertWithID(*dictionary, wanted.id);
+            rm = insertWithID(*dictionary, wanted.id);
             if (!rm.ok()) return ResultMsg(rm.rCode, "ERROR：建立数据字典失败。" + rm.rMsg);
         }
         for (const DictionaryEntry& entry : wanted.entries) {
             std::list<M_DictDataDAO*> same;
             PtrListGuard<M_DictDataDAO> ownSame(same);
-            (void)M_DictDataDAO::FindByRDictItemID(wanted.id, same);
+            rm = M_DictDataDAO::FindByRDictItemID(wanted.id, same);
+            if (!rm.ok()) return rm;
             bool present = false;
             for (const M_DictDataDAO* data : same)
                 present = present || data->_code == entry.code;
@@ -148,7 +150,7 @@ ResultMsg ensureDictionaries() {
             data._code = entry.code;
             data._internalName = entry.internalName;
             data._showName = entry.showName;
-            ResultMsg rm = dictionary->addDictData(&data, 0);
+            rm = dictionary->addDictData(&data, 0);
             if (!rm.ok()) return ResultMsg(rm.rCode, "ERROR：建立数据字典项失败。" + rm.rMsg);
         }
     }
@@ -158,7 +160,8 @@ ResultMsg ensureDictionaries() {
 ResultMsg ensureProject(M_ProjectDAO& project) {
     std::list<M_ProjectDAO*> named;
     PtrListGuard<M_ProjectDAO> ownNamed(named);
-    (void)M_ProjectDAO::FindByName(kPlatformProject, named);
+    const ResultMsg read = M_ProjectDAO::FindByName(kPlatformProject, named);
+    if (!read.ok()) return read;
     for (M_ProjectDAO* candidate : named) {
         if (candidate->_name == kPlatformProject) {
             project = *candidate;
@@ -175,7 +178,8 @@ ResultMsg ensureProject(M_ProjectDAO& project) {
 ResultMsg ensureModel(M_ProjectDAO& project, const char* name, M_EntityModelDAO& model) {
     std::list<M_EntityModelDAO*> versions;
     PtrListGuard<M_EntityModelDAO> ownVersions(versions);
-    (void)M_EntityModelDAO::FindByRProjectIDAndName(project._ID, name, versions);
+    const ResultMsg read = M_EntityModelDAO::FindByRProjectIDAndName(project._ID, name, versions);
+    if (!read.ok()) return read;
     for (const M_EntityModelDAO* version : versions) {
         if (version->_version > model._version) model = *version;
     }
@@ -191,7 +195,8 @@ ResultMsg ensureModel(M_ProjectDAO& project, const char* name, M_EntityModelDAO&
 ResultMsg ensureFolder(M_EntityModelDAO& model, const char* name, M_FolderDAO& folder) {
     std::list<M_FolderDAO*> roots;
     PtrListGuard<M_FolderDAO> ownRoots(roots);
-    (void)model.getRootM_FolderDAOList(roots);
+    const ResultMsg read = model.getRootM_FolderDAOList(roots);
+    if (!read.ok()) return read;
     for (M_FolderDAO* root : roots) {
         if (root->_name == name) {
             folder = *root;
@@ -232,7 +237,8 @@ ResultMsg ensureTable(M_EntityModelDAO& model, M_FolderDAO& folder,
     }
     std::list<M_NormalColumnDAO*> columns;
     PtrListGuard<M_NormalColumnDAO> ownColumns(columns);
-    (void)table->getNormalColumnDAOList(&model, columns);
+    rm = table->getNormalColumnDAOList(&model, columns);
+    if (!rm.ok()) return rm;
     for (const auto& [name, dataType] : wanted.columns) {
         bool present = false;
         for (const M_NormalColumnDAO* column : columns)
@@ -265,7 +271,8 @@ ResultMsg ensureModels() {
 
     std::list<M_EntityTableDAO*> tables;
     PtrListGuard<M_EntityTableDAO> ownTables(tables);
-    (void)metaData.getEntityTableList(tables);
+    rm = metaData.getEntityTableList(tables);
+    if (!rm.ok()) return rm;
     for (Factory factory : recordFactories()) {
         RecordTable wanted;
         rm = describeRecord(factory, wanted);
@@ -280,7 +287,8 @@ ResultMsg ensureModels() {
     if (!rm.ok()) return ResultMsg(rm.rCode, "ERROR：建立M_ProjectManage模型失败。" + rm.rMsg);
     std::list<M_EntityTableDAO*> managed;
     PtrListGuard<M_EntityTableDAO> ownManaged(managed);
-    (void)projectManage.getEntityTableList(managed);
+    rm = projectManage.getEntityTableList(managed);
+    if (!rm.ok()) return rm;
     for (M_EntityTableDAO* table : tables) {
         if (!isProjectManageTable(table->_name)) continue;
         bool present = false;
