@@ -40,8 +40,10 @@ constexpr int COL_TYPE_BLOB = 6;
 
 /// Outcome of an operation: rCode 0 is success, anything else a failure;
 /// rMsg is GBK text, empty on a plain success. A plain value: copies are
-/// independent, one object is used by one thread at a time.
-struct ResultMsg {
+/// independent, one object is used by one thread at a time. A result left
+/// unused is a compiler warning; a call that passes one over on purpose
+/// casts it to void and says why.
+struct [[nodiscard]] ResultMsg {
     int rCode = RUN_SUCCESS;
     std::string rMsg;
 

@@ -56,6 +56,12 @@ for h in "${headers[@]}"; do
 done >"$work/all_headers.cpp"
 g++ -std=c++17 -fsyntax-only -Wall -Wextra -Werror -I"$include" "$work/all_headers.cpp" ||
   fail "the installed headers do not compile together"
+# A consumer cannot drop a result unseen: any call whose ResultMsg goes unused warns.
+printf '#include "ResultReturnCode.h"\nMeridianSpace::ResultMsg f();\nvoid g() { f(); }\n' \
+  >"$work/dropped.cpp"
+if g++ -std=c++17 -fsyntax-only -Werror -I"$include" "$work/dropped.cpp" 2>/dev/null; then
+  fail "a ResultMsg left unused compiles without a warning"
+fi
 
 echo "== libraries"
 for lib in arx_tools arx_service arx_common arx_qms; do
