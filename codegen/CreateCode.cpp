@@ -18,7 +18,7 @@ ResultMsg onFolderGenerator(M_FolderDAO& folder, Action action) {
         return ResultMsg(RUN_FAIL, "ERROR:_isGenerateDAO == 0，不能生成接口代码");
     }
     M_EntityModelDAO* found = nullptr;
-    (void)M_EntityModelDAO::FindByID(folder._t_M_EntityModelID, found);
+    (void)M_EntityModelDAO::FindByID(folder._t_M_EntityModelID, found);  // none: no base class
     const std::unique_ptr<M_EntityModelDAO> model(found);
     DAOCodeGenerator generator(model.get(), &folder);
     return action(generator);

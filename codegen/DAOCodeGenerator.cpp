@@ -170,6 +170,7 @@ struct FileDescriptor {
 DAOCodeGenerator::DAOCodeGenerator(M_EntityModelDAO* model, M_EntityTableDAO* table)
     : model_(model), table_(table) {
     if (model_ == nullptr || table_ == nullptr) return;
+    // Not examined: an empty list simply produces no code.
     (void)table_->getNormalColumnDAOList(model_, columns_);
     (void)table_->getFindByInterfaceDAOList(model_, finders_);
     (void)table_->getDelByInterfaceDAOList(model_, deleters_);
@@ -320,14 +321,14 @@ std::string DAOCodeGenerator::baseFolderName() {
     if (table_ == nullptr) return "";
     std::list<M_FolderDAO*> owners;
     PtrListGuard<M_FolderDAO> ownOwners(owners);
-    (void)table_->getFolderOwner(model_, owners);
+    (void)table_->getFolderOwner(model_, owners);  // no owner read: the default base
     for (const M_FolderDAO* owner : owners) {
         if (owner->_isGenerateDAO == 1) return owner->_name;
     }
     if (platformBaseClass(model_) != "DAO") return "";
     for (const M_FolderDAO* owner : owners) {
         M_FolderDAO* found = nullptr;
-        (void)M_FolderDAO::FindByID(owner->_t_M_FolderID, found);
+        (void)M_FolderDAO::FindByID(owner->_t_M_FolderID, found);  // none: not a base
         const std::unique_ptr<M_FolderDAO> parent(found);
         if (parent && parent->_isGenerateDAO == 1) return parent->_name;
     }
@@ -337,7 +338,7 @@ std::string DAOCodeGenerator::baseFolderName() {
 std::string DAOCodeGenerator::parentFolderName() const {
     if (folder_ == nullptr) return "";
     M_FolderDAO* found = nullptr;
-    (void)M_FolderDAO::FindByID(folder_->_t_M_FolderID, found);
+    (void)M_FolderDAO::FindByID(folder_->_t_M_FolderID, found);  // none: no parent name
     const std::unique_ptr<M_FolderDAO> parent(found);
     return parent && parent->_isGenerateDAO == 1 ? parent->_name : std::string();
 }
@@ -389,6 +390,7 @@ std::vector<DAOCodeGenerator::ParameterGroup> DAOCodeGenerator::parameterGroups(
         if (elements.empty()) continue;
         ParameterGroup group;
         M_NormalColumnDAO* found = nullptr;
+        // A column not found (or not read) is refused below.
         (void)M_NormalColumnDAO::FindByID(StringHelper::string2int(elements[0]), found);
         group.column.reset(found);
         if (elements.size() > 1) group.operation = elements[1];

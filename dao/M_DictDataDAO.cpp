@@ -16,13 +16,12 @@ namespace {
 const char* const kClassName = "M_DictDataDAO";
 
 // Whether any record of `Record` has `code` as its type; found objects are
-// only counted.
+// only counted. A code whose users cannot be read counts as used.
 template <class Record>
 bool typeInUse(int code) {
     std::list<Record*> users;
     PtrListGuard<Record> ownUsers(users);
-    (void)Record::FindByType(code, users);
-    return !users.empty();
+    return !Record::FindByType(code, users).ok() || !users.empty();
 }
 
 }  // namespace

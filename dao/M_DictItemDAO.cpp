@@ -43,7 +43,9 @@ ResultMsg M_DictItemDAO::FindByInnerName(std::string innerName,
 ResultMsg M_DictItemDAO::delself(int commitType) {
     std::list<M_DictDataDAO*> entries;
     PtrListGuard<M_DictDataDAO> ownEntries(entries);
-    (void)M_DictDataDAO::FindByRDictItemID(_ID, entries);
+    // Entries that could not be read would outlive their dictionary.
+    ResultMsg read = M_DictDataDAO::FindByRDictItemID(_ID, entries);
+    if (!read.ok()) return read;
     // An entry whose code is in use refuses and stays; the dictionary goes
     // all the same, and its own result is what the caller gets.
     for (M_DictDataDAO* entry : entries)

@@ -1,5 +1,6 @@
 #include "M_EntityModelDAO.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -27,10 +28,11 @@ bool existsInVersion(int addVersion, int delVersion, int version) {
     return addVersion <= version && version < delVersion;
 }
 
-// The table a model-table link names, or null when it is gone.
-std::unique_ptr<M_EntityTableDAO> linkedTable(const M_R_ModelTableDAO& link) {
+// The table a model-table link names, or null when it is gone or `read`
+// failed (then the table is not known to be gone).
+std::unique_ptr<M_EntityTableDAO> linkedTable(const M_R_ModelTableDAO& link, ResultMsg& read) {
     M_EntityTableDAO* found = nullptr;
-    (void)M_EntityTableDAO::FindByID(link._t_M_EntityTableID, found);
+    read = M_EntityTableDAO::FindByID(link._t_M_EntityTableID, found);
     return std::unique_ptr<M_EntityTableDAO>(found);
 }
 
@@ -54,13 +56,18 @@ Mapper* M_EntityModelDAO::createMapper() {
 ResultMsg M_EntityModelDAO::save(int commitType) {
     // Only a model that is neither stored nor numbered gets a version here.
     if (_ID < 1 && _version < 1) {
-        const int max = getMaxVersionWithinSaveName();
+        // One read for the highest version and its lock: a version number
+        // given without it could repeat one or pass an unlocked version.
+        std::list<M_EntityModelDAO*> sameName;
+        PtrListGuard<M_EntityModelDAO> ownSameName(sameName);
+        ResultMsg read = FindByRProjectIDAndName(_rProjectID, _name, sameName);
+        if (!read.ok()) return ResultMsg(RUN_FAIL, "ERROR:数据模型自保存失败。" + read.rMsg);
+        int max = 0;
+        for (const M_EntityModelDAO* model : sameName)
+            max = std::max(max, model->_version);
         if (max == 0) {
             _version = 1;
         } else {
-            std::list<M_EntityModelDAO*> sameName;
-            PtrListGuard<M_EntityModelDAO> ownSameName(sameName);
-            (void)FindByRProjectIDAndName(_rProjectID, _name, sameName);
             for (M_EntityModelDAO* model : sameName) {
                 if (model->_version != max) continue;
                 if (model->_ID >= 1 && model->_isVersionLocked != 1) {
@@ -80,7 +87,9 @@ ResultMsg M_EntityModelDAO::save(int commitType) {
 ResultMsg M_EntityModelDAO::delself(int commitType) {
     std::list<M_FolderDAO*> roots;
     PtrListGuard<M_FolderDAO> ownRoots(roots);
-    (void)M_FolderDAO::FindRootFolderByEntityModelID(_ID, roots);
+    // Folders that could not be read would outlive their model.
+    ResultMsg read = M_FolderDAO::FindRootFolderByEntityModelID(_ID, roots);
+    if (!read.ok()) return ResultMsg(read.rCode, "M_ProjectDAO::delself()错误:" + read.rMsg);
     int codeSum = 0;
     std::string errors;
     // Every root folder gets its turn, whatever became of the ones before.
@@ -106,10 +115,10 @@ ResultMsg M_EntityModelDAO::removeM_FolderDAO(M_FolderDAO* folder, int commitTyp
                                                commitType);
     std::list<M_EntityTableDAO*> tables;
     PtrListGuard<M_EntityTableDAO> ownTables(tables);
-    (void)folder->getM_EntityTableDAOList(tables);
+    (void)folder->getM_EntityTableDAOList(tables);  // answers 0 once the model is found
 
     M_FolderDAO* foundTemp = nullptr;
-    (void)getTempFolder(foundTemp);
+    (void)getTempFolder(foundTemp);  // none read: refused below
     std::unique_ptr<M_FolderDAO> temp(foundTemp);
     if (!temp) {
         return ResultMsg(RUN_FAIL, "Error:此数据模型的临时数据模块没有找到,无法继续移除Folder。");
@@ -119,7 +128,7 @@ ResultMsg M_EntityModelDAO::removeM_FolderDAO(M_FolderDAO* folder, int commitTyp
     // folder when a later move fails, so the folder stays as it was.
     std::vector<M_EntityTableDAO*> moved;
     auto rollBack = [&](const ResultMsg& failed, const std::string& message) {
-        for (M_EntityTableDAO* table : moved) {
+        for (M_EntityTableDAO* table : moved) {  // the failed move answers, not these
             (void)temp->removeM_EntityTableDAO(table);
             (void)folder->addM_EntityTableDAO(table);
         }
@@ -133,7 +142,7 @@ ResultMsg M_EntityModelDAO::removeM_FolderDAO(M_FolderDAO* folder, int commitTyp
             ResultMsg result =
                 rollBack(rm, "ERROR：从待移除的数据模块中，移除数据类后添加至临时数据模块中失败。");
             // The table has already left the folder; it goes back too.
-            (void)folder->addM_EntityTableDAO(table);
+            (void)folder->addM_EntityTableDAO(table);  // the failed move answers
             return result;
         }
         moved.push_back(table);
@@ -148,7 +157,9 @@ ResultMsg M_EntityModelDAO::getRootM_FolderDAOList(std::list<M_FolderDAO*>& fold
 
 ResultMsg M_EntityModelDAO::addTempFolder(int commitType) {
     M_FolderDAO* existing = nullptr;
-    (void)getTempFolder(existing);
+    // A folder that could not be looked for may be there: no second one.
+    ResultMsg read = getTempFolder(existing);
+    if (!read.ok()) return read;
     if (existing != nullptr) {
         delete existing;
         return ResultMsg(RUN_SUCCESS, "临时数据模块已经建立，直接返回");
@@ -181,8 +192,14 @@ ResultMsg M_EntityModelDAO::getNormalColumnList(std::list<M_NormalColumnDAO*>& c
     std::list<M_R_ModelTableDAO*> links;
     PtrListGuard<M_R_ModelTableDAO> ownLinks(links);
     ResultMsg result = M_R_ModelTableDAO::FindByT_M_EntityModelID(static_cast<double>(_ID), links);
+    ResultMsg failedRead;  // the first table that could not be read answers
     for (M_R_ModelTableDAO* link : links) {
-        std::unique_ptr<M_EntityTableDAO> table = linkedTable(*link);
+        ResultMsg read;
+        std::unique_ptr<M_EntityTableDAO> table = linkedTable(*link, read);
+        if (!read.ok()) {
+            if (failedRead.ok()) failedRead = read;
+            continue;
+        }
         if (!table) {
             // A link to a table that is gone.
             result = link->delself(0);
@@ -200,15 +217,21 @@ ResultMsg M_EntityModelDAO::getNormalColumnList(std::list<M_NormalColumnDAO*>& c
             }
         }
     }
-    return result;
+    return failedRead.ok() ? result : failedRead;
 }
 
 ResultMsg M_EntityModelDAO::getEntityTableList(std::list<M_EntityTableDAO*>& tables) {
     std::list<M_R_ModelTableDAO*> links;
     PtrListGuard<M_R_ModelTableDAO> ownLinks(links);
     ResultMsg result = M_R_ModelTableDAO::FindByT_M_EntityModelID(static_cast<double>(_ID), links);
+    ResultMsg failedRead;  // the first table that could not be read answers; its link stays
     for (M_R_ModelTableDAO* link : links) {
-        std::unique_ptr<M_EntityTableDAO> table = linkedTable(*link);
+        ResultMsg read;
+        std::unique_ptr<M_EntityTableDAO> table = linkedTable(*link, read);
+        if (!read.ok()) {
+            if (failedRead.ok()) failedRead = read;
+            continue;
+        }
         if (table && existsInVersion(table->_addVersion, table->_delVersion, _version)) {
             tables.push_back(table.release());
             continue;
@@ -220,13 +243,13 @@ ResultMsg M_EntityModelDAO::getEntityTableList(std::list<M_EntityTableDAO*>& tab
             StringHelper::int2String(link->_ID));
         result = link->delself(0);
     }
-    return result;
+    return failedRead.ok() ? result : failedRead;
 }
 
 int M_EntityModelDAO::getMaxVersionWithinSaveName() {
     std::list<M_EntityModelDAO*> sameName;
     PtrListGuard<M_EntityModelDAO> ownSameName(sameName);
-    (void)FindByRProjectIDAndName(_rProjectID, _name, sameName);
+    (void)FindByRProjectIDAndName(_rProjectID, _name, sameName);  // the answer is a number
     int max = 0;
     for (const M_EntityModelDAO* model : sameName) {
         if (model->_version > max) max = model->_version;

@@ -86,12 +86,13 @@ ResultMsg delselfAll(std::list<T*>& objects, const std::string& prefix, std::str
     return ResultMsg();
 }
 
-// True while the model still links the table.
-bool linkedTo(int modelID, int tableID) {
+// Whether the model still links the table, into `linked`.
+ResultMsg linkedTo(int modelID, int tableID, bool& linked) {
     M_R_ModelTableDAO* found = nullptr;
-    (void)M_R_ModelTableDAO::FindByModelIDAndTableID(modelID, tableID, found);
+    ResultMsg rm = M_R_ModelTableDAO::FindByModelIDAndTableID(modelID, tableID, found);
     std::unique_ptr<M_R_ModelTableDAO> link(found);
-    return link != nullptr;
+    linked = link != nullptr;
+    return rm;
 }
 
 // Columns of other tables that refer to `table` (_fkTableID) and no longer
@@ -105,17 +106,21 @@ ResultMsg clearReferencesTo(M_EntityTableDAO& table, std::string& report) {
     ResultMsg rm = RecordFinder<M_NormalColumnDAO>().byInt("M_NormalColumnDAO", "_fkTableID",
                                                            table._ID, referring);
     if (!rm.ok() || referring.empty()) return rm;
+    // A reference is cleared only on what was read: a failed read ends the call.
     std::list<M_EntityModelDAO*> owners;
     PtrListGuard<M_EntityModelDAO> ownersGuard(owners);
-    (void)table.getEntityModelOwners(owners);
+    rm = table.getEntityModelOwners(owners);
+    if (!rm.ok()) return rm;
     for (M_NormalColumnDAO* column : referring) {
         if (column->_t_M_EntityTableID == table._ID) continue;
-        const bool stillMet =
-            std::any_of(owners.begin(), owners.end(), [&](const M_EntityModelDAO* owner) {
-                return column->_addVersion <= owner->_version &&
-                       column->_delVersion > owner->_version &&
-                       linkedTo(owner->_ID, column->_t_M_EntityTableID);
-            });
+        bool stillMet = false;
+        for (auto owner = owners.begin(); owner != owners.end() && !stillMet; ++owner) {
+            if (column->_addVersion > (*owner)->_version ||
+                column->_delVersion <= (*owner)->_version)
+                continue;
+            rm = linkedTo((*owner)->_ID, column->_t_M_EntityTableID, stillMet);
+            if (!rm.ok()) return rm;
+        }
         if (stillMet) continue;
         column->_fkTableID = -1;
         rm = column->save(0);
@@ -172,7 +177,7 @@ ResultMsg M_EntityTableDAO::save(int commitType) {
         // A stored dictionary table keeps the name it was stored with.
         if (_belongToDictionaryModel == 1) {
             M_EntityTableDAO* stored = nullptr;
-            (void)FindByID(_ID, stored);
+            (void)FindByID(_ID, stored);  // not used: a name not read stays as it is
             if (stored != nullptr) {
                 _name = stored->_name;
                 delete stored;
@@ -216,7 +221,7 @@ bool M_EntityTableDAO::isBelongToDictionaryModel() {
 ResultMsg M_EntityTableDAO::getEntityModelOwners(std::list<M_EntityModelDAO*>& models) {
     std::list<M_R_ModelTableDAO*> links;
     PtrListGuard<M_R_ModelTableDAO> linksGuard(links);
-    (void)M_R_ModelTableDAO::FindByT_M_EntityTableID(_ID, links);
+    (void)M_R_ModelTableDAO::FindByT_M_EntityTableID(_ID, links);  // the last FindByID answers
     ResultMsg rm;
     for (const M_R_ModelTableDAO* link : links) {
         M_EntityModelDAO* model = nullptr;
@@ -229,7 +234,7 @@ ResultMsg M_EntityTableDAO::getEntityModelOwners(std::list<M_EntityModelDAO*>& m
 ResultMsg M_EntityTableDAO::getMaxVersionEntityModelOwner(M_EntityModelDAO*& model) {
     std::list<M_EntityModelDAO*> owners;
     PtrListGuard<M_EntityModelDAO> ownersGuard(owners);
-    (void)getEntityModelOwners(owners);
+    (void)getEntityModelOwners(owners);  // the answer is code 0 whatever was found
     M_EntityModelDAO* best = nullptr;
     for (M_EntityModelDAO* owner : owners) {
         if (owner->_version > (best != nullptr ? best->_version : 0)) best = owner;
@@ -245,7 +250,7 @@ ResultMsg M_EntityTableDAO::getFolderOwner(M_EntityModelDAO* pMEntityModel,
     if (pMEntityModel->_ID <= 0) return fail("ERROR:所属数据模型,  _ID不能小于等于0。");
     std::list<M_FolderDAO*> modelFolders;
     PtrListGuard<M_FolderDAO> foldersGuard(modelFolders);
-    (void)M_FolderDAO::FindByEntityModelID(pMEntityModel->_ID, modelFolders);
+    (void)M_FolderDAO::FindByEntityModelID(pMEntityModel->_ID, modelFolders);  // links answer
     std::list<M_R_FolderTableDAO*> links;
     PtrListGuard<M_R_FolderTableDAO> linksGuard(links);
     ResultMsg rm = M_R_FolderTableDAO::FindByT_M_EntityTableID(_ID, links);
@@ -276,7 +281,7 @@ ResultMsg M_EntityTableDAO::addNormalColumnDAO(M_EntityModelDAO* pMEntityModel,
     {
         std::list<M_EntityModelDAO*> owners;
         PtrListGuard<M_EntityModelDAO> ownersGuard(owners);
-        (void)getEntityModelOwners(owners);
+        (void)getEntityModelOwners(owners);  // an owner not found refuses the column below
         for (const M_EntityModelDAO* owner : owners)
             owned = owned || owner->_ID == pMEntityModel->_ID;
     }
@@ -380,24 +385,26 @@ ResultMsg M_EntityTableDAO::getRelationInfo(M_EntityModelDAO* pMEntityModel,
     // by index, so the cost does not grow with the size of the model.
     MetaDataManager* mdm = MeridianNew::getCurrMRDConfigMDM();
     if (mdm == nullptr) return MeridianNew::noCurrentDatabase();
+    // The answer is code 0 whatever was found: a relation that cannot be read
+    // is not there for the caller.
     std::vector<int> tableIDs;
     (void)mdm->findRelatedTableIDs(pMEntityModel->_ID, pMEntityModel->_version, prefix, suffix,
                                    tableIDs);
     for (int id : tableIDs) {
         M_EntityTableDAO* table = nullptr;
-        (void)FindByID(id, table);
+        (void)FindByID(id, table);  // see above
         if (table != nullptr) tables.push_back(table);
     }
     std::set<int> relatedTables;
     for (const M_EntityTableDAO* table : tables)
         relatedTables.insert(table->_ID);
 
-    std::vector<int> columnIDs;
+    std::vector<int> columnIDs;  // see above
     (void)mdm->findModelColumnIDsByName(pMEntityModel->_ID, pMEntityModel->_version, keyColumn,
                                         columnIDs);
     for (int id : columnIDs) {
         M_NormalColumnDAO* found = nullptr;
-        (void)M_NormalColumnDAO::FindByID(id, found);
+        (void)M_NormalColumnDAO::FindByID(id, found);  // see above
         std::unique_ptr<M_NormalColumnDAO> column(found);
         if (column && relatedTables.count(column->_t_M_EntityTableID) == 0)
             columns.push_back(column.release());
@@ -423,13 +430,16 @@ ResultMsg M_EntityTableDAO::delFromEntityModel(M_EntityModelDAO* pMEntityModel,
     {
         std::list<M_R_FolderTableDAO*> links;
         PtrListGuard<M_R_FolderTableDAO> linksGuard(links);
-        (void)M_R_FolderTableDAO::FindByT_M_EntityTableID(_ID, links);
+        // A link that could not be read would stay behind the table.
+        ResultMsg rm = M_R_FolderTableDAO::FindByT_M_EntityTableID(_ID, links);
+        if (!rm.ok()) return fail("M_R_FolderTableDAO()->delself()失败:" + rm.rMsg);
         for (M_R_FolderTableDAO* link : links) {
             M_FolderDAO* found = nullptr;
-            (void)M_FolderDAO::FindByID(link->_t_M_FolderID, found);
+            rm = M_FolderDAO::FindByID(link->_t_M_FolderID, found);
             std::unique_ptr<M_FolderDAO> folder(found);
+            if (!rm.ok()) return fail("M_R_FolderTableDAO()->delself()失败:" + rm.rMsg);
             if (!folder || folder->_t_M_EntityModelID != modelID) continue;
-            ResultMsg rm = link->delself(0);
+            rm = link->delself(0);
             if (!rm.ok()) return fail("M_R_FolderTableDAO()->delself()失败:" + rm.rMsg);
         }
     }
@@ -438,7 +448,7 @@ ResultMsg M_EntityTableDAO::delFromEntityModel(M_EntityModelDAO* pMEntityModel,
     {
         std::list<M_FindByInterfaceDAO*> finds;
         PtrListGuard<M_FindByInterfaceDAO> findsGuard(finds);
-        (void)getFindByInterfaceDAOList(pMEntityModel, finds);
+        (void)getFindByInterfaceDAOList(pMEntityModel, finds);  // its result is not checked
         ResultMsg rm =
             delselfAll(finds, "ERROR:M_FindByInterfaceDAO()->delself()失败:", nullptr, "");
         if (!rm.ok()) return rm;
@@ -447,7 +457,7 @@ ResultMsg M_EntityTableDAO::delFromEntityModel(M_EntityModelDAO* pMEntityModel,
     {
         std::list<M_DelByInterfaceDAO*> dels;
         PtrListGuard<M_DelByInterfaceDAO> delsGuard(dels);
-        (void)getDelByInterfaceDAOList(pMEntityModel, dels);
+        (void)getDelByInterfaceDAOList(pMEntityModel, dels);  // its result is not checked
         ResultMsg rm = delselfAll(dels, "ERROR:M_DelByInterfaceDAO()->delself()失败:", nullptr, "");
         if (!rm.ok()) return rm;
     }
@@ -459,7 +469,7 @@ ResultMsg M_EntityTableDAO::delFromEntityModel(M_EntityModelDAO* pMEntityModel,
         PtrListGuard<M_NormalColumnDAO> columnsGuard(columns);
         std::list<M_EntityTableDAO*> tables;
         PtrListGuard<M_EntityTableDAO> tablesGuard(tables);
-        (void)getRelationInfo(pMEntityModel, columns, tables);
+        (void)getRelationInfo(pMEntityModel, columns, tables);  // always code 0
         ResultMsg rm = delselfAll(
             columns, "ERROR:关系相关的M_NormalColumnDAO()->delself()失败:", &local, "3,");
         if (!rm.ok()) return rm;
@@ -467,7 +477,11 @@ ResultMsg M_EntityTableDAO::delFromEntityModel(M_EntityModelDAO* pMEntityModel,
         for (M_EntityTableDAO* table : tables) {
             // A table related to two of these (Y_X_A to X_A as well) went
             // with the first; its removal is in the report already.
-            if (!linkedTo(modelID, table->_ID)) continue;
+            bool linked = false;
+            rm = linkedTo(modelID, table->_ID, linked);
+            if (!rm.ok())
+                return fail("ERROR:关系相关的M_EntityTableDAO()->delself()失败:" + rm.rMsg);
+            if (!linked) continue;
             rm = table->delFromEntityModel(pMEntityModel, report);
             if (!rm.ok())
                 return fail("ERROR:关系相关的M_EntityTableDAO()->delself()失败:" + rm.rMsg);
@@ -478,16 +492,18 @@ ResultMsg M_EntityTableDAO::delFromEntityModel(M_EntityModelDAO* pMEntityModel,
     {
         std::list<M_SceneInfoDAO*> scenes;
         PtrListGuard<M_SceneInfoDAO> scenesGuard(scenes);
-        (void)M_SceneInfoDAO::FindByModelIDAndParentTypeAndParentID(modelID, SCENE_KIND_TABLE, _ID,
-                                                                    scenes);
-        ResultMsg rm = delselfAll(scenes, "ERROR:M_SceneInfoDAO()->delself()失败:", &local, "6,");
+        // A record that could not be read would show a table that is gone.
+        ResultMsg rm = M_SceneInfoDAO::FindByModelIDAndParentTypeAndParentID(
+            modelID, SCENE_KIND_TABLE, _ID, scenes);
+        if (!rm.ok()) return fail("ERROR:M_SceneInfoDAO()->delself()失败:" + rm.rMsg);
+        rm = delselfAll(scenes, "ERROR:M_SceneInfoDAO()->delself()失败:", &local, "6,");
         if (!rm.ok()) return rm;
     }
     if (local.size() > 1) report += local;
     log->appendMsg("RUN:5");
 
     if (_belongToDictionaryModel == 1)
-        (void)MeridianNew::getCurrMRDConfigIDM()->delTableInstance(_innerName);
+        (void)MeridianNew::getCurrMRDConfigIDM()->delTableInstance(_innerName);  // not checked
     log->appendMsg("RUN:6");
 
     M_R_ModelTableDAO* foundLink = nullptr;
@@ -514,23 +530,25 @@ ResultMsg M_EntityTableDAO::delFromEntityModel(M_EntityModelDAO* pMEntityModel,
     // Another model version still links the table: its row and columns stay.
     std::list<M_R_ModelTableDAO*> otherLinks;
     PtrListGuard<M_R_ModelTableDAO> otherLinksGuard(otherLinks);
-    (void)M_R_ModelTableDAO::FindByT_M_EntityTableID(_ID, otherLinks);
-    if (!otherLinks.empty()) {
+    // Links that could not be read keep the table: it may still be in use.
+    ResultMsg others = M_R_ModelTableDAO::FindByT_M_EntityTableID(_ID, otherLinks);
+    if (!others.ok() || !otherLinks.empty()) {
+        if (!others.ok()) rm = fail("错误：删除数据类自身失败。" + others.rMsg);
         log->appendMsg(kDelEnd);
         return rm;
     }
 
     std::list<M_NormalColumnDAO*> ownColumns;
     PtrListGuard<M_NormalColumnDAO> ownColumnsGuard(ownColumns);
-    (void)M_NormalColumnDAO::FindByT_M_EntityTableID(_ID, ownColumns);
-    for (M_NormalColumnDAO* column : ownColumns) {
-        if (!column->delself(0).ok()) {
-            std::string msg = "错误：删除数据属性失败。";
-            log->appendError("M_EntityTableDAO::delFromEntityModel:M_NormalColumnDAO->delself() ",
-                             msg);
-            log->appendMsg(kDelEnd);
-            return fail(msg);
-        }
+    // Columns that could not be read would outlive their table.
+    rm = M_NormalColumnDAO::FindByT_M_EntityTableID(_ID, ownColumns);
+    for (auto column = ownColumns.begin(); rm.ok() && column != ownColumns.end(); ++column)
+        rm = (*column)->delself(0);
+    if (!rm.ok()) {
+        std::string msg = "错误：删除数据属性失败。";
+        log->appendError("M_EntityTableDAO::delFromEntityModel:M_NormalColumnDAO->delself() ", msg);
+        log->appendMsg(kDelEnd);
+        return fail(msg);
     }
     rm = DAO::delself(0);
     if (!rm.ok()) {

@@ -33,7 +33,7 @@ constexpr int REPORT_KIND_REFERENCE_CLEARED = 7;
 // The folder's model, or null; the look-up's own answer is not needed.
 std::unique_ptr<M_EntityModelDAO> findModel(int modelID) {
     M_EntityModelDAO* found = nullptr;
-    (void)M_EntityModelDAO::FindByID(modelID, found);
+    (void)M_EntityModelDAO::FindByID(modelID, found);  // a failed look-up finds no model
     return std::unique_ptr<M_EntityModelDAO>(found);
 }
 
@@ -94,16 +94,16 @@ ResultMsg M_FolderDAO::delself(int commitType) {
     if (std::unique_ptr<M_EntityModelDAO> model = findModel(_t_M_EntityModelID)) {
         std::list<M_EntityTableDAO*> tables;
         PtrListGuard<M_EntityTableDAO> tablesGuard(tables);
-        (void)getM_EntityTableDAOList(tables);
+        (void)getM_EntityTableDAOList(tables);  // answers 0 once the model is found
         std::string unusedReport;
         for (M_EntityTableDAO* table : tables)
-            (void)table->delFromEntityModel(model.get(), unusedReport);
+            (void)table->delFromEntityModel(model.get(), unusedReport);  // the loop goes on
     }
     std::list<M_FolderDAO*> subs;
     PtrListGuard<M_FolderDAO> subsGuard(subs);
-    (void)FindByParentFolderID(_ID, subs);
+    (void)FindByParentFolderID(_ID, subs);  // a failed find leaves sub-folders, not the row
     for (M_FolderDAO* sub : subs)
-        (void)sub->delself(commitType);
+        (void)sub->delself(commitType);  // the loop goes on; the row's deletion answers
     return DAO::delself(commitType);
 }
 
@@ -111,10 +111,10 @@ ResultMsg M_FolderDAO::delself(std::string& report, int commitType) {
     if (std::unique_ptr<M_EntityModelDAO> model = findModel(_t_M_EntityModelID)) {
         std::list<M_EntityTableDAO*> tables;
         PtrListGuard<M_EntityTableDAO> tablesGuard(tables);
-        (void)getM_EntityTableDAOList(tables);
+        (void)getM_EntityTableDAOList(tables);  // answers 0 once the model is found
         for (M_EntityTableDAO* table : tables) {
             std::string tableReport;
-            (void)table->delFromEntityModel(model.get(), tableReport);
+            (void)table->delFromEntityModel(model.get(), tableReport);  // its report counts
             // Tables and columns that stay inside this folder's tree go with
             // it; only what lay outside is reported.
             for (const std::string& record : StringHelper::splitString(tableReport, "#")) {
@@ -125,7 +125,7 @@ ResultMsg M_FolderDAO::delself(std::string& report, int commitType) {
                     if (kind == REPORT_KIND_TABLE && isHaveEntityTable(id)) continue;
                     if (kind == REPORT_KIND_COLUMN || kind == REPORT_KIND_REFERENCE_CLEARED) {
                         M_NormalColumnDAO* found = nullptr;
-                        (void)M_NormalColumnDAO::FindByID(id, found);
+                        (void)M_NormalColumnDAO::FindByID(id, found);  // none: reported
                         std::unique_ptr<M_NormalColumnDAO> column(found);
                         if (column && isHaveEntityTable(column->_t_M_EntityTableID)) continue;
                     }
@@ -137,12 +137,13 @@ ResultMsg M_FolderDAO::delself(std::string& report, int commitType) {
 
     std::list<M_FolderDAO*> subs;
     PtrListGuard<M_FolderDAO> subsGuard(subs);
-    (void)FindByParentFolderID(_ID, subs);
+    (void)FindByParentFolderID(_ID, subs);  // a failed find leaves sub-folders, not the row
     for (M_FolderDAO* sub : subs)
-        (void)sub->delself(report, commitType);
+        (void)sub->delself(report, commitType);  // not kept; its report is
 
     std::list<M_SceneInfoDAO*> scenes;
     PtrListGuard<M_SceneInfoDAO> scenesGuard(scenes);
+    // A failed find leaves scene records, which name a folder that is gone.
     (void)M_SceneInfoDAO::FindByParentTypeAndParentID(SCENE_KIND_FOLDER, _ID, scenes);
     std::string sceneReport;
     for (M_SceneInfoDAO* scene : scenes) {
@@ -223,6 +224,7 @@ ResultMsg M_FolderDAO::addM_EntityTableDAO(M_EntityTableDAO* table) {
     }
 
     M_R_FolderTableDAO* foundFolderLink = nullptr;
+    // Its result is not kept: a link not found is made.
     (void)M_R_FolderTableDAO::FindByFolderIDAndTableID(_ID, table->_ID, foundFolderLink);
     std::unique_ptr<M_R_FolderTableDAO> folderLink(foundFolderLink);
     if (!folderLink) {
@@ -236,13 +238,14 @@ ResultMsg M_FolderDAO::addM_EntityTableDAO(M_EntityTableDAO* table) {
                              message);
             // Undo what this call wrote: a table stored before keeps its row,
             // a model link that existed before stays.
+            // The failed link is the answer, whatever the undoing says.
             if (!tableWasStored) (void)table->delself(0);
             if (modelLinkIsNew) (void)modelLink->delself(0);
             rm = ResultMsg(RUN_FAIL, message);
         }
     }
     if (InstanceDataManager* idm = MeridianNew::getCurrMRDConfigIDM()) {
-        (void)idm->initialMetaDataCache();
+        (void)idm->initialMetaDataCache();  // a stale cache is reloaded by the next change
     }
     log->appendMsg(runLine + "  tableName = " + table->_name);
     return rm;
@@ -254,10 +257,12 @@ ResultMsg M_FolderDAO::removeM_EntityTableDAO(M_EntityTableDAO* table) {
     if (table->_ID < 1) return ResultMsg();
 
     M_R_FolderTableDAO* foundFolderLink = nullptr;
-    (void)M_R_FolderTableDAO::FindByFolderIDAndTableID(_ID, table->_ID, foundFolderLink);
+    // A link that could not be looked for is not known to be gone.
+    ResultMsg found =
+        M_R_FolderTableDAO::FindByFolderIDAndTableID(_ID, table->_ID, foundFolderLink);
     std::unique_ptr<M_R_FolderTableDAO> folderLink(foundFolderLink);
-    if (folderLink && !folderLink->delself(0).ok()) {
-        return ResultMsg(RUN_FAIL, "错误：删除数据模块与数据类的关联信息失败。");
+    if (!found.ok() || (folderLink && !folderLink->delself(0).ok())) {
+        return ResultMsg(RUN_FAIL, "错误：删除数据模块与数据类的关联信息失败。" + found.rMsg);
     }
 
     std::unique_ptr<M_EntityModelDAO> model = findModel(_t_M_EntityModelID);
@@ -277,7 +282,7 @@ ResultMsg M_FolderDAO::getM_EntityTableDAOList(std::list<M_EntityTableDAO*>& tab
 
     std::list<M_R_FolderTableDAO*> links;
     PtrListGuard<M_R_FolderTableDAO> linksGuard(links);
-    (void)M_R_FolderTableDAO::FindByT_M_FolderID(_ID, links);
+    (void)M_R_FolderTableDAO::FindByT_M_FolderID(_ID, links);  // its result is not kept
     for (M_R_FolderTableDAO* link : links) {
         M_EntityTableDAO* table = nullptr;
         ResultMsg found = M_EntityTableDAO::FindByID(link->_t_M_EntityTableID, table);
@@ -287,7 +292,7 @@ ResultMsg M_FolderDAO::getM_EntityTableDAOList(std::list<M_EntityTableDAO*>& tab
         } else if (found.ok()) {
             // The table is gone: the link dangles. A failed look-up proves
             // nothing, so its link stays.
-            (void)link->delself(0);
+            (void)link->delself(0);  // a link left dangling is cleaned up next time
         }
     }
     return ResultMsg();
@@ -298,7 +303,7 @@ bool M_FolderDAO::isHaveEntityTable(int tableID) {
     if (_ID < 1) return false;
     std::list<M_R_FolderTableDAO*> links;
     PtrListGuard<M_R_FolderTableDAO> linksGuard(links);
-    (void)M_R_FolderTableDAO::FindByT_M_EntityTableID(tableID, links);
+    (void)M_R_FolderTableDAO::FindByT_M_EntityTableID(tableID, links);  // no links: false
     std::set<int> holders;
     for (const M_R_FolderTableDAO* link : links)
         holders.insert(link->_t_M_FolderID);
@@ -313,7 +318,7 @@ bool M_FolderDAO::isHaveEntityTable(int tableID) {
         if (holders.count(folderID) != 0) return true;
         std::list<M_FolderDAO*> children;
         PtrListGuard<M_FolderDAO> childrenGuard(children);
-        (void)FindByParentFolderID(folderID, children);
+        (void)FindByParentFolderID(folderID, children);  // none found: none searched
         for (const M_FolderDAO* child : children) {
             if (visited.insert(child->_ID).second) pending.push_back(child->_ID);
         }

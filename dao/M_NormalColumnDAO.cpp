@@ -130,7 +130,7 @@ ResultMsg M_NormalColumnDAO::save(int commitType) {
             return ResultMsg(RUN_FAIL, msg);
         }
         M_EntityTableDAO* found = nullptr;
-        (void)M_EntityTableDAO::FindByID(_t_M_EntityTableID, found);
+        (void)M_EntityTableDAO::FindByID(_t_M_EntityTableID, found);  // none read: refused below
         std::unique_ptr<M_EntityTableDAO> table(found);
         if (!table) {
             std::string msg = "数据属性所属数据类在库中未找到。_t_M_EntityTableID = " + tableID;
@@ -169,7 +169,9 @@ ResultMsg M_NormalColumnDAO::save(int commitType) {
 
         std::list<M_NormalColumnDAO*> stored;
         PtrListGuard<M_NormalColumnDAO> storedGuard(stored);
-        (void)FindByT_M_EntityTableID(_t_M_EntityTableID, stored);
+        // Without them the physical column would not be made.
+        ResultMsg read = FindByT_M_EntityTableID(_t_M_EntityTableID, stored);
+        if (!read.ok()) return read;
         if (stored.empty()) return ResultMsg(RUN_SUCCESS, saved.rMsg);
         return addPhysicalColumn(*this, *table, stored.size());
     }();

@@ -86,7 +86,7 @@ ResultMsg M_ObjectDAO::save(int commitType) {
     lastStamp = LastStamp();
 
     M_ProjectDAO* found = nullptr;
-    (void)M_ProjectDAO::FindByID(projectID, found);
+    (void)M_ProjectDAO::FindByID(projectID, found);  // not found or not read: the warning below
     if (found == nullptr) {
         lastStamp.remember(configIDM, projectID, false, now);
         return noCurrentProject(projectID);

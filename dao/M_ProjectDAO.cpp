@@ -92,7 +92,9 @@ ResultMsg M_ProjectDAO::save(int commitType) {
 ResultMsg M_ProjectDAO::delself(int commitType) {
     std::list<M_EntityModelDAO*> models;
     PtrListGuard<M_EntityModelDAO> ownModels(models);
-    (void)M_EntityModelDAO::FindByRProjectID(_ID, models);
+    // Models that could not be read would outlive their project.
+    ResultMsg read = M_EntityModelDAO::FindByRProjectID(_ID, models);
+    if (!read.ok()) return ResultMsg(read.rCode, "M_ProjectDAO::delself()错误" + read.rMsg);
     for (M_EntityModelDAO* model : models) {
         ResultMsg rm = model->delself(commitType);
         if (!rm.ok()) return ResultMsg(rm.rCode, "M_ProjectDAO::delself()错误" + rm.rMsg);

@@ -76,7 +76,7 @@ void printModel(M_EntityModelDAO& model) {
               << tables.size() << " tables:";
     for (M_EntityTableDAO* table : tables) {
         std::list<M_NormalColumnDAO*> columns;
-        (void)table->getNormalColumnDAOList(&model, columns);
+        (void)table->getNormalColumnDAOList(&model, columns);  // printed only
         std::cout << " " << table->_name << "(" << columns.size() << ")";
         T_deletePtrList(columns);
     }
@@ -176,13 +176,13 @@ void rowsAndBlobs(const std::string& folder, M_EntityModelDAO& model, M_EntityTa
 void printFolders(int modelID, int parentID, int depth) {
     std::list<M_FolderDAO*> folders;
     if (parentID == 0) {
-        (void)M_FolderDAO::FindRootFolderByEntityModelID(modelID, folders);
+        (void)M_FolderDAO::FindRootFolderByEntityModelID(modelID, folders);  // printed only
     } else {
-        (void)M_FolderDAO::FindByParentFolderID(parentID, folders);
+        (void)M_FolderDAO::FindByParentFolderID(parentID, folders);  // printed only
     }
     for (M_FolderDAO* folder : folders) {
         std::list<M_EntityTableDAO*> tables;
-        (void)folder->getM_EntityTableDAOList(tables);
+        (void)folder->getM_EntityTableDAOList(tables);  // printed only
         std::cout << std::string(2 * depth + 2, ' ') << folder->_name << " (id " << folder->_ID
                   << "):";
         for (M_EntityTableDAO* table : tables)
@@ -249,10 +249,10 @@ void exportAndImport(const std::string& folder, int projectID) {
     T_deletePtrList(inFile);
     report("import them", M_ProjectDAO::importProject(file, ids));
     std::list<M_ProjectDAO*> projects;
-    (void)M_ProjectDAO::FindByName("shop", projects);
+    (void)M_ProjectDAO::FindByName("shop", projects);  // printed only
     for (M_ProjectDAO* project : projects) {
         std::list<M_EntityModelDAO*> models;
-        (void)project->getEntityModelList(models);
+        (void)project->getEntityModelList(models);  // printed only
         std::cout << "  imported project " << project->_name << " (id " << project->_ID << ", "
                   << models.size() << " models)\n";
         for (M_EntityModelDAO* model : models)

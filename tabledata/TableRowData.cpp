@@ -56,7 +56,8 @@ ResultMsg M_EntityTableDAO::getData(std::list<M_NormalColumnDAO*>& columns,
     M_EntityModelDAO* instanceModel = nullptr;
     // A model whose project or record is gone still comes back (with what
     // the file says); only a file that is no instance file gives none.
-    (void)M_EntityModelDAO::getInstanceInfo(MeridianNew::getCurrentWorkDB(), instanceModel);
+    (void)M_EntityModelDAO::getInstanceInfo(MeridianNew::getCurrentWorkDB(),
+                                            instanceModel);  // none: below
     std::unique_ptr<M_EntityModelDAO> model(instanceModel);
     if (!model) {
         MeridianNew::LOGGER()->appendError(std::string("M_EntityTableDAO::getData() ") + kNoModel,
@@ -66,7 +67,9 @@ ResultMsg M_EntityTableDAO::getData(std::list<M_NormalColumnDAO*>& columns,
 
     std::list<M_NormalColumnDAO*> tableColumns;
     PtrListGuard<M_NormalColumnDAO> tableColumnsGuard(tableColumns);
-    (void)getNormalColumnDAOList(model.get(), tableColumns);
+    // Columns that could not be read are no table without columns.
+    ResultMsg read = getNormalColumnDAOList(model.get(), tableColumns);
+    if (!read.ok()) return read;
     if (tableColumns.empty()) {
         return ResultMsg(RUN_SUCCESS, "该数据类没有属性，不需要继续导出数据。");
     }
@@ -113,14 +116,14 @@ ResultMsg M_EntityTableDAO::delData(std::vector<int> ids) {
     // Only the commit reports: a single delete's answer is overwritten by
     // the next one.
     for (int id : ids)
-        (void)manager->deleteITableDataById(_innerName, id);
+        (void)manager->deleteITableDataById(_innerName, id);  // see above
     return commitAfterDelete(*manager, _innerName + "M_EntityTableDAO::delData()::commit()");
 }
 
 ResultMsg M_EntityTableDAO::delAllData() {
     InstanceDataManager* manager = MeridianNew::getCurrentWorkDBIDM();
     if (manager == nullptr) return MeridianNew::noCurrentDatabase();
-    (void)manager->deleteITableDataAll(_innerName);
+    (void)manager->deleteITableDataAll(_innerName);  // only the commit reports
     return commitAfterDelete(*manager, _innerName + "M_EntityTableDAO::delAllData()::commit()");
 }
 

@@ -20,7 +20,7 @@ Savepoint::~Savepoint() {
     // A failure here rolled back everything pending and is reported by the
     // session's next commit or close.
     ResultMsg undone = connection_->rollbackSavepoint(id_);
-    (void)undone;
+    (void)undone;  // see above
 }
 
 ResultMsg Savepoint::release() {

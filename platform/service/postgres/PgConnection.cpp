@@ -452,7 +452,7 @@ void PgConnection::abandonTransaction() {
     PgParams none;
     PGresult* result = nullptr;
     ResultMsg rm = run("ROLLBACK", none, false, result);
-    (void)rm;
+    (void)rm;  // the last resort: a server that refuses even this has ended the session
     PQclear(result);
 }
 
