@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <regex>
@@ -8,6 +9,8 @@
 
 #include "InstanceDataManager.h"
 #include "MRDSession.h"
+#include "M_DictDataDAO.h"
+#include "M_DictItemDAO.h"
 #include "M_R_ModelTableDAO.h"
 #include "dao/RecordFixture.h"
 #include "support/RawDb.h"
@@ -124,6 +127,36 @@ TEST_F(ProjectModel, ProjectDelselfStopsAtAModelThatStays) {
     std::list<M_FolderDAO*> folders;
     ASSERT_TRUE(M_ProjectDAO::FindAll(projects).ok() && M_FolderDAO::FindAll(folders).ok());
     EXPECT_TRUE(namesOf(projects).empty() && namesOf(folders).empty());
+}
+
+// A delete that cannot read what hangs on its record, or what uses it, fails
+// and keeps the record rather than leave behind what it could not see.
+TEST_F(ProjectModel, DeletesThatCannotReadTheirDependantsKeepTheRecord) {
+    M_EntityModelDAO m = model("M");
+    M_DictItemDAO projectTypes;  // the first dictionary: the project types
+    ASSERT_TRUE(projectTypes.save().ok() && projectTypes._ID == DICT_ID_PROJECT_TYPES);
+    M_DictDataDAO unused;
+    unused._code = 99;
+    ASSERT_TRUE(projectTypes.addDictData(&unused).ok());
+    const std::tuple<const char*, std::function<ResultMsg()>> rows[] = {
+        {"T_M_EntityModel", [&] { return project().delself(); }},
+        {"T_M_Folder", [&] { return m.delself(); }},
+        {"T_M_DictData_2", [&] { return projectTypes.delself(); }},
+        {"T_M_Project", [&] { return unused.delself(); }},  // its users
+    };
+    const std::string records =
+        "SELECT (SELECT count(*) FROM \"T_M_Project\") || (SELECT count(*) FROM "
+        "\"T_M_EntityModel\") || (SELECT count(*) FROM \"T_M_DictItem_2\") || (SELECT count(*) "
+        "FROM \"T_M_DictData_2\")";
+    const std::string before = rawScalar(config, records);
+    for (const auto& [table, remove] : rows) {
+        SCOPED_TRACE(table);
+        ASSERT_TRUE(rawExecute(config, "ALTER TABLE \"" + std::string(table) + "\" RENAME TO x"));
+        const ResultMsg rm = remove();
+        ASSERT_TRUE(rawExecute(config, "ALTER TABLE x RENAME TO \"" + std::string(table) + "\""));
+        EXPECT_NE(rm.rCode, RUN_SUCCESS);
+        EXPECT_EQ(rawScalar(config, records), before);
+    }
 }
 
 TEST_F(ProjectModel, ModelVersionsFollowTheLockOfTheHighest) {
