@@ -45,7 +45,7 @@ ResultMsg M_EntityModelDAO::createInstance(std::string folderPath, std::string f
     record._instanceKind = "3";
 
     M_ProjectDAO* foundProject = nullptr;
-    (void)M_ProjectDAO::FindByID(_rProjectID, foundProject);
+    (void)M_ProjectDAO::FindByID(_rProjectID, foundProject);  // none read: refused below
     const std::unique_ptr<M_ProjectDAO> project(foundProject);
     if (!project) {
         return ResultMsg(RUN_FAIL, "ERROR: 所属项目Mproject信息未找到 ！_rProjectID =" +
@@ -121,7 +121,7 @@ ResultMsg M_EntityModelDAO::getInstanceInfo(std::string filePath, M_EntityModelD
 
     std::list<M_ProjectDAO*> projects;
     const PtrListGuard<M_ProjectDAO> ownProjects(projects);
-    (void)M_ProjectDAO::FindByUID(record._projectUID, projects);
+    (void)M_ProjectDAO::FindByUID(record._projectUID, projects);  // none read: refused below
     if (projects.empty()) {
         ResultMsg failed(RUN_FAIL, "在数据库中没有查找到项目信息，无法获取其ID");
         log->appendError(
@@ -135,6 +135,7 @@ ResultMsg M_EntityModelDAO::getInstanceInfo(std::string filePath, M_EntityModelD
 
     std::list<M_EntityModelDAO*> models;
     const PtrListGuard<M_EntityModelDAO> ownModels(models);
+    // None read: refused below.
     (void)FindByRProjectIDAndNameAndVersion(model->_rProjectID, model->_name, model->_version,
                                             models);
     if (models.empty()) {
