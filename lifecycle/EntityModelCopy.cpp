@@ -29,7 +29,7 @@ ResultMsg failedStep(const std::string& step, const ResultMsg& failed) {
 
 // The state of one copy: the source, the target and the old-to-new maps
 // that cover the whole tree. A read that fails ends the copy with its
-// failure, which reads() keeps.
+// failure, kept in `reads`.
 class ModelCopy {
 public:
     ModelCopy(M_EntityModelDAO& source, M_EntityModelDAO& target, FirstFailure& reads)
