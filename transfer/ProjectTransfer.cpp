@@ -240,8 +240,8 @@ ResultMsg ProjectTransfer::readTree() {
         if (!owner || owner->_type != ENTITY_MODEL_TYPE_DICTIONARY) continue;
         ResultMsg exported = table.exportData(planned.rowColumns, planned.rows);
         planned.dictionary = exported.ok();
-        // Rows that cannot be read: the import skips the table, as a failed
-        // read of a file's table rows always has; the export reports it.
+        // Rows that cannot be read: the import skips the table (the one read
+        // whose failure an import passes over); the export reports it.
         if (!exported.ok() && direction_ == Direction::Export)
             leftOut("数据字典表数据", id, exported);
     }
