@@ -222,7 +222,7 @@ Session::Session(const Options& options, bool create) {
 }
 
 Session::~Session() {
-    if (open_) (void)MeridianNew::shutdown();
+    if (open_) (void)MeridianNew::shutdown();  // leaving on a failure; close() reports
 }
 
 void Session::close() {

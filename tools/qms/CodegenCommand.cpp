@@ -20,7 +20,7 @@ struct CodegenArgs {
 bool hasTable(M_EntityModelDAO& model, const std::string& name) {
     std::list<M_EntityTableDAO*> tables;
     PtrListGuard<M_EntityTableDAO> guard(tables);
-    (void)model.getEntityTableList(tables);
+    check(model.getEntityTableList(tables), "cannot list the tables");
     for (const M_EntityTableDAO* table : tables) {
         if (table->_name == gbk(name)) return true;
     }
@@ -30,7 +30,8 @@ bool hasTable(M_EntityModelDAO& model, const std::string& name) {
 bool hasRootFolder(const M_EntityModelDAO& model, const std::string& name) {
     std::list<M_FolderDAO*> folders;
     PtrListGuard<M_FolderDAO> guard(folders);
-    (void)M_FolderDAO::FindRootFolderByEntityModelID(model._ID, folders);
+    check(M_FolderDAO::FindRootFolderByEntityModelID(model._ID, folders),
+          "cannot list the folders");
     for (const M_FolderDAO* folder : folders) {
         if (folder->_name == gbk(name)) return true;
     }
@@ -86,7 +87,7 @@ void collectTables(M_FolderDAO& folder, const std::set<int>& inModel, std::set<i
                    std::vector<std::unique_ptr<M_EntityTableDAO>>& out) {
     std::list<M_EntityTableDAO*> tables;
     PtrListGuard<M_EntityTableDAO> tablesGuard(tables);
-    (void)folder.getM_EntityTableDAOList(tables);
+    check(folder.getM_EntityTableDAOList(tables), "cannot list the tables");
     for (M_EntityTableDAO*& table : tables) {
         if (inModel.count(table->_ID) == 0 || !seen.insert(table->_ID).second) continue;
         out.emplace_back(table);
@@ -94,7 +95,7 @@ void collectTables(M_FolderDAO& folder, const std::set<int>& inModel, std::set<i
     }
     std::list<M_FolderDAO*> subs;
     PtrListGuard<M_FolderDAO> subsGuard(subs);
-    (void)M_FolderDAO::FindByParentFolderID(folder._ID, subs);
+    check(M_FolderDAO::FindByParentFolderID(folder._ID, subs), "cannot list the folders");
     for (M_FolderDAO* sub : subs)
         collectTables(*sub, inModel, seen, out);
 }

@@ -28,7 +28,7 @@ struct ModelArgs {
 
 std::string projectName(int projectID) {
     M_ProjectDAO* project = nullptr;
-    (void)M_ProjectDAO::FindByID(projectID, project);
+    check(M_ProjectDAO::FindByID(projectID, project), "cannot read the project");
     std::unique_ptr<M_ProjectDAO> owned(project);
     return owned ? utf8(owned->_name) : std::string();
 }

@@ -65,11 +65,11 @@ std::vector<std::string> folderNames(const std::string& path) {
 // "TABLE.COLUMN" of a stored column, else its identifier.
 std::string columnName(int id) {
     M_NormalColumnDAO* found = nullptr;
-    (void)M_NormalColumnDAO::FindByID(id, found);
+    check(M_NormalColumnDAO::FindByID(id, found), "cannot read the column");
     std::unique_ptr<M_NormalColumnDAO> column(found);
     if (!column) return std::to_string(id);
     M_EntityTableDAO* owner = nullptr;
-    (void)M_EntityTableDAO::FindByID(column->_t_M_EntityTableID, owner);
+    check(M_EntityTableDAO::FindByID(column->_t_M_EntityTableID, owner), "cannot read the table");
     std::unique_ptr<M_EntityTableDAO> table(owner);
     return (table ? shown(table->_name) + "." : std::string()) + shown(column->_name);
 }
@@ -161,7 +161,7 @@ std::string folderPath(const M_FolderDAO& folder) {
     std::string path = utf8(folder._name);
     for (int parentID = folder._t_M_FolderID; parentID > 0;) {
         M_FolderDAO* raw = nullptr;
-        (void)M_FolderDAO::FindByID(parentID, raw);
+        check(M_FolderDAO::FindByID(parentID, raw), "cannot read the folder");
         std::unique_ptr<M_FolderDAO> parent(raw);
         if (!parent) break;
         path = utf8(parent->_name) + "/" + path;
@@ -188,10 +188,10 @@ void showTable(const Options& options, const StructureArgs& args) {
     check(table.getNormalColumnDAOList(&model, columns), "cannot list the columns");
     std::list<M_FindByInterfaceDAO*> finds;
     PtrListGuard<M_FindByInterfaceDAO> findsGuard(finds);
-    (void)table.getFindByInterfaceDAOList(&model, finds);
+    check(table.getFindByInterfaceDAOList(&model, finds), "cannot list the query definitions");
     std::list<M_DelByInterfaceDAO*> deletes;
     PtrListGuard<M_DelByInterfaceDAO> deletesGuard(deletes);
-    (void)table.getDelByInterfaceDAOList(&model, deletes);
+    check(table.getDelByInterfaceDAOList(&model, deletes), "cannot list the delete definitions");
 
     Json out;
     std::ostringstream text;
