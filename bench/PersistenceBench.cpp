@@ -145,8 +145,9 @@ void BM_FindByOneAttrKey(benchmark::State& state) {
     std::size_t hits = 0;
     for (auto _ : state) {
         std::list<DAO*> found;
-        finder.findByOneAttr("BenchRecord", "_t_M_GroupID", "  =  ",
-                             StringHelper::int2String(pick(random)), found);
+        const ResultMsg rm = finder.findByOneAttr("BenchRecord", "_t_M_GroupID", "  =  ",
+                                                  StringHelper::int2String(pick(random)), found);
+        if (!rm.ok()) state.SkipWithError("find failed");
         hits += found.size();
         T_deletePtrList(found);
     }
@@ -165,7 +166,8 @@ void BM_FindByOneAttrUnindexed(benchmark::State& state) {
     for (auto _ : state) {
         benchValues(pick(random), values);
         std::list<DAO*> found;
-        finder.findByOneAttr("BenchRecord", "_code", " = ", "'" + values[1] + "'", found);
+        if (!finder.findByOneAttr("BenchRecord", "_code", " = ", "'" + values[1] + "'", found).ok())
+            state.SkipWithError("find failed");
         if (found.empty()) state.SkipWithError("record not found");
         T_deletePtrList(found);
     }
@@ -179,7 +181,8 @@ void BM_FindByID(benchmark::State& state) {
     DAOFinder finder;
     for (auto _ : state) {
         DAO* found = nullptr;
-        finder.findByID("BenchRecord", pick(random), found);
+        if (!finder.findByID("BenchRecord", pick(random), found).ok())
+            state.SkipWithError("find failed");
         if (found == nullptr) state.SkipWithError("record not found");
         delete found;
     }
