@@ -1,9 +1,9 @@
-// The entry points of code generation on the records.
+// Code generation on a folder: the intermediate DAO class of a folder that
+// generates one.
 #include <memory>
 
 #include "DAOCodeGenerator.h"
 #include "M_EntityModelDAO.h"
-#include "M_EntityTableDAO.h"
 #include "M_FolderDAO.h"
 
 namespace MeridianSpace {
@@ -25,21 +25,6 @@ ResultMsg onFolderGenerator(M_FolderDAO& folder, Action action) {
 }
 
 }  // namespace
-
-ResultMsg M_EntityTableDAO::CreateCode(M_EntityModelDAO* model, std::string folderPath,
-                                       std::list<std::string>& fileNames) {
-    DAOCodeGenerator generator(model, this);
-    return generator.run(folderPath, fileNames);
-}
-
-ResultMsg M_EntityTableDAO::CheckCode(M_EntityModelDAO* model) {
-    DAOCodeGenerator generator(model, this);
-    return generator.check();
-}
-
-std::string M_EntityTableDAO::tableNameToDAOName(std::string tableName) {
-    return DAOCodeGenerator::daoClassName(tableName);
-}
 
 ResultMsg M_FolderDAO::CreateCode(std::string folderPath, std::list<std::string>& fileNames) {
     return onFolderGenerator(
