@@ -14,6 +14,7 @@ namespace MeridianSpace {
 /// An object is used by one thread at a time.
 class ARX M_DelByInterfaceDAO : public M_QMSObjectDAO {
 public:
+    // Defined in dao/M_DelByInterfaceDAO.cpp.
     M_DelByInterfaceDAO();
     ~M_DelByInterfaceDAO() override;
 
@@ -27,6 +28,7 @@ public:
     /// The column identifiers named by the parameter entries, in order.
     std::vector<int> getParaColumnIDs();
 
+    // Fields.
     int _bExport;
     std::string _description;
     /// Entries separated by "#", fields by ","; the first field of an entry

@@ -18,6 +18,7 @@ constexpr int DICT_ID_MODEL_TYPES = 2;
 /// An object is used by one thread at a time.
 class ARX M_DictDataDAO : public M_QMSObjectDAO {
 public:
+    // Defined in dao/M_DictDataDAO.cpp.
     M_DictDataDAO();
     ~M_DictDataDAO() override;
 
@@ -37,6 +38,7 @@ public:
     [[nodiscard]] ResultMsg delself(int commitType = COMMIT_T_IMMEDIATELY) override;
     using DAO::delself;
 
+    // Fields.
     int _code;
     /// "TRUE" (exactly) marks the default entry.
     std::string _default;

@@ -15,6 +15,7 @@ class M_DictDataDAO;
 /// An object is used by one thread at a time.
 class ARX M_DictItemDAO : public M_QMSObjectDAO {
 public:
+    // Defined in dao/M_DictItemDAO.cpp.
     M_DictItemDAO();
     ~M_DictItemDAO() override;
 
@@ -37,6 +38,7 @@ public:
     /// The dictionary's entries; the caller owns them.
     ResultMsg getDictDataList(std::list<M_DictDataDAO*>& entries);
 
+    // Fields.
     /// The key by which code finds a dictionary.
     std::string _innerName;
     /// Display name.

@@ -24,6 +24,7 @@ constexpr int MODEL_VERSION_NEVER_DELETED = 999999;
 /// An object is used by one thread at a time.
 class ARX M_EntityModelDAO : public M_ObjectDAO {
 public:
+    // Defined in dao/M_EntityModelDAO.cpp.
     M_EntityModelDAO();
     ~M_EntityModelDAO() override;
     M_EntityModelDAO(const M_EntityModelDAO&) = default;
@@ -63,33 +64,6 @@ public:
     /// 0 when there is none.
     int getMaxVersionWithinSaveName();
 
-    /// Locks this stored version and makes the next version of its name:
-    /// a new model record with a copy of the folder tree, linked to the same
-    /// tables, and copies of the scene records. On success `newModel`
-    /// receives a new object with the new version that the caller owns (an
-    /// object it held is deleted first; it must not be this model); on
-    /// failure it is left as it was. One transaction of the configuration
-    /// database; what each outcome leaves is committed.
-    ResultMsg upgradeNewVersion(M_EntityModelDAO*& newModel);
-    /// Stores `target` (unsaved, named like no model of this model's
-    /// project) as a new model of the same project and fills it with copies
-    /// of this model's folders, tables, columns, definitions, scene records
-    /// and, for a dictionary model, table rows. References between the
-    /// copies are rewritten to the new identifiers. The target stays the
-    /// caller's. A failure half-way keeps what was copied so far.
-    ResultMsg copyTo(M_EntityModelDAO*& target);
-
-    /// Creates the instance file `fileName` in `folderPath` (made when
-    /// missing) for this stored model's version. An existing file is never
-    /// overwritten.
-    ResultMsg createInstance(std::string folderPath, std::string fileName);
-    /// Reads which model and version the instance file at `filePath` was
-    /// made for and finds that model in the current configuration database.
-    /// `model` receives a new object that the caller owns (an object it held
-    /// is deleted first); it keeps what the file said when the project or
-    /// the model is no longer stored (then _ID stays 0).
-    static ResultMsg getInstanceInfo(std::string filePath, M_EntityModelDAO*& model);
-
     static ResultMsg FindByID(int id, M_EntityModelDAO*& pnewdao);
     static ResultMsg FindAll(std::list<M_EntityModelDAO*>& newlist);
     static ResultMsg FindByRProjectID(int projectID, std::list<M_EntityModelDAO*>& newlist);
@@ -105,6 +79,38 @@ public:
     static ResultMsg FindByNameMaxVersion(std::string name, M_EntityModelDAO*& model);
     static ResultMsg FindByType(int type, std::list<M_EntityModelDAO*>& newlist);
 
+    // Defined in lifecycle/EntityModelUpgrade.cpp.
+    /// Locks this stored version and makes the next version of its name:
+    /// a new model record with a copy of the folder tree, linked to the same
+    /// tables, and copies of the scene records. On success `newModel`
+    /// receives a new object with the new version that the caller owns (an
+    /// object it held is deleted first; it must not be this model); on
+    /// failure it is left as it was. One transaction of the configuration
+    /// database; what each outcome leaves is committed.
+    ResultMsg upgradeNewVersion(M_EntityModelDAO*& newModel);
+
+    // Defined in lifecycle/EntityModelCopy.cpp.
+    /// Stores `target` (unsaved, named like no model of this model's
+    /// project) as a new model of the same project and fills it with copies
+    /// of this model's folders, tables, columns, definitions, scene records
+    /// and, for a dictionary model, table rows. References between the
+    /// copies are rewritten to the new identifiers. The target stays the
+    /// caller's. A failure half-way keeps what was copied so far.
+    ResultMsg copyTo(M_EntityModelDAO*& target);
+
+    // Defined in tabledata/EntityModelInstance.cpp.
+    /// Creates the instance file `fileName` in `folderPath` (made when
+    /// missing) for this stored model's version. An existing file is never
+    /// overwritten.
+    ResultMsg createInstance(std::string folderPath, std::string fileName);
+    /// Reads which model and version the instance file at `filePath` was
+    /// made for and finds that model in the current configuration database.
+    /// `model` receives a new object that the caller owns (an object it held
+    /// is deleted first); it keeps what the file said when the project or
+    /// the model is no longer stored (then _ID stays 0).
+    static ResultMsg getInstanceInfo(std::string filePath, M_EntityModelDAO*& model);
+
+    // Fields.
     std::string _description;
     std::string _displayName;
     int _isDeleted;

@@ -23,6 +23,7 @@ class M_SceneInfoDAO;
 /// An object is used by one thread at a time.
 class ARX M_EntityTableDAO : public M_ObjectDAO {
 public:
+    // Defined in dao/M_EntityTableDAO.cpp.
     M_EntityTableDAO();
     ~M_EntityTableDAO() override;
 
@@ -86,6 +87,7 @@ public:
                               std::list<M_NormalColumnDAO*>& columns,
                               std::list<M_EntityTableDAO*>& tables);
 
+    // Defined in tabledata/TableRowData.cpp.
     // Rows of the physical table in the current work database, as text: a
     // column list that starts with the identifier column ("id") and one line
     // per row, its values joined by "@#@"; in saveData the marker
@@ -113,6 +115,7 @@ public:
     /// Deletes every row, then commits.
     ResultMsg delAllData();
 
+    // Defined in tabledata/TableBlobData.cpp.
     /// Stores `size` doubles as the blob of `pColumn` in row `dataId`
     /// (stored before through saveData); commits nothing.
     ResultMsg saveBlobData(M_NormalColumnDAO* pColumn, double* data, int size, int dataId);
@@ -121,6 +124,7 @@ public:
     /// failure both are left as they were.
     ResultMsg getBlobData(M_NormalColumnDAO* pColumn, int dataId, double*& data, int& size);
 
+    // Defined in tabledata/DictionaryData.cpp.
     // Rows of a dictionary model's table, kept in the configuration
     // database, as text without the identifier column.
 
@@ -133,6 +137,7 @@ public:
     /// checked as in saveData before the table is touched.
     ResultMsg importData(std::list<M_NormalColumnDAO*> columns, std::list<std::string> values);
 
+    // Defined in codegen/EntityTableCode.cpp.
     /// Writes the C++ source of this table's DAO class, its mapper, a
     /// registration line and a white-box test into `folderPath` (made when
     /// missing), appending the path of every file written to `fileNames`.
@@ -152,6 +157,7 @@ public:
     /// next one in upper case, "DAO" appended (T_order gives OrderDAO).
     static std::string tableNameToDAOName(std::string tableName);
 
+    // Fields.
     int _addVersion;
     int _countType;
     /// MODEL_VERSION_NEVER_DELETED unless a version removed the table.

@@ -14,6 +14,7 @@ namespace MeridianSpace {
 /// An object is used by one thread at a time.
 class ARX M_FindByInterfaceDAO : public M_QMSObjectDAO {
 public:
+    // Defined in dao/M_FindByInterfaceDAO.cpp.
     M_FindByInterfaceDAO();
     ~M_FindByInterfaceDAO() override;
 
@@ -30,6 +31,7 @@ public:
     /// The column identifiers of the ordering, in order.
     std::vector<int> getSortColumnIDs();
 
+    // Fields.
     int _bExport;
     std::string _description;
     /// Entries separated by "#", fields by ","; the first field of an entry

@@ -21,6 +21,7 @@ constexpr int FOLDER_TYPE_TEMPORARY = 2;
 /// An object is used by one thread at a time.
 class ARX M_FolderDAO : public M_ObjectDAO {
 public:
+    // Defined in dao/M_FolderDAO.cpp.
     M_FolderDAO();
     ~M_FolderDAO() override;
 
@@ -63,6 +64,7 @@ public:
     ResultMsg addSceneInfo(M_SceneInfoDAO* scene, int commitType = COMMIT_T_IMMEDIATELY);
     ResultMsg getSceneInfoList(std::list<M_SceneInfoDAO*>& scenes);
 
+    // Defined in codegen/FolderCode.cpp.
     /// Writes the C++ source of this folder's intermediate DAO class into
     /// `folderPath`; only for a folder whose _isGenerateDAO is 1. Refused
     /// before anything is written like M_EntityTableDAO::CreateCode.
@@ -71,6 +73,7 @@ public:
     /// writing anything.
     ResultMsg CheckCode();
 
+    // Fields.
     int _addVersion;
     std::string _description;
     std::string _displayName;

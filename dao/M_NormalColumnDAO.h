@@ -16,6 +16,7 @@ class M_EntityModelDAO;
 /// An object is used by one thread at a time.
 class ARX M_NormalColumnDAO : public M_ObjectDAO {
 public:
+    // Defined in dao/M_NormalColumnDAO.cpp.
     M_NormalColumnDAO();
     ~M_NormalColumnDAO() override;
 
@@ -37,6 +38,7 @@ public:
     /// The member name of a column in a DAO class: "MName" gives "_name".
     static std::string NameToDAOAttriName(std::string name);
 
+    // Fields.
     int _addVersion;
     /// Data type code passed to the data service.
     int _dataType;

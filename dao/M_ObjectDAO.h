@@ -20,6 +20,7 @@ constexpr int DAO_TYPE_PROJECT = 100;
 /// through the process-wide current configuration database (see MeridianNew).
 class ARX M_ObjectDAO : public DAO {
 public:
+    // Defined in dao/M_ObjectDAO.cpp.
     M_ObjectDAO();
     ~M_ObjectDAO() override;
 

@@ -18,6 +18,7 @@ class M_EntityModelDAO;
 /// drives the platform.
 class ARX M_ProjectDAO : public M_ObjectDAO {
 public:
+    // Defined in dao/M_ProjectDAO.cpp.
     M_ProjectDAO();
     ~M_ProjectDAO() override;
 
@@ -56,6 +57,8 @@ public:
     // file. While they run, the file is the process's current database
     // between switches; every exit makes the databases current again that
     // were current when the call began.
+
+    // Defined in transfer/ProjectExport.cpp.
     /// Writes the projects `projectIDs` (identifiers that find nothing are
     /// skipped), with their models, folders, tables, links, columns,
     /// definitions, scene records and dictionary-table rows, the platform's
@@ -64,6 +67,8 @@ public:
     /// is never overwritten. The current database must describe itself
     /// (QmsSelfDescription::ensure).
     static ResultMsg exportProject(std::list<int> projectIDs, std::string path);
+
+    // Defined in transfer/ProjectImport.cpp.
     /// Appends the projects an export file holds to `projects` (the caller
     /// owns them). The file is checked, and never written to.
     static ResultMsg getImportProjectList(std::list<M_ProjectDAO*>& projects, std::string path);
@@ -75,6 +80,7 @@ public:
     /// is never written to.
     static ResultMsg importProject(std::string path, std::list<int> projectIDs);
 
+    // Fields.
     std::string _author;
     std::string _createTime;
     int _focus;

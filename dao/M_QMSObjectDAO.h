@@ -10,6 +10,7 @@ namespace MeridianSpace {
 /// Used by one thread at a time, as M_ObjectDAO.
 class ARX M_QMSObjectDAO : public M_ObjectDAO {
 public:
+    // Defined in dao/M_QMSObjectDAO.cpp.
     M_QMSObjectDAO();
     ~M_QMSObjectDAO() override;
 };

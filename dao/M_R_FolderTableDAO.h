@@ -11,6 +11,7 @@ namespace MeridianSpace {
 /// An object is used by one thread at a time.
 class ARX M_R_FolderTableDAO : public M_ObjectDAO {
 public:
+    // Defined in dao/M_R_FolderTableDAO.cpp.
     M_R_FolderTableDAO();
     ~M_R_FolderTableDAO() override;
 
@@ -25,6 +26,7 @@ public:
     /// none); further links of the same pair are duplicates and are deleted.
     static ResultMsg FindByFolderIDAndTableID(int folderID, int tableID, M_R_FolderTableDAO*& link);
 
+    // Fields.
     int _t_M_EntityTableID;
     int _t_M_FolderID;
 };

@@ -11,6 +11,7 @@ namespace MeridianSpace {
 /// An object is used by one thread at a time.
 class ARX M_R_ModelTableDAO : public M_ObjectDAO {
 public:
+    // Defined in dao/M_R_ModelTableDAO.cpp.
     M_R_ModelTableDAO();
     ~M_R_ModelTableDAO() override;
 
@@ -28,6 +29,7 @@ public:
     /// none); further links of the same pair are duplicates and are deleted.
     static ResultMsg FindByModelIDAndTableID(int modelID, int tableID, M_R_ModelTableDAO*& link);
 
+    // Fields.
     int _t_M_EntityModelID;
     int _t_M_EntityTableID;
 };

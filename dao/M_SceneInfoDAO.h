@@ -16,6 +16,7 @@ constexpr int SCENE_KIND_TABLE = 2;
 /// An object is used by one thread at a time.
 class ARX M_SceneInfoDAO : public M_QMSObjectDAO {
 public:
+    // Defined in dao/M_SceneInfoDAO.cpp.
     M_SceneInfoDAO();
     ~M_SceneInfoDAO() override;
 
@@ -31,6 +32,7 @@ public:
     static ResultMsg FindByParentTypeAndParentID(int parentType, int parentID,
                                                  std::list<M_SceneInfoDAO*>& newlist);
 
+    // Fields.
     /// A folder's _ID when _sceneType is SCENE_KIND_FOLDER, a table's when
     /// it is SCENE_KIND_TABLE.
     int _dataObjectId;

@@ -13,6 +13,7 @@ namespace MeridianSpace {
 /// An object is used by one thread at a time.
 class ARX M_XMLTemplateDAO : public M_ObjectDAO {
 public:
+    // Defined in dao/M_XMLTemplateDAO.cpp.
     M_XMLTemplateDAO();
     ~M_XMLTemplateDAO() override;
 
@@ -31,6 +32,7 @@ public:
     static ResultMsg FindByIsDeleted(int isDeleted, std::list<M_XMLTemplateDAO*>& newlist);
     static ResultMsg FindByIsMain(int isMain, std::list<M_XMLTemplateDAO*>& newlist);
 
+    // Fields.
     /// Creation time in whatever form the caller stores.
     std::string _createTime;
     /// The template's XML text.
