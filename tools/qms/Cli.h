@@ -1,22 +1,17 @@
 #pragma once
 
-// What every qms command shares: the options that choose the databases, the
-// two kinds of error and their exit codes, the text conversion between the
-// terminal (UTF-8) and the library (GBK), the platform session, finding
-// records by name, JSON output and progress lines.
+// The command line of qms: the options every command sees, the two kinds of
+// error and their exit codes, and the text conversion between the terminal
+// (UTF-8) and the library (GBK) with the checks of typed text. The
+// commands' other needs have their own headers: Session.h (opening and
+// checking the databases), Names.h (finding records by name) and Output.h
+// (what qms writes and reads).
 #include <CLI/CLI.hpp>
 
 #include <functional>
-#include <memory>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
-#include "M_EntityModelDAO.h"
-#include "M_EntityTableDAO.h"
-#include "M_FolderDAO.h"
-#include "M_NormalColumnDAO.h"
-#include "M_ProjectDAO.h"
 #include "ResultReturnCode.h"
 
 namespace qms {
@@ -52,15 +47,6 @@ std::string gbk(const std::string& utf8);
 /// first character that is no UTF-8 or that GBK lacks.
 std::string notStorable(const std::string& utf8);
 
-/// Text for the terminal: control characters and the backslash escaped
-/// (\n, \t, \x1b, \\), so that no name moves the cursor, colours the
-/// terminal or breaks a line of a list.
-std::string printable(const std::string& utf8);
-/// Library text (GBK) for the terminal.
-std::string shown(const std::string& gbk);
-/// A database location as qms shows it: a server URI without its password.
-std::string location(const std::string& path);
-
 /// Checks of the command line, before anything is opened (exit code 2):
 /// text the library keeps (an exact GBK form); the name of something new
 /// (also neither empty nor with blanks at either end); a number from 1.
@@ -72,87 +58,6 @@ std::string newNameProblem(const std::string& name);
 
 /// Throws Failure("<what>: <library message>") unless `rm` is a success.
 void check(const ResultMsg& rm, const std::string& what);
-
-/// The platform started on the chosen databases for one command; shut down
-/// (and committed) by close() or the destructor. Without `create`, both
-/// files must exist and the configuration database must be one of ours
-/// (made by `qms init`); nothing is written otherwise.
-class Session {
-public:
-    Session(const Options& options, bool create = false);
-    ~Session();
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
-    /// Commits and closes; throws Failure when the commit fails.
-    void close();
-
-private:
-    bool open_ = false;
-};
-
-/// Checks, reading only, that `path` is a database made by `qms init` (or
-/// an export file): it has the metadata tables. Throws Failure otherwise.
-void requireOurDatabase(const std::string& path);
-
-// Finding records by name (names in UTF-8 as typed). Each throws Failure
-// when nothing or more than one record matches, naming the identifiers of
-// the matches for --id.
-/// The project of that name, or with the identifier `id` when above 0.
-M_ProjectDAO findProject(const std::string& name, int id = 0);
-/// The model of that name (in `project` when not empty); the highest
-/// version unless `version` is above 0. With `id` above 0, the model
-/// version with that identifier.
-M_EntityModelDAO findModel(const std::string& name, const std::string& project = "",
-                           int version = 0, int id = 0);
-M_EntityTableDAO findTable(M_EntityModelDAO& model, const std::string& name);
-/// A folder by its path of names from the root ("Sales/Orders").
-M_FolderDAO findFolder(M_EntityModelDAO& model, const std::string& path);
-M_NormalColumnDAO findColumn(M_EntityModelDAO& model, M_EntityTableDAO& table,
-                             const std::string& name);
-
-/// Column data type by name: int 1, text 2, real 3, bytes 4, blob 5.
-int dataTypeOf(const std::string& name);
-std::string dataTypeName(int dataType);
-
-/// A small JSON writer: values are written as they come, commas and
-/// escaping are handled; text is UTF-8.
-class Json {
-public:
-    Json& beginObject();
-    Json& endObject();
-    Json& beginArray();
-    Json& endArray();
-    Json& key(const std::string& name);
-    Json& value(const std::string& text);
-    Json& value(const char* text) { return value(std::string(text)); }
-    Json& value(int number);
-    Json& value(bool flag);
-    /// The text written so far, with a final line end.
-    std::string str() const { return out_ + "\n"; }
-
-private:
-    void separate();
-    std::string out_;
-    std::vector<bool> first_;
-    bool afterKey_ = false;
-};
-
-/// A progress line "[i/n] text" on standard error, only on a terminal and
-/// only for more than a few items; the last one ends the line.
-void progress(std::size_t index, std::size_t count, const std::string& text);
-
-/// Writes `text` to the file `path`, or to standard output for "" or "-";
-/// throws Failure when it cannot all be written. A file is written under a
-/// temporary name beside it and renamed into place: nothing is left of a
-/// failed write, and a symbolic link at `path` is replaced, not followed.
-void writeOutput(const std::string& path, const std::string& text);
-/// Flushes standard output; throws Failure when anything written to it
-/// was lost (a full disk, a file size limit).
-void flushOutput();
-/// The bytes of a file; anything but a readable regular file is refused.
-std::string readFile(const std::string& path);
-/// The lines of a file (without line ends), read as by readFile.
-std::vector<std::string> readLines(const std::string& path);
 
 // The command families; each adds its subcommands to `app`.
 void addSetupCommands(CLI::App& app, Options& options);      // init, status, log

@@ -7,7 +7,10 @@
 #include <set>
 
 #include "Cli.h"
+#include "Names.h"
+#include "Output.h"
 #include "PtrListHelper.h"
+#include "Session.h"
 
 namespace qms {
 namespace {

@@ -9,7 +9,10 @@
 #include <memory>
 
 #include "Cli.h"
+#include "Names.h"
+#include "Output.h"
 #include "PtrListHelper.h"
+#include "Session.h"
 
 namespace qms {
 namespace {

@@ -15,7 +15,10 @@
 
 #include "Cli.h"
 #include "M_SceneInfoDAO.h"
+#include "Names.h"
+#include "Output.h"
 #include "PtrListHelper.h"
+#include "Session.h"
 
 namespace qms {
 namespace {

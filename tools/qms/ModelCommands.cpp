@@ -8,7 +8,10 @@
 #include <sstream>
 
 #include "Cli.h"
+#include "Names.h"
+#include "Output.h"
 #include "PtrListHelper.h"
+#include "Session.h"
 #include "StringHelper.h"
 
 namespace qms {

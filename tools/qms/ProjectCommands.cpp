@@ -5,8 +5,11 @@
 #include <sstream>
 
 #include "Cli.h"
+#include "Names.h"
+#include "Output.h"
 #include "PtrListHelper.h"
 #include "QmsSelfDescription.h"
+#include "Session.h"
 #include "StringHelper.h"
 
 namespace qms {

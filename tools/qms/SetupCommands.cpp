@@ -9,8 +9,11 @@
 #include "Cli.h"
 #include "FileHelper.h"
 #include "MeridianNew.h"
+#include "Names.h"
+#include "Output.h"
 #include "PtrListHelper.h"
 #include "QmsSelfDescription.h"
+#include "Session.h"
 #include "StringHelper.h"
 
 namespace qms {

@@ -9,7 +9,10 @@
 #include "Cli.h"
 #include "M_DelByInterfaceDAO.h"
 #include "M_FindByInterfaceDAO.h"
+#include "Names.h"
+#include "Output.h"
 #include "PtrListHelper.h"
+#include "Session.h"
 #include "StringHelper.h"
 
 namespace qms {

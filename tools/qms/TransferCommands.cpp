@@ -7,8 +7,11 @@
 
 #include "Cli.h"
 #include "FileHelper.h"
+#include "Names.h"
+#include "Output.h"
 #include "PtrListHelper.h"
 #include "QmsSelfDescription.h"
+#include "Session.h"
 
 namespace qms {
 namespace {

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "Cli.h"
+#include "Output.h"
 
 int main(int argc, char** argv) {
     // A file grown past the process's size limit (ulimit -f) then fails

@@ -1,0 +1,60 @@
+#pragma once
+
+// What qms writes and reads: text made safe for the terminal, JSON, progress
+// lines, output written whole or not at all, and the files it reads.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "Cli.h"
+
+namespace qms {
+
+/// Text for the terminal: control characters and the backslash escaped
+/// (\n, \t, \x1b, \\), so that no name moves the cursor, colours the
+/// terminal or breaks a line of a list.
+std::string printable(const std::string& utf8);
+/// Library text (GBK) for the terminal.
+std::string shown(const std::string& gbk);
+
+/// A small JSON writer: values are written as they come, commas and
+/// escaping are handled; text is UTF-8.
+class Json {
+public:
+    Json& beginObject();
+    Json& endObject();
+    Json& beginArray();
+    Json& endArray();
+    Json& key(const std::string& name);
+    Json& value(const std::string& text);
+    Json& value(const char* text) { return value(std::string(text)); }
+    Json& value(int number);
+    Json& value(bool flag);
+    /// The text written so far, with a final line end.
+    std::string str() const { return out_ + "\n"; }
+
+private:
+    void separate();
+    std::string out_;
+    std::vector<bool> first_;
+    bool afterKey_ = false;
+};
+
+/// A progress line "[i/n] text" on standard error, only on a terminal and
+/// only for more than a few items; the last one ends the line.
+void progress(std::size_t index, std::size_t count, const std::string& text);
+
+/// Writes `text` to the file `path`, or to standard output for "" or "-";
+/// throws Failure when it cannot all be written. A file is written under a
+/// temporary name beside it and renamed into place: nothing is left of a
+/// failed write, and a symbolic link at `path` is replaced, not followed.
+void writeOutput(const std::string& path, const std::string& text);
+/// Flushes standard output; throws Failure when anything written to it
+/// was lost (a full disk, a file size limit).
+void flushOutput();
+/// The bytes of a file; anything but a readable regular file is refused.
+std::string readFile(const std::string& path);
+/// The lines of a file (without line ends), read as by readFile.
+std::vector<std::string> readLines(const std::string& path);
+
+}  // namespace qms
