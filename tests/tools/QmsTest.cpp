@@ -431,6 +431,32 @@ TEST_F(QmsTest, NamesAreShownEscapedAndAnIdReachesWhatNoNameDoes) {
     EXPECT_NE(ok("import --list e.db").find("Dup (id "), npos);
 }
 
+// A name is matched exactly ('_' and '%' are no wildcards, case counts),
+// and a lookup that cannot read fails as such, never as "no project".
+TEST_F(QmsTest, NamesMatchExactlyAndAFailedLookupSaysSo) {
+    for (const char* args :
+         {"init", "project create A_B", "project create AxB", "project create a_b",
+          "model create AxB M_1", "model create a_b m_1", "model create A_B M%1"})
+        ok(args);
+    const struct {
+        const char *args, *says;
+    } cases[] = {{"project show A_B", "name:    A_B\n"},
+                 {"model show M_1", "project: AxB\n"},
+                 {"model show m_1", "project: a_b\n"},
+                 {"model show M%1", "project: A_B\n"},
+                 {"model show M_1 --project AxB", "project: AxB\n"}};
+    for (const auto& c : cases)
+        EXPECT_NE(ok(c.args).find(c.says), npos) << c.args;
+    // SQLite's LIKE refuses a pattern of more than 50,000 bytes when it meets a row.
+    const std::string longName(50001, 'x');
+    ASSERT_TRUE(arxtest::rawExecute(dir.file("qms.db"),
+                                    "insert into T_M_Project (Name) values ('" + longName + "')"));
+    const Result r = qms("project show " + longName);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(oneErrorLine(r.err)) << r.err.substr(0, 80);
+    EXPECT_EQ(r.err.rfind("qms: cannot look up project 'x", 0), 0u) << r.err.substr(0, 80);
+}
+
 // Output that is lost (a full disk, a file size limit) fails the command,
 // and a file named by -o is either whole or not there.
 TEST_F(QmsTest, OutputThatCannotBeWrittenFails) {

@@ -1,5 +1,6 @@
 #include "Names.h"
 
+#include <algorithm>
 #include <list>
 #include <map>
 #include <memory>
@@ -12,18 +13,20 @@ namespace qms {
 
 namespace {
 
-// Takes the one object of `found` that `matches`; throws when there is
-// none or more than one. With a `choose` hint the error names the
-// identifiers of the matches (for --id).
+// Takes the one object of `found` that `matches`; throws when the finder's
+// answer `read` is a failure (a failed read finds nothing: it says so), and
+// when no object or more than one matches. With a `choose` hint the error
+// names the identifiers of the matches (for --id).
 template <class T, class Match>
-T takeOne(std::list<T*>& found, Match matches, const std::string& what, const std::string& name,
-          const std::string& choose = "") {
+T takeOne(const ResultMsg& read, std::list<T*>& found, Match matches, const std::string& what,
+          const std::string& name, const std::string& choose = "") {
     PtrListGuard<T> guard(found);
+    const std::string named = what + " '" + name + "'";
+    check(read, "cannot look up " + named);
     std::vector<T*> chosen;
     for (T* candidate : found) {
         if (matches(*candidate)) chosen.push_back(candidate);
     }
-    const std::string named = what + " '" + name + "'";
     if (chosen.empty()) throw Failure("no " + named);
     if (chosen.size() > 1) {
         std::string ids;
@@ -42,11 +45,18 @@ T takeByID(int id, const std::string& what) {
     T* raw = nullptr;
     const ResultMsg rm = T::FindByID(id, raw);
     std::unique_ptr<T> found(raw);
-    if (!found) {
-        throw Failure("no " + what + " with id " + std::to_string(id) +
-                      (rm.ok() ? "" : ": " + utf8(rm.rMsg)));
-    }
+    const std::string named = what + " with id " + std::to_string(id);
+    check(rm, "cannot look up " + named);
+    if (!found) throw Failure("no " + named);
     return *found;
+}
+
+// The finders by name match by `like`, which also takes other names ('_'
+// and '%' stand for any text, ASCII case is ignored): a record is named
+// `wanted` (GBK) only when its name is exactly that.
+template <class T>
+auto namedExactly(const std::string& wanted) {
+    return [&wanted](const T& record) { return record._name == wanted; };
 }
 
 }  // namespace
@@ -55,34 +65,43 @@ M_ProjectDAO findProject(const std::string& name, int id) {
     if (id > 0) return takeByID<M_ProjectDAO>(id, "project");
     const std::string wanted = gbk(name);
     std::list<M_ProjectDAO*> found;
-    check(M_ProjectDAO::FindAll(found), "cannot list the projects");
-    return takeOne(
-        found, [&](const M_ProjectDAO& p) { return p._name == wanted; }, "project", name,
-        "give --id");
+    const ResultMsg read = M_ProjectDAO::FindByName(wanted, found);
+    return takeOne(read, found, namedExactly<M_ProjectDAO>(wanted), "project", name, "give --id");
+}
+
+bool projectExists(const std::string& name) {
+    const std::string wanted = gbk(name);
+    std::list<M_ProjectDAO*> found;
+    PtrListGuard<M_ProjectDAO> guard(found);
+    check(M_ProjectDAO::FindByName(wanted, found), "cannot look up project '" + name + "'");
+    const auto named = namedExactly<M_ProjectDAO>(wanted);
+    return std::any_of(found.begin(), found.end(),
+                       [&](const M_ProjectDAO* p) { return named(*p); });
 }
 
 M_EntityModelDAO findModel(const std::string& name, const std::string& project, int version,
                            int id) {
     if (id > 0) return takeByID<M_EntityModelDAO>(id, "model");
     const std::string wanted = gbk(name);
-    int projectID = 0;
-    if (!project.empty()) projectID = findProject(project)._ID;
+    const int projectID = project.empty() ? 0 : findProject(project)._ID;
     std::list<M_EntityModelDAO*> found;
-    check(M_EntityModelDAO::FindAll(found), "cannot list the models");
+    const ResultMsg read = projectID > 0
+                               ? M_EntityModelDAO::FindByRProjectIDAndName(projectID, wanted, found)
+                               : M_EntityModelDAO::FindByName(wanted, found);
     // The highest version of each project's model of that name, or the
-    // version asked for.
+    // version asked for (takeOne reports a failed read).
+    const auto named = namedExactly<M_EntityModelDAO>(wanted);
     std::map<int, int> chosenVersion;
     for (const M_EntityModelDAO* m : found) {
-        if (m->_name != wanted || (projectID > 0 && m->_rProjectID != projectID)) continue;
+        if (!named(*m)) continue;
         int& v = chosenVersion[m->_rProjectID];
         if (version > 0 ? m->_version == version : m->_version > v) v = m->_version;
     }
     return takeOne(
-        found,
+        read, found,
         [&](const M_EntityModelDAO& m) {
-            if (m._name != wanted || (projectID > 0 && m._rProjectID != projectID)) return false;
             const auto v = chosenVersion.find(m._rProjectID);
-            return v != chosenVersion.end() && v->second == m._version;
+            return named(m) && v != chosenVersion.end() && v->second == m._version;
         },
         "model", name + (version > 0 ? " version " + std::to_string(version) : ""),
         "give --project or --id");
@@ -91,9 +110,8 @@ M_EntityModelDAO findModel(const std::string& name, const std::string& project, 
 M_EntityTableDAO findTable(M_EntityModelDAO& model, const std::string& name) {
     const std::string wanted = gbk(name);
     std::list<M_EntityTableDAO*> found;
-    check(model.getEntityTableList(found), "cannot list the tables");
-    return takeOne(
-        found, [&](const M_EntityTableDAO& t) { return t._name == wanted; }, "table", name);
+    const ResultMsg read = model.getEntityTableList(found);
+    return takeOne(read, found, namedExactly<M_EntityTableDAO>(wanted), "table", name);
 }
 
 M_FolderDAO findFolder(M_EntityModelDAO& model, const std::string& path) {
@@ -101,13 +119,12 @@ M_FolderDAO findFolder(M_EntityModelDAO& model, const std::string& path) {
     M_FolderDAO folder;
     std::string walked;
     for (const std::string& piece : StringHelper::splitString(gbk(path), "/")) {
-        std::list<M_FolderDAO*> found;
-        check(parent == 0 ? M_FolderDAO::FindRootFolderByEntityModelID(model._ID, found)
-                          : M_FolderDAO::FindByParentFolderID(parent, found),
-              "cannot list the folders");
         walked += (walked.empty() ? "" : "/") + utf8(piece);
-        folder = takeOne(
-            found, [&](const M_FolderDAO& f) { return f._name == piece; }, "folder", walked);
+        std::list<M_FolderDAO*> found;
+        const ResultMsg read = parent == 0
+                                   ? M_FolderDAO::FindRootFolderByEntityModelID(model._ID, found)
+                                   : M_FolderDAO::FindByParentFolderID(parent, found);
+        folder = takeOne(read, found, namedExactly<M_FolderDAO>(piece), "folder", walked);
         parent = folder._ID;
     }
     if (parent == 0) throw UsageError("empty folder path");
@@ -118,9 +135,8 @@ M_NormalColumnDAO findColumn(M_EntityModelDAO& model, M_EntityTableDAO& table,
                              const std::string& name) {
     const std::string wanted = gbk(name);
     std::list<M_NormalColumnDAO*> found;
-    check(table.getNormalColumnDAOList(&model, found), "cannot list the columns");
-    return takeOne(
-        found, [&](const M_NormalColumnDAO& c) { return c._name == wanted; }, "column", name);
+    const ResultMsg read = table.getNormalColumnDAOList(&model, found);
+    return takeOne(read, found, namedExactly<M_NormalColumnDAO>(wanted), "column", name);
 }
 
 int dataTypeOf(const std::string& name) {

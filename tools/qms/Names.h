@@ -13,11 +13,14 @@
 
 namespace qms {
 
-// Finding records by name (names in UTF-8 as typed). Each throws Failure
+// Finding records by name (names in UTF-8 as typed, matched exactly). Each
+// throws Failure when the lookup cannot read ("cannot look up ..."), and
 // when nothing or more than one record matches, naming the identifiers of
 // the matches for --id.
 /// The project of that name, or with the identifier `id` when above 0.
 M_ProjectDAO findProject(const std::string& name, int id = 0);
+/// Whether a project of exactly that name is stored.
+bool projectExists(const std::string& name);
 /// The model of that name (in `project` when not empty); the highest
 /// version unless `version` is above 0. With `id` above 0, the model
 /// version with that identifier.

@@ -56,12 +56,7 @@ void listProjects(const Options& options, bool json) {
 
 void createProject(const Options& options, const ProjectArgs& args) {
     Session session(options);
-    std::list<M_ProjectDAO*> projects;
-    PtrListGuard<M_ProjectDAO> guard(projects);
-    check(M_ProjectDAO::FindAll(projects), "cannot list the projects");
-    for (const M_ProjectDAO* p : projects) {
-        if (p->_name == gbk(args.name)) throw Failure("project '" + args.name + "' exists");
-    }
+    if (projectExists(args.name)) throw Failure("project '" + args.name + "' exists");
     M_ProjectDAO project;
     project._name = gbk(args.name);
     project._author = gbk(args.author);
