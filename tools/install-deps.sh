@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libsqlite3-dev uuid-dev
   libgtest-dev libbenchmark-dev libeasyloggingpp-dev
-  libcli11-dev librsvg2-bin
+  libcli11-dev nlohmann-json3-dev librsvg2-bin
   libpq-dev postgresql
 )
 

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +20,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using Json = nlohmann::json;
 constexpr auto npos = std::string::npos;
 
 struct Result {
@@ -38,37 +39,12 @@ void writeFile(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-// Reads one JSON value from s[i...], moving i past it; false when malformed.
-bool json(const std::string& s, std::size_t& i) {
-    const auto peek = [&](char c) {
-        i = std::min(s.size(), s.find_first_not_of(" \t\r\n", i));
-        return i < s.size() && s[i] == c;
-    };
-    const auto take = [&](char c) { return peek(c) && ++i; };
-    if (take('"')) {
-        for (; i < s.size() && s[i] != '"'; ++i)
-            i += s[i] == '\\';
-        return i++ < s.size();
+// The element of the JSON array `list` whose "name" is `name`; null when none.
+const Json* named(const Json& list, const std::string& name) {
+    for (const Json& item : list) {
+        if (item.at("name") == name) return &item;
     }
-    for (const char* brackets : {"{}", "[]"}) {
-        if (!take(brackets[0])) continue;
-        if (take(brackets[1])) return true;
-        do {
-            if (brackets[0] == '{' && !(peek('"') && json(s, i) && take(':'))) return false;
-            if (!json(s, i)) return false;
-        } while (take(','));
-        return take(brackets[1]);
-    }
-    const std::size_t start = (peek(0), i);
-    while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '-' ||
-                            s[i] == '+' || s[i] == '.'))
-        ++i;
-    return i > start;
-}
-
-bool isJson(const std::string& s) {
-    std::size_t i = 0;
-    return json(s, i) && s.find_first_not_of(" \t\r\n", i) == npos;
+    return nullptr;
 }
 
 /// An error as qms reports it: one line "qms: ...".
@@ -120,13 +96,16 @@ TEST_F(QmsTest, WholeSessionEndToEnd) {
           "table add Codes Main Colour", "column add Codes Colour label --type text",
           "column add Codes Colour code --type int"})
         ok(args);
-    const std::string show = ok("model show Sales --json");
-    EXPECT_TRUE(isJson(show)) << show;
-    for (const char* name : {"\"Orders\"", "\"Archive\"", "\"Customer\"", u8"\"订单\""})
-        EXPECT_NE(show.find(name), npos) << name << " not in " << show;
+    const Json show = Json::parse(ok("model show Sales --json"));
+    const Json* orders = named(show.at("folders"), "Orders");
+    ASSERT_NE(orders, nullptr) << show;
+    EXPECT_NE(named(orders->at("tables"), "Customer"), nullptr) << show;
+    const Json* archive = named(orders->at("folders"), "Archive");
+    ASSERT_NE(archive, nullptr) << show;
+    EXPECT_NE(named(archive->at("tables"), u8"订单"), nullptr) << show;
     EXPECT_NE(ok("model upgrade Sales").find('2'), npos);
     ok("model copy Sales Sales2");
-    EXPECT_NE(ok("model list --json").find("\"Sales2\""), npos);
+    EXPECT_NE(named(Json::parse(ok("model list --json")), "Sales2"), nullptr);
 
     // Rows through an instance file of the model, as text and as CSV.
     ok("model instance Sales inst.db");
@@ -152,11 +131,9 @@ TEST_F(QmsTest, WholeSessionEndToEnd) {
     ok("export Shop shop.exp");
     const std::string two = "--config two.db --work two-work.db ";
     ok(two + "init");
-    const std::string list = ok(two + "import --list shop.exp --json");
-    EXPECT_TRUE(isJson(list)) << list;
-    EXPECT_NE(list.find("\"Shop\""), npos) << list;
+    EXPECT_NE(named(Json::parse(ok(two + "import --list shop.exp --json")), "Shop"), nullptr);
     ok(two + "import shop.exp");
-    EXPECT_NE(ok(two + "model list --json").find("\"Sales2\""), npos);
+    EXPECT_NE(named(Json::parse(ok(two + "model list --json")), "Sales2"), nullptr);
 
     // Code of one table: each line of the answer names a file written.
     std::istringstream written(ok("codegen Customer gen --model Sales"));
@@ -204,7 +181,12 @@ TEST_F(QmsTest, ServerDatabasesWorkLikeFilesAndNoPasswordIsShownOrLogged) {
                              u8"column add Sales Customer 名称 --type text", "model upgrade Sales"})
         run(config + args, 0);
     EXPECT_NE(run(config + "model list", 0).find("Sales\t2"), npos);
-    EXPECT_TRUE(isJson(run(config + "status --json", 0)));
+    // The platform's own project and its two models count too.
+    const Json status = Json::parse(run(config + "status --json", 0));
+    for (const char* database : {"config", "work"})
+        EXPECT_EQ(status.at(database).get<std::string>().rfind("postgresql://", 0), 0u) << status;
+    EXPECT_EQ(status.at("projects"), 2) << status;
+    EXPECT_EQ(status.at("models"), 4) << status;
     run(config + "status", 0);
     run("--config '" + asParameter + "' --work '" + work + "' status --json", 0);
     run(config + "data export Sales Customer", 1);  // the work database is no instance file

@@ -37,19 +37,13 @@ std::string projectName(int projectID) {
 }
 
 // Fields that list and show share.
-void modelFields(Json& out, const M_EntityModelDAO& m, const std::string& project) {
-    out.key("id")
-        .value(m._ID)
-        .key("name")
-        .value(utf8(m._name))
-        .key("version")
-        .value(m._version)
-        .key("type")
-        .value(m._type)
-        .key("locked")
-        .value(m._isVersionLocked == 1)
-        .key("project")
-        .value(project);
+Json modelFields(const M_EntityModelDAO& m, const std::string& project) {
+    return {{"id", m._ID},
+            {"name", utf8(m._name)},
+            {"version", m._version},
+            {"type", m._type},
+            {"locked", m._isVersionLocked == 1},
+            {"project", project}};
 }
 
 std::string modelLine(const M_EntityModelDAO& m, const std::string& project) {
@@ -76,17 +70,13 @@ void listModels(const Options& options, const ModelArgs& args) {
     }
     session.close();
 
-    Json out;
+    Json out = Json::array();
     std::string text;
-    out.beginArray();
     for (const M_EntityModelDAO* m : models) {
-        out.beginObject();
-        modelFields(out, *m, projects[m->_rProjectID]);
-        out.endObject();
+        out.push_back(modelFields(*m, projects[m->_rProjectID]));
         text += modelLine(*m, projects[m->_rProjectID]);
     }
-    out.endArray();
-    std::cout << (args.json ? out.str() : text);
+    std::cout << (args.json ? jsonText(out) : text);
 }
 
 void createModel(const Options& options, const ModelArgs& args) {
@@ -114,68 +104,53 @@ void createModel(const Options& options, const ModelArgs& args) {
 }
 
 // The folder tree below `parentID` (the root folders for 0), with the tables
-// of each folder, as JSON and as indented text.
-void folderTree(M_EntityModelDAO& model, int parentID, int depth, Json& out, std::string& text) {
+// of each folder, as JSON (the answer) and as indented text (onto `text`).
+Json folderTree(M_EntityModelDAO& model, int parentID, int depth, std::string& text) {
     std::list<M_FolderDAO*> folders;
     PtrListGuard<M_FolderDAO> guard(folders);
     check(parentID == 0 ? M_FolderDAO::FindRootFolderByEntityModelID(model._ID, folders)
                         : M_FolderDAO::FindByParentFolderID(parentID, folders),
           "cannot list the folders");
     const std::string indent(2 * static_cast<std::size_t>(depth), ' ');
-    out.beginArray();
+    Json out = Json::array();
     for (M_FolderDAO* folder : folders) {
         const bool temporary = folder->_folderType == FOLDER_TYPE_TEMPORARY;
         text += indent + shown(folder->_name) + "/" + (temporary ? " (temporary)" : "") + "\n";
-        out.beginObject()
-            .key("name")
-            .value(utf8(folder->_name))
-            .key("display")
-            .value(utf8(folder->_displayName))
-            .key("temporary")
-            .value(temporary)
-            .key("generateDao")
-            .value(folder->_isGenerateDAO == 1)
-            .key("tables")
-            .beginArray();
+        Json entry = {{"name", utf8(folder->_name)},
+                      {"display", utf8(folder->_displayName)},
+                      {"temporary", temporary},
+                      {"generateDao", folder->_isGenerateDAO == 1},
+                      {"tables", Json::array()}};
         std::list<M_EntityTableDAO*> tables;
         PtrListGuard<M_EntityTableDAO> tablesGuard(tables);
         check(folder->getM_EntityTableDAOList(tables), "cannot list the tables");
         for (const M_EntityTableDAO* table : tables) {
             text += indent + "  " + shown(table->_name) + "\n";
-            out.beginObject()
-                .key("name")
-                .value(utf8(table->_name))
-                .key("display")
-                .value(utf8(table->_displayName))
-                .key("innerName")
-                .value(utf8(table->_innerName))
-                .endObject();
+            entry["tables"].push_back({{"name", utf8(table->_name)},
+                                       {"display", utf8(table->_displayName)},
+                                       {"innerName", utf8(table->_innerName)}});
         }
-        out.endArray().key("folders");
-        folderTree(model, folder->_ID, depth + 1, out, text);
-        out.endObject();
+        entry["folders"] = folderTree(model, folder->_ID, depth + 1, text);
+        out.push_back(std::move(entry));
     }
-    out.endArray();
+    return out;
 }
 
 void showModel(const Options& options, const ModelArgs& args) {
     Session session(options);
     M_EntityModelDAO model = findModel(args.model, args.project, args.version, args.id);
     const std::string project = projectName(model._rProjectID);
-    Json out;
-    out.beginObject();
-    modelFields(out, model, project);
-    out.key("display").value(utf8(model._displayName)).key("folders");
+    Json out = modelFields(model, project);
+    out["display"] = utf8(model._displayName);
     std::string text = "model:   " + shown(model._name) +
                        "\nversion: " + std::to_string(model._version) +
                        "\ntype:    " + std::to_string(model._type) +
                        "\nlocked:  " + (model._isVersionLocked == 1 ? "yes" : "no") +
                        "\nproject: " + printable(project) +
                        "\ndisplay: " + shown(model._displayName) + "\nfolders:\n";
-    folderTree(model, 0, 1, out, text);
-    out.endObject();
+    out["folders"] = folderTree(model, 0, 1, text);
     session.close();
-    std::cout << (args.json ? out.str() : text);
+    std::cout << (args.json ? jsonText(out) : text);
 }
 
 void upgradeModel(const Options& options, const ModelArgs& args) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "Cli.h"
 
 namespace qms {
@@ -17,28 +19,12 @@ std::string printable(const std::string& utf8);
 /// Library text (GBK) for the terminal.
 std::string shown(const std::string& gbk);
 
-/// A small JSON writer: values are written as they come, commas and
-/// escaping are handled; text is UTF-8.
-class Json {
-public:
-    Json& beginObject();
-    Json& endObject();
-    Json& beginArray();
-    Json& endArray();
-    Json& key(const std::string& name);
-    Json& value(const std::string& text);
-    Json& value(const char* text) { return value(std::string(text)); }
-    Json& value(int number);
-    Json& value(bool flag);
-    /// The text written so far, with a final line end.
-    std::string str() const { return out_ + "\n"; }
-
-private:
-    void separate();
-    std::string out_;
-    std::vector<bool> first_;
-    bool afterKey_ = false;
-};
+/// JSON output: objects keep their keys in the order they are set; text
+/// is UTF-8.
+using Json = nlohmann::ordered_json;
+/// `json` as one line with a final line end; a byte that is no UTF-8 (a
+/// file name's) is written as U+FFFD, so the output stays JSON.
+std::string jsonText(const Json& json);
 
 /// A progress line "[i/n] text" on standard error, only on a terminal and
 /// only for more than a few items; the last one ends the line.

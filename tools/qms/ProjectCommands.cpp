@@ -31,27 +31,18 @@ void listProjects(const Options& options, bool json) {
     check(M_ProjectDAO::FindAll(projects), "cannot list the projects");
     session.close();
 
-    Json out;
+    Json out = Json::array();
     std::ostringstream text;
-    out.beginArray();
     for (const M_ProjectDAO* p : projects) {
-        out.beginObject()
-            .key("id")
-            .value(p->_ID)
-            .key("name")
-            .value(utf8(p->_name))
-            .key("type")
-            .value(p->_type)
-            .key("author")
-            .value(utf8(p->_author))
-            .key("updated")
-            .value(p->_updateTime)
-            .endObject();
+        out.push_back({{"id", p->_ID},
+                       {"name", utf8(p->_name)},
+                       {"type", p->_type},
+                       {"author", utf8(p->_author)},
+                       {"updated", p->_updateTime}});
         text << shown(p->_name) << "\t" << p->_type << "\t" << shown(p->_author) << "\t"
              << p->_updateTime << "\n";
     }
-    out.endArray();
-    std::cout << (json ? out.str() : text.str());
+    std::cout << (json ? jsonText(out) : text.str());
 }
 
 void createProject(const Options& options, const ProjectArgs& args) {
@@ -78,34 +69,18 @@ void showProject(const Options& options, const ProjectArgs& args) {
     session.close();
 
     if (args.json) {
-        Json out;
-        out.beginObject()
-            .key("id")
-            .value(project._ID)
-            .key("name")
-            .value(utf8(project._name))
-            .key("type")
-            .value(project._type)
-            .key("author")
-            .value(utf8(project._author))
-            .key("uid")
-            .value(project._uID)
-            .key("created")
-            .value(project._createTime)
-            .key("updated")
-            .value(project._updateTime)
-            .key("models")
-            .beginArray();
+        Json out = {{"id", project._ID},
+                    {"name", utf8(project._name)},
+                    {"type", project._type},
+                    {"author", utf8(project._author)},
+                    {"uid", project._uID},
+                    {"created", project._createTime},
+                    {"updated", project._updateTime},
+                    {"models", Json::array()}};
         for (const M_EntityModelDAO* m : models)
-            out.beginObject()
-                .key("id")
-                .value(m->_ID)
-                .key("name")
-                .value(utf8(m->_name))
-                .key("version")
-                .value(m->_version)
-                .endObject();
-        std::cout << out.endArray().endObject().str();
+            out["models"].push_back(
+                {{"id", m->_ID}, {"name", utf8(m->_name)}, {"version", m->_version}});
+        std::cout << jsonText(out);
         return;
     }
     std::ostringstream text;

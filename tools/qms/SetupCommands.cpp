@@ -41,20 +41,11 @@ void status(const Options& options, bool json) {
     const int projectCount = static_cast<int>(projects.size());
     const int modelCount = static_cast<int>(models.size());
     if (json) {
-        std::cout << Json()
-                         .beginObject()
-                         .key("config")
-                         .value(location(options.config))
-                         .key("work")
-                         .value(location(options.work))
-                         .key("platform")
-                         .value(platform)
-                         .key("projects")
-                         .value(projectCount)
-                         .key("models")
-                         .value(modelCount)
-                         .endObject()
-                         .str();
+        std::cout << jsonText({{"config", location(options.config)},
+                               {"work", location(options.work)},
+                               {"platform", platform},
+                               {"projects", projectCount},
+                               {"models", modelCount}});
         return;
     }
     std::cout << "config:   " << printable(location(options.config)) << "\n"

@@ -196,80 +196,54 @@ void showTable(const Options& options, const StructureArgs& args) {
     PtrListGuard<M_DelByInterfaceDAO> deletesGuard(deletes);
     check(table.getDelByInterfaceDAOList(&model, deletes), "cannot list the delete definitions");
 
-    Json out;
+    Json out = {{"name", utf8(table._name)},
+                {"display", utf8(table._displayName)},
+                {"innerName", utf8(table._innerName)},
+                {"addVersion", table._addVersion},
+                {"folders", Json::array()},
+                {"columns", Json::array()},
+                {"findBy", Json::array()},
+                {"delBy", Json::array()}};
     std::ostringstream text;
-    out.beginObject()
-        .key("name")
-        .value(utf8(table._name))
-        .key("display")
-        .value(utf8(table._displayName))
-        .key("innerName")
-        .value(utf8(table._innerName))
-        .key("addVersion")
-        .value(table._addVersion)
-        .key("folders")
-        .beginArray();
     text << "table:   " << shown(table._name) << "\ndisplay: " << shown(table._displayName)
          << "\ninner:   " << shown(table._innerName) << "\nadded:   version " << table._addVersion
          << "\nfolders:";
     for (const M_FolderDAO* folder : folders) {
-        out.value(folderPath(*folder));
+        out["folders"].push_back(folderPath(*folder));
         text << " " << printable(folderPath(*folder));
     }
-    out.endArray().key("columns").beginArray();
     text << "\ncolumns:\n";
     for (const M_NormalColumnDAO* c : columns) {
         const auto target = tableNames.find(c->_fkTableID);
         const std::string references = c->_fkTableID <= 0           ? ""
                                        : target != tableNames.end() ? target->second
                                                                     : std::to_string(c->_fkTableID);
-        out.beginObject()
-            .key("name")
-            .value(utf8(c->_name))
-            .key("type")
-            .value(dataTypeName(c->_dataType))
-            .key("innerName")
-            .value(utf8(c->_innerName))
-            .key("default")
-            .value(utf8(c->_defaultValue))
-            .key("findKey")
-            .value(c->_isFindKey == 1)
-            .key("references")
-            .value(references)
-            .endObject();
+        out["columns"].push_back({{"name", utf8(c->_name)},
+                                  {"type", dataTypeName(c->_dataType)},
+                                  {"innerName", utf8(c->_innerName)},
+                                  {"default", utf8(c->_defaultValue)},
+                                  {"findKey", c->_isFindKey == 1},
+                                  {"references", references}});
         text << "  " << shown(c->_name) << "\t" << dataTypeName(c->_dataType) << "\t"
              << shown(c->_innerName)
              << (c->_defaultValue.empty() ? "" : "\tdefault " + shown(c->_defaultValue))
              << (c->_isFindKey == 1 ? "\tfind key" : "")
              << (references.empty() ? "" : "\t-> " + printable(references)) << "\n";
     }
-    out.endArray().key("findBy").beginArray();
     text << "find definitions:\n";
     for (const M_FindByInterfaceDAO* d : finds) {
-        out.beginObject()
-            .key("name")
-            .value(utf8(d->_name))
-            .key("parameters")
-            .value(utf8(d->_paraList))
-            .key("sort")
-            .value(utf8(d->_sortAttributeList))
-            .endObject();
+        out["findBy"].push_back({{"name", utf8(d->_name)},
+                                 {"parameters", utf8(d->_paraList)},
+                                 {"sort", utf8(d->_sortAttributeList)}});
         text << "  " << shown(d->_name) << "\t" << shown(d->_paraList) << "\n";
     }
-    out.endArray().key("delBy").beginArray();
     text << "delete definitions:\n";
     for (const M_DelByInterfaceDAO* d : deletes) {
-        out.beginObject()
-            .key("name")
-            .value(utf8(d->_name))
-            .key("parameters")
-            .value(utf8(d->_paraList))
-            .endObject();
+        out["delBy"].push_back({{"name", utf8(d->_name)}, {"parameters", utf8(d->_paraList)}});
         text << "  " << shown(d->_name) << "\t" << shown(d->_paraList) << "\n";
     }
-    out.endArray().endObject();
     session.close();
-    std::cout << (args.json ? out.str() : text.str());
+    std::cout << (args.json ? jsonText(out) : text.str());
 }
 
 void deleteTable(const Options& options, const StructureArgs& args) {

@@ -61,14 +61,16 @@ void printList(const std::list<M_ProjectDAO*>& projects, bool json) {
         }
         return;
     }
-    Json out;
-    out.beginArray();
+    Json out = Json::array();
     for (const M_ProjectDAO* p : projects) {
-        out.beginObject().key("id").value(p->_ID).key("name").value(utf8(p->_name));
-        out.key("type").value(p->_type).key("author").value(utf8(p->_author));
-        out.key("createTime").value(utf8(p->_createTime)).key("uid").value(p->_uID).endObject();
+        out.push_back({{"id", p->_ID},
+                       {"name", utf8(p->_name)},
+                       {"type", p->_type},
+                       {"author", utf8(p->_author)},
+                       {"createTime", utf8(p->_createTime)},
+                       {"uid", p->_uID}});
     }
-    std::cout << out.endArray().str();
+    std::cout << jsonText(out);
 }
 
 // The identifiers in the file of the projects named, or of every project but
