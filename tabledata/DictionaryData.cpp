@@ -11,7 +11,7 @@
 #include "M_NormalColumnDAO.h"
 #include "MeridianNew.h"
 #include "PtrListHelper.h"
-#include "RowText.h"
+#include "RowLines.h"
 
 namespace MeridianSpace {
 

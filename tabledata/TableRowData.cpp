@@ -12,7 +12,7 @@
 #include "M_NormalColumnDAO.h"
 #include "MeridianNew.h"
 #include "PtrListHelper.h"
-#include "RowText.h"
+#include "RowLines.h"
 #include "StringHelper.h"
 
 namespace MeridianSpace {

@@ -12,12 +12,11 @@
 #include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
+#include "RowText.h"
 #include "Session.h"
 
 namespace qms {
 namespace {
-
-const std::string kSeparator = "@#@";
 
 struct RowArgs {
     std::string model, table, project, file, output;
@@ -32,13 +31,14 @@ struct FileRow {
     std::vector<std::string> values;
 };
 
-std::vector<std::string> splitRow(const std::string& line) {
+// The values of a row text line; the marker that split() puts for an empty
+// value at either end (or that stands for one anywhere) is the empty value.
+std::vector<std::string> rowValues(const std::string& line) {
     std::vector<std::string> values;
-    std::size_t start = 0;
-    for (std::size_t at; (at = line.find(kSeparator, start)) != std::string::npos;
-         start = at + kSeparator.size())
-        values.push_back(line.substr(start, at - start));
-    values.push_back(line.substr(start));
+    values.resize(rowtext::split(line, values));
+    for (std::string& value : values) {
+        if (value == rowtext::kEmptyMarker) value.clear();
+    }
     return values;
 }
 
@@ -148,9 +148,9 @@ std::string render(const TableColumns& columns, const std::list<std::string>& li
     std::size_t row = 0;
     for (const std::string& line : lines) {
         const std::string where = "row " + std::to_string(++row);
-        const std::vector<std::string> all = splitRow(line);
+        const std::vector<std::string> all = rowValues(line);
         if (all.size() != columns.kept.size())
-            throw Failure(where + ": a value holds \"" + kSeparator +
+            throw Failure(where + ": a value holds \"" + rowtext::kSeparator +
                           "\", which no file can carry");
         std::vector<std::string> values;
         for (std::size_t i = 0; i < all.size(); ++i) {
@@ -160,11 +160,11 @@ std::string render(const TableColumns& columns, const std::list<std::string>& li
             text += csvLine(values);
             continue;
         }
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            if (values[i].find_first_of("\r\n") != std::string::npos)
+        for (const std::string& value : values) {
+            if (value.find_first_of("\r\n") != std::string::npos)
                 throw Failure(where + ": a value holds a line break (export with --csv)");
-            text += (i > 0 ? kSeparator : "") + values[i];
         }
+        rowtext::join(values.data(), values.size(), text);
         text += "\n";
     }
     return text;
@@ -186,7 +186,7 @@ std::list<std::string> parse(const std::string& path, const TableColumns& column
     } else {
         std::size_t line = 0;
         for (const std::string& text : readLines(path))
-            rows.push_back({++line, splitRow(text)});
+            rows.push_back({++line, rowValues(text)});
     }
     std::list<std::string> lines;
     for (const FileRow& row : rows) {
@@ -195,16 +195,18 @@ std::list<std::string> parse(const std::string& path, const TableColumns& column
             throw Failure(where + std::to_string(row.values.size()) + " values, table " + table +
                           " takes " + std::to_string(columns.carried.size()));
         }
-        std::string line;
-        for (std::size_t i = 0; i < row.values.size(); ++i) {
-            const std::string& value = row.values[i];
-            if (value.find(kSeparator) != std::string::npos)
-                throw Failure(where + "a value holds \"" + kSeparator + "\", which rows cannot");
+        std::vector<std::string> stored;
+        for (const std::string& value : row.values) {
+            if (value.find(rowtext::kSeparator) != std::string::npos) {
+                throw Failure(where + "a value holds \"" + rowtext::kSeparator +
+                              "\", which rows cannot");
+            }
             const std::string problem = notStorable(value);
             if (!problem.empty()) throw Failure(where + problem);
-            line += (i > 0 ? kSeparator : "") + gbk(value);
+            stored.push_back(gbk(value));
         }
-        lines.push_back(line);
+        lines.emplace_back();
+        rowtext::join(stored.data(), stored.size(), lines.back());
     }
     return lines;
 }
