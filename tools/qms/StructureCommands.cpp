@@ -173,22 +173,46 @@ std::string folderPath(const M_FolderDAO& folder) {
     return path;
 }
 
-void showTable(const Options& options, const StructureArgs& args) {
-    Session session(options);
-    M_EntityModelDAO model = findModel(args.model, args.project, 0, args.id);
-    M_EntityTableDAO table = findTable(model, args.table);
+// The columns of `table` as entries of the JSON array `out` and as lines of
+// `text`; a reference names the table it points to (by its identifier when
+// that table is not in the model).
+void showColumns(M_EntityModelDAO& model, M_EntityTableDAO& table, Json& out,
+                 std::ostringstream& text) {
     std::list<M_EntityTableDAO*> tables;
     PtrListGuard<M_EntityTableDAO> tablesGuard(tables);
     check(model.getEntityTableList(tables), "cannot list the tables");
     std::map<int, std::string> tableNames;
     for (const M_EntityTableDAO* t : tables)
         tableNames[t->_ID] = utf8(t->_name);
-    std::list<M_FolderDAO*> folders;
-    PtrListGuard<M_FolderDAO> foldersGuard(folders);
-    check(table.getFolderOwner(&model, folders), "cannot find the folders of the table");
     std::list<M_NormalColumnDAO*> columns;
     PtrListGuard<M_NormalColumnDAO> columnsGuard(columns);
     check(table.getNormalColumnDAOList(&model, columns), "cannot list the columns");
+    for (const M_NormalColumnDAO* c : columns) {
+        const auto target = tableNames.find(c->_fkTableID);
+        const std::string references = c->_fkTableID <= 0           ? ""
+                                       : target != tableNames.end() ? target->second
+                                                                    : std::to_string(c->_fkTableID);
+        out.push_back({{"name", utf8(c->_name)},
+                       {"type", dataTypeName(c->_dataType)},
+                       {"innerName", utf8(c->_innerName)},
+                       {"default", utf8(c->_defaultValue)},
+                       {"findKey", c->_isFindKey == 1},
+                       {"references", references}});
+        text << "  " << shown(c->_name) << "\t" << dataTypeName(c->_dataType) << "\t"
+             << shown(c->_innerName)
+             << (c->_defaultValue.empty() ? "" : "\tdefault " + shown(c->_defaultValue))
+             << (c->_isFindKey == 1 ? "\tfind key" : "")
+             << (references.empty() ? "" : "\t-> " + printable(references)) << "\n";
+    }
+}
+
+void showTable(const Options& options, const StructureArgs& args) {
+    Session session(options);
+    M_EntityModelDAO model = findModel(args.model, args.project, 0, args.id);
+    M_EntityTableDAO table = findTable(model, args.table);
+    std::list<M_FolderDAO*> folders;
+    PtrListGuard<M_FolderDAO> foldersGuard(folders);
+    check(table.getFolderOwner(&model, folders), "cannot find the folders of the table");
     std::list<M_FindByInterfaceDAO*> finds;
     PtrListGuard<M_FindByInterfaceDAO> findsGuard(finds);
     check(table.getFindByInterfaceDAOList(&model, finds), "cannot list the query definitions");
@@ -213,23 +237,7 @@ void showTable(const Options& options, const StructureArgs& args) {
         text << " " << printable(folderPath(*folder));
     }
     text << "\ncolumns:\n";
-    for (const M_NormalColumnDAO* c : columns) {
-        const auto target = tableNames.find(c->_fkTableID);
-        const std::string references = c->_fkTableID <= 0           ? ""
-                                       : target != tableNames.end() ? target->second
-                                                                    : std::to_string(c->_fkTableID);
-        out["columns"].push_back({{"name", utf8(c->_name)},
-                                  {"type", dataTypeName(c->_dataType)},
-                                  {"innerName", utf8(c->_innerName)},
-                                  {"default", utf8(c->_defaultValue)},
-                                  {"findKey", c->_isFindKey == 1},
-                                  {"references", references}});
-        text << "  " << shown(c->_name) << "\t" << dataTypeName(c->_dataType) << "\t"
-             << shown(c->_innerName)
-             << (c->_defaultValue.empty() ? "" : "\tdefault " + shown(c->_defaultValue))
-             << (c->_isFindKey == 1 ? "\tfind key" : "")
-             << (references.empty() ? "" : "\t-> " + printable(references)) << "\n";
-    }
+    showColumns(model, table, out["columns"], text);
     text << "find definitions:\n";
     for (const M_FindByInterfaceDAO* d : finds) {
         out["findBy"].push_back({{"name", utf8(d->_name)},
