@@ -18,24 +18,20 @@
 #include "MRDSession.h"
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
+#include "backend/InstanceInfo.h"
 #include "backend/RowValues.h"
-#include "backend/SqlText.h"
-#include "postgres/PgConnection.h"
 #include "sqlite/SqliteConnection.h"
 
 namespace MeridianSpace {
 
 using detail::Connection;
+using detail::kInstanceInfoColumns;
+using detail::kInstanceInfoTable;
+using detail::notInstanceFile;
 using detail::SqliteConnection;
 using detail::StatementLease;
 
 namespace {
-
-// The table in which an instance file describes itself. Model tables are
-// named "<name>_<version>", so none of them can take this name.
-const char* const kInfoTable = "ARX_InstanceInfo";
-const std::vector<std::string> kInfoColumns = {"Name",        "Version",    "Type",
-                                               "Description", "ProjectUID", "Kind"};
 
 std::string projectByUID(const Connection& conn) {
     return "SELECT \"id\" FROM \"T_M_Project\" WHERE " + conn.equalsIgnoringCase("\"UID\"", "?1") +
@@ -205,16 +201,16 @@ int infoColumnType(const std::string& column) {
 
 ITableData infoRow(const IEntityModel& model) {
     ITableData row;
-    row._tableInnerName = kInfoTable;
+    row._tableInnerName = kInstanceInfoTable;
     const std::string values[] = {model._name,       StringHelper::int2String(model._version),
                                   model._type,       model._description,
                                   model._projectUID, model._instanceKind};
-    for (std::size_t i = 0; i < kInfoColumns.size(); ++i) {
-        row._cloInnerName[i] = kInfoColumns[i];
-        row._colType[i] = infoColumnType(kInfoColumns[i]);
+    for (std::size_t i = 0; i < kInstanceInfoColumns.size(); ++i) {
+        row._cloInnerName[i] = kInstanceInfoColumns[i];
+        row._colType[i] = infoColumnType(kInstanceInfoColumns[i]);
         row._colValue[i] = values[i];
     }
-    row._colNum = static_cast<int>(kInfoColumns.size());
+    row._colNum = static_cast<int>(kInstanceInfoColumns.size());
     return row;
 }
 
@@ -223,9 +219,9 @@ ITableData infoRow(const IEntityModel& model) {
 ResultMsg fillInstanceFile(InstanceDataManager& builder, const IEntityModel& model,
                            const std::vector<TableLayout>& layouts) {
     MTable info;
-    info._innerName = kInfoTable;
+    info._innerName = kInstanceInfoTable;
     std::list<MNormalColumn> infoColumns;
-    for (const std::string& name : kInfoColumns) {
+    for (const std::string& name : kInstanceInfoColumns) {
         infoColumns.emplace_back();
         infoColumns.back()._name = infoColumns.back()._innerName = name;
         infoColumns.back()._dataType = infoColumnType(name);
@@ -235,10 +231,6 @@ ResultMsg fillInstanceFile(InstanceDataManager& builder, const IEntityModel& mod
     for (auto it = layouts.begin(); rm.ok() && it != layouts.end(); ++it)
         rm = builder.addMTableInstance(it->table, it->columns);
     return rm;
-}
-
-ResultMsg notInstanceFile(const std::string& path, const std::string& why) {
-    return ResultMsg(SRV_ERR_NO_TABLE, "不是实例文件：" + path + "：" + why);
 }
 
 }  // namespace
@@ -306,17 +298,12 @@ ResultMsg InstanceDataManager::getEntityModelInstanceInfo(IEntityModel& model) {
     Connection& conn = *connection_;
     ResultMsg rm = conn.checkOpen();
     if (!rm.ok()) return rm;
-    std::string sql = "SELECT ";
-    for (std::size_t i = 0; i + 1 < kInfoColumns.size(); ++i)
-        sql += (i ? ", " : "") + detail::quoteIdentifier(kInfoColumns[i]);
-    sql += " FROM " + detail::quoteIdentifier(kInfoTable) + " ORDER BY " + conn.storageOrder() +
-           " LIMIT 1";
     StatementLease lease;
-    rm = conn.prepare(sql, lease);
+    rm = conn.prepare(detail::instanceInfoQuery(conn.storageOrder()), lease);
     if (!rm.ok()) {
         // Any other database lacks the table or some of its columns; a file
         // that cannot be read keeps the engine's answer.
-        ResultMsg why = conn.explainFailure(kInfoTable, kInfoColumns, rm);
+        ResultMsg why = conn.explainFailure(kInstanceInfoTable, kInstanceInfoColumns, rm);
         if (why.rCode == SRV_ERR_NO_TABLE || why.rCode == SRV_ERR_NO_COLUMN) {
             return notInstanceFile(conn.displayName(), why.rMsg);
         }
@@ -336,128 +323,6 @@ ResultMsg InstanceDataManager::getEntityModelInstanceInfo(IEntityModel& model) {
     model._type = lease->columnBytes(2);
     model._description = lease->columnBytes(3);
     model._projectUID = lease->columnBytes(4);
-    return rm;
-}
-
-}  // namespace MeridianSpace
-
-namespace MeridianSpace {
-
-namespace {
-
-// The bytes of a column of a read-only file's current row.
-std::string fileBytes(sqlite3_stmt* stmt, int column) {
-    const void* bytes = sqlite3_column_blob(stmt, column);
-    return bytes ? std::string(static_cast<const char*>(bytes), sqlite3_column_bytes(stmt, column))
-                 : std::string();
-}
-
-// A read-only connection that is closed on every path.
-struct ReadOnlyDatabase {
-    sqlite3* db = nullptr;
-    ~ReadOnlyDatabase() { sqlite3_close_v2(db); }
-};
-
-// The first column of every row of `sql`, joined by "; ".
-int readTexts(sqlite3* db, const char* sql, std::string& out) {
-    sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
-    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        out += (out.empty() ? "" : "; ") + fileBytes(stmt, 0);
-        rc = SQLITE_OK;
-    }
-    sqlite3_finalize(stmt);
-    return rc == SQLITE_DONE ? SQLITE_OK : rc;
-}
-
-// Opens `path` read-only (neither the journal mode nor anything else of
-// the file changes, whatever it turns out to be, and nothing appears beside
-// it) and checks every page.
-ResultMsg openChecked(const std::string& path, ReadOnlyDatabase& file) {
-    ResultMsg rm = SqliteConnection::checkPath(path);
-    if (!rm.ok()) return rm;
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return ResultMsg(SRV_ERR_NO_FILE, "数据库文件不存在：" + path);
-    }
-    int rc = SqliteConnection::openForReading(path, file.db);
-    std::string check;
-    if (rc == SQLITE_OK) {
-        // A file another connection is writing is busy, not foreign: wait
-        // for it as long as a session would, then say so.
-        sqlite3_extended_result_codes(file.db, 1);
-        sqlite3_busy_timeout(file.db, detail::Connection::kDefaultBusyTimeoutMs);
-        rc = readTexts(file.db, "PRAGMA quick_check", check);
-    }
-    if (rc != SQLITE_OK && file.db != nullptr) {
-        ResultMsg busy = detail::sqliteError(file.db, SRV_ERR_NO_FILE, path, "检查数据库文件失败");
-        if (busy.rCode == SRV_ERR_BUSY) return busy;
-    }
-    if (rc != SQLITE_OK || check != "ok") {
-        const std::string why =
-            rc != SQLITE_OK ? std::string(file.db ? sqlite3_errmsg(file.db) : sqlite3_errstr(rc))
-                            : check;
-        return ResultMsg(SRV_ERR_NO_FILE, "不是可用的数据库文件：" + path + "：" + why);
-    }
-    return rm;
-}
-
-}  // namespace
-
-ResultMsg MRDService::readTableNames(const std::string& path, std::vector<std::string>& tables) {
-    if (detail::PgConnection::isServerUri(path)) {
-        // A server database is only read: no table is made, nothing written.
-        std::shared_ptr<detail::PgConnection> server;
-        ResultMsg rm = detail::PgConnection::open(path, false, server);
-        if (rm.ok()) rm = server->tableNames(tables);
-        if (server) {
-            ResultMsg closed = server->close();
-            if (rm.ok()) rm = closed;
-        }
-        return rm;
-    }
-    ReadOnlyDatabase file;
-    ResultMsg rm = openChecked(path, file);
-    std::string names;
-    if (rm.ok() &&
-        readTexts(file.db, "SELECT name FROM sqlite_schema WHERE type = 'table' ORDER BY name",
-                  names) != SQLITE_OK) {
-        rm = detail::sqliteError(file.db, SRV_ERR_NO_FILE, path, "不是可用的数据库文件：" + path);
-    }
-    if (!rm.ok()) return rm;
-    std::size_t begin = 0;
-    while (!names.empty() && begin <= names.size()) {
-        const std::size_t end = std::min(names.find("; ", begin), names.size());
-        tables.push_back(names.substr(begin, end - begin));
-        begin = end + 2;
-    }
-    return rm;
-}
-
-ResultMsg MRDService::readInstanceFileInfo(const std::string& path, IEntityModel& model) {
-    ReadOnlyDatabase file;
-    ResultMsg rm = openChecked(path, file);
-    if (!rm.ok()) return rm;
-    std::string sql = "SELECT ";
-    for (std::size_t i = 0; i + 1 < kInfoColumns.size(); ++i)
-        sql += (i ? ", " : "") + detail::quoteIdentifier(kInfoColumns[i]);
-    sql += " FROM " + detail::quoteIdentifier(kInfoTable) + " ORDER BY rowid LIMIT 1";
-    sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(file.db, sql.c_str(), -1, &stmt, nullptr);
-    if (rc != SQLITE_OK) return notInstanceFile(path, sqlite3_errmsg(file.db));
-    rc = sqlite3_step(stmt);
-    if (rc == SQLITE_ROW && sqlite3_column_type(stmt, 1) == SQLITE_INTEGER) {
-        model._name = fileBytes(stmt, 0);
-        model._version = sqlite3_column_int(stmt, 1);
-        model._type = fileBytes(stmt, 2);
-        model._description = fileBytes(stmt, 3);
-        model._projectUID = fileBytes(stmt, 4);
-    } else {
-        rm = notInstanceFile(path, rc == SQLITE_ROW    ? "版本号不是整数"
-                                   : rc == SQLITE_DONE ? "实例信息表中没有记录"
-                                                       : sqlite3_errmsg(file.db));
-    }
-    sqlite3_finalize(stmt);
     return rm;
 }
 

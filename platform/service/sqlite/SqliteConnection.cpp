@@ -54,12 +54,7 @@ public:
     }
     long long columnInt64(int column) const override { return sqlite3_column_int64(stmt_, column); }
     double columnDouble(int column) const override { return sqlite3_column_double(stmt_, column); }
-    std::string columnBytes(int column) const override {
-        const void* bytes = sqlite3_column_blob(stmt_, column);
-        return bytes ? std::string(static_cast<const char*>(bytes),
-                                   sqlite3_column_bytes(stmt_, column))
-                     : std::string();
-    }
+    std::string columnBytes(int column) const override { return sqliteColumnBytes(stmt_, column); }
 
 protected:
     StepResult runStep() override {
@@ -349,6 +344,12 @@ ResultMsg sqliteError(sqlite3* db, int code, const std::string& path, const std:
                                            "：" + what + "：" + detail);
     }
     return ResultMsg(code, what + "：" + detail);
+}
+
+std::string sqliteColumnBytes(sqlite3_stmt* stmt, int column) {
+    const void* bytes = sqlite3_column_blob(stmt, column);
+    return bytes ? std::string(static_cast<const char*>(bytes), sqlite3_column_bytes(stmt, column))
+                 : std::string();
 }
 
 ResultMsg SqliteConnection::backendError(int code, const std::string& what) const {

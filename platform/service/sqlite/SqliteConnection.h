@@ -15,6 +15,8 @@ namespace MeridianSpace::detail {
 /// SRV_ERR_BUSY, asking to try again, when another connection's lock
 /// outlasted the busy timeout; else `code` with `what` and the engine's message.
 ResultMsg sqliteError(sqlite3* db, int code, const std::string& path, const std::string& what);
+/// The bytes of a column of the statement's current row ("" for NULL).
+std::string sqliteColumnBytes(sqlite3_stmt* stmt, int column);
 
 class SqliteConnection : public Connection {
 public:

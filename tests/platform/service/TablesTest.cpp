@@ -45,6 +45,11 @@ TEST_F(Tables, CreatesColumnsDefaultsAndIndexesAndRefusesWhatCannotBe) {
     V tables;
     ASSERT_TRUE(idm->getTableNames(tables).ok());
     EXPECT_EQ(tables, (V{"T_Dict_1", "T_Item"}));
+    // Read apart from the session, each name as it is.
+    ASSERT_TRUE(idm->addMTableInstance(tableNamed("a; b"), {describe("X", 1)}).ok());
+    tables.clear();
+    ASSERT_TRUE(service.readTableNames(dbPath, tables).ok());
+    EXPECT_EQ(tables, (V{"T_Dict_1", "T_Item", "a; b"}));
     EXPECT_EQ(idm->addNormalColumnInstance("T_Nowhere", describe("X", 1)).rCode, SRV_ERR_NO_TABLE);
     EXPECT_EQ(idm->addNormalColumnInstance("T_Item", describe("qty", 1)).rCode, SRV_ERR_EXISTS);
     EXPECT_EQ(idm->delTableInstance("T_Nowhere").rCode, SRV_ERR_NO_TABLE);
