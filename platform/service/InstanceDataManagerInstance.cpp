@@ -18,9 +18,10 @@
 #include "MRDSession.h"
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
+#include "backend/BackendRegistry.h"
+#include "backend/Connection.h"
 #include "backend/InstanceInfo.h"
 #include "backend/RowValues.h"
-#include "sqlite/SqliteConnection.h"
 
 namespace MeridianSpace {
 
@@ -28,7 +29,6 @@ using detail::Connection;
 using detail::kInstanceInfoColumns;
 using detail::kInstanceInfoTable;
 using detail::notInstanceFile;
-using detail::SqliteConnection;
 using detail::StatementLease;
 
 namespace {
@@ -255,7 +255,7 @@ ResultMsg InstanceDataManager::createEntityModelInstance_Create(IEntityModel mod
     Connection& conn = *connection_;
     const std::string& target = model._filePath;
     ResultMsg rm = conn.checkOpen();
-    if (rm.ok()) rm = SqliteConnection::checkPath(target);
+    if (rm.ok()) rm = detail::fileBackend().checkLocation(target);
     if (!rm.ok()) return rm;
     struct stat st {};
     if (::lstat(target.c_str(), &st) == 0) return existsAlready(target);
@@ -268,8 +268,8 @@ ResultMsg InstanceDataManager::createEntityModelInstance_Create(IEntityModel mod
     if (!rm.ok()) return rm;
     const TemporaryFile temporary(temporaryPath);
     {
-        std::shared_ptr<SqliteConnection> file;
-        rm = SqliteConnection::open(temporary.path(), false, file);
+        std::shared_ptr<Connection> file;
+        rm = detail::fileBackend().open(temporary.path(), false, file);
         if (!rm.ok()) return rm;
         InstanceDataManager builder(file);
         rm = file->atomic([&]() { return fillInstanceFile(builder, model, layouts); });
@@ -281,8 +281,8 @@ ResultMsg InstanceDataManager::createEntityModelInstance_Create(IEntityModel mod
     if (rm.ok()) rm = MRDService::publishFile(temporary.path(), target);
     if (!rm.ok()) return rm;
 
-    std::shared_ptr<SqliteConnection> opened;
-    rm = SqliteConnection::open(target, false, opened);
+    std::shared_ptr<Connection> opened;
+    rm = detail::fileBackend().open(target, false, opened);
     if (rm.ok() && flag == 1) rm = opened->loadAllLayouts();
     if (!rm.ok()) {
         // Nobody has seen the file yet: a failure leaves none behind.

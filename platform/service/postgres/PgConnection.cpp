@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "ServiceErrorCode.h"
-#include "StringHelper.h"
 #include "backend/RowValues.h"
 #include "backend/SqlText.h"
 
@@ -309,11 +308,6 @@ struct PgConnection::Sent {
     const std::string* sql = nullptr;
     std::string name;
 };
-
-bool PgConnection::isServerUri(const std::string& location) {
-    return StringHelper::equalsIgnoreCase(location.substr(0, 13), "postgresql://") ||
-           StringHelper::equalsIgnoreCase(location.substr(0, 11), "postgres://");
-}
 
 PgConnection::PgConnection(const std::string& uri) : Connection(uri, withoutPassword(uri)) {}
 

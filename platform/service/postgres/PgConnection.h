@@ -29,8 +29,6 @@ struct PgParams {
 
 class PgConnection : public Connection {
 public:
-    /// True for "postgresql://..." and "postgres://...".
-    static bool isServerUri(const std::string& location);
     /// The URI without its password, for messages and logs.
     static std::string withoutPassword(const std::string& uri);
     /// Connects to the database the URI names. With `create` a database that

@@ -1,0 +1,56 @@
+#pragma once
+
+// A storage backend: how the service opens and looks at the databases of
+// one kind of location (a file path, or a URI of one scheme; see
+// backend/BackendRegistry.h). One object serves every session and thread:
+// its members keep no state. Internal to the service; exported only so
+// that the tests can add a backend of their own.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ArxExport.h"
+#include "ResultReturnCode.h"
+
+namespace MeridianSpace {
+struct IEntityModel;
+}
+
+namespace MeridianSpace::detail {
+
+class Connection;
+
+class ARX Backend {
+public:
+    virtual ~Backend();
+
+    /// A connection to the database at `location`; with `create` a missing
+    /// database is made.
+    virtual ResultMsg open(const std::string& location, bool create,
+                           std::shared_ptr<Connection>& out) const = 0;
+    /// A connection that only reads the existing database at `location`.
+    /// Refused (SRV_ERR_ARGUMENT) unless the backend says otherwise.
+    virtual ResultMsg openReadOnly(const std::string& location,
+                                   std::shared_ptr<Connection>& out) const;
+    /// A private in-memory database. Refused (SRV_ERR_ARGUMENT) unless the
+    /// backend says otherwise.
+    virtual ResultMsg openMemory(std::shared_ptr<Connection>& out) const;
+    /// What open() refuses before it touches anything; nothing unless the
+    /// backend says otherwise.
+    virtual ResultMsg checkLocation(const std::string& location) const;
+    /// The names of the database's tables in byte order, read without
+    /// writing anything (see MRDService::readTableNames).
+    virtual ResultMsg readTableNames(const std::string& location,
+                                     std::vector<std::string>& out) const = 0;
+    /// What the instance file at `location` says about itself (see
+    /// MRDService::readInstanceFileInfo). SRV_ERR_NO_FILE unless the backend
+    /// keeps instance files.
+    virtual ResultMsg readInstanceInfo(const std::string& location, IEntityModel& model) const;
+    /// The location as messages and logs show it; as it is unless the
+    /// backend says otherwise (a URI without its password).
+    virtual std::string displayLocation(const std::string& location) const;
+    /// True when the locations name databases on a server.
+    virtual bool isServer() const;
+};
+
+}  // namespace MeridianSpace::detail

@@ -1,0 +1,21 @@
+#pragma once
+
+// The backend of PostgreSQL server databases, reached by connection URIs
+// (see backend/Backend.h). Internal to the service.
+#include "backend/Backend.h"
+
+namespace MeridianSpace::detail {
+
+class PgBackend : public Backend {
+public:
+    ResultMsg open(const std::string& location, bool create,
+                   std::shared_ptr<Connection>& out) const override;
+    /// Reads through a connection of its own: no table is made, nothing written.
+    ResultMsg readTableNames(const std::string& location,
+                             std::vector<std::string>& out) const override;
+    /// The URI without its password.
+    std::string displayLocation(const std::string& location) const override;
+    bool isServer() const override { return true; }
+};
+
+}  // namespace MeridianSpace::detail

@@ -1,0 +1,23 @@
+#pragma once
+
+// The backend of SQLite database files (see backend/Backend.h). Internal to
+// the service.
+#include "backend/Backend.h"
+
+namespace MeridianSpace::detail {
+
+class SqliteBackend : public Backend {
+public:
+    ResultMsg open(const std::string& location, bool create,
+                   std::shared_ptr<Connection>& out) const override;
+    ResultMsg openReadOnly(const std::string& location,
+                           std::shared_ptr<Connection>& out) const override;
+    ResultMsg openMemory(std::shared_ptr<Connection>& out) const override;
+    ResultMsg checkLocation(const std::string& location) const override;
+    /// Every table, the engine's own included, after checking every page.
+    ResultMsg readTableNames(const std::string& location,
+                             std::vector<std::string>& out) const override;
+    ResultMsg readInstanceInfo(const std::string& location, IEntityModel& model) const override;
+};
+
+}  // namespace MeridianSpace::detail
