@@ -15,9 +15,11 @@ namespace arxtest {
 
 class RawConnection {
 public:
-    /// Makes a missing file only when `create` says so.
+    /// Makes a missing file only when `create` says so. A stub location
+    /// (see TestBackend.h) is its file.
     explicit RawConnection(const std::string& dbPath, bool create = true) {
-        sqlite3_open_v2(dbPath.c_str(), &db_,
+        const bool stub = dbPath.rfind(kStubPrefix, 0) == 0;
+        sqlite3_open_v2(dbPath.substr(stub ? kStubPrefix.size() : 0).c_str(), &db_,
                         SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0), nullptr);
     }
     ~RawConnection() { sqlite3_close(db_); }

@@ -32,9 +32,11 @@ public:
     const std::string& path() const { return path_; }
     /// path() + "/" + name
     std::string file(const std::string& name) const { return path_ + "/" + name; }
-    /// A database of the backend under test: file(name), or on PostgreSQL a
-    /// new schema of the test server (dropped with the folder).
+    /// A database of the backend under test: file(name) (behind the stub's
+    /// scheme on the stub), or on PostgreSQL a new schema of the test server
+    /// (dropped with the folder).
     std::string database(const std::string& name) {
+        if (onStub()) return kStubPrefix + file(name);
         if (!onPostgres()) return file(name);
         schemas_.emplace_back();
         return newServerDatabase(name, schemas_.back());

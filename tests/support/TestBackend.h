@@ -3,6 +3,8 @@
 // Which storage backend the shared test suites run on. The same test
 // programs run twice: on SQLite files, and with ARX_TEST_BACKEND=postgresql
 // on the server that ARX_TEST_PG_URI names, each database a schema of its own.
+// The service's suite runs a third time with ARX_TEST_BACKEND=arxstub, on
+// SQLite files reached through the tests' own backend (platform/service/stub).
 // Without a reachable server the PostgreSQL runs skip every case with the
 // reason, unless ARX_TEST_PG_REQUIRED=1 (CI), which makes that a failure.
 #include <gtest/gtest.h>
@@ -20,6 +22,13 @@ inline bool onPostgres() {
     const char* backend = std::getenv("ARX_TEST_BACKEND");
     return backend != nullptr && std::string(backend) == "postgresql";
 }
+
+inline bool onStub() {
+    const char* backend = std::getenv("ARX_TEST_BACKEND");
+    return backend != nullptr && std::string(backend) == "arxstub";
+}
+/// The tests' own backend's scheme; its locations are "arxstub://" and a file path.
+const std::string kStubPrefix = "arxstub://";
 
 inline std::string pgServerUri() {
     const char* uri = std::getenv("ARX_TEST_PG_URI");
