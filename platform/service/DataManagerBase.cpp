@@ -6,13 +6,14 @@
 
 namespace MeridianSpace {
 
-dataManager::dataManager(std::shared_ptr<detail::Connection> connection)
-    : connection_(std::move(connection)) {}
+dataManager::dataManager(std::shared_ptr<detail::Connection> connection,
+                         std::weak_ptr<MRDSession> session)
+    : connection_(std::move(connection)), session_(std::move(session)) {}
 
 dataManager::~dataManager() = default;
 
 MRDSession* dataManager::getPSession() const {
-    return connection_->owner;
+    return session_.lock().get();
 }
 
 std::string dataManager::getFilePath() const {

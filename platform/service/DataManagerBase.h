@@ -28,8 +28,14 @@ public:
 
 protected:
     friend class Savepoint;
-    explicit dataManager(std::shared_ptr<detail::Connection> connection);
+    /// `session` is the session that made the manager; empty for a manager
+    /// the service makes for its own work.
+    explicit dataManager(std::shared_ptr<detail::Connection> connection,
+                         std::weak_ptr<MRDSession> session = {});
     std::shared_ptr<detail::Connection> connection_;
+
+private:
+    std::weak_ptr<MRDSession> session_;
 };
 
 }  // namespace MeridianSpace

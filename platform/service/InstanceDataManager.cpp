@@ -91,14 +91,14 @@ ResultMsg writeRow(detail::Connection& conn, const std::string& sql, const ITabl
 // The checked INSERT text of the row's layout; empty when the row is refused
 // (checkRow tells why). Repeated layouts reuse the text of the last insert.
 const std::string& insertStatement(detail::Connection& conn, const ITableData& row) {
-    detail::Connection::RowShape& shape = conn.lastInsert;
+    detail::RowShape& shape = conn.cache().lastInsert();
     bool same = row._colNum >= 0 && shape.table == row._tableInnerName &&
                 shape.columns.size() == static_cast<std::size_t>(row._colNum);
     for (int i = 0; same && i < row._colNum; ++i)
         same = shape.columns[i] == row._cloInnerName[i];
     if (same) return shape.sql;
 
-    shape = detail::Connection::RowShape();
+    shape = detail::RowShape();
     if (!checkRow(row).ok()) return shape.sql;
     std::string sql = "INSERT INTO " + quoteIdentifier(row._tableInnerName);
     if (row._colNum == 0) {
@@ -138,7 +138,7 @@ bool sameConditionParts(const std::vector<std::string>& parts,
 // builds it once.
 const std::string& updateStatement(detail::Connection& conn, const ITableData& row,
                                    const std::list<IQueryCondition>& conditions, ResultMsg& rm) {
-    detail::Connection::UpdateShape& shape = conn.lastUpdate;
+    detail::UpdateShape& shape = conn.cache().lastUpdate();
     bool same = row._colNum > 0 && shape.row.table == row._tableInnerName &&
                 shape.row.columns.size() == static_cast<std::size_t>(row._colNum) &&
                 sameConditionParts(shape.conditionParts, conditions);
@@ -146,7 +146,7 @@ const std::string& updateStatement(detail::Connection& conn, const ITableData& r
         same = shape.row.columns[i] == row._cloInnerName[i];
     if (same) return shape.row.sql;
 
-    shape = detail::Connection::UpdateShape();
+    shape = detail::UpdateShape();
     rm = checkRow(row);
     if (!rm.ok()) return shape.row.sql;
     if (row._colNum == 0) {

@@ -10,12 +10,11 @@
 namespace MeridianSpace {
 
 MRDSession::MRDSession(std::shared_ptr<detail::Connection> connection)
-    : connection_(std::move(connection)) {
-    connection_->owner = this;
-}
+    : connection_(std::move(connection)), self_(this, [](MRDSession*) {}) {}
 
 MRDSession::~MRDSession() {
-    connection_->owner = nullptr;
+    // The managers see no session from here on, also while it closes.
+    self_.reset();
     // Whoever needed the answer called close() before; here a failed last
     // commit can only be told on standard error.
     ResultMsg closed = connection_->close();
@@ -61,7 +60,8 @@ void MRDSession::setBusyTimeout(int milliseconds) {
 ResultMsg MRDSession::createInstanceDataManager(InstanceDataManager*& manager, int flag) {
     ResultMsg rm = connection_->checkOpen();
     if (!rm.ok()) return rm;
-    auto created = std::unique_ptr<InstanceDataManager>(new InstanceDataManager(connection_));
+    auto created =
+        std::unique_ptr<InstanceDataManager>(new InstanceDataManager(connection_, self_));
     if (flag == 1) {
         rm = connection_->loadAllLayouts();
         if (!rm.ok()) return rm;
@@ -73,7 +73,7 @@ ResultMsg MRDSession::createInstanceDataManager(InstanceDataManager*& manager, i
 ResultMsg MRDSession::createMetaDataManager(MetaDataManager*& manager) {
     ResultMsg rm = connection_->checkOpen();
     if (!rm.ok()) return rm;
-    manager = new MetaDataManager(connection_);
+    manager = new MetaDataManager(connection_, self_);
     return rm;
 }
 

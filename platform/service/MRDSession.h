@@ -67,6 +67,9 @@ private:
     explicit MRDSession(std::shared_ptr<detail::Connection> connection);
 
     std::shared_ptr<detail::Connection> connection_;
+    /// Tells the managers made here whether the session still exists (see
+    /// dataManager::getPSession); it never deletes the session.
+    std::shared_ptr<MRDSession> self_;
 };
 
 }  // namespace MeridianSpace

@@ -12,16 +12,7 @@
 
 namespace MeridianSpace::detail {
 
-struct CachedStatement {
-    explicit CachedStatement(std::unique_ptr<Statement> s) : statement(std::move(s)) {}
-    std::unique_ptr<Statement> statement;
-    bool busy = false;
-};
-
 namespace {
-
-// Statements kept prepared per connection; beyond this the idle ones are dropped.
-constexpr std::size_t kMaxCachedStatements = 256;
 
 // Change numbers come from one counter for the whole process, so that no
 // number is ever handed out twice, whatever connection or reopen it is for.
@@ -37,39 +28,6 @@ std::string savepointName(int id) {
 }
 
 }  // namespace
-
-StatementLease::StatementLease(std::shared_ptr<CachedStatement> statement)
-    : statement_(std::move(statement)) {
-    if (statement_) statement_->busy = true;
-}
-
-StatementLease::~StatementLease() {
-    release();
-}
-
-StatementLease::StatementLease(StatementLease&& other) noexcept
-    : statement_(std::move(other.statement_)) {}
-
-StatementLease& StatementLease::operator=(StatementLease&& other) noexcept {
-    if (this != &other) {
-        release();
-        statement_ = std::move(other.statement_);
-    }
-    return *this;
-}
-
-Statement& StatementLease::operator*() const {
-    return *statement_->statement;
-}
-
-void StatementLease::release() {
-    if (!statement_) return;
-    // Every user binds all of its statement's parameters, so the values of
-    // the last use need not be cleared, only the run reset.
-    statement_->statement->reset();
-    statement_->busy = false;
-    statement_.reset();
-}
 
 bool Statement::accepted(int index, const char* refusal) {
     if (refusal == nullptr) return true;
@@ -144,10 +102,7 @@ ResultMsg Connection::close() {
             "关闭会话时提交失败，未提交的修改已回滚：" + displayName_ + "：" + committed.rMsg);
     }
     if (rm.ok()) rm = committed;
-    statements_.clear();
-    layouts_.clear();
-    lastInsert = RowShape();
-    lastUpdate = UpdateShape();
+    cache_.clear();
     closeHandle();
     setOpen(false);
     return rm;
@@ -307,33 +262,15 @@ ResultMsg Connection::rollbackSavepoint(int id) {
 
 ResultMsg Connection::prepare(const std::string& sql, StatementLease& out) {
     ResultMsg rm = checkOpen();
-    if (!rm.ok()) return rm;
-    auto it = statements_.find(sql);
-    if (it != statements_.end() && !it->second->busy) {
-        out = StatementLease(it->second);
-        return rm;
-    }
+    if (!rm.ok() || cache_.lend(sql, out)) return rm;
     std::unique_ptr<Statement> made;
     rm = newStatement(sql, made);
-    if (!rm.ok()) return rm;
-    auto cached = std::make_shared<CachedStatement>(std::move(made));
-    if (it == statements_.end()) {
-        if (statements_.size() >= kMaxCachedStatements) {
-            for (auto s = statements_.begin(); s != statements_.end();) {
-                s = s->second->busy ? std::next(s) : statements_.erase(s);
-            }
-        }
-        statements_.emplace(sql, cached);
-    }
-    out = StatementLease(cached);
+    if (rm.ok()) cache_.keep(sql, std::move(made), out);
     return rm;
 }
 
 void Connection::schemaChanged() {
-    for (auto s = statements_.begin(); s != statements_.end();) {
-        s = s->second->busy ? std::next(s) : statements_.erase(s);
-    }
-    layouts_.clear();
+    cache_.schemaChanged();
     // A dropped table or a column added with a default changes rows that no
     // hook reports.
     allRowsMayHaveChanged();
@@ -341,14 +278,7 @@ void Connection::schemaChanged() {
 }
 
 void Connection::forgetTable(const std::string& table) {
-    layouts_.erase(table);
-    const std::string quotedName = "\"" + table + "\"";
-    for (auto s = statements_.begin(); s != statements_.end();) {
-        const bool names = s->first.find(quotedName) != std::string::npos;
-        s = names && !s->second->busy ? statements_.erase(s) : std::next(s);
-    }
-    if (lastInsert.table == table) lastInsert = RowShape();
-    if (lastUpdate.row.table == table) lastUpdate = UpdateShape();
+    cache_.forgetTable(table);
 }
 
 std::uint64_t Connection::tableChangeNumber(const std::string& table) {
@@ -379,18 +309,15 @@ bool Connection::NameLess::operator()(std::string_view a, std::string_view b) co
 }
 
 ResultMsg Connection::tableColumns(const std::string& table, const std::vector<ColumnInfo>*& out) {
-    auto it = layouts_.find(table);
-    if (it != layouts_.end()) {
-        out = &it->second;
-        return ResultMsg();
-    }
+    out = cache_.layout(table);
+    if (out != nullptr) return ResultMsg();
     ResultMsg rm = checkOpen();
     if (!rm.ok()) return rm;
     std::vector<ColumnInfo> columns;
     rm = readLayout(table, columns);
     if (!rm.ok()) return rm;
     if (columns.empty()) return ResultMsg(SRV_ERR_NO_TABLE, "表不存在：" + table);
-    out = &layouts_.emplace(table, std::move(columns)).first->second;
+    out = &cache_.keepLayout(table, std::move(columns));
     return ResultMsg();
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 // One connection of a storage backend (a SQLite file or a PostgreSQL
-// database) with the session's transaction rules, a cache of prepared
-// statements, a cache of table layouts and the SQL spellings that differ
-// between the backends. Everything above this class writes one SQL text for
+// database) with the session's transaction rules, its schema cache (see
+// backend/SchemaCache.h) and the SQL spellings that differ between the
+// backends. Everything above this class writes one SQL text for
 // both. Internal to the service. One thread at a time: the caches and the
 // savepoint stack are not guarded.
 #include <cstdint>
@@ -12,46 +12,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "ResultReturnCode.h"
+#include "backend/SchemaCache.h"
 #include "backend/Statement.h"
 
-namespace MeridianSpace {
-class MRDSession;
-}
-
 namespace MeridianSpace::detail {
-
-struct CachedStatement;
-
-/// A prepared statement lent out of the connection's cache for one use; it is
-/// reset when the lease ends. Its users bind every parameter on each use, so
-/// the last values are left bound (a large blob's user clears them).
-class StatementLease {
-public:
-    StatementLease() = default;
-    explicit StatementLease(std::shared_ptr<CachedStatement> statement);
-    ~StatementLease();
-    StatementLease(StatementLease&& other) noexcept;
-    StatementLease& operator=(StatementLease&& other) noexcept;
-    StatementLease(const StatementLease&) = delete;
-    StatementLease& operator=(const StatementLease&) = delete;
-
-    Statement& operator*() const;
-    Statement* operator->() const { return &**this; }
-
-private:
-    void release();
-    std::shared_ptr<CachedStatement> statement_;
-};
-
-/// Name and declared type of one physical column.
-struct ColumnInfo {
-    std::string name;
-    std::string declaredType;
-};
 
 class Connection {
 public:
@@ -121,7 +88,7 @@ public:
     /// seen (by this or another connection); otherwise keeps the caches.
     virtual ResultMsg refreshSchema() = 0;
     /// Forgets the cached layout of one table, so that the next look reads it anew.
-    void forgetLayout(const std::string& table) { layouts_.erase(table); }
+    void forgetLayout(const std::string& table) { cache_.forgetLayout(table); }
     /// Forgets the layout of one table and the idle statements naming it.
     void forgetTable(const std::string& table);
 
@@ -212,24 +179,8 @@ public:
     virtual ResultMsg queryPlan(const std::string& sql, const std::function<void(Statement&)>& bind,
                                 std::string& plan) = 0;
 
-    /// The session that owns this connection; cleared when it goes away.
-    MRDSession* owner = nullptr;
-
-    /// The layout of the last row inserted and its checked INSERT text, so
-    /// that a run of inserts of one layout checks and builds it once.
-    struct RowShape {
-        std::string table;
-        std::vector<std::string> columns;
-        std::string sql;
-    };
-    RowShape lastInsert;
-    /// The same for the last update: its row layout, the column, operation
-    /// and relation of each condition, and its checked UPDATE text.
-    struct UpdateShape {
-        RowShape row;
-        std::vector<std::string> conditionParts;
-    };
-    UpdateShape lastUpdate;
+    /// What the connection keeps of the schema; cleared as it changes.
+    SchemaCache& cache() { return cache_; }
 
 protected:
     friend class Statement;
@@ -286,8 +237,7 @@ private:
     std::string path_;
     std::string displayName_;
     bool open_ = false;
-    std::unordered_map<std::string, std::shared_ptr<CachedStatement>> statements_;
-    std::map<std::string, std::vector<ColumnInfo>> layouts_;
+    SchemaCache cache_;
     /// Open savepoints, innermost last.
     std::vector<int> savepoints_;
     int lastSavepoint_ = 0;

@@ -1,0 +1,95 @@
+#pragma once
+
+// What one connection keeps of the schema between calls: prepared
+// statements by SQL text, the column layouts of tables, and the checked SQL
+// text of the last insert and update layouts. A schema change makes all of
+// it stale; the connection says when (see Connection::schemaChanged and
+// forgetTable). Internal to the service; one thread at a time.
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "backend/Statement.h"
+
+namespace MeridianSpace::detail {
+
+struct CachedStatement;
+
+/// A prepared statement lent out of the cache for one use; it is reset when
+/// the lease ends. Its users bind every parameter on each use, so the last
+/// values are left bound (a large blob's user clears them).
+class StatementLease {
+public:
+    StatementLease() = default;
+    explicit StatementLease(std::shared_ptr<CachedStatement> statement);
+    ~StatementLease();
+    StatementLease(StatementLease&& other) noexcept;
+    StatementLease& operator=(StatementLease&& other) noexcept;
+    StatementLease(const StatementLease&) = delete;
+    StatementLease& operator=(const StatementLease&) = delete;
+
+    Statement& operator*() const;
+    Statement* operator->() const { return &**this; }
+
+private:
+    void release();
+    std::shared_ptr<CachedStatement> statement_;
+};
+
+/// Name and declared type of one physical column.
+struct ColumnInfo {
+    std::string name;
+    std::string declaredType;
+};
+
+/// The layout of the last row inserted and its checked INSERT text, so that
+/// a run of inserts of one layout checks and builds it once.
+struct RowShape {
+    std::string table;
+    std::vector<std::string> columns;
+    std::string sql;
+};
+/// The same for the last update: its row layout, the column, operation and
+/// relation of each condition, and its checked UPDATE text.
+struct UpdateShape {
+    RowShape row;
+    std::vector<std::string> conditionParts;
+};
+
+class SchemaCache {
+public:
+    /// Lends the idle cached statement of `sql`; false when there is none.
+    bool lend(const std::string& sql, StatementLease& out);
+    /// Lends `made`, a new statement of `sql`, and keeps it when no statement
+    /// of that text is kept yet (past the cache's limit the idle ones go).
+    void keep(const std::string& sql, std::unique_ptr<Statement> made, StatementLease& out);
+
+    /// The cached columns of `table`; null when they were not read yet.
+    const std::vector<ColumnInfo>* layout(const std::string& table) const;
+    const std::vector<ColumnInfo>& keepLayout(const std::string& table,
+                                              std::vector<ColumnInfo> columns);
+
+    RowShape& lastInsert() { return lastInsert_; }
+    UpdateShape& lastUpdate() { return lastUpdate_; }
+
+    /// After a schema change: the idle statements and every layout go.
+    void schemaChanged();
+    /// The layout of `table` goes.
+    void forgetLayout(const std::string& table) { layouts_.erase(table); }
+    /// The layout of `table`, the idle statements naming it and the shapes of it go.
+    void forgetTable(const std::string& table);
+    /// Everything goes (the connection closes).
+    void clear();
+
+private:
+    void dropIdleStatements();
+
+    std::unordered_map<std::string, std::shared_ptr<CachedStatement>> statements_;
+    std::map<std::string, std::vector<ColumnInfo>> layouts_;
+    RowShape lastInsert_;
+    UpdateShape lastUpdate_;
+};
+
+}  // namespace MeridianSpace::detail
