@@ -9,6 +9,7 @@
 
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
+#include "backend/RowValues.h"
 
 namespace MeridianSpace::detail {
 
@@ -21,10 +22,6 @@ std::atomic<std::uint64_t> lastChangeNumber{0};
 unsigned char asciiLower(char c) {
     const auto u = static_cast<unsigned char>(c);
     return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
-}
-
-std::string savepointName(int id) {
-    return "arx_sp_" + std::to_string(id);
 }
 
 }  // namespace
@@ -86,177 +83,10 @@ ResultMsg Connection::checkOpen() const {
 
 ResultMsg Connection::close() {
     if (!open_) return ResultMsg();
-    // Work of a transaction that nobody committed is never made durable.
-    if (!savepoints_.empty()) {
-        ResultMsg undone = rollbackSavepoint(savepoints_.front());
-        (void)undone;  // a failure there rolled back everything and is in lostWork_
-    }
-    ResultMsg rm = takeLostWork();
-    ResultMsg committed = commitPending();
-    if (!committed.ok()) {
-        // The engine could not commit; leave nothing half-open behind.
-        abandonTransaction();
-        committed = ResultMsg(
-            committed.rCode == SRV_ERR_BUSY || committed.rCode == SRV_ERR_SERVER ? committed.rCode
-                                                                                 : SRV_ERR_COMMIT,
-            "关闭会话时提交失败，未提交的修改已回滚：" + displayName_ + "：" + committed.rMsg);
-    }
-    if (rm.ok()) rm = committed;
+    ResultMsg rm = endAll();
     cache_.clear();
     closeHandle();
     setOpen(false);
-    return rm;
-}
-
-ResultMsg Connection::beginWrite(int commitType) {
-    ResultMsg rm = checkOpen();
-    if (rm.ok() && commitType != COMMIT_T_IMMEDIATELY && !inTransaction()) {
-        rm = execute(beginSql());
-    }
-    return rm;
-}
-
-ResultMsg Connection::endWrite(int commitType, ResultMsg result) {
-    if (commitType == COMMIT_T_IMMEDIATELY && savepoints_.empty()) {
-        // Commits the pending writes of earlier calls too, also when this one failed.
-        ResultMsg committed = commit();
-        if (result.ok()) result = committed;
-    }
-    return result;
-}
-
-ResultMsg Connection::atomic(const std::function<ResultMsg()>& work) {
-    const bool ownTransaction = !inTransaction();
-    int id = 0;
-    ResultMsg rm = beginSavepoint(id);
-    if (!rm.ok()) return rm;
-    rm = work();
-    if (!rm.ok()) {
-        // Ends the transaction too when the savepoint began it.
-        ResultMsg undone = rollbackSavepoint(id);
-        (void)undone;  // the work's own failure is the answer; a failed roll-back is in lostWork_
-        return rm;
-    }
-    rm = releaseSavepoint(id);
-    if (rm.ok() && ownTransaction && savepoints_.empty()) rm = commit();
-    return rm;
-}
-
-ResultMsg Connection::commitFailure(const ResultMsg& failure) const {
-    const int code = failure.rCode == SRV_ERR_BUSY || failure.rCode == SRV_ERR_SERVER
-                         ? failure.rCode
-                         : SRV_ERR_COMMIT;
-    // The engine may have rolled the whole transaction back on its own.
-    return ResultMsg(
-        code, (inTransaction() ? "提交失败，修改仍未提交：" : "提交失败，未提交的修改已丢失：") +
-                  displayName_ + "：" + failure.rMsg);
-}
-
-ResultMsg Connection::takeLostWork() {
-    ResultMsg rm = lostWork_;
-    lostWork_ = ResultMsg();
-    return rm;
-}
-
-void Connection::transactionLost(const ResultMsg& why) {
-    savepoints_.clear();
-    if (lostWork_.ok()) lostWork_ = why;
-    allRowsMayHaveChanged();
-}
-
-ResultMsg Connection::commitPending() {
-    if (!savepoints_.empty() || !inTransaction()) return ResultMsg();
-    return execute("COMMIT");
-}
-
-ResultMsg Connection::commit() {
-    ResultMsg rm = checkOpen();
-    if (rm.ok()) rm = takeLostWork();
-    if (!rm.ok()) return rm;
-    rm = commitPending();
-    return rm.ok() ? rm : commitFailure(rm);
-}
-
-ResultMsg Connection::rollback() {
-    ResultMsg rm = checkOpen();
-    if (!rm.ok()) return rm;
-    savepoints_.clear();
-    lostWork_ = ResultMsg();
-    if (inTransaction()) rm = execute("ROLLBACK");
-    schemaChanged();
-    return rm;
-}
-
-ResultMsg Connection::beginSavepoint(int& id) {
-    ResultMsg rm = checkOpen();
-    if (!rm.ok()) return rm;
-    const bool opened = !inTransaction();
-    if (opened) rm = execute(beginSql());
-    if (!rm.ok()) return rm;
-    const int next = lastSavepoint_ + 1;
-    rm = execute("SAVEPOINT " + savepointName(next));
-    if (!rm.ok()) {
-        // The transaction just begun holds nothing: ending it loses no work,
-        // and the savepoint's failure is the answer whatever this one says.
-        if (opened) (void)execute("ROLLBACK");
-        return rm;
-    }
-    if (opened) transactionOpener_ = next;
-    lastSavepoint_ = next;
-    savepoints_.push_back(next);
-    id = next;
-    return rm;
-}
-
-bool Connection::isSavepointOpen(int id) const {
-    return std::find(savepoints_.begin(), savepoints_.end(), id) != savepoints_.end();
-}
-
-ResultMsg Connection::checkSavepoint(int id) const {
-    ResultMsg rm = checkOpen();
-    if (rm.ok() && !isSavepointOpen(id)) {
-        rm = ResultMsg(SRV_ERR_TRANSACTION, "事务已结束或已被回滚：" + displayName_);
-    }
-    return rm;
-}
-
-ResultMsg Connection::releaseSavepoint(int id) {
-    ResultMsg rm = checkSavepoint(id);
-    if (!rm.ok()) return rm;
-    if (savepoints_.back() != id) {
-        return ResultMsg(SRV_ERR_TRANSACTION,
-                         "内层事务尚未结束，外层事务不能提交：" + displayName_);
-    }
-    rm = execute("RELEASE " + savepointName(id));
-    if (rm.ok()) savepoints_.pop_back();
-    return rm;
-}
-
-ResultMsg Connection::rollbackSavepoint(int id) {
-    ResultMsg rm = checkSavepoint(id);
-    if (!rm.ok()) return rm;
-    if (id == transactionOpener_) {
-        // The savepoint holds the whole transaction: ending it undoes the
-        // same work and gives up the write lock other connections wait for.
-        rm = execute("ROLLBACK");
-    } else {
-        rm = execute("ROLLBACK TO " + savepointName(id));
-        if (rm.ok()) rm = execute("RELEASE " + savepointName(id));
-    }
-    while (!savepoints_.empty() && savepoints_.back() != id)
-        savepoints_.pop_back();
-    if (!savepoints_.empty()) savepoints_.pop_back();
-    if (!rm.ok()) {
-        // The savepoint could not be undone on its own: undo everything, so
-        // that none of its work is committed later, and say so at the next commit.
-        abandonTransaction();
-        transactionLost(
-            ResultMsg(SRV_ERR_COMMIT, "回滚事务失败，会话中所有未提交的修改都已回滚：" + rm.rMsg));
-    }
-    // Rows and tables written inside the savepoint may be gone again; a
-    // ROLLBACK TO reaches no rollback hook.
-    allRowsMayHaveChanged();
-    schemaChanged();
     return rm;
 }
 
@@ -275,10 +105,6 @@ void Connection::schemaChanged() {
     // hook reports.
     allRowsMayHaveChanged();
     if (open_) onSchemaChanged();
-}
-
-void Connection::forgetTable(const std::string& table) {
-    cache_.forgetTable(table);
 }
 
 std::uint64_t Connection::tableChangeNumber(const std::string& table) {
@@ -319,6 +145,19 @@ ResultMsg Connection::tableColumns(const std::string& table, const std::vector<C
     if (columns.empty()) return ResultMsg(SRV_ERR_NO_TABLE, "表不存在：" + table);
     out = &cache_.keepLayout(table, std::move(columns));
     return ResultMsg();
+}
+
+ResultMsg Connection::tableNames(std::vector<std::string>& out) {
+    return forEachResultRow(
+        *this, tableNamesQuery(), [](Statement&) {},
+        [&](const Statement& row) { out.push_back(row.columnBytes(0)); }, "读取表名失败");
+}
+
+ResultMsg Connection::indexExists(const std::string& name, bool& exists) {
+    exists = false;
+    return forEachResultRow(
+        *this, indexQuery(), [&](Statement& s) { s.bindText(1, name); },
+        [&](const Statement&) { exists = true; }, "读取索引失败：" + name);
 }
 
 ResultMsg Connection::loadAllLayouts() {

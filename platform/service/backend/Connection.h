@@ -1,11 +1,11 @@
 #pragma once
 
 // One connection of a storage backend (a SQLite file or a PostgreSQL
-// database) with the session's transaction rules, its schema cache (see
-// backend/SchemaCache.h) and the SQL spellings that differ between the
-// backends. Everything above this class writes one SQL text for
-// both. Internal to the service. One thread at a time: the caches and the
-// savepoint stack are not guarded.
+// database): its transaction rules (backend/TransactionRules.h), its SQL
+// spellings (backend/Dialect.h), its schema cache (backend/SchemaCache.h)
+// and the numbers that tell when rows may have changed. A backend derives
+// from it and supplies the engine. Internal to the service. One thread at a
+// time: nothing here is guarded.
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -15,28 +15,27 @@
 #include <vector>
 
 #include "ResultReturnCode.h"
+#include "backend/Dialect.h"
 #include "backend/SchemaCache.h"
 #include "backend/Statement.h"
+#include "backend/TransactionRules.h"
 
 namespace MeridianSpace::detail {
 
-class Connection {
+class Connection : public TransactionRules, public Dialect {
 public:
     /// How long a statement waits for another connection's lock before it
     /// fails, unless setBusyTimeout() says otherwise.
     static constexpr int kDefaultBusyTimeoutMs = 5000;
 
-    virtual ~Connection();
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
+    ~Connection() override;
 
     /// The file path or server URI the connection was opened with.
     const std::string& path() const { return path_; }
     /// The same for messages and logs: a URI without its password.
-    const std::string& displayName() const { return displayName_; }
+    const std::string& displayName() const final { return displayName_; }
     bool isOpen() const { return open_; }
-    /// SRV_ERR_CLOSED once the connection is closed.
-    ResultMsg checkOpen() const;
+    ResultMsg checkOpen() const final;
     /// Rolls back open savepoints, commits what is pending and closes; when
     /// the commit fails the pending writes are rolled back and the failure is
     /// returned. Later calls answer SRV_ERR_CLOSED until reopen().
@@ -45,43 +44,7 @@ public:
     virtual ResultMsg reopen(bool create) = 0;
     void setBusyTimeout(int milliseconds);
 
-    /// Runs `work` (returning ResultMsg) as a write with the given commit
-    /// type: 0 joins (or opens) the open transaction; COMMIT_T_IMMEDIATELY
-    /// commits it, with everything pending, once the work is done, unless a
-    /// savepoint is open (then the savepoint's owner decides).
-    template <class Work>
-    ResultMsg write(int commitType, Work&& work) {
-        ResultMsg rm = beginWrite(commitType);
-        if (!rm.ok()) return rm;
-        return endWrite(commitType, work());
-    }
-    /// Runs `work` all or nothing: inside the open transaction when there is
-    /// one, else in a transaction of its own that is committed at once.
-    ResultMsg atomic(const std::function<ResultMsg()>& work);
-    /// Commits the open transaction. While a savepoint is open this does
-    /// nothing: the outermost Transaction commits.
-    ResultMsg commit();
-    /// Rolls back everything not committed, savepoints included.
-    ResultMsg rollback();
-    /// True while the backend holds an open transaction (pending writes).
-    virtual bool inTransaction() const = 0;
-
-    /// Opens a savepoint (and, when none is open, a write transaction around
-    /// it); `id` names it for release and roll-back.
-    ResultMsg beginSavepoint(int& id);
-    /// Keeps the savepoint's work; it must be the innermost open one.
-    ResultMsg releaseSavepoint(int id);
-    /// Undoes the savepoint's work and every inner savepoint's, and ends it;
-    /// the transaction too when this savepoint began it.
-    ResultMsg rollbackSavepoint(int id);
-    bool isSavepointOpen(int id) const;
-    /// SRV_ERR_CLOSED, or SRV_ERR_TRANSACTION when `id` is no open savepoint.
-    ResultMsg checkSavepoint(int id) const;
-    bool hasOpenSavepoints() const { return !savepoints_.empty(); }
-
     ResultMsg prepare(const std::string& sql, StatementLease& out);
-    /// Runs SQL that takes no parameters and returns no rows.
-    virtual ResultMsg execute(const std::string& sql) = 0;
     /// Forgets cached statements and table layouts after a schema change.
     void schemaChanged();
     /// schemaChanged() when the schema may have changed since it was last
@@ -90,7 +53,9 @@ public:
     /// Forgets the cached layout of one table, so that the next look reads it anew.
     void forgetLayout(const std::string& table) { cache_.forgetLayout(table); }
     /// Forgets the layout of one table and the idle statements naming it.
-    void forgetTable(const std::string& table);
+    void forgetTable(const std::string& table) { cache_.forgetTable(table); }
+    /// What the connection keeps of the schema; cleared as it changes.
+    SchemaCache& cache() { return cache_; }
 
     /// A number that changes whenever rows of `table` may have changed (see
     /// InstanceDataManager::changeCount); 0 while closed.
@@ -102,12 +67,12 @@ public:
     /// when the table does not exist.
     ResultMsg tableColumns(const std::string& table, const std::vector<ColumnInfo>*& out);
     /// Names of all tables of the database, in byte order.
-    virtual ResultMsg tableNames(std::vector<std::string>& out) = 0;
+    ResultMsg tableNames(std::vector<std::string>& out);
     /// Reads the layout of every table into the cache.
     ResultMsg loadAllLayouts();
     /// Whether an index of that name exists. Asked before making one: on a
     /// server even CREATE INDEX IF NOT EXISTS waits for every writer of the table.
-    virtual ResultMsg indexExists(const std::string& name, bool& exists) = 0;
+    ResultMsg indexExists(const std::string& name, bool& exists);
 
     /// Turns a failed statement on `table` into the clearest answer: the table
     /// or one of `columns` missing, else `failure` as it is.
@@ -127,36 +92,6 @@ public:
     /// The row identifier the last INSERT gave (see insertReturnsId()).
     virtual long long lastInsertRowId() const = 0;
 
-    // The SQL spellings that differ between the backends.
-
-    /// Opens a write transaction.
-    virtual const char* beginSql() const = 0;
-    /// The column that orders rows as they were stored.
-    virtual const char* storageOrder() const = 0;
-    /// The definition of the row identifier column "id"; with `neverReused`
-    /// a new row never gets the identifier of a deleted one.
-    virtual const char* idColumnDefinition(bool neverReused) const = 0;
-    /// The declared type of a column type code.
-    virtual const char* declaredType(int dataType) const = 0;
-    /// "CROSS JOIN" where the engine takes it as the join order to use, else "JOIN".
-    virtual const char* orderedJoin() const = 0;
-    /// A LIKE test of `column` against parameter `param`, ASCII case ignored
-    /// and no escape character, on any column type.
-    virtual std::string likeTest(const std::string& column, bool negated,
-                                 const std::string& param) const = 0;
-    /// An equality test that ignores ASCII case.
-    virtual std::string equalsIgnoringCase(const std::string& column,
-                                           const std::string& param) const = 0;
-    /// An index expression for lookups that ignore ASCII case.
-    virtual std::string caseFoldedIndex(const std::string& column) const = 0;
-    /// The last `bytes` bytes of a text column (an indexable expression), and
-    /// a text parameter as a value to compare with it.
-    virtual std::string tailExpression(const std::string& column, int bytes) const = 0;
-    virtual std::string tailValue(const std::string& param) const = 0;
-    /// Appended to an INSERT so that its one result row is the new "id";
-    /// empty where lastInsertRowId() answers instead.
-    virtual const char* insertReturning() const = 0;
-    bool insertReturnsId() const { return insertReturning()[0] != '\0'; }
     /// Holds other connections' table changes off until the transaction
     /// ends (see InstanceDataManager::lockSchemaChanges).
     virtual ResultMsg lockSchemaChanges() { return ResultMsg(); }
@@ -179,27 +114,22 @@ public:
     virtual ResultMsg queryPlan(const std::string& sql, const std::function<void(Statement&)>& bind,
                                 std::string& plan) = 0;
 
-    /// What the connection keeps of the schema; cleared as it changes.
-    SchemaCache& cache() { return cache_; }
-
 protected:
     friend class Statement;
     Connection(std::string path, std::string displayName);
 
     /// engineError() of the backend: its own last failure.
     virtual ResultMsg backendError(int code, const std::string& what) const = 0;
-
     /// Prepares a new statement of `sql`.
     virtual ResultMsg newStatement(const std::string& sql, std::unique_ptr<Statement>& out) = 0;
     /// Reads the columns of `table` (none when it does not exist).
     virtual ResultMsg readLayout(const std::string& table, std::vector<ColumnInfo>& out) = 0;
     /// Closes the backend's handle; the base has ended every transaction.
     virtual void closeHandle() = 0;
-    /// Rolls back whatever is open, ignoring the outcome (last resort).
-    virtual void abandonTransaction() = 0;
     virtual void applyBusyTimeout() = 0;
     /// Called after schemaChanged() dropped the caches.
     virtual void onSchemaChanged() {}
+    void workUndone() final { schemaChanged(); }
 
     /// Marks the connection open or closed (closed also ends the series of
     /// change numbers).
@@ -212,21 +142,11 @@ protected:
     static std::uint64_t nextChangeNumber();
     /// Repeats `step` while it answers SRV_ERR_BUSY, up to the busy timeout.
     ResultMsg retryWhileBusy(const std::function<ResultMsg()>& step);
-    /// Everything uncommitted is gone (the engine or the server ended the
-    /// transaction): forget the savepoints and report `why` at the next commit.
-    void transactionLost(const ResultMsg& why);
     void countStatement() { ++statementsRun_; }
 
     int busyTimeoutMs_;
 
 private:
-    ResultMsg beginWrite(int commitType);
-    ResultMsg endWrite(int commitType, ResultMsg result);
-    ResultMsg commitFailure(const ResultMsg& failure) const;
-    /// COMMIT when a transaction is open and no savepoint; the engine's answer.
-    ResultMsg commitPending();
-    ResultMsg takeLostWork();
-
     /// ASCII case-insensitive order (SQL names ignore case) that compares
     /// string_views, so that change notes look names up without allocating.
     struct NameLess {
@@ -238,16 +158,6 @@ private:
     std::string displayName_;
     bool open_ = false;
     SchemaCache cache_;
-    /// Open savepoints, innermost last.
-    std::vector<int> savepoints_;
-    int lastSavepoint_ = 0;
-    /// The savepoint whose opening began the open transaction (identifiers
-    /// are never reused, so an ended one matches nothing).
-    int transactionOpener_ = 0;
-    /// A roll-back that could not be done where it was asked for (in a
-    /// destructor) or work the engine discarded on its own; the next commit
-    /// reports it.
-    ResultMsg lostWork_;
     /// Last change number of each table someone asked about.
     std::map<std::string, std::uint64_t, NameLess> tableChanges_;
     /// Change number of the last event that may have changed any row; 0 while closed.

@@ -796,14 +796,10 @@ ResultMsg PgConnection::readLayout(const std::string& table, std::vector<ColumnI
         "读取表结构失败：" + table);
 }
 
-ResultMsg PgConnection::tableNames(std::vector<std::string>& out) {
-    return forEachResultRow(
-        *this,
-        "SELECT c.relname FROM pg_class AS c JOIN pg_namespace AS n ON n.oid = c.relnamespace "
-        "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'p') "
-        "ORDER BY c.relname COLLATE \"C\"",
-        [](Statement&) {}, [&](const Statement& row) { out.push_back(row.columnBytes(0)); },
-        "读取表名失败");
+const char* PgConnection::tableNamesQuery() const {
+    return "SELECT c.relname FROM pg_class AS c JOIN pg_namespace AS n ON n.oid = c.relnamespace "
+           "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'p') "
+           "ORDER BY c.relname COLLATE \"C\"";
 }
 
 ResultMsg PgConnection::backendError(int code, const std::string& what) const {
@@ -881,14 +877,9 @@ ResultMsg PgConnection::explicitIdStored(const std::string& table, long long id)
         [](const Statement&) {}, "调整表的行标识序列失败：" + table);
 }
 
-ResultMsg PgConnection::indexExists(const std::string& name, bool& exists) {
-    exists = false;
-    return forEachResultRow(
-        *this,
-        "SELECT 1 FROM pg_class AS c JOIN pg_namespace AS n ON n.oid = c.relnamespace "
-        "WHERE c.relkind = 'i' AND c.relname = ? AND n.nspname = current_schema()",
-        [&](Statement& s) { s.bindText(1, name); }, [&](const Statement&) { exists = true; },
-        "读取索引失败：" + name);
+const char* PgConnection::indexQuery() const {
+    return "SELECT 1 FROM pg_class AS c JOIN pg_namespace AS n ON n.oid = c.relnamespace "
+           "WHERE c.relkind = 'i' AND c.relname = ? AND n.nspname = current_schema()";
 }
 
 ResultMsg PgConnection::lockSchemaChanges() {

@@ -328,13 +328,10 @@ ResultMsg SqliteConnection::readLayout(const std::string& table, std::vector<Col
         "读取表结构失败：" + table);
 }
 
-ResultMsg SqliteConnection::tableNames(std::vector<std::string>& out) {
-    return forEachResultRow(
-        *this,
-        "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
-        "ESCAPE '\\' ORDER BY name",
-        [](Statement&) {}, [&](const Statement& row) { out.push_back(row.columnBytes(0)); },
-        "读取表名失败");
+const char* SqliteConnection::tableNamesQuery() const {
+    // The engine's own tables ("sqlite_sequence") are no tables of the database.
+    return "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
+           "ESCAPE '\\' ORDER BY name";
 }
 
 ResultMsg sqliteError(sqlite3* db, int code, const std::string& path, const std::string& what) {
@@ -413,12 +410,8 @@ ResultMsg SqliteConnection::queryPlan(const std::string& sql,
         "读取查询计划失败");
 }
 
-ResultMsg SqliteConnection::indexExists(const std::string& name, bool& exists) {
-    exists = false;
-    return forEachResultRow(
-        *this, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?",
-        [&](Statement& s) { s.bindText(1, name); }, [&](const Statement&) { exists = true; },
-        "读取索引失败：" + name);
+const char* SqliteConnection::indexQuery() const {
+    return "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?";
 }
 
 }  // namespace MeridianSpace::detail

@@ -46,8 +46,6 @@ public:
     ResultMsg execute(const std::string& sql) override;
     ResultMsg refreshSchema() override;
     std::uint64_t changeCount(const std::string& table) override;
-    ResultMsg tableNames(std::vector<std::string>& out) override;
-    ResultMsg indexExists(const std::string& name, bool& exists) override;
     int changes() const override;
     long long lastInsertRowId() const override;
 
@@ -68,7 +66,8 @@ public:
     std::string caseFoldedIndex(const std::string& column) const override;
     std::string tailExpression(const std::string& column, int bytes) const override;
     std::string tailValue(const std::string& param) const override;
-    const char* insertReturning() const override { return ""; }
+    const char* tableNamesQuery() const override;
+    const char* indexQuery() const override;
     ResultMsg queryPlan(const std::string& sql, const std::function<void(Statement&)>& bind,
                         std::string& plan) override;
 

@@ -1,0 +1,48 @@
+#pragma once
+
+// The SQL spellings that differ between the storage backends; everything
+// above the connection writes one SQL text for both. Where a default is
+// given it is the standard spelling, and a backend that spells it otherwise
+// says so. Only texts: nothing here runs SQL. Internal to the service.
+#include <string>
+
+namespace MeridianSpace::detail {
+
+class Dialect {
+public:
+    virtual ~Dialect() = default;
+
+    /// The column that orders rows as they were stored.
+    virtual const char* storageOrder() const { return "\"id\""; }
+    /// The definition of the row identifier column "id"; with `neverReused`
+    /// a new row never gets the identifier of a deleted one.
+    virtual const char* idColumnDefinition(bool neverReused) const = 0;
+    /// The declared type of a column type code.
+    virtual const char* declaredType(int dataType) const = 0;
+    /// A join that the engine takes as the join order to use.
+    virtual const char* orderedJoin() const { return "JOIN"; }
+    /// A LIKE test of `column` against parameter `param`, ASCII case ignored
+    /// and no escape character, on any column type.
+    virtual std::string likeTest(const std::string& column, bool negated,
+                                 const std::string& param) const = 0;
+    /// An equality test that ignores ASCII case.
+    virtual std::string equalsIgnoringCase(const std::string& column,
+                                           const std::string& param) const = 0;
+    /// An index expression for lookups that ignore ASCII case.
+    virtual std::string caseFoldedIndex(const std::string& column) const = 0;
+    /// The last `bytes` bytes of a text column (an indexable expression), and
+    /// a text parameter as a value to compare with it.
+    virtual std::string tailExpression(const std::string& column, int bytes) const = 0;
+    virtual std::string tailValue(const std::string& param) const { return param; }
+    /// Appended to an INSERT so that its one result row is the new "id";
+    /// empty where the connection's lastInsertRowId() answers instead.
+    virtual const char* insertReturning() const { return ""; }
+    bool insertReturnsId() const { return insertReturning()[0] != '\0'; }
+
+    /// The names of the database's own tables (one column), in byte order.
+    virtual const char* tableNamesQuery() const = 0;
+    /// A row when an index named by parameter 1 exists.
+    virtual const char* indexQuery() const = 0;
+};
+
+}  // namespace MeridianSpace::detail

@@ -1,0 +1,192 @@
+#include "backend/TransactionRules.h"
+
+#include <algorithm>
+
+#include "ServiceErrorCode.h"
+
+namespace MeridianSpace::detail {
+
+namespace {
+
+std::string savepointName(int id) {
+    return "arx_sp_" + std::to_string(id);
+}
+
+// A commit that failed for a lock or a lost server keeps that answer, so
+// that the caller knows to try again or to reconnect.
+int commitCode(const ResultMsg& failure) {
+    return failure.rCode == SRV_ERR_BUSY || failure.rCode == SRV_ERR_SERVER ? failure.rCode
+                                                                            : SRV_ERR_COMMIT;
+}
+
+}  // namespace
+
+TransactionRules::~TransactionRules() = default;
+
+ResultMsg TransactionRules::endAll() {
+    // Work of a transaction that nobody committed is never made durable.
+    if (!savepoints_.empty()) {
+        ResultMsg undone = rollbackSavepoint(savepoints_.front());
+        (void)undone;  // a failure there rolled back everything and is in lostWork_
+    }
+    ResultMsg rm = takeLostWork();
+    ResultMsg committed = commitPending();
+    if (!committed.ok()) {
+        // The engine could not commit; leave nothing half-open behind.
+        abandonTransaction();
+        committed = ResultMsg(commitCode(committed), "关闭会话时提交失败，未提交的修改已回滚：" +
+                                                         displayName() + "：" + committed.rMsg);
+    }
+    if (rm.ok()) rm = committed;
+    return rm;
+}
+
+ResultMsg TransactionRules::beginWrite(int commitType) {
+    ResultMsg rm = checkOpen();
+    if (rm.ok() && commitType != COMMIT_T_IMMEDIATELY && !inTransaction()) {
+        rm = execute(beginSql());
+    }
+    return rm;
+}
+
+ResultMsg TransactionRules::endWrite(int commitType, ResultMsg result) {
+    if (commitType == COMMIT_T_IMMEDIATELY && savepoints_.empty()) {
+        // Commits the pending writes of earlier calls too, also when this one failed.
+        ResultMsg committed = commit();
+        if (result.ok()) result = committed;
+    }
+    return result;
+}
+
+ResultMsg TransactionRules::atomic(const std::function<ResultMsg()>& work) {
+    const bool ownTransaction = !inTransaction();
+    int id = 0;
+    ResultMsg rm = beginSavepoint(id);
+    if (!rm.ok()) return rm;
+    rm = work();
+    if (!rm.ok()) {
+        // Ends the transaction too when the savepoint began it.
+        ResultMsg undone = rollbackSavepoint(id);
+        (void)undone;  // the work's own failure is the answer; a failed roll-back is in lostWork_
+        return rm;
+    }
+    rm = releaseSavepoint(id);
+    if (rm.ok() && ownTransaction && savepoints_.empty()) rm = commit();
+    return rm;
+}
+
+ResultMsg TransactionRules::commitFailure(const ResultMsg& failure) const {
+    // The engine may have rolled the whole transaction back on its own.
+    return ResultMsg(commitCode(failure), (inTransaction() ? "提交失败，修改仍未提交："
+                                                           : "提交失败，未提交的修改已丢失：") +
+                                              displayName() + "：" + failure.rMsg);
+}
+
+ResultMsg TransactionRules::takeLostWork() {
+    ResultMsg rm = lostWork_;
+    lostWork_ = ResultMsg();
+    return rm;
+}
+
+void TransactionRules::transactionLost(const ResultMsg& why) {
+    savepoints_.clear();
+    if (lostWork_.ok()) lostWork_ = why;
+    workUndone();
+}
+
+ResultMsg TransactionRules::commitPending() {
+    if (!savepoints_.empty() || !inTransaction()) return ResultMsg();
+    return execute("COMMIT");
+}
+
+ResultMsg TransactionRules::commit() {
+    ResultMsg rm = checkOpen();
+    if (rm.ok()) rm = takeLostWork();
+    if (!rm.ok()) return rm;
+    rm = commitPending();
+    return rm.ok() ? rm : commitFailure(rm);
+}
+
+ResultMsg TransactionRules::rollback() {
+    ResultMsg rm = checkOpen();
+    if (!rm.ok()) return rm;
+    savepoints_.clear();
+    lostWork_ = ResultMsg();
+    if (inTransaction()) rm = execute("ROLLBACK");
+    workUndone();
+    return rm;
+}
+
+ResultMsg TransactionRules::beginSavepoint(int& id) {
+    ResultMsg rm = checkOpen();
+    if (!rm.ok()) return rm;
+    const bool opened = !inTransaction();
+    if (opened) rm = execute(beginSql());
+    if (!rm.ok()) return rm;
+    const int next = lastSavepoint_ + 1;
+    rm = execute("SAVEPOINT " + savepointName(next));
+    if (!rm.ok()) {
+        // The transaction just begun holds nothing: ending it loses no work,
+        // and the savepoint's failure is the answer whatever this one says.
+        if (opened) (void)execute("ROLLBACK");
+        return rm;
+    }
+    if (opened) transactionOpener_ = next;
+    lastSavepoint_ = next;
+    savepoints_.push_back(next);
+    id = next;
+    return rm;
+}
+
+bool TransactionRules::isSavepointOpen(int id) const {
+    return std::find(savepoints_.begin(), savepoints_.end(), id) != savepoints_.end();
+}
+
+ResultMsg TransactionRules::checkSavepoint(int id) const {
+    ResultMsg rm = checkOpen();
+    if (rm.ok() && !isSavepointOpen(id)) {
+        rm = ResultMsg(SRV_ERR_TRANSACTION, "事务已结束或已被回滚：" + displayName());
+    }
+    return rm;
+}
+
+ResultMsg TransactionRules::releaseSavepoint(int id) {
+    ResultMsg rm = checkSavepoint(id);
+    if (!rm.ok()) return rm;
+    if (savepoints_.back() != id) {
+        return ResultMsg(SRV_ERR_TRANSACTION,
+                         "内层事务尚未结束，外层事务不能提交：" + displayName());
+    }
+    rm = execute("RELEASE " + savepointName(id));
+    if (rm.ok()) savepoints_.pop_back();
+    return rm;
+}
+
+ResultMsg TransactionRules::rollbackSavepoint(int id) {
+    ResultMsg rm = checkSavepoint(id);
+    if (!rm.ok()) return rm;
+    if (id == transactionOpener_) {
+        // The savepoint holds the whole transaction: ending it undoes the
+        // same work and gives up the write lock other connections wait for.
+        rm = execute("ROLLBACK");
+    } else {
+        rm = execute("ROLLBACK TO " + savepointName(id));
+        if (rm.ok()) rm = execute("RELEASE " + savepointName(id));
+    }
+    while (!savepoints_.empty() && savepoints_.back() != id)
+        savepoints_.pop_back();
+    if (!savepoints_.empty()) savepoints_.pop_back();
+    if (!rm.ok()) {
+        // The savepoint could not be undone on its own: undo everything, so
+        // that none of its work is committed later, and say so at the next commit.
+        abandonTransaction();
+        transactionLost(
+            ResultMsg(SRV_ERR_COMMIT, "回滚事务失败，会话中所有未提交的修改都已回滚：" + rm.rMsg));
+    }
+    // Rows and tables written inside the savepoint may be gone again; a
+    // ROLLBACK TO reaches no rollback hook.
+    workUndone();
+    return rm;
+}
+
+}  // namespace MeridianSpace::detail
