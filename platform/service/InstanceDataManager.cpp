@@ -67,9 +67,10 @@ ResultMsg stepWrite(detail::Connection& conn, detail::Statement& stmt, const std
 // runs it. An INSERT whose backend returns the new "id" as a row hands it to
 // `newID`.
 ResultMsg writeRow(detail::Connection& conn, const std::string& sql, const ITableData& row,
-                   const std::vector<std::string>& conditionValues, long long* newID = nullptr) {
+                   const std::vector<std::string>& conditionValues, long long* newID = nullptr,
+                   detail::StatementKind kind = detail::StatementKind::Other) {
     StatementLease lease;
-    ResultMsg r = conn.prepare(sql, lease);
+    ResultMsg r = conn.prepare(sql, lease, kind);
     if (!r.ok()) return conn.explainFailure(row._tableInnerName, rowColumns(row), r);
     for (int i = 0; i < row._colNum; ++i) {
         detail::bindRowValue(*lease, i + 1, row._colValue[i], row._colType[i]);
@@ -88,19 +89,25 @@ ResultMsg writeRow(detail::Connection& conn, const std::string& sql, const ITabl
     return writeFailure(conn, row._tableInnerName, rowColumns(row));
 }
 
-// The checked INSERT text of the row's layout; empty when the row is refused
-// (checkRow tells why). Repeated layouts reuse the text of the last insert.
-const std::string& insertStatement(detail::Connection& conn, const ITableData& row) {
+bool isIdColumn(const std::string& column) {
+    return StringHelper::equalsIgnoreCase(column, "id");
+}
+
+// The checked INSERT text of the row's layout and its kind; the text is
+// empty when the row is refused (checkRow tells why). Repeated layouts reuse
+// the shape of the last insert.
+const detail::RowShape& insertStatement(detail::Connection& conn, const ITableData& row) {
     detail::RowShape& shape = conn.cache().lastInsert();
     bool same = row._colNum >= 0 && shape.table == row._tableInnerName &&
                 shape.columns.size() == static_cast<std::size_t>(row._colNum);
     for (int i = 0; same && i < row._colNum; ++i)
         same = shape.columns[i] == row._cloInnerName[i];
-    if (same) return shape.sql;
+    if (same) return shape;
 
     shape = detail::RowShape();
-    if (!checkRow(row).ok()) return shape.sql;
+    if (!checkRow(row).ok()) return shape;
     std::string sql = "INSERT INTO " + quoteIdentifier(row._tableInnerName);
+    bool plain = conn.insertReturnsId() && row._colNum > 0;
     if (row._colNum == 0) {
         sql += " DEFAULT VALUES";
     } else {
@@ -108,6 +115,7 @@ const std::string& insertStatement(detail::Connection& conn, const ITableData& r
         for (int i = 0; i < row._colNum; ++i) {
             names += (i ? "," : "") + quoteIdentifier(row._cloInnerName[i]);
             marks += i ? ",?" : "?";
+            plain = plain && !isIdColumn(row._cloInnerName[i]);
         }
         sql += " (" + names + ") VALUES (" + marks + ")";
     }
@@ -115,7 +123,8 @@ const std::string& insertStatement(detail::Connection& conn, const ITableData& r
     shape.table = row._tableInnerName;
     shape.columns = rowColumns(row);
     shape.sql = std::move(sql);
-    return shape.sql;
+    shape.kind = plain ? detail::StatementKind::PlainInsert : detail::StatementKind::Other;
+    return shape;
 }
 
 bool sameConditionParts(const std::vector<std::string>& parts,
@@ -180,18 +189,17 @@ ResultMsg InstanceDataManager::addITableData(const ITableData& row, int commitTy
 
 ResultMsg InstanceDataManager::addITableData(const ITableData& row, int commitType, int& newID) {
     detail::Connection& conn = *connection_;
-    const std::string& sql = insertStatement(conn, row);
-    if (sql.empty()) return checkRow(row);
+    const detail::RowShape& shape = insertStatement(conn, row);
+    if (shape.sql.empty()) return checkRow(row);
     return conn.write(commitType, [&]() {
         static const std::vector<std::string> noConditions;
         long long id = 0;
-        ResultMsg r = writeRow(conn, sql, row, noConditions, &id);
+        ResultMsg r = writeRow(conn, shape.sql, row, noConditions, &id, shape.kind);
         if (!r.ok()) return r;
         // A row stored under an identifier of its own keeps the backend's
         // next identifiers above it.
         for (int i = 0; i < row._colNum; ++i) {
-            if (StringHelper::equalsIgnoreCase(row._cloInnerName[i], "id") &&
-                !row._colValue[i].empty()) {
+            if (isIdColumn(row._cloInnerName[i]) && !row._colValue[i].empty()) {
                 r = conn.explicitIdStored(row._tableInnerName, id);
                 if (!r.ok()) return r;
             }

@@ -90,11 +90,11 @@ ResultMsg Connection::close() {
     return rm;
 }
 
-ResultMsg Connection::prepare(const std::string& sql, StatementLease& out) {
+ResultMsg Connection::prepare(const std::string& sql, StatementLease& out, StatementKind kind) {
     ResultMsg rm = checkOpen();
     if (!rm.ok() || cache_.lend(sql, out)) return rm;
     std::unique_ptr<Statement> made;
-    rm = newStatement(sql, made);
+    rm = newStatement(sql, kind, made);
     if (rm.ok()) cache_.keep(sql, std::move(made), out);
     return rm;
 }

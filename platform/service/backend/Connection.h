@@ -44,7 +44,12 @@ public:
     virtual ResultMsg reopen(bool create) = 0;
     void setBusyTimeout(int milliseconds);
 
-    ResultMsg prepare(const std::string& sql, StatementLease& out);
+    /// A statement of `sql` from the cache, or a new one of that kind (one
+    /// text is always of one kind).
+    ResultMsg prepare(const std::string& sql, StatementLease& out,
+                      StatementKind kind = StatementKind::Other);
+    /// Runs SQL that takes no parameters and returns no rows.
+    virtual ResultMsg execute(const std::string& sql) = 0;
     /// Forgets cached statements and table layouts after a schema change.
     void schemaChanged();
     /// schemaChanged() when the schema may have changed since it was last
@@ -121,7 +126,8 @@ protected:
     /// engineError() of the backend: its own last failure.
     virtual ResultMsg backendError(int code, const std::string& what) const = 0;
     /// Prepares a new statement of `sql`.
-    virtual ResultMsg newStatement(const std::string& sql, std::unique_ptr<Statement>& out) = 0;
+    virtual ResultMsg newStatement(const std::string& sql, StatementKind kind,
+                                   std::unique_ptr<Statement>& out) = 0;
     /// Reads the columns of `table` (none when it does not exist).
     virtual ResultMsg readLayout(const std::string& table, std::vector<ColumnInfo>& out) = 0;
     /// Closes the backend's handle; the base has ended every transaction.

@@ -44,12 +44,13 @@ struct ColumnInfo {
     std::string declaredType;
 };
 
-/// The layout of the last row inserted and its checked INSERT text, so that
-/// a run of inserts of one layout checks and builds it once.
+/// The layout of the last row inserted and its checked INSERT text and
+/// kind, so that a run of inserts of one layout checks and builds it once.
 struct RowShape {
     std::string table;
     std::vector<std::string> columns;
     std::string sql;
+    StatementKind kind = StatementKind::Other;
 };
 /// The same for the last update: its row layout, the column, operation and
 /// relation of each condition, and its checked UPDATE text.

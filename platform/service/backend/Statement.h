@@ -11,6 +11,18 @@ namespace MeridianSpace::detail {
 class Connection;
 
 enum class StepResult { Row, Done, Error };
+
+/// What a backend may know of a statement without reading its text.
+enum class StatementKind {
+    Other,
+    /// INSERT INTO "t" ("a",...) VALUES (?,...) of a row that leaves its
+    /// "id" to the store, with Dialect::insertReturning() appended: a server
+    /// may run a series of them under one savepoint.
+    PlainInsert,
+    /// Steers the transaction itself (BEGIN, COMMIT, ROLLBACK, SAVEPOINT,
+    /// RELEASE): never run under a savepoint of its own.
+    Control,
+};
 enum class ValueType { Null, Integer, Real, Text, Blob };
 
 class Statement {

@@ -44,7 +44,7 @@ ResultMsg TransactionRules::endAll() {
 ResultMsg TransactionRules::beginWrite(int commitType) {
     ResultMsg rm = checkOpen();
     if (rm.ok() && commitType != COMMIT_T_IMMEDIATELY && !inTransaction()) {
-        rm = execute(beginSql());
+        rm = control(beginSql());
     }
     return rm;
 }
@@ -96,7 +96,7 @@ void TransactionRules::transactionLost(const ResultMsg& why) {
 
 ResultMsg TransactionRules::commitPending() {
     if (!savepoints_.empty() || !inTransaction()) return ResultMsg();
-    return execute("COMMIT");
+    return control("COMMIT");
 }
 
 ResultMsg TransactionRules::commit() {
@@ -112,7 +112,7 @@ ResultMsg TransactionRules::rollback() {
     if (!rm.ok()) return rm;
     savepoints_.clear();
     lostWork_ = ResultMsg();
-    if (inTransaction()) rm = execute("ROLLBACK");
+    if (inTransaction()) rm = control("ROLLBACK");
     workUndone();
     return rm;
 }
@@ -121,14 +121,14 @@ ResultMsg TransactionRules::beginSavepoint(int& id) {
     ResultMsg rm = checkOpen();
     if (!rm.ok()) return rm;
     const bool opened = !inTransaction();
-    if (opened) rm = execute(beginSql());
+    if (opened) rm = control(beginSql());
     if (!rm.ok()) return rm;
     const int next = lastSavepoint_ + 1;
-    rm = execute("SAVEPOINT " + savepointName(next));
+    rm = control("SAVEPOINT " + savepointName(next));
     if (!rm.ok()) {
         // The transaction just begun holds nothing: ending it loses no work,
         // and the savepoint's failure is the answer whatever this one says.
-        if (opened) (void)execute("ROLLBACK");
+        if (opened) (void)control("ROLLBACK");
         return rm;
     }
     if (opened) transactionOpener_ = next;
@@ -157,7 +157,7 @@ ResultMsg TransactionRules::releaseSavepoint(int id) {
         return ResultMsg(SRV_ERR_TRANSACTION,
                          "内层事务尚未结束，外层事务不能提交：" + displayName());
     }
-    rm = execute("RELEASE " + savepointName(id));
+    rm = control("RELEASE " + savepointName(id));
     if (rm.ok()) savepoints_.pop_back();
     return rm;
 }
@@ -168,10 +168,10 @@ ResultMsg TransactionRules::rollbackSavepoint(int id) {
     if (id == transactionOpener_) {
         // The savepoint holds the whole transaction: ending it undoes the
         // same work and gives up the write lock other connections wait for.
-        rm = execute("ROLLBACK");
+        rm = control("ROLLBACK");
     } else {
-        rm = execute("ROLLBACK TO " + savepointName(id));
-        if (rm.ok()) rm = execute("RELEASE " + savepointName(id));
+        rm = control("ROLLBACK TO " + savepointName(id));
+        if (rm.ok()) rm = control("RELEASE " + savepointName(id));
     }
     while (!savepoints_.empty() && savepoints_.back() != id)
         savepoints_.pop_back();

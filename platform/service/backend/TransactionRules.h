@@ -55,8 +55,6 @@ public:
     virtual ResultMsg checkOpen() const = 0;
     /// True while the backend holds an open transaction (pending writes).
     virtual bool inTransaction() const = 0;
-    /// Runs SQL that takes no parameters and returns no rows.
-    virtual ResultMsg execute(const std::string& sql) = 0;
     /// The statement that opens a write transaction.
     virtual const char* beginSql() const = 0;
 
@@ -74,6 +72,8 @@ protected:
     /// and count the work as undone.
     void transactionLost(const ResultMsg& why);
 
+    /// Runs a statement of kind StatementKind::Control.
+    virtual ResultMsg control(const std::string& sql) = 0;
     /// Rolls back whatever is open, ignoring the outcome (last resort).
     virtual void abandonTransaction() = 0;
     /// The database as messages name it.

@@ -1,6 +1,5 @@
 #include "postgres/PgConnection.h"
 
-#include <strings.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,42 +38,6 @@ constexpr int kInlineParams = 16;
 constexpr int kMaxParams = 65535;
 
 constexpr Oid kByteaOid = 17;
-
-bool startsWithWord(const std::string& sql, const char* word) {
-    const std::size_t n = std::strlen(word);
-    return sql.size() >= n && strncasecmp(sql.c_str(), word, n) == 0 &&
-           (sql.size() == n || sql[n] == ' ');
-}
-
-// Statements that steer the transaction itself run without a statement savepoint.
-bool isTransactionControl(const std::string& sql) {
-    for (const char* word : {"BEGIN", "COMMIT", "ROLLBACK", "SAVEPOINT", "RELEASE", "END"}) {
-        if (startsWithWord(sql, word)) return true;
-    }
-    return false;
-}
-
-// An INSERT as the service writes it for a row without its own identifier:
-// INSERT INTO "t" ("a",...) VALUES (?,...) RETURNING "id".
-bool isPlainInsert(const std::string& sql) {
-    static const std::string returning = " RETURNING \"id\"";
-    if (!startsWithWord(sql, "INSERT") || sql.size() < returning.size() ||
-        sql.compare(sql.size() - returning.size(), returning.size(), returning) != 0) {
-        return false;
-    }
-    const std::size_t values = sql.find(") VALUES (");
-    const std::size_t columns = sql.find(" (");
-    if (values == std::string::npos || columns == std::string::npos || columns > values) {
-        return false;
-    }
-    for (std::size_t at = sql.find('"', columns); at != std::string::npos && at < values;) {
-        const std::size_t end = sql.find('"', at + 1);
-        if (end == std::string::npos) return false;
-        if (end - at - 1 == 2 && strncasecmp(sql.c_str() + at + 1, "id", 2) == 0) return false;
-        at = sql.find('"', end + 1);
-    }
-    return true;
-}
 
 // The same INSERT with "id" as one more column, its value the last parameter.
 std::string withExplicitId(const std::string& sql) {
@@ -198,8 +161,8 @@ std::string decodeBytea(const char* text, int length) {
 
 class PgStatement : public Statement {
 public:
-    PgStatement(PgConnection& conn, std::string sql)
-        : Statement(conn), conn_(conn), sql_(std::move(sql)) {}
+    PgStatement(PgConnection& conn, std::string sql, StatementKind kind)
+        : Statement(conn), conn_(conn), sql_(std::move(sql)), kind_(kind) {}
     ~PgStatement() override { PQclear(result_); }
 
     void clearBindings() override { params_ = PgParams(); }
@@ -240,7 +203,7 @@ public:
 protected:
     StepResult runStep() override {
         if (result_ == nullptr) {
-            if (!conn_.run(sql_, params_, true, result_).ok()) return StepResult::Error;
+            if (!conn_.run(sql_, params_, true, kind_, result_).ok()) return StepResult::Error;
             row_ = -1;
         }
         if (PQresultStatus(result_) != PGRES_TUPLES_OK) return StepResult::Done;
@@ -289,6 +252,7 @@ private:
 
     PgConnection& conn_;
     std::string sql_;
+    StatementKind kind_;
     PgParams params_;
     PGresult* result_ = nullptr;
     int row_ = -1;
@@ -445,7 +409,7 @@ void PgConnection::abandonTransaction() {
     if (conn_ == nullptr || PQstatus(conn_) != CONNECTION_OK) return;
     PgParams none;
     PGresult* result = nullptr;
-    ResultMsg rm = run("ROLLBACK", none, false, result);
+    ResultMsg rm = run("ROLLBACK", none, false, StatementKind::Control, result);
     (void)rm;  // the last resort: a server that refuses even this has ended the session
     PQclear(result);
 }
@@ -653,7 +617,7 @@ ResultMsg PgConnection::undoBatchedInsert(const ResultMsg& failure) {
 }
 
 ResultMsg PgConnection::run(const std::string& sql, const PgParams& params, bool prepare,
-                            PGresult*& result) {
+                            StatementKind kind, PGresult*& result) {
     lastMessage_.clear();
     lastState_.clear();
     lastLost_ = false;
@@ -667,8 +631,8 @@ ResultMsg PgConnection::run(const std::string& sql, const PgParams& params, bool
     }
     const bool inTransactionNow = inTransaction();
     if (!inTransactionNow) endBatch();
-    const bool protect = inTransactionNow && !isTransactionControl(sql);
-    const bool batched = protect && prepare && isPlainInsert(sql);
+    const bool protect = inTransactionNow && kind != StatementKind::Control;
+    const bool batched = protect && prepare && kind == StatementKind::PlainInsert;
     // At most: DEALLOCATE, batch RELEASE and SAVEPOINT, three control
     // prepares, SAVEPOINT, prepare, the statement, RELEASE.
     Sent sent[10];
@@ -755,17 +719,18 @@ ResultMsg PgConnection::run(const std::string& sql, const PgParams& params, bool
     return rm;
 }
 
-ResultMsg PgConnection::execute(const std::string& sql) {
+ResultMsg PgConnection::runText(const std::string& sql, StatementKind kind) {
     PgParams none;
     PGresult* result = nullptr;
-    ResultMsg rm = run(sql, none, false, result);
+    ResultMsg rm = run(sql, none, false, kind, result);
     PQclear(result);
     return rm.ok() ? rm : backendError(SRV_ERR_ENGINE, "数据库语句执行失败");
 }
 
-ResultMsg PgConnection::newStatement(const std::string& sql, std::unique_ptr<Statement>& out) {
+ResultMsg PgConnection::newStatement(const std::string& sql, StatementKind kind,
+                                     std::unique_ptr<Statement>& out) {
     // The server parses it with its first run, in the same round trip.
-    out = std::make_unique<PgStatement>(*this, sql);
+    out = std::make_unique<PgStatement>(*this, sql, kind);
     return ResultMsg();
 }
 

@@ -39,7 +39,9 @@ public:
 
     ResultMsg reopen(bool create) override;
     bool inTransaction() const override;
-    ResultMsg execute(const std::string& sql) override;
+    ResultMsg execute(const std::string& sql) override {
+        return runText(sql, StatementKind::Other);
+    }
     ResultMsg refreshSchema() override;
     std::uint64_t changeCount(const std::string& table) override;
     int changes() const override { return changes_; }
@@ -68,20 +70,28 @@ public:
     ResultMsg holdOffWriters(const std::string& table) override;
 
     /// Runs `sql` with `params` (prepared once per text when `prepared`),
-    /// under a statement savepoint inside a transaction. The result of a
-    /// query is handed over in `result` (the caller clears it).
-    ResultMsg run(const std::string& sql, const PgParams& params, bool prepared, PGresult*& result);
+    /// inside a transaction under a statement savepoint unless `kind` says
+    /// otherwise. The result of a query is handed over in `result` (the
+    /// caller clears it).
+    ResultMsg run(const std::string& sql, const PgParams& params, bool prepared, StatementKind kind,
+                  PGresult*& result);
 
 protected:
-    ResultMsg newStatement(const std::string& sql, std::unique_ptr<Statement>& out) override;
+    ResultMsg newStatement(const std::string& sql, StatementKind kind,
+                           std::unique_ptr<Statement>& out) override;
     ResultMsg backendError(int code, const std::string& what) const override;
     ResultMsg readLayout(const std::string& table, std::vector<ColumnInfo>& out) override;
     void closeHandle() override;
+    ResultMsg control(const std::string& sql) override {
+        return runText(sql, StatementKind::Control);
+    }
     void abandonTransaction() override;
     void applyBusyTimeout() override;
 
 private:
     explicit PgConnection(const std::string& uri);
+    /// Runs SQL without parameters or rows.
+    ResultMsg runText(const std::string& sql, StatementKind kind);
     ResultMsg connect(bool create);
     ResultMsg createDatabase();
     ResultMsg configureSession();

@@ -228,7 +228,8 @@ bool SqliteConnection::inTransaction() const {
     return db_ != nullptr && sqlite3_get_autocommit(db_) == 0;
 }
 
-ResultMsg SqliteConnection::newStatement(const std::string& sql, std::unique_ptr<Statement>& out) {
+ResultMsg SqliteConnection::newStatement(const std::string& sql, StatementKind /*kind*/,
+                                         std::unique_ptr<Statement>& out) {
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()) + 1, &stmt, nullptr);
     if (rc != SQLITE_OK) {

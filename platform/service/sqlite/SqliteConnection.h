@@ -74,10 +74,12 @@ public:
     sqlite3* handle() const { return db_; }
 
 protected:
-    ResultMsg newStatement(const std::string& sql, std::unique_ptr<Statement>& out) override;
+    ResultMsg newStatement(const std::string& sql, StatementKind kind,
+                           std::unique_ptr<Statement>& out) override;
     ResultMsg backendError(int code, const std::string& what) const override;
     ResultMsg readLayout(const std::string& table, std::vector<ColumnInfo>& out) override;
     void closeHandle() override;
+    ResultMsg control(const std::string& sql) override { return execute(sql); }
     void abandonTransaction() override;
     void applyBusyTimeout() override;
     void onSchemaChanged() override;
