@@ -8,6 +8,10 @@
 // so GBK names and values round-trip as they do in a SQLite file. A failed
 // statement inside a transaction undoes only itself, as in SQLite: each one
 // runs under its own savepoint, sent with the statement in one round trip.
+//
+// PgConnection.cpp: connecting, the session, the catalogue; PgDialect.cpp:
+// the SQL spellings; PgRun.cpp: running a statement, savepoints and runs of
+// inserts; PgPipeline.cpp: sending and collecting a round trip.
 #include <libpq-fe.h>
 
 #include <memory>
@@ -16,16 +20,12 @@
 #include <vector>
 
 #include "backend/Connection.h"
+#include "postgres/PgStatement.h"
 
 namespace MeridianSpace::detail {
 
-/// The values of one statement run, in libpq's form.
-struct PgParams {
-    std::vector<std::string> values;
-    std::vector<char> isNull;
-    std::vector<int> binary;
-    void resize(std::size_t n);
-};
+/// A message of libpq without its trailing line breaks and blanks.
+std::string trimmedMessage(const char* text);
 
 class PgConnection : public Connection {
 public:
@@ -90,6 +90,28 @@ protected:
 
 private:
     explicit PgConnection(const std::string& uri);
+    /// What one round trip carries: each statement sent and what its answer
+    /// is for.
+    struct Sent {
+        enum Kind { Control, Prepare, ControlPrepare, Main } kind = Control;
+        /// For Prepare: the statement's text and server-side name.
+        const std::string* sql = nullptr;
+        std::string name;
+    };
+    /// Statements queued in pipeline mode for one round trip. `queued` turns
+    /// false at the first one the connection refused; nothing is sent after it.
+    struct Pipeline {
+        explicit Pipeline(PGconn* connection);
+        void control(const char* text);
+        void preparedControl(const char* name);
+        void prepareControl(const char* name, const char* text);
+        /// Ends the round trip; false when anything could not be sent.
+        bool sync();
+        PGconn* conn;
+        std::vector<Sent> sent;
+        bool queued = true;
+    };
+
     /// Runs SQL without parameters or rows.
     ResultMsg runText(const std::string& sql, StatementKind kind);
     ResultMsg connect(bool create);
@@ -99,14 +121,25 @@ private:
     ResultMsg ensureConnected();
     /// The server went away: what was uncommitted is gone.
     ResultMsg serverLost(const std::string& what);
-    /// Sends the queued pipeline and reads every answer; the first failure
-    /// is kept in lastError_.
-    struct Sent;
-    ResultMsg collect(const Sent* sent, int count, PGresult** mainResult);
+    /// Reads every answer of the round trip; the first failure is kept in
+    /// lastState_ and lastMessage_. The answer of the Main statement goes to
+    /// `mainResult` when it succeeded.
+    ResultMsg collect(const Pipeline& pipeline, PGresult** mainResult);
     /// Queues one run of `sql` (prepared once when `prepare`), with `extra`
-    /// as one more parameter when given; false when the connection failed.
-    bool sendStatement(const std::string& sql, const PgParams& params, bool prepare,
-                       const std::string* extra, Sent* sent, int& count);
+    /// as one more parameter when given; its answer is of `kind`.
+    void sendStatement(const std::string& sql, const PgParams& params, bool prepare,
+                       const std::string* extra, Sent::Kind kind, Pipeline& pipeline);
+    /// Clears the last failure and makes sure the server is there.
+    ResultMsg startRun(PGresult*& result);
+    /// Queues what goes before a statement: dropping the prepared statements
+    /// when there are too many, ending or opening a run of inserts, the
+    /// statement's savepoint. True when it opens a run.
+    bool queueRunPrefix(Pipeline& pipeline, bool prepare, bool protect, bool batched);
+    /// After an insert of a run: keeps it for a replay, or undoes it.
+    ResultMsg keepBatchedInsert(const ResultMsg& rm, bool opensBatch, const std::string& sql,
+                                const PgParams& params, PGresult* result);
+    /// After a statement under its own savepoint failed: undoes only it.
+    ResultMsg undoFailedStatement(const ResultMsg& failure);
     /// After an insert of a run failed: the run as it was before it.
     ResultMsg undoBatchedInsert(const ResultMsg& failure);
     void endBatch();

@@ -1,0 +1,58 @@
+// The SQL spellings of the PostgreSQL backend. Text is stored in a
+// SQL_ASCII database with C ordering, so a character is a byte and names
+// compare byte by byte, as in a SQLite file.
+#include "ServiceErrorCode.h"
+#include "postgres/PgConnection.h"
+
+namespace MeridianSpace::detail {
+
+const char* PgConnection::tableNamesQuery() const {
+    return "SELECT c.relname FROM pg_class AS c JOIN pg_namespace AS n ON n.oid = c.relnamespace "
+           "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'p') "
+           "ORDER BY c.relname COLLATE \"C\"";
+}
+
+const char* PgConnection::indexQuery() const {
+    return "SELECT 1 FROM pg_class AS c JOIN pg_namespace AS n ON n.oid = c.relnamespace "
+           "WHERE c.relkind = 'i' AND c.relname = ? AND n.nspname = current_schema()";
+}
+
+const char* PgConnection::declaredType(int dataType) const {
+    switch (dataType) {
+        case COL_TYPE_INT:
+            return "BIGINT";
+        case COL_TYPE_DOUBLE:
+            return "DOUBLE PRECISION";
+        case COL_TYPE_BLOB_CHAR:
+        case COL_TYPE_BLOB_DOUBLE:
+        case COL_TYPE_BLOB:
+            return "BYTEA";
+        default:
+            return "TEXT";
+    }
+}
+
+std::string PgConnection::likeTest(const std::string& column, bool negated,
+                                   const std::string& param) const {
+    // As in SQLite: ASCII case ignored (the database's C ctype folds only
+    // ASCII), no escape character, any column type. Folded both sides, a
+    // prefix pattern can use an index on lower(column) (see caseFoldedIndex).
+    return "lower(CAST(" + column + " AS TEXT))" + (negated ? " NOT LIKE " : " LIKE ") +
+           "lower(CAST(" + param + " AS TEXT)) ESCAPE ''";
+}
+
+std::string PgConnection::equalsIgnoringCase(const std::string& column,
+                                             const std::string& param) const {
+    return "lower(" + column + ") = lower(CAST(" + param + " AS TEXT))";
+}
+
+std::string PgConnection::caseFoldedIndex(const std::string& column) const {
+    return "lower(" + column + ")";
+}
+
+std::string PgConnection::tailExpression(const std::string& column, int bytes) const {
+    // In a SQL_ASCII database a character is a byte.
+    return "right(" + column + ", " + std::to_string(bytes) + ")";
+}
+
+}  // namespace MeridianSpace::detail
