@@ -109,15 +109,17 @@ public:
 
     /// A number that changes whenever the rows of `table` may have changed:
     /// writes through this session, any roll-back, a close and reopen, and
-    /// commits by other connections to the same file. Two equal numbers for
-    /// one table mean unchanged rows. Every new number is drawn from one
+    /// commits by other connections to the same database. Two equal numbers
+    /// for one table mean unchanged rows. Every new number is drawn from one
     /// counter of the process, so a number kept from another session or from
     /// before a reopen never matches. Table names ignore ASCII case. 0 while
     /// the session is closed.
-    /// Costs one step of a prepared PRAGMA data_version and a map look-up,
-    /// no allocation once the table has been asked about; outside a
-    /// transaction the pragma opens a read transaction (two lock calls of
-    /// the WAL index).
+    /// On a SQLite file a call costs one step of a prepared PRAGMA
+    /// data_version and a map look-up, no allocation once the table has been
+    /// asked about; outside a transaction the pragma opens a read transaction
+    /// (two lock calls of the WAL index). On a server every call returns a
+    /// new number: other connections' commits cannot be seen without asking
+    /// the server, so nothing keyed by the number is reused there.
     std::uint64_t changeCount(const std::string& table);
 
     /// Creates the instance file `model._filePath` for the model of this
