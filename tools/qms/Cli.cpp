@@ -7,6 +7,7 @@
 #include <limits>
 #include <utility>
 
+#include "ServiceErrorCode.h"
 #include "StringHelper.h"
 
 namespace qms {
@@ -114,7 +115,10 @@ CLI::Validator fromOne() {
 }
 
 void check(const ResultMsg& rm, const std::string& what) {
-    if (!rm.ok()) throw Failure(what + ": " + utf8(rm.rMsg));
+    if (rm.ok()) return;
+    if (rm.rCode == SRV_ERR_BUSY || rm.rCode == SRV_ERR_SERVER)
+        throw Unavailable(what + ": " + utf8(rm.rMsg));
+    throw Failure(what + ": " + utf8(rm.rMsg));
 }
 
 CLI::Option* nameOrId(CLI::App* command, const Options& options, const char* label,

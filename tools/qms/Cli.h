@@ -37,6 +37,15 @@ struct UsageError : std::runtime_error {
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+/// A record named by name or identifier that is not there (exit code 1).
+struct NotFound : Failure {
+    using Failure::Failure;
+};
+/// A database that another connection keeps busy, or a server out of reach
+/// (exit code 1): nothing was written, and a later try may succeed.
+struct Unavailable : Failure {
+    using Failure::Failure;
+};
 
 /// Library text (GBK) as UTF-8, and typed text (UTF-8) for the library;
 /// gbk() throws Failure (see notStorable) rather than let the library
@@ -56,7 +65,8 @@ CLI::Validator fromOne();
 /// Why `name` cannot name something new, or empty.
 std::string newNameProblem(const std::string& name);
 
-/// Throws Failure("<what>: <library message>") unless `rm` is a success.
+/// Throws Failure("<what>: <library message>") unless `rm` is a success
+/// (Unavailable for a busy database or an unreachable server).
 void check(const ResultMsg& rm, const std::string& what);
 
 // The command families; each adds its subcommands to `app`.

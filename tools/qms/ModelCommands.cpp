@@ -11,6 +11,7 @@
 #include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
+#include "RecordJson.h"
 #include "Session.h"
 #include "StringHelper.h"
 
@@ -28,23 +29,6 @@ struct ModelArgs {
     int id = 0;  // --id: of the model, or of the project for list and create
     bool json = false;
 };
-
-std::string projectName(int projectID) {
-    M_ProjectDAO* project = nullptr;
-    check(M_ProjectDAO::FindByID(projectID, project), "cannot read the project");
-    std::unique_ptr<M_ProjectDAO> owned(project);
-    return owned ? utf8(owned->_name) : std::string();
-}
-
-// Fields that list and show share.
-Json modelFields(const M_EntityModelDAO& m, const std::string& project) {
-    return {{"id", m._ID},
-            {"name", utf8(m._name)},
-            {"version", m._version},
-            {"type", m._type},
-            {"locked", m._isVersionLocked == 1},
-            {"project", project}};
-}
 
 std::string modelLine(const M_EntityModelDAO& m, const std::string& project) {
     return shown(m._name) + "\t" + std::to_string(m._version) + "\t" + std::to_string(m._type) +
@@ -73,7 +57,7 @@ void listModels(const Options& options, const ModelArgs& args) {
     Json out = Json::array();
     std::string text;
     for (const M_EntityModelDAO* m : models) {
-        out.push_back(modelFields(*m, projects[m->_rProjectID]));
+        out.push_back(modelJson(*m, projects[m->_rProjectID]));
         text += modelLine(*m, projects[m->_rProjectID]);
     }
     std::cout << (args.json ? jsonText(out) : text);
@@ -103,53 +87,17 @@ void createModel(const Options& options, const ModelArgs& args) {
               << " in project " << printable(projectName) << "\n";
 }
 
-// The folder tree below `parentID` (the root folders for 0), with the tables
-// of each folder, as JSON (the answer) and as indented text (onto `text`).
-Json folderTree(M_EntityModelDAO& model, int parentID, int depth, std::string& text) {
-    std::list<M_FolderDAO*> folders;
-    PtrListGuard<M_FolderDAO> guard(folders);
-    check(parentID == 0 ? M_FolderDAO::FindRootFolderByEntityModelID(model._ID, folders)
-                        : M_FolderDAO::FindByParentFolderID(parentID, folders),
-          "cannot list the folders");
-    const std::string indent(2 * static_cast<std::size_t>(depth), ' ');
-    Json out = Json::array();
-    for (M_FolderDAO* folder : folders) {
-        const bool temporary = folder->_folderType == FOLDER_TYPE_TEMPORARY;
-        text += indent + shown(folder->_name) + "/" + (temporary ? " (temporary)" : "") + "\n";
-        Json entry = {{"name", utf8(folder->_name)},
-                      {"display", utf8(folder->_displayName)},
-                      {"temporary", temporary},
-                      {"generateDao", folder->_isGenerateDAO == 1},
-                      {"tables", Json::array()}};
-        std::list<M_EntityTableDAO*> tables;
-        PtrListGuard<M_EntityTableDAO> tablesGuard(tables);
-        check(folder->getM_EntityTableDAOList(tables), "cannot list the tables");
-        for (const M_EntityTableDAO* table : tables) {
-            text += indent + "  " + shown(table->_name) + "\n";
-            entry["tables"].push_back({{"name", utf8(table->_name)},
-                                       {"display", utf8(table->_displayName)},
-                                       {"innerName", utf8(table->_innerName)}});
-        }
-        entry["folders"] = folderTree(model, folder->_ID, depth + 1, text);
-        out.push_back(std::move(entry));
-    }
-    return out;
-}
-
 void showModel(const Options& options, const ModelArgs& args) {
     Session session(options);
     M_EntityModelDAO model = findModel(args.model, args.project, args.version, args.id);
-    const std::string project = projectName(model._rProjectID);
-    Json out = modelFields(model, project);
-    out["display"] = utf8(model._displayName);
-    std::string text = "model:   " + shown(model._name) +
-                       "\nversion: " + std::to_string(model._version) +
-                       "\ntype:    " + std::to_string(model._type) +
-                       "\nlocked:  " + (model._isVersionLocked == 1 ? "yes" : "no") +
-                       "\nproject: " + printable(project) +
-                       "\ndisplay: " + shown(model._displayName) + "\nfolders:\n";
-    out["folders"] = folderTree(model, 0, 1, text);
+    const Json out = modelDetailJson(model);
     session.close();
+    const std::string text =
+        "model:   " + shown(model._name) + "\nversion: " + std::to_string(model._version) +
+        "\ntype:    " + std::to_string(model._type) +
+        "\nlocked:  " + (model._isVersionLocked == 1 ? "yes" : "no") +
+        "\nproject: " + printable(out["project"]) + "\ndisplay: " + shown(model._displayName) +
+        "\nfolders:\n" + folderTreeText(out["folders"], 1);
     std::cout << (args.json ? jsonText(out) : text);
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "M_R_ModelTableDAO.h"
 #include "PtrListHelper.h"
 #include "StringHelper.h"
 
@@ -27,7 +28,7 @@ T takeOne(const ResultMsg& read, std::list<T*>& found, Match matches, const std:
     for (T* candidate : found) {
         if (matches(*candidate)) chosen.push_back(candidate);
     }
-    if (chosen.empty()) throw Failure("no " + named);
+    if (chosen.empty()) throw NotFound("no " + named);
     if (chosen.size() > 1) {
         std::string ids;
         for (const T* candidate : chosen)
@@ -47,7 +48,7 @@ T takeByID(int id, const std::string& what) {
     std::unique_ptr<T> found(raw);
     const std::string named = what + " with id " + std::to_string(id);
     check(rm, "cannot look up " + named);
-    if (!found) throw Failure("no " + named);
+    if (!found) throw NotFound("no " + named);
     return *found;
 }
 
@@ -112,6 +113,21 @@ M_EntityTableDAO findTable(M_EntityModelDAO& model, const std::string& name) {
     std::list<M_EntityTableDAO*> found;
     const ResultMsg read = model.getEntityTableList(found);
     return takeOne(read, found, namedExactly<M_EntityTableDAO>(wanted), "table", name);
+}
+
+M_EntityTableDAO findTableByID(M_EntityModelDAO& model, int id) {
+    const std::string named = "table with id " + std::to_string(id) + " in model '" +
+                              utf8(model._name) + "' version " + std::to_string(model._version);
+    M_R_ModelTableDAO* raw = nullptr;
+    const ResultMsg read = M_R_ModelTableDAO::FindByModelIDAndTableID(model._ID, id, raw);
+    const std::unique_ptr<M_R_ModelTableDAO> link(raw);
+    check(read, "cannot look up " + named);
+    // A link may outlive its table, or name one outside the version.
+    const M_EntityTableDAO table =
+        link ? takeByID<M_EntityTableDAO>(id, "table") : M_EntityTableDAO();
+    if (!link || table._addVersion > model._version || table._delVersion <= model._version)
+        throw NotFound("no " + named);
+    return table;
 }
 
 M_FolderDAO findFolder(M_EntityModelDAO& model, const std::string& path) {

@@ -14,9 +14,9 @@
 namespace qms {
 
 // Finding records by name (names in UTF-8 as typed, matched exactly). Each
-// throws Failure when the lookup cannot read ("cannot look up ..."), and
-// when nothing or more than one record matches, naming the identifiers of
-// the matches for --id.
+// throws Failure when the lookup cannot read ("cannot look up ..."),
+// NotFound when nothing matches, and Failure when more than one record matches, naming the
+// identifiers of the matches for --id.
 /// The project of that name, or with the identifier `id` when above 0.
 M_ProjectDAO findProject(const std::string& name, int id = 0);
 /// Whether a project of exactly that name is stored.
@@ -27,6 +27,8 @@ bool projectExists(const std::string& name);
 M_EntityModelDAO findModel(const std::string& name, const std::string& project = "",
                            int version = 0, int id = 0);
 M_EntityTableDAO findTable(M_EntityModelDAO& model, const std::string& name);
+/// The table with identifier `id` in the model's version.
+M_EntityTableDAO findTableByID(M_EntityModelDAO& model, int id);
 /// A folder by its path of names from the root ("Sales/Orders").
 M_FolderDAO findFolder(M_EntityModelDAO& model, const std::string& path);
 M_NormalColumnDAO findColumn(M_EntityModelDAO& model, M_EntityTableDAO& table,

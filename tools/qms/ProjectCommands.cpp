@@ -9,6 +9,7 @@
 #include "Output.h"
 #include "PtrListHelper.h"
 #include "QmsSelfDescription.h"
+#include "RecordJson.h"
 #include "Session.h"
 #include "StringHelper.h"
 
@@ -34,11 +35,7 @@ void listProjects(const Options& options, bool json) {
     Json out = Json::array();
     std::ostringstream text;
     for (const M_ProjectDAO* p : projects) {
-        out.push_back({{"id", p->_ID},
-                       {"name", utf8(p->_name)},
-                       {"type", p->_type},
-                       {"author", utf8(p->_author)},
-                       {"updated", p->_updateTime}});
+        out.push_back(projectJson(*p));
         text << shown(p->_name) << "\t" << p->_type << "\t" << shown(p->_author) << "\t"
              << p->_updateTime << "\n";
     }
@@ -62,38 +59,23 @@ void createProject(const Options& options, const ProjectArgs& args) {
 void showProject(const Options& options, const ProjectArgs& args) {
     Session session(options);
     M_ProjectDAO project = findProject(args.name, args.id);
-    std::list<M_EntityModelDAO*> models;
-    PtrListGuard<M_EntityModelDAO> guard(models);
-    check(project.getEntityModelList(models),
-          "cannot list the models of '" + utf8(project._name) + "'");
+    const Json out = projectDetailJson(project);
     session.close();
-
     if (args.json) {
-        Json out = {{"id", project._ID},
-                    {"name", utf8(project._name)},
-                    {"type", project._type},
-                    {"author", utf8(project._author)},
-                    {"uid", project._uID},
-                    {"created", project._createTime},
-                    {"updated", project._updateTime},
-                    {"models", Json::array()}};
-        for (const M_EntityModelDAO* m : models)
-            out["models"].push_back(
-                {{"id", m->_ID}, {"name", utf8(m->_name)}, {"version", m->_version}});
         std::cout << jsonText(out);
         return;
     }
     std::ostringstream text;
-    text << "name:    " << shown(project._name) << "\n"
+    text << "name:    " << printable(out["name"]) << "\n"
          << "id:      " << project._ID << "\n"
          << "type:    " << project._type << "\n"
-         << "author:  " << shown(project._author) << "\n"
+         << "author:  " << printable(out["author"]) << "\n"
          << "uid:     " << project._uID << "\n"
          << "created: " << project._createTime << "\n"
          << "updated: " << project._updateTime << "\n"
          << "models:\n";
-    for (const M_EntityModelDAO* m : models)
-        text << "  " << shown(m->_name) << " version " << m->_version << "\n";
+    for (const Json& m : out["models"])
+        text << "  " << printable(m["name"]) << " version " << m["version"].get<int>() << "\n";
     std::cout << text.str();
 }
 

@@ -5,7 +5,9 @@
 
 #include "ConsoleSink.h"
 #include "FileHelper.h"
+#include "InstanceDataManager.h"
 #include "MRDService.h"
+#include "MRDSession.h"
 #include "M_ProjectDAO.h"
 #include "MeridianNew.h"
 #include "QmsRecordClasses.h"
@@ -26,7 +28,7 @@ bool locationExists(const std::string& location) {
 
 // A database another process keeps busy past the busy timeout is busy, not foreign.
 void refuseBusy(const ResultMsg& rm) {
-    if (rm.rCode == SRV_ERR_BUSY) throw Failure(utf8(rm.rMsg));
+    if (rm.rCode == SRV_ERR_BUSY) throw Unavailable(utf8(rm.rMsg));
 }
 
 }  // namespace
@@ -73,6 +75,33 @@ Session::Session(const Options& options, bool create) {
 
 Session::~Session() {
     if (open_) (void)MeridianNew::shutdown();  // leaving on a failure; close() reports
+}
+
+namespace {
+
+// The sessions of the current databases (the work database may be the
+// configuration database itself).
+std::vector<MRDSession*> currentSessions() {
+    std::vector<MRDSession*> sessions;
+    for (InstanceDataManager* manager :
+         {MeridianNew::getCurrMRDConfigIDM(), MeridianNew::getCurrentWorkDBIDM()}) {
+        MRDSession* session = manager != nullptr ? manager->getPSession() : nullptr;
+        if (session != nullptr && (sessions.empty() || sessions.front() != session))
+            sessions.push_back(session);
+    }
+    return sessions;
+}
+
+}  // namespace
+
+void Session::commit() {
+    for (MRDSession* session : currentSessions())
+        check(session->commit(), "cannot commit");
+}
+
+void Session::rollback() {
+    for (MRDSession* session : currentSessions())
+        check(session->rollback(), "cannot roll back");
 }
 
 void Session::close() {

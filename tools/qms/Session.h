@@ -23,6 +23,11 @@ public:
     Session& operator=(const Session&) = delete;
     /// Commits and closes; throws Failure when the commit fails.
     void close();
+    /// Makes what is pending in both databases durable (reads may tidy
+    /// dangling links), keeping them open; throws Failure when it cannot.
+    void commit();
+    /// Discards what is pending in both databases; throws Failure when it cannot.
+    void rollback();
 
 private:
     bool open_ = false;

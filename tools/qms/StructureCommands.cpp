@@ -7,11 +7,10 @@
 #include <sstream>
 
 #include "Cli.h"
-#include "M_DelByInterfaceDAO.h"
-#include "M_FindByInterfaceDAO.h"
 #include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
+#include "RecordJson.h"
 #include "Session.h"
 #include "StringHelper.h"
 
@@ -159,99 +158,13 @@ void addTable(const Options& options, const StructureArgs& args) {
               << "\n";
 }
 
-// The path of a folder from the root ("A/B").
-std::string folderPath(const M_FolderDAO& folder) {
-    std::string path = utf8(folder._name);
-    for (int parentID = folder._t_M_FolderID; parentID > 0;) {
-        M_FolderDAO* raw = nullptr;
-        check(M_FolderDAO::FindByID(parentID, raw), "cannot read the folder");
-        std::unique_ptr<M_FolderDAO> parent(raw);
-        if (!parent) break;
-        path = utf8(parent->_name) + "/" + path;
-        parentID = parent->_t_M_FolderID;
-    }
-    return path;
-}
-
-// The columns of `table` as entries of the JSON array `out` and as lines of
-// `text`; a reference names the table it points to (by its identifier when
-// that table is not in the model).
-void showColumns(M_EntityModelDAO& model, M_EntityTableDAO& table, Json& out,
-                 std::ostringstream& text) {
-    std::list<M_EntityTableDAO*> tables;
-    PtrListGuard<M_EntityTableDAO> tablesGuard(tables);
-    check(model.getEntityTableList(tables), "cannot list the tables");
-    std::map<int, std::string> tableNames;
-    for (const M_EntityTableDAO* t : tables)
-        tableNames[t->_ID] = utf8(t->_name);
-    std::list<M_NormalColumnDAO*> columns;
-    PtrListGuard<M_NormalColumnDAO> columnsGuard(columns);
-    check(table.getNormalColumnDAOList(&model, columns), "cannot list the columns");
-    for (const M_NormalColumnDAO* c : columns) {
-        const auto target = tableNames.find(c->_fkTableID);
-        const std::string references = c->_fkTableID <= 0           ? ""
-                                       : target != tableNames.end() ? target->second
-                                                                    : std::to_string(c->_fkTableID);
-        out.push_back({{"name", utf8(c->_name)},
-                       {"type", dataTypeName(c->_dataType)},
-                       {"innerName", utf8(c->_innerName)},
-                       {"default", utf8(c->_defaultValue)},
-                       {"findKey", c->_isFindKey == 1},
-                       {"references", references}});
-        text << "  " << shown(c->_name) << "\t" << dataTypeName(c->_dataType) << "\t"
-             << shown(c->_innerName)
-             << (c->_defaultValue.empty() ? "" : "\tdefault " + shown(c->_defaultValue))
-             << (c->_isFindKey == 1 ? "\tfind key" : "")
-             << (references.empty() ? "" : "\t-> " + printable(references)) << "\n";
-    }
-}
-
 void showTable(const Options& options, const StructureArgs& args) {
     Session session(options);
     M_EntityModelDAO model = findModel(args.model, args.project, 0, args.id);
     M_EntityTableDAO table = findTable(model, args.table);
-    std::list<M_FolderDAO*> folders;
-    PtrListGuard<M_FolderDAO> foldersGuard(folders);
-    check(table.getFolderOwner(&model, folders), "cannot find the folders of the table");
-    std::list<M_FindByInterfaceDAO*> finds;
-    PtrListGuard<M_FindByInterfaceDAO> findsGuard(finds);
-    check(table.getFindByInterfaceDAOList(&model, finds), "cannot list the query definitions");
-    std::list<M_DelByInterfaceDAO*> deletes;
-    PtrListGuard<M_DelByInterfaceDAO> deletesGuard(deletes);
-    check(table.getDelByInterfaceDAOList(&model, deletes), "cannot list the delete definitions");
-
-    Json out = {{"name", utf8(table._name)},
-                {"display", utf8(table._displayName)},
-                {"innerName", utf8(table._innerName)},
-                {"addVersion", table._addVersion},
-                {"folders", Json::array()},
-                {"columns", Json::array()},
-                {"findBy", Json::array()},
-                {"delBy", Json::array()}};
-    std::ostringstream text;
-    text << "table:   " << shown(table._name) << "\ndisplay: " << shown(table._displayName)
-         << "\ninner:   " << shown(table._innerName) << "\nadded:   version " << table._addVersion
-         << "\nfolders:";
-    for (const M_FolderDAO* folder : folders) {
-        out["folders"].push_back(folderPath(*folder));
-        text << " " << printable(folderPath(*folder));
-    }
-    text << "\ncolumns:\n";
-    showColumns(model, table, out["columns"], text);
-    text << "find definitions:\n";
-    for (const M_FindByInterfaceDAO* d : finds) {
-        out["findBy"].push_back({{"name", utf8(d->_name)},
-                                 {"parameters", utf8(d->_paraList)},
-                                 {"sort", utf8(d->_sortAttributeList)}});
-        text << "  " << shown(d->_name) << "\t" << shown(d->_paraList) << "\n";
-    }
-    text << "delete definitions:\n";
-    for (const M_DelByInterfaceDAO* d : deletes) {
-        out["delBy"].push_back({{"name", utf8(d->_name)}, {"parameters", utf8(d->_paraList)}});
-        text << "  " << shown(d->_name) << "\t" << shown(d->_paraList) << "\n";
-    }
+    const Json out = tableJson(model, table);
     session.close();
-    std::cout << (args.json ? jsonText(out) : text.str());
+    std::cout << (args.json ? jsonText(out) : tableText(out));
 }
 
 void deleteTable(const Options& options, const StructureArgs& args) {

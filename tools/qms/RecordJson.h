@@ -1,0 +1,38 @@
+#pragma once
+
+// The JSON of the records, one shape for each: `qms ... --json` prints it
+// and `qms serve` answers it. Texts are UTF-8. Each throws Failure when a
+// read fails.
+#include <string>
+
+#include "M_EntityModelDAO.h"
+#include "M_EntityTableDAO.h"
+#include "M_ProjectDAO.h"
+#include "Output.h"
+
+namespace qms {
+
+/// The name of the project with that identifier, or empty.
+std::string projectName(int projectID);
+
+/// A project in a list: id, name, type, author, updated.
+Json projectJson(const M_ProjectDAO& project);
+/// A project with its fields and its models (id, name, version).
+Json projectDetailJson(M_ProjectDAO& project);
+
+/// A model version in a list: id, name, version, type, locked, project.
+Json modelJson(const M_EntityModelDAO& model, const std::string& project);
+/// A model version with its display name and its folder tree (each folder
+/// with its tables and sub-folders).
+Json modelDetailJson(M_EntityModelDAO& model);
+/// The folder tree of modelDetailJson as indented lines, from `depth`.
+std::string folderTreeText(const Json& folders, int depth);
+
+/// A table of a model version: its names, the version that added it, its
+/// folder paths, its columns (name, type, inner name, default, flags, the
+/// name of the table it refers to) and its query and delete definitions.
+Json tableJson(M_EntityModelDAO& model, M_EntityTableDAO& table);
+/// tableJson as the lines of `qms table show`.
+std::string tableText(const Json& table);
+
+}  // namespace qms

@@ -1,0 +1,105 @@
+#pragma once
+
+// The picture of one entity model, shared by `qms diagram` (SVG) and
+// `qms serve` (the page draws it from JSON). Folders are frames and tables
+// are boxes listing their columns; a column that refers to another table of
+// the model is an arrow to that table's box. A table's box stands where its
+// scene record puts it; the tables without one keep their place in a tree
+// layout of nested folder frames, and each frame encloses its tables and
+// sub-folders wherever they stand (a folder's own scene record fixes its
+// frame instead).
+#include <map>
+#include <string>
+#include <vector>
+
+#include "M_EntityModelDAO.h"
+#include "M_EntityTableDAO.h"
+#include "Output.h"
+
+namespace qms::diagram {
+
+// Layout measures, in SVG user units.
+constexpr int kTitleHeight = 22;  // a table's or folder's name line
+constexpr int kRowHeight = 16;    // one column line
+constexpr int kPadding = 12;      // inside a folder frame
+constexpr int kGap = 24;          // between boxes
+constexpr int kMinTableWidth = 140;
+constexpr int kDefaultFolderWidth = 240;
+constexpr int kDefaultFolderHeight = 160;
+/// Boxes are kept inside these bounds, so that a stored position or size
+/// cannot push the picture to sizes a viewer cannot draw.
+constexpr int kMaxCoordinate = 1000000;
+constexpr int kMaxSize = 100000;
+
+struct Box {
+    int x = 0, y = 0, w = 0, h = 0;
+    int right() const { return x + w; }
+    int bottom() const { return y + h; }
+};
+
+struct Column {
+    std::string name, display, type;  // UTF-8
+    std::string label;                // "name: type", as drawn
+    int fkTableID = -1;
+};
+
+struct Table {
+    std::string name, display;
+    std::vector<Column> columns;
+    Box box;
+    bool placed = false;     // by the folder layout
+    int homeFolderID = 0;    // the folder whose frame holds it (0: none)
+    bool fromScene = false;  // placed by its scene record
+};
+
+struct Folder {
+    std::string name;
+    int parentID = 0;
+    bool temporary = false;
+    std::vector<int> tableIDs;
+    std::vector<int> subFolderIDs;
+};
+
+struct Frame {
+    int folderID = 0;
+    std::string name;
+    Box box;
+    bool fixed = false;  // placed by the folder's scene record
+};
+
+struct Diagram {
+    std::string title;
+    std::map<int, Table> tables;  // by table _ID
+    std::map<int, Folder> folders;
+    std::vector<Frame> frames;
+};
+
+/// An estimate of the drawn width of UTF-8 text at font size 12.
+int textWidth(const std::string& text);
+
+/// The model's tables, columns and folders laid out as described above;
+/// throws Failure when a read fails.
+Diagram readDiagram(M_EntityModelDAO& model);
+
+/// The frames in drawing order: larger first, so that nested frames lie on
+/// top of their parents.
+std::vector<Frame> framesInDrawOrder(const Diagram& diagram);
+
+/// The picture as an SVG document.
+std::string renderSvg(const Diagram& diagram);
+
+/// The picture as the page draws it: its title, measures, frames and boxes
+/// with their columns.
+Json diagramJson(const Diagram& diagram);
+
+/// Stores `box` (checked by boxProblem) as the scene record of `table`, a
+/// table of `model`, in one transaction: the record is made through the
+/// table on the first move; the record the picture reads is the one
+/// written, and extra records of the same box are removed. Throws Failure
+/// when a read or write fails.
+void saveTableBox(M_EntityModelDAO& model, M_EntityTableDAO& table, const Box& box);
+
+/// Why `box` cannot be stored (outside the bounds above), or empty.
+std::string boxProblem(const Box& box);
+
+}  // namespace qms::diagram

@@ -1,0 +1,166 @@
+// The picture of a model as an SVG document.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "Diagram.h"
+
+namespace qms::diagram {
+
+namespace {
+
+std::string escape(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                // Control characters have no place in XML text.
+                if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n') out += c;
+        }
+    }
+    return out;
+}
+
+std::string number(double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof(buffer), "%.1f", value);
+    std::string text = buffer;
+    if (text.size() > 2 && text.compare(text.size() - 2, 2, ".0") == 0)
+        text.resize(text.size() - 2);
+    return text;
+}
+
+std::string rect(const Box& box, const std::string& style) {
+    return "<rect x=\"" + number(box.x) + "\" y=\"" + number(box.y) + "\" width=\"" +
+           number(box.w) + "\" height=\"" + number(box.h) + "\" " + style + "/>\n";
+}
+
+std::string text(double x, double y, const std::string& content, const std::string& style = "") {
+    return "<text x=\"" + number(x) + "\" y=\"" + number(y) + "\"" +
+           (style.empty() ? "" : " " + style) + ">" + escape(content) + "</text>\n";
+}
+
+// The arrow of one reference, from the column's line of the source box.
+// Boxes side by side: straight from the facing side to the target's border.
+// Boxes one above the other: out to the left, down or up, and into the
+// target's left side, so that the arrow never crosses its own box. The
+// page (serve/assets/diagram.js) draws the same lines.
+std::string arrow(const Table& from, std::size_t row, const Table& to) {
+    const Box& a = from.box;
+    const Box& b = to.box;
+    const double rowY = std::min<double>(
+        a.bottom(), a.y + kTitleHeight + kRowHeight * static_cast<double>(row) + kRowHeight / 2.0);
+    const double toCenterX = b.x + b.w / 2.0, toCenterY = b.y + b.h / 2.0;
+    std::string points;
+    if (b.x >= a.right() || b.right() <= a.x) {
+        const double startX = b.x >= a.right() ? a.right() : a.x;
+        const double dx = startX - toCenterX, dy = rowY - toCenterY;
+        double scale = 1.0;
+        if (dx != 0.0) scale = std::min(scale, b.w / 2.0 / std::abs(dx));
+        if (dy != 0.0) scale = std::min(scale, b.h / 2.0 / std::abs(dy));
+        points = number(startX) + "," + number(rowY) + " " + number(toCenterX + dx * scale) + "," +
+                 number(toCenterY + dy * scale);
+    } else {
+        const double trackX = std::min(a.x, b.x) - 5.0 - 3.0 * static_cast<double>(row % 3);
+        points = number(a.x) + "," + number(rowY) + " " + number(trackX) + "," + number(rowY) +
+                 " " + number(trackX) + "," + number(toCenterY) + " " + number(b.x) + "," +
+                 number(toCenterY);
+    }
+    return "<polyline class=\"reference\" points=\"" + points +
+           "\" fill=\"none\" stroke=\"#c0392b\" stroke-width=\"1.5\" "
+           "marker-end=\"url(#arrow)\"><title>" +
+           escape(from.name + "." + from.columns[row].label + " -> " + to.name) +
+           "</title></polyline>\n";
+}
+
+// Everything drawn, with room for the heading above it and a margin.
+Box viewBox(const Diagram& diagram) {
+    int minX = 0, minY = 0, maxX = 0, maxY = 0;
+    bool first = true;
+    auto include = [&](const Box& box) {
+        minX = first ? box.x : std::min(minX, box.x);
+        minY = first ? box.y : std::min(minY, box.y);
+        maxX = first ? box.right() : std::max(maxX, box.right());
+        maxY = first ? box.bottom() : std::max(maxY, box.bottom());
+        first = false;
+    };
+    for (const Frame& frame : diagram.frames)
+        include(frame.box);
+    for (const auto& entry : diagram.tables)
+        include(entry.second.box);
+    minY -= kTitleHeight + 12;
+    maxX = std::max(maxX, minX + textWidth(diagram.title));
+    return {minX - kGap, minY - kGap, maxX - minX + 2 * kGap, maxY - minY + 2 * kGap};
+}
+
+std::string header(const Diagram& diagram, const Box& view) {
+    const std::string x = std::to_string(view.x), y = std::to_string(view.y);
+    const std::string width = std::to_string(view.w), height = std::to_string(view.h);
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"" +
+           x + " " + y + " " + width + " " + height + "\" width=\"" + width + "\" height=\"" +
+           height +
+           "\" font-family=\"sans-serif\" font-size=\"12\">\n"
+           "<title>" +
+           escape(diagram.title) +
+           "</title>\n"
+           "<defs><marker id=\"arrow\" viewBox=\"0 0 10 10\" refX=\"10\" refY=\"5\" "
+           "markerWidth=\"8\" markerHeight=\"8\" orient=\"auto\">"
+           "<path d=\"M0,0 L10,5 L0,10 z\" fill=\"#c0392b\"/></marker></defs>\n"
+           "<rect x=\"" +
+           x + "\" y=\"" + y + "\" width=\"" + width + "\" height=\"" + height +
+           "\" fill=\"white\"/>\n" +
+           text(view.x + kGap, view.y + kGap + kTitleHeight, diagram.title,
+                "font-size=\"16\" font-weight=\"bold\"");
+}
+
+std::string tableBox(const Table& table) {
+    const Box& box = table.box;
+    std::string svg =
+        "<g class=\"table\">\n" + rect(box, "fill=\"#ffffff\" stroke=\"#2d3748\"") +
+        rect({box.x, box.y, box.w, kTitleHeight}, "fill=\"#dbe7f7\" stroke=\"#2d3748\"") +
+        text(box.x + 8, box.y + 15, table.name, "font-weight=\"bold\"");
+    for (std::size_t row = 0; row < table.columns.size(); ++row) {
+        svg += text(box.x + 8, box.y + kTitleHeight + kRowHeight * (row + 1.0) - 4,
+                    table.columns[row].label);
+    }
+    return svg + "</g>\n";
+}
+
+}  // namespace
+
+std::string renderSvg(const Diagram& diagram) {
+    std::string svg = header(diagram, viewBox(diagram));
+    for (const Frame& frame : framesInDrawOrder(diagram)) {
+        svg += "<g class=\"folder\">\n" +
+               rect(frame.box,
+                    "rx=\"6\" fill=\"#f4f6fa\" stroke=\"#8a94a6\" stroke-dasharray=\"6 3\"") +
+               text(frame.box.x + 8, frame.box.y + 16, frame.name,
+                    "font-weight=\"bold\" fill=\"#4a5568\"") +
+               "</g>\n";
+    }
+    for (const auto& entry : diagram.tables)
+        svg += tableBox(entry.second);
+    for (const auto& [id, table] : diagram.tables) {
+        for (std::size_t row = 0; row < table.columns.size(); ++row) {
+            const auto target = diagram.tables.find(table.columns[row].fkTableID);
+            if (target == diagram.tables.end() || target->first == id) continue;
+            svg += arrow(table, row, target->second);
+        }
+    }
+    return svg + "</svg>\n";
+}
+
+}  // namespace qms::diagram
