@@ -78,6 +78,7 @@ void addDataCommands(CLI::App& app, Options& options);       // data, dict
 void addTransferCommands(CLI::App& app, Options& options);   // export, import
 void addCodegenCommand(CLI::App& app, Options& options);     // codegen
 void addDiagramCommand(CLI::App& app, Options& options);     // diagram
+void addServeCommand(CLI::App& app, Options& options);       // serve
 
 /// The argument `label` that names a project or model (checked by
 /// storable()), and the option --id N that names it by its identifier

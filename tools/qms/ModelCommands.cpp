@@ -30,12 +30,6 @@ struct ModelArgs {
     bool json = false;
 };
 
-std::string modelLine(const M_EntityModelDAO& m, const std::string& project) {
-    return shown(m._name) + "\t" + std::to_string(m._version) + "\t" + std::to_string(m._type) +
-           "\t" + (m._isVersionLocked == 1 ? "locked" : "unlocked") + "\t" + printable(project) +
-           "\n";
-}
-
 void listModels(const Options& options, const ModelArgs& args) {
     Session session(options);
     std::list<M_EntityModelDAO*> models;
@@ -47,18 +41,15 @@ void listModels(const Options& options, const ModelArgs& args) {
         check(M_EntityModelDAO::FindByRProjectID(project._ID, models),
               "cannot list the models of '" + utf8(project._name) + "'");
     }
-    std::map<int, std::string> projects;
-    for (const M_EntityModelDAO* m : models) {
-        if (projects.count(m->_rProjectID) == 0)
-            projects[m->_rProjectID] = projectName(m->_rProjectID);
-    }
+    const Json out = modelsJson(models);
     session.close();
 
-    Json out = Json::array();
     std::string text;
-    for (const M_EntityModelDAO* m : models) {
-        out.push_back(modelJson(*m, projects[m->_rProjectID]));
-        text += modelLine(*m, projects[m->_rProjectID]);
+    for (const Json& m : out) {
+        text += printable(m["name"]) + "\t" + std::to_string(m["version"].get<int>()) + "\t" +
+                std::to_string(m["type"].get<int>()) + "\t" +
+                (m["locked"].get<bool>() ? "locked" : "unlocked") + "\t" + printable(m["project"]) +
+                "\n";
     }
     std::cout << (args.json ? jsonText(out) : text);
 }

@@ -1,6 +1,7 @@
 #include "RecordJson.h"
 
 #include <list>
+#include <map>
 #include <memory>
 #include <type_traits>
 
@@ -55,6 +56,17 @@ Json modelJson(const M_EntityModelDAO& model, const std::string& project) {
             {"type", model._type},
             {"locked", model._isVersionLocked == 1},
             {"project", project}};
+}
+
+Json modelsJson(const std::list<M_EntityModelDAO*>& models) {
+    std::map<int, std::string> projects;
+    Json out = Json::array();
+    for (const M_EntityModelDAO* m : models) {
+        if (projects.count(m->_rProjectID) == 0)
+            projects[m->_rProjectID] = projectName(m->_rProjectID);
+        out.push_back(modelJson(*m, projects[m->_rProjectID]));
+    }
+    return out;
 }
 
 namespace {

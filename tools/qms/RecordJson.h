@@ -3,6 +3,7 @@
 // The JSON of the records, one shape for each: `qms ... --json` prints it
 // and `qms serve` answers it. Texts are UTF-8. Each throws Failure when a
 // read fails.
+#include <list>
 #include <string>
 
 #include "M_EntityModelDAO.h"
@@ -22,6 +23,8 @@ Json projectDetailJson(M_ProjectDAO& project);
 
 /// A model version in a list: id, name, version, type, locked, project.
 Json modelJson(const M_EntityModelDAO& model, const std::string& project);
+/// Models as modelJson, each project's name read once.
+Json modelsJson(const std::list<M_EntityModelDAO*>& models);
 /// A model version with its display name and its folder tree (each folder
 /// with its tables and sub-folders).
 Json modelDetailJson(M_EntityModelDAO& model);

@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
     qms::addTransferCommands(app, options);
     qms::addCodegenCommand(app, options);
     qms::addDiagramCommand(app, options);
+    qms::addServeCommand(app, options);
 
     // The first word that is no option names the subcommand: name an
     // unknown one instead of saying that a subcommand is required.

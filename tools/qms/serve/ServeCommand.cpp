@@ -1,0 +1,91 @@
+// qms serve: the web page and JSON API of the configuration database.
+#include <pthread.h>
+#include <signal.h>
+
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#include "Api.h"
+#include "Cli.h"
+#include "Output.h"
+#include "Session.h"
+#include "WebServer.h"
+
+namespace qms {
+
+namespace {
+
+// SIGINT and SIGTERM, blocked in every thread and taken by one that waits
+// for them: stopping the server is no work for a signal handler.
+class StopOnSignal {
+public:
+    explicit StopOnSignal(serve::WebServer& server) {
+        sigemptyset(&signals_);
+        sigaddset(&signals_, SIGINT);
+        sigaddset(&signals_, SIGTERM);
+        waiter_ = std::thread([this, &server] {
+            int signal = 0;
+            sigwait(&signals_, &signal);
+            server.stop();
+        });
+    }
+    /// Blocks the signals in the calling thread and in the threads it starts later.
+    static void blockInThisThread() {
+        sigset_t signals;
+        sigemptyset(&signals);
+        sigaddset(&signals, SIGINT);
+        sigaddset(&signals, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    }
+    ~StopOnSignal() {
+        pthread_kill(waiter_.native_handle(), SIGTERM);  // ends the wait if no signal came
+        waiter_.join();
+    }
+    StopOnSignal(const StopOnSignal&) = delete;
+    StopOnSignal& operator=(const StopOnSignal&) = delete;
+
+private:
+    sigset_t signals_;
+    std::thread waiter_;
+};
+
+std::string urlHost(const std::string& address) {
+    return address.find(':') == std::string::npos ? address : "[" + address + "]";
+}
+
+void serveModels(const Options& options, const serve::ServeOptions& serveOptions) {
+    StopOnSignal::blockInThisThread();
+    Session session(options);
+    serve::WebServer server(session, serveOptions);
+    serve::addPage(server);
+    serve::addApi(server, options);
+    const int port = server.bind();
+    std::cout << "qms serve: http://" << urlHost(serveOptions.bind) << ":" << port << "/ on "
+              << printable(location(options.config))
+              << (serveOptions.readOnly ? " (read-only)" : "") << "\n";
+    if (!serveOptions.readOnly) std::cout << "write token: " << server.token() << "\n";
+    flushOutput();
+    {
+        StopOnSignal stop(server);
+        server.run();
+    }
+    session.close();
+    std::cout << "qms serve: stopped\n";
+}
+
+}  // namespace
+
+void addServeCommand(CLI::App& app, Options& options) {
+    CLI::App* serve = app.add_subcommand(
+        "serve", "serve a web page and a JSON API of the models until interrupted");
+    auto serveOptions = std::make_shared<serve::ServeOptions>();
+    serve->add_option("--port", serveOptions->port, "port (default 8080; 0 takes a free one)")
+        ->check(CLI::Range(0, 65535));
+    serve->add_option("--bind", serveOptions->bind,
+                      "address to listen on (default 127.0.0.1: this machine only)");
+    serve->add_flag("--read-only", serveOptions->readOnly, "refuse every write");
+    action(serve, [&options, serveOptions] { serveModels(options, *serveOptions); });
+}
+
+}  // namespace qms

@@ -1,0 +1,156 @@
+// The page of qms serve: projects -> models -> a model version, drawn as
+// qms diagram draws it. Every name is put in as text, never as HTML.
+import {get, message, put, setToken, token} from './api.js';
+import {DiagramView} from './diagram.js';
+import {el, show} from './dom.js';
+import {showTable} from './panel.js';
+
+const $ = (id) => document.getElementById(id);
+let info = {readOnly: true};
+let current = null;  // the model version shown
+let view = null;
+
+function crumbs(...parts) {
+  show($('crumbs'), el('a', {href: '#/', text: 'Projects'}), ...parts.flatMap((p) => [' / ', p]));
+}
+
+function showSection(name) {
+  $('lists').hidden = name !== 'lists';
+  $('model').hidden = name !== 'model';
+  $('model-tools').hidden = name !== 'model';
+  $('panel').hidden = true;
+}
+
+function listTable(headings, rows) {
+  return el('table', {class: 'list'},
+      el('tr', {}, ...headings.map((h) => el('th', {text: h}))),
+      ...rows.map((cells) => el('tr', {}, ...cells.map((c) => el('td', {}, c)))));
+}
+
+async function showProjects() {
+  const projects = await get('/api/projects');
+  showSection('lists');
+  crumbs();
+  document.title = 'qms';
+  show($('lists'), el('h1', {text: 'Projects'}), listTable(['Project', 'Author', 'Changed'],
+      projects.map((p) => [el('a', {href: `#/project/${p.id}`, text: p.name}), p.author, p.updated])));
+}
+
+async function showProject(id) {
+  const project = await get(`/api/projects/${id}`);
+  showSection('lists');
+  crumbs(el('span', {text: project.name}));
+  document.title = `${project.name} - qms`;
+  const latest = new Map();  // each model at its highest version
+  for (const m of project.models) {
+    if (!latest.has(m.name) || latest.get(m.name).version < m.version) latest.set(m.name, m);
+  }
+  show($('lists'), el('h1', {text: project.name}), listTable(['Model', 'Versions'],
+      [...latest.values()].map((m) => [el('a', {href: `#/model/${m.id}`, text: m.name}),
+        String(m.version)])));
+}
+
+async function showModel(id) {
+  const model = await get(`/api/models/${id}`);
+  current = model;
+  showSection('model');
+  crumbs(el('a', {href: `#/project/${model.projectId}`, text: model.project}),
+      el('span', {text: `${model.name} v${model.version}`}));
+  document.title = `${model.name} v${model.version} - qms`;
+  show($('version'), ...model.versions.map((v) => el('option', {value: v.id,
+    text: `version ${v.version}${v.locked ? ' (locked)' : ''}`})));
+  $('version').value = String(model.id);
+  view.movable = !info.readOnly;
+  view.draw(model.diagram);
+  search();
+  // Drawn once the browser has painted the new picture.
+  requestAnimationFrame(() => requestAnimationFrame(() => {
+    document.body.dataset.drawnMs = performance.now().toFixed(0);
+  }));
+}
+
+async function openTable(table) {
+  view.select(table.id);
+  const details = await get(`/api/models/${current.id}/tables/${table.id}`);
+  showTable($('panel'), details, () => {
+    $('panel').hidden = true;
+    view.select(null);
+  });
+}
+
+async function moveTable(table, box) {
+  if (!token()) {
+    message('Enter the write token that qms serve printed to move boxes.');
+    $('token').focus();
+    throw new Error('no token');
+  }
+  try {
+    await put(`/api/models/${current.id}/tables/${table.id}/box`, box);
+  } catch (error) {
+    message(`${table.name} was not moved: ${error.message}`);
+    throw error;
+  }
+}
+
+// Tables and columns whose name or display name holds the search text.
+function search() {
+  const text = $('search').value.trim().toLowerCase();
+  const found = [];
+  const holds = (thing) => thing.name.toLowerCase().includes(text) ||
+      thing.display.toLowerCase().includes(text);
+  if (text && view.tables) {
+    for (const t of view.tables.values()) {
+      if (holds(t)) found.push({table: t, text: t.name});
+      for (const c of t.columns) if (holds(c)) found.push({table: t, text: `${t.name}.${c.name}`});
+    }
+  }
+  view.mark(new Set(found.map((f) => f.table.id)));
+  const open = (table) => () => {
+    view.focus(table.id);
+    openTable(table).catch((e) => message(e.message));
+  };
+  show($('results'), ...found.slice(0, 200).map((f) =>
+    el('li', {}, el('button', {type: 'button', text: f.text, onclick: open(f.table)}))),
+  text && found.length === 0 ? el('li', {class: 'none', text: 'Nothing found.'}) : null);
+  $('results').hidden = !text;
+}
+
+async function route() {
+  const [, kind, id] = location.hash.match(/^#\/(project|model)\/(\d+)$/) || [];
+  try {
+    if (kind === 'project') await showProject(Number(id));
+    else if (kind === 'model') await showModel(Number(id));
+    else await showProjects();
+  } catch (error) {
+    message(error.message);
+  }
+}
+
+async function start() {
+  view = new DiagramView($('canvas'), {
+    onOpen: (table) => openTable(table).catch((e) => message(e.message)),
+    onMove: moveTable,
+  });
+  $('message').querySelector('button').addEventListener('click', () => {
+    $('message').hidden = true;
+  });
+  $('token').value = token();
+  $('token').addEventListener('input', (e) => setToken(e.target.value));
+  $('version').addEventListener('change', (e) => { location.hash = `#/model/${e.target.value}`; });
+  let pending = 0;
+  $('search').addEventListener('input', () => {
+    clearTimeout(pending);
+    pending = setTimeout(search, 120);
+  });
+  try {
+    info = await get('/api/info');
+  } catch (error) {
+    message(error.message);
+  }
+  $('where').textContent = info.config + (info.readOnly ? ' (read-only)' : '');
+  $('token').hidden = info.readOnly;
+  window.addEventListener('hashchange', route);
+  await route();
+}
+
+start();
