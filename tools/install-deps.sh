@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs. With --force it always runs
-# apt-get update and install; otherwise only when something is missing.
+# Installs the Debian packages the build and the tests need. With --force it
+# always runs apt-get update and install; otherwise only when something is
+# missing. Node comes from Debian (nodejs, npm) unless the machine has it.
 set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
   libsqlite3-dev uuid-dev
   libgtest-dev libbenchmark-dev libeasyloggingpp-dev
-  libcli11-dev nlohmann-json3-dev librsvg2-bin
+  libcli11-dev nlohmann-json3-dev libcpp-httplib-dev librsvg2-bin
   libpq-dev postgresql
+  chromium fonts-wqy-zenhei
 )
+command -v node >/dev/null 2>&1 || packages+=(nodejs)
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

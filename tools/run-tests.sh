@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Fresh machine to passing tests: installs what is missing, builds
+# Fresh machine to passing tests: installs what is missing (the browser
+# test's puppeteer-core too, from tests/browser/package-lock.json), builds
 # everything (tests, benchmarks, examples) and runs every test, the shared
 # suites on both backends with a throw-away PostgreSQL cluster. Every option
 # is given, since build/ is shared with run-quickstart.sh and its cache keeps
@@ -7,6 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
+(cd tests/browser && npm ci --ignore-scripts --no-audit --no-fund)
 bash tools/build.sh build -DARX_BUILD_TESTS=ON -DARX_BUILD_BENCH=ON -DARX_BUILD_EXAMPLES=ON \
   -DARX_BUILD_TOOLS=ON -DARX_SANITIZE=OFF
 cd build
