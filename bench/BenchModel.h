@@ -19,8 +19,10 @@ constexpr int kBenchColumns = 20;
 
 /// Table "T<index>" of 20 columns (integer, text and real in turn) with a
 /// query definition on its first two columns, in `folder` of `model`;
-/// returns the table's _ID. Writes with commit type 0.
-inline int addBenchTable(M_EntityModelDAO& model, M_FolderDAO& folder, int index) {
+/// returns the table's _ID. Its first column refers to the table
+/// `referencedTableID` when that is above 0. Writes with commit type 0.
+inline int addBenchTable(M_EntityModelDAO& model, M_FolderDAO& folder, int index,
+                         int referencedTableID = -1) {
     M_EntityTableDAO table;
     table._name = "T" + std::to_string(index);
     table._displayName = "Table " + std::to_string(index);
@@ -30,6 +32,7 @@ inline int addBenchTable(M_EntityModelDAO& model, M_FolderDAO& folder, int index
         M_NormalColumnDAO column;
         column._name = "C" + std::to_string(c);
         column._dataType = c % 3 + 1;
+        if (c == 0 && referencedTableID > 0) column._fkTableID = referencedTableID;
         must(table.addNormalColumnDAO(&model, &column, 0));
         ids.push_back(column._ID);
     }

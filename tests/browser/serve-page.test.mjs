@@ -11,7 +11,7 @@ import {execFileSync, spawn} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import puppeteer from 'puppeteer-core';
+import {launch} from './chromium.mjs';
 
 const [qms, artifacts] = process.argv.slice(2).map((p) => path.resolve(p));
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'qms_browser_'));
@@ -61,14 +61,7 @@ const [base, writeToken] = await new Promise((resolve, reject) => {
   server.on('exit', () => reject(new Error(`qms serve ended: ${serverLog.join('')}`)));
 });
 
-const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'qms_chromium_'));
-const browser = await puppeteer.launch({
-  executablePath: '/usr/bin/chromium',
-  headless: true,
-  userDataDir: profile,
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
+const browser = await launch();
 const passed = [];
 function step(name) {
   passed.push(name);
@@ -199,7 +192,6 @@ try {
 } finally {
   await browser.close();
   server.kill('SIGTERM');
-  fs.rmSync(profile, {recursive: true, force: true});
   fs.rmSync(work, {recursive: true, force: true});
 }
 console.log(`${passed.length} passed, 0 failed`);

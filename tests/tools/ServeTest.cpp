@@ -248,9 +248,9 @@ TEST_F(ServeTest, TwoServersMovingOneBoxLeaveOneRecordAndTheLaterWins) {
     const auto last = put(second, R"({"x": 777, "y": 5, "width": 150, "height": 60})");
     ASSERT_TRUE(last && last->status == 200);
     httplib::Client client("127.0.0.1", first.port);
-    const auto seen = client.Get(("/api/models/" + model).c_str());
+    const auto seen = client.Get(("/api/models/" + model + "/layout").c_str());
     ASSERT_TRUE(seen);
-    EXPECT_EQ(Json::parse(seen->body).at("/diagram/tables/0/x"_json_pointer), 777);
+    EXPECT_EQ(Json::parse(seen->body).at("/boxes/0/x"_json_pointer), 777);
     EXPECT_EQ(scenes(), table + ":777,5,150,60");
     EXPECT_EQ(arxtest::rawScalar(db(), "PRAGMA integrity_check"), "ok");
 }

@@ -27,7 +27,8 @@ void addDiagramCommand(CLI::App& app, Options& options) {
     action(diagram, [&options, model, project, version, id] {
         Session session(options);
         M_EntityModelDAO found = findModel(*model, *project, *version, *id);
-        const std::string svg = diagram::renderSvg(diagram::readDiagram(found));
+        const diagram::Diagram picture = diagram::readDiagram(found);
+        const std::string svg = diagram::renderSvg(picture, diagram::layOut(picture, found));
         // Reading tables may tidy dangling links: commit before answering.
         session.close();
         writeOutput("", svg);

@@ -46,10 +46,7 @@ struct Column {
 struct Table {
     std::string name, display;
     std::vector<Column> columns;
-    Box box;
-    bool placed = false;     // by the folder layout
-    int homeFolderID = 0;    // the folder whose frame holds it (0: none)
-    bool fromScene = false;  // placed by its scene record
+    int width = 0, height = 0;  // the size its name and columns take
 };
 
 struct Folder {
@@ -60,6 +57,22 @@ struct Folder {
     std::vector<int> subFolderIDs;
 };
 
+/// What a model's picture shows: its tables with their columns and its
+/// folders. It changes only when the model's structure does.
+struct Diagram {
+    std::string title;
+    std::map<int, Table> tables;  // by table _ID
+    std::map<int, Folder> folders;
+};
+
+/// Where a table's box stands.
+struct Spot {
+    Box box;
+    bool placed = false;     // by the folder layout
+    int homeFolderID = 0;    // the folder whose frame holds it (0: none)
+    bool fromScene = false;  // placed by its scene record
+};
+
 struct Frame {
     int folderID = 0;
     std::string name;
@@ -67,30 +80,33 @@ struct Frame {
     bool fixed = false;  // placed by the folder's scene record
 };
 
-struct Diagram {
-    std::string title;
-    std::map<int, Table> tables;  // by table _ID
-    std::map<int, Folder> folders;
+/// Where everything of a Diagram stands.
+struct Layout {
+    std::map<int, Spot> spots;  // by table _ID
     std::vector<Frame> frames;
 };
 
 /// An estimate of the drawn width of UTF-8 text at font size 12.
 int textWidth(const std::string& text);
 
-/// The model's tables, columns and folders laid out as described above;
-/// throws Failure when a read fails.
+/// The model's tables, columns and folders; throws Failure when a read fails.
 Diagram readDiagram(M_EntityModelDAO& model);
+/// The picture laid out as described above, with the model's scene
+/// records; throws Failure when they cannot be read.
+Layout layOut(const Diagram& diagram, M_EntityModelDAO& model);
 
 /// The frames in drawing order: larger first, so that nested frames lie on
 /// top of their parents.
-std::vector<Frame> framesInDrawOrder(const Diagram& diagram);
+std::vector<Frame> framesInDrawOrder(const Layout& layout);
 
 /// The picture as an SVG document.
-std::string renderSvg(const Diagram& diagram);
+std::string renderSvg(const Diagram& diagram, const Layout& layout);
 
-/// The picture as the page draws it: its title, measures, frames and boxes
-/// with their columns.
+/// What the page draws, in two parts: the title, measures and tables with
+/// their columns, which change with the model; and the frames and boxes,
+/// which change whenever a box moves.
 Json diagramJson(const Diagram& diagram);
+Json layoutJson(const Layout& layout);
 
 /// Stores `box` (checked by boxProblem) as the scene record of `table`, a
 /// table of `model`, in one transaction: the record is made through the

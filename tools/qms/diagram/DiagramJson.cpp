@@ -12,30 +12,39 @@ Json boxFields(const Box& box) {
 }  // namespace
 
 Json diagramJson(const Diagram& diagram) {
-    Json frames = Json::array();
-    for (const Frame& frame : framesInDrawOrder(diagram)) {
-        Json entry = {{"folder", frame.name}};
-        entry.update(boxFields(frame.box));
-        frames.push_back(std::move(entry));
-    }
     Json tables = Json::array();
     for (const auto& [id, table] : diagram.tables) {
-        Json entry = {{"id", id}, {"name", table.name}, {"display", table.display}};
-        entry.update(boxFields(table.box));
-        Json& columns = entry["columns"] = Json::array();
+        Json columns = Json::array();
         for (const Column& column : table.columns) {
             columns.push_back({{"name", column.name},
                                {"display", column.display},
                                {"type", column.type},
-                               {"label", column.label},
                                {"fkTableID", column.fkTableID}});
         }
-        tables.push_back(std::move(entry));
+        tables.push_back({{"id", id},
+                          {"name", table.name},
+                          {"display", table.display},
+                          {"columns", std::move(columns)}});
     }
     return {{"title", diagram.title},
             {"measures", {{"titleHeight", kTitleHeight}, {"rowHeight", kRowHeight}}},
-            {"frames", std::move(frames)},
             {"tables", std::move(tables)}};
+}
+
+Json layoutJson(const Layout& layout) {
+    Json frames = Json::array();
+    for (const Frame& frame : framesInDrawOrder(layout)) {
+        Json entry = {{"folder", frame.name}};
+        entry.update(boxFields(frame.box));
+        frames.push_back(std::move(entry));
+    }
+    Json boxes = Json::array();
+    for (const auto& [id, spot] : layout.spots) {
+        Json entry = {{"table", id}};
+        entry.update(boxFields(spot.box));
+        boxes.push_back(std::move(entry));
+    }
+    return {{"frames", std::move(frames)}, {"boxes", std::move(boxes)}};
 }
 
 }  // namespace qms::diagram

@@ -57,9 +57,7 @@ std::string text(double x, double y, const std::string& content, const std::stri
 // Boxes one above the other: out to the left, down or up, and into the
 // target's left side, so that the arrow never crosses its own box. The
 // page (serve/assets/diagram.js) draws the same lines.
-std::string arrow(const Table& from, std::size_t row, const Table& to) {
-    const Box& a = from.box;
-    const Box& b = to.box;
+std::string arrow(const Table& from, const Box& a, std::size_t row, const Table& to, const Box& b) {
     const double rowY = std::min<double>(
         a.bottom(), a.y + kTitleHeight + kRowHeight * static_cast<double>(row) + kRowHeight / 2.0);
     const double toCenterX = b.x + b.w / 2.0, toCenterY = b.y + b.h / 2.0;
@@ -86,7 +84,7 @@ std::string arrow(const Table& from, std::size_t row, const Table& to) {
 }
 
 // Everything drawn, with room for the heading above it and a margin.
-Box viewBox(const Diagram& diagram) {
+Box viewBox(const Diagram& diagram, const Layout& layout) {
     int minX = 0, minY = 0, maxX = 0, maxY = 0;
     bool first = true;
     auto include = [&](const Box& box) {
@@ -96,9 +94,9 @@ Box viewBox(const Diagram& diagram) {
         maxY = first ? box.bottom() : std::max(maxY, box.bottom());
         first = false;
     };
-    for (const Frame& frame : diagram.frames)
+    for (const Frame& frame : layout.frames)
         include(frame.box);
-    for (const auto& entry : diagram.tables)
+    for (const auto& entry : layout.spots)
         include(entry.second.box);
     minY -= kTitleHeight + 12;
     maxX = std::max(maxX, minX + textWidth(diagram.title));
@@ -126,8 +124,7 @@ std::string header(const Diagram& diagram, const Box& view) {
                 "font-size=\"16\" font-weight=\"bold\"");
 }
 
-std::string tableBox(const Table& table) {
-    const Box& box = table.box;
+std::string tableBox(const Table& table, const Box& box) {
     std::string svg =
         "<g class=\"table\">\n" + rect(box, "fill=\"#ffffff\" stroke=\"#2d3748\"") +
         rect({box.x, box.y, box.w, kTitleHeight}, "fill=\"#dbe7f7\" stroke=\"#2d3748\"") +
@@ -141,9 +138,9 @@ std::string tableBox(const Table& table) {
 
 }  // namespace
 
-std::string renderSvg(const Diagram& diagram) {
-    std::string svg = header(diagram, viewBox(diagram));
-    for (const Frame& frame : framesInDrawOrder(diagram)) {
+std::string renderSvg(const Diagram& diagram, const Layout& layout) {
+    std::string svg = header(diagram, viewBox(diagram, layout));
+    for (const Frame& frame : framesInDrawOrder(layout)) {
         svg += "<g class=\"folder\">\n" +
                rect(frame.box,
                     "rx=\"6\" fill=\"#f4f6fa\" stroke=\"#8a94a6\" stroke-dasharray=\"6 3\"") +
@@ -151,13 +148,14 @@ std::string renderSvg(const Diagram& diagram) {
                     "font-weight=\"bold\" fill=\"#4a5568\"") +
                "</g>\n";
     }
-    for (const auto& entry : diagram.tables)
-        svg += tableBox(entry.second);
+    for (const auto& [id, table] : diagram.tables)
+        svg += tableBox(table, layout.spots.at(id).box);
     for (const auto& [id, table] : diagram.tables) {
         for (std::size_t row = 0; row < table.columns.size(); ++row) {
             const auto target = diagram.tables.find(table.columns[row].fkTableID);
             if (target == diagram.tables.end() || target->first == id) continue;
-            svg += arrow(table, row, target->second);
+            svg += arrow(table, layout.spots.at(id).box, row, target->second,
+                         layout.spots.at(target->first).box);
         }
     }
     return svg + "</svg>\n";

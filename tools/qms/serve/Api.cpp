@@ -6,8 +6,10 @@
 #include <charconv>
 #include <limits>
 #include <list>
+#include <memory>
 #include <vector>
 
+#include "ModelCache.h"
 #include "Names.h"
 #include "PtrListHelper.h"
 #include "RecordJson.h"
@@ -73,20 +75,21 @@ diagram::Box boxOf(const std::string& body) {
     return box;
 }
 
-Reply modelVersion(const Request& request) {
-    M_EntityModelDAO model = modelAt(request);
+// The model version with its folder tree (as qms model show --json), its
+// project's identifier, its versions, and what its picture shows.
+std::string modelAnswer(M_EntityModelDAO& model, const diagram::Diagram& picture) {
     Json out = modelDetailJson(model);
     out["projectId"] = model._rProjectID;
     out["versions"] = versionsOf(model);
-    out["diagram"] = diagram::diagramJson(diagram::readDiagram(model));
-    return jsonReply(out);
+    out["diagram"] = diagram::diagramJson(picture);
+    return jsonText(out);
 }
 
 Reply saveBox(const Request& request) {
     const diagram::Box box = boxOf(request.body);
     M_EntityModelDAO model = modelAt(request);
     M_EntityTableDAO table = findTableByID(model, idAt(request, 2));
-    M_ProjectDAO::setCurrProjectID(model._rProjectID);  // the save stamps its project
+    // Moving boxes is no change of the model: the project keeps its time.
     diagram::saveTableBox(model, table, box);
     return jsonReply(
         {{"table", table._ID}, {"x", box.x}, {"y", box.y}, {"width", box.w}, {"height", box.h}});
@@ -118,10 +121,20 @@ void addApi(WebServer& server, const Options& options) {
         check(M_EntityModelDAO::FindAll(models), "cannot list the models");
         return jsonReply(modelsJson(models));
     });
-    server.get(R"(/api/models/(\d+))", modelVersion);
-    server.get(R"(/api/models/(\d+)/diagram\.svg)", [](const Request& request) {
+    auto cache = std::make_shared<ModelCache>(modelAnswer);
+    server.get(R"(/api/models/(\d+))", [cache](const Request& request) {
         M_EntityModelDAO model = modelAt(request);
-        return Reply{diagram::renderSvg(diagram::readDiagram(model)), "image/svg+xml"};
+        return Reply{cache->get(model).answer};
+    });
+    server.get(R"(/api/models/(\d+)/layout)", [cache](const Request& request) {
+        M_EntityModelDAO model = modelAt(request);
+        return jsonReply(diagram::layoutJson(diagram::layOut(*cache->get(model).diagram, model)));
+    });
+    server.get(R"(/api/models/(\d+)/diagram\.svg)", [cache](const Request& request) {
+        M_EntityModelDAO model = modelAt(request);
+        const auto picture = cache->get(model).diagram;
+        return Reply{diagram::renderSvg(*picture, diagram::layOut(*picture, model)),
+                     "image/svg+xml"};
     });
     server.get(R"(/api/models/(\d+)/tables/(\d+))", [](const Request& request) {
         M_EntityModelDAO model = modelAt(request);

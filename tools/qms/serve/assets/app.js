@@ -51,7 +51,8 @@ async function showProject(id) {
 }
 
 async function showModel(id) {
-  const model = await get(`/api/models/${id}`);
+  const [model, layout] = await Promise.all([get(`/api/models/${id}`),
+    get(`/api/models/${id}/layout`)]);
   current = model;
   showSection('model');
   crumbs(el('a', {href: `#/project/${model.projectId}`, text: model.project}),
@@ -61,7 +62,7 @@ async function showModel(id) {
     text: `version ${v.version}${v.locked ? ' (locked)' : ''}`})));
   $('version').value = String(model.id);
   view.movable = !info.readOnly;
-  view.draw(model.diagram);
+  view.draw(model.diagram, layout);
   search();
   // Drawn once the browser has painted the new picture.
   requestAnimationFrame(() => requestAnimationFrame(() => {

@@ -1,10 +1,14 @@
-// The model's picture: the frames, boxes and arrows of /api/models/ID
-// ("diagram"), drawn as qms diagram draws them, with pan, zoom, and boxes
-// that move and resize.
+// The model's picture: the tables of /api/models/ID ("diagram") in the
+// frames and boxes of /api/models/ID/layout, with their arrows, drawn as
+// qms diagram draws them (a column's line reads "name: type"), with pan,
+// zoom, and boxes that move and resize.
 import {svg, show} from './dom.js';
 
 const MIN_WIDTH = 60;
 const HANDLE = 8;
+const MIN_SCALE = 0.02;
+// Below this scale column lines would be under 4 pixels high: they are left out.
+const DETAIL_SCALE = 0.3;
 
 // The arrow of one reference, from the column's line of the source box:
 // the lines of qms diagram (diagram/DiagramSvg.cpp, arrow()).
@@ -42,20 +46,25 @@ export class DiagramView {
     canvas.addEventListener('pointerup', (e) => this.pointerUp(e));
     canvas.addEventListener('pointercancel', (e) => this.pointerUp(e));
     canvas.addEventListener('wheel', (e) => this.wheel(e), {passive: false});
+    window.addEventListener('resize', () => {
+      this.size = canvas.getBoundingClientRect();
+      this.setView(this.view);
+    });
   }
 
-  draw(diagram) {
+  draw(diagram, layout) {
     this.measures = diagram.measures;
-    this.tables = new Map(diagram.tables.map((t) => [t.id, {...t, box: {...t}}]));
+    const boxes = new Map(layout.boxes.map((b) => [b.table, b]));
+    this.tables = new Map(diagram.tables.map((t) => [t.id, {...t, box: {...boxes.get(t.id)},
+      columns: t.columns.map((c) => ({...c, label: `${c.name}: ${c.type}`})),
+      node: null, detailed: false, marks: new Set()}]));
     this.arrows = [];
     const frames = svg('g', {class: 'frames'});
-    for (const f of diagram.frames) {
+    for (const f of layout.frames) {
       frames.append(svg('g', {class: 'folder'},
           svg('rect', {x: f.x, y: f.y, width: f.width, height: f.height, rx: 6}),
           svg('text', {x: f.x + 8, y: f.y + 16, text: f.folder})));
     }
-    const boxes = svg('g', {class: 'tables'});
-    for (const table of this.tables.values()) boxes.append(this.tableBox(table));
     const arrows = svg('g', {class: 'references'});
     for (const table of this.tables.values()) {
       table.columns.forEach((column, row) => {
@@ -69,30 +78,69 @@ export class DiagramView {
         arrows.append(line);
       });
     }
-    this.layer = svg('g', {class: 'viewport'}, frames, boxes, arrows);
+    this.boxLayer = svg('g', {class: 'tables'});
+    this.layer = svg('g', {class: 'viewport'}, frames, this.boxLayer, arrows);
     const marker = svg('marker', {id: 'arrow', viewBox: '0 0 10 10', refX: 10, refY: 5,
       markerWidth: 8, markerHeight: 8, orient: 'auto'}, svg('path', {d: 'M0,0 L10,5 L0,10 z'}));
     show(this.canvas, svg('defs', {}, marker), this.layer);
-    this.fit(diagram);
+    this.size = this.canvas.getBoundingClientRect();
+    this.fit([...layout.frames, ...layout.boxes]);
+    this.refresh();
+  }
+
+  // Only the boxes in or near the view have elements, and their column
+  // lines only where text can be read: a large model stays quick to draw,
+  // pan and zoom.
+  refresh() {
+    this.pending = 0;
+    if (!this.tables) return;
+    const {x, y, k} = this.view;
+    const margin = 0.25 * Math.max(this.size.width, this.size.height) / k;
+    const left = -x / k - margin;
+    const top = -y / k - margin;
+    const right = (this.size.width - x) / k + margin;
+    const bottom = (this.size.height - y) / k + margin;
+    const detail = k >= DETAIL_SCALE;
+    for (const table of this.tables.values()) {
+      const b = table.box;
+      const near = b.x < right && b.x + b.width > left && b.y < bottom && b.y + b.height > top;
+      if (near && !table.node) this.boxLayer.append(this.tableBox(table));
+      if (!near && table.node && this.drag?.table !== table) {
+        table.node.remove();
+        table.node = null;
+        table.detailed = false;
+      }
+      if (table.node && detail !== table.detailed) this.columnLines(table, detail);
+    }
   }
 
   tableBox(table) {
     const m = this.measures;
-    const g = svg('g', {class: 'table', 'data-id': table.id},
+    table.node = svg('g', {class: ['table', ...table.marks].join(' '), 'data-id': table.id},
         svg('rect', {class: 'body'}),
         svg('rect', {class: 'head', height: m.titleHeight}),
-        svg('text', {class: 'name', x: 8, y: 15, text: table.name}));
-    table.columns.forEach((column, row) => {
-      g.append(svg('text', {x: 8, y: m.titleHeight + m.rowHeight * (row + 1) - 4,
-        text: column.label}));
-    });
-    g.append(svg('rect', {class: 'resize', width: HANDLE, height: HANDLE}));
-    table.node = g;
-    this.placeBox(table);
-    return g;
+        svg('text', {class: 'name', x: 8, y: 15, text: table.name}),
+        svg('rect', {class: 'resize', width: HANDLE, height: HANDLE}));
+    this.placeNode(table);
+    return table.node;
   }
 
-  placeBox(table) {
+  columnLines(table, shown) {
+    const m = this.measures;
+    const handle = table.node.lastChild;
+    if (shown) {
+      table.columns.forEach((column, row) => {
+        table.node.insertBefore(svg('text', {class: 'column', x: 8,
+          y: m.titleHeight + m.rowHeight * (row + 1) - 4, text: column.label}), handle);
+      });
+    } else {
+      for (const line of table.node.querySelectorAll('text.column')) line.remove();
+    }
+    table.detailed = shown;
+  }
+
+  placeNode(table) {
+    if (!table.node) return;
     const {x, y, width, height} = table.box;
     const [body, head] = table.node.querySelectorAll('rect');
     table.node.setAttribute('transform', `translate(${x},${y})`);
@@ -104,6 +152,10 @@ export class DiagramView {
     const handle = table.node.lastChild;
     handle.setAttribute('x', width - HANDLE);
     handle.setAttribute('y', height - HANDLE);
+  }
+
+  placeBox(table) {
+    this.placeNode(table);
     for (const arrow of this.arrows) {
       if (arrow.from === table || arrow.to === table) this.placeArrow(arrow);
     }
@@ -115,51 +167,62 @@ export class DiagramView {
   }
 
   // The whole picture in view, never larger than its own size.
-  fit(diagram) {
-    const boxes = [...diagram.frames, ...diagram.tables];
+  fit(boxes) {
     if (boxes.length === 0) return this.setView({x: 0, y: 0, k: 1});
-    const left = Math.min(...boxes.map((b) => b.x));
-    const top = Math.min(...boxes.map((b) => b.y));
-    const right = Math.max(...boxes.map((b) => b.x + b.width));
-    const bottom = Math.max(...boxes.map((b) => b.y + b.height));
-    const {width, height} = this.canvas.getBoundingClientRect();
-    const k = Math.max(0.05, Math.min(1, (width - 40) / (right - left), (height - 40) / (bottom - top)));
+    let [left, top, right, bottom] = [Infinity, Infinity, -Infinity, -Infinity];
+    for (const b of boxes) {
+      left = Math.min(left, b.x);
+      top = Math.min(top, b.y);
+      right = Math.max(right, b.x + b.width);
+      bottom = Math.max(bottom, b.y + b.height);
+    }
+    const {width, height} = this.size;
+    const k = Math.max(MIN_SCALE, Math.min(1, (width - 40) / (right - left),
+        (height - 40) / (bottom - top)));
     this.setView({x: 20 - left * k, y: 20 - top * k, k});
   }
 
   setView(view) {
     this.view = view;
     this.layer?.setAttribute('transform', `translate(${view.x},${view.y}) scale(${view.k})`);
+    if (!this.pending) this.pending = requestAnimationFrame(() => this.refresh());
+  }
+
+  /** Marks the class `mark` on the boxes of the ids in `ids` (a Set) only. */
+  setMark(mark, ids) {
+    for (const table of this.tables.values()) {
+      if (ids.has(table.id)) table.marks.add(mark);
+      else table.marks.delete(mark);
+      table.node?.classList.toggle(mark, ids.has(table.id));
+    }
   }
 
   /** Brings the box of `id` to the middle of the view. */
   focus(id) {
     const table = this.tables.get(id);
     if (!table) return;
-    const {width, height} = this.canvas.getBoundingClientRect();
+    const {width, height} = this.size;
     const k = Math.max(this.view.k, 0.8);
     const b = table.box;
     this.setView({x: width / 2 - (b.x + b.width / 2) * k, y: height / 2 - (b.y + b.height / 2) * k, k});
   }
 
-  /** Marks the boxes of `ids` (a Set) as found; none: no marks. */
+  /** Marks the boxes of `ids` (a Set) as found, dimming the others; none: no marks. */
   mark(ids) {
-    for (const table of this.tables.values()) {
-      table.node.classList.toggle('found', ids.has(table.id));
-      table.node.classList.toggle('dimmed', ids.size > 0 && !ids.has(table.id));
-    }
+    this.setMark('found', ids);
+    const others = new Set(ids.size === 0 ? [] :
+      [...this.tables.keys()].filter((id) => !ids.has(id)));
+    this.setMark('dimmed', others);
   }
 
-  /** Marks tables added or changed since another version (a Map id -> kind). */
-  changes(kinds) {
-    for (const table of this.tables.values()) {
-      table.node.classList.remove('added', 'changed');
-      if (kinds.has(table.id)) table.node.classList.add(kinds.get(table.id));
-    }
+  /** Marks the tables added or changed since another version (Sets of ids). */
+  changes(added, changed) {
+    this.setMark('added', added);
+    this.setMark('changed', changed);
   }
 
   select(id) {
-    for (const table of this.tables.values()) table.node.classList.toggle('selected', table.id === id);
+    this.setMark('selected', new Set(id === null ? [] : [id]));
   }
 
   point(e) {
@@ -227,7 +290,7 @@ export class DiagramView {
     const rect = this.canvas.getBoundingClientRect();
     const px = e.clientX - rect.left;
     const py = e.clientY - rect.top;
-    const k = Math.min(4, Math.max(0.05, this.view.k * Math.exp(-e.deltaY / 500)));
+    const k = Math.min(4, Math.max(MIN_SCALE, this.view.k * Math.exp(-e.deltaY / 500)));
     const f = k / this.view.k;
     this.setView({x: px - (px - this.view.x) * f, y: py - (py - this.view.y) * f, k});
   }

@@ -1,0 +1,86 @@
+// Reading a model into what its picture shows.
+#include <algorithm>
+#include <list>
+
+#include "Cli.h"
+#include "Diagram.h"
+#include "Names.h"
+#include "PtrListHelper.h"
+
+namespace qms::diagram {
+
+// Wide characters (all non-ASCII here, mostly Chinese) take about twice the room.
+int textWidth(const std::string& text) {
+    int width = 0;
+    for (unsigned char c : text) {
+        if (c < 0x80)
+            width += 7;
+        else if (c >= 0xC0)
+            width += 12;
+    }
+    return width;
+}
+
+namespace {
+
+void readTables(M_EntityModelDAO& model, Diagram& diagram) {
+    std::list<M_EntityTableDAO*> tables;
+    PtrListGuard<M_EntityTableDAO> ownTables(tables);
+    check(model.getEntityTableList(tables), "cannot read the tables");
+    for (M_EntityTableDAO* table : tables) {
+        Table& entry = diagram.tables[table->_ID];
+        entry.name = utf8(table->_name);
+        entry.display = utf8(table->_displayName);
+        std::list<M_NormalColumnDAO*> columns;
+        PtrListGuard<M_NormalColumnDAO> ownColumns(columns);
+        check(table->getNormalColumnDAOList(&model, columns), "cannot read the columns");
+        int width = textWidth(entry.name);
+        for (const M_NormalColumnDAO* column : columns) {
+            Column& drawn = entry.columns.emplace_back();
+            drawn.name = utf8(column->_name);
+            drawn.display = utf8(column->_displayName);
+            drawn.type = dataTypeName(column->_dataType);
+            drawn.label = drawn.name + ": " + drawn.type;
+            drawn.fkTableID = column->_fkTableID;
+            width = std::max(width, textWidth(drawn.label));
+        }
+        entry.width = std::max(kMinTableWidth, width + 16);
+        entry.height = kTitleHeight + kRowHeight * static_cast<int>(entry.columns.size()) + 8;
+    }
+}
+
+// The model's folders with the tables of this model version in each.
+void readFolders(M_EntityModelDAO& model, Diagram& diagram) {
+    std::list<M_FolderDAO*> folders;
+    PtrListGuard<M_FolderDAO> ownFolders(folders);
+    check(M_FolderDAO::FindByEntityModelID(model._ID, folders), "cannot read the folders");
+    for (M_FolderDAO* folder : folders) {
+        Folder& entry = diagram.folders[folder->_ID];
+        entry.name = utf8(folder->_name);
+        entry.parentID = folder->_t_M_FolderID;
+        entry.temporary = folder->_folderType == FOLDER_TYPE_TEMPORARY;
+        std::list<M_EntityTableDAO*> inFolder;
+        PtrListGuard<M_EntityTableDAO> ownInFolder(inFolder);
+        check(folder->getM_EntityTableDAOList(inFolder), "cannot read the tables of a folder");
+        for (const M_EntityTableDAO* table : inFolder) {
+            if (diagram.tables.count(table->_ID) != 0) entry.tableIDs.push_back(table->_ID);
+        }
+    }
+    for (auto& [id, folder] : diagram.folders) {
+        const auto parent = diagram.folders.find(folder.parentID);
+        if (parent != diagram.folders.end() && folder.parentID != id)
+            parent->second.subFolderIDs.push_back(id);
+    }
+}
+
+}  // namespace
+
+Diagram readDiagram(M_EntityModelDAO& model) {
+    Diagram diagram;
+    diagram.title = utf8(model._name) + " v" + std::to_string(model._version);
+    readTables(model, diagram);
+    readFolders(model, diagram);
+    return diagram;
+}
+
+}  // namespace qms::diagram
