@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -44,7 +46,9 @@ public:
         }
         close(out[1]);
         out_ = fdopen(out[0], "r");
-        const std::string first = line(), second = options.empty() ? line() : "";
+        const std::string first = line(),
+                          second = options.find("--read-only") == std::string::npos ? line() : "";
+        banner = first + second;
         const std::size_t colon = first.find(':', first.find("127.0.0.1"));
         port = colon == std::string::npos ? 0 : std::stoi(first.substr(colon + 1));
         if (second.rfind("write token: ", 0) == 0) token = second.substr(13, 32);
@@ -63,7 +67,7 @@ public:
         return said && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
     int port = 0;
-    std::string token;
+    std::string token, banner;
 
 private:
     std::string line() {
@@ -253,6 +257,36 @@ TEST_F(ServeTest, TwoServersMovingOneBoxLeaveOneRecordAndTheLaterWins) {
     EXPECT_EQ(Json::parse(seen->body).at("/boxes/0/x"_json_pointer), 777);
     EXPECT_EQ(scenes(), table + ":777,5,150,60");
     EXPECT_EQ(arxtest::rawScalar(db(), "PRAGMA integrity_check"), "ok");
+}
+
+// A server database's password reaches neither the page nor the log.
+TEST_F(ServeTest, AServerDatabaseIsShownWithoutItsPassword) {
+    if (!arxtest::postgresUnavailable().empty()) {
+        if (arxtest::postgresRequired()) FAIL() << arxtest::postgresUnavailable();
+        GTEST_SKIP() << "no PostgreSQL server: " << arxtest::postgresUnavailable();
+    }
+    std::string schema;
+    const std::string uri = arxtest::newServerDatabase("serve", schema);
+    const std::size_t user = uri.find("://") + 3, at = uri.find('@');
+    const std::string password = uri.substr(uri.find(':', user) + 1, at - uri.find(':', user) - 1);
+    ASSERT_FALSE(password.empty() || password.find('/') != std::string::npos) << uri;
+    qms("--config '" + uri + "' init");
+    {
+        ServeProcess server(dir.path(), "--read-only --config '" + uri + "'");
+        httplib::Client client("127.0.0.1", server.port);
+        std::string seen = server.banner;
+        for (const char* path : {"/", "/app.js", "/api/info", "/api/projects", "/nope"}) {
+            const httplib::Result r = client.Get(path);
+            ASSERT_TRUE(r) << path;
+            seen += r->body;
+        }
+        EXPECT_NE(seen.find("postgresql://"), std::string::npos) << seen;
+        EXPECT_EQ(seen.find(password), std::string::npos) << seen;
+    }
+    std::ifstream log(dir.file("serve.log"));
+    const std::string logged((std::istreambuf_iterator<char>(log)), {});
+    EXPECT_EQ(logged.find(password), std::string::npos) << logged;
+    arxtest::pgExecute(arxtest::pgServerUri(), "DROP SCHEMA \"" + schema + "\" CASCADE");
 }
 
 }  // namespace
