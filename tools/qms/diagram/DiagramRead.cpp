@@ -4,6 +4,7 @@
 
 #include "Cli.h"
 #include "Diagram.h"
+#include "M_R_FolderTableDAO.h"
 #include "Names.h"
 #include "PtrListHelper.h"
 
@@ -59,11 +60,17 @@ void readFolders(M_EntityModelDAO& model, Diagram& diagram) {
         entry.name = utf8(folder->_name);
         entry.parentID = folder->_t_M_FolderID;
         entry.temporary = folder->_folderType == FOLDER_TYPE_TEMPORARY;
-        std::list<M_EntityTableDAO*> inFolder;
-        PtrListGuard<M_EntityTableDAO> ownInFolder(inFolder);
-        check(folder->getM_EntityTableDAOList(inFolder), "cannot read the tables of a folder");
-        for (const M_EntityTableDAO* table : inFolder) {
-            if (diagram.tables.count(table->_ID) != 0) entry.tableIDs.push_back(table->_ID);
+        // The links name the tables, which are read already.
+        std::list<M_R_FolderTableDAO*> links;
+        PtrListGuard<M_R_FolderTableDAO> ownLinks(links);
+        check(M_R_FolderTableDAO::FindByT_M_FolderID(folder->_ID, links),
+              "cannot read the tables of a folder");
+        for (const M_R_FolderTableDAO* link : links) {
+            const int table = link->_t_M_EntityTableID;
+            if (diagram.tables.count(table) != 0 &&
+                std::find(entry.tableIDs.begin(), entry.tableIDs.end(), table) ==
+                    entry.tableIDs.end())
+                entry.tableIDs.push_back(table);
         }
     }
     for (auto& [id, folder] : diagram.folders) {
