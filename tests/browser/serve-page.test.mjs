@@ -2,8 +2,8 @@
 // projects -> models -> a model, every name on the page, a table opened,
 // a column found, boxes dragged and resized and still there after a reload
 // (and in the database, as qms diagram draws it), a refused write reported,
-// versions switched, a hostile name shown as text with nothing run, and a
-// screenshot of the model view.
+// versions switched and their changes marked, a hostile name shown as text
+// with nothing run, and a screenshot of the model view.
 //
 //   node serve-page.test.mjs QMS ARTIFACT_FOLDER      (run.sh checks what it needs)
 import assert from 'node:assert/strict';
@@ -185,6 +185,24 @@ try {
   await page.select('#version', versions[1][0]);
   await drawn();
   step('the version selector switches versions');
+
+  // An answer comparing versions carries "changes" (made up here): the
+  // page marks those boxes and column lines.
+  const latest = `/api/models/${versions[1][0]}`;
+  const answer = await page.evaluate((p) => fetch(p).then((r) => r.json()), latest);
+  const id = (name) => answer.diagram.tables.find((t) => t.name === name);
+  answer.changes = {tables: {added: [id('Invoice').id], changed: [id('Customer').id]},
+    columns: {added: [], changed: [id('Customer').columns[1].id]}};
+  await page.setRequestInterception(true);
+  page.on('request', (r) => (r.url().endsWith(latest) ? r.respond({status: 200,
+    contentType: 'application/json', body: JSON.stringify(answer)}) : r.continue()));
+  await page.reload();
+  await drawn();
+  assert.deepEqual(await page.$$eval('g.added text.name, g.changed text.name, text.changed',
+      (n) => n.map((t) => `${t.closest('.added, .changed').classList} ${t.textContent}`)),
+  ['table changed Customer', 'column changed city: text', 'table added Invoice']);
+  await page.setRequestInterception(false);
+  step('the changes between versions an answer names are marked');
 
   assert.deepEqual(dialogs, []);
   assert.deepEqual(problems.filter((p) => !p.includes('status of 403')), []);

@@ -9,6 +9,7 @@
 // sub-folders wherever they stand (a folder's own scene record fixes its
 // frame instead).
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ struct Box {
 };
 
 struct Column {
+    int id = 0;                       // the column's _ID
     std::string name, display, type;  // UTF-8
     std::string label;                // "name: type", as drawn
     int fkTableID = -1;
@@ -99,14 +101,25 @@ Layout layOut(const Diagram& diagram, M_EntityModelDAO& model);
 /// top of their parents.
 std::vector<Frame> framesInDrawOrder(const Layout& layout);
 
-/// The picture as an SVG document.
-std::string renderSvg(const Diagram& diagram, const Layout& layout);
+/// What differs in the version drawn from another version, as ids of the
+/// drawn version's tables and columns, for whoever compares two versions to
+/// fill; the SVG and the page (the JSON field "changes", classes "added"
+/// and "changed") mark them. Empty: nothing is marked.
+struct Changes {
+    std::set<int> addedTables, changedTables;
+    std::set<int> addedColumns, changedColumns;
+};
+
+/// The picture as an SVG document, with `changes` marked.
+std::string renderSvg(const Diagram& diagram, const Layout& layout, const Changes& changes = {});
 
 /// What the page draws, in two parts: the title, measures and tables with
 /// their columns, which change with the model; and the frames and boxes,
 /// which change whenever a box moves.
 Json diagramJson(const Diagram& diagram);
 Json layoutJson(const Layout& layout);
+/// {"tables": {"added": [ids], "changed": [ids]}, "columns": {...}}.
+Json changesJson(const Changes& changes);
 
 /// Stores `box` (checked by boxProblem) as the scene record of `table`, a
 /// table of `model`, in one transaction: the record is made through the

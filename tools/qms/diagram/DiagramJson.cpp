@@ -16,7 +16,8 @@ Json diagramJson(const Diagram& diagram) {
     for (const auto& [id, table] : diagram.tables) {
         Json columns = Json::array();
         for (const Column& column : table.columns) {
-            columns.push_back({{"name", column.name},
+            columns.push_back({{"id", column.id},
+                               {"name", column.name},
                                {"display", column.display},
                                {"type", column.type},
                                {"fkTableID", column.fkTableID}});
@@ -45,6 +46,11 @@ Json layoutJson(const Layout& layout) {
         boxes.push_back(std::move(entry));
     }
     return {{"frames", std::move(frames)}, {"boxes", std::move(boxes)}};
+}
+
+Json changesJson(const Changes& changes) {
+    return {{"tables", {{"added", changes.addedTables}, {"changed", changes.changedTables}}},
+            {"columns", {{"added", changes.addedColumns}, {"changed", changes.changedColumns}}}};
 }
 
 }  // namespace qms::diagram

@@ -38,6 +38,7 @@ void readTables(M_EntityModelDAO& model, Diagram& diagram) {
         int width = textWidth(entry.name);
         for (const M_NormalColumnDAO* column : columns) {
             Column& drawn = entry.columns.emplace_back();
+            drawn.id = column->_ID;
             drawn.name = utf8(column->_name);
             drawn.display = utf8(column->_displayName);
             drawn.type = dataTypeName(column->_dataType);

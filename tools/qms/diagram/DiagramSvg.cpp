@@ -124,21 +124,33 @@ std::string header(const Diagram& diagram, const Box& view) {
                 "font-size=\"16\" font-weight=\"bold\"");
 }
 
-std::string tableBox(const Table& table, const Box& box) {
-    std::string svg =
-        "<g class=\"table\">\n" + rect(box, "fill=\"#ffffff\" stroke=\"#2d3748\"") +
-        rect({box.x, box.y, box.w, kTitleHeight}, "fill=\"#dbe7f7\" stroke=\"#2d3748\"") +
-        text(box.x + 8, box.y + 15, table.name, "font-weight=\"bold\"");
+// "added", "changed" or "" for the table or column `id`.
+std::string markOf(int id, const std::set<int>& added, const std::set<int>& changed) {
+    return added.count(id) != 0 ? "added" : changed.count(id) != 0 ? "changed" : "";
+}
+
+std::string tableBox(const Table& table, int id, const Box& box, const Changes& changes) {
+    const std::string mark = markOf(id, changes.addedTables, changes.changedTables);
+    const char* head = mark == "added" ? "#c6f6d5" : mark == "changed" ? "#feebc8" : "#dbe7f7";
+    std::string svg = "<g class=\"table" + (mark.empty() ? "" : " " + mark) + "\">\n" +
+                      rect(box, "fill=\"#ffffff\" stroke=\"#2d3748\"") +
+                      rect({box.x, box.y, box.w, kTitleHeight},
+                           "fill=\"" + std::string(head) + "\" stroke=\"#2d3748\"") +
+                      text(box.x + 8, box.y + 15, table.name, "font-weight=\"bold\"");
     for (std::size_t row = 0; row < table.columns.size(); ++row) {
-        svg += text(box.x + 8, box.y + kTitleHeight + kRowHeight * (row + 1.0) - 4,
-                    table.columns[row].label);
+        const Column& column = table.columns[row];
+        const std::string marked = markOf(column.id, changes.addedColumns, changes.changedColumns);
+        svg += text(box.x + 8, box.y + kTitleHeight + kRowHeight * (row + 1.0) - 4, column.label,
+                    marked.empty() ? ""
+                                   : "class=\"" + marked + "\" font-weight=\"bold\" fill=\"" +
+                                         (marked == "added" ? "#276749" : "#c05621") + "\"");
     }
     return svg + "</g>\n";
 }
 
 }  // namespace
 
-std::string renderSvg(const Diagram& diagram, const Layout& layout) {
+std::string renderSvg(const Diagram& diagram, const Layout& layout, const Changes& changes) {
     std::string svg = header(diagram, viewBox(diagram, layout));
     for (const Frame& frame : framesInDrawOrder(layout)) {
         svg += "<g class=\"folder\">\n" +
@@ -149,7 +161,7 @@ std::string renderSvg(const Diagram& diagram, const Layout& layout) {
                "</g>\n";
     }
     for (const auto& [id, table] : diagram.tables)
-        svg += tableBox(table, layout.spots.at(id).box);
+        svg += tableBox(table, id, layout.spots.at(id).box, changes);
     for (const auto& [id, table] : diagram.tables) {
         for (std::size_t row = 0; row < table.columns.size(); ++row) {
             const auto target = diagram.tables.find(table.columns[row].fkTableID);

@@ -76,7 +76,8 @@ diagram::Box boxOf(const std::string& body) {
 }
 
 // The model version with its folder tree (as qms model show --json), its
-// project's identifier, its versions, and what its picture shows.
+// project's identifier, its versions, and what its picture shows. (An
+// answer that compares two versions adds "changes": diagram::changesJson.)
 std::string modelAnswer(M_EntityModelDAO& model, const diagram::Diagram& picture) {
     Json out = modelDetailJson(model);
     out["projectId"] = model._rProjectID;

@@ -63,6 +63,9 @@ async function showModel(id) {
   $('version').value = String(model.id);
   view.movable = !info.readOnly;
   view.draw(model.diagram, layout);
+  // "changes" (what differs from another version, diagram::Changes on the
+  // server) is present only in an answer that compares two versions.
+  view.changes(model.changes);
   search();
   // Drawn once the browser has painted the new picture.
   requestAnimationFrame(() => requestAnimationFrame(() => {

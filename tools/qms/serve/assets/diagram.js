@@ -59,6 +59,7 @@ export class DiagramView {
       columns: t.columns.map((c) => ({...c, label: `${c.name}: ${c.type}`})),
       node: null, detailed: false, marks: new Set()}]));
     this.arrows = [];
+    this.columnMarks = new Map();
     const frames = svg('g', {class: 'frames'});
     for (const f of layout.frames) {
       frames.append(svg('g', {class: 'folder'},
@@ -130,7 +131,8 @@ export class DiagramView {
     const handle = table.node.lastChild;
     if (shown) {
       table.columns.forEach((column, row) => {
-        table.node.insertBefore(svg('text', {class: 'column', x: 8,
+        const mark = this.columnMarks.get(column.id);
+        table.node.insertBefore(svg('text', {class: mark ? `column ${mark}` : 'column', x: 8,
           y: m.titleHeight + m.rowHeight * (row + 1) - 4, text: column.label}), handle);
       });
     } else {
@@ -215,10 +217,24 @@ export class DiagramView {
     this.setMark('dimmed', others);
   }
 
-  /** Marks the tables added or changed since another version (Sets of ids). */
-  changes(added, changed) {
-    this.setMark('added', added);
-    this.setMark('changed', changed);
+  /**
+   * Marks what differs from another version: `changes` in the shape of
+   * the model's "changes" field ({tables: {added, changed}, columns:
+   * {added, changed}}, arrays of ids); none clears the marks.
+   */
+  changes(changes) {
+    const ids = (kind, mark) => new Set(changes?.[kind]?.[mark] ?? []);
+    this.columnMarks = new Map();
+    for (const mark of ['added', 'changed']) {
+      this.setMark(mark, ids('tables', mark));
+      for (const id of ids('columns', mark)) this.columnMarks.set(id, mark);
+    }
+    for (const table of this.tables.values()) {
+      if (table.detailed) {
+        this.columnLines(table, false);
+        this.columnLines(table, true);
+      }
+    }
   }
 
   select(id) {
