@@ -46,21 +46,12 @@ bool paramsAreColumns(const std::string& paraList, const std::set<int>& columnID
     return true;
 }
 
-// The table's query or delete definitions whose parameters all name columns
-// of the model's version; `definitions` keeps only those.
+const char* const kFindByReadFailed = "ERROR:M_FindByInterfaceDAO::FindByT_M_EntityTableID()失败：";
+const char* const kDelByReadFailed = "ERROR:M_DelByInterfaceDAO::FindByT_M_EntityTableID()失败：";
+
+// Keeps the definitions whose parameters all name columns of `columnIDs`.
 template <class Definition>
-ResultMsg validDefinitions(M_EntityTableDAO& table, M_EntityModelDAO* model,
-                           std::list<Definition*>& definitions, const std::string& findFailed) {
-    ResultMsg rm = Definition::FindByT_M_EntityTableID(table._ID, definitions);
-    if (!rm.ok()) return fail(findFailed + rm.rMsg);
-
-    std::list<M_NormalColumnDAO*> columns;
-    PtrListGuard<M_NormalColumnDAO> columnsGuard(columns);
-    rm = table.getNormalColumnDAOList(model, columns);
-    std::set<int> columnIDs;
-    for (const M_NormalColumnDAO* column : columns)
-        columnIDs.insert(column->_ID);
-
+void keepDefinitionsOn(const std::set<int>& columnIDs, std::list<Definition*>& definitions) {
     for (auto it = definitions.begin(); it != definitions.end();) {
         if (paramsAreColumns((*it)->_paraList, columnIDs)) {
             ++it;
@@ -69,6 +60,28 @@ ResultMsg validDefinitions(M_EntityTableDAO& table, M_EntityModelDAO* model,
         delete *it;
         it = definitions.erase(it);
     }
+}
+
+// The table's query or delete definitions whose parameters all name columns
+// of the model's version (those of `columnIDs` when the caller holds them);
+// `definitions` keeps only those.
+template <class Definition>
+ResultMsg validDefinitions(M_EntityTableDAO& table, M_EntityModelDAO* model,
+                           const std::set<int>* columnIDs, std::list<Definition*>& definitions,
+                           const std::string& findFailed) {
+    ResultMsg rm = Definition::FindByT_M_EntityTableID(table._ID, definitions);
+    if (!rm.ok()) return fail(findFailed + rm.rMsg);
+    if (columnIDs != nullptr) {
+        keepDefinitionsOn(*columnIDs, definitions);
+        return rm;
+    }
+    std::list<M_NormalColumnDAO*> columns;
+    PtrListGuard<M_NormalColumnDAO> columnsGuard(columns);
+    rm = table.getNormalColumnDAOList(model, columns);
+    std::set<int> versionColumnIDs;
+    for (const M_NormalColumnDAO* column : columns)
+        versionColumnIDs.insert(column->_ID);
+    keepDefinitionsOn(versionColumnIDs, definitions);
     return rm;
 }
 
@@ -350,8 +363,12 @@ ResultMsg M_EntityTableDAO::removeFindByInterfaceDAO(M_FindByInterfaceDAO* defin
 
 ResultMsg M_EntityTableDAO::getFindByInterfaceDAOList(
     M_EntityModelDAO* pMEntityModel, std::list<M_FindByInterfaceDAO*>& definitions) {
-    return validDefinitions(*this, pMEntityModel, definitions,
-                            "ERROR:M_FindByInterfaceDAO::FindByT_M_EntityTableID()失败：");
+    return validDefinitions(*this, pMEntityModel, nullptr, definitions, kFindByReadFailed);
+}
+
+ResultMsg M_EntityTableDAO::getFindByInterfaceDAOList(
+    const std::set<int>& columnIDs, std::list<M_FindByInterfaceDAO*>& definitions) {
+    return validDefinitions(*this, nullptr, &columnIDs, definitions, kFindByReadFailed);
 }
 
 ResultMsg M_EntityTableDAO::addDelByInterfaceDAO(M_DelByInterfaceDAO* definition, int commitType) {
@@ -367,8 +384,12 @@ ResultMsg M_EntityTableDAO::removeDelByInterfaceDAO(M_DelByInterfaceDAO* definit
 
 ResultMsg M_EntityTableDAO::getDelByInterfaceDAOList(M_EntityModelDAO* pMEntityModel,
                                                      std::list<M_DelByInterfaceDAO*>& definitions) {
-    return validDefinitions(*this, pMEntityModel, definitions,
-                            "ERROR:M_DelByInterfaceDAO::FindByT_M_EntityTableID()失败：");
+    return validDefinitions(*this, pMEntityModel, nullptr, definitions, kDelByReadFailed);
+}
+
+ResultMsg M_EntityTableDAO::getDelByInterfaceDAOList(const std::set<int>& columnIDs,
+                                                     std::list<M_DelByInterfaceDAO*>& definitions) {
+    return validDefinitions(*this, nullptr, &columnIDs, definitions, kDelByReadFailed);
 }
 
 ResultMsg M_EntityTableDAO::getRelationInfo(M_EntityModelDAO* pMEntityModel,

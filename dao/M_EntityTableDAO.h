@@ -5,6 +5,7 @@
 // their folders through folder-table links; columns, scene records and
 // query and delete definitions hang on it.
 #include <list>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,12 @@ public:
                                       int commitType = COMMIT_T_IMMEDIATELY);
     /// The delete definitions, filtered as the query definitions are.
     ResultMsg getDelByInterfaceDAOList(M_EntityModelDAO* pMEntityModel,
+                                       std::list<M_DelByInterfaceDAO*>& definitions);
+    /// The same two lists for a caller that holds the _IDs of the columns of
+    /// the model's version (`columnIDs`), which are then not read again.
+    ResultMsg getFindByInterfaceDAOList(const std::set<int>& columnIDs,
+                                        std::list<M_FindByInterfaceDAO*>& definitions);
+    ResultMsg getDelByInterfaceDAOList(const std::set<int>& columnIDs,
                                        std::list<M_DelByInterfaceDAO*>& definitions);
     /// The model's tables named "TR_" + name + ... or ... + "_" + name (in a
     /// dictionary model ... + "_" + name + "_" + model _ID), and the model's

@@ -72,6 +72,14 @@ ResultMsg addPhysicalColumn(const M_NormalColumnDAO& column, const M_EntityTable
     return rm;
 }
 
+// A failed save of the column's own row.
+ResultMsg ownSaveFailed(const ResultMsg& saved) {
+    std::string msg = "数据属性自保存M_ObjectDAO::save()失败：" + saved.rMsg;
+    MeridianNew::LOGGER()->appendError("M_NormalColumnDAO::save():_ObjectDAO::save(commitType) ",
+                                       msg);
+    return ResultMsg(saved.rCode, msg);
+}
+
 }  // namespace
 
 M_NormalColumnDAO::M_NormalColumnDAO()
@@ -138,45 +146,46 @@ ResultMsg M_NormalColumnDAO::save(int commitType) {
             return ResultMsg(RUN_FAIL, msg);
         }
 
-        const bool isNew = _ID < 1;
-        if (isNew) {
-            // The inner name becomes the name of a physical column, checked
-            // against the table's other columns now rather than by the first
-            // instance file or dictionary table.
-            const std::string innerName = _name + "_" + StringHelper::int2String(_addVersion);
+        if (_ID < 1) {
             std::vector<std::string> others;
             MetaDataManager* mdm = MeridianNew::getCurrMRDConfigMDM();
             if (mdm == nullptr) return MeridianNew::noCurrentDatabase();
             ResultMsg named = mdm->findColumnInnerNames(_t_M_EntityTableID, others);
-            if (named.ok()) named = InstanceDataManager::checkColumnName(innerName, others);
             if (!named.ok()) {
                 log->appendError(
                     "M_NormalColumnDAO::save():InstanceDataManager::checkColumnName() ",
                     named.rMsg);
                 return ResultMsg(RUN_FAIL, named.rMsg);
             }
-            _innerName = innerName;
+            return saveAsNewColumnOf(*table, others, commitType);
         }
-
         ResultMsg saved = M_ObjectDAO::save(commitType);
-        if (!saved.ok()) {
-            std::string msg = "数据属性自保存M_ObjectDAO::save()失败：" + saved.rMsg;
-            log->appendError("M_NormalColumnDAO::save():_ObjectDAO::save(commitType) ", msg);
-            return ResultMsg(saved.rCode, msg);
-        }
-        if (!isNew || !table->isBelongToDictionaryModel())
-            return ResultMsg(RUN_SUCCESS, saved.rMsg);
-
-        std::list<M_NormalColumnDAO*> stored;
-        PtrListGuard<M_NormalColumnDAO> storedGuard(stored);
-        // Without them the physical column would not be made.
-        ResultMsg read = FindByT_M_EntityTableID(_t_M_EntityTableID, stored);
-        if (!read.ok()) return read;
-        if (stored.empty()) return ResultMsg(RUN_SUCCESS, saved.rMsg);
-        return addPhysicalColumn(*this, *table, stored.size());
+        if (!saved.ok()) return ownSaveFailed(saved);
+        return ResultMsg(RUN_SUCCESS, saved.rMsg);
     }();
     log->appendMsg("[RUN_END]:M_NormalColumnDAO::save(): columnName = " + _name);
     return result;
+}
+
+ResultMsg M_NormalColumnDAO::saveAsNewColumnOf(M_EntityTableDAO& table,
+                                               std::vector<std::string>& innerNames,
+                                               int commitType) {
+    // The inner name becomes the name of a physical column, checked against
+    // the table's other columns now rather than by the first instance file
+    // or dictionary table.
+    const std::string innerName = _name + "_" + StringHelper::int2String(_addVersion);
+    ResultMsg named = InstanceDataManager::checkColumnName(innerName, innerNames);
+    if (!named.ok()) {
+        MeridianNew::LOGGER()->appendError(
+            "M_NormalColumnDAO::save():InstanceDataManager::checkColumnName() ", named.rMsg);
+        return ResultMsg(RUN_FAIL, named.rMsg);
+    }
+    _innerName = innerName;
+    ResultMsg saved = M_ObjectDAO::save(commitType);
+    if (!saved.ok()) return ownSaveFailed(saved);
+    innerNames.push_back(_innerName);
+    if (!table.isBelongToDictionaryModel()) return ResultMsg(RUN_SUCCESS, saved.rMsg);
+    return addPhysicalColumn(*this, table, innerNames.size());
 }
 
 ResultMsg M_NormalColumnDAO::delFromEntityModel(M_EntityModelDAO* pMEntityModel) {

@@ -5,6 +5,7 @@
 // configuration database.
 #include <list>
 #include <string>
+#include <vector>
 
 #include "ArxExport.h"
 #include "M_ObjectDAO.h"
@@ -12,6 +13,7 @@
 namespace MeridianSpace {
 
 class M_EntityModelDAO;
+class M_EntityTableDAO;
 
 /// An object is used by one thread at a time.
 class ARX M_NormalColumnDAO : public M_ObjectDAO {
@@ -30,6 +32,13 @@ public:
     /// Refuses a column without a stored owning table. The first save fixes
     /// the inner name (_name + "_" + _addVersion).
     [[nodiscard]] ResultMsg save(int commitType = COMMIT_T_IMMEDIATELY) override;
+    /// The first save of a column of `table`, a stored table the caller
+    /// holds, whose columns have the inner names `innerNames` (this one's is
+    /// added): what save() does for a new column without looking the table
+    /// and its columns up again, for callers that store many columns of one
+    /// table.
+    [[nodiscard]] ResultMsg saveAsNewColumnOf(M_EntityTableDAO& table,
+                                              std::vector<std::string>& innerNames, int commitType);
     using DAO::delself;
     using DAO::save;
     /// Removes the column from the model's metadata; the row stays.

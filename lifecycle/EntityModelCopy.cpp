@@ -2,11 +2,13 @@
 // the source model's folders, tables, columns, definitions, scene records
 // and, for a dictionary model, the rows of its tables.
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "ConfigTransaction.h"
 #include "FirstFailure.h"
 #include "IdentifierMap.h"
+#include "InstanceDataManager.h"
 #include "M_DelByInterfaceDAO.h"
 #include "M_EntityModelDAO.h"
 #include "M_EntityTableDAO.h"
@@ -15,6 +17,7 @@
 #include "M_NormalColumnDAO.h"
 #include "M_ProjectDAO.h"
 #include "M_SceneInfoDAO.h"
+#include "MeridianNew.h"
 #include "PtrListHelper.h"
 #include "StringHelper.h"
 #include "SubFolderCopy.h"
@@ -45,7 +48,8 @@ private:
                          ResultMsg& held);
     ResultMsg copyTable(M_EntityTableDAO& table, M_FolderDAO& folder, bool nested, ResultMsg& held);
     ResultMsg copyDictionaryRows(M_EntityTableDAO& source, M_EntityTableDAO& copy);
-    ResultMsg copyDefinitions(M_EntityTableDAO& source, M_EntityTableDAO& copy, ResultMsg& held);
+    ResultMsg copyDefinitions(M_EntityTableDAO& source, const std::set<int>& sourceColumns,
+                              M_EntityTableDAO& copy, ResultMsg& held);
 
     M_EntityModelDAO& source_;
     M_EntityModelDAO& target_;
@@ -160,12 +164,21 @@ ResultMsg ModelCopy::copyTable(M_EntityTableDAO& table, M_FolderDAO& folder, boo
     }
     tables_[original._ID] = table._ID;
 
+    // The table is new and belongs to the target alone (the attach above
+    // linked it): each column is stored as addNormalColumnDAO would store
+    // it, without looking the table, its owners and its columns up again
+    // for every column.
+    std::vector<std::string> innerNames;
+    std::set<int> sourceColumns;
     while (!columns.empty()) {
         std::unique_ptr<M_NormalColumnDAO> column(columns.front());
         columns.pop_front();
         const int oldID = column->_ID;
+        sourceColumns.insert(oldID);
         column->_ID = -1;
-        held = table.addNormalColumnDAO(&target_, column.get(), 0);
+        column->_addVersion = column->_version = target_._version;
+        column->_t_M_EntityTableID = table._ID;
+        held = column->saveAsNewColumnOf(table, innerNames, 0);
         if (!held.ok()) {
             return failedStep(nested ? "ERROR：在新数据模型中递归增加属性失败。"
                                      : "ERROR：在新数据模型中增加属性失败。",
@@ -174,12 +187,17 @@ ResultMsg ModelCopy::copyTable(M_EntityTableDAO& table, M_FolderDAO& folder, boo
         columns_[oldID] = column->_ID;
         copiedColumns_[column->_ID] = std::move(column);
     }
+    if (table.isBelongToDictionaryModel()) {
+        // The physical table changed.
+        held = MeridianNew::getCurrMRDConfigIDM()->initialMetaDataCache();
+        if (!held.ok()) return held;
+    }
 
     if (source_._type == ENTITY_MODEL_TYPE_DICTIONARY) {
         ResultMsg rm = copyDictionaryRows(original, table);
         if (!rm.ok()) return rm;
     }
-    return copyDefinitions(original, table, held);
+    return copyDefinitions(original, sourceColumns, table, held);
 }
 
 ResultMsg ModelCopy::copyDictionaryRows(M_EntityTableDAO& source, M_EntityTableDAO& copy) {
@@ -207,13 +225,13 @@ ResultMsg ModelCopy::copyDictionaryRows(M_EntityTableDAO& source, M_EntityTableD
     return rm;
 }
 
-ResultMsg ModelCopy::copyDefinitions(M_EntityTableDAO& source, M_EntityTableDAO& copy,
-                                     ResultMsg& held) {
+ResultMsg ModelCopy::copyDefinitions(M_EntityTableDAO& source, const std::set<int>& sourceColumns,
+                                     M_EntityTableDAO& copy, ResultMsg& held) {
     {
         std::list<M_FindByInterfaceDAO*> finders;
         PtrListGuard<M_FindByInterfaceDAO> ownFinders(finders);
         if (!reads_.read("M_FindByInterfaceDAO",
-                         source.getFindByInterfaceDAOList(&source_, finders)))
+                         source.getFindByInterfaceDAOList(sourceColumns, finders)))
             return reads_.result();
         for (M_FindByInterfaceDAO* finder : finders) {
             finder->_paraList = rewriteParameterList(finder->_paraList, columns_);
@@ -229,7 +247,8 @@ ResultMsg ModelCopy::copyDefinitions(M_EntityTableDAO& source, M_EntityTableDAO&
     }
     std::list<M_DelByInterfaceDAO*> deleters;
     PtrListGuard<M_DelByInterfaceDAO> ownDeleters(deleters);
-    if (!reads_.read("M_DelByInterfaceDAO", source.getDelByInterfaceDAOList(&source_, deleters)))
+    if (!reads_.read("M_DelByInterfaceDAO",
+                     source.getDelByInterfaceDAOList(sourceColumns, deleters)))
         return reads_.result();
     for (M_DelByInterfaceDAO* deleter : deleters) {
         deleter->_paraList = rewriteParameterList(deleter->_paraList, columns_);
