@@ -31,9 +31,12 @@ namespace MeridianSpace {
 namespace {
 
 // One table of the file as the import reads it: "id" and the columns that
-// its record's mapper reads, with their types, and the rows as text.
+// its record's mapper reads (`present`: each must exist), and of them those
+// the check looks at (its integers and the model's name), with their types
+// and their rows as text.
 struct FileTable {
     std::string name;
+    std::vector<std::string> present;
     std::vector<std::string> columns;
     std::vector<int> types;
     std::vector<std::vector<std::string>> rows;
@@ -54,9 +57,14 @@ FileTable layoutOf() {
     if (mapper) (void)mapper->doSave(row, &sample);
     FileTable table;
     table.name = row._tableInnerName;
+    table.present.push_back("id");
     table.columns.push_back("id");
     table.types.push_back(COL_TYPE_INT);
     for (int i = 0; i < std::min(row._colNum, ITABLEDATA_MAX_COLUMNS); ++i) {
+        table.present.push_back(row._cloInnerName[i]);
+        const bool modelName =
+            table.name == "T_M_EntityModel" && row._cloInnerName[i] == std::string("Name");
+        if (row._colType[i] != COL_TYPE_INT && !modelName) continue;
         table.columns.push_back(row._cloInnerName[i]);
         table.types.push_back(row._colType[i]);
     }
@@ -122,15 +130,16 @@ std::string readTables(InstanceDataManager& file, std::vector<FileTable>& tables
         rm = file.getTableColumnNames(table.name, present);
         if (!rm.ok()) return rm.rMsg;
         std::string missing;
-        std::vector<MNormalColumn> asked;
-        for (std::size_t i = 0; i < table.columns.size(); ++i) {
-            if (!containsIgnoringCase(present, table.columns[i]))
-                missing += (missing.empty() ? "" : ", ") + table.columns[i];
-            asked.emplace_back();
-            asked.back()._name = asked.back()._innerName = table.columns[i];
-            asked.back()._dataType = table.types[i];
+        for (const std::string& column : table.present) {
+            if (!containsIgnoringCase(present, column))
+                missing += (missing.empty() ? "" : ", ") + column;
         }
         if (!missing.empty()) return "表" + table.name + "缺少列" + missing;
+        std::vector<MNormalColumn> asked(table.columns.size());
+        for (std::size_t i = 0; i < table.columns.size(); ++i) {
+            asked[i]._name = asked[i]._innerName = table.columns[i];
+            asked[i]._dataType = table.types[i];
+        }
         rm = file.forEachITableData(table.name, asked, {}, nullptr, [&](ITableData& row) {
             table.rows.emplace_back();
             for (const std::string& column : table.columns)

@@ -232,12 +232,9 @@ ResultMsg ProjectTransfer::readTree() {
             reads, "M_DelByInterfaceDAO", [id](std::list<M_DelByInterfaceDAO*>& l) {
                 return M_DelByInterfaceDAO::FindByT_M_EntityTableID(id, l);
             });
-        // The rows of a table whose highest-version owner is a dictionary model.
-        M_EntityModelDAO* owner = nullptr;
-        const ResultMsg ownerRead = table.getMaxVersionEntityModelOwner(owner);
-        const std::unique_ptr<M_EntityModelDAO> ownerGuard(owner);
-        if (!reads.read("M_EntityModelDAO", ownerRead)) continue;
-        if (!owner || owner->_type != ENTITY_MODEL_TYPE_DICTIONARY) continue;
+        // The rows of a table whose highest-version owner is a dictionary
+        // model (which FindByID looked up as it read the table).
+        if (!table.isBelongToDictionaryModel()) continue;
         ResultMsg exported = table.exportData(planned.rowColumns, planned.rows);
         planned.dictionary = exported.ok();
         // Rows that cannot be read: the import skips the table (the one read
