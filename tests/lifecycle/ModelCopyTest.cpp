@@ -147,6 +147,22 @@ TEST_F(ModelCopy, RefusalsStoreNothing) {
     }
 }
 
+// Two columns of one name from different versions get one inner name in the
+// copy: the second is refused as a second save of it would be.
+TEST_F(ModelCopy, ColumnsThatWouldShareAnInnerNameAreRefused) {
+    M_EntityModelDAO s = model("S"), copy;
+    M_FolderDAO f = folder(s, "F");
+    M_EntityTableDAO t = table(f, "T");
+    M_NormalColumnDAO first = column(s, t, "x"), second = first;
+    std::tie(second._ID, second._addVersion, s._version) = std::make_tuple(-1, 7, 7);
+    ASSERT_TRUE(second.save().ok() && s.save().ok());
+    copy._name = "C";
+    M_EntityModelDAO* target = &copy;
+    const ResultMsg rm = s.copyTo(target);
+    EXPECT_EQ(utf8(rm.rMsg).rfind(utf8("ERROR：在新数据模型中增加属性失败。"), 0), 0u)
+        << utf8(rm.rMsg);
+}
+
 // The rows of a dictionary model's tables go along (into a physical table of
 // the copy's own); a model of another type copies none (see above).
 TEST_F(ModelCopy, ADictionaryModelTakesItsRowsAlong) {
