@@ -140,10 +140,10 @@ std::string readTables(InstanceDataManager& file, std::vector<FileTable>& tables
             asked[i]._name = asked[i]._innerName = table.columns[i];
             asked[i]._dataType = table.types[i];
         }
+        // The row holds the values in the order asked for.
+        const std::size_t count = table.columns.size();
         rm = file.forEachITableData(table.name, asked, {}, nullptr, [&](ITableData& row) {
-            table.rows.emplace_back();
-            for (const std::string& column : table.columns)
-                table.rows.back().push_back(row.getColValue(column));
+            table.rows.emplace_back(row._colValue, row._colValue + count);
             return true;
         });
         if (!rm.ok()) return rm.rMsg;
