@@ -189,7 +189,8 @@ ResultMsg ModelCopy::copyTable(M_EntityTableDAO& table, M_FolderDAO& folder, boo
     }
     if (table.isBelongToDictionaryModel()) {
         // The physical table changed.
-        held = MeridianNew::getCurrMRDConfigIDM()->initialMetaDataCache();
+        InstanceDataManager* idm = MeridianNew::getCurrMRDConfigIDM();
+        held = idm != nullptr ? idm->initialMetaDataCache() : MeridianNew::noCurrentDatabase();
         if (!held.ok()) return held;
     }
 
