@@ -1,5 +1,6 @@
 #include "M_NormalColumnDAO.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "MetaDataManager.h"
 #include "RecordFinder.h"
 #include "StringHelper.h"
+#include "Transaction.h"
 
 namespace MeridianSpace {
 
@@ -195,6 +197,54 @@ ResultMsg M_NormalColumnDAO::delFromEntityModel(M_EntityModelDAO* pMEntityModel)
     ResultMsg removed = mdm->delMNormalColumnById(_ID, pMEntityModel->_ID);
     ResultMsg committed = mdm->getPSession()->commit();
     return removed.ok() ? committed : removed;
+}
+
+ResultMsg M_NormalColumnDAO::reviseInModel(M_EntityModelDAO* pMEntityModel, int commitType) {
+    if (pMEntityModel == nullptr) return ResultMsg(RUN_FAIL, "所属数据模型指针，不能为NULL。");
+    const int version = pMEntityModel->_version;
+    if (pMEntityModel->_isVersionLocked == 1) {
+        return ResultMsg(RUN_FAIL, "数据模型版本已定版，不能修改数据属性。版本 = " +
+                                       StringHelper::int2String(version));
+    }
+    M_NormalColumnDAO* found = nullptr;
+    ResultMsg rm = FindByID(_ID, found);
+    const std::unique_ptr<M_NormalColumnDAO> stored(found);
+    if (!rm.ok()) return rm;
+    if (!stored || stored->_addVersion > version || stored->_delVersion <= version) {
+        return ResultMsg(RUN_FAIL, "数据属性不在此数据模型版本中，不能修改。_ID = " +
+                                       StringHelper::int2String(_ID));
+    }
+    M_EntityTableDAO* foundTable = nullptr;
+    rm = M_EntityTableDAO::FindByID(stored->_t_M_EntityTableID, foundTable);
+    const std::unique_ptr<M_EntityTableDAO> table(foundTable);
+    if (!rm.ok()) return rm;
+    if (table && table->isBelongToDictionaryModel()) {
+        return ResultMsg(RUN_FAIL,
+                         "字典数据模型的数据属性不能按版本修改：其物理表为所有版本共用。");
+    }
+    InstanceDataManager* idm = MeridianNew::getCurrMRDConfigIDM();
+    if (idm == nullptr) return MeridianNew::noCurrentDatabase();
+
+    Savepoint group(*idm);
+    if (!group.begun().ok()) return group.begun();
+    M_NormalColumnDAO revised(*this);
+    revised._t_M_EntityTableID = stored->_t_M_EntityTableID;
+    revised._innerName = stored->_innerName;
+    revised._delVersion = stored->_delVersion;
+    revised._addVersion = std::max(stored->_addVersion, version);
+    revised._version = version;
+    if (stored->_addVersion < version) {
+        // The earlier versions' state, as a record of its own that ends here;
+        // saved as the row it is, since its inner name is taken already.
+        stored->_ID = -1;
+        stored->_delVersion = version;
+        rm = stored->M_ObjectDAO::save(0);
+    }
+    if (rm.ok()) rm = revised.save(0);
+    if (rm.ok()) rm = group.release();
+    if (rm.ok() && commitType == COMMIT_T_IMMEDIATELY) rm = idm->getPSession()->commit();
+    if (rm.ok()) *this = revised;
+    return rm;
 }
 
 std::string M_NormalColumnDAO::NameToDAOAttriName(std::string name) {

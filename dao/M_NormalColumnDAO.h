@@ -43,6 +43,17 @@ public:
     using DAO::save;
     /// Removes the column from the model's metadata; the row stays.
     virtual ResultMsg delFromEntityModel(M_EntityModelDAO* pMEntityModel);
+    /// Saves this stored column's changed fields (name, display name, type,
+    /// default, flags, lengths) for the model's version and the versions
+    /// after it, leaving earlier versions as they were: when an earlier
+    /// version also holds the column, its stored state moves to a new record
+    /// that ends at this version, and this record, keeping its identifier
+    /// and inner name (the same physical column), holds the new state from
+    /// this version on. A column added in this version changes in place.
+    /// The owning table, inner name and version range are the stored ones.
+    /// Refused for a locked version, a column outside the version and a
+    /// dictionary model's column (one physical table serves every version).
+    ResultMsg reviseInModel(M_EntityModelDAO* pMEntityModel, int commitType = COMMIT_T_IMMEDIATELY);
 
     /// The member name of a column in a DAO class: "MName" gives "_name".
     static std::string NameToDAOAttriName(std::string name);

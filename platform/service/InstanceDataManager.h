@@ -5,6 +5,7 @@
 #include <functional>
 #include <list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ArxExport.h"
@@ -96,6 +97,56 @@ public:
     ResultMsg getTableColumnNames(const std::string& table, std::vector<std::string>& names);
     /// Names of the physical tables of the database, in byte order.
     ResultMsg getTableNames(std::vector<std::string>& names);
+    /// The type a database stores for a column data type: 1 integer, 3
+    /// real, 6 blob (for 4, 5 and 6), 2 text (everything else).
+    static int storageType(int dataType);
+    /// The physical columns of `table` as the database holds them, "id"
+    /// left out, in table order: inner name (also as name), storage type
+    /// (1 integer, 2 text, 3 real, 6 blob, from the declared type) and the
+    /// index of the column alone (_isIndex 1; _isOnly 1 when it is unique).
+    /// Defaults are not read. SRV_ERR_NO_TABLE when there is no such table.
+    ResultMsg getTableLayout(const std::string& table, std::list<MNormalColumn>& columns);
+
+    /// What findValues looks for in a column.
+    enum class ValueCheck {
+        /// Values that are not null (what dropping the column loses); the
+        /// column "id" counts the rows.
+        Present,
+        /// Values that would not come back unchanged from a conversion to
+        /// the storage type `argument`.
+        NotConvertible,
+        /// Values that more than one row holds.
+        Duplicated,
+        /// Values longer than `argument` bytes.
+        LongerThan,
+        /// Numbers outside 32 bits, or no number.
+        Beyond32Bits,
+    };
+    /// Counts the values of `column` in `table` that `check` finds and
+    /// appends the first `limit` of them to `samples`: for Duplicated each
+    /// repeated value once with the number of rows holding it, first
+    /// repeated first; otherwise the row identifier and the value, in
+    /// identifier order. Reads only.
+    ResultMsg findValues(const std::string& table, const std::string& column, ValueCheck check,
+                         int argument, int limit, long long& count,
+                         std::vector<std::pair<long long, std::string>>& samples);
+    /// Brings `table` to the layout `columns` (their order, types, defaults
+    /// and indexes) keeping every row and its identifier, as one step of
+    /// the open transaction (or a transaction of its own): a new table is
+    /// filled by one INSERT ... SELECT from the old one, each column from
+    /// the old column of its inner name (converted where the storage type
+    /// changes; a blob to or from another type becomes empty) or, new, with
+    /// its default; the old table is dropped, the new one takes its name
+    /// and gets the indexes. No row passes through the process. Values a
+    /// conversion would change are for the caller to look at first
+    /// (findValues).
+    [[nodiscard]] ResultMsg rebuildTable(const MTable& table,
+                                         const std::list<MNormalColumn>& columns);
+    /// Makes the index of `column` in `table` what the description asks
+    /// for (none, an index, a unique index): other indexes of that column
+    /// alone go.
+    [[nodiscard]] ResultMsg setColumnIndex(const std::string& table, const MNormalColumn& column);
+
     /// Reloads what the manager knows of the tables (layouts, prepared
     /// statements) when the schema changed since it last looked, through this
     /// session or another connection; cheap when nothing changed.
@@ -140,6 +191,9 @@ public:
     /// refused with SRV_ERR_NO_TABLE; a file that cannot be read gives the
     /// engine's failure. On failure `model` is untouched.
     ResultMsg getEntityModelInstanceInfo(IEntityModel& model);
+    /// Sets the model version this instance file describes itself with,
+    /// inside the open transaction (or a transaction of its own).
+    [[nodiscard]] ResultMsg setEntityModelInstanceVersion(int version);
 
 private:
     friend class MRDSession;

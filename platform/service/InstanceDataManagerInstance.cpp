@@ -22,6 +22,7 @@
 #include "backend/Connection.h"
 #include "backend/InstanceInfo.h"
 #include "backend/RowValues.h"
+#include "backend/SqlText.h"
 
 namespace MeridianSpace {
 
@@ -50,12 +51,16 @@ std::string modelTables(const Connection& conn) {
            "?2 "
            "ORDER BY l.\"id\"";
 }
-// The columns of table ?1 that exist in version ?2.
+// The columns of table ?1 that exist in version ?2. A column keeps the place
+// of its first record: one changed in a later version (a record of the same
+// inner name for the versions before) stays where it was in every version.
 const char* const kTableColumns =
-    "SELECT \"InnerName\", \"Name\", \"DataType\", \"DefaultValue\", \"IsIndex\", \"IsOnly\", "
-    "\"IsAutoIncrement\", \"MaxLength\", \"MinLength\", \"NumLength\", \"NumPresision\" "
-    "FROM \"T_M_NormalColumn\" WHERE \"T_M_EntityTableID\" = ?1 AND \"AddVersion\" <= ?2 "
-    "AND \"DelVersion\" > ?2 ORDER BY \"id\"";
+    "SELECT c.\"InnerName\", c.\"Name\", c.\"DataType\", c.\"DefaultValue\", c.\"IsIndex\", "
+    "c.\"IsOnly\", c.\"IsAutoIncrement\", c.\"MaxLength\", c.\"MinLength\", c.\"NumLength\", "
+    "c.\"NumPresision\" FROM \"T_M_NormalColumn\" AS c WHERE c.\"T_M_EntityTableID\" = ?1 AND "
+    "c.\"AddVersion\" <= ?2 AND c.\"DelVersion\" > ?2 ORDER BY (SELECT min(o.\"id\") FROM "
+    "\"T_M_NormalColumn\" AS o WHERE o.\"T_M_EntityTableID\" = ?1 AND o.\"InnerName\" = "
+    "c.\"InnerName\")";
 
 ResultMsg readMetaData(Connection& conn, const std::string& sql,
                        const detail::StatementBinder& bind, const detail::RowReader& read) {
@@ -324,6 +329,23 @@ ResultMsg InstanceDataManager::getEntityModelInstanceInfo(IEntityModel& model) {
     model._description = lease->columnBytes(3);
     model._projectUID = lease->columnBytes(4);
     return rm;
+}
+
+ResultMsg InstanceDataManager::setEntityModelInstanceVersion(int version) {
+    Connection& conn = *connection_;
+    ResultMsg rm = conn.checkOpen();
+    if (!rm.ok()) return rm;
+    return conn.atomic([&]() {
+        StatementLease lease;
+        ResultMsg r = conn.prepare(
+            "UPDATE " + detail::quoteIdentifier(kInstanceInfoTable) + " SET \"Version\" = ?1",
+            lease);
+        if (!r.ok()) return r;
+        lease->bindInt64(1, version);
+        if (lease->step() != detail::StepResult::Done)
+            return conn.engineError(SRV_ERR_ENGINE, "写入实例信息失败：" + conn.displayName());
+        return r;
+    });
 }
 
 }  // namespace MeridianSpace

@@ -3,62 +3,21 @@
 #include "InstanceDataManager.h"
 
 #include <cstdint>
-#include <cstdio>
 
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
 #include "backend/Connection.h"
 #include "backend/SqlText.h"
+#include "backend/TableDefinition.h"
 
 namespace MeridianSpace {
 
 using detail::checkIdentifier;
+using detail::columnDefinition;
+using detail::createColumnIndex;
 using detail::quoteIdentifier;
 
 namespace {
-
-// Column definition for CREATE TABLE / ADD COLUMN of a column whose name
-// passed checkColumnName.
-ResultMsg columnDefinition(const detail::Connection& conn, const MNormalColumn& column,
-                           std::string& out) {
-    ResultMsg rm;
-    out = quoteIdentifier(column._innerName) + " " + conn.declaredType(column._dataType);
-    if (!column._defaultValue.empty()) {
-        std::string literal;
-        rm = detail::defaultLiteral(column._defaultValue, column._dataType, literal);
-        if (!rm.ok()) return rm;
-        out += " DEFAULT " + literal;
-    }
-    return rm;
-}
-
-// The name of the index of `column` in `table`: kind, table and column, or,
-// where that would be longer than a name may be, kind and a hash of both, so
-// that any two names that pass the rule can be indexed.
-std::string indexName(const std::string& kind, const std::string& table,
-                      const std::string& column) {
-    const std::string name = kind + "_" + table + "_" + column;
-    if (checkIdentifier(name, "索引").ok()) return name;
-    std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a over table, a zero byte, column
-    for (char c : table + std::string(1, '\0') + column) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    }
-    char hex[17];
-    std::snprintf(hex, sizeof(hex), "%016llx", static_cast<unsigned long long>(hash));
-    return kind + "_" + hex;
-}
-
-// The index a column description asks for, if any.
-ResultMsg createColumnIndex(detail::Connection& conn, const std::string& table,
-                            const MNormalColumn& column) {
-    if (column._isIndex == 0 && column._isOnly == 0) return ResultMsg();
-    const std::string kind = column._isOnly != 0 ? "uq" : "ix";
-    const std::string name = indexName(kind, table, column._innerName);
-    ResultMsg rm;
-    return conn.execute(std::string("CREATE ") + (column._isOnly != 0 ? "UNIQUE " : "") +
-                        "INDEX IF NOT EXISTS " + quoteIdentifier(name) + " ON " +
-                        quoteIdentifier(table) + " (" + quoteIdentifier(column._innerName) + ")");
-}
 
 bool tableExists(detail::Connection& conn, const std::string& table) {
     conn.forgetLayout(table);

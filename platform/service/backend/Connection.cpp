@@ -160,6 +160,15 @@ ResultMsg Connection::indexExists(const std::string& name, bool& exists) {
         [&](const Statement&) { exists = true; }, "读取索引失败：" + name);
 }
 
+ResultMsg Connection::columnIndexes(const std::string& table, std::vector<IndexInfo>& out) {
+    return forEachResultRow(
+        *this, columnIndexesQuery(), [&](Statement& s) { s.bindText(1, table); },
+        [&](const Statement& row) {
+            out.push_back({row.columnBytes(0), row.columnBytes(2), row.columnInt(1) != 0});
+        },
+        "读取索引失败：" + table);
+}
+
 ResultMsg Connection::loadAllLayouts() {
     std::vector<std::string> tables;
     ResultMsg rm = tableNames(tables);

@@ -22,6 +22,13 @@
 
 namespace MeridianSpace::detail {
 
+/// An index over one column.
+struct IndexInfo {
+    std::string name;
+    std::string column;
+    bool unique = false;
+};
+
 class Connection : public TransactionRules, public Dialect {
 public:
     /// How long a statement waits for another connection's lock before it
@@ -78,6 +85,9 @@ public:
     /// Whether an index of that name exists. Asked before making one: on a
     /// server even CREATE INDEX IF NOT EXISTS waits for every writer of the table.
     ResultMsg indexExists(const std::string& name, bool& exists);
+    /// The indexes of `table` that cover one column each (the primary key
+    /// left out), in name order.
+    ResultMsg columnIndexes(const std::string& table, std::vector<IndexInfo>& out);
 
     /// Turns a failed statement on `table` into the clearest answer: the table
     /// or one of `columns` missing, else `failure` as it is.
@@ -113,6 +123,14 @@ public:
     virtual ResultMsg explicitIdStored(const std::string& table, long long id) {
         (void)table;
         (void)id;
+        return ResultMsg();
+    }
+    /// After the rows of table `from` were copied into the new table `to`
+    /// under their identifiers: `to` hands out no identifier that `from`
+    /// gave before. SQLite's row identifiers need nothing.
+    virtual ResultMsg carryIdentity(const std::string& from, const std::string& to) {
+        (void)from;
+        (void)to;
         return ResultMsg();
     }
     /// The plan of `sql` (one text per step) with its values bound by `bind`.

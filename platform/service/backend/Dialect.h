@@ -43,6 +43,20 @@ public:
     virtual const char* tableNamesQuery() const = 0;
     /// A row when an index named by parameter 1 exists.
     virtual const char* indexQuery() const = 0;
+    /// The indexes of the table named by parameter 1 that cover one column
+    /// each (the primary key left out), in name order: index name, 1 when
+    /// unique (else 0), column name.
+    virtual const char* columnIndexesQuery() const = 0;
+
+    /// The length in bytes of the text of `column`.
+    virtual std::string byteLength(const std::string& column) const = 0;
+    /// A condition that holds when the value of `column` (not null, in a
+    /// column of storage type `from`) converts to storage type `to` and back
+    /// unchanged. It never fails, whatever the value.
+    virtual std::string convertsUnchanged(const std::string& column, int from, int to) const {
+        return std::string("CAST(CAST(") + column + " AS " + declaredType(to) + ") AS " +
+               declaredType(from) + ") IS " + column;
+    }
 };
 
 }  // namespace MeridianSpace::detail

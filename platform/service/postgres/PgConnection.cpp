@@ -302,6 +302,19 @@ ResultMsg PgConnection::explicitIdStored(const std::string& table, long long id)
         [](const Statement&) {}, "调整表的行标识序列失败：" + table);
 }
 
+ResultMsg PgConnection::carryIdentity(const std::string& from, const std::string& to) {
+    return forEachResultRow(
+        *this,
+        "SELECT setval(pg_get_serial_sequence(?2, 'id'), v) FROM (SELECT "
+        "pg_sequence_last_value(CAST(pg_get_serial_sequence(?1, 'id') AS regclass)) AS v) AS s "
+        "WHERE v IS NOT NULL",
+        [&](Statement& s) {
+            s.bindText(1, quoteIdentifier(from));
+            s.bindText(2, quoteIdentifier(to));
+        },
+        [](const Statement&) {}, "调整表的行标识序列失败：" + to);
+}
+
 ResultMsg PgConnection::lockSchemaChanges() {
     // One lock per schema: databases in other schemas go on undisturbed.
     return forEachResultRow(

@@ -63,9 +63,15 @@ public:
     const char* insertReturning() const override { return " RETURNING \"id\""; }
     const char* tableNamesQuery() const override;
     const char* indexQuery() const override;
+    const char* columnIndexesQuery() const override;
+    std::string byteLength(const std::string& column) const override {
+        return "octet_length(CAST(" + column + " AS TEXT))";
+    }
+    std::string convertsUnchanged(const std::string& column, int from, int to) const override;
     ResultMsg queryPlan(const std::string& sql, const std::function<void(Statement&)>& bind,
                         std::string& plan) override;
     ResultMsg explicitIdStored(const std::string& table, long long id) override;
+    ResultMsg carryIdentity(const std::string& from, const std::string& to) override;
     ResultMsg lockSchemaChanges() override;
     ResultMsg holdOffWriters(const std::string& table) override;
 

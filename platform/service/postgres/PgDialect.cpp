@@ -17,6 +17,40 @@ const char* PgConnection::indexQuery() const {
            "WHERE c.relkind = 'i' AND c.relname = ? AND n.nspname = current_schema()";
 }
 
+const char* PgConnection::columnIndexesQuery() const {
+    return "SELECT c.relname, CAST(x.indisunique AS INTEGER), a.attname FROM pg_index AS x "
+           "JOIN pg_class AS c ON c.oid = x.indexrelid "
+           "JOIN pg_attribute AS a ON a.attrelid = x.indrelid AND a.attnum = x.indkey[0] "
+           "WHERE x.indrelid = to_regclass(quote_ident(CAST(?1 AS TEXT))) AND x.indnatts = 1 "
+           "AND NOT x.indisprimary ORDER BY c.relname COLLATE \"C\"";
+}
+
+std::string PgConnection::convertsUnchanged(const std::string& column, int from, int to) const {
+    // The server's CAST fails on text that is no number, or a number out of
+    // range: each cast runs only where the text or the value allows it.
+    const std::string& c = column;
+    const std::string numeric = "CAST(" + c + " AS NUMERIC)";
+    if (from == COL_TYPE_STRING && to == COL_TYPE_INT) {
+        return "CASE WHEN " + c + " ~ '^-?(0|[1-9][0-9]{0,18})$' THEN " + numeric +
+               " BETWEEN -9223372036854775808 AND 9223372036854775807 ELSE false END";
+    }
+    if (from == COL_TYPE_STRING && to == COL_TYPE_DOUBLE) {
+        return "CASE WHEN " + c +
+               " ~ '^-?[0-9]+(\\.[0-9]+)?([eE][-+]?[0-9]{1,3})?$' THEN CASE WHEN abs(" + numeric +
+               ") <= 1.7976931348623157e308 THEN CAST(CAST(" + c +
+               " AS DOUBLE PRECISION) AS TEXT) = " + c + " ELSE false END ELSE false END";
+    }
+    if (from == COL_TYPE_DOUBLE && to == COL_TYPE_INT) {
+        return "CASE WHEN " + c + " >= -9223372036854775808 AND " + c +
+               " < 9223372036854775807 THEN CAST(CAST(" + c +
+               " AS BIGINT) AS DOUBLE PRECISION) = " + c + " ELSE false END";
+    }
+    if (from == COL_TYPE_INT && to == COL_TYPE_DOUBLE)
+        return "CAST(CAST(" + c + " AS DOUBLE PRECISION) AS NUMERIC) = " + c;
+    // Numbers written as text come back exactly.
+    return "true";
+}
+
 const char* PgConnection::declaredType(int dataType) const {
     switch (dataType) {
         case COL_TYPE_INT:

@@ -415,4 +415,10 @@ const char* SqliteConnection::indexQuery() const {
     return "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?";
 }
 
+const char* SqliteConnection::columnIndexesQuery() const {
+    return "SELECT l.name, l.\"unique\", i.name FROM pragma_index_list(?1) AS l, "
+           "pragma_index_info(l.name) AS i WHERE l.origin = 'c' AND "
+           "(SELECT count(*) FROM pragma_index_info(l.name)) = 1 ORDER BY l.name";
+}
+
 }  // namespace MeridianSpace::detail

@@ -68,6 +68,10 @@ public:
     std::string tailValue(const std::string& param) const override;
     const char* tableNamesQuery() const override;
     const char* indexQuery() const override;
+    const char* columnIndexesQuery() const override;
+    std::string byteLength(const std::string& column) const override {
+        return "length(CAST(" + column + " AS BLOB))";
+    }
     ResultMsg queryPlan(const std::string& sql, const std::function<void(Statement&)>& bind,
                         std::string& plan) override;
 

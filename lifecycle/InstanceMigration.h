@@ -1,0 +1,100 @@
+#pragma once
+
+// Instance files (or server databases) that follow their model: the drift
+// between a database and the model version it claims, and the migration of
+// a database to a later version of its model in place, in one transaction.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ArxExport.h"
+#include "ModelDiff.h"
+#include "ResultReturnCode.h"
+
+namespace MeridianSpace {
+
+class M_EntityModelDAO;
+
+/// One thing a migration does to the database, in the order done.
+struct MigrationStep {
+    enum class Action { DropTable, CreateTable, AddColumn, RebuildTable, SetIndex, SetVersion };
+    Action action = Action::SetVersion;
+    /// The table's inner name (empty for SetVersion).
+    std::string table;
+    /// The column's inner name for AddColumn and SetIndex.
+    std::string column;
+    /// The rows of the table for DropTable and RebuildTable; the new
+    /// version for SetVersion.
+    long long rows = 0;
+};
+
+/// The look at the rows that a change which can fail or lose data gets.
+struct MigrationCheck {
+    ModelChange change;
+    /// Rows or values that fail or would be lost; 0 when the change goes through.
+    long long count = 0;
+    /// What was found, naming the first offending rows or values (GBK).
+    std::string message;
+    /// True when the migration is refused for it.
+    bool refuses = false;
+};
+
+struct MigrationOptions {
+    /// Plan and check only; nothing is written.
+    bool dryRun = false;
+    /// Destructive changes go ahead (otherwise a change that would drop
+    /// rows or values refuses the migration).
+    bool allowDataLoss = false;
+    /// Called before each table is rebuilt: its inner name, its place among
+    /// the tables rebuilt (from 1), how many are rebuilt, and its rows.
+    std::function<void(const std::string& table, int number, int count, long long rows)> onRebuild;
+};
+
+/// What a drift check or a migration found and did. A plain value record.
+struct MigrationPlan {
+    std::string modelName;
+    /// The version the database claims, and the target.
+    int fromVersion = 0;
+    int toVersion = 0;
+    /// The model's changes from the claimed version to the target.
+    std::vector<ModelChange> changes;
+    /// The database against the version it claims: tables, columns, storage
+    /// types and indexes that differ (defaults are not compared).
+    std::vector<ModelChange> drift;
+    /// Drift that no migration can reconcile: a table or column the
+    /// version does not describe, or a storage type other than its own.
+    std::vector<ModelChange> unreconciled;
+    std::vector<MigrationCheck> checks;
+    std::vector<MigrationStep> steps;
+    /// True once the migration was committed.
+    bool migrated = false;
+};
+
+/// Stateless; works on the current configuration database and one instance
+/// database, used by one thread at a time.
+class ARX InstanceMigration {
+public:
+    /// The drift of the instance database at `location` (a file path or a
+    /// server URI) against the model version it claims (ARX_InstanceInfo):
+    /// fills modelName, fromVersion (= toVersion), drift and unreconciled.
+    static ResultMsg checkDrift(const std::string& location, MigrationPlan& plan);
+    /// Migrates the instance database at `location` to the model version
+    /// `target` names (its project, name and version), in one transaction
+    /// of that database that also moves ARX_InstanceInfo to the version: a
+    /// failure or a crash at any step leaves the database as it was. Checks
+    /// come first: a data-dependent change that fails on some rows, a
+    /// destructive one that would lose rows or values (unless allowed) and
+    /// drift that the plan cannot reconcile refuse the migration, naming
+    /// what they found, and nothing is written. A database already at the
+    /// target is left alone; one of another model, a version that does not
+    /// exist and a lower version are refused. `plan` receives what was
+    /// planned, checked and (unless refused or a dry run) done.
+    static ResultMsg migrate(const std::string& location, const M_EntityModelDAO& target,
+                             const MigrationOptions& options, MigrationPlan& plan);
+};
+
+/// "drop-table", "create-table", "add-column", "rebuild-table", "set-index",
+/// "set-version".
+ARX const char* stepActionName(MigrationStep::Action action);
+
+}  // namespace MeridianSpace

@@ -1,0 +1,129 @@
+#include "MigrationChecks.h"
+
+#include "InstanceDataManager.h"
+#include "ServiceErrorCode.h"
+#include "StringHelper.h"
+
+namespace MeridianSpace {
+
+namespace {
+
+using Check = InstanceDataManager::ValueCheck;
+using Kind = ModelChange::Kind;
+using Safety = ModelChange::Safety;
+using Samples = std::vector<std::pair<long long, std::string>>;
+
+// How many offending rows or values a refusal names.
+constexpr int kSamples = 3;
+
+std::string number(long long n) {
+    return std::to_string(n);
+}
+
+// "id=3 'abc'，id=9 '1.5'", or for duplicates "'x'（3行），'y'（2行）".
+std::string listed(const Samples& samples, bool duplicates) {
+    std::string out;
+    for (const auto& [key, value] : samples) {
+        out += out.empty() ? "：" : "，";
+        out += duplicates ? "'" + value + "'（" + number(key) + "行）"
+                          : "id=" + number(key) + " '" + value + "'";
+    }
+    return out;
+}
+
+// The check a change gets, or false when it needs none.
+bool checkFor(const ModelChange& c, Check& check, std::string& column, int& argument) {
+    column = c.columnInnerName;
+    argument = StringHelper::string2int(c.after);
+    switch (c.kind) {
+        case Kind::TableEnded:
+            column = "id";
+            check = Check::Present;
+            return true;
+        case Kind::ColumnEnded:
+            check = Check::Present;
+            return true;
+        case Kind::ColumnAdded:  // a unique default repeated in every row
+            column = "id";
+            check = Check::Present;
+            return true;
+        case Kind::TypeChanged:
+            check = c.safety == Safety::Destructive ? Check::Present : Check::NotConvertible;
+            return true;
+        case Kind::UniqueChanged:
+            check = Check::Duplicated;
+            return true;
+        case Kind::LengthChanged:
+            check = c.attribute == "MaxLength" ? Check::LongerThan : Check::Beyond32Bits;
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string finding(const ModelChange& c, long long count, const Samples& samples) {
+    const std::string table = "表" + c.tableInnerName, column = table + "的列" + c.columnInnerName;
+    const std::string n = number(count);
+    switch (c.kind) {
+        case Kind::TableEnded:
+            return table + "有" + n + "行将被删除";
+        case Kind::ColumnEnded:
+            return column + "有" + n + "个值将被删除";
+        case Kind::ColumnAdded:
+            return table + "新增的唯一列" + c.columnInnerName + "的默认值将在" + n + "行中重复";
+        case Kind::UniqueChanged:
+            return column + "改为唯一后有" + n + "个值重复" + listed(samples, true);
+        case Kind::LengthChanged:
+            if (c.attribute == "MaxLength")
+                return column + "有" + n + "个值长于新的最大长度" + c.after + "字节" +
+                       listed(samples, false);
+            return column + "有" + n + "个值超出32位整数" + listed(samples, false);
+        default:
+            if (c.safety == Safety::Destructive) return column + "有" + n + "个值在类型转换中丢失";
+            return column + "有" + n + "个值不能转换为新的类型" + listed(samples, false);
+    }
+}
+
+ResultMsg runCheck(InstanceDataManager& manager, const ModelChange& change, bool allowDataLoss,
+                   std::vector<MigrationCheck>& checks) {
+    Check check = Check::Present;
+    std::string column;
+    int argument = 0;
+    if (!checkFor(change, check, column, argument)) return ResultMsg();
+    MigrationCheck out;
+    out.change = change;
+    Samples samples;
+    ResultMsg rm = manager.findValues(change.tableInnerName, column, check, argument, kSamples,
+                                      out.count, samples);
+    // A length is looked at where the file holds the column in the type the
+    // length is about; other changes of the same column say the rest.
+    if (change.kind == Kind::LengthChanged &&
+        (rm.rCode == SRV_ERR_NO_TABLE || rm.rCode == SRV_ERR_NO_COLUMN ||
+         rm.rCode == SRV_ERR_ARGUMENT))
+        return ResultMsg();
+    if (!rm.ok()) return rm;
+    // A unique default repeats only where two rows or more get it.
+    if (change.kind == Kind::ColumnAdded && out.count < 2) out.count = 0;
+    out.message = finding(change, out.count, samples);
+    out.refuses = out.count > 0 && (change.safety == Safety::DataDependent || !allowDataLoss);
+    checks.push_back(std::move(out));
+    return rm;
+}
+
+}  // namespace
+
+ResultMsg checkChanges(InstanceDataManager& manager, const std::vector<ModelChange>& physical,
+                       const std::vector<ModelChange>& model, bool allowDataLoss,
+                       std::vector<MigrationCheck>& checks) {
+    ResultMsg rm;
+    for (auto it = physical.begin(); rm.ok() && it != physical.end(); ++it) {
+        if (it->safety != Safety::Safe) rm = runCheck(manager, *it, allowDataLoss, checks);
+    }
+    for (auto it = model.begin(); rm.ok() && it != model.end(); ++it) {
+        if (it->kind == Kind::LengthChanged && it->safety != Safety::Safe)
+            rm = runCheck(manager, *it, allowDataLoss, checks);
+    }
+    return rm;
+}
+
+}  // namespace MeridianSpace
