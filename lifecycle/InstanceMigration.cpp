@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "IEntityModel.h"
 #include "InstanceDataManager.h"
 #include "MRDService.h"
 #include "MRDSession.h"
@@ -95,7 +96,16 @@ private:
 };
 
 // What the database claims: the stored model version its description names.
+// A file is looked at read-only first, so that a file that is no instance
+// file is refused as it is (a session would turn on its write-ahead log).
 ResultMsg readClaim(const std::string& location, std::unique_ptr<M_EntityModelDAO>& claimed) {
+    MRDService* service = MeridianNew::getCurrService();
+    if (service == nullptr) return MeridianNew::noCurrentDatabase();
+    IEntityModel described;
+    if (!MRDService::isServerLocation(location)) {
+        ResultMsg rm = service->readInstanceFileInfo(location, described);
+        if (!rm.ok()) return rm;
+    }
     M_EntityModelDAO* found = nullptr;
     ResultMsg rm = M_EntityModelDAO::getInstanceInfo(location, found);
     claimed.reset(found);

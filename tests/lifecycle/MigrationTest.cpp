@@ -208,4 +208,236 @@ TEST_F(Migration, EachChangeKindMigratesRowsAsANewFileHoldsThemOrIsRefused) {
     }
 }
 
+// Random edits of table T over versions 2 to 5 (columns added, ended,
+// changed from int to text, given a new default, an index or a display
+// name; tables added) and random rows in version 1: the file migrated to
+// version 5 at once, the file migrated one version at a time and a new file
+// of version 5 filled with the rows as the edits turn them hold the same.
+TEST_F(Migration, GeneratedEditsMigrateAtOnceAndStepByStepAlike) {
+    struct Column {
+        std::string name, inner;
+        int type;
+        std::string value[3];  // SQL literals of rows 1 to 3
+    };
+    const auto literal = [](int type, int n) {
+        return type == 1   ? std::to_string(n)
+               : type == 3 ? std::to_string(n) + ".5"
+                           : "'w" + std::to_string(n) + "'";
+    };
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 random(seed);
+        const auto pick = [&](int n) { return static_cast<int>(random() % n); };
+        Model m = build();
+        std::vector<Column> live;
+        for (const auto& [name, type] : {std::pair{"A", 2}, {"N", 1}, {"R", 3}}) {
+            live.push_back({name, std::string(name) + "_1", type, {}});
+            for (std::string& v : live.back().value)
+                v = pick(3) == 0 ? "NULL" : literal(type, pick(100));
+        }
+        live.push_back({"Bl", "Bl_1", 5, {"X'0102'", "NULL", "X'03'"}});
+        const auto insert = [&live](const std::string& file) {
+            std::string columns = "id", rows[3] = {"(1", "(2", "(3"};
+            for (const Column& c : live) {
+                columns += ", " + c.inner;
+                for (int r = 0; r < 3; ++r)
+                    rows[r] += ", " + c.value[r];
+            }
+            return rawExecute(file, "INSERT INTO T_1 (" + columns + ") VALUES " + rows[0] + "), " +
+                                        rows[1] + "), " + rows[2] + ")");
+        };
+        const std::string file = instance(m.v1, "v1.db"), steps = dir.file("steps.db");
+        ASSERT_TRUE(insert(file));
+        std::vector<M_EntityModelDAO> versions;
+        for (int v = 2; v <= 5; ++v) {
+            upgrade(m);
+            versions.push_back(m.now);
+            for (int edits = 1 + pick(3); edits > 0; --edits) {
+                const int kind = pick(6);
+                const std::size_t i = live.empty() ? 0 : pick(static_cast<int>(live.size()));
+                M_NormalColumnDAO* c = live.empty() ? nullptr : &m.columns[live[i].name];
+                if (kind == 0 || c == nullptr) {  // a new column, with a default or none
+                    M_NormalColumnDAO added;
+                    const int type = 1 + pick(3), n = pick(100);
+                    added._name = "C" + std::to_string(v) + std::to_string(edits);
+                    added._dataType = type;
+                    if (pick(2) == 0) added._defaultValue = literal(type, n);
+                    if (type == 2 && !added._defaultValue.empty())
+                        added._defaultValue = "w" + std::to_string(n);
+                    ASSERT_TRUE(m.t.addNormalColumnDAO(&m.now, &added).ok());
+                    m.columns[added._name] = added;
+                    const std::string value =
+                        added._defaultValue.empty() ? "NULL" : literal(type, n);
+                    live.push_back({added._name, added._innerName, type, {value, value, value}});
+                } else if (kind == 1) {
+                    end(m.now, *c);
+                    live.erase(live.begin() + i);
+                    continue;
+                } else if (kind == 2 && c->_dataType == 1) {
+                    c->_dataType = 2;
+                    for (std::string& value : live[i].value) {
+                        if (value != "NULL") value = "'" + value + "'";
+                    }
+                } else if (kind == 3 && c->_addVersion == 1 && c->_dataType < 4) {
+                    c->_defaultValue = c->_dataType == 2 ? "d" : std::to_string(v);
+                } else if (kind == 4) {
+                    c->_isIndex = 1 - c->_isIndex;
+                } else if (kind == 5) {
+                    M_FolderDAO f = folder(m.now, "G" + std::to_string(v) + std::to_string(edits));
+                    table(f, "U" + std::to_string(v) + std::to_string(edits));
+                    continue;
+                }
+                c->_displayName = "shown in " + std::to_string(v);
+                ResultMsg rm = c->reviseInModel(&m.now);
+                ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+            }
+        }
+        std::remove(steps.c_str());
+        ASSERT_TRUE(rawExecute(file, "VACUUM INTO '" + steps + "'"));
+        ResultMsg rm = migrate(file, m.now, true);
+        ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+        for (const M_EntityModelDAO& v : versions) {
+            rm = migrate(steps, v, true);
+            ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+        }
+        const std::string oracle = instance(m.now, "v5.db");
+        ASSERT_TRUE(insert(oracle));
+        EXPECT_EQ(dump(file), dump(oracle));
+        EXPECT_EQ(dump(steps), dump(oracle));
+    }
+}
+
+// A file changed by hand: what the target makes anyway (an index, a table)
+// is reconciled, what the version never described refuses the migration.
+// Every refusal names what it found and leaves the file as it was.
+TEST_F(Migration, DriftAndBadInputAreFoundBeforeAnythingIsWritten) {
+    Model m = build(), other = build();
+    upgrade(m);
+    upgrade(other);
+    const std::string file = instance(m.v1, "v1.db");
+    ASSERT_TRUE(rawExecute(file, std::string(kRows) + "; CREATE INDEX hand ON T_1 (A_1)"));
+    MigrationPlan plan;
+    ASSERT_TRUE(InstanceMigration::checkDrift(file, plan).ok());
+    ASSERT_EQ(plan.drift.size(), 1u);
+    EXPECT_EQ(std::make_tuple(plan.drift[0].kind, plan.drift[0].columnInnerName,
+                              plan.unreconciled.size()),
+              std::make_tuple(ModelChange::Kind::IndexChanged, "A_1", 0u));
+    ASSERT_TRUE(migrate(file, m.now).ok());
+    const std::string oracle = instance(m.now, "v2.db");
+    ASSERT_TRUE(rawExecute(oracle, kRows));
+    EXPECT_EQ(dump(file), dump(oracle));
+
+    M_EntityModelDAO nine = m.now, gone = model("Gone");
+    nine._version = 9;
+    const std::string goneFile = instance(gone, "gone.db");
+    ASSERT_TRUE(gone.delself().ok());
+    writeText(dir.file("text.db"), "no database");
+    ASSERT_TRUE(rawExecute(dir.file("plain.db"), "CREATE TABLE T (a)"));
+    const struct {
+        std::string file, sql;
+        M_EntityModelDAO* target;
+        std::string message;
+    } cases[] = {
+        {"text.db", "", &m.now, "不是可用的数据库文件：" + dir.file("text.db")},
+        {"plain.db", "", &m.now, "不是实例文件：" + dir.file("plain.db")},
+        {"gone.db", "", &m.now, "在数据库中没有查找到数据模型信息，无法获取其ID"},
+        {"v1.db", "", &other.now, "实例数据属于数据模型M1，不是数据模型M2的实例，不能迁移。"},
+        {"v1.db", "", &nine, "数据模型M1没有版本9。"},
+        {"v2.db", "", &m.v1, "实例数据已是版本2，不能迁移到更低的版本1。"},
+        {"v2.db", "", &m.now, "实例数据已是版本2，无需迁移。"},
+        {"v1.db", "ALTER TABLE T_1 ADD COLUMN X", &m.now,
+         "实例数据与其声明的版本1不一致，迁移无法调和，未做任何修改：表T_1的列X不属于所声明的版本"},
+    };
+    instance(m.v1, "v1.db");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        if (!c.sql.empty()) {
+            ASSERT_TRUE(rawExecute(dir.file(c.file), c.sql));
+        }
+        const std::string before = readText(dir.file(c.file));
+        ResultMsg rm = migrate(dir.file(c.file), *c.target);
+        EXPECT_EQ(utf8(rm.rMsg.substr(0, c.message.size())), utf8(c.message)) << utf8(rm.rMsg);
+        EXPECT_TRUE(readText(dir.file(c.file)) == before);
+    }
+}
+
+// A table of `rows` rows whose rebuild (int to text) writes more than the
+// page cache holds, so that it reaches the disk before the commit.
+class LargeMigration : public Migration {
+protected:
+    void SetUp() override {
+        Migration::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        m = build();
+        upgrade(m);
+        M_NormalColumnDAO& n = m.columns["N"];
+        n._dataType = 2;
+        ASSERT_TRUE(n.reviseInModel(&m.now).ok());
+        file = instance(m.v1, "big.db");
+        ASSERT_TRUE(rawExecute(file,
+                               "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                               "FROM k WHERE i < 300000) INSERT INTO T_1 SELECT i, "
+                               "printf('row %040d', i), i, i * 0.5, NULL FROM k"));
+        before = readText(file);
+    }
+    // Intact at version 1 with every row.
+    void expectIntact() {
+        EXPECT_TRUE(readText(file) == before);
+        EXPECT_EQ(rawScalar(file,
+                            "SELECT (SELECT integrity_check FROM pragma_integrity_check) || "
+                            "Version || ':' || (SELECT count(*) FROM T_1) FROM "
+                            "ARX_InstanceInfo"),
+                  "ok1:300000");
+    }
+    Model m;
+    std::string file, before;
+};
+
+TEST_F(LargeMigration, AFullDiskDuringTheRebuildLeavesTheFileAsItWas) {
+    ARX_FILE_ONLY();  // a full disk under SQLite files
+    installFaultyDisk();
+    ResultMsg rm;
+    {
+        FullDisk full("big.db");
+        rm = migrate(file, m.now);
+    }
+    EXPECT_EQ(rm.rMsg.rfind("迁移失败，实例数据未改变：", 0), 0u) << utf8(rm.rMsg);
+    expectIntact();
+    rm = migrate(file, m.now);
+    EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
+    EXPECT_EQ(rawScalar(file, "SELECT typeof(N_1) || Version FROM T_1, ARX_InstanceInfo"), "text2");
+}
+
+TEST_F(LargeMigration, AProcessKilledDuringTheRebuildLeavesTheFileAsItWas) {
+    ASSERT_TRUE(MeridianNew::shutdown().ok());  // no connection is shared with the child
+    int started[2];
+    ASSERT_EQ(pipe(started), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        MigrationOptions options;
+        options.onRebuild = [&](const std::string&, int, int, long long) {
+            (void)!write(started[1], "r", 1);
+        };
+        MigrationPlan plan;
+        if (MeridianNew::startup(config, work, 0).ok())
+            (void)InstanceMigration::migrate(file, m.now, options, plan);
+        _exit(0);
+    }
+    close(started[1]);
+    char byte = 0;
+    ASSERT_EQ(read(started[0], &byte, 1), 1);  // the rebuild has begun
+    close(started[0]);
+    // Killed once the rebuild has written a good part of the new table.
+    std::error_code none;
+    while (std::filesystem::file_size(file + "-wal", none) < 4u << 20 || none)
+        std::this_thread::yield();
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    expectIntact();
+    ASSERT_TRUE(MeridianNew::startup(config, work, 0).ok());
+}
+
 }  // namespace arxtest
