@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -102,6 +104,29 @@ inline int waitForChildren(const std::vector<pid_t>& children) {
             ++succeeded;
     }
     return succeeded;
+}
+
+/// A line of /proc/self/status in kB ("VmHWM", "VmRSS"); -1 when unreadable.
+inline long statusKB(const char* key) {
+    FILE* status = std::fopen("/proc/self/status", "r");
+    if (status == nullptr) return -1;
+    char line[256];
+    long value = -1;
+    const std::size_t keyLength = std::strlen(key);
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        if (std::strncmp(line, key, keyLength) == 0 && line[keyLength] == ':')
+            value = std::atol(line + keyLength + 1);
+    }
+    std::fclose(status);
+    return value;
+}
+
+/// Starts the peak resident size (VmHWM) anew from the present size.
+inline void resetPeak() {
+    FILE* clear = std::fopen("/proc/self/clear_refs", "w");
+    if (clear == nullptr) return;
+    std::fputs("5", clear);
+    std::fclose(clear);
 }
 
 /// A stored project "bench", made the current one on first use.

@@ -338,21 +338,6 @@ void BM_DictionaryImport(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * n);
 }
 
-// A line of /proc/self/status in kB ("VmHWM", "VmRSS").
-long statusKB(const char* key) {
-    FILE* status = std::fopen("/proc/self/status", "r");
-    if (status == nullptr) return -1;
-    char line[256];
-    long value = -1;
-    const std::size_t keyLength = std::strlen(key);
-    while (std::fgets(line, sizeof line, status) != nullptr) {
-        if (std::strncmp(line, key, keyLength) == 0 && line[keyLength] == ':')
-            value = std::atol(line + keyLength + 1);
-    }
-    std::fclose(status);
-    return value;
-}
-
 // Stores n rows, reads them back once and prints how many lines came back
 // and the peak memory of the read alone: the peak is reset (clear_refs 5)
 // after the rows are stored, so the lines given to saveData do not count.
@@ -360,17 +345,13 @@ int peakRun(int n) {
     BenchTable& t = rowTable();
     refillRowTable(n);
     malloc_trim(0);
-    FILE* clear = std::fopen("/proc/self/clear_refs", "w");
-    if (clear != nullptr) {
-        std::fputs("5", clear);
-        std::fclose(clear);
-    }
-    const long before = statusKB("VmRSS");
+    arxbench::resetPeak();
+    const long before = arxbench::statusKB("VmRSS");
     std::list<M_NormalColumnDAO*> columns;
     std::list<std::string> lines;
     must(t.table.getData(columns, lines));
     T_deletePtrList(columns);
-    const long peak = statusKB("VmHWM");
+    const long peak = arxbench::statusKB("VmHWM");
     std::printf(
         "getData read %zu lines; resident before %ld kB, peak during getData %ld kB "
         "(+%ld kB)\n",

@@ -101,9 +101,15 @@ private:
 ResultMsg readClaim(const std::string& location, std::unique_ptr<M_EntityModelDAO>& claimed) {
     MRDService* service = MeridianNew::getCurrService();
     if (service == nullptr) return MeridianNew::noCurrentDatabase();
-    IEntityModel described;
     if (!MRDService::isServerLocation(location)) {
-        ResultMsg rm = service->readInstanceFileInfo(location, described);
+        MRDSession* opened = nullptr;
+        ResultMsg rm = service->openReadOnlySession(location, opened);
+        const std::unique_ptr<MRDSession> session(opened);
+        InstanceDataManager* made = nullptr;
+        if (rm.ok()) rm = session->createInstanceDataManager(made, 0);
+        const std::unique_ptr<InstanceDataManager> manager(made);
+        IEntityModel described;
+        if (rm.ok()) rm = manager->getEntityModelInstanceInfo(described);
         if (!rm.ok()) return rm;
     }
     M_EntityModelDAO* found = nullptr;
