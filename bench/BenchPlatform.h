@@ -79,6 +79,29 @@ inline int runBenchmarks(int& argc, char** argv, const std::function<void()>& af
     return 0;
 }
 
+/// The benchmarks on a BenchPlatform, or with `--peak-rows=N` only
+/// `peakRun(N)` (a run whose peak memory /usr/bin/time -v shows alone).
+inline int runBenchmarksOrPeak(int& argc, char** argv,
+                               const std::function<int(long long)>& peakRun) {
+    long long peakRows = -1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--peak-rows=", 12) == 0) peakRows = std::atoll(argv[i] + 12);
+    }
+    BenchPlatform platform;
+    int status = 0;
+    if (peakRows < 0) {
+        status = runBenchmarks(argc, argv);
+    } else {
+        try {
+            status = peakRun(peakRows);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "benchmark failed: %s\n", e.what());
+            status = 1;
+        }
+    }
+    return platform.shutdown() ? status : 1;
+}
+
 /// Forks `processes` children; child k runs `child(k)` and leaves with its
 /// answer through _exit, so that the parent's objects (and any server
 /// connection) stay untouched. The children's process ids.

@@ -209,21 +209,5 @@ BENCHMARK(BM_RawInsertSelect)
     ->ReportAggregatesOnly(true);
 
 int main(int argc, char** argv) {
-    long long peakRows = -1;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--peak-rows=", 12) == 0) peakRows = std::atoll(argv[i] + 12);
-    }
-    arxbench::BenchPlatform platform;
-    int status = 0;
-    if (peakRows < 0) {
-        status = arxbench::runBenchmarks(argc, argv);
-    } else {
-        try {
-            status = peakRun(peakRows);
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "benchmark failed: %s\n", e.what());
-            status = 1;
-        }
-    }
-    return platform.shutdown() ? status : 1;
+    return arxbench::runBenchmarksOrPeak(argc, argv, peakRun);
 }

@@ -371,21 +371,6 @@ BENCHMARK(BM_DictionaryExport)->Arg(100000)->Unit(benchmark::kMillisecond)->MinT
 BENCHMARK(BM_DictionaryImport)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 int main(int argc, char** argv) {
-    int peakRows = -1;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--peak-rows=", 12) == 0) peakRows = std::atoi(argv[i] + 12);
-    }
-    arxbench::BenchPlatform platform;
-    int status = 0;
-    if (peakRows < 0) {
-        status = arxbench::runBenchmarks(argc, argv);
-    } else {
-        try {
-            status = peakRun(peakRows);
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "benchmark failed: %s\n", e.what());
-            status = 1;
-        }
-    }
-    return platform.shutdown() ? status : 1;
+    return arxbench::runBenchmarksOrPeak(
+        argc, argv, [](long long rows) { return peakRun(static_cast<int>(rows)); });
 }
