@@ -95,29 +95,6 @@ private:
     std::unique_ptr<InstanceDataManager> manager_;
 };
 
-// What the database claims: the stored model version its description names.
-// A file is looked at read-only first, so that a file that is no instance
-// file is refused as it is (a session would turn on its write-ahead log).
-ResultMsg readClaim(const std::string& location, std::unique_ptr<M_EntityModelDAO>& claimed) {
-    MRDService* service = MeridianNew::getCurrService();
-    if (service == nullptr) return MeridianNew::noCurrentDatabase();
-    if (!MRDService::isServerLocation(location)) {
-        MRDSession* opened = nullptr;
-        ResultMsg rm = service->openReadOnlySession(location, opened);
-        const std::unique_ptr<MRDSession> session(opened);
-        InstanceDataManager* made = nullptr;
-        if (rm.ok()) rm = session->createInstanceDataManager(made, 0);
-        const std::unique_ptr<InstanceDataManager> manager(made);
-        IEntityModel described;
-        if (rm.ok()) rm = manager->getEntityModelInstanceInfo(described);
-        if (!rm.ok()) return rm;
-    }
-    M_EntityModelDAO* found = nullptr;
-    ResultMsg rm = M_EntityModelDAO::getInstanceInfo(location, found);
-    claimed.reset(found);
-    return rm;
-}
-
 // Drift that no plan reconciles: what the database holds beyond the version
 // it claims, or in another storage type. A missing table, column or index
 // is made by the migration as its target asks.
@@ -242,6 +219,14 @@ ResultMsg runSteps(InstanceDatabase& db, const MigrationOptions& options, const 
     return db.close();
 }
 
+// The claim of the database at `location`, kept in `claimed`.
+ResultMsg claimOf(const std::string& location, std::unique_ptr<M_EntityModelDAO>& claimed) {
+    M_EntityModelDAO* found = nullptr;
+    ResultMsg rm = InstanceMigration::readClaim(location, found);
+    claimed.reset(found);
+    return rm;
+}
+
 }  // namespace
 
 const char* stepActionName(MigrationStep::Action action) {
@@ -262,10 +247,29 @@ const char* stepActionName(MigrationStep::Action action) {
     return "";
 }
 
+ResultMsg InstanceMigration::readClaim(const std::string& location, M_EntityModelDAO*& model) {
+    MRDService* service = MeridianNew::getCurrService();
+    if (service == nullptr) return MeridianNew::noCurrentDatabase();
+    // A session would turn on the write-ahead log of a file that is no
+    // instance file: a read-only one looks first.
+    if (!MRDService::isServerLocation(location)) {
+        MRDSession* opened = nullptr;
+        ResultMsg rm = service->openReadOnlySession(location, opened);
+        const std::unique_ptr<MRDSession> session(opened);
+        InstanceDataManager* made = nullptr;
+        if (rm.ok()) rm = session->createInstanceDataManager(made, 0);
+        const std::unique_ptr<InstanceDataManager> manager(made);
+        IEntityModel described;
+        if (rm.ok()) rm = manager->getEntityModelInstanceInfo(described);
+        if (!rm.ok()) return rm;
+    }
+    return M_EntityModelDAO::getInstanceInfo(location, model);
+}
+
 ResultMsg InstanceMigration::checkDrift(const std::string& location, MigrationPlan& plan) {
     plan = MigrationPlan();
     std::unique_ptr<M_EntityModelDAO> claimed;
-    ResultMsg rm = readClaim(location, claimed);
+    ResultMsg rm = claimOf(location, claimed);
     if (!rm.ok()) return rm;
     plan.modelName = claimed->_name;
     plan.fromVersion = plan.toVersion = claimed->_version;
@@ -284,7 +288,7 @@ ResultMsg InstanceMigration::migrate(const std::string& location, const M_Entity
                                      const MigrationOptions& options, MigrationPlan& plan) {
     plan = MigrationPlan();
     std::unique_ptr<M_EntityModelDAO> claimed;
-    ResultMsg rm = readClaim(location, claimed);
+    ResultMsg rm = claimOf(location, claimed);
     if (!rm.ok()) return rm;
     const std::string from = StringHelper::int2String(claimed->_version);
     const std::string to = StringHelper::int2String(target._version);

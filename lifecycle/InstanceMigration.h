@@ -74,6 +74,13 @@ struct MigrationPlan {
 /// database, used by one thread at a time.
 class ARX InstanceMigration {
 public:
+    /// The stored model version that the instance database at `location`
+    /// claims (ARX_InstanceInfo), as getInstanceInfo finds it; a file is
+    /// looked at read-only first, so that one that is no instance file is
+    /// refused untouched. `model` receives a new object the caller owns (an
+    /// object it held is deleted); on failure it may hold what the
+    /// database said (then _ID is 0), as getInstanceInfo leaves it.
+    static ResultMsg readClaim(const std::string& location, M_EntityModelDAO*& model);
     /// The drift of the instance database at `location` (a file path or a
     /// server URI) against the model version it claims (ARX_InstanceInfo):
     /// fills modelName, fromVersion (= toVersion), drift and unreconciled.

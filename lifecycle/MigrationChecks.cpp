@@ -61,26 +61,38 @@ bool checkFor(const ModelChange& c, Check& check, std::string& column, int& argu
     }
 }
 
+// What a check found; with nothing found, that the change loses or fails on nothing.
 std::string finding(const ModelChange& c, long long count, const Samples& samples) {
     const std::string table = "表" + c.tableInnerName, column = table + "的列" + c.columnInnerName;
     const std::string n = number(count);
+    const bool none = count == 0;
     switch (c.kind) {
         case Kind::TableEnded:
-            return table + "有" + n + "行将被删除";
+            return none ? table + "没有行，删除它不丢失数据" : table + "有" + n + "行将被删除";
         case Kind::ColumnEnded:
-            return column + "有" + n + "个值将被删除";
+            return none ? column + "没有值，删除它不丢失数据" : column + "有" + n + "个值将被删除";
         case Kind::ColumnAdded:
-            return table + "新增的唯一列" + c.columnInnerName + "的默认值将在" + n + "行中重复";
+            return none ? table + "不到两行，新增的唯一列" + c.columnInnerName + "的默认值不会重复"
+                        : table + "新增的唯一列" + c.columnInnerName + "的默认值将在" + n +
+                              "行中重复";
         case Kind::UniqueChanged:
-            return column + "改为唯一后有" + n + "个值重复" + listed(samples, true);
+            return none ? column + "没有重复的值"
+                        : column + "改为唯一后有" + n + "个值重复" + listed(samples, true);
         case Kind::LengthChanged:
-            if (c.attribute == "MaxLength")
-                return column + "有" + n + "个值长于新的最大长度" + c.after + "字节" +
-                       listed(samples, false);
-            return column + "有" + n + "个值超出32位整数" + listed(samples, false);
+            if (c.attribute == "MaxLength") {
+                return none ? column + "没有长于新的最大长度" + c.after + "字节的值"
+                            : column + "有" + n + "个值长于新的最大长度" + c.after + "字节" +
+                                  listed(samples, false);
+            }
+            return none ? column + "的值都在32位整数之内"
+                        : column + "有" + n + "个值超出32位整数" + listed(samples, false);
         default:
-            if (c.safety == Safety::Destructive) return column + "有" + n + "个值在类型转换中丢失";
-            return column + "有" + n + "个值不能转换为新的类型" + listed(samples, false);
+            if (c.safety == Safety::Destructive) {
+                return none ? column + "没有值，类型转换不丢失数据"
+                            : column + "有" + n + "个值在类型转换中丢失";
+            }
+            return none ? column + "的值都能转换为新的类型"
+                        : column + "有" + n + "个值不能转换为新的类型" + listed(samples, false);
     }
 }
 

@@ -240,6 +240,47 @@ TEST_F(QmsTest, DiagramShowsSceneRecordsAndRendersToPng) {
     EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
 }
 
+// A model changed in version 2, its diff, and a file of version 1 migrated:
+// refused while it would lose values, then with the loss allowed; the file
+// checked against its version, and the diagram of what changed.
+TEST_F(QmsTest, ModelDiffAndMigrationOfAnInstanceFile) {
+    for (const char* args :
+         {"init", "project create P", "model create P M", "folder add M F", "table add M F T",
+          "column add M T Name --type text", "column add M T Age --type text",
+          "column add M T Fax --type text", "model instance M v1.db", "model upgrade M",
+          "column add M T Phone --type text --default none", "column change M T Age --type int",
+          "column change M T Name --unique 1", "column delete M T Fax"})
+        ok(args);
+    const std::string v1 = dir.file("v1.db");
+    ASSERT_TRUE(arxtest::rawExecute(v1, "INSERT INTO T_1 VALUES (1, 'Ann', '34', '555')"));
+    std::string kinds;
+    const Json diff = Json::parse(ok("model diff M --from 1 --to 2 --json"));
+    for (const Json& change : diff.at("changes"))
+        kinds += change.at("kind").get<std::string>() + ":" +
+                 change.at("safety").get<std::string>() + " ";
+    EXPECT_EQ(kinds,
+              "unique-changed:data-dependent type-changed:data-dependent column-added:safe "
+              "column-ended:destructive ");
+    const std::string before = file("v1.db");
+    Result r = qms("data migrate v1.db --to-version 2 --dry-run");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find(u8"refused 表T_1的列Fax_1有1个值将被删除"), npos) << r.out;
+    EXPECT_TRUE(oneErrorLine(r.err) && file("v1.db") == before) << r.err;
+    const Json plan = Json::parse(ok("data migrate v1.db --to-version 2 --allow-data-loss --json"));
+    EXPECT_EQ(plan.at("migrated"), true);
+    EXPECT_EQ(plan.at("steps").at(0).at("action"), "rebuild-table") << plan;
+    EXPECT_EQ(arxtest::rawScalar(v1, "SELECT Name_1 || Age_1 || Phone_2 FROM T_1"), "Ann34none");
+    EXPECT_NE(ok("data check v1.db").find("no drift"), npos);
+    ASSERT_TRUE(arxtest::rawExecute(v1, "ALTER TABLE T_1 ADD COLUMN Hand"));
+    r = qms("data check v1.db");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("column-ended    destructive    T.Hand (T_1.Hand)"), npos) << r.out;
+    const std::string svg = ok("diagram M --diff 1");
+    for (const char* part : {"class=\"table changed\"", "class=\"ended\"", "- Fax: text",
+                             "+ Phone: text", "~ Age: int"})
+        EXPECT_NE(svg.find(part), npos) << part;
+}
+
 TEST_F(QmsTest, BadCommandLinesCreateNothing) {
     const struct {
         const char* args;

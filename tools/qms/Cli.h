@@ -75,10 +75,12 @@ void addProjectCommands(CLI::App& app, Options& options);    // project
 void addModelCommands(CLI::App& app, Options& options);      // model
 void addStructureCommands(CLI::App& app, Options& options);  // folder, table, column
 void addDataCommands(CLI::App& app, Options& options);       // data, dict
-void addTransferCommands(CLI::App& app, Options& options);   // export, import
-void addCodegenCommand(CLI::App& app, Options& options);     // codegen
-void addDiagramCommand(CLI::App& app, Options& options);     // diagram
-void addServeCommand(CLI::App& app, Options& options);       // serve
+/// After addModelCommands and addDataCommands: model diff, data check, data migrate.
+void addMigrationCommands(CLI::App& app, Options& options);
+void addTransferCommands(CLI::App& app, Options& options);  // export, import
+void addCodegenCommand(CLI::App& app, Options& options);    // codegen
+void addDiagramCommand(CLI::App& app, Options& options);    // diagram
+void addServeCommand(CLI::App& app, Options& options);      // serve
 
 /// The argument `label` that names a project or model (checked by
 /// storable()), and the option --id N that names it by its identifier

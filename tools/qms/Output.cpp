@@ -50,8 +50,8 @@ std::string jsonText(const Json& json) {
     return json.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-void progress(std::size_t index, std::size_t count, const std::string& text) {
-    if (count <= 5 || !isatty(STDERR_FILENO)) return;
+void progress(std::size_t index, std::size_t count, const std::string& text, bool always) {
+    if ((count <= 5 && !always) || !isatty(STDERR_FILENO)) return;
     std::cerr << "\r[" << index << "/" << count << "] " << printable(text) << "\033[K";
     if (index == count) std::cerr << "\n";
     std::cerr.flush();

@@ -27,8 +27,9 @@ using Json = nlohmann::ordered_json;
 std::string jsonText(const Json& json);
 
 /// A progress line "[i/n] text" on standard error, only on a terminal and
-/// only for more than a few items; the last one ends the line.
-void progress(std::size_t index, std::size_t count, const std::string& text);
+/// only for more than a few items (`always`: for any number, each item
+/// taking long); the last one ends the line.
+void progress(std::size_t index, std::size_t count, const std::string& text, bool always = false);
 
 /// Writes `text` to the file `path`, or to standard output for "" or "-";
 /// throws Failure when it cannot all be written. A file is written under a

@@ -1,5 +1,5 @@
-// qms folder add|delete, table add|show|delete, column add|delete: the
-// structure of the highest version of a model.
+// qms folder add|delete, table add|show|delete, column add|change|delete:
+// the structure of the highest version of a model.
 #include <iostream>
 #include <list>
 #include <map>
@@ -29,6 +29,9 @@ struct StructureArgs {
     std::string defaultValue;
     std::string references;
     int id = 0;  // --id of the model
+    // column change: what is set (-1 or unset: unchanged)
+    bool defaultGiven = false;
+    int index = -1, unique = -1, maxLength = -1;
     bool generateDao = false;
     bool findKey = false;
     bool json = false;
@@ -203,6 +206,24 @@ void addColumn(const Options& options, const StructureArgs& args) {
               << printable(args.table) << "\n";
 }
 
+void changeColumn(const Options& options, const StructureArgs& args) {
+    Session session(options);
+    M_EntityModelDAO model = changeableModel(args);
+    M_EntityTableDAO table = findTable(model, args.table);
+    M_NormalColumnDAO column = findColumn(model, table, args.column);
+    if (!args.type.empty()) column._dataType = dataTypeOf(args.type);
+    if (args.defaultGiven) column._defaultValue = gbk(args.defaultValue);
+    if (!args.display.empty()) column._displayName = gbk(args.display);
+    if (args.index >= 0) column._isIndex = args.index;
+    if (args.unique >= 0) column._isOnly = args.unique;
+    if (args.maxLength > 0) column._maxLength = args.maxLength;
+    // Earlier versions keep the column as it was (see reviseInModel).
+    check(column.reviseInModel(&model), "cannot change column '" + args.column + "'");
+    session.close();
+    std::cout << "changed column " << printable(args.column) << " of table "
+              << printable(args.table) << " in version " << model._version << "\n";
+}
+
 void deleteColumn(const Options& options, const StructureArgs& args) {
     Session session(options);
     M_EntityModelDAO model = changeableModel(args);
@@ -264,7 +285,7 @@ void addStructureCommands(CLI::App& app, Options& options) {
     command->add_option("TABLE", tableDelete->table, "table name")->required()->check(storable());
     action(command, [&options, tableDelete] { deleteTable(options, *tableDelete); });
 
-    CLI::App* column = app.add_subcommand("column", "add and delete columns of a table");
+    CLI::App* column = app.add_subcommand("column", "add, change and delete columns of a table");
     column->require_subcommand(1);
     auto columnAdd = std::make_shared<StructureArgs>();
     command = named(column, "add", "add a column to a table", *columnAdd);
@@ -276,6 +297,27 @@ void addStructureCommands(CLI::App& app, Options& options) {
     command->add_option("--references", columnAdd->references, "the table it refers to")
         ->check(storable());
     action(command, [&options, columnAdd] { addColumn(options, *columnAdd); });
+    auto columnChange = std::make_shared<StructureArgs>();
+    command = named(column, "change", "change a column from this version on", *columnChange);
+    command->add_option("TABLE", columnChange->table, "table name")->required()->check(storable());
+    command->add_option("COLUMN", columnChange->column, "column name")
+        ->required()
+        ->check(storable());
+    command->add_option("--type", columnChange->type, "int, text, real, bytes or blob");
+    CLI::Option* defaultValue =
+        command->add_option("--default", columnChange->defaultValue, "default value ('' for none)")
+            ->check(storable());
+    command->add_option("--display", columnChange->display, "display name")->check(newName());
+    command->add_option("--index", columnChange->index, "1: indexed, 0: not")
+        ->check(CLI::Range(0, 1));
+    command->add_option("--unique", columnChange->unique, "1: unique, 0: not")
+        ->check(CLI::Range(0, 1));
+    command->add_option("--max-length", columnChange->maxLength, "maximum length")
+        ->check(fromOne());
+    action(command, [&options, columnChange, defaultValue] {
+        columnChange->defaultGiven = defaultValue->count() > 0;
+        changeColumn(options, *columnChange);
+    });
     auto columnDelete = std::make_shared<StructureArgs>();
     command = named(column, "delete", "delete a column from a table", *columnDelete);
     command->add_option("TABLE", columnDelete->table, "table name")->required()->check(storable());

@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
     qms::addModelCommands(app, options);
     qms::addStructureCommands(app, options);
     qms::addDataCommands(app, options);
+    qms::addMigrationCommands(app, options);
     qms::addTransferCommands(app, options);
     qms::addCodegenCommand(app, options);
     qms::addDiagramCommand(app, options);
