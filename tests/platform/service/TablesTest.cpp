@@ -83,4 +83,63 @@ TEST_F(Tables, SchemaChangesReachTheCaches) {
     EXPECT_EQ(add("a").rCode, SRV_ERR_NO_COLUMN);
 }
 
+// What a migration looks at and does on either backend: offending values
+// found and named, a rebuild that keeps rows and identifiers and converts
+// values in the database, and a column's index set.
+TEST_F(Tables, ValuesAreCheckedAndATableIsRebuiltWithItsRows) {
+    for (const auto& [name, qty, price] :
+         {std::tuple{"a", "1", "1.5"}, {"a", "2", "2"}, {"12", "3000000000", "2"}})
+        ASSERT_TRUE(idm->addITableData(itemRow(name, qty, price), COMMIT_T_IMMEDIATELY).ok());
+    using Check = InstanceDataManager::ValueCheck;
+    const std::tuple<const char*, Check, int, long long, std::string> checks[] = {
+        {"id", Check::Present, 0, 3, "1:1"},
+        {"Name", Check::Duplicated, 0, 1, "2:a"},
+        {"Name", Check::NotConvertible, COL_TYPE_INT, 2, "1:a"},
+        {"Price", Check::NotConvertible, COL_TYPE_INT, 1, "1:1.5"},
+        {"Qty", Check::NotConvertible, COL_TYPE_STRING, 0, ""},
+        {"Name", Check::LongerThan, 1, 1, "3:12"},
+        {"Qty", Check::Beyond32Bits, 0, 1, "3:3000000000"},
+    };
+    for (const auto& [column, check, argument, count, first] : checks) {
+        SCOPED_TRACE(std::string(column) + " " + std::to_string(static_cast<int>(check)));
+        long long found = -1;
+        std::vector<std::pair<long long, std::string>> samples;
+        ASSERT_TRUE(idm->findValues("T_Item", column, check, argument, 1, found, samples).ok());
+        EXPECT_EQ(found, count);
+        EXPECT_EQ(samples.empty() ? "" : std::to_string(samples[0].first) + ":" + samples[0].second,
+                  first);
+    }
+    MNormalColumn name = describe("Name", 2), qty = describe("Qty", 2), extra = describe("X", 1);
+    name._isIndex = 1;
+    extra._defaultValue = "7";
+    ASSERT_TRUE(
+        idm->rebuildTable(tableNamed("T_Item"), {name, qty, describe("Price", 3), extra}).ok());
+    std::list<MNormalColumn> layout;
+    ASSERT_TRUE(idm->getTableLayout("T_Item", layout).ok());
+    std::string shape;
+    for (const MNormalColumn& c : layout)
+        shape +=
+            c._innerName + ":" + std::to_string(c._dataType) + std::to_string(c._isIndex) + " ";
+    EXPECT_EQ(shape, "Name:21 Qty:20 Price:30 X:10 ");
+    EXPECT_EQ(rawScalar(dbPath,
+                        "SELECT \"Qty\" || '/' || \"X\" || '/' || \"Name\" FROM "
+                        "\"T_Item\" WHERE \"id\" = 3"),
+              "3000000000/7/12");
+    ASSERT_TRUE(add("b", COMMIT_T_IMMEDIATELY).ok());
+    EXPECT_EQ(rawScalar(dbPath, "SELECT max(\"id\") FROM \"T_Item\""), "4");
+    // An index set and one dropped; a unique one over repeated values refused.
+    qty._isIndex = 1;
+    name._isIndex = 0;
+    ASSERT_TRUE(idm->setColumnIndex("T_Item", qty).ok() &&
+                idm->setColumnIndex("T_Item", name).ok());
+    qty._isOnly = 1;
+    EXPECT_EQ(idm->setColumnIndex("T_Item", qty).rCode, SRV_ERR_ENGINE);
+    layout.clear();
+    ASSERT_TRUE(idm->getTableLayout("T_Item", layout).ok());
+    shape.clear();
+    for (const MNormalColumn& c : layout)
+        shape += std::to_string(c._isIndex) + std::to_string(c._isOnly);
+    EXPECT_EQ(shape, "00100000");
+}
+
 }  // namespace arxtest
