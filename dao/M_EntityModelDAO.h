@@ -101,10 +101,12 @@ public:
     // Defined in tabledata/EntityModelInstance.cpp.
     /// Creates the instance file `fileName` in `folderPath` (made when
     /// missing) for this stored model's version. An existing file is never
-    /// overwritten.
+    /// overwritten. A server URI as `folderPath` (and "" as `fileName`)
+    /// builds the instance in that database instead, which must hold no
+    /// table yet (see InstanceDataManager::createEntityModelInstance_Create).
     ResultMsg createInstance(std::string folderPath, std::string fileName);
-    /// Reads which model and version the instance file at `filePath` was
-    /// made for and finds that model in the current configuration database.
+    /// Reads which model and version the instance file (or server database)
+    /// at `filePath` was made for and finds that model in the current configuration database.
     /// `model` receives a new object that the caller owns (an object it held
     /// is deleted first); it keeps what the file said when the project or
     /// the model is no longer stored (then _ID stays 0).

@@ -20,12 +20,18 @@
 namespace MeridianSpace {
 
 ResultMsg M_EntityModelDAO::createInstance(std::string folderPath, std::string fileName) {
-    if (!FolderHelper::createDirs(folderPath)) {
+    // A server URI names the database itself: there is no folder to make.
+    const bool server = MRDService::isServerLocation(folderPath);
+    if (server && !fileName.empty()) {
+        return ResultMsg(RUN_FAIL, "ERROR: 服务器数据库的实例不需要文件名：" +
+                                       MRDService::displayLocation(folderPath));
+    }
+    if (!server && !FolderHelper::createDirs(folderPath)) {
         return ResultMsg(RUN_FAIL, "ERROR: 建立实例文件保存目录失败.");
     }
-    FolderHelper::folderPathStrNormalize(folderPath);
+    if (!server) FolderHelper::folderPathStrNormalize(folderPath);
     const std::string fullPath = folderPath + fileName;
-    if (FileHelper::isFileExists(fullPath)) {
+    if (!server && FileHelper::isFileExists(fullPath)) {
         return ResultMsg(RUN_FAIL, "ERROR: 待生成实例文件已存在，不能重新生成覆盖！");
     }
 
@@ -66,7 +72,7 @@ ResultMsg M_EntityModelDAO::getInstanceInfo(std::string filePath, M_EntityModelD
     StringHelper::TrimRightSpace(filePath);
     // A server URI is shown and logged without its password.
     const std::string shownPath = MRDService::displayLocation(filePath);
-    if (!FileHelper::isFileExists(filePath)) {
+    if (!MRDService::isServerLocation(filePath) && !FileHelper::isFileExists(filePath)) {
         ResultMsg missing(RUN_FAIL, "指定数据文件不存在！路径为： " + shownPath);
         log->appendError("M_EntityModelDAO::getInstanceInfo() ", missing.rMsg);
         return missing;

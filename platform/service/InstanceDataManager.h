@@ -85,7 +85,8 @@ public:
 
     /// Creates a physical table: "id" (INTEGER PRIMARY KEY) and one column per
     /// description, with its type, default value and (unique) index; the
-    /// names follow checkTableName and checkColumnName.
+    /// names follow checkTableName and checkColumnName, and on a server a
+    /// name longer than it keeps (63 bytes) is refused, never cut short.
     [[nodiscard]] ResultMsg addMTableInstance(const MTable& table,
                                               const std::list<MNormalColumn>& columns);
     /// Adds one physical column to an existing table.
@@ -181,9 +182,13 @@ public:
     /// built under a temporary name beside the target and then given its
     /// name, so it appears complete or not at all. An existing path is never
     /// touched (SRV_ERR_EXISTS); a model that is not stored gives
-    /// SRV_ERR_NO_ROW; a failure leaves no file. On success `session` is a
-    /// new session on the file that the caller deletes; `flag` 1 reads the
-    /// file's table layouts at once.
+    /// SRV_ERR_NO_ROW; a failure leaves no file. A server URI instead names
+    /// a database (made when missing; a schema through search_path) that
+    /// must hold no table yet (else SRV_ERR_EXISTS): the same tables are
+    /// built in it in one transaction, after every table and column name was
+    /// found to fit the server (SRV_ERR_ARGUMENT naming the first that does
+    /// not). On success `session` is a new session on the instance that the
+    /// caller deletes; `flag` 1 reads the instance's table layouts at once.
     ResultMsg createEntityModelInstance_Create(IEntityModel model, MRDSession*& session, int flag);
     /// Fills name, version, type, description and project UID from this
     /// manager's database when it is an instance file. A database that does

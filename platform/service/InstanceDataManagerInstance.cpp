@@ -238,6 +238,33 @@ ResultMsg fillInstanceFile(InstanceDataManager& builder, const IEntityModel& mod
     return rm;
 }
 
+// The names of the instance's tables and columns, checked against what the
+// database keeps (see Dialect::nameLimit) before anything is made.
+ResultMsg checkNamesFit(const std::vector<TableLayout>& layouts, std::size_t limit) {
+    ResultMsg rm;
+    for (auto t = layouts.begin(); rm.ok() && t != layouts.end(); ++t) {
+        rm = detail::checkNameFits(t->table._innerName, "表", limit);
+        const std::string columnOf = "表" + t->table._innerName + "的列";
+        for (auto c = t->columns.begin(); rm.ok() && c != t->columns.end(); ++c)
+            rm = detail::checkNameFits(c->_innerName, columnOf.c_str(), limit);
+    }
+    return rm;
+}
+
+// Fills a server database that must hold no table yet, inside the open
+// transaction; looked at under the lock that other builders of tables take.
+ResultMsg fillServerInstance(Connection& conn, InstanceDataManager& builder,
+                             const IEntityModel& model, const std::vector<TableLayout>& layouts) {
+    ResultMsg rm = conn.lockSchemaChanges();
+    std::vector<std::string> tables;
+    if (rm.ok()) rm = conn.tableNames(tables);
+    if (rm.ok() && !tables.empty()) {
+        return ResultMsg(SRV_ERR_EXISTS,
+                         "数据库中已有表，不能在其中建立实例：" + conn.displayName());
+    }
+    return rm.ok() ? fillInstanceFile(builder, model, layouts) : rm;
+}
+
 }  // namespace
 
 ResultMsg MRDService::publishFile(const std::string& temporary, const std::string& target) {
@@ -260,6 +287,20 @@ ResultMsg InstanceDataManager::createEntityModelInstance_Create(IEntityModel mod
     Connection& conn = *connection_;
     const std::string& target = model._filePath;
     ResultMsg rm = conn.checkOpen();
+    const detail::Backend& server = detail::backendFor(target);
+    if (rm.ok() && server.isServer()) {
+        std::vector<TableLayout> layouts;
+        std::shared_ptr<Connection> built;
+        rm = readModelLayout(conn, model, layouts);
+        if (rm.ok()) rm = checkNamesFit(layouts, server.nameLimit());
+        if (rm.ok()) rm = server.open(target, true, built);
+        if (!rm.ok()) return rm;
+        InstanceDataManager builder(built);
+        rm = built->atomic([&]() { return fillServerInstance(*built, builder, model, layouts); });
+        if (rm.ok() && flag == 1) rm = built->loadAllLayouts();
+        if (rm.ok()) session = new MRDSession(std::move(built));
+        return rm;
+    }
     if (rm.ok()) rm = detail::fileBackend().checkLocation(target);
     if (!rm.ok()) return rm;
     struct stat st {};

@@ -157,6 +157,7 @@ ResultMsg InstanceDataManager::rebuildTable(const MTable& table,
     std::vector<std::string> seen;
     for (const MNormalColumn& column : columns) {
         rm = checkColumnName(column._innerName, seen);
+        if (rm.ok()) rm = detail::checkNameFits(column._innerName, "列", conn.nameLimit());
         std::string definition;
         if (rm.ok()) rm = detail::columnDefinition(conn, column, definition);
         if (!rm.ok()) return rm;

@@ -13,6 +13,7 @@
 namespace MeridianSpace {
 
 using detail::checkIdentifier;
+using detail::checkNameFits;
 using detail::columnDefinition;
 using detail::createColumnIndex;
 using detail::quoteIdentifier;
@@ -48,10 +49,10 @@ ResultMsg InstanceDataManager::checkColumnName(const std::string& innerName,
 
 ResultMsg InstanceDataManager::addMTableInstance(const MTable& table,
                                                  const std::list<MNormalColumn>& columns) {
-    ResultMsg rm = checkTableName(table._innerName);
-    if (!rm.ok()) return rm;
     detail::Connection& conn = *connection_;
-    rm = conn.checkOpen();
+    ResultMsg rm = checkTableName(table._innerName);
+    if (rm.ok()) rm = checkNameFits(table._innerName, "表", conn.nameLimit());
+    if (rm.ok()) rm = conn.checkOpen();
     if (!rm.ok()) return rm;
 
     std::string sql = "CREATE TABLE IF NOT EXISTS " + quoteIdentifier(table._innerName) + " (" +
@@ -59,6 +60,7 @@ ResultMsg InstanceDataManager::addMTableInstance(const MTable& table,
     std::vector<std::string> seen;
     for (const MNormalColumn& column : columns) {
         rm = checkColumnName(column._innerName, seen);
+        if (rm.ok()) rm = checkNameFits(column._innerName, "列", conn.nameLimit());
         if (!rm.ok()) return rm;
         std::string definition;
         rm = columnDefinition(conn, column, definition);
@@ -83,10 +85,11 @@ ResultMsg InstanceDataManager::addMTableInstance(const MTable& table,
 
 ResultMsg InstanceDataManager::addNormalColumnInstance(const std::string& table,
                                                        const MNormalColumn& column) {
+    detail::Connection& conn = *connection_;
     ResultMsg rm = checkTableName(table);
     if (rm.ok()) rm = checkColumnName(column._innerName, {});
+    if (rm.ok()) rm = checkNameFits(column._innerName, "列", conn.nameLimit());
     if (!rm.ok()) return rm;
-    detail::Connection& conn = *connection_;
     std::string definition;
     rm = columnDefinition(conn, column, definition);
     if (!rm.ok()) return rm;

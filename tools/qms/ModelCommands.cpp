@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "Cli.h"
+#include "MRDService.h"
 #include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
@@ -119,23 +120,25 @@ void copyModel(const Options& options, const ModelArgs& args) {
 }
 
 void createInstance(const Options& options, const ModelArgs& args) {
-    // The library takes a folder and a file name; a relative path is taken
-    // from the current folder.
+    // The library takes a folder and a file name (a server URI and none); a
+    // relative path is taken from the current folder.
     std::string path = args.name;
-    if (path.empty() || path.back() == '/') throw UsageError("FILE must name a file");
-    if (path.front() != '/') {
+    const bool server = MRDService::isServerLocation(path);
+    if (path.empty() || (!server && path.back() == '/'))
+        throw UsageError("FILE must name a file or a server database");
+    if (!server && path.front() != '/') {
         char cwd[4096];
         if (getcwd(cwd, sizeof(cwd)) == nullptr) throw Failure("cannot read the current folder");
         path = std::string(cwd) + "/" + path;
     }
-    const std::size_t slash = path.rfind('/');
+    const std::size_t slash = server ? path.size() - 1 : path.rfind('/');
     Session session(options);
     M_EntityModelDAO model = findModel(args.model, args.project, args.version, args.id);
     check(model.createInstance(path.substr(0, slash + 1), path.substr(slash + 1)),
-          "cannot create " + args.name);
+          "cannot create " + location(args.name));
     session.close();
-    std::cout << "created " << printable(args.name) << " for " << shown(model._name) << " version "
-              << model._version << "\n";
+    std::cout << "created " << printable(location(args.name)) << " for " << shown(model._name)
+              << " version " << model._version << "\n";
 }
 
 }  // namespace
@@ -198,7 +201,9 @@ void addModelCommands(CLI::App& app, Options& options) {
     CLI::App* instanceCommand = versioned(
         named("instance", "create an instance file (a work database) of a model", *instance),
         *instance);
-    instanceCommand->add_option("FILE", instance->name, "the new file")->required();
+    instanceCommand
+        ->add_option("FILE", instance->name, "the new file, or a server database holding no table")
+        ->required();
     action(instanceCommand, [&options, instance] { createInstance(options, *instance); });
 }
 

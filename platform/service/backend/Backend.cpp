@@ -31,4 +31,8 @@ bool Backend::isServer() const {
     return false;
 }
 
+std::size_t Backend::nameLimit() const {
+    return 0;
+}
+
 }  // namespace MeridianSpace::detail

@@ -5,6 +5,7 @@
 // backend/BackendRegistry.h). One object serves every session and thread:
 // its members keep no state. Internal to the service; exported only so
 // that the tests can add a backend of their own.
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +52,8 @@ public:
     virtual std::string displayLocation(const std::string& location) const;
     /// True when the locations name databases on a server.
     virtual bool isServer() const;
+    /// What the backend's connections answer for Dialect::nameLimit().
+    virtual std::size_t nameLimit() const;
 };
 
 }  // namespace MeridianSpace::detail

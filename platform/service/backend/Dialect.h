@@ -4,6 +4,7 @@
 // above the connection writes one SQL text for both. Where a default is
 // given it is the standard spelling, and a backend that spells it otherwise
 // says so. Only texts: nothing here runs SQL. Internal to the service.
+#include <cstddef>
 #include <string>
 
 namespace MeridianSpace::detail {
@@ -12,6 +13,9 @@ class Dialect {
 public:
     virtual ~Dialect() = default;
 
+    /// The longest name in bytes that the database keeps as given (0: any
+    /// name checkIdentifier accepts); a longer one it would cut short.
+    virtual std::size_t nameLimit() const { return 0; }
     /// The column that orders rows as they were stored.
     virtual const char* storageOrder() const { return "\"id\""; }
     /// The definition of the row identifier column "id"; with `neverReused`

@@ -52,6 +52,12 @@ ResultMsg checkIdentifier(const std::string& name, const char* what) {
     return ResultMsg();
 }
 
+ResultMsg checkNameFits(const std::string& name, const char* what, std::size_t limit) {
+    if (limit == 0 || name.size() <= limit) return ResultMsg();
+    return ResultMsg(SRV_ERR_ARGUMENT, std::string(what) + "名称超过数据库能保存的" +
+                                           std::to_string(limit) + "字节：" + name);
+}
+
 std::string quoteIdentifier(const std::string& name) {
     return "\"" + name + "\"";
 }

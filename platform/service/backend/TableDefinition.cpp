@@ -20,10 +20,10 @@ ResultMsg columnDefinition(const Connection& conn, const MNormalColumn& column, 
     return rm;
 }
 
-std::string indexName(const std::string& kind, const std::string& table,
-                      const std::string& column) {
+std::string indexName(const std::string& kind, const std::string& table, const std::string& column,
+                      std::size_t limit) {
     const std::string name = kind + "_" + table + "_" + column;
-    if (checkIdentifier(name, "索引").ok()) return name;
+    if (checkIdentifier(name, "索引").ok() && checkNameFits(name, "索引", limit).ok()) return name;
     std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a over table, a zero byte, column
     for (char c : table + std::string(1, '\0') + column) {
         hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
@@ -37,7 +37,7 @@ ResultMsg createColumnIndex(Connection& conn, const std::string& table,
                             const MNormalColumn& column) {
     if (column._isIndex == 0 && column._isOnly == 0) return ResultMsg();
     const std::string kind = column._isOnly != 0 ? "uq" : "ix";
-    const std::string name = indexName(kind, table, column._innerName);
+    const std::string name = indexName(kind, table, column._innerName, conn.nameLimit());
     return conn.execute(std::string("CREATE ") + (column._isOnly != 0 ? "UNIQUE " : "") +
                         "INDEX IF NOT EXISTS " + quoteIdentifier(name) + " ON " +
                         quoteIdentifier(table) + " (" + quoteIdentifier(column._innerName) + ")");

@@ -24,6 +24,10 @@ ResultMsg PgBackend::readTableNames(const std::string& location,
     return rm;
 }
 
+std::size_t PgBackend::nameLimit() const {
+    return PgConnection::kNameLimit;
+}
+
 std::string PgBackend::displayLocation(const std::string& location) const {
     return PgConnection::withoutPassword(location);
 }

@@ -16,6 +16,7 @@ public:
     /// The URI without its password.
     std::string displayLocation(const std::string& location) const override;
     bool isServer() const override { return true; }
+    std::size_t nameLimit() const override;
 };
 
 }  // namespace MeridianSpace::detail

@@ -29,6 +29,9 @@ std::string trimmedMessage(const char* text);
 
 class PgConnection : public Connection {
 public:
+    /// The server keeps names of up to 63 bytes (NAMEDATALEN - 1) and cuts
+    /// longer ones short.
+    static constexpr std::size_t kNameLimit = 63;
     /// The URI without its password, for messages and logs.
     static std::string withoutPassword(const std::string& uri);
     /// Connects to the database the URI names. With `create` a database that
@@ -47,6 +50,7 @@ public:
     int changes() const override { return changes_; }
     long long lastInsertRowId() const override { return 0; }
 
+    std::size_t nameLimit() const override { return kNameLimit; }
     const char* beginSql() const override { return "BEGIN ISOLATION LEVEL REPEATABLE READ"; }
     // An identity column takes its numbers from a sequence, which never
     // hands one out twice.
