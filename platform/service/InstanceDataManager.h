@@ -133,12 +133,13 @@ public:
                          std::vector<std::pair<long long, std::string>>& samples);
     /// Brings `table` to the layout `columns` (their order, types, defaults
     /// and indexes) keeping every row and its identifier, as one step of
-    /// the open transaction (or a transaction of its own): a new table is
-    /// filled by one INSERT ... SELECT from the old one, each column from
-    /// the old column of its inner name (converted where the storage type
-    /// changes; a blob to or from another type becomes empty) or, new, with
-    /// its default; the old table is dropped, the new one takes its name
-    /// and gets the indexes. No row passes through the process. Values a
+    /// the open transaction (or a transaction of its own): the old table
+    /// moves aside, a new table of its name is filled by one INSERT ...
+    /// SELECT from it, each column from the old column of its inner name
+    /// (converted where the storage type changes; a blob to or from another
+    /// type becomes empty) or, new, with its default; the old table is
+    /// dropped and the new one gets the indexes. No row passes through the
+    /// process. Values a
     /// conversion would change are for the caller to look at first
     /// (findValues).
     [[nodiscard]] ResultMsg rebuildTable(const MTable& table,

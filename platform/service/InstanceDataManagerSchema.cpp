@@ -18,8 +18,8 @@ using detail::quoteIdentifier;
 
 namespace {
 
-// The name a rebuilt table has until the old one is gone. Model tables are
-// named "<name>_<version>", so none of them can take it.
+// The name the old table of a rebuild has until it is dropped. Model tables
+// are named "<name>_<version>", so none of them can take it.
 const char* const kRebuildTable = "ARX_Rebuild";
 
 // The old column's value for a rebuilt column of storage type `to`.
@@ -151,8 +151,10 @@ ResultMsg InstanceDataManager::rebuildTable(const MTable& table,
     ResultMsg rm = getTableLayout(table._innerName, old);
     if (!rm.ok()) return rm;
     detail::Connection& conn = *connection_;
-    std::string create = "CREATE TABLE " + quoteIdentifier(kRebuildTable) + " (" +
-                         conn.idColumnDefinition(table._neverReuseIDs);
+    const std::string target = quoteIdentifier(table._innerName);
+    const std::string moved = quoteIdentifier(kRebuildTable);
+    std::string create =
+        "CREATE TABLE " + target + " (" + conn.idColumnDefinition(table._neverReuseIDs);
     std::string names = "\"id\"", values = "\"id\"";
     std::vector<std::string> seen;
     for (const MNormalColumn& column : columns) {
@@ -171,21 +173,20 @@ ResultMsg InstanceDataManager::rebuildTable(const MTable& table,
                                          InstanceDataManager::storageType(column._dataType));
         }
     }
-    const std::string target = quoteIdentifier(table._innerName);
     rm = conn.atomic([&]() {
-        ResultMsg r = conn.execute(create + ")");
+        // The old table moves aside first, so that the new one is made under
+        // its own name, as a new instance makes it (with the names a server
+        // derives from the table's: its key, its identifier sequence).
+        conn.schemaChanged();  // statements prepared on the old table go first
+        ResultMsg r = conn.execute("ALTER TABLE " + target + " RENAME TO " + moved);
+        if (r.ok()) r = conn.releaseDerivedNames(kRebuildTable);
+        if (r.ok()) r = conn.execute(create + ")");
         if (r.ok()) {
-            r = conn.execute("INSERT INTO " + quoteIdentifier(kRebuildTable) + " (" + names +
-                             ") SELECT " + values + " FROM " + target);
+            r = conn.execute("INSERT INTO " + target + " (" + names + ") SELECT " + values +
+                             " FROM " + moved);
         }
-        if (r.ok()) r = conn.carryIdentity(table._innerName, kRebuildTable);
-        // Statements prepared on the old table must go before it can.
-        conn.schemaChanged();
-        if (r.ok()) r = conn.execute("DROP TABLE " + target);
-        if (r.ok()) {
-            r = conn.execute("ALTER TABLE " + quoteIdentifier(kRebuildTable) + " RENAME TO " +
-                             target);
-        }
+        if (r.ok()) r = conn.carryIdentity(kRebuildTable, table._innerName);
+        if (r.ok()) r = conn.execute("DROP TABLE " + moved);
         for (auto it = columns.begin(); r.ok() && it != columns.end(); ++it)
             r = detail::createColumnIndex(conn, table._innerName, *it);
         return r;

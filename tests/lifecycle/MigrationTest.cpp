@@ -361,6 +361,76 @@ TEST_F(Migration, DriftAndBadInputAreFoundBeforeAnythingIsWritten) {
     }
 }
 
+// T_1 of a server database as the server prints it: columns, indexes
+// (the primary key's too), rows and the version its instance claims.
+std::string serverDump(const std::string& uri) {
+    return serverScalar(
+        uri,
+        "SELECT (SELECT string_agg(column_name || ' ' || data_type || ' ' || coalesce("
+        "column_default, '-'), ', ' ORDER BY ordinal_position) FROM information_schema.columns "
+        "WHERE table_schema = current_schema() AND table_name = 'T_1') || ' [' || (SELECT "
+        "string_agg(indexname, ',' ORDER BY indexname) FROM pg_indexes WHERE schemaname = "
+        "current_schema() AND tablename = 'T_1') || '] ' || (SELECT string_agg(CAST(t AS TEXT), "
+        "';' ORDER BY t.id) FROM \"T_1\" AS t) || ' v' || (SELECT \"Version\" FROM "
+        "\"ARX_InstanceInfo\")");
+}
+
+// An instance in a server database: built only where no table is yet and
+// with names the server keeps whole; read back, checked and migrated in
+// two rebuilds to what a new instance of the last version holds.
+TEST_F(Migration, AServerInstanceIsBuiltCheckedAndMigratedInItsDatabase) {
+    if (!onPostgres()) GTEST_SKIP() << "a case of the server run";
+    Model m = build();
+    const std::string uri = dir.database("inst"), far = dir.database("far");
+    ASSERT_TRUE(m.v1.createInstance(uri, "").ok());
+    ASSERT_TRUE(rawExecute(uri,
+                           "INSERT INTO \"T_1\" VALUES (1, 'x', 7, 2.0, '\\x00'), "
+                           "(2, '12', 8, 1.5, NULL); SELECT setval(pg_get_serial_sequence("
+                           "'\"T_1\"', 'id'), 2); INSERT INTO \"T_1\" (\"A_1\") "
+                           "VALUES ('new')"));
+    M_EntityModelDAO* found = nullptr;
+    ASSERT_TRUE(M_EntityModelDAO::getInstanceInfo(uri, found).ok());
+    EXPECT_EQ(std::make_pair(found->_ID, found->_version), std::make_pair(m.v1._ID, 1));
+    delete found;
+    MigrationPlan plan;
+    ASSERT_TRUE(InstanceMigration::checkDrift(uri, plan).ok());
+    EXPECT_TRUE(plan.drift.empty());
+    const std::vector<M_EntityModelDAO> versions = [&] {
+        upgrade(m);
+        end(m.now, m.columns["R"]);
+        const M_EntityModelDAO two = m.now;
+        upgrade(m);
+        m.columns["N"]._dataType = 2;
+        EXPECT_TRUE(m.columns["N"].reviseInModel(&m.now).ok());
+        return std::vector<M_EntityModelDAO>{two, m.now};
+    }();
+    for (const M_EntityModelDAO& v : versions) {
+        ResultMsg rm = migrate(uri, v, true);
+        ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+    }
+    ASSERT_TRUE(rawExecute(uri, "INSERT INTO \"T_1\" (\"A_1\") VALUES ('after')"));
+    ASSERT_TRUE(m.now.createInstance(far, "").ok());
+    ASSERT_TRUE(rawExecute(far,
+                           "INSERT INTO \"T_1\" VALUES (1, 'x', '7', '\\x00'), "
+                           "(2, '12', '8', NULL), (3, 'new', NULL, NULL), "
+                           "(4, 'after', NULL, NULL)"));
+    EXPECT_EQ(serverDump(uri), serverDump(far));
+
+    const std::string taken = m.v1.createInstance(uri, "").rMsg;
+    EXPECT_NE(taken.find("数据库中已有表，不能在其中建立实例："), std::string::npos) << utf8(taken);
+    M_FolderDAO f = folder(m.now, "G");
+    table(f, std::string(70, 'L'));
+    const std::string empty = dir.database("long");
+    const std::string refused = m.now.createInstance(empty, "").rMsg;
+    EXPECT_NE(refused.find("表名称超过数据库能保存的63字节：" + std::string(70, 'L')),
+              std::string::npos)
+        << utf8(refused);
+    EXPECT_EQ(serverScalar(empty,
+                           "SELECT count(*) FROM pg_tables WHERE schemaname = "
+                           "current_schema()"),
+              "0");
+}
+
 // A table of `rows` rows whose rebuild (int to text) writes more than the
 // page cache holds, so that it reaches the disk before the commit.
 class LargeMigration : public Migration {

@@ -133,6 +133,14 @@ public:
         (void)to;
         return ResultMsg();
     }
+    /// Gives what the database named after `table` when it was made (a
+    /// server's primary key and identifier sequence) names of `table`'s own,
+    /// so that a new table of the old name gets the same names again. SQLite
+    /// derives no names.
+    virtual ResultMsg releaseDerivedNames(const std::string& table) {
+        (void)table;
+        return ResultMsg();
+    }
     /// The plan of `sql` (one text per step) with its values bound by `bind`.
     virtual ResultMsg queryPlan(const std::string& sql, const std::function<void(Statement&)>& bind,
                                 std::string& plan) = 0;

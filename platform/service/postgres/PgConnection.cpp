@@ -315,6 +315,29 @@ ResultMsg PgConnection::carryIdentity(const std::string& from, const std::string
         [](const Statement&) {}, "调整表的行标识序列失败：" + to);
 }
 
+ResultMsg PgConnection::releaseDerivedNames(const std::string& table) {
+    std::string key, sequence;
+    ResultMsg rm = forEachResultRow(
+        *this,
+        "SELECT (SELECT conname FROM pg_constraint WHERE conrelid = to_regclass(?1) AND contype "
+        "= 'p'), pg_get_serial_sequence(?1, 'id')",
+        [&](Statement& s) { s.bindText(1, quoteIdentifier(table)); },
+        [&](const Statement& row) {
+            key = row.columnBytes(0);
+            sequence = row.columnBytes(1);
+        },
+        "读取表的主键失败：" + table);
+    if (rm.ok() && !key.empty()) {
+        rm = execute("ALTER TABLE " + quoteIdentifier(table) + " RENAME CONSTRAINT " +
+                     quoteIdentifier(key) + " TO " + quoteIdentifier(table + "_pkey"));
+    }
+    // The server's own text of the sequence's name, quoted as it needs.
+    if (rm.ok() && !sequence.empty())
+        rm = execute("ALTER SEQUENCE " + sequence + " RENAME TO " +
+                     quoteIdentifier(table + "_id_seq"));
+    return rm;
+}
+
 ResultMsg PgConnection::lockSchemaChanges() {
     // One lock per schema: databases in other schemas go on undisturbed.
     return forEachResultRow(

@@ -76,6 +76,7 @@ public:
                         std::string& plan) override;
     ResultMsg explicitIdStored(const std::string& table, long long id) override;
     ResultMsg carryIdentity(const std::string& from, const std::string& to) override;
+    ResultMsg releaseDerivedNames(const std::string& table) override;
     ResultMsg lockSchemaChanges() override;
     ResultMsg holdOffWriters(const std::string& table) override;
 
