@@ -12,6 +12,7 @@
 #include "M_NormalColumnDAO.h"
 #include "M_R_ModelTableDAO.h"
 #include "PtrListHelper.h"
+#include "RowLines.h"
 #include "StringHelper.h"
 
 namespace MeridianSpace {
@@ -20,26 +21,6 @@ namespace {
 
 using Kind = ModelChange::Kind;
 using Safety = ModelChange::Safety;
-
-MNormalColumn describe(const M_NormalColumnDAO& c) {
-    MNormalColumn d;
-    d._ID = c._ID;
-    d._name = c._name;
-    d._displayName = c._displayName;
-    d._innerName = c._innerName;
-    d._defaultValue = c._defaultValue;
-    d._dataType = c._dataType;
-    d._isIndex = c._isIndex;
-    d._isOnly = c._isOnly;
-    d._maxLength = c._maxLength;
-    d._minLength = c._minLength;
-    d._numLength = c._numLength;
-    d._numPresision = c._numPresision;
-    d._addVersion = c._addVersion;
-    d._delVersion = c._delVersion;
-    d._t_M_EntityTableID = c._t_M_EntityTableID;
-    return d;
-}
 
 template <class Item, class Name>
 const Item* findByName(const std::list<Item>& items, const std::string& name, Name nameOf) {
@@ -288,7 +269,7 @@ ResultMsg ModelDiff::readVersion(const M_EntityModelDAO& model, int version, Mod
                 placed.emplace(firstRecord[c->_innerName], c);
         }
         for (const auto& [place, c] : placed)
-            entry.columns.push_back(describe(*c));
+            entry.columns.push_back(rowtext::describe(*c));
         layout.push_back(std::move(entry));
     }
     return rm;

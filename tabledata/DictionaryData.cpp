@@ -15,25 +15,6 @@
 
 namespace MeridianSpace {
 
-namespace {
-
-// A description carrying everything the physical column is built from.
-MNormalColumn physicalColumn(const M_NormalColumnDAO& column) {
-    MNormalColumn description =
-        rowtext::describe(column._name, column._innerName, column._dataType);
-    description._defaultValue = column._defaultValue;
-    description._isIndex = column._isIndex;
-    description._isOnly = column._isOnly;
-    description._isAutoIncrement = column._isAutoIncrement;
-    description._maxLength = column._maxLength;
-    description._minLength = column._minLength;
-    description._numLength = column._numLength;
-    description._numPresision = column._numPresision;
-    return description;
-}
-
-}  // namespace
-
 ResultMsg M_EntityTableDAO::exportData(std::list<M_NormalColumnDAO*>& columns,
                                        std::list<std::string>& values) {
     T_deletePtrList(columns);
@@ -105,7 +86,7 @@ ResultMsg M_EntityTableDAO::importData(std::list<M_NormalColumnDAO*> columns,
     table._innerName = _innerName;
     std::list<MNormalColumn> descriptions;
     for (const M_NormalColumnDAO* column : tableColumns)
-        descriptions.push_back(physicalColumn(*column));
+        descriptions.push_back(rowtext::describe(*column));
     // The lines are written even when the rebuild failed (each then fails
     // on its own); with no line to fail, the rebuild's failure is the answer.
     const ResultMsg rebuilt = manager->addMTableInstance(table, descriptions);

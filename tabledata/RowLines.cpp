@@ -202,6 +202,24 @@ MNormalColumn describe(const std::string& name, const std::string& innerName, in
     return description;
 }
 
+MNormalColumn describe(const M_NormalColumnDAO& column) {
+    MNormalColumn d = describe(column._name, column._innerName, column._dataType);
+    d._ID = column._ID;
+    d._displayName = column._displayName;
+    d._defaultValue = column._defaultValue;
+    d._isIndex = column._isIndex;
+    d._isOnly = column._isOnly;
+    d._isAutoIncrement = column._isAutoIncrement;
+    d._maxLength = column._maxLength;
+    d._minLength = column._minLength;
+    d._numLength = column._numLength;
+    d._numPresision = column._numPresision;
+    d._addVersion = column._addVersion;
+    d._delVersion = column._delVersion;
+    d._t_M_EntityTableID = column._t_M_EntityTableID;
+    return d;
+}
+
 void appendCopy(std::list<M_NormalColumnDAO*>& columns, const M_NormalColumnDAO& column) {
     auto copy = std::make_unique<M_NormalColumnDAO>(column);
     columns.push_back(copy.get());

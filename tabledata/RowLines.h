@@ -85,6 +85,9 @@ private:
 
 /// A column description for a query or a physical table.
 MNormalColumn describe(const std::string& name, const std::string& innerName, int dataType);
+/// The description of a stored column: everything its physical column is
+/// built from, and its record's identifier, display name, table and versions.
+MNormalColumn describe(const M_NormalColumnDAO& column);
 /// Appends a new copy of `column` (all members) to `columns`.
 void appendCopy(std::list<M_NormalColumnDAO*>& columns, const M_NormalColumnDAO& column);
 
