@@ -2,7 +2,7 @@
 // projects -> models -> a model, every name on the page, a table opened,
 // a column found, boxes dragged and resized and still there after a reload
 // (and in the database, as qms diagram draws it), a refused write reported,
-// versions switched and their changes marked, a hostile name shown as text
+// versions switched and compared, a hostile name shown as text
 // with nothing run, and a screenshot of the model view.
 //
 //   node serve-page.test.mjs QMS ARTIFACT_FOLDER      (run.sh checks what it needs)
@@ -20,7 +20,8 @@ const hostile = '<img src=x onerror=alert(1)>';
 const hostileColumn = '<script>alert(2)</script>';
 const run = (...args) => execFileSync(qms, args, {cwd: work, encoding: 'utf8'});
 
-// Sales version 1, then version 2 with one table more.
+// Sales version 1, then version 2 with one table more, a column ended and
+// one given a display name.
 const tables = {
   Customer: ['name: text', 'city: text', 'since: int'],
   Order: ['customer: int', 'total: real', 'placed: text'],
@@ -44,8 +45,11 @@ for (const args of [
   ['column', 'add', 'Sales', hostile, hostileColumn, '--type', 'text'],
   ['model', 'upgrade', 'Sales'], ['table', 'add', 'Sales', 'Orders', 'Invoice'],
   ['column', 'add', 'Sales', 'Invoice', 'order', '--type', 'int', '--references', 'Order'],
+  ['column', 'delete', 'Sales', 'Customer', 'since'],
+  ['column', 'change', 'Sales', 'Customer', 'city', '--display', 'Town'],
 ]) run(...args);
 tables.Invoice = ['order: int'];
+tables.Customer.pop();
 
 // The server on a free port; its first lines give the address and the token.
 const server = spawn(qms, ['serve', '--port', '0'], {cwd: work, stdio: ['ignore', 'pipe', 'pipe']});
@@ -186,23 +190,24 @@ try {
   await drawn();
   step('the version selector switches versions');
 
-  // An answer comparing versions carries "changes" (made up here): the
-  // page marks those boxes and column lines.
-  const latest = `/api/models/${versions[1][0]}`;
-  const answer = await page.evaluate((p) => fetch(p).then((r) => r.json()), latest);
-  const id = (name) => answer.diagram.tables.find((t) => t.name === name);
-  answer.changes = {tables: {added: [id('Invoice').id], changed: [id('Customer').id]},
-    columns: {added: [], changed: [id('Customer').columns[1].id]}};
-  await page.setRequestInterception(true);
-  page.on('request', (r) => (r.url().endsWith(latest) ? r.respond({status: 200,
-    contentType: 'application/json', body: JSON.stringify(answer)}) : r.continue()));
+  // Version 2 compared with version 1: what the model diff found is marked,
+  // the ended column drawn struck through; the comparison stays on a reload.
+  await page.select('#compare', '1');
+  await drawn();
+  const marked = () => page.$$eval('g.table:is(.added, .changed, .ended) text.name, text.column:is(.added, .changed, .ended)',
+      (n) => n.map((t) => `${t.closest('.added, .changed, .ended').classList} ${t.textContent}`));
+  const expected = ['table changed Customer', 'column changed city: text', 'column ended since: int',
+    'table added Invoice'];
+  assert.deepEqual(await marked(), expected);
+  assert.match(await page.evaluate(() => location.hash), /\/compare\/1$/);
+  await page.screenshot({path: path.join(artifacts, 'qms-serve-compare.png')});
   await page.reload();
   await drawn();
-  assert.deepEqual(await page.$$eval('g.added text.name, g.changed text.name, text.changed',
-      (n) => n.map((t) => `${t.closest('.added, .changed').classList} ${t.textContent}`)),
-  ['table changed Customer', 'column changed city: text', 'table added Invoice']);
-  await page.setRequestInterception(false);
-  step('the changes between versions an answer names are marked');
+  assert.deepEqual(await marked(), expected);
+  await page.select('#compare', '');
+  await drawn();
+  assert.deepEqual(await marked(), []);
+  step('version 2 compared with version 1 marks what changed (screenshot qms-serve-compare.png)');
 
   assert.deepEqual(dialogs, []);
   assert.deepEqual(problems.filter((p) => !p.includes('status of 403')), []);

@@ -275,10 +275,18 @@ TEST_F(QmsTest, ModelDiffAndMigrationOfAnInstanceFile) {
     r = qms("data check v1.db");
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.out.find("column-ended    destructive    T.Hand (T_1.Hand)"), npos) << r.out;
+    // Each column line with its mark, the ended one struck through.
     const std::string svg = ok("diagram M --diff 1");
-    for (const char* part : {"class=\"table changed\"", "class=\"ended\"", "- Fax: text",
-                             "+ Phone: text", "~ Age: int"})
-        EXPECT_NE(svg.find(part), npos) << part;
+    EXPECT_NE(svg.find("<g class=\"table changed\">"), npos);
+    for (const auto& [mark, line] : {std::pair{"added", "Phone: text"},
+                                     {"changed", "Age: int"},
+                                     {"ended\" font-weight=\"bold\" fill=\"#c53030\" "
+                                      "text-decoration=\"line-through",
+                                      "Fax: text"}}) {
+        const std::size_t at = svg.find(std::string(">") + line + "<");
+        EXPECT_NE(svg.rfind(std::string("class=\"") + mark, at), npos) << line;
+        EXPECT_GT(svg.rfind(std::string("class=\"") + mark, at), svg.rfind("<text", at)) << line;
+    }
 }
 
 TEST_F(QmsTest, BadCommandLinesCreateNothing) {

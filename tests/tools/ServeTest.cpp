@@ -154,6 +154,11 @@ TEST_F(ServeTest, RequestsGetTheirAnswersAndRefusedWritesWriteNothing) {
          "/error", "no model with id 99999"},
         {false, "GET", "/api/models/" + model + "/tables/99999", "", "", "", 404, "/error",
          "no table"},
+        {false, "GET", "/api/models/" + model + "/diff?from=9", "", "", "", 404, "/error",
+         "has no version 9"},
+        {false, "GET", "/api/models/" + model + "/diff", "", "", "", 400, "/error", "?from="},
+        {false, "GET", "/api/models/" + model + "/layout?compare=x", "", "", "", 400, "/error",
+         "version number"},
         {false, "GET", "/qms.db", "", "", "", 404, "/error", "no such resource"},
         {false, "GET", "/../qms.db", "", "", "", 404, "/error", "no such resource"},
         {false, "POST", "/api/projects", right, json, "{}", 404, "/error", "no such resource"},
@@ -201,6 +206,10 @@ TEST_F(ServeTest, RequestsGetTheirAnswersAndRefusedWritesWriteNothing) {
 }
 
 TEST_F(ServeTest, AnswersHaveTheShapesOfTheCommandsJson) {
+    for (const char* args : {"model upgrade Sales", "table add Sales Orders Invoice",
+                             "column delete Sales Order customer"})
+        qms(args);
+    model = arxtest::rawScalar(db(), "select id from T_M_EntityModel where Version = 2");
     ServeProcess server(dir.path(), "--read-only");
     const std::string project =
         arxtest::rawScalar(db(), "select id from T_M_Project where Name = 'Shop'");
@@ -213,6 +222,8 @@ TEST_F(ServeTest, AnswersHaveTheShapesOfTheCommandsJson) {
         {"/api/models/" + model, "model show Sales --json"},
         {"/api/models/" + model + "/tables/" + table, "table show Sales Customer --json"},
         {"/api/models/" + model + "/diagram.svg", "diagram Sales"},
+        {"/api/models/" + model + "/diff?from=1", "model diff Sales --from 1 --to 2 --json"},
+        {"/api/models/" + model + "/diagram.svg?compare=1", "diagram Sales --diff 1"},
     };
     httplib::Client client("127.0.0.1", server.port);
     for (const auto& pair : pairs) {

@@ -7,8 +7,8 @@
 #include "InstanceMigration.h"
 #include "Names.h"
 #include "Output.h"
+#include "RecordJson.h"
 #include "Session.h"
-#include "StringHelper.h"
 
 namespace qms {
 namespace {
@@ -19,27 +19,9 @@ struct MigrationArgs {
     bool dryRun = false, allowDataLoss = false, json = false;
 };
 
-std::string value(const ModelChange& c, const std::string& text) {
-    return c.attribute == "DataType" ? dataTypeName(StringHelper::string2int(text)) : utf8(text);
-}
-
-Json changeJson(const ModelChange& c) {
-    return {{"kind", changeKindName(c.kind)},
-            {"safety", safetyName(c.safety)},
-            {"table", utf8(c.tableName)},
-            {"tableId", c.tableID},
-            {"tableInnerName", utf8(c.tableInnerName)},
-            {"column", utf8(c.columnName)},
-            {"columnInnerName", utf8(c.columnInnerName)},
-            {"fromColumnId", c.fromColumnID},
-            {"toColumnId", c.toColumnID},
-            {"attribute", c.attribute},
-            {"before", value(c, c.before)},
-            {"after", value(c, c.after)}};
-}
-
-// "  column-added    safe            Customer.Phone (Customer_1.Phone_2)"
-std::string changeLine(const ModelChange& c) {
+// "  column-added    safe           Customer.Phone (Customer_1.Phone_2)",
+// with `note` at the end.
+std::string changeLine(const ModelChange& c, const std::string& note = "") {
     std::string kind = changeKindName(c.kind), safety = safetyName(c.safety);
     kind.resize(std::max<std::size_t>(kind.size(), 16), ' ');
     safety.resize(std::max<std::size_t>(safety.size(), 15), ' ');
@@ -50,24 +32,34 @@ std::string changeLine(const ModelChange& c) {
         inner += "." + shown(c.columnInnerName);
     }
     line += " (" + inner + ")";
-    if (!c.attribute.empty())
-        line += "  " + c.attribute + ": " + printable(value(c, c.before)) + " -> " +
-                printable(value(c, c.after));
-    return line + "\n";
+    if (!c.attribute.empty()) {
+        const Json values = changeJson(c);  // a data type by its name
+        line += "  " + c.attribute + ": " + printable(values.at("before").get<std::string>()) +
+                " -> " + printable(values.at("after").get<std::string>());
+    }
+    return line + note + "\n";
 }
 
-Json changesJson(const std::vector<ModelChange>& changes) {
-    Json out = Json::array();
-    for (const ModelChange& c : changes)
-        out.push_back(changeJson(c));
-    return out;
-}
-
-std::string changesText(const std::vector<ModelChange>& changes) {
+// The lines of `changes`, those also in `marked` noted as no migration
+// reconciles them.
+std::string changesText(const std::vector<ModelChange>& changes,
+                        const std::vector<ModelChange>& marked = {}) {
     std::string text;
-    for (const ModelChange& c : changes)
-        text += changeLine(c);
+    for (const ModelChange& c : changes) {
+        bool found = false;
+        for (const ModelChange& m : marked) {
+            found = found || (m.kind == c.kind && m.tableInnerName == c.tableInnerName &&
+                              m.columnInnerName == c.columnInnerName);
+        }
+        text += changeLine(c, found ? "  (no migration reconciles this)" : "");
+    }
     return text;
+}
+
+// The drift of a file under a heading that says which way it reads.
+std::string driftText(const MigrationPlan& plan) {
+    return "drift (what would turn the file into version " + std::to_string(plan.fromVersion) +
+           "):\n" + changesText(plan.drift, plan.unreconciled);
 }
 
 void diffModel(const Options& options, const MigrationArgs& args) {
@@ -77,12 +69,8 @@ void diffModel(const Options& options, const MigrationArgs& args) {
     check(ModelDiff::between(model, args.from, args.to, changes),
           "cannot compare the versions of '" + utf8(model._name) + "'");
     session.close();
-    const Json out = {{"model", utf8(model._name)},
-                      {"from", args.from},
-                      {"to", args.to},
-                      {"changes", changesJson(changes)}};
     std::cout << (args.json
-                      ? jsonText(out)
+                      ? jsonText(modelDiffJson(model, args.from, args.to, changes))
                       : "model " + shown(model._name) + " version " + std::to_string(args.from) +
                             " -> " + std::to_string(args.to) + ": " +
                             std::to_string(changes.size()) + " changes\n" + changesText(changes));
@@ -96,13 +84,12 @@ void checkFile(const Options& options, const MigrationArgs& args) {
     Json out = {{"file", location(args.file)},
                 {"model", utf8(plan.modelName)},
                 {"version", plan.fromVersion},
-                {"drift", changesJson(plan.drift)},
-                {"unreconciled", changesJson(plan.unreconciled)}};
+                {"drift", changeListJson(plan.drift)},
+                {"unreconciled", changeListJson(plan.unreconciled)}};
     std::cout << (args.json ? jsonText(out)
                             : printable(location(args.file)) + ": model " + shown(plan.modelName) +
                                   " version " + std::to_string(plan.fromVersion) + "\n" +
-                                  (plan.drift.empty() ? "no drift\n"
-                                                      : "drift:\n" + changesText(plan.drift)));
+                                  (plan.drift.empty() ? "no drift\n" : driftText(plan)));
     flushOutput();
     if (!plan.drift.empty()) {
         throw Failure(location(args.file) + " differs from the version it claims (" +
@@ -129,8 +116,8 @@ Json planJson(const MigrationPlan& plan) {
     return {{"model", utf8(plan.modelName)},
             {"from", plan.fromVersion},
             {"to", plan.toVersion},
-            {"changes", changesJson(plan.changes)},
-            {"drift", changesJson(plan.drift)},
+            {"changes", changeListJson(plan.changes)},
+            {"drift", changeListJson(plan.drift)},
             {"checks", checks},
             {"steps", steps},
             {"migrated", plan.migrated}};
@@ -141,7 +128,7 @@ std::string planText(const MigrationPlan& plan, bool dryRun) {
                        std::to_string(plan.fromVersion) + " -> " + std::to_string(plan.toVersion) +
                        (dryRun ? " (dry run)" : "") + "\n";
     if (!plan.changes.empty()) text += "changes:\n" + changesText(plan.changes);
-    if (!plan.drift.empty()) text += "drift:\n" + changesText(plan.drift);
+    if (!plan.drift.empty()) text += driftText(plan);
     if (!plan.checks.empty()) text += "checks:\n";
     for (const MigrationCheck& c : plan.checks) {
         const char* outcome = c.refuses ? "refused " : c.count > 0 ? "allowed " : "ok      ";
@@ -178,7 +165,11 @@ void migrateFile(const Options& options, const MigrationArgs& args) {
     MigrationPlan plan;
     const ResultMsg rm = InstanceMigration::migrate(args.file, target, migration, plan);
     session.close();
-    std::cout << (args.json ? jsonText(planJson(plan)) : planText(plan, args.dryRun));
+    // A refusal before anything was planned (another model, a version that
+    // is not there or lower) is its message alone.
+    const bool planned = rm.ok() || !plan.changes.empty() || !plan.drift.empty();
+    if (args.json || planned)
+        std::cout << (args.json ? jsonText(planJson(plan)) : planText(plan, args.dryRun));
     flushOutput();
     check(rm, "cannot migrate " + location(args.file));
     if (!args.json) std::cout << shown(rm.rMsg) << "\n";

@@ -235,4 +235,42 @@ std::string tableText(const Json& table) {
     return text;
 }
 
+namespace {
+
+std::string changedValue(const ModelChange& c, const std::string& text) {
+    return c.attribute == "DataType" ? dataTypeName(StringHelper::string2int(text)) : utf8(text);
+}
+
+}  // namespace
+
+Json changeJson(const ModelChange& c) {
+    return {{"kind", changeKindName(c.kind)},
+            {"safety", safetyName(c.safety)},
+            {"table", utf8(c.tableName)},
+            {"tableId", c.tableID},
+            {"tableInnerName", utf8(c.tableInnerName)},
+            {"column", utf8(c.columnName)},
+            {"columnInnerName", utf8(c.columnInnerName)},
+            {"fromColumnId", c.fromColumnID},
+            {"toColumnId", c.toColumnID},
+            {"attribute", c.attribute},
+            {"before", changedValue(c, c.before)},
+            {"after", changedValue(c, c.after)}};
+}
+
+Json changeListJson(const std::vector<ModelChange>& changes) {
+    Json list = Json::array();
+    for (const ModelChange& c : changes)
+        list.push_back(changeJson(c));
+    return list;
+}
+
+Json modelDiffJson(const M_EntityModelDAO& model, int from, int to,
+                   const std::vector<ModelChange>& changes) {
+    return {{"model", utf8(model._name)},
+            {"from", from},
+            {"to", to},
+            {"changes", changeListJson(changes)}};
+}
+
 }  // namespace qms

@@ -5,10 +5,12 @@
 // read fails.
 #include <list>
 #include <string>
+#include <vector>
 
 #include "M_EntityModelDAO.h"
 #include "M_EntityTableDAO.h"
 #include "M_ProjectDAO.h"
+#include "ModelDiff.h"
 #include "Output.h"
 
 namespace qms {
@@ -37,5 +39,16 @@ std::string folderTreeText(const Json& folders, int depth);
 Json tableJson(M_EntityModelDAO& model, M_EntityTableDAO& table);
 /// tableJson as the lines of `qms table show`.
 std::string tableText(const Json& table);
+
+/// One change of a model diff: kind, safety, table and column (names,
+/// inner names, identifiers), attribute, before and after (a data type by
+/// its name). Also the drift and the checks of `qms data check|migrate`.
+Json changeJson(const ModelChange& change);
+/// The changes as an array of changeJson.
+Json changeListJson(const std::vector<ModelChange>& changes);
+/// The changes of `model` from version `from` to version `to`, as `qms
+/// model diff --json` prints them: model, from, to, changes.
+Json modelDiffJson(const M_EntityModelDAO& model, int from, int to,
+                   const std::vector<ModelChange>& changes);
 
 }  // namespace qms

@@ -90,6 +90,8 @@ struct Layout {
 
 /// An estimate of the drawn width of UTF-8 text at font size 12.
 int textWidth(const std::string& text);
+/// Sets the size a table's name and column lines take.
+void measure(Table& table);
 
 /// The model's tables, columns and folders; throws Failure when a read fails.
 Diagram readDiagram(M_EntityModelDAO& model);
@@ -102,13 +104,23 @@ Layout layOut(const Diagram& diagram, M_EntityModelDAO& model);
 std::vector<Frame> framesInDrawOrder(const Layout& layout);
 
 /// What differs in the version drawn from another version, as ids of the
-/// drawn version's tables and columns, for whoever compares two versions to
-/// fill; the SVG and the page (the JSON field "changes", classes "added"
-/// and "changed") mark them. Empty: nothing is marked.
+/// drawn version's tables and columns, and of the other version's tables
+/// and columns that the drawn one no longer has ("ended": compareWith adds
+/// them to the picture); the SVG and the page (the JSON field "changes",
+/// classes "added", "changed" and "ended") mark them. Empty: nothing is
+/// marked.
 struct Changes {
-    std::set<int> addedTables, changedTables;
-    std::set<int> addedColumns, changedColumns;
+    std::set<int> addedTables, changedTables, endedTables;
+    std::set<int> addedColumns, changedColumns, endedColumns;
 };
+
+/// What differs in the drawn version of `model` from its version `other`
+/// (lower or higher), from the model diff: tables and columns added or
+/// changed, and those that `other` has and the drawn version has not, which
+/// are added to `diagram` (an ended column below its table's columns, an
+/// ended table among the tables no folder holds). Throws Failure when a
+/// read fails.
+Changes compareWith(M_EntityModelDAO& model, int other, Diagram& diagram);
 
 /// The picture as an SVG document, with `changes` marked.
 std::string renderSvg(const Diagram& diagram, const Layout& layout, const Changes& changes = {});
@@ -118,7 +130,7 @@ std::string renderSvg(const Diagram& diagram, const Layout& layout, const Change
 /// which change whenever a box moves.
 Json diagramJson(const Diagram& diagram);
 Json layoutJson(const Layout& layout);
-/// {"tables": {"added": [ids], "changed": [ids]}, "columns": {...}}.
+/// {"tables": {"added": [ids], "changed": [ids], "ended": [ids]}, "columns": {...}}.
 Json changesJson(const Changes& changes);
 
 /// Stores `box` (checked by boxProblem) as the scene record of `table`, a

@@ -49,8 +49,14 @@ Json layoutJson(const Layout& layout) {
 }
 
 Json changesJson(const Changes& changes) {
-    return {{"tables", {{"added", changes.addedTables}, {"changed", changes.changedTables}}},
-            {"columns", {{"added", changes.addedColumns}, {"changed", changes.changedColumns}}}};
+    return {{"tables",
+             {{"added", changes.addedTables},
+              {"changed", changes.changedTables},
+              {"ended", changes.endedTables}}},
+            {"columns",
+             {{"added", changes.addedColumns},
+              {"changed", changes.changedColumns},
+              {"ended", changes.endedColumns}}}};
 }
 
 }  // namespace qms::diagram

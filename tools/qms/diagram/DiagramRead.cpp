@@ -22,6 +22,14 @@ int textWidth(const std::string& text) {
     return width;
 }
 
+void measure(Table& table) {
+    int width = textWidth(table.name);
+    for (const Column& column : table.columns)
+        width = std::max(width, textWidth(column.label));
+    table.width = std::max(kMinTableWidth, width + 16);
+    table.height = kTitleHeight + kRowHeight * static_cast<int>(table.columns.size()) + 8;
+}
+
 namespace {
 
 void readTables(M_EntityModelDAO& model, Diagram& diagram) {
@@ -35,7 +43,6 @@ void readTables(M_EntityModelDAO& model, Diagram& diagram) {
         std::list<M_NormalColumnDAO*> columns;
         PtrListGuard<M_NormalColumnDAO> ownColumns(columns);
         check(table->getNormalColumnDAOList(&model, columns), "cannot read the columns");
-        int width = textWidth(entry.name);
         for (const M_NormalColumnDAO* column : columns) {
             Column& drawn = entry.columns.emplace_back();
             drawn.id = column->_ID;
@@ -44,10 +51,8 @@ void readTables(M_EntityModelDAO& model, Diagram& diagram) {
             drawn.type = dataTypeName(column->_dataType);
             drawn.label = drawn.name + ": " + drawn.type;
             drawn.fkTableID = column->_fkTableID;
-            width = std::max(width, textWidth(drawn.label));
         }
-        entry.width = std::max(kMinTableWidth, width + 16);
-        entry.height = kTitleHeight + kRowHeight * static_cast<int>(entry.columns.size()) + 8;
+        measure(entry);
     }
 }
 

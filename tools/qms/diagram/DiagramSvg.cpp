@@ -124,26 +124,44 @@ std::string header(const Diagram& diagram, const Box& view) {
                 "font-size=\"16\" font-weight=\"bold\"");
 }
 
-// "added", "changed" or "" for the table or column `id`.
-std::string markOf(int id, const std::set<int>& added, const std::set<int>& changed) {
-    return added.count(id) != 0 ? "added" : changed.count(id) != 0 ? "changed" : "";
+// "added", "changed", "ended" or "" for the table or column `id`.
+std::string markOf(int id, const std::set<int>& added, const std::set<int>& changed,
+                   const std::set<int>& ended) {
+    return added.count(id) != 0     ? "added"
+           : changed.count(id) != 0 ? "changed"
+           : ended.count(id) != 0   ? "ended"
+                                    : "";
+}
+
+// How a column line of each mark is written: its colour, and an ended
+// one struck through.
+std::string columnStyle(const std::string& mark) {
+    if (mark.empty()) return "";
+    const char* colour = mark == "added" ? "#276749" : mark == "changed" ? "#c05621" : "#c53030";
+    return "class=\"" + mark + "\" font-weight=\"bold\" fill=\"" + colour + "\"" +
+           (mark == "ended" ? " text-decoration=\"line-through\"" : "");
 }
 
 std::string tableBox(const Table& table, int id, const Box& box, const Changes& changes) {
-    const std::string mark = markOf(id, changes.addedTables, changes.changedTables);
-    const char* head = mark == "added" ? "#c6f6d5" : mark == "changed" ? "#feebc8" : "#dbe7f7";
-    std::string svg = "<g class=\"table" + (mark.empty() ? "" : " " + mark) + "\">\n" +
-                      rect(box, "fill=\"#ffffff\" stroke=\"#2d3748\"") +
-                      rect({box.x, box.y, box.w, kTitleHeight},
-                           "fill=\"" + std::string(head) + "\" stroke=\"#2d3748\"") +
-                      text(box.x + 8, box.y + 15, table.name, "font-weight=\"bold\"");
+    const std::string mark =
+        markOf(id, changes.addedTables, changes.changedTables, changes.endedTables);
+    const char* head = mark == "added"     ? "#c6f6d5"
+                       : mark == "changed" ? "#feebc8"
+                       : mark == "ended"   ? "#fed7d7"
+                                           : "#dbe7f7";
+    const char* border =
+        mark == "ended" ? "stroke=\"#c53030\" stroke-dasharray=\"5 3\"" : "stroke=\"#2d3748\"";
+    std::string svg =
+        "<g class=\"table" + (mark.empty() ? "" : " " + mark) + "\">\n" +
+        rect(box, "fill=\"#ffffff\" " + std::string(border)) +
+        rect({box.x, box.y, box.w, kTitleHeight}, "fill=\"" + std::string(head) + "\" " + border) +
+        text(box.x + 8, box.y + 15, table.name, "font-weight=\"bold\"");
     for (std::size_t row = 0; row < table.columns.size(); ++row) {
         const Column& column = table.columns[row];
-        const std::string marked = markOf(column.id, changes.addedColumns, changes.changedColumns);
+        const std::string marked =
+            markOf(column.id, changes.addedColumns, changes.changedColumns, changes.endedColumns);
         svg += text(box.x + 8, box.y + kTitleHeight + kRowHeight * (row + 1.0) - 4, column.label,
-                    marked.empty() ? ""
-                                   : "class=\"" + marked + "\" font-weight=\"bold\" fill=\"" +
-                                         (marked == "added" ? "#276749" : "#c05621") + "\"");
+                    columnStyle(marked));
     }
     return svg + "</g>\n";
 }

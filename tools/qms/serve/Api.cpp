@@ -76,14 +76,53 @@ diagram::Box boxOf(const std::string& body) {
 }
 
 // The model version with its folder tree (as qms model show --json), its
-// project's identifier, its versions, and what its picture shows. (An
-// answer that compares two versions adds "changes": diagram::changesJson.)
-std::string modelAnswer(M_EntityModelDAO& model, const diagram::Diagram& picture) {
+// project's identifier, its versions, and what its picture shows.
+Json modelJson(M_EntityModelDAO& model, const diagram::Diagram& picture) {
     Json out = modelDetailJson(model);
     out["projectId"] = model._rProjectID;
     out["versions"] = versionsOf(model);
     out["diagram"] = diagram::diagramJson(picture);
-    return jsonText(out);
+    return out;
+}
+
+std::string modelAnswer(M_EntityModelDAO& model, const diagram::Diagram& picture) {
+    return jsonText(modelJson(model, picture));
+}
+
+// The version that the query parameter `name` names for a comparison with
+// `model` (0 when absent): a stored version of the same model.
+int otherVersion(const Request& request, const M_EntityModelDAO& model, const char* name) {
+    if (!request.has_param(name)) return 0;
+    const std::string text = request.get_param_value(name);
+    int version = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), version);
+    if (error != std::errc() || end != text.data() + text.size() || version < 1)
+        throw HttpError(400, std::string("?") + name + "= takes a version number from 1");
+    std::list<M_EntityModelDAO*> found;
+    PtrListGuard<M_EntityModelDAO> guard(found);
+    check(M_EntityModelDAO::FindByRProjectIDAndNameAndVersion(model._rProjectID, model._name,
+                                                              version, found),
+          "cannot read the versions of model '" + utf8(model._name) + "'");
+    if (found.empty())
+        throw HttpError(404, "model '" + utf8(model._name) + "' has no version " + text);
+    return version;
+}
+
+// The picture of a model version and, with ?compare=V, what differs in it
+// from version V (the ended tables and columns drawn too).
+struct Picture {
+    std::shared_ptr<const diagram::Diagram> diagram;
+    diagram::Changes changes;
+    int compared = 0;
+};
+
+Picture pictureOf(ModelCache& cache, M_EntityModelDAO& model, const Request& request) {
+    Picture out{cache.get(model).diagram, {}, otherVersion(request, model, "compare")};
+    if (out.compared == 0) return out;
+    auto compared = std::make_shared<diagram::Diagram>(*out.diagram);
+    out.changes = diagram::compareWith(model, out.compared, *compared);
+    out.diagram = std::move(compared);
+    return out;
 }
 
 Reply saveBox(const Request& request) {
@@ -123,19 +162,38 @@ void addApi(WebServer& server, const Options& options) {
         return jsonReply(modelsJson(models));
     });
     auto cache = std::make_shared<ModelCache>(modelAnswer);
+    // ?compare=V: the picture marks what differs from version V ("changes":
+    // diagram::changesJson), as qms diagram --diff V draws it.
     server.get(R"(/api/models/(\d+))", [cache](const Request& request) {
         M_EntityModelDAO model = modelAt(request);
-        return Reply{cache->get(model).answer};
+        if (!request.has_param("compare")) return Reply{cache->get(model).answer};
+        const Picture picture = pictureOf(*cache, model, request);
+        Json out = modelJson(model, *picture.diagram);
+        out["compare"] = picture.compared;
+        out["changes"] = diagram::changesJson(picture.changes);
+        return jsonReply(out);
     });
     server.get(R"(/api/models/(\d+)/layout)", [cache](const Request& request) {
         M_EntityModelDAO model = modelAt(request);
-        return jsonReply(diagram::layoutJson(diagram::layOut(*cache->get(model).diagram, model)));
+        const Picture picture = pictureOf(*cache, model, request);
+        return jsonReply(diagram::layoutJson(diagram::layOut(*picture.diagram, model)));
     });
     server.get(R"(/api/models/(\d+)/diagram\.svg)", [cache](const Request& request) {
         M_EntityModelDAO model = modelAt(request);
-        const auto picture = cache->get(model).diagram;
-        return Reply{diagram::renderSvg(*picture, diagram::layOut(*picture, model)),
+        const Picture picture = pictureOf(*cache, model, request);
+        return Reply{diagram::renderSvg(*picture.diagram, diagram::layOut(*picture.diagram, model),
+                                        picture.changes),
                      "image/svg+xml"};
+    });
+    // The changes from version ?from=V to this one, as qms model diff --json.
+    server.get(R"(/api/models/(\d+)/diff)", [](const Request& request) {
+        M_EntityModelDAO model = modelAt(request);
+        const int from = otherVersion(request, model, "from");
+        if (from == 0) throw HttpError(400, "?from= names the version to compare with");
+        std::vector<ModelChange> changes;
+        check(ModelDiff::between(model, from, model._version, changes),
+              "cannot compare the versions of '" + utf8(model._name) + "'");
+        return jsonReply(modelDiffJson(model, from, model._version, changes));
     });
     server.get(R"(/api/models/(\d+)/tables/(\d+))", [](const Request& request) {
         M_EntityModelDAO model = modelAt(request);

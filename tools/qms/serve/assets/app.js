@@ -50,9 +50,11 @@ async function showProject(id) {
         String(m.version)])));
 }
 
-async function showModel(id) {
-  const [model, layout] = await Promise.all([get(`/api/models/${id}`),
-    get(`/api/models/${id}/layout`)]);
+// The model version `id`, compared with its version `compare` when given.
+async function showModel(id, compare) {
+  const query = compare ? `?compare=${compare}` : '';
+  const [model, layout] = await Promise.all([get(`/api/models/${id}${query}`),
+    get(`/api/models/${id}/layout${query}`)]);
   current = model;
   showSection('model');
   crumbs(el('a', {href: `#/project/${model.projectId}`, text: model.project}),
@@ -61,10 +63,15 @@ async function showModel(id) {
   show($('version'), ...model.versions.map((v) => el('option', {value: v.id,
     text: `version ${v.version}${v.locked ? ' (locked)' : ''}`})));
   $('version').value = String(model.id);
+  show($('compare'), el('option', {value: '', text: 'nothing'}),
+      ...model.versions.filter((v) => v.version !== model.version).map((v) =>
+        el('option', {value: v.version, text: `version ${v.version}`})));
+  $('compare').value = model.compare ? String(model.compare) : '';
   view.movable = !info.readOnly;
   view.draw(model.diagram, layout);
   // "changes" (what differs from another version, diagram::Changes on the
-  // server) is present only in an answer that compares two versions.
+  // server) is present only in an answer that compares two versions: the
+  // tables and columns that version has and this one has not are drawn too.
   view.changes(model.changes);
   search();
   // Drawn once the browser has painted the new picture.
@@ -120,10 +127,11 @@ function search() {
 }
 
 async function route() {
-  const [, kind, id] = location.hash.match(/^#\/(project|model)\/(\d+)$/) || [];
+  const [, kind, id, compare] =
+      location.hash.match(/^#\/(project|model)\/(\d+)(?:\/compare\/(\d+))?$/) || [];
   try {
     if (kind === 'project') await showProject(Number(id));
-    else if (kind === 'model') await showModel(Number(id));
+    else if (kind === 'model') await showModel(Number(id), compare && Number(compare));
     else await showProjects();
   } catch (error) {
     message(error.message);
@@ -141,6 +149,9 @@ async function start() {
   $('token').value = token();
   $('token').addEventListener('input', (e) => setToken(e.target.value));
   $('version').addEventListener('change', (e) => { location.hash = `#/model/${e.target.value}`; });
+  $('compare').addEventListener('change', (e) => {
+    location.hash = `#/model/${current.id}${e.target.value ? `/compare/${e.target.value}` : ''}`;
+  });
   let pending = 0;
   $('search').addEventListener('input', () => {
     clearTimeout(pending);

@@ -219,13 +219,13 @@ export class DiagramView {
 
   /**
    * Marks what differs from another version: `changes` in the shape of
-   * the model's "changes" field ({tables: {added, changed}, columns:
-   * {added, changed}}, arrays of ids); none clears the marks.
+   * the model's "changes" field ({tables: {added, changed, ended},
+   * columns: {added, changed, ended}}, arrays of ids); none clears the marks.
    */
   changes(changes) {
     const ids = (kind, mark) => new Set(changes?.[kind]?.[mark] ?? []);
     this.columnMarks = new Map();
-    for (const mark of ['added', 'changed']) {
+    for (const mark of ['added', 'changed', 'ended']) {
       this.setMark(mark, ids('tables', mark));
       for (const id of ids('columns', mark)) this.columnMarks.set(id, mark);
     }
