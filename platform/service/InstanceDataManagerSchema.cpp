@@ -123,8 +123,12 @@ ResultMsg InstanceDataManager::findValues(const std::string& table, const std::s
     const bool grouped = check == ValueCheck::Duplicated;
     const std::string groups =
         " FROM " + t + " WHERE " + where + " GROUP BY " + c + " HAVING count(*) > 1";
-    const std::string counted = grouped ? "SELECT count(*) FROM (SELECT 1" + groups + ") AS d"
-                                        : "SELECT count(*) FROM " + t + " WHERE " + where;
+    // The rows themselves are counted without a condition, which an engine
+    // answers from its smallest index instead of reading the whole table.
+    const bool rows = check == ValueCheck::Present && StringHelper::equalsIgnoreCase(column, "id");
+    const std::string counted =
+        grouped ? "SELECT count(*) FROM (SELECT 1" + groups + ") AS d"
+                : "SELECT count(*) FROM " + t + (rows ? std::string() : " WHERE " + where);
     const std::string listed = grouped ? "SELECT count(*), " + c + groups +
                                              " ORDER BY min(\"id\") LIMIT " + std::to_string(limit)
                                        : "SELECT \"id\", " + c + " FROM " + t + " WHERE " + where +

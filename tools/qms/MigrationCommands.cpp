@@ -58,7 +58,7 @@ std::string changesText(const std::vector<ModelChange>& changes,
 
 // The drift of a file under a heading that says which way it reads.
 std::string driftText(const MigrationPlan& plan) {
-    return "drift (what would turn the file into version " + std::to_string(plan.fromVersion) +
+    return "drift (what would turn the instance into version " + std::to_string(plan.fromVersion) +
            "):\n" + changesText(plan.drift, plan.unreconciled);
 }
 
