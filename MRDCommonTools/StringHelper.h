@@ -20,13 +20,15 @@ public:
     /// The text a stream writes for `value` with precision 15 (default float format).
     static std::string doubleTostring(double value);
     /// Longest leading decimal number (sign, fraction, exponent); 0.0 when none.
-    static double stringTodouble(std::string text);
+    static double stringTodouble(const std::string& text);
+    /// stringTodouble(doubleTostring(value)): the number a row's text gives back.
+    static double readBackDouble(double value);
     static std::string int2String(int value);
     static std::string long2String(std::int32_t value);
     /// Leading blanks, optional sign, digits up to the first non-digit; 0 when none.
     /// Values beyond the 32-bit range saturate.
-    static int string2int(std::string text);
-    static std::int32_t string2long(std::string text);
+    static int string2int(const std::string& text);
+    static std::int32_t string2long(const std::string& text);
     /// True for an integer written the way int2String writes it ("-12", "0",
     /// no '+', no leading zeros) that fits 64 bits: the integer text a number
     /// column stores as a number.

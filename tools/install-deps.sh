@@ -11,6 +11,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libcpp-httplib-dev librsvg2-bin
   libpq-dev postgresql
   chromium fonts-wqy-zenhei
+  libsoci-dev libboost-dev libsqlitecpp-dev
 )
 command -v node >/dev/null 2>&1 || packages+=(nodejs)
 command -v npm >/dev/null 2>&1 || packages+=(npm)

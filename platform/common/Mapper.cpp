@@ -4,6 +4,10 @@ namespace MeridianSpace {
 
 Mapper::Mapper() = default;
 Mapper::~Mapper() = default;
+
+DAO* Mapper::loadResultRow(const ResultRow& /*row*/) {
+    return nullptr;
+}
 subDBMapper::subDBMapper() = default;
 subDBMapper::~subDBMapper() = default;
 totalMapper::totalMapper() = default;

@@ -10,6 +10,7 @@
 namespace MeridianSpace {
 
 class DAO;
+class ResultRow;
 
 /// A mapper keeps no state beyond its table name: one object per thread.
 class ARX Mapper {
@@ -22,6 +23,12 @@ public:
     virtual int doSave(ITableData& tableData, DAO* pdao) = 0;
     /// A new object made from the row `qd`; the caller owns it.
     virtual DAO* doLoad(ITableData& qd) = 0;
+    /// Whether loadResultRow() makes objects: then the finders hand it their
+    /// rows read in place, with the same result as doLoad() of the row's text.
+    virtual bool readsResultRows() const { return false; }
+    /// A new object made from a row read in place; the caller owns it. Null
+    /// unless readsResultRows().
+    virtual DAO* loadResultRow(const ResultRow& row);
 
     /// Inner name of the mapper's table, set by the concrete constructor.
     std::string _entityInnerName;

@@ -22,12 +22,15 @@
 // string2int and stringTodouble; a column missing from a row gives the
 // empty text. "id" is never declared: the frame handles the identifier.
 // A declaration is immutable once made; several threads may use it.
+#include <climits>
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "DAO.h"
 #include "ITableData.h"
+#include "InstanceDataManager.h"
 #include "Mapper.h"
 #include "ResultReturnCode.h"
 #include "StringHelper.h"
@@ -67,19 +70,69 @@ public:
     }
     /// Sets the member from the column's text in `row`.
     void read(const ITableData& row, T& object) const {
+        static const std::string missing;
+        const std::string* found = row.findColValue(name_);
+        const std::string& value = found != nullptr ? *found : missing;
         switch (type_) {
             case COL_TYPE_INT:
-                object.*member_.integer = StringHelper::string2int(row.getColValue(name_));
+                object.*member_.integer = StringHelper::string2int(value);
                 break;
             case COL_TYPE_DOUBLE:
-                object.*member_.real = StringHelper::stringTodouble(row.getColValue(name_));
+                object.*member_.real = StringHelper::stringTodouble(value);
                 break;
             default:
-                object.*member_.text = row.getColValue(name_);
+                object.*member_.text = value;
         }
+    }
+    /// The same from column `column` of a row read in place (-1: missing),
+    /// giving what read() gives for that column's text without making it.
+    void read(const ResultRow& row, int column, T& object) const {
+        switch (type_) {
+            case COL_TYPE_INT:
+                object.*member_.integer = readInt(row, column);
+                break;
+            case COL_TYPE_DOUBLE: {
+                long long integer = 0;
+                double real = 0.0;
+                if (column < 0) {
+                    real = 0.0;
+                } else if (row.integer(column, integer)) {
+                    real = static_cast<double>(integer);
+                } else if (row.real(column, real)) {
+                    real = StringHelper::readBackDouble(real);
+                } else {
+                    real = StringHelper::stringTodouble(textOf(row, column));
+                }
+                object.*member_.real = real;
+                break;
+            }
+            default:
+                if (column < 0) {
+                    (object.*member_.text).clear();
+                } else {
+                    row.text(column, object.*member_.text);
+                }
+        }
+    }
+    /// What string2int gives for the text of column `column` (-1: missing).
+    static int readInt(const ResultRow& row, int column) {
+        long long integer = 0;
+        if (column < 0) return 0;
+        if (row.integer(column, integer)) {
+            return integer > INT_MAX   ? INT_MAX
+                   : integer < INT_MIN ? INT_MIN
+                                       : static_cast<int>(integer);
+        }
+        return StringHelper::string2int(textOf(row, column));
     }
 
 private:
+    static const std::string& textOf(const ResultRow& row, int column) {
+        thread_local std::string text;
+        row.text(column, text);
+        return text;
+    }
+
     std::string name_;
     int type_;
     union {
@@ -117,6 +170,19 @@ public:
         for (const RecordColumn<T>& column : columns_)
             column.read(row, object);
     }
+    /// Where each declared column is in a row read in place (-1: missing),
+    /// whose columns are usually "id" and then the declared ones in order.
+    void locate(const ResultRow& row, std::vector<int>& at) const {
+        at.resize(columns_.size());
+        for (std::size_t i = 0; i < columns_.size(); ++i)
+            at[i] = row.indexOf(columns_[i].name(), static_cast<int>(i) + 1);
+    }
+    /// The same as load() from a row read in place, the columns where
+    /// locate() found them.
+    void load(const ResultRow& row, const std::vector<int>& at, T& object) const {
+        for (std::size_t i = 0; i < columns_.size(); ++i)
+            columns_[i].read(row, at[i], object);
+    }
 
 private:
     std::string table_;
@@ -141,13 +207,49 @@ public:
 
     DAO* doLoad(ITableData& qd) override {
         T* record = new T;
-        record->_ID = StringHelper::string2int(qd.getColValue("id"));
+        static const std::string id = "id";
+        const std::string* value = qd.findColValue(id);
+        record->_ID = value != nullptr ? StringHelper::string2int(*value) : 0;
         columns_.load(qd, *record);
+        return record;
+    }
+
+    /// True unless a derived mapper loads rows its own way (overrides
+    /// doLoad): that one is handed every row as ITableData.
+    bool readsResultRows() const override {
+#if defined(__GNUC__) && !defined(__clang__)
+        // GCC resolves a member function pointer bound to an object to the
+        // function that call would run.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpmf-conversions"
+        using Load = DAO* (*)(Mapper*, ITableData&);
+        Mapper* self = const_cast<ColumnMapper*>(this);
+        return reinterpret_cast<Load>(self->*(&Mapper::doLoad)) ==
+               reinterpret_cast<Load>(&ColumnMapper::doLoad);
+#pragma GCC diagnostic pop
+#else
+        return false;
+#endif
+    }
+    DAO* loadResultRow(const ResultRow& row) override {
+        if (row.layoutKey() == 0 || row.layoutKey() != layoutKey_) {
+            static const std::string id = "id";
+            idAt_ = row.indexOf(id, 0);
+            columns_.locate(row, at_);
+            layoutKey_ = row.layoutKey();
+        }
+        T* record = new T;
+        record->_ID = RecordColumn<T>::readInt(row, idAt_);
+        columns_.load(row, at_, *record);
         return record;
     }
 
 private:
     const RecordColumns<T>& columns_;
+    // Where the columns were in the rows of the last layout read.
+    std::uint64_t layoutKey_ = 0;
+    int idAt_ = -1;
+    std::vector<int> at_;
 };
 
 }  // namespace MeridianSpace

@@ -4,11 +4,16 @@ namespace MeridianSpace {
 
 ITableData::ITableData() : _colType{}, _colNum(0) {}
 
-std::string ITableData::getColValue(std::string name) const {
+std::string ITableData::getColValue(const std::string& name) const {
+    const std::string* value = findColValue(name);
+    return value != nullptr ? *value : std::string();
+}
+
+const std::string* ITableData::findColValue(const std::string& name) const {
     for (int i = 0; i < ITABLEDATA_MAX_COLUMNS; ++i) {
-        if (_cloInnerName[i] == name) return _colValue[i];
+        if (_cloInnerName[i] == name) return &_colValue[i];
     }
-    return std::string();
+    return nullptr;
 }
 
 void ITableData::clear() {

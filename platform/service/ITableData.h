@@ -26,7 +26,9 @@ public:
 
     /// Value of the first of all 80 slots whose column name equals `name`
     /// byte for byte, whatever _colNum says; empty text when none does.
-    std::string getColValue(std::string name) const;
+    std::string getColValue(const std::string& name) const;
+    /// The same slot's value in place; null when no slot has that name.
+    const std::string* findColValue(const std::string& name) const;
 
     /// Empties every slot and the table name, keeping the object for reuse.
     void clear();

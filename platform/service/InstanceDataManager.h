@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,41 @@
 namespace MeridianSpace {
 
 class MRDSession;
+namespace detail {
+class Statement;
+struct SelectShape;
+}  // namespace detail
+
+/// One result row of forEachResultRow, read in place: valid only while the
+/// visitor runs. Column i is the i-th asked column.
+class ARX ResultRow {
+public:
+    int count() const { return static_cast<int>(names_->size()); }
+    /// The column of that inner name: the first one when names repeat
+    /// (-1 when none); `hint` is where to look first.
+    int indexOf(const std::string& name, int hint) const;
+    /// A number of the query's columns, the same for every row of reads of
+    /// the same columns and never given to other columns (0 for none), so
+    /// that a reader may keep the columns it looked up.
+    std::uint64_t layoutKey() const { return layoutKey_; }
+    /// The text forEachITableData's row carries for the column.
+    void text(int column, std::string& out) const;
+    /// True, with the value, when the column holds an integer.
+    bool integer(int column, long long& value) const;
+    /// True, with the value, when the column holds a real number.
+    bool real(int column, double& value) const;
+
+private:
+    friend class InstanceDataManager;
+    ResultRow(const detail::Statement& statement, const std::vector<std::string>& names,
+              bool uniqueNames, std::uint64_t layoutKey)
+        : statement_(statement), names_(&names), uniqueNames_(uniqueNames), layoutKey_(layoutKey) {}
+
+    const detail::Statement& statement_;
+    const std::vector<std::string>* names_;
+    bool uniqueNames_;
+    std::uint64_t layoutKey_;
+};
 
 /// Used by the thread that uses its session (see MRDSession).
 /// Writes take a commit type: 0 (COMMIT_T_DEFERRED, the default where the
@@ -27,6 +63,8 @@ public:
     /// Sees one result row; answer false to stop the query early. The row
     /// object is reused for the next row.
     using RowVisitor = std::function<bool(ITableData& row)>;
+    /// The same for a row read in place.
+    using ResultRowVisitor = std::function<bool(const ResultRow& row)>;
 
     /// Inserts the row; the store assigns the identifier ("id").
     [[nodiscard]] ResultMsg addITableData(const ITableData& row, int commitType);
@@ -51,6 +89,11 @@ public:
     ResultMsg forEachITableData(const std::string& table, const std::vector<MNormalColumn>& columns,
                                 const std::list<IQueryCondition>& conditions,
                                 const IOrderClause* order, const RowVisitor& visit);
+    /// The same query with `columns` named (not empty), each row read in
+    /// place: the values need no text form unless asked for one.
+    ResultMsg forEachResultRow(const std::string& table, const std::vector<MNormalColumn>& columns,
+                               const std::list<IQueryCondition>& conditions,
+                               const IOrderClause* order, const ResultRowVisitor& visit);
 
     [[nodiscard]] ResultMsg deleteITableDataById(const std::string& table, int id,
                                                  int commitType = COMMIT_T_DEFERRED);
@@ -204,6 +247,14 @@ public:
 private:
     friend class MRDSession;
     using dataManager::dataManager;
+
+    /// The query of forEachITableData on `conn`; `shape` is the one it ran.
+    static ResultMsg readRows(detail::Connection& conn, const std::string& table,
+                              const std::vector<MNormalColumn>& columns,
+                              const std::list<IQueryCondition>& conditions,
+                              const IOrderClause* order,
+                              std::shared_ptr<detail::SelectShape>& shape,
+                              const ResultRowVisitor& visit);
 };
 
 }  // namespace MeridianSpace

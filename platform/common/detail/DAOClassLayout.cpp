@@ -108,6 +108,18 @@ ResultMsg DAOClassLayout::of(const std::string& className,
 }
 
 ResultMsg DAOClassLayout::resolve(const std::string& attribute, std::string& column) const {
+    std::lock_guard<std::mutex> lock(resolvedMutex_);
+    const auto known = resolved_.find(attribute);
+    if (known != resolved_.end()) {
+        column = known->second;
+        return ResultMsg();
+    }
+    ResultMsg rm = match(attribute, column);
+    if (rm.ok()) resolved_.emplace(attribute, column);
+    return rm;
+}
+
+ResultMsg DAOClassLayout::match(const std::string& attribute, std::string& column) const {
     std::string name = attribute;
     StringHelper::TrimSpace(name);
     const std::string base = !name.empty() && name[0] == '_' ? name.substr(1) : name;

@@ -2,7 +2,9 @@
 
 // What the common library knows of a registered class: its table and the
 // columns its mapper writes, worked out once from a fresh object. Internal.
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,7 @@ public:
 
     /// The column a member name stands for: member _x matches, ignoring case,
     /// the column x, Mx, x_N or Mx_N (N a number), exact matches first.
+    /// Each name is worked out once and remembered (guarded).
     ResultMsg resolve(const std::string& attribute, std::string& column) const;
 
     std::string className;
@@ -34,6 +37,12 @@ public:
     std::string table;
     /// "id" first, then the mapper's columns in its order.
     std::vector<MNormalColumn> columns;
+
+private:
+    ResultMsg match(const std::string& attribute, std::string& column) const;
+
+    mutable std::mutex resolvedMutex_;
+    mutable std::map<std::string, std::string, std::less<>> resolved_;
 };
 
 /// The row a mapper makes of an object, with the table name filled in from

@@ -1,5 +1,7 @@
 #include "backend/RowValues.h"
 
+#include <charconv>
+
 #include "ResultReturnCode.h"
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
@@ -58,17 +60,30 @@ void bindConditionValue(Statement& stmt, int index, const std::string& value) {
     stmt.bindText(index, value);
 }
 
-std::string columnText(const Statement& stmt, int column) {
+void readColumnText(const Statement& stmt, int column, std::string& out) {
     switch (stmt.columnType(column)) {
-        case ValueType::Integer:
-            return std::to_string(stmt.columnInt64(column));
+        case ValueType::Integer: {
+            char digits[24];
+            const auto end =
+                std::to_chars(digits, digits + sizeof digits, stmt.columnInt64(column));
+            out.assign(digits, end.ptr);
+            return;
+        }
         case ValueType::Real:
-            return StringHelper::doubleTostring(stmt.columnDouble(column));
+            out = StringHelper::doubleTostring(stmt.columnDouble(column));
+            return;
         case ValueType::Null:
-            return std::string();
+            out.clear();
+            return;
         default:
-            return stmt.columnBytes(column);
+            stmt.readBytes(column, out);
     }
+}
+
+std::string columnText(const Statement& stmt, int column) {
+    std::string text;
+    readColumnText(stmt, column, text);
+    return text;
 }
 
 ResultMsg forEachResultRow(Connection& conn, const std::string& sql, const StatementBinder& bind,

@@ -18,7 +18,10 @@ void bindRowValue(Statement& stmt, int index, const std::string& value, int colT
 /// Binds a condition value: a value in single quotes is that text, a
 /// canonical integer a number, anything else text. Never read as SQL.
 void bindConditionValue(Statement& stmt, int index, const std::string& value);
-/// The text form of column `column` of the current result row.
+/// Sets `out` to the text form of column `column` of the current result
+/// row, reusing its storage.
+void readColumnText(const Statement& stmt, int column, std::string& out);
+/// The same text as a new string.
 std::string columnText(const Statement& stmt, int column);
 
 using StatementBinder = std::function<void(Statement&)>;

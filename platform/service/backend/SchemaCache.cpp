@@ -83,6 +83,7 @@ const std::vector<ColumnInfo>& SchemaCache::keepLayout(const std::string& table,
 void SchemaCache::schemaChanged() {
     dropIdleStatements();
     layouts_.clear();
+    lastSelect_.reset();
 }
 
 void SchemaCache::forgetTable(const std::string& table) {
@@ -94,6 +95,7 @@ void SchemaCache::forgetTable(const std::string& table) {
     }
     if (lastInsert_.table == table) lastInsert_ = RowShape();
     if (lastUpdate_.row.table == table) lastUpdate_ = UpdateShape();
+    if (lastSelect_ && lastSelect_->table == table) lastSelect_.reset();
 }
 
 void SchemaCache::clear() {
@@ -101,6 +103,7 @@ void SchemaCache::clear() {
     layouts_.clear();
     lastInsert_ = RowShape();
     lastUpdate_ = UpdateShape();
+    lastSelect_.reset();
 }
 
 void SchemaCache::dropIdleStatements() {

@@ -5,12 +5,14 @@
 // text of the last insert and update layouts. A schema change makes all of
 // it stale; the connection says when (see Connection::schemaChanged and
 // forgetTable). Internal to the service; one thread at a time.
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "ITableData.h"
 #include "backend/Statement.h"
 
 namespace MeridianSpace::detail {
@@ -59,6 +61,28 @@ struct UpdateShape {
     std::vector<std::string> conditionParts;
 };
 
+/// The last SELECT of named columns: what it was built from (table, columns
+/// and their types, each condition's column, operation and relation, the
+/// order clause as given), its checked text, the columns a failure is
+/// explained with, and a row with the names and types filled in that its
+/// reads reuse unless a nested read of the same shape holds it.
+struct SelectShape {
+    std::string table;
+    std::vector<std::string> names;
+    std::vector<int> types;
+    std::vector<std::string> conditionParts;
+    bool ordered = false;
+    std::string orderAttribute, orderDirection;
+    std::string sql;
+    std::vector<std::string> referenced;
+    /// No column name is asked for twice.
+    bool uniqueNames = false;
+    /// See ResultRow::layoutKey.
+    std::uint64_t layoutKey = 0;
+    ITableData row;
+    bool rowBusy = false;
+};
+
 class SchemaCache {
 public:
     /// Lends the idle cached statement of `sql`; false when there is none.
@@ -74,6 +98,8 @@ public:
 
     RowShape& lastInsert() { return lastInsert_; }
     UpdateShape& lastUpdate() { return lastUpdate_; }
+    /// Shared: a read keeps its shape while a nested read replaces the cached one.
+    std::shared_ptr<SelectShape>& lastSelect() { return lastSelect_; }
 
     /// After a schema change: the idle statements and every layout go.
     void schemaChanged();
@@ -91,6 +117,7 @@ private:
     std::map<std::string, std::vector<ColumnInfo>> layouts_;
     RowShape lastInsert_;
     UpdateShape lastUpdate_;
+    std::shared_ptr<SelectShape> lastSelect_;
 };
 
 }  // namespace MeridianSpace::detail

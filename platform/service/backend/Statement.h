@@ -68,6 +68,8 @@ public:
     virtual double columnDouble(int column) const = 0;
     /// The bytes of a text or blob value; a number as its text; NULL as "".
     virtual std::string columnBytes(int column) const = 0;
+    /// The same into `out`, reusing its storage where the backend can.
+    virtual void readBytes(int column, std::string& out) const { out = columnBytes(column); }
     int columnInt(int column) const { return static_cast<int>(columnInt64(column)); }
 
 protected:

@@ -55,6 +55,15 @@ public:
     long long columnInt64(int column) const override { return sqlite3_column_int64(stmt_, column); }
     double columnDouble(int column) const override { return sqlite3_column_double(stmt_, column); }
     std::string columnBytes(int column) const override { return sqliteColumnBytes(stmt_, column); }
+    void readBytes(int column, std::string& out) const override {
+        const void* bytes = sqlite3_column_blob(stmt_, column);
+        if (bytes == nullptr) {
+            out.clear();
+        } else {
+            out.assign(static_cast<const char*>(bytes),
+                       static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
+        }
+    }
 
 protected:
     StepResult runStep() override {
