@@ -188,8 +188,10 @@ ResultMsg SqliteConnection::openHandle(int flags) {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_update_hook(db_, &SqliteConnection::onRowChanged, this);
     sqlite3_rollback_hook(db_, &SqliteConnection::onRolledBack, this);
+    sqlite3_commit_hook(db_, &SqliteConnection::onCommit, this);
     sqlite3_trace_v2(db_, SQLITE_TRACE_STMT, &SqliteConnection::onTrace, this);
     dataVersion_ = -1;
+    versionReadInWrite_ = false;
     seenSchema_ = -1;
     // A double-quoted name that is no column must be an error, never a
     // string literal (the engine's legacy behaviour).
@@ -279,15 +281,23 @@ ResultMsg SqliteConnection::refreshSchema() {
 std::uint64_t SqliteConnection::changeCount(const std::string& table) {
     if (db_ == nullptr) return 0;
     // Another connection's commit changes the data version; this
-    // connection's own writes reach the update hook instead.
+    // connection's own writes reach the update hook instead. While this
+    // connection holds the write transaction in which it read the version,
+    // no other one can commit: the version stands.
+    const bool writing = sqlite3_txn_state(db_, "main") == SQLITE_TXN_WRITE;
+    if (writing && versionReadInWrite_) return tableChangeNumber(table);
     long long version = -1;
     if (!readPragma(dataVersionStmt_, "PRAGMA data_version", version).ok()) {
         allRowsMayHaveChanged();
-    } else if (version != dataVersion_) {
+        versionReadInWrite_ = false;
+        return tableChangeNumber(table);
+    }
+    if (version != dataVersion_) {
         // The first reading only sets the base: no number was handed out before it.
         if (dataVersion_ >= 0) allRowsMayHaveChanged();
         dataVersion_ = version;
     }
+    versionReadInWrite_ = writing;
     return tableChangeNumber(table);
 }
 
@@ -326,7 +336,15 @@ int SqliteConnection::onTrace(unsigned type, void* self, void*, void* sql) {
 }
 
 void SqliteConnection::onRolledBack(void* self) {
-    static_cast<SqliteConnection*>(self)->allRowsMayHaveChanged();
+    auto* conn = static_cast<SqliteConnection*>(self);
+    conn->versionReadInWrite_ = false;
+    conn->allRowsMayHaveChanged();
+}
+
+int SqliteConnection::onCommit(void* self) {
+    // The write transaction ends; the next one must read the version anew.
+    static_cast<SqliteConnection*>(self)->versionReadInWrite_ = false;
+    return 0;
 }
 
 ResultMsg SqliteConnection::readLayout(const std::string& table, std::vector<ColumnInfo>& out) {

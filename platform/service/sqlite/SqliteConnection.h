@@ -98,11 +98,15 @@ private:
     static void onRowChanged(void* self, int op, const char* database, const char* table,
                              sqlite3_int64 rowid);
     static void onRolledBack(void* self);
+    static int onCommit(void* self);
     static int onTrace(unsigned type, void* self, void* statement, void* sql);
 
     sqlite3* db_ = nullptr;
     bool readOnly_ = false;
     long long dataVersion_ = -1;
+    /// dataVersion_ was read inside the write transaction still open: no
+    /// other connection can have committed since.
+    bool versionReadInWrite_ = false;
     long long seenSchema_ = -1;
     sqlite3_stmt* dataVersionStmt_ = nullptr;
     sqlite3_stmt* schemaVersionStmt_ = nullptr;
