@@ -2,7 +2,9 @@
 // through SOCI (the C++ libraries users compare with), against
 // InstanceDataManager::addITableData and M_ObjectDAO::save (with and without
 // a current project to stamp), each writing N rows of ten columns in one
-// transaction into the same database file. Finds: raw prepared selects,
+// transaction into the same database file; the peers write into a table of
+// the library's definition of a record table (identifiers never reused),
+// raw SQLite also into a plain rowid table. Finds: raw prepared selects,
 // SQLiteCpp and SOCI by the indexed key and by identifier, each building the
 // record, beside DAOFinder's findByOneAttr and findByID on the same table at
 // growing sizes; and findByOneAttr on a column without an index for contrast.
