@@ -2,9 +2,12 @@
 
 #include <memory>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "CommonErrorCode.h"
 #include "DAO.h"
+#include "DAOFactoryRegistry.h"
 #include "InstanceDataManager.h"
 #include "Mapper.h"
 #include "MeridianNew.h"
@@ -66,6 +69,97 @@ ResultMsg classTools(const std::string& className,
     return ResultMsg();
 }
 
+// What one thread remembers of a class between finds: its layout, its tools
+// and the columns member names resolved to, so that a run of finds takes no
+// lock and resolves nothing. The registry is only read once filled; an entry
+// whose class was registered again since is worked out anew.
+struct ClassMemo {
+    std::string className;
+    DAOFactory factory = nullptr;
+    std::shared_ptr<const detail::DAOClassLayout> layout;
+    ClassTools* tools = nullptr;
+    std::vector<std::pair<std::string, std::string>> resolved;
+
+    ResultMsg resolve(const std::string& attribute, const std::string*& column) {
+        for (const auto& known : resolved) {
+            if (known.first == attribute) {
+                column = &known.second;
+                return ResultMsg();
+            }
+        }
+        std::string found;
+        ResultMsg rm = layout->resolve(attribute, found);
+        if (!rm.ok()) return rm;
+        // Spellings a caller varies without end start the list again.
+        constexpr std::size_t kMostNames = 32;
+        if (resolved.size() >= kMostNames) resolved.clear();
+        resolved.emplace_back(attribute, std::move(found));
+        column = &resolved.back().second;
+        return rm;
+    }
+};
+
+ResultMsg classMemo(const std::string& className, ClassMemo*& out) {
+    // Few classes per thread: a short list searched in order.
+    constexpr std::size_t kMostClasses = 16;
+    thread_local std::vector<std::unique_ptr<ClassMemo>> memos;
+    const auto& registry = DAOFactoryRegistry::factories();
+    const auto registered = registry.find(className);
+    const DAOFactory factory = registered != registry.end() ? registered->second : nullptr;
+    for (const auto& memo : memos) {
+        if (memo->className == className && factory != nullptr && memo->factory == factory) {
+            out = memo.get();
+            return ResultMsg();
+        }
+    }
+    auto memo = std::make_unique<ClassMemo>();
+    ResultMsg rm = detail::DAOClassLayout::of(className, memo->layout);
+    if (!rm.ok()) return rm;
+    rm = classTools(className, memo->layout, memo->tools);
+    if (!rm.ok()) return rm;
+    memo->className = className;
+    memo->factory = memo->layout->factory;
+    out = memo.get();
+    for (auto& known : memos) {
+        if (known->className == className) {
+            known = std::move(memo);
+            return rm;
+        }
+    }
+    if (memos.size() >= kMostClasses) memos.erase(memos.begin());
+    memos.push_back(std::move(memo));
+    return rm;
+}
+
+// The condition list a find fills, one per thread, reused unless a find
+// nested in a visitor of another still reads it.
+class ConditionList {
+public:
+    ConditionList() {
+        thread_local std::list<IQueryCondition> shared;
+        thread_local bool busy = false;
+        if (busy) {
+            list_ = &own_;
+        } else {
+            busy = true;
+            busy_ = &busy;
+            list_ = &shared;
+        }
+    }
+    ~ConditionList() {
+        if (busy_ != nullptr) *busy_ = false;
+    }
+    ConditionList(const ConditionList&) = delete;
+    ConditionList& operator=(const ConditionList&) = delete;
+
+    std::list<IQueryCondition>& get() { return *list_; }
+
+private:
+    std::list<IQueryCondition> own_;
+    std::list<IQueryCondition>* list_ = nullptr;
+    bool* busy_ = nullptr;
+};
+
 // One finder call: conditions on members, resolved to the class's columns,
 // rows turned into new objects by the class's mapper. `bound` is the
 // finder's own database, or null for the class's.
@@ -75,19 +169,23 @@ ResultMsg findObjects(InstanceDataManager* bound, const std::string& className, 
     const std::string* attrNames = terms.attrNames;
     const std::string* operations = terms.operations;
     const std::string* values = terms.values;
-    std::shared_ptr<const detail::DAOClassLayout> layout;
-    ResultMsg rm = detail::DAOClassLayout::of(className, layout);
+    ClassMemo* memo = nullptr;
+    ResultMsg rm = classMemo(className, memo);
     if (!rm.ok()) return rm;
+    const detail::DAOClassLayout* layout = memo->layout.get();
 
-    std::list<IQueryCondition> conditions;
-    for (std::size_t i = 0; i < terms.count; ++i) {
-        IQueryCondition condition;
-        rm = layout->resolve(attrNames[i], condition.columnInnerName);
+    ConditionList list;
+    std::list<IQueryCondition>& conditions = list.get();
+    conditions.resize(terms.count);
+    auto condition = conditions.begin();
+    for (std::size_t i = 0; i < terms.count; ++i, ++condition) {
+        const std::string* column = nullptr;
+        rm = memo->resolve(attrNames[i], column);
         if (!rm.ok()) return rm;
-        condition.operation = operations[i];
-        condition.columValue = values[i];
-        condition.logicRelation = relation;
-        conditions.push_back(std::move(condition));
+        condition->columnInnerName = *column;
+        condition->operation = operations[i];
+        condition->columValue = values[i];
+        condition->logicRelation = relation;
     }
     IOrderClause resolvedOrder;
     const IOrderClause* orderToUse = nullptr;
@@ -96,15 +194,15 @@ ResultMsg findObjects(InstanceDataManager* bound, const std::string& className, 
         StringHelper::TrimSpace(attribute);
         resolvedOrder.orderDirection = order->orderDirection;
         if (!attribute.empty()) {
-            rm = layout->resolve(attribute, resolvedOrder.orderAttribute);
+            const std::string* column = nullptr;
+            rm = memo->resolve(attribute, column);
             if (!rm.ok()) return rm;
+            resolvedOrder.orderAttribute = *column;
         }
         orderToUse = &resolvedOrder;
     }
 
-    ClassTools* tools = nullptr;
-    rm = classTools(className, layout, tools);
-    if (!rm.ok()) return rm;
+    ClassTools* tools = memo->tools;
     InstanceDataManager* idm = bound != nullptr ? bound : tools->prototype->getIDM();
     if (idm == nullptr) return MeridianNew::noCurrentDatabase();
     // One reference captured: the visitor fits in std::function's own storage.

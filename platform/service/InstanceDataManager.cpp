@@ -434,8 +434,11 @@ ResultMsg InstanceDataManager::readRows(detail::Connection& conn, const std::str
     }
 
     StatementLease lease;
-    rm = conn.prepare(shape->sql, lease);
-    if (!rm.ok()) return conn.explainFailure(table, shape->referenced, rm);
+    if (!StatementLease::lendIdle(shape->statement, lease)) {
+        rm = conn.prepare(shape->sql, lease);
+        if (!rm.ok()) return conn.explainFailure(table, shape->referenced, rm);
+        shape->statement = lease.held();
+    }
     int parameter = 1;
     for (const IQueryCondition& condition : conditions)
         detail::bindConditionValue(*lease, parameter++, condition.columValue);
@@ -466,15 +469,11 @@ void ResultRow::text(int column, std::string& out) const {
 }
 
 bool ResultRow::integer(int column, long long& value) const {
-    if (statement_.columnType(column) != detail::ValueType::Integer) return false;
-    value = statement_.columnInt64(column);
-    return true;
+    return statement_.readInteger(column, value);
 }
 
 bool ResultRow::real(int column, double& value) const {
-    if (statement_.columnType(column) != detail::ValueType::Real) return false;
-    value = statement_.columnDouble(column);
-    return true;
+    return statement_.readReal(column, value);
 }
 
 ResultMsg InstanceDataManager::deleteITableDataById(const std::string& table, int id,

@@ -51,11 +51,16 @@ void StatementLease::release() {
     statement_.reset();
 }
 
+bool StatementLease::lendIdle(const std::shared_ptr<CachedStatement>& statement,
+                              StatementLease& out) {
+    if (!statement || statement->busy) return false;
+    out = StatementLease(statement);
+    return true;
+}
+
 bool SchemaCache::lend(const std::string& sql, StatementLease& out) {
     const auto it = statements_.find(sql);
-    if (it == statements_.end() || it->second->busy) return false;
-    out = StatementLease(it->second);
-    return true;
+    return it != statements_.end() && StatementLease::lendIdle(it->second, out);
 }
 
 void SchemaCache::keep(const std::string& sql, std::unique_ptr<Statement> made,

@@ -35,6 +35,11 @@ public:
     Statement& operator*() const;
     Statement* operator->() const { return &**this; }
 
+    /// The statement lent, for a user that keeps it to lend it again.
+    const std::shared_ptr<CachedStatement>& held() const { return statement_; }
+    /// Lends `statement` again unless it is in use (then false).
+    static bool lendIdle(const std::shared_ptr<CachedStatement>& statement, StatementLease& out);
+
 private:
     void release();
     std::shared_ptr<CachedStatement> statement_;
@@ -79,6 +84,9 @@ struct SelectShape {
     bool uniqueNames = false;
     /// See ResultRow::layoutKey.
     std::uint64_t layoutKey = 0;
+    /// The prepared statement of `sql`, lent again without a lookup by
+    /// text; the shape goes whenever the cache drops its statements.
+    std::shared_ptr<CachedStatement> statement;
     ITableData row;
     bool rowBusy = false;
 };

@@ -71,6 +71,18 @@ public:
     /// The same into `out`, reusing its storage where the backend can.
     virtual void readBytes(int column, std::string& out) const { out = columnBytes(column); }
     int columnInt(int column) const { return static_cast<int>(columnInt64(column)); }
+    /// The column's value when it is an integer (a real): true, else false
+    /// with `value` untouched. One call where a backend can answer at once.
+    virtual bool readInteger(int column, long long& value) const {
+        if (columnType(column) != ValueType::Integer) return false;
+        value = columnInt64(column);
+        return true;
+    }
+    virtual bool readReal(int column, double& value) const {
+        if (columnType(column) != ValueType::Real) return false;
+        value = columnDouble(column);
+        return true;
+    }
 
 protected:
     explicit Statement(Connection& connection) : connection_(connection) {}

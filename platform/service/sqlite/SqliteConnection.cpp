@@ -53,6 +53,21 @@ public:
         }
     }
     long long columnInt64(int column) const override { return sqlite3_column_int64(stmt_, column); }
+    // One look at the column's value for its type and content. The value is
+    // unprotected, which costs nothing here: connections are opened without
+    // a mutex and used by one thread at a time.
+    bool readInteger(int column, long long& value) const override {
+        sqlite3_value* cell = sqlite3_column_value(stmt_, column);
+        if (sqlite3_value_type(cell) != SQLITE_INTEGER) return false;
+        value = sqlite3_value_int64(cell);
+        return true;
+    }
+    bool readReal(int column, double& value) const override {
+        sqlite3_value* cell = sqlite3_column_value(stmt_, column);
+        if (sqlite3_value_type(cell) != SQLITE_FLOAT) return false;
+        value = sqlite3_value_double(cell);
+        return true;
+    }
     double columnDouble(int column) const override { return sqlite3_column_double(stmt_, column); }
     std::string columnBytes(int column) const override { return sqliteColumnBytes(stmt_, column); }
     void readBytes(int column, std::string& out) const override {
