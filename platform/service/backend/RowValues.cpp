@@ -61,22 +61,23 @@ void bindConditionValue(Statement& stmt, int index, const std::string& value) {
 }
 
 void readColumnText(const Statement& stmt, int column, std::string& out) {
-    switch (stmt.columnType(column)) {
+    long long integer = 0;
+    double real = 0.0;
+    switch (stmt.readValue(column, integer, real, out)) {
         case ValueType::Integer: {
             char digits[24];
-            const auto end =
-                std::to_chars(digits, digits + sizeof digits, stmt.columnInt64(column));
+            const auto end = std::to_chars(digits, digits + sizeof digits, integer);
             out.assign(digits, end.ptr);
             return;
         }
         case ValueType::Real:
-            out = StringHelper::doubleTostring(stmt.columnDouble(column));
+            out = StringHelper::doubleTostring(real);
             return;
         case ValueType::Null:
             out.clear();
             return;
         default:
-            stmt.readBytes(column, out);
+            return;
     }
 }
 

@@ -83,6 +83,20 @@ public:
         value = columnDouble(column);
         return true;
     }
+    /// The column's type, with its value put in `integer`, `real` or (text
+    /// and blobs) `bytes`; NULL sets none.
+    virtual ValueType readValue(int column, long long& integer, double& real,
+                                std::string& bytes) const {
+        const ValueType type = columnType(column);
+        if (type == ValueType::Integer) {
+            integer = columnInt64(column);
+        } else if (type == ValueType::Real) {
+            real = columnDouble(column);
+        } else if (type != ValueType::Null) {
+            readBytes(column, bytes);
+        }
+        return type;
+    }
 
 protected:
     explicit Statement(Connection& connection) : connection_(connection) {}

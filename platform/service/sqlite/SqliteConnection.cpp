@@ -31,6 +31,32 @@ bool isBusyCode(int rc) {
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
 
+ValueType typeOf(int sqliteType) {
+    switch (sqliteType) {
+        case SQLITE_INTEGER:
+            return ValueType::Integer;
+        case SQLITE_FLOAT:
+            return ValueType::Real;
+        case SQLITE_NULL:
+            return ValueType::Null;
+        case SQLITE_BLOB:
+            return ValueType::Blob;
+        default:
+            return ValueType::Text;
+    }
+}
+
+// The bytes of a value (a number as its text, NULL as "").
+void assignBytes(sqlite3_value* cell, std::string& out) {
+    const void* bytes = sqlite3_value_blob(cell);
+    if (bytes == nullptr) {
+        out.clear();
+    } else {
+        out.assign(static_cast<const char*>(bytes),
+                   static_cast<std::size_t>(sqlite3_value_bytes(cell)));
+    }
+}
+
 class SqliteStatement : public Statement {
 public:
     SqliteStatement(Connection& connection, sqlite3_stmt* stmt)
@@ -39,18 +65,7 @@ public:
 
     void clearBindings() override { sqlite3_clear_bindings(stmt_); }
     ValueType columnType(int column) const override {
-        switch (sqlite3_column_type(stmt_, column)) {
-            case SQLITE_INTEGER:
-                return ValueType::Integer;
-            case SQLITE_FLOAT:
-                return ValueType::Real;
-            case SQLITE_NULL:
-                return ValueType::Null;
-            case SQLITE_BLOB:
-                return ValueType::Blob;
-            default:
-                return ValueType::Text;
-        }
+        return typeOf(sqlite3_column_type(stmt_, column));
     }
     long long columnInt64(int column) const override { return sqlite3_column_int64(stmt_, column); }
     // One look at the column's value for its type and content. The value is
@@ -71,13 +86,20 @@ public:
     double columnDouble(int column) const override { return sqlite3_column_double(stmt_, column); }
     std::string columnBytes(int column) const override { return sqliteColumnBytes(stmt_, column); }
     void readBytes(int column, std::string& out) const override {
-        const void* bytes = sqlite3_column_blob(stmt_, column);
-        if (bytes == nullptr) {
-            out.clear();
-        } else {
-            out.assign(static_cast<const char*>(bytes),
-                       static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
+        assignBytes(sqlite3_column_value(stmt_, column), out);
+    }
+    ValueType readValue(int column, long long& integer, double& real,
+                        std::string& bytes) const override {
+        sqlite3_value* cell = sqlite3_column_value(stmt_, column);
+        const ValueType type = typeOf(sqlite3_value_type(cell));
+        if (type == ValueType::Integer) {
+            integer = sqlite3_value_int64(cell);
+        } else if (type == ValueType::Real) {
+            real = sqlite3_value_double(cell);
+        } else if (type != ValueType::Null) {
+            assignBytes(cell, bytes);
         }
+        return type;
     }
 
 protected:
