@@ -37,9 +37,11 @@ ResultMsg termsOf(const std::vector<std::string>& attrNames,
     return ResultMsg();
 }
 
-// A class's object and mapper, made once per thread and class (mappers keep
-// no state, so nested finds may share them). Entries stay while the thread
-// runs, so that a find nested in a visitor never ends its caller's mapper.
+// A class's object and mapper, made once per thread and class. Nested finds
+// may share a mapper: the only state it keeps is where its columns lie,
+// checked against each row's layout before use. Entries stay while the
+// thread runs, so that a find nested in a visitor never ends its caller's
+// mapper.
 struct ClassTools {
     std::shared_ptr<const detail::DAOClassLayout> layout;
     std::unique_ptr<DAO> prototype;
