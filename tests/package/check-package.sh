@@ -130,9 +130,14 @@ if [ -x "$prefix/$bindir/qms" ]; then
   mv "$prefix" "$moved"
   qms="$moved/$bindir/qms"
   env -u LD_LIBRARY_PATH ldd "$qms" | grep 'libarx_' >"$work/ldd.txt" || true
-  if grep -v "=> $moved/$libdir/" "$work/ldd.txt" >&2; then
-    fail "the moved qms loads a library from outside $moved"
-  fi
+  [ "$(wc -l <"$work/ldd.txt")" -eq 4 ] || fail "the moved qms does not load the four libraries: $(cat "$work/ldd.txt")"
+  moved_lib="$(realpath "$moved/$libdir")"
+  while read -r name _ path _; do
+    case "$(realpath "$path" 2>/dev/null)" in
+      "$moved_lib"/*) ;;
+      *) fail "the moved qms does not load $name from $moved_lib: $path" ;;
+    esac
+  done <"$work/ldd.txt"
   mkdir "$work/session"
   if ! (cd "$work/session" && env -u LD_LIBRARY_PATH "$qms" --version &&
     env -u LD_LIBRARY_PATH "$qms" init && env -u LD_LIBRARY_PATH "$qms" project create P &&
