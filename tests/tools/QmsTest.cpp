@@ -480,6 +480,9 @@ TEST_F(QmsTest, RefusedRowFilesWriteNothing) {
         {"--work inst.db data import M T f.txt", "-5@#@Rome@#@1\n", u8"的标识不能小于-1"},
         {"--work inst.db data import M T f.txt --keep-ids", "2@#@Rome@#@1\n3@#@Bern@#@2\n",
          u8"第2行数据写入失败：标识为3的行已存在。"},
+        // The empty value's marker as a value would be stored empty.
+        {"--work inst.db data import M T f.txt --csv", "id,name,pop\n0,!#@$!^%&^@%$,1\n",
+         "f.txt line 2: a value is \"!#@$!^%&^@%$\""},
     };
     for (const auto& c : cases) {
         const std::string config = file("qms.db"), work = file("inst.db");

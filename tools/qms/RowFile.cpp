@@ -82,6 +82,10 @@ std::string libraryLine(const std::vector<std::string>& values, const std::strin
             throw Failure(where + "a value holds \"" + rowtext::kSeparator +
                           "\", which rows cannot");
         }
+        if (value == rowtext::kEmptyMarker) {
+            throw Failure(where + "a value is \"" + rowtext::kEmptyMarker +
+                          "\", which rows read as the empty value");
+        }
         const std::string problem = notStorable(value);
         if (!problem.empty()) throw Failure(where + problem);
         stored.push_back(gbk(value));
