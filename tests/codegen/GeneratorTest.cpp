@@ -46,8 +46,8 @@ TEST_F(Generator, GeneratedCodeCompilesLinksAndRunsAgainstTheInstalledPackage) {
     const std::string log = dir.file("check.log");
     const std::string command = std::string("bash '") + ARX_CODEGEN_CHECK + "' '" + ARX_BUILD_DIR +
                                 "' '" + gen + "' '" + dir.file("host-config.db") + "' '" +
-                                dir.file("instance.db") + "' '" + ARX_HOST_FLAGS + "' '" + ARX_HOST_CXX + "' >'" + log +
-                                "' 2>&1";
+                                dir.file("instance.db") + "' '" + ARX_HOST_FLAGS + "' '" +
+                                ARX_HOST_CXX + "' >'" + log + "' 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << readText(log);
     EXPECT_NE(readText(log).find("generated code works"), std::string::npos) << readText(log);
     EXPECT_NE(readText(log).find("defaults [" + note + "] [10]\n"), std::string::npos);
