@@ -10,6 +10,7 @@
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
 #include "backend/RowValues.h"
+#include "backend/SqlText.h"
 
 namespace MeridianSpace::detail {
 
@@ -196,6 +197,10 @@ ResultMsg Connection::explainFailure(const std::string& table,
         if (!found) return ResultMsg(SRV_ERR_NO_COLUMN, "列不存在：" + table + "." + column);
     }
     return failure;
+}
+
+ResultMsg Connection::renameTable(const std::string& from, const std::string& to) {
+    return execute("ALTER TABLE " + quoteIdentifier(from) + " RENAME TO " + quoteIdentifier(to));
 }
 
 ResultMsg Connection::retryWhileBusy(const std::function<ResultMsg()>& step) {
