@@ -48,11 +48,13 @@ ResultMsg checkWritable(const std::string& path, bool exists) {
     const std::string folder = slash == std::string::npos ? "."
                                : slash == 0               ? "/"
                                                           : path.substr(0, slash);
-    for (const std::string& needed : {exists ? path : folder, folder}) {
-        if (::access(needed.c_str(), W_OK) != 0 && errno != ENOENT) {
-            return ResultMsg(SRV_ERR_NO_FILE, "数据库文件不能写入：" + path + "：" + needed + "：" +
-                                                  std::strerror(errno));
-        }
+    if (exists && ::access(path.c_str(), W_OK) != 0 && errno != ENOENT) {
+        return ResultMsg(SRV_ERR_NO_FILE,
+                         "数据库文件不能写入：" + path + "：" + std::strerror(errno));
+    }
+    if (::access(folder.c_str(), W_OK) != 0 && errno != ENOENT) {
+        return ResultMsg(SRV_ERR_NO_FILE,
+                         "数据库文件所在的目录不能写入：" + folder + "：" + std::strerror(errno));
     }
     return ResultMsg();
 }
