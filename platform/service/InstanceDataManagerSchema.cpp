@@ -203,7 +203,7 @@ ResultMsg InstanceDataManager::rebuildTable(const MTable& table,
             r = detail::createColumnIndex(conn, table._innerName, *it);
         for (auto it = setAside.begin(); r.ok() && it != setAside.end(); ++it) {
             r = conn.execute(it->definition);
-            if (!r.ok()) r.rMsg = "无法重建" + it->name + "：" + r.rMsg;
+            if (!r.ok()) r.rMsg = "重建表后无法重新建立" + it->name + "：" + r.rMsg;
         }
         return r;
     });

@@ -184,6 +184,9 @@ protected:
     /// The larger of the table's own change number and allRowsChange_.
     std::uint64_t tableChangeNumber(const std::string& table);
     static std::uint64_t nextChangeNumber();
+    /// Appends a SchemaObject for each row of `sql`: kind, name, table,
+    /// definition, and text whose names the object uses too.
+    ResultMsg readUserObjects(const std::string& sql, std::vector<SchemaObject>& out);
     /// Repeats `step` while it answers SRV_ERR_BUSY, up to the busy timeout.
     ResultMsg retryWhileBusy(const std::function<ResultMsg()>& step);
     void countStatement() { ++statementsRun_; }

@@ -37,19 +37,8 @@ ResultMsg PgConnection::userObjects(std::vector<SchemaObject>& out) {
         "SELECT c.oid, 'view', c.relname, '', 'CREATE VIEW ' || quote_ident(c.relname) || "
         "' AS ' || pg_get_viewdef(c.oid), '' FROM pg_class AS c WHERE c.relkind = 'v' AND c." +
         kInSchema + ") AS found ORDER BY o";
-    return forEachResultRow(
-        *this, sql, [](Statement&) {},
-        [&](const Statement& row) {
-            SchemaObject object;
-            object.kind = row.columnBytes(0);
-            object.name = row.columnBytes(1);
-            object.table = row.columnBytes(2);
-            object.definition = row.columnBytes(3);
-            // A trigger's function says what the trigger uses.
-            object.names = identifiersIn(object.definition + "\n" + row.columnBytes(4));
-            out.push_back(std::move(object));
-        },
-        "读取数据库中的索引、触发器和视图失败");
+    // A trigger's function (the last column) says what the trigger uses.
+    return readUserObjects(sql, out);
 }
 
 ResultMsg PgConnection::objectsDroppedWith(const std::string& table,

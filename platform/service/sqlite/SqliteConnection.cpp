@@ -513,23 +513,12 @@ ResultMsg SqliteConnection::queryPlan(const std::string& sql,
 
 ResultMsg SqliteConnection::userObjects(std::vector<SchemaObject>& out) {
     // Indexes of one named column are the columns' own (columnIndexesQuery).
-    ResultMsg rm = forEachResultRow(
-        *this,
-        "SELECT m.type, m.name, CASE m.type WHEN 'view' THEN '' ELSE m.tbl_name END, m.sql "
+    ResultMsg rm = readUserObjects(
+        "SELECT m.type, m.name, CASE m.type WHEN 'view' THEN '' ELSE m.tbl_name END, m.sql, '' "
         "FROM sqlite_master AS m WHERE m.sql IS NOT NULL AND (m.type IN ('trigger', 'view') OR "
         "(m.type = 'index' AND NOT ((SELECT count(*) FROM pragma_index_info(m.name)) = 1 AND "
         "(SELECT cid FROM pragma_index_info(m.name)) >= 0))) ORDER BY m.rowid",
-        [](Statement&) {},
-        [&](const Statement& row) {
-            SchemaObject object;
-            object.kind = row.columnBytes(0);
-            object.name = row.columnBytes(1);
-            object.table = row.columnBytes(2);
-            object.definition = row.columnBytes(3);
-            object.names = identifiersIn(object.definition);
-            out.push_back(std::move(object));
-        },
-        "读取数据库中的索引、触发器和视图失败");
+        out);
     // A view is checked when it is used: preparing a read of it tells.
     for (auto it = out.begin(); rm.ok() && it != out.end(); ++it) {
         if (it->kind != "view" || !checkIdentifier(it->name, "视图").ok()) continue;
