@@ -244,7 +244,8 @@ void addMigrationCommands(CLI::App& app, Options& options) {
         ->check(fromOne());
     command->add_flag("--dry-run", migrate->dryRun, "plan and check only; write nothing");
     command->add_flag("--allow-data-loss", migrate->allowDataLoss,
-                      "let changes drop rows or values (ended tables and columns)");
+                      "let changes drop rows or values (ended tables and columns) and what "
+                      "was made on them (views, triggers, indexes)");
     command->add_flag("--json", migrate->json, "machine-readable output");
     action(command, [&options, migrate] { migrateFile(options, *migrate); });
 }
