@@ -120,8 +120,9 @@ private:
         const int toType =
             physicalOnly_ ? InstanceDataManager::storageType(b._dataType) : b._dataType;
         if (fromType != toType) {
-            add(Kind::TypeChanged, typeChangeSafety(fromType, toType), t, &a, &b, "DataType",
-                StringHelper::int2String(fromType), StringHelper::int2String(toType));
+            add(Kind::TypeChanged, typeChangeSafety(fromType, toType), t, &a, &b,
+                physicalOnly_ ? "StorageType" : "DataType", StringHelper::int2String(fromType),
+                StringHelper::int2String(toType));
         }
         changed(Kind::DefaultChanged, "DefaultValue", a._defaultValue, b._defaultValue, t, &a, &b);
         const int ka = indexKind(a), kb = indexKind(b);

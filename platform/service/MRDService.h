@@ -18,7 +18,10 @@ public:
     /// A new session on the database file at `path`; the caller deletes it.
     /// A missing file is refused, unless `createIfMissing` is 1, which makes
     /// a new empty database there. An empty path and SQLite's special names
-    /// (":memory:", "file:" URIs) are refused with SRV_ERR_ARGUMENT.
+    /// (":memory:", "file:" URIs) are refused with SRV_ERR_ARGUMENT. A file,
+    /// or a folder, the process may not write is refused (SRV_ERR_NO_FILE)
+    /// before the file is opened, so that nothing is left beside it:
+    /// openReadOnlySession reads such a file.
     ///
     /// A PostgreSQL connection URI ("postgresql://user@host:port/db", see
     /// isServerLocation) opens a session on that server database instead;

@@ -649,4 +649,88 @@ TEST_F(QmsTest, ReadOnlyFolderFailsCleanly) {
     EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
+// An instance file nobody may write (it and its folder read-only; qms run
+// as another user when the test runs as root, for whom nothing is): it is
+// checked and its migration planned as it is, the migration itself refused
+// with the reason, and no file appears beside it.
+TEST_F(QmsTest, AnInstanceFileThatCannotBeWrittenIsReadButNotChanged) {
+    for (const char* args :
+         {"init", "project create P", "model create P M", "folder add M F", "table add M F T",
+          "column add M T Name --type text", "model instance M ro/v1.db", "model upgrade M",
+          "column add M T Phone --type text"})
+        ok(args);
+    const std::string ro = dir.file("ro"), v1 = dir.file("ro/v1.db");
+    std::string as;
+    if (geteuid() == 0) {
+        as = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        ASSERT_EQ(
+            std::system(
+                ("chown -R 65534:65534 '" + dir.path() + "' && chown -R 0:0 '" + ro + "'").c_str()),
+            0);
+    }
+    const fs::perms readable =
+        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    const fs::perms passable =
+        fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+    fs::permissions(v1, readable);
+    fs::permissions(ro, readable | passable);
+    const std::string before = file("ro/v1.db");
+    Result r = qms("data check ro/v1.db", as);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("no drift"), npos) << r.out;
+    r = qms("data migrate ro/v1.db --to-version 2 --dry-run", as);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("add-column T_1.Phone_2"), npos) << r.out;
+    r = qms("data migrate ro/v1.db --to-version 2", as);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(oneErrorLine(r.err) && r.err.find(u8"数据库文件不能写入") != npos) << r.err;
+    EXPECT_TRUE(file("ro/v1.db") == before);
+    EXPECT_FALSE(fs::exists(v1 + "-wal") || fs::exists(v1 + "-shm"));
+    fs::permissions(ro, fs::perms::owner_all);
+}
+
+// What a migration says, a person reads: one UTF-8 line for a failure (a
+// full disk too), a long value cut short with its length named, storage
+// types as words.
+TEST_F(QmsTest, MigrationMessagesAreOneReadableLineEach) {
+    for (const char* args :
+         {"init", "project create P", "model create P M", "folder add M F", "table add M F T",
+          "column add M T Name --type text", "column add M T Age --type text",
+          "model instance M v1.db", "model upgrade M", "column change M T Name --unique 1",
+          "column change M T Age --type int"})
+        ok(args);
+    const std::string v1 = dir.file("v1.db");
+    ASSERT_TRUE(arxtest::rawExecute(
+        v1,
+        "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 6000) "
+        "INSERT INTO T_1 (Name_1, Age_1) SELECT printf('%0100d', i), i FROM k"));
+    // A file size limit of 100 KiB stops the rebuild's writes half-way.
+    Result r = qms("data migrate v1.db --to-version 2", "ulimit -f 200 && ");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(oneErrorLine(r.err) && r.err.find(u8"迁移失败，实例数据未改变") != npos) << r.err;
+
+    ASSERT_TRUE(arxtest::rawExecute(
+        v1, "UPDATE T_1 SET Name_1 = printf('%.*c', 200000, 'x') WHERE id <= 2"));
+    r = qms("data migrate v1.db --to-version 2");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(oneErrorLine(r.err) && r.err.size() < 400) << r.err.substr(0, 400);
+    EXPECT_NE(
+        r.err.find(u8"改为唯一后有1个值重复：'" + std::string(80, 'x') + u8"…（共200000字节）'"),
+        npos)
+        << r.err.substr(0, 400);
+
+    ASSERT_TRUE(arxtest::rawExecute(
+        v1,
+        "CREATE TABLE X (id INTEGER PRIMARY KEY, Name_1 TEXT, Age_1 BLOB); INSERT INTO X "
+        "SELECT * FROM T_1; DROP TABLE T_1; ALTER TABLE X RENAME TO T_1"));
+    r = qms("data check v1.db");
+    EXPECT_NE(
+        r.out.find("type-changed    destructive    T.Age (T_1.Age_1)  StorageType: blob -> text"),
+        npos)
+        << r.out;
+    r = qms("data migrate v1.db --to-version 2");
+    EXPECT_TRUE(oneErrorLine(r.err) && r.err.find(u8"的存储类型是二进制数据，版本中是文本") != npos)
+        << r.err;
+}
+
 }  // namespace
