@@ -190,6 +190,15 @@ TEST_F(QmsTest, ServerDatabasesWorkLikeFilesAndNoPasswordIsShownOrLogged) {
     run(config + "status", 0);
     run("--config '" + asParameter + "' --work '" + work + "' status --json", 0);
     run(config + "data export Sales Customer", 1);  // the work database is no instance file
+    // A row the server refuses undoes the whole file.
+    std::string instanceSchema;
+    const std::string instance = arxtest::newServerDatabase("inst", instanceSchema),
+                      rows = "--config '" + server + "' --work '" + instance + "' data ";
+    run(config + u8"column change Sales Customer 名称 --unique 1", 0);
+    run(config + "model instance Sales '" + instance + "'", 0);
+    writeFile(dir.file("rows.txt"), "0@#@a\n0@#@b\n0@#@a\n0@#@c\n");
+    EXPECT_NE(qms(rows + "import Sales Customer rows.txt").err.find("rows.txt line 3: "), npos);
+    EXPECT_EQ(run(rows + "export Sales Customer", 0), "");
     for (const auto& day : fs::directory_iterator(dir.file("DB_Log")))
         EXPECT_EQ(file("DB_Log/" + day.path().filename().string()).find(password), npos);
     // From the server into a file and back the other way.
@@ -200,7 +209,7 @@ TEST_F(QmsTest, ServerDatabasesWorkLikeFilesAndNoPasswordIsShownOrLogged) {
         ok("--config second.db --work second-work.db table show Sales Customer").find(u8"名称"),
         npos);
     EXPECT_NE(run(config + "import shop.db", 0).find("Shop_imp"), npos);
-    for (const std::string& dropped : {schema, workSchema})
+    for (const std::string& dropped : {schema, workSchema, instanceSchema})
         arxtest::pgExecute(arxtest::pgServerUri(), "DROP SCHEMA \"" + dropped + "\" CASCADE");
 }
 
