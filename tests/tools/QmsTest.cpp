@@ -298,23 +298,91 @@ TEST_F(QmsTest, ModelDiffAndMigrationOfAnInstanceFile) {
     }
 }
 
+// A wrong command line points at the help of the command it was for, and a
+// subcommand typed wrongly is told with the nearest one.
 TEST_F(QmsTest, BadCommandLinesCreateNothing) {
     const struct {
         const char* args;
         int code;
-    } cases[] = {{"", 2},
-                 {"frobnicate", 2},
-                 {"project list --frob", 2},
-                 {"project create", 2},
-                 {"model create OnlyProject", 2},
-                 {"--config", 2},
-                 {"project list", 1}};  // before init
+        const char* says;  // the end of the error line
+    } cases[] = {
+        {"", 2, "A subcommand is required (see qms --help)\n"},
+        {"frobnicate", 2, "qms: unknown subcommand 'frobnicate' (see qms --help)\n"},
+        {"projetc list", 2,
+         "unknown subcommand 'projetc'; did you mean 'project'? (see qms --help)\n"},
+        {"model lst", 2,
+         "unknown subcommand 'lst' of qms model; did you mean 'list'? (see qms model --help)\n"},
+        {"--config x.db dat export M T", 2, "did you mean 'data'? (see qms --help)\n"},
+        {"project list --frob", 2, "(see qms project list --help)\n"},
+        {"project create", 2, "NAME is required (see qms project create --help)\n"},
+        {"model create OnlyProject", 2, "(see qms model create --help)\n"},
+        {"column add M T c", 2, "--type is required (see qms column add --help)\n"},
+        {"data export M T a.txt -o b.txt", 2, "not both (see qms data export --help)\n"},
+        {"--config", 2, "(see qms --help)\n"},
+        {"project list", 1, "(run 'qms init' first)\n"},  // before init
+    };
     for (const auto& c : cases) {
         const Result r = qms(c.args);
         EXPECT_EQ(r.code, c.code) << "qms " << c.args << "\n" << r.err;
         EXPECT_TRUE(oneErrorLine(r.err)) << "qms " << c.args << "\n" << r.err;
+        const std::string says = c.says;
+        EXPECT_TRUE(r.err.size() >= says.size() &&
+                    r.err.compare(r.err.size() - says.size(), says.size(), says) == 0)
+            << "qms " << c.args << "\n"
+            << r.err;
         EXPECT_TRUE(fs::is_empty(dir.path())) << "qms " << c.args;
     }
+    const Result version = qms("--version");
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.out, "qms " ARX_QMS_VERSION "\n");
+}
+
+// What a newcomer looks for in lists and shows: the platform's own project
+// only when asked for, display names, tables, another version's table.
+TEST_F(QmsTest, ListsAndShowsTellWhatANewcomerLooksFor) {
+    for (const char* args :
+         {"init", "project create Shop", "model create Shop Sales", "folder add Sales F",
+          "table add Sales F T_Customer --display Customer",
+          "column add Sales T_Customer MName --type text --display 'Full name'",
+          "column add Sales T_Customer MCity --type text", "model upgrade Sales",
+          "column change Sales T_Customer MCity --display Town", "table add Sales F T_Order",
+          "model instance Sales --version 1 v1.db"})
+        ok(args);
+    const struct {
+        const char* args;
+        const char* has;    // a line of the output
+        const char* lacks;  // text not in it
+    } cases[] = {
+        {"project list", "Shop\t2\t", "ARX_QMS"},
+        {"project list --all", "ARX_QMS\t1\t", "M_QMS"},
+        {"model list", "Sales\t2\t1\tunlocked\tShop", "M_QMS"},
+        {"model list --all", "M_QMS\t1\t1\tunlocked\tARX_QMS", ""},
+        {"model list --project ARX_QMS", "M_ProjectManage\t1\t1\tunlocked\tARX_QMS", "Sales"},
+        {"model show Sales", "tables:\n  T_Customer (Customer)\n  T_Order\n", ""},
+        {"model show Sales --version 1", "tables:\n  T_Customer (Customer)\n", "T_Order"},
+        {"table show Sales T_Customer", "  MName\ttext\tMName_1\tdisplay Full name\n", ""},
+        {"table show Sales T_Customer --version 1", "  MCity\ttext\tMCity_1\n", "Town"},
+        {"table show Sales T_Customer", "  MCity\ttext\tMCity_1\tdisplay Town\n", ""},
+        {"diagram Sales --display", ">Full name: text<", ">MName: text<"},
+        {"diagram Sales --display", ">Customer<", ">T_Customer<"},
+        {"diagram Sales", ">MName: text<", "Full name"},
+        {"--work v1.db data export Sales T_Customer rows.txt", "", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string out = ok(c.args);
+        EXPECT_NE(out.find(c.has), npos) << "qms " << c.args << "\n" << out;
+        if (*c.lacks != '\0') {
+            EXPECT_EQ(out.find(c.lacks), npos) << "qms " << c.args << "\n" << out;
+        }
+    }
+    EXPECT_TRUE(fs::is_regular_file(dir.file("rows.txt")));
+    const Json table = Json::parse(ok("table show Sales T_Customer --json"));
+    EXPECT_EQ(table.at("columns").at(0).at("display"), "Full name") << table;
+    EXPECT_EQ(table.at("columns").at(1).at("display"), "Town") << table;
+    // The platform's project in an export file, only when asked for.
+    ok("export ARX_QMS Shop both.db");
+    EXPECT_EQ(ok("import --list both.db").find("ARX_QMS"), npos);
+    EXPECT_NE(ok("import --list both.db --all").find("ARX_QMS (id "), npos);
 }
 
 TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
@@ -331,7 +399,15 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
         int code;
         const char* says;
     } cases[] = {
-        {"project show Nosuch", 1, "Nosuch"},
+        {"project show Nosuch", 1, "no project 'Nosuch'\n"},
+        // A name typed wrongly gets the nearest one; another version of a
+        // model is no typing error.
+        {"project show Aa", 1, "no project 'Aa' (did you mean 'A'?)\n"},
+        {"model show m --project A", 1, "no model 'm' (did you mean 'M'?)\n"},
+        {"model show M --project A --version 9", 1, "no model 'M version 9'\n"},
+        {"folder add M F_ge/X --project A", 1, "no folder 'F_ge' (did you mean 'F_gen'?)\n"},
+        {"table show M Tgen --project A", 1, "no table 'Tgen' (did you mean 'T_gen'?)\n"},
+        {"column change M T cc --type int --project A", 1, "no column 'cc' (did you mean 'c'?)\n"},
         {"model show M", 1, "exists twice (ids 3, 4; give --project or --id)"},
         {"model show Nosuch", 1, "Nosuch"},
         {"table show M Nosuch --project A", 1, "Nosuch"},
@@ -531,7 +607,7 @@ TEST_F(QmsTest, NamesAreShownEscapedAndAnIdReachesWhatNoNameDoes) {
         ok(args);
     const std::string list = ok("project list");
     EXPECT_EQ(list.find('\x1b'), npos) << list;
-    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 5) << list;
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 4) << list;  // without ARX_QMS
     EXPECT_NE(list.find("ctl\\x1b[31mred\t"), npos) << list;
     EXPECT_NE(list.find("two\\nlines\t"), npos) << list;
     EXPECT_EQ(qms("project show \"$(printf 'no\\033')\"").err, "qms: no project 'no\\x1b'\n");

@@ -255,6 +255,8 @@ std::unique_ptr<M_EntityModelDAO> workModel(const Options& options, const RowArg
 }
 
 void runRows(const Options& options, const RowArgs& args, bool dictionary, bool importing) {
+    if (!importing && !args.file.empty() && !args.output.empty())
+        throw UsageError("give the file to write as FILE or as -o, not both");
     Session session(options);
     std::unique_ptr<M_EntityModelDAO> model;
     if (dictionary) {
@@ -274,7 +276,8 @@ void runRows(const Options& options, const RowArgs& args, bool dictionary, bool 
         std::list<std::string> lines;
         check(dictionary ? table.exportData(read, lines) : table.getData(read, lines),
               "cannot read" + what);
-        writeOutput(args.output, render(columns, lines, args.csv));
+        writeOutput(args.output.empty() ? args.file : args.output,
+                    render(columns, lines, args.csv));
         return;
     }
     const FileLines file = parse(args.file, columns, args.csv, args.table);
@@ -318,6 +321,8 @@ void addRowCommands(CLI::App& app, Options& options, bool dictionary) {
             ->required()
             ->check(storable());
         if (command == importer) command->add_option("FILE", args->file, "UTF-8 file")->required();
+        if (command == exporter)
+            command->add_option("FILE", args->file, "file to write (default: standard output)");
         command->add_option("--project", args->project, "project of the model")
             ->check(storable())
             ->excludes(byId);
@@ -329,7 +334,7 @@ void addRowCommands(CLI::App& app, Options& options, bool dictionary) {
             runRows(options, *args, dictionary, importing);
         });
     }
-    exporter->add_option("-o,--output", args->output, "file to write (default: standard output)");
+    exporter->add_option("-o,--output", args->output, "file to write, in place of FILE");
     if (!dictionary) {
         importer->add_flag("--keep-ids", args->keepIDs,
                            "insert every row under its own id (above 0), so that references to "
