@@ -136,7 +136,7 @@ TEST_F(QmsTest, WholeSessionEndToEnd) {
     EXPECT_NE(named(Json::parse(ok(two + "model list --json")), "Sales2"), nullptr);
 
     // Code of one table: each line of the answer names a file written.
-    std::istringstream written(ok("codegen Customer gen --model Sales"));
+    std::istringstream written(ok("codegen Customer gen --model Sales --allow-renamed"));
     int files = 0;
     for (std::string line; std::getline(written, line); ++files)
         EXPECT_TRUE(fs::is_regular_file(fs::path(dir.path()) / line)) << line;
@@ -190,6 +190,15 @@ TEST_F(QmsTest, ServerDatabasesWorkLikeFilesAndNoPasswordIsShownOrLogged) {
     run(config + "status", 0);
     run("--config '" + asParameter + "' --work '" + work + "' status --json", 0);
     run(config + "data export Sales Customer", 1);  // the work database is no instance file
+    // A row the server refuses undoes the whole file.
+    std::string instanceSchema;
+    const std::string instance = arxtest::newServerDatabase("inst", instanceSchema),
+                      rows = "--config '" + server + "' --work '" + instance + "' data ";
+    run(config + u8"column change Sales Customer 名称 --unique 1", 0);
+    run(config + "model instance Sales '" + instance + "'", 0);
+    writeFile(dir.file("rows.txt"), "0@#@a\n0@#@b\n0@#@a\n0@#@c\n");
+    EXPECT_NE(qms(rows + "import Sales Customer rows.txt").err.find("rows.txt line 3: "), npos);
+    EXPECT_EQ(run(rows + "export Sales Customer", 0), "");
     for (const auto& day : fs::directory_iterator(dir.file("DB_Log")))
         EXPECT_EQ(file("DB_Log/" + day.path().filename().string()).find(password), npos);
     // From the server into a file and back the other way.
@@ -200,7 +209,7 @@ TEST_F(QmsTest, ServerDatabasesWorkLikeFilesAndNoPasswordIsShownOrLogged) {
         ok("--config second.db --work second-work.db table show Sales Customer").find(u8"名称"),
         npos);
     EXPECT_NE(run(config + "import shop.db", 0).find("Shop_imp"), npos);
-    for (const std::string& dropped : {schema, workSchema})
+    for (const std::string& dropped : {schema, workSchema, instanceSchema})
         arxtest::pgExecute(arxtest::pgServerUri(), "DROP SCHEMA \"" + dropped + "\" CASCADE");
 }
 
@@ -408,6 +417,16 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
         {"--work missing.db project list", 1, "missing.db"},
         {"column add M T c --type nosuch --project A", 2, "nosuch"},
         {"codegen T '' --model M --project A", 2, "empty folder"},
+        // A default that is no value of its column's type.
+        {"column add M T q --type int --default abc --project A", 1,
+         u8"数据属性\"q\"的默认值\"abc\"不是32位整数。"},
+        {"column add M T q --type real --default 1,5 --project A", 1, u8"\"1,5\"不是实数"},
+        {"column change M T c --type int --default abc --project A", 1, u8"\"abc\"不是32位整数"},
+        // Code generation would change the names T and c.
+        {"codegen T gen --model M --project A", 1,
+         "table 'T' does not begin with T_: code generation names its class DAO (T_T would give "
+         "TDAO); column 'c' of table 'T' does not begin with a prefix letter: code generation "
+         "names its member _ (Mc would give _c) (--allow-renamed generates them so)"},
         // The classes of F_gen and T_gen would both be GenDAO.
         {"codegen F_gen/ gen --model M --project A", 1, u8"\"T_gen\"与数据模块\"F_gen\""},
         // Text without a GBK form, in every kind of name and value.
@@ -446,14 +465,81 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
     EXPECT_FALSE(fs::exists(dir.file("gen")));
 }
 
+// A change in version 2 leaves version 1 as it was: its diagram, and the
+// header of its files' CSV, which a CSV exported before the change still fits.
+TEST_F(QmsTest, AVersionKeepsItsColumnOrderWhenALaterVersionChanges) {
+    for (const char* args :
+         {"init", "project create P", "model create P M", "folder add M F", "table add M F T_t",
+          "column add M T_t MA --type text", "column add M T_t MB --type text",
+          "column add M T_t MC --type text", "model instance M v1.db"})
+        ok(args);
+    writeFile(dir.file("rows.csv"), "id,MA,MB,MC\n0,a,b,c\n");
+    ok("--work v1.db data import M T_t rows.csv --csv");
+    ok("--work v1.db data export M T_t --csv -o before.csv");
+    const std::string diagram = ok("diagram M --version 1");
+    for (const char* args : {"model upgrade M", "column change M T_t MA --type int",
+                             "column change M T_t MB --unique 1"})
+        ok(args);
+    EXPECT_EQ(ok("diagram M --version 1"), diagram);
+    EXPECT_EQ(ok("--work v1.db data export M T_t --csv"), file("before.csv"));
+    ok("--work v1.db data import M T_t before.csv --csv");
+    const Json columns = Json::parse(ok("table show M T_t --json")).at("columns");
+    ASSERT_EQ(columns.size(), 3u) << columns;
+    EXPECT_EQ(columns[0].at("name"), "MA") << columns;
+    EXPECT_EQ(columns[0].at("type"), "int") << columns;
+}
+
+// Code generation drops "T_" of a table name and the first letter of a
+// column name: names without them are said to change when they are made,
+// and code generation refuses them unless allowed, writing nothing.
+TEST_F(QmsTest, NamesCodeGenerationWouldChangeAreToldAndRefusedUnlessAllowed) {
+    for (const char* args : {"init", "project create P", "model create P M", "folder add M F"})
+        ok(args);
+    const auto warned = [this](const std::string& args, const std::string& warning) {
+        const Result r = qms(args);
+        EXPECT_EQ(r.code, 0) << args << "\n" << r.err;
+        EXPECT_EQ(r.err, warning.empty() ? "" : "qms: warning: " + warning + "\n") << args;
+    };
+    const std::string order =
+        "table 'Order' does not begin with T_: code generation names its class DerDAO (T_Order "
+        "would give OrderDAO)";
+    const std::string customer =
+        "column 'CustomerID' of table 'Order' does not begin with a prefix letter: code "
+        "generation names its member _ustomerID (MCustomerID would give _customerID)";
+    warned("table add M F Order", order);
+    warned("column add M Order CustomerID --type int", customer);
+    warned("table add M F T_Item", "");
+    warned("column add M T_Item MName --type text", "");
+    warned("column add M T_Item CCode --type int", "");
+    warned("codegen T_Item gen", "");
+    EXPECT_TRUE(fs::exists(dir.file("gen/ItemDAO.h")));
+    for (const char* args : {"codegen Order gen2", "codegen F/ gen2"}) {
+        const Result r = qms(args);
+        EXPECT_EQ(r.code, 1) << args;
+        EXPECT_TRUE(oneErrorLine(r.err)) << r.err;
+        EXPECT_NE(r.err.find(order + "; " + customer + " (--allow-renamed generates them so)"),
+                  npos)
+            << r.err;
+        EXPECT_FALSE(fs::exists(dir.file("gen2"))) << args;
+    }
+    const Result r = qms("codegen Order gen2 --allow-renamed");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "qms: warning: " + order + "\nqms: warning: " + customer + "\n");
+    EXPECT_TRUE(fs::exists(dir.file("gen2/DerDAO.h")));
+}
+
 TEST_F(QmsTest, RefusedRowFilesWriteNothing) {
     for (const char* args :
          {"init", "project create P", "model create P M", "folder add M F", "table add M F T",
           "column add M T name --type text", "column add M T pop --type int",
           "model create P D --type 2", "folder add D G", "table add D G C",
           "column add D C label --type text", "column add D C code --type int",
-          "model instance M inst.db", "model instance M copy.db"})
+          "column change M T name --unique 1", "model instance M inst.db",
+          "model instance M copy.db"})
         ok(args);
+    // A dictionary table is built from its columns at each import.
+    ASSERT_TRUE(arxtest::rawExecute(dir.file("qms.db"),
+                                    "UPDATE T_M_NormalColumn SET IsOnly = 1 WHERE Name = 'label'"));
     fs::create_directory(dir.file("adir"));
     // Empty values at either end of a line come back empty, never as a marker.
     writeFile(dir.file("d.txt"), "red@#@1\n@#@2\n");
@@ -480,6 +566,14 @@ TEST_F(QmsTest, RefusedRowFilesWriteNothing) {
         {"--work inst.db data import M T f.txt", "-5@#@Rome@#@1\n", u8"的标识不能小于-1"},
         {"--work inst.db data import M T f.txt --keep-ids", "2@#@Rome@#@1\n3@#@Bern@#@2\n",
          u8"第2行数据写入失败：标识为3的行已存在。"},
+        // A line the store refuses undoes the whole file, named by its line.
+        {"--work inst.db data import M T f.txt",
+         "0@#@Rome@#@1\n0@#@Bern@#@2\n0@#@Oslo@#@3\n0@#@Linz@#@\n",
+         u8"nothing was written: f.txt line 3: 第3行数据写入失败："},
+        {"--work inst.db data import M T f.txt --csv", "id,name,pop\n0,\"Ro\nme\",1\n0,Oslo,2\n",
+         u8"f.txt line 4: 第2行数据写入失败："},
+        {"dict import D C f.txt", "blue@#@1\nred@#@2\nblue@#@3\n",
+         u8"f.txt line 3: 第3行数据写入失败："},
     };
     for (const auto& c : cases) {
         const std::string config = file("qms.db"), work = file("inst.db");
@@ -621,14 +715,14 @@ TEST_F(QmsTest, ProcessesSharingADatabaseWaitForEachOther) {
     const std::string q = "'" ARX_QMS_BINARY "'", load = io.file("load");
     const std::string script =
         "cd '" + dir.path() + "' && for k in 1 2 3 4; do (for i in $(seq 50); do " + q +
-        " table add M F T${k}_$i >/dev/null || echo failed; done) & done; " +
+        " table add M F T_${k}_$i >/dev/null || echo failed; done) & done; " +
         "for i in $(seq 60); do " + q + " model list >/dev/null || echo failed; done; wait";
     EXPECT_EQ(std::system(("(" + script + ") >'" + load + "' 2>&1").c_str()), 0);
     EXPECT_EQ(readFile(load), "");
     const std::string db = dir.file("qms.db");
     EXPECT_EQ(arxtest::rawScalar(db,
                                  "SELECT count(*) || '/' || count(DISTINCT \"Name\") FROM "
-                                 "\"T_M_EntityTable\" WHERE \"Name\" GLOB 'T[1-4]_*'"),
+                                 "\"T_M_EntityTable\" WHERE \"Name\" GLOB 'T_[1-4]_*'"),
               "200/200");
     EXPECT_EQ(arxtest::rawScalar(db, "PRAGMA integrity_check"), "ok");
     // Held past the busy timeout, the database is busy, not foreign.
