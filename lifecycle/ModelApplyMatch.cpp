@@ -37,6 +37,15 @@ std::string nameProblem(const std::string& name) {
     return "";
 }
 
+// An item without a key would get the inner name of a stored item: new,
+// it would take the place of that one, which is no new item.
+std::string sameInnerName(const char* kind, const std::string& name, const std::string& stored,
+                          const std::string& inner) {
+    return std::string("新") + kind + name + "没有键，而版本中的" + kind + stored +
+           "已有它将得到的内部名" + inner + "：要保留那一个，写上key: " + inner +
+           "；要新建，换一个名称";
+}
+
 void checkNewName(const std::string& name, const FilePlace& place) {
     const std::string problem = nameProblem(name);
     if (!problem.empty()) refuse(place, problem);
@@ -176,6 +185,12 @@ private:
         const std::string& key = file.record._innerName;
         if (key.empty()) {
             checkNewName(file.record._name, file.place);
+            const std::string inner = newTableKey(state_.model, file.record._name);
+            for (const StoredTable& stored : state_.tables) {
+                if (StringHelper::equalsIgnoreCase(stored.record._innerName, inner))
+                    refuse(file.place, sameInnerName("数据类", file.record._name, stored.record._name,
+                                                     stored.record._innerName));
+            }
             return;
         }
         for (std::size_t i = 0; i < state_.tables.size(); ++i) {
@@ -280,6 +295,12 @@ private:
         const std::string& key = column.record._innerName;
         if (key.empty()) {
             checkNewName(column.record._name, column.place);
+            const std::string inner = newColumnKey(state_.model, column.record._name);
+            for (const M_NormalColumnDAO& stored : table.storedColumns) {
+                if (StringHelper::equalsIgnoreCase(stored._innerName, inner))
+                    refuse(column.place, sameInnerName("属性", column.record._name, stored._name,
+                                                       stored._innerName));
+            }
             return -1;
         }
         for (std::size_t i = 0; i < table.storedColumns.size(); ++i) {

@@ -413,12 +413,20 @@ TEST_F(ModelFileTest, RefusedFilesWriteNothing) {
          u8"超过16777216字节"},
         {"a model type the model does not have", replaced(file, "type: 0\n", "type: 2\n"),
          u8"第6行第7列：数据模型类型是0，文件不能改变它"},
-        {"a new column whose inner name another column of the table has",
+        {"a new column that would take a stored column's inner name",
          replaced(replaced(file, "            name: Age\n", "            name: Years\n"),
                   "          - key: Code_1\n",
-                  "          - name: Age\n            type: int\n"
-                  "          - key: Code_1\n"),
-         u8"第32行第13列：给数据类Customer添加属性Age失败：rdt.add1N 失败。同一列出现两次：Age_1"},
+                  "          - name: Age\n            type: int\n          - key: Code_1\n"),
+         u8"第32行第13列：新属性Age没有键，而版本中的属性Age已有它将得到的内部名Age_1：要保留那一"
+         u8"个，写上key: Age_1；要新建，换一个名称"},
+        {"a new table without its key",
+         replaced(file, "      - key: Order_1\n        name: Order\n", "      - name: Order\n"),
+         u8"第55行第9列：新数据类Order没有键，而版本中的数据类Order已有它将得到的内部名Order_1"},
+        {"a name the records refuse, after other writes",
+         replaced(replaced(file, "        name: Order\n", "        name: Order\n        display: P\n"),
+                  "                type: bytes\n",
+                  "                type: bytes\n          - name: Bad\"Name\n"),
+         u8"第83行第13列：添加数据类Bad\"Name失败：错误：保存数据类自身信息pEntityTable->save()失败。"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -116,16 +116,20 @@ void inspectDatabase(const Options& options, const FileArgs& args) {
     std::vector<InspectNote> notes;
     check(ModelInspect::read(args.file, inspect, description, notes),
           "cannot read " + location(args.file));
-    if (!existing) {
+    // The header names the version the file would make.
+    if (existing) {
+        ++description.record._version;
+    } else {
         description.record._name = gbk(args.model);
         description.record._displayName = description.record._name;
+        description.record._version = 1;
         description.project = gbk(args.project);
     }
     if (args.dryRun) {
         session.close();
         std::cout << (args.json ? jsonText({{"file", modelFileJson(description)},
                                             {"notes", inspectNotesJson(notes)}})
-                                : notesText(notes, "#") + ModelFile::toYaml(description));
+                                : notesText(notes, "# ") + ModelFile::toYaml(description));
         return;
     }
     ApplyPlan plan;
