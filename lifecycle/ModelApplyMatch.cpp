@@ -188,8 +188,9 @@ private:
             const std::string inner = newTableKey(state_.model, file.record._name);
             for (const StoredTable& stored : state_.tables) {
                 if (StringHelper::equalsIgnoreCase(stored.record._innerName, inner))
-                    refuse(file.place, sameInnerName("数据类", file.record._name, stored.record._name,
-                                                     stored.record._innerName));
+                    refuse(file.place,
+                           sameInnerName("数据类", file.record._name, stored.record._name,
+                                         stored.record._innerName));
             }
             return;
         }

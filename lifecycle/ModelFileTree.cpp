@@ -20,13 +20,19 @@ FilePlace placeOf(const YAML::Mark& mark) {
     return FilePlace{mark.line + 1, mark.column + 1};
 }
 
-// Refuses a text that is no UTF-8 or holds a zero byte, naming where.
-void checkEncoding(const std::string& text) {
+// Refuses a text that is no UTF-8, holds a zero byte or too many of the
+// bytes that separate the values of one-line lists and maps, naming where.
+void checkText(const std::string& text) {
     FilePlace place{1, 1};
+    std::size_t marks = 0;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = utf8Length(text, at);
         if (length == 0) throw ModelFileRefusal(place, "不是UTF-8文本");
         if (text[at] == '\0') throw ModelFileRefusal(place, "含有零字节");
+        if ((text[at] == ',' || text[at] == '[' || text[at] == '{') &&
+            ++marks > ModelFile::kMaxFlowMarks)
+            throw ModelFileRefusal(
+                place, "逗号和括号（, [ {）超过" + std::to_string(ModelFile::kMaxFlowMarks) + "个");
         if (text[at] == '\n') {
             ++place.line;
             place.column = 1;
@@ -153,7 +159,7 @@ std::string refusalText(FilePlace place, const std::string& what) {
 }
 
 FileNode parseModelFileTree(const std::string& text) {
-    checkEncoding(text);
+    checkText(text);
     std::istringstream in(text);
     TreeBuilder builder;
     try {

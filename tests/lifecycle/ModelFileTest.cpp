@@ -408,6 +408,8 @@ TEST_F(ModelFileTest, RefusedFilesWriteNothing) {
              return text + "x\n";
          }(),
          u8"嵌套超过200层"},
+        {"one-line lists the reader would keep whole", "[" + std::string(300001, ',') + "]",
+         u8"第1行第300001列：逗号和括号（, [ {）超过300000个"},
         {"anchors and aliases that expand", laughs, u8"第1行第4列：不能使用锚点和别名（&、*）"},
         {"more than 16 MB", "# " + std::string(ModelFile::kMaxBytes, 'x') + "\n",
          u8"超过16777216字节"},
@@ -423,10 +425,12 @@ TEST_F(ModelFileTest, RefusedFilesWriteNothing) {
          replaced(file, "      - key: Order_1\n        name: Order\n", "      - name: Order\n"),
          u8"第55行第9列：新数据类Order没有键，而版本中的数据类Order已有它将得到的内部名Order_1"},
         {"a name the records refuse, after other writes",
-         replaced(replaced(file, "        name: Order\n", "        name: Order\n        display: P\n"),
-                  "                type: bytes\n",
-                  "                type: bytes\n          - name: Bad\"Name\n"),
-         u8"第83行第13列：添加数据类Bad\"Name失败：错误：保存数据类自身信息pEntityTable->save()失败。"},
+         replaced(
+             replaced(file, "        name: Order\n", "        name: Order\n        display: P\n"),
+             "                type: bytes\n",
+             "                type: bytes\n          - name: Bad\"Name\n"),
+         u8"第83行第13列：添加数据类Bad\"Name失败：错误：保存数据类自身信息pEntityTable->save()"
+         u8"失败。"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -374,9 +374,10 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
     writeFile(dir.file("big.yaml"), "");
     fs::resize_file(dir.file("big.yaml"), 100u << 20);
     writeFile(dir.file("laughs.yaml"), "a: &a [x, x, x]\nb: [*a, *a, *a]\n");
-    writeFile(dir.file("ref.yaml"), "folders:\n  - name: F\n    tables:\n      - name: T\n"
-                                    "        columns:\n          - name: c\n"
-                                    "            references: Nosuch\n");
+    writeFile(dir.file("ref.yaml"),
+              "folders:\n  - name: F\n    tables:\n      - name: T\n"
+              "        columns:\n          - name: c\n"
+              "            references: Nosuch\n");
     const std::string before = file("qms.db") + file("inst.db");
     const struct {
         const char* args;
