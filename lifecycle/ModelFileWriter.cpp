@@ -188,8 +188,17 @@ void ModelFile::write(const ModelDescription& model, ModelFileSink& sink) {
 std::string ModelFile::toYaml(const ModelDescription& model) {
     YamlSink sink;
     write(model, sink);
-    return "# ARX_QMS model file: model " + utf8(model.record._name) + " version " +
-           StringHelper::int2String(model.record._version) + " of project " + utf8(model.project) +
+    // A name in the comment must not end it.
+    const auto inComment = [](const std::string& gbk) {
+        std::string text = utf8(gbk);
+        for (char& c : text) {
+            if (static_cast<unsigned char>(c) < 0x20) c = '?';
+        }
+        return text;
+    };
+    return "# ARX_QMS model file: model " + inComment(model.record._name) + " version " +
+           StringHelper::int2String(model.record._version) + " of project " +
+           inComment(model.project) +
            ".\n# 'qms model apply MODEL FILE' makes the newest version of a model match it.\n" +
            sink.text();
 }

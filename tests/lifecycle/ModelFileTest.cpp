@@ -272,6 +272,41 @@ TEST_F(ModelFileTest, ExportApplyToAnEmptyModelAndExportAgainGiveTheSameFile) {
     EXPECT_EQ(allRows(config), before);
 }
 
+// Texts a YAML reader would take for something else, or that break a line,
+// come back from the file as they were; so do their JSON-like spellings.
+TEST(ModelFileText, TextsComeBackAsTheyWere) {
+    const std::vector<std::string> texts = {
+        "",    " lead", "trail ", "0",    "-1",          "1e3",       "0x10",
+        ".5",  "true",  "Yes",    "off",  "~",           "null",      "- x",
+        "? x", ": x",   "a: b",   "a #b", "#c",          "[x]",       "{x}",
+        "&a",  "*a",    "!t",     "%d",   "@x",          "`x",        "|x",
+        ">x",  "'x'",   "\"x\"",  "a\\b", "line\nbreak", "tab\there", gbk(u8"中文：名称"),
+        "x,y"};
+    ModelDescription model;
+    model.folders.emplace_back();
+    model.folders.back().record._name = "F";
+    TableDescription table;
+    table.record._name = "T";
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        ColumnDescription column;
+        column.record._name = "C" + std::to_string(i);
+        column.record._displayName = texts[i];
+        column.record._defaultValue = texts[i];
+        table.columns.push_back(column);
+    }
+    model.folders.back().tables.push_back(table);
+    ModelDescription back;
+    const std::string yaml = ModelFile::toYaml(model);
+    const ResultMsg rm = ModelFile::parse(yaml, back);
+    ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg) << "\n" << yaml;
+    const auto& columns = back.folders.at(0).tables.at(0).columns;
+    ASSERT_EQ(columns.size(), texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_EQ(columns[i].record._displayName, texts[i]) << yaml;
+        EXPECT_EQ(columns[i].record._defaultValue, texts[i]) << yaml;
+    }
+}
+
 // A hand-edited file of version 2: each edit is one change of the plan, in
 // the form of the model diff, which then finds the same between versions 1
 // and 2. A dry run plans the same and writes nothing.
