@@ -12,7 +12,10 @@
 #include <string>
 
 #include "BenchPlatform.h"
+#include "MRDSession.h"
 #include "M_EntityModelDAO.h"
+#include "MeridianNew.h"
+#include "MetaDataManager.h"
 #include "ModelApply.h"
 #include "ModelExport.h"
 #include "ModelFile.h"
@@ -55,6 +58,10 @@ const std::string& fileText(int tables) {
     return text;
 }
 
+std::uint64_t statements() {
+    return MeridianNew::getCurrMRDConfigMDM()->getPSession()->statementCount();
+}
+
 M_EntityModelDAO newModel() {
     static int made = 0;
     M_EntityModelDAO model;
@@ -74,14 +81,20 @@ ApplyPlan applyFile(const M_EntityModelDAO& model, const std::string& text) {
 
 void BM_ApplyToNewModel(benchmark::State& state) {
     const std::string& text = fileText(static_cast<int>(state.range(0)));
+    std::uint64_t run = 0;
     for (auto _ : state) {
         state.PauseTiming();
         const M_EntityModelDAO model = newModel();
+        const std::uint64_t before = statements();
         state.ResumeTiming();
         const ApplyPlan plan = applyFile(model, text);
         benchmark::DoNotOptimize(plan.changes.size());
+        run += statements() - before;
     }
     state.counters["bytes"] = static_cast<double>(text.size());
+    // SQL statements on the configuration session per apply: each is a
+    // round trip on a server.
+    state.counters["statements"] = static_cast<double>(run) / state.iterations();
 }
 
 M_EntityModelDAO& appliedModel(int tables) {
@@ -99,19 +112,23 @@ void BM_ApplyUnchanged(benchmark::State& state) {
     ModelDescription exported;
     must(ModelExport::describe(model, 0, exported));
     const std::string text = ModelFile::toYaml(exported);
+    const std::uint64_t before = statements();
     for (auto _ : state) {
         const ApplyPlan plan = applyFile(model, text);
         if (!plan.changes.empty()) throw std::runtime_error("an unchanged file changed the model");
     }
+    state.counters["statements"] = static_cast<double>(statements() - before) / state.iterations();
 }
 
 void BM_Export(benchmark::State& state) {
     const M_EntityModelDAO& model = appliedModel(static_cast<int>(state.range(0)));
+    const std::uint64_t before = statements();
     for (auto _ : state) {
         ModelDescription exported;
         must(ModelExport::describe(model, 0, exported));
         benchmark::DoNotOptimize(ModelFile::toYaml(exported).size());
     }
+    state.counters["statements"] = static_cast<double>(statements() - before) / state.iterations();
 }
 
 // The largest hostile texts of each shape the reader takes in before it

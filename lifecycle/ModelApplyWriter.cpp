@@ -7,7 +7,10 @@
 #include <map>
 #include <set>
 
+#include "InstanceDataManager.h"
 #include "M_DelByInterfaceDAO.h"
+#include "MeridianNew.h"
+#include "MetaDataManager.h"
 #include "ModelApplyWriter.h"
 #include "ModelFileAttributes.h"
 #include "ModelFileTree.h"
@@ -232,6 +235,8 @@ private:
     }
 
     void applyColumns(TableTarget& target) {
+        innerNamesRead_ = false;
+        physicalTableChanged_ = false;
         // Columns the file leaves out end in this version, as `qms column
         // delete` ends them: a column of earlier versions keeps its record.
         for (std::size_t i = 0; i < target.storedColumns.size(); ++i) {
@@ -266,8 +271,7 @@ private:
                     write(wanted.reviseInModel(&model_, 0), file.place,
                           "修改数据类" + target.record._name + "的属性" + stored._name);
             } else {
-                write(target.record.addNormalColumnDAO(&model_, &wanted, 0), file.place,
-                      "给数据类" + target.record._name + "添加属性" + wanted._name);
+                addColumn(target, wanted, file.place);
                 if (!file.record._innerName.empty() &&
                     !StringHelper::equalsIgnoreCase(wanted._innerName, file.record._innerName))
                     refuse(file.place, "新属性" + wanted._name + "的键是" + wanted._innerName +
@@ -276,6 +280,31 @@ private:
             column.id = wanted._ID;
             column.innerName = wanted._innerName;
         }
+        if (physicalTableChanged_) {
+            // A dictionary model's physical table changed.
+            InstanceDataManager* idm = MeridianNew::getCurrMRDConfigIDM();
+            write(idm == nullptr ? MeridianNew::noCurrentDatabase() : idm->initialMetaDataCache(),
+                  target.file->place, "读取数据类" + target.record._name + "的物理表");
+        }
+    }
+
+    // A new column of the table, stored as addNormalColumnDAO stores it,
+    // without looking the table, its owners and its columns up again for
+    // every column (the table is the version's by construction).
+    void addColumn(TableTarget& target, M_NormalColumnDAO& column, const FilePlace& place) {
+        if (!innerNamesRead_) {
+            innerNames_.clear();
+            MetaDataManager* mdm = MeridianNew::getCurrMRDConfigMDM();
+            write(mdm == nullptr ? MeridianNew::noCurrentDatabase()
+                                 : mdm->findColumnInnerNames(target.record._ID, innerNames_),
+                  place, "读取数据类" + target.record._name + "的属性");
+            innerNamesRead_ = true;
+        }
+        column._t_M_EntityTableID = target.record._ID;
+        column._addVersion = column._version = model_._version;
+        write(column.saveAsNewColumnOf(target.record, innerNames_, 0), place,
+              "给数据类" + target.record._name + "添加属性" + column._name);
+        physicalTableChanged_ = physicalTableChanged_ || target.record.isBelongToDictionaryModel();
     }
 
     // The stored lists of a definition from the file's column names.
@@ -364,14 +393,18 @@ private:
     }
 
     void applyDefinitions(TableTarget& target) {
+        // The version's columns of the table are those of the file now.
+        std::set<int> columns;
+        for (const ColumnTarget& c : target.columns)
+            columns.insert(c.id);
         std::list<M_FindByInterfaceDAO*> finders;
         PtrListGuard<M_FindByInterfaceDAO> ownFinders(finders);
-        write(target.record.getFindByInterfaceDAOList(&model_, finders), target.file->place,
+        write(target.record.getFindByInterfaceDAOList(columns, finders), target.file->place,
               "读取数据类" + target.record._name + "的查询接口");
         applyDefinitionList(target, target.file->finders, finders, "查询接口");
         std::list<M_DelByInterfaceDAO*> deleters;
         PtrListGuard<M_DelByInterfaceDAO> ownDeleters(deleters);
-        write(target.record.getDelByInterfaceDAOList(&model_, deleters), target.file->place,
+        write(target.record.getDelByInterfaceDAOList(columns, deleters), target.file->place,
               "读取数据类" + target.record._name + "的删除接口");
         applyDefinitionList(target, target.file->deleters, deleters, "删除接口");
     }
@@ -403,6 +436,10 @@ private:
     /// The folder record of each folder target.
     std::vector<M_FolderDAO*> records_;
     std::vector<std::unique_ptr<M_FolderDAO>> made_;
+    /// The inner names of the columns of the table whose columns are added.
+    std::vector<std::string> innerNames_;
+    bool innerNamesRead_ = false;
+    bool physicalTableChanged_ = false;
 };
 
 }  // namespace
