@@ -200,12 +200,14 @@ TEST_F(ModelInspectTest, WhatTheModelCannotHoldIsListed) {
         "CREATE TABLE Extra (Id INTEGER PRIMARY KEY AUTOINCREMENT, "
         "Code TEXT DEFAULT 'a''b' CHECK (length(Code) = 3), Made TEXT DEFAULT CURRENT_TIMESTAMP, "
         "A INTEGER, B INTEGER, Flag BOOLEAN DEFAULT TRUE, Price DECIMAL(8, 3), Raw);"
-        "CREATE INDEX ExtraAB ON Extra (A, B); CREATE UNIQUE INDEX ExtraLower ON Extra "
+        "CREATE INDEX ExtraAB ON Extra (A, B); CREATE UNIQUE INDEX ExtraCode ON Extra (Code); "
+        "CREATE UNIQUE INDEX ExtraLower ON Extra "
         "(lower(Code)); CREATE VIEW ExtraView AS SELECT Code FROM Extra; CREATE TRIGGER "
         "ExtraTrigger AFTER INSERT ON Extra BEGIN SELECT 1; END;",
         "CREATE TABLE extra (id SERIAL PRIMARY KEY, code TEXT DEFAULT 'a''b' CHECK "
         "(length(code) = 3), made TEXT DEFAULT now(), a INT, b INT, flag BOOLEAN DEFAULT TRUE, "
         "price DECIMAL(8, 3), raw JSON); CREATE INDEX extra_a_b ON extra (a, b); CREATE UNIQUE "
+        "INDEX extra_code ON extra (code); CREATE UNIQUE "
         "INDEX extra_lower ON extra (lower(code)); CREATE VIEW extra_view AS SELECT code FROM "
         "extra; CREATE FUNCTION extra_fn() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
         "RETURN NEW; END $$; CREATE TRIGGER extra_trigger AFTER INSERT ON extra FOR EACH ROW "
@@ -215,7 +217,7 @@ TEST_F(ModelInspectTest, WhatTheModelCannotHoldIsListed) {
     const ResultMsg rm = ModelInspect::read(location, InspectOptions(), read, notes);
     ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
     EXPECT_EQ(compact(read),
-              named("Extra: Code text(256) =a'b; Made text(256); A int; B int; Flag int =1; "
+              named("Extra: Code text(256) unique =a'b; Made text(256); A int; B int; Flag int =1; "
                     "Price real(8,3); Raw text(256)\n"));
     const std::string extra = named("Extra");
     const std::string expected =
