@@ -375,7 +375,7 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
     fs::resize_file(dir.file("big.yaml"), 100u << 20);
     writeFile(dir.file("laughs.yaml"), "a: &a [x, x, x]\nb: [*a, *a, *a]\n");
     writeFile(dir.file("ref.yaml"),
-              "folders:\n  - name: F\n    tables:\n      - name: T\n"
+              "folders:\n  - name: F\n    tables:\n      - name: U\n"
               "        columns:\n          - name: c\n"
               "            references: Nosuch\n");
     const std::string before = file("qms.db") + file("inst.db");
