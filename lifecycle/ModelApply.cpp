@@ -72,7 +72,13 @@ ResultMsg applyInTransaction(const M_EntityModelDAO& version, const ModelDescrip
 // rolls back when it goes).
 ResultMsg finish(ConfigTransaction& transaction, const ResultMsg& outcome,
                  const ApplyOptions& options, ApplyPlan& plan) {
-    if (!outcome.ok() || options.dryRun) return outcome;
+    if (!outcome.ok()) {
+        // Nothing of a refused apply stays, so nothing of it is planned.
+        plan.changes.clear();
+        plan.structure.clear();
+        return outcome;
+    }
+    if (options.dryRun) return outcome;
     const ResultMsg rm = transaction.finish(
         ResultMsg(RUN_SUCCESS, "模型文件已应用到数据模型" + plan.modelName + "的版本" +
                                    StringHelper::int2String(plan.version) + "。"));

@@ -463,7 +463,7 @@ TEST_F(ModelFileTest, RefusedFilesWriteNothing) {
          replaced(
              replaced(file, "        name: Order\n", "        name: Order\n        display: P\n"),
              "                type: bytes\n",
-             "                type: bytes\n          - name: Bad\"Name\n"),
+             "                type: bytes\n          - name: Bad\"Name\n  - name: Reports\n"),
          u8"第83行第13列：添加数据类Bad\"Name失败：错误：保存数据类自身信息pEntityTable->save()"
          u8"失败。"},
     };
@@ -476,6 +476,7 @@ TEST_F(ModelFileTest, RefusedFilesWriteNothing) {
         EXPECT_NE(utf8(rm.rMsg).find(c.message), std::string::npos) << utf8(rm.rMsg);
         EXPECT_EQ(allRows(config), before);
         EXPECT_FALSE(plan.applied);
+        EXPECT_EQ(linesOf(plan.changes) + linesOf(plan.structure), "");
     }
 }
 
