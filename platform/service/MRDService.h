@@ -10,6 +10,7 @@
 namespace MeridianSpace {
 
 class MRDSession;
+struct DatabaseSchema;
 struct IEntityModel;
 
 /// Keeps no state; may be used from any thread.
@@ -49,6 +50,11 @@ public:
     /// check; SRV_ERR_NO_FILE as readInstanceFileInfo answers it.
     /// For a server URI the tables of that database, read without writing.
     ResultMsg readTableNames(const std::string& path, std::vector<std::string>& tables);
+    /// What the database at `path` (a file of any SQLite database, or a
+    /// server URI: its current schema, whatever the database's encoding)
+    /// holds, as its catalogue says, read without writing anything. A file
+    /// is checked as for readTableNames first.
+    ResultMsg readSchema(const std::string& path, DatabaseSchema& schema);
     /// Gives the finished database file `temporary` the name `target` as
     /// well (a hard link; a rename that never replaces where the file system
     /// has no links), so that it appears under that name complete or not at

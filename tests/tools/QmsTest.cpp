@@ -298,6 +298,59 @@ TEST_F(QmsTest, ModelDiffAndMigrationOfAnInstanceFile) {
     }
 }
 
+// A model written out, edited by hand and applied (a dry run first), the
+// plan the same as the diff between the versions; the JSON form applied
+// the same; a SQLite database read into a new model.
+TEST_F(QmsTest, ModelFileExportEditApplyAndInspect) {
+    for (const char* args :
+         {"init", "project create P", "model create P M", "folder add M F", "table add M F T",
+          "column add M T Name --type text", "column add M T Fax --type text", "model upgrade M"})
+        ok(args);
+    ok("model export M -o m.yaml");
+    std::string yaml = file("m.yaml");
+    EXPECT_EQ(ok("model export M"), yaml);
+    const std::string name = "            name: Name\n";
+    yaml.replace(yaml.find(name), name.size(), "            name: FullName   # renamed\n");
+    const std::string fax = yaml.substr(yaml.find("          - key: Fax_1"));
+    yaml.replace(yaml.find(fax), fax.size(), "          - name: Email\n            type: text\n");
+    writeFile(dir.file("m.yaml"), yaml);
+    const std::string lines =
+        "  renamed         safe           T.FullName (T_1.Name_1)  Name: Name -> FullName\n"
+        "  column-added    safe           T.Email (T_1.Email_2)\n"
+        "  column-ended    destructive    T.Fax (T_1.Fax_1)\n";
+    EXPECT_EQ(ok("model apply M m.yaml --dry-run"),
+              "model M version 2: 3 changes (dry run, nothing written)\n" + lines);
+    EXPECT_EQ(ok("model diff M --from 1 --to 2"), "model M version 1 -> 2: 0 changes\n");
+    EXPECT_EQ(ok("model apply M m.yaml"),
+              "model M version 2: 3 changes\n" + lines + "applied m.yaml to model M version 2\n");
+    EXPECT_EQ(ok("model diff M --from 1 --to 2"), "model M version 1 -> 2: 3 changes\n" + lines);
+    ok("model export M --json -o m.json");
+    const Json exported = Json::parse(file("m.json"));
+    EXPECT_EQ(exported.at("folders").at(1).at("tables").at(0).at("columns").at(1).at("key"),
+              "Email_2")
+        << exported;
+    const Json again = Json::parse(ok("model apply M m.json --json"));
+    EXPECT_EQ(again.at("changes").size() + again.at("structure").size(), 0u) << again;
+
+    ASSERT_TRUE(arxtest::rawExecute(dir.file("shop.db"),
+                                    "CREATE TABLE item (code TEXT PRIMARY KEY, price NUMERIC(8,2));"
+                                    "CREATE VIEW cheap AS SELECT code FROM item"));
+    const std::string dry = ok("model inspect shop.db --project P --model Shop --dry-run");
+    EXPECT_NE(dry.find(u8"# not held by the model:\n#   cheap: 视图不能保存在数据模型中\n"), npos)
+        << dry;
+    EXPECT_NE(dry.find("model: Shop\nversion: 1\n"), npos) << dry;
+    EXPECT_EQ(named(Json::parse(ok("model list --json")), "Shop"), nullptr);
+    writeFile(dir.file("shop.yaml"), dry);
+    const std::string read = ok("model inspect shop.db --project P --model Shop");
+    EXPECT_NE(read.find("table-added     safe           item (item_1)\n"), npos) << read;
+    EXPECT_NE(read.find("read shop.db into model Shop version 1\n"), npos) << read;
+    // The file the dry run printed has no keys: its table is new, and a
+    // new one of that name would take the stored one's place.
+    const Result keyless = qms("model apply Shop shop.yaml");
+    EXPECT_EQ(keyless.code, 1);
+    EXPECT_NE(keyless.err.find(u8"第16行第9列：新数据类item没有键"), npos) << keyless.err;
+}
+
 // A wrong command line points at the help of the command it was for, and a
 // subcommand typed wrongly is told with the nearest one.
 TEST_F(QmsTest, BadCommandLinesCreateNothing) {
@@ -393,6 +446,15 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
           "folder add M F_gen --generate-dao --project A", "table add M F_gen T_gen --project A"})
         ok(args);
     writeFile(dir.file("emoji.txt"), u8"0@#@ok\n0@#@😀\n");
+    // Model files: 100 MB (sparse: nothing but its size is read), aliases
+    // that would expand, a reference to no table.
+    writeFile(dir.file("big.yaml"), "");
+    fs::resize_file(dir.file("big.yaml"), 100u << 20);
+    writeFile(dir.file("laughs.yaml"), "a: &a [x, x, x]\nb: [*a, *a, *a]\n");
+    writeFile(dir.file("ref.yaml"),
+              "folders:\n  - name: F\n    tables:\n      - name: U\n"
+              "        columns:\n          - name: c\n"
+              "            references: Nosuch\n");
     const std::string before = file("qms.db") + file("inst.db");
     const struct {
         const char* args;
@@ -453,6 +515,14 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
         {"project delete --id 999", 1, "no project with id 999"},
         {"model show M --id 3", 2, "not expected: M"},
         {"table show T --id 3 --project A", 2, "--id excludes --project"},
+        // Model files refused before anything is written.
+        {"model apply M big.yaml --project A", 1, "104857600 bytes, more than the 16777216"},
+        {"model apply M laughs.yaml --project A", 1, u8"第1行第4列：不能使用锚点和别名"},
+        {"model apply M ref.yaml --project A", 1, u8"第7行第25列：文件中没有数据类Nosuch"},
+        {"model apply M missing.yaml --project A", 1, "missing.yaml"},
+        {"model inspect inst.db --model N", 2, "--project"},
+        {"model inspect inst.db --project A --model N --version-of M", 2, "excludes"},
+        {"model inspect nosuch.db --project A --model N", 1, "nosuch.db"},
     };
     for (const auto& c : cases) {
         const Result r = qms(c.args);

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <memory>
 
+#include "ChangeText.h"
 #include "Cli.h"
 #include "InstanceMigration.h"
 #include "Names.h"
@@ -19,9 +20,11 @@ struct MigrationArgs {
     bool dryRun = false, allowDataLoss = false, json = false;
 };
 
+}  // namespace
+
 // "  column-added    safe           Customer.Phone (Customer_1.Phone_2)",
 // with `note` at the end.
-std::string changeLine(const ModelChange& c, const std::string& note = "") {
+std::string changeLine(const ModelChange& c, const std::string& note) {
     std::string kind = changeKindName(c.kind), safety = safetyName(c.safety);
     kind.resize(std::max<std::size_t>(kind.size(), 16), ' ');
     safety.resize(std::max<std::size_t>(safety.size(), 15), ' ');
@@ -40,10 +43,8 @@ std::string changeLine(const ModelChange& c, const std::string& note = "") {
     return line + note + "\n";
 }
 
-// The lines of `changes`, those also in `marked` noted as no migration
-// reconciles them.
 std::string changesText(const std::vector<ModelChange>& changes,
-                        const std::vector<ModelChange>& marked = {}) {
+                        const std::vector<ModelChange>& marked) {
     std::string text;
     for (const ModelChange& c : changes) {
         bool found = false;
@@ -55,6 +56,8 @@ std::string changesText(const std::vector<ModelChange>& changes,
     }
     return text;
 }
+
+namespace {
 
 // The drift of a file under a heading that says which way it reads.
 std::string driftText(const MigrationPlan& plan) {
