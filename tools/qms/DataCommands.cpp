@@ -9,12 +9,15 @@
 #include <memory>
 
 #include "Cli.h"
+#include "InstanceDataManager.h"
+#include "MeridianNew.h"
 #include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
 #include "RowFile.h"
 #include "RowText.h"
 #include "Session.h"
+#include "Transaction.h"
 
 namespace qms {
 namespace {
@@ -91,10 +94,16 @@ std::string render(const TableColumns& columns, const std::list<std::string>& li
     return text;
 }
 
-// The file's rows as the library's lines (GBK); every row is checked before
-// the library is called, so that a bad file writes nothing.
-std::list<std::string> parse(const std::string& path, const TableColumns& columns, bool csv,
-                             const std::string& table) {
+// The file's rows as the library's lines (GBK), and the line of the file
+// each starts on; every row is checked before the library is called, so
+// that a bad file writes nothing.
+struct FileLines {
+    std::list<std::string> lines;
+    std::vector<std::size_t> starts;
+};
+
+FileLines parse(const std::string& path, const TableColumns& columns, bool csv,
+                const std::string& table) {
     std::vector<FileRow> rows;
     if (csv) {
         rows = parseCsv(readFile(path), path);
@@ -109,16 +118,32 @@ std::list<std::string> parse(const std::string& path, const TableColumns& column
         for (const std::string& text : readLines(path))
             rows.push_back({++line, rowValues(text)});
     }
-    std::list<std::string> lines;
+    FileLines parsed;
     for (const FileRow& row : rows) {
         const std::string where = path + " line " + std::to_string(row.line) + ": ";
         if (row.values.size() != columns.carried.size()) {
             throw Failure(where + std::to_string(row.values.size()) + " values, table " + table +
                           " takes " + std::to_string(columns.carried.size()));
         }
-        lines.push_back(libraryLine(row.values, where));
+        parsed.lines.push_back(libraryLine(row.values, where));
+        parsed.starts.push_back(row.line);
     }
-    return lines;
+    return parsed;
+}
+
+// The library names a failed line by its place among the lines it was given
+// ("第3行..."); a file's header and values over several lines put it on
+// another line of the file, which is named in front.
+std::string failedLine(const std::string& message, const FileLines& file, const std::string& path) {
+    const std::string before = u8"第", after = u8"行";
+    if (message.rfind(before, 0) != 0) return message;
+    const std::size_t digits = before.size(), end = message.find(after, digits);
+    if (end == std::string::npos || end == digits || end - digits > 9 ||
+        message.find_first_not_of("0123456789", digits) != end)
+        return message;
+    const std::size_t index = std::stoul(message.substr(digits, end - digits));
+    if (index == 0 || index > file.starts.size()) return message;
+    return path + " line " + std::to_string(file.starts[index - 1]) + ": " + message;
 }
 
 // The version of the model that the work database is an instance file of.
@@ -165,11 +190,24 @@ void runRows(const Options& options, const RowArgs& args, bool dictionary, bool 
                     render(columns, lines, args.csv));
         return;
     }
-    const std::list<std::string> lines = parse(args.file, columns, args.csv, args.table);
-    check(dictionary     ? table.importData(columns.carried, lines)
-          : args.keepIDs ? table.insertData(columns.carried, lines)
-                         : table.saveData(columns.carried, lines),
-          "cannot write" + what);
+    const FileLines file = parse(args.file, columns, args.csv, args.table);
+    const std::list<std::string>& lines = file.lines;
+    // The whole file or nothing: inside the transaction the library's own
+    // commit after its lines commits nothing, and a failed line undoes them all.
+    InstanceDataManager* written =
+        dictionary ? MeridianNew::getCurrMRDConfigIDM() : MeridianNew::getCurrentWorkDBIDM();
+    if (written == nullptr) throw Failure("cannot write" + what + ": no database is open");
+    Transaction transaction(*written);
+    check(transaction.begun(), "cannot write" + what);
+    const ResultMsg rm = dictionary     ? table.importData(columns.carried, lines)
+                         : args.keepIDs ? table.insertData(columns.carried, lines)
+                                        : table.saveData(columns.carried, lines);
+    // Leaving undoes the transaction.
+    if (!rm.ok()) {
+        throw Failure("cannot write" + what +
+                      ", nothing was written: " + failedLine(utf8(rm.rMsg), file, args.file));
+    }
+    check(transaction.commit(), "cannot write" + what);
     session.close();
     std::cout << (dictionary ? "replaced" : "saved") << printable(what) << " with " << lines.size()
               << (lines.size() == 1 ? " row" : " rows") << " from " << printable(args.file) << "\n";

@@ -263,8 +263,13 @@ std::string tableText(const Json& table) {
 
 namespace {
 
+// A type by its name; a storage type (InstanceDataManager::storageType) by
+// the name of the kind of value stored.
 std::string changedValue(const ModelChange& c, const std::string& text) {
-    return c.attribute == "DataType" ? dataTypeName(StringHelper::string2int(text)) : utf8(text);
+    const int type = StringHelper::string2int(text);
+    if (c.attribute == "DataType") return dataTypeName(type);
+    if (c.attribute == "StorageType") return type == COL_TYPE_BLOB ? "blob" : dataTypeName(type);
+    return utf8(text);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "Cli.h"
+#include "GeneratedNames.h"
 #include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
@@ -160,6 +161,8 @@ void addTable(const Options& options, const StructureArgs& args) {
     session.close();
     std::cout << "added table " << printable(args.table) << " to folder " << printable(args.path)
               << "\n";
+    const std::string renamed = renamedTable(table._name);
+    if (!renamed.empty()) warn(renamed);
 }
 
 void showTable(const Options& options, const StructureArgs& args) {
@@ -205,6 +208,8 @@ void addColumn(const Options& options, const StructureArgs& args) {
     session.close();
     std::cout << "added column " << printable(args.column) << " (" << args.type << ") to table "
               << printable(args.table) << "\n";
+    const std::string renamed = renamedColumn(table._name, column._name);
+    if (!renamed.empty()) warn(renamed);
 }
 
 void changeColumn(const Options& options, const StructureArgs& args) {

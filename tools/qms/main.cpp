@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
     qms::addStructureCommands(app, options);
     qms::addDataCommands(app, options);
     qms::addMigrationCommands(app, options);
+    qms::addModelFileCommands(app, options);
     qms::addTransferCommands(app, options);
     qms::addCodegenCommand(app, options);
     qms::addDiagramCommand(app, options);
