@@ -76,19 +76,28 @@ std::vector<FileRow> parseCsv(const std::string& text, const std::string& path) 
 }
 
 std::string libraryLine(const std::vector<std::string>& values, const std::string& where) {
+    const std::string separator = rowtext::kSeparator;
     std::vector<std::string> stored;
-    for (const std::string& value : values) {
-        if (value.find(rowtext::kSeparator) != std::string::npos) {
-            throw Failure(where + "a value holds \"" + rowtext::kSeparator +
-                          "\", which rows cannot");
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::string problem = notStorable(values[i]);
+        if (!problem.empty()) throw Failure(where + problem);
+        // The separator is looked for in the GBK bytes the line holds: a
+        // character whose second byte is '@' may begin one.
+        const std::string value = gbk(values[i]);
+        if (value.find(separator) != std::string::npos) {
+            throw Failure(where + "a value holds \"" + separator + "\", which rows cannot");
+        }
+        // "x@#" and the separator read as "x", then "#@..." and the rest.
+        if (i + 1 < values.size() && value.size() >= 2 &&
+            value.compare(value.size() - 2, 2, separator, 0, 2) == 0) {
+            throw Failure(where + "a value ends in \"" + separator.substr(0, 2) +
+                          "\", which rows cannot hold before another value");
         }
         if (value == rowtext::kEmptyMarker) {
             throw Failure(where + "a value is \"" + rowtext::kEmptyMarker +
                           "\", which rows read as the empty value");
         }
-        const std::string problem = notStorable(value);
-        if (!problem.empty()) throw Failure(where + problem);
-        stored.push_back(gbk(value));
+        stored.push_back(value);
     }
     std::string line;
     rowtext::join(stored.data(), stored.size(), line);

@@ -28,8 +28,9 @@ std::string csvLine(const std::vector<std::string>& values);
 std::vector<FileRow> parseCsv(const std::string& text, const std::string& path);
 /// The values of a file's row as one library line (GBK, joined by the
 /// separator). Throws Failure, beginning with `where`, for a value that no
-/// line can carry (one holding the separator, or the empty value's marker)
-/// or that GBK cannot store.
+/// line can carry (one holding the separator in GBK, one ending in its
+/// first two characters before another value, or the empty value's
+/// marker) or that GBK cannot store.
 std::string libraryLine(const std::vector<std::string>& values, const std::string& where);
 
 }  // namespace qms
