@@ -63,7 +63,12 @@ std::string PgConnection::withoutPassword(const std::string& uri) {
             uri.substr(from, amp == std::string::npos ? std::string::npos : amp - from);
         const std::string keyword = percentDecoded(pair.substr(0, pair.find('=')));
         if (keyword != "password" && keyword != "sslpassword") {
-            kept += (any ? "&" : "") + pair;
+            // An '@' kept as %40 (libpq decodes the query): with a dropped
+            // pair's '/' gone, libpq would read what precedes it as a user
+            // and a password.
+            if (any) kept += '&';
+            for (char c : pair)
+                kept += c == '@' ? std::string("%40") : std::string(1, c);
             any = true;
         }
         if (amp == std::string::npos) break;

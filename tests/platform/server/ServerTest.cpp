@@ -118,6 +118,10 @@ TEST_F(Server, RefusedConnectionsSayWhyAndNeverShowThePassword) {
         {"keyword ending in password",
          "postgresql://arx@127.0.0.1:1/db?xpassword=1&password=secret-pw", SRV_ERR_SERVER,
          "xpassword"},
+        // Without its password pair, the '@' would make "127.0.0.1:1?..." a user and password.
+        {"password holding a slash",
+         "postgresql://127.0.0.1:1?password=secret-pw/x&application_name=a@b", SRV_ERR_SERVER,
+         "postgresql://127.0.0.1:1?application_name=a%40b"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
