@@ -23,7 +23,9 @@ std::string shown(const std::vector<std::string>& values) {
 
 // The rows written as CSV again read back the same, line by line.
 void checkRewritten(const std::vector<qms::FileRow>& rows) {
-    std::string again;
+    // After a header line, as qms writes them: a byte order mark is skipped
+    // only at the start of the file.
+    std::string again = "header\n";
     for (const qms::FileRow& row : rows)
         again += qms::csvLine(row.values);
     std::vector<qms::FileRow> back;
@@ -32,11 +34,12 @@ void checkRewritten(const std::vector<qms::FileRow>& rows) {
     } catch (const qms::Failure& failure) {
         expect(false, std::string("rows written as CSV are refused: ") + failure.what());
     }
-    expect(back.size() == rows.size(), "rows written as CSV read back as another number of rows");
+    expect(back.size() == rows.size() + 1,
+           "rows written as CSV read back as another number of rows");
     for (std::size_t i = 0; i < rows.size(); ++i)
-        expect(back[i].values == rows[i].values,
+        expect(back[i + 1].values == rows[i].values,
                "a row written as CSV reads back otherwise: " + shown(rows[i].values) + " as " +
-                   shown(back[i].values));
+                   shown(back[i + 1].values));
 }
 
 // A line the library takes holds exactly the row's values.
