@@ -652,6 +652,8 @@ TEST_F(QmsTest, RefusedRowFilesWriteNothing) {
          "f.txt line 2: a value ends in \"@#\""},
         {"--work inst.db data import M T f.txt --csv", u8"id,name,pop\n0,丂#@x,1\n",
          "f.txt line 2: a value holds \"@#@\""},
+        {"--work inst.db data import M T f.txt --csv", "id,name,pop\n0,x,#@\n",
+         "f.txt line 2: the values cannot be told apart once joined"},
     };
     for (const auto& c : cases) {
         const std::string config = file("qms.db"), work = file("inst.db");

@@ -101,6 +101,12 @@ std::string libraryLine(const std::vector<std::string>& values, const std::strin
     }
     std::string line;
     rowtext::join(stored.data(), stored.size(), line);
+    // What no check above names, e.g. a last value "#@" after another
+    // ("x", "#@" joined end with the separator).
+    if (rowValues(line) != stored) {
+        throw Failure(where + "the values cannot be told apart once joined by \"" + separator +
+                      "\"");
+    }
     return line;
 }
 

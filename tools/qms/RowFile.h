@@ -30,7 +30,8 @@ std::vector<FileRow> parseCsv(const std::string& text, const std::string& path);
 /// separator). Throws Failure, beginning with `where`, for a value that no
 /// line can carry (one holding the separator in GBK, one ending in its
 /// first two characters before another value, or the empty value's
-/// marker) or that GBK cannot store.
+/// marker), for values that would read back otherwise once joined, or
+/// for a value that GBK cannot store.
 std::string libraryLine(const std::vector<std::string>& values, const std::string& where);
 
 }  // namespace qms
