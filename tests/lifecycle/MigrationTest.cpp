@@ -879,6 +879,19 @@ TEST_F(Migration, ListedStatementsRunByHandMakeWhatTheLibraryMakes) {
     }
 }
 
+// The rows of T_1 by column name (a column that comes back comes last).
+std::string namedRows(const std::string& location) {
+    if (isServerLocation(location)) {
+        return serverScalar(location,
+                            "SELECT string_agg(concat_ws('|', id, \"A_1\", \"N_1\", "
+                            "coalesce(\"R_1\"::text, 'NULL'), coalesce(\"Bl_1\"::text, "
+                            "'NULL')), ';' ORDER BY id) FROM \"T_1\"");
+    }
+    return rawScalar(location,
+                     "SELECT group_concat(id || '|' || A_1 || '|' || N_1 || '|' || quote(R_1) || "
+                     "'|' || quote(Bl_1), ';') FROM (SELECT * FROM T_1 ORDER BY id)");
+}
+
 // A database of version 2 taken back to version 1: what version 2 ended
 // comes back with its default, what it added goes, and one that holds
 // values goes only with the loss allowed; a refusal writes nothing.
@@ -938,7 +951,7 @@ TEST_F(Migration, GoingBackUndoesALaterVersionByTheSameChecks) {
         EXPECT_EQ(rawScalar(later, "SELECT \"Version\" FROM \"ARX_InstanceInfo\""), "1");
         const std::string oracle = instanceAt(m.v1, "oracle" + name, dir);
         ASSERT_TRUE(rawExecute(oracle, std::string("INSERT INTO \"T_1\" VALUES ") + c.rows));
-        EXPECT_EQ(allRows(later), allRows(oracle));
+        EXPECT_EQ(namedRows(later), namedRows(oracle));
     }
 }
 
