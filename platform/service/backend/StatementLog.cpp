@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "backend/Connection.h"
+#include "backend/SqlText.h"
 
 namespace MeridianSpace::detail {
 
@@ -43,29 +44,10 @@ bool changesDatabase(const std::string& sql) {
 
 std::string withLiterals(const std::string& sql, const std::vector<std::string>& literals) {
     if (literals.empty()) return sql;
-    std::string out;
-    out.reserve(sql.size() + 16 * literals.size());
-    std::size_t next = 0;
-    char quote = 0;
-    for (std::size_t i = 0; i < sql.size(); ++i) {
-        const char c = sql[i];
-        if (quote != 0 || c == '\'' || c == '"') {
-            quote = quote == 0 ? c : c == quote ? 0 : quote;
-            out.push_back(c);
-            continue;
-        }
-        if (c != '?') {
-            out.push_back(c);
-            continue;
-        }
-        std::size_t end = i + 1;
-        while (end < sql.size() && std::isdigit(static_cast<unsigned char>(sql[end])))
-            ++end;
-        next = end > i + 1 ? std::stoul(sql.substr(i + 1, end - i - 1)) : next + 1;
-        out += next >= 1 && next <= literals.size() ? literals[next - 1] : "NULL";
-        i = end - 1;
-    }
-    return out;
+    return replaceParameters(sql, [&literals](std::size_t number) {
+        return number >= 1 && number <= literals.size() ? literals[number - 1]
+                                                        : std::string("NULL");
+    });
 }
 
 void logStatement(std::vector<std::string>& log, const std::string& sql,
