@@ -1,5 +1,6 @@
 #include "postgres/PgBackend.h"
 
+#include "postgres/PgChangeWatch.h"
 #include "postgres/PgConnection.h"
 
 namespace MeridianSpace::detail {
@@ -22,6 +23,12 @@ ResultMsg PgBackend::readTableNames(const std::string& location,
         if (rm.ok()) rm = closed;
     }
     return rm;
+}
+
+ResultMsg PgBackend::watchChanges(const std::string& location,
+                                  const std::vector<std::string>& tables,
+                                  std::unique_ptr<ChangeWatch>& out) const {
+    return PgChangeWatch::open(location, tables, out);
 }
 
 std::size_t PgBackend::nameLimit() const {

@@ -3,11 +3,13 @@
 // The routes of qms serve: the page's files and the JSON API (see README,
 // "qms serve").
 #include "Cli.h"
+#include "ModelCache.h"
 #include "WebServer.h"
 
 namespace qms::serve {
 
 void addPage(WebServer& server);
-void addApi(WebServer& server, const Options& options);
+/// The routes of the API; the model's views are kept in `cache`.
+void addApi(WebServer& server, const Options& options, ModelCache& cache);
 
 }  // namespace qms::serve

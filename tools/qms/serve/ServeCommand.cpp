@@ -7,7 +7,9 @@
 #include <thread>
 
 #include "Api.h"
+#include "ChangeFeed.h"
 #include "Cli.h"
+#include "ModelCache.h"
 #include "Output.h"
 #include "Session.h"
 #include "WebServer.h"
@@ -57,10 +59,13 @@ std::string urlHost(const std::string& address) {
 void serveModels(const Options& options, const serve::ServeOptions& serveOptions) {
     StopOnSignal::blockInThisThread();
     Session session(options);
+    serve::ModelCache cache;
     serve::WebServer server(session, serveOptions);
     serve::addPage(server);
-    serve::addApi(server, options);
+    serve::addApi(server, options, cache);
     const int port = server.bind();
+    serve::ChangeFeed feed(server.library(), cache, server.events());
+    feed.start(options.config);
     std::cout << "qms serve: http://" << urlHost(serveOptions.bind) << ":" << port << "/ on "
               << printable(location(options.config))
               << (serveOptions.readOnly ? " (read-only)" : "") << "\n";
@@ -70,6 +75,7 @@ void serveModels(const Options& options, const serve::ServeOptions& serveOptions
         StopOnSignal stop(server);
         server.run();
     }
+    feed.stop();
     session.close();
     std::cout << "qms serve: stopped\n";
 }
