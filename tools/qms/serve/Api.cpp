@@ -85,13 +85,25 @@ diagram::Box boxOf(const std::string& body) {
 }
 
 // The model version with its folder tree (as qms model show --json), its
-// project's identifier, its versions, and what its picture shows.
-Json modelJson(M_EntityModelDAO& model, const diagram::Diagram& picture) {
+// project's identifier, its versions, what its picture shows ("diagram":
+// diagram::appendDiagramJson) and, compared with another version, that
+// version ("compare") and what differs ("changes").
+std::string modelAnswer(M_EntityModelDAO& model, const diagram::Diagram& picture, int compared,
+                        const diagram::Changes& changes) {
     Json out = modelDetailJson(model);
     out["projectId"] = model._rProjectID;
     out["versions"] = versionsOf(model);
-    out["diagram"] = diagram::diagramJson(picture);
-    return out;
+    std::string text = jsonText(out);
+    text.erase(text.size() - 2);  // "}\n": the picture's text goes in before it
+    text += ",\"diagram\":";
+    diagram::appendDiagramJson(picture, text);
+    if (compared != 0) {
+        const std::string changed = jsonText(diagram::changesJson(changes));
+        text += ",\"compare\":" + std::to_string(compared) + ",\"changes\":";
+        text.append(changed, 0, changed.size() - 1);
+    }
+    text += "}\n";
+    return text;
 }
 
 // A version number from 1 in `text`.
@@ -210,12 +222,7 @@ void addApi(WebServer& server, const Options& options, ModelCache& cache) {
     server.get(R"(/api/models/(\d+))",
                viewOf(cache, View::Model, kJson,
                       [](M_EntityModelDAO& model, const Picture& picture, int compared) {
-                          Json out = modelJson(model, *picture.diagram);
-                          if (compared != 0) {
-                              out["compare"] = compared;
-                              out["changes"] = diagram::changesJson(picture.changes);
-                          }
-                          return jsonText(out);
+                          return modelAnswer(model, *picture.diagram, compared, picture.changes);
                       }),
                keptView(cache, View::Model, kJson));
     server.get(

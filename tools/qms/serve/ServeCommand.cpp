@@ -1,7 +1,9 @@
 // qms serve: the web page and JSON API of the configuration database.
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <thread>
@@ -52,12 +54,23 @@ private:
     std::thread waiter_;
 };
 
+// Room for every connection the server takes and the databases' files,
+// whatever the shell's default (often 1,024) allows.
+void allowEnoughFiles() {
+    constexpr rlim_t kFiles = 4096;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= kFiles) return;
+    limit.rlim_cur = std::min(kFiles, limit.rlim_max);
+    setrlimit(RLIMIT_NOFILE, &limit);  // a lower limit still serves, with 503 sooner
+}
+
 std::string urlHost(const std::string& address) {
     return address.find(':') == std::string::npos ? address : "[" + address + "]";
 }
 
 void serveModels(const Options& options, const serve::ServeOptions& serveOptions) {
     StopOnSignal::blockInThisThread();
+    allowEnoughFiles();
     Session session(options);
     serve::ModelCache cache;
     serve::WebServer server(session, serveOptions);
