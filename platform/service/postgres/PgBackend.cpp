@@ -2,6 +2,7 @@
 
 #include "postgres/PgChangeWatch.h"
 #include "postgres/PgConnection.h"
+#include "postgres/PgSchema.h"
 
 namespace MeridianSpace::detail {
 
@@ -29,6 +30,10 @@ ResultMsg PgBackend::watchChanges(const std::string& location,
                                   const std::vector<std::string>& tables,
                                   std::unique_ptr<ChangeWatch>& out) const {
     return PgChangeWatch::open(location, tables, out);
+}
+
+ResultMsg PgBackend::readSchema(const std::string& location, DatabaseSchema& out) const {
+    return readPgSchema(location, out);
 }
 
 std::size_t PgBackend::nameLimit() const {

@@ -5,6 +5,7 @@
 #include "backend/PolledChangeWatch.h"
 #include "sqlite/SqliteConnection.h"
 #include "sqlite/SqliteReadOnly.h"
+#include "sqlite/SqliteSchema.h"
 
 namespace MeridianSpace::detail {
 
@@ -54,6 +55,13 @@ ResultMsg SqliteBackend::watchChanges(const std::string& location,
     std::shared_ptr<SqliteConnection> file;
     ResultMsg rm = SqliteConnection::open(location, false, file);
     if (rm.ok()) out = std::make_unique<PolledChangeWatch>(std::move(file), tables);
+    return rm;
+}
+
+ResultMsg SqliteBackend::readSchema(const std::string& location, DatabaseSchema& out) const {
+    SqliteReadOnlyFile file;
+    ResultMsg rm = file.open(location);
+    if (rm.ok()) rm = readSqliteSchema(file, out);
     return rm;
 }
 

@@ -22,6 +22,8 @@ public:
     /// backend/PolledChangeWatch.h).
     ResultMsg watchChanges(const std::string& location, const std::vector<std::string>& tables,
                            std::unique_ptr<ChangeWatch>& out) const override;
+    /// After checking every page, as readTableNames.
+    ResultMsg readSchema(const std::string& location, DatabaseSchema& out) const override;
 };
 
 }  // namespace MeridianSpace::detail
