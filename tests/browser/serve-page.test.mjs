@@ -116,6 +116,9 @@ try {
   };
 
   await page.goto(base);
+  await page.waitForSelector('#lists a');
+  assert.deepEqual(await page.$$eval('#lists a', (links) => links.map((a) => a.textContent)),
+      ['Shop'], 'the projects without the platform\'s own');
   await page.locator('a::-p-text(Shop)').click();
   await page.locator('a::-p-text(Sales)').click();
   await drawn();

@@ -204,7 +204,7 @@ void addApi(WebServer& server, const Options& options, ModelCache& cache) {
         check(M_ProjectDAO::FindAll(projects), "cannot list the projects");
         Json out = Json::array();
         for (const M_ProjectDAO* project : projects)
-            out.push_back(projectJson(*project));
+            if (!isPlatformProject(project->_name)) out.push_back(projectJson(*project));
         return jsonReply(out);
     });
     server.get(R"(/api/projects/(\d+))", [](const Request& request) {
@@ -215,7 +215,10 @@ void addApi(WebServer& server, const Options& options, ModelCache& cache) {
         std::list<M_EntityModelDAO*> models;
         PtrListGuard<M_EntityModelDAO> guard(models);
         check(M_EntityModelDAO::FindAll(models), "cannot list the models");
-        return jsonReply(modelsJson(models));
+        Json out = Json::array();
+        for (Json& m : modelsJson(models))
+            if (!isPlatformProject(gbk(m["project"]))) out.push_back(std::move(m));
+        return jsonReply(out);
     });
     // ?compare=V: the picture marks what differs from version V ("changes":
     // diagram::changesJson), as qms diagram --diff V draws it.

@@ -1,7 +1,7 @@
 #pragma once
 
-// The routes of qms serve: the page's files and the JSON API (see README,
-// "qms serve").
+// The routes of qms serve: the page's files and the JSON API (docs/serve.md
+// lists them; docs/serve-http.md the server and its event stream).
 #include "Cli.h"
 #include "ModelCache.h"
 #include "WebServer.h"
