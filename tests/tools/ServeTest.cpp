@@ -272,7 +272,10 @@ TEST_F(ServeTest, RequestsGetTheirAnswersAndRefusedWritesWriteNothing) {
         }
         const Json answer = Json::parse(r.body, nullptr, false);
         const Json::json_pointer at(c.pointer);
-        ASSERT_TRUE(answer.contains(at)) << what << "\n" << r.body;
+        if (!answer.contains(at)) {
+            ADD_FAILURE() << what << "\n" << r.body;
+            continue;
+        }
         const Json& field = answer.at(at);
         EXPECT_NE((field.is_string() ? field.get<std::string>() : field.dump()).find(c.value),
                   std::string::npos)
