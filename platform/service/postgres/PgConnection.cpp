@@ -44,15 +44,6 @@ namespace {
 
 void ignoreNotice(void*, const char*) {}
 
-// One server connection made from the URI, with `database` in place of the
-// URI's database when given.
-PGconn* connectTo(const std::string& uri, const char* database) {
-    const char* keywords[] = {"connect_timeout", "fallback_application_name", "dbname",
-                              database ? "dbname" : nullptr, nullptr};
-    const char* values[] = {kConnectTimeoutSeconds, "arx_qms", uri.c_str(), database, nullptr};
-    return PQconnectdbParams(keywords, values, 1);
-}
-
 // The database name the URI gives, or empty.
 std::string databaseOf(const std::string& uri) {
     char* error = nullptr;
@@ -67,6 +58,13 @@ std::string databaseOf(const std::string& uri) {
 }
 
 }  // namespace
+
+PGconn* connectTo(const std::string& uri, const char* database) {
+    const char* keywords[] = {"connect_timeout", "fallback_application_name", "dbname",
+                              database ? "dbname" : nullptr, nullptr};
+    const char* values[] = {kConnectTimeoutSeconds, "arx_qms", uri.c_str(), database, nullptr};
+    return PQconnectdbParams(keywords, values, 1);
+}
 
 PgConnection::PgConnection(const std::string& uri) : Connection(uri, withoutPassword(uri)) {}
 

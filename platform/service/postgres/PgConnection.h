@@ -27,6 +27,9 @@ namespace MeridianSpace::detail {
 
 /// A message of libpq without its trailing line breaks and blanks.
 std::string trimmedMessage(const char* text);
+/// A new libpq connection made from the URI (with `database` in place of
+/// the URI's database when given); the caller checks PQstatus and calls PQfinish.
+PGconn* connectTo(const std::string& uri, const char* database);
 
 class PgConnection : public Connection {
 public:
