@@ -4,11 +4,11 @@
 
 #include <functional>
 #include <random>
-#include <thread>
 
 #include "InstanceMigration.h"
 #include "dao/RecordFixture.h"
 #include "support/FaultyDisk.h"
+#include "support/Waiting.h"
 
 namespace arxtest {
 
@@ -495,16 +495,19 @@ TEST_F(LargeMigration, AProcessKilledDuringTheRebuildLeavesTheFileAsItWas) {
         _exit(0);
     }
     close(started[1]);
-    char byte = 0;
-    ASSERT_EQ(read(started[0], &byte, 1), 1);  // the rebuild has begun
+    // Killed once the rebuild has begun and written a good part of the new table.
+    const bool begun = readByte(started[0], Seconds(300));
     close(started[0]);
-    // Killed once the rebuild has written a good part of the new table.
     std::error_code none;
-    while (std::filesystem::file_size(file + "-wal", none) < 4u << 20 || none)
-        std::this_thread::yield();
+    const bool grown =
+        begun &&
+        waitUntil(
+            [&] { return std::filesystem::file_size(file + "-wal", none) >= 4u << 20 && !none; },
+            [child] { return running(child); }, Seconds(300));
     kill(child, SIGKILL);
     int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(reap(child, Seconds(60), status));
+    ASSERT_TRUE(grown) << "the migration ended or stalled before its rebuild wrote 4 MiB";
     EXPECT_TRUE(WIFSIGNALED(status));
     expectIntact();
     ASSERT_TRUE(MeridianNew::startup(config, work, 0).ok());

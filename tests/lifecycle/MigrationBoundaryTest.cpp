@@ -1,0 +1,224 @@
+// Both sides of each line a migration draws (the allowed side of a refusal,
+// the refused side of an allowance), on an instance of the backend under
+// test: a file, or a database of the server.
+#include <functional>
+
+#include "InstanceMigration.h"
+#include "dao/RecordFixture.h"
+
+namespace arxtest {
+
+class MigrationBoundary : public RecordFixture {
+protected:
+    // A model whose version 1 has the table T (A text, N int).
+    struct Model {
+        M_EntityModelDAO v;
+        M_EntityTableDAO t;
+        M_NormalColumnDAO n;
+    };
+    Model build() {
+        Model m;
+        m.v = model("M" + std::to_string(++made));
+        M_FolderDAO f = folder(m.v, "F");
+        m.t = table(f, "T");
+        column(m.v, m.t, "A");
+        m.n = column(m.v, m.t, "N", 1);
+        return m;
+    }
+    // An instance of `version` holding the rows (id, A_1, N_1).
+    std::string instance(M_EntityModelDAO& version, const std::string& rows) {
+        const std::string name = "i" + std::to_string(++made);
+        const std::string at = onPostgres() ? dir.database(name) : dir.file(name + ".db");
+        ResultMsg rm = onPostgres() ? version.createInstance(at, "")
+                                    : version.createInstance(dir.path(), name + ".db");
+        EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
+        EXPECT_TRUE(
+            rawExecute(at, "INSERT INTO \"T_1\" (\"id\", \"A_1\", \"N_1\") VALUES " + rows));
+        return at;
+    }
+    // What a refusal must leave as it was: the file's bytes, or the server
+    // database's columns, indexes, rows and version.
+    static std::string state(const std::string& at) {
+        if (!isServerLocation(at)) return readText(at);
+        return serverScalar(
+            at,
+            "SELECT (SELECT string_agg(column_name || ' ' || data_type, ',' ORDER BY column_name) "
+            "FROM information_schema.columns WHERE table_schema = current_schema() AND "
+            "table_name = 'T_1') || (SELECT coalesce(string_agg(indexname, ',' ORDER BY "
+            "indexname), '') FROM pg_indexes WHERE schemaname = current_schema()) || (SELECT "
+            "string_agg(CAST(t AS TEXT), ';' ORDER BY t.id) FROM \"T_1\" AS t) || (SELECT "
+            "\"Version\" FROM \"ARX_InstanceInfo\")");
+    }
+    int made = 0;
+};
+
+// Each row makes versions 2 and on from version 1 with one edit each, and
+// migrates an instance of version `from` holding `rows` (then changed by
+// `sql`) to the last version: the model's change, and the answer (migrated,
+// or refused or a dry run with the database as it was).
+TEST_F(MigrationBoundary, EachChangeIsAllowedOnOneSideOfItsLineAndRefusedOnTheOther) {
+    using Edit = std::function<void(Model&)>;
+    const auto unique = [](const char* defaultValue) {
+        return [defaultValue](Model& m) {
+            M_NormalColumnDAO u;
+            std::tie(u._name, u._dataType, u._defaultValue, u._isOnly) =
+                std::make_tuple("U", 2, defaultValue, 1);
+            ASSERT_TRUE(m.t.addNormalColumnDAO(&m.v, &u).ok());
+        };
+    };
+    const Edit uniqueDefault = unique("d");
+    const auto length = [](int M_NormalColumnDAO::*member, int value) {
+        return [member, value](Model& m) {
+            m.n.*member = value;
+            ASSERT_TRUE(m.n.reviseInModel(&m.v).ok());
+        };
+    };
+    const auto digits = [&](int value) { return length(&M_NormalColumnDAO::_numLength, value); };
+    const std::string ok = "实例数据已从版本", refused = "被拒绝，未做任何修改：表T_1";
+    const std::string beyond = refused + "的列N_1有1个值超出32位整数：id=1 '";
+    const struct {
+        const char* name;
+        std::vector<Edit> versions;
+        int from;
+        const char* rows;
+        const char* sql;
+        bool dryRun;
+        const char* change;
+        std::string answer;
+    } cases[] = {
+        {"dry run of an allowed change",
+         {uniqueDefault},
+         1,
+         "(1, 'x', 7)",
+         "",
+         true,
+         "column-added data-dependent U_2",
+         "迁移计划已检查，未做任何修改。"},
+        {"unique default, one row",
+         {uniqueDefault},
+         1,
+         "(1, 'x', 7)",
+         "",
+         false,
+         "column-added data-dependent U_2",
+         ok},
+        {"unique default, two rows",
+         {uniqueDefault},
+         1,
+         "(1, 'x', 7), (2, 'y', 8)",
+         "",
+         false,
+         "column-added data-dependent U_2",
+         refused + "新增的唯一列U_2的默认值将在2行中重复"},
+        {"19 digits to 10, within 32 bits",
+         {digits(19), digits(10)},
+         2,
+         "(1, 'x', 2147483647), (2, 'y', -2147483648)",
+         "",
+         false,
+         "length-changed data-dependent N_1 NumLength 19>10",
+         ok},
+        {"19 digits to 10, above",
+         {digits(19), digits(10)},
+         2,
+         "(1, 'x', 2147483648)",
+         "",
+         false,
+         "length-changed data-dependent N_1 NumLength 19>10",
+         beyond + "2147483648'"},
+        {"19 digits to 10, below",
+         {digits(19), digits(10)},
+         2,
+         "(1, 'x', -2147483649)",
+         "",
+         false,
+         "length-changed data-dependent N_1 NumLength 19>10",
+         beyond + "-2147483649'"},
+        {"10 digits to 9 stays within 32 bits",
+         {digits(9)},
+         1,
+         "(1, 'x', 3000000000)",
+         "",
+         false,
+         "length-changed safe N_1 NumLength 10>9",
+         ok},
+        {"unique without default, two rows",
+         {unique("")},
+         1,
+         "(1, 'x', 7), (2, 'y', 8)",
+         "",
+         false,
+         "column-added safe U_2",
+         ok},
+        {"an int column's maximum length",
+         {length(&M_NormalColumnDAO::_maxLength, 1)},
+         1,
+         "(1, 'x', 70)",
+         "",
+         false,
+         "length-changed safe N_1 MaxLength 256>1",
+         ok},
+        {"a table the version does not describe",
+         {uniqueDefault},
+         1,
+         "(1, 'x', 7)",
+         "CREATE TABLE \"Hand\" (\"id\" INTEGER)",
+         false,
+         "column-added data-dependent U_2",
+         "实例数据与其声明的版本1不一致，迁移无法调和，未做任何修改：表Hand不属于所声明的版本"},
+        {"stored as text where the version says int",
+         {uniqueDefault},
+         1,
+         "(1, 'x', 7)",
+         "ALTER TABLE \"T_1\" DROP COLUMN \"N_1\"; ALTER TABLE \"T_1\" ADD COLUMN \"N_1\" TEXT",
+         false,
+         "column-added data-dependent U_2",
+         "实例数据与其声明的版本1不一致，迁移无法调和，未做任何修改：表T_1的列N_1的存储类型是2，"
+         "版本中是1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Model m = build();
+        M_EntityModelDAO from = m.v;
+        for (const Edit& edit : c.versions) {
+            M_EntityModelDAO* next = nullptr;
+            ASSERT_TRUE(m.v.upgradeNewVersion(next).ok());
+            m.v = *std::unique_ptr<M_EntityModelDAO>(next);
+            edit(m);
+            if (m.v._version == c.from) from = m.v;
+        }
+        std::vector<ModelChange> changes;
+        ASSERT_TRUE(ModelDiff::between(m.v, c.from, m.v._version, changes).ok());
+        ASSERT_EQ(changes.size(), 1u);
+        const ModelChange& d = changes[0];
+        EXPECT_EQ(
+            std::string(changeKindName(d.kind)) + " " + safetyName(d.safety) + " " +
+                d.columnInnerName +
+                (d.attribute.empty() ? "" : " " + d.attribute + " " + d.before + ">" + d.after),
+            c.change);
+
+        const std::string at = instance(from, c.rows);
+        if (*c.sql) {
+            ASSERT_TRUE(rawExecute(at, c.sql));
+        }
+        const std::string before = state(at);
+        MigrationOptions options;
+        options.dryRun = c.dryRun;
+        options.allowDataLoss = true;  // no row loses data; a change that fails on rows refuses
+
+        MigrationPlan plan;
+        const ResultMsg rm = InstanceMigration::migrate(at, m.v, options, plan);
+        const std::string to = std::to_string(m.v._version);
+        if (c.answer == ok) {
+            EXPECT_EQ(utf8(rm.rMsg), utf8(ok + std::to_string(c.from) + "迁移到版本" + to + "。"));
+            EXPECT_EQ(rawScalar(at, "SELECT \"Version\" FROM \"ARX_InstanceInfo\""), to);
+            continue;
+        }
+        EXPECT_NE(utf8(rm.rMsg).find(utf8(c.answer)), std::string::npos) << utf8(rm.rMsg);
+        EXPECT_EQ(rm.ok(), c.dryRun);
+        EXPECT_FALSE(plan.migrated);
+        EXPECT_TRUE(state(at) == before);
+    }
+}
+
+}  // namespace arxtest
