@@ -52,13 +52,14 @@ protected:
     int made = 0;
 };
 
-// Each row makes versions 2 and on from version 1 with one edit each, and
-// migrates an instance of version `from` holding `rows` (then changed by
-// `sql`) to the last version: the model's change, and the answer (migrated,
-// or refused or a dry run with the database as it was).
+// Each row makes version 2 from version 1 with one edit (and version 3 from
+// 2 with another), and migrates an instance of the version before the last,
+// holding `rows` (and the statements after them), to the last: the model's
+// changes, and the answer (migrated; or refused or a dry run, with the
+// database as it was).
 TEST_F(MigrationBoundary, EachChangeIsAllowedOnOneSideOfItsLineAndRefusedOnTheOther) {
     using Edit = std::function<void(Model&)>;
-    const auto unique = [](const char* defaultValue) {
+    const auto unique = [](const char* defaultValue) -> Edit {
         return [defaultValue](Model& m) {
             M_NormalColumnDAO u;
             std::tie(u._name, u._dataType, u._defaultValue, u._isOnly) =
@@ -66,156 +67,98 @@ TEST_F(MigrationBoundary, EachChangeIsAllowedOnOneSideOfItsLineAndRefusedOnTheOt
             ASSERT_TRUE(m.t.addNormalColumnDAO(&m.v, &u).ok());
         };
     };
-    const Edit uniqueDefault = unique("d");
-    const auto length = [](int M_NormalColumnDAO::*member, int value) {
-        return [member, value](Model& m) {
-            m.n.*member = value;
+    const auto revise = [](int type, int digits, int maxLength = 256) -> Edit {
+        return [=](Model& m) {
+            std::tie(m.n._dataType, m.n._numLength, m.n._maxLength) =
+                std::make_tuple(type, digits, maxLength);
             ASSERT_TRUE(m.n.reviseInModel(&m.v).ok());
         };
     };
-    const auto digits = [&](int value) { return length(&M_NormalColumnDAO::_numLength, value); };
-    const std::string ok = "实例数据已从版本", refused = "被拒绝，未做任何修改：表T_1";
-    const std::string beyond = refused + "的列N_1有1个值超出32位整数：id=1 '";
+    const Edit uniqueDefault = unique("d");
+    const Edit endN = [](Model& m) {
+        m.n._delVersion = m.v._version;
+        ASSERT_TRUE(m.n.save().ok());
+    };
+    enum Run { Migrate, LossAllowed, DryRun };
+    const std::string ok = "实例数据已从版本", refused = "被拒绝，未做任何修改：表T_1",
+                      beyond = refused + "的列N_1有1个值超出32位整数：id=1 '",
+                      drift = "实例数据与其声明的版本1不一致，迁移无法调和，未做任何修改：表";
+    const std::string digits = "length-changed data-dependent N_1 NumLength 19>10",
+                      added = "column-added data-dependent U_2";
     const struct {
         const char* name;
-        std::vector<Edit> versions;
-        int from;
+        Edit two, three;
         const char* rows;
-        const char* sql;
-        bool dryRun;
-        const char* change;
-        std::string answer;
+        Run run;
+        std::string changes, answer;
     } cases[] = {
-        {"dry run of an allowed change",
-         {uniqueDefault},
-         1,
-         "(1, 'x', 7)",
-         "",
-         true,
-         "column-added data-dependent U_2",
+        {"dry run", uniqueDefault, nullptr, "(1, 'x', 7)", DryRun, added,
          "迁移计划已检查，未做任何修改。"},
-        {"unique default, one row",
-         {uniqueDefault},
-         1,
-         "(1, 'x', 7)",
-         "",
-         false,
-         "column-added data-dependent U_2",
-         ok},
-        {"unique default, two rows",
-         {uniqueDefault},
-         1,
-         "(1, 'x', 7), (2, 'y', 8)",
-         "",
-         false,
-         "column-added data-dependent U_2",
-         refused + "新增的唯一列U_2的默认值将在2行中重复"},
-        {"19 digits to 10, within 32 bits",
-         {digits(19), digits(10)},
-         2,
-         "(1, 'x', 2147483647), (2, 'y', -2147483648)",
-         "",
-         false,
-         "length-changed data-dependent N_1 NumLength 19>10",
-         ok},
-        {"19 digits to 10, above",
-         {digits(19), digits(10)},
-         2,
-         "(1, 'x', 2147483648)",
-         "",
-         false,
-         "length-changed data-dependent N_1 NumLength 19>10",
-         beyond + "2147483648'"},
-        {"19 digits to 10, below",
-         {digits(19), digits(10)},
-         2,
-         "(1, 'x', -2147483649)",
-         "",
-         false,
-         "length-changed data-dependent N_1 NumLength 19>10",
-         beyond + "-2147483649'"},
-        {"10 digits to 9 stays within 32 bits",
-         {digits(9)},
-         1,
-         "(1, 'x', 3000000000)",
-         "",
-         false,
-         "length-changed safe N_1 NumLength 10>9",
-         ok},
-        {"unique without default, two rows",
-         {unique("")},
-         1,
-         "(1, 'x', 7), (2, 'y', 8)",
-         "",
-         false,
-         "column-added safe U_2",
-         ok},
-        {"an int column's maximum length",
-         {length(&M_NormalColumnDAO::_maxLength, 1)},
-         1,
-         "(1, 'x', 70)",
-         "",
-         false,
-         "length-changed safe N_1 MaxLength 256>1",
-         ok},
-        {"a table the version does not describe",
-         {uniqueDefault},
-         1,
-         "(1, 'x', 7)",
-         "CREATE TABLE \"Hand\" (\"id\" INTEGER)",
-         false,
-         "column-added data-dependent U_2",
-         "实例数据与其声明的版本1不一致，迁移无法调和，未做任何修改：表Hand不属于所声明的版本"},
-        {"stored as text where the version says int",
-         {uniqueDefault},
-         1,
-         "(1, 'x', 7)",
-         "ALTER TABLE \"T_1\" DROP COLUMN \"N_1\"; ALTER TABLE \"T_1\" ADD COLUMN \"N_1\" TEXT",
-         false,
-         "column-added data-dependent U_2",
-         "实例数据与其声明的版本1不一致，迁移无法调和，未做任何修改：表T_1的列N_1的存储类型是2，"
-         "版本中是1"},
+        {"unique default, one row", uniqueDefault, nullptr, "(1, 'x', 7)", Migrate, added, ok},
+        {"unique default, two rows", uniqueDefault, nullptr, "(1, 'x', 7), (2, 'y', 8)",
+         LossAllowed, added, refused + "新增的唯一列U_2的默认值将在2行中重复"},
+        {"unique without default", unique(""), nullptr, "(1, 'x', 7), (2, 'y', 8)", Migrate,
+         "column-added safe U_2", ok},
+        {"19 digits to 10, within", revise(1, 19), revise(1, 10),
+         "(1, 'x', 2147483647), (2, 'y', -2147483648)", Migrate, digits, ok},
+        {"19 digits to 10, above", revise(1, 19), revise(1, 10), "(1, 'x', 2147483648)",
+         LossAllowed, digits, beyond + "2147483648'"},
+        {"19 digits to 10, below", revise(1, 19), revise(1, 10), "(1, 'x', -2147483649)", Migrate,
+         digits, beyond + "-2147483649'"},
+        {"10 digits to 9", revise(1, 9), nullptr, "(1, 'x', 3000000000)", Migrate,
+         "length-changed safe N_1 NumLength 10>9", ok},
+        {"text of 19 digits to an int of 10", revise(2, 19), revise(1, 10), "(1, 'x', '7')",
+         Migrate, "type-changed data-dependent N_1 DataType 2>1; " + digits, ok},
+        {"an int column's maximum length", revise(1, 10, 1), nullptr, "(1, 'x', 70)", Migrate,
+         "length-changed safe N_1 MaxLength 256>1", ok},
+        {"an ended column without values", endN, nullptr, "(1, 'x', NULL), (2, 'y', NULL)", Migrate,
+         "column-ended destructive N_1", ok},
+        {"a table the version does not describe", uniqueDefault, nullptr,
+         "(1, 'x', 7); CREATE TABLE \"Hand\" (\"id\" INTEGER)", LossAllowed, added,
+         drift + "Hand不属于所声明的版本"},
+        {"stored as text where the version says int", uniqueDefault, nullptr,
+         "(1, 'x', 7); ALTER TABLE \"T_1\" DROP COLUMN \"N_1\"; ALTER TABLE \"T_1\" ADD "
+         "COLUMN \"N_1\" TEXT",
+         LossAllowed, added, drift + "T_1的列N_1的存储类型是2，版本中是1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Model m = build();
         M_EntityModelDAO from = m.v;
-        for (const Edit& edit : c.versions) {
+        for (const Edit& edit : {c.two, c.three}) {
+            if (!edit) continue;
+            from = m.v;
             M_EntityModelDAO* next = nullptr;
             ASSERT_TRUE(m.v.upgradeNewVersion(next).ok());
             m.v = *std::unique_ptr<M_EntityModelDAO>(next);
             edit(m);
-            if (m.v._version == c.from) from = m.v;
         }
         std::vector<ModelChange> changes;
-        ASSERT_TRUE(ModelDiff::between(m.v, c.from, m.v._version, changes).ok());
-        ASSERT_EQ(changes.size(), 1u);
-        const ModelChange& d = changes[0];
-        EXPECT_EQ(
-            std::string(changeKindName(d.kind)) + " " + safetyName(d.safety) + " " +
-                d.columnInnerName +
-                (d.attribute.empty() ? "" : " " + d.attribute + " " + d.before + ">" + d.after),
-            c.change);
-
-        const std::string at = instance(from, c.rows);
-        if (*c.sql) {
-            ASSERT_TRUE(rawExecute(at, c.sql));
+        ASSERT_TRUE(ModelDiff::between(m.v, from._version, m.v._version, changes).ok());
+        std::string listed;
+        for (const ModelChange& d : changes) {
+            listed +=
+                (listed.empty() ? "" : "; ") + std::string(changeKindName(d.kind)) + " " +
+                safetyName(d.safety) + " " + d.columnInnerName +
+                (d.attribute.empty() ? "" : " " + d.attribute + " " + d.before + ">" + d.after);
         }
-        const std::string before = state(at);
-        MigrationOptions options;
-        options.dryRun = c.dryRun;
-        options.allowDataLoss = true;  // no row loses data; a change that fails on rows refuses
+        EXPECT_EQ(listed, c.changes);
 
+        const std::string at = instance(from, c.rows), before = state(at);
+        MigrationOptions options;
+        options.dryRun = c.run == DryRun;
+        options.allowDataLoss = c.run == LossAllowed;
         MigrationPlan plan;
         const ResultMsg rm = InstanceMigration::migrate(at, m.v, options, plan);
         const std::string to = std::to_string(m.v._version);
         if (c.answer == ok) {
-            EXPECT_EQ(utf8(rm.rMsg), utf8(ok + std::to_string(c.from) + "迁移到版本" + to + "。"));
+            EXPECT_EQ(utf8(rm.rMsg),
+                      utf8(ok + std::to_string(from._version) + "迁移到版本" + to + "。"));
             EXPECT_EQ(rawScalar(at, "SELECT \"Version\" FROM \"ARX_InstanceInfo\""), to);
             continue;
         }
         EXPECT_NE(utf8(rm.rMsg).find(utf8(c.answer)), std::string::npos) << utf8(rm.rMsg);
-        EXPECT_EQ(rm.ok(), c.dryRun);
+        EXPECT_EQ(rm.ok(), c.run == DryRun);
         EXPECT_FALSE(plan.migrated);
         EXPECT_TRUE(state(at) == before);
     }
