@@ -327,8 +327,9 @@ TEST_F(Migration, DriftAndBadInputAreFoundBeforeAnythingIsWritten) {
     ASSERT_TRUE(rawExecute(oracle, kRows));
     EXPECT_EQ(dump(file), dump(oracle));
 
-    M_EntityModelDAO nine = m.now, gone = model("Gone");
+    M_EntityModelDAO nine = m.now, elsewhere = m.now, gone = model("Gone");
     nine._version = 9;
+    elsewhere._rProjectID += 1;  // the same name in another project
     const std::string goneFile = instance(gone, "gone.db");
     ASSERT_TRUE(gone.delself().ok());
     writeText(dir.file("text.db"), "no database");
@@ -342,6 +343,7 @@ TEST_F(Migration, DriftAndBadInputAreFoundBeforeAnythingIsWritten) {
         {"plain.db", "", &m.now, "不是实例文件：" + dir.file("plain.db")},
         {"gone.db", "", &m.now, "在数据库中没有查找到数据模型信息，无法获取其ID"},
         {"v1.db", "", &other.now, "实例数据属于数据模型M1，不是数据模型M2的实例，不能迁移。"},
+        {"v1.db", "", &elsewhere, "实例数据属于数据模型M1，不是数据模型M1的实例，不能迁移。"},
         {"v1.db", "", &nine, "数据模型M1没有版本9。"},
         {"v2.db", "", &m.v1, "实例数据已是版本2，不能迁移到更低的版本1。"},
         {"v2.db", "", &m.now, "实例数据已是版本2，无需迁移。"},

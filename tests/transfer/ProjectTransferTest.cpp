@@ -372,6 +372,8 @@ TEST_F(Transfer, DamagedExportFilesAreRefusedAndNothingIsWritten) {
          "表T_M_NormalColumn中id为900的记录的FkTableID指向T_M_EntityTable中不存在的记录：999"},
         {"UPDATE T_M_NormalColumn SET id = 900, DataType = 99 WHERE Name = 'Note'",
          "表T_M_NormalColumn中id为900的记录的DataType不是已知的数据类型：99"},
+        {"UPDATE T_M_NormalColumn SET id = 900, DataType = 0 WHERE Name = 'Note'",
+         "表T_M_NormalColumn中id为900的记录的DataType不是已知的数据类型：0"},
         {"UPDATE T_M_NormalColumn SET id = 900, MaxLength = 4294967296 WHERE Name = 'Note'",
          "表T_M_NormalColumn中id为900的记录的MaxLength不是整数：4294967296"},
         {"UPDATE T_M_NormalColumn SET id = 900, MinLength = -2147483649 WHERE Name = 'Note'",

@@ -287,10 +287,12 @@ TEST_F(Server, AnOperationCutByALostServerLeavesNothingAndThePlatformRecovers) {
     EXPECT_EQ(storedModels(config), "Plan:1,Plan:2");
 }
 
-// The server ends the session's connection while writes are pending: the
-// commit answers a lost server (reconnect and write again), not a failed
-// commit, and nothing of the writes is there.
-TEST_F(Server, AServerGoneAtTheCommitIsToldAsALostServer) {
+// The server ends the session's connection while writes are pending. A
+// commit that finds it gone answers a lost server (reconnect and write
+// again), not a failed commit, and tells it once: the next work commits. A
+// write that finds it gone says so, and the next commit tells the loss too,
+// also when work after it succeeded.
+TEST_F(Server, AServerGoneWithPendingWritesIsToldOnceAtTheCommit) {
     const std::string name = "arx_gone_" + std::to_string(getpid()),
                       location = dir.database("gone");
     MRDSession* made = nullptr;
@@ -307,15 +309,32 @@ TEST_F(Server, AServerGoneAtTheCommitIsToldAsALostServer) {
     ITableData row;
     std::tie(row._tableInnerName, row._cloInnerName[0], row._colType[0], row._colValue[0],
              row._colNum) = std::make_tuple("T", "T", COL_TYPE_INT, "1", 1);
+    const auto gone = [&] {
+        return serverScalar(pgServerUri(),
+                            "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                            "WHERE application_name = '" +
+                                name + "'") == "1";
+    };
+    const auto rows = [&] { return serverScalar(location, "SELECT count(*) FROM \"T\""); };
+
     ASSERT_TRUE(manager->addITableData(row, 0).ok());
-    ASSERT_EQ(serverScalar(pgServerUri(),
-                           "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE "
-                           "application_name = '" +
-                               name + "'"),
-              "1");
-    const ResultMsg rm = session->commit();
+    ASSERT_TRUE(gone());
+    ResultMsg rm = session->commit();
     EXPECT_EQ(rm.rCode, SRV_ERR_SERVER) << utf8(rm.rMsg);
-    EXPECT_EQ(serverScalar(location, "SELECT count(*) FROM \"T\""), "0");
+    EXPECT_EQ(rows(), "0");
+    ASSERT_TRUE(manager->addITableData(row, 0).ok());
+    rm = session->commit();
+    EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
+    EXPECT_EQ(rows(), "1");
+
+    ASSERT_TRUE(manager->addITableData(row, 0).ok());
+    ASSERT_TRUE(gone());
+    EXPECT_EQ(manager->addITableData(row, 0).rCode, SRV_ERR_SERVER);
+    Transaction tx(*session);
+    ASSERT_TRUE(tx.begun().ok());
+    EXPECT_TRUE(manager->addITableData(row, COMMIT_T_IMMEDIATELY).ok());
+    EXPECT_EQ(tx.commit().rCode, SRV_ERR_SERVER);
+    EXPECT_EQ(rows(), "1");
 }
 
 TEST_F(Server, ASecondWriterOfTheSameModelIsToldToRetryAndNothingIsCorrupted) {

@@ -2,6 +2,7 @@
 
 #include "Transaction.h"
 #include "platform/service/ServiceTestSupport.h"
+#include "support/FaultyDisk.h"
 
 namespace arxtest {
 
@@ -121,6 +122,29 @@ TEST_F(Transactions, ASchemaChangeCommitsNoPendingWrites) {
         ASSERT_TRUE(session->rollback().ok());
         EXPECT_EQ(committed(), "");
     }
+}
+
+// An immediate write whose commit the disk refuses answers the failed
+// commit; neither it nor the writes pending before it are kept.
+TEST_F(Transactions, AnImmediateWriteWhoseCommitFailsSaysSo) {
+    ARX_FILE_ONLY();  // a full disk under SQLite files
+    installFaultyDisk();
+    idm.reset();
+    ASSERT_TRUE(session->close().ok());
+    MRDSession* reopened = nullptr;
+    ASSERT_TRUE(service.createSession(dbPath, reopened, 0).ok());
+    session.reset(reopened);
+    InstanceDataManager* manager = nullptr;
+    ASSERT_TRUE(session->createInstanceDataManager(manager, 0).ok());
+    idm.reset(manager);
+    ASSERT_TRUE(add("pending").ok());
+    ResultMsg rm;
+    {
+        FullDisk full;
+        rm = add("now", COMMIT_T_IMMEDIATELY);
+    }
+    EXPECT_EQ(rm.rCode, SRV_ERR_COMMIT) << rm.rMsg;
+    EXPECT_EQ(committed(), "");
 }
 
 TEST_F(Transactions, ALockHeldElsewhereIsABusyAnswerThatCanBeRetried) {
