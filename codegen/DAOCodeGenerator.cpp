@@ -6,12 +6,10 @@
 
 #include <cctype>
 #include <cerrno>
-#include <charconv>
 #include <exception>
 #include <random>
 #include <set>
 #include <string>
-#include <system_error>
 #include <utility>
 
 #include "FolderHelper.h"
@@ -90,37 +88,6 @@ ResultMsg derivesFromItself(const std::string& what, const std::string& name,
     return ResultMsg(RUN_FAIL, "ERROR：" + what + "\"" + name + "\"与数据模块\"" + folder +
                                    "\"生成同一个类\"" + DAOCodeGenerator::daoClassName(name) +
                                    "\"，类不能派生自身，不能生成代码。");
-}
-
-// A default of an integer (1) or real (3) column is pasted into the code as
-// a literal: it must be a decimal number of that type. A text default is
-// escaped, any value fits.
-bool isNumberOfType(const std::string& text, int dataType) {
-    if (dataType != 1 && dataType != 3) return true;
-    const bool plus = !text.empty() && text[0] == '+';
-    std::size_t i = !text.empty() && (plus || text[0] == '-') ? 1 : 0;
-    const auto digits = [&text, &i] {
-        const std::size_t start = i;
-        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])))
-            ++i;
-        return i > start;
-    };
-    const bool whole = digits();
-    const char* const first = text.data() + (plus ? 1 : 0);
-    const char* const last = text.data() + text.size();
-    if (dataType == 1) {
-        int value = 0;
-        return whole && i == text.size() && std::from_chars(first, last, value).ec == std::errc();
-    }
-    const bool fraction = i < text.size() && text[i] == '.' && (++i, digits());
-    if (!whole && !fraction) return false;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-        if (!digits()) return false;
-    }
-    double value = 0;
-    return i == text.size() && std::from_chars(first, last, value).ec == std::errc();
 }
 
 // Leading zeros would make "010" an octal literal (8): they are dropped.
@@ -484,14 +451,13 @@ ResultMsg DAOCodeGenerator::check() {
     const std::string owner = baseFolderName();
     if (!owner.empty() && daoClassName(owner) == daoClassName(table_->_name))
         return derivesFromItself("数据类", table_->_name, owner);
+    // A number default is pasted into the code as a literal; one that is no
+    // value of its column's type was stored before the column save refused it.
     const auto checkDefault = [this](const M_NormalColumnDAO& column) {
-        std::string value = column._defaultValue;
-        StringHelper::TrimSpace(value);
-        if (value.empty() || isNumberOfType(value, column._dataType)) return ResultMsg();
-        return ResultMsg(RUN_FAIL, "ERROR：数据类\"" + table_->_name + "\"的数据属性\"" +
-                                       column._name + "\"的默认值\"" + escaped(value) + "\"不是" +
-                                       (column._dataType == 1 ? "整数" : "实数") +
-                                       "，不能生成代码。");
+        ResultMsg rm = column.checkDefaultValue();
+        if (!rm.ok())
+            rm.rMsg = "ERROR：数据类\"" + table_->_name + "\"的" + rm.rMsg + "不能生成代码。";
+        return rm;
     };
     std::set<std::string> members;
     for (const M_NormalColumnDAO* column : ownColumns()) {

@@ -38,8 +38,8 @@ public:
     ResultMsg run(std::string folderPath, std::list<std::string>& fileNames);
     /// What is refused before anything is written: names that would not
     /// compile or would lead a file out of its folder, an unknown data type,
-    /// a numeric default that is no number of its column's type, and a
-    /// class that would derive from itself.
+    /// a default that is no value of its column's type (stored before the
+    /// column save refused one), and a class that would derive from itself.
     ResultMsg check();
 
     // The emitters. `folder` is the normalised output folder (ending in a

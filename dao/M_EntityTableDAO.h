@@ -60,7 +60,8 @@ public:
     /// Links the column to this table with the model's version and saves it.
     ResultMsg addNormalColumnDAO(M_EntityModelDAO* pMEntityModel, M_NormalColumnDAO* column,
                                  int commitType = COMMIT_T_IMMEDIATELY);
-    /// The table's columns that exist in the model's version.
+    /// The table's columns that exist in the model's version, in the order
+    /// they entered the table, whatever later versions changed.
     ResultMsg getNormalColumnDAOList(M_EntityModelDAO* pMEntityModel,
                                      std::list<M_NormalColumnDAO*>& columns);
     ResultMsg addSceneInfo(M_EntityModelDAO* pMEntityModel, M_SceneInfoDAO* scene,

@@ -1,6 +1,8 @@
 #include "M_NormalColumnDAO.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -71,6 +73,25 @@ ResultMsg addPhysicalColumn(const M_NormalColumnDAO& column, const M_EntityTable
                 rm.rMsg);
         }
     }
+    return rm;
+}
+
+// A decimal integer, with a sign and leading zeros, of 64 bits or (`wide`
+// false) of 32.
+bool isIntegerText(const std::string& text, bool wide) {
+    const char* first = text.data() + (!text.empty() && text[0] == '+' ? 1 : 0);
+    const char* const last = text.data() + text.size();
+    if (first != text.data() && first != last && *first == '-') return false;  // "+-1"
+    long long value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    return error == std::errc() && end == last &&
+           (wide || (value >= INT32_MIN && value <= INT32_MAX));
+}
+
+// A default the column cannot take, refused before anything is written.
+ResultMsg checkedDefault(const M_NormalColumnDAO& column) {
+    ResultMsg rm = column.checkDefaultValue();
+    if (!rm.ok()) MeridianNew::LOGGER()->appendError("M_NormalColumnDAO::save() ", rm.rMsg);
     return rm;
 }
 
@@ -161,6 +182,8 @@ ResultMsg M_NormalColumnDAO::save(int commitType) {
             }
             return saveAsNewColumnOf(*table, others, commitType);
         }
+        ResultMsg fits = checkedDefault(*this);
+        if (!fits.ok()) return fits;
         ResultMsg saved = M_ObjectDAO::save(commitType);
         if (!saved.ok()) return ownSaveFailed(saved);
         return ResultMsg(RUN_SUCCESS, saved.rMsg);
@@ -172,6 +195,8 @@ ResultMsg M_NormalColumnDAO::save(int commitType) {
 ResultMsg M_NormalColumnDAO::saveAsNewColumnOf(M_EntityTableDAO& table,
                                                std::vector<std::string>& innerNames,
                                                int commitType) {
+    ResultMsg fits = checkedDefault(*this);
+    if (!fits.ok()) return fits;
     // The inner name becomes the name of a physical column, checked against
     // the table's other columns now rather than by the first instance file
     // or dictionary table.
@@ -245,6 +270,22 @@ ResultMsg M_NormalColumnDAO::reviseInModel(M_EntityModelDAO* pMEntityModel, int 
     if (rm.ok() && commitType == COMMIT_T_IMMEDIATELY) rm = idm->getPSession()->commit();
     if (rm.ok()) *this = revised;
     return rm;
+}
+
+ResultMsg M_NormalColumnDAO::checkDefaultValue() const {
+    std::string value = _defaultValue;
+    StringHelper::TrimSpace(value);
+    double real = 0.0;
+    const char* type = nullptr;
+    if (value.empty()) return ResultMsg();
+    if (_dataType == COL_TYPE_INT && !isIntegerText(value, holdsWideIntegers())) {
+        type = holdsWideIntegers() ? "64位整数" : "32位整数";
+    } else if (_dataType == COL_TYPE_DOUBLE && !StringHelper::parseWholeDouble(value, real)) {
+        type = "实数";
+    }
+    if (type == nullptr) return ResultMsg();
+    return ResultMsg(RUN_FAIL,
+                     "数据属性\"" + _name + "\"的默认值\"" + value + "\"不是" + type + "。");
 }
 
 std::string M_NormalColumnDAO::NameToDAOAttriName(std::string name) {

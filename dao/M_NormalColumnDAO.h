@@ -58,6 +58,17 @@ public:
     /// The member name of a column in a DAO class: "MName" gives "_name".
     static std::string NameToDAOAttriName(std::string name);
 
+    /// Whether an int column holds 64-bit numbers (it asks for more than the
+    /// ten digits of every 32-bit number) rather than 32-bit ones.
+    bool holdsWideIntegers() const { return _numLength > 10; }
+    /// Refuses a default value that is no value of the column's type, naming
+    /// the column, the value and the type: once blanks at either end are
+    /// dropped, an int column takes a decimal integer (a sign and leading
+    /// zeros allowed) that it holds, a real column a finite decimal number.
+    /// The empty default, and every default of other types, pass. save()
+    /// refuses such a column; code generation refuses one stored before.
+    ResultMsg checkDefaultValue() const;
+
     // Fields.
     int _addVersion;
     /// Data type code passed to the data service.

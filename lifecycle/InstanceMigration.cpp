@@ -6,14 +6,15 @@
 #include <memory>
 
 #include "IEntityModel.h"
+#include "InstanceClaim.h"
 #include "InstanceDataManager.h"
+#include "InstanceDatabase.h"
 #include "MRDService.h"
 #include "MRDSession.h"
 #include "M_EntityModelDAO.h"
 #include "MeridianNew.h"
 #include "MigrationChecks.h"
 #include "StringHelper.h"
-#include "Transaction.h"
 
 namespace MeridianSpace {
 
@@ -21,9 +22,7 @@ namespace {
 
 using Kind = ModelChange::Kind;
 using Action = MigrationStep::Action;
-
-// The table in which an instance database describes itself; not a model table.
-const char* const kInfoTable = "ARX_InstanceInfo";
+using Access = InstanceDatabase::Access;
 
 const LayoutTable* tableOf(const ModelLayout& layout, const std::string& innerName) {
     for (const LayoutTable& t : layout) {
@@ -40,61 +39,6 @@ const MNormalColumn* columnOf(const LayoutTable* t, const std::string& innerName
     return nullptr;
 }
 
-// A session and its manager on the instance database, closed on every way out.
-class InstanceDatabase {
-public:
-    ResultMsg open(const std::string& location) {
-        MRDService* service = MeridianNew::getCurrService();
-        if (service == nullptr) return MeridianNew::noCurrentDatabase();
-        MRDSession* made = nullptr;
-        ResultMsg rm = service->createSession(location, made, 0);
-        session_.reset(made);
-        InstanceDataManager* manager = nullptr;
-        if (rm.ok()) rm = session_->createInstanceDataManager(manager, 0);
-        manager_.reset(manager);
-        return rm;
-    }
-    /// Closes the session; a failure to do so is the answer.
-    ResultMsg close() {
-        manager_.reset();
-        return session_ ? session_->close() : ResultMsg();
-    }
-    MRDSession& session() { return *session_; }
-    InstanceDataManager& manager() { return *manager_; }
-
-    /// The database's tables as it holds them, the description table left
-    /// out; names and defaults taken from `claimed` where it knows a table
-    /// or column (a database keeps no defaults worth comparing).
-    ResultMsg read(const ModelLayout& claimed, ModelLayout& out) {
-        std::vector<std::string> names;
-        ResultMsg rm = manager_->getTableNames(names);
-        for (auto name = names.begin(); rm.ok() && name != names.end(); ++name) {
-            if (StringHelper::equalsIgnoreCase(*name, kInfoTable)) continue;
-            LayoutTable t;
-            t.table._name = t.table._innerName = *name;
-            rm = manager_->getTableLayout(*name, t.columns);
-            const LayoutTable* known = tableOf(claimed, *name);
-            if (known != nullptr) {
-                t.table._ID = known->table._ID;
-                t.table._name = known->table._name;
-            }
-            for (MNormalColumn& c : t.columns) {
-                const MNormalColumn* described = columnOf(known, c._innerName);
-                if (described == nullptr) continue;
-                c._ID = described->_ID;
-                c._name = described->_name;
-                c._defaultValue = described->_defaultValue;
-            }
-            out.push_back(std::move(t));
-        }
-        return rm;
-    }
-
-private:
-    std::unique_ptr<MRDSession> session_;
-    std::unique_ptr<InstanceDataManager> manager_;
-};
-
 // Drift that no plan reconciles: what the database holds beyond the version
 // it claims, or in another storage type. A missing table, column or index
 // is made by the migration as its target asks.
@@ -108,6 +52,20 @@ std::vector<ModelChange> unreconciled(const std::vector<ModelChange>& drift) {
     return out;
 }
 
+// A storage type (InstanceDataManager::storageType) as a person reads it.
+std::string storageWord(const std::string& type) {
+    switch (StringHelper::string2int(type)) {
+        case COL_TYPE_INT:
+            return "整数";
+        case COL_TYPE_DOUBLE:
+            return "实数";
+        case COL_TYPE_BLOB:
+            return "二进制数据";
+        default:
+            return "文本";
+    }
+}
+
 std::string describeDrift(const std::vector<ModelChange>& drift) {
     std::string out;
     for (const ModelChange& c : drift) {
@@ -118,8 +76,8 @@ std::string describeDrift(const std::vector<ModelChange>& drift) {
         } else if (c.kind == Kind::ColumnEnded) {
             out += table + "的列" + c.columnInnerName + "不属于所声明的版本";
         } else {
-            out += table + "的列" + c.columnInnerName + "的存储类型是" + c.before + "，版本中是" +
-                   c.after;
+            out += table + "的列" + c.columnInnerName + "的存储类型是" + storageWord(c.before) +
+                   "，版本中是" + storageWord(c.after);
         }
     }
     return out;
@@ -135,11 +93,16 @@ void addStep(MigrationPlan& plan, Action action, const std::string& table,
 }
 
 // The steps that turn the database into the target, from `physical` (the
-// database against the target): tables dropped first, then each target
+// database against the target): what a user made that cannot be kept goes
+// first (the last made first), then the tables dropped, then each target
 // table made, rebuilt when SQLite cannot change it in place, or given its
-// new columns and indexes; the version last.
+// new columns and indexes; the version last, when it changes.
 void planSteps(const std::vector<ModelChange>& physical, const ModelLayout& target,
-               MigrationPlan& plan) {
+               const std::vector<SchemaObject>& lost, MigrationPlan& plan) {
+    for (auto it = lost.rbegin(); it != lost.rend(); ++it) {
+        addStep(plan, Action::DropObject, it->table);
+        plan.steps.back().object = *it;
+    }
     for (const ModelChange& c : physical) {
         if (c.kind == Kind::TableEnded) addStep(plan, Action::DropTable, c.tableInnerName);
     }
@@ -164,6 +127,7 @@ void planSteps(const std::vector<ModelChange>& physical, const ModelLayout& targ
                 addStep(plan, Action::SetIndex, name, c.columnInnerName);
         }
     }
+    if (plan.fromVersion == plan.toVersion) return;
     addStep(plan, Action::SetVersion, "");
     plan.steps.back().rows = plan.toVersion;
 }
@@ -173,6 +137,8 @@ ResultMsg applyStep(InstanceDataManager& manager, const MigrationStep& step,
     const LayoutTable* t = tableOf(target, step.table);
     const MNormalColumn* column = columnOf(t, step.column);
     switch (step.action) {
+        case Action::DropObject:
+            return manager.dropSchemaObject(step.object);
         case Action::DropTable:
             return manager.delTableInstance(step.table);
         case Action::CreateTable:
@@ -201,20 +167,79 @@ ResultMsg countRows(InstanceDataManager& manager, MigrationPlan& plan) {
     return rm;
 }
 
+// The plan of a migration of `db` to `target` (of the model `claimed`
+// names), from what the database says and holds as read now, with its
+// checks. A refusal is the answer; `upToDate` tells that nothing is to be done.
+ResultMsg planMigration(InstanceDatabase& db, const M_EntityModelDAO& claimed,
+                        const M_EntityModelDAO& target, const ModelLayout& wanted,
+                        bool allowDataLoss, MigrationPlan& plan, bool& upToDate) {
+    IEntityModel record;
+    ResultMsg rm = db.describedAs(record);
+    if (!rm.ok()) return rm;
+    plan.fromVersion = record._version;
+    plan.toVersion = target._version;
+    const std::string from = StringHelper::int2String(plan.fromVersion);
+    const std::string to = StringHelper::int2String(plan.toVersion);
+    if (plan.toVersion < plan.fromVersion) {
+        return ResultMsg(RUN_FAIL,
+                         "实例数据已是版本" + from + "，不能迁移到更低的版本" + to + "。");
+    }
+    ModelLayout described, held;
+    rm = ModelDiff::readVersion(claimed, plan.fromVersion, described);
+    if (rm.ok()) rm = db.read(described, held);
+    if (rm.ok()) rm = db.manager().getSchemaObjects(plan.objects);
+    if (!rm.ok()) return rm;
+    plan.changes = ModelDiff::compare(described, wanted);
+    plan.drift = ModelDiff::compare(held, described, true);
+    plan.unreconciled = unreconciled(plan.drift);
+    if (!plan.unreconciled.empty()) {
+        return ResultMsg(RUN_FAIL, "实例数据与其声明的版本" + from +
+                                       "不一致，迁移无法调和，未做任何修改：" +
+                                       describeDrift(plan.unreconciled));
+    }
+    const std::vector<ModelChange> physical = ModelDiff::compare(held, wanted, true);
+    upToDate = physical.empty() && plan.fromVersion == plan.toVersion;
+    if (upToDate) return rm;
+    rm = checkChanges(db.manager(), physical, plan.changes, allowDataLoss, plan.checks);
+    std::vector<SchemaObject> lost;
+    checkObjects(plan.objects, physical, allowDataLoss, plan.checks, lost);
+    planSteps(physical, wanted, lost, plan);
+    if (rm.ok()) rm = countRows(db.manager(), plan);
+    if (!rm.ok()) return rm;
+    std::string refusals;
+    for (const MigrationCheck& check : plan.checks) {
+        if (check.refuses) refusals += (refusals.empty() ? "" : "；") + check.message;
+    }
+    if (!refusals.empty()) {
+        return ResultMsg(RUN_FAIL, "迁移到版本" + to + "被拒绝，未做任何修改：" + refusals);
+    }
+    return rm;
+}
+
+// Plans in a look at `location` that only reads.
+ResultMsg planByReading(const std::string& location, const M_EntityModelDAO& claimed,
+                        const M_EntityModelDAO& target, const ModelLayout& wanted,
+                        bool allowDataLoss, MigrationPlan& plan, bool& upToDate) {
+    InstanceDatabase look;
+    ResultMsg rm = look.open(location, Access::Read);
+    if (rm.ok()) rm = planMigration(look, claimed, target, wanted, allowDataLoss, plan, upToDate);
+    ResultMsg closed = look.close();
+    return rm.ok() ? closed : rm;
+}
+
 ResultMsg runSteps(InstanceDatabase& db, const MigrationOptions& options, const ModelLayout& target,
                    MigrationPlan& plan) {
     int rebuilds = 0, rebuilt = 0;
     for (const MigrationStep& step : plan.steps)
         rebuilds += step.action == Action::RebuildTable ? 1 : 0;
-    Transaction tx(db.session());
-    ResultMsg rm = tx.begun();
+    ResultMsg rm;
     for (auto it = plan.steps.begin(); rm.ok() && it != plan.steps.end(); ++it) {
         if (it->action == Action::RebuildTable && options.onRebuild)
             options.onRebuild(it->table, ++rebuilt, rebuilds, it->rows);
         rm = applyStep(db.manager(), *it, target);
     }
-    if (rm.ok()) rm = tx.commit();
-    if (!rm.ok()) return ResultMsg(rm.rCode, "迁移失败，实例数据未改变：" + rm.rMsg);
+    if (rm.ok()) rm = db.commit();
+    if (!rm.ok()) return rm;
     plan.migrated = true;
     return db.close();
 }
@@ -231,6 +256,8 @@ ResultMsg claimOf(const std::string& location, std::unique_ptr<M_EntityModelDAO>
 
 const char* stepActionName(MigrationStep::Action action) {
     switch (action) {
+        case Action::DropObject:
+            return "drop-object";
         case Action::DropTable:
             return "drop-table";
         case Action::CreateTable:
@@ -248,22 +275,16 @@ const char* stepActionName(MigrationStep::Action action) {
 }
 
 ResultMsg InstanceMigration::readClaim(const std::string& location, M_EntityModelDAO*& model) {
-    MRDService* service = MeridianNew::getCurrService();
-    if (service == nullptr) return MeridianNew::noCurrentDatabase();
-    // A session would turn on the write-ahead log of a file that is no
-    // instance file: a read-only one looks first.
-    if (!MRDService::isServerLocation(location)) {
-        MRDSession* opened = nullptr;
-        ResultMsg rm = service->openReadOnlySession(location, opened);
-        const std::unique_ptr<MRDSession> session(opened);
-        InstanceDataManager* made = nullptr;
-        if (rm.ok()) rm = session->createInstanceDataManager(made, 0);
-        const std::unique_ptr<InstanceDataManager> manager(made);
-        IEntityModel described;
-        if (rm.ok()) rm = manager->getEntityModelInstanceInfo(described);
-        if (!rm.ok()) return rm;
-    }
-    return M_EntityModelDAO::getInstanceInfo(location, model);
+    if (MRDService::isServerLocation(location))
+        return M_EntityModelDAO::getInstanceInfo(location, model);
+    // What getInstanceInfo does, through a session that cannot change the file.
+    InstanceDatabase file;
+    IEntityModel record;
+    ResultMsg rm = file.open(location, Access::Read);
+    if (rm.ok()) rm = file.describedAs(record);
+    ResultMsg closed = file.close();
+    if (rm.ok()) rm = closed;
+    return rm.ok() ? findInstanceModel(record, model) : rm;
 }
 
 ResultMsg InstanceMigration::checkDrift(const std::string& location, MigrationPlan& plan) {
@@ -276,8 +297,9 @@ ResultMsg InstanceMigration::checkDrift(const std::string& location, MigrationPl
     ModelLayout described, held;
     rm = ModelDiff::readVersion(*claimed, claimed->_version, described);
     InstanceDatabase db;
-    if (rm.ok()) rm = db.open(location);
+    if (rm.ok()) rm = db.open(location, Access::Read);
     if (rm.ok()) rm = db.read(described, held);
+    if (rm.ok()) rm = db.manager().getSchemaObjects(plan.objects);
     if (!rm.ok()) return rm;
     plan.drift = ModelDiff::compare(held, described, true);
     plan.unreconciled = unreconciled(plan.drift);
@@ -290,8 +312,6 @@ ResultMsg InstanceMigration::migrate(const std::string& location, const M_Entity
     std::unique_ptr<M_EntityModelDAO> claimed;
     ResultMsg rm = claimOf(location, claimed);
     if (!rm.ok()) return rm;
-    const std::string from = StringHelper::int2String(claimed->_version);
-    const std::string to = StringHelper::int2String(target._version);
     plan.modelName = claimed->_name;
     plan.fromVersion = claimed->_version;
     plan.toVersion = target._version;
@@ -299,44 +319,32 @@ ResultMsg InstanceMigration::migrate(const std::string& location, const M_Entity
         return ResultMsg(RUN_FAIL, "实例数据属于数据模型" + claimed->_name + "，不是数据模型" +
                                        target._name + "的实例，不能迁移。");
     }
-    ModelLayout described, wanted, held;
+    ModelLayout wanted;
     rm = ModelDiff::readVersion(target, target._version, wanted);
     if (!rm.ok()) return rm;
-    if (target._version < claimed->_version) {
-        return ResultMsg(RUN_FAIL,
-                         "实例数据已是版本" + from + "，不能迁移到更低的版本" + to + "。");
-    }
-    if (target._version == claimed->_version)
-        return ResultMsg(RUN_SUCCESS, "实例数据已是版本" + to + "，无需迁移。");
-
-    rm = ModelDiff::readVersion(*claimed, claimed->_version, described);
-    InstanceDatabase db;
-    if (rm.ok()) rm = db.open(location);
-    if (rm.ok()) rm = db.read(described, held);
-    if (!rm.ok()) return rm;
-    plan.changes = ModelDiff::compare(described, wanted);
-    plan.drift = ModelDiff::compare(held, described, true);
-    plan.unreconciled = unreconciled(plan.drift);
-    if (!plan.unreconciled.empty()) {
-        return ResultMsg(RUN_FAIL, "实例数据与其声明的版本" + from +
-                                       "不一致，迁移无法调和，未做任何修改：" +
-                                       describeDrift(plan.unreconciled));
-    }
-    const std::vector<ModelChange> physical = ModelDiff::compare(held, wanted, true);
-    planSteps(physical, wanted, plan);
-    rm = checkChanges(db.manager(), physical, plan.changes, options.allowDataLoss, plan.checks);
-    if (rm.ok()) rm = countRows(db.manager(), plan);
-    if (!rm.ok()) return rm;
-    std::string refusals;
-    for (const MigrationCheck& check : plan.checks) {
-        if (check.refuses) refusals += (refusals.empty() ? "" : "；") + check.message;
-    }
-    if (!refusals.empty()) {
-        return ResultMsg(RUN_FAIL, "迁移到版本" + to + "被拒绝，未做任何修改：" + refusals);
-    }
+    bool upToDate = false;
+    rm = planByReading(location, *claimed, target, wanted, options.allowDataLoss, plan, upToDate);
+    const std::string to = StringHelper::int2String(target._version);
+    const std::string alreadyThere = "实例数据已是版本" + to + "，无需迁移。";
+    if (!rm.ok() || upToDate) return rm.ok() ? ResultMsg(RUN_SUCCESS, alreadyThere) : rm;
     if (options.dryRun) return ResultMsg(RUN_SUCCESS, "迁移计划已检查，未做任何修改。");
+
+    // Again under the lock: rows and steps other writers committed since
+    // (another migration of the same file too) are what is checked and done.
+    InstanceDatabase db;
+    rm = db.open(location, Access::Write);
+    if (rm.ok()) rm = db.lock();
+    if (!rm.ok()) return ResultMsg(rm.rCode, "迁移失败，实例数据未改变：" + rm.rMsg);
+    MigrationPlan locked;
+    locked.modelName = plan.modelName;
+    rm = planMigration(db, *claimed, target, wanted, options.allowDataLoss, locked, upToDate);
+    plan = std::move(locked);
+    if (!rm.ok() || upToDate) return rm.ok() ? ResultMsg(RUN_SUCCESS, alreadyThere) : rm;
     rm = runSteps(db, options, wanted, plan);
-    if (!rm.ok()) return rm;
+    if (!rm.ok()) return ResultMsg(rm.rCode, "迁移失败，实例数据未改变：" + rm.rMsg);
+    const std::string from = StringHelper::int2String(plan.fromVersion);
+    if (plan.fromVersion == plan.toVersion)
+        return ResultMsg(RUN_SUCCESS, "实例数据已按版本" + to + "现在的描述补齐。");
     return ResultMsg(RUN_SUCCESS, "实例数据已从版本" + from + "迁移到版本" + to + "。");
 }
 

@@ -10,6 +10,7 @@
 #include "ArxExport.h"
 #include "ModelDiff.h"
 #include "ResultReturnCode.h"
+#include "SchemaObject.h"
 
 namespace MeridianSpace {
 
@@ -17,15 +18,26 @@ class M_EntityModelDAO;
 
 /// One thing a migration does to the database, in the order done.
 struct MigrationStep {
-    enum class Action { DropTable, CreateTable, AddColumn, RebuildTable, SetIndex, SetVersion };
+    enum class Action {
+        DropObject,
+        DropTable,
+        CreateTable,
+        AddColumn,
+        RebuildTable,
+        SetIndex,
+        SetVersion
+    };
     Action action = Action::SetVersion;
-    /// The table's inner name (empty for SetVersion).
+    /// The table's inner name (empty for SetVersion; for DropObject the
+    /// table the object is on, if any).
     std::string table;
     /// The column's inner name for AddColumn and SetIndex.
     std::string column;
     /// The rows of the table for DropTable and RebuildTable; the new
     /// version for SetVersion.
     long long rows = 0;
+    /// For DropObject: what a user made that the migration cannot keep.
+    SchemaObject object;
 };
 
 /// The look at the rows that a change which can fail or lose data gets.
@@ -64,6 +76,12 @@ struct MigrationPlan {
     /// Drift that no migration can reconcile: a table or column the
     /// version does not describe, or a storage type other than its own.
     std::vector<ModelChange> unreconciled;
+    /// What a user made in the database beside the model's tables and the
+    /// indexes of their columns (see SchemaObject). A migration keeps each
+    /// one (a rebuilt table's indexes and triggers are made again), unless
+    /// it uses a table or column the migration drops: then a check refuses
+    /// the migration, or with the loss allowed a step drops it first.
+    std::vector<SchemaObject> objects;
     std::vector<MigrationCheck> checks;
     std::vector<MigrationStep> steps;
     /// True once the migration was committed.
@@ -76,32 +94,42 @@ class ARX InstanceMigration {
 public:
     /// The stored model version that the instance database at `location`
     /// claims (ARX_InstanceInfo), as getInstanceInfo finds it; a file is
-    /// looked at read-only first, so that one that is no instance file is
-    /// refused untouched. `model` receives a new object the caller owns (an
-    /// object it held is deleted); on failure it may hold what the
-    /// database said (then _ID is 0), as getInstanceInfo leaves it.
+    /// only read, through a read-only session: its journal mode stays,
+    /// nothing appears beside it, and it may lie where nobody may write.
+    /// `model` receives a new object the caller owns (an object it held is
+    /// deleted); on failure it may hold what the database said (then _ID is
+    /// 0), as getInstanceInfo leaves it.
     static ResultMsg readClaim(const std::string& location, M_EntityModelDAO*& model);
     /// The drift of the instance database at `location` (a file path or a
     /// server URI) against the model version it claims (ARX_InstanceInfo):
-    /// fills modelName, fromVersion (= toVersion), drift and unreconciled.
+    /// fills modelName, fromVersion (= toVersion), drift, unreconciled and
+    /// objects. A file is only read (see readClaim).
     static ResultMsg checkDrift(const std::string& location, MigrationPlan& plan);
     /// Migrates the instance database at `location` to the model version
     /// `target` names (its project, name and version), in one transaction
     /// of that database that also moves ARX_InstanceInfo to the version: a
     /// failure or a crash at any step leaves the database as it was. Checks
     /// come first: a data-dependent change that fails on some rows, a
-    /// destructive one that would lose rows or values (unless allowed) and
-    /// drift that the plan cannot reconcile refuse the migration, naming
-    /// what they found, and nothing is written. A database already at the
-    /// target is left alone; one of another model, a version that does not
-    /// exist and a lower version are refused. `plan` receives what was
-    /// planned, checked and (unless refused or a dry run) done.
+    /// destructive one that would lose rows, values or what a user made
+    /// (unless allowed) and drift that the plan cannot reconcile refuse the
+    /// migration, naming what they found, and nothing is written. The plan
+    /// and checks are made once while only reading (all a dry run or a
+    /// refusal does: a file is opened read-only) and again under the lock
+    /// of the database that the steps are then done under, so that rows
+    /// other writers commit meanwhile are checked and copied. A database at
+    /// the target that differs from what the target version describes now
+    /// (a version still open to edits) gets what is missing (tables,
+    /// columns, indexes), and is refused with the reason for what no
+    /// migration reconciles; one that matches is left alone. One of another
+    /// model, a version that does not exist and a lower version are
+    /// refused. `plan` receives what was planned, checked and (unless
+    /// refused or a dry run) done.
     static ResultMsg migrate(const std::string& location, const M_EntityModelDAO& target,
                              const MigrationOptions& options, MigrationPlan& plan);
 };
 
-/// "drop-table", "create-table", "add-column", "rebuild-table", "set-index",
-/// "set-version".
+/// "drop-object", "drop-table", "create-table", "add-column", "rebuild-table",
+/// "set-index", "set-version".
 ARX const char* stepActionName(MigrationStep::Action action);
 
 }  // namespace MeridianSpace

@@ -15,9 +15,24 @@ using Samples = std::vector<std::pair<long long, std::string>>;
 
 // How many offending rows or values a refusal names.
 constexpr int kSamples = 3;
+// How much of a value a refusal shows.
+constexpr std::size_t kShownBytes = 80;
 
 std::string number(long long n) {
     return std::to_string(n);
+}
+
+// A value as a message shows it: a long one cut after about kShownBytes
+// bytes (at a whole GBK character), its length named.
+std::string shownValue(const std::string& value) {
+    if (value.size() <= kShownBytes) return value;
+    std::size_t end = 0;
+    while (end < value.size()) {
+        const std::size_t width = static_cast<unsigned char>(value[end]) >= 0x81 ? 2 : 1;
+        if (end + width > kShownBytes) break;
+        end += width;
+    }
+    return value.substr(0, end) + "…（共" + number(static_cast<long long>(value.size())) + "字节）";
 }
 
 // "id=3 'abc'，id=9 '1.5'", or for duplicates "'x'（3行），'y'（2行）".
@@ -25,8 +40,8 @@ std::string listed(const Samples& samples, bool duplicates) {
     std::string out;
     for (const auto& [key, value] : samples) {
         out += out.empty() ? "：" : "，";
-        out += duplicates ? "'" + value + "'（" + number(key) + "行）"
-                          : "id=" + number(key) + " '" + value + "'";
+        out += duplicates ? "'" + shownValue(value) + "'（" + number(key) + "行）"
+                          : "id=" + number(key) + " '" + shownValue(value) + "'";
     }
     return out;
 }
@@ -122,7 +137,66 @@ ResultMsg runCheck(InstanceDataManager& manager, const ModelChange& change, bool
     return rm;
 }
 
+bool usesName(const SchemaObject& object, const std::string& name) {
+    for (const std::string& used : object.names) {
+        if (StringHelper::equalsIgnoreCase(used, name)) return true;
+    }
+    return false;
+}
+
+std::string kindWord(const SchemaObject& object) {
+    return object.kind == "index" ? "索引" : object.kind == "trigger" ? "触发器" : "视图";
+}
+
+// The check of an object the change `c` takes away, or false when it keeps it.
+bool lossOf(const SchemaObject& object, const ModelChange& c, MigrationCheck& check) {
+    const bool onTable = StringHelper::equalsIgnoreCase(object.table, c.tableInnerName) ||
+                         usesName(object, c.tableInnerName);
+    const std::string what = kindWord(object) + object.name;
+    if (c.kind == Kind::TableEnded && onTable) {
+        check.message = what + "使用将被删除的表" + c.tableInnerName + "，迁移后不能保留";
+    } else if (c.kind == Kind::ColumnEnded && onTable && usesName(object, c.columnInnerName)) {
+        check.message = what + "使用表" + c.tableInnerName + "将被删除的列" + c.columnInnerName +
+                        "，迁移后不能保留";
+    } else {
+        return false;
+    }
+    check.change = c;
+    return true;
+}
+
 }  // namespace
+
+void checkObjects(const std::vector<SchemaObject>& objects,
+                  const std::vector<ModelChange>& physical, bool allowDataLoss,
+                  std::vector<MigrationCheck>& checks, std::vector<SchemaObject>& lost) {
+    std::vector<MigrationCheck> found(objects.size());
+    std::vector<bool> goes(objects.size(), false);
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        for (auto c = physical.begin(); !goes[i] && c != physical.end(); ++c)
+            goes[i] = lossOf(objects[i], *c, found[i]);
+    }
+    // What uses a lost object goes too (a view over a view), to the end of the chain.
+    for (bool more = true; more;) {
+        more = false;
+        for (std::size_t i = 0; i < objects.size(); ++i) {
+            for (std::size_t j = 0; !goes[i] && j < objects.size(); ++j) {
+                if (!goes[j] || !usesName(objects[i], objects[j].name)) continue;
+                goes[i] = more = true;
+                found[i].change = found[j].change;
+                found[i].message = kindWord(objects[i]) + objects[i].name + "使用" +
+                                   kindWord(objects[j]) + objects[j].name + "，迁移后不能保留";
+            }
+        }
+    }
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        if (!goes[i]) continue;
+        found[i].count = 1;
+        found[i].refuses = !allowDataLoss;
+        checks.push_back(std::move(found[i]));
+        lost.push_back(objects[i]);
+    }
+}
 
 ResultMsg checkChanges(InstanceDataManager& manager, const std::vector<ModelChange>& physical,
                        const std::vector<ModelChange>& model, bool allowDataLoss,

@@ -2,8 +2,6 @@
 // matched by inner name, each difference with its safety class.
 #include "ModelDiff.h"
 
-#include <algorithm>
-#include <map>
 #include <memory>
 
 #include "InstanceDataManager.h"
@@ -120,8 +118,9 @@ private:
         const int toType =
             physicalOnly_ ? InstanceDataManager::storageType(b._dataType) : b._dataType;
         if (fromType != toType) {
-            add(Kind::TypeChanged, typeChangeSafety(fromType, toType), t, &a, &b, "DataType",
-                StringHelper::int2String(fromType), StringHelper::int2String(toType));
+            add(Kind::TypeChanged, typeChangeSafety(fromType, toType), t, &a, &b,
+                physicalOnly_ ? "StorageType" : "DataType", StringHelper::int2String(fromType),
+                StringHelper::int2String(toType));
         }
         changed(Kind::DefaultChanged, "DefaultValue", a._defaultValue, b._defaultValue, t, &a, &b);
         const int ka = indexKind(a), kb = indexKind(b);
@@ -256,19 +255,8 @@ ResultMsg ModelDiff::readVersion(const M_EntityModelDAO& model, int version, Mod
         entry.table._version = version;
         std::list<M_NormalColumnDAO*> columns;
         PtrListGuard<M_NormalColumnDAO> ownColumns(columns);
-        rm = M_NormalColumnDAO::FindByT_M_EntityTableID(table->_ID, columns);
-        // A column keeps the place of its first record, as in instance files.
-        std::map<std::string, int> firstRecord;
-        for (const M_NormalColumnDAO* c : columns) {
-            auto [it, added] = firstRecord.emplace(c->_innerName, c->_ID);
-            if (!added) it->second = std::min(it->second, c->_ID);
-        }
-        std::multimap<int, const M_NormalColumnDAO*> placed;
-        for (const M_NormalColumnDAO* c : columns) {
-            if (existsIn(c->_addVersion, c->_delVersion, version))
-                placed.emplace(firstRecord[c->_innerName], c);
-        }
-        for (const auto& [place, c] : placed)
+        rm = table->getNormalColumnDAOList(records.front(), columns);
+        for (const M_NormalColumnDAO* c : columns)
             entry.columns.push_back(rowtext::describe(*c));
         layout.push_back(std::move(entry));
     }

@@ -64,8 +64,10 @@ struct ModelChange {
     int toColumnID = 0;
     std::string columnName;
     std::string columnInnerName;
-    /// The metadata column that changed ("DataType", "MaxLength", ...),
-    /// empty for an added or ended table or column.
+    /// The metadata column that changed ("DataType", "MaxLength", ...;
+    /// between layouts read from a database "StorageType", whose values are
+    /// InstanceDataManager::storageType codes), empty for an added or ended
+    /// table or column.
     std::string attribute;
     /// The values before and after, as text.
     std::string before;

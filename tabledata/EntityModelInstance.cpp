@@ -6,6 +6,7 @@
 #include "FileHelper.h"
 #include "FolderHelper.h"
 #include "IEntityModel.h"
+#include "InstanceClaim.h"
 #include "InstanceDataManager.h"
 #include "LogManager.h"
 #include "MRDService.h"
@@ -118,6 +119,12 @@ ResultMsg M_EntityModelDAO::getInstanceInfo(std::string filePath, M_EntityModelD
         return ResultMsg(RUN_FAIL, "getEntityModelInstanceInfo():无法获取当前文件的基本信息");
     }
 
+    const ResultMsg found = findInstanceModel(record, model);
+    return found.ok() ? ResultMsg(RUN_SUCCESS, rm.rMsg) : found;
+}
+
+ResultMsg findInstanceModel(const IEntityModel& record, M_EntityModelDAO*& model) {
+    LogManager* log = MeridianNew::LOGGER();
     delete model;
     model = new M_EntityModelDAO();
     model->_name = record._name;
@@ -142,8 +149,8 @@ ResultMsg M_EntityModelDAO::getInstanceInfo(std::string filePath, M_EntityModelD
     std::list<M_EntityModelDAO*> models;
     const PtrListGuard<M_EntityModelDAO> ownModels(models);
     // None read: refused below.
-    (void)FindByRProjectIDAndNameAndVersion(model->_rProjectID, model->_name, model->_version,
-                                            models);
+    (void)M_EntityModelDAO::FindByRProjectIDAndNameAndVersion(model->_rProjectID, model->_name,
+                                                              model->_version, models);
     if (models.empty()) {
         ResultMsg failed(RUN_FAIL, "在数据库中没有查找到数据模型信息，无法获取其ID");
         log->appendError(
@@ -156,7 +163,7 @@ ResultMsg M_EntityModelDAO::getInstanceInfo(std::string filePath, M_EntityModelD
         return failed;
     }
     model->_ID = models.front()->_ID;
-    return ResultMsg(RUN_SUCCESS, rm.rMsg);
+    return ResultMsg();
 }
 
 }  // namespace MeridianSpace

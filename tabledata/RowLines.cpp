@@ -49,8 +49,7 @@ const char* idFault(const std::string& text, FirstValue first) {
 const char* typeFault(const M_NormalColumnDAO& column, const std::string& value) {
     if (value.empty() || value == kEmptyMarker) return nullptr;
     if (column._dataType == COL_TYPE_INT) {
-        // Ten digits hold every 32-bit number; a column asking for more holds 64 bits.
-        const bool wide = column._numLength > 10;
+        const bool wide = column.holdsWideIntegers();
         long long number = 0;
         if (StringHelper::parseCanonicalInteger(value, number) &&
             (wide || (number >= INT32_MIN && number <= INT32_MAX))) {

@@ -8,7 +8,7 @@ packages=(
   build-essential cmake pkg-config
   libsqlite3-dev uuid-dev
   libgtest-dev libbenchmark-dev libeasyloggingpp-dev
-  libcli11-dev nlohmann-json3-dev libcpp-httplib-dev librsvg2-bin
+  libcli11-dev nlohmann-json3-dev libcpp-httplib-dev librsvg2-bin libyaml-cpp-dev
   libpq-dev postgresql
   chromium fonts-wqy-zenhei
   libsoci-dev libboost-dev libsqlitecpp-dev

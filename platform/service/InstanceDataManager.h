@@ -13,6 +13,7 @@
 #include "DataManagerBase.h"
 #include "InstanceDataModel.h"
 #include "ResultReturnCode.h"
+#include "SchemaObject.h"
 
 namespace MeridianSpace {
 
@@ -176,21 +177,38 @@ public:
                          std::vector<std::pair<long long, std::string>>& samples);
     /// Brings `table` to the layout `columns` (their order, types, defaults
     /// and indexes) keeping every row and its identifier, as one step of
-    /// the open transaction (or a transaction of its own): the old table
-    /// moves aside, a new table of its name is filled by one INSERT ...
-    /// SELECT from it, each column from the old column of its inner name
-    /// (converted where the storage type changes; a blob to or from another
-    /// type becomes empty) or, new, with its default; the old table is
-    /// dropped and the new one gets the indexes. No row passes through the
-    /// process. Values a
-    /// conversion would change are for the caller to look at first
-    /// (findValues).
+    /// the open transaction (or a transaction of its own): a new table under
+    /// a temporary name is filled by one INSERT ... SELECT from the old one,
+    /// each column from the old column of its inner name (converted where
+    /// the storage type changes; a blob to or from another type becomes
+    /// empty) or, new, with its default; the old table is dropped, the new
+    /// one takes its name (views and triggers naming it are left as written,
+    /// so they use the new table) and gets the indexes of its columns, and
+    /// what went with the old table is made again: the indexes and triggers
+    /// a user made on it (getSchemaObjects) and, on a server, the views that
+    /// use it. No row passes through the process. Values a conversion would
+    /// change, and objects that name a column that goes, are for the caller
+    /// to look at first (findValues, getSchemaObjects).
     [[nodiscard]] ResultMsg rebuildTable(const MTable& table,
                                          const std::list<MNormalColumn>& columns);
     /// Makes the index of `column` in `table` what the description asks
     /// for (none, an index, a unique index): other indexes of that column
     /// alone go.
     [[nodiscard]] ResultMsg setColumnIndex(const std::string& table, const MNormalColumn& column);
+    /// What a user made in the database beside the tables and the indexes
+    /// of their single columns (see SchemaObject), in the order it was made.
+    /// Reads only.
+    ResultMsg getSchemaObjects(std::vector<SchemaObject>& objects);
+    /// Drops one of them, inside the open transaction (or a transaction of
+    /// its own).
+    [[nodiscard]] ResultMsg dropSchemaObject(const SchemaObject& object);
+    /// Makes other connections' writes of `tables` wait until the open
+    /// transaction ends. Call it inside a Transaction before reading
+    /// anything: what the transaction reads afterwards includes everything
+    /// they committed. A SQLite file's write transaction holds the whole
+    /// file already; a server waits for the writers of the tables (SRV_ERR_BUSY
+    /// after the busy timeout).
+    ResultMsg holdOffWriters(const std::vector<std::string>& tables);
 
     /// Reloads what the manager knows of the tables (layouts, prepared
     /// statements) when the schema changed since it last looked, through this

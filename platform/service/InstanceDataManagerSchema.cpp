@@ -1,6 +1,7 @@
 // The schema-change side of InstanceDataManager: what a table holds as the
-// database sees it, looks at the values of a column before a change, and
-// changes that SQLite cannot make in place (a table rebuilt, an index set).
+// database sees it, looks at the values of a column before a change, changes
+// that SQLite cannot make in place (a table rebuilt, an index set), and what
+// a user made beside the tables.
 #include <vector>
 
 #include "InstanceDataManager.h"
@@ -18,8 +19,8 @@ using detail::quoteIdentifier;
 
 namespace {
 
-// The name the old table of a rebuild has until it is dropped. Model tables
-// are named "<name>_<version>", so none of them can take it.
+// The name the new table of a rebuild has until the old one is dropped.
+// Model tables are named "<name>_<version>", so none of them can take it.
 const char* const kRebuildTable = "ARX_Rebuild";
 
 // The old column's value for a rebuilt column of storage type `to`.
@@ -156,9 +157,9 @@ ResultMsg InstanceDataManager::rebuildTable(const MTable& table,
     if (!rm.ok()) return rm;
     detail::Connection& conn = *connection_;
     const std::string target = quoteIdentifier(table._innerName);
-    const std::string moved = quoteIdentifier(kRebuildTable);
+    const std::string built = quoteIdentifier(kRebuildTable);
     std::string create =
-        "CREATE TABLE " + target + " (" + conn.idColumnDefinition(table._neverReuseIDs);
+        "CREATE TABLE " + built + " (" + conn.idColumnDefinition(table._neverReuseIDs);
     std::string names = "\"id\"", values = "\"id\"";
     std::vector<std::string> seen;
     for (const MNormalColumn& column : columns) {
@@ -178,21 +179,32 @@ ResultMsg InstanceDataManager::rebuildTable(const MTable& table,
         }
     }
     rm = conn.atomic([&]() {
-        // The old table moves aside first, so that the new one is made under
-        // its own name, as a new instance makes it (with the names a server
-        // derives from the table's: its key, its identifier sequence).
+        // The new table is made aside and takes the old one's name last:
+        // renaming the old one aside instead would carry the views and
+        // triggers that name it along to the table that is dropped.
         conn.schemaChanged();  // statements prepared on the old table go first
-        ResultMsg r = conn.execute("ALTER TABLE " + target + " RENAME TO " + moved);
-        if (r.ok()) r = conn.releaseDerivedNames(kRebuildTable);
+        std::vector<SchemaObject> setAside;
+        ResultMsg r = conn.objectsDroppedWith(table._innerName, setAside);
         if (r.ok()) r = conn.execute(create + ")");
         if (r.ok()) {
-            r = conn.execute("INSERT INTO " + target + " (" + names + ") SELECT " + values +
-                             " FROM " + moved);
+            r = conn.execute("INSERT INTO " + built + " (" + names + ") SELECT " + values +
+                             " FROM " + target);
         }
-        if (r.ok()) r = conn.carryIdentity(kRebuildTable, table._innerName);
-        if (r.ok()) r = conn.execute("DROP TABLE " + moved);
+        if (r.ok()) r = conn.carryIdentity(table._innerName, kRebuildTable);
+        // Views that use the table block its drop on a server; the last made goes first.
+        for (auto it = setAside.rbegin(); r.ok() && it != setAside.rend(); ++it) {
+            if (it->kind == "view") r = conn.execute(conn.dropObject(*it));
+        }
+        if (r.ok()) r = conn.execute("DROP TABLE " + target);
+        if (r.ok()) r = conn.renameTable(kRebuildTable, table._innerName);
+        // With the names a new instance gives them (a server's key and identifier sequence).
+        if (r.ok()) r = conn.releaseDerivedNames(table._innerName);
         for (auto it = columns.begin(); r.ok() && it != columns.end(); ++it)
             r = detail::createColumnIndex(conn, table._innerName, *it);
+        for (auto it = setAside.begin(); r.ok() && it != setAside.end(); ++it) {
+            r = conn.execute(it->definition);
+            if (!r.ok()) r.rMsg = "重建表后无法重新建立" + it->name + "：" + r.rMsg;
+        }
         return r;
     });
     conn.schemaChanged();
@@ -218,6 +230,27 @@ ResultMsg InstanceDataManager::setColumnIndex(const std::string& table,
     });
     conn.schemaChanged();
     return rm;
+}
+
+ResultMsg InstanceDataManager::getSchemaObjects(std::vector<SchemaObject>& objects) {
+    ResultMsg rm = connection_->checkOpen();
+    return rm.ok() ? connection_->userObjects(objects) : rm;
+}
+
+ResultMsg InstanceDataManager::dropSchemaObject(const SchemaObject& object) {
+    detail::Connection& conn = *connection_;
+    ResultMsg rm = checkIdentifier(object.name, "对象");
+    if (rm.ok() && !object.table.empty()) rm = checkIdentifier(object.table, "表");
+    if (rm.ok()) rm = conn.checkOpen();
+    if (!rm.ok()) return rm;
+    rm = conn.atomic([&]() { return conn.execute(conn.dropObject(object)); });
+    conn.schemaChanged();
+    return rm;
+}
+
+ResultMsg InstanceDataManager::holdOffWriters(const std::vector<std::string>& tables) {
+    ResultMsg rm = connection_->checkOpen();
+    return rm.ok() ? connection_->holdOffWriters(tables) : rm;
 }
 
 }  // namespace MeridianSpace

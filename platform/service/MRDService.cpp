@@ -35,6 +35,10 @@ ResultMsg MRDService::readTableNames(const std::string& path, std::vector<std::s
     return backendFor(path).readTableNames(path, tables);
 }
 
+ResultMsg MRDService::readSchema(const std::string& path, DatabaseSchema& schema) {
+    return backendFor(path).readSchema(path, schema);
+}
+
 ResultMsg MRDService::readInstanceFileInfo(const std::string& path, IEntityModel& model) {
     return backendFor(path).readInstanceInfo(path, model);
 }

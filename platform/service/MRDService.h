@@ -10,6 +10,7 @@
 namespace MeridianSpace {
 
 class MRDSession;
+struct DatabaseSchema;
 struct IEntityModel;
 
 /// Keeps no state; may be used from any thread.
@@ -18,7 +19,10 @@ public:
     /// A new session on the database file at `path`; the caller deletes it.
     /// A missing file is refused, unless `createIfMissing` is 1, which makes
     /// a new empty database there. An empty path and SQLite's special names
-    /// (":memory:", "file:" URIs) are refused with SRV_ERR_ARGUMENT.
+    /// (":memory:", "file:" URIs) are refused with SRV_ERR_ARGUMENT. A file,
+    /// or a folder, the process may not write is refused (SRV_ERR_NO_FILE)
+    /// before the file is opened, so that nothing is left beside it:
+    /// openReadOnlySession reads such a file.
     ///
     /// A PostgreSQL connection URI ("postgresql://user@host:port/db", see
     /// isServerLocation) opens a session on that server database instead;
@@ -46,6 +50,11 @@ public:
     /// check; SRV_ERR_NO_FILE as readInstanceFileInfo answers it.
     /// For a server URI the tables of that database, read without writing.
     ResultMsg readTableNames(const std::string& path, std::vector<std::string>& tables);
+    /// What the database at `path` (a file of any SQLite database, or a
+    /// server URI: its current schema, whatever the database's encoding)
+    /// holds, as its catalogue says, read without writing anything. A file
+    /// is checked as for readTableNames first.
+    ResultMsg readSchema(const std::string& path, DatabaseSchema& schema);
     /// Gives the finished database file `temporary` the name `target` as
     /// well (a hard link; a rename that never replaces where the file system
     /// has no links), so that it appears under that name complete or not at

@@ -175,7 +175,7 @@ ResultMsg MetaDataManager::lockEntityModelVersion(int modelID) {
     // Inside a transaction (an upgrade), other writers of the models wait
     // from here to its end, and what it reads next is their committed work:
     // of two upgrades of one version, the second finds it locked.
-    if (connection_->inTransaction()) rm = connection_->holdOffWriters("T_M_EntityModel");
+    if (connection_->inTransaction()) rm = connection_->holdOffWriters({"T_M_EntityModel"});
     if (!rm.ok()) return rm;
     int locked = 0;
     rm = requireRow(*connection_,

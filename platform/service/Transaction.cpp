@@ -16,9 +16,11 @@ Savepoint::Savepoint(dataManager& manager) : connection_(manager.connection_) {
 }
 
 Savepoint::~Savepoint() {
-    if (id_ == 0 || !connection_->isSavepointOpen(id_)) return;
-    // A failure here rolled back everything pending and is reported by the
-    // session's next commit or close.
+    if (id_ == 0) return;
+    // Also when the engine ended the transaction this savepoint opened: its
+    // roll-back tells the session that the loss was its owner's. A failure
+    // here rolled back everything pending and is reported by the session's
+    // next commit or close; one that was released or ended answers so.
     ResultMsg undone = connection_->rollbackSavepoint(id_);
     (void)undone;  // see above
 }

@@ -57,10 +57,10 @@ TEST_F(Generator, GeneratedCodeCompilesLinksAndRunsAgainstTheInstalledPackage) {
 }
 
 // Names that could not compile, or could lead a file out of its folder, an
-// unknown data type, a default that is no number of its integer or real
-// column, and a table class that would derive from its folder's class of
-// the same name (the folder F_x generates XDAO) are refused before anything
-// is written.
+// unknown data type, a default stored before the column save refused it
+// that is no number of its integer or real column, and a table class that would derive from its
+// folder's class of the same name (the folder F_x generates XDAO) are refused before anything is
+// written.
 TEST_F(Generator, RefusesWhatCannotCompileBeforeWritingAnything) {
     const struct {
         const char* table;
@@ -78,8 +78,8 @@ TEST_F(Generator, RefusesWhatCannotCompileBeforeWritingAnything) {
         {"T_item", "MQty", 7, "", "FindByQty", "7"},
         {"T_item", "MQty", 1, "", "find by", "find by"},
         {"T_item", "MQty", 1, "1); system(\"id\"", "FindByQty",
-         "数据类\"T_item\"的数据属性\"MQty\"的默认值\"1); system(\\\"id\\\"\"不是整数"},
-        {"T_item", "MQty", 1, "99999999999", "FindByQty", "\"99999999999\"不是整数"},
+         "数据类\"T_item\"的数据属性\"MQty\"的默认值\"1); system(\"id\"\"不是32位整数"},
+        {"T_item", "MQty", 1, "99999999999", "FindByQty", "\"99999999999\"不是32位整数"},
         {"T_item", "MQty", 3, "abc", "FindByQty", "\"abc\"不是实数"},
         {"T_x", "MQty", 1, "", "FindByQty", "数据类\"T_x\"与数据模块\"F_x\"生成同一个类\"XDAO\""},
     };
@@ -92,8 +92,10 @@ TEST_F(Generator, RefusesWhatCannotCompileBeforeWritingAnything) {
         ASSERT_TRUE(f.save().ok());
         M_EntityTableDAO t = table(f, c.table);
         M_NormalColumnDAO col = column(m, t, c.column, c.type);
-        col._defaultValue = c.defaultValue;
-        ASSERT_TRUE(col.save().ok());
+        // A default stored before the column save refused such defaults.
+        ASSERT_TRUE(rawExecute(config, "UPDATE \"T_M_NormalColumn\" SET \"DefaultValue\" = '" +
+                                           std::string(c.defaultValue) +
+                                           "' WHERE \"id\" = " + std::to_string(col._ID)));
         M_FindByInterfaceDAO finder;
         finder._name = c.finder;
         finder._paraList = std::to_string(col._ID) + ",=";

@@ -318,4 +318,87 @@ TEST_F(EntityTable, ColumnsAndDefinitionsAreListedForTheModelVersion) {
     EXPECT_EQ(namesOf(dels), Names({ok + ",a#" + ok}));
 }
 
+// A change in a later version stores the earlier versions' state as a newer
+// record; every version still lists each column where it entered the table.
+TEST_F(EntityTable, ColumnsKeepThePlaceTheyEnteredTheTableInWhateverLaterVersionsDo) {
+    M_EntityModelDAO v1 = model("M");
+    M_FolderDAO f = folder(v1, "F");
+    M_EntityTableDAO t = table(f, "T");
+    M_NormalColumnDAO a = column(v1, t, "A"), b = column(v1, t, "B");
+    column(v1, t, "C");
+    M_EntityModelDAO* next = nullptr;
+    ASSERT_TRUE(v1.upgradeNewVersion(next).ok());
+    const std::unique_ptr<M_EntityModelDAO> v2(next);
+    column(*v2, t, "D");
+    for (M_NormalColumnDAO* changed : {&b, &a}) {
+        changed->_dataType = 1;
+        ResultMsg rm = changed->reviseInModel(v2.get());
+        ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+    }
+    std::list<M_NormalColumnDAO*> listed;
+    for (const auto& [version, names] :
+         {std::pair{&v1, Names({"A", "B", "C"})}, {v2.get(), Names({"A", "B", "C", "D"})}}) {
+        ASSERT_TRUE(t.getNormalColumnDAOList(version, listed).ok());
+        EXPECT_EQ(namesOf(listed), names) << "version " << version->_version;
+        ASSERT_TRUE(version->getNormalColumnList(listed).ok());
+        EXPECT_EQ(namesOf(listed), names) << "version " << version->_version;
+    }
+}
+
+// A default that is no value of the column's type is refused by the column
+// save, new or stored, and so by a change in a version; nothing is written.
+TEST_F(EntityTable, DefaultsThatAreNoValueOfTheColumnsTypeAreRefusedAndWriteNothing) {
+    M_EntityModelDAO m = model("M");
+    M_FolderDAO f = folder(m, "F");
+    M_EntityTableDAO t = table(f, "T");
+    const struct {
+        int type;
+        int digits;  // _numLength
+        const char* defaultValue;
+        const char* refusedAs;  // null: taken
+    } cases[] = {
+        {1, 10, "abc", "32位整数"},      {1, 10, "1.5", "32位整数"},
+        {1, 10, "+-1", "32位整数"},      {1, 10, "99999999999", "32位整数"},
+        {1, 19, "99999999999", nullptr}, {1, 19, "9223372036854775808", "64位整数"},
+        {1, 10, " +007 ", nullptr},      {1, 10, "-2147483648", nullptr},
+        {3, 10, "1,5", "实数"},          {3, 10, "inf", "实数"},
+        {3, 10, "1e999", "实数"},        {3, 10, "-.5e3", nullptr},
+        {2, 10, "abc", nullptr},         {1, 10, "", nullptr},
+    };
+    const std::string count = "SELECT count(*) FROM \"T_M_NormalColumn\"";
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.type) + " [" + c.defaultValue + "]");
+        M_NormalColumnDAO added;
+        added._name = "Q" + std::to_string(++n);
+        added._dataType = c.type;
+        added._numLength = c.digits;
+        added._defaultValue = c.defaultValue;
+        const std::string before = rawScalar(config, count);
+        ResultMsg rm = t.addNormalColumnDAO(&m, &added);
+        if (c.refusedAs == nullptr) {
+            EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
+            continue;
+        }
+        std::string value = c.defaultValue;
+        StringHelper::TrimSpace(value);
+        const std::string refusal =
+            "数据属性\"" + added._name + "\"的默认值\"" + value + "\"不是" + c.refusedAs + "。";
+        EXPECT_EQ(rm.rMsg, "rdt.add1N 失败。" + refusal) << utf8(rm.rMsg);
+        EXPECT_EQ(rawScalar(config, count), before);
+        EXPECT_LT(added._ID, 1);
+    }
+    // A stored column given such a default, directly or for a version.
+    M_NormalColumnDAO qty = column(m, t, "Qty", 1);
+    const std::string before = rawScalar(config, count);
+    qty._defaultValue = "abc";
+    EXPECT_EQ(qty.save().rMsg, "数据属性\"Qty\"的默认值\"abc\"不是32位整数。");
+    M_EntityModelDAO* next = nullptr;
+    ASSERT_TRUE(m.upgradeNewVersion(next).ok());
+    const std::unique_ptr<M_EntityModelDAO> v2(next);
+    EXPECT_EQ(qty.reviseInModel(v2.get()).rCode, RUN_FAIL);
+    EXPECT_EQ(rawScalar(config, count), before);
+    EXPECT_EQ(findByID<M_NormalColumnDAO>(qty._ID)->_defaultValue, "");
+}
+
 }  // namespace arxtest

@@ -2,7 +2,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
 #include <functional>
+#include <future>
 #include <random>
 
 #include "InstanceMigration.h"
@@ -513,6 +516,266 @@ TEST_F(LargeMigration, AProcessKilledDuringTheRebuildLeavesTheFileAsItWas) {
     EXPECT_TRUE(WIFSIGNALED(status));
     expectIntact();
     ASSERT_TRUE(MeridianNew::startup(config, work, 0).ok());
+}
+
+// Another connection holds the file's write lock when a migration starts
+// and commits once the migration waits for it: what it committed is what
+// the migration checks and copies. A value that the conversion would turn
+// into 0 or the dropped column would lose refuses the migration, and the
+// same migration made meanwhile leaves nothing to do.
+TEST_F(Migration, ACommitWhileTheMigrationWaitsForTheLockIsWhatItChecksAndCopies) {
+    using namespace std::chrono_literals;
+    const auto revise = [](const char* name, const std::function<void(M_NormalColumnDAO&)>& set) {
+        return [=](Model& m) {
+            M_NormalColumnDAO& c = m.columns[name];
+            set(c);
+            ASSERT_TRUE(c.reviseInModel(&m.now).ok());
+        };
+    };
+    const struct {
+        const char* name;
+        std::function<void(Model&)> edit;
+        const char* committed;  // by the other connection, in its write transaction
+        const char* says;       // the migration's answer
+        const char* after;      // id 3's A_1, id 1's R_1, and the version
+    } cases[] = {
+        {"text turned int", revise("A", [](auto& c) { c._dataType = 1; }),
+         "INSERT INTO T_1 (id, A_1) VALUES (3, 'abc')",
+         "迁移到版本2被拒绝，未做任何修改：表T_1的列A_1有1个值不能转换为新的类型：id=3 'abc'",
+         "abc||1"},
+        {"column ended", [](Model& m) { end(m.now, m.columns["R"]); },
+         "UPDATE T_1 SET R_1 = 2.5 WHERE id = 1",
+         "迁移到版本2被拒绝，未做任何修改：表T_1的列R_1有1个值将被删除", "|2.5|1"},
+        {"the same migration",
+         [](Model& m) {
+             M_NormalColumnDAO c;
+             std::tie(c._name, c._dataType, c._defaultValue) = std::make_tuple("C", 1, "5");
+             ASSERT_TRUE(m.t.addNormalColumnDAO(&m.now, &c).ok());
+         },
+         "ALTER TABLE T_1 ADD COLUMN C_2 INTEGER DEFAULT 5; UPDATE ARX_InstanceInfo SET Version = "
+         "2",
+         "实例数据已是版本2，无需迁移。", "||2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Model m = build();
+        upgrade(m);
+        c.edit(m);
+        const std::string file = instance(m.v1, "v1.db");
+        ASSERT_TRUE(rawExecute(file,
+                               "INSERT INTO T_1 VALUES (1, '12', 7, NULL, NULL), "
+                               "(2, '13', 8, NULL, NULL)"));
+        RawConnection other(file, false);
+        ASSERT_TRUE(other.execute("BEGIN IMMEDIATE"));
+        const LockWaits waits;
+        auto migration = std::async(std::launch::async, [&] { return migrate(file, m.now); });
+        EXPECT_TRUE(waits.seen(10s)) << "the migration never waited for the lock";
+        EXPECT_TRUE(other.execute(std::string(c.committed) + "; COMMIT"));
+        ASSERT_EQ(migration.wait_for(30s), std::future_status::ready);
+        const ResultMsg rm = migration.get();
+        EXPECT_EQ(utf8(rm.rMsg), utf8(c.says));
+        EXPECT_EQ(rawScalar(file,
+                            "SELECT ifnull((SELECT A_1 FROM T_1 WHERE id = 3), '') || '|' || "
+                            "ifnull((SELECT R_1 FROM T_1 WHERE id = 1), '') || '|' || "
+                            "Version FROM ARX_InstanceInfo"),
+                  c.after);
+    }
+}
+
+// On a server a migration locks the tables against writers before it reads
+// anything: a row committed while it waits for that lock is copied into the
+// rebuilt table, never left behind in the one that is dropped.
+TEST_F(Migration, ARowCommittedWhileAServerMigrationWaitsForItsLockIsKept) {
+    using namespace std::chrono_literals;
+    if (!onPostgres()) GTEST_SKIP() << "a case of the server run";
+    Model m = build();
+    upgrade(m);
+    m.columns["N"]._dataType = 2;
+    ASSERT_TRUE(m.columns["N"].reviseInModel(&m.now).ok());
+    const std::string uri = dir.database("inst");
+    ASSERT_TRUE(m.v1.createInstance(uri, "").ok());
+    ASSERT_TRUE(rawExecute(uri, "INSERT INTO \"T_1\" (\"A_1\", \"N_1\") VALUES ('first', 1)"));
+    const std::unique_ptr<PGconn, void (*)(PGconn*)> other(PQconnectdb(uri.c_str()), PQfinish);
+    const auto run = [&](const char* sql) {
+        PGresult* result = PQexec(other.get(), sql);
+        const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
+        PQclear(result);
+        return ok;
+    };
+    ASSERT_TRUE(run("BEGIN; INSERT INTO \"T_1\" (\"A_1\", \"N_1\") VALUES ('meanwhile', 2)"));
+    auto migration = std::async(std::launch::async, [&] { return migrate(uri, m.now); });
+    // A lock of this schema's tables that is waited for: the migration's.
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (serverScalar(uri,
+                        "SELECT count(*) FROM pg_locks AS l JOIN pg_class AS c ON c.oid = "
+                        "l.relation WHERE NOT l.granted AND c.relnamespace = (SELECT oid "
+                        "FROM pg_namespace WHERE nspname = current_schema())") == "0" &&
+           migration.wait_for(5ms) == std::future_status::timeout &&
+           std::chrono::steady_clock::now() < deadline) {
+    }
+    EXPECT_EQ(migration.wait_for(0s), std::future_status::timeout) << "it did not wait";
+    EXPECT_TRUE(run("COMMIT"));
+    ASSERT_EQ(migration.wait_for(30s), std::future_status::ready);
+    const ResultMsg rm = migration.get();
+    EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
+    EXPECT_EQ(rawScalar(uri,
+                        "SELECT string_agg(\"A_1\" || ':' || \"N_1\", ',' ORDER BY \"id\") "
+                        "FROM \"T_1\""),
+              "first:1,meanwhile:2");
+}
+
+// A view, an index over two columns and a trigger made by hand on T_1: the
+// table rebuilt under them keeps them all (the view reads the new table,
+// the trigger fires, a later migration works); a migration that ends a
+// column they use is refused naming each, and with the loss allowed drops
+// them first. A view the file cannot use is named as such. On a file, and
+// in the server run on a server database too.
+TEST_F(Migration, WhatAUserMadeInTheDatabaseSurvivesARebuildOrIsNamed) {
+    Model m = build();
+    upgrade(m);
+    m.columns["N"]._dataType = 2;
+    ASSERT_TRUE(m.columns["N"].reviseInModel(&m.now).ok());
+    const M_EntityModelDAO two = m.now;
+    upgrade(m);
+    end(m.now, m.columns["A"]);
+    std::vector<std::string> locations = {instance(m.v1, "v1.db")};
+    if (onPostgres()) {
+        locations.push_back(dir.database("inst"));
+        ASSERT_TRUE(m.v1.createInstance(locations.back(), "").ok());
+    }
+    for (const std::string& at : locations) {
+        SCOPED_TRACE(at);
+        const bool server = isServerLocation(at);
+        ASSERT_TRUE(rawExecute(at,
+                               "INSERT INTO \"T_1\" (\"A_1\", \"N_1\") VALUES ('x', 7), ('y', 8); "
+                               "CREATE VIEW \"Recent\" AS SELECT \"A_1\", \"N_1\" FROM \"T_1\"; "
+                               "CREATE INDEX \"Pair\" ON \"T_1\" (\"A_1\", \"N_1\")"));
+        const std::string stamp =
+            "UPDATE \"T_1\" SET \"A_1\" = 'stamped' WHERE \"id\" = NEW.\"id\";";
+        ASSERT_TRUE(rawExecute(
+            at, server
+                    ? "CREATE FUNCTION stamp() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN " +
+                          stamp +
+                          " RETURN NULL; END $$; CREATE TRIGGER \"Stamp\" AFTER INSERT ON "
+                          "\"T_1\" FOR EACH ROW EXECUTE FUNCTION stamp()"
+                    : "CREATE TRIGGER \"Stamp\" AFTER INSERT ON \"T_1\" BEGIN " + stamp + " END"));
+        // What checkDrift lists: kind, name, and "!" for one the database cannot use.
+        const auto objects = [&] {
+            MigrationPlan plan;
+            EXPECT_TRUE(InstanceMigration::checkDrift(at, plan).ok());
+            EXPECT_TRUE(plan.drift.empty());
+            std::string out;
+            for (const SchemaObject& o : plan.objects)
+                out += o.kind + " " + o.name + (o.problem.empty() ? ";" : "!;");
+            return out;
+        };
+        EXPECT_EQ(objects(), "view Recent;index Pair;trigger Stamp;");
+        ResultMsg rm = migrate(at, two);
+        ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+        EXPECT_EQ(objects(), "view Recent;index Pair;trigger Stamp;");
+        ASSERT_TRUE(rawExecute(at, "INSERT INTO \"T_1\" (\"A_1\", \"N_1\") VALUES ('z', 'nine')"));
+        EXPECT_EQ(
+            rawScalar(at, joinedSql(at, "\"A_1\" || ':' || \"N_1\"", "\"Recent\"", "\"N_1\"")),
+            "x:7,y:8,stamped:nine");
+
+        MigrationPlan plan;
+        rm = migrate(at, m.now, false, &plan);
+        EXPECT_EQ(
+            utf8(rm.rMsg),
+            utf8("迁移到版本3被拒绝，未做任何修改：表T_1的列A_1有3个值将被删除；视图Recent使用"
+                 "表T_1将被删除的列A_1，迁移后不能保留；索引Pair使用表T_1将被删除的列A_1，"
+                 "迁移后不能保留；触发器Stamp使用表T_1将被删除的列A_1，迁移后不能保留"));
+        rm = migrate(at, m.now, true, &plan);
+        ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+        std::string steps;
+        for (const MigrationStep& step : plan.steps)
+            steps += std::string(stepActionName(step.action)) + " " + step.object.name + ";";
+        EXPECT_EQ(steps,
+                  "drop-object Stamp;drop-object Pair;drop-object Recent;rebuild-table ;"
+                  "set-version ;");
+        EXPECT_EQ(objects(), "");
+        if (server) continue;
+        ASSERT_TRUE(rawExecute(at, "CREATE VIEW \"Gone\" AS SELECT * FROM \"ARX_Rebuild\""));
+        EXPECT_EQ(objects(), "view Gone!;");
+    }
+}
+
+// Version 1, still open to edits, gains a column, a table and an index after
+// a file of it was made: a migration to version 1 makes them, so that the
+// file holds what a new file of version 1 holds; a change of version 1 that
+// no migration reconciles is refused with the reason.
+TEST_F(Migration, AFileOfAVersionEditedSinceGetsWhatTheVersionNowDescribes) {
+    Model m = build();
+    const std::string file = instance(m.v1, "v1.db");
+    const std::string rows =
+        "INSERT INTO T_1 (id, A_1, N_1, R_1, Bl_1) VALUES (1, 'x', 7, 2.0, "
+        "X'00'), (2, '12', 8, 1.5, NULL)";
+    ASSERT_TRUE(rawExecute(file, rows));
+    ResultMsg rm = migrate(file, m.v1);
+    EXPECT_EQ(utf8(rm.rMsg), utf8("实例数据已是版本1，无需迁移。"));
+    column(m.v1, m.t, "C", 1);
+    M_FolderDAO g = folder(m.v1, "G");
+    table(g, "U");
+    m.columns["N"]._isIndex = 1;
+    ASSERT_TRUE(m.columns["N"].reviseInModel(&m.v1).ok());
+    MigrationPlan plan;
+    ASSERT_TRUE(InstanceMigration::checkDrift(file, plan).ok());
+    std::string drift;
+    for (const ModelChange& c : plan.drift)
+        drift += std::string(changeKindName(c.kind)) + " " + c.tableInnerName + "." +
+                 c.columnInnerName + ";";
+    EXPECT_EQ(drift, "index-changed T_1.N_1;column-added T_1.C_1;table-added U_1.;");
+    rm = migrate(file, m.v1, false, &plan);
+    EXPECT_EQ(utf8(rm.rMsg), utf8("实例数据已按版本1现在的描述补齐。"));
+    const std::string oracle = instance(m.v1, "now.db");
+    ASSERT_TRUE(rawExecute(oracle, rows));
+    EXPECT_EQ(dump(file), dump(oracle));
+
+    m.columns["A"]._dataType = 1;
+    ASSERT_TRUE(m.columns["A"].reviseInModel(&m.v1).ok());
+    const std::string before = readText(file);
+    rm = migrate(file, m.v1);
+    EXPECT_EQ(utf8(rm.rMsg), utf8("实例数据与其声明的版本1不一致，迁移无法调和，未做任何修改：表T_1"
+                                  "的列A_1的存储类型是文本，版本中是整数"));
+    EXPECT_TRUE(readText(file) == before);
+}
+
+// A file in rollback-journal mode whose write lock another connection holds
+// (with a write pending): its drift check, a dry run and a refused
+// migration read it without waiting for that lock, switch it to no other
+// journal mode and leave nothing beside it.
+TEST_F(Migration, ReadingAFileChangesNothingOfItAndNeedsNoWriteAccess) {
+    Model m = build();
+    upgrade(m);
+    end(m.now, m.columns["R"]);
+    const std::string file = instance(m.v1, "v1.db");
+    ASSERT_TRUE(rawExecute(file, std::string(kRows) + "; PRAGMA journal_mode = DELETE"));
+    RawConnection other(file, false);
+    ASSERT_TRUE(other.execute("BEGIN IMMEDIATE; INSERT INTO T_1 (A_1) VALUES ('pending')"));
+    const auto beside = [&] {
+        return std::to_string(std::filesystem::exists(file + "-wal")) +
+               std::to_string(std::filesystem::exists(file + "-shm"));
+    };
+    MigrationPlan plan;
+    ResultMsg rm = InstanceMigration::checkDrift(file, plan);
+    EXPECT_TRUE(rm.ok() && plan.drift.empty()) << utf8(rm.rMsg);
+    EXPECT_EQ(beside(), "00");
+    const struct {
+        bool dryRun, allowLoss;
+        const char* says;
+    } cases[] = {{true, true, "迁移计划已检查，未做任何修改。"},
+                 {true, false, "迁移到版本2被拒绝，未做任何修改：表T_1的列R_1有2个值将被删除"},
+                 {false, false, "迁移到版本2被拒绝，未做任何修改：表T_1的列R_1有2个值将被删除"}};
+    for (const auto& c : cases) {
+        MigrationOptions options;
+        options.dryRun = c.dryRun;
+        options.allowDataLoss = c.allowLoss;
+        rm = InstanceMigration::migrate(file, m.now, options, plan);
+        EXPECT_EQ(utf8(rm.rMsg), utf8(c.says));
+        EXPECT_EQ(beside(), "00");
+    }
+    ASSERT_TRUE(other.execute("ROLLBACK"));
+    EXPECT_EQ(rawScalar(file, "PRAGMA journal_mode"), "delete");
 }
 
 }  // namespace arxtest

@@ -3,7 +3,8 @@
 # gets: the installed headers (ASCII only, no internal ones), the CMake
 # package (find_package(ArxQms), without SQLite3 or uuid) and the pkg-config
 # file, each by building and running the quickstart (examples/quickstart.cpp),
-# a complete program of the public interface, against it.
+# a complete program of the public interface, against it; and the installed
+# qms, run after the whole prefix has moved elsewhere.
 #
 #   bash tests/package/check-package.sh BUILD_DIR [VERSION]
 set -euo pipefail
@@ -117,6 +118,35 @@ g++ -std=c++17 -Wall -Wextra -Werror "$source_dir/examples/quickstart.cpp" -o "$
   "${pc_flags[@]}" -Wl,-rpath,"$prefix/$libdir" ||
   { echo "FAILED: building the consumer with pkg-config's flags" >&2; exit 1; }
 check_runs_from_prefix "$work/pc-consumer"
+
+echo "== qms from a moved prefix"
+bindir="$(sed -n 's/^CMAKE_INSTALL_BINDIR:[A-Z]*=//p' "$build/CMakeCache.txt")"
+bindir="${bindir:-bin}"
+if [ -x "$prefix/$bindir/qms" ]; then
+  # The installed tree moved after installing (an unpacked archive, another
+  # machine): qms finds its libraries from its own place, not the prefix.
+  moved="$work/moved/elsewhere"
+  mkdir -p "$(dirname "$moved")"
+  mv "$prefix" "$moved"
+  qms="$moved/$bindir/qms"
+  env -u LD_LIBRARY_PATH ldd "$qms" | grep 'libarx_' >"$work/ldd.txt" || true
+  [ "$(wc -l <"$work/ldd.txt")" -eq 4 ] || fail "the moved qms does not load the four libraries: $(cat "$work/ldd.txt")"
+  moved_lib="$(realpath "$moved/$libdir")"
+  while read -r name _ path _; do
+    case "$(realpath "$path" 2>/dev/null)" in
+      "$moved_lib"/*) ;;
+      *) fail "the moved qms does not load $name from $moved_lib: $path" ;;
+    esac
+  done <"$work/ldd.txt"
+  mkdir "$work/session"
+  if ! (cd "$work/session" && env -u LD_LIBRARY_PATH "$qms" --version &&
+    env -u LD_LIBRARY_PATH "$qms" init && env -u LD_LIBRARY_PATH "$qms" project create P &&
+    env -u LD_LIBRARY_PATH "$qms" project list | grep -q '^P') >"$work/qms.log" 2>&1; then
+    fail "the moved qms does not run: $(cat "$work/qms.log")"
+  fi
+else
+  echo "no qms in $build (built without ARX_BUILD_TOOLS)"
+fi
 
 if [ "$failed" -ne 0 ]; then
   echo "package check FAILED" >&2

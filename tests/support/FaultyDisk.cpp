@@ -4,12 +4,14 @@
 
 #include <atomic>
 #include <cstring>
+#include <thread>
 
 namespace arxtest {
 
 namespace {
 
 std::atomic<bool> diskFull{false};
+std::atomic<int> lockSleeps{0};
 std::string fullOnly;  // set while diskFull is false
 sqlite3_vfs* realVfs = nullptr;
 
@@ -96,6 +98,12 @@ int wOpen(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFl
     return rc;
 }
 
+// The busy handler's pause between two tries for a lock.
+int wSleep(sqlite3_vfs* vfs, int microseconds) {
+    ++lockSleeps;
+    return realVfs->xSleep(vfs, microseconds);
+}
+
 }  // namespace
 
 void installFaultyDisk() {
@@ -108,6 +116,7 @@ void installFaultyDisk() {
     vfs.zName = "arx-faulty-disk";
     vfs.pNext = nullptr;
     vfs.xOpen = wOpen;
+    vfs.xSleep = wSleep;
     sqlite3_vfs_register(&vfs, 1);
 }
 
@@ -119,6 +128,20 @@ FullDisk::FullDisk(const std::string& only) {
 
 FullDisk::~FullDisk() {
     diskFull = false;
+}
+
+LockWaits::LockWaits() {
+    installFaultyDisk();
+    before_ = lockSleeps;
+}
+
+bool LockWaits::seen(std::chrono::milliseconds deadline) const {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (lockSleeps == before_) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 }  // namespace arxtest

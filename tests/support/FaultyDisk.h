@@ -4,7 +4,9 @@
 // a FullDisk object lives, fails every write (or every write to a file whose
 // path holds `only`) with SQLITE_FULL. Installed as the process's default
 // VFS on first use, so the library's own connections go through it; with no
-// FullDisk alive it passes everything through.
+// FullDisk alive it passes everything through. It also counts the sleeps of
+// connections waiting for a lock (LockWaits).
+#include <chrono>
 #include <string>
 
 namespace arxtest {
@@ -19,5 +21,19 @@ public:
 
 /// Installs the VFS (once); call before the connections to be failed open.
 void installFaultyDisk();
+
+/// The waits of connections for another connection's lock: SQLite's busy
+/// handler sleeps through the VFS between tries. Installs the VFS; counts
+/// from its making on.
+class LockWaits {
+public:
+    LockWaits();
+    /// Waits (up to `deadline`) until a connection has waited for a lock;
+    /// false when none did in time.
+    bool seen(std::chrono::milliseconds deadline) const;
+
+private:
+    int before_;
+};
 
 }  // namespace arxtest

@@ -7,6 +7,7 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <string>
 
 #include "support/TestBackend.h"
@@ -82,6 +83,41 @@ inline std::string rawScalar(const std::string& location, const std::string& sql
 inline bool rawExecute(const std::string& location, const std::string& sql) {
     if (isServerLocation(location)) return pgExecute(location, sql).empty();
     return RawConnection(location).execute(sql);
+}
+
+/// Every row of every table of the database at `location`, table by table
+/// in name order, each row as the database prints it: what a test compares
+/// to see that nothing was written.
+inline std::string allRows(const std::string& location) {
+    if (isServerLocation(location)) {
+        // One round trip: each table's rows through query_to_xml.
+        return serverScalar(
+            location,
+            "SELECT string_agg(table_name || ': ' || coalesce((xpath('/row/r/text()', "
+            "query_to_xml(format('SELECT string_agg(CAST(t AS TEXT), '';'' ORDER BY CAST(t AS "
+            "TEXT)) AS r FROM %I AS t', table_name), false, true, '')))[1]::text, ''), E'\\n' "
+            "ORDER BY table_name) FROM information_schema.tables WHERE table_schema = "
+            "current_schema()");
+    }
+    const std::string tables = rawScalar(location,
+                                         "SELECT group_concat(name, ',') FROM (SELECT name FROM "
+                                         "sqlite_master WHERE type = 'table' ORDER BY name)");
+    std::string out;
+    for (std::size_t start = 0; start < tables.size();) {
+        const std::size_t comma = std::min(tables.find(',', start), tables.size());
+        const std::string t = tables.substr(start, comma - start);
+        start = comma + 1;
+        const std::string values =
+            rawScalar(location,
+                      "SELECT group_concat('quote(\"' || name || '\")', '||''|''||') FROM "
+                      "pragma_table_info('" +
+                          t + "')");
+        out += t + ": " +
+               rawScalar(location, "SELECT group_concat(r, ';') FROM (SELECT " + values +
+                                       " AS r FROM \"" + t + "\" ORDER BY rowid)") +
+               "\n";
+    }
+    return out;
 }
 
 /// Makes every `when` (e.g. "BEFORE INSERT") write on `table` fail where

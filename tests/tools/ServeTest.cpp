@@ -216,9 +216,10 @@ TEST_F(ServeTest, AnswersHaveTheShapesOfTheCommandsJson) {
     const struct {
         std::string path, command;
     } pairs[] = {
-        {"/api/projects", "project list --json"},
+        // The page lists the platform's own project too.
+        {"/api/projects", "project list --all --json"},
         {"/api/projects/" + project, "project show Shop --json"},
-        {"/api/models", "model list --json"},
+        {"/api/models", "model list --all --json"},
         {"/api/models/" + model, "model show Sales --json"},
         {"/api/models/" + model + "/tables/" + table, "table show Sales Customer --json"},
         {"/api/models/" + model + "/diagram.svg", "diagram Sales"},

@@ -77,6 +77,8 @@ void addStructureCommands(CLI::App& app, Options& options);  // folder, table, c
 void addDataCommands(CLI::App& app, Options& options);       // data, dict
 /// After addModelCommands and addDataCommands: model diff, data check, data migrate.
 void addMigrationCommands(CLI::App& app, Options& options);
+/// After addModelCommands: model export, apply, inspect.
+void addModelFileCommands(CLI::App& app, Options& options);
 void addTransferCommands(CLI::App& app, Options& options);  // export, import
 void addCodegenCommand(CLI::App& app, Options& options);    // codegen
 void addDiagramCommand(CLI::App& app, Options& options);    // diagram

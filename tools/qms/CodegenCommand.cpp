@@ -5,8 +5,10 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "Cli.h"
+#include "GeneratedNames.h"
 #include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
@@ -18,6 +20,7 @@ namespace {
 struct CodegenArgs {
     std::string name, dir, model, project;
     int id = 0;  // --id of the model
+    bool allowRenamed = false;
 };
 
 bool hasTable(M_EntityModelDAO& model, const std::string& name) {
@@ -116,6 +119,35 @@ std::vector<std::unique_ptr<M_EntityTableDAO>> tablesBelow(M_EntityModelDAO& mod
     return tables;
 }
 
+// Names that code generation would change (their prefix missing) are
+// refused before anything is written, or with --allow-renamed warned about.
+void checkPrefixes(M_EntityModelDAO& model, const std::vector<M_EntityTableDAO*>& tables,
+                   const CodegenArgs& args) {
+    std::vector<std::string> renamed;
+    for (M_EntityTableDAO* table : tables) {
+        const std::string own = renamedTable(table->_name);
+        if (!own.empty()) renamed.push_back(own);
+        std::list<M_NormalColumnDAO*> columns;
+        PtrListGuard<M_NormalColumnDAO> guard(columns);
+        check(table->getNormalColumnDAOList(&model, columns),
+              "cannot list the columns of table " + utf8(table->_name));
+        for (const M_NormalColumnDAO* column : columns) {
+            const std::string member = renamedColumn(table->_name, column->_name);
+            if (!member.empty()) renamed.push_back(member);
+        }
+    }
+    if (renamed.empty()) return;
+    if (!args.allowRenamed) {
+        std::string all;
+        for (const std::string& one : renamed)
+            all += (all.empty() ? "" : "; ") + one;
+        throw Failure("cannot generate " + args.name + ": " + all +
+                      " (--allow-renamed generates them so)");
+    }
+    for (const std::string& one : renamed)
+        warn(one);
+}
+
 void generate(const Options& options, const CodegenArgs& args) {
     const Target target = targetOf(args.name);
     if (args.dir.empty()) throw UsageError("empty folder for the source files");
@@ -128,6 +160,7 @@ void generate(const Options& options, const CodegenArgs& args) {
     std::string failure;
     if (!target.folder && hasTable(model, target.path)) {
         M_EntityTableDAO table = findTable(model, target.path);
+        checkPrefixes(model, {&table}, args);
         const ResultMsg rm = table.CreateCode(&model, args.dir, files);
         if (!rm.ok()) failure = "cannot generate table " + target.path + ": " + utf8(rm.rMsg);
     } else {
@@ -137,6 +170,10 @@ void generate(const Options& options, const CodegenArgs& args) {
             throw Failure("folder " + target.path + " holds no table and generates no class");
         // Every class is checked before the first file is written, so a
         // refused one leaves the folder as it was.
+        std::vector<M_EntityTableDAO*> generated;
+        for (const auto& table : tables)
+            generated.push_back(table.get());
+        checkPrefixes(model, generated, args);
         if (folder._isGenerateDAO == 1)
             check(folder.CheckCode(), "cannot generate folder " + target.path);
         for (const auto& table : tables)
@@ -183,6 +220,9 @@ void addCodegenCommand(CLI::App& app, Options& options) {
     command->add_option("--project", args->project, "project of the model")
         ->check(storable())
         ->excludes(byId);
+    command->add_flag("--allow-renamed", args->allowRenamed,
+                      "generate a table without the prefix T_ or a column without its prefix "
+                      "letter (the generated names lose their first characters) with a warning");
     action(command, [&options, args] { generate(options, *args); });
 }
 

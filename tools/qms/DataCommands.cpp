@@ -9,11 +9,14 @@
 #include <memory>
 
 #include "Cli.h"
+#include "InstanceDataManager.h"
+#include "MeridianNew.h"
 #include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
 #include "RowText.h"
 #include "Session.h"
+#include "Transaction.h"
 
 namespace qms {
 namespace {
@@ -170,10 +173,16 @@ std::string render(const TableColumns& columns, const std::list<std::string>& li
     return text;
 }
 
-// The file's rows as the library's lines (GBK); every row is checked before
-// the library is called, so that a bad file writes nothing.
-std::list<std::string> parse(const std::string& path, const TableColumns& columns, bool csv,
-                             const std::string& table) {
+// The file's rows as the library's lines (GBK), and the line of the file
+// each starts on; every row is checked before the library is called, so
+// that a bad file writes nothing.
+struct FileLines {
+    std::list<std::string> lines;
+    std::vector<std::size_t> starts;
+};
+
+FileLines parse(const std::string& path, const TableColumns& columns, bool csv,
+                const std::string& table) {
     std::vector<FileRow> rows;
     if (csv) {
         rows = parseCsv(readFile(path), path);
@@ -188,7 +197,7 @@ std::list<std::string> parse(const std::string& path, const TableColumns& column
         for (const std::string& text : readLines(path))
             rows.push_back({++line, rowValues(text)});
     }
-    std::list<std::string> lines;
+    FileLines parsed;
     for (const FileRow& row : rows) {
         const std::string where = path + " line " + std::to_string(row.line) + ": ";
         if (row.values.size() != columns.carried.size()) {
@@ -205,10 +214,26 @@ std::list<std::string> parse(const std::string& path, const TableColumns& column
             if (!problem.empty()) throw Failure(where + problem);
             stored.push_back(gbk(value));
         }
-        lines.emplace_back();
-        rowtext::join(stored.data(), stored.size(), lines.back());
+        parsed.lines.emplace_back();
+        rowtext::join(stored.data(), stored.size(), parsed.lines.back());
+        parsed.starts.push_back(row.line);
     }
-    return lines;
+    return parsed;
+}
+
+// The library names a failed line by its place among the lines it was given
+// ("第3行..."); a file's header and values over several lines put it on
+// another line of the file, which is named in front.
+std::string failedLine(const std::string& message, const FileLines& file, const std::string& path) {
+    const std::string before = u8"第", after = u8"行";
+    if (message.rfind(before, 0) != 0) return message;
+    const std::size_t digits = before.size(), end = message.find(after, digits);
+    if (end == std::string::npos || end == digits || end - digits > 9 ||
+        message.find_first_not_of("0123456789", digits) != end)
+        return message;
+    const std::size_t index = std::stoul(message.substr(digits, end - digits));
+    if (index == 0 || index > file.starts.size()) return message;
+    return path + " line " + std::to_string(file.starts[index - 1]) + ": " + message;
 }
 
 // The version of the model that the work database is an instance file of.
@@ -230,6 +255,8 @@ std::unique_ptr<M_EntityModelDAO> workModel(const Options& options, const RowArg
 }
 
 void runRows(const Options& options, const RowArgs& args, bool dictionary, bool importing) {
+    if (!importing && !args.file.empty() && !args.output.empty())
+        throw UsageError("give the file to write as FILE or as -o, not both");
     Session session(options);
     std::unique_ptr<M_EntityModelDAO> model;
     if (dictionary) {
@@ -249,14 +276,28 @@ void runRows(const Options& options, const RowArgs& args, bool dictionary, bool 
         std::list<std::string> lines;
         check(dictionary ? table.exportData(read, lines) : table.getData(read, lines),
               "cannot read" + what);
-        writeOutput(args.output, render(columns, lines, args.csv));
+        writeOutput(args.output.empty() ? args.file : args.output,
+                    render(columns, lines, args.csv));
         return;
     }
-    const std::list<std::string> lines = parse(args.file, columns, args.csv, args.table);
-    check(dictionary     ? table.importData(columns.carried, lines)
-          : args.keepIDs ? table.insertData(columns.carried, lines)
-                         : table.saveData(columns.carried, lines),
-          "cannot write" + what);
+    const FileLines file = parse(args.file, columns, args.csv, args.table);
+    const std::list<std::string>& lines = file.lines;
+    // The whole file or nothing: inside the transaction the library's own
+    // commit after its lines commits nothing, and a failed line undoes them all.
+    InstanceDataManager* written =
+        dictionary ? MeridianNew::getCurrMRDConfigIDM() : MeridianNew::getCurrentWorkDBIDM();
+    if (written == nullptr) throw Failure("cannot write" + what + ": no database is open");
+    Transaction transaction(*written);
+    check(transaction.begun(), "cannot write" + what);
+    const ResultMsg rm = dictionary     ? table.importData(columns.carried, lines)
+                         : args.keepIDs ? table.insertData(columns.carried, lines)
+                                        : table.saveData(columns.carried, lines);
+    // Leaving undoes the transaction.
+    if (!rm.ok()) {
+        throw Failure("cannot write" + what +
+                      ", nothing was written: " + failedLine(utf8(rm.rMsg), file, args.file));
+    }
+    check(transaction.commit(), "cannot write" + what);
     session.close();
     std::cout << (dictionary ? "replaced" : "saved") << printable(what) << " with " << lines.size()
               << (lines.size() == 1 ? " row" : " rows") << " from " << printable(args.file) << "\n";
@@ -280,6 +321,8 @@ void addRowCommands(CLI::App& app, Options& options, bool dictionary) {
             ->required()
             ->check(storable());
         if (command == importer) command->add_option("FILE", args->file, "UTF-8 file")->required();
+        if (command == exporter)
+            command->add_option("FILE", args->file, "file to write (default: standard output)");
         command->add_option("--project", args->project, "project of the model")
             ->check(storable())
             ->excludes(byId);
@@ -291,7 +334,7 @@ void addRowCommands(CLI::App& app, Options& options, bool dictionary) {
             runRows(options, *args, dictionary, importing);
         });
     }
-    exporter->add_option("-o,--output", args->output, "file to write (default: standard output)");
+    exporter->add_option("-o,--output", args->output, "file to write, in place of FILE");
     if (!dictionary) {
         importer->add_flag("--keep-ids", args->keepIDs,
                            "insert every row under its own id (above 0), so that references to "

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <memory>
 
+#include "ChangeText.h"
 #include "Cli.h"
 #include "InstanceMigration.h"
 #include "Names.h"
@@ -19,9 +20,11 @@ struct MigrationArgs {
     bool dryRun = false, allowDataLoss = false, json = false;
 };
 
+}  // namespace
+
 // "  column-added    safe           Customer.Phone (Customer_1.Phone_2)",
 // with `note` at the end.
-std::string changeLine(const ModelChange& c, const std::string& note = "") {
+std::string changeLine(const ModelChange& c, const std::string& note) {
     std::string kind = changeKindName(c.kind), safety = safetyName(c.safety);
     kind.resize(std::max<std::size_t>(kind.size(), 16), ' ');
     safety.resize(std::max<std::size_t>(safety.size(), 15), ' ');
@@ -40,10 +43,8 @@ std::string changeLine(const ModelChange& c, const std::string& note = "") {
     return line + note + "\n";
 }
 
-// The lines of `changes`, those also in `marked` noted as no migration
-// reconciles them.
 std::string changesText(const std::vector<ModelChange>& changes,
-                        const std::vector<ModelChange>& marked = {}) {
+                        const std::vector<ModelChange>& marked) {
     std::string text;
     for (const ModelChange& c : changes) {
         bool found = false;
@@ -56,10 +57,33 @@ std::string changesText(const std::vector<ModelChange>& changes,
     return text;
 }
 
+namespace {
+
 // The drift of a file under a heading that says which way it reads.
 std::string driftText(const MigrationPlan& plan) {
     return "drift (what would turn the instance into version " + std::to_string(plan.fromVersion) +
            "):\n" + changesText(plan.drift, plan.unreconciled);
+}
+
+// "view Recent", "trigger Stamp on Customer_1".
+std::string objectName(const SchemaObject& o) {
+    return o.kind + " " + shown(o.name) + (o.table.empty() ? "" : " on " + shown(o.table));
+}
+
+Json objectJson(const SchemaObject& o) {
+    return {{"kind", o.kind},
+            {"name", utf8(o.name)},
+            {"table", utf8(o.table)},
+            {"problem", utf8(o.problem)}};
+}
+
+// What a user made in the file, each that the database cannot use with its reason.
+std::string objectsText(const std::vector<SchemaObject>& objects) {
+    std::string text = objects.empty() ? "" : "made in the file beside the model's tables:\n";
+    for (const SchemaObject& o : objects)
+        text += "  " + objectName(o) +
+                (o.problem.empty() ? "" : "  (cannot be used: " + shown(o.problem) + ")") + "\n";
+    return text;
 }
 
 void diffModel(const Options& options, const MigrationArgs& args) {
@@ -81,25 +105,39 @@ void checkFile(const Options& options, const MigrationArgs& args) {
     MigrationPlan plan;
     check(InstanceMigration::checkDrift(args.file, plan), "cannot check " + location(args.file));
     session.close();
+    Json objects = Json::array();
+    std::size_t broken = 0;
+    for (const SchemaObject& o : plan.objects) {
+        objects.push_back(objectJson(o));
+        broken += o.problem.empty() ? 0 : 1;
+    }
     Json out = {{"file", location(args.file)},
                 {"model", utf8(plan.modelName)},
                 {"version", plan.fromVersion},
                 {"drift", changeListJson(plan.drift)},
-                {"unreconciled", changeListJson(plan.unreconciled)}};
+                {"unreconciled", changeListJson(plan.unreconciled)},
+                {"objects", objects}};
     std::cout << (args.json ? jsonText(out)
                             : printable(location(args.file)) + ": model " + shown(plan.modelName) +
                                   " version " + std::to_string(plan.fromVersion) + "\n" +
-                                  (plan.drift.empty() ? "no drift\n" : driftText(plan)));
+                                  (plan.drift.empty() ? "no drift\n" : driftText(plan)) +
+                                  objectsText(plan.objects));
     flushOutput();
     if (!plan.drift.empty()) {
         throw Failure(location(args.file) + " differs from the version it claims (" +
                       std::to_string(plan.unreconciled.size()) +
                       " of the differences no migration reconciles)");
     }
+    if (broken > 0) {
+        throw Failure(location(args.file) + ": " + std::to_string(broken) +
+                      " of what was made in it beside the model's tables cannot be used");
+    }
 }
 
 Json planJson(const MigrationPlan& plan) {
-    Json checks = Json::array(), steps = Json::array();
+    Json checks = Json::array(), steps = Json::array(), objects = Json::array();
+    for (const SchemaObject& o : plan.objects)
+        objects.push_back(objectJson(o));
     for (const MigrationCheck& c : plan.checks) {
         Json entry = changeJson(c.change);
         entry["count"] = c.count;
@@ -108,16 +146,19 @@ Json planJson(const MigrationPlan& plan) {
         checks.push_back(std::move(entry));
     }
     for (const MigrationStep& s : plan.steps) {
-        steps.push_back({{"action", stepActionName(s.action)},
-                         {"table", utf8(s.table)},
-                         {"column", utf8(s.column)},
-                         {"rows", s.rows}});
+        Json step = {{"action", stepActionName(s.action)},
+                     {"table", utf8(s.table)},
+                     {"column", utf8(s.column)},
+                     {"rows", s.rows}};
+        if (s.action == MigrationStep::Action::DropObject) step["object"] = objectJson(s.object);
+        steps.push_back(std::move(step));
     }
     return {{"model", utf8(plan.modelName)},
             {"from", plan.fromVersion},
             {"to", plan.toVersion},
             {"changes", changeListJson(plan.changes)},
             {"drift", changeListJson(plan.drift)},
+            {"objects", objects},
             {"checks", checks},
             {"steps", steps},
             {"migrated", plan.migrated}};
@@ -136,7 +177,9 @@ std::string planText(const MigrationPlan& plan, bool dryRun) {
     }
     if (!plan.steps.empty()) text += "steps:\n";
     for (const MigrationStep& s : plan.steps) {
-        text += "  " + std::string(stepActionName(s.action)) + " " + shown(s.table) +
+        text += "  " + std::string(stepActionName(s.action)) + " " +
+                (s.action == MigrationStep::Action::DropObject ? objectName(s.object)
+                                                               : shown(s.table)) +
                 (s.column.empty() ? "" : "." + shown(s.column));
         if (s.action == MigrationStep::Action::RebuildTable ||
             s.action == MigrationStep::Action::DropTable)
@@ -204,7 +247,8 @@ void addMigrationCommands(CLI::App& app, Options& options) {
         ->check(fromOne());
     command->add_flag("--dry-run", migrate->dryRun, "plan and check only; write nothing");
     command->add_flag("--allow-data-loss", migrate->allowDataLoss,
-                      "let changes drop rows or values (ended tables and columns)");
+                      "let changes drop rows or values (ended tables and columns) and what "
+                      "was made on them (views, triggers, indexes)");
     command->add_flag("--json", migrate->json, "machine-readable output");
     action(command, [&options, migrate] { migrateFile(options, *migrate); });
 }

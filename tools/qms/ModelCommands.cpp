@@ -29,6 +29,7 @@ struct ModelArgs {
     int version = 0;
     int id = 0;  // --id: of the model, or of the project for list and create
     bool json = false;
+    bool all = false;  // list: also the models of the platform's own project
 };
 
 void listModels(const Options& options, const ModelArgs& args) {
@@ -42,7 +43,12 @@ void listModels(const Options& options, const ModelArgs& args) {
         check(M_EntityModelDAO::FindByRProjectID(project._ID, models),
               "cannot list the models of '" + utf8(project._name) + "'");
     }
-    const Json out = modelsJson(models);
+    // Named by --project or --id, even the platform's project lists its models.
+    const bool all = args.all || !args.project.empty() || args.id > 0;
+    Json out = Json::array();
+    for (Json& m : modelsJson(models)) {
+        if (all || !isPlatformProject(gbk(m["project"]))) out.push_back(std::move(m));
+    }
     session.close();
 
     std::string text;
@@ -89,7 +95,8 @@ void showModel(const Options& options, const ModelArgs& args) {
         "\ntype:    " + std::to_string(model._type) +
         "\nlocked:  " + (model._isVersionLocked == 1 ? "yes" : "no") +
         "\nproject: " + printable(out["project"]) + "\ndisplay: " + shown(model._displayName) +
-        "\nfolders:\n" + folderTreeText(out["folders"], 1);
+        "\nfolders:\n" + folderTreeText(out["folders"], 1) + "tables:\n" +
+        tableListText(out["folders"]);
     std::cout << (args.json ? jsonText(out) : text);
 }
 
@@ -166,6 +173,8 @@ void addModelCommands(CLI::App& app, Options& options) {
         ->excludes(listCommand->add_option("--id", list->id, "only the models of this project id")
                        ->check(fromOne()));
     listCommand->add_flag("--json", list->json, "machine-readable output");
+    listCommand->add_flag("--all", list->all,
+                          "also the models of the platform's own project (ARX_QMS)");
     action(listCommand, [&options, list] { listModels(options, *list); });
 
     auto create = std::make_shared<ModelArgs>();

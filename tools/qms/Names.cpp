@@ -1,43 +1,84 @@
 #include "Names.h"
 
 #include <algorithm>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "M_R_ModelTableDAO.h"
 #include "PtrListHelper.h"
+#include "QmsSelfDescription.h"
 #include "StringHelper.h"
+#include "Suggest.h"
 
 namespace qms {
 
 namespace {
+
+// What a lookup by name looks for, as its messages name it.
+struct Wanted {
+    std::string what;    // "project"
+    std::string name;    // as typed (UTF-8)
+    std::string detail;  // after the name in messages: " version 2"
+    std::string choose;  // the hint when several match: "give --id"
+    // The names to suggest from when nothing matches; unset: the names of
+    // what the finder answered.
+    std::function<std::vector<std::string>()> known;
+};
 
 // Takes the one object of `found` that `matches`; throws when the finder's
 // answer `read` is a failure (a failed read finds nothing: it says so), and
 // when no object or more than one matches. With a `choose` hint the error
 // names the identifiers of the matches (for --id).
 template <class T, class Match>
-T takeOne(const ResultMsg& read, std::list<T*>& found, Match matches, const std::string& what,
-          const std::string& name, const std::string& choose = "") {
+T takeOne(const ResultMsg& read, std::list<T*>& found, Match matches, const Wanted& wanted) {
     PtrListGuard<T> guard(found);
-    const std::string named = what + " '" + name + "'";
+    const std::string named = wanted.what + " '" + wanted.name + wanted.detail + "'";
     check(read, "cannot look up " + named);
     std::vector<T*> chosen;
     for (T* candidate : found) {
         if (matches(*candidate)) chosen.push_back(candidate);
     }
-    if (chosen.empty()) throw NotFound("no " + named);
+    if (chosen.empty()) {
+        std::vector<std::string> names;
+        if (wanted.known) {
+            names = wanted.known();
+        } else {
+            for (const T* candidate : found)
+                names.push_back(utf8(candidate->_name));
+        }
+        throw NotFound("no " + named + didYouMean(wanted.name, names));
+    }
     if (chosen.size() > 1) {
         std::string ids;
         for (const T* candidate : chosen)
             ids += (ids.empty() ? "" : ", ") + std::to_string(candidate->_ID);
         throw Failure(named + " exists " +
                       (chosen.size() == 2 ? "twice" : std::to_string(chosen.size()) + " times") +
-                      (choose.empty() ? "" : " (ids " + ids + "; " + choose + ")"));
+                      (wanted.choose.empty() ? "" : " (ids " + ids + "; " + wanted.choose + ")"));
     }
     return *chosen.front();
+}
+
+// The names of all records of a kind, each once, for suggestions; none
+// when they cannot be read (the lookup has failed already).
+template <class T>
+std::vector<std::string> allNames(int projectID = 0) {
+    std::list<T*> all;
+    PtrListGuard<T> guard(all);
+    std::vector<std::string> names;
+    if (!T::FindAll(all).ok()) return names;
+    for (const T* record : all) {
+        if constexpr (std::is_same_v<T, M_EntityModelDAO>) {
+            if (projectID > 0 && record->_rProjectID != projectID) continue;
+        }
+        const std::string name = utf8(record->_name);
+        if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
+    return names;
 }
 
 // The record with identifier `id`.
@@ -67,7 +108,9 @@ M_ProjectDAO findProject(const std::string& name, int id) {
     const std::string wanted = gbk(name);
     std::list<M_ProjectDAO*> found;
     const ResultMsg read = M_ProjectDAO::FindByName(wanted, found);
-    return takeOne(read, found, namedExactly<M_ProjectDAO>(wanted), "project", name, "give --id");
+    return takeOne(
+        read, found, namedExactly<M_ProjectDAO>(wanted),
+        Wanted{"project", name, "", "give --id", [] { return allNames<M_ProjectDAO>(); }});
 }
 
 bool projectExists(const std::string& name) {
@@ -104,15 +147,21 @@ M_EntityModelDAO findModel(const std::string& name, const std::string& project, 
             const auto v = chosenVersion.find(m._rProjectID);
             return named(m) && v != chosenVersion.end() && v->second == m._version;
         },
-        "model", name + (version > 0 ? " version " + std::to_string(version) : ""),
-        "give --project or --id");
+        Wanted{"model", name, version > 0 ? " version " + std::to_string(version) : "",
+               "give --project or --id", [&] {
+                   // A model of that name without the version asked for
+                   // is no typing error.
+                   return chosenVersion.empty() ? allNames<M_EntityModelDAO>(projectID)
+                                                : std::vector<std::string>();
+               }});
 }
 
 M_EntityTableDAO findTable(M_EntityModelDAO& model, const std::string& name) {
     const std::string wanted = gbk(name);
     std::list<M_EntityTableDAO*> found;
     const ResultMsg read = model.getEntityTableList(found);
-    return takeOne(read, found, namedExactly<M_EntityTableDAO>(wanted), "table", name);
+    return takeOne(read, found, namedExactly<M_EntityTableDAO>(wanted),
+                   Wanted{"table", name, "", "", nullptr});
 }
 
 M_EntityTableDAO findTableByID(M_EntityModelDAO& model, int id) {
@@ -135,12 +184,20 @@ M_FolderDAO findFolder(M_EntityModelDAO& model, const std::string& path) {
     M_FolderDAO folder;
     std::string walked;
     for (const std::string& piece : StringHelper::splitString(gbk(path), "/")) {
-        walked += (walked.empty() ? "" : "/") + utf8(piece);
+        const std::string parentPath = walked.empty() ? "" : walked + "/";
+        walked = parentPath + utf8(piece);
         std::list<M_FolderDAO*> found;
         const ResultMsg read = parent == 0
                                    ? M_FolderDAO::FindRootFolderByEntityModelID(model._ID, found)
                                    : M_FolderDAO::FindByParentFolderID(parent, found);
-        folder = takeOne(read, found, namedExactly<M_FolderDAO>(piece), "folder", walked);
+        const auto siblings = [&] {
+            std::vector<std::string> paths;
+            for (const M_FolderDAO* sibling : found)
+                paths.push_back(parentPath + utf8(sibling->_name));
+            return paths;
+        };
+        folder = takeOne(read, found, namedExactly<M_FolderDAO>(piece),
+                         Wanted{"folder", walked, "", "", siblings});
         parent = folder._ID;
     }
     if (parent == 0) throw UsageError("empty folder path");
@@ -152,7 +209,12 @@ M_NormalColumnDAO findColumn(M_EntityModelDAO& model, M_EntityTableDAO& table,
     const std::string wanted = gbk(name);
     std::list<M_NormalColumnDAO*> found;
     const ResultMsg read = table.getNormalColumnDAOList(&model, found);
-    return takeOne(read, found, namedExactly<M_NormalColumnDAO>(wanted), "column", name);
+    return takeOne(read, found, namedExactly<M_NormalColumnDAO>(wanted),
+                   Wanted{"column", name, "", "", nullptr});
+}
+
+bool isPlatformProject(const std::string& name) {
+    return name == QmsSelfDescription::platformProjectName();
 }
 
 int dataTypeOf(const std::string& name) {

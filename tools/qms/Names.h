@@ -34,6 +34,11 @@ M_FolderDAO findFolder(M_EntityModelDAO& model, const std::string& path);
 M_NormalColumnDAO findColumn(M_EntityModelDAO& model, M_EntityTableDAO& table,
                              const std::string& name);
 
+/// Whether a project (its name in GBK) is the platform's own, which holds
+/// the configuration database's self-description: lists leave it out
+/// unless asked for all.
+bool isPlatformProject(const std::string& name);
+
 /// Column data type by name: int 1, text 2, real 3, bytes 4, blob 5.
 int dataTypeOf(const std::string& name);
 std::string dataTypeName(int dataType);

@@ -3,6 +3,7 @@
 // What qms writes and reads: text made safe for the terminal, JSON, progress
 // lines, output written whole or not at all, and the files it reads.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -39,8 +40,9 @@ void writeOutput(const std::string& path, const std::string& text);
 /// Flushes standard output; throws Failure when anything written to it
 /// was lost (a full disk, a file size limit).
 void flushOutput();
-/// The bytes of a file; anything but a readable regular file is refused.
-std::string readFile(const std::string& path);
+/// The bytes of a file; anything but a readable regular file is refused,
+/// and so is a file of more than `limit` bytes, before it is read.
+std::string readFile(const std::string& path, std::size_t limit = SIZE_MAX);
 /// The lines of a file (without line ends), read as by readFile.
 std::vector<std::string> readLines(const std::string& path);
 

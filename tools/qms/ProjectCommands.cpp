@@ -8,7 +8,6 @@
 #include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
-#include "QmsSelfDescription.h"
 #include "RecordJson.h"
 #include "Session.h"
 #include "StringHelper.h"
@@ -23,9 +22,10 @@ struct ProjectArgs {
     int id = 0;
     int type = 2;  // dictionary 1: 1 platform, 2 application
     bool json = false;
+    bool all = false;  // list: also the platform's own project
 };
 
-void listProjects(const Options& options, bool json) {
+void listProjects(const Options& options, const ProjectArgs& args) {
     Session session(options);
     std::list<M_ProjectDAO*> projects;
     PtrListGuard<M_ProjectDAO> guard(projects);
@@ -35,11 +35,12 @@ void listProjects(const Options& options, bool json) {
     Json out = Json::array();
     std::ostringstream text;
     for (const M_ProjectDAO* p : projects) {
+        if (!args.all && isPlatformProject(p->_name)) continue;
         out.push_back(projectJson(*p));
         text << shown(p->_name) << "\t" << p->_type << "\t" << shown(p->_author) << "\t"
              << p->_updateTime << "\n";
     }
-    std::cout << (json ? jsonText(out) : text.str());
+    std::cout << (args.json ? jsonText(out) : text.str());
 }
 
 void createProject(const Options& options, const ProjectArgs& args) {
@@ -84,7 +85,7 @@ void deleteProject(const Options& options, const ProjectArgs& args) {
     M_ProjectDAO project = findProject(args.name, args.id);
     const std::string name = utf8(project._name);
     // Export and the self-description rely on the platform's own project.
-    if (project._name == QmsSelfDescription::platformProjectName())
+    if (isPlatformProject(project._name))
         throw Failure("project '" + name + "' belongs to the platform and stays");
     check(project.delself(), "cannot delete project '" + name + "'");
     session.close();
@@ -100,7 +101,9 @@ void addProjectCommands(CLI::App& app, Options& options) {
     auto list = std::make_shared<ProjectArgs>();
     CLI::App* listCommand = project->add_subcommand("list", "the projects, newest change first");
     listCommand->add_flag("--json", list->json, "machine-readable output");
-    action(listCommand, [&options, list] { listProjects(options, list->json); });
+    listCommand->add_flag("--all", list->all,
+                          "also the platform's own project (ARX_QMS, the self-description)");
+    action(listCommand, [&options, list] { listProjects(options, *list); });
 
     auto create = std::make_shared<ProjectArgs>();
     CLI::App* createCommand = project->add_subcommand("create", "create a project");

@@ -123,6 +123,29 @@ std::string folderTreeText(const Json& folders, int depth) {
 
 namespace {
 
+void collectTables(const Json& folders, std::map<std::string, std::string>& tables) {
+    for (const Json& folder : folders) {
+        for (const Json& table : folder["tables"])
+            tables[table["name"]] = table["display"];
+        collectTables(folder["folders"], tables);
+    }
+}
+
+}  // namespace
+
+std::string tableListText(const Json& folders) {
+    std::map<std::string, std::string> tables;  // name -> display name
+    collectTables(folders, tables);
+    std::string text;
+    for (const auto& [name, display] : tables) {
+        text += "  " + printable(name) +
+                (display.empty() || display == name ? "" : " (" + printable(display) + ")") + "\n";
+    }
+    return text;
+}
+
+namespace {
+
 // The path of a folder from the root ("A/B").
 std::string folderPath(const M_FolderDAO& folder) {
     std::string path = utf8(folder._name);
@@ -155,6 +178,7 @@ Json columnsJson(M_EntityModelDAO& model, M_EntityTableDAO& table) {
     Json out = Json::array();
     for (const M_NormalColumnDAO* c : columns) {
         out.push_back({{"name", utf8(c->_name)},
+                       {"display", utf8(c->_displayName)},
                        {"type", dataTypeName(c->_dataType)},
                        {"innerName", utf8(c->_innerName)},
                        {"default", utf8(c->_defaultValue)},
@@ -217,8 +241,10 @@ std::string tableText(const Json& table) {
     text += "\ncolumns:\n";
     for (const Json& c : table["columns"]) {
         const std::string defaultValue = c["default"], references = c["references"];
+        const std::string display = c["display"];
         text += "  " + printable(c["name"]) + "\t" + c["type"].get<std::string>() + "\t" +
                 printable(c["innerName"]) +
+                (display.empty() || display == c["name"] ? "" : "\tdisplay " + printable(display)) +
                 (defaultValue.empty() ? "" : "\tdefault " + printable(defaultValue)) +
                 (c["findKey"].get<bool>() ? "\tfind key" : "") +
                 (c["primaryKey"].get<bool>() ? "\tprimary key" : "") +
@@ -237,8 +263,13 @@ std::string tableText(const Json& table) {
 
 namespace {
 
+// A type by its name; a storage type (InstanceDataManager::storageType) by
+// the name of the kind of value stored.
 std::string changedValue(const ModelChange& c, const std::string& text) {
-    return c.attribute == "DataType" ? dataTypeName(StringHelper::string2int(text)) : utf8(text);
+    const int type = StringHelper::string2int(text);
+    if (c.attribute == "DataType") return dataTypeName(type);
+    if (c.attribute == "StorageType") return type == COL_TYPE_BLOB ? "blob" : dataTypeName(type);
+    return utf8(text);
 }
 
 }  // namespace

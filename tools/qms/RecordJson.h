@@ -32,10 +32,13 @@ Json modelsJson(const std::list<M_EntityModelDAO*>& models);
 Json modelDetailJson(M_EntityModelDAO& model);
 /// The folder tree of modelDetailJson as indented lines, from `depth`.
 std::string folderTreeText(const Json& folders, int depth);
+/// The tables of modelDetailJson's folder tree, each once by name, as
+/// lines "  NAME" with " (DISPLAY)" where the display name differs.
+std::string tableListText(const Json& folders);
 
 /// A table of a model version: its names, the version that added it, its
-/// folder paths, its columns (name, type, inner name, default, flags, the
-/// name of the table it refers to) and its query and delete definitions.
+/// folder paths, its columns (name, display name, type, inner name, default,
+/// flags, the name of the table it refers to) and its query and delete definitions.
 Json tableJson(M_EntityModelDAO& model, M_EntityTableDAO& table);
 /// tableJson as the lines of `qms table show`.
 std::string tableText(const Json& table);

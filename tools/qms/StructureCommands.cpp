@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "Cli.h"
+#include "GeneratedNames.h"
 #include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
@@ -28,7 +29,8 @@ struct StructureArgs {
     std::string type;
     std::string defaultValue;
     std::string references;
-    int id = 0;  // --id of the model
+    int id = 0;       // --id of the model
+    int version = 0;  // table show: the model version (0: the highest)
     // column change: what is set (-1 or unset: unchanged)
     bool defaultGiven = false;
     int index = -1, unique = -1, maxLength = -1;
@@ -159,11 +161,13 @@ void addTable(const Options& options, const StructureArgs& args) {
     session.close();
     std::cout << "added table " << printable(args.table) << " to folder " << printable(args.path)
               << "\n";
+    const std::string renamed = renamedTable(table._name);
+    if (!renamed.empty()) warn(renamed);
 }
 
 void showTable(const Options& options, const StructureArgs& args) {
     Session session(options);
-    M_EntityModelDAO model = findModel(args.model, args.project, 0, args.id);
+    M_EntityModelDAO model = findModel(args.model, args.project, args.version, args.id);
     M_EntityTableDAO table = findTable(model, args.table);
     const Json out = tableJson(model, table);
     session.close();
@@ -196,7 +200,7 @@ void addColumn(const Options& options, const StructureArgs& args) {
             throw Failure("column '" + args.column + "' exists in table '" + args.table + "'");
     }
     if (!args.references.empty()) column._fkTableID = findTable(model, args.references)._ID;
-    column._displayName = column._name;
+    column._displayName = gbk(args.display.empty() ? args.column : args.display);
     column._dataType = dataType;
     column._defaultValue = gbk(args.defaultValue);
     column._isFindKey = args.findKey ? 1 : 0;
@@ -204,6 +208,8 @@ void addColumn(const Options& options, const StructureArgs& args) {
     session.close();
     std::cout << "added column " << printable(args.column) << " (" << args.type << ") to table "
               << printable(args.table) << "\n";
+    const std::string renamed = renamedColumn(table._name, column._name);
+    if (!renamed.empty()) warn(renamed);
 }
 
 void changeColumn(const Options& options, const StructureArgs& args) {
@@ -278,6 +284,9 @@ void addStructureCommands(CLI::App& app, Options& options) {
     auto tableShow = std::make_shared<StructureArgs>();
     command = named(table, "show", "a table's columns and definitions", *tableShow);
     command->add_option("TABLE", tableShow->table, "table name")->required()->check(storable());
+    command->add_option("--version", tableShow->version, "model version (default the highest)")
+        ->check(fromOne())
+        ->excludes(command->get_option("--id"));
     command->add_flag("--json", tableShow->json, "machine-readable output");
     action(command, [&options, tableShow] { showTable(options, *tableShow); });
     auto tableDelete = std::make_shared<StructureArgs>();
@@ -292,6 +301,8 @@ void addStructureCommands(CLI::App& app, Options& options) {
     command->add_option("TABLE", columnAdd->table, "table name")->required()->check(storable());
     command->add_option("COLUMN", columnAdd->column, "column name")->required()->check(newName());
     command->add_option("--type", columnAdd->type, "int, text, real, bytes or blob")->required();
+    command->add_option("--display", columnAdd->display, "display name (default COLUMN)")
+        ->check(newName());
     command->add_option("--default", columnAdd->defaultValue, "default value")->check(storable());
     command->add_flag("--find-key", columnAdd->findKey, "a key of the generated finders");
     command->add_option("--references", columnAdd->references, "the table it refers to")

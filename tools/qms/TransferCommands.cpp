@@ -10,7 +10,6 @@
 #include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
-#include "QmsSelfDescription.h"
 #include "Session.h"
 
 namespace qms {
@@ -27,6 +26,7 @@ struct ImportArgs {
     std::vector<std::string> projects;
     std::vector<int> ids;  // --id: identifiers in the file
     bool list = false, json = false;
+    bool all = false;  // --list: also the platform's own project
 };
 
 // --id N, once for each project; each takes one value so that FILE stays
@@ -51,8 +51,12 @@ void exportProjects(const Options& options, const ExportArgs& args) {
               << "\n";
 }
 
-void printList(const std::list<M_ProjectDAO*>& projects, bool json) {
-    if (!json) {
+void printList(const std::list<M_ProjectDAO*>& inFile, const ImportArgs& args) {
+    std::list<const M_ProjectDAO*> projects;
+    for (const M_ProjectDAO* p : inFile) {
+        if (args.all || !isPlatformProject(p->_name)) projects.push_back(p);
+    }
+    if (!args.json) {
         for (const M_ProjectDAO* p : projects) {
             std::cout << shown(p->_name) << " (id " << p->_ID << ", type " << p->_type
                       << ", author " << shown(p->_author)
@@ -80,7 +84,7 @@ std::list<int> chosenProjects(const std::list<M_ProjectDAO*>& inFile, const Impo
     const std::string file = location(args.file);
     if (args.projects.empty() && args.ids.empty()) {
         for (const M_ProjectDAO* p : inFile) {
-            if (p->_name != QmsSelfDescription::platformProjectName()) ids.push_back(p->_ID);
+            if (!isPlatformProject(p->_name)) ids.push_back(p->_ID);
         }
         if (ids.empty()) throw Failure(file + " holds no project to import");
     }
@@ -119,7 +123,7 @@ std::map<int, std::string> storedProjects() {
 }
 
 void importProjects(const Options& options, const ImportArgs& args) {
-    if (args.json && !args.list) throw UsageError("--json goes with --list");
+    if ((args.json || args.all) && !args.list) throw UsageError("--json and --all go with --list");
     if (args.list && (!args.projects.empty() || !args.ids.empty()))
         throw UsageError("--list takes no PROJECT and no --id");
     Session session(options);
@@ -130,7 +134,7 @@ void importProjects(const Options& options, const ImportArgs& args) {
     check(M_ProjectDAO::getImportProjectList(inFile, args.file),
           location(args.file) + " is no export file made by 'qms export'");
     if (args.list) {
-        printList(inFile, args.json);
+        printList(inFile, args);
         return;
     }
     const std::list<int> ids = chosenProjects(inFile, args);
@@ -174,6 +178,8 @@ void addTransferCommands(CLI::App& app, Options& options) {
     idsOption(importer, importArgs->ids, "a project of the file by its identifier (see --list)");
     importer->add_flag("--list", importArgs->list, "list the projects of the file");
     importer->add_flag("--json", importArgs->json, "with --list: JSON output");
+    importer->add_flag("--all", importArgs->all,
+                       "with --list: also the platform's own project (ARX_QMS)");
     action(importer, [&options, importArgs] { importProjects(options, *importArgs); });
 }
 

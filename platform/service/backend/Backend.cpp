@@ -23,6 +23,10 @@ ResultMsg Backend::readInstanceInfo(const std::string& location, IEntityModel& /
     return ResultMsg(SRV_ERR_NO_FILE, "数据库文件不存在：" + displayLocation(location));
 }
 
+ResultMsg Backend::readSchema(const std::string& location, DatabaseSchema& /*out*/) const {
+    return ResultMsg(SRV_ERR_ARGUMENT, "不能读取此数据库的结构：" + displayLocation(location));
+}
+
 std::string Backend::displayLocation(const std::string& location) const {
     return location;
 }

@@ -14,8 +14,9 @@
 #include "ResultReturnCode.h"
 
 namespace MeridianSpace {
+struct DatabaseSchema;
 struct IEntityModel;
-}
+}  // namespace MeridianSpace
 
 namespace MeridianSpace::detail {
 
@@ -47,6 +48,10 @@ public:
     /// MRDService::readInstanceFileInfo). SRV_ERR_NO_FILE unless the backend
     /// keeps instance files.
     virtual ResultMsg readInstanceInfo(const std::string& location, IEntityModel& model) const;
+    /// The catalogue of the database at `location`, read without writing
+    /// anything (see MRDService::readSchema). SRV_ERR_ARGUMENT unless the
+    /// backend says otherwise.
+    virtual ResultMsg readSchema(const std::string& location, DatabaseSchema& out) const;
     /// The location as messages and logs show it; as it is unless the
     /// backend says otherwise (a URI without its password).
     virtual std::string displayLocation(const std::string& location) const;

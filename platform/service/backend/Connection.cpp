@@ -10,6 +10,7 @@
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
 #include "backend/RowValues.h"
+#include "backend/SqlText.h"
 
 namespace MeridianSpace::detail {
 
@@ -196,6 +197,25 @@ ResultMsg Connection::explainFailure(const std::string& table,
         if (!found) return ResultMsg(SRV_ERR_NO_COLUMN, "列不存在：" + table + "." + column);
     }
     return failure;
+}
+
+ResultMsg Connection::readUserObjects(const std::string& sql, std::vector<SchemaObject>& out) {
+    return forEachResultRow(
+        *this, sql, [](Statement&) {},
+        [&](const Statement& row) {
+            SchemaObject object;
+            object.kind = row.columnBytes(0);
+            object.name = row.columnBytes(1);
+            object.table = row.columnBytes(2);
+            object.definition = row.columnBytes(3);
+            object.names = identifiersIn(object.definition + "\n" + row.columnBytes(4));
+            out.push_back(std::move(object));
+        },
+        "读取数据库中的索引、触发器和视图失败");
+}
+
+ResultMsg Connection::renameTable(const std::string& from, const std::string& to) {
+    return execute("ALTER TABLE " + quoteIdentifier(from) + " RENAME TO " + quoteIdentifier(to));
 }
 
 ResultMsg Connection::retryWhileBusy(const std::function<ResultMsg()>& step) {

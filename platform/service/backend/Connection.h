@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ResultReturnCode.h"
+#include "SchemaObject.h"
 #include "backend/Dialect.h"
 #include "backend/SchemaCache.h"
 #include "backend/Statement.h"
@@ -110,14 +111,25 @@ public:
     /// Holds other connections' table changes off until the transaction
     /// ends (see InstanceDataManager::lockSchemaChanges).
     virtual ResultMsg lockSchemaChanges() { return ResultMsg(); }
-    /// Makes other connections' writes of `table` wait until the open
+    /// Makes other connections' writes of `tables` wait until the open
     /// transaction ends; called before the transaction reads anything, what
     /// it reads afterwards includes everything they committed. SQLite's write
     /// transaction holds the whole file already.
-    virtual ResultMsg holdOffWriters(const std::string& table) {
-        (void)table;
+    virtual ResultMsg holdOffWriters(const std::vector<std::string>& tables) {
+        (void)tables;
         return ResultMsg();
     }
+    /// What a user made beside the tables and the indexes of single columns
+    /// (see SchemaObject), in the order it was made, with the names each uses.
+    virtual ResultMsg userObjects(std::vector<SchemaObject>& out) = 0;
+    /// Of userObjects(), those that go when `table` is dropped, in the
+    /// order to make them again: its indexes and triggers, and on a server
+    /// the views that use it, directly or through other views.
+    virtual ResultMsg objectsDroppedWith(const std::string& table,
+                                         std::vector<SchemaObject>& out) = 0;
+    /// Gives table `from` the name `to`, leaving what views and triggers say
+    /// as written (SQLite would otherwise turn their names of `from` into `to`).
+    virtual ResultMsg renameTable(const std::string& from, const std::string& to);
     /// Tells the backend that a row of `table` was inserted with the
     /// explicit "id" `id`, so that the identifiers it gives later stay above it.
     virtual ResultMsg explicitIdStored(const std::string& table, long long id) {
@@ -133,10 +145,10 @@ public:
         (void)to;
         return ResultMsg();
     }
-    /// Gives what the database named after `table` when it was made (a
-    /// server's primary key and identifier sequence) names of `table`'s own,
-    /// so that a new table of the old name gets the same names again. SQLite
-    /// derives no names.
+    /// Names what the database named after `table` when it was made (a
+    /// server's primary key and identifier sequence) after the name `table`
+    /// has now, as a table made under that name has them. SQLite derives no
+    /// names.
     virtual ResultMsg releaseDerivedNames(const std::string& table) {
         (void)table;
         return ResultMsg();
@@ -172,6 +184,9 @@ protected:
     /// The larger of the table's own change number and allRowsChange_.
     std::uint64_t tableChangeNumber(const std::string& table);
     static std::uint64_t nextChangeNumber();
+    /// Appends a SchemaObject for each row of `sql`: kind, name, table,
+    /// definition, and text whose names the object uses too.
+    ResultMsg readUserObjects(const std::string& sql, std::vector<SchemaObject>& out);
     /// Repeats `step` while it answers SRV_ERR_BUSY, up to the busy timeout.
     ResultMsg retryWhileBusy(const std::function<ResultMsg()>& step);
     void countStatement() { ++statementsRun_; }

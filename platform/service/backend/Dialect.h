@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+#include "SchemaObject.h"
+
 namespace MeridianSpace::detail {
 
 class Dialect {
@@ -51,6 +53,15 @@ public:
     /// each (the primary key left out), in name order: index name, 1 when
     /// unique (else 0), column name.
     virtual const char* columnIndexesQuery() const = 0;
+
+    /// The statement that drops `object` (see SchemaObject); its name must
+    /// have passed checkIdentifier.
+    virtual std::string dropObject(const SchemaObject& object) const {
+        const char* kind = object.kind == "index"     ? "INDEX"
+                           : object.kind == "trigger" ? "TRIGGER"
+                                                      : "VIEW";
+        return std::string("DROP ") + kind + " \"" + object.name + "\"";
+    }
 
     /// The length in bytes of the text of `column`.
     virtual std::string byteLength(const std::string& column) const = 0;

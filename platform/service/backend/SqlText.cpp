@@ -1,5 +1,6 @@
 #include "backend/SqlText.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "ServiceErrorCode.h"
@@ -166,6 +167,54 @@ int typeFromDeclared(const std::string& declared) {
     }
     if (type.find("blob") != std::string::npos || type == "bytea") return COL_TYPE_BLOB;
     return COL_TYPE_STRING;
+}
+
+std::vector<std::string> identifiersIn(const std::string& sql) {
+    std::vector<std::string> out;
+    const std::size_t n = sql.size();
+    // The end of a run opened at `i` and closed by `close` (doubled inside: itself).
+    const auto quoted = [&](std::size_t i, char close, std::string* text) {
+        for (++i; i < n; ++i) {
+            if (sql[i] != close) {
+                if (text != nullptr) text->push_back(sql[i]);
+            } else if (close != ']' && i + 1 < n && sql[i + 1] == close) {
+                if (text != nullptr) text->push_back(close);
+                ++i;
+            } else {
+                return i + 1;
+            }
+        }
+        return n;
+    };
+    const auto wordByte = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return std::isalnum(u) || c == '_' || c == '$' || u >= 0x80;
+    };
+    for (std::size_t i = 0; i < n;) {
+        const char c = sql[i];
+        const char next = i + 1 < n ? sql[i + 1] : '\0';
+        if (c == '\'') {
+            i = quoted(i, '\'', nullptr);
+        } else if (c == '-' && next == '-') {
+            i = std::min(sql.find('\n', i), n);
+        } else if (c == '/' && next == '*') {
+            const std::size_t end = sql.find("*/", i + 2);
+            i = end == std::string::npos ? n : end + 2;
+        } else if (c == '"' || c == '`' || c == '[') {
+            std::string name;
+            i = quoted(i, c == '[' ? ']' : c, &name);
+            out.push_back(std::move(name));
+        } else if (wordByte(c)) {
+            const std::size_t start = i;
+            while (i < n && wordByte(sql[i]))
+                ++i;
+            if (!std::isdigit(static_cast<unsigned char>(c)))
+                out.push_back(sql.substr(start, i - start));
+        } else {
+            ++i;
+        }
+    }
+    return out;
 }
 
 }  // namespace MeridianSpace::detail

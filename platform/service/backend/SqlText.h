@@ -41,5 +41,9 @@ ResultMsg appendOrderBy(const Connection& conn, const IOrderClause* order,
 ResultMsg defaultLiteral(const std::string& value, int dataType, std::string& out);
 /// Column type code of a declared SQL type.
 int typeFromDeclared(const std::string& declared);
+/// The names a statement's text uses, in order, as written: bare words
+/// (keywords too) and quoted names ("x", `x`, [x]) without their quotes;
+/// string literals and comments left out.
+std::vector<std::string> identifiersIn(const std::string& sql);
 
 }  // namespace MeridianSpace::detail

@@ -89,8 +89,12 @@ ResultMsg TransactionRules::takeLostWork() {
 }
 
 void TransactionRules::transactionLost(const ResultMsg& why) {
+    const bool first = lostWork_.ok();
+    // A savepoint that opened the transaction held all of it: its owner,
+    // told of the failure, undoes just what was lost.
+    lostOpener_ = first && isSavepointOpen(transactionOpener_) ? transactionOpener_ : 0;
     savepoints_.clear();
-    if (lostWork_.ok()) lostWork_ = why;
+    if (first) lostWork_ = why;
     workUndone();
 }
 
@@ -166,8 +170,22 @@ ResultMsg TransactionRules::releaseSavepoint(int id) {
 }
 
 ResultMsg TransactionRules::rollbackSavepoint(int id) {
+    if (id != 0 && id == lostOpener_) {
+        // Nothing outside the lost transaction was pending: nothing to report.
+        lostOpener_ = 0;
+        lostWork_ = ResultMsg();
+        return ResultMsg();
+    }
     ResultMsg rm = checkSavepoint(id);
     if (!rm.ok()) return rm;
+    if (!inTransaction()) {
+        // The engine ended the whole transaction on its own (a full disk, an
+        // I/O error): no savepoint is left to roll back to.
+        transactionLost(
+            ResultMsg(SRV_ERR_COMMIT,
+                      "数据库已回滚整个事务，会话中所有未提交的修改都已回滚：" + displayName()));
+        return rollbackSavepoint(id);
+    }
     if (id == transactionOpener_) {
         // The savepoint holds the whole transaction: ending it undoes the
         // same work and gives up the write lock other connections wait for.

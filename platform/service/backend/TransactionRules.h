@@ -68,8 +68,9 @@ protected:
     /// work lost before, else the commit's failure.
     ResultMsg endAll();
     /// Everything uncommitted is gone (the engine or the server ended the
-    /// transaction): forget the savepoints, report `why` at the next commit,
-    /// and count the work as undone.
+    /// transaction): forget the savepoints, report `why` at the next commit
+    /// (unless the savepoint that opened the transaction is rolled back
+    /// first: its owner knows), and count the work as undone.
     void transactionLost(const ResultMsg& why);
 
     /// Runs a statement of kind StatementKind::Control.
@@ -99,6 +100,9 @@ private:
     /// destructor) or work the engine discarded on its own; the next commit
     /// reports it.
     ResultMsg lostWork_;
+    /// The savepoint that opened the transaction lostWork_ tells of, while
+    /// its owner has not rolled it back (0: none).
+    int lostOpener_ = 0;
 };
 
 }  // namespace MeridianSpace::detail

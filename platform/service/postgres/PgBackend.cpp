@@ -1,6 +1,7 @@
 #include "postgres/PgBackend.h"
 
 #include "postgres/PgConnection.h"
+#include "postgres/PgSchema.h"
 
 namespace MeridianSpace::detail {
 
@@ -22,6 +23,10 @@ ResultMsg PgBackend::readTableNames(const std::string& location,
         if (rm.ok()) rm = closed;
     }
     return rm;
+}
+
+ResultMsg PgBackend::readSchema(const std::string& location, DatabaseSchema& out) const {
+    return readPgSchema(location, out);
 }
 
 std::size_t PgBackend::nameLimit() const {

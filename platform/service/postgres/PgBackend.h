@@ -13,6 +13,8 @@ public:
     /// Reads through a connection of its own: no table is made, nothing written.
     ResultMsg readTableNames(const std::string& location,
                              std::vector<std::string>& out) const override;
+    /// Through a connection of its own that takes any encoding.
+    ResultMsg readSchema(const std::string& location, DatabaseSchema& out) const override;
     /// The URI without its password.
     std::string displayLocation(const std::string& location) const override;
     bool isServer() const override { return true; }

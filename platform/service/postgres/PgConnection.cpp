@@ -345,12 +345,19 @@ ResultMsg PgConnection::lockSchemaChanges() {
         [](Statement&) {}, [](const Statement&) {}, "锁定数据库的表结构失败");
 }
 
-ResultMsg PgConnection::holdOffWriters(const std::string& table) {
+ResultMsg PgConnection::holdOffWriters(const std::vector<std::string>& tables) {
     // LOCK takes no snapshot: a REPEATABLE READ transaction whose first
     // statement it is reads what the writers it waited for committed. The
     // mode conflicts with itself and with row writes, not with reads.
-    ResultMsg rm = execute("LOCK TABLE " + quoteIdentifier(table) + " IN SHARE ROW EXCLUSIVE MODE");
-    return rm.ok() ? rm : ResultMsg(rm.rCode, "锁定表失败：" + table + "：" + rm.rMsg);
+    std::string names;
+    for (const std::string& table : tables) {
+        ResultMsg rm = checkIdentifier(table, "表");
+        if (!rm.ok()) return rm;
+        names += (names.empty() ? "" : ", ") + quoteIdentifier(table);
+    }
+    if (names.empty()) return ResultMsg();
+    ResultMsg rm = execute("LOCK TABLE " + names + " IN SHARE ROW EXCLUSIVE MODE");
+    return rm.ok() ? rm : ResultMsg(rm.rCode, "锁定表失败：" + names + "：" + rm.rMsg);
 }
 
 }  // namespace MeridianSpace::detail

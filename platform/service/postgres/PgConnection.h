@@ -11,7 +11,8 @@
 //
 // PgConnection.cpp: connecting, the session, the catalogue; PgDialect.cpp:
 // the SQL spellings; PgRun.cpp: running a statement, savepoints and runs of
-// inserts; PgPipeline.cpp: sending and collecting a round trip.
+// inserts; PgPipeline.cpp: sending and collecting a round trip;
+// PgSchemaObjects.cpp: the indexes, triggers and views a user made.
 #include <libpq-fe.h>
 
 #include <memory>
@@ -78,7 +79,10 @@ public:
     ResultMsg carryIdentity(const std::string& from, const std::string& to) override;
     ResultMsg releaseDerivedNames(const std::string& table) override;
     ResultMsg lockSchemaChanges() override;
-    ResultMsg holdOffWriters(const std::string& table) override;
+    ResultMsg holdOffWriters(const std::vector<std::string>& tables) override;
+    ResultMsg userObjects(std::vector<SchemaObject>& out) override;
+    ResultMsg objectsDroppedWith(const std::string& table, std::vector<SchemaObject>& out) override;
+    std::string dropObject(const SchemaObject& object) const override;
 
     /// Runs `sql` with `params` (prepared once per text when `prepared`),
     /// inside a transaction under a statement savepoint unless `kind` says

@@ -4,6 +4,7 @@
 #include "backend/InstanceInfo.h"
 #include "sqlite/SqliteConnection.h"
 #include "sqlite/SqliteReadOnly.h"
+#include "sqlite/SqliteSchema.h"
 
 namespace MeridianSpace::detail {
 
@@ -44,6 +45,13 @@ ResultMsg SqliteBackend::readTableNames(const std::string& location,
     SqliteReadOnlyFile file;
     ResultMsg rm = file.open(location);
     if (rm.ok()) rm = file.tableNames(out);
+    return rm;
+}
+
+ResultMsg SqliteBackend::readSchema(const std::string& location, DatabaseSchema& out) const {
+    SqliteReadOnlyFile file;
+    ResultMsg rm = file.open(location);
+    if (rm.ok()) rm = readSqliteSchema(file, out);
     return rm;
 }
 

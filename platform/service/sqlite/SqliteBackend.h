@@ -18,6 +18,8 @@ public:
     ResultMsg readTableNames(const std::string& location,
                              std::vector<std::string>& out) const override;
     ResultMsg readInstanceInfo(const std::string& location, IEntityModel& model) const override;
+    /// After checking every page, as readTableNames.
+    ResultMsg readSchema(const std::string& location, DatabaseSchema& out) const override;
 };
 
 }  // namespace MeridianSpace::detail

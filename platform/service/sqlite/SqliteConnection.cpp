@@ -1,8 +1,12 @@
 #include "sqlite/SqliteConnection.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string_view>
 #include <utility>
@@ -22,6 +26,35 @@ ResultMsg checkDatabasePath(const std::string& path) {
     if (path.empty()) return ResultMsg(SRV_ERR_ARGUMENT, "数据库文件路径为空。");
     if (path[0] == ':' || StringHelper::equalsIgnoreCase(path.substr(0, 5), "file:")) {
         return ResultMsg(SRV_ERR_ARGUMENT, "数据库文件路径是SQLite的特殊名称，不是文件：" + path);
+    }
+    return ResultMsg();
+}
+
+// The file header says write-ahead-log mode (format versions 2 at bytes 18 and 19).
+bool inWalMode(const std::string& path) {
+    unsigned char header[20] = {};
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    const bool read =
+        file != nullptr && std::fread(header, 1, sizeof(header), file) == sizeof(header);
+    if (file != nullptr) std::fclose(file);
+    return read && header[18] == 2 && header[19] == 2;
+}
+
+// A session writes: the file and its folder (journal, log) must be writable,
+// or the engine would open the file read-only and fail late, leaving its
+// log files beside it. A folder that is not there is the engine's to report.
+ResultMsg checkWritable(const std::string& path, bool exists) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : path.substr(0, slash);
+    if (exists && ::access(path.c_str(), W_OK) != 0 && errno != ENOENT) {
+        return ResultMsg(SRV_ERR_NO_FILE,
+                         "数据库文件不能写入：" + path + "：" + std::strerror(errno));
+    }
+    if (::access(folder.c_str(), W_OK) != 0 && errno != ENOENT) {
+        return ResultMsg(SRV_ERR_NO_FILE,
+                         "数据库文件所在的目录不能写入：" + folder + "：" + std::strerror(errno));
     }
     return ResultMsg();
 }
@@ -165,8 +198,7 @@ ResultMsg SqliteConnection::openReadOnly(const std::string& path,
 
 int SqliteConnection::openForReading(const std::string& path, sqlite3*& db, int flags) {
     struct stat st {};
-    const bool logged =
-        stat((path + "-wal").c_str(), &st) == 0 || stat((path + "-journal").c_str(), &st) == 0;
+    const bool immutable = stat((path + "-wal").c_str(), &st) != 0 && inWalMode(path);
     // The path as a URI: an absolute one with an empty authority, every
     // byte but the plain ones escaped.
     static const char hex[] = "0123456789ABCDEF";
@@ -179,7 +211,7 @@ int SqliteConnection::openForReading(const std::string& path, sqlite3*& db, int 
             uri += {'%', hex[byte >> 4], hex[byte & 15]};
         }
     }
-    uri += logged ? "?mode=ro" : "?immutable=1";
+    uri += immutable ? "?immutable=1" : "?mode=ro";
     return sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | flags,
                            nullptr);
 }
@@ -204,6 +236,10 @@ ResultMsg SqliteConnection::reopen(bool create) {
     }
     if (!exists && (!create || readOnly_)) {
         return ResultMsg(SRV_ERR_NO_FILE, "数据库文件不存在：" + path());
+    }
+    if (!readOnly_) {
+        ResultMsg rm = checkWritable(path(), exists);
+        if (!rm.ok()) return rm;
     }
     return openHandle(SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0));
 }
@@ -473,6 +509,46 @@ ResultMsg SqliteConnection::queryPlan(const std::string& sql,
         *this, "EXPLAIN QUERY PLAN " + sql, bind,
         [&](const Statement& row) { plan += (plan.empty() ? "" : "; ") + row.columnBytes(3); },
         "读取查询计划失败");
+}
+
+ResultMsg SqliteConnection::userObjects(std::vector<SchemaObject>& out) {
+    // Indexes of one named column are the columns' own (columnIndexesQuery).
+    ResultMsg rm = readUserObjects(
+        "SELECT m.type, m.name, CASE m.type WHEN 'view' THEN '' ELSE m.tbl_name END, m.sql, '' "
+        "FROM sqlite_master AS m WHERE m.sql IS NOT NULL AND (m.type IN ('trigger', 'view') OR "
+        "(m.type = 'index' AND NOT ((SELECT count(*) FROM pragma_index_info(m.name)) = 1 AND "
+        "(SELECT cid FROM pragma_index_info(m.name)) >= 0))) ORDER BY m.rowid",
+        out);
+    // A view is checked when it is used: preparing a read of it tells.
+    for (auto it = out.begin(); rm.ok() && it != out.end(); ++it) {
+        if (it->kind != "view" || !checkIdentifier(it->name, "视图").ok()) continue;
+        sqlite3_stmt* stmt = nullptr;
+        const std::string sql = "SELECT * FROM " + quoteIdentifier(it->name);
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+            it->problem = sqlite3_errmsg(db_);
+        sqlite3_finalize(stmt);
+    }
+    return rm;
+}
+
+ResultMsg SqliteConnection::objectsDroppedWith(const std::string& table,
+                                               std::vector<SchemaObject>& out) {
+    std::vector<SchemaObject> all;
+    ResultMsg rm = userObjects(all);
+    for (SchemaObject& object : all) {
+        if (object.kind != "view" && StringHelper::equalsIgnoreCase(object.table, table))
+            out.push_back(std::move(object));
+    }
+    return rm;
+}
+
+ResultMsg SqliteConnection::renameTable(const std::string& from, const std::string& to) {
+    // The engine's own rule would rewrite views and triggers naming `from`,
+    // and refuse while any view names a table that is not there.
+    ResultMsg rm = execute("PRAGMA legacy_alter_table = ON");
+    if (rm.ok()) rm = Connection::renameTable(from, to);
+    ResultMsg restored = execute("PRAGMA legacy_alter_table = OFF");
+    return rm.ok() ? restored : rm;
 }
 
 const char* SqliteConnection::indexQuery() const {

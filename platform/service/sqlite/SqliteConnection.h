@@ -29,10 +29,11 @@ public:
     /// openForReading does; every write through the connection fails.
     static ResultMsg openReadOnly(const std::string& path, std::shared_ptr<SqliteConnection>& out);
     /// Opens `path` read-only into `db`, which the caller closes with
-    /// sqlite3_close_v2 whatever the answer (the engine's result code). A
-    /// file with neither a write-ahead log nor a rollback journal beside it
-    /// is read as immutable, so that not even lock or shared-memory files
-    /// appear beside it; otherwise the engine reads the log too.
+    /// sqlite3_close_v2 whatever the answer (the engine's result code).
+    /// Nothing appears beside the file: one in write-ahead-log mode without
+    /// a log beside it is read as immutable (the engine would make its
+    /// shared-memory file); otherwise the engine reads under its usual locks,
+    /// the log too, so that a writer's commit is never read half done.
     static int openForReading(const std::string& path, sqlite3*& db, int flags = 0);
     /// A private in-memory database, for callers that ask for one on purpose.
     static ResultMsg openMemory(std::shared_ptr<SqliteConnection>& out);
@@ -74,6 +75,9 @@ public:
     }
     ResultMsg queryPlan(const std::string& sql, const std::function<void(Statement&)>& bind,
                         std::string& plan) override;
+    ResultMsg userObjects(std::vector<SchemaObject>& out) override;
+    ResultMsg objectsDroppedWith(const std::string& table, std::vector<SchemaObject>& out) override;
+    ResultMsg renameTable(const std::string& from, const std::string& to) override;
 
     sqlite3* handle() const { return db_; }
 

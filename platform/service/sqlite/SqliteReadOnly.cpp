@@ -11,10 +11,15 @@ namespace MeridianSpace::detail {
 
 namespace {
 
-// Hands every row of `sql` to `read`; the engine's result code.
-int forEachRow(sqlite3* db, const char* sql, const std::function<void(sqlite3_stmt*)>& read) {
+// Hands every row of `sql` (with `parameter` as ?1 when given) to `read`;
+// the engine's result code.
+int stepRows(sqlite3* db, const char* sql, const std::function<void(sqlite3_stmt*)>& read,
+             const std::string* parameter = nullptr) {
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    if (rc == SQLITE_OK && parameter != nullptr)
+        rc = sqlite3_bind_text(stmt, 1, parameter->data(), static_cast<int>(parameter->size()),
+                               SQLITE_TRANSIENT);
     while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         read(stmt);
         rc = SQLITE_OK;
@@ -45,7 +50,7 @@ ResultMsg SqliteReadOnlyFile::open(const std::string& path) {
         // for it as long as a session would, then say so.
         sqlite3_extended_result_codes(db_, 1);
         sqlite3_busy_timeout(db_, Connection::kDefaultBusyTimeoutMs);
-        rc = forEachRow(db_, "PRAGMA quick_check", [&](sqlite3_stmt* stmt) {
+        rc = stepRows(db_, "PRAGMA quick_check", [&](sqlite3_stmt* stmt) {
             check += (check.empty() ? "" : "; ") + sqliteColumnBytes(stmt, 0);
         });
     }
@@ -63,10 +68,16 @@ ResultMsg SqliteReadOnlyFile::open(const std::string& path) {
 
 ResultMsg SqliteReadOnlyFile::tableNames(std::vector<std::string>& out) {
     const int rc =
-        forEachRow(db_, "SELECT name FROM sqlite_schema WHERE type = 'table' ORDER BY name",
-                   [&](sqlite3_stmt* stmt) { out.push_back(sqliteColumnBytes(stmt, 0)); });
+        stepRows(db_, "SELECT name FROM sqlite_schema WHERE type = 'table' ORDER BY name",
+                 [&](sqlite3_stmt* stmt) { out.push_back(sqliteColumnBytes(stmt, 0)); });
     if (rc == SQLITE_OK) return ResultMsg();
     return sqliteError(db_, SRV_ERR_NO_FILE, path_, "不是可用的数据库文件：" + path_);
+}
+
+ResultMsg SqliteReadOnlyFile::forEachRow(const char* sql, const std::string* parameter,
+                                         const std::function<void(sqlite3_stmt*)>& read) {
+    if (stepRows(db_, sql, read, parameter) == SQLITE_OK) return ResultMsg();
+    return sqliteError(db_, SRV_ERR_NO_FILE, path_, "读取数据库结构失败：" + path_);
 }
 
 StepResult SqliteReadOnlyFile::firstRow(const std::string& sql, std::vector<Value>& row,

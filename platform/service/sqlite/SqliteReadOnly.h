@@ -6,6 +6,7 @@
 // One thread at a time.
 #include <sqlite3.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ public:
     /// Runs `sql` up to its first row: Row with its values in `row`, Done
     /// without one, Error with the engine's message in `why`.
     StepResult firstRow(const std::string& sql, std::vector<Value>& row, std::string& why);
+    /// Hands every row of `sql`, with `parameter` bound as ?1 when not
+    /// null, to `read`; a failure names the file and the engine's message.
+    ResultMsg forEachRow(const char* sql, const std::string* parameter,
+                         const std::function<void(sqlite3_stmt*)>& read);
 
 private:
     sqlite3* db_ = nullptr;

@@ -168,4 +168,35 @@ TEST_F(Transactions, ALockHeldElsewhereIsABusyAnswerThatCanBeRetried) {
     EXPECT_TRUE(other.execute("BEGIN IMMEDIATE; COMMIT"));
 }
 
+// A step the engine undid together with its whole transaction (a full disk
+// while the step spilled its pages) is its owner's failure: once the owner
+// rolls its transaction back, closing the session has nothing to report.
+TEST_F(Transactions, WorkTheEngineUndidWholeIsOnlyItsOwnersFailure) {
+    ARX_FILE_ONLY();  // a full disk under SQLite files
+    installFaultyDisk();
+    ASSERT_TRUE(session->close().ok());
+    MRDSession* opened = nullptr;
+    ASSERT_TRUE(service.createSession(dbPath, opened).ok());
+    session.reset(opened);
+    InstanceDataManager* manager = nullptr;
+    ASSERT_TRUE(session->createInstanceDataManager(manager, 0).ok());
+    idm.reset(manager);
+    // More than the 16 MiB page cache holds, so that a rebuild spills pages.
+    ASSERT_TRUE(rawExecute(dbPath,
+                           "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k "
+                           "WHERE i < 3000) INSERT INTO T_Item (Name) SELECT "
+                           "printf('%08d', i) || hex(randomblob(4000)) FROM k"));
+    {
+        Transaction tx(*session);
+        ASSERT_TRUE(tx.begun().ok());
+        FullDisk full("data.db");
+        const ResultMsg rm =
+            idm->rebuildTable(tableNamed("T_Item"), {describe("Name", 2), describe("Qty", 2)});
+        EXPECT_FALSE(rm.ok());
+    }
+    const ResultMsg closed = session->close();
+    EXPECT_TRUE(closed.ok()) << closed.rMsg;
+    EXPECT_EQ(rawScalar(dbPath, "SELECT count(*) || typeof(Qty) FROM T_Item"), "3000null");
+}
+
 }  // namespace arxtest

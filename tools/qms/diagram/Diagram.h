@@ -82,6 +82,10 @@ struct Frame {
     bool fixed = false;  // placed by the folder's scene record
 };
 
+/// Has the boxes and column lines show display names instead of names (a
+/// name where the display name is empty), each box sized for them.
+void drawDisplayNames(Diagram& diagram);
+
 /// Where everything of a Diagram stands.
 struct Layout {
     std::map<int, Spot> spots;  // by table _ID

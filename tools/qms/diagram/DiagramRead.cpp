@@ -88,6 +88,16 @@ void readFolders(M_EntityModelDAO& model, Diagram& diagram) {
 
 }  // namespace
 
+void drawDisplayNames(Diagram& diagram) {
+    for (auto& [id, table] : diagram.tables) {
+        if (!table.display.empty()) table.name = table.display;
+        for (Column& column : table.columns)
+            column.label =
+                (column.display.empty() ? column.name : column.display) + ": " + column.type;
+        measure(table);
+    }
+}
+
 Diagram readDiagram(M_EntityModelDAO& model) {
     Diagram diagram;
     diagram.title = utf8(model._name) + " v" + std::to_string(model._version);
