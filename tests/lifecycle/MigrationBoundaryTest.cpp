@@ -120,7 +120,7 @@ TEST_F(MigrationBoundary, EachChangeIsAllowedOnOneSideOfItsLineAndRefusedOnTheOt
         {"stored as text where the version says int", uniqueDefault, nullptr,
          "(1, 'x', 7); ALTER TABLE \"T_1\" DROP COLUMN \"N_1\"; ALTER TABLE \"T_1\" ADD "
          "COLUMN \"N_1\" TEXT",
-         LossAllowed, added, drift + "T_1的列N_1的存储类型是2，版本中是1"},
+         LossAllowed, added, drift + "T_1的列N_1的存储类型是文本，版本中是整数"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
