@@ -378,6 +378,12 @@ TEST_F(Transfer, DamagedExportFilesAreRefusedAndNothingIsWritten) {
          "表T_M_NormalColumn中id为900的记录的MaxLength不是整数：4294967296"},
         {"UPDATE T_M_NormalColumn SET id = 900, MinLength = -2147483649 WHERE Name = 'Note'",
          "表T_M_NormalColumn中id为900的记录的MinLength不是整数：-2147483649"},
+        {"UPDATE T_M_SceneInfo_2 SET id = 900, MSceneType_2 = 2, MDataObjectId_2 = 999 WHERE id = "
+         "(SELECT min(id) FROM T_M_SceneInfo_2)",
+         "表T_M_SceneInfo_2中id为900的记录的MDataObjectId_2指向T_M_EntityTable中不存在的记录：999"},
+        {"UPDATE T_M_DictData_2 SET id = 900, MRDictItemID_2 = 999 WHERE id = "
+         "(SELECT min(id) FROM T_M_DictData_2)",
+         "表T_M_DictData_2中id为900的记录的MRDictItemID_2指向T_M_DictItem_2中不存在的记录：999"},
         {"UPDATE T_M_EntityModel SET RProjectID = 999 WHERE Name = 'Codes'",
          "表T_M_EntityModel中id为5的记录的RProjectID指向T_M_Project中不存在的记录：999"},
         {"DELETE FROM T_M_EntityModel", "没有数据模型M_QMS，导出没有完成"},
