@@ -386,7 +386,7 @@ TEST_F(Transfer, DamagedExportFilesAreRefusedAndNothingIsWritten) {
          "表T_M_DictData_2中id为900的记录的MRDictItemID_2指向T_M_DictItem_2中不存在的记录：999"},
         {"UPDATE T_M_EntityModel SET RProjectID = 999 WHERE Name = 'Codes'",
          "表T_M_EntityModel中id为5的记录的RProjectID指向T_M_Project中不存在的记录：999"},
-        {"DELETE FROM T_M_EntityModel", "没有数据模型M_QMS，导出没有完成"},
+        {"DELETE FROM T_M_EntityModel WHERE Name = 'M_QMS'", "没有数据模型M_QMS，导出没有完成"},
     };
     int n = 0;
     for (const auto& row : rows) {
