@@ -129,14 +129,7 @@ TEST_F(Transactions, ASchemaChangeCommitsNoPendingWrites) {
 TEST_F(Transactions, AnImmediateWriteWhoseCommitFailsSaysSo) {
     ARX_FILE_ONLY();  // a full disk under SQLite files
     installFaultyDisk();
-    idm.reset();
-    ASSERT_TRUE(session->close().ok());
-    MRDSession* reopened = nullptr;
-    ASSERT_TRUE(service.createSession(dbPath, reopened, 0).ok());
-    session.reset(reopened);
-    InstanceDataManager* manager = nullptr;
-    ASSERT_TRUE(session->createInstanceDataManager(manager, 0).ok());
-    idm.reset(manager);
+    openSession(0);  // on the faulty disk
     ASSERT_TRUE(add("pending").ok());
     ResultMsg rm;
     {
