@@ -80,8 +80,14 @@ TEST_F(MigrationBoundary, EachChangeIsAllowedOnOneSideOfItsLineAndRefusedOnTheOt
         m.n._delVersion = m.v._version;
         ASSERT_TRUE(m.n.save().ok());
     };
+    // Ended in the record, as an imported project's tables may be.
+    const Edit endT = [](Model& m) {
+        m.t._delVersion = m.v._version;
+        ASSERT_TRUE(m.t.save().ok());
+    };
     enum Run { Migrate, LossAllowed, DryRun };
-    const std::string ok = "实例数据已从版本", refused = "被拒绝，未做任何修改：表T_1",
+    const std::string ok = "实例数据已从版本", nothing = "被拒绝，未做任何修改：",
+                      refused = nothing + "表T_1",
                       drift = "实例数据与其声明的版本1不一致，迁移无法调和，未做任何修改：表";
     const std::string digits = "length-changed data-dependent N_1 NumLength 19>10",
                       added = "column-added data-dependent U_2";
@@ -114,6 +120,8 @@ TEST_F(MigrationBoundary, EachChangeIsAllowedOnOneSideOfItsLineAndRefusedOnTheOt
          Migrate, "type-changed destructive N_1 DataType 1>5", ok},
         {"an ended column without values", endN, nullptr, "(1, 'x', NULL), (2, 'y', NULL)", Migrate,
          "column-ended destructive N_1", ok},
+        {"a table ended in its record", endT, nullptr, "(1, 'x', 7)", Migrate,
+         "table-ended destructive ", nothing + "表T_1有1行将被删除"},
         {"a table the version does not describe", uniqueDefault, nullptr,
          "(1, 'x', 7); CREATE TABLE \"Hand\" (\"id\" INTEGER)", LossAllowed, added,
          drift + "Hand不属于所声明的版本"},
