@@ -7,11 +7,11 @@
 #include <functional>
 #include <future>
 #include <random>
-#include <thread>
 
 #include "InstanceMigration.h"
 #include "dao/RecordFixture.h"
 #include "support/FaultyDisk.h"
+#include "support/Waiting.h"
 
 namespace arxtest {
 
@@ -330,8 +330,9 @@ TEST_F(Migration, DriftAndBadInputAreFoundBeforeAnythingIsWritten) {
     ASSERT_TRUE(rawExecute(oracle, kRows));
     EXPECT_EQ(dump(file), dump(oracle));
 
-    M_EntityModelDAO nine = m.now, gone = model("Gone");
+    M_EntityModelDAO nine = m.now, elsewhere = m.now, gone = model("Gone");
     nine._version = 9;
+    elsewhere._rProjectID += 1;  // the same name in another project
     const std::string goneFile = instance(gone, "gone.db");
     ASSERT_TRUE(gone.delself().ok());
     writeText(dir.file("text.db"), "no database");
@@ -345,6 +346,7 @@ TEST_F(Migration, DriftAndBadInputAreFoundBeforeAnythingIsWritten) {
         {"plain.db", "", &m.now, "不是实例文件：" + dir.file("plain.db")},
         {"gone.db", "", &m.now, "在数据库中没有查找到数据模型信息，无法获取其ID"},
         {"v1.db", "", &other.now, "实例数据属于数据模型M1，不是数据模型M2的实例，不能迁移。"},
+        {"v1.db", "", &elsewhere, "实例数据属于数据模型M1，不是数据模型M1的实例，不能迁移。"},
         {"v1.db", "", &nine, "数据模型M1没有版本9。"},
         {"v2.db", "", &m.now, "实例数据已是版本2，无需迁移。"},
         {"v1.db", "ALTER TABLE T_1 ADD COLUMN X", &m.now,
@@ -497,16 +499,19 @@ TEST_F(LargeMigration, AProcessKilledDuringTheRebuildLeavesTheFileAsItWas) {
         _exit(0);
     }
     close(started[1]);
-    char byte = 0;
-    ASSERT_EQ(read(started[0], &byte, 1), 1);  // the rebuild has begun
+    // Killed once the rebuild has begun and written a good part of the new table.
+    const bool begun = readByte(started[0], Seconds(300));
     close(started[0]);
-    // Killed once the rebuild has written a good part of the new table.
     std::error_code none;
-    while (std::filesystem::file_size(file + "-wal", none) < 4u << 20 || none)
-        std::this_thread::yield();
+    const bool grown =
+        begun &&
+        waitUntil(
+            [&] { return std::filesystem::file_size(file + "-wal", none) >= 4u << 20 && !none; },
+            [child] { return running(child); }, Seconds(300));
     kill(child, SIGKILL);
     int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(reap(child, Seconds(60), status));
+    ASSERT_TRUE(grown) << "the migration ended or stalled before its rebuild wrote 4 MiB";
     EXPECT_TRUE(WIFSIGNALED(status));
     expectIntact();
     ASSERT_TRUE(MeridianNew::startup(config, work, 0).ok());
