@@ -1,11 +1,12 @@
 #pragma once
 
-// What the common library knows of a registered class: its table and the
-// columns its mapper writes, worked out once from a fresh object. Internal.
+// What the common library knows of a registered class, its plan: its table,
+// the columns its mapper writes and the member names each column answers to,
+// worked out once from a fresh object. Internal.
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "DAOFactoryRegistry.h"
@@ -28,21 +29,36 @@ public:
     static ResultMsg of(const std::string& className, std::shared_ptr<const DAOClassLayout>& out);
 
     /// The column a member name stands for: member _x matches, ignoring case,
-    /// the column x, Mx, x_N or Mx_N (N a number), exact matches first.
-    /// Each name is worked out once and remembered (guarded).
-    ResultMsg resolve(const std::string& attribute, std::string& column) const;
+    /// the column x, Mx, x_N or Mx_N (N a number), exact matches first, then
+    /// the first column in order. `column` points into `columns`.
+    ResultMsg resolve(const std::string& attribute, const std::string*& column) const;
 
     std::string className;
     DAOFactory factory = nullptr;
     std::string table;
     /// "id" first, then the mapper's columns in its order.
     std::vector<MNormalColumn> columns;
+    /// Whether the class's mapper reads rows in place (Mapper::readsResultRows).
+    bool readsResultRows = false;
 
 private:
-    ResultMsg match(const std::string& attribute, std::string& column) const;
+    // A column a name answers to: how well (0 best) and which.
+    struct Answer {
+        int rank;
+        std::size_t column;
+        bool operator<(const Answer& other) const {
+            return rank != other.rank ? rank < other.rank : column < other.column;
+        }
+    };
+    struct IgnoringCase {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    void indexNames();
+    void answer(std::string_view name, int rank, std::size_t column);
 
-    mutable std::mutex resolvedMutex_;
-    mutable std::map<std::string, std::string, std::less<>> resolved_;
+    // Every name some column answers to, with the best such column.
+    std::map<std::string, Answer, IgnoringCase> names_;
 };
 
 /// The row a mapper makes of an object, with the table name filled in from
