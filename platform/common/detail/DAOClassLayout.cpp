@@ -106,20 +106,26 @@ ResultMsg DAOClassLayout::of(const std::string& className,
     return rm;
 }
 
-bool DAOClassLayout::IgnoringCase::operator()(std::string_view a, std::string_view b) const {
-    const std::size_t common = a.size() < b.size() ? a.size() : b.size();
-    for (std::size_t i = 0; i < common; ++i) {
-        const char x = lower(a[i]), y = lower(b[i]);
-        if (x != y) return x < y;
+std::size_t DAOClassLayout::CaseBlindHash::operator()(std::string_view text) const {
+    std::size_t hash = 14695981039346656037ULL;  // FNV-1a
+    for (const char c : text)
+        hash = (hash ^ static_cast<unsigned char>(lower(c))) * 1099511628211ULL;
+    return hash;
+}
+
+bool DAOClassLayout::CaseBlindEqual::operator()(std::string_view a, std::string_view b) const {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) return false;
     }
-    return a.size() < b.size();
+    return true;
 }
 
 void DAOClassLayout::answer(std::string_view name, int rank, std::size_t column) {
     const Answer candidate{rank, column};
     const auto known = names_.find(name);
     if (known == names_.end()) {
-        names_.emplace(std::string(name), candidate);
+        names_.emplace(name, candidate);
     } else if (candidate < known->second) {
         known->second = candidate;
     }
@@ -131,6 +137,7 @@ void DAOClassLayout::indexNames() {
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const std::string_view column = columns[i]._innerName;
         answer(column, 0, i);
+        if (!column.empty() && column[0] == '_') underscoreColumns_ = true;
         if (startsWithM(column)) answer(column.substr(1), 1, i);
         std::string_view stem;
         if (!numberedStem(column, stem)) continue;
@@ -151,7 +158,8 @@ ResultMsg DAOClassLayout::resolve(const std::string& attribute, const std::strin
         const auto byBase = names_.find(base);
         if (byBase != names_.end()) best = byBase->second;
         // The name as written, underscore and all, only as an exact match.
-        const auto byName = base.size() != name.size() ? names_.find(name) : names_.end();
+        const bool asWritten = underscoreColumns_ && base.size() != name.size();
+        const auto byName = asWritten ? names_.find(name) : names_.end();
         if (byName != names_.end() && byName->second.rank == 0 &&
             (best.rank < 0 || byName->second < best)) {
             best = byName->second;

@@ -3,10 +3,10 @@
 // What the common library knows of a registered class, its plan: its table,
 // the columns its mapper writes and the member names each column answers to,
 // worked out once from a fresh object. Internal.
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "DAOFactoryRegistry.h"
@@ -24,6 +24,11 @@ namespace MeridianSpace::detail {
 /// Layouts are shared, never changed once made: several threads may read one.
 class DAOClassLayout {
 public:
+    DAOClassLayout() = default;
+    // The name index views the column names in place.
+    DAOClassLayout(const DAOClassLayout&) = delete;
+    DAOClassLayout& operator=(const DAOClassLayout&) = delete;
+
     /// The layout of a registered class; COM_ERR_UNKNOWN_CLASS or
     /// COM_ERR_MAPPER when it cannot be worked out. The cache is guarded.
     static ResultMsg of(const std::string& className, std::shared_ptr<const DAOClassLayout>& out);
@@ -50,15 +55,21 @@ private:
             return rank != other.rank ? rank < other.rank : column < other.column;
         }
     };
-    struct IgnoringCase {
-        using is_transparent = void;
+    struct CaseBlindHash {
+        std::size_t operator()(std::string_view text) const;
+    };
+    struct CaseBlindEqual {
         bool operator()(std::string_view a, std::string_view b) const;
     };
     void indexNames();
     void answer(std::string_view name, int rank, std::size_t column);
 
-    // Every name some column answers to, with the best such column.
-    std::map<std::string, Answer, IgnoringCase> names_;
+    // Every name some column answers to, with the best such column; the
+    // names are views of the column names in `columns`.
+    std::unordered_map<std::string_view, Answer, CaseBlindHash, CaseBlindEqual> names_;
+    // Whether a column's name starts with "_", so that a member name could
+    // match it as written.
+    bool underscoreColumns_ = false;
 };
 
 /// The row a mapper makes of an object, with the table name filled in from
