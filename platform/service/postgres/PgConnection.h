@@ -43,9 +43,6 @@ public:
 
     ResultMsg reopen(bool create) override;
     bool inTransaction() const override;
-    ResultMsg execute(const std::string& sql) override {
-        return runText(sql, StatementKind::Other);
-    }
     ResultMsg refreshSchema() override;
     std::uint64_t changeCount(const std::string& table) override;
     int changes() const override { return changes_; }
@@ -69,6 +66,9 @@ public:
     const char* tableNamesQuery() const override;
     const char* indexQuery() const override;
     const char* columnIndexesQuery() const override;
+    std::string blobLiteral(const std::string& hex) const override {
+        return "'\\x" + hex + "'::bytea";
+    }
     std::string byteLength(const std::string& column) const override {
         return "octet_length(CAST(" + column + " AS TEXT))";
     }
@@ -92,6 +92,9 @@ public:
                   PGresult*& result);
 
 protected:
+    ResultMsg executeText(const std::string& sql) override {
+        return runText(sql, StatementKind::Other);
+    }
     ResultMsg newStatement(const std::string& sql, StatementKind kind,
                            std::unique_ptr<Statement>& out) override;
     ResultMsg backendError(int code, const std::string& what) const override;
