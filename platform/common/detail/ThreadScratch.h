@@ -9,13 +9,7 @@
 #include <unordered_map>
 
 #include "IQueryCondition.h"
-#include "ITableData.h"
-#include "detail/DAOClassLayout.h"
-
-namespace MeridianSpace {
-class DAO;
-class Mapper;
-}  // namespace MeridianSpace
+#include "detail/DAOClassLayout.h"  // with DAO, Mapper and ITableData
 
 namespace MeridianSpace::detail {
 
