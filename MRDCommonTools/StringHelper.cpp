@@ -313,6 +313,8 @@ bool StringHelper::parseWholeDouble(const std::string& text, double& value) {
             (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
         if (!allowed) return false;
     }
+    // from_chars takes no '+', and would read "+-1" as -1.
+    if (first == '+' && text.size() > 1 && text[1] == '-') return false;
     const char* begin = text.data() + (first == '+' ? 1 : 0);
     const char* end = text.data() + text.size();
     const auto result = std::from_chars(begin, end, value);

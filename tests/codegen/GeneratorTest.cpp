@@ -48,8 +48,8 @@ TEST_F(Generator, GeneratedCodeCompilesLinksAndRunsAgainstTheInstalledPackage) {
     // Compiles and runs the generated code: bounded, as every wait of a test.
     const std::string command = withDeadline(Seconds(900), "bash '") + ARX_CODEGEN_CHECK + "' '" +
                                 ARX_BUILD_DIR + "' '" + gen + "' '" + dir.file("host-config.db") +
-                                "' '" + dir.file("instance.db") + "' '" + ARX_HOST_FLAGS + "' >'" +
-                                log + "' 2>&1";
+                                "' '" + dir.file("instance.db") + "' '" + ARX_HOST_FLAGS + "' '" +
+                                ARX_HOST_CXX + "' >'" + log + "' 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << readText(log);
     EXPECT_NE(readText(log).find("generated code works"), std::string::npos) << readText(log);
     EXPECT_NE(readText(log).find("defaults [" + note + "] [10]\n"), std::string::npos);

@@ -674,6 +674,14 @@ TEST_F(QmsTest, RefusedRowFilesWriteNothing) {
          u8"f.txt line 4: 第2行数据写入失败："},
         {"dict import D C f.txt", "blue@#@1\nred@#@2\nblue@#@3\n",
          u8"f.txt line 3: 第3行数据写入失败："},
+        // The empty value's marker as a value would be stored empty.
+        {"--work inst.db data import M T f.txt --csv", "id,name,pop\n0,!#@$!^%&^@%$,1\n",
+         "f.txt line 2: a value is \"!#@$!^%&^@%$\""},
+        // Values whose GBK bytes run into a separator: 丂 is 0x81 0x40.
+        {"--work inst.db data import M T f.txt --csv", "id,name,pop\n0,x@#,1\n",
+         "f.txt line 2: a value ends in \"@#\""},
+        {"--work inst.db data import M T f.txt --csv", u8"id,name,pop\n0,丂#@x,1\n",
+         "f.txt line 2: a value holds \"@#@\""},
     };
     for (const auto& c : cases) {
         const std::string config = file("qms.db"), work = file("inst.db");

@@ -14,6 +14,7 @@
 #include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
+#include "RowFile.h"
 #include "RowText.h"
 #include "Session.h"
 #include "Transaction.h"
@@ -27,86 +28,6 @@ struct RowArgs {
     bool csv = false;
     bool keepIDs = false;
 };
-
-// A row read from a file: its values (UTF-8) and the line it starts on.
-struct FileRow {
-    std::size_t line;
-    std::vector<std::string> values;
-};
-
-// The values of a row text line; the marker that split() puts for an empty
-// value at either end (or that stands for one anywhere) is the empty value.
-std::vector<std::string> rowValues(const std::string& line) {
-    std::vector<std::string> values;
-    values.resize(rowtext::split(line, values));
-    for (std::string& value : values) {
-        if (value == rowtext::kEmptyMarker) value.clear();
-    }
-    return values;
-}
-
-std::string csvLine(const std::vector<std::string>& values) {
-    std::string line;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i > 0) line += ',';
-        const std::string& value = values[i];
-        if (value.find_first_of(",\"\r\n") == std::string::npos) {
-            line += value;
-            continue;
-        }
-        line += '"';
-        for (char c : value)
-            line += c == '"' ? std::string("\"\"") : std::string(1, c);
-        line += '"';
-    }
-    return line + "\n";
-}
-
-// RFC 4180: a value in quotes may hold commas, line breaks and doubled
-// quotes; rows end with CRLF or LF; a UTF-8 byte order mark is skipped.
-std::vector<FileRow> parseCsv(const std::string& text, const std::string& path) {
-    std::vector<FileRow> rows;
-    std::size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    std::size_t line = 1;
-    const auto fail = [&](std::size_t at, const std::string& what) {
-        return Failure(path + " line " + std::to_string(at) + ": " + what);
-    };
-    const auto endsValue = [&](std::size_t at) {
-        return at == text.size() || text[at] == ',' || text[at] == '\n' || text[at] == '\r';
-    };
-    while (i < text.size()) {
-        FileRow row{line, {}};
-        for (bool more = true; more;) {
-            std::string value;
-            if (i < text.size() && text[i] == '"') {
-                const std::size_t opened = line;
-                for (++i;; ++i) {
-                    if (i == text.size()) throw fail(opened, "a quoted value is not closed");
-                    if (text[i] == '"') {
-                        if (i + 1 == text.size() || text[i + 1] != '"') break;
-                        ++i;  // a doubled quote stands for one
-                    }
-                    if (text[i] == '\n') ++line;
-                    value += text[i];
-                }
-                if (!endsValue(++i)) throw fail(line, "text after a closing quote");
-            } else {
-                for (; !endsValue(i); ++i) {
-                    if (text[i] == '"') throw fail(line, "a quote inside a value without quotes");
-                    value += text[i];
-                }
-            }
-            row.values.push_back(value);
-            more = i < text.size() && text[i] == ',';
-            if (more) ++i;
-        }
-        if (i < text.size() && text[i] == '\r') ++i;
-        if (i < text.size() && text[i] == '\n') ++i;
-        ++line;
-        rows.push_back(row);
-    }
-    return rows;
-}
 
 // The columns of a table in a model version, in the order of the library's
 // lines, and which of them a file carries: the identifier column (work
@@ -204,18 +125,7 @@ FileLines parse(const std::string& path, const TableColumns& columns, bool csv,
             throw Failure(where + std::to_string(row.values.size()) + " values, table " + table +
                           " takes " + std::to_string(columns.carried.size()));
         }
-        std::vector<std::string> stored;
-        for (const std::string& value : row.values) {
-            if (value.find(rowtext::kSeparator) != std::string::npos) {
-                throw Failure(where + "a value holds \"" + rowtext::kSeparator +
-                              "\", which rows cannot");
-            }
-            const std::string problem = notStorable(value);
-            if (!problem.empty()) throw Failure(where + problem);
-            stored.push_back(gbk(value));
-        }
-        parsed.lines.emplace_back();
-        rowtext::join(stored.data(), stored.size(), parsed.lines.back());
+        parsed.lines.push_back(libraryLine(row.values, where));
         parsed.starts.push_back(row.line);
     }
     return parsed;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "BoxBody.h"
 #include "ModelCache.h"
 #include "Names.h"
 #include "PtrListHelper.h"
@@ -55,33 +56,6 @@ Json versionsOf(const M_EntityModelDAO& model) {
         out.push_back(
             {{"id", m->_ID}, {"version", m->_version}, {"locked", m->_isVersionLocked == 1}});
     return out;
-}
-
-int wholeNumber(const Json& body, const char* name) {
-    const auto field = body.find(name);
-    // A number above what a signed 64-bit integer holds is read as unsigned:
-    // its range is checked as such, never through a signed copy.
-    const bool fits = field != body.end() &&
-                      ((field->is_number_unsigned() &&
-                        field->get<unsigned long long>() <=
-                            static_cast<unsigned long long>(std::numeric_limits<int>::max())) ||
-                       (field->is_number_integer() && !field->is_number_unsigned() &&
-                        field->get<long long>() >= std::numeric_limits<int>::min() &&
-                        field->get<long long>() <= std::numeric_limits<int>::max()));
-    if (!fits) throw HttpError(400, std::string("the body needs a whole number \"") + name + "\"");
-    return field->get<int>();
-}
-
-// {"x": .., "y": .., "width": .., "height": ..}
-diagram::Box boxOf(const std::string& body) {
-    const Json json = Json::parse(body, nullptr, false);
-    if (json.is_discarded() || !json.is_object())
-        throw HttpError(400, "the body is no JSON object");
-    const diagram::Box box{wholeNumber(json, "x"), wholeNumber(json, "y"),
-                           wholeNumber(json, "width"), wholeNumber(json, "height")};
-    const std::string problem = diagram::boxProblem(box);
-    if (!problem.empty()) throw HttpError(400, problem);
-    return box;
 }
 
 // The model version with its folder tree (as qms model show --json), its
@@ -179,7 +153,9 @@ WebServer::Quick keptView(ModelCache& cache, View view, const char* type) {
 }
 
 Reply saveBox(ModelCache& cache, const Request& request) {
-    const diagram::Box box = boxOf(request.body);
+    diagram::Box box;
+    const std::string problem = boxFromBody(request.body, box);
+    if (!problem.empty()) throw HttpError(400, problem);
     M_EntityModelDAO model = modelAt(request);
     M_EntityTableDAO table = findTableByID(model, idAt(request, 2));
     // Moving boxes is no change of the model: the project keeps its time.
