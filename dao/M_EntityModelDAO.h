@@ -5,6 +5,7 @@
 // linked to it, and owns one temporary folder.
 #include <list>
 #include <string>
+#include <vector>
 
 #include "ArxExport.h"
 #include "M_ObjectDAO.h"
@@ -105,6 +106,14 @@ public:
     /// builds the instance in that database instead, which must hold no
     /// table yet (see InstanceDataManager::createEntityModelInstance_Create).
     ResultMsg createInstance(std::string folderPath, std::string fileName);
+    /// The statements createInstance runs to build this stored model
+    /// version's instance, appended to `statements` in order, each a whole
+    /// SQL text with its values written in: in SQLite's dialect for a file
+    /// path (or ""), in PostgreSQL's for a server URI, whose database they
+    /// are run in inside a transaction that is rolled back. Nothing stays
+    /// (see InstanceDataManager::instanceStatements).
+    ResultMsg instanceStatements(const std::string& location,
+                                 std::vector<std::string>& statements) const;
     /// Reads which model and version the instance file (or server database)
     /// at `filePath` was made for and finds that model in the current configuration database.
     /// `model` receives a new object that the caller owns (an object it held

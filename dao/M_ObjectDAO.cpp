@@ -40,20 +40,28 @@ struct LastStamp {
     }
 };
 
-thread_local LastStamp lastStamp;
+// What this thread's saves remember between calls: the last stamp, and the
+// update time text (currTimeStr(0)) of the second it was formatted in.
+struct StampMemo {
+    LastStamp last;
+    time_t second = -1;
+    std::string text;
 
-// The update time text (currTimeStr(0)), formatted once per second.
-const std::string& currentTimeText() {
-    thread_local time_t second = -1;
-    thread_local std::string text;
-    struct timespec now {};
-    clock_gettime(CLOCK_REALTIME, &now);
-    if (now.tv_sec != second) {
-        text = StringHelper::currTimeStr(0);
-        second = now.tv_sec;
+    static StampMemo& mine() {
+        thread_local StampMemo memo;
+        return memo;
     }
-    return text;
-}
+    // Formatted once per second.
+    const std::string& currentTimeText() {
+        struct timespec now {};
+        clock_gettime(CLOCK_REALTIME, &now);
+        if (now.tv_sec != second) {
+            text = StringHelper::currTimeStr(0);
+            second = now.tv_sec;
+        }
+        return text;
+    }
+};
 
 ResultMsg noCurrentProject(int projectID) {
     return ResultMsg(RUN_SUCCESS,
@@ -76,7 +84,9 @@ ResultMsg M_ObjectDAO::save(int commitType) {
     }
     if (_DAOType == DAO_TYPE_PROJECT) return ResultMsg(RUN_SUCCESS, base.rMsg);
 
-    const std::string now = currentTimeText();
+    StampMemo& memo = StampMemo::mine();
+    LastStamp& lastStamp = memo.last;
+    const std::string now = memo.currentTimeText();
     const int projectID = M_ProjectDAO::getCurrProjectID();
     InstanceDataManager* configIDM = MeridianNew::getCurrMRDConfigIDM();
     if (lastStamp.covers(configIDM, projectID, now)) {

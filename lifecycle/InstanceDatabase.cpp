@@ -81,6 +81,10 @@ ResultMsg InstanceDatabase::close() {
     return rm;
 }
 
+void InstanceDatabase::recordStatements(std::vector<std::string>* log) {
+    session_->recordStatements(log);
+}
+
 ResultMsg InstanceDatabase::describedAs(IEntityModel& record) {
     return manager_->getEntityModelInstanceInfo(record);
 }

@@ -6,6 +6,7 @@
 // one thread at a time.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "IEntityModel.h"
 #include "ModelDiff.h"
@@ -52,6 +53,8 @@ public:
     /// or column (a database keeps no defaults worth comparing).
     ResultMsg read(const ModelLayout& claimed, ModelLayout& out);
     InstanceDataManager& manager() { return *manager_; }
+    /// See MRDSession::recordStatements; the database must be open.
+    void recordStatements(std::vector<std::string>* log);
 
 private:
     std::string location_;

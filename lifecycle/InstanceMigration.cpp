@@ -180,10 +180,6 @@ ResultMsg planMigration(InstanceDatabase& db, const M_EntityModelDAO& claimed,
     plan.toVersion = target._version;
     const std::string from = StringHelper::int2String(plan.fromVersion);
     const std::string to = StringHelper::int2String(plan.toVersion);
-    if (plan.toVersion < plan.fromVersion) {
-        return ResultMsg(RUN_FAIL,
-                         "实例数据已是版本" + from + "，不能迁移到更低的版本" + to + "。");
-    }
     ModelLayout described, held;
     rm = ModelDiff::readVersion(claimed, plan.fromVersion, described);
     if (rm.ok()) rm = db.read(described, held);
@@ -238,9 +234,10 @@ ResultMsg runSteps(InstanceDatabase& db, const MigrationOptions& options, const 
             options.onRebuild(it->table, ++rebuilt, rebuilds, it->rows);
         rm = applyStep(db.manager(), *it, target);
     }
-    if (rm.ok()) rm = db.commit();
+    // Statements asked for are all a migration leaves: close() rolls them back.
+    if (rm.ok() && options.statements == nullptr) rm = db.commit();
     if (!rm.ok()) return rm;
-    plan.migrated = true;
+    plan.migrated = options.statements == nullptr;
     return db.close();
 }
 
@@ -340,12 +337,48 @@ ResultMsg InstanceMigration::migrate(const std::string& location, const M_Entity
     rm = planMigration(db, *claimed, target, wanted, options.allowDataLoss, locked, upToDate);
     plan = std::move(locked);
     if (!rm.ok() || upToDate) return rm.ok() ? ResultMsg(RUN_SUCCESS, alreadyThere) : rm;
+    db.recordStatements(options.statements);
     rm = runSteps(db, options, wanted, plan);
     if (!rm.ok()) return ResultMsg(rm.rCode, "迁移失败，实例数据未改变：" + rm.rMsg);
+    if (options.statements != nullptr)
+        return ResultMsg(RUN_SUCCESS, "迁移语句已列出，未做任何修改。");
     const std::string from = StringHelper::int2String(plan.fromVersion);
     if (plan.fromVersion == plan.toVersion)
         return ResultMsg(RUN_SUCCESS, "实例数据已按版本" + to + "现在的描述补齐。");
     return ResultMsg(RUN_SUCCESS, "实例数据已从版本" + from + "迁移到版本" + to + "。");
+}
+
+ResultMsg InstanceMigration::migrateToVersion(const std::string& location, int version,
+                                              const MigrationOptions& options,
+                                              MigrationPlan& plan) {
+    plan = MigrationPlan();
+    std::unique_ptr<M_EntityModelDAO> claimed;
+    ResultMsg rm = claimOf(location, claimed);
+    if (!rm.ok()) return rm;
+    M_EntityModelDAO target = *claimed;
+    target._version = version;
+    return migrate(location, target, options, plan);
+}
+
+int InstanceMigration::migrateEach(const std::vector<std::string>& locations, int version,
+                                   const MigrationOptions& options,
+                                   std::vector<MigrationOutcome>& outcomes) {
+    int refused = 0;
+    for (const std::string& location : locations) {
+        MigrationOutcome outcome;
+        outcome.location = location;
+        MigrationPlan plan;
+        outcome.answer = migrateToVersion(location, version, options, plan);
+        if (!outcome.answer.ok()) {
+            ++refused;
+        } else {
+            // A dry run or a listing of statements says what it would do.
+            outcome.result = plan.steps.empty() ? MigrationOutcome::Result::AlreadyThere
+                                                : MigrationOutcome::Result::Migrated;
+        }
+        outcomes.push_back(std::move(outcome));
+    }
+    return refused;
 }
 
 }  // namespace MeridianSpace

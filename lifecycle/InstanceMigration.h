@@ -54,12 +54,26 @@ struct MigrationCheck {
 struct MigrationOptions {
     /// Plan and check only; nothing is written.
     bool dryRun = false;
+    /// When set, the migration is planned and checked as it would be, its
+    /// steps are run under its lock and rolled back, and each statement
+    /// they ran is appended here in order (see
+    /// MRDSession::recordStatements): the database is left as it was.
+    std::vector<std::string>* statements = nullptr;
     /// Destructive changes go ahead (otherwise a change that would drop
     /// rows or values refuses the migration).
     bool allowDataLoss = false;
     /// Called before each table is rebuilt: its inner name, its place among
     /// the tables rebuilt (from 1), how many are rebuilt, and its rows.
     std::function<void(const std::string& table, int number, int count, long long rows)> onRebuild;
+};
+
+/// What became of one database of migrateEach.
+struct MigrationOutcome {
+    enum class Result { Migrated, AlreadyThere, Refused };
+    std::string location;
+    Result result = Result::Refused;
+    /// The answer of the database's migration (GBK): why it was refused.
+    ResultMsg answer;
 };
 
 /// What a drift check or a migration found and did. A plain value record.
@@ -120,12 +134,24 @@ public:
     /// the target that differs from what the target version describes now
     /// (a version still open to edits) gets what is missing (tables,
     /// columns, indexes), and is refused with the reason for what no
-    /// migration reconciles; one that matches is left alone. One of another
-    /// model, a version that does not exist and a lower version are
-    /// refused. `plan` receives what was planned, checked and (unless
-    /// refused or a dry run) done.
+    /// migration reconciles; one that matches is left alone. A lower
+    /// version is reached by the same rules backwards: what the later
+    /// versions ended comes back (a column with its default, a table
+    /// empty) and what they added goes, checked as any drop is. One of
+    /// another model and a version that does not exist are refused.
+    /// `plan` receives what was planned, checked and (unless refused or a
+    /// dry run) done.
     static ResultMsg migrate(const std::string& location, const M_EntityModelDAO& target,
                              const MigrationOptions& options, MigrationPlan& plan);
+    /// migrate() to `version` of the model the database at `location` claims.
+    static ResultMsg migrateToVersion(const std::string& location, int version,
+                                      const MigrationOptions& options, MigrationPlan& plan);
+    /// migrateToVersion() of each database in turn, each in its own
+    /// transaction: one refused leaves the others to go on. Appends one
+    /// outcome per location, in order; answers how many were refused.
+    static int migrateEach(const std::vector<std::string>& locations, int version,
+                           const MigrationOptions& options,
+                           std::vector<MigrationOutcome>& outcomes);
 };
 
 /// "drop-object", "drop-table", "create-table", "add-column", "rebuild-table",

@@ -20,6 +20,37 @@
 
 namespace MeridianSpace {
 
+namespace {
+
+// A manager of the configuration database and the description of `model`'s
+// instance at `path`, as the service builds one.
+ResultMsg instanceRecord(const M_EntityModelDAO& model, const std::string& path,
+                         std::unique_ptr<InstanceDataManager>& manager, IEntityModel& record) {
+    MetaDataManager* mdm = MeridianNew::getCurrMRDConfigMDM();
+    if (mdm == nullptr || mdm->getPSession() == nullptr) return MeridianNew::noCurrentDatabase();
+    InstanceDataManager* createdManager = nullptr;
+    ResultMsg rm = mdm->getPSession()->createInstanceDataManager(createdManager, 0);
+    manager.reset(createdManager);
+    if (!manager) return rm;
+    record._name = model._name;
+    record._version = model._version;
+    record._type = StringHelper::int2String(model._type);
+    record._description = model._description;
+    record._filePath = path;
+    record._instanceKind = "3";
+    M_ProjectDAO* foundProject = nullptr;
+    (void)M_ProjectDAO::FindByID(model._rProjectID, foundProject);  // none read: refused below
+    const std::unique_ptr<M_ProjectDAO> project(foundProject);
+    if (!project) {
+        return ResultMsg(RUN_FAIL, "ERROR: 所属项目Mproject信息未找到 ！_rProjectID =" +
+                                       StringHelper::int2String(model._rProjectID));
+    }
+    record._projectUID = project->_uID;
+    return ResultMsg();
+}
+
+}  // namespace
+
 ResultMsg M_EntityModelDAO::createInstance(std::string folderPath, std::string fileName) {
     // A server URI names the database itself: there is no folder to make.
     const bool server = MRDService::isServerLocation(folderPath);
@@ -36,35 +67,24 @@ ResultMsg M_EntityModelDAO::createInstance(std::string folderPath, std::string f
         return ResultMsg(RUN_FAIL, "ERROR: 待生成实例文件已存在，不能重新生成覆盖！");
     }
 
-    MetaDataManager* mdm = MeridianNew::getCurrMRDConfigMDM();
-    if (mdm == nullptr || mdm->getPSession() == nullptr) return MeridianNew::noCurrentDatabase();
-    InstanceDataManager* createdManager = nullptr;
-    ResultMsg rm = mdm->getPSession()->createInstanceDataManager(createdManager, 0);
-    std::unique_ptr<InstanceDataManager> manager(createdManager);
-    if (!manager) return rm;
-
+    std::unique_ptr<InstanceDataManager> manager;
     IEntityModel record;
-    record._name = _name;
-    record._version = _version;
-    record._type = StringHelper::int2String(_type);
-    record._description = _description;
-    record._filePath = fullPath;
-    record._instanceKind = "3";
-
-    M_ProjectDAO* foundProject = nullptr;
-    (void)M_ProjectDAO::FindByID(_rProjectID, foundProject);  // none read: refused below
-    const std::unique_ptr<M_ProjectDAO> project(foundProject);
-    if (!project) {
-        return ResultMsg(RUN_FAIL, "ERROR: 所属项目Mproject信息未找到 ！_rProjectID =" +
-                                       StringHelper::int2String(_rProjectID));
-    }
-    record._projectUID = project->_uID;
-
+    ResultMsg rm = instanceRecord(*this, fullPath, manager, record);
+    if (!rm.ok()) return rm;
     MRDSession* createdSession = nullptr;
     rm = manager->createEntityModelInstance_Create(record, createdSession, 1);
     delete createdSession;
     if (rm.ok()) return ResultMsg(rm.rCode, "建立成功." + rm.rMsg);
     return ResultMsg(rm.rCode, "建立失败！原因：" + rm.rMsg);
+}
+
+ResultMsg M_EntityModelDAO::instanceStatements(const std::string& location,
+                                               std::vector<std::string>& statements) const {
+    std::unique_ptr<InstanceDataManager> manager;
+    IEntityModel record;
+    ResultMsg rm = instanceRecord(*this, location, manager, record);
+    if (rm.ok()) rm = manager->instanceStatements(record, statements);
+    return rm;
 }
 
 ResultMsg M_EntityModelDAO::getInstanceInfo(std::string filePath, M_EntityModelDAO*& model) {

@@ -21,10 +21,10 @@ packages=(
   build-essential cmake pkg-config
   libsqlite3-dev uuid-dev
   libgtest-dev libbenchmark-dev libeasyloggingpp-dev
-  libcli11-dev nlohmann-json3-dev libcpp-httplib-dev librsvg2-bin libyaml-cpp-dev
+  libcli11-dev nlohmann-json3-dev libboost-dev librsvg2-bin libyaml-cpp-dev
   libpq-dev postgresql
   chromium fonts-wqy-zenhei
-  libsoci-dev libboost-dev libsqlitecpp-dev
+  libsoci-dev libsqlitecpp-dev
 )
 [ "$clang" -eq 0 ] || packages+=(clang libclang-rt-14-dev)
 command -v node >/dev/null 2>&1 || packages+=(nodejs)

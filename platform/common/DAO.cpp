@@ -9,6 +9,8 @@
 #include "MeridianNew.h"
 #include "ServiceErrorCode.h"
 #include "detail/DAOClassLayout.h"
+#include "detail/ScratchLease.h"
+#include "detail/ThreadScratch.h"
 
 namespace MeridianSpace {
 
@@ -23,55 +25,6 @@ ResultMsg tableOf(DAO& object, std::string& table) {
     if (rm.ok()) table = row._tableInnerName;
     return rm;
 }
-
-// A save fills one row of 160 strings; making and freeing one per save cost
-// more than the rest of the frame, so each thread keeps one and empties it
-// after use. A save made while another one fills the row (a mapper that
-// saves) gets a row of its own.
-class ScratchRow {
-public:
-    ScratchRow() {
-        Slot& shared = slot();
-        if (shared.busy) {
-            own_ = std::make_unique<ITableData>();
-            row_ = own_.get();
-        } else {
-            shared.busy = true;
-            row_ = &shared.row;
-        }
-    }
-    ~ScratchRow() {
-        if (own_) return;
-        ITableData& row = *row_;
-        row._tableInnerName.clear();
-        // Every slot, not only the counted ones: a mapper may write beyond
-        // its count, and the next one must find the row empty.
-        for (int i = 0; i < ITABLEDATA_MAX_COLUMNS; ++i) {
-            if (!row._cloInnerName[i].empty()) row._cloInnerName[i].clear();
-            if (!row._colValue[i].empty()) row._colValue[i].clear();
-            row._colType[i] = 0;
-        }
-        row._colNum = 0;
-        slot().busy = false;
-    }
-    ScratchRow(const ScratchRow&) = delete;
-    ScratchRow& operator=(const ScratchRow&) = delete;
-
-    ITableData& get() { return *row_; }
-
-private:
-    struct Slot {
-        ITableData row;
-        bool busy = false;
-    };
-    static Slot& slot() {
-        thread_local Slot shared;
-        return shared;
-    }
-
-    ITableData* row_ = nullptr;
-    std::unique_ptr<ITableData> own_;
-};
 
 ResultMsg unsavedDelete(int id) {
     return ResultMsg(COM_ERR_ARGUMENT,
@@ -93,8 +46,12 @@ ResultMsg DAO::save(int commitType) {
 ResultMsg DAO::save(InstanceDataManager& idm, int commitType) {
     std::unique_ptr<Mapper> mapper(createMapper());
     if (!mapper) return ResultMsg(COM_ERR_MAPPER, "对象没有映射器，无法保存。");
-    ScratchRow scratch;
+    // A save fills a row of 160 strings; making and freeing one per save cost
+    // more than the rest of the frame, so each thread lends its own.
+    detail::ScratchLease<ITableData> scratch(detail::ThreadScratch::mine().row,
+                                             [] { return std::make_unique<ITableData>(); });
     ITableData& row = scratch.get();
+    detail::clearRow(row);
     ResultMsg rm = detail::mapObject(*this, *mapper, row);
     if (!rm.ok()) return rm;
 

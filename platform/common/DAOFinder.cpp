@@ -1,7 +1,6 @@
 #include "DAOFinder.h"
 
 #include <memory>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -12,6 +11,8 @@
 #include "Mapper.h"
 #include "MeridianNew.h"
 #include "detail/DAOClassLayout.h"
+#include "detail/ScratchLease.h"
+#include "detail/ThreadScratch.h"
 
 namespace MeridianSpace {
 
@@ -37,130 +38,35 @@ ResultMsg termsOf(const std::vector<std::string>& attrNames,
     return ResultMsg();
 }
 
-// A class's object and mapper, made once per thread and class. Nested finds
-// may share a mapper: the only state it keeps is where its columns lie,
-// checked against each row's layout before use. Entries stay while the
-// thread runs, so that a find nested in a visitor never ends its caller's
-// mapper.
-struct ClassTools {
-    std::shared_ptr<const detail::DAOClassLayout> layout;
-    std::unique_ptr<DAO> prototype;
-    std::unique_ptr<Mapper> mapper;
-    bool readsResultRows = false;
-};
-
-ResultMsg classTools(const std::string& className,
-                     const std::shared_ptr<const detail::DAOClassLayout>& layout,
-                     ClassTools*& out) {
-    thread_local std::unordered_map<const detail::DAOClassLayout*, ClassTools> made;
-    const auto known = made.find(layout.get());
-    if (known != made.end()) {
+// This thread's tools of a class, made from its plan the first time and
+// again when the class was registered anew; no lock after the first.
+ResultMsg toolsOf(detail::ThreadScratch& scratch, const std::string& className,
+                  detail::ClassTools*& out) {
+    auto& classes = scratch.classes;
+    const auto& registry = DAOFactoryRegistry::factories();
+    const auto registered = registry.find(className);
+    const auto known = classes.find(className);
+    if (known != classes.end() && registered != registry.end() &&
+        known->second.plan->factory == registered->second) {
         out = &known->second;
         return ResultMsg();
     }
-    ClassTools tools;
-    tools.prototype.reset(layout->factory());
+    detail::ClassTools tools;
+    ResultMsg rm = detail::DAOClassLayout::of(className, tools.plan);
+    if (!rm.ok()) return rm;
+    tools.prototype.reset(tools.plan->factory());
     if (!tools.prototype) {
         return ResultMsg(COM_ERR_UNKNOWN_CLASS, "类的工厂没有产生对象：" + className);
     }
+    // Made now, so that a lease still out on the replaced entry's mapper
+    // finds the slot taken and drops its mapper of the old class.
     tools.mapper.reset(tools.prototype->createMapper());
     if (!tools.mapper) return ResultMsg(COM_ERR_MAPPER, "类没有映射器：" + className);
-    tools.readsResultRows = tools.mapper->readsResultRows();
-    tools.layout = layout;
-    out = &made.emplace(layout.get(), std::move(tools)).first->second;
-    return ResultMsg();
-}
-
-// What one thread remembers of a class between finds: its layout, its tools
-// and the columns member names resolved to, so that a run of finds takes no
-// lock and resolves nothing. The registry is only read once filled; an entry
-// whose class was registered again since is worked out anew.
-struct ClassMemo {
-    std::string className;
-    DAOFactory factory = nullptr;
-    std::shared_ptr<const detail::DAOClassLayout> layout;
-    ClassTools* tools = nullptr;
-    std::vector<std::pair<std::string, std::string>> resolved;
-
-    ResultMsg resolve(const std::string& attribute, const std::string*& column) {
-        for (const auto& known : resolved) {
-            if (known.first == attribute) {
-                column = &known.second;
-                return ResultMsg();
-            }
-        }
-        std::string found;
-        ResultMsg rm = layout->resolve(attribute, found);
-        if (!rm.ok()) return rm;
-        // Spellings a caller varies without end start the list again.
-        constexpr std::size_t kMostNames = 32;
-        if (resolved.size() >= kMostNames) resolved.clear();
-        resolved.emplace_back(attribute, std::move(found));
-        column = &resolved.back().second;
-        return rm;
-    }
-};
-
-ResultMsg classMemo(const std::string& className, ClassMemo*& out) {
-    // Few classes per thread: a short list searched in order.
-    constexpr std::size_t kMostClasses = 16;
-    thread_local std::vector<std::unique_ptr<ClassMemo>> memos;
-    const auto& registry = DAOFactoryRegistry::factories();
-    const auto registered = registry.find(className);
-    const DAOFactory factory = registered != registry.end() ? registered->second : nullptr;
-    for (const auto& memo : memos) {
-        if (memo->className == className && factory != nullptr && memo->factory == factory) {
-            out = memo.get();
-            return ResultMsg();
-        }
-    }
-    auto memo = std::make_unique<ClassMemo>();
-    ResultMsg rm = detail::DAOClassLayout::of(className, memo->layout);
-    if (!rm.ok()) return rm;
-    rm = classTools(className, memo->layout, memo->tools);
-    if (!rm.ok()) return rm;
-    memo->className = className;
-    memo->factory = memo->layout->factory;
-    out = memo.get();
-    for (auto& known : memos) {
-        if (known->className == className) {
-            known = std::move(memo);
-            return rm;
-        }
-    }
-    if (memos.size() >= kMostClasses) memos.erase(memos.begin());
-    memos.push_back(std::move(memo));
+    detail::ClassTools& entry = classes[className];
+    entry = std::move(tools);
+    out = &entry;
     return rm;
 }
-
-// The condition list a find fills, one per thread, reused unless a find
-// nested in a visitor of another still reads it.
-class ConditionList {
-public:
-    ConditionList() {
-        thread_local std::list<IQueryCondition> shared;
-        thread_local bool busy = false;
-        if (busy) {
-            list_ = &own_;
-        } else {
-            busy = true;
-            busy_ = &busy;
-            list_ = &shared;
-        }
-    }
-    ~ConditionList() {
-        if (busy_ != nullptr) *busy_ = false;
-    }
-    ConditionList(const ConditionList&) = delete;
-    ConditionList& operator=(const ConditionList&) = delete;
-
-    std::list<IQueryCondition>& get() { return *list_; }
-
-private:
-    std::list<IQueryCondition> own_;
-    std::list<IQueryCondition>* list_ = nullptr;
-    bool* busy_ = nullptr;
-};
 
 // One finder call: conditions on members, resolved to the class's columns,
 // rows turned into new objects by the class's mapper. `bound` is the
@@ -171,18 +77,22 @@ ResultMsg findObjects(InstanceDataManager* bound, const std::string& className, 
     const std::string* attrNames = terms.attrNames;
     const std::string* operations = terms.operations;
     const std::string* values = terms.values;
-    ClassMemo* memo = nullptr;
-    ResultMsg rm = classMemo(className, memo);
+    detail::ThreadScratch& scratch = detail::ThreadScratch::mine();
+    detail::ClassTools* tools = nullptr;
+    ResultMsg rm = toolsOf(scratch, className, tools);
     if (!rm.ok()) return rm;
-    const detail::DAOClassLayout* layout = memo->layout.get();
+    // Held here: a nested find may replace this thread's entry of the class.
+    const std::shared_ptr<const detail::DAOClassLayout> plan = tools->plan;
+    const detail::DAOClassLayout& layout = *plan;
 
-    ConditionList list;
+    detail::ScratchLease<std::list<IQueryCondition>> list(
+        scratch.conditions, [] { return std::make_unique<std::list<IQueryCondition>>(); });
     std::list<IQueryCondition>& conditions = list.get();
     conditions.resize(terms.count);
     auto condition = conditions.begin();
     for (std::size_t i = 0; i < terms.count; ++i, ++condition) {
         const std::string* column = nullptr;
-        rm = memo->resolve(attrNames[i], column);
+        rm = layout.resolve(attrNames[i], column);
         if (!rm.ok()) return rm;
         condition->columnInnerName = *column;
         condition->operation = operations[i];
@@ -197,16 +107,19 @@ ResultMsg findObjects(InstanceDataManager* bound, const std::string& className, 
         resolvedOrder.orderDirection = order->orderDirection;
         if (!attribute.empty()) {
             const std::string* column = nullptr;
-            rm = memo->resolve(attribute, column);
+            rm = layout.resolve(attribute, column);
             if (!rm.ok()) return rm;
             resolvedOrder.orderAttribute = *column;
         }
         orderToUse = &resolvedOrder;
     }
 
-    ClassTools* tools = memo->tools;
     InstanceDataManager* idm = bound != nullptr ? bound : tools->prototype->getIDM();
     if (idm == nullptr) return MeridianNew::noCurrentDatabase();
+    DAO& prototype = *tools->prototype;
+    detail::ScratchLease<Mapper> mapper(
+        tools->mapper, [&prototype] { return std::unique_ptr<Mapper>(prototype.createMapper()); });
+    if (!mapper) return ResultMsg(COM_ERR_MAPPER, "类没有映射器：" + className);
     // One reference captured: the visitor fits in std::function's own storage.
     struct Visit {
         Mapper& mapper;
@@ -217,14 +130,14 @@ ResultMsg findObjects(InstanceDataManager* bound, const std::string& className, 
             if (object != nullptr) found.push_back(object);
             return ++made < limit;
         }
-    } visit{*tools->mapper, found, 0, limit};
+    } visit{mapper.get(), found, 0, limit};
     Visit* v = &visit;
-    if (tools->readsResultRows) {
+    if (layout.readsResultRows) {
         return idm->forEachResultRow(
-            layout->table, layout->columns, conditions, orderToUse,
+            layout.table, layout.columns, conditions, orderToUse,
             [v](const ResultRow& row) { return v->keep(v->mapper.loadResultRow(row)); });
     }
-    return idm->forEachITableData(layout->table, layout->columns, conditions, orderToUse,
+    return idm->forEachITableData(layout.table, layout.columns, conditions, orderToUse,
                                   [v](ITableData& row) { return v->keep(v->mapper.doLoad(row)); });
 }
 

@@ -127,8 +127,9 @@ public:
     }
 
 private:
-    static const std::string& textOf(const ResultRow& row, int column) {
-        thread_local std::string text;
+    // Numbers as text are short: the string stays in its own storage.
+    static std::string textOf(const ResultRow& row, int column) {
+        std::string text;
         row.text(column, text);
         return text;
     }

@@ -252,6 +252,13 @@ public:
     /// not). On success `session` is a new session on the instance that the
     /// caller deletes; `flag` 1 reads the instance's table layouts at once.
     ResultMsg createEntityModelInstance_Create(IEntityModel model, MRDSession*& session, int flag);
+    /// The statements createEntityModelInstance_Create runs to build the
+    /// instance of `model` at `model._filePath`, appended to `statements`
+    /// in order (see MRDSession::recordStatements), without building it:
+    /// they run in a private in-memory database for a file path, and in a
+    /// new schema of the database a server URI names for a server, in a
+    /// transaction that is rolled back. Nothing stays.
+    ResultMsg instanceStatements(const IEntityModel& model, std::vector<std::string>& statements);
     /// Fills name, version, type, description and project UID from this
     /// manager's database when it is an instance file. A database that does
     /// not describe itself as one (no such table, another shape, no row) is

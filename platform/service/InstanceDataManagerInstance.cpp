@@ -265,7 +265,56 @@ ResultMsg fillServerInstance(Connection& conn, InstanceDataManager& builder,
     return rm.ok() ? fillInstanceFile(builder, model, layouts) : rm;
 }
 
+// Where instanceStatements builds: a private schema on a server, so that the
+// database's own tables neither stop the build nor see it (the transaction
+// around it is rolled back, the schema with it).
+ResultMsg enterScratchSchema(Connection& conn) {
+    static std::atomic<unsigned> lastNumber{0};
+    const std::string schema = detail::quoteIdentifier(
+        "arx_statements_" + std::to_string(::getpid()) + "_" + std::to_string(++lastNumber));
+    ResultMsg rm = conn.execute("CREATE SCHEMA " + schema);
+    if (rm.ok()) rm = conn.execute("SET LOCAL search_path TO " + schema);
+    conn.schemaChanged();
+    return rm;
+}
+
 }  // namespace
+
+ResultMsg InstanceDataManager::instanceStatements(const IEntityModel& model,
+                                                  std::vector<std::string>& statements) {
+    Connection& conn = *connection_;
+    std::vector<TableLayout> layouts;
+    ResultMsg rm = conn.checkOpen();
+    if (rm.ok()) rm = readModelLayout(conn, model, layouts);
+    const detail::Backend& backend = detail::backendFor(model._filePath);
+    std::shared_ptr<Connection> scratch;
+    if (rm.ok() && backend.isServer()) {
+        rm = checkNamesFit(layouts, backend.nameLimit());
+        if (rm.ok()) rm = backend.open(model._filePath, false, scratch);
+    } else if (rm.ok()) {
+        rm = backend.openMemory(scratch);
+    }
+    if (!rm.ok()) return rm;
+    int savepoint = 0;
+    rm = scratch->beginSavepoint(savepoint);
+    if (rm.ok() && backend.isServer()) rm = enterScratchSchema(*scratch);
+    std::vector<std::string> log;
+    if (rm.ok()) {
+        InstanceDataManager builder(scratch);
+        scratch->setStatementLog(&log);
+        rm = backend.isServer() ? fillServerInstance(*scratch, builder, model, layouts)
+                                : fillInstanceFile(builder, model, layouts);
+        scratch->setStatementLog(nullptr);
+    }
+    if (savepoint != 0) {
+        const ResultMsg undone = scratch->rollbackSavepoint(savepoint);
+        if (rm.ok()) rm = undone;
+    }
+    const ResultMsg closed = scratch->close();
+    if (rm.ok()) rm = closed;
+    if (rm.ok()) statements.insert(statements.end(), log.begin(), log.end());
+    return rm;
+}
 
 ResultMsg MRDService::publishFile(const std::string& temporary, const std::string& target) {
     if (::link(temporary.c_str(), target.c_str()) == 0) return ResultMsg();

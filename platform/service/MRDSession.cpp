@@ -53,6 +53,10 @@ std::string MRDSession::getFilePath() const {
     return connection_->path();
 }
 
+void MRDSession::recordStatements(std::vector<std::string>* log) {
+    connection_->setStatementLog(log);
+}
+
 void MRDSession::setBusyTimeout(int milliseconds) {
     connection_->setBusyTimeout(milliseconds);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ArxExport.h"
 #include "ResultReturnCode.h"
@@ -49,6 +50,12 @@ public:
     /// transaction statements included; for measuring what an operation
     /// costs.
     std::uint64_t statementCount() const;
+    /// While `log` is set (not null), each statement the session runs that
+    /// changes the database (schema, rows, settings; not reads, not the
+    /// statements that steer transactions) is appended to it as it starts,
+    /// its values written in as literals of the database's SQL, so that
+    /// the list runs alone; null stops. The log stays the caller's.
+    void recordStatements(std::vector<std::string>* log);
     /// How long a write waits for another connection's lock before it gives
     /// up with SRV_ERR_BUSY (5000 ms unless set).
     void setBusyTimeout(int milliseconds);

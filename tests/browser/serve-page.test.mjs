@@ -18,7 +18,9 @@ const work = fs.mkdtempSync(path.join(os.tmpdir(), 'qms_browser_'));
 fs.mkdirSync(artifacts, {recursive: true});
 const hostile = '<img src=x onerror=alert(1)>';
 const hostileColumn = '<script>alert(2)</script>';
-const run = (...args) => execFileSync(qms, args, {cwd: work, encoding: 'utf8'});
+// Every wait has a deadline: a command 60 s, the server's start 30 s, the
+// page's waits puppeteer's 30 s, the server's stop 10 s.
+const run = (...args) => execFileSync(qms, args, {cwd: work, encoding: 'utf8', timeout: 60000});
 
 // Sales version 1, then version 2 with one table more, a column ended and
 // one given a display name.
@@ -54,6 +56,9 @@ tables.Customer.pop();
 // The server on a free port; its first lines give the address and the token.
 const server = spawn(qms, ['serve', '--port', '0'], {cwd: work, stdio: ['ignore', 'pipe', 'pipe']});
 const serverLog = [];
+let stopping = false;
+let died = '';
+const ended = new Promise((resolve) => server.on('exit', (code, signal) => resolve(code ?? signal)));
 server.stderr.on('data', (d) => serverLog.push(String(d)));
 const [base, writeToken] = await new Promise((resolve, reject) => {
   let out = '';
@@ -62,10 +67,18 @@ const [base, writeToken] = await new Promise((resolve, reject) => {
     const m = out.match(/(http:\/\/127\.0\.0\.1:\d+\/)[^\n]*\nwrite token: (\w+)\n/);
     if (m) resolve([m[1], m[2]]);
   });
-  server.on('exit', () => reject(new Error(`qms serve ended: ${serverLog.join('')}`)));
+  ended.then(() => reject(new Error(`qms serve ended: ${serverLog.join('')}`)));
+  setTimeout(() => reject(new Error('qms serve did not start within 30 s')), 30000).unref();
 });
 
 const browser = await launch();
+// A server that ends while the page waits for it fails the test at once:
+// closing the browser ends every wait.
+ended.then((how) => {
+  if (stopping) return;
+  died = `qms serve ended (${how}) during the test: ${serverLog.join('')}`;
+  browser.close();
+});
 const passed = [];
 function step(name) {
   passed.push(name);
@@ -74,6 +87,7 @@ function step(name) {
 
 try {
   const page = await browser.newPage();
+  page.setDefaultTimeout(30000);
   await page.setViewport({width: 1280, height: 720});
   const dialogs = [];
   const problems = [];
@@ -102,6 +116,9 @@ try {
   };
 
   await page.goto(base);
+  await page.waitForSelector('#lists a');
+  assert.deepEqual(await page.$$eval('#lists a', (links) => links.map((a) => a.textContent)),
+      ['Shop'], 'the projects without the platform\'s own');
   await page.locator('a::-p-text(Shop)').click();
   await page.locator('a::-p-text(Sales)').click();
   await drawn();
@@ -212,9 +229,15 @@ try {
   assert.deepEqual(dialogs, []);
   assert.deepEqual(problems.filter((p) => !p.includes('status of 403')), []);
   step(`no dialog and no error on the page; screenshots in ${artifacts}`);
+} catch (e) {
+  throw died ? new Error(died) : e;
 } finally {
-  await browser.close();
+  stopping = true;
+  await browser.close().catch(() => {});
   server.kill('SIGTERM');
+  const stop = setTimeout(() => server.kill('SIGKILL'), 10000);
+  await ended;
+  clearTimeout(stop);
   fs.rmSync(work, {recursive: true, force: true});
 }
 console.log(`${passed.length} passed, 0 failed`);

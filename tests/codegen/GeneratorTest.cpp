@@ -7,6 +7,7 @@
 
 #include "CodegenFixture.h"
 #include "FileHelper.h"
+#include "support/Waiting.h"
 
 namespace arxtest {
 
@@ -44,9 +45,10 @@ TEST_F(Generator, GeneratedCodeCompilesLinksAndRunsAgainstTheInstalledPackage) {
     rm = shop.createInstance(dir.path(), "instance.db");
     ASSERT_EQ(rm.rCode, RUN_SUCCESS) << utf8(rm.rMsg);
     const std::string log = dir.file("check.log");
-    const std::string command = std::string("bash '") + ARX_CODEGEN_CHECK + "' '" + ARX_BUILD_DIR +
-                                "' '" + gen + "' '" + dir.file("host-config.db") + "' '" +
-                                dir.file("instance.db") + "' '" + ARX_HOST_FLAGS + "' '" +
+    // Compiles and runs the generated code: bounded, as every wait of a test.
+    const std::string command = withDeadline(Seconds(900), "bash '") + ARX_CODEGEN_CHECK + "' '" +
+                                ARX_BUILD_DIR + "' '" + gen + "' '" + dir.file("host-config.db") +
+                                "' '" + dir.file("instance.db") + "' '" + ARX_HOST_FLAGS + "' '" +
                                 ARX_HOST_CXX + "' >'" + log + "' 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << readText(log);
     EXPECT_NE(readText(log).find("generated code works"), std::string::npos) << readText(log);

@@ -7,11 +7,11 @@
 #include <functional>
 #include <future>
 #include <random>
-#include <thread>
 
 #include "InstanceMigration.h"
 #include "dao/RecordFixture.h"
 #include "support/FaultyDisk.h"
+#include "support/Waiting.h"
 
 namespace arxtest {
 
@@ -330,8 +330,9 @@ TEST_F(Migration, DriftAndBadInputAreFoundBeforeAnythingIsWritten) {
     ASSERT_TRUE(rawExecute(oracle, kRows));
     EXPECT_EQ(dump(file), dump(oracle));
 
-    M_EntityModelDAO nine = m.now, gone = model("Gone");
+    M_EntityModelDAO nine = m.now, elsewhere = m.now, gone = model("Gone");
     nine._version = 9;
+    elsewhere._rProjectID += 1;  // the same name in another project
     const std::string goneFile = instance(gone, "gone.db");
     ASSERT_TRUE(gone.delself().ok());
     writeText(dir.file("text.db"), "no database");
@@ -345,8 +346,8 @@ TEST_F(Migration, DriftAndBadInputAreFoundBeforeAnythingIsWritten) {
         {"plain.db", "", &m.now, "不是实例文件：" + dir.file("plain.db")},
         {"gone.db", "", &m.now, "在数据库中没有查找到数据模型信息，无法获取其ID"},
         {"v1.db", "", &other.now, "实例数据属于数据模型M1，不是数据模型M2的实例，不能迁移。"},
+        {"v1.db", "", &elsewhere, "实例数据属于数据模型M1，不是数据模型M1的实例，不能迁移。"},
         {"v1.db", "", &nine, "数据模型M1没有版本9。"},
-        {"v2.db", "", &m.v1, "实例数据已是版本2，不能迁移到更低的版本1。"},
         {"v2.db", "", &m.now, "实例数据已是版本2，无需迁移。"},
         {"v1.db", "ALTER TABLE T_1 ADD COLUMN X", &m.now,
          "实例数据与其声明的版本1不一致，迁移无法调和，未做任何修改：表T_1的列X不属于所声明的版本"},
@@ -498,16 +499,19 @@ TEST_F(LargeMigration, AProcessKilledDuringTheRebuildLeavesTheFileAsItWas) {
         _exit(0);
     }
     close(started[1]);
-    char byte = 0;
-    ASSERT_EQ(read(started[0], &byte, 1), 1);  // the rebuild has begun
+    // Killed once the rebuild has begun and written a good part of the new table.
+    const bool begun = readByte(started[0], Seconds(300));
     close(started[0]);
-    // Killed once the rebuild has written a good part of the new table.
     std::error_code none;
-    while (std::filesystem::file_size(file + "-wal", none) < 4u << 20 || none)
-        std::this_thread::yield();
+    const bool grown =
+        begun &&
+        waitUntil(
+            [&] { return std::filesystem::file_size(file + "-wal", none) >= 4u << 20 && !none; },
+            [child] { return running(child); }, Seconds(300));
     kill(child, SIGKILL);
     int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(reap(child, Seconds(60), status));
+    ASSERT_TRUE(grown) << "the migration ended or stalled before its rebuild wrote 4 MiB";
     EXPECT_TRUE(WIFSIGNALED(status));
     expectIntact();
     ASSERT_TRUE(MeridianNew::startup(config, work, 0).ok());
@@ -771,6 +775,211 @@ TEST_F(Migration, ReadingAFileChangesNothingOfItAndNeedsNoWriteAccess) {
     }
     ASSERT_TRUE(other.execute("ROLLBACK"));
     EXPECT_EQ(rawScalar(file, "PRAGMA journal_mode"), "delete");
+}
+
+// The catalogue of the database at `location` (tables, columns, defaults,
+// indexes) and every row: what two databases built alike share.
+std::string schemaDump(const std::string& location) {
+    if (isServerLocation(location)) {
+        return serverScalar(location,
+                            "SELECT string_agg(x, E'\\n' ORDER BY x) FROM (SELECT table_name || "
+                            "'.' || column_name || ' ' || data_type || ' ' || coalesce("
+                            "column_default, '-') AS x FROM information_schema.columns WHERE "
+                            "table_schema = current_schema() UNION ALL SELECT replace(indexdef, "
+                            "current_schema() || '.', '') FROM pg_indexes WHERE schemaname = "
+                            "current_schema()) AS s") +
+               "\n" + allRows(location);
+    }
+    return rawScalar(location,
+                     "SELECT group_concat(type || ' ' || name || ': ' || ifnull(sql, '-'), "
+                     "char(10)) FROM (SELECT * FROM sqlite_master ORDER BY type, name)") +
+           "\n" + allRows(location);
+}
+
+// The statements as one script in one transaction, as the library runs them.
+std::string script(const std::vector<std::string>& statements) {
+    std::string text = "BEGIN;\n";
+    for (const std::string& statement : statements)
+        text += statement + ";\n";
+    return text + "COMMIT;";
+}
+
+// An instance of `version` in a database of the backend under test.
+std::string instanceAt(M_EntityModelDAO& version, const std::string& name, TempDir& dir) {
+    const std::string location = dir.database(name);
+    ResultMsg rm = isServerLocation(location) ? version.createInstance(location, "")
+                                              : version.createInstance(dir.path(), name);
+    EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
+    return location;
+}
+
+const char* const kTwoRows =
+    "INSERT INTO \"T_1\" (\"id\", \"A_1\", \"N_1\") VALUES (1, 'x', 7), (2, 'it''s', 8)";
+
+// The statements listed for a new instance and for a migration (forwards
+// and back), run by hand on an empty database and on a twin of the
+// instance, make what the library makes; listing them writes nothing.
+TEST_F(Migration, ListedStatementsRunByHandMakeWhatTheLibraryMakes) {
+    Model m = build();
+    m.v1._description = "the 'first' one";
+    ASSERT_TRUE(m.v1.save().ok());
+    m.columns["N"]._isOnly = 1;
+    m.columns["A"]._defaultValue = "a'b";
+    ASSERT_TRUE(m.columns["N"].reviseInModel(&m.v1).ok());
+    ASSERT_TRUE(m.columns["A"].reviseInModel(&m.v1).ok());
+    std::vector<std::string> statements;
+    const std::string scratch = onPostgres() ? dir.database("scratch") : "";
+    ResultMsg rm = m.v1.instanceStatements(scratch, statements);
+    ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+    const std::string byHand = dir.database("byhand");
+    ASSERT_TRUE(rawExecute(byHand, script(statements))) << script(statements);
+    EXPECT_EQ(schemaDump(byHand), schemaDump(instanceAt(m.v1, "made", dir)));
+    if (onPostgres()) {
+        EXPECT_EQ(serverScalar(scratch,
+                               "SELECT (SELECT count(*) FROM pg_namespace WHERE nspname LIKE "
+                               "'arx_statements%') + (SELECT count(*) FROM pg_tables WHERE "
+                               "schemaname = current_schema())"),
+                  "0");
+    }
+
+    upgrade(m);
+    const struct {
+        const char* name;
+        std::function<void(Model&)> edit;
+        bool back;  // from a database of version 2 to version 1
+    } cases[] = {
+        {"add column", [this](Model& mm) { column(mm.now, mm.t, "C", 1); }, false},
+        {"end column", [](Model& mm) { end(mm.now, mm.columns["R"]); }, false},
+        {"int to text",
+         [](Model& mm) {
+             mm.columns["N"]._dataType = 2;
+             ASSERT_TRUE(mm.columns["N"].reviseInModel(&mm.now).ok());
+         },
+         false},
+        {"back over an added column", [this](Model& mm) { column(mm.now, mm.t, "C", 2); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Model n = build();
+        upgrade(n);
+        c.edit(n);
+        M_EntityModelDAO& from = c.back ? n.now : n.v1;
+        const M_EntityModelDAO& to = c.back ? n.v1 : n.now;
+        const std::string name = std::to_string(models);
+        const std::string listed = instanceAt(from, "listed" + name, dir);
+        const std::string twin = instanceAt(from, "twin" + name, dir);
+        ASSERT_TRUE(rawExecute(listed, kTwoRows) && rawExecute(twin, kTwoRows));
+        const std::string before = schemaDump(listed);
+        MigrationOptions options;
+        options.allowDataLoss = true;
+        std::vector<std::string> steps;
+        options.statements = &steps;
+        MigrationPlan plan;
+        rm = InstanceMigration::migrate(listed, to, options, plan);
+        EXPECT_EQ(utf8(rm.rMsg), utf8("迁移语句已列出，未做任何修改。"));
+        EXPECT_EQ(schemaDump(listed), before);
+        ASSERT_TRUE(rawExecute(listed, script(steps))) << script(steps);
+        ASSERT_TRUE(migrate(twin, to, true).ok());
+        EXPECT_EQ(schemaDump(listed), schemaDump(twin)) << script(steps);
+    }
+}
+
+// The rows of T_1 by column name (a column that comes back comes last).
+std::string namedRows(const std::string& location) {
+    if (isServerLocation(location)) {
+        return serverScalar(location,
+                            "SELECT string_agg(concat_ws('|', id, \"A_1\", \"N_1\", "
+                            "coalesce(\"R_1\"::text, 'NULL'), coalesce(\"Bl_1\"::text, "
+                            "'NULL')), ';' ORDER BY id) FROM \"T_1\"");
+    }
+    return rawScalar(location,
+                     "SELECT group_concat(id || '|' || A_1 || '|' || N_1 || '|' || quote(R_1) || "
+                     "'|' || quote(Bl_1), ';') FROM (SELECT * FROM T_1 ORDER BY id)");
+}
+
+// A database of version 2 taken back to version 1: what version 2 ended
+// comes back with its default, what it added goes, and one that holds
+// values goes only with the loss allowed; a refusal writes nothing.
+TEST_F(Migration, GoingBackUndoesALaterVersionByTheSameChecks) {
+    const struct {
+        const char* name;
+        std::function<void(Model&)> edit;
+        const char* v2rows;  // more rows of the version 2 database
+        bool allowLoss;
+        std::string refusal;  // empty: taken back
+        const char* rows;     // of version 1, for a new database
+    } cases[] = {
+        {"an added column with values", [this](Model& m) { column(m.now, m.t, "C", 2); },
+         "UPDATE \"T_1\" SET \"C_2\" = 'c'", false, "表T_1的列C_2有2个值将被删除", ""},
+        {"an added column with values, loss allowed",
+         [this](Model& m) { column(m.now, m.t, "C", 2); }, "UPDATE \"T_1\" SET \"C_2\" = 'c'", true,
+         "", "(1, 'x', 7, 2.5, NULL), (2, 'it''s', 8, 2.5, NULL)"},
+        {"an added empty column", [this](Model& m) { column(m.now, m.t, "C", 2); }, "", false, "",
+         "(1, 'x', 7, 2.5, NULL), (2, 'it''s', 8, 2.5, NULL)"},
+        {"an ended column comes back with its default",
+         [](Model& m) { end(m.now, m.columns["R"]); }, "", false, "",
+         "(1, 'x', 7, 2.5, NULL), (2, 'it''s', 8, 2.5, NULL)"},
+        {"an added table with rows",
+         [this](Model& m) {
+             M_FolderDAO g = folder(m.now, "G");
+             M_EntityTableDAO u = table(g, "U");
+             column(m.now, u, "V", 1);
+         },
+         "INSERT INTO \"U_2\" (\"V_2\") VALUES (1)", false, "表U_2有1行将被删除", ""},
+        {"an added table with rows, loss allowed",
+         [this](Model& m) {
+             M_FolderDAO g = folder(m.now, "G");
+             M_EntityTableDAO u = table(g, "U");
+             column(m.now, u, "V", 1);
+         },
+         "INSERT INTO \"U_2\" (\"V_2\") VALUES (1)", true, "",
+         "(1, 'x', 7, 2.5, NULL), (2, 'it''s', 8, 2.5, NULL)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Model m = build();
+        m.columns["R"]._defaultValue = "2.5";
+        ASSERT_TRUE(m.columns["R"].reviseInModel(&m.v1).ok());
+        upgrade(m);
+        c.edit(m);
+        const std::string name = std::to_string(models);
+        const std::string later = instanceAt(m.now, "later" + name, dir);
+        ASSERT_TRUE(rawExecute(later, std::string(kTwoRows) + ";" + c.v2rows));
+        const std::string before = schemaDump(later);
+        ResultMsg rm = migrate(later, m.v1, c.allowLoss);
+        if (!c.refusal.empty()) {
+            EXPECT_NE(utf8(rm.rMsg).find(utf8(c.refusal)), std::string::npos) << utf8(rm.rMsg);
+            EXPECT_EQ(schemaDump(later), before);
+            continue;
+        }
+        ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+        EXPECT_EQ(rawScalar(later, "SELECT \"Version\" FROM \"ARX_InstanceInfo\""), "1");
+        const std::string oracle = instanceAt(m.v1, "oracle" + name, dir);
+        ASSERT_TRUE(rawExecute(oracle, std::string("INSERT INTO \"T_1\" VALUES ") + c.rows));
+        EXPECT_EQ(namedRows(later), namedRows(oracle));
+    }
+}
+
+// Many databases in one call, each in its own transaction: one migrated,
+// one already there, one refused (left as it was) while the others go on.
+TEST_F(Migration, ManyDatabasesEachMigrateOrAreRefusedAlone) {
+    Model m = build();
+    upgrade(m);
+    end(m.now, m.columns["R"]);
+    const std::string old = instanceAt(m.v1, "old", dir), there = instanceAt(m.now, "there", dir),
+                      valued = instanceAt(m.v1, "valued", dir);
+    ASSERT_TRUE(rawExecute(valued, "INSERT INTO \"T_1\" (\"R_1\") VALUES (1.5)"));
+    const std::string before = schemaDump(valued);
+    std::vector<MigrationOutcome> outcomes;
+    EXPECT_EQ(InstanceMigration::migrateEach({old, there, valued}, 2, MigrationOptions(), outcomes),
+              1);
+    std::string seen;
+    for (const MigrationOutcome& o : outcomes)
+        seen += std::to_string(static_cast<int>(o.result)) + " " + utf8(o.answer.rMsg) + ";";
+    EXPECT_EQ(seen, utf8("0 实例数据已从版本1迁移到版本2。;1 实例数据已是版本2，无需迁移。;2 "
+                         "迁移到版本2被拒绝，未做任何修改：表T_1的列R_1有1个值将被删除;"));
+    EXPECT_EQ(rawScalar(old, "SELECT \"Version\" FROM \"ARX_InstanceInfo\""), "2");
+    EXPECT_EQ(schemaDump(valued), before);
 }
 
 }  // namespace arxtest

@@ -8,6 +8,7 @@
 #include "M_SceneInfoDAO.h"
 #include "dao/RecordFixture.h"
 #include "support/RawDb.h"
+#include "support/Waiting.h"
 
 namespace arxtest {
 
@@ -210,7 +211,7 @@ TEST_F(ModelUpgrade, OfTwoProcessesUpgradingOneVersionOneIsRefused) {
     close(report[1]);
     for (pid_t child : children) {
         int status = -1;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(reap(child, Seconds(300), status));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     std::string lines(512, '\0');

@@ -38,6 +38,11 @@ public:
     std::string database(const std::string& name) {
         if (onStub()) return kStubPrefix + file(name);
         if (!onPostgres()) return file(name);
+        return serverDatabase(name);
+    }
+    /// A new schema of the PostgreSQL test server, whatever the backend
+    /// under test (dropped with the folder).
+    std::string serverDatabase(const std::string& name) {
         schemas_.emplace_back();
         return newServerDatabase(name, schemas_.back());
     }

@@ -7,7 +7,6 @@
 // then stopped as Ctrl-C stops it. On PostgreSQL the configuration database
 // is a server database. So README and tool cannot drift apart.
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -23,6 +22,7 @@
 #include <vector>
 
 #include "MRDService.h"
+#include "support/HttpClient.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -179,11 +179,9 @@ protected:
         const std::regex address(R"(qms serve: http://127\.0\.0\.1:(\d+)/ on )");
         std::smatch match;
         if (std::regex_search(output, match, address)) {
-            httplib::Client client("127.0.0.1", std::stoi(match[1]));
-            client.set_connection_timeout(10);
-            client.set_read_timeout(10);
-            const httplib::Result answer = client.Get("/api/projects");
-            EXPECT_TRUE(answer && answer->status == 200 && answer->body.rfind('[', 0) == 0)
+            const arxtest::HttpAnswer answer =
+                arxtest::fetch(std::stoi(match[1]), "GET", "/api/projects");
+            EXPECT_TRUE(answer.status == 200 && answer.body.rfind('[', 0) == 0)
                 << line << ": GET /api/projects";
         } else {
             ADD_FAILURE() << line << " said no address: " << output

@@ -143,6 +143,7 @@ protected:
         ASSERT_TRUE(a.addM_SubFolderDAO(&a1).ok());
         M_EntityTableDAO order = table(a1, "Order"), customer = table(b, "Customer");
         column(m, customer, "Name");
+        column(m, customer, "Photo", COL_TYPE_BLOB);  // raw bytes: the highest data type
         M_NormalColumnDAO ref = column(m, order, "CustomerRef", 1);
         ref._fkTableID = customer._ID;
         ASSERT_TRUE(ref.save().ok());
@@ -187,7 +188,8 @@ TEST_F(Transfer, ImportedProjectsRenderLikeTheirSourceAndASecondImportIsRenamed)
     const std::string tree = TreeText(project()._ID).out;
     EXPECT_NE(tree.find("B in ?{ \"Customer\" }\n A1 in A{ \"Order\" }\n T1 Order/Order_1\n  "
                         "CustomerRef/CustomerRef_1:1 -> T2\n  Total/Total_1:3\n  Note/Note_1:2\n "
-                        " find byTotal Total,a,1#Note,b# by Note,Total,\n  del delNote Note,x#"),
+                        " find byTotal Total,a,1#Note,b# by Note,Total,\n  del delNote Note,x#\n "
+                        "T2 Customer/Customer_1\n  Name/Name_1:2\n  Photo/Photo_1:6"),
               std::string::npos)
         << tree;
     std::set<std::string> uids{project()._uID};
@@ -370,9 +372,21 @@ TEST_F(Transfer, DamagedExportFilesAreRefusedAndNothingIsWritten) {
          "表T_M_NormalColumn中id为900的记录的FkTableID指向T_M_EntityTable中不存在的记录：999"},
         {"UPDATE T_M_NormalColumn SET id = 900, DataType = 99 WHERE Name = 'Note'",
          "表T_M_NormalColumn中id为900的记录的DataType不是已知的数据类型：99"},
+        {"UPDATE T_M_NormalColumn SET id = 900, DataType = 0 WHERE Name = 'Note'",
+         "表T_M_NormalColumn中id为900的记录的DataType不是已知的数据类型：0"},
+        {"UPDATE T_M_NormalColumn SET id = 900, MaxLength = 4294967296 WHERE Name = 'Note'",
+         "表T_M_NormalColumn中id为900的记录的MaxLength不是整数：4294967296"},
+        {"UPDATE T_M_NormalColumn SET id = 900, MinLength = -2147483649 WHERE Name = 'Note'",
+         "表T_M_NormalColumn中id为900的记录的MinLength不是整数：-2147483649"},
+        {"UPDATE T_M_SceneInfo_2 SET id = 900, MSceneType_2 = 2, MDataObjectId_2 = 999 WHERE id = "
+         "(SELECT min(id) FROM T_M_SceneInfo_2)",
+         "表T_M_SceneInfo_2中id为900的记录的MDataObjectId_2指向T_M_EntityTable中不存在的记录：999"},
+        {"UPDATE T_M_DictData_2 SET id = 900, MRDictItemID_2 = 999 WHERE id = "
+         "(SELECT min(id) FROM T_M_DictData_2)",
+         "表T_M_DictData_2中id为900的记录的MRDictItemID_2指向T_M_DictItem_2中不存在的记录：999"},
         {"UPDATE T_M_EntityModel SET RProjectID = 999 WHERE Name = 'Codes'",
          "表T_M_EntityModel中id为5的记录的RProjectID指向T_M_Project中不存在的记录：999"},
-        {"DELETE FROM T_M_EntityModel", "没有数据模型M_QMS，导出没有完成"},
+        {"DELETE FROM T_M_EntityModel WHERE Name = 'M_QMS'", "没有数据模型M_QMS，导出没有完成"},
     };
     int n = 0;
     for (const auto& row : rows) {

@@ -6,6 +6,8 @@
 #include "ChangeText.h"
 #include "Cli.h"
 #include "InstanceMigration.h"
+#include "MRDService.h"
+#include "M_EntityModelDAO.h"
 #include "Names.h"
 #include "Output.h"
 #include "RecordJson.h"
@@ -15,9 +17,10 @@ namespace qms {
 namespace {
 
 struct MigrationArgs {
-    std::string model, project, file;
-    int id = 0, from = 0, to = 0;
-    bool dryRun = false, allowDataLoss = false, json = false;
+    std::string model, project, file, dialect, server;
+    std::vector<std::string> files;
+    int id = 0, from = 0, to = 0, version = 0;
+    bool dryRun = false, allowDataLoss = false, json = false, sql = false;
 };
 
 }  // namespace
@@ -190,14 +193,15 @@ std::string planText(const MigrationPlan& plan, bool dryRun) {
     return text;
 }
 
-void migrateFile(const Options& options, const MigrationArgs& args) {
-    Session session(options);
-    M_EntityModelDAO* claimed = nullptr;
-    const ResultMsg read = InstanceMigration::readClaim(args.file, claimed);
-    const std::unique_ptr<M_EntityModelDAO> owned(claimed);
-    check(read, "cannot migrate " + location(args.file));
-    M_EntityModelDAO target = *owned;
-    target._version = args.to;
+// The statements as one script that runs them in one transaction, as the library does.
+std::string sqlScript(const std::vector<std::string>& statements) {
+    std::string text = "BEGIN;\n";
+    for (const std::string& statement : statements)
+        text += statement + ";\n";
+    return text + "COMMIT;\n";
+}
+
+MigrationOptions migrationOptions(const MigrationArgs& args) {
     MigrationOptions migration;
     migration.dryRun = args.dryRun;
     migration.allowDataLoss = args.allowDataLoss;
@@ -205,17 +209,95 @@ void migrateFile(const Options& options, const MigrationArgs& args) {
         progress(number, count,
                  "rebuilding table " + utf8(table) + " (" + std::to_string(rows) + " rows)", true);
     };
+    return migration;
+}
+
+void migrateFile(const Options& options, const MigrationArgs& args) {
+    const std::string& file = args.files.front();
+    Session session(options);
+    MigrationOptions migration = migrationOptions(args);
+    std::vector<std::string> statements;
+    if (args.sql) migration.statements = &statements;
     MigrationPlan plan;
-    const ResultMsg rm = InstanceMigration::migrate(args.file, target, migration, plan);
+    const ResultMsg rm = InstanceMigration::migrateToVersion(file, args.to, migration, plan);
     session.close();
     // A refusal before anything was planned (another model, a version that
-    // is not there or lower) is its message alone.
+    // is not there) is its message alone.
     const bool planned = rm.ok() || !plan.changes.empty() || !plan.drift.empty();
-    if (args.json || planned)
+    if (rm.ok() && args.sql) {
+        std::cout << sqlScript(statements);
+    } else if (args.json || planned) {
         std::cout << (args.json ? jsonText(planJson(plan)) : planText(plan, args.dryRun));
+    }
     flushOutput();
-    check(rm, "cannot migrate " + location(args.file));
-    if (!args.json) std::cout << shown(rm.rMsg) << "\n";
+    check(rm, "cannot migrate " + location(file));
+    if (!args.json && !args.sql) std::cout << shown(rm.rMsg) << "\n";
+}
+
+const char* outcomeName(MigrationOutcome::Result result) {
+    switch (result) {
+        case MigrationOutcome::Result::Migrated:
+            return "migrated";
+        case MigrationOutcome::Result::AlreadyThere:
+            return "already there";
+        case MigrationOutcome::Result::Refused:
+            return "refused";
+    }
+    return "";
+}
+
+// Each file in its own transaction, then what became of each.
+void migrateFiles(const Options& options, const MigrationArgs& args) {
+    if (args.sql) throw UsageError("--sql takes one instance file");
+    Session session(options);
+    std::vector<MigrationOutcome> outcomes;
+    const int refused =
+        InstanceMigration::migrateEach(args.files, args.to, migrationOptions(args), outcomes);
+    session.close();
+    std::size_t counts[3] = {0, 0, 0};
+    Json list = Json::array();
+    std::string lines;
+    for (const MigrationOutcome& o : outcomes) {
+        ++counts[static_cast<int>(o.result)];
+        std::string name = outcomeName(o.result);
+        list.push_back(
+            {{"file", location(o.location)}, {"result", name}, {"message", utf8(o.answer.rMsg)}});
+        name.resize(15, ' ');
+        lines +=
+            "  " + name + printable(location(o.location)) +
+            (o.result == MigrationOutcome::Result::Refused ? ": " + shown(o.answer.rMsg) : "") +
+            "\n";
+    }
+    const std::string verb = args.dryRun ? " would be migrated, " : " migrated, ";
+    std::cout << (args.json ? jsonText(Json{{"to", args.to}, {"files", list}})
+                            : lines + std::to_string(counts[0]) + verb + std::to_string(counts[1]) +
+                                  " already there, " + std::to_string(counts[2]) + " refused\n");
+    flushOutput();
+    if (refused > 0) {
+        throw Failure(std::to_string(refused) + " of " + std::to_string(outcomes.size()) +
+                      " instance files refused");
+    }
+}
+
+// The statements that make an instance of the model version.
+void modelSql(const Options& options, const MigrationArgs& args) {
+    const bool server = args.dialect == "postgresql";
+    std::string where = args.server;
+    if (server && where.empty() && MRDService::isServerLocation(options.config))
+        where = options.config;
+    if (server && !MRDService::isServerLocation(where))
+        throw UsageError(
+            "--dialect postgresql runs the statements on a server, in a transaction "
+            "that is rolled back: give --server postgresql://...");
+    if (!server && !where.empty()) throw UsageError("--server goes with --dialect postgresql");
+    Session session(options);
+    const M_EntityModelDAO model = findModel(args.model, args.project, args.version, args.id);
+    std::vector<std::string> statements;
+    check(model.instanceStatements(where, statements),
+          "cannot list the statements of '" + utf8(model._name) + "'");
+    session.close();
+    std::cout << sqlScript(statements);
+    flushOutput();
 }
 
 }  // namespace
@@ -240,17 +322,42 @@ void addMigrationCommands(CLI::App& app, Options& options) {
 
     auto migrate = std::make_shared<MigrationArgs>();
     command = data->add_subcommand(
-        "migrate", "migrate an instance file to a later version of its model, in place");
-    command->add_option("FILE", migrate->file, "the instance file (or server URI)")->required();
-    command->add_option("--to-version", migrate->to, "the target version")
+        "migrate", "migrate instance files to another version of their model, in place");
+    command->add_option("FILE", migrate->files, "the instance files (or server URIs)")->required();
+    command->add_option("--to-version", migrate->to, "the target version (lower goes back)")
         ->required()
         ->check(fromOne());
     command->add_flag("--dry-run", migrate->dryRun, "plan and check only; write nothing");
     command->add_flag("--allow-data-loss", migrate->allowDataLoss,
                       "let changes drop rows or values (ended tables and columns) and what "
                       "was made on them (views, triggers, indexes)");
+    command
+        ->add_flag("--sql", migrate->sql,
+                   "print the statements the migration runs, in order; write nothing")
+        ->excludes("--dry-run");
     command->add_flag("--json", migrate->json, "machine-readable output");
-    action(command, [&options, migrate] { migrateFile(options, *migrate); });
+    action(command, [&options, migrate] {
+        if (migrate->files.size() == 1) {
+            migrateFile(options, *migrate);
+        } else {
+            migrateFiles(options, *migrate);
+        }
+    });
+
+    auto sql = std::make_shared<MigrationArgs>();
+    command = modelSubcommand(app.get_subcommand("model"), options, "sql",
+                              "the statements that make an instance of a model version", sql->model,
+                              sql->project, sql->id);
+    command->add_option("--version", sql->version, "model version (default highest)")
+        ->check(fromOne())
+        ->excludes(command->get_option("--id"));
+    command->add_option("--dialect", sql->dialect, "sqlite or postgresql")
+        ->required()
+        ->check(CLI::IsMember({"sqlite", "postgresql"}));
+    command->add_option("--server", sql->server,
+                        "with postgresql: the server database to run them in, rolled back "
+                        "(default the configuration database when it is on a server)");
+    action(command, [&options, sql] { modelSql(options, *sql); });
 }
 
 }  // namespace qms

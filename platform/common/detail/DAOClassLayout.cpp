@@ -13,26 +13,23 @@ namespace MeridianSpace::detail {
 
 namespace {
 
-// `column` is `stem` + "_" + digits, ignoring case.
-bool isNumberedForm(const std::string& column, const std::string& stem) {
-    if (column.size() < stem.size() + 2) return false;
-    if (!StringHelper::equalsIgnoreCase(column.substr(0, stem.size()), stem)) return false;
-    if (column[stem.size()] != '_') return false;
-    for (std::size_t i = stem.size() + 1; i < column.size(); ++i) {
-        if (!std::isdigit(static_cast<unsigned char>(column[i]))) return false;
-    }
-    return true;
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// How well a column matches a member: 0 best, -1 not at all.
-int matchRank(const std::string& column, const std::string& attribute, const std::string& base) {
-    if (StringHelper::equalsIgnoreCase(column, attribute) ||
-        StringHelper::equalsIgnoreCase(column, base))
-        return 0;
-    if (StringHelper::equalsIgnoreCase(column, "M" + base)) return 1;
-    if (isNumberedForm(column, base)) return 2;
-    if (isNumberedForm(column, "M" + base)) return 3;
-    return -1;
+bool startsWithM(std::string_view text) {
+    return !text.empty() && lower(text[0]) == 'm';
+}
+
+// "x" of a column "x_N" (N a number); false for any other column.
+bool numberedStem(std::string_view column, std::string_view& stem) {
+    const std::size_t underscore = column.rfind('_');
+    if (underscore == std::string_view::npos || underscore + 1 == column.size()) return false;
+    for (std::size_t i = underscore + 1; i < column.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(column[i]))) return false;
+    }
+    stem = column.substr(0, underscore);
+    return true;
 }
 
 ResultMsg workOut(const std::string& className, DAOFactory factory, DAOClassLayout& layout) {
@@ -46,6 +43,7 @@ ResultMsg workOut(const std::string& className, DAOFactory factory, DAOClassLayo
     layout.className = className;
     layout.factory = factory;
     layout.table = row._tableInnerName;
+    layout.readsResultRows = mapper->readsResultRows();
     MNormalColumn id;
     id._name = id._innerName = "id";
     id._dataType = COL_TYPE_INT;
@@ -102,39 +100,75 @@ ResultMsg DAOClassLayout::of(const std::string& className,
     auto layout = std::make_shared<DAOClassLayout>();
     ResultMsg rm = workOut(className, registered->second, *layout);
     if (!rm.ok()) return rm;
+    layout->indexNames();
     cache[className] = layout;
     out = std::move(layout);
     return rm;
 }
 
-ResultMsg DAOClassLayout::resolve(const std::string& attribute, std::string& column) const {
-    std::lock_guard<std::mutex> lock(resolvedMutex_);
-    const auto known = resolved_.find(attribute);
-    if (known != resolved_.end()) {
-        column = known->second;
-        return ResultMsg();
-    }
-    ResultMsg rm = match(attribute, column);
-    if (rm.ok()) resolved_.emplace(attribute, column);
-    return rm;
+std::size_t DAOClassLayout::CaseBlindHash::operator()(std::string_view text) const {
+    std::size_t hash = 14695981039346656037ULL;  // FNV-1a
+    for (const char c : text)
+        hash = (hash ^ static_cast<unsigned char>(lower(c))) * 1099511628211ULL;
+    return hash;
 }
 
-ResultMsg DAOClassLayout::match(const std::string& attribute, std::string& column) const {
-    std::string name = attribute;
-    StringHelper::TrimSpace(name);
-    const std::string base = !name.empty() && name[0] == '_' ? name.substr(1) : name;
-    int best = -1;
-    for (const MNormalColumn& candidate : columns) {
-        if (name.empty()) break;
-        const int rank = matchRank(candidate._innerName, name, base);
-        if (rank >= 0 && (best < 0 || rank < best)) {
-            best = rank;
-            column = candidate._innerName;
+bool DAOClassLayout::CaseBlindEqual::operator()(std::string_view a, std::string_view b) const {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+void DAOClassLayout::answer(std::string_view name, int rank, std::size_t column) {
+    const Answer candidate{rank, column};
+    const auto known = names_.find(name);
+    if (known == names_.end()) {
+        names_.emplace(name, candidate);
+    } else if (candidate < known->second) {
+        known->second = candidate;
+    }
+}
+
+// Member x answers to column x (rank 0), Mx (1), x_N (2) and Mx_N (3): each
+// column is entered under the names that reach it.
+void DAOClassLayout::indexNames() {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const std::string_view column = columns[i]._innerName;
+        answer(column, 0, i);
+        if (!column.empty() && column[0] == '_') underscoreColumns_ = true;
+        if (startsWithM(column)) answer(column.substr(1), 1, i);
+        std::string_view stem;
+        if (!numberedStem(column, stem)) continue;
+        answer(stem, 2, i);
+        if (startsWithM(stem)) answer(stem.substr(1), 3, i);
+    }
+}
+
+ResultMsg DAOClassLayout::resolve(const std::string& attribute, const std::string*& column) const {
+    std::string_view name = attribute;
+    const std::size_t first = name.find_first_not_of(' ');
+    name = first == std::string_view::npos ? std::string_view() : name.substr(first);
+    name = name.substr(0, name.find_last_not_of(' ') + 1);
+    const std::string_view base = !name.empty() && name[0] == '_' ? name.substr(1) : name;
+    const Answer none{-1, 0};
+    Answer best = none;
+    if (!name.empty()) {
+        const auto byBase = names_.find(base);
+        if (byBase != names_.end()) best = byBase->second;
+        // The name as written, underscore and all, only as an exact match.
+        const bool asWritten = underscoreColumns_ && base.size() != name.size();
+        const auto byName = asWritten ? names_.find(name) : names_.end();
+        if (byName != names_.end() && byName->second.rank == 0 &&
+            (best.rank < 0 || byName->second < best)) {
+            best = byName->second;
         }
     }
-    if (best < 0) {
+    if (best.rank < 0) {
         return ResultMsg(COM_ERR_ATTRIBUTE, "类" + className + "没有属性：" + attribute);
     }
+    column = &columns[best.column]._innerName;
     return ResultMsg();
 }
 

@@ -1,5 +1,6 @@
 #include "backend/Backend.h"
 
+#include "ChangeWatch.h"
 #include "ServiceErrorCode.h"
 
 namespace MeridianSpace::detail {
@@ -17,6 +18,12 @@ ResultMsg Backend::openMemory(std::shared_ptr<Connection>& /*out*/) const {
 
 ResultMsg Backend::checkLocation(const std::string& /*location*/) const {
     return ResultMsg();
+}
+
+ResultMsg Backend::watchChanges(const std::string& location,
+                                const std::vector<std::string>& /*tables*/,
+                                std::unique_ptr<ChangeWatch>& /*out*/) const {
+    return ResultMsg(SRV_ERR_ARGUMENT, "这种数据库不能监视修改：" + displayLocation(location));
 }
 
 ResultMsg Backend::readInstanceInfo(const std::string& location, IEntityModel& /*model*/) const {

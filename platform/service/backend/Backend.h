@@ -14,6 +14,7 @@
 #include "ResultReturnCode.h"
 
 namespace MeridianSpace {
+class ChangeWatch;
 struct DatabaseSchema;
 struct IEntityModel;
 }  // namespace MeridianSpace
@@ -44,6 +45,12 @@ public:
     /// writing anything (see MRDService::readTableNames).
     virtual ResultMsg readTableNames(const std::string& location,
                                      std::vector<std::string>& out) const = 0;
+    /// A watch of `tables` of the database at `location` (see
+    /// ChangeWatch.h). Refused (SRV_ERR_ARGUMENT) unless the backend says
+    /// otherwise.
+    virtual ResultMsg watchChanges(const std::string& location,
+                                   const std::vector<std::string>& tables,
+                                   std::unique_ptr<ChangeWatch>& out) const;
     /// What the instance file at `location` says about itself (see
     /// MRDService::readInstanceFileInfo). SRV_ERR_NO_FILE unless the backend
     /// keeps instance files.

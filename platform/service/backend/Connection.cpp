@@ -11,6 +11,7 @@
 #include "StringHelper.h"
 #include "backend/RowValues.h"
 #include "backend/SqlText.h"
+#include "backend/StatementLog.h"
 
 namespace MeridianSpace::detail {
 
@@ -38,6 +39,8 @@ StepResult Statement::step() {
     // use's value and write that instead.
     if (refusal_.empty()) {
         connection_.refusedBind_.clear();
+        if (!running_ && logging()) logStatement(**log_, text_, literals_);
+        running_ = true;
         return runStep();
     }
     connection_.refusedBind_ = refusal_;
@@ -96,7 +99,10 @@ ResultMsg Connection::prepare(const std::string& sql, StatementLease& out, State
     if (!rm.ok() || cache_.lend(sql, out)) return rm;
     std::unique_ptr<Statement> made;
     rm = newStatement(sql, kind, made);
-    if (rm.ok()) cache_.keep(sql, std::move(made), out);
+    if (!rm.ok()) return rm;
+    made->text_ = sql;
+    made->log_ = &statementLog_;
+    cache_.keep(sql, std::move(made), out);
     return rm;
 }
 

@@ -57,7 +57,14 @@ public:
     ResultMsg prepare(const std::string& sql, StatementLease& out,
                       StatementKind kind = StatementKind::Other);
     /// Runs SQL that takes no parameters and returns no rows.
-    virtual ResultMsg execute(const std::string& sql) = 0;
+    ResultMsg execute(const std::string& sql);
+    /// While `log` is set (not null), each statement the connection runs
+    /// that changes the database is appended to it as it starts: schema
+    /// changes, row writes, settings and sequence moves, not reads and not
+    /// the statements that steer transactions; bound values written in as
+    /// literals of this dialect, so that each text runs alone. The log
+    /// belongs to the caller and must outlive its use.
+    void setStatementLog(std::vector<std::string>* log) { statementLog_ = log; }
     /// Forgets cached statements and table layouts after a schema change.
     void schemaChanged();
     /// schemaChanged() when the schema may have changed since it was last
@@ -161,6 +168,9 @@ protected:
     friend class Statement;
     Connection(std::string path, std::string displayName);
 
+    /// execute() of the backend.
+    virtual ResultMsg executeText(const std::string& sql) = 0;
+
     /// engineError() of the backend: its own last failure.
     virtual ResultMsg backendError(int code, const std::string& what) const = 0;
     /// Prepares a new statement of `sql`.
@@ -213,6 +223,7 @@ private:
     /// Why the last statement stepped did not run (a refused bind); empty
     /// when it ran. Taken by the next engineError().
     mutable std::string refusedBind_;
+    std::vector<std::string>* statementLog_ = nullptr;
 };
 
 }  // namespace MeridianSpace::detail

@@ -63,6 +63,9 @@ public:
         return std::string("DROP ") + kind + " \"" + object.name + "\"";
     }
 
+    /// A blob value as a literal of SQL text, given as hexadecimal digits.
+    virtual std::string blobLiteral(const std::string& hex) const { return "X'" + hex + "'"; }
+
     /// The length in bytes of the text of `column`.
     virtual std::string byteLength(const std::string& column) const = 0;
     /// A condition that holds when the value of `column` (not null, in a

@@ -217,4 +217,33 @@ std::vector<std::string> identifiersIn(const std::string& sql) {
     return out;
 }
 
+std::string replaceParameters(const std::string& sql,
+                              const std::function<std::string(std::size_t)>& replacement) {
+    std::string out;
+    out.reserve(sql.size() + 8);
+    std::size_t highest = 0;
+    char quote = 0;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        const char c = sql[i];
+        if (quote != 0 || c == '\'' || c == '"') {
+            quote = quote == 0 ? c : c == quote ? 0 : quote;
+            out.push_back(c);
+            continue;
+        }
+        if (c != '?') {
+            out.push_back(c);
+            continue;
+        }
+        std::size_t end = i + 1;
+        std::size_t number = 0;
+        for (; end < sql.size() && sql[end] >= '0' && sql[end] <= '9'; ++end)
+            number = number * 10 + static_cast<std::size_t>(sql[end] - '0');
+        if (end == i + 1) number = highest + 1;
+        if (number > highest) highest = number;
+        out += replacement(number);
+        i = end - 1;
+    }
+    return out;
+}
+
 }  // namespace MeridianSpace::detail

@@ -3,6 +3,8 @@
 // Building blocks of the SQL text the service runs. Every identifier is
 // checked and quoted, every operation checked against a fixed set, and every
 // value travels as a bound parameter. Internal to the service.
+#include <cstddef>
+#include <functional>
 #include <list>
 #include <string>
 #include <vector>
@@ -45,5 +47,10 @@ int typeFromDeclared(const std::string& declared);
 /// (keywords too) and quoted names ("x", `x`, [x]) without their quotes;
 /// string literals and comments left out.
 std::vector<std::string> identifiersIn(const std::string& sql);
+/// `sql` with each parameter replaced by `replacement(N)`: "?N" is number
+/// N, a bare "?" one more than the highest number so far (SQLite's rule);
+/// quoted texts and names stay as they are.
+std::string replaceParameters(const std::string& sql,
+                              const std::function<std::string(std::size_t)>& replacement);
 
 }  // namespace MeridianSpace::detail

@@ -5,6 +5,7 @@
 // result row. Internal to the service; used by one thread at a time.
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace MeridianSpace::detail {
 
@@ -35,12 +36,22 @@ public:
     // leaves the parameter as it was (the value of the last use), so a
     // statement with a refused bind does not run: step() answers Error, and
     // the connection's engineError() names the refusal, until reset().
-    bool bindNull(int index) { return accepted(index, refuseNull(index)); }
+    // While the connection logs statements, each bound value is kept as a
+    // literal too (see Connection::setStatementLog).
+    bool bindNull(int index) {
+        if (logging()) keepLiteral(index, "NULL");
+        return accepted(index, refuseNull(index));
+    }
     bool bindInt64(int index, long long value) {
+        if (logging()) keepLiteral(index, std::to_string(value));
         return accepted(index, refuseInt64(index, value));
     }
-    bool bindDouble(int index, double value) { return accepted(index, refuseDouble(index, value)); }
+    bool bindDouble(int index, double value) {
+        if (logging()) keepReal(index, value);
+        return accepted(index, refuseDouble(index, value));
+    }
     bool bindText(int index, const char* data, std::size_t size) {
+        if (logging()) keepText(index, data, size);
         return accepted(index, refuseText(index, data, size));
     }
     bool bindText(int index, const std::string& text) {
@@ -48,6 +59,7 @@ public:
     }
     /// Raw bytes; a size of 0 binds an empty blob, not NULL.
     bool bindBlob(int index, const void* data, std::size_t size) {
+        if (logging()) keepBlob(index, data, size);
         return accepted(index, refuseBlob(index, data, size));
     }
 
@@ -58,6 +70,7 @@ public:
     /// a refused bind.
     void reset() {
         refusal_.clear();
+        running_ = false;
         resetRun();
     }
     /// Drops bound values that the statement would otherwise keep (large blobs).
@@ -111,11 +124,24 @@ protected:
     virtual void resetRun() = 0;
 
 private:
+    friend class Connection;
     bool accepted(int index, const char* refusal);
+    bool logging() const { return log_ != nullptr && *log_ != nullptr; }
+    void keepLiteral(int index, std::string literal);
+    void keepReal(int index, double value);
+    void keepText(int index, const char* data, std::size_t size);
+    void keepBlob(int index, const void* data, std::size_t size);
 
     Connection& connection_;
     /// The first refused bind since the last reset(), empty when none.
     std::string refusal_;
+    /// The text prepared, the connection's statement log (see
+    /// Connection::setStatementLog) and the values bound while it is set.
+    std::string text_;
+    std::vector<std::string>* const* log_ = nullptr;
+    std::vector<std::string> literals_;
+    /// Stepped since the last reset(): later steps read rows of the same run.
+    bool running_ = false;
 };
 
 }  // namespace MeridianSpace::detail

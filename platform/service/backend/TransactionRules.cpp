@@ -108,7 +108,10 @@ ResultMsg TransactionRules::commit() {
     if (rm.ok()) rm = takeLostWork();
     if (!rm.ok()) return rm;
     rm = commitPending();
-    return rm.ok() ? rm : commitFailure(rm);
+    if (rm.ok()) return rm;
+    // This failure tells the work it lost; the next commit is a new start.
+    lostWork_ = ResultMsg();
+    return commitFailure(rm);
 }
 
 ResultMsg TransactionRules::rollback() {

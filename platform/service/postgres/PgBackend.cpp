@@ -1,5 +1,6 @@
 #include "postgres/PgBackend.h"
 
+#include "postgres/PgChangeWatch.h"
 #include "postgres/PgConnection.h"
 #include "postgres/PgSchema.h"
 
@@ -23,6 +24,12 @@ ResultMsg PgBackend::readTableNames(const std::string& location,
         if (rm.ok()) rm = closed;
     }
     return rm;
+}
+
+ResultMsg PgBackend::watchChanges(const std::string& location,
+                                  const std::vector<std::string>& tables,
+                                  std::unique_ptr<ChangeWatch>& out) const {
+    return PgChangeWatch::open(location, tables, out);
 }
 
 ResultMsg PgBackend::readSchema(const std::string& location, DatabaseSchema& out) const {

@@ -17,6 +17,9 @@ public:
     ResultMsg readSchema(const std::string& location, DatabaseSchema& out) const override;
     /// The URI without its password.
     std::string displayLocation(const std::string& location) const override;
+    /// LISTEN on a connection of its own (see postgres/PgChangeWatch.h).
+    ResultMsg watchChanges(const std::string& location, const std::vector<std::string>& tables,
+                           std::unique_ptr<ChangeWatch>& out) const override;
     bool isServer() const override { return true; }
     std::size_t nameLimit() const override;
 };

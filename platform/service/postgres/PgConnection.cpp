@@ -94,16 +94,6 @@ std::string forLibpq(const std::string& uri) {
     return out;
 }
 
-// One server connection made from the URI, with `database` in place of the
-// URI's database when given.
-PGconn* connectTo(const std::string& uri, const char* database) {
-    const std::string read = forLibpq(uri);
-    const char* keywords[] = {"connect_timeout", "fallback_application_name", "dbname",
-                              database ? "dbname" : nullptr, nullptr};
-    const char* values[] = {kConnectTimeoutSeconds, "arx_qms", read.c_str(), database, nullptr};
-    return PQconnectdbParams(keywords, values, 1);
-}
-
 // The database name the URI gives, or empty.
 std::string databaseOf(const std::string& uri) {
     char* error = nullptr;
@@ -118,6 +108,14 @@ std::string databaseOf(const std::string& uri) {
 }
 
 }  // namespace
+
+PGconn* connectTo(const std::string& uri, const char* database) {
+    const char* keywords[] = {"connect_timeout", "fallback_application_name", "dbname",
+                              database ? "dbname" : nullptr, nullptr};
+    const std::string read = forLibpq(uri);
+    const char* values[] = {kConnectTimeoutSeconds, "arx_qms", read.c_str(), database, nullptr};
+    return PQconnectdbParams(keywords, values, 1);
+}
 
 PgConnection::PgConnection(const std::string& uri) : Connection(uri, withoutPassword(uri)) {}
 

@@ -27,6 +27,9 @@ namespace MeridianSpace::detail {
 
 /// A message of libpq without its trailing line breaks and blanks.
 std::string trimmedMessage(const char* text);
+/// A new libpq connection made from the URI (with `database` in place of
+/// the URI's database when given); the caller checks PQstatus and calls PQfinish.
+PGconn* connectTo(const std::string& uri, const char* database);
 
 class PgConnection : public Connection {
 public:
@@ -43,9 +46,6 @@ public:
 
     ResultMsg reopen(bool create) override;
     bool inTransaction() const override;
-    ResultMsg execute(const std::string& sql) override {
-        return runText(sql, StatementKind::Other);
-    }
     ResultMsg refreshSchema() override;
     std::uint64_t changeCount(const std::string& table) override;
     int changes() const override { return changes_; }
@@ -69,6 +69,9 @@ public:
     const char* tableNamesQuery() const override;
     const char* indexQuery() const override;
     const char* columnIndexesQuery() const override;
+    std::string blobLiteral(const std::string& hex) const override {
+        return "'\\x" + hex + "'::bytea";
+    }
     std::string byteLength(const std::string& column) const override {
         return "octet_length(CAST(" + column + " AS TEXT))";
     }
@@ -92,6 +95,9 @@ public:
                   PGresult*& result);
 
 protected:
+    ResultMsg executeText(const std::string& sql) override {
+        return runText(sql, StatementKind::Other);
+    }
     ResultMsg newStatement(const std::string& sql, StatementKind kind,
                            std::unique_ptr<Statement>& out) override;
     ResultMsg backendError(int code, const std::string& what) const override;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "ServiceErrorCode.h"
+#include "backend/SqlText.h"
 #include "postgres/PgConnection.h"
 
 namespace MeridianSpace::detail {
@@ -15,38 +16,7 @@ constexpr int kInlineParams = 16;
 
 // "?" and "?N" parameters as PostgreSQL's "$N"; quoted texts and names stay.
 std::string numberedParameters(const std::string& sql) {
-    std::string out;
-    out.reserve(sql.size() + 8);
-    int next = 0;
-    char quote = 0;
-    for (std::size_t i = 0; i < sql.size(); ++i) {
-        const char c = sql[i];
-        if (quote != 0) {
-            out.push_back(c);
-            if (c == quote) quote = 0;
-            continue;
-        }
-        if (c == '\'' || c == '"') {
-            quote = c;
-            out.push_back(c);
-            continue;
-        }
-        if (c != '?') {
-            out.push_back(c);
-            continue;
-        }
-        std::size_t end = i + 1;
-        while (end < sql.size() && sql[end] >= '0' && sql[end] <= '9')
-            ++end;
-        out.push_back('$');
-        if (end > i + 1) {
-            out.append(sql, i + 1, end - i - 1);
-            i = end - 1;
-        } else {
-            out += std::to_string(++next);
-        }
-    }
-    return out;
+    return replaceParameters(sql, [](std::size_t number) { return "$" + std::to_string(number); });
 }
 
 }  // namespace

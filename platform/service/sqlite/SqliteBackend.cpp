@@ -2,6 +2,7 @@
 
 #include "IEntityModel.h"
 #include "backend/InstanceInfo.h"
+#include "backend/PolledChangeWatch.h"
 #include "sqlite/SqliteConnection.h"
 #include "sqlite/SqliteReadOnly.h"
 #include "sqlite/SqliteSchema.h"
@@ -45,6 +46,15 @@ ResultMsg SqliteBackend::readTableNames(const std::string& location,
     SqliteReadOnlyFile file;
     ResultMsg rm = file.open(location);
     if (rm.ok()) rm = file.tableNames(out);
+    return rm;
+}
+
+ResultMsg SqliteBackend::watchChanges(const std::string& location,
+                                      const std::vector<std::string>& tables,
+                                      std::unique_ptr<ChangeWatch>& out) const {
+    std::shared_ptr<SqliteConnection> file;
+    ResultMsg rm = SqliteConnection::open(location, false, file);
+    if (rm.ok()) out = std::make_unique<PolledChangeWatch>(std::move(file), tables);
     return rm;
 }
 

@@ -18,6 +18,10 @@ public:
     ResultMsg readTableNames(const std::string& location,
                              std::vector<std::string>& out) const override;
     ResultMsg readInstanceInfo(const std::string& location, IEntityModel& model) const override;
+    /// Looks at the change numbers of a connection of its own (see
+    /// backend/PolledChangeWatch.h).
+    ResultMsg watchChanges(const std::string& location, const std::vector<std::string>& tables,
+                           std::unique_ptr<ChangeWatch>& out) const override;
     /// After checking every page, as readTableNames.
     ResultMsg readSchema(const std::string& location, DatabaseSchema& out) const override;
 };

@@ -324,7 +324,7 @@ ResultMsg SqliteConnection::newStatement(const std::string& sql, StatementKind /
     return ResultMsg();
 }
 
-ResultMsg SqliteConnection::execute(const std::string& sql) {
+ResultMsg SqliteConnection::executeText(const std::string& sql) {
     ResultMsg rm = checkOpen();
     if (!rm.ok()) return rm;
     if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {

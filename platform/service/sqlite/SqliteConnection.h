@@ -44,7 +44,6 @@ public:
 
     ResultMsg reopen(bool create) override;
     bool inTransaction() const override;
-    ResultMsg execute(const std::string& sql) override;
     ResultMsg refreshSchema() override;
     std::uint64_t changeCount(const std::string& table) override;
     int changes() const override;
@@ -82,6 +81,7 @@ public:
     sqlite3* handle() const { return db_; }
 
 protected:
+    ResultMsg executeText(const std::string& sql) override;
     ResultMsg newStatement(const std::string& sql, StatementKind kind,
                            std::unique_ptr<Statement>& out) override;
     ResultMsg backendError(int code, const std::string& what) const override;

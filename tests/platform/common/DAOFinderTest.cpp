@@ -10,16 +10,102 @@ namespace arxtest {
 
 namespace {
 
-// Two columns that both answer to the member _code: "Code" must win.
+// Pairs of columns that both answer to one member, the better match last:
+// "Code" wins over "MCode_2", "MNote" over "Note_3", "Ref_2" over "MRef_1".
 class TwinDAO : public M_ObjectDAO {
 public:
-    std::string _code, _oldCode;
+    std::string _code, _oldCode, _note, _oldNote, _ref, _oldRef;
     static DAO* createObject() { return new TwinDAO; }
     Mapper* createMapper() override {
         static const RecordColumns<TwinDAO> columns("T_M_Twin", {{"Name", &TwinDAO::_name},
                                                                  {"MCode_2", &TwinDAO::_oldCode},
-                                                                 {"Code", &TwinDAO::_code}});
+                                                                 {"Code", &TwinDAO::_code},
+                                                                 {"Note_3", &TwinDAO::_oldNote},
+                                                                 {"MNote", &TwinDAO::_note},
+                                                                 {"MRef_1", &TwinDAO::_oldRef},
+                                                                 {"Ref_2", &TwinDAO::_ref}});
         return new ColumnMapper<TwinDAO>(columns);
+    }
+};
+
+// A chain of more classes than a thread ever kept apart before: loading a
+// link finds the next link's class from inside the visitor of its own find,
+// so that every class's find is open at once. Even links are read as text
+// rows, odd ones in place. The last class links to itself once (a find
+// nested in a find of the same class). Saving a link also saves a note from
+// inside its mapper, while the link's own row is filled.
+constexpr int kLinks = 20;
+
+template <int N>
+class LinkDAO : public M_ObjectDAO {
+public:
+    int _next = 0;
+    std::string _path;  // this link's name and those below it, not a column
+
+    static std::string className() { return "Link" + std::to_string(N) + "DAO"; }
+    static DAO* createObject() { return new LinkDAO; }
+    static const RecordColumns<LinkDAO>& columns() {
+        static const RecordColumns<LinkDAO> declared(
+            "T_M_Link" + std::to_string(N), {{"Name", &LinkDAO::_name}, {"Next", &LinkDAO::_next}});
+        return declared;
+    }
+    static void registerAll() {
+        DAOFactoryRegistry::registerClass(className(), &createObject);
+        if constexpr (N + 1 < kLinks) LinkDAO<N + 1>::registerAll();
+    }
+
+    static DAO* follow(DAO* loaded) {
+        auto* link = static_cast<LinkDAO*>(loaded);
+        link->_path = link->_name;
+        if (link->_next < 1) return link;
+        DAO* next = nullptr;
+        DAOFinder finder;
+        constexpr int nextClass = N + 1 < kLinks ? N + 1 : N;
+        if (!finder.findByID(LinkDAO<nextClass>::className(), link->_next, next).ok() ||
+            next == nullptr) {
+            link->_path += ">?";
+            return link;
+        }
+        link->_path += ">" + static_cast<LinkDAO<nextClass>*>(next)->_path;
+        delete next;
+        return link;
+    }
+
+    template <class Base>
+    struct Loader : Base {
+        Loader() : Base(columns()) {}
+        // The frame maps a nameless object to learn the columns: no note then.
+        int doSave(ITableData& row, DAO* object) override {
+            const int filled = Base::doSave(row, object);
+            if (filled != RUN_SUCCESS || object->_name.empty()) return filled;
+            NoteDAO note;
+            note._name = "saved " + object->_name;
+            return note.save().ok() ? RUN_SUCCESS : RUN_FAIL;
+        }
+    };
+    struct TextLoader : Loader<ColumnMapper<LinkDAO>> {
+        DAO* doLoad(ITableData& row) override { return follow(ColumnMapper<LinkDAO>::doLoad(row)); }
+    };
+    struct RowLoader : Loader<ColumnMapper<LinkDAO>> {
+        DAO* loadResultRow(const ResultRow& row) override {
+            return follow(ColumnMapper<LinkDAO>::loadResultRow(row));
+        }
+    };
+    Mapper* createMapper() override {
+        if constexpr (N % 2 == 0) return new TextLoader;
+        return new RowLoader;
+    }
+
+    // Rows "aN" (next: the next class's a) and "bN" (its b); in the last
+    // class "a" links to "b" and "b" ends the chain.
+    static void saveRows() {
+        for (const char* name : {"a", "b"}) {
+            LinkDAO link;
+            link._name = name + std::to_string(N);
+            link._next = N + 1 < kLinks ? (name[0] == 'a' ? 1 : 2) : (name[0] == 'a' ? 2 : 0);
+            ASSERT_TRUE(link.save().ok()) << link._name;
+        }
+        if constexpr (N + 1 < kLinks) LinkDAO<N + 1>::saveRows();
     }
 };
 
@@ -31,6 +117,7 @@ class Finder : public PlatformFixture {
 protected:
     void SetUp() override {
         DAOFactoryRegistry::registerClass("TwinDAO", &TwinDAO::createObject);
+        LinkDAO<0>::registerAll();
         PlatformFixture::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         for (auto [name, project, folder, priority] :
@@ -66,6 +153,8 @@ TEST_F(Finder, MembersResolveToTheColumnsTheMapperWrites) {
     twin._name = "twin";
     twin._code = "new";
     twin._oldCode = "old";
+    twin._note = twin._ref = "new";
+    twin._oldNote = twin._oldRef = "old";
     ASSERT_TRUE(twin.save().ok());
     struct Case {
         const char *className, *member, *op, *value;
@@ -79,6 +168,10 @@ TEST_F(Finder, MembersResolveToTheColumnsTheMapperWrites) {
         {"TagDAO", "_isPk", " = ", "1", {"red"}},      // MIsPk_2
         {"TwinDAO", "_code", "=", "'new'", {"twin"}},  // the exact name first
         {"TwinDAO", "_code", "=", "'old'", {}},
+        {"TwinDAO", " _NOTE", "=", "'new'", {"twin"}},  // Mx before x_N
+        {"TwinDAO", "_note", "=", "'old'", {}},
+        {"TwinDAO", "_Ref ", "=", "'new'", {"twin"}},  // x_N before Mx_N
+        {"TwinDAO", "_ref", "=", "'old'", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.member);
@@ -139,6 +232,32 @@ TEST_F(Finder, ListsAreAppendedToAndOrderedOnRequest) {
     auto* note = dynamic_cast<NoteDAO*>(hit);
     ASSERT_NE(note, nullptr);
     EXPECT_EQ(note->_t_M_FolderID, 10);
+}
+
+TEST_F(Finder, FindsNestOverMoreClassesThanAThreadKeepsAndSavesNestInMappers) {
+    LinkDAO<0>::saveRows();
+    if (HasFatalFailure()) return;
+    std::string expectA, expectB;
+    for (int n = 0; n < kLinks; ++n) {
+        expectA += "a" + std::to_string(n) + ">";
+        expectB += (n > 0 ? ">b" : "b") + std::to_string(n);
+    }
+    expectA += "b" + std::to_string(kLinks - 1);
+    IOrderClause order;
+    order.orderAttribute = "_name";
+    ASSERT_TRUE(finder.findAll(LinkDAO<0>::className(), found, &order).ok());
+    V paths;
+    for (DAO* link : found)
+        paths.push_back(static_cast<LinkDAO<0>*>(link)->_path);
+    EXPECT_EQ(paths, (V{expectA, expectB}));
+
+    // Each save's note was stored beside its link, not in its place.
+    T_deletePtrList(found);
+    ASSERT_TRUE(finder.findByOneAttr("NoteDAO", "_name", "like", "'saved %'", found).ok());
+    EXPECT_EQ(found.size(), static_cast<std::size_t>(2 * kLinks));
+    T_deletePtrList(found);
+    ASSERT_TRUE(finder.findAll(LinkDAO<kLinks - 1>::className(), found, &order).ok());
+    EXPECT_EQ(names(), (V{"a" + std::to_string(kLinks - 1), "b" + std::to_string(kLinks - 1)}));
 }
 
 }  // namespace arxtest

@@ -14,6 +14,7 @@
 #include "support/FileText.h"
 #include "support/PlatformFixture.h"
 #include "support/RawDb.h"
+#include "support/Waiting.h"
 
 namespace arxtest {
 
@@ -258,7 +259,7 @@ TEST(PlatformFaults, ProcessesStartingTogetherOnANewFileAllSucceed) {
         close(gate[1]);
         for (pid_t child : children) {
             int status = 0;
-            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(reap(child, Seconds(300), status));
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
         }
         EXPECT_EQ(count(config, "T_M_Note"), "0");

@@ -6,11 +6,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "InstanceDataManager.h"
 #include "MRDService.h"
@@ -25,6 +28,7 @@
 #include "Transaction.h"
 #include "support/RawDb.h"
 #include "support/TempDir.h"
+#include "support/Waiting.h"
 
 namespace arxtest {
 namespace {
@@ -64,7 +68,8 @@ public:
 private:
     static std::string script(const std::string& args) {
         std::string out;
-        FILE* pipe = popen(("bash " ARX_PG_CLUSTER_SCRIPT " " + args + " 2>&1").c_str(), "r");
+        const std::string command = "bash " ARX_PG_CLUSTER_SCRIPT " " + args + " 2>&1";
+        FILE* pipe = popen(withDeadline(Seconds(180), command).c_str(), "r");
         char buffer[512];
         while (pipe && fgets(buffer, sizeof buffer, pipe))
             out += buffer;
@@ -194,7 +199,7 @@ TEST_F(Server, ProcessesStartingTogetherOnANewDatabaseAllGetItsTables) {
     }
     for (pid_t child : children) {
         int status = -1;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(reap(child, Seconds(300), status));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     ASSERT_TRUE(MeridianNew::startup(config, dir.file("work.db"), 0).ok());
@@ -229,17 +234,17 @@ bool stallFolderInserts(const std::string& location, int seconds) {
                       "WHEN (NEW.\"Name\" = 'stall') EXECUTE FUNCTION stall_fn()");
 }
 
-// Waits until a statement of another connection sleeps in the trigger.
-bool waitForStall(const std::string& location) {
-    for (int i = 0; i < 200; ++i) {
-        if (serverScalar(location,
-                         "SELECT count(*) FROM pg_stat_activity "
-                         "WHERE wait_event = 'PgSleep'") != "0") {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+// Waits until a statement of another connection sleeps in the trigger,
+// while `alive` says that the one who should make it still can.
+bool waitForStall(const std::string& location, const std::function<bool()>& alive) {
+    return waitUntil(
+        [&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return serverScalar(location,
+                                "SELECT count(*) FROM pg_stat_activity "
+                                "WHERE wait_event = 'PgSleep'") != "0";
+        },
+        alive, Seconds(120));
 }
 
 std::string storedModels(const std::string& location) {
@@ -260,11 +265,13 @@ TEST_F(Server, AnOperationCutByALostServerLeavesNothingAndThePlatformRecovers) {
     const std::string foldersBefore = serverScalar(config, folders);
 
     // The upgrade copies the folder and sleeps there; the server goes away.
+    std::atomic<bool> upgradeDone{false};
     std::thread killer([&] {
-        if (waitForStall(config)) cluster.kill();
+        if (waitForStall(config, [&] { return !upgradeDone; })) cluster.kill();
     });
     M_EntityModelDAO* upgraded = nullptr;
     ResultMsg rm = model.upgradeNewVersion(upgraded);
+    upgradeDone = true;
     killer.join();
     delete upgraded;
     EXPECT_NE(rm.rCode, RUN_SUCCESS);
@@ -293,6 +300,56 @@ TEST_F(Server, AnOperationCutByALostServerLeavesNothingAndThePlatformRecovers) {
     EXPECT_EQ(storedModels(config), "Plan:1,Plan:2");
 }
 
+// The server ends the session's connection while writes are pending. A
+// commit that finds it gone answers a lost server (reconnect and write
+// again), not a failed commit, and tells it once: the next work commits. A
+// write that finds it gone says so, and the next commit tells the loss too,
+// also when work after it succeeded.
+TEST_F(Server, AServerGoneWithPendingWritesIsToldOnceAtTheCommit) {
+    const std::string name = "arx_gone_" + std::to_string(getpid()),
+                      location = dir.database("gone");
+    MRDSession* made = nullptr;
+    ASSERT_TRUE(MRDService().createSession(location + "&application_name=" + name, made, 1).ok());
+    std::unique_ptr<MRDSession> session(made);
+    InstanceDataManager* idm = nullptr;
+    ASSERT_TRUE(session->createInstanceDataManager(idm, 0).ok());
+    std::unique_ptr<InstanceDataManager> manager(idm);
+    MTable table;
+    MNormalColumn column;
+    table._innerName = column._name = column._innerName = "T";
+    column._dataType = COL_TYPE_INT;
+    ASSERT_TRUE(manager->addMTableInstance(table, {column}).ok());
+    ITableData row;
+    std::tie(row._tableInnerName, row._cloInnerName[0], row._colType[0], row._colValue[0],
+             row._colNum) = std::make_tuple("T", "T", COL_TYPE_INT, "1", 1);
+    const auto gone = [&] {
+        return serverScalar(pgServerUri(),
+                            "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                            "WHERE application_name = '" +
+                                name + "'") == "1";
+    };
+    const auto rows = [&] { return serverScalar(location, "SELECT count(*) FROM \"T\""); };
+
+    ASSERT_TRUE(manager->addITableData(row, 0).ok());
+    ASSERT_TRUE(gone());
+    ResultMsg rm = session->commit();
+    EXPECT_EQ(rm.rCode, SRV_ERR_SERVER) << utf8(rm.rMsg);
+    EXPECT_EQ(rows(), "0");
+    ASSERT_TRUE(manager->addITableData(row, 0).ok());
+    rm = session->commit();
+    EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
+    EXPECT_EQ(rows(), "1");
+
+    ASSERT_TRUE(manager->addITableData(row, 0).ok());
+    ASSERT_TRUE(gone());
+    EXPECT_EQ(manager->addITableData(row, 0).rCode, SRV_ERR_SERVER);
+    Transaction tx(*session);
+    ASSERT_TRUE(tx.begun().ok());
+    EXPECT_TRUE(manager->addITableData(row, COMMIT_T_IMMEDIATELY).ok());
+    EXPECT_EQ(tx.commit().rCode, SRV_ERR_SERVER);
+    EXPECT_EQ(rows(), "1");
+}
+
 TEST_F(Server, ASecondWriterOfTheSameModelIsToldToRetryAndNothingIsCorrupted) {
     const std::string config = dir.database("config.db"), work = dir.file("work.db");
     ASSERT_TRUE(MeridianNew::startup(config, work, 0).ok());
@@ -314,7 +371,11 @@ TEST_F(Server, ASecondWriterOfTheSameModelIsToldToRetryAndNothingIsCorrupted) {
         const bool stopped = MeridianNew::shutdown().ok();
         _exit(rm.ok() && stopped ? 0 : 1);
     }
-    ASSERT_TRUE(waitForStall(config));
+    if (!waitForStall(config, [first] { return running(first); })) {
+        int status = -1;
+        reap(first, Seconds(0), status);
+        FAIL() << "the first writer ended or stalled before its folder insert";
+    }
     ASSERT_TRUE(MeridianNew::startup(config, work, 0).ok());
     MeridianNew::getCurrMRDConfigIDM()->getPSession()->setBusyTimeout(200);
     M_EntityModelDAO* model = nullptr;
@@ -327,7 +388,7 @@ TEST_F(Server, ASecondWriterOfTheSameModelIsToldToRetryAndNothingIsCorrupted) {
     EXPECT_NE(rm.rMsg.find("请稍后重试"), std::string::npos) << utf8(rm.rMsg);
 
     int status = -1;
-    ASSERT_EQ(waitpid(first, &status, 0), first);
+    ASSERT_TRUE(reap(first, Seconds(300), status));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     // One new version, whole; the retry finds version 1 locked.
     EXPECT_EQ(storedModels(config), "Plan:1,Plan:2");

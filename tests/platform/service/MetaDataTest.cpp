@@ -2,6 +2,8 @@
 #include <map>
 #include <set>
 
+#include "ChangeWatch.h"
+#include "ServiceErrorCode.h"
 #include "Transaction.h"
 #include "platform/service/ServiceTestSupport.h"
 
@@ -98,6 +100,44 @@ TEST_F(MetaData, ChangeCountMovesWithEveryPossibleChangeOfRowsAndNeverRepeats) {
     InstanceDataManager* m = nullptr;
     ASSERT_TRUE(second->createInstanceDataManager(m, 0).ok());
     EXPECT_TRUE(seen.insert(std::unique_ptr<InstanceDataManager>(m)->changeCount("T_Item")).second);
+}
+
+// A watch names the watched tables that a session of this process or
+// another connection committed to; a server names only those written, and
+// only in the watch's own database.
+TEST_F(MetaData, ChangeWatchNamesTheTablesThatCommitsChanged) {
+    std::unique_ptr<ChangeWatch> watch;
+    const ResultMsg opened = ChangeWatch::open(dbPath, {"T_Item", "T_M_Project"}, watch);
+    if (onStub()) {
+        EXPECT_EQ(opened.rCode, SRV_ERR_ARGUMENT);
+        return;
+    }
+    ASSERT_TRUE(opened.ok()) << opened.rMsg;
+    // Every table named until `table` is (10 s at most).
+    const auto namedUntil = [&](const std::string& table) {
+        std::set<std::string> named;
+        std::vector<std::string> changed;
+        for (int i = 0; i < 10 && named.count(table) == 0; ++i) {
+            EXPECT_TRUE(watch->wait(1000, changed).ok());
+            named.insert(changed.begin(), changed.end());
+        }
+        return named;
+    };
+    const std::set<std::string> both = {"T_Item", "T_M_Project"};
+    ASSERT_TRUE(add("a", COMMIT_T_IMMEDIATELY).ok());
+    EXPECT_EQ(namedUntil("T_Item"), onPostgres() ? std::set<std::string>{"T_Item"} : both);
+    ASSERT_TRUE(rawExecute(dbPath, "INSERT INTO \"T_M_Project\" VALUES (9, 'x', '')"));
+    EXPECT_EQ(namedUntil("T_M_Project"),
+              onPostgres() ? std::set<std::string>{"T_M_Project"} : both);
+    if (!onPostgres()) return;
+    // A table of the same name in another schema, watched there, is not ours.
+    const std::string other = dir.database("other");
+    ASSERT_TRUE(rawExecute(other, "CREATE TABLE \"T_Item\" (\"id\" INT)"));
+    std::unique_ptr<ChangeWatch> otherWatch;
+    ASSERT_TRUE(ChangeWatch::open(other, {"T_Item"}, otherWatch).ok());
+    ASSERT_TRUE(rawExecute(other, "INSERT INTO \"T_Item\" VALUES (1)"));
+    ASSERT_TRUE(rawExecute(dbPath, "INSERT INTO \"T_M_Project\" VALUES (10, 'y', '')"));
+    EXPECT_EQ(namedUntil("T_M_Project"), std::set<std::string>{"T_M_Project"});
 }
 
 TEST_F(MetaData, FindsRelatedTablesAndColumnsByBytesVersionsAndLinks) {

@@ -58,15 +58,22 @@ protected:
     void SetUp() override {
         ARX_REQUIRE_BACKEND();
         dbPath = dir.database("data.db");
+        openSession(1);
+        const std::list<MNormalColumn> columns = {describe("Name", 2), describe("Qty", 1),
+                                                  describe("Price", 3), describe("Data", 5)};
+        ASSERT_TRUE(idm->addMTableInstance(tableNamed("T_Item"), columns).ok());
+    }
+
+    // A session of dbPath and its data manager, in place of those open.
+    void openSession(int createIfMissing) {
+        idm.reset();
+        session.reset();
         MRDSession* s = nullptr;
-        ASSERT_TRUE(service.createSession(dbPath, s, 1).ok());
+        ASSERT_TRUE(service.createSession(dbPath, s, createIfMissing).ok());
         session.reset(s);
         InstanceDataManager* m = nullptr;
         ASSERT_TRUE(session->createInstanceDataManager(m, 0).ok());
         idm.reset(m);
-        const std::list<MNormalColumn> columns = {describe("Name", 2), describe("Qty", 1),
-                                                  describe("Price", 3), describe("Data", 5)};
-        ASSERT_TRUE(idm->addMTableInstance(tableNamed("T_Item"), columns).ok());
     }
 
     ResultMsg add(const std::string& name, int commitType = COMMIT_T_DEFERRED) {

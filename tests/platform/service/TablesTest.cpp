@@ -116,18 +116,21 @@ TEST_F(Tables, ValuesAreCheckedAndATableIsRebuiltWithItsRows) {
         EXPECT_EQ(samples.empty() ? "" : std::to_string(samples[0].first) + ":" + samples[0].second,
                   first);
     }
-    MNormalColumn name = describe("Name", 2), qty = describe("Qty", 2), extra = describe("X", 1);
+    MNormalColumn name = describe("Name", 2), qty = describe("Qty", 2), extra = describe("X", 1),
+                  unique = describe("U", 2);
     name._isIndex = 1;
     extra._defaultValue = "7";
+    unique._isOnly = 1;
     ASSERT_TRUE(
-        idm->rebuildTable(tableNamed("T_Item"), {name, qty, describe("Price", 3), extra}).ok());
+        idm->rebuildTable(tableNamed("T_Item"), {name, qty, describe("Price", 3), extra, unique})
+            .ok());
     std::list<MNormalColumn> layout;
     ASSERT_TRUE(idm->getTableLayout("T_Item", layout).ok());
     std::string shape;
     for (const MNormalColumn& c : layout)
         shape +=
             c._innerName + ":" + std::to_string(c._dataType) + std::to_string(c._isIndex) + " ";
-    EXPECT_EQ(shape, "Name:21 Qty:20 Price:30 X:10 ");
+    EXPECT_EQ(shape, "Name:21 Qty:20 Price:30 X:10 U:21 ");
     EXPECT_EQ(rawScalar(dbPath,
                         "SELECT \"Qty\" || '/' || \"X\" || '/' || \"Name\" FROM "
                         "\"T_Item\" WHERE \"id\" = 3"),
@@ -146,7 +149,7 @@ TEST_F(Tables, ValuesAreCheckedAndATableIsRebuiltWithItsRows) {
     shape.clear();
     for (const MNormalColumn& c : layout)
         shape += std::to_string(c._isIndex) + std::to_string(c._isOnly);
-    EXPECT_EQ(shape, "00100000");
+    EXPECT_EQ(shape, "0010000011");
 }
 
 }  // namespace arxtest

@@ -1,3 +1,5 @@
+#include <functional>
+
 #include "Transaction.h"
 #include "platform/service/ServiceTestSupport.h"
 #include "support/FaultyDisk.h"
@@ -93,6 +95,49 @@ TEST_F(Transactions, SessionRollBackAndCloseNeverKeepUnfinishedWork) {
     ASSERT_TRUE(session->close().ok());
     EXPECT_EQ(committed(), "pending");
     EXPECT_EQ(open.commit().rCode, SRV_ERR_CLOSED);
+}
+
+// A schema change made while deferred writes are pending joins their
+// transaction: it commits none of them, and a roll-back undoes both.
+TEST_F(Transactions, ASchemaChangeCommitsNoPendingWrites) {
+    ASSERT_TRUE(idm->addMTableInstance(tableNamed("T_Old"), {describe("X", 1)}).ok());
+    MNormalColumn indexed = describe("Qty", 1);
+    indexed._isIndex = 1;
+    const std::pair<const char*, std::function<ResultMsg()>> changes[] = {
+        {"table", [&] { return idm->addMTableInstance(tableNamed("T_New"), {describe("X", 1)}); }},
+        {"column", [&] { return idm->addNormalColumnInstance("T_Item", describe("Extra", 1)); }},
+        {"index", [&] { return idm->setColumnIndex("T_Item", indexed); }},
+        {"rebuild",
+         [&] {
+             return idm->rebuildTable(tableNamed("T_Item"),
+                                      {describe("Name", 2), describe("Qty", 2)});
+         }},
+        {"drop", [&] { return idm->delTableInstance("T_Old"); }},
+    };
+    for (const auto& [what, change] : changes) {
+        SCOPED_TRACE(what);
+        ASSERT_TRUE(add("pending").ok());
+        ResultMsg rm = change();
+        ASSERT_TRUE(rm.ok()) << rm.rMsg;
+        ASSERT_TRUE(session->rollback().ok());
+        EXPECT_EQ(committed(), "");
+    }
+}
+
+// An immediate write whose commit the disk refuses answers the failed
+// commit; neither it nor the writes pending before it are kept.
+TEST_F(Transactions, AnImmediateWriteWhoseCommitFailsSaysSo) {
+    ARX_FILE_ONLY();  // a full disk under SQLite files
+    installFaultyDisk();
+    openSession(0);  // on the faulty disk
+    ASSERT_TRUE(add("pending").ok());
+    ResultMsg rm;
+    {
+        FullDisk full;
+        rm = add("now", COMMIT_T_IMMEDIATELY);
+    }
+    EXPECT_EQ(rm.rCode, SRV_ERR_COMMIT) << rm.rMsg;
+    EXPECT_EQ(committed(), "");
 }
 
 TEST_F(Transactions, ALockHeldElsewhereIsABusyAnswerThatCanBeRetried) {

@@ -130,9 +130,11 @@ Changes compareWith(M_EntityModelDAO& model, int other, Diagram& diagram);
 std::string renderSvg(const Diagram& diagram, const Layout& layout, const Changes& changes = {});
 
 /// What the page draws, in two parts: the title, measures and tables with
-/// their columns, which change with the model; and the frames and boxes,
-/// which change whenever a box moves.
-Json diagramJson(const Diagram& diagram);
+/// their columns, which change with the model (JSON text, one line:
+/// {"title", "measures", "tables": [{"id", "name", "display", "columns":
+/// [{"id", "name", "display", "type", "fkTableID"}]}]}); and the frames and
+/// boxes, which change whenever a box moves. The first is appended to `out`.
+void appendDiagramJson(const Diagram& diagram, std::string& out);
 Json layoutJson(const Layout& layout);
 /// {"tables": {"added": [ids], "changed": [ids], "ended": [ids]}, "columns": {...}}.
 Json changesJson(const Changes& changes);

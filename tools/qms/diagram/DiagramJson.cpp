@@ -11,25 +11,40 @@ Json boxFields(const Box& box) {
 
 }  // namespace
 
-Json diagramJson(const Diagram& diagram) {
-    Json tables = Json::array();
+void appendDiagramJson(const Diagram& diagram, std::string& out) {
+    // Written as text, not built as a tree of values first: the tree of a
+    // large model takes several times the memory of its text.
+    const auto text = [&out](const std::string& value) {
+        out += Json(value).dump(-1, ' ', false, Json::error_handler_t::replace);
+    };
+    out += "{\"title\":";
+    text(diagram.title);
+    out += ",\"measures\":{\"titleHeight\":" + std::to_string(kTitleHeight) +
+           ",\"rowHeight\":" + std::to_string(kRowHeight) + "},\"tables\":[";
+    bool firstTable = true;
     for (const auto& [id, table] : diagram.tables) {
-        Json columns = Json::array();
+        out += firstTable ? "{\"id\":" : ",{\"id\":";
+        firstTable = false;
+        out += std::to_string(id) + ",\"name\":";
+        text(table.name);
+        out += ",\"display\":";
+        text(table.display);
+        out += ",\"columns\":[";
+        bool firstColumn = true;
         for (const Column& column : table.columns) {
-            columns.push_back({{"id", column.id},
-                               {"name", column.name},
-                               {"display", column.display},
-                               {"type", column.type},
-                               {"fkTableID", column.fkTableID}});
+            out += firstColumn ? "{\"id\":" : ",{\"id\":";
+            firstColumn = false;
+            out += std::to_string(column.id) + ",\"name\":";
+            text(column.name);
+            out += ",\"display\":";
+            text(column.display);
+            out += ",\"type\":";
+            text(column.type);
+            out += ",\"fkTableID\":" + std::to_string(column.fkTableID) + "}";
         }
-        tables.push_back({{"id", id},
-                          {"name", table.name},
-                          {"display", table.display},
-                          {"columns", std::move(columns)}});
+        out += "]}";
     }
-    return {{"title", diagram.title},
-            {"measures", {{"titleHeight", kTitleHeight}, {"rowHeight", kRowHeight}}},
-            {"tables", std::move(tables)}};
+    out += "]}";
 }
 
 Json layoutJson(const Layout& layout) {

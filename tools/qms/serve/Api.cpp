@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
+#include <limits>
 #include <list>
 #include <memory>
 #include <vector>
@@ -19,11 +21,13 @@ namespace qms::serve {
 
 namespace {
 
-using Request = httplib::Request;
+using View = ModelCache::View;
+constexpr const char* kJson = "application/json; charset=utf-8";
+constexpr const char* kSvg = "image/svg+xml";
 
 // The identifier in group `index` of the route's pattern.
 int idAt(const Request& request, std::size_t index) {
-    const std::string text = request.matches[index];
+    const std::string& text = request.matches.at(index);
     int id = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
     if (error != std::errc() || end != text.data() + text.size() || id < 1)
@@ -55,27 +59,40 @@ Json versionsOf(const M_EntityModelDAO& model) {
 }
 
 // The model version with its folder tree (as qms model show --json), its
-// project's identifier, its versions, and what its picture shows.
-Json modelJson(M_EntityModelDAO& model, const diagram::Diagram& picture) {
+// project's identifier, its versions, what its picture shows ("diagram":
+// diagram::appendDiagramJson) and, compared with another version, that
+// version ("compare") and what differs ("changes").
+std::string modelAnswer(M_EntityModelDAO& model, const diagram::Diagram& picture, int compared,
+                        const diagram::Changes& changes) {
     Json out = modelDetailJson(model);
     out["projectId"] = model._rProjectID;
     out["versions"] = versionsOf(model);
-    out["diagram"] = diagram::diagramJson(picture);
-    return out;
+    std::string text = jsonText(out);
+    text.erase(text.size() - 2);  // "}\n": the picture's text goes in before it
+    text += ",\"diagram\":";
+    diagram::appendDiagramJson(picture, text);
+    if (compared != 0) {
+        const std::string changed = jsonText(diagram::changesJson(changes));
+        text += ",\"compare\":" + std::to_string(compared) + ",\"changes\":";
+        text.append(changed, 0, changed.size() - 1);
+    }
+    text += "}\n";
+    return text;
 }
 
-std::string modelAnswer(M_EntityModelDAO& model, const diagram::Diagram& picture) {
-    return jsonText(modelJson(model, picture));
+// A version number from 1 in `text`.
+bool versionNumber(const std::string& text, int& version) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), version);
+    return error == std::errc() && end == text.data() + text.size() && version >= 1;
 }
 
 // The version that the query parameter `name` names for a comparison with
 // `model` (0 when absent): a stored version of the same model.
 int otherVersion(const Request& request, const M_EntityModelDAO& model, const char* name) {
-    if (!request.has_param(name)) return 0;
-    const std::string text = request.get_param_value(name);
+    if (!request.hasParam(name)) return 0;
+    const std::string text = request.param(name);
     int version = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), version);
-    if (error != std::errc() || end != text.data() + text.size() || version < 1)
+    if (!versionNumber(text, version))
         throw HttpError(400, std::string("?") + name + "= takes a version number from 1");
     std::list<M_EntityModelDAO*> found;
     PtrListGuard<M_EntityModelDAO> guard(found);
@@ -87,24 +104,55 @@ int otherVersion(const Request& request, const M_EntityModelDAO& model, const ch
     return version;
 }
 
-// The picture of a model version and, with ?compare=V, what differs in it
-// from version V (the ended tables and columns drawn too).
+// The picture of a model version and, compared with version `compared`
+// (0: none), what differs in it from that version (the ended tables and
+// columns drawn too).
 struct Picture {
     std::shared_ptr<const diagram::Diagram> diagram;
     diagram::Changes changes;
-    int compared = 0;
 };
 
-Picture pictureOf(ModelCache& cache, M_EntityModelDAO& model, const Request& request) {
-    Picture out{cache.get(model).diagram, {}, otherVersion(request, model, "compare")};
-    if (out.compared == 0) return out;
-    auto compared = std::make_shared<diagram::Diagram>(*out.diagram);
-    out.changes = diagram::compareWith(model, out.compared, *compared);
-    out.diagram = std::move(compared);
+Picture pictureOf(ModelCache& cache, M_EntityModelDAO& model, int compared) {
+    Picture out{cache.diagram(model._ID), {}};
+    if (!out.diagram) {
+        out.diagram = std::make_shared<const diagram::Diagram>(diagram::readDiagram(model));
+        cache.keepDiagram(model._ID, out.diagram);
+    }
+    if (compared == 0) return out;
+    auto withOther = std::make_shared<diagram::Diagram>(*out.diagram);
+    out.changes = diagram::compareWith(model, compared, *withOther);
+    out.diagram = std::move(withOther);
     return out;
 }
 
-Reply saveBox(const Request& request) {
+// One answer about a model version, from what is kept or else made (and kept).
+using Make = std::function<std::string(M_EntityModelDAO&, const Picture&, int compared)>;
+
+WebServer::Handler viewOf(ModelCache& cache, View view, const char* type, Make make) {
+    return [&cache, view, type, make](const Request& request) {
+        M_EntityModelDAO model = modelAt(request);
+        const int compared = otherVersion(request, model, "compare");
+        const ModelCache::Key key{model._ID, view, compared};
+        if (auto kept = cache.answer(key)) return Reply{kept, type};
+        auto made = std::make_shared<const std::string>(
+            make(model, pictureOf(cache, model, compared), compared));
+        cache.keepAnswer(key, made);
+        return Reply{made, type};
+    };
+}
+
+// The same answer while it is kept, on an I/O thread.
+WebServer::Quick keptView(ModelCache& cache, View view, const char* type) {
+    return [&cache, view, type](const Request& request) -> std::optional<Reply> {
+        int compared = 0;
+        if (request.hasParam("compare") && !versionNumber(request.param("compare"), compared))
+            return std::nullopt;
+        if (auto kept = cache.answer({idAt(request, 1), view, compared})) return Reply{kept, type};
+        return std::nullopt;
+    };
+}
+
+Reply saveBox(ModelCache& cache, const Request& request) {
     diagram::Box box;
     const std::string problem = boxFromBody(request.body, box);
     if (!problem.empty()) throw HttpError(400, problem);
@@ -112,24 +160,27 @@ Reply saveBox(const Request& request) {
     M_EntityTableDAO table = findTableByID(model, idAt(request, 2));
     // Moving boxes is no change of the model: the project keeps its time.
     diagram::saveTableBox(model, table, box);
+    // The next read sees the box where it now stands, before any event.
+    cache.layoutChanged(model._ID);
     return jsonReply(
         {{"table", table._ID}, {"x", box.x}, {"y", box.y}, {"width", box.w}, {"height", box.h}});
 }
 
 }  // namespace
 
-void addApi(WebServer& server, const Options& options) {
+void addApi(WebServer& server, const Options& options, ModelCache& cache) {
     const Json info = {{"config", location(options.config)},
                        {"work", location(options.work)},
                        {"readOnly", server.options().readOnly}};
-    server.get("/api/info", [info](const Request&) { return jsonReply(info); });
+    server.fixed("/api/info", jsonReply(info));
+    server.eventStream("/api/events");
     server.get("/api/projects", [](const Request&) {
         std::list<M_ProjectDAO*> projects;
         PtrListGuard<M_ProjectDAO> guard(projects);
         check(M_ProjectDAO::FindAll(projects), "cannot list the projects");
         Json out = Json::array();
         for (const M_ProjectDAO* project : projects)
-            out.push_back(projectJson(*project));
+            if (!isPlatformProject(project->_name)) out.push_back(projectJson(*project));
         return jsonReply(out);
     });
     server.get(R"(/api/projects/(\d+))", [](const Request& request) {
@@ -140,32 +191,34 @@ void addApi(WebServer& server, const Options& options) {
         std::list<M_EntityModelDAO*> models;
         PtrListGuard<M_EntityModelDAO> guard(models);
         check(M_EntityModelDAO::FindAll(models), "cannot list the models");
-        return jsonReply(modelsJson(models));
-    });
-    auto cache = std::make_shared<ModelCache>(modelAnswer);
-    // ?compare=V: the picture marks what differs from version V ("changes":
-    // diagram::changesJson), as qms diagram --diff V draws it.
-    server.get(R"(/api/models/(\d+))", [cache](const Request& request) {
-        M_EntityModelDAO model = modelAt(request);
-        if (!request.has_param("compare")) return Reply{cache->get(model).answer};
-        const Picture picture = pictureOf(*cache, model, request);
-        Json out = modelJson(model, *picture.diagram);
-        out["compare"] = picture.compared;
-        out["changes"] = diagram::changesJson(picture.changes);
+        Json out = Json::array();
+        for (Json& m : modelsJson(models))
+            if (!isPlatformProject(gbk(m["project"]))) out.push_back(std::move(m));
         return jsonReply(out);
     });
-    server.get(R"(/api/models/(\d+)/layout)", [cache](const Request& request) {
-        M_EntityModelDAO model = modelAt(request);
-        const Picture picture = pictureOf(*cache, model, request);
-        return jsonReply(diagram::layoutJson(diagram::layOut(*picture.diagram, model)));
-    });
-    server.get(R"(/api/models/(\d+)/diagram\.svg)", [cache](const Request& request) {
-        M_EntityModelDAO model = modelAt(request);
-        const Picture picture = pictureOf(*cache, model, request);
-        return Reply{diagram::renderSvg(*picture.diagram, diagram::layOut(*picture.diagram, model),
-                                        picture.changes),
-                     "image/svg+xml"};
-    });
+    // ?compare=V: the picture marks what differs from version V ("changes":
+    // diagram::changesJson), as qms diagram --diff V draws it.
+    server.get(R"(/api/models/(\d+))",
+               viewOf(cache, View::Model, kJson,
+                      [](M_EntityModelDAO& model, const Picture& picture, int compared) {
+                          return modelAnswer(model, *picture.diagram, compared, picture.changes);
+                      }),
+               keptView(cache, View::Model, kJson));
+    server.get(
+        R"(/api/models/(\d+)/layout)",
+        viewOf(cache, View::Layout, kJson,
+               [](M_EntityModelDAO& model, const Picture& picture, int) {
+                   return jsonText(diagram::layoutJson(diagram::layOut(*picture.diagram, model)));
+               }),
+        keptView(cache, View::Layout, kJson));
+    server.get(R"(/api/models/(\d+)/diagram\.svg)",
+               viewOf(cache, View::Svg, kSvg,
+                      [](M_EntityModelDAO& model, const Picture& picture, int) {
+                          return diagram::renderSvg(*picture.diagram,
+                                                    diagram::layOut(*picture.diagram, model),
+                                                    picture.changes);
+                      }),
+               keptView(cache, View::Svg, kSvg));
     // The changes from version ?from=V to this one, as qms model diff --json.
     server.get(R"(/api/models/(\d+)/diff)", [](const Request& request) {
         M_EntityModelDAO model = modelAt(request);
@@ -181,7 +234,8 @@ void addApi(WebServer& server, const Options& options) {
         M_EntityTableDAO table = findTableByID(model, idAt(request, 2));
         return jsonReply(tableJson(model, table));
     });
-    server.put(R"(/api/models/(\d+)/tables/(\d+)/box)", saveBox);
+    server.put(R"(/api/models/(\d+)/tables/(\d+)/box)",
+               [&cache](const Request& request) { return saveBox(cache, request); });
 }
 
 }  // namespace qms::serve

@@ -11,10 +11,15 @@ namespace {
 // no whole number or beyond an int.
 bool wholeNumber(const Json& body, const char* name, int& number) {
     const auto field = body.find(name);
-    if (field == body.end() || !field->is_number_integer() ||
-        field->get<long long>() < std::numeric_limits<int>::min() ||
-        field->get<long long>() > std::numeric_limits<int>::max())
-        return false;
+    if (field == body.end() || !field->is_number_integer()) return false;
+    // A number above what a signed 64-bit integer holds is read as unsigned:
+    // its range is checked as such, never through a signed copy.
+    const bool fits = field->is_number_unsigned()
+                          ? field->get<unsigned long long>() <=
+                                static_cast<unsigned long long>(std::numeric_limits<int>::max())
+                          : field->get<long long>() >= std::numeric_limits<int>::min() &&
+                                field->get<long long>() <= std::numeric_limits<int>::max();
+    if (!fits) return false;
     number = field->get<int>();
     return true;
 }

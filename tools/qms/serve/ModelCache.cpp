@@ -2,9 +2,6 @@
 
 #include <algorithm>
 
-#include "InstanceDataManager.h"
-#include "MeridianNew.h"
-
 namespace qms::serve {
 
 namespace {
@@ -12,38 +9,73 @@ namespace {
 // Enough for the models a team has open at once; the memory stays bounded.
 constexpr std::size_t kModelsKept = 8;
 
-// The change numbers of the tables a model's structure is read from.
-std::vector<std::uint64_t> signature() {
-    InstanceDataManager* config = MeridianNew::getCurrMRDConfigIDM();
-    std::vector<std::uint64_t> numbers;
-    for (const char* table :
-         {"T_M_Project", "T_M_EntityModel", "T_M_EntityTable", "T_M_NormalColumn", "T_M_Folder",
-          "T_M_R_FolderTable", "T_M_R_ModelTable"})
-        numbers.push_back(config != nullptr ? config->changeCount(table) : 0);
-    return numbers;
-}
-
 }  // namespace
 
-ModelCache::Entry ModelCache::get(M_EntityModelDAO& model) {
-    // Taken before reading: a read that tidies links changes the numbers,
-    // and the next request then reads once more.
-    const std::vector<std::uint64_t> now = signature();
-    const auto found = kept_.find(model._ID);
-    const bool current = std::find(now.begin(), now.end(), 0u) == now.end();
-    if (found != kept_.end() && found->second.signature == now && current)
-        return found->second.entry;
-    auto diagram = std::make_shared<const diagram::Diagram>(diagram::readDiagram(model));
-    Entry entry{diagram, answer_(model, *diagram)};
-    if (found == kept_.end()) {
-        order_.push_back(model._ID);
-        if (order_.size() > kModelsKept) {
-            kept_.erase(order_.front());
-            order_.erase(order_.begin());
-        }
+void ModelCache::setEnabled(bool enabled) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    enabled_ = enabled;
+    if (!enabled) {
+        kept_.clear();
+        order_.clear();
     }
-    kept_[model._ID] = {now, entry};
-    return entry;
+}
+
+bool ModelCache::enabled() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return enabled_;
+}
+
+ModelCache::Kept& ModelCache::touch(int model) {
+    order_.remove(model);
+    order_.push_back(model);
+    if (order_.size() > kModelsKept) {
+        kept_.erase(order_.front());
+        order_.pop_front();
+    }
+    return kept_[model];
+}
+
+std::shared_ptr<const std::string> ModelCache::answer(const Key& key) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto model = kept_.find(key.model);
+    if (model == kept_.end()) return nullptr;
+    const auto found = model->second.answers.find(key);
+    return found == model->second.answers.end() ? nullptr : found->second;
+}
+
+void ModelCache::keepAnswer(const Key& key, std::shared_ptr<const std::string> answer) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (enabled_) touch(key.model).answers[key] = std::move(answer);
+}
+
+std::shared_ptr<const diagram::Diagram> ModelCache::diagram(int model) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = kept_.find(model);
+    return found == kept_.end() ? nullptr : found->second.diagram;
+}
+
+void ModelCache::keepDiagram(int model, std::shared_ptr<const diagram::Diagram> diagram) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (enabled_) touch(model).diagram = std::move(diagram);
+}
+
+void ModelCache::structureChanged(int model) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    kept_.erase(model);
+    order_.remove(model);
+    for (auto& [id, kept] : kept_) {
+        for (auto it = kept.answers.begin(); it != kept.answers.end();)
+            it = it->first.compare != 0 ? kept.answers.erase(it) : std::next(it);
+    }
+}
+
+void ModelCache::layoutChanged(int model) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = kept_.find(model);
+    if (found == kept_.end()) return;
+    auto& answers = found->second.answers;
+    for (auto it = answers.begin(); it != answers.end();)
+        it = it->first.view != View::Model ? answers.erase(it) : std::next(it);
 }
 
 }  // namespace qms::serve

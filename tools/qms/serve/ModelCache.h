@@ -1,44 +1,67 @@
 #pragma once
 
-// What costs most to read about a model version (its tables with all their
-// columns, its folders) and the answer built from it, kept per model
-// version while the metadata tables it comes from are unchanged
-// (InstanceDataManager::changeCount: on a SQLite file a commit of another
-// process counts as a change of every table; on a server every look does,
-// so nothing is kept there). Moving boxes changes none of these tables.
-#include <cstdint>
-#include <functional>
+// What costs most to read about a model version and the answers built
+// from it: its picture (tables with all their columns, folders) and the
+// answers of GET /api/models/ID, .../layout and .../diagram.svg (also
+// compared with another version), kept while the change feed (ChangeFeed.h)
+// says nothing of the model changed, so that reads of them are answered
+// on an I/O thread without waiting for the library. Nothing is kept while
+// the cache is off (no change feed: a change by another process would go
+// unseen). At most kModelsKept models, the least recently used go first.
+// Every member may be called from any thread.
+#include <cstddef>
+#include <list>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
-#include <vector>
+#include <tuple>
 
-#include "M_EntityModelDAO.h"
 #include "diagram/Diagram.h"
 
 namespace qms::serve {
 
 class ModelCache {
 public:
-    struct Entry {
-        std::shared_ptr<const diagram::Diagram> diagram;
-        std::string answer;
+    enum class View { Model, Layout, Svg };
+    struct Key {
+        int model = 0;
+        View view = View::Model;
+        int compare = 0;  // the version compared with, 0 for none
+        bool operator<(const Key& o) const {
+            return std::tie(model, view, compare) < std::tie(o.model, o.view, o.compare);
+        }
     };
-    using Answer = std::function<std::string(M_EntityModelDAO&, const diagram::Diagram&)>;
 
-    explicit ModelCache(Answer answer) : answer_(std::move(answer)) {}
-    /// The entry of `model`, read anew unless a current one is kept; throws
-    /// Failure when a read fails.
-    Entry get(M_EntityModelDAO& model);
+    /// Keeping on or off (off forgets everything).
+    void setEnabled(bool enabled);
+    bool enabled() const;
+
+    /// The answer kept for `key`, or null.
+    std::shared_ptr<const std::string> answer(const Key& key);
+    void keepAnswer(const Key& key, std::shared_ptr<const std::string> answer);
+    /// The picture kept for the model, or null.
+    std::shared_ptr<const diagram::Diagram> diagram(int model);
+    void keepDiagram(int model, std::shared_ptr<const diagram::Diagram> diagram);
+
+    /// The model's tables, columns or folders changed: everything of it and
+    /// every comparison (which may involve it) goes.
+    void structureChanged(int model);
+    /// The model's boxes moved: its layouts and pictures go.
+    void layoutChanged(int model);
 
 private:
     struct Kept {
-        std::vector<std::uint64_t> signature;
-        Entry entry;
+        std::shared_ptr<const diagram::Diagram> diagram;
+        std::map<Key, std::shared_ptr<const std::string>> answers;
     };
-    Answer answer_;
-    std::map<int, Kept> kept_;  // by model _ID
-    std::vector<int> order_;    // the oldest first
+    /// The model's entry, made the most recently used (made when missing).
+    Kept& touch(int model);
+
+    mutable std::mutex mutex_;
+    bool enabled_ = false;
+    std::map<int, Kept> kept_;
+    std::list<int> order_;  // the least recently used first
 };
 
 }  // namespace qms::serve

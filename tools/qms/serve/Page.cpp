@@ -17,24 +17,13 @@ std::string contentType(std::string_view name) {
     return "application/octet-stream";
 }
 
-// The path as a regular expression that matches it alone.
-std::string exactly(std::string_view name) {
-    std::string pattern = "/";
-    for (char c : name) {
-        if (c == '.') pattern += '\\';
-        pattern += c;
-    }
-    return pattern;
-}
-
 }  // namespace
 
 void addPage(WebServer& server) {
     for (const Asset& asset : assets()) {
         const Reply reply{std::string(asset.body), contentType(asset.name)};
-        const auto answer = [reply](const httplib::Request&) { return reply; };
-        server.get(exactly(asset.name), answer);
-        if (asset.name == "index.html") server.get("/", answer);
+        server.fixed("/" + std::string(asset.name), reply);
+        if (asset.name == "index.html") server.fixed("/", reply);
     }
 }
 

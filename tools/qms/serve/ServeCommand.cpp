@@ -1,13 +1,17 @@
 // qms serve: the web page and JSON API of the configuration database.
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <thread>
 
 #include "Api.h"
+#include "ChangeFeed.h"
 #include "Cli.h"
+#include "ModelCache.h"
 #include "Output.h"
 #include "Session.h"
 #include "WebServer.h"
@@ -50,17 +54,31 @@ private:
     std::thread waiter_;
 };
 
+// Room for every connection the server takes and the databases' files,
+// whatever the shell's default (often 1,024) allows.
+void allowEnoughFiles() {
+    constexpr rlim_t kFiles = 4096;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= kFiles) return;
+    limit.rlim_cur = std::min(kFiles, limit.rlim_max);
+    setrlimit(RLIMIT_NOFILE, &limit);  // a lower limit still serves, with 503 sooner
+}
+
 std::string urlHost(const std::string& address) {
     return address.find(':') == std::string::npos ? address : "[" + address + "]";
 }
 
 void serveModels(const Options& options, const serve::ServeOptions& serveOptions) {
     StopOnSignal::blockInThisThread();
+    allowEnoughFiles();
     Session session(options);
+    serve::ModelCache cache;
     serve::WebServer server(session, serveOptions);
     serve::addPage(server);
-    serve::addApi(server, options);
+    serve::addApi(server, options, cache);
     const int port = server.bind();
+    serve::ChangeFeed feed(server.library(), cache, server.events());
+    feed.start(options.config);
     std::cout << "qms serve: http://" << urlHost(serveOptions.bind) << ":" << port << "/ on "
               << printable(location(options.config))
               << (serveOptions.readOnly ? " (read-only)" : "") << "\n";
@@ -70,6 +88,7 @@ void serveModels(const Options& options, const serve::ServeOptions& serveOptions
         StopOnSignal stop(server);
         server.run();
     }
+    feed.stop();
     session.close();
     std::cout << "qms serve: stopped\n";
 }

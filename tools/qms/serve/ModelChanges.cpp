@@ -1,0 +1,251 @@
+#include "ModelChanges.h"
+
+#include <algorithm>
+#include <list>
+
+#include "Cli.h"
+#include "IOrderClause.h"
+#include "InstanceDataManager.h"
+#include "MeridianNew.h"
+#include "ServiceErrorCode.h"
+
+namespace qms::serve {
+
+namespace {
+
+// How a row of a table ties to a model.
+enum class Tie {
+    ModelRecord,  // the model itself; keys: project, name (its versions)
+    ModelLink,    // keys: model, table
+    TableRecord,  // the models linked to the table
+    OfTable,      // key: the table
+    OfModel,      // key: the model
+    OfFolder,     // key: the folder (of one model)
+    SceneOfModel  // key: the model; its layout
+};
+
+struct Watched {
+    const char* table;
+    Tie tie;
+    const char* keys[2];
+};
+
+const std::vector<Watched>& watched() {
+    static const std::vector<Watched> list = {
+        {"T_M_EntityModel", Tie::ModelRecord, {"RProjectID", "Name"}},
+        {"T_M_R_ModelTable", Tie::ModelLink, {"T_M_EntityModelID", "T_M_EntityTableID"}},
+        {"T_M_Folder", Tie::OfModel, {"T_M_EntityModelID", nullptr}},
+        {"T_M_EntityTable", Tie::TableRecord, {nullptr, nullptr}},
+        {"T_M_NormalColumn", Tie::OfTable, {"T_M_EntityTableID", nullptr}},
+        {"T_M_R_FolderTable", Tie::OfFolder, {"T_M_FolderID", nullptr}},
+        {"T_M_FindByInterface_2", Tie::OfTable, {"Mt_M_EntityTableID_2", nullptr}},
+        {"T_M_DelByInterface_2", Tie::OfTable, {"Mt_M_EntityTableID_2", nullptr}},
+        {"T_M_SceneInfo_2", Tie::SceneOfModel, {"MEntityModelID_2", nullptr}},
+    };
+    return list;
+}
+
+constexpr std::uint64_t kFnvBasis = 1469598103934665603ull;
+
+std::uint64_t mix(std::uint64_t hash, const std::string& bytes) {
+    for (unsigned char c : bytes)
+        hash = (hash ^ c) * 1099511628211ull;
+    return (hash ^ 0x1f) * 1099511628211ull;  // a separator between values
+}
+
+bool sameName(const std::string& a, const char* b) {
+    return a.size() == std::char_traits<char>::length(b) &&
+           std::equal(a.begin(), a.end(), b, [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The versions of one model share its project and name.
+long long nameKey(const ModelChanges::Row& row) {
+    return static_cast<long long>(static_cast<unsigned long long>(row.key[0]) * 1000003u +
+                                  static_cast<unsigned long long>(row.key[1]));
+}
+
+// Every row of `table`, by identifier; none when the table does not exist.
+std::vector<ModelChanges::Row> readRows(InstanceDataManager& config, const Watched& spec) {
+    std::vector<std::string> names;
+    ResultMsg rm = config.getTableColumnNames(spec.table, names);
+    if (rm.rCode == SRV_ERR_NO_TABLE) return {};
+    check(rm, std::string("cannot read the columns of ") + spec.table);
+    std::vector<MNormalColumn> columns(names.size());
+    int id = -1, keys[2] = {-1, -1};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        columns[i]._name = columns[i]._innerName = names[i];
+        if (sameName(names[i], "id")) id = static_cast<int>(i);
+        for (int k = 0; k < 2; ++k)
+            if (spec.keys[k] != nullptr && sameName(names[i], spec.keys[k]))
+                keys[k] = static_cast<int>(i);
+    }
+    std::vector<ModelChanges::Row> rows;
+    IOrderClause byId;
+    byId.orderAttribute = "id";
+    std::string text;
+    check(config.forEachResultRow(spec.table, columns, {}, &byId,
+                                  [&](const ResultRow& found) {
+                                      ModelChanges::Row& row = rows.emplace_back();
+                                      row.hash = kFnvBasis;
+                                      for (int c = 0; c < found.count(); ++c) {
+                                          found.text(c, text);
+                                          row.hash = mix(row.hash, text);
+                                          if (c == id) found.integer(c, row.id);
+                                          for (int k = 0; k < 2; ++k) {
+                                              if (c != keys[k]) continue;
+                                              // A name is kept by its hash.
+                                              if (!found.integer(c, row.key[k]))
+                                                  row.key[k] =
+                                                      static_cast<long long>(mix(kFnvBasis, text));
+                                          }
+                                      }
+                                      return true;
+                                  }),
+          std::string("cannot read ") + spec.table);
+    return rows;
+}
+
+// The rows that differ between two readings of a table (both versions of a
+// changed row).
+void differences(const std::vector<ModelChanges::Row>& before,
+                 const std::vector<ModelChanges::Row>& after, std::vector<ModelChanges::Row>& out) {
+    std::size_t i = 0, j = 0;
+    while (i < before.size() || j < after.size()) {
+        if (j == after.size() || (i < before.size() && before[i].id < after[j].id)) {
+            out.push_back(before[i++]);
+        } else if (i == before.size() || after[j].id < before[i].id) {
+            out.push_back(after[j++]);
+        } else {
+            if (before[i].hash != after[j].hash || before[i].key[0] != after[j].key[0] ||
+                before[i].key[1] != after[j].key[1]) {
+                out.push_back(before[i]);
+                out.push_back(after[j]);
+            }
+            ++i;
+            ++j;
+        }
+    }
+}
+
+}  // namespace
+
+const std::vector<std::string>& ModelChanges::tables() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> out;
+        for (const Watched& spec : watched())
+            out.emplace_back(spec.table);
+        return out;
+    }();
+    return names;
+}
+
+void ModelChanges::start() {
+    (void)read(tables());
+}
+
+std::vector<ChangedModel> ModelChanges::read(const std::vector<std::string>& changedTables) {
+    InstanceDataManager* config = MeridianNew::getCurrMRDConfigIDM();
+    if (config == nullptr) throw Failure("no configuration database is open");
+    // The rows that changed, by the table's place in watched(), and what
+    // each table held before (the ties of a removed row are in it).
+    std::map<std::size_t, std::vector<Row>> changed;
+    std::map<std::size_t, std::vector<Row>> before;
+    for (std::size_t w = 0; w < watched().size(); ++w) {
+        const std::string table = watched()[w].table;
+        if (std::find(changedTables.begin(), changedTables.end(), table) == changedTables.end())
+            continue;
+        const std::uint64_t number = config->changeCount(table);
+        const auto kept = kept_.find(table);
+        if (kept != kept_.end() && number != 0 && kept->second.changeNumber == number) continue;
+        std::vector<Row> rows = readRows(*config, watched()[w]);
+        if (kept != kept_.end()) {
+            differences(kept->second.rows, rows, changed[w]);
+            before[w] = std::move(kept->second.rows);
+        }
+        kept_[table] = {std::move(rows), number};
+    }
+    if (changed.empty()) return {};
+
+    // The ties, from what the tables hold now and held before.
+    std::multimap<long long, int> modelsOfTable, modelsOfName;
+    std::map<long long, int> modelOfFolder;
+    const auto eachRow = [&](std::size_t w, const auto& visit) {
+        const auto now = kept_.find(watched()[w].table);
+        if (now != kept_.end())
+            for (const Row& row : now->second.rows)
+                visit(row);
+        const auto old = before.find(w);
+        if (old != before.end())
+            for (const Row& row : old->second)
+                visit(row);
+    };
+    for (std::size_t w = 0; w < watched().size(); ++w) {
+        switch (watched()[w].tie) {
+            case Tie::ModelLink:
+                eachRow(w, [&](const Row& r) {
+                    modelsOfTable.emplace(r.key[1], static_cast<int>(r.key[0]));
+                });
+                break;
+            case Tie::ModelRecord:
+                eachRow(w, [&](const Row& r) {
+                    modelsOfName.emplace(nameKey(r), static_cast<int>(r.id));
+                });
+                break;
+            case Tie::OfModel:
+                eachRow(w, [&](const Row& r) { modelOfFolder[r.id] = static_cast<int>(r.key[0]); });
+                break;
+            default:
+                break;
+        }
+    }
+
+    std::map<int, ChangedModel> models;
+    const auto mark = [&](long long model, bool layout) {
+        ChangedModel& change = models[static_cast<int>(model)];
+        change.model = static_cast<int>(model);
+        (layout ? change.layout : change.structure) = true;
+    };
+    const auto markRange = [&](const std::multimap<long long, int>& index, long long key) {
+        const auto [first, last] = index.equal_range(key);
+        for (auto it = first; it != last; ++it)
+            mark(it->second, false);
+    };
+    for (const auto& [w, rows] : changed) {
+        for (const Row& r : rows) {
+            switch (watched()[w].tie) {
+                case Tie::ModelRecord:
+                    mark(r.id, false);
+                    // Its versions list it.
+                    markRange(modelsOfName, nameKey(r));
+                    break;
+                case Tie::ModelLink:
+                case Tie::OfModel:
+                    mark(r.key[0], false);
+                    break;
+                case Tie::TableRecord:
+                    markRange(modelsOfTable, r.id);
+                    break;
+                case Tie::OfTable:
+                    markRange(modelsOfTable, r.key[0]);
+                    break;
+                case Tie::OfFolder: {
+                    const auto folder = modelOfFolder.find(r.key[0]);
+                    if (folder != modelOfFolder.end()) mark(folder->second, false);
+                    break;
+                }
+                case Tie::SceneOfModel:
+                    mark(r.key[0], true);
+                    break;
+            }
+        }
+    }
+    std::vector<ChangedModel> out;
+    for (const auto& [id, change] : models)
+        if (id > 0) out.push_back(change);
+    return out;
+}
+
+}  // namespace qms::serve
