@@ -68,25 +68,25 @@ long long nameKey(const ModelChanges::Row& row) {
 }
 
 // Every row of `table`, by identifier; none when the table does not exist.
-std::vector<ModelChanges::Row> readRows(InstanceDataManager& config, const Watched& spec) {
+std::vector<ModelChanges::Row> readRows(InstanceDataManager& config, const Watched& watch) {
     std::vector<std::string> names;
-    ResultMsg rm = config.getTableColumnNames(spec.table, names);
+    ResultMsg rm = config.getTableColumnNames(watch.table, names);
     if (rm.rCode == SRV_ERR_NO_TABLE) return {};
-    check(rm, std::string("cannot read the columns of ") + spec.table);
+    check(rm, std::string("cannot read the columns of ") + watch.table);
     std::vector<MNormalColumn> columns(names.size());
     int id = -1, keys[2] = {-1, -1};
     for (std::size_t i = 0; i < names.size(); ++i) {
         columns[i]._name = columns[i]._innerName = names[i];
         if (sameName(names[i], "id")) id = static_cast<int>(i);
         for (int k = 0; k < 2; ++k)
-            if (spec.keys[k] != nullptr && sameName(names[i], spec.keys[k]))
+            if (watch.keys[k] != nullptr && sameName(names[i], watch.keys[k]))
                 keys[k] = static_cast<int>(i);
     }
     std::vector<ModelChanges::Row> rows;
     IOrderClause byId;
     byId.orderAttribute = "id";
     std::string text;
-    check(config.forEachResultRow(spec.table, columns, {}, &byId,
+    check(config.forEachResultRow(watch.table, columns, {}, &byId,
                                   [&](const ResultRow& found) {
                                       ModelChanges::Row& row = rows.emplace_back();
                                       row.hash = kFnvBasis;
@@ -104,7 +104,7 @@ std::vector<ModelChanges::Row> readRows(InstanceDataManager& config, const Watch
                                       }
                                       return true;
                                   }),
-          std::string("cannot read ") + spec.table);
+          std::string("cannot read ") + watch.table);
     return rows;
 }
 
@@ -135,8 +135,8 @@ void differences(const std::vector<ModelChanges::Row>& before,
 const std::vector<std::string>& ModelChanges::tables() {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> out;
-        for (const Watched& spec : watched())
-            out.emplace_back(spec.table);
+        for (const Watched& watch : watched())
+            out.emplace_back(watch.table);
         return out;
     }();
     return names;
