@@ -36,6 +36,26 @@ std::string percentDecoded(const std::string& text) {
     return out;
 }
 
+// Where libpq's query begins: the first '?' after the hosts (a host in
+// brackets, an IPv6 address, read whole) or after the database name.
+std::size_t queryStart(const std::string& uri, std::size_t hosts) {
+    bool hostBegins = true;
+    for (std::size_t i = hosts; i < uri.size(); ++i) {
+        if (hostBegins && uri[i] == '[') {
+            const std::size_t close = uri.find(']', i);
+            // libpq reads no such URI: every '?' may begin its query.
+            if (close == std::string::npos) return uri.find('?', hosts);
+            i = close;
+        } else if (uri[i] == '?') {
+            return i;
+        } else if (uri[i] == '/') {
+            return uri.find('?', i);
+        }
+        hostBegins = uri[i] == ',';
+    }
+    return std::string::npos;
+}
+
 }  // namespace
 
 // Cut the way libpq cuts a URI: "user[:password]@" when an '@' comes before
@@ -52,7 +72,7 @@ std::string PgConnection::withoutPassword(const std::string& uri) {
         out += uri.substr(start, std::min(uri.find(':', start), at) - start);
         rest = at;
     }
-    const std::size_t query = uri.find('?', rest);
+    const std::size_t query = queryStart(uri, rest == start ? start : rest + 1);
     out += uri.substr(rest, query == std::string::npos ? std::string::npos : query - rest);
     if (query == std::string::npos) return out;
     std::string kept;
