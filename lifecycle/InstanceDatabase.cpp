@@ -40,7 +40,7 @@ ResultMsg InstanceDatabase::open(const std::string& location, Access access) {
     if (service == nullptr) return MeridianNew::noCurrentDatabase();
     location_ = location;
     MRDSession* made = nullptr;
-    const bool readOnly = access == Access::Read && !MRDService::isServerLocation(location);
+    const bool readOnly = access == Access::Read && MRDService::isFileLocation(location);
     ResultMsg rm = readOnly ? service->openReadOnlySession(location, made)
                             : service->createSession(location, made, 0);
     session_.reset(made);

@@ -93,7 +93,7 @@ ResultMsg M_EntityModelDAO::getInstanceInfo(std::string filePath, M_EntityModelD
     StringHelper::TrimRightSpace(filePath);
     // A server URI is shown and logged without its password.
     const std::string shownPath = MRDService::displayLocation(filePath);
-    if (!MRDService::isServerLocation(filePath) && !FileHelper::isFileExists(filePath)) {
+    if (MRDService::isFileLocation(filePath) && !FileHelper::isFileExists(filePath)) {
         ResultMsg missing(RUN_FAIL, "指定数据文件不存在！路径为： " + shownPath);
         log->appendError("M_EntityModelDAO::getInstanceInfo() ", missing.rMsg);
         return missing;

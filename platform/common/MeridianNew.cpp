@@ -49,8 +49,8 @@ Platform& platform() {
 // recognised as the same database; for a file still to be made, the
 // canonical folder and the name; for a server database its URI.
 std::string identityOf(const std::string& path) {
-    // A server database is named by its URI alone.
-    if (MRDService::isServerLocation(path)) return path;
+    // Only a file has a canonical path; a server database is named by its URI alone.
+    if (!MRDService::isFileLocation(path)) return path;
     char resolved[PATH_MAX];
     if (realpath(path.c_str(), resolved) != nullptr) return resolved;
     const std::size_t slash = path.rfind('/');

@@ -239,7 +239,7 @@ ResultMsg fillInstanceFile(InstanceDataManager& builder, const IEntityModel& mod
 }
 
 // The names of the instance's tables and columns, checked against what the
-// database keeps (see Dialect::nameLimit) before anything is made.
+// database keeps (see BackendCapabilities::nameLimit) before anything is made.
 ResultMsg checkNamesFit(const std::vector<TableLayout>& layouts, std::size_t limit) {
     ResultMsg rm;
     for (auto t = layouts.begin(); rm.ok() && t != layouts.end(); ++t) {
@@ -288,8 +288,8 @@ ResultMsg InstanceDataManager::instanceStatements(const IEntityModel& model,
     if (rm.ok()) rm = readModelLayout(conn, model, layouts);
     const detail::Backend& backend = detail::backendFor(model._filePath);
     std::shared_ptr<Connection> scratch;
-    if (rm.ok() && backend.isServer()) {
-        rm = checkNamesFit(layouts, backend.nameLimit());
+    if (rm.ok() && !backend.capabilities().localFile) {
+        rm = checkNamesFit(layouts, backend.capabilities().nameLimit);
         if (rm.ok()) rm = backend.open(model._filePath, false, scratch);
     } else if (rm.ok()) {
         rm = backend.openMemory(scratch);
@@ -297,13 +297,14 @@ ResultMsg InstanceDataManager::instanceStatements(const IEntityModel& model,
     if (!rm.ok()) return rm;
     int savepoint = 0;
     rm = scratch->beginSavepoint(savepoint);
-    if (rm.ok() && backend.isServer()) rm = enterScratchSchema(*scratch);
+    if (rm.ok() && !backend.capabilities().localFile) rm = enterScratchSchema(*scratch);
     std::vector<std::string> log;
     if (rm.ok()) {
         InstanceDataManager builder(scratch);
         scratch->setStatementLog(&log);
-        rm = backend.isServer() ? fillServerInstance(*scratch, builder, model, layouts)
-                                : fillInstanceFile(builder, model, layouts);
+        rm = !backend.capabilities().localFile
+                 ? fillServerInstance(*scratch, builder, model, layouts)
+                 : fillInstanceFile(builder, model, layouts);
         scratch->setStatementLog(nullptr);
     }
     if (savepoint != 0) {
@@ -337,11 +338,11 @@ ResultMsg InstanceDataManager::createEntityModelInstance_Create(IEntityModel mod
     const std::string& target = model._filePath;
     ResultMsg rm = conn.checkOpen();
     const detail::Backend& server = detail::backendFor(target);
-    if (rm.ok() && server.isServer()) {
+    if (rm.ok() && !server.capabilities().localFile) {
         std::vector<TableLayout> layouts;
         std::shared_ptr<Connection> built;
         rm = readModelLayout(conn, model, layouts);
-        if (rm.ok()) rm = checkNamesFit(layouts, server.nameLimit());
+        if (rm.ok()) rm = checkNamesFit(layouts, server.capabilities().nameLimit);
         if (rm.ok()) rm = server.open(target, true, built);
         if (!rm.ok()) return rm;
         InstanceDataManager builder(built);

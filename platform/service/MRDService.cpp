@@ -44,7 +44,11 @@ ResultMsg MRDService::readInstanceFileInfo(const std::string& path, IEntityModel
 }
 
 bool MRDService::isServerLocation(const std::string& location) {
-    return backendFor(location).isServer();
+    return !backendFor(location).capabilities().localFile;
+}
+
+bool MRDService::isFileLocation(const std::string& location) {
+    return backendFor(location).capabilities().localFile;
 }
 
 std::string MRDService::displayLocation(const std::string& location) {

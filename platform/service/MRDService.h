@@ -64,6 +64,9 @@ public:
     /// True for a PostgreSQL connection URI ("postgresql://" or
     /// "postgres://"), false for a file path.
     static bool isServerLocation(const std::string& location);
+    /// True when the location is a database file on the local disk, one
+    /// that the file system can be asked about.
+    static bool isFileLocation(const std::string& location);
     /// The location as messages and logs show it: a server URI without its
     /// password, a file path as it is.
     static std::string displayLocation(const std::string& location);

@@ -23,7 +23,7 @@ namespace {
 
 // A server database always counts as there: the server says whether it is.
 bool locationExists(const std::string& location) {
-    return MRDService::isServerLocation(location) || FileHelper::isFileExists(location);
+    return !MRDService::isFileLocation(location) || FileHelper::isFileExists(location);
 }
 
 // A database another process keeps busy past the busy timeout is busy, not foreign.

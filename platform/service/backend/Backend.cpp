@@ -38,12 +38,4 @@ std::string Backend::displayLocation(const std::string& location) const {
     return location;
 }
 
-bool Backend::isServer() const {
-    return false;
-}
-
-std::size_t Backend::nameLimit() const {
-    return 0;
-}
-
 }  // namespace MeridianSpace::detail

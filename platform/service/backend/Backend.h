@@ -23,6 +23,24 @@ namespace MeridianSpace::detail {
 
 class Connection;
 
+/// What the databases of a backend are and can do. The service above the
+/// backends asks these, never which backend it has.
+struct BackendCapabilities {
+    /// Each location is a database file on the local disk: the service
+    /// builds a new one under a temporary name beside it and publishes it
+    /// whole, and may look at it as a file. False: a database on a server,
+    /// made, filled and dropped where it is, never seen as a file.
+    bool localFile = true;
+    /// The longest table, column or index name in bytes that the database
+    /// keeps as given (0: any name checkIdentifier accepts). A longer name
+    /// is refused before anything is made, never cut short by the engine.
+    std::size_t nameLimit = 0;
+    /// A new row never gets the identifier of a deleted row in any table,
+    /// whatever the table's definition asks; false when only tables made
+    /// with neverReused (Dialect::idColumnDefinition) promise it.
+    bool idsNeverReused = false;
+};
+
 class ARX Backend {
 public:
     virtual ~Backend();
@@ -62,10 +80,9 @@ public:
     /// The location as messages and logs show it; as it is unless the
     /// backend says otherwise (a URI without its password).
     virtual std::string displayLocation(const std::string& location) const;
-    /// True when the locations name databases on a server.
-    virtual bool isServer() const;
-    /// What the backend's connections answer for Dialect::nameLimit().
-    virtual std::size_t nameLimit() const;
+    /// What the backend's databases are and can do; the same answer on
+    /// every call, and the one its connections give (Connection::capabilities).
+    virtual const BackendCapabilities& capabilities() const = 0;
 };
 
 }  // namespace MeridianSpace::detail

@@ -54,10 +54,12 @@ ResultMsg Connection::engineError(int code, const std::string& what) const {
     return ResultMsg(SRV_ERR_ARGUMENT, what + "：" + why);
 }
 
-Connection::Connection(std::string path, std::string displayName)
+Connection::Connection(std::string path, std::string displayName,
+                       const BackendCapabilities& capabilities)
     : busyTimeoutMs_(kDefaultBusyTimeoutMs),
       path_(std::move(path)),
-      displayName_(std::move(displayName)) {}
+      displayName_(std::move(displayName)),
+      capabilities_(capabilities) {}
 
 Connection::~Connection() = default;
 

@@ -1,9 +1,8 @@
 #pragma once
 
-// One connection of a storage backend (a SQLite file or a PostgreSQL
-// database): its transaction rules (backend/TransactionRules.h), its SQL
-// spellings (backend/Dialect.h), its schema cache (backend/SchemaCache.h)
-// and the numbers that tell when rows may have changed. A backend derives
+// One connection of a storage backend to one database: its transaction rules
+// (backend/TransactionRules.h), its SQL spellings (backend/Dialect.h), its schema cache
+// (backend/SchemaCache.h) and the numbers that tell when rows may have changed. A backend derives
 // from it and supplies the engine. Internal to the service. One thread at a
 // time: nothing here is guarded.
 #include <cstdint>
@@ -16,6 +15,7 @@
 
 #include "ResultReturnCode.h"
 #include "SchemaObject.h"
+#include "backend/Backend.h"
 #include "backend/Dialect.h"
 #include "backend/SchemaCache.h"
 #include "backend/Statement.h"
@@ -43,6 +43,10 @@ public:
     /// The same for messages and logs: a URI without its password.
     const std::string& displayName() const final { return displayName_; }
     bool isOpen() const { return open_; }
+    /// What the backend that made the connection says of its databases.
+    const BackendCapabilities& capabilities() const { return capabilities_; }
+    /// The longest name the database keeps as given (BackendCapabilities::nameLimit).
+    std::size_t nameLimit() const { return capabilities_.nameLimit; }
     ResultMsg checkOpen() const final;
     /// Rolls back open savepoints, commits what is pending and closes; when
     /// the commit fails the pending writes are rolled back and the failure is
@@ -116,12 +120,13 @@ public:
     virtual long long lastInsertRowId() const = 0;
 
     /// Holds other connections' table changes off until the transaction
-    /// ends (see InstanceDataManager::lockSchemaChanges).
+    /// ends (see InstanceDataManager::lockSchemaChanges). Nothing to do
+    /// (the default) where a write transaction already excludes them.
     virtual ResultMsg lockSchemaChanges() { return ResultMsg(); }
     /// Makes other connections' writes of `tables` wait until the open
     /// transaction ends; called before the transaction reads anything, what
-    /// it reads afterwards includes everything they committed. SQLite's write
-    /// transaction holds the whole file already.
+    /// it reads afterwards includes everything they committed. Nothing to do
+    /// (the default) where the open write transaction already excludes them.
     virtual ResultMsg holdOffWriters(const std::vector<std::string>& tables) {
         (void)tables;
         return ResultMsg();
@@ -130,15 +135,17 @@ public:
     /// (see SchemaObject), in the order it was made, with the names each uses.
     virtual ResultMsg userObjects(std::vector<SchemaObject>& out) = 0;
     /// Of userObjects(), those that go when `table` is dropped, in the
-    /// order to make them again: its indexes and triggers, and on a server
-    /// the views that use it, directly or through other views.
+    /// order to make them again: its indexes and triggers, and the views
+    /// the database drops with it (directly or through other views).
     virtual ResultMsg objectsDroppedWith(const std::string& table,
                                          std::vector<SchemaObject>& out) = 0;
     /// Gives table `from` the name `to`, leaving what views and triggers say
-    /// as written (SQLite would otherwise turn their names of `from` into `to`).
+    /// as written: their names of `from` are not turned into `to`. The
+    /// default is the standard ALTER TABLE ... RENAME TO.
     virtual ResultMsg renameTable(const std::string& from, const std::string& to);
     /// Tells the backend that a row of `table` was inserted with the
-    /// explicit "id" `id`, so that the identifiers it gives later stay above it.
+    /// explicit "id" `id`, so that the identifiers it gives later stay above
+    /// it. Nothing to do (the default) where the engine sees to that itself.
     virtual ResultMsg explicitIdStored(const std::string& table, long long id) {
         (void)table;
         (void)id;
@@ -146,16 +153,17 @@ public:
     }
     /// After the rows of table `from` were copied into the new table `to`
     /// under their identifiers: `to` hands out no identifier that `from`
-    /// gave before. SQLite's row identifiers need nothing.
+    /// gave before. Nothing to do (the default) where the next identifier
+    /// follows from the rows themselves.
     virtual ResultMsg carryIdentity(const std::string& from, const std::string& to) {
         (void)from;
         (void)to;
         return ResultMsg();
     }
     /// Names what the database named after `table` when it was made (a
-    /// server's primary key and identifier sequence) after the name `table`
-    /// has now, as a table made under that name has them. SQLite derives no
-    /// names.
+    /// primary key or identifier sequence named after the table) after the
+    /// name `table` has now, as a table made under that name has them.
+    /// Nothing to do (the default) where the engine derives no names.
     virtual ResultMsg releaseDerivedNames(const std::string& table) {
         (void)table;
         return ResultMsg();
@@ -166,7 +174,8 @@ public:
 
 protected:
     friend class Statement;
-    Connection(std::string path, std::string displayName);
+    /// `capabilities` are those of the backend, which outlives the connection.
+    Connection(std::string path, std::string displayName, const BackendCapabilities& capabilities);
 
     /// execute() of the backend.
     virtual ResultMsg executeText(const std::string& sql) = 0;
@@ -213,6 +222,7 @@ private:
 
     std::string path_;
     std::string displayName_;
+    const BackendCapabilities& capabilities_;
     bool open_ = false;
     SchemaCache cache_;
     /// Last change number of each table someone asked about.

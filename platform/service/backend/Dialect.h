@@ -15,9 +15,6 @@ class Dialect {
 public:
     virtual ~Dialect() = default;
 
-    /// The longest name in bytes that the database keeps as given (0: any
-    /// name checkIdentifier accepts); a longer one it would cut short.
-    virtual std::size_t nameLimit() const { return 0; }
     /// The column that orders rows as they were stored.
     virtual const char* storageOrder() const { return "\"id\""; }
     /// The definition of the row identifier column "id"; with `neverReused`

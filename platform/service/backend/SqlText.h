@@ -20,7 +20,7 @@ class Connection;
 /// Accepts a table, column or index name: 1 to 255 bytes, no double quote,
 /// no control byte. `what` names the kind in the refusal.
 ResultMsg checkIdentifier(const std::string& name, const char* what);
-/// Refuses a name longer than `limit` bytes (Dialect::nameLimit; 0: no
+/// Refuses a name longer than `limit` bytes (BackendCapabilities::nameLimit; 0: no
 /// limit), which the database would cut short. `what` names the kind.
 ResultMsg checkNameFits(const std::string& name, const char* what, std::size_t limit);
 /// The name in double quotes; only for names that passed checkIdentifier.

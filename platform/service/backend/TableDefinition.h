@@ -18,7 +18,7 @@ class Connection;
 ResultMsg columnDefinition(const Connection& conn, const MNormalColumn& column, std::string& out);
 /// The name of the index of `column` in `table`: kind ("ix" or "uq"), table
 /// and column, or, where that would be longer than a name may be (or than
-/// `limit` bytes, see Dialect::nameLimit), kind and a hash of both, so that
+/// `limit` bytes, see BackendCapabilities::nameLimit), kind and a hash of both, so that
 /// any two names that pass the rule can be indexed.
 std::string indexName(const std::string& kind, const std::string& table, const std::string& column,
                       std::size_t limit);

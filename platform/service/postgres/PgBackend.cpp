@@ -36,8 +36,8 @@ ResultMsg PgBackend::readSchema(const std::string& location, DatabaseSchema& out
     return readPgSchema(location, out);
 }
 
-std::size_t PgBackend::nameLimit() const {
-    return PgConnection::kNameLimit;
+const BackendCapabilities& PgBackend::capabilities() const {
+    return kPgCapabilities;
 }
 
 std::string PgBackend::displayLocation(const std::string& location) const {

@@ -20,8 +20,7 @@ public:
     /// LISTEN on a connection of its own (see postgres/PgChangeWatch.h).
     ResultMsg watchChanges(const std::string& location, const std::vector<std::string>& tables,
                            std::unique_ptr<ChangeWatch>& out) const override;
-    bool isServer() const override { return true; }
-    std::size_t nameLimit() const override;
+    const BackendCapabilities& capabilities() const override;
 };
 
 }  // namespace MeridianSpace::detail

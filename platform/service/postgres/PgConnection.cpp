@@ -137,7 +137,8 @@ PGconn* connectTo(const std::string& uri, const char* database) {
     return PQconnectdbParams(keywords, values, 1);
 }
 
-PgConnection::PgConnection(const std::string& uri) : Connection(uri, withoutPassword(uri)) {}
+PgConnection::PgConnection(const std::string& uri)
+    : Connection(uri, withoutPassword(uri), kPgCapabilities) {}
 
 PgConnection::~PgConnection() {
     ResultMsg rm = close();

@@ -31,11 +31,13 @@ std::string trimmedMessage(const char* text);
 /// the URI's database when given); the caller checks PQstatus and calls PQfinish.
 PGconn* connectTo(const std::string& uri, const char* database);
 
+/// A server's databases; names of up to 63 bytes (NAMEDATALEN - 1) are
+/// kept, longer ones the server would cut short; identities never hand out
+/// a number twice.
+inline constexpr BackendCapabilities kPgCapabilities{false, 63, true};
+
 class PgConnection : public Connection {
 public:
-    /// The server keeps names of up to 63 bytes (NAMEDATALEN - 1) and cuts
-    /// longer ones short.
-    static constexpr std::size_t kNameLimit = 63;
     /// The URI without its password, for messages and logs.
     static std::string withoutPassword(const std::string& uri);
     /// Connects to the database the URI names. With `create` a database that
@@ -51,7 +53,6 @@ public:
     int changes() const override { return changes_; }
     long long lastInsertRowId() const override { return 0; }
 
-    std::size_t nameLimit() const override { return kNameLimit; }
     const char* beginSql() const override { return "BEGIN ISOLATION LEVEL REPEATABLE READ"; }
     // An identity column takes its numbers from a sequence, which never
     // hands one out twice.

@@ -88,4 +88,8 @@ ResultMsg SqliteBackend::readInstanceInfo(const std::string& location, IEntityMo
     return rm;
 }
 
+const BackendCapabilities& SqliteBackend::capabilities() const {
+    return kSqliteCapabilities;
+}
+
 }  // namespace MeridianSpace::detail

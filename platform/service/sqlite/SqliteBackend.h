@@ -24,6 +24,7 @@ public:
                            std::unique_ptr<ChangeWatch>& out) const override;
     /// After checking every page, as readTableNames.
     ResultMsg readSchema(const std::string& location, DatabaseSchema& out) const override;
+    const BackendCapabilities& capabilities() const override;
 };
 
 }  // namespace MeridianSpace::detail

@@ -166,7 +166,8 @@ private:
 
 }  // namespace
 
-SqliteConnection::SqliteConnection(std::string path) : Connection(path, path) {}
+SqliteConnection::SqliteConnection(std::string path)
+    : Connection(path, path, kSqliteCapabilities) {}
 
 SqliteConnection::~SqliteConnection() {
     // Sessions close their connection and report; this is the last resort

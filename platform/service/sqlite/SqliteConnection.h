@@ -18,6 +18,10 @@ ResultMsg sqliteError(sqlite3* db, int code, const std::string& path, const std:
 /// The bytes of a column of the statement's current row ("" for NULL).
 std::string sqliteColumnBytes(sqlite3_stmt* stmt, int column);
 
+/// Database files; any name is kept; a deleted last row's identifier comes
+/// back unless the table was made with AUTOINCREMENT.
+inline constexpr BackendCapabilities kSqliteCapabilities{true, 0, false};
+
 class SqliteConnection : public Connection {
 public:
     /// Opens the database file at `path`; with `create` a missing file is

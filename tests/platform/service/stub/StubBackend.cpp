@@ -35,6 +35,11 @@ public:
         return backendFor(path).readInstanceInfo(path, model);
     }
 
+    /// Those of the files behind the scheme.
+    const BackendCapabilities& capabilities() const override {
+        return backendFor("").capabilities();
+    }
+
 private:
     static std::string pathOf(const std::string& location) {
         return location.substr(kPrefix.size());
