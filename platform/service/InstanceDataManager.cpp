@@ -108,7 +108,7 @@ const detail::RowShape& insertStatement(detail::Connection& conn, const ITableDa
     shape = detail::RowShape();
     if (!checkRow(row).ok()) return shape;
     std::string sql = "INSERT INTO " + quoteIdentifier(row._tableInnerName);
-    bool plain = conn.insertReturnsId() && row._colNum > 0;
+    bool plain = conn.dialect().insertReturnsId() && row._colNum > 0;
     if (row._colNum == 0) {
         sql += " DEFAULT VALUES";
     } else {
@@ -120,7 +120,7 @@ const detail::RowShape& insertStatement(detail::Connection& conn, const ITableDa
         }
         sql += " (" + names + ") VALUES (" + marks + ")";
     }
-    sql += conn.insertReturning();
+    sql += conn.dialect().insertReturning();
     shape.table = row._tableInnerName;
     shape.columns = rowColumns(row);
     shape.sql = std::move(sql);

@@ -35,8 +35,8 @@ using detail::StatementLease;
 namespace {
 
 std::string projectByUID(const Connection& conn) {
-    return "SELECT \"id\" FROM \"T_M_Project\" WHERE " + conn.equalsIgnoringCase("\"UID\"", "?1") +
-           " ORDER BY \"id\" LIMIT 1";
+    return "SELECT \"id\" FROM \"T_M_Project\" WHERE " +
+           conn.dialect().equalsIgnoringCase("\"UID\"", "?1") + " ORDER BY \"id\" LIMIT 1";
 }
 const char* const kModelByName =
     "SELECT \"id\" FROM \"T_M_EntityModel\" WHERE \"RProjectID\" = ?1 AND \"Name\" = ?2 "
@@ -45,7 +45,7 @@ const char* const kModelByName =
 std::string modelTables(const Connection& conn) {
     return std::string(
                "SELECT t.\"id\", t.\"Name\", t.\"InnerName\" FROM \"T_M_R_ModelTable\" AS l ") +
-           conn.orderedJoin() +
+           conn.dialect().orderedJoin() +
            " \"T_M_EntityTable\" AS t ON t.\"id\" = l.\"T_M_EntityTableID\" "
            "WHERE l.\"T_M_EntityModelID\" = ?1 AND t.\"AddVersion\" <= ?2 AND t.\"DelVersion\" > "
            "?2 "
@@ -395,7 +395,7 @@ ResultMsg InstanceDataManager::getEntityModelInstanceInfo(IEntityModel& model) {
     ResultMsg rm = conn.checkOpen();
     if (!rm.ok()) return rm;
     StatementLease lease;
-    rm = conn.prepare(detail::instanceInfoQuery(conn.storageOrder()), lease);
+    rm = conn.prepare(detail::instanceInfoQuery(conn.dialect().storageOrder()), lease);
     if (!rm.ok()) {
         // Any other database lacks the table or some of its columns; a file
         // that cannot be read keeps the engine's answer.

@@ -28,7 +28,7 @@ std::string copiedValue(const detail::Connection& conn, const std::string& quote
                         int to) {
     if (from == to) return quoted;
     if (from == COL_TYPE_BLOB || to == COL_TYPE_BLOB) return "NULL";
-    return "CAST(" + quoted + " AS " + conn.declaredType(to) + ")";
+    return "CAST(" + quoted + " AS " + conn.dialect().declaredType(to) + ")";
 }
 
 // The condition findValues counts, on the quoted column `c` of storage type `type`.
@@ -42,11 +42,12 @@ ResultMsg valueCondition(const detail::Connection& conn, InstanceDataManager::Va
             break;
         case Check::NotConvertible:
             out += " AND NOT (" +
-                   conn.convertsUnchanged(c, type, InstanceDataManager::storageType(argument)) +
+                   conn.dialect().convertsUnchanged(c, type,
+                                                    InstanceDataManager::storageType(argument)) +
                    ")";
             break;
         case Check::LongerThan:
-            out += " AND " + conn.byteLength(c) + " > " + std::to_string(argument);
+            out += " AND " + conn.dialect().byteLength(c) + " > " + std::to_string(argument);
             break;
         case Check::Beyond32Bits:
             if (type != COL_TYPE_INT) return ResultMsg(SRV_ERR_ARGUMENT, "不是整数列：" + c);
@@ -159,7 +160,7 @@ ResultMsg InstanceDataManager::rebuildTable(const MTable& table,
     const std::string target = quoteIdentifier(table._innerName);
     const std::string built = quoteIdentifier(kRebuildTable);
     std::string create =
-        "CREATE TABLE " + built + " (" + conn.idColumnDefinition(table._neverReuseIDs);
+        "CREATE TABLE " + built + " (" + conn.dialect().idColumnDefinition(table._neverReuseIDs);
     std::string names = "\"id\"", values = "\"id\"";
     std::vector<std::string> seen;
     for (const MNormalColumn& column : columns) {
@@ -193,7 +194,7 @@ ResultMsg InstanceDataManager::rebuildTable(const MTable& table,
         if (r.ok()) r = conn.carryIdentity(table._innerName, kRebuildTable);
         // Views that use the table block its drop on a server; the last made goes first.
         for (auto it = setAside.rbegin(); r.ok() && it != setAside.rend(); ++it) {
-            if (it->kind == "view") r = conn.execute(conn.dropObject(*it));
+            if (it->kind == "view") r = conn.execute(conn.dialect().dropObject(*it));
         }
         if (r.ok()) r = conn.execute("DROP TABLE " + target);
         if (r.ok()) r = conn.renameTable(kRebuildTable, table._innerName);
@@ -243,7 +244,7 @@ ResultMsg InstanceDataManager::dropSchemaObject(const SchemaObject& object) {
     if (rm.ok() && !object.table.empty()) rm = checkIdentifier(object.table, "表");
     if (rm.ok()) rm = conn.checkOpen();
     if (!rm.ok()) return rm;
-    rm = conn.atomic([&]() { return conn.execute(conn.dropObject(object)); });
+    rm = conn.atomic([&]() { return conn.execute(conn.dialect().dropObject(object)); });
     conn.schemaChanged();
     return rm;
 }

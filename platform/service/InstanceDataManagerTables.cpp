@@ -56,7 +56,7 @@ ResultMsg InstanceDataManager::addMTableInstance(const MTable& table,
     if (!rm.ok()) return rm;
 
     std::string sql = "CREATE TABLE IF NOT EXISTS " + quoteIdentifier(table._innerName) + " (" +
-                      conn.idColumnDefinition(table._neverReuseIDs);
+                      conn.dialect().idColumnDefinition(table._neverReuseIDs);
     std::vector<std::string> seen;
     for (const MNormalColumn& column : columns) {
         rm = checkColumnName(column._innerName, seen);

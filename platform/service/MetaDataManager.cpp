@@ -39,13 +39,15 @@ struct LookupIndex {
 
 std::vector<LookupIndex> lookupIndexes(const detail::Connection& conn) {
     return {
-        {"T_M_Project", "ix_T_M_Project_Name_nocase", conn.caseFoldedIndex("\"Name\""), "Name"},
-        {"T_M_Project", "ix_T_M_Project_UID_nocase", conn.caseFoldedIndex("\"UID\""), "UID"},
-        {"T_M_EntityModel", "ix_T_M_EntityModel_Name_nocase", conn.caseFoldedIndex("\"Name\""),
+        {"T_M_Project", "ix_T_M_Project_Name_nocase", conn.dialect().caseFoldedIndex("\"Name\""),
          "Name"},
+        {"T_M_Project", "ix_T_M_Project_UID_nocase", conn.dialect().caseFoldedIndex("\"UID\""),
+         "UID"},
+        {"T_M_EntityModel", "ix_T_M_EntityModel_Name_nocase",
+         conn.dialect().caseFoldedIndex("\"Name\""), "Name"},
         {"T_M_EntityTable", "ix_T_M_EntityTable_Name", "\"Name\"", "Name"},
         {"T_M_EntityTable", "ix_T_M_EntityTable_NameTail",
-         conn.tailExpression("\"Name\"", kNameTailBytes), "Name"},
+         conn.dialect().tailExpression("\"Name\"", kNameTailBytes), "Name"},
         {"T_M_NormalColumn", "ix_T_M_NormalColumn_Name", "\"Name\"", "Name"},
         // The key indexes of registered tables carry these names too, so
         // they are never made twice.
@@ -63,7 +65,7 @@ std::vector<LookupIndex> lookupIndexes(const detail::Connection& conn) {
 // search.
 std::string linkedTables(const detail::Connection& conn) {
     return std::string("SELECT l.\"id\", t.\"id\", t.\"Name\" FROM \"T_M_EntityTable\" AS t ") +
-           conn.orderedJoin() +
+           conn.dialect().orderedJoin() +
            " \"T_M_R_ModelTable\" AS l ON l.\"T_M_EntityTableID\" = t.\"id\" "
            "WHERE l.\"T_M_EntityModelID\" = ?1 AND t.\"AddVersion\" <= ?2 AND t.\"DelVersion\" > "
            "?2";
@@ -74,19 +76,20 @@ std::string byPrefix(const detail::Connection& conn, bool bounded) {
     return linkedTables(conn) + " AND t.\"Name\" >= ?3" + (bounded ? " AND t.\"Name\" < ?4" : "");
 }
 std::string byNameTail(const detail::Connection& conn) {
-    return linkedTables(conn) + " AND " + conn.tailExpression("t.\"Name\"", kNameTailBytes) +
-           " = " + conn.tailValue("?3");
+    return linkedTables(conn) + " AND " +
+           conn.dialect().tailExpression("t.\"Name\"", kNameTailBytes) + " = " +
+           conn.dialect().tailValue("?3");
 }
 // All the model's links, for what the indexes cannot narrow.
 std::string allLinked(const detail::Connection& conn) {
     return std::string("SELECT l.\"id\", t.\"id\", t.\"Name\" FROM \"T_M_R_ModelTable\" AS l ") +
-           conn.orderedJoin() +
+           conn.dialect().orderedJoin() +
            " \"T_M_EntityTable\" AS t ON t.\"id\" = l.\"T_M_EntityTableID\" "
            "WHERE l.\"T_M_EntityModelID\" = ?1 AND t.\"AddVersion\" <= ?2 AND t.\"DelVersion\" > "
            "?2";
 }
 std::string columnsByName(const detail::Connection& conn) {
-    const std::string join = std::string(" ") + conn.orderedJoin() + " ";
+    const std::string join = std::string(" ") + conn.dialect().orderedJoin() + " ";
     return "SELECT l.\"id\", c.\"id\" FROM \"T_M_NormalColumn\" AS c" + join +
            "\"T_M_EntityTable\" AS t ON t.\"id\" = c.\"T_M_EntityTableID\"" + join +
            "\"T_M_R_ModelTable\" AS l ON l.\"T_M_EntityTableID\" = t.\"id\" WHERE c.\"Name\" = ?1 "
@@ -347,7 +350,7 @@ ResultMsg MetaDataManager::findMaxVersionOwnerType(int tableID, int& modelType) 
     rm = runLookup(
         *connection_,
         std::string("SELECT m.\"Type\" FROM \"T_M_R_ModelTable\" AS l ") +
-            connection_->orderedJoin() +
+            connection_->dialect().orderedJoin() +
             " \"T_M_EntityModel\" AS m ON m.\"id\" = l.\"T_M_EntityModelID\" "
             "WHERE l.\"T_M_EntityTableID\" = ?1 AND m.\"Version\" > 0 "
             "ORDER BY m.\"Version\" DESC, l.\"id\" LIMIT 1",

@@ -55,13 +55,39 @@ ResultMsg Connection::engineError(int code, const std::string& what) const {
 }
 
 Connection::Connection(std::string path, std::string displayName,
-                       const BackendCapabilities& capabilities)
-    : busyTimeoutMs_(kDefaultBusyTimeoutMs),
+                       const BackendCapabilities& capabilities, const Dialect& dialect)
+    : TransactionRules(static_cast<TransactionEngine&>(*this)),
+      busyTimeoutMs_(kDefaultBusyTimeoutMs),
       path_(std::move(path)),
       displayName_(std::move(displayName)),
-      capabilities_(capabilities) {}
+      capabilities_(capabilities),
+      dialect_(dialect) {}
 
 Connection::~Connection() = default;
+
+ResultMsg Connection::beginTransaction() {
+    return control(dialect_.beginSql());
+}
+
+ResultMsg Connection::commitTransaction() {
+    return control("COMMIT");
+}
+
+ResultMsg Connection::rollbackTransaction() {
+    return control("ROLLBACK");
+}
+
+ResultMsg Connection::savepoint(const std::string& name) {
+    return control("SAVEPOINT " + name);
+}
+
+ResultMsg Connection::release(const std::string& name) {
+    return control("RELEASE " + name);
+}
+
+ResultMsg Connection::rollbackTo(const std::string& name) {
+    return control("ROLLBACK TO " + name);
+}
 
 std::uint64_t Connection::nextChangeNumber() {
     return lastChangeNumber.fetch_add(1, std::memory_order_relaxed) + 1;
@@ -158,20 +184,20 @@ ResultMsg Connection::tableColumns(const std::string& table, const std::vector<C
 
 ResultMsg Connection::tableNames(std::vector<std::string>& out) {
     return forEachResultRow(
-        *this, tableNamesQuery(), [](Statement&) {},
+        *this, dialect_.tableNamesQuery(), [](Statement&) {},
         [&](const Statement& row) { out.push_back(row.columnBytes(0)); }, "读取表名失败");
 }
 
 ResultMsg Connection::indexExists(const std::string& name, bool& exists) {
     exists = false;
     return forEachResultRow(
-        *this, indexQuery(), [&](Statement& s) { s.bindText(1, name); },
+        *this, dialect_.indexQuery(), [&](Statement& s) { s.bindText(1, name); },
         [&](const Statement&) { exists = true; }, "读取索引失败：" + name);
 }
 
 ResultMsg Connection::columnIndexes(const std::string& table, std::vector<IndexInfo>& out) {
     return forEachResultRow(
-        *this, columnIndexesQuery(), [&](Statement& s) { s.bindText(1, table); },
+        *this, dialect_.columnIndexesQuery(), [&](Statement& s) { s.bindText(1, table); },
         [&](const Statement& row) {
             out.push_back({row.columnBytes(0), row.columnBytes(2), row.columnInt(1) != 0});
         },

@@ -30,7 +30,7 @@ struct IndexInfo {
     bool unique = false;
 };
 
-class Connection : public TransactionRules, public Dialect {
+class Connection : private TransactionEngine, public TransactionRules {
 public:
     /// How long a statement waits for another connection's lock before it
     /// fails, unless setBusyTimeout() says otherwise.
@@ -43,8 +43,12 @@ public:
     /// The same for messages and logs: a URI without its password.
     const std::string& displayName() const final { return displayName_; }
     bool isOpen() const { return open_; }
+    /// True while the engine holds an open transaction (pending writes).
+    bool inTransaction() const override = 0;
     /// What the backend that made the connection says of its databases.
     const BackendCapabilities& capabilities() const { return capabilities_; }
+    /// The SQL spellings of the connection's database.
+    const Dialect& dialect() const { return dialect_; }
     /// The longest name the database keeps as given (BackendCapabilities::nameLimit).
     std::size_t nameLimit() const { return capabilities_.nameLimit; }
     ResultMsg checkOpen() const final;
@@ -116,7 +120,7 @@ public:
     /// Statements run on this connection since it was made (each execution
     /// of a prepared statement counts once), for measuring.
     std::uint64_t statementsRun() const { return statementsRun_; }
-    /// The row identifier the last INSERT gave (see insertReturnsId()).
+    /// The row identifier the last INSERT gave (see Dialect::insertReturnsId()).
     virtual long long lastInsertRowId() const = 0;
 
     /// Holds other connections' table changes off until the transaction
@@ -174,9 +178,12 @@ public:
 
 protected:
     friend class Statement;
-    /// `capabilities` are those of the backend, which outlives the connection.
-    Connection(std::string path, std::string displayName, const BackendCapabilities& capabilities);
+    /// `capabilities` and `dialect` are the backend's, which outlive the connection.
+    Connection(std::string path, std::string displayName, const BackendCapabilities& capabilities,
+               const Dialect& dialect);
 
+    /// Runs a statement that steers transactions (StatementKind::Control).
+    virtual ResultMsg control(const std::string& sql) = 0;
     /// execute() of the backend.
     virtual ResultMsg executeText(const std::string& sql) = 0;
 
@@ -213,6 +220,14 @@ protected:
     int busyTimeoutMs_;
 
 private:
+    // The steps the transaction rules take, as statements of the dialect.
+    ResultMsg beginTransaction() final;
+    ResultMsg commitTransaction() final;
+    ResultMsg rollbackTransaction() final;
+    ResultMsg savepoint(const std::string& name) final;
+    ResultMsg release(const std::string& name) final;
+    ResultMsg rollbackTo(const std::string& name) final;
+
     /// ASCII case-insensitive order (SQL names ignore case) that compares
     /// string_views, so that change notes look names up without allocating.
     struct NameLess {
@@ -223,6 +238,7 @@ private:
     std::string path_;
     std::string displayName_;
     const BackendCapabilities& capabilities_;
+    const Dialect& dialect_;
     bool open_ = false;
     SchemaCache cache_;
     /// Last change number of each table someone asked about.

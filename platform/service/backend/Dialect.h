@@ -1,9 +1,10 @@
 #pragma once
 
 // The SQL spellings that differ between the storage backends; everything
-// above the connection writes one SQL text for both. Where a default is
+// above the connection writes one SQL text for all. Where a default is
 // given it is the standard spelling, and a backend that spells it otherwise
-// says so. Only texts: nothing here runs SQL. Internal to the service.
+// says so. Only texts: nothing here runs SQL, and a dialect keeps no state,
+// so one object serves every connection and thread. Internal to the service.
 #include <cstddef>
 #include <string>
 
@@ -15,6 +16,10 @@ class Dialect {
 public:
     virtual ~Dialect() = default;
 
+    /// The statement that opens a write transaction: it takes the locks a
+    /// writer needs at once, so that a conflict shows at the start, and
+    /// what the transaction reads stays as it first read it.
+    virtual const char* beginSql() const = 0;
     /// The column that orders rows as they were stored.
     virtual const char* storageOrder() const { return "\"id\""; }
     /// The definition of the row identifier column "id"; with `neverReused`

@@ -93,7 +93,7 @@ ResultMsg appendWhere(const Connection& conn, const std::list<IQueryCondition>& 
         if (!rm.ok()) return rm;
         const std::string column = quoteIdentifier(condition.columnInnerName);
         std::string test = op == "LIKE" || op == "NOT LIKE"
-                               ? conn.likeTest(column, op == "NOT LIKE", "?")
+                               ? conn.dialect().likeTest(column, op == "NOT LIKE", "?")
                                : column + " " + op + " ?";
         if (where.empty()) {
             where = test;
@@ -122,7 +122,7 @@ ResultMsg appendOrderBy(const Connection& conn, const IOrderClause* order,
     // rows equal in the asked column keep that order: whichever index serves
     // the conditions, a query answers the same list every time.
     if (order == nullptr || column.empty()) {
-        sql += std::string(" ORDER BY ") + conn.storageOrder();
+        sql += std::string(" ORDER BY ") + conn.dialect().storageOrder();
         return ResultMsg();
     }
     ResultMsg rm = checkIdentifier(column, "排序列");
@@ -132,7 +132,7 @@ ResultMsg appendOrderBy(const Connection& conn, const IOrderClause* order,
         return ResultMsg(SRV_ERR_ARGUMENT, "不支持的排序方向：" + order->orderDirection);
     }
     sql += " ORDER BY " + quoteIdentifier(column) + (direction == "desc" ? " DESC" : " ASC") +
-           ", " + conn.storageOrder();
+           ", " + conn.dialect().storageOrder();
     return rm;
 }
 

@@ -88,7 +88,7 @@ void Statement::keepBlob(int index, const void* data, std::size_t size) {
         hex.push_back(digits[byte >> 4]);
         hex.push_back(digits[byte & 15]);
     }
-    keepLiteral(index, connection_.blobLiteral(hex));
+    keepLiteral(index, connection_.dialect().blobLiteral(hex));
 }
 
 }  // namespace MeridianSpace::detail

@@ -10,7 +10,7 @@ namespace MeridianSpace::detail {
 
 ResultMsg columnDefinition(const Connection& conn, const MNormalColumn& column, std::string& out) {
     ResultMsg rm;
-    out = quoteIdentifier(column._innerName) + " " + conn.declaredType(column._dataType);
+    out = quoteIdentifier(column._innerName) + " " + conn.dialect().declaredType(column._dataType);
     if (!column._defaultValue.empty()) {
         std::string literal;
         rm = defaultLiteral(column._defaultValue, column._dataType, literal);

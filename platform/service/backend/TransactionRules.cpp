@@ -33,18 +33,19 @@ ResultMsg TransactionRules::endAll() {
     ResultMsg committed = commitPending();
     if (!committed.ok()) {
         // The engine could not commit; leave nothing half-open behind.
-        abandonTransaction();
-        committed = ResultMsg(commitCode(committed), "关闭会话时提交失败，未提交的修改已回滚：" +
-                                                         displayName() + "：" + committed.rMsg);
+        engine_.abandonTransaction();
+        committed =
+            ResultMsg(commitCode(committed), "关闭会话时提交失败，未提交的修改已回滚：" +
+                                                 engine_.displayName() + "：" + committed.rMsg);
     }
     if (rm.ok()) rm = committed;
     return rm;
 }
 
 ResultMsg TransactionRules::beginWrite(int commitType) {
-    ResultMsg rm = checkOpen();
-    if (rm.ok() && commitType != COMMIT_T_IMMEDIATELY && !inTransaction()) {
-        rm = control(beginSql());
+    ResultMsg rm = engine_.checkOpen();
+    if (rm.ok() && commitType != COMMIT_T_IMMEDIATELY && !engine_.inTransaction()) {
+        rm = engine_.beginTransaction();
     }
     return rm;
 }
@@ -59,7 +60,7 @@ ResultMsg TransactionRules::endWrite(int commitType, ResultMsg result) {
 }
 
 ResultMsg TransactionRules::atomic(const std::function<ResultMsg()>& work) {
-    const bool ownTransaction = !inTransaction();
+    const bool ownTransaction = !engine_.inTransaction();
     int id = 0;
     ResultMsg rm = beginSavepoint(id);
     if (!rm.ok()) return rm;
@@ -77,9 +78,10 @@ ResultMsg TransactionRules::atomic(const std::function<ResultMsg()>& work) {
 
 ResultMsg TransactionRules::commitFailure(const ResultMsg& failure) const {
     // The engine may have rolled the whole transaction back on its own.
-    return ResultMsg(commitCode(failure), (inTransaction() ? "提交失败，修改仍未提交："
-                                                           : "提交失败，未提交的修改已丢失：") +
-                                              displayName() + "：" + failure.rMsg);
+    return ResultMsg(
+        commitCode(failure),
+        (engine_.inTransaction() ? "提交失败，修改仍未提交：" : "提交失败，未提交的修改已丢失：") +
+            engine_.displayName() + "：" + failure.rMsg);
 }
 
 ResultMsg TransactionRules::takeLostWork() {
@@ -95,16 +97,16 @@ void TransactionRules::transactionLost(const ResultMsg& why) {
     lostOpener_ = first && isSavepointOpen(transactionOpener_) ? transactionOpener_ : 0;
     savepoints_.clear();
     if (first) lostWork_ = why;
-    workUndone();
+    engine_.workUndone();
 }
 
 ResultMsg TransactionRules::commitPending() {
-    if (!savepoints_.empty() || !inTransaction()) return ResultMsg();
-    return control("COMMIT");
+    if (!savepoints_.empty() || !engine_.inTransaction()) return ResultMsg();
+    return engine_.commitTransaction();
 }
 
 ResultMsg TransactionRules::commit() {
-    ResultMsg rm = checkOpen();
+    ResultMsg rm = engine_.checkOpen();
     if (rm.ok()) rm = takeLostWork();
     if (!rm.ok()) return rm;
     rm = commitPending();
@@ -115,27 +117,27 @@ ResultMsg TransactionRules::commit() {
 }
 
 ResultMsg TransactionRules::rollback() {
-    ResultMsg rm = checkOpen();
+    ResultMsg rm = engine_.checkOpen();
     if (!rm.ok()) return rm;
     savepoints_.clear();
     lostWork_ = ResultMsg();
-    if (inTransaction()) rm = control("ROLLBACK");
-    workUndone();
+    if (engine_.inTransaction()) rm = engine_.rollbackTransaction();
+    engine_.workUndone();
     return rm;
 }
 
 ResultMsg TransactionRules::beginSavepoint(int& id) {
-    ResultMsg rm = checkOpen();
+    ResultMsg rm = engine_.checkOpen();
     if (!rm.ok()) return rm;
-    const bool opened = !inTransaction();
-    if (opened) rm = control(beginSql());
+    const bool opened = !engine_.inTransaction();
+    if (opened) rm = engine_.beginTransaction();
     if (!rm.ok()) return rm;
     const int next = lastSavepoint_ + 1;
-    rm = control("SAVEPOINT " + savepointName(next));
+    rm = engine_.savepoint(savepointName(next));
     if (!rm.ok()) {
         // The transaction just begun holds nothing: ending it loses no work,
         // and the savepoint's failure is the answer whatever this one says.
-        if (opened) (void)control("ROLLBACK");
+        if (opened) (void)engine_.rollbackTransaction();
         return rm;
     }
     if (opened) transactionOpener_ = next;
@@ -150,9 +152,9 @@ bool TransactionRules::isSavepointOpen(int id) const {
 }
 
 ResultMsg TransactionRules::checkSavepoint(int id) const {
-    ResultMsg rm = checkOpen();
+    ResultMsg rm = engine_.checkOpen();
     if (rm.ok() && !isSavepointOpen(id)) {
-        rm = ResultMsg(SRV_ERR_TRANSACTION, "事务已结束或已被回滚：" + displayName());
+        rm = ResultMsg(SRV_ERR_TRANSACTION, "事务已结束或已被回滚：" + engine_.displayName());
     }
     return rm;
 }
@@ -162,9 +164,9 @@ ResultMsg TransactionRules::releaseSavepoint(int id) {
     if (!rm.ok()) return rm;
     if (savepoints_.back() != id) {
         return ResultMsg(SRV_ERR_TRANSACTION,
-                         "内层事务尚未结束，外层事务不能提交：" + displayName());
+                         "内层事务尚未结束，外层事务不能提交：" + engine_.displayName());
     }
-    rm = control("RELEASE " + savepointName(id));
+    rm = engine_.release(savepointName(id));
     if (rm.ok()) savepoints_.pop_back();
     return rm;
 }
@@ -178,21 +180,21 @@ ResultMsg TransactionRules::rollbackSavepoint(int id) {
     }
     ResultMsg rm = checkSavepoint(id);
     if (!rm.ok()) return rm;
-    if (!inTransaction()) {
+    if (!engine_.inTransaction()) {
         // The engine ended the whole transaction on its own (a full disk, an
         // I/O error): no savepoint is left to roll back to.
-        transactionLost(
-            ResultMsg(SRV_ERR_COMMIT,
-                      "数据库已回滚整个事务，会话中所有未提交的修改都已回滚：" + displayName()));
+        transactionLost(ResultMsg(
+            SRV_ERR_COMMIT,
+            "数据库已回滚整个事务，会话中所有未提交的修改都已回滚：" + engine_.displayName()));
         return rollbackSavepoint(id);
     }
     if (id == transactionOpener_) {
         // The savepoint holds the whole transaction: ending it undoes the
         // same work and gives up the write lock other connections wait for.
-        rm = control("ROLLBACK");
+        rm = engine_.rollbackTransaction();
     } else {
-        rm = control("ROLLBACK TO " + savepointName(id));
-        if (rm.ok()) rm = control("RELEASE " + savepointName(id));
+        rm = engine_.rollbackTo(savepointName(id));
+        if (rm.ok()) rm = engine_.release(savepointName(id));
     }
     while (!savepoints_.empty() && savepoints_.back() != id)
         savepoints_.pop_back();
@@ -200,13 +202,13 @@ ResultMsg TransactionRules::rollbackSavepoint(int id) {
     if (!rm.ok()) {
         // The savepoint could not be undone on its own: undo everything, so
         // that none of its work is committed later, and say so at the next commit.
-        abandonTransaction();
+        engine_.abandonTransaction();
         transactionLost(
             ResultMsg(SRV_ERR_COMMIT, "回滚事务失败，会话中所有未提交的修改都已回滚：" + rm.rMsg));
     }
     // Rows and tables written inside the savepoint may be gone again; a
     // ROLLBACK TO reaches no rollback hook.
-    workUndone();
+    engine_.workUndone();
     return rm;
 }
 

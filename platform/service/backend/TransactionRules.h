@@ -2,20 +2,27 @@
 
 // The session's transaction rules over one connection: writes that join or
 // commit the open transaction, all-or-nothing work, nested savepoints, and
-// work the engine lost being reported at the next commit. The connection
-// supplies the engine's side (the hooks below). Internal to the service;
-// one thread at a time: the savepoint stack is not guarded.
+// work the engine lost being reported at the next commit. They drive a
+// TransactionEngine (backend/TransactionEngine.h), which does each step.
+// Internal to the service; one thread at a time: the savepoint stack is not
+// guarded.
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "ArxExport.h"
 #include "ResultReturnCode.h"
+#include "backend/TransactionEngine.h"
 
 namespace MeridianSpace::detail {
 
-class TransactionRules {
+class ARX TransactionRules {
 public:
-    virtual ~TransactionRules();
+    /// The rules over `engine`, which outlives them.
+    explicit TransactionRules(TransactionEngine& engine) : engine_(engine) {}
+    TransactionRules(const TransactionRules&) = delete;
+    TransactionRules& operator=(const TransactionRules&) = delete;
+    ~TransactionRules();
 
     /// Runs `work` (returning ResultMsg) as a write with the given commit
     /// type: 0 joins (or opens) the open transaction; COMMIT_T_IMMEDIATELY
@@ -49,20 +56,7 @@ public:
     ResultMsg checkSavepoint(int id) const;
     bool hasOpenSavepoints() const { return !savepoints_.empty(); }
 
-    // The engine's side.
-
-    /// SRV_ERR_CLOSED once the connection is closed.
-    virtual ResultMsg checkOpen() const = 0;
-    /// True while the backend holds an open transaction (pending writes).
-    virtual bool inTransaction() const = 0;
-    /// The statement that opens a write transaction.
-    virtual const char* beginSql() const = 0;
-
 protected:
-    TransactionRules() = default;
-    TransactionRules(const TransactionRules&) = delete;
-    TransactionRules& operator=(const TransactionRules&) = delete;
-
     /// Before the connection closes: rolls back open savepoints and commits
     /// what is pending, or rolls it back when the commit fails. Answers the
     /// work lost before, else the commit's failure.
@@ -73,15 +67,6 @@ protected:
     /// first: its owner knows), and count the work as undone.
     void transactionLost(const ResultMsg& why);
 
-    /// Runs a statement of kind StatementKind::Control.
-    virtual ResultMsg control(const std::string& sql) = 0;
-    /// Rolls back whatever is open, ignoring the outcome (last resort).
-    virtual void abandonTransaction() = 0;
-    /// The database as messages name it.
-    virtual const std::string& displayName() const = 0;
-    /// Undone work may have taken rows and tables with it.
-    virtual void workUndone() = 0;
-
 private:
     ResultMsg beginWrite(int commitType);
     ResultMsg endWrite(int commitType, ResultMsg result);
@@ -90,6 +75,7 @@ private:
     ResultMsg commitPending();
     ResultMsg takeLostWork();
 
+    TransactionEngine& engine_;
     /// Open savepoints, innermost last.
     std::vector<int> savepoints_;
     int lastSavepoint_ = 0;

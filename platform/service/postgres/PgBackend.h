@@ -6,6 +6,11 @@
 
 namespace MeridianSpace::detail {
 
+/// A server's databases; names of up to 63 bytes (NAMEDATALEN - 1) are
+/// kept, longer ones the server would cut short; identities never hand out
+/// a number twice.
+inline constexpr BackendCapabilities kPgCapabilities{false, 63, true};
+
 class PgBackend : public Backend {
 public:
     ResultMsg open(const std::string& location, bool create,

@@ -6,6 +6,7 @@
 #include "ServiceErrorCode.h"
 #include "backend/SqlText.h"
 #include "postgres/PgConnection.h"
+#include "postgres/PgDialect.h"
 
 namespace MeridianSpace::detail {
 
@@ -13,11 +14,6 @@ namespace {
 
 // Parameters up to this many are passed to libpq from the stack.
 constexpr int kInlineParams = 16;
-
-// "?" and "?N" parameters as PostgreSQL's "$N"; quoted texts and names stay.
-std::string numberedParameters(const std::string& sql) {
-    return replaceParameters(sql, [](std::size_t number) { return "$" + std::to_string(number); });
-}
 
 }  // namespace
 
@@ -160,8 +156,8 @@ void PgConnection::sendStatement(const std::string& sql, const PgParams& params,
     }
     if (!prepare) {
         pipeline.sent.emplace_back().kind = kind;
-        pipeline.queued = PQsendQueryParams(conn_, numberedParameters(sql).c_str(), n, nullptr,
-                                            values, lengths, formats, 0) == 1;
+        pipeline.queued = PQsendQueryParams(conn_, PgDialect::numberedParameters(sql).c_str(), n,
+                                            nullptr, values, lengths, formats, 0) == 1;
         return;
     }
     auto known = prepared_.find(sql);
@@ -171,8 +167,8 @@ void PgConnection::sendStatement(const std::string& sql, const PgParams& params,
         made.kind = Sent::Prepare;
         made.sql = &sql;
         made.name = "arx_" + std::to_string(++lastPrepared_);
-        queued = PQsendPrepare(conn_, made.name.c_str(), numberedParameters(sql).c_str(), 0,
-                               nullptr) == 1;
+        queued = PQsendPrepare(conn_, made.name.c_str(), PgDialect::numberedParameters(sql).c_str(),
+                               0, nullptr) == 1;
     }
     // Sent before the next entry is added, which may move the name's entry.
     const char* name =

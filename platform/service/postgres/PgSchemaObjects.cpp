@@ -67,13 +67,4 @@ ResultMsg PgConnection::objectsDroppedWith(const std::string& table,
     return rm;
 }
 
-std::string PgConnection::dropObject(const SchemaObject& object) const {
-    // A trigger's name belongs to its table.
-    if (object.kind == "trigger") {
-        return "DROP TRIGGER " + quoteIdentifier(object.name) + " ON " +
-               quoteIdentifier(object.table);
-    }
-    return Connection::dropObject(object);
-}
-
 }  // namespace MeridianSpace::detail

@@ -6,6 +6,10 @@
 
 namespace MeridianSpace::detail {
 
+/// Database files; any name is kept; a deleted last row's identifier comes
+/// back unless the table was made with AUTOINCREMENT.
+inline constexpr BackendCapabilities kSqliteCapabilities{true, 0, false};
+
 class SqliteBackend : public Backend {
 public:
     ResultMsg open(const std::string& location, bool create,

@@ -2,6 +2,11 @@
 
 // The SQLite backend: one connection to one database file. Internal to the
 // service. One thread at a time.
+//
+// SqliteConnection.cpp: running SQL, transactions and change numbers;
+// SqliteOpen.cpp: opening files; SqliteStatement.cpp: statements;
+// SqliteCatalogue.cpp: layouts and user objects; sqlite/SqliteDialect.h:
+// the SQL spellings.
 #include <sqlite3.h>
 
 #include <memory>
@@ -17,10 +22,9 @@ namespace MeridianSpace::detail {
 ResultMsg sqliteError(sqlite3* db, int code, const std::string& path, const std::string& what);
 /// The bytes of a column of the statement's current row ("" for NULL).
 std::string sqliteColumnBytes(sqlite3_stmt* stmt, int column);
-
-/// Database files; any name is kept; a deleted last row's identifier comes
-/// back unless the table was made with AUTOINCREMENT.
-inline constexpr BackendCapabilities kSqliteCapabilities{true, 0, false};
+/// A statement of `connection` over the prepared `stmt`, which it finalizes
+/// (sqlite/SqliteStatement.cpp).
+std::unique_ptr<Statement> newSqliteStatement(Connection& connection, sqlite3_stmt* stmt);
 
 class SqliteConnection : public Connection {
 public:
@@ -53,29 +57,6 @@ public:
     int changes() const override;
     long long lastInsertRowId() const override;
 
-    const char* beginSql() const override { return "BEGIN IMMEDIATE"; }
-    const char* storageOrder() const override { return "rowid"; }
-    const char* idColumnDefinition(bool neverReused) const override {
-        // Without AUTOINCREMENT SQLite hands out the highest identifier
-        // plus one, which a deleted last row gives back.
-        return neverReused ? "\"id\" INTEGER PRIMARY KEY AUTOINCREMENT"
-                           : "\"id\" INTEGER PRIMARY KEY";
-    }
-    const char* declaredType(int dataType) const override;
-    const char* orderedJoin() const override { return "CROSS JOIN"; }
-    std::string likeTest(const std::string& column, bool negated,
-                         const std::string& param) const override;
-    std::string equalsIgnoringCase(const std::string& column,
-                                   const std::string& param) const override;
-    std::string caseFoldedIndex(const std::string& column) const override;
-    std::string tailExpression(const std::string& column, int bytes) const override;
-    std::string tailValue(const std::string& param) const override;
-    const char* tableNamesQuery() const override;
-    const char* indexQuery() const override;
-    const char* columnIndexesQuery() const override;
-    std::string byteLength(const std::string& column) const override {
-        return "length(CAST(" + column + " AS BLOB))";
-    }
     ResultMsg queryPlan(const std::string& sql, const std::function<void(Statement&)>& bind,
                         std::string& plan) override;
     ResultMsg userObjects(std::vector<SchemaObject>& out) override;
