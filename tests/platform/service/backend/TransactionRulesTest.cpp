@@ -170,6 +170,15 @@ const std::vector<Case> kCases = {
      },
      "BEGIN;SAVEPOINT arx_sp_1;SAVEPOINT arx_sp_2;ROLLBACK;", SRV_ERR_TRANSACTION,
      "内层事务尚未结束"},
+    {"a commit while a savepoint is open leaves the decision to its owner", nullptr,
+     [](TransactionRules& r, FakeEngine&) {
+         int outer = 0;
+         ResultMsg rm = r.beginSavepoint(outer);
+         if (rm.ok()) rm = r.commit();
+         (void)r.rollbackSavepoint(outer);
+         return rm;
+     },
+     "BEGIN;SAVEPOINT arx_sp_1;ROLLBACK;", RUN_SUCCESS, ""},
     {"a closed connection starts nothing", [](FakeEngine& e) { e.open = false; },
      [](TransactionRules& r, FakeEngine&) { return r.atomic([] { return ResultMsg(); }); }, "",
      SRV_ERR_CLOSED, ""},
