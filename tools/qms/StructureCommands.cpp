@@ -251,8 +251,6 @@ void deleteColumn(const Options& options, const StructureArgs& args) {
 
 }  // namespace
 
-// Defined in ModelCommands.cpp.
-
 void addStructureCommands(CLI::App& app, Options& options) {
     CLI::App* folder = app.add_subcommand("folder", "add and delete folders of a model");
     folder->require_subcommand(1);
