@@ -16,8 +16,6 @@
 
 namespace qms {
 
-using namespace MeridianSpace;
-
 /// Options every command sees.
 struct Options {
     std::string config = "qms.db";
@@ -67,7 +65,7 @@ std::string newNameProblem(const std::string& name);
 
 /// Throws Failure("<what>: <library message>") unless `rm` is a success
 /// (Unavailable for a busy database or an unreachable server).
-void check(const ResultMsg& rm, const std::string& what);
+void check(const MeridianSpace::ResultMsg& rm, const std::string& what);
 
 // The command families; each adds its subcommands to `app`.
 void addSetupCommands(CLI::App& app, Options& options);      // init, status, log
