@@ -10,8 +10,8 @@
 
 #include "Cli.h"
 #include "InstanceDataManager.h"
+#include "Lookup.h"
 #include "MeridianNew.h"
-#include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
 #include "RowFile.h"

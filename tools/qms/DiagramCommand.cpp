@@ -3,7 +3,7 @@
 #include <string>
 
 #include "Cli.h"
-#include "Names.h"
+#include "Lookup.h"
 #include "Output.h"
 #include "Session.h"
 #include "diagram/Diagram.h"

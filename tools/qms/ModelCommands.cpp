@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "Cli.h"
+#include "Lookup.h"
 #include "MRDService.h"
-#include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
 #include "RecordJson.h"

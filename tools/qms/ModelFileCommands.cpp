@@ -5,12 +5,12 @@
 
 #include "ChangeText.h"
 #include "Cli.h"
+#include "Lookup.h"
 #include "ModelApply.h"
 #include "ModelExport.h"
 #include "ModelFile.h"
 #include "ModelFileJson.h"
 #include "ModelInspect.h"
-#include "Names.h"
 #include "Output.h"
 #include "Session.h"
 

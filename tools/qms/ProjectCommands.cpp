@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "Cli.h"
-#include "Names.h"
+#include "Lookup.h"
 #include "Output.h"
 #include "PtrListHelper.h"
 #include "RecordJson.h"

@@ -8,8 +8,8 @@
 
 #include "Cli.h"
 #include "FileHelper.h"
+#include "Lookup.h"
 #include "MeridianNew.h"
-#include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
 #include "QmsSelfDescription.h"

@@ -8,7 +8,7 @@
 
 #include "Cli.h"
 #include "GeneratedNames.h"
-#include "Names.h"
+#include "Lookup.h"
 #include "Output.h"
 #include "PtrListHelper.h"
 #include "RecordJson.h"

@@ -7,7 +7,7 @@
 
 #include "Cli.h"
 #include "FileHelper.h"
-#include "Names.h"
+#include "Lookup.h"
 #include "Output.h"
 #include "PtrListHelper.h"
 #include "Session.h"
