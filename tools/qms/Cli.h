@@ -4,8 +4,8 @@
 // error and their exit codes, and the text conversion between the terminal
 // (UTF-8) and the library (GBK) with the checks of typed text. The
 // commands' other needs have their own headers: Session.h (opening and
-// checking the databases), Lookup.h (finding records by name) and Output.h
-// (what qms writes and reads).
+// checking the databases), Lookup.h (finding records by name), Output.h
+// (what qms writes) and InputFile.h (the files it reads).
 #include <CLI/CLI.hpp>
 
 #include <functional>

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "Cli.h"
+#include "InputFile.h"
 #include "InstanceDataManager.h"
 #include "Lookup.h"
 #include "MeridianNew.h"

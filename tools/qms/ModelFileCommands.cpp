@@ -5,6 +5,7 @@
 
 #include "ChangeText.h"
 #include "Cli.h"
+#include "InputFile.h"
 #include "Lookup.h"
 #include "ModelApply.h"
 #include "ModelExport.h"

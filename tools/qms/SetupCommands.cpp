@@ -8,6 +8,7 @@
 
 #include "Cli.h"
 #include "FileHelper.h"
+#include "InputFile.h"
 #include "Lookup.h"
 #include "MeridianNew.h"
 #include "Output.h"
