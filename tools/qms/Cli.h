@@ -3,7 +3,7 @@
 // The command line of qms: the options every command sees, the two kinds of
 // error and their exit codes, and the text conversion between the terminal
 // (UTF-8) and the library (GBK) with the checks of typed text. The
-// commands' other needs have their own headers: Session.h (opening and
+// commands' other needs have their own headers: CommandSession.h (opening and
 // checking the databases), Lookup.h (finding records by name), Output.h
 // (what qms writes) and InputFile.h (the files it reads).
 #include <CLI/CLI.hpp>
