@@ -1,3 +1,4 @@
+#include "ValueScans.h"
 #include "platform/service/ServiceTestSupport.h"
 
 namespace arxtest {
@@ -97,7 +98,7 @@ TEST_F(Tables, ValuesAreCheckedAndATableIsRebuiltWithItsRows) {
     for (const auto& [name, qty, price] :
          {std::tuple{"a", "1", "1.5"}, {"a", "2", "2"}, {"12", "3000000000", "2"}})
         ASSERT_TRUE(idm->addITableData(itemRow(name, qty, price), COMMIT_T_IMMEDIATELY).ok());
-    using Check = InstanceDataManager::ValueCheck;
+    using Check = ValueCheck;
     const std::tuple<const char*, Check, int, long long, std::string> checks[] = {
         {"id", Check::Present, 0, 3, "1:1"},
         {"Name", Check::Duplicated, 0, 1, "2:a"},
@@ -111,7 +112,8 @@ TEST_F(Tables, ValuesAreCheckedAndATableIsRebuiltWithItsRows) {
         SCOPED_TRACE(std::string(column) + " " + std::to_string(static_cast<int>(check)));
         long long found = -1;
         std::vector<std::pair<long long, std::string>> samples;
-        ASSERT_TRUE(idm->findValues("T_Item", column, check, argument, 1, found, samples).ok());
+        ASSERT_TRUE(
+            ValueScans(*idm).findValues("T_Item", column, check, argument, 1, found, samples).ok());
         EXPECT_EQ(found, count);
         EXPECT_EQ(samples.empty() ? "" : std::to_string(samples[0].first) + ":" + samples[0].second,
                   first);
