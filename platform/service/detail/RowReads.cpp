@@ -40,15 +40,11 @@ bool sameSelect(const detail::SelectShape& shape, const std::string& table,
     return true;
 }
 
-// The checked SELECT of the columns asked for (or all columns of the table)
-// under the conditions and the order, with what it is built from.
-ResultMsg selectShape(detail::Connection& conn, const std::string& table,
-                      const std::vector<MNormalColumn>& columns,
-                      const std::list<IQueryCondition>& conditions, const IOrderClause* order,
-                      detail::SelectShape& shape) {
+// The names and types of the columns asked for (or all columns of the table).
+ResultMsg selectedColumns(detail::Connection& conn, const std::string& table,
+                          const std::vector<MNormalColumn>& columns,
+                          std::vector<std::string>& names, std::vector<int>& types) {
     ResultMsg rm;
-    std::vector<std::string>& names = shape.names;
-    std::vector<int>& types = shape.types;
     if (columns.empty()) {
         const std::vector<detail::ColumnInfo>* layout = nullptr;
         rm = conn.tableColumns(table, layout);
@@ -68,6 +64,18 @@ ResultMsg selectShape(detail::Connection& conn, const std::string& table,
     if (names.size() > static_cast<std::size_t>(ITABLEDATA_MAX_COLUMNS)) {
         return ResultMsg(SRV_ERR_ARGUMENT, "查询的列数超过80：" + table);
     }
+    return rm;
+}
+
+// The checked SELECT of the columns asked for (or all columns of the table)
+// under the conditions and the order, with what it is built from.
+ResultMsg selectShape(detail::Connection& conn, const std::string& table,
+                      const std::vector<MNormalColumn>& columns,
+                      const std::list<IQueryCondition>& conditions, const IOrderClause* order,
+                      detail::SelectShape& shape) {
+    std::vector<std::string>& names = shape.names;
+    ResultMsg rm = selectedColumns(conn, table, columns, names, shape.types);
+    if (!rm.ok()) return rm;
 
     std::string sql = "SELECT ";
     for (std::size_t i = 0; i < names.size(); ++i) {
