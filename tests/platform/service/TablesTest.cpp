@@ -118,6 +118,21 @@ TEST_F(Tables, ValuesAreCheckedAndATableIsRebuiltWithItsRows) {
         EXPECT_EQ(samples.empty() ? "" : std::to_string(samples[0].first) + ":" + samples[0].second,
                   first);
     }
+    // Refused before anything is counted: table, column, check, answer.
+    const std::tuple<const char*, const char*, Check, int> refusals[] = {
+        {"T_Nowhere", "Name", Check::Present, SRV_ERR_NO_TABLE},
+        {"T_Item", "Nope", Check::Present, SRV_ERR_NO_COLUMN},
+        {"T_Item", "Na\"me", Check::Present, SRV_ERR_ARGUMENT},
+        {"T_Item", "Name", Check::Beyond32Bits, SRV_ERR_ARGUMENT},  // not an integer column
+    };
+    for (const auto& [table, column, check, code] : refusals) {
+        long long found = -1;
+        std::vector<std::pair<long long, std::string>> samples;
+        EXPECT_EQ(ValueScans(*idm).findValues(table, column, check, 0, 1, found, samples).rCode,
+                  code)
+            << table << "." << column;
+        EXPECT_TRUE(samples.empty());
+    }
     MNormalColumn name = describe("Name", 2), qty = describe("Qty", 2), extra = describe("X", 1),
                   unique = describe("U", 2);
     name._isIndex = 1;
