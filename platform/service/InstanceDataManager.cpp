@@ -1,8 +1,9 @@
-// InstanceDataManager hands each operation to the class of its job, on the
-// session's connection: rows (RowWrites, RowReads), blobs (InstanceBlobs),
-// names (NameRules), tables as stored (StoredTables), schema changes
-// (SchemaChanges, TableRebuild), instance files (InstanceFiles,
-// InstanceFileInfo). Value scans are ValueScans', for the migration.
+// InstanceDataManager hands each operation to the class of its job in
+// detail/, on the session's connection: rows (RowWrites, RowReads), blobs
+// (InstanceBlobs), names (NameRules), tables as stored (StoredTables), schema
+// changes and table rebuilds (SchemaChanges), instance files (InstanceFiles,
+// InstanceFileInfo). The change counters are the connection's; the value
+// scans of the migration are ValueScans'.
 #include "InstanceDataManager.h"
 
 #include "MRDSession.h"
@@ -16,7 +17,6 @@
 #include "detail/RowWrites.h"
 #include "detail/SchemaChanges.h"
 #include "detail/StoredTables.h"
-#include "detail/TableRebuild.h"
 
 namespace MeridianSpace {
 
@@ -145,11 +145,6 @@ ResultMsg InstanceDataManager::getTableLayout(const std::string& table,
     return detail::StoredTables(*connection_).getTableLayout(table, columns);
 }
 
-ResultMsg InstanceDataManager::rebuildTable(const MTable& table,
-                                            const std::list<MNormalColumn>& columns) {
-    return detail::TableRebuild(*connection_).rebuildTable(table, columns);
-}
-
 ResultMsg InstanceDataManager::setColumnIndex(const std::string& table,
                                               const MNormalColumn& column) {
     return detail::SchemaChanges(*connection_).setColumnIndex(table, column);
@@ -161,6 +156,11 @@ ResultMsg InstanceDataManager::getSchemaObjects(std::vector<SchemaObject>& objec
 
 ResultMsg InstanceDataManager::dropSchemaObject(const SchemaObject& object) {
     return detail::SchemaChanges(*connection_).dropSchemaObject(object);
+}
+
+ResultMsg InstanceDataManager::rebuildTable(const MTable& table,
+                                            const std::list<MNormalColumn>& columns) {
+    return detail::SchemaChanges(*connection_).rebuildTable(table, columns);
 }
 
 ResultMsg InstanceDataManager::holdOffWriters(const std::vector<std::string>& tables) {

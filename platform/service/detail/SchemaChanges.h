@@ -1,6 +1,7 @@
 #pragma once
 
-// Tables, columns, indexes and user objects made and dropped in place.
+// Tables, columns, indexes and user objects made and dropped, and tables
+// rebuilt to a new layout.
 #include <list>
 #include <string>
 #include <vector>
@@ -15,8 +16,9 @@ namespace detail {
 
 class Connection;
 
-/// The schema changes InstanceDataManager forwards, on its connection (a
-/// table rebuilt is TableRebuild's). Used by the thread that uses the session.
+/// The schema changes InstanceDataManager forwards, on its connection; a
+/// table rebuilt is in TableRebuild.cpp. Used by the thread that uses the
+/// session.
 class SchemaChanges {
 public:
     explicit SchemaChanges(Connection& conn) : conn_(conn) {}
@@ -24,6 +26,7 @@ public:
     ResultMsg addMTableInstance(const MTable& table, const std::list<MNormalColumn>& columns);
     ResultMsg addNormalColumnInstance(const std::string& table, const MNormalColumn& column);
     ResultMsg delTableInstance(const std::string& table);
+    ResultMsg rebuildTable(const MTable& table, const std::list<MNormalColumn>& columns);
     ResultMsg setColumnIndex(const std::string& table, const MNormalColumn& column);
     ResultMsg getSchemaObjects(std::vector<SchemaObject>& objects);
     ResultMsg dropSchemaObject(const SchemaObject& object);

@@ -1,6 +1,7 @@
-// A table rebuilt to a new layout: the changes SQLite cannot make in place
-// (a column's type, order or default changed, a column dropped).
-#include "detail/TableRebuild.h"
+// SchemaChanges::rebuildTable: a table brought to a new layout, the changes
+// SQLite cannot make in place (a column's type, order or default changed, a
+// column dropped).
+#include "detail/SchemaChanges.h"
 
 #include <string>
 #include <vector>
@@ -40,8 +41,8 @@ std::string copiedValue(const detail::Connection& conn, const std::string& quote
 // gets the indexes of its columns, and what went with the old table is made
 // again: the indexes and triggers a user made on it and, on a server, the
 // views that use it.
-ResultMsg detail::TableRebuild::rebuildTable(const MTable& table,
-                                             const std::list<MNormalColumn>& columns) {
+ResultMsg detail::SchemaChanges::rebuildTable(const MTable& table,
+                                              const std::list<MNormalColumn>& columns) {
     std::list<MNormalColumn> old;
     ResultMsg rm = detail::StoredTables(conn_).getTableLayout(table._innerName, old);
     if (!rm.ok()) return rm;
