@@ -3,6 +3,7 @@
 #include <set>
 
 #include "ChangeWatch.h"
+#include "MetaDataNames.h"
 #include "ServiceErrorCode.h"
 #include "Transaction.h"
 #include "platform/service/ServiceTestSupport.h"
@@ -17,11 +18,24 @@ const std::map<std::string, V> kMeta = {
     {"T_M_R_ModelTable", {"T_M_EntityModelID", "T_M_EntityTableID"}},
     {"T_M_NormalColumn", {"Name", "T_M_EntityTableID", "AddVersion", "DelVersion"}}};
 
+// The names the records' layer hands down for those tables.
+MetaDataNames metaNames() {
+    MetaDataNames n;
+    n.projects = {"T_M_Project", "Name", "UID"};
+    n.models = {"T_M_EntityModel", "Name", "Type", "Version", "IsVersionLocked"};
+    n.tables = {"T_M_EntityTable", "Name", "InnerName", "AddVersion", "DelVersion"};
+    n.columns = {"T_M_NormalColumn", "Name",       "InnerName",
+                 "AddVersion",       "DelVersion", "T_M_EntityTableID"};
+    n.links = {"T_M_R_ModelTable", "T_M_EntityModelID", "T_M_EntityTableID"};
+    return n;
+}
+
 class MetaData : public ServiceTest {
 protected:
     void SetUp() override {
         ServiceTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
+        MetaDataNames::use(metaNames());
         MetaDataManager* m = nullptr;
         ASSERT_TRUE(session->createMetaDataManager(m).ok());
         mdm.reset(m);
