@@ -324,7 +324,9 @@ TEST_F(MetaData, LookupsReadTheTablesAndColumnsTheyAreHandedDown) {
     MetaDataNames::use(MetaDataNames());
     for (const auto& [what, lookup] : lookups) {
         if (std::string(what).rfind("index", 0) == 0 || std::string(what) == "unlock") continue;
-        EXPECT_EQ(lookup().rCode, SRV_ERR_NO_TABLE) << what;
+        const ResultMsg rm = lookup();
+        EXPECT_EQ(rm.rCode, SRV_ERR_NO_TABLE) << what;
+        EXPECT_NE(rm.rMsg.find("没有登记"), std::string::npos) << what << ": " << rm.rMsg;
     }
 }
 
