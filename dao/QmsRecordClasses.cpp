@@ -130,32 +130,31 @@ std::vector<RecordClass> catalogue() {
     };
 }
 
+// A group of names: the table of record R, then the columns of `members`.
+template <class Group, class R, class... Members>
+Group namesOf(Members... members) {
+    return Group{tableOfFactory(&R::createObject), columnOf<R>(members)...};
+}
+
 // The names the data service's metadata lookups read, from the records'
 // column declarations.
 MetaDataNames lookupNames() {
+    using N = MetaDataNames;
+    using Project = M_ProjectDAO;
+    using Model = M_EntityModelDAO;
+    using Table = M_EntityTableDAO;
+    using Column = M_NormalColumnDAO;
+    using Link = M_R_ModelTableDAO;
     MetaDataNames names;
-    names.projects = {QmsRecordClasses::tableOf("M_ProjectDAO"),
-                      columnOf<M_ProjectDAO>(&M_ProjectDAO::_name),
-                      columnOf<M_ProjectDAO>(&M_ProjectDAO::_uID)};
-    names.models = {QmsRecordClasses::tableOf("M_EntityModelDAO"),
-                    columnOf<M_EntityModelDAO>(&M_EntityModelDAO::_name),
-                    columnOf<M_EntityModelDAO>(&M_EntityModelDAO::_type),
-                    columnOf<M_EntityModelDAO>(&M_EntityModelDAO::_version),
-                    columnOf<M_EntityModelDAO>(&M_EntityModelDAO::_isVersionLocked)};
-    names.tables = {QmsRecordClasses::tableOf("M_EntityTableDAO"),
-                    columnOf<M_EntityTableDAO>(&M_EntityTableDAO::_name),
-                    columnOf<M_EntityTableDAO>(&M_EntityTableDAO::_innerName),
-                    columnOf<M_EntityTableDAO>(&M_EntityTableDAO::_addVersion),
-                    columnOf<M_EntityTableDAO>(&M_EntityTableDAO::_delVersion)};
-    names.columns = {QmsRecordClasses::tableOf("M_NormalColumnDAO"),
-                     columnOf<M_NormalColumnDAO>(&M_NormalColumnDAO::_name),
-                     columnOf<M_NormalColumnDAO>(&M_NormalColumnDAO::_innerName),
-                     columnOf<M_NormalColumnDAO>(&M_NormalColumnDAO::_addVersion),
-                     columnOf<M_NormalColumnDAO>(&M_NormalColumnDAO::_delVersion),
-                     columnOf<M_NormalColumnDAO>(&M_NormalColumnDAO::_t_M_EntityTableID)};
-    names.links = {QmsRecordClasses::tableOf("M_R_ModelTableDAO"),
-                   columnOf<M_R_ModelTableDAO>(&M_R_ModelTableDAO::_t_M_EntityModelID),
-                   columnOf<M_R_ModelTableDAO>(&M_R_ModelTableDAO::_t_M_EntityTableID)};
+    names.projects = namesOf<N::Projects, Project>(&Project::_name, &Project::_uID);
+    names.models = namesOf<N::Models, Model>(&Model::_name, &Model::_type, &Model::_version,
+                                             &Model::_isVersionLocked);
+    names.tables = namesOf<N::Tables, Table>(&Table::_name, &Table::_innerName, &Table::_addVersion,
+                                             &Table::_delVersion);
+    names.columns =
+        namesOf<N::Columns, Column>(&Column::_name, &Column::_innerName, &Column::_addVersion,
+                                    &Column::_delVersion, &Column::_t_M_EntityTableID);
+    names.links = namesOf<N::Links, Link>(&Link::_t_M_EntityModelID, &Link::_t_M_EntityTableID);
     return names;
 }
 
