@@ -8,11 +8,18 @@
 #include "InstanceDataManager.h"
 #include "M_ProjectDAO.h"
 #include "MeridianNew.h"
+#include "QmsRecordClasses.h"
 #include "StringHelper.h"
 
 namespace MeridianSpace {
 
 namespace {
+
+// The table whose change counter tells that project rows moved.
+const std::string& projectTable() {
+    static const std::string table = QmsRecordClasses::tableOf("M_ProjectDAO");
+    return table;
+}
 
 // What the last stamp found. While the project rows are unchanged since
 // then (same database, same project identifier), a further stamp would find
@@ -28,7 +35,7 @@ struct LastStamp {
 
     bool covers(InstanceDataManager* current, int id, const std::string& now) const {
         return current != nullptr && current == idm && id == projectID && (!found || now == time) &&
-               projectRows != 0 && current->changeCount("T_M_Project") == projectRows;
+               projectRows != 0 && current->changeCount(projectTable()) == projectRows;
     }
     void remember(InstanceDataManager* current, int id, bool wasFound, const std::string& now) {
         if (current == nullptr) return;
@@ -36,7 +43,7 @@ struct LastStamp {
         projectID = id;
         found = wasFound;
         time = now;
-        projectRows = current->changeCount("T_M_Project");
+        projectRows = current->changeCount(projectTable());
     }
 };
 

@@ -9,21 +9,14 @@
 
 #include "InstanceDataManager.h"
 #include "MNormalColumn.h"
-#include "M_DelByInterfaceDAO.h"
-#include "M_DictDataDAO.h"
-#include "M_DictItemDAO.h"
 #include "M_EntityModelDAO.h"
-#include "M_EntityTableDAO.h"
-#include "M_FindByInterfaceDAO.h"
-#include "M_FolderDAO.h"
 #include "M_NormalColumnDAO.h"
-#include "M_ProjectDAO.h"
-#include "M_R_FolderTableDAO.h"
-#include "M_R_ModelTableDAO.h"
 #include "M_SceneInfoDAO.h"
 #include "Mapper.h"
 #include "MeridianNew.h"
+#include "QmsRecordClasses.h"
 #include "QmsSelfDescription.h"
+#include "RecordColumnOf.h"
 #include "StringHelper.h"
 
 namespace MeridianSpace {
@@ -48,23 +41,21 @@ struct FileTable {
     }
 };
 
-// The table and columns of a record kind, as its own mapper writes them.
-template <class Record>
-FileTable layoutOf() {
-    Record sample;
-    const std::unique_ptr<Mapper> mapper(sample.createMapper());
+// The table and columns of a record class, as its own mapper writes them;
+// `text` is a further column the check reads (empty: none).
+FileTable layoutOf(const RecordClass& record, const std::string& text) {
+    const std::unique_ptr<DAO> sample(record.factory());
+    const std::unique_ptr<Mapper> mapper(sample ? sample->createMapper() : nullptr);
     ITableData row;
-    if (mapper) (void)mapper->doSave(row, &sample);
+    if (mapper) (void)mapper->doSave(row, sample.get());
     FileTable table;
-    table.name = row._tableInnerName;
+    table.name = record.table;
     table.present.push_back("id");
     table.columns.push_back("id");
     table.types.push_back(COL_TYPE_INT);
     for (int i = 0; i < std::min(row._colNum, ITABLEDATA_MAX_COLUMNS); ++i) {
         table.present.push_back(row._cloInnerName[i]);
-        const bool modelName =
-            table.name == "T_M_EntityModel" && row._cloInnerName[i] == std::string("Name");
-        if (row._colType[i] != COL_TYPE_INT && !modelName) continue;
+        if (row._colType[i] != COL_TYPE_INT && row._cloInnerName[i] != text) continue;
         table.columns.push_back(row._cloInnerName[i]);
         table.types.push_back(row._colType[i]);
     }
@@ -83,35 +74,6 @@ bool containsIgnoringCase(const std::vector<std::string>& names, const std::stri
         return StringHelper::equalsIgnoreCase(other, name);
     });
 }
-
-// A reference from `column` of `table` to the identifiers of `target`;
-// `optional` when 0 or below means none. With `kindColumn` the target
-// follows the kind: 1 a folder, 2 a table, any other kind nothing.
-struct Reference {
-    const char* table;
-    const char* column;
-    const char* target;
-    bool optional;
-    const char* kindColumn;
-};
-
-const Reference kReferences[] = {
-    {"T_M_EntityModel", "RProjectID", "T_M_Project", true, nullptr},
-    {"T_M_Folder", "T_M_EntityModelID", "T_M_EntityModel", false, nullptr},
-    {"T_M_Folder", "T_M_FolderID", "T_M_Folder", true, nullptr},
-    {"T_M_R_ModelTable", "T_M_EntityModelID", "T_M_EntityModel", false, nullptr},
-    {"T_M_R_ModelTable", "T_M_EntityTableID", "T_M_EntityTable", false, nullptr},
-    {"T_M_R_FolderTable", "T_M_FolderID", "T_M_Folder", false, nullptr},
-    {"T_M_R_FolderTable", "T_M_EntityTableID", "T_M_EntityTable", false, nullptr},
-    {"T_M_NormalColumn", "T_M_EntityTableID", "T_M_EntityTable", false, nullptr},
-    {"T_M_NormalColumn", "FkTableID", "T_M_EntityTable", true, nullptr},
-    {"T_M_FindByInterface_2", "Mt_M_EntityTableID_2", "T_M_EntityTable", false, nullptr},
-    {"T_M_DelByInterface_2", "Mt_M_EntityTableID_2", "T_M_EntityTable", false, nullptr},
-    {"T_M_SceneInfo_2", "MEntityModelID_2", "T_M_EntityModel", false, nullptr},
-    {"T_M_SceneInfo_2", "MDataObjectId_2", nullptr, true, "MSceneType_2"},
-    {"T_M_SceneInfo_2", "MParentID_2", nullptr, true, "MParentType_2"},
-    {"T_M_DictData_2", "MRDictItemID_2", "T_M_DictItem_2", false, nullptr},
-};
 
 // "表T中id为N的记录的C": where a problem is.
 std::string where(const FileTable& table, const std::vector<std::string>& row,
@@ -160,61 +122,84 @@ std::string readTables(InstanceDataManager& file, std::vector<FileTable>& tables
     return std::string();
 }
 
+// The first row of `table` whose `reference` points at no row of its target
+// (tables by class from `tableOf`), as a problem text; empty when none.
+template <class TableOf>
+std::string firstDanglingReference(const FileTable& table, const RecordReference& reference,
+                                   const TableOf& tableOf) {
+    const std::size_t column = table.at(reference.column);
+    const std::size_t kind = table.at(reference.kindColumn);
+    for (const auto& row : table.rows) {
+        const int id = StringHelper::string2int(row[column]);
+        std::string target = reference.target;
+        if (!reference.kindColumn.empty()) {
+            const int k = StringHelper::string2int(row[kind]);
+            target = k == SCENE_KIND_FOLDER  ? "M_FolderDAO"
+                     : k == SCENE_KIND_TABLE ? "M_EntityTableDAO"
+                                             : "";
+        }
+        const FileTable* targets = target.empty() ? nullptr : tableOf(target);
+        if (targets == nullptr || (reference.optional && id <= 0) || targets->ids.count(id) != 0)
+            continue;
+        return where(table, row, reference.column) + "指向" + targets->name + "中不存在的记录：" +
+               row[column];
+    }
+    return std::string();
+}
+
 }  // namespace
 
 std::string firstExportFileProblem() {
     InstanceDataManager* file = MeridianNew::getCurrMRDConfigIDM();
     if (file == nullptr) return MeridianNew::noCurrentDatabase().rMsg;
-    std::vector<FileTable> tables = {
-        layoutOf<M_ProjectDAO>(),        layoutOf<M_EntityModelDAO>(),
-        layoutOf<M_FolderDAO>(),         layoutOf<M_EntityTableDAO>(),
-        layoutOf<M_R_ModelTableDAO>(),   layoutOf<M_R_FolderTableDAO>(),
-        layoutOf<M_NormalColumnDAO>(),   layoutOf<M_FindByInterfaceDAO>(),
-        layoutOf<M_DelByInterfaceDAO>(), layoutOf<M_SceneInfoDAO>(),
-        layoutOf<M_DictItemDAO>(),       layoutOf<M_DictDataDAO>()};
+    const std::string modelNameColumn = columnOf<M_EntityModelDAO>(&M_EntityModelDAO::_name);
+    // The tables that export writes, by record class.
+    std::vector<FileTable> tables;
+    std::vector<std::string> classes;
+    for (const RecordClass& record : QmsRecordClasses::all()) {
+        if (!record.has(RECORD_TRANSFERRED)) continue;
+        const bool model = record.name == "M_EntityModelDAO";
+        tables.push_back(layoutOf(record, model ? modelNameColumn : std::string()));
+        classes.push_back(record.name);
+    }
     std::string problem = readTables(*file, tables);
     if (!problem.empty()) return problem;
     std::map<std::string, const FileTable*> named;
-    for (const FileTable& table : tables)
-        named[table.name] = &table;
+    for (std::size_t i = 0; i < tables.size(); ++i)
+        named[classes[i]] = &tables[i];
+    const auto tableOf = [&](const std::string& record) -> const FileTable* {
+        const auto found = named.find(record);
+        return found != named.end() ? found->second : nullptr;
+    };
 
     // The export writes the platform's model first: without it the file
     // is what an unfinished export left.
-    const FileTable& models = *named["T_M_EntityModel"];
-    const std::size_t modelName = models.at("Name");
-    if (std::none_of(models.rows.begin(), models.rows.end(), [&](const auto& row) {
+    const FileTable* models = tableOf("M_EntityModelDAO");
+    if (models == nullptr) return "没有数据模型表，导出没有完成";
+    const std::size_t modelName = models->at(modelNameColumn);
+    if (std::none_of(models->rows.begin(), models->rows.end(), [&](const auto& row) {
             return row[modelName] == QmsSelfDescription::metaDataModelName();
         }))
         return std::string("没有数据模型") + QmsSelfDescription::metaDataModelName() +
                "，导出没有完成";
 
-    for (const Reference& reference : kReferences) {
-        const FileTable& table = *named[reference.table];
-        const std::size_t column = table.at(reference.column);
-        const std::size_t kind = reference.kindColumn ? table.at(reference.kindColumn) : 0;
-        for (const auto& row : table.rows) {
-            const int id = StringHelper::string2int(row[column]);
-            const char* target = reference.target;
-            if (reference.kindColumn != nullptr) {
-                const int k = StringHelper::string2int(row[kind]);
-                target = k == SCENE_KIND_FOLDER  ? "T_M_Folder"
-                         : k == SCENE_KIND_TABLE ? "T_M_EntityTable"
-                                                 : nullptr;
-            }
-            if (target == nullptr || (reference.optional && id <= 0) ||
-                named[target]->ids.count(id) != 0)
-                continue;
-            return where(table, row, reference.column) + "指向" + target + "中不存在的记录：" +
-                   row[column];
+    for (const RecordClass& record : QmsRecordClasses::all()) {
+        const FileTable* table = tableOf(record.name.c_str());
+        if (table == nullptr) continue;  // a class export does not transfer
+        for (const RecordReference& reference : record.references) {
+            problem = firstDanglingReference(*table, reference, tableOf);
+            if (!problem.empty()) return problem;
         }
     }
 
-    const FileTable& columns = *named["T_M_NormalColumn"];
-    const std::size_t dataType = columns.at("DataType");
-    for (const auto& row : columns.rows) {
+    const FileTable* columns = tableOf("M_NormalColumnDAO");
+    if (columns == nullptr) return std::string();
+    const std::string dataTypeColumn = columnOf<M_NormalColumnDAO>(&M_NormalColumnDAO::_dataType);
+    const std::size_t dataType = columns->at(dataTypeColumn);
+    for (const auto& row : columns->rows) {
         const int type = StringHelper::string2int(row[dataType]);
         if (type < COL_TYPE_INT || type > COL_TYPE_BLOB)
-            return where(columns, row, "DataType") + "不是已知的数据类型：" + row[dataType];
+            return where(*columns, row, dataTypeColumn) + "不是已知的数据类型：" + row[dataType];
     }
     return std::string();
 }

@@ -8,22 +8,17 @@
 #include "DAO.h"
 #include "ITableData.h"
 #include "InstanceDataManager.h"
-#include "M_DelByInterfaceDAO.h"
 #include "M_DictDataDAO.h"
 #include "M_DictItemDAO.h"
 #include "M_EntityModelDAO.h"
 #include "M_EntityTableDAO.h"
-#include "M_FindByInterfaceDAO.h"
 #include "M_FolderDAO.h"
 #include "M_NormalColumnDAO.h"
 #include "M_ProjectDAO.h"
-#include "M_R_FolderTableDAO.h"
-#include "M_R_ModelTableDAO.h"
-#include "M_SceneInfoDAO.h"
-#include "M_XMLTemplateDAO.h"
 #include "Mapper.h"
 #include "MeridianNew.h"
 #include "PtrListHelper.h"
+#include "QmsRecordClasses.h"
 #include "StringHelper.h"
 
 namespace MeridianSpace {
@@ -71,25 +66,14 @@ struct RecordTable {
     std::vector<std::pair<std::string, int>> columns;  // physical name, data type
 };
 
-using Factory = DAO* (*)();
-
-// The metadata tables, in the order their records build on each other.
-const std::vector<Factory>& recordFactories() {
-    static const std::vector<Factory> all = {
-        &M_ProjectDAO::createObject,        &M_EntityModelDAO::createObject,
-        &M_FolderDAO::createObject,         &M_R_FolderTableDAO::createObject,
-        &M_R_ModelTableDAO::createObject,   &M_EntityTableDAO::createObject,
-        &M_NormalColumnDAO::createObject,   &M_DictItemDAO::createObject,
-        &M_DictDataDAO::createObject,       &M_FindByInterfaceDAO::createObject,
-        &M_DelByInterfaceDAO::createObject, &M_SceneInfoDAO::createObject,
-        &M_XMLTemplateDAO::createObject,
-    };
-    return all;
-}
+using Factory = DAOFactory;
 
 // The tables that "M_ProjectManage" shares with "M_QMS".
 bool isProjectManageTable(const std::string& table) {
-    return table == "T_M_Project" || table == "T_M_XMLTemplate_3";
+    for (const RecordClass& record : QmsRecordClasses::all()) {
+        if (record.table == table) return record.has(RECORD_PROJECT_MANAGED);
+    }
+    return false;
 }
 
 ResultMsg describeRecord(Factory factory, RecordTable& out) {
@@ -273,9 +257,11 @@ ResultMsg ensureModels() {
     PtrListGuard<M_EntityTableDAO> ownTables(tables);
     rm = metaData.getEntityTableList(tables);
     if (!rm.ok()) return rm;
-    for (Factory factory : recordFactories()) {
+    // The metadata tables, in the order their records build on each other.
+    for (const RecordClass& record : QmsRecordClasses::all()) {
+        if (!record.has(RECORD_SELF_DESCRIBED)) continue;
         RecordTable wanted;
-        rm = describeRecord(factory, wanted);
+        rm = describeRecord(record.factory, wanted);
         if (rm.ok()) rm = ensureTable(metaData, metaFolder, tables, wanted);
         if (!rm.ok()) return rm;
     }

@@ -2,8 +2,9 @@
 
 // The metadata side of the configuration database: what the records ask of
 // the data service about models, tables and columns. It reads the metadata
-// tables by name ("T_M_EntityModel", "T_M_EntityTable", "T_M_NormalColumn",
-// "T_M_R_ModelTable", "T_M_Project"); the one value it writes is a model's
+// tables of projects, models, tables, columns and model-table links under
+// the names the records' layer hands down (MetaDataNames); until then its
+// lookups answer SRV_ERR_NO_TABLE. The one value it writes is a model's
 // version lock.
 #include <set>
 #include <string>
@@ -53,7 +54,7 @@ public:
     ResultMsg delMNormalColumnById(int columnID, int modelID);
 
     /// Appends the identifiers of the tables linked to model `modelID`
-    /// ("T_M_R_ModelTable") that exist in model version `version`
+    /// (its model-table links) that exist in model version `version`
     /// (AddVersion <= version < DelVersion) and whose name starts with
     /// `prefix` or ends with `suffix`, compared byte for byte (GBK names
     /// included). Ordered by link identifier; a table linked twice appears

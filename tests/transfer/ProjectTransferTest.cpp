@@ -12,6 +12,8 @@
 #include "M_DictItemDAO.h"
 #include "M_FindByInterfaceDAO.h"
 #include "M_SceneInfoDAO.h"
+#include "M_XMLTemplateDAO.h"
+#include "QmsRecordClasses.h"
 #include "QmsSelfDescription.h"
 #include "dao/RecordFixture.h"
 #include "support/FaultyDisk.h"
@@ -235,6 +237,65 @@ TEST_F(Transfer, ImportedProjectsRenderLikeTheirSourceAndASecondImportIsRenamed)
     for (const std::string& db : {file, second}) {
         if (!isServerLocation(db)) {
             EXPECT_EQ(rawScalar(db, "PRAGMA integrity_check"), "ok") << db;
+        }
+    }
+}
+
+// The record catalogue against the databases: every class is registered and
+// its table exists after start-up, one class per table; the self-described
+// classes are the tables of "M_QMS"; with rows of every class in the source,
+// export writes rows of exactly the transferred classes, and no table of the
+// file holds rows of a class the catalogue leaves out.
+TEST_F(Transfer, TheRecordCatalogueAgreesWithTheDatabasesAndWhatExportWrites) {
+    build();
+    M_XMLTemplateDAO xml;
+    xml._name = "installation's";
+    ASSERT_TRUE(xml.save().ok());
+    M_EntityModelDAO* found = nullptr;
+    ASSERT_TRUE(
+        M_EntityModelDAO::FindByNameMaxVersion(QmsSelfDescription::metaDataModelName(), found)
+            .ok());
+    std::unique_ptr<M_EntityModelDAO> meta(found);
+    ASSERT_NE(meta, nullptr);
+    Owned<M_EntityTableDAO> metaTables;
+    ASSERT_TRUE(meta->getEntityTableList(metaTables.items).ok());
+    std::set<std::string> described;
+    for (const M_EntityTableDAO* t : metaTables.items)
+        described.insert(t->_name);
+    ResultMsg rm = atHome(M_ProjectDAO::exportProject({project()._ID}, file));
+    ASSERT_EQ(rm.rCode, RUN_SUCCESS) << utf8(rm.rMsg);
+
+    std::set<std::string> tables;
+    for (const RecordClass& record : QmsRecordClasses::all()) {
+        SCOPED_TRACE(record.name);
+        EXPECT_TRUE(DAOFactoryRegistry::isRegistered(record.name));
+        EXPECT_TRUE(tables.insert(record.table).second) << record.table;
+        const std::string quoted = "\"" + record.table + "\"";
+        const std::string source = rawScalar(config, "SELECT count(*) FROM " + quoted);
+        EXPECT_NE(source, "0");
+        EXPECT_EQ(source.find("<"), std::string::npos) << source;  // the table exists
+        const std::string exported = rawScalar(file, "SELECT count(*) FROM " + quoted);
+        EXPECT_EQ(exported != "0", record.has(RECORD_TRANSFERRED)) << exported;
+        EXPECT_EQ(described.count(record.table), record.has(RECORD_SELF_DESCRIBED) ? 1u : 0u);
+        EXPECT_EQ(record.tie != ModelTie::None, record.has(RECORD_MODEL_STRUCTURE));
+        for (const RecordReference& reference : record.references) {
+            const RecordClass* target = QmsRecordClasses::named(reference.target);
+            EXPECT_FALSE(reference.column.empty());
+            EXPECT_TRUE(reference.kindColumn.empty() ? target && target->has(RECORD_TRANSFERRED)
+                                                     : reference.target.empty());
+        }
+    }
+    // Besides the records' tables the file holds its own description and the
+    // physical tables of the exported tables (the dictionaries' rows).
+    std::istringstream inFile(
+        rawScalar(file,
+                  "SELECT group_concat(name, ',') FROM sqlite_master WHERE type = 'table' AND name "
+                  "NOT LIKE 'sqlite%' AND name <> 'ARX_InstanceInfo' AND name NOT IN (SELECT "
+                  "InnerName FROM \"" +
+                      QmsRecordClasses::tableOf("M_EntityTableDAO") + "\")"));
+    for (std::string table; std::getline(inFile, table, ',');) {
+        if (rawScalar(file, "SELECT count(*) FROM \"" + table + "\"") != "0") {
+            EXPECT_EQ(tables.count(table), 1u) << table;
         }
     }
 }

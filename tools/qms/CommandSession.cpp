@@ -40,8 +40,8 @@ void requireOurDatabase(const std::string& path) {
     if (!rm.ok()) throw Failure(location(path) + " is not a database: " + utf8(rm.rMsg));
     bool project = false, model = false;
     for (const std::string& table : tables) {
-        project = project || table == "T_M_Project";
-        model = model || table == "T_M_EntityModel";
+        project = project || table == QmsRecordClasses::tableOf("M_ProjectDAO");
+        model = model || table == QmsRecordClasses::tableOf("M_EntityModelDAO");
     }
     if (!project || !model)
         throw Failure(location(path) +

@@ -1,8 +1,10 @@
+#include <cctype>
 #include <functional>
 #include <map>
 #include <set>
 
 #include "ChangeWatch.h"
+#include "MetaDataNames.h"
 #include "ServiceErrorCode.h"
 #include "Transaction.h"
 #include "platform/service/ServiceTestSupport.h"
@@ -17,11 +19,24 @@ const std::map<std::string, V> kMeta = {
     {"T_M_R_ModelTable", {"T_M_EntityModelID", "T_M_EntityTableID"}},
     {"T_M_NormalColumn", {"Name", "T_M_EntityTableID", "AddVersion", "DelVersion"}}};
 
+// The names the records' layer hands down for those tables.
+MetaDataNames metaNames() {
+    MetaDataNames n;
+    n.projects = {"T_M_Project", "Name", "UID"};
+    n.models = {"T_M_EntityModel", "Name", "Type", "Version", "IsVersionLocked"};
+    n.tables = {"T_M_EntityTable", "Name", "InnerName", "AddVersion", "DelVersion"};
+    n.columns = {"T_M_NormalColumn", "Name",       "InnerName",
+                 "AddVersion",       "DelVersion", "T_M_EntityTableID"};
+    n.links = {"T_M_R_ModelTable", "T_M_EntityModelID", "T_M_EntityTableID"};
+    return n;
+}
+
 class MetaData : public ServiceTest {
 protected:
     void SetUp() override {
         ServiceTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
+        MetaDataNames::use(metaNames());
         MetaDataManager* m = nullptr;
         ASSERT_TRUE(session->createMetaDataManager(m).ok());
         mdm.reset(m);
@@ -241,6 +256,78 @@ TEST_F(MetaData, LookupsAndNameFindersUseTheirIndexes) {
         EXPECT_EQ(plans[i].find("SCAN"), std::string::npos) << plans[i];
     }
     EXPECT_EQ(rawScalar(dbPath, "PRAGMA integrity_check"), "ok");
+}
+
+// The lookups read the names handed down and none of their own: under other
+// names for every table and column they find the same rows; without names
+// they refuse.
+TEST_F(MetaData, LookupsReadTheTablesAndColumnsTheyAreHandedDown) {
+    MetaDataNames other;
+    other.projects = {"Prj", "PName", "PUid"};
+    other.models = {"Mdl", "MName", "MType", "MVersion", "MLock"};
+    other.tables = {"Tbl", "TName", "TInner", "TAdd", "TDel"};
+    other.columns = {"Col", "CName", "CInner", "CAdd", "CDel", "CTable"};
+    other.links = {"Lnk", "LModel", "LTable"};
+    // Each table with its columns (text or integer) and one row of values.
+    const std::vector<std::tuple<std::string, V, V>> tables = {
+        {"Prj", {"PName", "PUid"}, {"P", "u"}},
+        {"Mdl", {"MName", "MType", "MVersion", "MLock"}, {"M", "7", "1", "0"}},
+        {"Tbl", {"TName", "TInner", "TAdd", "TDel"}, {"TR_ABCD", "T_Inner", "1", "9"}},
+        {"Col", {"CName", "CInner", "CAdd", "CDel", "CTable"}, {"Qty", "Qty_1", "1", "9", "1"}},
+        {"Lnk", {"LModel", "LTable"}, {"1", "1"}}};
+    for (const auto& [table, columns, values] : tables) {
+        std::list<MNormalColumn> described;
+        ITableData data;
+        data._tableInnerName = table;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            const int kind = std::isdigit(static_cast<unsigned char>(values[i][0])) ? 1 : 2;
+            described.push_back(describe(columns[i], kind));
+            data._cloInnerName[i] = columns[i];
+            data._colType[i] = kind;
+            data._colValue[i] = values[i];
+        }
+        data._colNum = static_cast<int>(columns.size());
+        ASSERT_TRUE(idm->addMTableInstance(tableNamed(table), described).ok());
+        int id = 0;
+        ASSERT_TRUE(idm->addITableData(data, COMMIT_T_IMMEDIATELY, id).ok() && id == 1);
+    }
+    std::vector<int> ids;
+    std::vector<std::string> inner;
+    int type = 0;
+    bool indexed = false;
+    const std::vector<std::pair<const char*, std::function<ResultMsg()>>> lookups = {
+        {"by prefix", [&] { return mdm->findRelatedTableIDs(1, 1, "TR_", "none", ids); }},
+        {"by suffix", [&] { return mdm->findRelatedTableIDs(1, 1, "X", "ABCD", ids); }},
+        {"all links", [&] { return mdm->findRelatedTableIDs(1, 1, "", "BCD", ids); }},
+        {"column", [&] { return mdm->findModelColumnIDsByName(1, 1, "Qty", ids); }},
+        {"inner names", [&] { return mdm->findColumnInnerNames(1, inner); }},
+        {"owner type", [&] { return mdm->findMaxVersionOwnerType(1, type); }},
+        {"lock", [&] { return mdm->lockEntityModelVersion(1); }},
+        {"unlock", [&] { return mdm->unlockEntityModelVersion(1); }},
+        {"table removal", [&] { return mdm->delMTableByIdFromEntityModel(1, 1); }},
+        {"column removal", [&] { return mdm->delMNormalColumnById(1, 1); }},
+        {"indexes", [&] { return mdm->ensureLookupIndexes(); }},
+        {"indexed", [&] { return mdm->hasLookupIndexes(indexed); }}};
+    MetaDataNames::use(other);
+    for (const auto& [what, lookup] : lookups) {
+        const ResultMsg rm = lookup();
+        EXPECT_TRUE(rm.ok()) << what << ": " << rm.rMsg;
+    }
+    EXPECT_EQ(ids, std::vector<int>({1, 1, 1, 1}));
+    EXPECT_EQ(inner, V{"Qty_1"});
+    EXPECT_EQ(type, 7);
+    EXPECT_TRUE(indexed);
+    std::vector<std::string> plans;
+    EXPECT_TRUE(mdm->lookupPlans(plans).ok());
+    EXPECT_EQ(plans.size(), 7u);
+
+    MetaDataNames::use(MetaDataNames());
+    for (const auto& [what, lookup] : lookups) {
+        if (std::string(what).rfind("index", 0) == 0 || std::string(what) == "unlock") continue;
+        const ResultMsg rm = lookup();
+        EXPECT_EQ(rm.rCode, SRV_ERR_NO_TABLE) << what;
+        EXPECT_NE(rm.rMsg.find("没有登记"), std::string::npos) << what << ": " << rm.rMsg;
+    }
 }
 
 }  // namespace arxtest

@@ -7,41 +7,37 @@
 #include "IOrderClause.h"
 #include "InstanceDataManager.h"
 #include "MeridianNew.h"
+#include "QmsRecordClasses.h"
 #include "ServiceErrorCode.h"
 
 namespace qms::serve {
 
 namespace {
 
-// How a row of a table ties to a model.
-enum class Tie {
-    ModelRecord,  // the model itself; keys: project, name (its versions)
-    ModelLink,    // keys: model, table
-    TableRecord,  // the models linked to the table
-    OfTable,      // key: the table
-    OfModel,      // key: the model
-    OfFolder,     // key: the folder (of one model)
-    SceneOfModel  // key: the model; its layout
-};
+using MeridianSpace::ModelTie;
+using MeridianSpace::QmsRecordClasses;
+using MeridianSpace::RecordClass;
+using Tie = ModelTie;
 
+// The record classes whose rows make up a model's structure and layout.
 struct Watched {
-    const char* table;
+    std::string table;
     Tie tie;
     const char* keys[2];
 };
 
 const std::vector<Watched>& watched() {
-    static const std::vector<Watched> list = {
-        {"T_M_EntityModel", Tie::ModelRecord, {"RProjectID", "Name"}},
-        {"T_M_R_ModelTable", Tie::ModelLink, {"T_M_EntityModelID", "T_M_EntityTableID"}},
-        {"T_M_Folder", Tie::OfModel, {"T_M_EntityModelID", nullptr}},
-        {"T_M_EntityTable", Tie::TableRecord, {nullptr, nullptr}},
-        {"T_M_NormalColumn", Tie::OfTable, {"T_M_EntityTableID", nullptr}},
-        {"T_M_R_FolderTable", Tie::OfFolder, {"T_M_FolderID", nullptr}},
-        {"T_M_FindByInterface_2", Tie::OfTable, {"Mt_M_EntityTableID_2", nullptr}},
-        {"T_M_DelByInterface_2", Tie::OfTable, {"Mt_M_EntityTableID_2", nullptr}},
-        {"T_M_SceneInfo_2", Tie::SceneOfModel, {"MEntityModelID_2", nullptr}},
-    };
+    static const std::vector<Watched> list = [] {
+        std::vector<Watched> out;
+        for (const RecordClass& record : QmsRecordClasses::all()) {
+            if (!record.has(MeridianSpace::RECORD_MODEL_STRUCTURE)) continue;
+            const auto key = [&](int k) {
+                return record.keys[k].empty() ? nullptr : record.keys[k].c_str();
+            };
+            out.push_back({record.table, record.tie, {key(0), key(1)}});
+        }
+        return out;
+    }();
     return list;
 }
 
@@ -189,7 +185,7 @@ std::vector<ChangedModel> ModelChanges::read(const std::vector<std::string>& cha
                     modelsOfTable.emplace(r.key[1], static_cast<int>(r.key[0]));
                 });
                 break;
-            case Tie::ModelRecord:
+            case Tie::Model:
                 eachRow(w, [&](const Row& r) {
                     modelsOfName.emplace(nameKey(r), static_cast<int>(r.id));
                 });
@@ -216,7 +212,7 @@ std::vector<ChangedModel> ModelChanges::read(const std::vector<std::string>& cha
     for (const auto& [w, rows] : changed) {
         for (const Row& r : rows) {
             switch (watched()[w].tie) {
-                case Tie::ModelRecord:
+                case Tie::Model:
                     mark(r.id, false);
                     // Its versions list it.
                     markRange(modelsOfName, nameKey(r));
@@ -225,7 +221,7 @@ std::vector<ChangedModel> ModelChanges::read(const std::vector<std::string>& cha
                 case Tie::OfModel:
                     mark(r.key[0], false);
                     break;
-                case Tie::TableRecord:
+                case Tie::Table:
                     markRange(modelsOfTable, r.id);
                     break;
                 case Tie::OfTable:
@@ -238,6 +234,8 @@ std::vector<ChangedModel> ModelChanges::read(const std::vector<std::string>& cha
                 }
                 case Tie::SceneOfModel:
                     mark(r.key[0], true);
+                    break;
+                case Tie::None:
                     break;
             }
         }
