@@ -156,13 +156,11 @@ TEST_F(QmsTest, WholeSessionEndToEnd) {
 }
 
 TEST_F(QmsTest, ServerDatabasesWorkLikeFilesAndNoPasswordIsShownOrLogged) {
-    if (!arxtest::postgresUnavailable().empty()) {
-        if (arxtest::postgresRequired()) FAIL() << arxtest::postgresUnavailable();
-        GTEST_SKIP() << "no PostgreSQL server: " << arxtest::postgresUnavailable();
+    if (!arxtest::serverUnderTest().unavailable().empty()) {
+        if (arxtest::serverRequired()) FAIL() << arxtest::serverUnderTest().unavailable();
+        GTEST_SKIP() << "no PostgreSQL server: " << arxtest::serverUnderTest().unavailable();
     }
-    std::string schema, workSchema;
-    const std::string server = arxtest::newServerDatabase("qms", schema),
-                      work = arxtest::newServerDatabase("work", workSchema),
+    const std::string server = dir.serverDatabase("qms"), work = dir.serverDatabase("work"),
                       config = "--config '" + server + "' --work '" + work + "' ";
     // The password of the URIs, and the same server with it as a parameter.
     const std::size_t user = server.find("://") + 3, at = server.find('@');
@@ -193,8 +191,7 @@ TEST_F(QmsTest, ServerDatabasesWorkLikeFilesAndNoPasswordIsShownOrLogged) {
     run("--config '" + asParameter + "' --work '" + work + "' status --json", 0);
     run(config + "data export Sales Customer", 1);  // the work database is no instance file
     // A row the server refuses undoes the whole file.
-    std::string instanceSchema;
-    const std::string instance = arxtest::newServerDatabase("inst", instanceSchema),
+    const std::string instance = dir.serverDatabase("inst"),
                       rows = "--config '" + server + "' --work '" + instance + "' data ";
     run(config + u8"column change Sales Customer 名称 --unique 1", 0);
     run(config + "model instance Sales '" + instance + "'", 0);
@@ -211,8 +208,6 @@ TEST_F(QmsTest, ServerDatabasesWorkLikeFilesAndNoPasswordIsShownOrLogged) {
         ok("--config second.db --work second-work.db table show Sales Customer").find(u8"名称"),
         npos);
     EXPECT_NE(run(config + "import shop.db", 0).find("Shop_imp"), npos);
-    for (const std::string& dropped : {schema, workSchema, instanceSchema})
-        arxtest::pgExecute(arxtest::pgServerUri(), "DROP SCHEMA \"" + dropped + "\" CASCADE");
 }
 
 TEST_F(QmsTest, DiagramShowsSceneRecordsAndRendersToPng) {
