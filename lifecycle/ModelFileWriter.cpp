@@ -120,9 +120,10 @@ void writeFolder(const FolderDescription& folder, ModelFileSink& sink) {
 }
 
 // A text that a YAML reader would take for something else (a number, a
-// truth value, nothing) unless it is quoted.
+// truth value, nothing, a line end where a carriage return ends it) unless
+// it is quoted.
 bool readsAsOtherThanText(const std::string& text) {
-    if (text.empty()) return true;
+    if (text.empty() || text.find('\r') != std::string::npos) return true;
     static const char* const words[] = {"~",   "null", "true", "false", "yes",   "no",  "on",
                                         "off", "y",    "n",    ".inf",  "-.inf", ".nan"};
     const std::string lower = StringHelper::strToLower(text);

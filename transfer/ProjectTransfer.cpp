@@ -44,18 +44,20 @@ bool holds(const IdentifierMap& map, int id) {
 }
 
 // Saves `record` as a new row of the target exactly as it stands, and puts
-// its source identifier back; the new identifier is returned (0 on
-// failure). Rules of a record's own save (a table's or column's versioned
-// inner name) are not wanted here: the copy keeps the source's values.
+// its source identifier back; on success `newID` (when given) is the new
+// row's identifier. Rules of a record's own save (a table's or column's
+// versioned inner name) are not wanted here: the copy keeps the source's
+// values.
 template <class Record>
-int saveAsNew(Record& record, ResultMsg& result) {
+[[nodiscard]] ResultMsg saveAsNew(Record& record, int* newID = nullptr) {
     InstanceDataManager* idm = MeridianNew::getCurrMRDConfigIDM();
     const int oldID = record._ID;
     record._ID = -1;
-    result = idm != nullptr ? record.save(*idm, 0) : MeridianNew::noCurrentDatabase();
-    const int newID = result.ok() ? record._ID : 0;
+    const ResultMsg result =
+        idm != nullptr ? record.save(*idm, 0) : MeridianNew::noCurrentDatabase();
+    if (result.ok() && newID != nullptr) *newID = record._ID;
     record._ID = oldID;
-    return newID;
+    return result;
 }
 
 // The lines that open steps 1 to 12, by direction. The import merges the
@@ -319,8 +321,8 @@ void ProjectTransfer::writeFolders() {
         for (auto& folder : planned.folders) {
             const int oldModel = folder->_t_M_EntityModelID;
             folder->_t_M_EntityModelID = newModel;
-            ResultMsg saved;
-            const int newID = saveAsNew(*folder, saved);
+            int newID = 0;
+            const ResultMsg saved = saveAsNew(*folder, &newID);
             folder->_t_M_EntityModelID = oldModel;
             if (saved.ok()) {
                 folderMap[folder->_ID] = newID;
@@ -348,8 +350,8 @@ void ProjectTransfer::writeTables() {
     for (PlannedTable& planned : tables_) {
         M_EntityTableDAO& table = *planned.table;
         logProgress(4, ++index, tables_.size(), table._name);
-        ResultMsg saved;
-        const int newID = saveAsNew(table, saved);
+        int newID = 0;
+        const ResultMsg saved = saveAsNew(table, &newID);
         if (saved.ok()) {
             tableMap[table._ID] = newID;
         } else {
@@ -367,8 +369,7 @@ void ProjectTransfer::writeModelTableLinks() {
                 continue;
             link->_t_M_EntityModelID = modelMap[link->_t_M_EntityModelID];
             link->_t_M_EntityTableID = tableMap[link->_t_M_EntityTableID];
-            ResultMsg saved;
-            (void)saveAsNew(*link, saved);
+            const ResultMsg saved = saveAsNew(*link);
             if (!saved.ok()) leftOut("M_R_ModelTableDAO", link->_ID, saved);
         }
     }
@@ -382,8 +383,7 @@ void ProjectTransfer::writeFolderTableLinks() {
                 continue;
             link->_t_M_FolderID = folderMap[link->_t_M_FolderID];
             link->_t_M_EntityTableID = tableMap[link->_t_M_EntityTableID];
-            ResultMsg saved;
-            (void)saveAsNew(*link, saved);
+            const ResultMsg saved = saveAsNew(*link);
             if (!saved.ok()) leftOut("M_R_FolderTableDAO", link->_ID, saved);
         }
     }
@@ -401,8 +401,8 @@ void ProjectTransfer::writeColumns() {
             if (column->_fkTableID > 0)
                 column->_fkTableID =
                     mapIdentifier(tableMap, column->_fkTableID, Unmapped::MinusOne);
-            ResultMsg saved;
-            const int newID = saveAsNew(*column, saved);
+            int newID = 0;
+            const ResultMsg saved = saveAsNew(*column, &newID);
             if (saved.ok()) {
                 columnMap[column->_ID] = newID;
             } else {
@@ -419,16 +419,14 @@ ResultMsg ProjectTransfer::writeDefinitions() {
             finder->_sortAttributeList = rewriteSortList(finder->_sortAttributeList, columnMap);
             finder->_t_M_EntityTableID =
                 mapIdentifier(tableMap, finder->_t_M_EntityTableID, Unmapped::MinusOne);
-            ResultMsg saved;
-            (void)saveAsNew(*finder, saved);
+            const ResultMsg saved = saveAsNew(*finder);
             if (!saved.ok()) return saved;
         }
         for (auto& deleter : planned.deleters) {
             deleter->_paraList = rewriteParameterList(deleter->_paraList, columnMap);
             deleter->_t_M_EntityTableID =
                 mapIdentifier(tableMap, deleter->_t_M_EntityTableID, Unmapped::MinusOne);
-            ResultMsg saved;
-            (void)saveAsNew(*deleter, saved);
+            const ResultMsg saved = saveAsNew(*deleter);
             if (!saved.ok()) return saved;
         }
     }
@@ -445,8 +443,7 @@ ResultMsg ProjectTransfer::writeSceneRecords() {
             if (direction_ == Direction::Export && scene->_dataObjectId <= 0 &&
                 scene->_parentID < 1)
                 continue;
-            ResultMsg saved;
-            (void)saveAsNew(*scene, saved);
+            const ResultMsg saved = saveAsNew(*scene);
             if (!saved.ok()) {
                 return ResultMsg(saved.rCode, "ERROR：导出场景信息失败。 场景 ID = " +
                                                   StringHelper::int2String(-1) + saved.rMsg);

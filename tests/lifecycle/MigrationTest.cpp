@@ -12,6 +12,7 @@
 #include "InstanceMigration.h"
 #include "dao/RecordFixture.h"
 #include "support/FaultyDisk.h"
+#include "support/SchemaDump.h"
 #include "support/Waiting.h"
 
 namespace arxtest {
@@ -776,25 +777,6 @@ TEST_F(Migration, ReadingAFileChangesNothingOfItAndNeedsNoWriteAccess) {
     }
     ASSERT_TRUE(other.execute("ROLLBACK"));
     EXPECT_EQ(rawScalar(file, "PRAGMA journal_mode"), "delete");
-}
-
-// The catalogue of the database at `location` (tables, columns, defaults,
-// indexes) and every row: what two databases built alike share.
-std::string schemaDump(const std::string& location) {
-    if (!isFile(location)) {
-        return rawScalar(location,
-                         "SELECT string_agg(x, E'\\n' ORDER BY x) FROM (SELECT table_name || "
-                         "'.' || column_name || ' ' || data_type || ' ' || coalesce("
-                         "column_default, '-') AS x FROM information_schema.columns WHERE "
-                         "table_schema = current_schema() UNION ALL SELECT replace(indexdef, "
-                         "current_schema() || '.', '') FROM pg_indexes WHERE schemaname = "
-                         "current_schema()) AS s") +
-               "\n" + allRows(location);
-    }
-    return rawScalar(location,
-                     "SELECT group_concat(type || ' ' || name || ': ' || ifnull(sql, '-'), "
-                     "char(10)) FROM (SELECT * FROM sqlite_master ORDER BY type, name)") +
-           "\n" + allRows(location);
 }
 
 // The statements as one script in one transaction, as the library runs them.

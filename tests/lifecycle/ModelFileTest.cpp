@@ -281,7 +281,7 @@ TEST(ModelFileText, TextsComeBackAsTheyWere) {
         "? x", ": x",   "a: b",   "a #b", "#c",          "[x]",       "{x}",
         "&a",  "*a",    "!t",     "%d",   "@x",          "`x",        "|x",
         ">x",  "'x'",   "\"x\"",  "a\\b", "line\nbreak", "tab\there", gbk(u8"中文：名称"),
-        "x,y"};
+        "x,y", "\r",    "ends\r", "\r\n"};
     ModelDescription model;
     model.folders.emplace_back();
     model.folders.back().record._name = "F";

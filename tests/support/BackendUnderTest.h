@@ -66,6 +66,9 @@ public:
     /// The columns of `table`'s indexes besides a primary key, by index name.
     virtual std::string indexedColumns(const std::string& location,
                                        const std::string& table) const = 0;
+    /// The catalogue: tables, their columns with type, default and
+    /// not-null, and indexes, one line each in byte order.
+    virtual std::string catalogue(const std::string& location) const = 0;
     /// How many indexes the database has besides primary keys.
     virtual std::string indexCount(const std::string& location) const = 0;
     /// How many tables the database has.

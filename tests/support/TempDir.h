@@ -38,6 +38,10 @@ public:
     /// A new database on the server of the matrix, whatever the backend
     /// under test (dropped with the folder).
     std::string serverDatabase(const std::string& name) { return made(serverUnderTest(), name); }
+    /// A new database of `backend` (dropped with the folder).
+    std::string database(const BackendUnderTest& backend, const std::string& name) {
+        return made(backend, name);
+    }
 
 private:
     std::string made(const BackendUnderTest& backend, const std::string& name) {

@@ -3,9 +3,9 @@
 // The command line of qms: the options every command sees, the two kinds of
 // error and their exit codes, and the text conversion between the terminal
 // (UTF-8) and the library (GBK) with the checks of typed text. The
-// commands' other needs have their own headers: Session.h (opening and
-// checking the databases), Names.h (finding records by name) and Output.h
-// (what qms writes and reads).
+// commands' other needs have their own headers: CommandSession.h (opening and
+// checking the databases), Lookup.h (finding records by name), Output.h
+// (what qms writes) and InputFile.h (the files it reads).
 #include <CLI/CLI.hpp>
 
 #include <functional>
@@ -15,8 +15,6 @@
 #include "ResultReturnCode.h"
 
 namespace qms {
-
-using namespace MeridianSpace;
 
 /// Options every command sees.
 struct Options {
@@ -67,7 +65,7 @@ std::string newNameProblem(const std::string& name);
 
 /// Throws Failure("<what>: <library message>") unless `rm` is a success
 /// (Unavailable for a busy database or an unreachable server).
-void check(const ResultMsg& rm, const std::string& what);
+void check(const MeridianSpace::ResultMsg& rm, const std::string& what);
 
 // The command families; each adds its subcommands to `app`.
 void addSetupCommands(CLI::App& app, Options& options);      // init, status, log

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "Cli.h"
+#include "CommandSession.h"
 #include "GeneratedNames.h"
-#include "Names.h"
+#include "Lookup.h"
 #include "Output.h"
 #include "PtrListHelper.h"
-#include "Session.h"
 
 namespace qms {
 namespace {
@@ -151,7 +151,7 @@ void checkPrefixes(M_EntityModelDAO& model, const std::vector<M_EntityTableDAO*>
 void generate(const Options& options, const CodegenArgs& args) {
     const Target target = targetOf(args.name);
     if (args.dir.empty()) throw UsageError("empty folder for the source files");
-    Session session(options);
+    CommandSession session(options);
     M_EntityModelDAO model = modelOf(args, target);
     if (!holds(model, target)) {
         throw Failure("no table or folder '" + args.name + "' in model " + utf8(model._name));

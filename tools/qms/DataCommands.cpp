@@ -9,14 +9,15 @@
 #include <memory>
 
 #include "Cli.h"
+#include "CommandSession.h"
+#include "InputFile.h"
 #include "InstanceDataManager.h"
+#include "Lookup.h"
 #include "MeridianNew.h"
-#include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
 #include "RowFile.h"
 #include "RowText.h"
-#include "Session.h"
 #include "Transaction.h"
 
 namespace qms {
@@ -167,7 +168,7 @@ std::unique_ptr<M_EntityModelDAO> workModel(const Options& options, const RowArg
 void runRows(const Options& options, const RowArgs& args, bool dictionary, bool importing) {
     if (!importing && !args.file.empty() && !args.output.empty())
         throw UsageError("give the file to write as FILE or as -o, not both");
-    Session session(options);
+    CommandSession session(options);
     std::unique_ptr<M_EntityModelDAO> model;
     if (dictionary) {
         model = std::make_unique<M_EntityModelDAO>(findModel(args.model, args.project, 0, args.id));

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "Cli.h"
-#include "Names.h"
+#include "CommandSession.h"
+#include "Lookup.h"
 #include "Output.h"
-#include "Session.h"
 #include "diagram/Diagram.h"
 
 namespace qms {
@@ -19,7 +19,7 @@ struct DiagramArgs {
 };
 
 void drawDiagram(const Options& options, const DiagramArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     M_EntityModelDAO found = findModel(args.model, args.project, args.version, args.id);
     diagram::Diagram picture = diagram::readDiagram(found);
     const diagram::Changes changes =

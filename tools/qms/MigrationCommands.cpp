@@ -5,13 +5,13 @@
 
 #include "ChangeText.h"
 #include "Cli.h"
+#include "CommandSession.h"
 #include "InstanceMigration.h"
+#include "Lookup.h"
 #include "MRDService.h"
 #include "M_EntityModelDAO.h"
-#include "Names.h"
 #include "Output.h"
 #include "RecordJson.h"
-#include "Session.h"
 
 namespace qms {
 namespace {
@@ -90,7 +90,7 @@ std::string objectsText(const std::vector<SchemaObject>& objects) {
 }
 
 void diffModel(const Options& options, const MigrationArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     const M_EntityModelDAO model = findModel(args.model, args.project, 0, args.id);
     std::vector<ModelChange> changes;
     check(ModelDiff::between(model, args.from, args.to, changes),
@@ -104,7 +104,7 @@ void diffModel(const Options& options, const MigrationArgs& args) {
 }
 
 void checkFile(const Options& options, const MigrationArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     MigrationPlan plan;
     check(InstanceMigration::checkDrift(args.file, plan), "cannot check " + location(args.file));
     session.close();
@@ -214,7 +214,7 @@ MigrationOptions migrationOptions(const MigrationArgs& args) {
 
 void migrateFile(const Options& options, const MigrationArgs& args) {
     const std::string& file = args.files.front();
-    Session session(options);
+    CommandSession session(options);
     MigrationOptions migration = migrationOptions(args);
     std::vector<std::string> statements;
     if (args.sql) migration.statements = &statements;
@@ -249,7 +249,7 @@ const char* outcomeName(MigrationOutcome::Result result) {
 // Each file in its own transaction, then what became of each.
 void migrateFiles(const Options& options, const MigrationArgs& args) {
     if (args.sql) throw UsageError("--sql takes one instance file");
-    Session session(options);
+    CommandSession session(options);
     std::vector<MigrationOutcome> outcomes;
     const int refused =
         InstanceMigration::migrateEach(args.files, args.to, migrationOptions(args), outcomes);
@@ -290,7 +290,7 @@ void modelSql(const Options& options, const MigrationArgs& args) {
             "--dialect postgresql runs the statements on a server, in a transaction "
             "that is rolled back: give --server postgresql://...");
     if (!server && !where.empty()) throw UsageError("--server goes with --dialect postgresql");
-    Session session(options);
+    CommandSession session(options);
     const M_EntityModelDAO model = findModel(args.model, args.project, args.version, args.id);
     std::vector<std::string> statements;
     check(model.instanceStatements(where, statements),

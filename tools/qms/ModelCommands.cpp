@@ -8,12 +8,12 @@
 #include <sstream>
 
 #include "Cli.h"
+#include "CommandSession.h"
+#include "Lookup.h"
 #include "MRDService.h"
-#include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
 #include "RecordJson.h"
-#include "Session.h"
 #include "StringHelper.h"
 
 namespace qms {
@@ -33,7 +33,7 @@ struct ModelArgs {
 };
 
 void listModels(const Options& options, const ModelArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     std::list<M_EntityModelDAO*> models;
     PtrListGuard<M_EntityModelDAO> guard(models);
     if (args.project.empty() && args.id == 0) {
@@ -62,7 +62,7 @@ void listModels(const Options& options, const ModelArgs& args) {
 }
 
 void createModel(const Options& options, const ModelArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     M_ProjectDAO project = findProject(args.project, args.id);
     const std::string projectName = utf8(project._name);
     std::list<M_EntityModelDAO*> same;
@@ -86,7 +86,7 @@ void createModel(const Options& options, const ModelArgs& args) {
 }
 
 void showModel(const Options& options, const ModelArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     M_EntityModelDAO model = findModel(args.model, args.project, args.version, args.id);
     const Json out = modelDetailJson(model);
     session.close();
@@ -101,7 +101,7 @@ void showModel(const Options& options, const ModelArgs& args) {
 }
 
 void upgradeModel(const Options& options, const ModelArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     M_EntityModelDAO model = findModel(args.model, args.project, 0, args.id);
     M_ProjectDAO::setCurrProjectID(model._rProjectID);
     M_EntityModelDAO* raw = nullptr;
@@ -113,7 +113,7 @@ void upgradeModel(const Options& options, const ModelArgs& args) {
 }
 
 void copyModel(const Options& options, const ModelArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     M_EntityModelDAO source = findModel(args.model, args.project, args.version, args.id);
     M_ProjectDAO::setCurrProjectID(source._rProjectID);
     auto copy = std::make_unique<M_EntityModelDAO>();
@@ -139,7 +139,7 @@ void createInstance(const Options& options, const ModelArgs& args) {
         path = std::string(cwd) + "/" + path;
     }
     const std::size_t slash = server ? path.size() - 1 : path.rfind('/');
-    Session session(options);
+    CommandSession session(options);
     M_EntityModelDAO model = findModel(args.model, args.project, args.version, args.id);
     check(model.createInstance(path.substr(0, slash + 1), path.substr(slash + 1)),
           "cannot create " + location(args.name));

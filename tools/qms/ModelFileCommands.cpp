@@ -5,14 +5,15 @@
 
 #include "ChangeText.h"
 #include "Cli.h"
+#include "CommandSession.h"
+#include "InputFile.h"
+#include "Lookup.h"
 #include "ModelApply.h"
 #include "ModelExport.h"
 #include "ModelFile.h"
 #include "ModelFileJson.h"
 #include "ModelInspect.h"
-#include "Names.h"
 #include "Output.h"
-#include "Session.h"
 
 namespace qms {
 
@@ -25,7 +26,7 @@ struct FileArgs {
 };
 
 void exportModel(const Options& options, const FileArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     const M_EntityModelDAO model = findModel(args.model, args.project, args.version, args.id);
     ModelDescription description;
     check(ModelExport::describe(model, model._version, description),
@@ -87,7 +88,7 @@ void applyFile(const Options& options, const FileArgs& args) {
     ModelDescription description;
     check(ModelFile::parse(readFile(args.file, ModelFile::kMaxBytes), description),
           "cannot apply " + args.file);
-    Session session(options);
+    CommandSession session(options);
     const M_EntityModelDAO model = findModel(args.model, args.project, 0, args.id);
     M_ProjectDAO::setCurrProjectID(model._rProjectID);
     ApplyOptions apply;
@@ -105,7 +106,7 @@ void applyFile(const Options& options, const FileArgs& args) {
 void inspectDatabase(const Options& options, const FileArgs& args) {
     if (args.versionOf.empty() == args.model.empty())
         throw UsageError("give either --model (a new model) or --version-of (a new version)");
-    Session session(options);
+    CommandSession session(options);
     std::unique_ptr<M_EntityModelDAO> existing;
     if (!args.versionOf.empty())
         existing = std::make_unique<M_EntityModelDAO>(findModel(args.versionOf, args.project));

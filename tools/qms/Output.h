@@ -1,11 +1,9 @@
 #pragma once
 
-// What qms writes and reads: text made safe for the terminal, JSON, progress
-// lines, output written whole or not at all, and the files it reads.
+// What qms writes: text made safe for the terminal, JSON, progress lines,
+// output written whole or not at all. The files it reads: InputFile.h.
 #include <cstddef>
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -40,10 +38,4 @@ void writeOutput(const std::string& path, const std::string& text);
 /// Flushes standard output; throws Failure when anything written to it
 /// was lost (a full disk, a file size limit).
 void flushOutput();
-/// The bytes of a file; anything but a readable regular file is refused,
-/// and so is a file of more than `limit` bytes, before it is read.
-std::string readFile(const std::string& path, std::size_t limit = SIZE_MAX);
-/// The lines of a file (without line ends), read as by readFile.
-std::vector<std::string> readLines(const std::string& path);
-
 }  // namespace qms

@@ -5,11 +5,11 @@
 #include <sstream>
 
 #include "Cli.h"
-#include "Names.h"
+#include "CommandSession.h"
+#include "Lookup.h"
 #include "Output.h"
 #include "PtrListHelper.h"
 #include "RecordJson.h"
-#include "Session.h"
 #include "StringHelper.h"
 
 namespace qms {
@@ -26,7 +26,7 @@ struct ProjectArgs {
 };
 
 void listProjects(const Options& options, const ProjectArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     std::list<M_ProjectDAO*> projects;
     PtrListGuard<M_ProjectDAO> guard(projects);
     check(M_ProjectDAO::FindAll(projects), "cannot list the projects");
@@ -44,7 +44,7 @@ void listProjects(const Options& options, const ProjectArgs& args) {
 }
 
 void createProject(const Options& options, const ProjectArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     if (projectExists(args.name)) throw Failure("project '" + args.name + "' exists");
     M_ProjectDAO project;
     project._name = gbk(args.name);
@@ -58,7 +58,7 @@ void createProject(const Options& options, const ProjectArgs& args) {
 }
 
 void showProject(const Options& options, const ProjectArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     M_ProjectDAO project = findProject(args.name, args.id);
     const Json out = projectDetailJson(project);
     session.close();
@@ -81,7 +81,7 @@ void showProject(const Options& options, const ProjectArgs& args) {
 }
 
 void deleteProject(const Options& options, const ProjectArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     M_ProjectDAO project = findProject(args.name, args.id);
     const std::string name = utf8(project._name);
     // Export and the self-description rely on the platform's own project.

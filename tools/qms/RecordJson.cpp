@@ -6,11 +6,11 @@
 #include <type_traits>
 
 #include "Cli.h"
+#include "Lookup.h"
 #include "M_DelByInterfaceDAO.h"
 #include "M_FindByInterfaceDAO.h"
 #include "M_FolderDAO.h"
 #include "M_NormalColumnDAO.h"
-#include "Names.h"
 #include "PtrListHelper.h"
 
 namespace qms {

@@ -7,13 +7,14 @@
 #include <sstream>
 
 #include "Cli.h"
+#include "CommandSession.h"
 #include "FileHelper.h"
+#include "InputFile.h"
+#include "Lookup.h"
 #include "MeridianNew.h"
-#include "Names.h"
 #include "Output.h"
 #include "PtrListHelper.h"
 #include "QmsSelfDescription.h"
-#include "Session.h"
 #include "StringHelper.h"
 
 namespace qms {
@@ -21,14 +22,14 @@ namespace qms {
 namespace {
 
 void init(const Options& options) {
-    Session session(options, true);
+    CommandSession session(options, true);
     check(QmsSelfDescription::ensure(), "cannot describe " + location(options.config));
     session.close();
     std::cout << "initialised " << printable(location(options.config)) << "\n";
 }
 
 void status(const Options& options, bool json) {
-    Session session(options);
+    CommandSession session(options);
     std::list<M_ProjectDAO*> projects;
     PtrListGuard<M_ProjectDAO> projectsGuard(projects);
     check(M_ProjectDAO::FindAll(projects), "cannot list the projects");

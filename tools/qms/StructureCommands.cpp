@@ -7,12 +7,12 @@
 #include <sstream>
 
 #include "Cli.h"
+#include "CommandSession.h"
 #include "GeneratedNames.h"
-#include "Names.h"
+#include "Lookup.h"
 #include "Output.h"
 #include "PtrListHelper.h"
 #include "RecordJson.h"
-#include "Session.h"
 #include "StringHelper.h"
 
 namespace qms {
@@ -105,7 +105,7 @@ std::string reportLines(const std::string& report) {
 
 void addFolder(const Options& options, const StructureArgs& args) {
     const std::vector<std::string> names = folderNames(args.path);
-    Session session(options);
+    CommandSession session(options);
     M_EntityModelDAO model = changeableModel(args);
     M_FolderDAO parent;
     if (names.size() > 1) parent = findFolder(model, args.path.substr(0, args.path.rfind('/')));
@@ -128,7 +128,7 @@ void addFolder(const Options& options, const StructureArgs& args) {
 }
 
 void deleteFolder(const Options& options, const StructureArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     M_EntityModelDAO model = changeableModel(args);
     M_FolderDAO folder = findFolder(model, args.path);
     // Tables of folders that the model detaches are parked there.
@@ -142,7 +142,7 @@ void deleteFolder(const Options& options, const StructureArgs& args) {
 }
 
 void addTable(const Options& options, const StructureArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     M_EntityModelDAO model = changeableModel(args);
     M_FolderDAO folder = findFolder(model, args.path);
     M_EntityTableDAO table;
@@ -166,7 +166,7 @@ void addTable(const Options& options, const StructureArgs& args) {
 }
 
 void showTable(const Options& options, const StructureArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     M_EntityModelDAO model = findModel(args.model, args.project, args.version, args.id);
     M_EntityTableDAO table = findTable(model, args.table);
     const Json out = tableJson(model, table);
@@ -175,7 +175,7 @@ void showTable(const Options& options, const StructureArgs& args) {
 }
 
 void deleteTable(const Options& options, const StructureArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     M_EntityModelDAO model = changeableModel(args);
     M_EntityTableDAO table = findTable(model, args.table);
     std::string report;
@@ -187,7 +187,7 @@ void deleteTable(const Options& options, const StructureArgs& args) {
 
 void addColumn(const Options& options, const StructureArgs& args) {
     const int dataType = dataTypeOf(args.type);
-    Session session(options);
+    CommandSession session(options);
     M_EntityModelDAO model = changeableModel(args);
     M_EntityTableDAO table = findTable(model, args.table);
     M_NormalColumnDAO column;
@@ -213,7 +213,7 @@ void addColumn(const Options& options, const StructureArgs& args) {
 }
 
 void changeColumn(const Options& options, const StructureArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     M_EntityModelDAO model = changeableModel(args);
     M_EntityTableDAO table = findTable(model, args.table);
     M_NormalColumnDAO column = findColumn(model, table, args.column);
@@ -231,7 +231,7 @@ void changeColumn(const Options& options, const StructureArgs& args) {
 }
 
 void deleteColumn(const Options& options, const StructureArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     M_EntityModelDAO model = changeableModel(args);
     M_EntityTableDAO table = findTable(model, args.table);
     M_NormalColumnDAO column = findColumn(model, table, args.column);
@@ -250,8 +250,6 @@ void deleteColumn(const Options& options, const StructureArgs& args) {
 }
 
 }  // namespace
-
-// Defined in ModelCommands.cpp.
 
 void addStructureCommands(CLI::App& app, Options& options) {
     CLI::App* folder = app.add_subcommand("folder", "add and delete folders of a model");

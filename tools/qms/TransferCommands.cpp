@@ -6,11 +6,11 @@
 #include <memory>
 
 #include "Cli.h"
+#include "CommandSession.h"
 #include "FileHelper.h"
-#include "Names.h"
+#include "Lookup.h"
 #include "Output.h"
 #include "PtrListHelper.h"
-#include "Session.h"
 
 namespace qms {
 namespace {
@@ -36,7 +36,7 @@ CLI::Option* idsOption(CLI::App* command, std::vector<int>& ids, const char* hel
 }
 
 void exportProjects(const Options& options, const ExportArgs& args) {
-    Session session(options);
+    CommandSession session(options);
     std::list<int> ids;
     const auto add = [&](int id) {
         if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
@@ -126,7 +126,7 @@ void importProjects(const Options& options, const ImportArgs& args) {
     if ((args.json || args.all) && !args.list) throw UsageError("--json and --all go with --list");
     if (args.list && (!args.projects.empty() || !args.ids.empty()))
         throw UsageError("--list takes no PROJECT and no --id");
-    Session session(options);
+    CommandSession session(options);
     std::list<M_ProjectDAO*> inFile;
     PtrListGuard<M_ProjectDAO> guard(inFile);
     if (!FileHelper::isFileExists(args.file))

@@ -119,6 +119,15 @@ public:
                       "i.indrelid AND a.attnum = ANY(i.indkey) WHERE i.indrelid = to_regclass('\"" +
                           table + "\"') AND NOT i.indisprimary");
     }
+    std::string catalogue(const std::string& location) const override {
+        return scalar(location,
+                      "SELECT string_agg(x, E'\\n' ORDER BY x) FROM (SELECT table_name || '.' || "
+                      "column_name || ' ' || data_type || ' ' || coalesce(column_default, '-') || "
+                      "' ' || is_nullable || ' ' || is_identity AS x FROM "
+                      "information_schema.columns WHERE table_schema = current_schema() UNION ALL "
+                      "SELECT replace(indexdef, current_schema() || '.', '') FROM pg_indexes "
+                      "WHERE schemaname = current_schema()) AS s");
+    }
     std::string indexCount(const std::string& location) const override {
         return scalar(location,
                       "SELECT count(*) FROM pg_index AS i JOIN pg_class AS c ON c.oid = "

@@ -98,6 +98,11 @@ public:
                       "SELECT group_concat(c.name) FROM (SELECT name FROM pragma_index_list('" +
                           table + "') ORDER BY name) i, pragma_index_info(i.name) c");
     }
+    std::string catalogue(const std::string& location) const override {
+        return scalar(location,
+                      "SELECT group_concat(type || ' ' || name || ': ' || ifnull(sql, '-'), "
+                      "char(10)) FROM (SELECT * FROM sqlite_master ORDER BY type, name)");
+    }
     std::string indexCount(const std::string& location) const override {
         return scalar(location, "SELECT count(*) FROM sqlite_master WHERE type = 'index'");
     }

@@ -42,6 +42,9 @@ public:
                                const std::string& table) const override {
         return files().indexedColumns(file(location), table);
     }
+    std::string catalogue(const std::string& location) const override {
+        return files().catalogue(file(location));
+    }
     std::string indexCount(const std::string& location) const override {
         return files().indexCount(file(location));
     }

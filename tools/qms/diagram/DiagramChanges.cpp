@@ -2,8 +2,8 @@
 // model diff (lifecycle/ModelDiff.h) as marks of its tables and columns.
 #include "Cli.h"
 #include "Diagram.h"
+#include "Lookup.h"
 #include "ModelDiff.h"
-#include "Names.h"
 
 namespace qms::diagram {
 

@@ -4,8 +4,8 @@
 
 #include "Cli.h"
 #include "Diagram.h"
+#include "Lookup.h"
 #include "M_R_FolderTableDAO.h"
-#include "Names.h"
 #include "PtrListHelper.h"
 
 namespace qms::diagram {

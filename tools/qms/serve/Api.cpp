@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "BoxBody.h"
+#include "Lookup.h"
 #include "ModelCache.h"
-#include "Names.h"
 #include "PtrListHelper.h"
 #include "RecordJson.h"
 #include "diagram/Diagram.h"

@@ -11,9 +11,9 @@
 #include "Api.h"
 #include "ChangeFeed.h"
 #include "Cli.h"
+#include "CommandSession.h"
 #include "ModelCache.h"
 #include "Output.h"
-#include "Session.h"
 #include "WebServer.h"
 
 namespace qms {
@@ -71,7 +71,7 @@ std::string urlHost(const std::string& address) {
 void serveModels(const Options& options, const serve::ServeOptions& serveOptions) {
     StopOnSignal::blockInThisThread();
     allowEnoughFiles();
-    Session session(options);
+    CommandSession session(options);
     serve::ModelCache cache;
     serve::WebServer server(session, serveOptions);
     serve::addPage(server);

@@ -76,7 +76,7 @@ const std::vector<std::pair<const char*, const char*>>& safeguardHeaders() {
     return headers;
 }
 
-ServerCore::ServerCore(Session& session, const ServeOptions& options)
+ServerCore::ServerCore(CommandSession& session, const ServeOptions& options)
     : session(session), options(options), token(newToken()) {}
 
 const ServerCore::Route* ServerCore::route(const std::string& method, const std::string& path,

@@ -23,7 +23,7 @@ namespace qms::serve {
 
 class ServerCore {
 public:
-    ServerCore(Session& session, const ServeOptions& options);
+    ServerCore(CommandSession& session, const ServeOptions& options);
 
     struct Route {
         bool write;  // PUT; else GET (and HEAD)
@@ -46,7 +46,7 @@ public:
     /// Takes connections until the acceptor closes.
     void accept();
 
-    Session& session;
+    CommandSession& session;
     ServeOptions options;
     std::string token;
     int port = 0;

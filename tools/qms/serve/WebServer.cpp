@@ -19,7 +19,7 @@ Reply jsonReply(const Json& json) {
     return {jsonText(json)};
 }
 
-WebServer::WebServer(Session& session, const ServeOptions& options)
+WebServer::WebServer(CommandSession& session, const ServeOptions& options)
     : core_(std::make_unique<ServerCore>(session, options)) {}
 
 WebServer::~WebServer() = default;

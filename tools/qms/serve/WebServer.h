@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "CommandSession.h"
 #include "Output.h"
-#include "Session.h"
 
 namespace qms::serve {
 
@@ -77,7 +77,7 @@ public:
     /// hand the request to the handler.
     using Quick = std::function<std::optional<Reply>(const Request&)>;
 
-    WebServer(Session& session, const ServeOptions& options);
+    WebServer(CommandSession& session, const ServeOptions& options);
     ~WebServer();
     WebServer(const WebServer&) = delete;
     WebServer& operator=(const WebServer&) = delete;

@@ -1,4 +1,4 @@
-#include "Session.h"
+#include "CommandSession.h"
 
 #include <string>
 #include <vector>
@@ -48,7 +48,7 @@ void requireOurDatabase(const std::string& path) {
                       " is not a qms configuration database (run 'qms init' for a new one)");
 }
 
-Session::Session(const Options& options, bool create) {
+CommandSession::CommandSession(const Options& options, bool create) {
     ConsoleSink::setTarget(options.verbose ? ConsoleSink::Stderr : ConsoleSink::Off);
     if (!create) {
         for (const std::string& path : {options.config, options.work}) {
@@ -73,7 +73,7 @@ Session::Session(const Options& options, bool create) {
     M_ProjectDAO::setCurrProjectID(-1);
 }
 
-Session::~Session() {
+CommandSession::~CommandSession() {
     if (open_) (void)MeridianNew::shutdown();  // leaving on a failure; close() reports
 }
 
@@ -94,17 +94,17 @@ std::vector<MRDSession*> currentSessions() {
 
 }  // namespace
 
-void Session::commit() {
+void CommandSession::commit() {
     for (MRDSession* session : currentSessions())
         check(session->commit(), "cannot commit");
 }
 
-void Session::rollback() {
+void CommandSession::rollback() {
     for (MRDSession* session : currentSessions())
         check(session->rollback(), "cannot roll back");
 }
 
-void Session::close() {
+void CommandSession::close() {
     if (!open_) return;
     open_ = false;
     check(MeridianNew::shutdown(), "cannot commit");

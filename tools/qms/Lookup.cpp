@@ -1,4 +1,4 @@
-#include "Names.h"
+#include "Lookup.h"
 
 #include <algorithm>
 #include <functional>

@@ -15,12 +15,12 @@ std::string location(const std::string& path);
 /// (and committed) by close() or the destructor. Without `create`, both
 /// files must exist and the configuration database must be one of ours
 /// (made by `qms init`); nothing is written otherwise.
-class Session {
+class CommandSession {
 public:
-    Session(const Options& options, bool create = false);
-    ~Session();
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
+    CommandSession(const Options& options, bool create = false);
+    ~CommandSession();
+    CommandSession(const CommandSession&) = delete;
+    CommandSession& operator=(const CommandSession&) = delete;
     /// Commits and closes; throws Failure when the commit fails.
     void close();
     /// Makes what is pending in both databases durable (reads may tidy
