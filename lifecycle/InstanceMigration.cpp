@@ -15,6 +15,7 @@
 #include "MeridianNew.h"
 #include "MigrationChecks.h"
 #include "StringHelper.h"
+#include "ValueScans.h"
 
 namespace MeridianSpace {
 
@@ -161,8 +162,8 @@ ResultMsg countRows(InstanceDataManager& manager, MigrationPlan& plan) {
     for (auto it = plan.steps.begin(); rm.ok() && it != plan.steps.end(); ++it) {
         if (it->action != Action::DropTable && it->action != Action::RebuildTable) continue;
         std::vector<std::pair<long long, std::string>> none;
-        rm = manager.findValues(it->table, "id", InstanceDataManager::ValueCheck::Present, 0, 0,
-                                it->rows, none);
+        rm = ValueScans(manager).findValues(it->table, "id", ValueCheck::Present, 0, 0, it->rows,
+                                            none);
     }
     return rm;
 }

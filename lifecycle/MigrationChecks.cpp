@@ -3,12 +3,13 @@
 #include "InstanceDataManager.h"
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
+#include "ValueScans.h"
 
 namespace MeridianSpace {
 
 namespace {
 
-using Check = InstanceDataManager::ValueCheck;
+using Check = ValueCheck;
 using Kind = ModelChange::Kind;
 using Safety = ModelChange::Safety;
 using Samples = std::vector<std::pair<long long, std::string>>;
@@ -120,8 +121,8 @@ ResultMsg runCheck(InstanceDataManager& manager, const ModelChange& change, bool
     MigrationCheck out;
     out.change = change;
     Samples samples;
-    ResultMsg rm = manager.findValues(change.tableInnerName, column, check, argument, kSamples,
-                                      out.count, samples);
+    ResultMsg rm = ValueScans(manager).findValues(change.tableInnerName, column, check, argument,
+                                                  kSamples, out.count, samples);
     // A length is looked at where the file holds the column in the type the
     // length is about; other changes of the same column say the rest.
     if (change.kind == Kind::LengthChanged &&

@@ -4,55 +4,23 @@
 #include <cstdint>
 #include <functional>
 #include <list>
-#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "ArxExport.h"
 #include "DataManagerBase.h"
 #include "InstanceDataModel.h"
 #include "ResultReturnCode.h"
+#include "ResultRow.h"
 #include "SchemaObject.h"
 
 namespace MeridianSpace {
 
 class MRDSession;
+class ValueScans;
 namespace detail {
-class Statement;
-struct SelectShape;
+class InstanceFiles;
 }  // namespace detail
-
-/// One result row of forEachResultRow, read in place: valid only while the
-/// visitor runs. Column i is the i-th asked column.
-class ARX ResultRow {
-public:
-    int count() const { return static_cast<int>(names_->size()); }
-    /// The column of that inner name: the first one when names repeat
-    /// (-1 when none); `hint` is where to look first.
-    int indexOf(const std::string& name, int hint) const;
-    /// A number of the query's columns, the same for every row of reads of
-    /// the same columns and never given to other columns (0 for none), so
-    /// that a reader may keep the columns it looked up.
-    std::uint64_t layoutKey() const { return layoutKey_; }
-    /// The text forEachITableData's row carries for the column.
-    void text(int column, std::string& out) const;
-    /// True, with the value, when the column holds an integer.
-    bool integer(int column, long long& value) const;
-    /// True, with the value, when the column holds a real number.
-    bool real(int column, double& value) const;
-
-private:
-    friend class InstanceDataManager;
-    ResultRow(const detail::Statement& statement, const std::vector<std::string>& names,
-              bool uniqueNames, std::uint64_t layoutKey)
-        : statement_(statement), names_(&names), uniqueNames_(uniqueNames), layoutKey_(layoutKey) {}
-
-    const detail::Statement& statement_;
-    const std::vector<std::string>* names_;
-    bool uniqueNames_;
-    std::uint64_t layoutKey_;
-};
 
 /// Used by the thread that uses its session (see MRDSession).
 /// Writes take a commit type: 0 (COMMIT_T_DEFERRED, the default where the
@@ -66,7 +34,6 @@ public:
     using RowVisitor = std::function<bool(ITableData& row)>;
     /// The same for a row read in place.
     using ResultRowVisitor = std::function<bool(const ResultRow& row)>;
-
     /// Inserts the row; the store assigns the identifier ("id").
     [[nodiscard]] ResultMsg addITableData(const ITableData& row, int commitType);
     /// Inserts the row and hands back the identifier the store assigned.
@@ -79,7 +46,6 @@ public:
     [[nodiscard]] ResultMsg updateITableData(const ITableData& row,
                                              const std::list<IQueryCondition>& conditions,
                                              int commitType, int& changedRows);
-
     /// One row per match, each naming the asked columns by inner name (all
     /// columns of the table, "id" first, when `columns` is empty). `order`
     /// may be null; its attribute is a column inner name. Appends to `rows`.
@@ -95,7 +61,6 @@ public:
     ResultMsg forEachResultRow(const std::string& table, const std::vector<MNormalColumn>& columns,
                                const std::list<IQueryCondition>& conditions,
                                const IOrderClause* order, const ResultRowVisitor& visit);
-
     [[nodiscard]] ResultMsg deleteITableDataById(const std::string& table, int id,
                                                  int commitType = COMMIT_T_DEFERRED);
     [[nodiscard]] ResultMsg deleteITableDataAll(const std::string& table,
@@ -105,7 +70,6 @@ public:
     [[nodiscard]] ResultMsg deleteITableDataByCondition(
         const std::string& table, const std::list<IQueryCondition>& conditions,
         int commitType = COMMIT_T_DEFERRED);
-
     /// Stores `count` doubles as the blob of one column of row `id`.
     [[nodiscard]] ResultMsg updateIBlobTableData(const std::string& table,
                                                  const std::string& column, const double* data,
@@ -116,7 +80,6 @@ public:
     /// and 0 for an empty blob). On failure both are left untouched.
     ResultMsg getIBlobTableData(const std::string& table, const std::string& column, int id,
                                 double*& data, int& count);
-
     /// The rule for the name of a physical table: 1 to 255 bytes, no double
     /// quote, no control byte. The records check a table's inner name by it
     /// when the table is added, so that no instance file refuses it later.
@@ -126,7 +89,6 @@ public:
     /// table's other columns) equal to it when letter case is ignored.
     static ResultMsg checkColumnName(const std::string& innerName,
                                      const std::vector<std::string>& others);
-
     /// Creates a physical table: "id" (INTEGER PRIMARY KEY) and one column per
     /// description, with its type, default value and (unique) index; the
     /// names follow checkTableName and checkColumnName, and on a server a
@@ -146,73 +108,40 @@ public:
     /// real, 6 blob (for 4, 5 and 6), 2 text (everything else).
     static int storageType(int dataType);
     /// The physical columns of `table` as the database holds them, "id"
-    /// left out, in table order: inner name (also as name), storage type
-    /// (1 integer, 2 text, 3 real, 6 blob, from the declared type) and the
-    /// index of the column alone (_isIndex 1; _isOnly 1 when it is unique).
-    /// Defaults are not read. SRV_ERR_NO_TABLE when there is no such table.
+    /// left out, in table order: inner name (also as name), storage type (of
+    /// the declared type) and the index of the column alone (_isIndex 1;
+    /// _isOnly 1 when unique); no defaults. SRV_ERR_NO_TABLE for no table.
     ResultMsg getTableLayout(const std::string& table, std::list<MNormalColumn>& columns);
-
-    /// What findValues looks for in a column.
-    enum class ValueCheck {
-        /// Values that are not null (what dropping the column loses); the
-        /// column "id" counts the rows.
-        Present,
-        /// Values that would not come back unchanged from a conversion to
-        /// the storage type `argument`.
-        NotConvertible,
-        /// Values that more than one row holds.
-        Duplicated,
-        /// Values longer than `argument` bytes.
-        LongerThan,
-        /// Numbers outside 32 bits, or no number.
-        Beyond32Bits,
-    };
-    /// Counts the values of `column` in `table` that `check` finds and
-    /// appends the first `limit` of them to `samples`: for Duplicated each
-    /// repeated value once with the number of rows holding it, first
-    /// repeated first; otherwise the row identifier and the value, in
-    /// identifier order. Reads only.
-    ResultMsg findValues(const std::string& table, const std::string& column, ValueCheck check,
-                         int argument, int limit, long long& count,
-                         std::vector<std::pair<long long, std::string>>& samples);
     /// Brings `table` to the layout `columns` (their order, types, defaults
-    /// and indexes) keeping every row and its identifier, as one step of
-    /// the open transaction (or a transaction of its own): a new table under
-    /// a temporary name is filled by one INSERT ... SELECT from the old one,
-    /// each column from the old column of its inner name (converted where
-    /// the storage type changes; a blob to or from another type becomes
-    /// empty) or, new, with its default; the old table is dropped, the new
-    /// one takes its name (views and triggers naming it are left as written,
-    /// so they use the new table) and gets the indexes of its columns, and
-    /// what went with the old table is made again: the indexes and triggers
-    /// a user made on it (getSchemaObjects) and, on a server, the views that
-    /// use it. No row passes through the process. Values a conversion would
-    /// change, and objects that name a column that goes, are for the caller
-    /// to look at first (findValues, getSchemaObjects).
+    /// and indexes) keeping every row and its identifier, as one step of the
+    /// open transaction (or a transaction of its own): each column from the
+    /// old column of its inner name (converted where the storage type
+    /// changes; a blob to or from another type becomes empty) or, new, with
+    /// its default. Views and triggers naming the table use the new one; the
+    /// indexes and triggers a user made on it and, on a server, the views
+    /// that use it are made again. No row passes through the process. Values
+    /// a conversion would change, and objects that name a column that goes,
+    /// are for the caller to look at first (ValueScans, getSchemaObjects).
     [[nodiscard]] ResultMsg rebuildTable(const MTable& table,
                                          const std::list<MNormalColumn>& columns);
     /// Makes the index of `column` in `table` what the description asks
     /// for (none, an index, a unique index): other indexes of that column
     /// alone go.
     [[nodiscard]] ResultMsg setColumnIndex(const std::string& table, const MNormalColumn& column);
-    /// What a user made in the database beside the tables and the indexes
-    /// of their single columns (see SchemaObject), in the order it was made.
-    /// Reads only.
+    /// What a user made in the database beside the tables and the indexes of
+    /// their single columns (see SchemaObject), in the order made. Reads only.
     ResultMsg getSchemaObjects(std::vector<SchemaObject>& objects);
-    /// Drops one of them, inside the open transaction (or a transaction of
-    /// its own).
+    /// Drops one of them, inside the open transaction (or one of its own).
     [[nodiscard]] ResultMsg dropSchemaObject(const SchemaObject& object);
     /// Makes other connections' writes of `tables` wait until the open
     /// transaction ends. Call it inside a Transaction before reading
-    /// anything: what the transaction reads afterwards includes everything
-    /// they committed. A SQLite file's write transaction holds the whole
-    /// file already; a server waits for the writers of the tables (SRV_ERR_BUSY
-    /// after the busy timeout).
+    /// anything: what it reads afterwards includes everything they committed.
+    /// A SQLite file's write transaction holds the whole file already; a
+    /// server waits for the tables' writers (SRV_ERR_BUSY after the busy timeout).
     ResultMsg holdOffWriters(const std::vector<std::string>& tables);
-
     /// Reloads what the manager knows of the tables (layouts, prepared
-    /// statements) when the schema changed since it last looked, through this
-    /// session or another connection; cheap when nothing changed.
+    /// statements) when the schema changed since it last looked (through
+    /// any connection); cheap when nothing changed.
     ResultMsg initialMetaDataCache();
     /// Keeps other connections from changing tables of this database until
     /// the open transaction ends, so that looking at the tables and adding
@@ -220,44 +149,36 @@ public:
     /// file's write transaction holds such a lock already; a server takes one
     /// for the database (SRV_ERR_BUSY after the busy timeout).
     ResultMsg lockSchemaChanges();
-
     /// A number that changes whenever the rows of `table` may have changed:
     /// writes through this session, any roll-back, a close and reopen, and
     /// commits by other connections to the same database. Two equal numbers
     /// for one table mean unchanged rows. Every new number is drawn from one
     /// counter of the process, so a number kept from another session or from
     /// before a reopen never matches. Table names ignore ASCII case. 0 while
-    /// the session is closed.
-    /// On a SQLite file a call costs one step of a prepared PRAGMA
-    /// data_version and a map look-up, no allocation once the table has been
-    /// asked about; outside a transaction the pragma opens a read transaction
-    /// (two lock calls of the WAL index). On a server every call returns a
-    /// new number: other connections' commits cannot be seen without asking
-    /// the server, so nothing keyed by the number is reused there.
+    /// the session is closed. On a server every call returns a new number:
+    /// other connections' commits cannot be seen without asking the server,
+    /// so nothing keyed by the number is reused there.
     std::uint64_t changeCount(const std::string& table);
-
     /// Creates the instance file `model._filePath` for the model of this
-    /// (configuration) database named by `model` (project UID, name,
-    /// version): one physical table per table of the model's version, with
-    /// the columns of that version, and a small table describing the file
-    /// (name, version, type, description, project UID, kind). The file is
-    /// built under a temporary name beside the target and then given its
-    /// name, so it appears complete or not at all. An existing path is never
-    /// touched (SRV_ERR_EXISTS); a model that is not stored gives
-    /// SRV_ERR_NO_ROW; a failure leaves no file. A server URI instead names
-    /// a database (made when missing; a schema through search_path) that
-    /// must hold no table yet (else SRV_ERR_EXISTS): the same tables are
-    /// built in it in one transaction, after every table and column name was
-    /// found to fit the server (SRV_ERR_ARGUMENT naming the first that does
-    /// not). On success `session` is a new session on the instance that the
-    /// caller deletes; `flag` 1 reads the instance's table layouts at once.
+    /// (configuration) database named by `model` (project UID, name, version):
+    /// one physical table per table of the model's version, with the columns
+    /// of that version, and a small table describing the file (name, version,
+    /// type, description, project UID, kind), built aside and then named, so
+    /// it appears complete or not at all. An existing path is never touched
+    /// (SRV_ERR_EXISTS); a model that is not stored gives SRV_ERR_NO_ROW; a
+    /// failure leaves no file. A server URI instead names a database (made
+    /// when missing; a schema through search_path) that must hold no table
+    /// yet (else SRV_ERR_EXISTS): the same tables are built in it in one
+    /// transaction, after every table and column name was found to fit the
+    /// server (SRV_ERR_ARGUMENT naming the first that does not). On success
+    /// `session` is a new session on the instance that the caller deletes;
+    /// `flag` 1 reads the instance's table layouts at once.
     ResultMsg createEntityModelInstance_Create(IEntityModel model, MRDSession*& session, int flag);
     /// The statements createEntityModelInstance_Create runs to build the
     /// instance of `model` at `model._filePath`, appended to `statements`
-    /// in order (see MRDSession::recordStatements), without building it:
-    /// they run in a private in-memory database for a file path, and in a
-    /// new schema of the database a server URI names for a server, in a
-    /// transaction that is rolled back. Nothing stays.
+    /// in order (see MRDSession::recordStatements), without building it: in
+    /// a private in-memory database for a file path, in a new schema of the
+    /// server URI's database, in a transaction rolled back. Nothing stays.
     ResultMsg instanceStatements(const IEntityModel& model, std::vector<std::string>& statements);
     /// Fills name, version, type, description and project UID from this
     /// manager's database when it is an instance file. A database that does
@@ -266,20 +187,14 @@ public:
     /// engine's failure. On failure `model` is untouched.
     ResultMsg getEntityModelInstanceInfo(IEntityModel& model);
     /// Sets the model version this instance file describes itself with,
-    /// inside the open transaction (or a transaction of its own).
+    /// inside the open transaction (or one of its own).
     [[nodiscard]] ResultMsg setEntityModelInstanceVersion(int version);
 
 private:
     friend class MRDSession;
+    friend class ValueScans;
+    friend class detail::InstanceFiles;
     using dataManager::dataManager;
-
-    /// The query of forEachITableData on `conn`; `shape` is the one it ran.
-    static ResultMsg readRows(detail::Connection& conn, const std::string& table,
-                              const std::vector<MNormalColumn>& columns,
-                              const std::list<IQueryCondition>& conditions,
-                              const IOrderClause* order,
-                              std::shared_ptr<detail::SelectShape>& shape,
-                              const ResultRowVisitor& visit);
 };
 
 }  // namespace MeridianSpace

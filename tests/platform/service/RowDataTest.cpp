@@ -1,3 +1,6 @@
+#include <set>
+#include <tuple>
+
 #include "platform/service/ServiceTestSupport.h"
 
 namespace arxtest {
@@ -112,6 +115,57 @@ TEST(ITableDataRecord, GetColValueSearchesAllSlotsFirstMatchWins) {
     row._colValue[1] = row._colValue[79] = "later";
     for (auto [name, value] : {std::pair{"A", "first"}, {"Z", "later"}, {"a", ""}, {"A ", ""}})
         EXPECT_EQ(row.getColValue(name), value) << name;
+}
+
+// A row read in place: columns found by name (the first of repeated names,
+// whatever the hint), typed values, one layout number per shape of query.
+TEST_F(RowData, ResultRowsAreReadInPlaceWithOneLayoutPerQueryShape) {
+    ASSERT_TRUE(add("apple").ok());
+    ASSERT_TRUE(idm->addITableData(itemRow("pear", "", "0.5"), COMMIT_T_IMMEDIATELY).ok());
+    const std::vector<MNormalColumn> columns = {describe("Name", 2), describe("Qty", 1),
+                                                describe("Price", 3), describe("Name", 2)};
+    IOrderClause byId;
+    byId.orderAttribute = "id";
+    // Per row: the text of Name, whether Qty holds an integer, Price as a real.
+    const std::tuple<std::string, bool, double> expected[] = {{"apple", true, 1.0},
+                                                              {"pear", false, 0.5}};
+    std::vector<std::uint64_t> keys;
+    std::size_t at = 0;
+    const auto read = [&](const ResultRow& row) {
+        if (at >= std::size(expected)) return false;
+        const auto& [name, hasQty, price] = expected[at++];
+        std::string text;
+        long long qty = 0;
+        double real = 0;
+        row.text(row.indexOf("Name", 3), text);
+        EXPECT_EQ(text, name);
+        EXPECT_EQ(std::tuple(row.count(), row.indexOf("Name", 3), row.indexOf("Qty", 1)),
+                  std::tuple(4, 0, 1));
+        EXPECT_EQ(row.indexOf("Nope", 0), -1);
+        EXPECT_EQ(row.integer(1, qty), hasQty);
+        EXPECT_TRUE(row.real(2, real) || row.integer(2, qty));
+        EXPECT_DOUBLE_EQ(row.real(2, real) ? real : static_cast<double>(qty), price);
+        keys.push_back(row.layoutKey());
+        return true;
+    };
+    ASSERT_TRUE(idm->forEachResultRow("T_Item", columns, {}, &byId, read).ok());
+    EXPECT_EQ(at, 2u);
+    at = 0;
+    ASSERT_TRUE(idm->forEachResultRow("T_Item", columns, {}, &byId, read).ok());
+    ASSERT_EQ(keys.size(), 4u);
+    EXPECT_NE(keys[0], 0u);
+    EXPECT_EQ(std::set(keys.begin(), keys.end()).size(), 1u);  // one shape, one number
+    std::uint64_t other = 0;
+    int visits = 0;
+    ASSERT_TRUE(idm->forEachResultRow("T_Item", {describe("Name", 2)}, {}, nullptr,
+                                      [&](const ResultRow& row) {
+                                          other = row.layoutKey();
+                                          return ++visits < 1;  // stops after the first row
+                                      })
+                    .ok());
+    EXPECT_EQ(visits, 1);
+    EXPECT_NE(other, keys[0]);
+    EXPECT_EQ(idm->forEachResultRow("T_Item", {}, {}, nullptr, read).rCode, SRV_ERR_ARGUMENT);
 }
 
 }  // namespace arxtest

@@ -1,3 +1,4 @@
+#include "ValueScans.h"
 #include "platform/service/ServiceTestSupport.h"
 
 namespace arxtest {
@@ -93,7 +94,7 @@ TEST_F(Tables, ValuesAreCheckedAndATableIsRebuiltWithItsRows) {
     for (const auto& [name, qty, price] :
          {std::tuple{"a", "1", "1.5"}, {"a", "2", "2"}, {"12", "3000000000", "2"}})
         ASSERT_TRUE(idm->addITableData(itemRow(name, qty, price), COMMIT_T_IMMEDIATELY).ok());
-    using Check = InstanceDataManager::ValueCheck;
+    using Check = ValueCheck;
     const std::tuple<const char*, Check, int, long long, std::string> checks[] = {
         {"id", Check::Present, 0, 3, "1:1"},
         {"Name", Check::Duplicated, 0, 1, "2:a"},
@@ -107,10 +108,26 @@ TEST_F(Tables, ValuesAreCheckedAndATableIsRebuiltWithItsRows) {
         SCOPED_TRACE(std::string(column) + " " + std::to_string(static_cast<int>(check)));
         long long found = -1;
         std::vector<std::pair<long long, std::string>> samples;
-        ASSERT_TRUE(idm->findValues("T_Item", column, check, argument, 1, found, samples).ok());
+        ASSERT_TRUE(
+            ValueScans(*idm).findValues("T_Item", column, check, argument, 1, found, samples).ok());
         EXPECT_EQ(found, count);
         EXPECT_EQ(samples.empty() ? "" : std::to_string(samples[0].first) + ":" + samples[0].second,
                   first);
+    }
+    // Refused before anything is counted: table, column, check, answer.
+    const std::tuple<const char*, const char*, Check, int> refusals[] = {
+        {"T_Nowhere", "Name", Check::Present, SRV_ERR_NO_TABLE},
+        {"T_Item", "Nope", Check::Present, SRV_ERR_NO_COLUMN},
+        {"T_Item", "Na\"me", Check::Present, SRV_ERR_ARGUMENT},
+        {"T_Item", "Name", Check::Beyond32Bits, SRV_ERR_ARGUMENT},  // not an integer column
+    };
+    for (const auto& [table, column, check, code] : refusals) {
+        long long found = -1;
+        std::vector<std::pair<long long, std::string>> samples;
+        EXPECT_EQ(ValueScans(*idm).findValues(table, column, check, 0, 1, found, samples).rCode,
+                  code)
+            << table << "." << column;
+        EXPECT_TRUE(samples.empty());
     }
     MNormalColumn name = describe("Name", 2), qty = describe("Qty", 2), extra = describe("X", 1),
                   unique = describe("U", 2);

@@ -1,19 +1,21 @@
-// The physical-table side of InstanceDataManager: creating and dropping
-// tables, adding columns, listing what exists.
-#include "InstanceDataManager.h"
-
-#include <cstdint>
+// The schema changes of InstanceDataManager made in place: creating and
+// dropping tables, adding columns, setting a column's index, dropping what a
+// user made beside the tables.
+#include "detail/SchemaChanges.h"
 
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
 #include "backend/Connection.h"
 #include "backend/SqlText.h"
 #include "backend/TableDefinition.h"
+#include "detail/NameRules.h"
 
 namespace MeridianSpace {
 
+using detail::checkColumnName;
 using detail::checkIdentifier;
 using detail::checkNameFits;
+using detail::checkTableName;
 using detail::columnDefinition;
 using detail::createColumnIndex;
 using detail::quoteIdentifier;
@@ -28,28 +30,9 @@ bool tableExists(detail::Connection& conn, const std::string& table) {
 
 }  // namespace
 
-ResultMsg InstanceDataManager::checkTableName(const std::string& innerName) {
-    return checkIdentifier(innerName, "表");
-}
-
-ResultMsg InstanceDataManager::checkColumnName(const std::string& innerName,
-                                               const std::vector<std::string>& others) {
-    ResultMsg rm = checkIdentifier(innerName, "列");
-    if (!rm.ok()) return rm;
-    if (StringHelper::equalsIgnoreCase(innerName, "id")) {
-        return ResultMsg(SRV_ERR_ARGUMENT, "列名id由存储自动建立，不能再定义");
-    }
-    for (const std::string& other : others) {
-        if (StringHelper::equalsIgnoreCase(other, innerName)) {
-            return ResultMsg(SRV_ERR_ARGUMENT, "同一列出现两次：" + innerName);
-        }
-    }
-    return rm;
-}
-
-ResultMsg InstanceDataManager::addMTableInstance(const MTable& table,
-                                                 const std::list<MNormalColumn>& columns) {
-    detail::Connection& conn = *connection_;
+ResultMsg detail::SchemaChanges::addMTableInstance(const MTable& table,
+                                                   const std::list<MNormalColumn>& columns) {
+    detail::Connection& conn = conn_;
     ResultMsg rm = checkTableName(table._innerName);
     if (rm.ok()) rm = checkNameFits(table._innerName, "表", conn.nameLimit());
     if (rm.ok()) rm = conn.checkOpen();
@@ -83,9 +66,9 @@ ResultMsg InstanceDataManager::addMTableInstance(const MTable& table,
     return rm;
 }
 
-ResultMsg InstanceDataManager::addNormalColumnInstance(const std::string& table,
-                                                       const MNormalColumn& column) {
-    detail::Connection& conn = *connection_;
+ResultMsg detail::SchemaChanges::addNormalColumnInstance(const std::string& table,
+                                                         const MNormalColumn& column) {
+    detail::Connection& conn = conn_;
     ResultMsg rm = checkTableName(table);
     if (rm.ok()) rm = checkColumnName(column._innerName, {});
     if (rm.ok()) rm = checkNameFits(column._innerName, "列", conn.nameLimit());
@@ -114,10 +97,10 @@ ResultMsg InstanceDataManager::addNormalColumnInstance(const std::string& table,
     return rm;
 }
 
-ResultMsg InstanceDataManager::delTableInstance(const std::string& table) {
+ResultMsg detail::SchemaChanges::delTableInstance(const std::string& table) {
     ResultMsg rm = checkIdentifier(table, "表");
     if (!rm.ok()) return rm;
-    detail::Connection& conn = *connection_;
+    detail::Connection& conn = conn_;
     rm = conn.checkOpen();
     if (!rm.ok()) return rm;
     if (!tableExists(conn, table)) return ResultMsg(SRV_ERR_NO_TABLE, "表不存在：" + table);
@@ -128,36 +111,41 @@ ResultMsg InstanceDataManager::delTableInstance(const std::string& table) {
     return rm;
 }
 
-ResultMsg InstanceDataManager::getTableColumnNames(const std::string& table,
-                                                   std::vector<std::string>& names) {
+ResultMsg detail::SchemaChanges::setColumnIndex(const std::string& table,
+                                                const MNormalColumn& column) {
     ResultMsg rm = checkIdentifier(table, "表");
+    if (rm.ok()) rm = checkIdentifier(column._innerName, "列");
+    detail::Connection& conn = conn_;
+    if (rm.ok()) rm = conn.checkOpen();
+    std::vector<detail::IndexInfo> indexes;
+    if (rm.ok()) rm = conn.columnIndexes(table, indexes);
     if (!rm.ok()) return rm;
-    detail::Connection& conn = *connection_;
-    rm = conn.checkOpen();
-    if (!rm.ok()) return rm;
-    const std::vector<detail::ColumnInfo>* layout = nullptr;
-    rm = conn.tableColumns(table, layout);
-    if (!rm.ok()) return rm;
-    for (const detail::ColumnInfo& info : *layout)
-        names.push_back(info.name);
+    rm = conn.atomic([&]() {
+        ResultMsg r;
+        for (auto it = indexes.begin(); r.ok() && it != indexes.end(); ++it) {
+            if (StringHelper::equalsIgnoreCase(it->column, column._innerName))
+                r = conn.execute("DROP INDEX " + quoteIdentifier(it->name));
+        }
+        return r.ok() ? detail::createColumnIndex(conn, table, column) : r;
+    });
+    conn.schemaChanged();
     return rm;
 }
 
-ResultMsg InstanceDataManager::getTableNames(std::vector<std::string>& names) {
-    return connection_->tableNames(names);
+ResultMsg detail::SchemaChanges::getSchemaObjects(std::vector<SchemaObject>& objects) {
+    ResultMsg rm = conn_.checkOpen();
+    return rm.ok() ? conn_.userObjects(objects) : rm;
 }
 
-ResultMsg InstanceDataManager::lockSchemaChanges() {
-    ResultMsg rm = connection_->checkOpen();
-    return rm.ok() ? connection_->lockSchemaChanges() : rm;
-}
-
-ResultMsg InstanceDataManager::initialMetaDataCache() {
-    return connection_->refreshSchema();
-}
-
-std::uint64_t InstanceDataManager::changeCount(const std::string& table) {
-    return connection_->changeCount(table);
+ResultMsg detail::SchemaChanges::dropSchemaObject(const SchemaObject& object) {
+    detail::Connection& conn = conn_;
+    ResultMsg rm = checkIdentifier(object.name, "对象");
+    if (rm.ok() && !object.table.empty()) rm = checkIdentifier(object.table, "表");
+    if (rm.ok()) rm = conn.checkOpen();
+    if (!rm.ok()) return rm;
+    rm = conn.atomic([&]() { return conn.execute(conn.dialect().dropObject(object)); });
+    conn.schemaChanged();
+    return rm;
 }
 
 }  // namespace MeridianSpace

@@ -1,5 +1,6 @@
-// The instance-file side of InstanceDataManager: an empty data store of one
-// model version in a new file, and what such a file says about itself.
+// The instance files of InstanceDataManager: an empty data store of one model
+// version built in a new file (or an empty server database), and the
+// statements that build it.
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -12,10 +13,10 @@
 #include <memory>
 #include <vector>
 
-#include "IEntityModel.h"
+#include "detail/InstanceFiles.h"
+
 #include "InstanceDataManager.h"
 #include "MRDService.h"
-#include "MRDSession.h"
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
 #include "backend/BackendRegistry.h"
@@ -23,131 +24,17 @@
 #include "backend/InstanceInfo.h"
 #include "backend/RowValues.h"
 #include "backend/SqlText.h"
+#include "detail/ModelVersionTables.h"
 
 namespace MeridianSpace {
 
 using detail::Connection;
 using detail::kInstanceInfoColumns;
 using detail::kInstanceInfoTable;
-using detail::notInstanceFile;
-using detail::StatementLease;
+using detail::readModelLayout;
+using detail::TableLayout;
 
 namespace {
-
-std::string projectByUID(const Connection& conn) {
-    return "SELECT \"id\" FROM \"T_M_Project\" WHERE " +
-           conn.dialect().equalsIgnoringCase("\"UID\"", "?1") + " ORDER BY \"id\" LIMIT 1";
-}
-const char* const kModelByName =
-    "SELECT \"id\" FROM \"T_M_EntityModel\" WHERE \"RProjectID\" = ?1 AND \"Name\" = ?2 "
-    "AND \"Version\" = ?3 ORDER BY \"id\" LIMIT 1";
-// The tables linked to model ?1 that exist in version ?2, in link order.
-std::string modelTables(const Connection& conn) {
-    return std::string(
-               "SELECT t.\"id\", t.\"Name\", t.\"InnerName\" FROM \"T_M_R_ModelTable\" AS l ") +
-           conn.dialect().orderedJoin() +
-           " \"T_M_EntityTable\" AS t ON t.\"id\" = l.\"T_M_EntityTableID\" "
-           "WHERE l.\"T_M_EntityModelID\" = ?1 AND t.\"AddVersion\" <= ?2 AND t.\"DelVersion\" > "
-           "?2 "
-           "ORDER BY l.\"id\"";
-}
-// The columns of table ?1 that exist in version ?2. A column keeps the place
-// of its first record: one changed in a later version (a record of the same
-// inner name for the versions before) stays where it was in every version.
-const char* const kTableColumns =
-    "SELECT c.\"InnerName\", c.\"Name\", c.\"DataType\", c.\"DefaultValue\", c.\"IsIndex\", "
-    "c.\"IsOnly\", c.\"IsAutoIncrement\", c.\"MaxLength\", c.\"MinLength\", c.\"NumLength\", "
-    "c.\"NumPresision\" FROM \"T_M_NormalColumn\" AS c WHERE c.\"T_M_EntityTableID\" = ?1 AND "
-    "c.\"AddVersion\" <= ?2 AND c.\"DelVersion\" > ?2 ORDER BY (SELECT min(o.\"id\") FROM "
-    "\"T_M_NormalColumn\" AS o WHERE o.\"T_M_EntityTableID\" = ?1 AND o.\"InnerName\" = "
-    "c.\"InnerName\")";
-
-ResultMsg readMetaData(Connection& conn, const std::string& sql,
-                       const detail::StatementBinder& bind, const detail::RowReader& read) {
-    return detail::forEachResultRow(conn, sql, bind, read, "读取元数据失败");
-}
-
-struct TableLayout {
-    MTable table;
-    std::list<MNormalColumn> columns;
-};
-
-// The identifier of the model `model` names, or SRV_ERR_NO_ROW.
-ResultMsg findModel(Connection& conn, const IEntityModel& model, int& modelID) {
-    int projectID = 0;
-    ResultMsg rm = readMetaData(
-        conn, projectByUID(conn), [&](detail::Statement& s) { s.bindText(1, model._projectUID); },
-        [&](const detail::Statement& s) { projectID = s.columnInt(0); });
-    if (rm.ok() && projectID == 0) {
-        return ResultMsg(SRV_ERR_NO_ROW, "项目不存在：UID = " + model._projectUID);
-    }
-    if (rm.ok()) {
-        rm = readMetaData(
-            conn, kModelByName,
-            [&](detail::Statement& s) {
-                s.bindInt64(1, projectID);
-                s.bindText(2, model._name);
-                s.bindInt64(3, model._version);
-            },
-            [&](const detail::Statement& s) { modelID = s.columnInt(0); });
-    }
-    if (rm.ok() && modelID == 0) {
-        rm = ResultMsg(SRV_ERR_NO_ROW, "数据模型不存在：项目UID = " + model._projectUID +
-                                           "，名称 = " + model._name +
-                                           "，版本 = " + StringHelper::int2String(model._version));
-    }
-    return rm;
-}
-
-MNormalColumn readColumn(const detail::Statement& s) {
-    MNormalColumn column;
-    column._innerName = s.columnBytes(0);
-    column._name = s.columnBytes(1);
-    column._dataType = s.columnInt(2);
-    column._defaultValue = s.columnBytes(3);
-    column._isIndex = s.columnInt(4);
-    column._isOnly = s.columnInt(5);
-    column._isAutoIncrement = s.columnInt(6);
-    column._maxLength = s.columnInt(7);
-    column._minLength = s.columnInt(8);
-    column._numLength = s.columnInt(9);
-    column._numPresision = s.columnInt(10);
-    return column;
-}
-
-// The tables of the model's version, each once, with the columns of that version.
-ResultMsg readModelLayout(Connection& conn, const IEntityModel& model,
-                          std::vector<TableLayout>& layouts) {
-    int modelID = 0;
-    ResultMsg rm = findModel(conn, model, modelID);
-    if (!rm.ok()) return rm;
-    const auto bindVersion = [&](detail::Statement& s, int id) {
-        s.bindInt64(1, id);
-        s.bindInt64(2, model._version);
-    };
-    std::vector<int> seen;
-    rm = readMetaData(
-        conn, modelTables(conn), [&](detail::Statement& s) { bindVersion(s, modelID); },
-        [&](const detail::Statement& s) {
-            const int id = s.columnInt(0);
-            for (int known : seen) {
-                if (known == id) return;
-            }
-            seen.push_back(id);
-            TableLayout layout;
-            layout.table._ID = id;
-            layout.table._name = s.columnBytes(1);
-            layout.table._innerName = s.columnBytes(2);
-            layout.table._version = model._version;
-            layouts.push_back(std::move(layout));
-        });
-    for (auto it = layouts.begin(); rm.ok() && it != layouts.end(); ++it) {
-        rm = readMetaData(
-            conn, kTableColumns, [&](detail::Statement& s) { bindVersion(s, it->table._ID); },
-            [&](const detail::Statement& s) { it->columns.push_back(readColumn(s)); });
-    }
-    return rm;
-}
 
 ResultMsg existsAlready(const std::string& path) {
     return ResultMsg(SRV_ERR_EXISTS, "实例文件已存在，不会覆盖：" + path);
@@ -280,9 +167,9 @@ ResultMsg enterScratchSchema(Connection& conn) {
 
 }  // namespace
 
-ResultMsg InstanceDataManager::instanceStatements(const IEntityModel& model,
-                                                  std::vector<std::string>& statements) {
-    Connection& conn = *connection_;
+ResultMsg detail::InstanceFiles::instanceStatements(const IEntityModel& model,
+                                                    std::vector<std::string>& statements) {
+    Connection& conn = conn_;
     std::vector<TableLayout> layouts;
     ResultMsg rm = conn.checkOpen();
     if (rm.ok()) rm = readModelLayout(conn, model, layouts);
@@ -332,9 +219,9 @@ ResultMsg MRDService::publishFile(const std::string& temporary, const std::strin
     return fileSystemError("无法建立实例文件：", target, error);
 }
 
-ResultMsg InstanceDataManager::createEntityModelInstance_Create(IEntityModel model,
-                                                                MRDSession*& session, int flag) {
-    Connection& conn = *connection_;
+ResultMsg detail::InstanceFiles::createEntityModelInstance_Create(
+    IEntityModel model, std::shared_ptr<Connection>& opened, int flag) {
+    Connection& conn = conn_;
     const std::string& target = model._filePath;
     ResultMsg rm = conn.checkOpen();
     const detail::Backend& server = detail::backendFor(target);
@@ -348,7 +235,7 @@ ResultMsg InstanceDataManager::createEntityModelInstance_Create(IEntityModel mod
         InstanceDataManager builder(built);
         rm = built->atomic([&]() { return fillServerInstance(*built, builder, model, layouts); });
         if (rm.ok() && flag == 1) rm = built->loadAllLayouts();
-        if (rm.ok()) session = new MRDSession(std::move(built));
+        if (rm.ok()) opened = std::move(built);
         return rm;
     }
     if (rm.ok()) rm = detail::fileBackend().checkLocation(target);
@@ -377,7 +264,6 @@ ResultMsg InstanceDataManager::createEntityModelInstance_Create(IEntityModel mod
     if (rm.ok()) rm = MRDService::publishFile(temporary.path(), target);
     if (!rm.ok()) return rm;
 
-    std::shared_ptr<Connection> opened;
     rm = detail::fileBackend().open(target, false, opened);
     if (rm.ok() && flag == 1) rm = opened->loadAllLayouts();
     if (!rm.ok()) {
@@ -386,57 +272,7 @@ ResultMsg InstanceDataManager::createEntityModelInstance_Create(IEntityModel mod
         removeDatabaseFiles(target);
         return rm;
     }
-    session = new MRDSession(std::move(opened));
     return rm;
-}
-
-ResultMsg InstanceDataManager::getEntityModelInstanceInfo(IEntityModel& model) {
-    Connection& conn = *connection_;
-    ResultMsg rm = conn.checkOpen();
-    if (!rm.ok()) return rm;
-    StatementLease lease;
-    rm = conn.prepare(detail::instanceInfoQuery(conn.dialect().storageOrder()), lease);
-    if (!rm.ok()) {
-        // Any other database lacks the table or some of its columns; a file
-        // that cannot be read keeps the engine's answer.
-        ResultMsg why = conn.explainFailure(kInstanceInfoTable, kInstanceInfoColumns, rm);
-        if (why.rCode == SRV_ERR_NO_TABLE || why.rCode == SRV_ERR_NO_COLUMN) {
-            return notInstanceFile(conn.displayName(), why.rMsg);
-        }
-        return why;
-    }
-    const detail::StepResult rc = lease->step();
-    if (rc == detail::StepResult::Done)
-        return notInstanceFile(conn.displayName(), "实例信息表中没有记录");
-    if (rc != detail::StepResult::Row) {
-        return conn.engineError(SRV_ERR_ENGINE, "读取实例信息失败：" + conn.displayName());
-    }
-    if (lease->columnType(1) != detail::ValueType::Integer) {
-        return notInstanceFile(conn.displayName(), "版本号不是整数");
-    }
-    model._name = lease->columnBytes(0);
-    model._version = lease->columnInt(1);
-    model._type = lease->columnBytes(2);
-    model._description = lease->columnBytes(3);
-    model._projectUID = lease->columnBytes(4);
-    return rm;
-}
-
-ResultMsg InstanceDataManager::setEntityModelInstanceVersion(int version) {
-    Connection& conn = *connection_;
-    ResultMsg rm = conn.checkOpen();
-    if (!rm.ok()) return rm;
-    return conn.atomic([&]() {
-        StatementLease lease;
-        ResultMsg r = conn.prepare(
-            "UPDATE " + detail::quoteIdentifier(kInstanceInfoTable) + " SET \"Version\" = ?1",
-            lease);
-        if (!r.ok()) return r;
-        lease->bindInt64(1, version);
-        if (lease->step() != detail::StepResult::Done)
-            return conn.engineError(SRV_ERR_ENGINE, "写入实例信息失败：" + conn.displayName());
-        return r;
-    });
 }
 
 }  // namespace MeridianSpace
