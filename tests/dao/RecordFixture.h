@@ -30,19 +30,6 @@ inline std::string utf8(const std::string& gbk) {
     return StringHelper::GBKToUTF8(gbk);
 }
 
-/// SQL for rawScalar on `location` that joins `value` over the rows of
-/// `from` (tables with their conditions) by `separator`, ordered by `orderBy`.
-inline std::string joinedSql(const std::string& location, const std::string& value,
-                             const std::string& from, const std::string& orderBy = "\"id\"",
-                             const std::string& separator = ",") {
-    if (isServerLocation(location)) {
-        return "SELECT string_agg(CAST(" + value + " AS TEXT), '" + separator + "' ORDER BY " +
-               orderBy + ") FROM " + from;
-    }
-    return "SELECT group_concat(v, '" + separator + "') FROM (SELECT " + value + " AS v FROM " +
-           from + " ORDER BY " + orderBy + ")";
-}
-
 class RecordFixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -112,7 +99,7 @@ protected:
 
     TempDir dir;
     /// The configuration and work databases of the backend under test (file
-    /// paths, or server URIs: see support/TestBackend.h).
+    /// paths, or server URIs: see support/BackendUnderTest.h).
     std::string config, work;
     // The log folder ./DB_Log lands in the test's own folder.
     ScopedCwd cwd{dir.path()};

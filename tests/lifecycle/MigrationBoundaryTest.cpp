@@ -29,9 +29,11 @@ protected:
     // An instance of `version` holding the rows (id, A_1, N_1).
     std::string instance(M_EntityModelDAO& version, const std::string& rows) {
         const std::string name = "i" + std::to_string(++made);
-        const std::string at = onPostgres() ? dir.database(name) : dir.file(name + ".db");
-        ResultMsg rm = onPostgres() ? version.createInstance(at, "")
-                                    : version.createInstance(dir.path(), name + ".db");
+        const std::string at =
+            !underTest().capabilities().localFile ? dir.database(name) : dir.file(name + ".db");
+        ResultMsg rm = !underTest().capabilities().localFile
+                           ? version.createInstance(at, "")
+                           : version.createInstance(dir.path(), name + ".db");
         EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
         EXPECT_TRUE(
             rawExecute(at, "INSERT INTO \"T_1\" (\"id\", \"A_1\", \"N_1\") VALUES " + rows));
@@ -40,8 +42,8 @@ protected:
     // What a refusal must leave as it was: the file's bytes, or the server
     // database's columns, indexes, rows and version.
     static std::string state(const std::string& at) {
-        if (!isServerLocation(at)) return readText(at);
-        return serverScalar(
+        if (isFile(at)) return readText(at);
+        return rawScalar(
             at,
             "SELECT (SELECT string_agg(column_name || ' ' || data_type, ',' ORDER BY column_name) "
             "FROM information_schema.columns WHERE table_schema = current_schema() AND "

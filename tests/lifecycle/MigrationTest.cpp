@@ -1,3 +1,4 @@
+#include <libpq-fe.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -369,7 +370,7 @@ TEST_F(Migration, DriftAndBadInputAreFoundBeforeAnythingIsWritten) {
 // T_1 of a server database as the server prints it: columns, indexes
 // (the primary key's too), rows and the version its instance claims.
 std::string serverDump(const std::string& uri) {
-    return serverScalar(
+    return rawScalar(
         uri,
         "SELECT (SELECT string_agg(column_name || ' ' || data_type || ' ' || coalesce("
         "column_default, '-'), ', ' ORDER BY ordinal_position) FROM information_schema.columns "
@@ -384,7 +385,7 @@ std::string serverDump(const std::string& uri) {
 // with names the server keeps whole; read back, checked and migrated in
 // two rebuilds to what a new instance of the last version holds.
 TEST_F(Migration, AServerInstanceIsBuiltCheckedAndMigratedInItsDatabase) {
-    if (!onPostgres()) GTEST_SKIP() << "a case of the server run";
+    if (underTest().capabilities().localFile) GTEST_SKIP() << "a case of a server's databases";
     Model m = build();
     const std::string uri = dir.database("inst"), far = dir.database("far");
     ASSERT_TRUE(m.v1.createInstance(uri, "").ok());
@@ -430,9 +431,9 @@ TEST_F(Migration, AServerInstanceIsBuiltCheckedAndMigratedInItsDatabase) {
     EXPECT_NE(refused.find("表名称超过数据库能保存的63字节：" + std::string(70, 'L')),
               std::string::npos)
         << utf8(refused);
-    EXPECT_EQ(serverScalar(empty,
-                           "SELECT count(*) FROM pg_tables WHERE schemaname = "
-                           "current_schema()"),
+    EXPECT_EQ(rawScalar(empty,
+                        "SELECT count(*) FROM pg_tables WHERE schemaname = "
+                        "current_schema()"),
               "0");
 }
 
@@ -587,7 +588,7 @@ TEST_F(Migration, ACommitWhileTheMigrationWaitsForTheLockIsWhatItChecksAndCopies
 // rebuilt table, never left behind in the one that is dropped.
 TEST_F(Migration, ARowCommittedWhileAServerMigrationWaitsForItsLockIsKept) {
     using namespace std::chrono_literals;
-    if (!onPostgres()) GTEST_SKIP() << "a case of the server run";
+    if (underTest().capabilities().localFile) GTEST_SKIP() << "a case of a server's databases";
     Model m = build();
     upgrade(m);
     m.columns["N"]._dataType = 2;
@@ -606,10 +607,10 @@ TEST_F(Migration, ARowCommittedWhileAServerMigrationWaitsForItsLockIsKept) {
     auto migration = std::async(std::launch::async, [&] { return migrate(uri, m.now); });
     // A lock of this schema's tables that is waited for: the migration's.
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (serverScalar(uri,
-                        "SELECT count(*) FROM pg_locks AS l JOIN pg_class AS c ON c.oid = "
-                        "l.relation WHERE NOT l.granted AND c.relnamespace = (SELECT oid "
-                        "FROM pg_namespace WHERE nspname = current_schema())") == "0" &&
+    while (rawScalar(uri,
+                     "SELECT count(*) FROM pg_locks AS l JOIN pg_class AS c ON c.oid = "
+                     "l.relation WHERE NOT l.granted AND c.relnamespace = (SELECT oid "
+                     "FROM pg_namespace WHERE nspname = current_schema())") == "0" &&
            migration.wait_for(5ms) == std::future_status::timeout &&
            std::chrono::steady_clock::now() < deadline) {
     }
@@ -639,13 +640,13 @@ TEST_F(Migration, WhatAUserMadeInTheDatabaseSurvivesARebuildOrIsNamed) {
     upgrade(m);
     end(m.now, m.columns["A"]);
     std::vector<std::string> locations = {instance(m.v1, "v1.db")};
-    if (onPostgres()) {
+    if (!underTest().capabilities().localFile) {
         locations.push_back(dir.database("inst"));
         ASSERT_TRUE(m.v1.createInstance(locations.back(), "").ok());
     }
     for (const std::string& at : locations) {
         SCOPED_TRACE(at);
-        const bool server = isServerLocation(at);
+        const bool server = !isFile(at);
         ASSERT_TRUE(rawExecute(at,
                                "INSERT INTO \"T_1\" (\"A_1\", \"N_1\") VALUES ('x', 7), ('y', 8); "
                                "CREATE VIEW \"Recent\" AS SELECT \"A_1\", \"N_1\" FROM \"T_1\"; "
@@ -789,8 +790,8 @@ std::string script(const std::vector<std::string>& statements) {
 // An instance of `version` in a database of the backend under test.
 std::string instanceAt(M_EntityModelDAO& version, const std::string& name, TempDir& dir) {
     const std::string location = dir.database(name);
-    ResultMsg rm = isServerLocation(location) ? version.createInstance(location, "")
-                                              : version.createInstance(dir.path(), name);
+    ResultMsg rm = !isFile(location) ? version.createInstance(location, "")
+                                     : version.createInstance(dir.path(), name);
     EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
     return location;
 }
@@ -810,17 +811,18 @@ TEST_F(Migration, ListedStatementsRunByHandMakeWhatTheLibraryMakes) {
     ASSERT_TRUE(m.columns["N"].reviseInModel(&m.v1).ok());
     ASSERT_TRUE(m.columns["A"].reviseInModel(&m.v1).ok());
     std::vector<std::string> statements;
-    const std::string scratch = onPostgres() ? dir.database("scratch") : "";
+    const std::string scratch =
+        !underTest().capabilities().localFile ? dir.database("scratch") : "";
     ResultMsg rm = m.v1.instanceStatements(scratch, statements);
     ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
     const std::string byHand = dir.database("byhand");
     ASSERT_TRUE(rawExecute(byHand, script(statements))) << script(statements);
     EXPECT_EQ(schemaDump(byHand), schemaDump(instanceAt(m.v1, "made", dir)));
-    if (onPostgres()) {
-        EXPECT_EQ(serverScalar(scratch,
-                               "SELECT (SELECT count(*) FROM pg_namespace WHERE nspname LIKE "
-                               "'arx_statements%') + (SELECT count(*) FROM pg_tables WHERE "
-                               "schemaname = current_schema())"),
+    if (!underTest().capabilities().localFile) {
+        EXPECT_EQ(rawScalar(scratch,
+                            "SELECT (SELECT count(*) FROM pg_namespace WHERE nspname LIKE "
+                            "'arx_statements%') + (SELECT count(*) FROM pg_tables WHERE "
+                            "schemaname = current_schema())"),
                   "0");
     }
 
@@ -868,11 +870,11 @@ TEST_F(Migration, ListedStatementsRunByHandMakeWhatTheLibraryMakes) {
 
 // The rows of T_1 by column name (a column that comes back comes last).
 std::string namedRows(const std::string& location) {
-    if (isServerLocation(location)) {
-        return serverScalar(location,
-                            "SELECT string_agg(concat_ws('|', id, \"A_1\", \"N_1\", "
-                            "coalesce(\"R_1\"::text, 'NULL'), coalesce(\"Bl_1\"::text, "
-                            "'NULL')), ';' ORDER BY id) FROM \"T_1\"");
+    if (!isFile(location)) {
+        return rawScalar(location,
+                         "SELECT string_agg(concat_ws('|', id, \"A_1\", \"N_1\", "
+                         "coalesce(\"R_1\"::text, 'NULL'), coalesce(\"Bl_1\"::text, "
+                         "'NULL')), ';' ORDER BY id) FROM \"T_1\"");
     }
     return rawScalar(location,
                      "SELECT group_concat(id || '|' || A_1 || '|' || N_1 || '|' || quote(R_1) || "

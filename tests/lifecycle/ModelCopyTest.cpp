@@ -13,17 +13,11 @@ protected:
     /// Every row of each metadata table, in identifier order, as text (on the
     /// server: the text of the row's record).
     std::vector<std::string> rows() {
-        const std::string fields =
-            "SELECT group_concat('quote(\"' || name || '\")', '||'',''||') FROM "
-            "pragma_table_info('";
         std::vector<std::string> out;
         for (std::string t : {"T_M_EntityModel", "T_M_Folder", "T_M_EntityTable",
                               "T_M_NormalColumn", "T_M_R_FolderTable", "T_M_R_ModelTable",
                               "T_M_FindByInterface_2", "T_M_DelByInterface_2", "T_M_SceneInfo_2"})
-            out.push_back(
-                raw(onPostgres()
-                        ? joinedSql(config, "r", "\"" + t + "\" AS r", "r.\"id\"", "/")
-                        : "SELECT group_concat(" + raw(fields + t + "')") + ", '/') FROM " + t));
+            out.push_back(backendAt(config).tableRows(config, t));
         return out;
     }
     /// The one table linked to the model.
@@ -34,9 +28,7 @@ protected:
                           id(m))));
     }
     static std::string id(const DAO& d) { return std::to_string(d._ID); }
-    const std::string physicalTables =
-        onPostgres() ? "SELECT count(*) FROM pg_tables WHERE schemaname = current_schema()"
-                     : "SELECT count(*) FROM sqlite_master WHERE type = 'table'";
+    std::string physicalTables() { return backendAt(config).tableCount(config); }
 };
 
 // Version 2 of S: folder A, sub-folder A1 holding T (c1; c2 refers to T; c3 gone
@@ -68,7 +60,7 @@ TEST_F(ModelCopy, CopiesTheTreeIntoNewRecordsAndRewritesEveryReference) {
                 t.addSceneInfo(&s, &inTable).ok());
 
     const std::vector<std::string> before = rows();
-    const std::string tablesBefore = raw(physicalTables);
+    const std::string tablesBefore = physicalTables();
     copy._name = "C";
     M_EntityModelDAO* target = &copy;
     ResultMsg rm = s.copyTo(target);
@@ -81,7 +73,7 @@ TEST_F(ModelCopy, CopiesTheTreeIntoNewRecordsAndRewritesEveryReference) {
     // The source's rows, its lock included, stay as they were; new rows come after them.
     for (std::size_t i = 0; i < before.size(); ++i)
         EXPECT_EQ(after[i].substr(0, before[i].size()), before[i]) << i;
-    EXPECT_EQ(raw(physicalTables), tablesBefore);  // no rows to copy outside dictionary models
+    EXPECT_EQ(physicalTables(), tablesBefore);  // no rows to copy outside dictionary models
 
     const std::string inCopy = " AND \"T_M_EntityModelID\" = " + id(copy);
     const std::string a1New =
@@ -174,11 +166,11 @@ TEST_F(ModelCopy, ADictionaryModelTakesItsRowsAlong) {
     Owned<M_NormalColumnDAO> columns, exported;
     ASSERT_TRUE(t.getNormalColumnDAOList(&m, columns.items).ok());
     ASSERT_TRUE(t.importData(columns.items, {"red@#@1", "g@#@h"}).ok());
-    const int tablesBefore = std::stoi(raw(physicalTables));
+    const int tablesBefore = std::stoi(physicalTables());
     copy._name = "C";
     M_EntityModelDAO* target = &copy;
     ASSERT_TRUE(m.copyTo(target).ok());
-    EXPECT_EQ(std::stoi(raw(physicalTables)), tablesBefore + 1);
+    EXPECT_EQ(std::stoi(physicalTables()), tablesBefore + 1);
     auto tNew = tableOf(copy);
     ASSERT_NE(tNew, nullptr);
     std::list<std::string> lines;

@@ -130,9 +130,11 @@ protected:
     // A database of the backend under test made by `sql` (in the dialect
     // chosen by the run).
     std::string database(const std::string& sqliteSql, const std::string& serverSql) {
-        const std::string location = onPostgres() ? dir.database("inspected") : dir.file("in.db");
-        const bool made = onPostgres() ? pgExecute(location, serverSql).empty()
-                                       : RawConnection(location).execute(sqliteSql);
+        const std::string location =
+            !underTest().capabilities().localFile ? dir.database("inspected") : dir.file("in.db");
+        const bool made = !underTest().capabilities().localFile
+                              ? rawRun(location, serverSql).empty()
+                              : RawConnection(location).execute(sqliteSql);
         EXPECT_TRUE(made);
         return location;
     }
@@ -141,7 +143,7 @@ protected:
                         readText(ARX_TEST_DATA "/chinook/Chinook_PostgreSql.sql"));
     }
     std::string named(const std::string& sqliteNames) const {
-        return onPostgres() ? snakeCase(sqliteNames) : sqliteNames;
+        return !underTest().capabilities().localFile ? snakeCase(sqliteNames) : sqliteNames;
     }
 };
 
@@ -175,9 +177,10 @@ TEST_F(ModelInspectTest, TheChinookSchemaBecomesAModelAndItsNextVersion) {
     ASSERT_TRUE(ModelExport::describe(stored, 0, back).ok());
     EXPECT_EQ(compact(back), named(kChinook));
 
-    ASSERT_TRUE(onPostgres() ? pgExecute(location, "ALTER TABLE album ADD COLUMN year INT").empty()
-                             : RawConnection(location).execute(
-                                   "ALTER TABLE Album ADD COLUMN Year INTEGER DEFAULT 1970"));
+    ASSERT_TRUE(!underTest().capabilities().localFile
+                    ? rawRun(location, "ALTER TABLE album ADD COLUMN year INT").empty()
+                    : RawConnection(location).execute(
+                          "ALTER TABLE Album ADD COLUMN Year INTEGER DEFAULT 1970"));
     InspectOptions again;
     again.existing = &stored;
     ModelDescription next;
@@ -221,12 +224,13 @@ TEST_F(ModelInspectTest, WhatTheModelCannotHoldIsListed) {
                     "Price real(8,3); Raw text(256)\n"));
     const std::string extra = named("Extra");
     const std::string expected =
-        onPostgres() ? "mapped extra.flag\nmapped extra.price\nmapped extra.raw\nnot-held extra\n"
-                       "not-held extra\nnot-held extra\nnot-held extra.id\n"
-                       "not-held extra.made\nnot-held extra_trigger\nnot-held extra_view\n"
-                     : "mapped Extra.Flag\nmapped Extra.Price\nmapped Extra.Raw\nnot-held Extra\n"
-                       "not-held Extra\nnot-held Extra\nnot-held Extra.Id\nnot-held Extra.Made\n"
-                       "not-held ExtraTrigger\nnot-held ExtraView\n";
+        !underTest().capabilities().localFile
+            ? "mapped extra.flag\nmapped extra.price\nmapped extra.raw\nnot-held extra\n"
+              "not-held extra\nnot-held extra\nnot-held extra.id\n"
+              "not-held extra.made\nnot-held extra_trigger\nnot-held extra_view\n"
+            : "mapped Extra.Flag\nmapped Extra.Price\nmapped Extra.Raw\nnot-held Extra\n"
+              "not-held Extra\nnot-held Extra\nnot-held Extra.Id\nnot-held Extra.Made\n"
+              "not-held ExtraTrigger\nnot-held ExtraView\n";
     EXPECT_EQ(noteLines(notes), expected);
     EXPECT_EQ(noteOf(notes, extra + "." + named("Id"), ""),
               u8"每个物理表都有自己的标识列id，此主键由它承担");

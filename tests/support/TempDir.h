@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/TestBackend.h"
+#include "support/BackendUnderTest.h"
 
 namespace arxtest {
 
@@ -23,8 +23,8 @@ public:
     ~TempDir() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
-        for (const std::string& schema : schemas_)
-            pgExecute(pgServerUri(), "DROP SCHEMA IF EXISTS \"" + schema + "\" CASCADE");
+        for (const std::string& location : databases_)
+            backendAt(location).dropDatabase(location);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -32,24 +32,25 @@ public:
     const std::string& path() const { return path_; }
     /// path() + "/" + name
     std::string file(const std::string& name) const { return path_ + "/" + name; }
-    /// A database of the backend under test: file(name) (behind the stub's
-    /// scheme on the stub), or on PostgreSQL a new schema of the test server
-    /// (dropped with the folder).
-    std::string database(const std::string& name) {
-        if (onStub()) return kStubPrefix + file(name);
-        if (!onPostgres()) return file(name);
-        return serverDatabase(name);
-    }
-    /// A new schema of the PostgreSQL test server, whatever the backend
+    /// A new database of the backend under test (a file in the folder, or
+    /// one dropped with the folder).
+    std::string database(const std::string& name) { return made(underTest(), name); }
+    /// A new database on the server of the matrix, whatever the backend
     /// under test (dropped with the folder).
-    std::string serverDatabase(const std::string& name) {
-        schemas_.emplace_back();
-        return newServerDatabase(name, schemas_.back());
+    std::string serverDatabase(const std::string& name) { return made(serverUnderTest(), name); }
+    /// A new database of `backend` (dropped with the folder).
+    std::string database(const BackendUnderTest& backend, const std::string& name) {
+        return made(backend, name);
     }
 
 private:
+    std::string made(const BackendUnderTest& backend, const std::string& name) {
+        databases_.push_back(backend.newDatabase(path_, name));
+        return databases_.back();
+    }
+
     std::string path_;
-    std::vector<std::string> schemas_;
+    std::vector<std::string> databases_;
 };
 
 class ScopedCwd {

@@ -158,13 +158,11 @@ TEST_F(QmsTest, WholeSessionEndToEnd) {
 }
 
 TEST_F(QmsTest, ServerDatabasesWorkLikeFilesAndNoPasswordIsShownOrLogged) {
-    if (!arxtest::postgresUnavailable().empty()) {
-        if (arxtest::postgresRequired()) FAIL() << arxtest::postgresUnavailable();
-        GTEST_SKIP() << "no PostgreSQL server: " << arxtest::postgresUnavailable();
+    if (!arxtest::serverUnderTest().unavailable().empty()) {
+        if (arxtest::serverRequired()) FAIL() << arxtest::serverUnderTest().unavailable();
+        GTEST_SKIP() << "no PostgreSQL server: " << arxtest::serverUnderTest().unavailable();
     }
-    std::string schema, workSchema;
-    const std::string server = arxtest::newServerDatabase("qms", schema),
-                      work = arxtest::newServerDatabase("work", workSchema),
+    const std::string server = dir.serverDatabase("qms"), work = dir.serverDatabase("work"),
                       config = "--config '" + server + "' --work '" + work + "' ";
     // The password of the URIs, and the same server with it as a parameter.
     const std::size_t user = server.find("://") + 3, at = server.find('@');
@@ -195,8 +193,7 @@ TEST_F(QmsTest, ServerDatabasesWorkLikeFilesAndNoPasswordIsShownOrLogged) {
     run("--config '" + asParameter + "' --work '" + work + "' status --json", 0);
     run(config + "data export Sales Customer", 1);  // the work database is no instance file
     // A row the server refuses undoes the whole file.
-    std::string instanceSchema;
-    const std::string instance = arxtest::newServerDatabase("inst", instanceSchema),
+    const std::string instance = dir.serverDatabase("inst"),
                       rows = "--config '" + server + "' --work '" + instance + "' data ";
     run(config + u8"column change Sales Customer 名称 --unique 1", 0);
     run(config + "model instance Sales '" + instance + "'", 0);
@@ -213,8 +210,6 @@ TEST_F(QmsTest, ServerDatabasesWorkLikeFilesAndNoPasswordIsShownOrLogged) {
         ok("--config second.db --work second-work.db table show Sales Customer").find(u8"名称"),
         npos);
     EXPECT_NE(run(config + "import shop.db", 0).find("Shop_imp"), npos);
-    for (const std::string& dropped : {schema, workSchema, instanceSchema})
-        arxtest::pgExecute(arxtest::pgServerUri(), "DROP SCHEMA \"" + dropped + "\" CASCADE");
 }
 
 TEST_F(QmsTest, DiagramShowsSceneRecordsAndRendersToPng) {
@@ -293,32 +288,23 @@ TEST_F(QmsTest, ModelDiffAndMigrationOfAnInstanceFile) {
     // The statements of a new instance, run by hand on an empty database of
     // each backend, make what the library makes there (tables, columns with
     // type, default and not-null, indexes, the instance's description).
-    std::vector<std::string> schemas;
-    const struct {
-        const char* dialect;
-        bool server;
-    } backends[] = {{"sqlite", false}, {"postgresql", true}};
-    for (const auto& backend : backends) {
-        SCOPED_TRACE(backend.dialect);
-        if (backend.server && !arxtest::postgresUnavailable().empty()) {
-            if (arxtest::postgresRequired()) ADD_FAILURE() << arxtest::postgresUnavailable();
+    for (const char* dialect : {"sqlite", "postgresql"}) {
+        SCOPED_TRACE(dialect);
+        const arxtest::BackendUnderTest& backend = *arxtest::backendNamed(dialect);
+        if (const std::string why = backend.unavailable(); !why.empty()) {
+            if (arxtest::serverRequired()) ADD_FAILURE() << why;
             continue;
         }
-        const auto empty = [&](const std::string& name) {
-            if (!backend.server) return dir.file(name + ".db");
-            schemas.emplace_back();
-            return arxtest::newServerDatabase(name, schemas.back());
-        };
-        const std::string made = empty("made"), byHand = empty("byhand");
+        const bool server = !backend.capabilities().localFile;
+        const auto empty = [&](const std::string& name) { return dir.database(backend, name); };
+        const std::string made = empty("made.db"), byHand = empty("byhand.db");
         ok("model instance M '" + made + "'");
         const std::string sql =
-            ok(std::string("model sql M --dialect ") + backend.dialect +
-               (backend.server ? " --server '" + empty("scratch") + "'" : std::string()));
+            ok(std::string("model sql M --dialect ") + dialect +
+               (server ? " --server '" + empty("scratch") + "'" : std::string()));
         ASSERT_TRUE(arxtest::rawExecute(byHand, sql)) << sql;
         EXPECT_EQ(arxtest::schemaDump(byHand), arxtest::schemaDump(made)) << sql;
     }
-    for (const std::string& dropped : schemas)
-        arxtest::pgExecute(arxtest::pgServerUri(), "DROP SCHEMA \"" + dropped + "\" CASCADE");
     // So do those of the way back; many files end in a summary.
     ok("model instance M v2.db");
     writeFile(dir.file("back.db"), file("v1.db"));

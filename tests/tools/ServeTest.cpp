@@ -489,9 +489,11 @@ TEST_F(ServeTest, EventsNameTheModelsThatChangedOnBothBackends) {
     for (const bool onServer : {false, true}) {
         std::string config = "qms.db";
         if (onServer) {
-            if (!arxtest::postgresUnavailable().empty()) {
-                if (arxtest::postgresRequired()) ADD_FAILURE() << arxtest::postgresUnavailable();
-                std::cout << "PostgreSQL part skipped: " << arxtest::postgresUnavailable() << "\n";
+            if (!arxtest::serverUnderTest().unavailable().empty()) {
+                if (arxtest::serverRequired())
+                    ADD_FAILURE() << arxtest::serverUnderTest().unavailable();
+                std::cout << "PostgreSQL part skipped: " << arxtest::serverUnderTest().unavailable()
+                          << "\n";
                 continue;
             }
             config = dir.serverDatabase("events");
@@ -534,9 +536,9 @@ TEST_F(ServeTest, EventsNameTheModelsThatChangedOnBothBackends) {
 
 // A server database's password reaches neither the page nor the log.
 TEST_F(ServeTest, AServerDatabaseIsShownWithoutItsPassword) {
-    if (!arxtest::postgresUnavailable().empty()) {
-        if (arxtest::postgresRequired()) FAIL() << arxtest::postgresUnavailable();
-        GTEST_SKIP() << "no PostgreSQL server: " << arxtest::postgresUnavailable();
+    if (!arxtest::serverUnderTest().unavailable().empty()) {
+        if (arxtest::serverRequired()) FAIL() << arxtest::serverUnderTest().unavailable();
+        GTEST_SKIP() << "no PostgreSQL server: " << arxtest::serverUnderTest().unavailable();
     }
     const std::string uri = dir.serverDatabase("serve");
     const std::size_t user = uri.find("://") + 3, at = uri.find('@');

@@ -235,7 +235,7 @@ TEST_F(Transfer, ImportedProjectsRenderLikeTheirSourceAndASecondImportIsRenamed)
     ASSERT_TRUE(MeridianNew::shutdown().ok());
     EXPECT_EQ(readText(file), bytes);  // the import only reads the file
     for (const std::string& db : {file, second}) {
-        if (!isServerLocation(db)) {
+        if (isFile(db)) {
             EXPECT_EQ(rawScalar(db, "PRAGMA integrity_check"), "ok") << db;
         }
     }
@@ -413,7 +413,7 @@ TEST_F(Transfer, DamagedExportFilesAreRefusedAndNothingIsWritten) {
     build();
     ASSERT_TRUE(atHome(M_ProjectDAO::exportProject({project()._ID}, file)).ok());
     const auto target = [this] {
-        if (isServerLocation(config))
+        if (!isFile(config))
             return rawScalar(config,
                              "SELECT (SELECT count(*) FROM \"T_M_Project\") || '/' || "
                              "(SELECT count(*) FROM \"T_M_DictData_2\")");

@@ -41,7 +41,7 @@ std::string utf8(const std::string& gbk) {
 
 // The test server's URI with another database, user or password.
 std::string withDatabase(const std::string& name) {
-    const std::string uri = pgServerUri();
+    const std::string uri = serverUnderTest().serverLocation();
     return uri.substr(0, uri.rfind('/') + 1) + name;
 }
 
@@ -118,7 +118,7 @@ TEST(ServerLocation, IsShownWithEverythingButItsPasswords) {
 }
 
 TEST_F(Server, RefusedConnectionsSayWhyAndNeverShowThePassword) {
-    const std::string uri = pgServerUri();
+    const std::string uri = serverUnderTest().serverLocation();
     const std::string noPassword = uri.substr(0, uri.find(':', 13)) + uri.substr(uri.find('@'));
     const struct {
         const char* what;
@@ -168,7 +168,8 @@ TEST_F(Server, RefusedConnectionsSayWhyAndNeverShowThePassword) {
 
 TEST_F(Server, DatabasesAreMadeWhenAskedAndOthersAreRefusedOrFilled) {
     const std::string made = "arx_made_" + std::to_string(getpid());
-    ASSERT_TRUE(pgExecute(pgServerUri(), "DROP DATABASE IF EXISTS " + made).empty());
+    ASSERT_TRUE(
+        rawRun(serverUnderTest().serverLocation(), "DROP DATABASE IF EXISTS " + made).empty());
     // A missing database is made (SQL_ASCII) when asked for, never otherwise.
     MRDSession* session = nullptr;
     EXPECT_EQ(MRDService().createSession(withDatabase(made), session, 0).rCode, SRV_ERR_SERVER);
@@ -191,19 +192,20 @@ TEST_F(Server, DatabasesAreMadeWhenAskedAndOthersAreRefusedOrFilled) {
     ASSERT_TRUE(MeridianNew::shutdown().ok());
     ASSERT_TRUE(MRDService().readTableNames(withDatabase(made), tables).ok());
     EXPECT_NE(std::find(tables.begin(), tables.end(), "T_M_Project"), tables.end());
-    EXPECT_EQ(serverScalar(withDatabase(made), "SHOW server_encoding"), "SQL_ASCII");
-    EXPECT_TRUE(pgExecute(pgServerUri(), "DROP DATABASE " + made).empty());
+    EXPECT_EQ(rawScalar(withDatabase(made), "SHOW server_encoding"), "SQL_ASCII");
+    EXPECT_TRUE(rawRun(serverUnderTest().serverLocation(), "DROP DATABASE " + made).empty());
 
     // A database whose encoding would change the platform's GBK text is refused.
     const std::string utf = "arx_utf8_" + std::to_string(getpid());
-    ASSERT_TRUE(pgExecute(pgServerUri(), "CREATE DATABASE " + utf +
-                                             " ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C' "
-                                             "TEMPLATE template0")
+    ASSERT_TRUE(rawRun(serverUnderTest().serverLocation(),
+                       "CREATE DATABASE " + utf +
+                           " ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C' "
+                           "TEMPLATE template0")
                     .empty());
     ResultMsg rm = MRDService().createSession(withDatabase(utf), session, 1);
     EXPECT_EQ(rm.rCode, SRV_ERR_NO_FILE);
     EXPECT_NE(rm.rMsg.find("SQL_ASCII"), std::string::npos) << utf8(rm.rMsg);
-    EXPECT_TRUE(pgExecute(pgServerUri(), "DROP DATABASE " + utf).empty());
+    EXPECT_TRUE(rawRun(serverUnderTest().serverLocation(), "DROP DATABASE " + utf).empty());
 }
 
 TEST_F(Server, ProcessesStartingTogetherOnANewDatabaseAllGetItsTables) {
@@ -262,17 +264,17 @@ bool waitForStall(const std::string& location, const std::function<bool()>& aliv
     return waitUntil(
         [&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            return serverScalar(location,
-                                "SELECT count(*) FROM pg_stat_activity "
-                                "WHERE wait_event = 'PgSleep'") != "0";
+            return rawScalar(location,
+                             "SELECT count(*) FROM pg_stat_activity "
+                             "WHERE wait_event = 'PgSleep'") != "0";
         },
         alive, Seconds(120));
 }
 
 std::string storedModels(const std::string& location) {
-    return serverScalar(location,
-                        "SELECT string_agg(\"Name\" || ':' || \"Version\", ',' ORDER BY \"id\") "
-                        "FROM \"T_M_EntityModel\" WHERE \"Name\" = 'Plan'");
+    return rawScalar(location,
+                     "SELECT string_agg(\"Name\" || ':' || \"Version\", ',' ORDER BY \"id\") "
+                     "FROM \"T_M_EntityModel\" WHERE \"Name\" = 'Plan'");
 }
 
 TEST_F(Server, AnOperationCutByALostServerLeavesNothingAndThePlatformRecovers) {
@@ -284,7 +286,7 @@ TEST_F(Server, AnOperationCutByALostServerLeavesNothingAndThePlatformRecovers) {
     ASSERT_TRUE(stallFolderInserts(config, 30));
     const std::string before = storedModels(config),
                       folders = "SELECT count(*) FROM \"T_M_Folder\"";
-    const std::string foldersBefore = serverScalar(config, folders);
+    const std::string foldersBefore = rawScalar(config, folders);
 
     // The upgrade copies the folder and sleeps there; the server goes away.
     std::atomic<bool> upgradeDone{false};
@@ -306,9 +308,9 @@ TEST_F(Server, AnOperationCutByALostServerLeavesNothingAndThePlatformRecovers) {
 
     // Back again: nothing of the cut upgrade is there, and work goes on.
     cluster.start();
-    ASSERT_EQ(pgExecute(config, "DROP TRIGGER stall ON \"T_M_Folder\""), "");
+    ASSERT_EQ(rawRun(config, "DROP TRIGGER stall ON \"T_M_Folder\""), "");
     EXPECT_EQ(storedModels(config), before);
-    EXPECT_EQ(serverScalar(config, folders), foldersBefore);
+    EXPECT_EQ(rawScalar(config, folders), foldersBefore);
     rm = other.save();
     EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
     M_EntityModelDAO reread;
@@ -345,12 +347,12 @@ TEST_F(Server, AServerGoneWithPendingWritesIsToldOnceAtTheCommit) {
     std::tie(row._tableInnerName, row._cloInnerName[0], row._colType[0], row._colValue[0],
              row._colNum) = std::make_tuple("T", "T", COL_TYPE_INT, "1", 1);
     const auto gone = [&] {
-        return serverScalar(pgServerUri(),
-                            "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
-                            "WHERE application_name = '" +
-                                name + "'") == "1";
+        return rawScalar(serverUnderTest().serverLocation(),
+                         "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                         "WHERE application_name = '" +
+                             name + "'") == "1";
     };
-    const auto rows = [&] { return serverScalar(location, "SELECT count(*) FROM \"T\""); };
+    const auto rows = [&] { return rawScalar(location, "SELECT count(*) FROM \"T\""); };
 
     ASSERT_TRUE(manager->addITableData(row, 0).ok());
     ASSERT_TRUE(gone());
@@ -414,7 +416,7 @@ TEST_F(Server, ASecondWriterOfTheSameModelIsToldToRetryAndNothingIsCorrupted) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     // One new version, whole; the retry finds version 1 locked.
     EXPECT_EQ(storedModels(config), "Plan:1,Plan:2");
-    EXPECT_EQ(serverScalar(config, "SELECT count(*) FROM \"T_M_Folder\" WHERE \"Name\" = 'stall'"),
+    EXPECT_EQ(rawScalar(config, "SELECT count(*) FROM \"T_M_Folder\" WHERE \"Name\" = 'stall'"),
               "2");
     ASSERT_TRUE(M_EntityModelDAO::FindByID(modelID, model).ok() && model != nullptr);
     second.reset(model);

@@ -1,4 +1,3 @@
-#include <unistd.h>
 
 #include <cstring>
 
@@ -18,17 +17,12 @@ TEST_F(Blob, DoublesRoundTripAndFailuresLeaveTheCallersPointerAlone) {
     ASSERT_TRUE(idm->getIBlobTableData("T_Item", "Data", id, read, count).ok());
     std::unique_ptr<double[]> owned(read);  // the caller frees with delete[]
     EXPECT_EQ(std::vector<double>(read, read + count), std::vector<double>(values, values + 3));
-    if (onPostgres()) {  // read by a role whose sessions default to the escape form of bytea
-        const std::string role = "arx_escape_" + std::to_string(getpid());
-        ASSERT_EQ(pgExecute(pgServerUri(), "CREATE ROLE " + role +
-                                               " LOGIN SUPERUSER PASSWORD 'pw'; ALTER ROLE " +
-                                               role + " SET bytea_output = 'escape'"),
-                  "");
+    // Read again by a login whose sessions read bytes in the other text form.
+    if (const std::string other = underTest().otherBytesReader(dbPath); !other.empty()) {
         ASSERT_TRUE(session->commit().ok());
         MRDSession* escaping = nullptr;
         InstanceDataManager* reader = nullptr;
-        ResultMsg rm = service.createSession(
-            "postgresql://" + role + ":pw@" + dbPath.substr(dbPath.find('@') + 1), escaping);
+        ResultMsg rm = service.createSession(other, escaping);
         std::unique_ptr<MRDSession> ownSession(escaping);
         if (rm.ok()) rm = escaping->createInstanceDataManager(reader, 0);
         std::unique_ptr<InstanceDataManager> ownReader(reader);
@@ -40,7 +34,7 @@ TEST_F(Blob, DoublesRoundTripAndFailuresLeaveTheCallersPointerAlone) {
                   std::vector<double>(values, values + 3));
         ownReader.reset();
         ownSession.reset();
-        EXPECT_EQ(pgExecute(pgServerUri(), "DROP ROLE " + role), "");
+        underTest().dropReader(other);
     }
     const std::tuple<std::string, std::string, int, const double*, int, int, int> cases[] = {
         {"T_Item", "Data", 999, values, 1, SRV_ERR_NO_ROW, SRV_ERR_NO_ROW},
@@ -62,8 +56,8 @@ TEST_F(Blob, DoublesRoundTripAndFailuresLeaveTheCallersPointerAlone) {
 
     ASSERT_TRUE(session->commit().ok());
     // Nine bytes: one double of 1.0 (little-endian) and one stray byte.
-    const std::string bytes = onPostgres() ? "'\\x000000000000F03F07'" : "x'000000000000F03F07'";
-    ASSERT_TRUE(rawExecute(dbPath, "UPDATE \"T_Item\" SET \"Data\" = " + bytes));
+    ASSERT_TRUE(rawExecute(dbPath, "UPDATE \"T_Item\" SET \"Data\" = " +
+                                       underTest().bytesLiteral("000000000000F03F07")));
     ASSERT_TRUE(idm->getIBlobTableData("T_Item", "Data", id, read, count).ok());
     owned.reset(read);
     const unsigned char padded[16] = {0, 0, 0, 0, 0, 0, 0xF0, 0x3F, 7};  // then zeros

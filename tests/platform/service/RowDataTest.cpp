@@ -37,7 +37,7 @@ TEST_F(RowData, WritesReadBackAsTypedTextTouchOnlyMatchingRowsAndBadRowsAreRefus
     // text holds no zero byte, and the reused insert still holds "plum".
     const std::string zero("x\0y", 3);
     ResultMsg rm = add(zero, COMMIT_T_IMMEDIATELY);
-    EXPECT_EQ(rm.rCode, onPostgres() ? SRV_ERR_ARGUMENT : 0) << rm.rMsg;
+    EXPECT_EQ(rm.rCode, underTest().strictTypes() ? SRV_ERR_ARGUMENT : 0) << rm.rMsg;
     EXPECT_EQ(names(), rm.ok() ? (V{"pea", zero}) : V{"pea"});
     ASSERT_TRUE(idm->deleteITableDataAll("T_Item").ok());
     EXPECT_EQ(names(), V{});
@@ -78,7 +78,7 @@ TEST_F(RowData, QueriesTakeValuesAsDataAndRefuseAnythingElse) {
         {0, {}, {}, {cond("Name", "=", "' OR '1'='1")}},
         // Text against a number column: SQLite compares and finds nothing; a
         // server refuses the value.
-        {onPostgres() ? SRV_ERR_ARGUMENT : 0, {}, {}, {cond("Qty", "=", "1 OR 1=1")}},
+        {underTest().strictTypes() ? SRV_ERR_ARGUMENT : 0, {}, {}, {cond("Qty", "=", "1 OR 1=1")}},
         {0, {"apricot", "banana", "apple"}, {" DESC ", " Qty "}, {cond("Qty", ">", "1")}},
         {SRV_ERR_ARGUMENT, {}, {}, {cond("Name", "= 1 OR 1=1 --", "1")}},
         {SRV_ERR_ARGUMENT, {}, {}, {cond("Name", "", "1")}},

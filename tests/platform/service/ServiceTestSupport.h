@@ -81,9 +81,8 @@ protected:
     }
     // The names another connection sees: only what was committed.
     std::string committed() {
-        const std::string joined =
-            onPostgres() ? "string_agg(\"Name\", ',' ORDER BY \"id\")" : "group_concat(\"Name\")";
-        return rawScalar(dbPath, "SELECT coalesce(" + joined + ", '') FROM \"T_Item\"");
+        return rawScalar(
+            dbPath, "SELECT coalesce((" + joinedSql(dbPath, "\"Name\"", "\"T_Item\"") + "), '')");
     }
     // Names of the rows a query finds, in order; the query must answer `code`.
     V names(const Conditions& conditions = {}, const IOrderClause* order = nullptr, int code = 0) {

@@ -21,7 +21,7 @@ TEST_F(Session, WritesWaitForACommitOrCloseAndClosedCallsAnswerWithACode) {
     ASSERT_TRUE(add("c2").ok());
     EXPECT_NE(add("bad", COMMIT_T_IMMEDIATELY).rCode, RUN_SUCCESS);
     EXPECT_EQ(committed(), "b,c,c2");
-    if (!onPostgres()) {
+    if (underTest().isFile(dbPath)) {
         EXPECT_EQ(rawScalar(dbPath, "PRAGMA journal_mode"), "wal");
     }
 

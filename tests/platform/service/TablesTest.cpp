@@ -13,12 +13,7 @@ TEST_F(Tables, CreatesColumnsDefaultsAndIndexesAndRefusesWhatCannotBe) {
     note._defaultValue = "it's";
     ASSERT_TRUE(idm->addMTableInstance(tableNamed("T_Dict_1"), {name, qty, note}).ok());
     // The indexes besides a server table's primary key.
-    const std::string indexes =
-        onPostgres() ? "SELECT count(*) FROM pg_index AS i JOIN pg_class AS c ON c.oid = "
-                       "i.indexrelid WHERE c.relnamespace = to_regnamespace(current_schema()) "
-                       "AND NOT i.indisprimary"
-                     : "SELECT count(*) FROM sqlite_master WHERE type='index'";
-    EXPECT_EQ(rawScalar(dbPath, indexes), "2");
+    EXPECT_EQ(underTest().indexCount(dbPath), "2");
     ITableData row = itemRow("A");
     row._tableInnerName = "T_Dict_1";
     row._colNum = 1;
@@ -28,7 +23,8 @@ TEST_F(Tables, CreatesColumnsDefaultsAndIndexesAndRefusesWhatCannotBe) {
     EXPECT_EQ(idm->addITableData(row, COMMIT_T_IMMEDIATELY).rCode, SRV_ERR_ENGINE);
     // Names of the longest kind still get their index (the longest a server
     // keeps, which refuses a longer one rather than cut it short).
-    const std::size_t longest = isServerLocation(dbPath) ? 63 : 255;
+    const std::size_t limit = underTest().capabilities(dbPath).nameLimit;
+    const std::size_t longest = limit != 0 ? limit : 255;
     MNormalColumn wide = describe(std::string(longest, 'c'), 2);
     wide._isIndex = 1;
     EXPECT_TRUE(idm->addMTableInstance(tableNamed(std::string(longest, 't')), {wide}).ok());

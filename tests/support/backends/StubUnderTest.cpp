@@ -1,0 +1,79 @@
+// The tests' own backend (platform/service/stub): "arxstub://" and the path
+// of a SQLite file, which the raw looks reach as that file.
+#include <string>
+
+#include "support/BackendUnderTest.h"
+
+namespace arxtest {
+namespace {
+
+class StubUnderTest : public BackendUnderTest {
+public:
+    const char* name() const override { return "stub"; }
+    std::string scheme() const override { return "arxstub://"; }
+    std::string newDatabase(const std::string& folder, const std::string& name) const override {
+        return scheme() + file(folder + "/" + name);
+    }
+
+    std::string execute(const std::string& location, const std::string& sql) const override {
+        return files().execute(file(location), sql);
+    }
+    std::string scalar(const std::string& location, const std::string& sql) const override {
+        return files().scalar(file(location), sql);
+    }
+    std::string allRows(const std::string& location) const override {
+        return files().allRows(file(location));
+    }
+    std::string tableRows(const std::string& location, const std::string& table) const override {
+        return files().tableRows(file(location), table);
+    }
+    std::string joinedSql(const std::string& value, const std::string& from,
+                          const std::string& orderBy, const std::string& separator) const override {
+        return files().joinedSql(value, from, orderBy, separator);
+    }
+    std::string idColumn() const override { return files().idColumn(); }
+    std::string bytesLiteral(const std::string& hex) const override {
+        return files().bytesLiteral(hex);
+    }
+    std::string columns(const std::string& location, const std::string& table) const override {
+        return files().columns(file(location), table);
+    }
+    std::string indexedColumns(const std::string& location,
+                               const std::string& table) const override {
+        return files().indexedColumns(file(location), table);
+    }
+    std::string catalogue(const std::string& location) const override {
+        return files().catalogue(file(location));
+    }
+    std::string indexCount(const std::string& location) const override {
+        return files().indexCount(file(location));
+    }
+    bool watchesChanges() const override { return false; }
+    std::string tableCount(const std::string& location) const override {
+        return files().tableCount(file(location));
+    }
+    bool injectFault(const std::string& location, const std::string& name, const std::string& when,
+                     const std::string& table, const std::string& condition) const override {
+        return files().injectFault(file(location), name, when, table, condition);
+    }
+    bool removeFault(const std::string& location, const std::string& name,
+                     const std::string& table) const override {
+        return files().removeFault(file(location), name, table);
+    }
+
+private:
+    // The backend of the file behind a location.
+    static const BackendUnderTest& files() { return backendAt("file"); }
+    std::string file(const std::string& location) const {
+        return owns(location) ? location.substr(scheme().size()) : location;
+    }
+};
+
+}  // namespace
+
+const BackendUnderTest& stubUnderTest() {
+    static const StubUnderTest backend;
+    return backend;
+}
+
+}  // namespace arxtest
