@@ -23,8 +23,17 @@ fail() {
   failed=1
 }
 
-libdir="$(sed -n 's/^CMAKE_INSTALL_LIBDIR:[A-Z]*=//p' "$build/CMakeCache.txt")"
+cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+libdir="$(cache_value CMAKE_INSTALL_LIBDIR)"
 libdir="${libdir:-lib}"
+# Consumers are built by the compiler of the build, and a sanitized build's
+# libraries need the sanitizer runtime in every program that loads them.
+cxx="$(cache_value CMAKE_CXX_COMPILER)"
+cxx="${cxx:-g++}"
+sanitize=()
+if [ "$(cache_value ARX_SANITIZE)" = ON ]; then
+  sanitize=(-fsanitize=address,undefined -fno-omit-frame-pointer)
+fi
 
 echo "== install $build into $prefix"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log"
@@ -55,12 +64,12 @@ done < <(find "$source_dir/platform" "$source_dir/dao" "$source_dir/MRDCommonToo
 for h in "${headers[@]}"; do
   printf '#include "%s"\n' "$(basename "$h")"
 done >"$work/all_headers.cpp"
-g++ -std=c++17 -fsyntax-only -Wall -Wextra -Werror -I"$include" "$work/all_headers.cpp" ||
+"$cxx" -std=c++17 -fsyntax-only -Wall -Wextra -Werror -I"$include" "$work/all_headers.cpp" ||
   fail "the installed headers do not compile together"
 # A consumer cannot drop a result unseen: any call whose ResultMsg goes unused warns.
 printf '#include "ResultReturnCode.h"\nMeridianSpace::ResultMsg f();\nvoid g() { f(); }\n' \
   >"$work/dropped.cpp"
-if g++ -std=c++17 -fsyntax-only -Werror -I"$include" "$work/dropped.cpp" 2>/dev/null; then
+if "$cxx" -std=c++17 -fsyntax-only -Werror -I"$include" "$work/dropped.cpp" 2>/dev/null; then
   fail "a ResultMsg left unused compiles without a warning"
 fi
 
@@ -87,6 +96,7 @@ fi
 version_arg=()
 [ -n "$version" ] && version_arg=(-DARX_EXPECTED_VERSION="$version")
 cmake -S "$here" -B "$work/cmake-consumer" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="${sanitize[*]}" \
   -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF "${version_arg[@]}" \
   -DARX_CONSUMER_SOURCE="$source_dir/examples/quickstart.cpp" \
   >"$work/consumer-configure.log" || { cat "$work/consumer-configure.log" >&2; exit 1; }
@@ -114,13 +124,13 @@ if [ -n "$version" ] && [ "$pc_version" != "$version" ]; then
 fi
 read -r -a pc_flags <<<"$(pkg-config --cflags --libs arx_qms)"
 echo "pkg-config --cflags --libs arx_qms: ${pc_flags[*]}"
-g++ -std=c++17 -Wall -Wextra -Werror "$source_dir/examples/quickstart.cpp" -o "$work/pc-consumer" \
-  "${pc_flags[@]}" -Wl,-rpath,"$prefix/$libdir" ||
+"$cxx" -std=c++17 -Wall -Wextra -Werror "${sanitize[@]}" "$source_dir/examples/quickstart.cpp" \
+  -o "$work/pc-consumer" "${pc_flags[@]}" -Wl,-rpath,"$prefix/$libdir" ||
   { echo "FAILED: building the consumer with pkg-config's flags" >&2; exit 1; }
 check_runs_from_prefix "$work/pc-consumer"
 
 echo "== qms from a moved prefix"
-bindir="$(sed -n 's/^CMAKE_INSTALL_BINDIR:[A-Z]*=//p' "$build/CMakeCache.txt")"
+bindir="$(cache_value CMAKE_INSTALL_BINDIR)"
 bindir="${bindir:-bin}"
 if [ -x "$prefix/$bindir/qms" ]; then
   # The installed tree moved after installing (an unpacked archive, another
