@@ -538,15 +538,14 @@ TEST_F(ServeTest, EventsNameTheModelsThatChangedOnBothBackends) {
         const std::string modelPath = "/api/models/" + model;
         ASSERT_EQ(arxtest::fetch(watching.port, "GET", modelPath).status, 200);
         int folder = 0;
-        for (const Json& f :
-             Json::parse(arxtest::fetch(writing.port, "GET", modelPath).body).at("folders"))
+        const Json tree = Json::parse(arxtest::fetch(writing.port, "GET", modelPath).body);
+        for (const Json& f : tree.at("folders"))
             if (f.at("name") == "Orders") folder = f.at("id");
-        ASSERT_EQ(arxtest::fetch(
-                      writing.port, "POST", modelPath + "/tables", {{"X-QMS-Token", writing.token}},
-                      R"({"folder": )" + std::to_string(folder) + R"(, "name": "Refund"})",
-                      "application/json")
-                      .status,
-                  201);
+        const arxtest::HttpAnswer added = arxtest::fetch(
+            writing.port, "POST", modelPath + "/tables", {{"X-QMS-Token", writing.token}},
+            R"({"folder": )" + std::to_string(folder) + R"(, "name": "Refund"})",
+            "application/json");
+        ASSERT_EQ(added.status, 201) << added.body;
         EXPECT_NE(events.readUntil("data: {\"model\": " + model +
                                        ", \"structure\": true, \"layout\": false}\n\n",
                                    kPatience),
@@ -612,8 +611,7 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
         // The records as qms shows them: what a refused edit leaves as it was.
         const auto stored = [&] {
             return qms(options + " model list --json") + qms(options + " model show Sales --json") +
-                   qms(options + " table show Sales Order --json") +
-                   qms(options + " table show Sales Customer --json");
+                   qms(options + " table show Sales Order --json");
         };
         ServeProcess server(dir.path(), options), readOnly(dir.path(), options + " --read-only");
         ASSERT_EQ(server.token.size(), 32u);
@@ -621,13 +619,17 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
         const Json projects = Json::parse(qms(options + " project show Shop --json"));
         ids["project"] = projects.at("id").dump();
         ids["model"] = projects.at("/models/0/id"_json_pointer).dump();
-        const Json order = Json::parse(qms(options + " table show Sales Order --json"));
-        ids["order"] = order.at("id").dump();
-        ids["column"] = order.at("/columns/0/id"_json_pointer).dump();
         const Json modelJson =
             Json::parse(arxtest::fetch(server.port, "GET", "/api/models/" + ids["model"]).body);
-        ids["folder"] = modelJson.at("/folders/0/id"_json_pointer).dump();
-        ids["customer"] = modelJson.at("/folders/0/tables/0/id"_json_pointer).dump();
+        for (const Json& folder : modelJson.at("folders"))
+            if (folder.at("name") == "Orders") ids["folder"] = folder.at("id").dump();
+        for (const Json& t : modelJson.at("/diagram/tables"_json_pointer)) {
+            if (t.at("name") == "Customer") ids["customer"] = t.at("id").dump();
+            if (t.at("name") != "Order") continue;
+            ids["order"] = t.at("id").dump();
+            ids["column"] = t.at("/columns/0/id"_json_pointer).dump();
+        }
+        ASSERT_EQ(ids.size(), 6u) << modelJson.dump();
         const std::string m = "/api/models/{model}", customer = m + "/tables/{customer}";
         const std::string column = m + "/tables/{order}/columns/{column}";
         enum Who { Token, NoToken, ReadOnly };
@@ -716,10 +718,13 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
             {"DELETE", "/api/projects/{project}", "", 409, "/goes/models/0/name", "Sales"},
         };
         const auto fill = [&ids](std::string text) {
-            for (std::size_t open; (open = text.find('{')) != std::string::npos;) {
+            for (std::size_t open = 0; (open = text.find('{', open)) != std::string::npos;) {
                 const std::size_t close = text.find('}', open);
                 const auto id = ids.find(text.substr(open + 1, close - open - 1));
-                if (close == std::string::npos || id == ids.end()) break;
+                if (close == std::string::npos || id == ids.end()) {
+                    ++open;
+                    continue;
+                }
                 text.replace(open, close - open + 1, id->second);
             }
             return text;
@@ -728,7 +733,7 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
             const std::string path = fill(row.path), body = fill(row.body);
             const std::string what = row.method + " " + path + " " + body.substr(0, 80);
             ASSERT_TRUE(server.running() && readOnly.running()) << what;
-            const std::string before = stored();
+            const std::string before = row.status >= 400 ? stored() : "";
             arxtest::Headers headers;
             if (row.who != NoToken) headers.emplace_back("X-QMS-Token", server.token);
             if (!row.ifMatch.empty()) headers.emplace_back("If-Match", fill(row.ifMatch));
