@@ -653,6 +653,7 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
              NoToken},
             {"POST", m + "/folders", R"({"name": "x"})", 403, "/error", "read-only", "", "",
              ReadOnly},
+            {"GET", m, "", 200, "/name", "Sales"},  // kept from here
             {"POST", m + "/tables", R"({"folder": {folder}, "name": "Invoice", "display": "Bill"})",
              201, "/display", "Bill", "invoice"},
             // The kept model is dropped before the answer.
