@@ -4,7 +4,6 @@
 #include <set>
 
 #include "ChangeWatch.h"
-#include "MetaDataNames.h"
 #include "ServiceErrorCode.h"
 #include "Transaction.h"
 #include "platform/service/ServiceTestSupport.h"
@@ -18,18 +17,6 @@ const std::map<std::string, V> kMeta = {
     {"T_M_EntityTable", {"Name", "AddVersion", "DelVersion", "InnerName"}},
     {"T_M_R_ModelTable", {"T_M_EntityModelID", "T_M_EntityTableID"}},
     {"T_M_NormalColumn", {"Name", "T_M_EntityTableID", "AddVersion", "DelVersion"}}};
-
-// The names the records' layer hands down for those tables.
-MetaDataNames metaNames() {
-    MetaDataNames n;
-    n.projects = {"T_M_Project", "Name", "UID"};
-    n.models = {"T_M_EntityModel", "Name", "Type", "Version", "IsVersionLocked"};
-    n.tables = {"T_M_EntityTable", "Name", "InnerName", "AddVersion", "DelVersion"};
-    n.columns = {"T_M_NormalColumn", "Name",       "InnerName",
-                 "AddVersion",       "DelVersion", "T_M_EntityTableID"};
-    n.links = {"T_M_R_ModelTable", "T_M_EntityModelID", "T_M_EntityTableID"};
-    return n;
-}
 
 class MetaData : public ServiceTest {
 protected:
@@ -265,9 +252,10 @@ TEST_F(MetaData, LookupsAndNameFindersUseTheirIndexes) {
 TEST_F(MetaData, LookupsReadTheTablesAndColumnsTheyAreHandedDown) {
     MetaDataNames other;
     other.projects = {"Prj", "PName", "PUid"};
-    other.models = {"Mdl", "MName", "MType", "MVersion", "MLock"};
+    other.models = {"Mdl", "MName", "MType", "MVersion", "MLock", "MProject"};
     other.tables = {"Tbl", "TName", "TInner", "TAdd", "TDel"};
-    other.columns = {"Col", "CName", "CInner", "CAdd", "CDel", "CTable"};
+    other.columns = {"Col",  "CName", "CInner", "CAdd", "CDel", "CTable", "CType", "CDefault",
+                     "CIdx", "COnly", "CAuto",  "CMax", "CMin", "CNum",   "CPrec"};
     other.links = {"Lnk", "LModel", "LTable"};
     // Each table with its columns (text or integer) and one row of values.
     const std::vector<std::tuple<std::string, V, V>> tables = {
