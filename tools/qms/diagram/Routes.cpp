@@ -204,24 +204,33 @@ Route routeOne(const std::vector<Box>& boxes, const Arrow& arrow, const Used& us
     const bool stacked = b.x < a.right() && b.right() > a.x;
     const bool rightward = !stacked && 2 * a.x + a.w <= 2 * b.x + b.w;
     const Point start{stacked || rightward ? a.right() : a.x, portY(a, arrow.row)};
-    const Point end{rightward ? b.x : b.right(), nameLineY(b)};
-    const int out = stacked || rightward ? kClearance : -kClearance;
-    const int in = rightward ? -kClearance : kClearance;
-    const Point from{start.x + out, start.y}, to{end.x + in, end.y};
+    const int out = stacked || rightward ? 1 : -1;
     const Box span{std::min(a.x, b.x), std::min(a.y, b.y),
                    std::max(a.right(), b.right()) - std::min(a.x, b.x),
                    std::max(a.bottom(), b.bottom()) - std::min(a.y, b.y)};
-    for (int reach : {kReach, 4 * kReach}) {
-        const Box region{span.x - reach, span.y - reach, span.w + 2 * reach, span.h + 2 * reach};
-        Route path = findPath(boxes, region, from, out > 0 ? 0 : 1, to, in > 0 ? 1 : 0, used);
-        if (path.empty()) continue;
-        path.insert(path.begin(), start);
-        path.push_back(end);
-        path = simplified(path);
-        if (!routeCrosses(boxes, path)) return path;
+    // The side of the target that faces the source first, then the other;
+    // where another box stands close by, shorter stubs out of and into the
+    // boxes.
+    for (const int in : {rightward ? -1 : 1, rightward ? 1 : -1}) {
+        const Point end{in < 0 ? b.x : b.right(), nameLineY(b)};
+        for (const int stub : {kClearance, kClearance / 3}) {
+            const Point from{start.x + out * stub, start.y}, to{end.x + in * stub, end.y};
+            for (const int reach : {kReach, 4 * kReach}) {
+                const Box region{span.x - reach, span.y - reach, span.w + 2 * reach,
+                                 span.h + 2 * reach};
+                Route path =
+                    findPath(boxes, region, from, out > 0 ? 0 : 1, to, in > 0 ? 1 : 0, used);
+                if (path.empty()) continue;
+                path.insert(path.begin(), start);
+                path.push_back(end);
+                path = simplified(path);
+                if (!routeCrosses(boxes, path)) return path;
+            }
+        }
     }
     // Boxes that overlap or hem an end in: the plain elbow.
-    const int middle = (from.x + to.x) / 2;
+    const Point end{rightward ? b.x : b.right(), nameLineY(b)};
+    const int middle = (start.x + end.x) / 2;
     return simplified({start, {middle, start.y}, {middle, end.y}, end});
 }
 
