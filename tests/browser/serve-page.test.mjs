@@ -282,6 +282,26 @@ try {
   checkArrows(framed);
   step('a frame dragged moves its boxes; after a reload frames hold their boxes and do not overlap');
 
+  // A box dragged onto its folder's sibling: its frame follows it while it
+  // moves, the sibling makes room, and so it stays after a reload.
+  const hostileAt = (await box(hostile)).screen;
+  await page.mouse.move(hostileAt.x + 20, hostileAt.y + 10);
+  await page.mouse.down();
+  for (let i = 1; i <= 5; ++i) await page.mouse.move(hostileAt.x + 20 + 30 * i, hostileAt.y + 10 - 60 * i);
+  const moving = await geometry();
+  const movingFrame = moving.frames.find((f) => f.id === oddBox(moving).folder);
+  assert.ok(inside(oddBox(moving), movingFrame), 'the frame follows the box while it moves');
+  await page.evaluate(() => { delete document.body.dataset.lastWriteMs; });
+  await page.mouse.up();
+  await page.waitForFunction(() => document.body.dataset.lastWriteMs);
+  await page.reload();
+  await drawn();
+  const pushed = await geometry();
+  assert.ok(oddBox(pushed).y < oddBox(framed).y - 200, 'the box stayed where it was dropped');
+  framesHoldTheirBoxes(pushed);
+  checkArrows(pushed);
+  step('a box dragged onto a sibling folder: its frame follows, the sibling makes room, also after a reload');
+
   // Fit, zoom and the keyboard.
   const scale = () => page.$eval('#scale', (n) => parseInt(n.textContent, 10));
   await page.mouse.click(5, 200);
