@@ -1,5 +1,5 @@
 // By hand: screenshots of the page for a model of 30 and of 150 tables,
-// light and dark, to look at (docs/ keeps two of them):
+// light and dark, the large one also arranged (docs/ keeps two of them):
 //   node tests/browser/screenshots.mjs build/bin/qms OUTPUT_FOLDER
 import {execFileSync} from 'node:child_process';
 import fs from 'node:fs';
@@ -26,6 +26,8 @@ const browser = await launch();
 try {
   const page = await browser.newPage();
   await page.setViewport({width: 1400, height: 860});
+  await page.evaluateOnNewDocument((t) => sessionStorage.setItem('qms-write-token', t), server.token);
+  page.on('dialog', (d) => d.accept());
   for (const scheme of ['light', 'dark']) {
     await page.emulateMediaFeatures([{name: 'prefers-color-scheme', value: scheme}]);
     for (const m of models.filter((x) => ['Thirty', 'Large'].includes(x.name))) {
@@ -34,6 +36,14 @@ try {
       await page.evaluate(() => { delete document.body.dataset.drawnMs; });
       await new Promise((r) => setTimeout(r, 300));
       await page.screenshot({path: path.join(out, `${m.name}-${scheme}.png`)});
+      if (m.name === 'Large' && scheme === 'dark') {
+        await page.click('#arrange');
+        await page.waitForNetworkIdle({idleTime: 500});
+        await page.screenshot({path: path.join(out, `${m.name}-${scheme}-arranged.png`)});
+        for (let i = 0; i < 4; ++i) await page.keyboard.press('+');
+        await new Promise((r) => setTimeout(r, 300));
+        await page.screenshot({path: path.join(out, `${m.name}-${scheme}-arranged-zoomed.png`)});
+      }
       if (process.env.ZOOM) {
         for (let i = 0; i < 3; ++i) await page.keyboard.press('+');
         await new Promise((r) => setTimeout(r, 300));

@@ -305,8 +305,11 @@ try {
   // Fit, zoom and the keyboard.
   const scale = () => page.$eval('#scale', (n) => parseInt(n.textContent, 10));
   await page.mouse.click(5, 200);
+  const before0 = await scale();
+  for (let i = 0; i < 3; ++i) await page.keyboard.press('+');
+  await page.waitForFunction((k) => parseInt(document.getElementById('scale').textContent, 10) > k, {}, before0);
   await page.keyboard.press('0');
-  await new Promise((r) => setTimeout(r, 100));
+  await page.waitForFunction((k) => parseInt(document.getElementById('scale').textContent, 10) <= k, {}, before0);
   const fitted = await scale();
   const all = await page.$$eval('g.table rect.body', (r) => r.map((x) => x.getBoundingClientRect().toJSON()));
   const area = await page.$eval('#canvas', (c) => c.getBoundingClientRect().toJSON());
