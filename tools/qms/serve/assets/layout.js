@@ -147,7 +147,7 @@ export function autoLayout(frames, tables, id, natural) {
     const places = [];
     const run = (list, x, y) => {
       const at = [];
-      const s = shelves(list.map((i) => ({...i, place: (px, py) => at.push([i, px - x, py - y])})), x, y);
+      const s = shelves(list.map((i) => ({...i, place: (px, py) => at.push([i, px, py])})), x, y);
       places.push(...at);
       return s;
     };
