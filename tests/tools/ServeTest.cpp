@@ -122,6 +122,24 @@ private:
     int out_ = -1;
 };
 
+// The JSON answer in `body`; adds a failure unless its field at `pointer`
+// (a JSON pointer) holds `value` (in its text, or a number's digits).
+Json expectField(const std::string& body, const std::string& pointer, const std::string& value,
+                 const std::string& what) {
+    Json answer = Json::parse(body, nullptr, false);
+    const Json::json_pointer at(pointer);
+    if (!answer.contains(at)) {
+        ADD_FAILURE() << what << "\n" << body;
+        return answer;
+    }
+    const Json& field = answer.at(at);
+    EXPECT_NE((field.is_string() ? field.get<std::string>() : field.dump()).find(value),
+              std::string::npos)
+        << what << "\n"
+        << body;
+    return answer;
+}
+
 class ServeTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -273,17 +291,7 @@ TEST_F(ServeTest, RequestsGetTheirAnswersAndRefusedWritesWriteNothing) {
             EXPECT_NE(r.body.find(c.value), std::string::npos) << what << "\n" << r.body;
             continue;
         }
-        const Json answer = Json::parse(r.body, nullptr, false);
-        const Json::json_pointer at(c.pointer);
-        if (!answer.contains(at)) {
-            ADD_FAILURE() << what << "\n" << r.body;
-            continue;
-        }
-        const Json& field = answer.at(at);
-        EXPECT_NE((field.is_string() ? field.get<std::string>() : field.dump()).find(c.value),
-                  std::string::npos)
-            << what << "\n"
-            << r.body;
+        expectField(r.body, c.pointer, c.value, what);
         if (c.status >= 400) {
             EXPECT_EQ(scenes(), before) << what;
         }
@@ -746,18 +754,7 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
                 EXPECT_NE(r.body.find(row.value), std::string::npos) << what << "\n" << r.body;
                 continue;
             }
-            const Json answer = Json::parse(r.body, nullptr, false);
-            const Json::json_pointer at(row.pointer);
-            if (!answer.contains(at)) {
-                ADD_FAILURE() << what << "\n" << r.body;
-                continue;
-            }
-            const Json& field = answer.at(at);
-            EXPECT_NE(
-                (field.is_string() ? field.get<std::string>() : field.dump()).find(fill(row.value)),
-                std::string::npos)
-                << what << "\n"
-                << r.body;
+            const Json answer = expectField(r.body, row.pointer, fill(row.value), what);
             // Answers about the model carry its tag.
             if (r.status < 300 && path.rfind(fill(m), 0) == 0) {
                 EXPECT_EQ(r.header("etag").size(), 18u) << what;

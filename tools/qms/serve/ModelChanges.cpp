@@ -131,6 +131,21 @@ struct Ties {
     std::multimap<long long, int> modelsOfTable, modelsOfName;
     std::map<long long, int> modelOfFolder;
 
+    /// The rows of every table as `kept` holds them, and as `before` held them.
+    template <class Kept>
+    void addAll(const std::map<std::string, Kept>& kept,
+                const std::map<std::size_t, std::vector<ModelChanges::Row>>& before) {
+        for (std::size_t w = 0; w < watched().size(); ++w) {
+            const auto now = kept.find(watched()[w].table);
+            if (now != kept.end())
+                for (const ModelChanges::Row& row : now->second.rows)
+                    add(watched()[w].tie, row);
+            const auto old = before.find(w);
+            if (old != before.end())
+                for (const ModelChanges::Row& row : old->second)
+                    add(watched()[w].tie, row);
+        }
+    }
     void add(Tie tie, const ModelChanges::Row& r) {
         if (tie == Tie::ModelLink) modelsOfTable.emplace(r.key[1], static_cast<int>(r.key[0]));
         if (tie == Tie::Model) modelsOfName.emplace(nameKey(r), static_cast<int>(r.id));
@@ -223,16 +238,7 @@ std::vector<ChangedModel> ModelChanges::read(const std::vector<std::string>& cha
 
     // The ties, from what the tables hold now and held before.
     Ties ties;
-    for (std::size_t w = 0; w < watched().size(); ++w) {
-        const auto now = kept_.find(watched()[w].table);
-        if (now != kept_.end())
-            for (const Row& row : now->second.rows)
-                ties.add(watched()[w].tie, row);
-        const auto old = before.find(w);
-        if (old != before.end())
-            for (const Row& row : old->second)
-                ties.add(watched()[w].tie, row);
-    }
+    ties.addAll(kept_, before);
     std::map<int, ChangedModel> models;
     for (const auto& [w, rows] : changed) {
         const Tie tie = watched()[w].tie;
@@ -270,12 +276,7 @@ std::uint64_t ModelChanges::digest(int model) const {
 
 void ModelChanges::digestAll() {
     Ties ties;
-    for (std::size_t w = 0; w < watched().size(); ++w) {
-        const auto now = kept_.find(watched()[w].table);
-        if (now != kept_.end())
-            for (const Row& row : now->second.rows)
-                ties.add(watched()[w].tie, row);
-    }
+    ties.addAll(kept_, {});
     // A stored model has its own record's share at least.
     digests_.clear();
     for (std::size_t w = 0; w < watched().size(); ++w) {
