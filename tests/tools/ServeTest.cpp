@@ -142,11 +142,20 @@ Json expectField(const std::string& body, const std::string& pointer, const std:
 
 class ServeTest : public ::testing::Test {
 protected:
+    // The records every test starts with.
+    static const std::vector<std::string>& madeByQms() {
+        static const std::vector<std::string> commands = {
+            "init",
+            "project create Shop",
+            "model create Shop Sales",
+            "folder add Sales Orders",
+            "table add Sales Orders Customer",
+            "table add Sales Orders Order",
+            "column add Sales Order customer --type int --references Customer"};
+        return commands;
+    }
     void SetUp() override {
-        for (const std::string args :
-             {"init", "project create Shop", "model create Shop Sales", "folder add Sales Orders",
-              "table add Sales Orders Customer", "table add Sales Orders Order",
-              "column add Sales Order customer --type int --references Customer"})
+        for (const std::string& args : madeByQms())
             qms(args);
         model = arxtest::rawScalar(db(), "select id from T_M_EntityModel where Name = 'Sales'");
         table = arxtest::rawScalar(db(), "select id from T_M_EntityTable where Name = 'Customer'");
@@ -163,6 +172,23 @@ protected:
         return out;
     }
     std::string db() const { return dir.file("qms.db"); }
+    // The configuration database of one run of a test on both backends:
+    // qms.db, or a new server database `name` with the same records; ""
+    // when there is no server to test.
+    std::string configOf(bool onServer, const std::string& name) {
+        if (!onServer) return "qms.db";
+        if (!arxtest::serverUnderTest().unavailable().empty()) {
+            if (arxtest::serverRequired())
+                ADD_FAILURE() << arxtest::serverUnderTest().unavailable();
+            std::cout << "PostgreSQL part skipped: " << arxtest::serverUnderTest().unavailable()
+                      << "\n";
+            return "";
+        }
+        const std::string config = dir.serverDatabase(name);
+        for (const std::string& args : madeByQms())
+            qms("--config '" + config + "' " + args);
+        return config;
+    }
     std::string scenes() const {
         return arxtest::rawScalar(db(),
                                   "select group_concat(MDataObjectId_2 || ':' || MX_2 || ',' || "
@@ -498,20 +524,9 @@ TEST_F(ServeTest, ConnectionsAreLimitedInNumberAndEndAtTheirDeadlines) {
 // qms tool in another process, or another server on the same database.
 TEST_F(ServeTest, EventsNameTheModelsThatChangedOnBothBackends) {
     for (const bool onServer : {false, true}) {
-        std::string config = "qms.db";
+        const std::string config = configOf(onServer, "events");
+        if (config.empty()) continue;
         if (onServer) {
-            if (!arxtest::serverUnderTest().unavailable().empty()) {
-                if (arxtest::serverRequired())
-                    ADD_FAILURE() << arxtest::serverUnderTest().unavailable();
-                std::cout << "PostgreSQL part skipped: " << arxtest::serverUnderTest().unavailable()
-                          << "\n";
-                continue;
-            }
-            config = dir.serverDatabase("events");
-            for (const std::string args :
-                 {"init", "project create Shop", "model create Shop Sales",
-                  "folder add Sales Orders", "table add Sales Orders Customer"})
-                qms("--config '" + config + "' " + args);
             model = arxtest::rawScalar(
                 config, "select id from \"T_M_EntityModel\" where \"Name\" = 'Sales'");
             table = arxtest::rawScalar(
@@ -599,21 +614,8 @@ TEST_F(ServeTest, AServerDatabaseIsShownWithoutItsPassword) {
 // placeholders ({folder}, ...) that earlier rows' answers fill.
 TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
     for (const bool onServer : {false, true}) {
-        std::string config = "qms.db";
-        if (onServer) {
-            if (!arxtest::serverUnderTest().unavailable().empty()) {
-                if (arxtest::serverRequired())
-                    ADD_FAILURE() << arxtest::serverUnderTest().unavailable();
-                continue;
-            }
-            config = dir.serverDatabase("edits");
-            for (const std::string args :
-                 {"init", "project create Shop", "model create Shop Sales",
-                  "folder add Sales Orders", "table add Sales Orders Customer",
-                  "table add Sales Orders Order",
-                  "column add Sales Order customer --type int --references Customer"})
-                qms("--config '" + config + "' " + args);
-        }
+        const std::string config = configOf(onServer, "edits");
+        if (config.empty()) continue;
         SCOPED_TRACE(config);
         const std::string options = "--config '" + config + "'";
         // The records as qms shows them: what a refused edit leaves as it was.
