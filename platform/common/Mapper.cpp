@@ -1,5 +1,8 @@
 #include "Mapper.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace MeridianSpace {
 
 Mapper::Mapper() = default;
@@ -8,6 +11,34 @@ Mapper::~Mapper() = default;
 DAO* Mapper::loadResultRow(const ResultRow& /*row*/) {
     return nullptr;
 }
+// The Itanium C++ ABI, which GCC and clang follow on Linux, stores a
+// pointer to a virtual member function as 1 + the byte offset of its slot
+// in the vtable; the object's first word points to its vtable. Reading the
+// slot tells which function a virtual call would run, the same on both
+// compilers, without calling it.
+bool Mapper::loadsAlike(const Mapper& a, const Mapper& b) {
+#if defined(__GXX_ABI_VERSION)
+    struct VirtualMember {
+        std::uintptr_t ptr;
+        std::ptrdiff_t adj;
+    } member;
+    DAO* (Mapper::*load)(ITableData&) = &Mapper::doLoad;
+    static_assert(sizeof load == sizeof member, "not the Itanium layout of member pointers");
+    std::memcpy(&member, &load, sizeof member);
+    if ((member.ptr & 1) == 0) return false;
+    const std::size_t slot = (member.ptr - 1) / sizeof(void*);
+    void* const* tableA;
+    void* const* tableB;
+    std::memcpy(&tableA, static_cast<const void*>(&a), sizeof tableA);
+    std::memcpy(&tableB, static_cast<const void*>(&b), sizeof tableB);
+    return tableA[slot] == tableB[slot];
+#else
+    (void)a;
+    (void)b;
+    return false;
+#endif
+}
+
 subDBMapper::subDBMapper() = default;
 subDBMapper::~subDBMapper() = default;
 totalMapper::totalMapper() = default;

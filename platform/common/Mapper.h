@@ -32,6 +32,11 @@ public:
 
     /// Inner name of the mapper's table, set by the concrete constructor.
     std::string _entityInnerName;
+
+protected:
+    /// Whether a call of doLoad() on `a` and on `b` runs the same function.
+    /// False whenever that cannot be told, which only costs speed.
+    static bool loadsAlike(const Mapper& a, const Mapper& b);
 };
 
 /// Base of the mappers of tables in the configuration and work databases.

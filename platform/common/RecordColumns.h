@@ -112,19 +112,8 @@ public:
     /// True unless a derived mapper loads rows its own way (overrides
     /// doLoad): that one is handed every row as ITableData.
     bool readsResultRows() const override {
-#if defined(__GNUC__) && !defined(__clang__)
-        // GCC resolves a member function pointer bound to an object to the
-        // function that call would run.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpmf-conversions"
-        using Load = DAO* (*)(Mapper*, ITableData&);
-        Mapper* self = const_cast<ColumnMapper*>(this);
-        return reinterpret_cast<Load>(self->*(&Mapper::doLoad)) ==
-               reinterpret_cast<Load>(&ColumnMapper::doLoad);
-#pragma GCC diagnostic pop
-#else
-        return false;
-#endif
+        const ColumnMapper plain(columns_);
+        return Mapper::loadsAlike(*this, plain);
     }
     DAO* loadResultRow(const ResultRow& row) override {
         if (row.layoutKey() == 0 || row.layoutKey() != layoutKey_) {

@@ -123,7 +123,7 @@ TEST_F(Migration, EachChangeKindMigratesRowsAsANewFileHoldsThemOrIsRefused) {
         const char* rows;     // of version 2, for the new file
     } cases[] = {
         {"add column",
-         [this](Model& m) {
+         [](Model& m) {
              M_NormalColumnDAO c;
              std::tie(c._name, c._dataType, c._defaultValue) = std::make_tuple("C", 1, "5");
              ASSERT_TRUE(m.t.addNormalColumnDAO(&m.now, &c).ok());

@@ -489,7 +489,7 @@ protected:
     std::vector<Operation> operations() {
         return {
             {"upgradeNewVersion", "/config.db",
-             [this] {
+             [] {
                  M_EntityModelDAO *latest = nullptr, *next = nullptr;
                  (void)M_EntityModelDAO::FindByNameMaxVersion("Codes", latest);
                  ResultMsg rm = latest->upgradeNewVersion(next);
