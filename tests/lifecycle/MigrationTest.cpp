@@ -426,7 +426,7 @@ protected:
 };
 
 TEST_F(LargeMigration, AFullDiskDuringTheRebuildLeavesTheFileAsItWas) {
-    ARX_FILE_ONLY();  // a full disk under SQLite files
+    ARX_FILE_ONLY();  // a full disk under database files
     installFaultyDisk();
     ResultMsg rm;
     {

@@ -551,7 +551,7 @@ TEST_F(Faults, AFailedReadEndsTheOperationAndNothingStays) {
 // Each operation on a full disk: its commit fails and says so, nothing of it
 // stays (not even for a later commit), and it succeeds on a disk with room.
 TEST_F(Faults, OnAFullDiskTheCommitFailsAndNothingStays) {
-    ARX_FILE_ONLY();  // a full disk under SQLite files
+    ARX_FILE_ONLY();  // a full disk under database files
     installFaultyDisk();
     const std::string instance = dir.file("inst.db");
     ASSERT_TRUE(codes.createInstance(dir.path(), "inst.db").ok());

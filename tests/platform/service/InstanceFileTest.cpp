@@ -39,7 +39,8 @@ protected:
         ASSERT_TRUE(rawExecute(dbPath, kMetaData));
         record = IEntityModel{"M", 2, "12", "d", 0, 0, 0, dir.file("inst.db"), "", "uid-1", "3"};
     }
-    // The folder's files besides the session's own database (a file only on SQLite).
+    // The folder's files besides the session's own database (a file only where databases are
+    // files).
     V files() {
         V out;
         for (const std::string& name : FolderHelper::FilesInFolder(dir.path()))
@@ -57,17 +58,13 @@ TEST_F(InstanceFile, HoldsTheTablesAndColumnsOfTheVersionAndDescribesItself) {
     ASSERT_TRUE(made && file->createInstanceDataManager(m, 0).ok());
     std::unique_ptr<InstanceDataManager> fileIdm(m);
     const std::string path = record._filePath, insert = "INSERT INTO Item_1 (Code_1) VALUES ('a')";
-    // Each table once, in link order; the columns of version 2 only.
-    EXPECT_EQ(rawScalar(path, "SELECT group_concat(name) FROM sqlite_master WHERE type = 'table'"),
-              "ARX_InstanceInfo,New_2,Item_1");
-    EXPECT_EQ(rawScalar(path, "SELECT group_concat(name) FROM pragma_table_info('Item_1')"),
-              "id,Code_1,Qty_1");
+    // Each table once; the columns of version 2 only.
+    const BackendUnderTest& fileBackend = backendAt(path);
+    EXPECT_EQ(fileBackend.tableNames(path), "ARX_InstanceInfo,Item_1,New_2");
+    EXPECT_EQ(fileBackend.columns(path, "Item_1"), "id,Code_1,Qty_1");
     EXPECT_TRUE(rawExecute(path, insert));
     EXPECT_FALSE(rawExecute(path, insert));  // unique
-    EXPECT_EQ(rawScalar(path,
-                        "SELECT Qty_1 || (SELECT count(*) FROM sqlite_master WHERE "
-                        "type = 'index') FROM Item_1"),
-              "52");
+    EXPECT_EQ(rawScalar(path, "SELECT Qty_1 FROM Item_1") + fileBackend.indexCount(path), "52");
 
     IEntityModel back;
     ASSERT_TRUE(fileIdm->getEntityModelInstanceInfo(back).ok());

@@ -1,4 +1,4 @@
-// The tests' own backend (platform/service/stub): "arxstub://" and the path
+// The tests' own backend (support/backends/StubBackend.cpp): "arxstub://" and the path
 // of a SQLite file, which the raw looks reach as that file.
 #include <memory>
 #include <string>
