@@ -95,4 +95,40 @@ TEST_F(InstanceFile, RefusalsLeaveNoFileAndTouchNoExistingOne) {
     EXPECT_EQ(readText(dir.file("taken.db")), "keep");
 }
 
+// Model R (versions 1 and 2) links Rev_1, whose column A_1 is text in
+// version 1 and an integer from version 2 on (a second record of the same
+// inner name): each version's instance holds A_1 once, in the place of its
+// first record, with that version's type.
+TEST_F(InstanceFile, ARevisedColumnKeepsItsPlaceWithTheTypeOfEachVersion) {
+    ASSERT_TRUE(rawExecute(dbPath, R"(
+INSERT INTO "T_M_EntityModel" VALUES (4, 'R', 1, 1), (5, 'R', 2, 1);
+INSERT INTO "T_M_EntityTable" VALUES (5, 'Rev', 'Rev_1', 1, 999999);
+INSERT INTO "T_M_R_ModelTable" VALUES (6, 4, 5), (7, 5, 5);
+INSERT INTO "T_M_NormalColumn" ("id", "T_M_EntityTableID", "Name", "InnerName", "DataType",
+  "DefaultValue", "IsIndex", "IsOnly", "AddVersion", "DelVersion") VALUES
+  (6, 5, 'A', 'A_1', 2, '', 0, 0, 1, 2), (7, 5, 'B', 'B_1', 3, '', 0, 0, 1, 999999),
+  (8, 5, 'A', 'A_1', 1, '', 1, 0, 2, 999999);)"));
+    // Version, the layout of Rev_1: inner name, storage type and index.
+    const std::pair<int, std::string> versions[] = {{1, "A_1:20 B_1:30 "}, {2, "A_1:11 B_1:30 "}};
+    for (const auto& [version, layout] : versions) {
+        SCOPED_TRACE(version);
+        IEntityModel model = record;
+        std::tie(model._name, model._version, model._filePath) =
+            std::make_tuple("R", version, dir.file("r" + std::to_string(version) + ".db"));
+        MRDSession* made = nullptr;
+        ASSERT_TRUE(idm->createEntityModelInstance_Create(model, made, 1).ok());
+        std::unique_ptr<MRDSession> file(made);
+        InstanceDataManager* m = nullptr;
+        ASSERT_TRUE(file->createInstanceDataManager(m, 0).ok());
+        std::unique_ptr<InstanceDataManager> fileIdm(m);
+        std::list<MNormalColumn> columns;
+        ASSERT_TRUE(fileIdm->getTableLayout("Rev_1", columns).ok());
+        std::string seen;
+        for (const MNormalColumn& c : columns)
+            seen +=
+                c._innerName + ":" + std::to_string(c._dataType) + std::to_string(c._isIndex) + " ";
+        EXPECT_EQ(seen, layout);
+    }
+}
+
 }  // namespace arxtest
