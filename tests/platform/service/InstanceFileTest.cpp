@@ -121,13 +121,7 @@ INSERT INTO "T_M_NormalColumn" ("id", "T_M_EntityTableID", "Name", "InnerName", 
         InstanceDataManager* m = nullptr;
         ASSERT_TRUE(file->createInstanceDataManager(m, 0).ok());
         std::unique_ptr<InstanceDataManager> fileIdm(m);
-        std::list<MNormalColumn> columns;
-        ASSERT_TRUE(fileIdm->getTableLayout("Rev_1", columns).ok());
-        std::string seen;
-        for (const MNormalColumn& c : columns)
-            seen +=
-                c._innerName + ":" + std::to_string(c._dataType) + std::to_string(c._isIndex) + " ";
-        EXPECT_EQ(seen, layout);
+        EXPECT_EQ(layoutText(*fileIdm, "Rev_1", shapeOf), layout);
     }
 }
 

@@ -137,13 +137,7 @@ TEST_F(Tables, ValuesAreCheckedAndATableIsRebuiltWithItsRows) {
     ASSERT_TRUE(
         idm->rebuildTable(tableNamed("T_Item"), {name, qty, describe("Price", 3), extra, unique})
             .ok());
-    std::list<MNormalColumn> layout;
-    ASSERT_TRUE(idm->getTableLayout("T_Item", layout).ok());
-    std::string shape;
-    for (const MNormalColumn& c : layout)
-        shape +=
-            c._innerName + ":" + std::to_string(c._dataType) + std::to_string(c._isIndex) + " ";
-    EXPECT_EQ(shape, "Name:21 Qty:20 Price:30 X:10 U:21 ");
+    EXPECT_EQ(layoutText(*idm, "T_Item", shapeOf), "Name:21 Qty:20 Price:30 X:10 U:21 ");
     EXPECT_EQ(rawScalar(dbPath,
                         "SELECT \"Qty\" || '/' || \"X\" || '/' || \"Name\" FROM "
                         "\"T_Item\" WHERE \"id\" = 3"),
@@ -157,12 +151,7 @@ TEST_F(Tables, ValuesAreCheckedAndATableIsRebuiltWithItsRows) {
                 idm->setColumnIndex("T_Item", name).ok());
     qty._isOnly = 1;
     EXPECT_EQ(idm->setColumnIndex("T_Item", qty).rCode, SRV_ERR_ENGINE);
-    layout.clear();
-    ASSERT_TRUE(idm->getTableLayout("T_Item", layout).ok());
-    shape.clear();
-    for (const MNormalColumn& c : layout)
-        shape += std::to_string(c._isIndex) + std::to_string(c._isOnly);
-    EXPECT_EQ(shape, "0010000011");
+    EXPECT_EQ(layoutText(*idm, "T_Item", flagsOf), "0010000011");
 }
 
 // A default is written into the table's definition as a literal: a number
@@ -220,14 +209,9 @@ TEST_F(Tables, EveryIndexOfLongNamesIsMade) {
         }
         ASSERT_TRUE(idm->addMTableInstance(tableNamed(table), columns).ok());
     }
-    for (const auto& [table, indexed] : tables) {
-        std::list<MNormalColumn> layout;
-        ASSERT_TRUE(idm->getTableLayout(table, layout).ok());
-        std::string seen;
-        for (const MNormalColumn& c : layout)
-            seen += std::to_string(c._isIndex) + std::to_string(c._isOnly) + " ";
-        EXPECT_EQ(seen, indexed.size() == 1 ? "10 " : "10 10 11 ") << table.size();
-    }
+    for (const auto& [table, indexed] : tables)
+        EXPECT_EQ(layoutText(*idm, table, flagsOf), indexed.size() == 1 ? "10" : "101011")
+            << table.size();
     EXPECT_EQ(underTest().indexCount(dbPath), "4");
 }
 
