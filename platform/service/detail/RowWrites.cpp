@@ -197,7 +197,7 @@ ResultMsg detail::RowWrites::addITableData(const ITableData& row, int commitType
         // next identifiers above it.
         for (int i = 0; i < row._colNum; ++i) {
             if (isIdColumn(row._cloInnerName[i]) && !row._colValue[i].empty()) {
-                r = conn.explicitIdStored(row._tableInnerName, id);
+                r = conn.catalogue().explicitIdStored(row._tableInnerName, id);
                 if (!r.ok()) return r;
             }
         }
