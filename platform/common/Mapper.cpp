@@ -8,6 +8,11 @@ Mapper::~Mapper() = default;
 DAO* Mapper::loadResultRow(const ResultRow& /*row*/) {
     return nullptr;
 }
+
+bool Mapper::bindRow(const DAO& /*pdao*/, RowInserter& /*row*/) {
+    return false;
+}
+
 subDBMapper::subDBMapper() = default;
 subDBMapper::~subDBMapper() = default;
 totalMapper::totalMapper() = default;
