@@ -12,7 +12,8 @@
 // per table of the model, the SQL statements per table run on every session
 // the operation touched (home configuration and work databases and the
 // export file), and the ratio to VACUUM INTO. What each copy holds is
-// printed as it is made. A summary table (medians of three runs) is printed
+// printed as it is made. A summary table (medians of the repetitions asked
+// for with --benchmark_repetitions) is printed
 // at the end; the target is export + import within 10x of VACUUM INTO, and
 // a flat time per table across the sizes.
 #include <benchmark/benchmark.h>
