@@ -113,8 +113,7 @@ public:
     /// Unless a derived mapper saves rows its own way (overrides doSave).
     bool bindRow(const DAO& pdao, RowInserter& row) override {
         const T* record = dynamic_cast<const T*>(&pdao);
-        return record != nullptr && !overridden(&Mapper::doSave, &ColumnMapper::doSave) &&
-               columns_.bind(*record, row);
+        return record != nullptr && !savesItsOwnWay() && columns_.bind(*record, row);
     }
 
     DAO* doLoad(ITableData& qd) override {
@@ -129,7 +128,19 @@ public:
     /// True unless a derived mapper loads rows its own way (overrides
     /// doLoad): that one is handed every row as ITableData.
     bool readsResultRows() const override {
-        return !overridden(&Mapper::doLoad, &ColumnMapper::doLoad);
+#if defined(__GNUC__) && !defined(__clang__)
+        // GCC resolves a member function pointer bound to an object to the
+        // function that call would run.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpmf-conversions"
+        using Load = DAO* (*)(Mapper*, ITableData&);
+        Mapper* self = const_cast<ColumnMapper*>(this);
+        return reinterpret_cast<Load>(self->*(&Mapper::doLoad)) ==
+               reinterpret_cast<Load>(&ColumnMapper::doLoad);
+#pragma GCC diagnostic pop
+#else
+        return false;
+#endif
     }
     DAO* loadResultRow(const ResultRow& row) override {
         if (row.layoutKey() == 0 || row.layoutKey() != layoutKey_) {
@@ -145,22 +156,18 @@ public:
     }
 
 private:
-    // Whether the object's `virtual` runs another function than `own`
-    // (a derived mapper overrides it); true where that cannot be told.
-    template <class Virtual, class Own>
-    bool overridden(Virtual virtualFunction, Own own) const {
+    // Whether a derived mapper overrides doSave (as readsResultRows tells
+    // of doLoad); true where that cannot be told.
+    bool savesItsOwnWay() const {
 #if defined(__GNUC__) && !defined(__clang__)
-        // GCC resolves a member function pointer bound to an object to the
-        // function that call would run.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpmf-conversions"
-        using Plain = void (*)();
+        using Save = int (*)(Mapper*, ITableData&, DAO*);
         Mapper* self = const_cast<ColumnMapper*>(this);
-        return reinterpret_cast<Plain>(self->*virtualFunction) != reinterpret_cast<Plain>(own);
+        return reinterpret_cast<Save>(self->*(&Mapper::doSave)) !=
+               reinterpret_cast<Save>(&ColumnMapper::doSave);
 #pragma GCC diagnostic pop
 #else
-        (void)virtualFunction;
-        (void)own;
         return true;
 #endif
     }
