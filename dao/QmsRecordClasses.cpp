@@ -148,12 +148,14 @@ MetaDataNames lookupNames() {
     MetaDataNames names;
     names.projects = namesOf<N::Projects, Project>(&Project::_name, &Project::_uID);
     names.models = namesOf<N::Models, Model>(&Model::_name, &Model::_type, &Model::_version,
-                                             &Model::_isVersionLocked);
+                                             &Model::_isVersionLocked, &Model::_rProjectID);
     names.tables = namesOf<N::Tables, Table>(&Table::_name, &Table::_innerName, &Table::_addVersion,
                                              &Table::_delVersion);
-    names.columns =
-        namesOf<N::Columns, Column>(&Column::_name, &Column::_innerName, &Column::_addVersion,
-                                    &Column::_delVersion, &Column::_t_M_EntityTableID);
+    names.columns = namesOf<N::Columns, Column>(
+        &Column::_name, &Column::_innerName, &Column::_addVersion, &Column::_delVersion,
+        &Column::_t_M_EntityTableID, &Column::_dataType, &Column::_defaultValue, &Column::_isIndex,
+        &Column::_isOnly, &Column::_isAutoIncrement, &Column::_maxLength, &Column::_minLength,
+        &Column::_numLength, &Column::_numPresision);
     names.links = namesOf<N::Links, Link>(&Link::_t_M_EntityModelID, &Link::_t_M_EntityTableID);
     return names;
 }

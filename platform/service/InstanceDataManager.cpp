@@ -165,7 +165,7 @@ ResultMsg InstanceDataManager::rebuildTable(const MTable& table,
 
 ResultMsg InstanceDataManager::holdOffWriters(const std::vector<std::string>& tables) {
     ResultMsg rm = connection_->checkOpen();
-    return rm.ok() ? connection_->holdOffWriters(tables) : rm;
+    return rm.ok() ? connection_->catalogue().holdOffWriters(tables) : rm;
 }
 
 ResultMsg InstanceDataManager::initialMetaDataCache() {
@@ -174,7 +174,7 @@ ResultMsg InstanceDataManager::initialMetaDataCache() {
 
 ResultMsg InstanceDataManager::lockSchemaChanges() {
     ResultMsg rm = connection_->checkOpen();
-    return rm.ok() ? connection_->lockSchemaChanges() : rm;
+    return rm.ok() ? connection_->catalogue().lockSchemaChanges() : rm;
 }
 
 // The connection keeps the counters. On a SQLite file a call costs one step

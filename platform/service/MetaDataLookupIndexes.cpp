@@ -60,7 +60,7 @@ std::vector<LookupIndex> lookupIndexes(const detail::Connection& conn, const Met
 ResultMsg missingLookupIndexes(detail::Connection& conn, std::vector<LookupIndex>& missing) {
     for (const LookupIndex& index : lookupIndexes(conn, *MetaDataNames::current())) {
         const std::vector<detail::ColumnInfo>* layout = nullptr;
-        conn.forgetLayout(index.table);
+        conn.cache().forgetLayout(index.table);
         ResultMsg r = conn.tableColumns(index.table, layout);
         if (r.rCode == SRV_ERR_NO_TABLE) continue;
         if (!r.ok()) return r;
@@ -156,7 +156,7 @@ ResultMsg MetaDataManager::lookupPlans(std::vector<std::string>& plans) {
     }
     for (const auto& [text, bind] : samples) {
         std::string plan;
-        rm = conn.queryPlan(text, bind, plan);
+        rm = conn.catalogue().queryPlan(text, bind, plan);
         if (!rm.ok()) return rm;
         plans.push_back(plan);
     }

@@ -31,14 +31,18 @@ std::string MetaDataSql::byNameTail() const {
            conn_.dialect().tailValue("?3");
 }
 
-// All the model's links, for what the indexes cannot narrow.
-std::string MetaDataSql::allLinked() const {
+// The links of model ?1 to tables that exist in version ?2, link first.
+std::string MetaDataSql::modelLinks(const std::string& read) const {
     const auto& t = n_.tables;
     const auto& l = n_.links;
-    return "SELECT l.\"id\", t.\"id\", t." + q(t.name) + " FROM " + q(l.table) + " AS l " +
-           conn_.dialect().orderedJoin() + " " + q(t.table) + " AS t ON t.\"id\" = l." +
-           q(l.ofTable) + " WHERE l." + q(l.model) + " = ?1 AND t." + q(t.addVersion) +
-           " <= ?2 AND t." + q(t.delVersion) + " > ?2";
+    return "SELECT " + read + " FROM " + q(l.table) + " AS l " + conn_.dialect().orderedJoin() +
+           " " + q(t.table) + " AS t ON t.\"id\" = l." + q(l.ofTable) + " WHERE l." + q(l.model) +
+           " = ?1 AND t." + q(t.addVersion) + " <= ?2 AND t." + q(t.delVersion) + " > ?2";
+}
+
+// All the model's links, for what the indexes cannot narrow.
+std::string MetaDataSql::allLinked() const {
+    return modelLinks("l.\"id\", t.\"id\", t." + q(n_.tables.name));
 }
 
 std::string MetaDataSql::columnsByName() const {
@@ -66,6 +70,39 @@ std::string MetaDataSql::ownerTypeOfTable() const {
            conn_.dialect().orderedJoin() + " " + q(m.table) + " AS m ON m.\"id\" = l." +
            q(l.model) + " WHERE l." + q(l.ofTable) + " = ?1 AND m." + q(m.version) +
            " > 0 ORDER BY m." + q(m.version) + " DESC, l.\"id\" LIMIT 1";
+}
+
+std::string MetaDataSql::projectByUID() const {
+    const auto& p = n_.projects;
+    return "SELECT \"id\" FROM " + q(p.table) + " WHERE " +
+           conn_.dialect().equalsIgnoringCase(q(p.uid), "?1") + " ORDER BY \"id\" LIMIT 1";
+}
+
+std::string MetaDataSql::modelOfProject() const {
+    const auto& m = n_.models;
+    return "SELECT \"id\" FROM " + q(m.table) + " WHERE " + q(m.project) + " = ?1 AND " +
+           q(m.name) + " = ?2 AND " + q(m.version) + " = ?3 ORDER BY \"id\" LIMIT 1";
+}
+
+std::string MetaDataSql::versionTables() const {
+    const auto& t = n_.tables;
+    return modelLinks("t.\"id\", t." + q(t.name) + ", t." + q(t.innerName)) + " ORDER BY l.\"id\"";
+}
+
+// A column keeps the place of its first record: one changed in a later
+// version (a record of the same inner name for the versions before) stays
+// where it was in every version.
+std::string MetaDataSql::versionColumns() const {
+    const auto& c = n_.columns;
+    std::string read = "c." + q(c.innerName) + ", c." + q(c.name);
+    for (const std::string* attribute :
+         {&c.dataType, &c.defaultValue, &c.isIndex, &c.isOnly, &c.isAutoIncrement, &c.maxLength,
+          &c.minLength, &c.numLength, &c.numPrecision})
+        read += ", c." + q(*attribute);
+    return "SELECT " + read + " FROM " + q(c.table) + " AS c WHERE c." + q(c.ofTable) +
+           " = ?1 AND c." + q(c.addVersion) + " <= ?2 AND c." + q(c.delVersion) +
+           " > ?2 ORDER BY (SELECT min(o.\"id\") FROM " + q(c.table) + " AS o WHERE o." +
+           q(c.ofTable) + " = ?1 AND o." + q(c.innerName) + " = c." + q(c.innerName) + ")";
 }
 
 TableUse MetaDataSql::modelUse(std::vector<std::string> columns) const {

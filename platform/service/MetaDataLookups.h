@@ -1,8 +1,8 @@
 #pragma once
 
-// The statements of the metadata lookups, built from the names the records'
-// layer handed down (MetaDataNames), and how a lookup runs. Internal to the
-// metadata manager.
+// The statements of the metadata lookups and of a model version's layout,
+// built from the names the records' layer handed down (MetaDataNames), and
+// how a lookup runs. Internal to the service's metadata reads.
 #include <string>
 #include <vector>
 
@@ -42,6 +42,16 @@ public:
     std::string tableOfColumn() const;
     /// The type of the model of the highest version linked to table ?1.
     std::string ownerTypeOfTable() const;
+    /// The first project whose UID is ?1, ignoring case.
+    std::string projectByUID() const;
+    /// The first model of project ?1 named ?2 in version ?3.
+    std::string modelOfProject() const;
+    /// The tables linked to model ?1 that exist in version ?2, in link
+    /// order: identifier, name, inner name.
+    std::string versionTables() const;
+    /// The columns of table ?1 that exist in version ?2: inner name, name,
+    /// then the attributes in the order MetaDataNames::Columns lists them.
+    std::string versionColumns() const;
 
     TableUse modelUse(std::vector<std::string> columns) const;
     TableUse tableUse() const;
@@ -50,6 +60,7 @@ public:
 
 private:
     std::string linkedTables() const;
+    std::string modelLinks(const std::string& read) const;
     std::string q(const std::string& name) const;
 
     const Connection& conn_;

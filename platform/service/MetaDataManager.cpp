@@ -86,7 +86,7 @@ ResultMsg MetaDataManager::lockEntityModelVersion(int modelID) {
     // Inside a transaction (an upgrade), other writers of the models wait
     // from here to its end, and what it reads next is their committed work:
     // of two upgrades of one version, the second finds it locked.
-    if (connection_->inTransaction()) rm = connection_->holdOffWriters({models.table});
+    if (connection_->inTransaction()) rm = connection_->catalogue().holdOffWriters({models.table});
     if (!rm.ok()) return rm;
     int locked = 0;
     rm = requireRow(*connection_, selectByID(models.versionLock, models.table),
@@ -154,7 +154,7 @@ ResultMsg MetaDataManager::delMTableByIdFromEntityModel(int tableID, int modelID
     rm = requireRow(*connection_, selectByID(names->tables.innerName, names->tables.table),
                     MetaDataSql(*connection_, *names).tableUse(), tableID, "数据类",
                     [&](const detail::Statement& s) { innerName = s.columnBytes(0); });
-    if (rm.ok() && !innerName.empty()) connection_->forgetTable(innerName);
+    if (rm.ok() && !innerName.empty()) connection_->cache().forgetTable(innerName);
     return rm;
 }
 
@@ -169,7 +169,7 @@ ResultMsg MetaDataManager::delMNormalColumnById(int columnID, int modelID) {
     const MetaDataSql sql(*connection_, *names);
     rm = requireRow(*connection_, sql.tableOfColumn(), sql.columnUse(), columnID, "数据属性",
                     [&](const detail::Statement& s) { tableInnerName = s.columnBytes(0); });
-    if (rm.ok() && !tableInnerName.empty()) connection_->forgetTable(tableInnerName);
+    if (rm.ok() && !tableInnerName.empty()) connection_->cache().forgetTable(tableInnerName);
     return rm;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // The names of the metadata tables and columns that the data service's
-// metadata lookups read. The records above the service own those tables and
+// metadata lookups and instance layouts read. The records above the service own those tables and
 // declare their columns: their layer hands the names down at start-up
 // (QmsRecordClasses::registerAll), so the service never spells them.
 #include <memory>
@@ -18,13 +18,15 @@ struct ARX MetaDataNames {
         std::string table, name, uid;
     } projects;
     struct Models {
-        std::string table, name, type, version, versionLock;
+        std::string table, name, type, version, versionLock, project;
     } models;
     struct Tables {
         std::string table, name, innerName, addVersion, delVersion;
     } tables;
+    /// Columns with what an instance's column is made from.
     struct Columns {
-        std::string table, name, innerName, addVersion, delVersion, ofTable;
+        std::string table, name, innerName, addVersion, delVersion, ofTable, dataType, defaultValue,
+            isIndex, isOnly, isAutoIncrement, maxLength, minLength, numLength, numPrecision;
     } columns;
     /// The links of models to tables.
     struct Links {

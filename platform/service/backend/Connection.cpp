@@ -219,7 +219,7 @@ ResultMsg Connection::explainFailure(const std::string& table,
     if (!open_) return checkOpen();
     // A lost server or a conflicting writer says more than any layout could.
     if (failure.rCode == SRV_ERR_SERVER || failure.rCode == SRV_ERR_BUSY) return failure;
-    forgetLayout(table);
+    cache_.forgetLayout(table);
     const std::vector<ColumnInfo>* layout = nullptr;
     ResultMsg rm = tableColumns(table, layout);
     if (!rm.ok()) return rm;
@@ -231,25 +231,6 @@ ResultMsg Connection::explainFailure(const std::string& table,
         if (!found) return ResultMsg(SRV_ERR_NO_COLUMN, "列不存在：" + table + "." + column);
     }
     return failure;
-}
-
-ResultMsg Connection::readUserObjects(const std::string& sql, std::vector<SchemaObject>& out) {
-    return forEachResultRow(
-        *this, sql, [](Statement&) {},
-        [&](const Statement& row) {
-            SchemaObject object;
-            object.kind = row.columnBytes(0);
-            object.name = row.columnBytes(1);
-            object.table = row.columnBytes(2);
-            object.definition = row.columnBytes(3);
-            object.names = identifiersIn(object.definition + "\n" + row.columnBytes(4));
-            out.push_back(std::move(object));
-        },
-        "读取数据库中的索引、触发器和视图失败");
-}
-
-ResultMsg Connection::renameTable(const std::string& from, const std::string& to) {
-    return execute("ALTER TABLE " + quoteIdentifier(from) + " RENAME TO " + quoteIdentifier(to));
 }
 
 ResultMsg Connection::retryWhileBusy(const std::function<ResultMsg()>& step) {

@@ -1,8 +1,9 @@
 #pragma once
 
 // One connection of a storage backend to one database: its transaction rules
-// (backend/TransactionRules.h), its SQL spellings (backend/Dialect.h), its schema cache
-// (backend/SchemaCache.h) and the numbers that tell when rows may have changed. A backend derives
+// (backend/TransactionRules.h), its SQL spellings (backend/Dialect.h), its
+// schema cache (backend/SchemaCache.h), its catalogue (backend/Catalogue.h)
+// and the numbers that tell when rows may have changed. A backend derives
 // from it and supplies the engine. Internal to the service. One thread at a
 // time: nothing here is guarded.
 #include <cstdint>
@@ -14,8 +15,8 @@
 #include <vector>
 
 #include "ResultReturnCode.h"
-#include "SchemaObject.h"
 #include "backend/Backend.h"
+#include "backend/Catalogue.h"
 #include "backend/Dialect.h"
 #include "backend/SchemaCache.h"
 #include "backend/Statement.h"
@@ -49,8 +50,6 @@ public:
     const BackendCapabilities& capabilities() const { return capabilities_; }
     /// The SQL spellings of the connection's database.
     const Dialect& dialect() const { return dialect_; }
-    /// The longest name the database keeps as given (BackendCapabilities::nameLimit).
-    std::size_t nameLimit() const { return capabilities_.nameLimit; }
     ResultMsg checkOpen() const final;
     /// Rolls back open savepoints, commits what is pending and closes; when
     /// the commit fails the pending writes are rolled back and the failure is
@@ -78,10 +77,6 @@ public:
     /// schemaChanged() when the schema may have changed since it was last
     /// seen (by this or another connection); otherwise keeps the caches.
     virtual ResultMsg refreshSchema() = 0;
-    /// Forgets the cached layout of one table, so that the next look reads it anew.
-    void forgetLayout(const std::string& table) { cache_.forgetLayout(table); }
-    /// Forgets the layout of one table and the idle statements naming it.
-    void forgetTable(const std::string& table) { cache_.forgetTable(table); }
     /// What the connection keeps of the schema; cleared as it changes.
     SchemaCache& cache() { return cache_; }
 
@@ -123,70 +118,22 @@ public:
     /// The row identifier the last INSERT gave (see Dialect::insertReturnsId()).
     virtual long long lastInsertRowId() const = 0;
 
-    /// Holds other connections' table changes off until the transaction
-    /// ends (see InstanceDataManager::lockSchemaChanges). Nothing to do
-    /// (the default) where a write transaction already excludes them.
-    virtual ResultMsg lockSchemaChanges() { return ResultMsg(); }
-    /// Makes other connections' writes of `tables` wait until the open
-    /// transaction ends; called before the transaction reads anything, what
-    /// it reads afterwards includes everything they committed. Nothing to do
-    /// (the default) where the open write transaction already excludes them.
-    virtual ResultMsg holdOffWriters(const std::vector<std::string>& tables) {
-        (void)tables;
-        return ResultMsg();
-    }
-    /// What a user made beside the tables and the indexes of single columns
-    /// (see SchemaObject), in the order it was made, with the names each uses.
-    virtual ResultMsg userObjects(std::vector<SchemaObject>& out) = 0;
-    /// Of userObjects(), those that go when `table` is dropped, in the
-    /// order to make them again: its indexes and triggers, and the views
-    /// the database drops with it (directly or through other views).
-    virtual ResultMsg objectsDroppedWith(const std::string& table,
-                                         std::vector<SchemaObject>& out) = 0;
-    /// Gives table `from` the name `to`, leaving what views and triggers say
-    /// as written: their names of `from` are not turned into `to`. The
-    /// default is the standard ALTER TABLE ... RENAME TO.
-    virtual ResultMsg renameTable(const std::string& from, const std::string& to);
-    /// Tells the backend that a row of `table` was inserted with the
-    /// explicit "id" `id`, so that the identifiers it gives later stay above
-    /// it. Nothing to do (the default) where the engine sees to that itself.
-    virtual ResultMsg explicitIdStored(const std::string& table, long long id) {
-        (void)table;
-        (void)id;
-        return ResultMsg();
-    }
-    /// After the rows of table `from` were copied into the new table `to`
-    /// under their identifiers: `to` hands out no identifier that `from`
-    /// gave before. Nothing to do (the default) where the next identifier
-    /// follows from the rows themselves.
-    virtual ResultMsg carryIdentity(const std::string& from, const std::string& to) {
-        (void)from;
-        (void)to;
-        return ResultMsg();
-    }
-    /// Names what the database named after `table` when it was made (a
-    /// primary key or identifier sequence named after the table) after the
-    /// name `table` has now, as a table made under that name has them.
-    /// Nothing to do (the default) where the engine derives no names.
-    virtual ResultMsg releaseDerivedNames(const std::string& table) {
-        (void)table;
-        return ResultMsg();
-    }
-    /// The plan of `sql` (one text per step) with its values bound by `bind`.
-    virtual ResultMsg queryPlan(const std::string& sql, const std::function<void(Statement&)>& bind,
-                                std::string& plan) = 0;
+    /// The catalogue's reads and changes beyond table layouts and rows.
+    Catalogue& catalogue() { return *catalogue_; }
 
 protected:
     friend class Statement;
-    /// `capabilities` and `dialect` are the backend's, which outlive the connection.
+    /// `capabilities` and `dialect` are the backend's, which outlive the
+    /// connection. The backend's constructor hands it its catalogue.
     Connection(std::string path, std::string displayName, const BackendCapabilities& capabilities,
                const Dialect& dialect);
+    void setCatalogue(std::unique_ptr<Catalogue> catalogue) { catalogue_ = std::move(catalogue); }
 
-    /// Runs a statement that steers transactions (StatementKind::Control).
-    virtual ResultMsg control(const std::string& sql) = 0;
+    /// Runs a statement that steers transactions (StatementKind::Control);
+    /// the default runs it as any other.
+    virtual ResultMsg control(const std::string& sql) { return execute(sql); }
     /// execute() of the backend.
     virtual ResultMsg executeText(const std::string& sql) = 0;
-
     /// engineError() of the backend: its own last failure.
     virtual ResultMsg backendError(int code, const std::string& what) const = 0;
     /// Prepares a new statement of `sql`.
@@ -201,8 +148,7 @@ protected:
     virtual void onSchemaChanged() {}
     void workUndone() final { schemaChanged(); }
 
-    /// Marks the connection open or closed (closed also ends the series of
-    /// change numbers).
+    /// Marks the connection open or closed (closed ends the change numbers).
     void setOpen(bool open);
     /// Every row of every table may have changed (roll-back, schema change,
     /// another connection's commit, reopen).
@@ -210,9 +156,6 @@ protected:
     /// The larger of the table's own change number and allRowsChange_.
     std::uint64_t tableChangeNumber(const std::string& table);
     static std::uint64_t nextChangeNumber();
-    /// Appends a SchemaObject for each row of `sql`: kind, name, table,
-    /// definition, and text whose names the object uses too.
-    ResultMsg readUserObjects(const std::string& sql, std::vector<SchemaObject>& out);
     /// Repeats `step` while it answers SRV_ERR_BUSY, up to the busy timeout.
     ResultMsg retryWhileBusy(const std::function<ResultMsg()>& step);
     void countStatement() { ++statementsRun_; }
@@ -250,6 +193,7 @@ private:
     /// when it ran. Taken by the next engineError().
     mutable std::string refusedBind_;
     std::vector<std::string>* statementLog_ = nullptr;
+    std::unique_ptr<Catalogue> catalogue_;
 };
 
 }  // namespace MeridianSpace::detail

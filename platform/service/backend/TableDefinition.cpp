@@ -37,7 +37,8 @@ ResultMsg createColumnIndex(Connection& conn, const std::string& table,
                             const MNormalColumn& column) {
     if (column._isIndex == 0 && column._isOnly == 0) return ResultMsg();
     const std::string kind = column._isOnly != 0 ? "uq" : "ix";
-    const std::string name = indexName(kind, table, column._innerName, conn.nameLimit());
+    const std::string name =
+        indexName(kind, table, column._innerName, conn.capabilities().nameLimit);
     return conn.execute(std::string("CREATE ") + (column._isOnly != 0 ? "UNIQUE " : "") +
                         "INDEX IF NOT EXISTS " + quoteIdentifier(name) + " ON " +
                         quoteIdentifier(table) + " (" + quoteIdentifier(column._innerName) + ")");

@@ -142,7 +142,7 @@ ResultMsg checkNamesFit(const std::vector<TableLayout>& layouts, std::size_t lim
 // transaction; looked at under the lock that other builders of tables take.
 ResultMsg fillServerInstance(Connection& conn, InstanceDataManager& builder,
                              const IEntityModel& model, const std::vector<TableLayout>& layouts) {
-    ResultMsg rm = conn.lockSchemaChanges();
+    ResultMsg rm = conn.catalogue().lockSchemaChanges();
     std::vector<std::string> tables;
     if (rm.ok()) rm = conn.tableNames(tables);
     if (rm.ok() && !tables.empty()) {

@@ -2,6 +2,7 @@
 // database's records.
 #include "detail/ModelVersionTables.h"
 
+#include "MetaDataLookups.h"
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
 #include "backend/Connection.h"
@@ -10,36 +11,9 @@
 namespace MeridianSpace {
 
 using detail::Connection;
+using detail::MetaDataSql;
 
 namespace {
-
-std::string projectByUID(const Connection& conn) {
-    return "SELECT \"id\" FROM \"T_M_Project\" WHERE " +
-           conn.dialect().equalsIgnoringCase("\"UID\"", "?1") + " ORDER BY \"id\" LIMIT 1";
-}
-const char* const kModelByName =
-    "SELECT \"id\" FROM \"T_M_EntityModel\" WHERE \"RProjectID\" = ?1 AND \"Name\" = ?2 "
-    "AND \"Version\" = ?3 ORDER BY \"id\" LIMIT 1";
-// The tables linked to model ?1 that exist in version ?2, in link order.
-std::string modelTables(const Connection& conn) {
-    return std::string(
-               "SELECT t.\"id\", t.\"Name\", t.\"InnerName\" FROM \"T_M_R_ModelTable\" AS l ") +
-           conn.dialect().orderedJoin() +
-           " \"T_M_EntityTable\" AS t ON t.\"id\" = l.\"T_M_EntityTableID\" "
-           "WHERE l.\"T_M_EntityModelID\" = ?1 AND t.\"AddVersion\" <= ?2 AND t.\"DelVersion\" > "
-           "?2 "
-           "ORDER BY l.\"id\"";
-}
-// The columns of table ?1 that exist in version ?2. A column keeps the place
-// of its first record: one changed in a later version (a record of the same
-// inner name for the versions before) stays where it was in every version.
-const char* const kTableColumns =
-    "SELECT c.\"InnerName\", c.\"Name\", c.\"DataType\", c.\"DefaultValue\", c.\"IsIndex\", "
-    "c.\"IsOnly\", c.\"IsAutoIncrement\", c.\"MaxLength\", c.\"MinLength\", c.\"NumLength\", "
-    "c.\"NumPresision\" FROM \"T_M_NormalColumn\" AS c WHERE c.\"T_M_EntityTableID\" = ?1 AND "
-    "c.\"AddVersion\" <= ?2 AND c.\"DelVersion\" > ?2 ORDER BY (SELECT min(o.\"id\") FROM "
-    "\"T_M_NormalColumn\" AS o WHERE o.\"T_M_EntityTableID\" = ?1 AND o.\"InnerName\" = "
-    "c.\"InnerName\")";
 
 ResultMsg readMetaData(Connection& conn, const std::string& sql,
                        const detail::StatementBinder& bind, const detail::RowReader& read) {
@@ -47,17 +21,18 @@ ResultMsg readMetaData(Connection& conn, const std::string& sql,
 }
 
 // The identifier of the model `model` names, or SRV_ERR_NO_ROW.
-ResultMsg findModel(Connection& conn, const IEntityModel& model, int& modelID) {
+ResultMsg findModel(Connection& conn, const MetaDataSql& sql, const IEntityModel& model,
+                    int& modelID) {
     int projectID = 0;
     ResultMsg rm = readMetaData(
-        conn, projectByUID(conn), [&](detail::Statement& s) { s.bindText(1, model._projectUID); },
+        conn, sql.projectByUID(), [&](detail::Statement& s) { s.bindText(1, model._projectUID); },
         [&](const detail::Statement& s) { projectID = s.columnInt(0); });
     if (rm.ok() && projectID == 0) {
         return ResultMsg(SRV_ERR_NO_ROW, "项目不存在：UID = " + model._projectUID);
     }
     if (rm.ok()) {
         rm = readMetaData(
-            conn, kModelByName,
+            conn, sql.modelOfProject(),
             [&](detail::Statement& s) {
                 s.bindInt64(1, projectID);
                 s.bindText(2, model._name);
@@ -93,8 +68,12 @@ MNormalColumn readColumn(const detail::Statement& s) {
 
 ResultMsg detail::readModelLayout(Connection& conn, const IEntityModel& model,
                                   std::vector<TableLayout>& layouts) {
+    const std::shared_ptr<const MetaDataNames> names = MetaDataNames::current();
+    ResultMsg rm = detail::requireNames(*names);
+    if (!rm.ok()) return rm;
+    const MetaDataSql sql(conn, *names);
     int modelID = 0;
-    ResultMsg rm = findModel(conn, model, modelID);
+    rm = findModel(conn, sql, model, modelID);
     if (!rm.ok()) return rm;
     const auto bindVersion = [&](detail::Statement& s, int id) {
         s.bindInt64(1, id);
@@ -102,7 +81,7 @@ ResultMsg detail::readModelLayout(Connection& conn, const IEntityModel& model,
     };
     std::vector<int> seen;
     rm = readMetaData(
-        conn, modelTables(conn), [&](detail::Statement& s) { bindVersion(s, modelID); },
+        conn, sql.versionTables(), [&](detail::Statement& s) { bindVersion(s, modelID); },
         [&](const detail::Statement& s) {
             const int id = s.columnInt(0);
             for (int known : seen) {
@@ -118,7 +97,8 @@ ResultMsg detail::readModelLayout(Connection& conn, const IEntityModel& model,
         });
     for (auto it = layouts.begin(); rm.ok() && it != layouts.end(); ++it) {
         rm = readMetaData(
-            conn, kTableColumns, [&](detail::Statement& s) { bindVersion(s, it->table._ID); },
+            conn, sql.versionColumns(),
+            [&](detail::Statement& s) { bindVersion(s, it->table._ID); },
             [&](const detail::Statement& s) { it->columns.push_back(readColumn(s)); });
     }
     return rm;

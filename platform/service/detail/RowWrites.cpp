@@ -202,7 +202,7 @@ ResultMsg detail::insertRow(Connection& conn, const RowShape& shape, int commitT
         // A row stored under an identifier of its own keeps the backend's
         // next identifiers above it.
         if (explicitId) {
-            r = conn.explicitIdStored(shape.table, id);
+            r = conn.catalogue().explicitIdStored(shape.table, id);
             if (!r.ok()) return r;
         }
         if (id > INT_MAX) {

@@ -23,7 +23,7 @@ using detail::quoteIdentifier;
 namespace {
 
 bool tableExists(detail::Connection& conn, const std::string& table) {
-    conn.forgetLayout(table);
+    conn.cache().forgetLayout(table);
     const std::vector<detail::ColumnInfo>* layout = nullptr;
     return conn.tableColumns(table, layout).ok();
 }
@@ -34,7 +34,7 @@ ResultMsg detail::SchemaChanges::addMTableInstance(const MTable& table,
                                                    const std::list<MNormalColumn>& columns) {
     detail::Connection& conn = conn_;
     ResultMsg rm = checkTableName(table._innerName);
-    if (rm.ok()) rm = checkNameFits(table._innerName, "表", conn.nameLimit());
+    if (rm.ok()) rm = checkNameFits(table._innerName, "表", conn.capabilities().nameLimit);
     if (rm.ok()) rm = conn.checkOpen();
     if (!rm.ok()) return rm;
 
@@ -43,7 +43,7 @@ ResultMsg detail::SchemaChanges::addMTableInstance(const MTable& table,
     std::vector<std::string> seen;
     for (const MNormalColumn& column : columns) {
         rm = checkColumnName(column._innerName, seen);
-        if (rm.ok()) rm = checkNameFits(column._innerName, "列", conn.nameLimit());
+        if (rm.ok()) rm = checkNameFits(column._innerName, "列", conn.capabilities().nameLimit);
         if (!rm.ok()) return rm;
         std::string definition;
         rm = columnDefinition(conn, column, definition);
@@ -71,14 +71,14 @@ ResultMsg detail::SchemaChanges::addNormalColumnInstance(const std::string& tabl
     detail::Connection& conn = conn_;
     ResultMsg rm = checkTableName(table);
     if (rm.ok()) rm = checkColumnName(column._innerName, {});
-    if (rm.ok()) rm = checkNameFits(column._innerName, "列", conn.nameLimit());
+    if (rm.ok()) rm = checkNameFits(column._innerName, "列", conn.capabilities().nameLimit);
     if (!rm.ok()) return rm;
     std::string definition;
     rm = columnDefinition(conn, column, definition);
     if (!rm.ok()) return rm;
     rm = conn.checkOpen();
     if (!rm.ok()) return rm;
-    conn.forgetLayout(table);
+    conn.cache().forgetLayout(table);
     const std::vector<detail::ColumnInfo>* layout = nullptr;
     rm = conn.tableColumns(table, layout);
     if (!rm.ok()) return rm;
@@ -134,7 +134,7 @@ ResultMsg detail::SchemaChanges::setColumnIndex(const std::string& table,
 
 ResultMsg detail::SchemaChanges::getSchemaObjects(std::vector<SchemaObject>& objects) {
     ResultMsg rm = conn_.checkOpen();
-    return rm.ok() ? conn_.userObjects(objects) : rm;
+    return rm.ok() ? conn_.catalogue().userObjects(objects) : rm;
 }
 
 ResultMsg detail::SchemaChanges::dropSchemaObject(const SchemaObject& object) {

@@ -32,7 +32,7 @@ ResultMsg detail::StoredTables::getTableLayout(const std::string& table,
     detail::Connection& conn = conn_;
     if (rm.ok()) rm = conn.checkOpen();
     if (!rm.ok()) return rm;
-    conn.forgetLayout(table);
+    conn.cache().forgetLayout(table);
     const std::vector<detail::ColumnInfo>* layout = nullptr;
     rm = conn.tableColumns(table, layout);
     std::vector<detail::IndexInfo> indexes;

@@ -55,7 +55,8 @@ ResultMsg detail::SchemaChanges::rebuildTable(const MTable& table,
     std::vector<std::string> seen;
     for (const MNormalColumn& column : columns) {
         rm = checkColumnName(column._innerName, seen);
-        if (rm.ok()) rm = detail::checkNameFits(column._innerName, "列", conn.nameLimit());
+        if (rm.ok())
+            rm = detail::checkNameFits(column._innerName, "列", conn.capabilities().nameLimit);
         std::string definition;
         if (rm.ok()) rm = detail::columnDefinition(conn, column, definition);
         if (!rm.ok()) return rm;
@@ -75,21 +76,21 @@ ResultMsg detail::SchemaChanges::rebuildTable(const MTable& table,
         // triggers that name it along to the table that is dropped.
         conn.schemaChanged();  // statements prepared on the old table go first
         std::vector<SchemaObject> setAside;
-        ResultMsg r = conn.objectsDroppedWith(table._innerName, setAside);
+        ResultMsg r = conn.catalogue().objectsDroppedWith(table._innerName, setAside);
         if (r.ok()) r = conn.execute(create + ")");
         if (r.ok()) {
             r = conn.execute("INSERT INTO " + built + " (" + names + ") SELECT " + values +
                              " FROM " + target);
         }
-        if (r.ok()) r = conn.carryIdentity(table._innerName, kRebuildTable);
+        if (r.ok()) r = conn.catalogue().carryIdentity(table._innerName, kRebuildTable);
         // Views that use the table block its drop on a server; the last made goes first.
         for (auto it = setAside.rbegin(); r.ok() && it != setAside.rend(); ++it) {
             if (it->kind == "view") r = conn.execute(conn.dialect().dropObject(*it));
         }
         if (r.ok()) r = conn.execute("DROP TABLE " + target);
-        if (r.ok()) r = conn.renameTable(kRebuildTable, table._innerName);
+        if (r.ok()) r = conn.catalogue().renameTable(kRebuildTable, table._innerName);
         // With the names a new instance gives them (a server's key and identifier sequence).
-        if (r.ok()) r = conn.releaseDerivedNames(table._innerName);
+        if (r.ok()) r = conn.catalogue().releaseDerivedNames(table._innerName);
         for (auto it = columns.begin(); r.ok() && it != columns.end(); ++it)
             r = detail::createColumnIndex(conn, table._innerName, *it);
         for (auto it = setAside.begin(); r.ok() && it != setAside.end(); ++it) {

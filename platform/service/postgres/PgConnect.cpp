@@ -167,9 +167,8 @@ ResultMsg PgConnection::connect(bool create) {
         conn_ = nullptr;
         return rm;
     }
-    prepared_.clear();
-    controlsPrepared_ = false;
-    endBatch();
+    runner_.forgetPrepared();
+    runner_.endBatch();
     const bool wasOpen = isOpen();
     setOpen(true);
     ResultMsg rm = configureSession();

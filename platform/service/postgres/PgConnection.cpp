@@ -12,12 +12,15 @@
 #include "backend/RowValues.h"
 #include "backend/SqlText.h"
 #include "postgres/PgBackend.h"
+#include "postgres/PgCatalogue.h"
 #include "postgres/PgDialect.h"
 
 namespace MeridianSpace::detail {
 
 PgConnection::PgConnection(const std::string& uri)
-    : Connection(uri, withoutPassword(uri), kPgCapabilities, PgDialect::instance()) {}
+    : Connection(uri, withoutPassword(uri), kPgCapabilities, PgDialect::instance()) {
+    setCatalogue(std::make_unique<PgCatalogue>(*this));
+}
 
 PgConnection::~PgConnection() {
     ResultMsg rm = close();
@@ -45,12 +48,11 @@ void PgConnection::applyBusyTimeout() {
 void PgConnection::closeHandle() {
     PQfinish(conn_);
     conn_ = nullptr;
-    prepared_.clear();
-    controlsPrepared_ = false;
+    runner_.forgetPrepared();
 }
 
 void PgConnection::abandonTransaction() {
-    endBatch();
+    runner_.endBatch();
     if (conn_ == nullptr || PQstatus(conn_) != CONNECTION_OK) return;
     PgParams none;
     PGresult* result = nullptr;
@@ -117,97 +119,27 @@ ResultMsg PgConnection::readLayout(const std::string& table, std::vector<ColumnI
 
 ResultMsg PgConnection::backendError(int code, const std::string& what) const {
     if (!isOpen()) return checkOpen();
-    if (lastLost_) return ResultMsg(SRV_ERR_SERVER, lastMessage_);
+    const PgFailure& last = runner_.lastFailure();
+    if (last.lost) return ResultMsg(SRV_ERR_SERVER, last.message);
     // Lock timeouts, deadlocks and write conflicts with another transaction
     // leave nothing written: the caller may try again.
-    if (lastState_ == "55P03" || lastState_ == "40001" || lastState_ == "40P01") {
+    if (last.state == "55P03" || last.state == "40001" || last.state == "40P01") {
         return ResultMsg(SRV_ERR_BUSY, "数据正被其他连接修改，操作未执行，请稍后重试：" +
-                                           displayName() + "：" + what + "：" + lastMessage_);
+                                           displayName() + "：" + what + "：" + last.message);
     }
     // A value the column's type cannot take (text for a number column).
-    if (lastState_ == "22P02" || lastState_ == "22003") {
-        return ResultMsg(SRV_ERR_ARGUMENT, what + "：值与列的类型不符：" + lastMessage_);
+    if (last.state == "22P02" || last.state == "22003") {
+        return ResultMsg(SRV_ERR_ARGUMENT, what + "：值与列的类型不符：" + last.message);
     }
-    return ResultMsg(code, what + "：" + lastMessage_);
+    return ResultMsg(code, what + "：" + last.message);
 }
 
-ResultMsg PgConnection::queryPlan(const std::string& sql,
-                                  const std::function<void(Statement&)>& bind, std::string& plan) {
-    return forEachResultRow(
-        *this, "EXPLAIN " + sql, bind,
-        [&](const Statement& row) { plan += (plan.empty() ? "" : "; ") + row.columnBytes(0); },
-        "读取查询计划失败");
-}
-
-ResultMsg PgConnection::explicitIdStored(const std::string& table, long long id) {
-    return forEachResultRow(
-        *this,
-        "SELECT setval(s::regclass, GREATEST(?2::bigint, "
-        "COALESCE(pg_sequence_last_value(s::regclass), 0))) "
-        "FROM pg_get_serial_sequence(?1, 'id') AS s WHERE s IS NOT NULL",
-        [&](Statement& s) {
-            s.bindText(1, quoteIdentifier(table));
-            s.bindInt64(2, id);
-        },
-        [](const Statement&) {}, "调整表的行标识序列失败：" + table);
-}
-
-ResultMsg PgConnection::carryIdentity(const std::string& from, const std::string& to) {
-    return forEachResultRow(
-        *this,
-        "SELECT setval(pg_get_serial_sequence(?2, 'id'), v) FROM (SELECT "
-        "pg_sequence_last_value(CAST(pg_get_serial_sequence(?1, 'id') AS regclass)) AS v) AS s "
-        "WHERE v IS NOT NULL",
-        [&](Statement& s) {
-            s.bindText(1, quoteIdentifier(from));
-            s.bindText(2, quoteIdentifier(to));
-        },
-        [](const Statement&) {}, "调整表的行标识序列失败：" + to);
-}
-
-ResultMsg PgConnection::releaseDerivedNames(const std::string& table) {
-    std::string key, sequence;
-    ResultMsg rm = forEachResultRow(
-        *this,
-        "SELECT (SELECT conname FROM pg_constraint WHERE conrelid = to_regclass(?1) AND contype "
-        "= 'p'), pg_get_serial_sequence(?1, 'id')",
-        [&](Statement& s) { s.bindText(1, quoteIdentifier(table)); },
-        [&](const Statement& row) {
-            key = row.columnBytes(0);
-            sequence = row.columnBytes(1);
-        },
-        "读取表的主键失败：" + table);
-    if (rm.ok() && !key.empty()) {
-        rm = execute("ALTER TABLE " + quoteIdentifier(table) + " RENAME CONSTRAINT " +
-                     quoteIdentifier(key) + " TO " + quoteIdentifier(table + "_pkey"));
-    }
-    // The server's own text of the sequence's name, quoted as it needs.
-    if (rm.ok() && !sequence.empty())
-        rm = execute("ALTER SEQUENCE " + sequence + " RENAME TO " +
-                     quoteIdentifier(table + "_id_seq"));
-    return rm;
-}
-
-ResultMsg PgConnection::lockSchemaChanges() {
-    // One lock per schema: databases in other schemas go on undisturbed.
-    return forEachResultRow(
-        *this, "SELECT pg_advisory_xact_lock(hashtext('arx_qms:' || current_schema()))",
-        [](Statement&) {}, [](const Statement&) {}, "锁定数据库的表结构失败");
-}
-
-ResultMsg PgConnection::holdOffWriters(const std::vector<std::string>& tables) {
-    // LOCK takes no snapshot: a REPEATABLE READ transaction whose first
-    // statement it is reads what the writers it waited for committed. The
-    // mode conflicts with itself and with row writes, not with reads.
-    std::string names;
-    for (const std::string& table : tables) {
-        ResultMsg rm = checkIdentifier(table, "表");
-        if (!rm.ok()) return rm;
-        names += (names.empty() ? "" : ", ") + quoteIdentifier(table);
-    }
-    if (names.empty()) return ResultMsg();
-    ResultMsg rm = execute("LOCK TABLE " + names + " IN SHARE ROW EXCLUSIVE MODE");
-    return rm.ok() ? rm : ResultMsg(rm.rCode, "锁定表失败：" + names + "：" + rm.rMsg);
+ResultMsg PgConnection::runText(const std::string& sql, StatementKind kind) {
+    PgParams none;
+    PGresult* result = nullptr;
+    ResultMsg rm = run(sql, none, false, kind, result);
+    PQclear(result);
+    return rm.ok() ? rm : backendError(SRV_ERR_ENGINE, "数据库语句执行失败");
 }
 
 }  // namespace MeridianSpace::detail

@@ -1,11 +1,7 @@
-// Sending statements to the server in pipeline mode and reading the answers:
-// one round trip carries a statement with everything around it.
-#include <cstdlib>
-#include <utility>
+#include "postgres/PgPipeline.h"
 
-#include "ServiceErrorCode.h"
-#include "backend/SqlText.h"
-#include "postgres/PgConnection.h"
+#include <cstdlib>
+
 #include "postgres/PgDialect.h"
 
 namespace MeridianSpace::detail {
@@ -24,70 +20,65 @@ std::string trimmedMessage(const char* text) {
     return message;
 }
 
-PgConnection::Pipeline::Pipeline(PGconn* connection) : conn(connection) {
-    // A statement with all that goes around it (see PgConnection::run).
-    sent.reserve(10);
+PgPipeline::PgPipeline(PGconn* conn, PgPrepared& prepared) : conn_(conn), prepared_(prepared) {
+    // A statement with all that goes around it (see PgRunner::run).
+    sent_.reserve(10);
 }
 
-void PgConnection::Pipeline::control(const char* text) {
-    queued = queued && PQsendQueryParams(conn, text, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
-    sent.emplace_back();
+void PgPipeline::control(const char* text) {
+    queued_ =
+        queued_ && PQsendQueryParams(conn_, text, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+    sent_.emplace_back();
 }
 
-void PgConnection::Pipeline::preparedControl(const char* name) {
-    queued = queued && PQsendQueryPrepared(conn, name, 0, nullptr, nullptr, nullptr, 0) == 1;
-    sent.emplace_back();
+void PgPipeline::preparedControl(const char* name) {
+    queued_ = queued_ && PQsendQueryPrepared(conn_, name, 0, nullptr, nullptr, nullptr, 0) == 1;
+    sent_.emplace_back();
 }
 
-void PgConnection::Pipeline::prepareControl(const char* name, const char* text) {
-    queued = queued && PQsendPrepare(conn, name, text, 0, nullptr) == 1;
-    sent.emplace_back().kind = Sent::ControlPrepare;
+void PgPipeline::prepareControl(const char* name, const char* text) {
+    queued_ = queued_ && PQsendPrepare(conn_, name, text, 0, nullptr) == 1;
+    sent_.emplace_back().answer = Answer::ControlPrepare;
 }
 
-bool PgConnection::Pipeline::sync() {
-    queued = queued && PQpipelineSync(conn) == 1;
-    return queued;
+bool PgPipeline::sync() {
+    queued_ = queued_ && PQpipelineSync(conn_) == 1;
+    return queued_;
 }
 
-ResultMsg PgConnection::serverLost(const std::string& what) {
-    const ResultMsg lost(
-        SRV_ERR_SERVER, "数据库服务器连接中断，未提交的修改已回滚：" + displayName() + "：" + what);
-    lastLost_ = true;
-    lastState_.clear();
-    lastMessage_ = lost.rMsg;
-    transactionLost(lost);
-    prepared_.clear();
-    controlsPrepared_ = false;
-    endBatch();
-    return lost;
-}
-
-void PgConnection::noteFailure(const PGresult* failed) {
-    if (!lastMessage_.empty()) return;
+void PgPipeline::noteFailure(const PGresult* failed, PgFailure& failure) const {
+    if (!failure.message.empty()) return;
     const char* state = PQresultErrorField(failed, PG_DIAG_SQLSTATE);
-    lastState_ = state ? state : "";
-    lastMessage_ = trimmedMessage(PQresultErrorMessage(failed));
-    if (lastMessage_.empty()) lastMessage_ = trimmedMessage(PQerrorMessage(conn_));
+    failure.state = state ? state : "";
+    failure.message = trimmedMessage(PQresultErrorMessage(failed));
+    if (failure.message.empty()) failure.message = trimmedMessage(PQerrorMessage(conn_));
 }
 
-ResultMsg PgConnection::collect(const Pipeline& pipeline, PGresult** mainResult) {
+PgPipeline::Outcome PgPipeline::collect(PGresult** mainResult, int& changes, PgFailure& failure) {
+    const auto lost = [&]() {
+        if (mainResult != nullptr && *mainResult != nullptr) {
+            PQclear(*mainResult);
+            *mainResult = nullptr;
+        }
+        return Outcome::Lost;
+    };
     bool failed = false;
     bool controlsPrepared = true;
-    for (const Sent& s : pipeline.sent) {
+    for (const Sent& s : sent_) {
         PGresult* result = PQgetResult(conn_);
-        if (result == nullptr) return serverLost(trimmedMessage(PQerrorMessage(conn_)));
+        if (result == nullptr) return Outcome::Lost;
         const ExecStatusType status = PQresultStatus(result);
         const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
         if (status == PGRES_FATAL_ERROR) {
-            noteFailure(result);
+            noteFailure(result, failure);
             failed = true;
         } else if (!ok) {
             failed = true;  // skipped after an earlier failure
         }
-        if (ok && s.kind == Sent::Prepare) prepared_[*s.sql] = s.name;
-        if (s.kind == Sent::ControlPrepare) controlsPrepared = controlsPrepared && ok;
-        if (ok && s.kind == Sent::Main && mainResult != nullptr) {
-            changes_ = std::atoi(PQcmdTuples(result));
+        if (ok && s.answer == Answer::Prepare) prepared_.names[*s.sql] = s.name;
+        if (s.answer == Answer::ControlPrepare) controlsPrepared = controlsPrepared && ok;
+        if (ok && s.answer == Answer::Main && mainResult != nullptr) {
+            changes = std::atoi(PQcmdTuples(result));
             *mainResult = result;
         } else {
             PQclear(result);
@@ -95,37 +86,25 @@ ResultMsg PgConnection::collect(const Pipeline& pipeline, PGresult** mainResult)
         // Each statement's answers end with a null result.
         while ((result = PQgetResult(conn_)) != nullptr)
             PQclear(result);
-        if (PQstatus(conn_) != CONNECTION_OK) {
-            if (mainResult != nullptr && *mainResult != nullptr) {
-                PQclear(*mainResult);
-                *mainResult = nullptr;
-            }
-            return serverLost(trimmedMessage(PQerrorMessage(conn_)));
-        }
+        if (PQstatus(conn_) != CONNECTION_OK) return lost();
     }
     PGresult* sync = PQgetResult(conn_);
     const bool synced = sync != nullptr && PQresultStatus(sync) == PGRES_PIPELINE_SYNC;
     PQclear(sync);
-    if (!synced || PQstatus(conn_) != CONNECTION_OK) {
-        if (mainResult != nullptr && *mainResult != nullptr) {
-            PQclear(*mainResult);
-            *mainResult = nullptr;
-        }
-        return serverLost(trimmedMessage(PQerrorMessage(conn_)));
-    }
+    if (!synced || PQstatus(conn_) != CONNECTION_OK) return lost();
     if (failed && mainResult != nullptr && *mainResult != nullptr) {
         PQclear(*mainResult);
         *mainResult = nullptr;
     }
-    for (const Sent& s : pipeline.sent) {
-        if (s.kind == Sent::ControlPrepare) controlsPrepared_ = controlsPrepared;
+    for (const Sent& s : sent_) {
+        if (s.answer == Answer::ControlPrepare) prepared_.controls = controlsPrepared;
     }
-    return failed ? ResultMsg(SRV_ERR_ENGINE, lastMessage_) : ResultMsg();
+    return failed ? Outcome::Failed : Outcome::Done;
 }
 
-void PgConnection::sendStatement(const std::string& sql, const PgParams& params, bool prepare,
-                                 const std::string* extra, Sent::Kind kind, Pipeline& pipeline) {
-    if (!pipeline.queued) return;
+void PgPipeline::statement(const std::string& sql, const PgParams& params, bool prepare,
+                           const std::string* extra, Answer answer) {
+    if (!queued_) return;
     const int given = static_cast<int>(params.values.size());
     const int n = given + (extra != nullptr ? 1 : 0);
     const char* valueArray[kInlineParams];
@@ -155,27 +134,26 @@ void PgConnection::sendStatement(const std::string& sql, const PgParams& params,
         formats[given] = 0;
     }
     if (!prepare) {
-        pipeline.sent.emplace_back().kind = kind;
-        pipeline.queued = PQsendQueryParams(conn_, PgDialect::numberedParameters(sql).c_str(), n,
-                                            nullptr, values, lengths, formats, 0) == 1;
+        sent_.emplace_back().answer = answer;
+        queued_ = PQsendQueryParams(conn_, PgDialect::numberedParameters(sql).c_str(), n, nullptr,
+                                    values, lengths, formats, 0) == 1;
         return;
     }
-    auto known = prepared_.find(sql);
+    auto known = prepared_.names.find(sql);
     bool queued = true;
-    if (known == prepared_.end()) {
-        Sent& made = pipeline.sent.emplace_back();
-        made.kind = Sent::Prepare;
+    if (known == prepared_.names.end()) {
+        Sent& made = sent_.emplace_back();
+        made.answer = Answer::Prepare;
         made.sql = &sql;
-        made.name = "arx_" + std::to_string(++lastPrepared_);
+        made.name = "arx_" + std::to_string(++prepared_.last);
         queued = PQsendPrepare(conn_, made.name.c_str(), PgDialect::numberedParameters(sql).c_str(),
                                0, nullptr) == 1;
     }
     // Sent before the next entry is added, which may move the name's entry.
     const char* name =
-        known != prepared_.end() ? known->second.c_str() : pipeline.sent.back().name.c_str();
-    pipeline.queued =
-        queued && PQsendQueryPrepared(conn_, name, n, values, lengths, formats, 0) == 1;
-    pipeline.sent.emplace_back().kind = kind;
+        known != prepared_.names.end() ? known->second.c_str() : sent_.back().name.c_str();
+    queued_ = queued && PQsendQueryPrepared(conn_, name, n, values, lengths, formats, 0) == 1;
+    sent_.emplace_back().answer = answer;
 }
 
 }  // namespace MeridianSpace::detail

@@ -3,9 +3,10 @@
 #include <set>
 
 #include "StringHelper.h"
+#include "backend/Connection.h"
 #include "backend/RowValues.h"
 #include "backend/SqlText.h"
-#include "postgres/PgConnection.h"
+#include "postgres/PgCatalogue.h"
 
 namespace MeridianSpace::detail {
 
@@ -16,7 +17,7 @@ const char* const kInSchema =
 
 }  // namespace
 
-ResultMsg PgConnection::userObjects(std::vector<SchemaObject>& out) {
+ResultMsg PgCatalogue::userObjects(std::vector<SchemaObject>& out) {
     // Object identifiers come from one counter: their order is the order
     // things were made, so a view comes after what it uses. Indexes of one
     // column are the columns' own (columnIndexesQuery).
@@ -41,13 +42,13 @@ ResultMsg PgConnection::userObjects(std::vector<SchemaObject>& out) {
     return readUserObjects(sql, out);
 }
 
-ResultMsg PgConnection::objectsDroppedWith(const std::string& table,
-                                           std::vector<SchemaObject>& out) {
+ResultMsg PgCatalogue::objectsDroppedWith(const std::string& table,
+                                          std::vector<SchemaObject>& out) {
     // The server refuses to drop a table that views use: those views, and
     // the views that use them in turn, must go first and come back after.
     std::set<std::string> views;
     ResultMsg rm = forEachResultRow(
-        *this,
+        connection(),
         "WITH RECURSIVE used(o) AS (SELECT CAST(to_regclass(quote_ident(CAST(?1 AS TEXT))) AS "
         "oid) UNION SELECT r.ev_class FROM used JOIN pg_depend AS d ON d.refobjid = used.o AND "
         "d.classid = CAST('pg_rewrite' AS regclass) JOIN pg_rewrite AS r ON r.oid = d.objid "

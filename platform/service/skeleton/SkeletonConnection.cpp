@@ -11,7 +11,9 @@ ResultMsg skeletonNotImplemented(const std::string& what) {
 }
 
 SkeletonConnection::SkeletonConnection(const std::string& location)
-    : Connection(location, location, kSkeletonCapabilities, SkeletonDialect::instance()) {}
+    : Connection(location, location, kSkeletonCapabilities, SkeletonDialect::instance()) {
+    setCatalogue(std::make_unique<SkeletonCatalogue>(*this));
+}
 
 ResultMsg SkeletonConnection::open(const std::string& location, bool /*create*/,
                                    std::shared_ptr<SkeletonConnection>& out) {
@@ -45,18 +47,18 @@ long long SkeletonConnection::lastInsertRowId() const {
     return 0;
 }
 
-ResultMsg SkeletonConnection::userObjects(std::vector<SchemaObject>& /*out*/) {
+ResultMsg SkeletonCatalogue::userObjects(std::vector<SchemaObject>& /*out*/) {
     return skeletonNotImplemented("userObjects");
 }
 
-ResultMsg SkeletonConnection::objectsDroppedWith(const std::string& table,
-                                                 std::vector<SchemaObject>& /*out*/) {
+ResultMsg SkeletonCatalogue::objectsDroppedWith(const std::string& table,
+                                                std::vector<SchemaObject>& /*out*/) {
     return skeletonNotImplemented("objectsDroppedWith: " + table);
 }
 
-ResultMsg SkeletonConnection::queryPlan(const std::string& /*sql*/,
-                                        const std::function<void(Statement&)>& /*bind*/,
-                                        std::string& /*plan*/) {
+ResultMsg SkeletonCatalogue::queryPlan(const std::string& /*sql*/,
+                                       const std::function<void(Statement&)>& /*bind*/,
+                                       std::string& /*plan*/) {
     return skeletonNotImplemented("queryPlan");
 }
 

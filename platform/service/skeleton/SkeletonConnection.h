@@ -1,9 +1,11 @@
 #pragma once
 
-// One connection of the skeleton backend: the functions every backend's
-// connection must supply (see backend/Connection.h for each contract),
-// each answering "not implemented". Its statements (a class derived from
-// backend/Statement.h: binds, steps, columns) come with newStatement.
+// One connection of the skeleton backend and its catalogue: the functions
+// every backend's connection (backend/Connection.h) and catalogue
+// (backend/Catalogue.h) must supply, each answering "not implemented". Its
+// statements (a class derived from backend/Statement.h: binds, steps,
+// columns) come with newStatement. The catalogue's other functions have
+// defaults; a server database usually needs them (see postgres/PgCatalogue.h).
 // Internal to the service. One thread at a time.
 #include <memory>
 #include <string>
@@ -36,11 +38,6 @@ public:
     int changes() const override;
     /// The last INSERT's "id", unless the dialect's insertReturning() gives it.
     long long lastInsertRowId() const override;
-    /// The indexes of several columns, triggers and views, in the order made.
-    ResultMsg userObjects(std::vector<SchemaObject>& out) override;
-    ResultMsg objectsDroppedWith(const std::string& table, std::vector<SchemaObject>& out) override;
-    ResultMsg queryPlan(const std::string& sql, const std::function<void(Statement&)>& bind,
-                        std::string& plan) override;
 
 protected:
     /// Runs SQL without parameters or rows; counts it (countStatement()).
@@ -56,14 +53,31 @@ protected:
     void closeHandle() override;
     /// Gives busyTimeoutMs_ to the engine's lock waits.
     void applyBusyTimeout() override;
-    /// Runs BEGIN, COMMIT, ROLLBACK and savepoint statements; a transaction
-    /// the engine ended on its own is reported with transactionLost().
+    /// Runs BEGIN, COMMIT, ROLLBACK and savepoint statements (the default
+    /// runs them as any other); a transaction the engine ended on its own
+    /// is reported with transactionLost().
     ResultMsg control(const std::string& sql) override;
     /// Rolls back whatever is open, ignoring the outcome.
     void abandonTransaction() override;
 
 private:
+    /// Hands the connection its catalogue (setCatalogue).
     explicit SkeletonConnection(const std::string& location);
+};
+
+/// What the connection reads of its database's catalogue; in the
+/// connection's files until it grows (as sqlite/SqliteCatalogue.h did).
+class SkeletonCatalogue : public Catalogue {
+public:
+    using Catalogue::Catalogue;
+
+    /// The indexes of several columns, triggers and views, in the order made.
+    ResultMsg userObjects(std::vector<SchemaObject>& out) override;
+    /// Those of userObjects() the database drops with `table`.
+    ResultMsg objectsDroppedWith(const std::string& table, std::vector<SchemaObject>& out) override;
+    /// The engine's plan of `sql`, one text per step.
+    ResultMsg queryPlan(const std::string& sql, const std::function<void(Statement&)>& bind,
+                        std::string& plan) override;
 };
 
 }  // namespace MeridianSpace::detail

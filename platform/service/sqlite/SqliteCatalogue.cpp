@@ -1,5 +1,5 @@
-// What a SQLite connection reads of its database's catalogue: table
-// layouts, query plans, the objects a user made, and renaming a table.
+#include "sqlite/SqliteCatalogue.h"
+
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
 #include "backend/RowValues.h"
@@ -8,25 +8,19 @@
 
 namespace MeridianSpace::detail {
 
-ResultMsg SqliteConnection::readLayout(const std::string& table, std::vector<ColumnInfo>& out) {
-    return forEachResultRow(
-        *this, "PRAGMA table_info(" + quoteIdentifier(table) + ")", [](Statement&) {},
-        [&](const Statement& row) {
-            out.push_back({row.columnBytes(1), row.columnBytes(2)});
-        },
-        "读取表结构失败：" + table);
-}
+SqliteCatalogue::SqliteCatalogue(SqliteConnection& connection)
+    : Catalogue(connection), sqlite_(connection) {}
 
-ResultMsg SqliteConnection::queryPlan(const std::string& sql,
-                                      const std::function<void(Statement&)>& bind,
-                                      std::string& plan) {
+ResultMsg SqliteCatalogue::queryPlan(const std::string& sql,
+                                     const std::function<void(Statement&)>& bind,
+                                     std::string& plan) {
     return forEachResultRow(
-        *this, "EXPLAIN QUERY PLAN " + sql, bind,
+        sqlite_, "EXPLAIN QUERY PLAN " + sql, bind,
         [&](const Statement& row) { plan += (plan.empty() ? "" : "; ") + row.columnBytes(3); },
         "读取查询计划失败");
 }
 
-ResultMsg SqliteConnection::userObjects(std::vector<SchemaObject>& out) {
+ResultMsg SqliteCatalogue::userObjects(std::vector<SchemaObject>& out) {
     // Indexes of one named column are the columns' own (columnIndexesQuery).
     ResultMsg rm = readUserObjects(
         "SELECT m.type, m.name, CASE m.type WHEN 'view' THEN '' ELSE m.tbl_name END, m.sql, '' "
@@ -39,15 +33,15 @@ ResultMsg SqliteConnection::userObjects(std::vector<SchemaObject>& out) {
         if (it->kind != "view" || !checkIdentifier(it->name, "视图").ok()) continue;
         sqlite3_stmt* stmt = nullptr;
         const std::string sql = "SELECT * FROM " + quoteIdentifier(it->name);
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
-            it->problem = sqlite3_errmsg(db_);
+        if (sqlite3_prepare_v2(sqlite_.handle(), sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+            it->problem = sqlite3_errmsg(sqlite_.handle());
         sqlite3_finalize(stmt);
     }
     return rm;
 }
 
-ResultMsg SqliteConnection::objectsDroppedWith(const std::string& table,
-                                               std::vector<SchemaObject>& out) {
+ResultMsg SqliteCatalogue::objectsDroppedWith(const std::string& table,
+                                              std::vector<SchemaObject>& out) {
     std::vector<SchemaObject> all;
     ResultMsg rm = userObjects(all);
     for (SchemaObject& object : all) {
@@ -57,12 +51,12 @@ ResultMsg SqliteConnection::objectsDroppedWith(const std::string& table,
     return rm;
 }
 
-ResultMsg SqliteConnection::renameTable(const std::string& from, const std::string& to) {
+ResultMsg SqliteCatalogue::renameTable(const std::string& from, const std::string& to) {
     // The engine's own rule would rewrite views and triggers naming `from`,
     // and refuse while any view names a table that is not there.
-    ResultMsg rm = execute("PRAGMA legacy_alter_table = ON");
-    if (rm.ok()) rm = Connection::renameTable(from, to);
-    ResultMsg restored = execute("PRAGMA legacy_alter_table = OFF");
+    ResultMsg rm = sqlite_.execute("PRAGMA legacy_alter_table = ON");
+    if (rm.ok()) rm = Catalogue::renameTable(from, to);
+    ResultMsg restored = sqlite_.execute("PRAGMA legacy_alter_table = OFF");
     return rm.ok() ? restored : rm;
 }
 

@@ -16,6 +16,7 @@
 #include "backend/RowValues.h"
 #include "backend/SqlText.h"
 #include "sqlite/SqliteBackend.h"
+#include "sqlite/SqliteCatalogue.h"
 #include "sqlite/SqliteDialect.h"
 
 namespace MeridianSpace::detail {
@@ -30,7 +31,9 @@ bool isBusyCode(int rc) {
 }  // namespace
 
 SqliteConnection::SqliteConnection(std::string path)
-    : Connection(path, path, kSqliteCapabilities, SqliteDialect::instance()) {}
+    : Connection(path, path, kSqliteCapabilities, SqliteDialect::instance()) {
+    setCatalogue(std::make_unique<SqliteCatalogue>(*this));
+}
 
 SqliteConnection::~SqliteConnection() {
     // Sessions close their connection and report; this is the last resort
@@ -76,6 +79,15 @@ ResultMsg SqliteConnection::executeText(const std::string& sql) {
         return backendError(SRV_ERR_ENGINE, "数据库语句执行失败");
     }
     return rm;
+}
+
+ResultMsg SqliteConnection::readLayout(const std::string& table, std::vector<ColumnInfo>& out) {
+    return forEachResultRow(
+        *this, "PRAGMA table_info(" + quoteIdentifier(table) + ")", [](Statement&) {},
+        [&](const Statement& row) {
+            out.push_back({row.columnBytes(1), row.columnBytes(2)});
+        },
+        "读取表结构失败：" + table);
 }
 
 void SqliteConnection::onSchemaChanged() {

@@ -3,9 +3,9 @@
 // The SQLite backend: one connection to one database file. Internal to the
 // service. One thread at a time.
 //
-// SqliteConnection.cpp: running SQL, transactions and change numbers;
+// SqliteConnection.cpp: running SQL, layouts, transactions, change numbers;
 // SqliteOpen.cpp: opening files; SqliteStatement.cpp: statements;
-// SqliteCatalogue.cpp: layouts and user objects; sqlite/SqliteDialect.h:
+// SqliteCatalogue.h: user objects, plans, renames; sqlite/SqliteDialect.h:
 // the SQL spellings.
 #include <sqlite3.h>
 
@@ -57,12 +57,6 @@ public:
     int changes() const override;
     long long lastInsertRowId() const override;
 
-    ResultMsg queryPlan(const std::string& sql, const std::function<void(Statement&)>& bind,
-                        std::string& plan) override;
-    ResultMsg userObjects(std::vector<SchemaObject>& out) override;
-    ResultMsg objectsDroppedWith(const std::string& table, std::vector<SchemaObject>& out) override;
-    ResultMsg renameTable(const std::string& from, const std::string& to) override;
-
     sqlite3* handle() const { return db_; }
 
 protected:
@@ -72,7 +66,6 @@ protected:
     ResultMsg backendError(int code, const std::string& what) const override;
     ResultMsg readLayout(const std::string& table, std::vector<ColumnInfo>& out) override;
     void closeHandle() override;
-    ResultMsg control(const std::string& sql) override { return execute(sql); }
     void abandonTransaction() override;
     void applyBusyTimeout() override;
     void onSchemaChanged() override;

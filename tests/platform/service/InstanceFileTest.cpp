@@ -37,6 +37,7 @@ protected:
         ServiceTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_TRUE(rawExecute(dbPath, kMetaData));
+        MetaDataNames::use(metaNames());
         record = IEntityModel{"M", 2, "12", "d", 0, 0, 0, dir.file("inst.db"), "", "uid-1", "3"};
     }
     // The folder's files besides the session's own database (a file only on SQLite).

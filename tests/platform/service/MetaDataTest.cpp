@@ -4,7 +4,6 @@
 #include <set>
 
 #include "ChangeWatch.h"
-#include "MetaDataNames.h"
 #include "ServiceErrorCode.h"
 #include "Transaction.h"
 #include "platform/service/ServiceTestSupport.h"
@@ -18,18 +17,6 @@ const std::map<std::string, V> kMeta = {
     {"T_M_EntityTable", {"Name", "AddVersion", "DelVersion", "InnerName"}},
     {"T_M_R_ModelTable", {"T_M_EntityModelID", "T_M_EntityTableID"}},
     {"T_M_NormalColumn", {"Name", "T_M_EntityTableID", "AddVersion", "DelVersion"}}};
-
-// The names the records' layer hands down for those tables.
-MetaDataNames metaNames() {
-    MetaDataNames n;
-    n.projects = {"T_M_Project", "Name", "UID"};
-    n.models = {"T_M_EntityModel", "Name", "Type", "Version", "IsVersionLocked"};
-    n.tables = {"T_M_EntityTable", "Name", "InnerName", "AddVersion", "DelVersion"};
-    n.columns = {"T_M_NormalColumn", "Name",       "InnerName",
-                 "AddVersion",       "DelVersion", "T_M_EntityTableID"};
-    n.links = {"T_M_R_ModelTable", "T_M_EntityModelID", "T_M_EntityTableID"};
-    return n;
-}
 
 class MetaData : public ServiceTest {
 protected:
@@ -265,16 +252,20 @@ TEST_F(MetaData, LookupsAndNameFindersUseTheirIndexes) {
 TEST_F(MetaData, LookupsReadTheTablesAndColumnsTheyAreHandedDown) {
     MetaDataNames other;
     other.projects = {"Prj", "PName", "PUid"};
-    other.models = {"Mdl", "MName", "MType", "MVersion", "MLock"};
+    other.models = {"Mdl", "MName", "MType", "MVersion", "MLock", "MProject"};
     other.tables = {"Tbl", "TName", "TInner", "TAdd", "TDel"};
-    other.columns = {"Col", "CName", "CInner", "CAdd", "CDel", "CTable"};
+    other.columns = {"Col",  "CName", "CInner", "CAdd", "CDel", "CTable", "CType", "CDefault",
+                     "CIdx", "COnly", "CAuto",  "CMax", "CMin", "CNum",   "CPrec"};
     other.links = {"Lnk", "LModel", "LTable"};
     // Each table with its columns (text or integer) and one row of values.
     const std::vector<std::tuple<std::string, V, V>> tables = {
         {"Prj", {"PName", "PUid"}, {"P", "u"}},
-        {"Mdl", {"MName", "MType", "MVersion", "MLock"}, {"M", "7", "1", "0"}},
+        {"Mdl", {"MName", "MType", "MVersion", "MLock", "MProject"}, {"M", "7", "1", "0", "1"}},
         {"Tbl", {"TName", "TInner", "TAdd", "TDel"}, {"TR_ABCD", "T_Inner", "1", "9"}},
-        {"Col", {"CName", "CInner", "CAdd", "CDel", "CTable"}, {"Qty", "Qty_1", "1", "9", "1"}},
+        {"Col",
+         {"CName", "CInner", "CAdd", "CDel", "CTable", "CType", "CDefault", "CIdx", "COnly",
+          "CAuto", "CMax", "CMin", "CNum", "CPrec"},
+         {"Qty", "Qty_1", "1", "9", "1", "1", "5", "0", "0", "0", "0", "0", "0", "0"}},
         {"Lnk", {"LModel", "LTable"}, {"1", "1"}}};
     for (const auto& [table, columns, values] : tables) {
         std::list<MNormalColumn> described;
@@ -296,6 +287,9 @@ TEST_F(MetaData, LookupsReadTheTablesAndColumnsTheyAreHandedDown) {
     std::vector<std::string> inner;
     int type = 0;
     bool indexed = false;
+    // The layout of an instance of version 1, built in memory.
+    const IEntityModel model{"M", 1, "7", "", 0, 0, 0, "", "", "u", ""};
+    V built;
     const std::vector<std::pair<const char*, std::function<ResultMsg()>>> lookups = {
         {"by prefix", [&] { return mdm->findRelatedTableIDs(1, 1, "TR_", "none", ids); }},
         {"by suffix", [&] { return mdm->findRelatedTableIDs(1, 1, "X", "ABCD", ids); }},
@@ -303,6 +297,7 @@ TEST_F(MetaData, LookupsReadTheTablesAndColumnsTheyAreHandedDown) {
         {"column", [&] { return mdm->findModelColumnIDsByName(1, 1, "Qty", ids); }},
         {"inner names", [&] { return mdm->findColumnInnerNames(1, inner); }},
         {"owner type", [&] { return mdm->findMaxVersionOwnerType(1, type); }},
+        {"layout", [&] { return idm->instanceStatements(model, built); }},
         {"lock", [&] { return mdm->lockEntityModelVersion(1); }},
         {"unlock", [&] { return mdm->unlockEntityModelVersion(1); }},
         {"table removal", [&] { return mdm->delMTableByIdFromEntityModel(1, 1); }},
@@ -317,6 +312,10 @@ TEST_F(MetaData, LookupsReadTheTablesAndColumnsTheyAreHandedDown) {
     EXPECT_EQ(ids, std::vector<int>({1, 1, 1, 1}));
     EXPECT_EQ(inner, V{"Qty_1"});
     EXPECT_EQ(type, 7);
+    EXPECT_TRUE(std::any_of(built.begin(), built.end(), [](const std::string& sql) {
+        return sql.find("T_Inner") != std::string::npos && sql.find("Qty_1") != std::string::npos &&
+               sql.find("DEFAULT 5") != std::string::npos;
+    })) << testing::PrintToString(built);
     EXPECT_TRUE(indexed);
     std::vector<std::string> plans;
     EXPECT_TRUE(mdm->lookupPlans(plans).ok());

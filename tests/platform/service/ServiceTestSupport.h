@@ -12,6 +12,7 @@
 #include "DataManager.h"
 #include "MRDService.h"
 #include "MRDSession.h"
+#include "MetaDataNames.h"
 #include "ServiceErrorCode.h"
 #include "support/RawDb.h"
 #include "support/TempDir.h"
@@ -21,6 +22,19 @@ namespace arxtest {
 using namespace MeridianSpace;
 using V = std::vector<std::string>;
 using Conditions = std::list<IQueryCondition>;
+
+// The names the records' layer hands down for the metadata tables.
+inline MetaDataNames metaNames() {
+    MetaDataNames n;
+    n.projects = {"T_M_Project", "Name", "UID"};
+    n.models = {"T_M_EntityModel", "Name", "Type", "Version", "IsVersionLocked", "RProjectID"};
+    n.tables = {"T_M_EntityTable", "Name", "InnerName", "AddVersion", "DelVersion"};
+    n.columns = {"T_M_NormalColumn",  "Name",      "InnerName",    "AddVersion", "DelVersion",
+                 "T_M_EntityTableID", "DataType",  "DefaultValue", "IsIndex",    "IsOnly",
+                 "IsAutoIncrement",   "MaxLength", "MinLength",    "NumLength",  "NumPresision"};
+    n.links = {"T_M_R_ModelTable", "T_M_EntityModelID", "T_M_EntityTableID"};
+    return n;
+}
 
 inline MNormalColumn describe(const std::string& name, int type) {
     MNormalColumn column;

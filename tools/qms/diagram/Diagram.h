@@ -16,14 +16,14 @@
 #include "M_EntityModelDAO.h"
 #include "M_EntityTableDAO.h"
 #include "Output.h"
+#include "diagram/Geometry.h"
+#include "diagram/Routes.h"
 
 namespace qms::diagram {
 
-// Layout measures, in SVG user units.
-constexpr int kTitleHeight = 22;  // a table's or folder's name line
-constexpr int kRowHeight = 16;    // one column line
-constexpr int kPadding = 12;      // inside a folder frame
-constexpr int kGap = 24;          // between boxes
+// Layout measures, in SVG user units (with those of Geometry.h).
+constexpr int kPadding = 12;  // inside a folder frame
+constexpr int kGap = 24;      // between boxes
 constexpr int kMinTableWidth = 140;
 constexpr int kDefaultFolderWidth = 240;
 constexpr int kDefaultFolderHeight = 160;
@@ -32,23 +32,21 @@ constexpr int kDefaultFolderHeight = 160;
 constexpr int kMaxCoordinate = 1000000;
 constexpr int kMaxSize = 100000;
 
-struct Box {
-    int x = 0, y = 0, w = 0, h = 0;
-    int right() const { return x + w; }
-    int bottom() const { return y + h; }
-};
-
 struct Column {
     int id = 0;                       // the column's _ID
     std::string name, display, type;  // UTF-8
     std::string label;                // "name: type", as drawn
     int fkTableID = -1;
+    std::string marks;  // "PK", "K" (find key), "IX", "UQ", "FK" (reference), by spaces
 };
+
+/// The marks of a column's line, as Column::marks.
+std::string columnMarks(bool primaryKey, bool findKey, bool index, bool unique, bool reference);
 
 struct Table {
     std::string name, display;
     std::vector<Column> columns;
-    int width = 0, height = 0;  // the size its name and columns take
+    int width = 0, height = 0;  // the size its names and columns take, either kind of names
 };
 
 struct Folder {
@@ -80,27 +78,41 @@ struct Frame {
     std::string name;
     Box box;
     bool fixed = false;  // placed by the folder's scene record
+    int parentID = 0;    // the folder's parent folder (0: none)
 };
 
 /// Has the boxes and column lines show display names instead of names (a
 /// name where the display name is empty), each box sized for them.
 void drawDisplayNames(Diagram& diagram);
 
+/// The arrow of a reference: from the column line `row` of table `from` to
+/// table `to` (table _IDs), along `route`.
+struct ArrowRoute {
+    int from = 0, row = 0, to = 0;
+    Route route;
+};
+
 /// Where everything of a Diagram stands.
 struct Layout {
     std::map<int, Spot> spots;  // by table _ID
     std::vector<Frame> frames;
+    std::vector<ArrowRoute> arrows;  // by table _ID, then column line
 };
 
 /// An estimate of the drawn width of UTF-8 text at font size 12.
 int textWidth(const std::string& text);
-/// Sets the size a table's name and column lines take.
+/// Sets the size a table's name and column lines take, with their marks, with
+/// names or display names (so that a switch between them needs no new layout).
 void measure(Table& table);
+
+/// The arrows of `diagram`'s references (a reference to the own table too)
+/// routed around the boxes of `layout` (see Routes.h).
+void routeLayout(const Diagram& diagram, Layout& layout);
 
 /// The model's tables, columns and folders; throws Failure when a read fails.
 Diagram readDiagram(M_EntityModelDAO& model);
 /// The picture laid out as described above, with the model's scene
-/// records; throws Failure when they cannot be read.
+/// records, its arrows routed; throws Failure when they cannot be read.
 Layout layOut(const Diagram& diagram, M_EntityModelDAO& model);
 
 /// The frames in drawing order: larger first, so that nested frames lie on
@@ -131,9 +143,12 @@ std::string renderSvg(const Diagram& diagram, const Layout& layout, const Change
 
 /// What the page draws, in two parts: the title, measures and tables with
 /// their columns, which change with the model (JSON text, one line:
-/// {"title", "measures", "tables": [{"id", "name", "display", "columns":
-/// [{"id", "name", "display", "type", "fkTableID"}]}]}); and the frames and
-/// boxes, which change whenever a box moves. The first is appended to `out`.
+/// {"title", "measures", "tables": [{"id", "name", "display", "width",
+/// "height", "columns": [{"id", "name", "display", "type", "fkTableID",
+/// "marks"}]}]}); and the frames ({"folder", "id", "parent", "fixed", "x",
+/// ...}), boxes ({"table", "folder", "x", ...}) and arrows ({"table", "row",
+/// "to", "points"}), which change whenever a box moves. The first is
+/// appended to `out`.
 void appendDiagramJson(const Diagram& diagram, std::string& out);
 Json layoutJson(const Layout& layout);
 /// {"tables": {"added": [ids], "changed": [ids], "ended": [ids]}, "columns": {...}}.

@@ -20,6 +20,8 @@ Column endedColumn(const MNormalColumn& c) {
     column.display = utf8(c._displayName);
     column.type = dataTypeName(c._dataType);
     column.label = column.name + ": " + column.type;
+    column.marks = columnMarks(c._isPk == 1, c._isFindKey == 1, c._isIndex == 1, c._isOnly == 1,
+                               c._fkTableID > 0);
     return column;
 }
 

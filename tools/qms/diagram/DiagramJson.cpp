@@ -29,7 +29,8 @@ void appendDiagramJson(const Diagram& diagram, std::string& out) {
         text(table.name);
         out += ",\"display\":";
         text(table.display);
-        out += ",\"columns\":[";
+        out += ",\"width\":" + std::to_string(table.width) +
+               ",\"height\":" + std::to_string(table.height) + ",\"columns\":[";
         bool firstColumn = true;
         for (const Column& column : table.columns) {
             out += firstColumn ? "{\"id\":" : ",{\"id\":";
@@ -40,7 +41,9 @@ void appendDiagramJson(const Diagram& diagram, std::string& out) {
             text(column.display);
             out += ",\"type\":";
             text(column.type);
-            out += ",\"fkTableID\":" + std::to_string(column.fkTableID) + "}";
+            out += ",\"fkTableID\":" + std::to_string(column.fkTableID) + ",\"marks\":";
+            text(column.marks);
+            out += "}";
         }
         out += "]}";
     }
@@ -50,17 +53,31 @@ void appendDiagramJson(const Diagram& diagram, std::string& out) {
 Json layoutJson(const Layout& layout) {
     Json frames = Json::array();
     for (const Frame& frame : framesInDrawOrder(layout)) {
-        Json entry = {{"folder", frame.name}};
+        Json entry = {{"folder", frame.name},
+                      {"id", frame.folderID},
+                      {"parent", frame.parentID},
+                      {"fixed", frame.fixed}};
         entry.update(boxFields(frame.box));
         frames.push_back(std::move(entry));
     }
     Json boxes = Json::array();
     for (const auto& [id, spot] : layout.spots) {
-        Json entry = {{"table", id}};
+        Json entry = {{"table", id}, {"folder", spot.homeFolderID}};
         entry.update(boxFields(spot.box));
         boxes.push_back(std::move(entry));
     }
-    return {{"frames", std::move(frames)}, {"boxes", std::move(boxes)}};
+    Json arrows = Json::array();
+    for (const ArrowRoute& arrow : layout.arrows) {
+        Json points = Json::array();
+        for (const Point& p : arrow.route)
+            points.push_back({p.x, p.y});
+        arrows.push_back({{"table", arrow.from},
+                          {"row", arrow.row},
+                          {"to", arrow.to},
+                          {"points", std::move(points)}});
+    }
+    return {
+        {"frames", std::move(frames)}, {"boxes", std::move(boxes)}, {"arrows", std::move(arrows)}};
 }
 
 Json changesJson(const Changes& changes) {

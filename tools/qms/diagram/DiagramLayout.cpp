@@ -2,6 +2,7 @@
 // the scene records, then each frame fitted around what it holds.
 #include <algorithm>
 #include <list>
+#include <map>
 #include <set>
 
 #include "Cli.h"
@@ -54,7 +55,7 @@ Box layoutFolder(Work& work, int folderID, int x, int y, std::set<int>& visited)
     visited.insert(folderID);
     const Folder& folder = work.folder(folderID);
     const std::size_t frameIndex = work.layout.frames.size();
-    work.layout.frames.push_back({folderID, folder.name, {}, false});
+    work.layout.frames.push_back({folderID, folder.name, {}, false, folder.parentID});
 
     const int top = y + kTitleHeight + kPadding / 2;
     int right = x + kPadding, bottom = top;
@@ -118,9 +119,10 @@ void applyScene(Work& work, const std::list<M_SceneInfoDAO*>& scenes) {
                 return f.folderID == folder->first;
             });
             if (frame != frames.end())
-                *frame = {folder->first, folder->second.name, box, true};
+                *frame = {folder->first, folder->second.name, box, true, folder->second.parentID};
             else
-                frames.push_back({folder->first, folder->second.name, box, true});
+                frames.push_back(
+                    {folder->first, folder->second.name, box, true, folder->second.parentID});
         } else if (scene->_sceneType == SCENE_KIND_TABLE &&
                    work.diagram.tables.count(scene->_dataObjectId) != 0) {
             Spot& table = work.spot(scene->_dataObjectId);
@@ -187,7 +189,30 @@ Layout layOut(const Diagram& diagram, M_EntityModelDAO& model) {
     for (std::size_t i = 0; i < layout.frames.size(); ++i) {
         if (visited.count(layout.frames[i].folderID) == 0) fitFrame(work, i, visited);
     }
+    routeLayout(diagram, layout);
     return layout;
+}
+
+void routeLayout(const Diagram& diagram, Layout& layout) {
+    std::vector<Box> boxes;
+    std::map<int, int> boxOf;  // table _ID -> index in boxes
+    for (const auto& [id, spot] : layout.spots) {
+        boxOf[id] = static_cast<int>(boxes.size());
+        boxes.push_back(spot.box);
+    }
+    layout.arrows.clear();
+    std::vector<Arrow> arrows;
+    for (const auto& [id, table] : diagram.tables) {
+        for (std::size_t row = 0; row < table.columns.size(); ++row) {
+            const int target = table.columns[row].fkTableID;
+            if (boxOf.count(id) == 0 || boxOf.count(target) == 0) continue;
+            layout.arrows.push_back({id, static_cast<int>(row), target, {}});
+            arrows.push_back({boxOf[id], static_cast<int>(row), boxOf[target]});
+        }
+    }
+    std::vector<Route> routes = routeArrows(boxes, arrows);
+    for (std::size_t i = 0; i < routes.size(); ++i)
+        layout.arrows[i].route = std::move(routes[i]);
 }
 
 std::vector<Frame> framesInDrawOrder(const Layout& layout) {

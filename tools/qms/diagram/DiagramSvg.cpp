@@ -1,6 +1,5 @@
 // The picture of a model as an SVG document.
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 #include "Diagram.h"
@@ -52,34 +51,18 @@ std::string text(double x, double y, const std::string& content, const std::stri
            (style.empty() ? "" : " " + style) + ">" + escape(content) + "</text>\n";
 }
 
-// The arrow of one reference, from the column's line of the source box.
-// Boxes side by side: straight from the facing side to the target's border.
-// Boxes one above the other: out to the left, down or up, and into the
-// target's left side, so that the arrow never crosses its own box. The
-// page (serve/assets/diagram.js) draws the same lines.
-std::string arrow(const Table& from, const Box& a, std::size_t row, const Table& to, const Box& b) {
-    const double rowY = std::min<double>(
-        a.bottom(), a.y + kTitleHeight + kRowHeight * static_cast<double>(row) + kRowHeight / 2.0);
-    const double toCenterX = b.x + b.w / 2.0, toCenterY = b.y + b.h / 2.0;
+// The arrow of one reference along its route (Routes.h); the page draws
+// the same routes from the layout's JSON.
+std::string arrow(const Table& from, const ArrowRoute& arrow, const Table& to) {
     std::string points;
-    if (b.x >= a.right() || b.right() <= a.x) {
-        const double startX = b.x >= a.right() ? a.right() : a.x;
-        const double dx = startX - toCenterX, dy = rowY - toCenterY;
-        double scale = 1.0;
-        if (dx != 0.0) scale = std::min(scale, b.w / 2.0 / std::abs(dx));
-        if (dy != 0.0) scale = std::min(scale, b.h / 2.0 / std::abs(dy));
-        points = number(startX) + "," + number(rowY) + " " + number(toCenterX + dx * scale) + "," +
-                 number(toCenterY + dy * scale);
-    } else {
-        const double trackX = std::min(a.x, b.x) - 5.0 - 3.0 * static_cast<double>(row % 3);
-        points = number(a.x) + "," + number(rowY) + " " + number(trackX) + "," + number(rowY) +
-                 " " + number(trackX) + "," + number(toCenterY) + " " + number(b.x) + "," +
-                 number(toCenterY);
-    }
-    return "<polyline class=\"reference\" points=\"" + points +
+    for (const Point& p : arrow.route)
+        points += (points.empty() ? "" : " ") + number(p.x) + "," + number(p.y);
+    return "<polyline class=\"" +
+           std::string(arrow.from == arrow.to ? "reference loop" : "reference") + "\" points=\"" +
+           points +
            "\" fill=\"none\" stroke=\"#c0392b\" stroke-width=\"1.5\" "
            "marker-end=\"url(#arrow)\"><title>" +
-           escape(from.name + "." + from.columns[row].label + " -> " + to.name) +
+           escape(from.name + "." + from.columns[arrow.row].label + " -> " + to.name) +
            "</title></polyline>\n";
 }
 
@@ -160,8 +143,11 @@ std::string tableBox(const Table& table, int id, const Box& box, const Changes& 
         const Column& column = table.columns[row];
         const std::string marked =
             markOf(column.id, changes.addedColumns, changes.changedColumns, changes.endedColumns);
-        svg += text(box.x + 8, box.y + kTitleHeight + kRowHeight * (row + 1.0) - 4, column.label,
-                    columnStyle(marked));
+        const double lineY = box.y + kTitleHeight + kRowHeight * (row + 1.0) - 4;
+        svg += text(box.x + 8, lineY, column.label, columnStyle(marked));
+        if (!column.marks.empty())
+            svg += text(box.right() - 6, lineY, column.marks,
+                        "class=\"marks\" text-anchor=\"end\" font-size=\"9\" fill=\"#718096\"");
     }
     return svg + "</g>\n";
 }
@@ -180,14 +166,8 @@ std::string renderSvg(const Diagram& diagram, const Layout& layout, const Change
     }
     for (const auto& [id, table] : diagram.tables)
         svg += tableBox(table, id, layout.spots.at(id).box, changes);
-    for (const auto& [id, table] : diagram.tables) {
-        for (std::size_t row = 0; row < table.columns.size(); ++row) {
-            const auto target = diagram.tables.find(table.columns[row].fkTableID);
-            if (target == diagram.tables.end() || target->first == id) continue;
-            svg += arrow(table, layout.spots.at(id).box, row, target->second,
-                         layout.spots.at(target->first).box);
-        }
-    }
+    for (const ArrowRoute& route : layout.arrows)
+        svg += arrow(diagram.tables.at(route.from), route, diagram.tables.at(route.to));
     return svg + "</svg>\n";
 }
 

@@ -1,14 +1,19 @@
 // The page of qms serve: projects -> models -> a model version, drawn as
 // qms diagram draws it. Every name is put in as text, never as HTML.
 import {get, message, put, setToken, token} from './api.js';
+import {showLegend} from './compare.js';
 import {DiagramView} from './diagram.js';
 import {el, show} from './dom.js';
+import {download, pngBlob, svgText} from './export.js';
+import {autoLayout, pushApart} from './layout.js';
+import {Minimap} from './minimap.js';
 import {showTable} from './panel.js';
 
 const $ = (id) => document.getElementById(id);
 let info = {readOnly: true};
 let current = null;  // the model version shown
 let view = null;
+let minimap = null;
 
 function crumbs(...parts) {
   show($('crumbs'), el('a', {href: '#/', text: 'Projects'}), ...parts.flatMap((p) => [' / ', p]));
@@ -53,8 +58,9 @@ async function showProject(id) {
 // The model version `id`, compared with its version `compare` when given.
 async function showModel(id, compare) {
   const query = compare ? `?compare=${compare}` : '';
-  const [model, layout] = await Promise.all([get(`/api/models/${id}${query}`),
-    get(`/api/models/${id}/layout${query}`)]);
+  const [model, layout, diff] = await Promise.all([get(`/api/models/${id}${query}`),
+    get(`/api/models/${id}/layout${query}`),
+    compare ? get(`/api/models/${id}/diff?from=${compare}`) : null]);
   current = model;
   showSection('model');
   crumbs(el('a', {href: `#/project/${model.projectId}`, text: model.project}),
@@ -73,6 +79,7 @@ async function showModel(id, compare) {
   // server) is present only in an answer that compares two versions: the
   // tables and columns that version has and this one has not are drawn too.
   view.changes(model.changes);
+  showLegend($('legend'), model.compare, model.changes, diff, (tid) => view.focus(tid));
   search();
   // Drawn once the browser has painted the new picture.
   requestAnimationFrame(() => requestAnimationFrame(() => {
@@ -89,18 +96,55 @@ async function openTable(table) {
   });
 }
 
-async function moveTable(table, box) {
+// Stores the boxes of `tables` (a few writes at a time), then draws the
+// layout the server answers (frames fitted, arrows routed) in the same view.
+async function storeBoxes(tables) {
   if (!token()) {
     message('Enter the write token that qms serve printed to move boxes.');
     $('token').focus();
     throw new Error('no token');
   }
+  const queue = [...tables];
+  const worker = async () => {
+    for (let table; (table = queue.shift());) {
+      const {x, y, width, height} = table.box;
+      try {
+        await put(`/api/models/${current.id}/tables/${table.id}/box`, {x, y, width, height});
+      } catch (error) {
+        message(`${table.name} was not moved: ${error.message}`);
+        throw error;
+      }
+    }
+  };
   try {
-    await put(`/api/models/${current.id}/tables/${table.id}/box`, box);
-  } catch (error) {
-    message(`${table.name} was not moved: ${error.message}`);
-    throw error;
+    await Promise.all([1, 2, 3, 4].map(worker));
+  } finally {
+    await redrawLayout();
   }
+}
+
+async function redrawLayout() {
+  const query = current.compare ? `?compare=${current.compare}` : '';
+  view.draw(current.diagram, await get(`/api/models/${current.id}/layout${query}`), true);
+}
+
+// Boxes moved by hand: sibling frames that now overlap are pushed apart
+// (the frame moved, or the moved box's, stays), and all is stored.
+async function moveTables(tables, frame) {
+  const pushed = pushApart(view.frames, view.tables, frame ? frame.id : tables[0].folder);
+  await storeBoxes([...new Set([...tables, ...[...pushed].map((id) => view.tables.get(id))])]);
+}
+
+// A folder (`frame`) or, without one, the whole model laid out afresh;
+// `natural`: each box at its own size again.
+async function arrange(frame, natural) {
+  if (!view.movable) return;
+  if (natural && !confirm('Put every box of this model back at its own size in rows? ' +
+      'Everyone who opens the model sees the new layout.')) return;
+  const placed = autoLayout(view.frames, view.tables, frame?.id, natural);
+  pushApart(view.frames, view.tables, frame?.id);
+  await storeBoxes([...placed].map((id) => view.tables.get(id))).catch(() => {});
+  if (!frame) view.fit();
 }
 
 // Tables and columns whose name or display name holds the search text.
@@ -111,14 +155,15 @@ function search() {
       thing.display.toLowerCase().includes(text);
   if (text && view.tables) {
     for (const t of view.tables.values()) {
-      if (holds(t)) found.push({table: t, text: t.name});
-      for (const c of t.columns) if (holds(c)) found.push({table: t, text: `${t.name}.${c.name}`});
+      if (holds(t)) found.push({table: t, text: view.nameOf(t)});
+      for (const c of t.columns) if (holds(c)) found.push({table: t, text: `${view.nameOf(t)}.${view.nameOf(c)}`});
     }
   }
   view.mark(new Set(found.map((f) => f.table.id)));
-  const open = (table) => () => {
+  // The panel opens first, so that the box is centred in what it leaves visible.
+  const open = (table) => async () => {
+    await openTable(table).catch((e) => message(e.message));
     view.focus(table.id);
-    openTable(table).catch((e) => message(e.message));
   };
   show($('results'), ...found.slice(0, 200).map((f) =>
     el('li', {}, el('button', {type: 'button', text: f.text, onclick: open(f.table)}))),
@@ -138,11 +183,56 @@ async function route() {
   }
 }
 
+function keyboard(e) {
+  const typing = e.target.closest('input, select, textarea');
+  if (e.key === 'Escape') {
+    if (typing) e.target.blur();
+    if (e.target === $('search') || !$('results').hidden) {
+      $('search').value = '';
+      search();
+    }
+    $('panel').hidden = true;
+    view.select(null);
+    return;
+  }
+  if (typing || e.ctrlKey || e.metaKey || e.altKey || $('model').hidden) return;
+  const act = {'/': () => $('search').focus(), '+': () => view.zoom(1.25), '=': () => view.zoom(1.25),
+    '-': () => view.zoom(0.8), '0': () => view.fit()}[e.key];
+  if (act) {
+    e.preventDefault();
+    act();
+  }
+}
+
+function toolbar() {
+  const click = (id, act) => $(id).addEventListener('click', act);
+  click('zoom-in', () => view.zoom(1.25));
+  click('zoom-out', () => view.zoom(0.8));
+  click('fit', () => view.fit());
+  click('arrange', () => arrange(null, false).catch((e) => message(e.message)));
+  click('reset-layout', () => arrange(null, true).catch((e) => message(e.message)));
+  const file = (kind) => `${current.name}-v${current.version}.${kind}`;
+  click('export-svg', () => download(new Blob([svgText(view)], {type: 'image/svg+xml'}), file('svg')));
+  click('export-png', async () => download(await pngBlob(view), file('png')));
+  $('display-names').addEventListener('change', (e) => {
+    view.showDisplayNames(e.target.checked);
+    search();
+  });
+}
+
 async function start() {
   view = new DiagramView($('canvas'), {
     onOpen: (table) => openTable(table).catch((e) => message(e.message)),
-    onMove: moveTable,
+    onMove: moveTables,
+    onArrange: (frame) => arrange(frame, false).catch((e) => message(e.message)),
+    onView: () => {
+      $('scale').textContent = `${Math.round(view.view.k * 100)}%`;
+      minimap.draw();
+    },
   });
+  minimap = new Minimap($('minimap'), view);
+  toolbar();
+  document.addEventListener('keydown', keyboard);
   $('message').querySelector('button').addEventListener('click', () => {
     $('message').hidden = true;
   });
@@ -164,6 +254,7 @@ async function start() {
   }
   $('where').textContent = info.config + (info.readOnly ? ' (read-only)' : '');
   $('token').hidden = info.readOnly;
+  for (const id of ['arrange', 'reset-layout']) $(id).hidden = info.readOnly;
   window.addEventListener('hashchange', route);
   await route();
 }

@@ -1,46 +1,55 @@
 // The model's picture: the tables of /api/models/ID ("diagram") in the
-// frames and boxes of /api/models/ID/layout, with their arrows, drawn as
-// qms diagram draws them (a column's line reads "name: type"), with pan,
-// zoom, and boxes that move and resize.
+// frames and boxes of /api/models/ID/layout, with the arrows it routes, drawn
+// as qms diagram draws them (a column's line reads "name: type", its marks
+// on the right), with pan, zoom, fit, and boxes and frames that move.
+import {fitFrames, subtree} from './layout.js';
 import {svg, show} from './dom.js';
 
 const MIN_WIDTH = 60;
 const HANDLE = 8;
 const MIN_SCALE = 0.02;
+const MAX_SCALE = 4;
 // Below this scale column lines would be under 4 pixels high: they are left out.
 const DETAIL_SCALE = 0.3;
+const MARK_TITLES = {PK: 'primary key', K: 'find key', IX: 'index', UQ: 'unique',
+  FK: 'refers to another table'};
 
-// The arrow of one reference, from the column's line of the source box:
-// the lines of qms diagram (diagram/DiagramSvg.cpp, arrow()).
-function arrowPoints(a, row, b, m) {
-  const rowY = Math.min(a.y + a.height, a.y + m.titleHeight + m.rowHeight * row + m.rowHeight / 2);
-  const cx = b.x + b.width / 2;
-  const cy = b.y + b.height / 2;
-  if (b.x >= a.x + a.width || b.x + b.width <= a.x) {
-    const startX = b.x >= a.x + a.width ? a.x + a.width : a.x;
-    const dx = startX - cx;
-    const dy = rowY - cy;
-    let scale = 1;
-    if (dx !== 0) scale = Math.min(scale, b.width / 2 / Math.abs(dx));
-    if (dy !== 0) scale = Math.min(scale, b.height / 2 / Math.abs(dy));
-    return [[startX, rowY], [cx + dx * scale, cy + dy * scale]];
+// While a box is dragged, its arrows are drawn as plain elbows; the routes
+// around boxes come with the layout once the move is stored.
+function elbow(arrow) {
+  const a = arrow.from.box;
+  const b = arrow.to.box;
+  const y = Math.min(a.y + a.height - 4, a.y + 30 + 16 * arrow.row);
+  const end = b.y + 11;
+  if (arrow.from === arrow.to) {
+    const x = a.x + a.width + 14;
+    return [[a.x + a.width, y], [x, y], [x, end], [a.x + a.width, end]];
   }
-  const trackX = Math.min(a.x, b.x) - 5 - 3 * (row % 3);
-  return [[a.x, rowY], [trackX, rowY], [trackX, cy], [b.x, cy]];
+  const right = a.x + a.width / 2 <= b.x + b.width / 2;
+  const [sx, ex] = right ? [a.x + a.width, b.x] : [a.x, b.x + b.width];
+  const mid = (sx + ex) / 2;
+  return [[sx, y], [mid, y], [mid, end], [ex, end]];
 }
 
 export class DiagramView {
   /**
-   * `onOpen(table)` when a box is clicked; `onMove(table, box)` when a box
-   * was moved or resized, answering a promise that fails when the box
-   * could not be stored (the box then goes back).
+   * `onOpen(table)` when a box is clicked; `onMove(tables)` when boxes were
+   * moved or resized (an array of tables, each with its new `box`),
+   * answering a promise that fails when they could not be stored (they
+   * then go back); `onArrange(frame)` when a frame's arrange mark is
+   * clicked; `onView()` when the view moved.
    */
-  constructor(canvas, {onOpen, onMove}) {
+  constructor(canvas, {onOpen, onMove, onArrange, onView}) {
     this.canvas = canvas;
+    this.onArrange = onArrange;
     this.onOpen = onOpen;
     this.onMove = onMove;
+    this.onView = onView || (() => {});
     this.view = {x: 0, y: 0, k: 1};
     this.movable = false;
+    this.displayNames = false;
+    this.tables = new Map();
+    this.frames = [];
     canvas.addEventListener('pointerdown', (e) => this.pointerDown(e));
     canvas.addEventListener('pointermove', (e) => this.pointerMove(e));
     canvas.addEventListener('pointerup', (e) => this.pointerUp(e));
@@ -52,41 +61,65 @@ export class DiagramView {
     });
   }
 
-  draw(diagram, layout) {
+  /** Draws `diagram` in `layout`; `keepView` keeps pan and zoom. */
+  draw(diagram, layout, keepView = false) {
+    this.diagram = diagram;
     this.measures = diagram.measures;
+    this.canvas.classList.toggle('movable', this.movable);
     const boxes = new Map(layout.boxes.map((b) => [b.table, b]));
-    this.tables = new Map(diagram.tables.map((t) => [t.id, {...t, box: {...boxes.get(t.id)},
-      columns: t.columns.map((c) => ({...c, label: `${c.name}: ${c.type}`})),
-      node: null, detailed: false, marks: new Set()}]));
-    this.arrows = [];
-    this.columnMarks = new Map();
-    const frames = svg('g', {class: 'frames'});
-    for (const f of layout.frames) {
-      frames.append(svg('g', {class: 'folder'},
-          svg('rect', {x: f.x, y: f.y, width: f.width, height: f.height, rx: 6}),
-          svg('text', {x: f.x + 8, y: f.y + 16, text: f.folder})));
-    }
-    const arrows = svg('g', {class: 'references'});
-    for (const table of this.tables.values()) {
-      table.columns.forEach((column, row) => {
-        const target = this.tables.get(column.fkTableID);
-        if (!target || target === table) return;
-        const line = svg('polyline', {class: 'reference', 'marker-end': 'url(#arrow)'},
-            svg('title', {text: `${table.name}.${column.label} -> ${target.name}`}));
-        const arrow = {from: table, row, to: target, line};
-        this.arrows.push(arrow);
-        this.placeArrow(arrow);
-        arrows.append(line);
-      });
-    }
+    const old = this.tables;
+    this.tables = new Map(diagram.tables.map((t) => {
+      const b = boxes.get(t.id);
+      return [t.id, {...t, box: {x: b.x, y: b.y, width: b.width, height: b.height},
+        folder: b.folder, node: null, detailed: false, marks: old.get(t.id)?.marks ?? new Set()}];
+    }));
+    this.frames = layout.frames.map((f) => ({...f, box: {x: f.x, y: f.y, width: f.width,
+      height: f.height}}));
+    this.columnMarks ??= new Map();
+    this.frameLayer = svg('g', {class: 'frames'});
+    this.arrowLayer = svg('g', {class: 'references'});
     this.boxLayer = svg('g', {class: 'tables'});
-    this.layer = svg('g', {class: 'viewport'}, frames, this.boxLayer, arrows);
+    this.layer = svg('g', {class: 'viewport'}, this.frameLayer, this.boxLayer, this.arrowLayer);
     const marker = svg('marker', {id: 'arrow', viewBox: '0 0 10 10', refX: 10, refY: 5,
       markerWidth: 8, markerHeight: 8, orient: 'auto'}, svg('path', {d: 'M0,0 L10,5 L0,10 z'}));
     show(this.canvas, svg('defs', {}, marker), this.layer);
+    this.drawFrames();
+    this.arrows = layout.arrows.map((a) => ({from: this.tables.get(a.table), row: a.row,
+      to: this.tables.get(a.to), points: a.points}));
+    for (const arrow of this.arrows) {
+      const column = arrow.from.columns[arrow.row];
+      arrow.line = svg('polyline', {class: arrow.from === arrow.to ? 'reference loop' : 'reference',
+        'marker-end': 'url(#arrow)'}, svg('title', {text:
+          `${arrow.from.name}.${column.name}: ${column.type} -> ${arrow.to.name}`}));
+      this.placeArrow(arrow);
+      this.arrowLayer.append(arrow.line);
+    }
     this.size = this.canvas.getBoundingClientRect();
-    this.fit([...layout.frames, ...layout.boxes]);
+    if (keepView) this.setView(this.view);
+    else this.fit();
     this.refresh();
+  }
+
+  drawFrames() {
+    show(this.frameLayer, ...this.frames.map((f) => {
+      f.node = svg('g', {class: 'folder', 'data-id': f.id, 'data-parent': f.parent},
+          svg('rect', {class: 'frame', rx: 6}), svg('rect', {class: 'frame-head', height: 22, rx: 6}),
+          svg('text', {x: 8, y: 16, text: f.folder}),
+          this.movable && !f.fixed ? svg('text', {class: 'arrange', y: 16, text: '\u229e'},
+              svg('title', {text: 'Arrange this folder'})) : null);
+      this.placeFrame(f);
+      return f.node;
+    }));
+  }
+
+  placeFrame(f) {
+    const {x, y, width, height} = f.box;
+    f.node.setAttribute('transform', `translate(${x},${y})`);
+    const [body, head] = f.node.querySelectorAll('rect');
+    body.setAttribute('width', width);
+    body.setAttribute('height', height);
+    head.setAttribute('width', width);
+    f.node.querySelector('text.arrange')?.setAttribute('x', width - 18);
   }
 
   // Only the boxes in or near the view have elements, and their column
@@ -94,7 +127,7 @@ export class DiagramView {
   // pan and zoom.
   refresh() {
     this.pending = 0;
-    if (!this.tables) return;
+    if (!this.boxLayer) return;
     const {x, y, k} = this.view;
     const margin = 0.25 * Math.max(this.size.width, this.size.height) / k;
     const left = -x / k - margin;
@@ -102,25 +135,44 @@ export class DiagramView {
     const right = (this.size.width - x) / k + margin;
     const bottom = (this.size.height - y) / k + margin;
     const detail = k >= DETAIL_SCALE;
+    const dragged = this.drag?.tables ?? [];
     for (const table of this.tables.values()) {
       const b = table.box;
       const near = b.x < right && b.x + b.width > left && b.y < bottom && b.y + b.height > top;
       if (near && !table.node) this.boxLayer.append(this.tableBox(table));
-      if (!near && table.node && this.drag?.table !== table) {
+      if (!near && table.node && !dragged.includes(table)) {
         table.node.remove();
         table.node = null;
         table.detailed = false;
       }
       if (table.node && detail !== table.detailed) this.columnLines(table, detail);
     }
+    this.onView();
+  }
+
+  /** The name drawn for a table or column: its display name when those are shown. */
+  nameOf(thing) {
+    return this.displayNames && thing.display ? thing.display : thing.name;
+  }
+
+  /** Shows display names (true) or names (false). */
+  showDisplayNames(on) {
+    this.displayNames = on;
+    for (const table of this.tables.values()) {
+      table.node?.remove();
+      table.node = null;
+      table.detailed = false;
+    }
+    this.refresh();
   }
 
   tableBox(table) {
     const m = this.measures;
-    table.node = svg('g', {class: ['table', ...table.marks].join(' '), 'data-id': table.id},
+    table.node = svg('g', {class: ['table', ...table.marks].join(' '), 'data-id': table.id,
+      'data-folder': table.folder},
         svg('rect', {class: 'body'}),
         svg('rect', {class: 'head', height: m.titleHeight}),
-        svg('text', {class: 'name', x: 8, y: 15, text: table.name}),
+        svg('text', {class: 'name', x: 8, y: 15, text: this.nameOf(table)}),
         svg('rect', {class: 'resize', width: HANDLE, height: HANDLE}));
     this.placeNode(table);
     return table.node;
@@ -132,11 +184,17 @@ export class DiagramView {
     if (shown) {
       table.columns.forEach((column, row) => {
         const mark = this.columnMarks.get(column.id);
-        table.node.insertBefore(svg('text', {class: mark ? `column ${mark}` : 'column', x: 8,
-          y: m.titleHeight + m.rowHeight * (row + 1) - 4, text: column.label}), handle);
+        const y = m.titleHeight + m.rowHeight * (row + 1) - 4;
+        table.node.insertBefore(svg('text', {class: mark ? `column ${mark}` : 'column', x: 8, y,
+          text: `${this.nameOf(column)}: ${column.type}`}), handle);
+        if (column.marks) {
+          table.node.insertBefore(svg('text', {class: 'marks', x: table.box.width - 6, y,
+            'text-anchor': 'end', text: column.marks}, svg('title', {text:
+              column.marks.split(' ').map((k) => MARK_TITLES[k]).join(', ')})), handle);
+        }
       });
     } else {
-      for (const line of table.node.querySelectorAll('text.column')) line.remove();
+      for (const line of table.node.querySelectorAll('text.column, text.marks')) line.remove();
     }
     table.detailed = shown;
   }
@@ -154,40 +212,76 @@ export class DiagramView {
     const handle = table.node.lastChild;
     handle.setAttribute('x', width - HANDLE);
     handle.setAttribute('y', height - HANDLE);
-  }
-
-  placeBox(table) {
-    this.placeNode(table);
-    for (const arrow of this.arrows) {
-      if (arrow.from === table || arrow.to === table) this.placeArrow(arrow);
-    }
+    for (const marks of table.node.querySelectorAll('text.marks')) marks.setAttribute('x', width - 6);
   }
 
   placeArrow(arrow) {
-    const points = arrowPoints(arrow.from.box, arrow.row, arrow.to.box, this.measures);
-    arrow.line.setAttribute('points', points.map((p) => p.join(',')).join(' '));
+    arrow.line.setAttribute('points', arrow.points.map((p) => p.join(',')).join(' '));
   }
 
-  // The whole picture in view, never larger than its own size.
-  fit(boxes) {
-    if (boxes.length === 0) return this.setView({x: 0, y: 0, k: 1});
-    let [left, top, right, bottom] = [Infinity, Infinity, -Infinity, -Infinity];
-    for (const b of boxes) {
-      left = Math.min(left, b.x);
-      top = Math.min(top, b.y);
-      right = Math.max(right, b.x + b.width);
-      bottom = Math.max(bottom, b.y + b.height);
+  // Boxes moved: they, their frames and their arrows (as elbows) follow.
+  placeBoxes(tables) {
+    for (const table of tables) this.placeNode(table);
+    const moved = new Set(tables);
+    for (const arrow of this.arrows) {
+      if (moved.has(arrow.from) || moved.has(arrow.to)) {
+        arrow.points = elbow(arrow);
+        this.placeArrow(arrow);
+      }
     }
-    const {width, height} = this.size;
-    const k = Math.max(MIN_SCALE, Math.min(1, (width - 40) / (right - left),
-        (height - 40) / (bottom - top)));
-    this.setView({x: 20 - left * k, y: 20 - top * k, k});
+    fitFrames(this.frames, this.tables);
+    for (const f of this.frames) this.placeFrame(f);
+  }
+
+  /** Everything drawn: {x, y, width, height} in picture units. */
+  extent() {
+    const all = [...this.frames.map((f) => f.box), ...[...this.tables.values()].map((t) => t.box)];
+    if (all.length === 0) return {x: 0, y: 0, width: 1, height: 1};
+    const left = Math.min(...all.map((b) => b.x));
+    const top = Math.min(...all.map((b) => b.y));
+    return {x: left, y: top, width: Math.max(...all.map((b) => b.x + b.width)) - left,
+      height: Math.max(...all.map((b) => b.y + b.height)) - top};
+  }
+
+  /** The whole picture in the visible part of the view, never larger than its own size. */
+  fit() {
+    const e = this.extent();
+    const {width, height} = this.visible();
+    const k = Math.max(MIN_SCALE, Math.min(1, (width - 40) / e.width, (height - 40) / e.height));
+    this.setView({x: (width - e.width * k) / 2 - e.x * k, y: (height - e.height * k) / 2 - e.y * k, k});
+  }
+
+  /** The part of the canvas not behind the panel: {width, height} from its top left. */
+  visible() {
+    const canvas = this.canvas.getBoundingClientRect();
+    const panel = document.getElementById('panel');
+    const right = panel && !panel.hidden ? Math.min(canvas.right, panel.getBoundingClientRect().left)
+      : canvas.right;
+    return {width: Math.max(100, right - canvas.left), height: canvas.height};
+  }
+
+  /** Zooms by `factor` about the middle of the visible part. */
+  zoom(factor) {
+    const {width, height} = this.visible();
+    this.zoomAt(width / 2, height / 2, this.view.k * factor);
+  }
+
+  zoomAt(px, py, scale) {
+    const k = Math.min(MAX_SCALE, Math.max(MIN_SCALE, scale));
+    const f = k / this.view.k;
+    this.setView({x: px - (px - this.view.x) * f, y: py - (py - this.view.y) * f, k});
   }
 
   setView(view) {
     this.view = view;
     this.layer?.setAttribute('transform', `translate(${view.x},${view.y}) scale(${view.k})`);
     if (!this.pending) this.pending = requestAnimationFrame(() => this.refresh());
+  }
+
+  /** Centres the picture point (x, y) in the visible part, at scale `k`. */
+  centre(x, y, k = this.view.k) {
+    const {width, height} = this.visible();
+    this.setView({x: width / 2 - x * k, y: height / 2 - y * k, k});
   }
 
   /** Marks the class `mark` on the boxes of the ids in `ids` (a Set) only. */
@@ -199,14 +293,12 @@ export class DiagramView {
     }
   }
 
-  /** Brings the box of `id` to the middle of the view. */
+  /** Brings the box of `id` to the middle of the visible part of the view. */
   focus(id) {
     const table = this.tables.get(id);
     if (!table) return;
-    const {width, height} = this.size;
-    const k = Math.max(this.view.k, 0.8);
     const b = table.box;
-    this.setView({x: width / 2 - (b.x + b.width / 2) * k, y: height / 2 - (b.y + b.height / 2) * k, k});
+    this.centre(b.x + b.width / 2, b.y + b.height / 2, Math.max(this.view.k, 0.8));
   }
 
   /** Marks the boxes of `ids` (a Set) as found, dimming the others; none: no marks. */
@@ -251,14 +343,28 @@ export class DiagramView {
     if (e.button !== 0) return;
     const node = e.target.closest('g.table');
     const table = node && this.tables.get(Number(node.dataset.id));
+    if (e.target.classList.contains('arrange')) {
+      const id = Number(e.target.closest('g.folder').dataset.id);
+      this.onArrange(this.frames.find((f) => f.id === id));
+      return;
+    }
+    const head = e.target.classList.contains('frame-head') && e.target.closest('g.folder');
+    const frame = head && this.movable && this.frames.find((f) => f.id === Number(head.dataset.id));
     this.canvas.setPointerCapture(e.pointerId);
     const at = this.point(e);
+    if (frame) {
+      // A frame carries every box of its folder and of the folders inside it.
+      const inside = subtree(this.frames, frame.id);
+      const tables = [...this.tables.values()].filter((t) => inside.has(t.folder));
+      this.drag = {tables, frame, at, start: tables.map((t) => ({...t.box})), moved: false};
+      return;
+    }
     if (!table) {
       this.drag = {pan: true, start: {x: e.clientX, y: e.clientY}, view: {...this.view}};
       return;
     }
     const resize = e.target.classList.contains('resize') && this.movable;
-    this.drag = {table, resize, at, start: {...table.box}, moved: false};
+    this.drag = {tables: [table], resize, at, start: [{...table.box}], moved: false};
   }
 
   pointerMove(e) {
@@ -273,11 +379,14 @@ export class DiagramView {
     const dy = Math.round(at.y - d.at.y);
     if (!this.movable || (!d.moved && Math.abs(dx) + Math.abs(dy) < 3)) return;
     d.moved = true;
-    d.table.box = d.resize
-      ? {...d.start, width: Math.max(MIN_WIDTH, d.start.width + dx),
-        height: Math.max(this.measures.titleHeight, d.start.height + dy)}
-      : {...d.start, x: d.start.x + dx, y: d.start.y + dy};
-    this.placeBox(d.table);
+    d.tables.forEach((t, i) => {
+      const s = d.start[i];
+      t.box = d.resize
+        ? {...s, width: Math.max(MIN_WIDTH, s.width + dx),
+          height: Math.max(this.measures.titleHeight, s.height + dy)}
+        : {...s, x: s.x + dx, y: s.y + dy};
+    });
+    this.placeBoxes(d.tables);
   }
 
   async pointerUp(e) {
@@ -285,29 +394,23 @@ export class DiagramView {
     this.drag = null;
     if (!d || d.pan) return;
     if (!d.moved) {
-      this.onOpen(d.table);
+      if (!d.frame) this.onOpen(d.tables[0]);
       return;
     }
     const started = performance.now();
-    const box = {x: d.table.box.x, y: d.table.box.y, width: d.table.box.width,
-      height: d.table.box.height};
     e.preventDefault();
     try {
-      await this.onMove(d.table, box);
+      await this.onMove(d.tables, d.frame);
       document.body.dataset.lastWriteMs = (performance.now() - started).toFixed(1);
     } catch {
-      d.table.box = d.start;  // onMove has said why
-      this.placeBox(d.table);
+      d.tables.forEach((t, i) => { t.box = d.start[i]; });  // onMove has said why
+      this.placeBoxes(d.tables);
     }
   }
 
   wheel(e) {
     e.preventDefault();
     const rect = this.canvas.getBoundingClientRect();
-    const px = e.clientX - rect.left;
-    const py = e.clientY - rect.top;
-    const k = Math.min(4, Math.max(MIN_SCALE, this.view.k * Math.exp(-e.deltaY / 500)));
-    const f = k / this.view.k;
-    this.setView({x: px - (px - this.view.x) * f, y: py - (py - this.view.y) * f, k});
+    this.zoomAt(e.clientX - rect.left, e.clientY - rect.top, this.view.k * Math.exp(-e.deltaY / 500));
   }
 }

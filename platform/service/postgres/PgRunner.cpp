@@ -1,7 +1,5 @@
-// Running one statement on the server: inside a transaction each runs under
-// a savepoint of its own, so that a failure undoes only itself, as in
-// SQLite; a run of plain inserts shares one savepoint instead and is sent
-// again, up to the failed insert, should one of them fail.
+#include "postgres/PgRunner.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
@@ -42,21 +40,21 @@ std::string withExplicitId(const std::string& sql) {
 
 }  // namespace
 
-ResultMsg PgConnection::run(const std::string& sql, const PgParams& params, bool prepare,
-                            StatementKind kind, PGresult*& result) {
+ResultMsg PgRunner::run(const std::string& sql, const PgParams& params, bool prepare,
+                        StatementKind kind, PGresult*& result) {
     ResultMsg rm = startRun(result);
     if (!rm.ok()) return rm;
-    const bool inTransactionNow = inTransaction();
+    const bool inTransactionNow = conn_.inTransaction();
     if (!inTransactionNow) endBatch();
     const bool protect = inTransactionNow && kind != StatementKind::Control;
     const bool batched = protect && prepare && kind == StatementKind::PlainInsert;
-    Pipeline pipeline(conn_);
+    PgPipeline pipeline(conn_.conn_, prepared_);
     const bool opensBatch = queueRunPrefix(pipeline, prepare, protect, batched);
-    sendStatement(sql, params, prepare, nullptr, Sent::Main, pipeline);
+    pipeline.statement(sql, params, prepare, nullptr, PgPipeline::Answer::Main);
     if (protect && !batched) pipeline.preparedControl(kReleaseName);
     const bool queued = pipeline.sync();
-    countStatement();
-    if (!queued) return serverLost(trimmedMessage(PQerrorMessage(conn_)));
+    conn_.countStatement();
+    if (!queued) return serverLost(trimmedMessage(PQerrorMessage(conn_.conn_)));
 
     rm = collect(pipeline, &result);
     if (batched) return keepBatchedInsert(rm, opensBatch, sql, params, result);
@@ -64,25 +62,52 @@ ResultMsg PgConnection::run(const std::string& sql, const PgParams& params, bool
     return undoFailedStatement(rm);
 }
 
-ResultMsg PgConnection::startRun(PGresult*& result) {
-    lastMessage_.clear();
-    lastState_.clear();
-    lastLost_ = false;
+ResultMsg PgRunner::collect(PgPipeline& pipeline, PGresult** mainResult) {
+    switch (pipeline.collect(mainResult, changes_, failure_)) {
+        case PgPipeline::Outcome::Lost:
+            return serverLost(trimmedMessage(PQerrorMessage(conn_.conn_)));
+        case PgPipeline::Outcome::Failed:
+            return ResultMsg(SRV_ERR_ENGINE, failure_.message);
+        case PgPipeline::Outcome::Done:
+            break;
+    }
+    return ResultMsg();
+}
+
+ResultMsg PgRunner::serverLost(const std::string& what) {
+    const ResultMsg lost(SRV_ERR_SERVER, "数据库服务器连接中断，未提交的修改已回滚：" +
+                                             conn_.displayName() + "：" + what);
+    failure_.lost = true;
+    failure_.state.clear();
+    failure_.message = lost.rMsg;
+    conn_.transactionLost(lost);
+    prepared_.forget();
+    endBatch();
+    return lost;
+}
+
+void PgRunner::loseTransaction(const std::string& why) {
+    conn_.abandonTransaction();
+    conn_.transactionLost(
+        ResultMsg(SRV_ERR_COMMIT, "回滚失败的语句时出错，会话中所有未提交的修改都已回滚：" + why));
+}
+
+ResultMsg PgRunner::startRun(PGresult*& result) {
+    failure_ = PgFailure();
     result = nullptr;
-    ResultMsg rm = checkOpen();
-    if (rm.ok()) rm = ensureConnected();
+    ResultMsg rm = conn_.checkOpen();
+    if (rm.ok()) rm = conn_.ensureConnected();
     if (!rm.ok()) {
-        lastLost_ = rm.rCode == SRV_ERR_SERVER;
-        lastMessage_ = rm.rMsg;
+        failure_.lost = rm.rCode == SRV_ERR_SERVER;
+        failure_.message = rm.rMsg;
     }
     return rm;
 }
 
-bool PgConnection::queueRunPrefix(Pipeline& pipeline, bool prepare, bool protect, bool batched) {
-    if (prepare && prepared_.size() >= kMaxPrepared) {
+bool PgRunner::queueRunPrefix(PgPipeline& pipeline, bool prepare, bool protect, bool batched) {
+    if (prepare && prepared_.names.size() >= kMaxPrepared) {
         pipeline.control("DEALLOCATE ALL");
-        prepared_.clear();
-        controlsPrepared_ = false;
+        prepared_.forget();
     }
     // A run of inserts shares one savepoint; anything else ends the run.
     if (batchOpen_ && (!batched || batch_.size() >= kMaxBatch)) {
@@ -94,7 +119,7 @@ bool PgConnection::queueRunPrefix(Pipeline& pipeline, bool prepare, bool protect
     if (!protect || batched) return opensBatch;
     // The statement savepoint's own commands are prepared once per
     // connection: the server then neither parses nor plans them per statement.
-    if (!controlsPrepared_) {
+    if (!prepared_.controls) {
         pipeline.prepareControl(kSavepointName, kStatementSavepoint);
         pipeline.prepareControl(kReleaseName, kStatementRelease);
         pipeline.prepareControl(kUndoName, kStatementUndo);
@@ -103,9 +128,8 @@ bool PgConnection::queueRunPrefix(Pipeline& pipeline, bool prepare, bool protect
     return opensBatch;
 }
 
-ResultMsg PgConnection::keepBatchedInsert(const ResultMsg& rm, bool opensBatch,
-                                          const std::string& sql, const PgParams& params,
-                                          PGresult* result) {
+ResultMsg PgRunner::keepBatchedInsert(const ResultMsg& rm, bool opensBatch, const std::string& sql,
+                                      const PgParams& params, PGresult* result) {
     // The run's savepoint exists once the command that opens it was sent,
     // even when the insert after it failed.
     batchOpen_ = batchOpen_ || opensBatch;
@@ -117,11 +141,11 @@ ResultMsg PgConnection::keepBatchedInsert(const ResultMsg& rm, bool opensBatch,
     return rm.rCode == SRV_ERR_SERVER ? rm : undoBatchedInsert(rm);
 }
 
-ResultMsg PgConnection::undoFailedStatement(const ResultMsg& failure) {
+ResultMsg PgRunner::undoFailedStatement(const ResultMsg& failure) {
     // Only the failed statement is undone; the transaction goes on.
-    const std::string message = lastMessage_, state = lastState_;
-    Pipeline undo(conn_);
-    if (controlsPrepared_) {
+    const PgFailure saved = failure_;
+    PgPipeline undo(conn_.conn_, prepared_);
+    if (prepared_.controls) {
         undo.preparedControl(kUndoName);
         undo.preparedControl(kReleaseName);
     } else {
@@ -129,32 +153,29 @@ ResultMsg PgConnection::undoFailedStatement(const ResultMsg& failure) {
         undo.control(kStatementUndo);
         undo.control(kStatementRelease);
     }
-    if (!undo.sync()) return serverLost(trimmedMessage(PQerrorMessage(conn_)));
-    lastMessage_.clear();
+    if (!undo.sync()) return serverLost(trimmedMessage(PQerrorMessage(conn_.conn_)));
+    failure_.message.clear();
     ResultMsg undone = collect(undo, nullptr);
     if (undone.rCode == SRV_ERR_SERVER) return undone;
-    lastMessage_ = message;
-    lastState_ = state;
+    failure_.message = saved.message;
+    failure_.state = saved.state;
     if (!undone.ok()) {
         // The savepoint could not be undone: nothing uncommitted can be kept.
-        abandonTransaction();
-        transactionLost(
-            ResultMsg(SRV_ERR_COMMIT,
-                      "回滚失败的语句时出错，会话中所有未提交的修改都已回滚：" + undone.rMsg));
+        loseTransaction(undone.rMsg);
     }
     return failure;
 }
 
-void PgConnection::endBatch() {
+void PgRunner::endBatch() {
     batchOpen_ = false;
     batch_.clear();
 }
 
-ResultMsg PgConnection::undoBatchedInsert(const ResultMsg& failure) {
+ResultMsg PgRunner::undoBatchedInsert(const ResultMsg& failure) {
     // Back to the run's savepoint, then the run's earlier inserts once more,
     // each under the identifier it was given: the transaction is as it was
     // before the failed insert, as a savepoint of its own would leave it.
-    const std::string message = lastMessage_, state = lastState_;
+    const PgFailure saved = failure_;
     std::vector<std::string> replaySql;
     replaySql.reserve(batch_.size());
     for (const BatchedInsert& insert : batch_)
@@ -166,36 +187,27 @@ ResultMsg PgConnection::undoBatchedInsert(const ResultMsg& failure) {
     ResultMsg rm;
     for (std::size_t first = 0; rm.ok() && (first == 0 || first < batch_.size());
          first += kReplayPerTrip) {
-        Pipeline replay(conn_);
+        PgPipeline replay(conn_.conn_, prepared_);
         if (first == 0) replay.control(kBatchUndo);
         const std::size_t end = std::min(batch_.size(), first + kReplayPerTrip);
         for (std::size_t i = first; i < end; ++i) {
-            sendStatement(replaySql[i], batch_[i].params, true, &ids[i], Sent::Control, replay);
+            replay.statement(replaySql[i], batch_[i].params, true, &ids[i],
+                             PgPipeline::Answer::Control);
         }
-        if (!replay.sync()) return serverLost(trimmedMessage(PQerrorMessage(conn_)));
-        lastMessage_.clear();
+        if (!replay.sync()) return serverLost(trimmedMessage(PQerrorMessage(conn_.conn_)));
+        failure_.message.clear();
         rm = collect(replay, nullptr);
         if (batch_.empty()) break;
     }
     if (rm.rCode == SRV_ERR_SERVER) return rm;
     if (!rm.ok()) {
         // The run could not be restored: nothing uncommitted can be kept.
-        abandonTransaction();
-        transactionLost(ResultMsg(
-            SRV_ERR_COMMIT, "回滚失败的语句时出错，会话中所有未提交的修改都已回滚：" + rm.rMsg));
+        loseTransaction(rm.rMsg);
         endBatch();
     }
-    lastMessage_ = message;
-    lastState_ = state;
+    failure_.message = saved.message;
+    failure_.state = saved.state;
     return failure;
-}
-
-ResultMsg PgConnection::runText(const std::string& sql, StatementKind kind) {
-    PgParams none;
-    PGresult* result = nullptr;
-    ResultMsg rm = run(sql, none, false, kind, result);
-    PQclear(result);
-    return rm.ok() ? rm : backendError(SRV_ERR_ENGINE, "数据库语句执行失败");
 }
 
 }  // namespace MeridianSpace::detail

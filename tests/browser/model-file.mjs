@@ -1,0 +1,28 @@
+// A model file (qms model apply) of `count` tables in folders of about
+// `perFolder`, every third folder inside the one before it, each table
+// with a key, an indexed and a unique column, and references to tables
+// before it, near and far; every tenth table refers to itself, every
+// fourth has a display name.
+export function modelFile(project, model, count, perFolder) {
+  const folders = [];
+  for (let i = 0; i < count; ++i) {
+    const f = Math.floor(i / perFolder);
+    if (!folders[f]) folders[f] = {name: `Area${f + 1}`, display: `Area ${f + 1}`, tables: [], folders: []};
+    const columns = [
+      {name: 'code', type: 'text', display: 'Code', findKey: 1},
+      {name: 'title', type: 'text', display: 'Title', index: 1},
+      {name: 'serial', type: 'int', display: 'Serial number', unique: 1},
+    ];
+    for (const back of [1, 4, 13]) {
+      if (i - back >= 0 && (back === 1 || i % back === 0)) {
+        columns.push({name: `ref${back}`, type: 'int', display: `Ref ${back}`, references: `T${i - back}`});
+      }
+    }
+    if (i % 10 === 9) columns.push({name: 'parent', type: 'int', display: 'Parent', references: `T${i}`});
+    folders[f].tables.push({name: `T${i}`, display: i % 4 === 0 ? `Table number ${i}` : `T${i}`, columns});
+  }
+  // Every third folder goes inside the folder before it.
+  const roots = [];
+  folders.forEach((f, i) => (i % 3 === 2 ? folders[i - 1].folders.push(f) : roots.push(f)));
+  return {project, model, version: 1, type: 1, display: model, folders: roots};
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+// Arrows at right angles around boxes: each reference leaves its column's
+// line on the side of the source box that faces the target, runs through
+// the free space between boxes (fewest bends, shortest way, avoiding what
+// earlier arrows use) and enters the target's name line; parallel arrows
+// in one channel are then spread a few units apart, so that many arrows
+// never merge into one line. A reference of a table to itself is a loop on
+// its right side. Stateless; may be called from any thread.
+#include "Geometry.h"
+
+namespace qms::diagram {
+
+/// One reference: from the column line `row` of box `from` to box `to`
+/// (indexes into the boxes; equal for a reference to itself).
+struct Arrow {
+    int from = 0, row = 0, to = 0;
+};
+
+/// The route of each arrow, in the order given: from its start on the
+/// source box's border to its end on the target's. No segment passes
+/// through a box's inside, except where boxes overlap so that no way
+/// around exists.
+std::vector<Route> routeArrows(const std::vector<Box>& boxes, const std::vector<Arrow>& arrows);
+
+}  // namespace qms::diagram
