@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <nlohmann/json.hpp>
@@ -15,8 +16,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -119,13 +122,40 @@ private:
     int out_ = -1;
 };
 
+// The JSON answer in `body`; adds a failure unless its field at `pointer`
+// (a JSON pointer) holds `value` (in its text, or a number's digits).
+Json expectField(const std::string& body, const std::string& pointer, const std::string& value,
+                 const std::string& what) {
+    Json answer = Json::parse(body, nullptr, false);
+    const Json::json_pointer at(pointer);
+    if (!answer.contains(at)) {
+        ADD_FAILURE() << what << "\n" << body;
+        return answer;
+    }
+    const Json& field = answer.at(at);
+    EXPECT_NE((field.is_string() ? field.get<std::string>() : field.dump()).find(value),
+              std::string::npos)
+        << what << "\n"
+        << body;
+    return answer;
+}
+
 class ServeTest : public ::testing::Test {
 protected:
+    // The records every test starts with.
+    static const std::vector<std::string>& madeByQms() {
+        static const std::vector<std::string> commands = {
+            "init",
+            "project create Shop",
+            "model create Shop Sales",
+            "folder add Sales Orders",
+            "table add Sales Orders Customer",
+            "table add Sales Orders Order",
+            "column add Sales Order customer --type int --references Customer"};
+        return commands;
+    }
     void SetUp() override {
-        for (const std::string args :
-             {"init", "project create Shop", "model create Shop Sales", "folder add Sales Orders",
-              "table add Sales Orders Customer", "table add Sales Orders Order",
-              "column add Sales Order customer --type int --references Customer"})
+        for (const std::string& args : madeByQms())
             qms(args);
         model = arxtest::rawScalar(db(), "select id from T_M_EntityModel where Name = 'Sales'");
         table = arxtest::rawScalar(db(), "select id from T_M_EntityTable where Name = 'Customer'");
@@ -142,6 +172,23 @@ protected:
         return out;
     }
     std::string db() const { return dir.file("qms.db"); }
+    // The configuration database of one run of a test on both backends:
+    // qms.db, or a new server database `name` with the same records; ""
+    // when there is no server to test.
+    std::string configOf(bool onServer, const std::string& name) {
+        if (!onServer) return "qms.db";
+        if (!arxtest::serverUnderTest().unavailable().empty()) {
+            if (arxtest::serverRequired())
+                ADD_FAILURE() << arxtest::serverUnderTest().unavailable();
+            std::cout << arxtest::serverUnderTest().name()
+                      << " part skipped: " << arxtest::serverUnderTest().unavailable() << "\n";
+            return "";
+        }
+        const std::string config = dir.serverDatabase(name);
+        for (const std::string& args : madeByQms())
+            qms("--config '" + config + "' " + args);
+        return config;
+    }
     std::string scenes() const {
         return arxtest::rawScalar(db(),
                                   "select group_concat(MDataObjectId_2 || ':' || MX_2 || ',' || "
@@ -270,17 +317,7 @@ TEST_F(ServeTest, RequestsGetTheirAnswersAndRefusedWritesWriteNothing) {
             EXPECT_NE(r.body.find(c.value), std::string::npos) << what << "\n" << r.body;
             continue;
         }
-        const Json answer = Json::parse(r.body, nullptr, false);
-        const Json::json_pointer at(c.pointer);
-        if (!answer.contains(at)) {
-            ADD_FAILURE() << what << "\n" << r.body;
-            continue;
-        }
-        const Json& field = answer.at(at);
-        EXPECT_NE((field.is_string() ? field.get<std::string>() : field.dump()).find(c.value),
-                  std::string::npos)
-            << what << "\n"
-            << r.body;
+        expectField(r.body, c.pointer, c.value, what);
         if (c.status >= 400) {
             EXPECT_EQ(scenes(), before) << what;
         }
@@ -487,20 +524,9 @@ TEST_F(ServeTest, ConnectionsAreLimitedInNumberAndEndAtTheirDeadlines) {
 // qms tool in another process, or another server on the same database.
 TEST_F(ServeTest, EventsNameTheModelsThatChangedOnBothBackends) {
     for (const bool onServer : {false, true}) {
-        std::string config = "qms.db";
+        const std::string config = configOf(onServer, "events");
+        if (config.empty()) continue;
         if (onServer) {
-            if (!arxtest::serverUnderTest().unavailable().empty()) {
-                if (arxtest::serverRequired())
-                    ADD_FAILURE() << arxtest::serverUnderTest().unavailable();
-                std::cout << arxtest::serverUnderTest().name()
-                          << " part skipped: " << arxtest::serverUnderTest().unavailable() << "\n";
-                continue;
-            }
-            config = dir.serverDatabase("events");
-            for (const std::string args :
-                 {"init", "project create Shop", "model create Shop Sales",
-                  "folder add Sales Orders", "table add Sales Orders Customer"})
-                qms("--config '" + config + "' " + args);
             model = arxtest::rawScalar(
                 config, "select id from \"T_M_EntityModel\" where \"Name\" = 'Sales'");
             table = arxtest::rawScalar(
@@ -530,6 +556,26 @@ TEST_F(ServeTest, EventsNameTheModelsThatChangedOnBothBackends) {
                                    kPatience),
                   "")
             << "no event of the moved box";
+        // A table added through the other server's API reaches this
+        // server's stream and what it keeps of the model.
+        const std::string modelPath = "/api/models/" + model;
+        ASSERT_EQ(arxtest::fetch(watching.port, "GET", modelPath).status, 200);
+        int folder = 0;
+        const Json tree = Json::parse(arxtest::fetch(writing.port, "GET", modelPath).body);
+        for (const Json& f : tree.at("folders"))
+            if (f.at("name") == "Orders") folder = f.at("id");
+        const arxtest::HttpAnswer added = arxtest::fetch(
+            writing.port, "POST", modelPath + "/tables", {{"X-QMS-Token", writing.token}},
+            R"({"folder": )" + std::to_string(folder) + R"(, "name": "Refund"})",
+            "application/json");
+        ASSERT_EQ(added.status, 201) << added.body;
+        EXPECT_NE(events.readUntil("data: {\"model\": " + model +
+                                       ", \"structure\": true, \"layout\": false}\n\n",
+                                   kPatience),
+                  "")
+            << "no event of the table added through the API";
+        EXPECT_NE(arxtest::fetch(watching.port, "GET", modelPath).body.find("Refund"),
+                  std::string::npos);
         EXPECT_TRUE(watching.running() && writing.running());
     }
 }
@@ -563,3 +609,242 @@ TEST_F(ServeTest, AServerDatabaseIsShownWithoutItsPassword) {
 }
 
 }  // namespace
+
+// Every edit of the API in turn, on both backends, each answered as it
+// must be; every refused one writes nothing. Rows name records by
+// placeholders ({folder}, ...) that earlier rows' answers fill.
+TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
+    for (const bool onServer : {false, true}) {
+        const std::string config = configOf(onServer, "edits");
+        if (config.empty()) continue;
+        SCOPED_TRACE(config);
+        const std::string options = "--config '" + config + "'";
+        // The records as qms shows them: what a refused edit leaves as it was.
+        const auto stored = [&] {
+            return qms(options + " model list --json") + qms(options + " model show Sales --json") +
+                   qms(options + " table show Sales Order --json");
+        };
+        ServeProcess server(dir.path(), options), readOnly(dir.path(), options + " --read-only");
+        ASSERT_EQ(server.token.size(), 32u);
+        std::map<std::string, std::string> ids;
+        const Json projects = Json::parse(qms(options + " project show Shop --json"));
+        ids["project"] = projects.at("id").dump();
+        ids["model"] = projects.at("/models/0/id"_json_pointer).dump();
+        const Json modelJson =
+            Json::parse(arxtest::fetch(server.port, "GET", "/api/models/" + ids["model"]).body);
+        for (const Json& folder : modelJson.at("folders"))
+            if (folder.at("name") == "Orders") ids["folder"] = folder.at("id").dump();
+        for (const Json& t : modelJson.at("/diagram/tables"_json_pointer)) {
+            if (t.at("name") == "Customer") ids["customer"] = t.at("id").dump();
+            if (t.at("name") != "Order") continue;
+            ids["order"] = t.at("id").dump();
+            ids["column"] = t.at("/columns/0/id"_json_pointer).dump();
+        }
+        ASSERT_EQ(ids.size(), 6u) << modelJson.dump();
+        const std::string m = "/api/models/{model}", customer = m + "/tables/{customer}";
+        const std::string column = m + "/tables/{order}/columns/{column}";
+        enum Who { Token, NoToken, ReadOnly };
+        const struct {
+            std::string method, path, body;
+            int status;
+            std::string pointer, value;  // a field of the answer that must hold `value`
+            std::string keep = "";       // keeps the answer's "id" (or ETag: "etag") as {keep}
+            std::string ifMatch = "";
+            Who who = Token;
+        } rows[] = {
+            {"GET", m, "", 200, "/name", "Sales", "etag"},
+            {"POST", m + "/folders", R"({"name": "Archive"})", 201, "/name", "Archive", "archive"},
+            {"POST", m + "/folders", R"({"name": "Old", "parent": {archive}})", 201, "/parent",
+             "{archive}", "old"},
+            {"POST", m + "/folders", R"({"name": "Orders"})", 409, "/field", "name"},
+            {"POST", m + "/folders", R"({"name": "a/b"})", 400, "/field", "name"},
+            {"POST", m + "/folders", R"({"name": "x", "colour": 1})", 400, "/field", "colour"},
+            {"POST", m + "/folders", R"({"name": "x", "parent": 99999})", 404, "/field", "parent"},
+            {"POST", m + "/folders", R"({"name": "x"})", 401, "/error", "X-QMS-Token", "", "",
+             NoToken},
+            {"POST", m + "/folders", R"({"name": "x"})", 403, "/error", "read-only", "", "",
+             ReadOnly},
+            {"GET", m, "", 200, "/name", "Sales"},  // kept from here
+            {"POST", m + "/tables", R"({"folder": {folder}, "name": "Invoice", "display": "Bill"})",
+             201, "/display", "Bill", "invoice"},
+            // The kept model is dropped before the answer.
+            {"GET", m, "", 200, "", "\"name\":\"Invoice\""},
+            {"POST", m + "/tables", R"({"folder": {folder}, "name": "invoice"})", 409, "/error",
+             "exists"},
+            {"POST", m + "/tables", R"({"folder": {folder}, "name": "a\tb"})", 400, "/field",
+             "name"},
+            {"POST", m + "/tables",
+             R"({"folder": {folder}, "name": ")" + std::string(129, 'x') + "\"}", 400, "/error",
+             "longer than 128"},
+            {"POST", m + "/tables", R"({"folder": {folder}, "name": 5})", 400, "/field", "name"},
+            {"POST", m + "/tables", R"({"folder": "1", "name": "x"})", 400, "/field", "folder"},
+            {"POST", m + "/tables", R"({"folder": {folder}, "name": "\u00e9\ud83d\ude00"})", 400,
+             "/error", "GBK"},
+            {"POST", m + "/tables", R"(["name"])", 400, "/error", "no JSON object"},
+            {"PATCH", customer, R"({"display": "Client"})", 200, "/display", "Client"},
+            {"PATCH", customer, R"({"folder": {archive}})", 200, "/folders/0", "Archive"},
+            {"PATCH", customer, R"({"name": "Other"})", 400, "/field", "name"},
+            {"PATCH", m + "/tables/99999", R"({"display": "x"})", 404, "/field", "tid"},
+            {"POST", m + "/tables/{order}/columns",
+             R"({"name": "total", "type": "real", "default": "0", "index": true, "maxLength": 12,
+                 "references": {customer}})",
+             201, "/columns/1/references", "Customer", "total"},
+            {"POST", m + "/tables/{order}/columns", R"({"name": "x", "type": "money"})", 400,
+             "/field", "type"},
+            {"POST", m + "/tables/{order}/columns", R"({"name": "x"})", 400, "/field", "type"},
+            {"POST", m + "/tables/{order}/columns",
+             R"({"name": "x", "type": "int", "references": 99999})", 404, "/field", "references"},
+            {"POST", m + "/tables/{order}/columns", R"({"name": "x", "type": "int", "index": 1})",
+             400, "/field", "index"},
+            {"PATCH", column, R"({"display": "Client no", "unique": true})", 200,
+             "/columns/0/display", "Client no"},
+            {"PATCH", column, R"({"name": "y"})", 400, "/field", "name"},
+            {"PATCH", m + "/tables/{order}/columns/99999", R"({"display": "y"})", 404, "/field",
+             "cid"},
+            {"DELETE", m + "/tables/{order}/columns/{total}", "", 200, "/columns/0/name",
+             "customer"},
+            // A tag read before the changes above is stale: nothing is written.
+            {"PATCH", customer, R"({"display": "Late"})", 412, "/changed/tables", "{customer}", "",
+             "{etag}"},
+            {"GET", customer, "", 200, "/display", "Client", "etag"},
+            {"PATCH", customer, R"({"display": "Buyer"})", 200, "/display", "Buyer", "", "{etag}"},
+            {"DELETE", m + "/tables/{invoice}", "", 200, "/deleted/table", "{invoice}"},
+            {"DELETE", m + "/folders/{old}", "", 200, "/deleted/folder", "{old}"},
+            {"POST", "/api/projects/{project}/models", R"({"name": "Stock"})", 201, "/name",
+             "Stock", "stock"},
+            {"POST", "/api/projects/{project}/models", R"({"name": "Stock"})", 409, "/field",
+             "name"},
+            // Records of another model are not this model's.
+            {"PATCH", "/api/models/{stock}/tables/{customer}", R"({"display": "x"})", 404, "/field",
+             "tid"},
+            {"DELETE", "/api/models/{stock}/folders/{folder}", "", 404, "/field", "fid"},
+            {"DELETE", "/api/models/{stock}", "", 409, "/field", "confirm"},
+            {"DELETE", "/api/models/{stock}?confirm=Stock", "", 200, "/deleted/versions/0",
+             "{stock}"},
+            {"POST", m + "/lock", "", 200, "/locked", "true"},
+            {"POST", m + "/lock", "", 409, "/error", "locked already"},
+            {"POST", m + "/tables", R"({"folder": {folder}, "name": "Late"})", 409, "/error",
+             "is locked"},
+            {"POST", m + "/upgrade", "", 201, "/version", "2", "v2"},
+            {"POST", m + "/upgrade", "", 409, "/error", "not its highest version"},
+            {"DELETE", "/api/projects/{project}", "", 409, "/goes/models/0/name", "Sales"},
+        };
+        const auto fill = [&ids](std::string text) {
+            for (std::size_t open = 0; (open = text.find('{', open)) != std::string::npos;) {
+                const std::size_t close = text.find('}', open);
+                const auto id = ids.find(text.substr(open + 1, close - open - 1));
+                if (close == std::string::npos || id == ids.end()) {
+                    ++open;
+                    continue;
+                }
+                text.replace(open, close - open + 1, id->second);
+            }
+            return text;
+        };
+        for (const auto& row : rows) {
+            const std::string path = fill(row.path), body = fill(row.body);
+            const std::string what = row.method + " " + path + " " + body.substr(0, 80);
+            ASSERT_TRUE(server.running() && readOnly.running()) << what;
+            const std::string before = row.status >= 400 ? stored() : "";
+            arxtest::Headers headers;
+            if (row.who != NoToken) headers.emplace_back("X-QMS-Token", server.token);
+            if (!row.ifMatch.empty()) headers.emplace_back("If-Match", fill(row.ifMatch));
+            const arxtest::HttpAnswer r =
+                arxtest::fetch((row.who == ReadOnly ? readOnly : server).port, row.method, path,
+                               headers, body, row.method == "GET" ? "" : "application/json");
+            EXPECT_EQ(r.status, row.status) << what << "\n" << r.body;
+            if (row.pointer.empty()) {
+                EXPECT_NE(r.body.find(row.value), std::string::npos) << what << "\n" << r.body;
+                continue;
+            }
+            const Json answer = expectField(r.body, row.pointer, fill(row.value), what);
+            // Answers about the model carry its tag.
+            if (r.status < 300 && path.rfind(fill(m), 0) == 0) {
+                EXPECT_EQ(r.header("etag").size(), 18u) << what;
+            }
+            if (row.keep == "etag") {
+                ids["etag"] = r.header("etag");
+            } else if (!row.keep.empty()) {
+                ids[row.keep] =
+                    answer.value(answer.contains("column") ? "column" : "id", Json()).dump();
+            }
+            if (r.status >= 400) {
+                EXPECT_EQ(stored(), before) << what;
+                if (row.who == Token) {
+                    EXPECT_TRUE(answer.contains("field") && answer.contains("hint")) << what;
+                }
+            }
+        }
+        // What the edits made, as qms shows it.
+        const std::string v1 = qms(options + " model show Sales --version 1");
+        EXPECT_NE(v1.find("locked:  yes"), std::string::npos) << v1;
+        EXPECT_NE(v1.find("Archive"), std::string::npos) << v1;
+        EXPECT_NE(v1.find("Customer (Buyer)"), std::string::npos) << v1;
+        const std::string columns = qms(options + " table show Sales Order --json");
+        EXPECT_NE(columns.find("Client no"), std::string::npos) << columns;
+        EXPECT_EQ(columns.find("total"), std::string::npos) << columns;
+        EXPECT_EQ(qms(options + " model show Stock").find("version"), std::string::npos);
+        EXPECT_TRUE(server.stop());
+    }
+}
+
+// The write token is kept in a file only its owner reads, so a restarted
+// server takes the same one; --new-token replaces it; a file others could
+// read or that is a symbolic link is refused, and the server does not start.
+TEST_F(ServeTest, TheWriteTokenIsKeptAcrossRestarts) {
+    const std::string file = dir.file("qms.db.token");
+    const auto kept = [&] {
+        std::ifstream in(file);
+        std::string token;
+        std::getline(in, token);
+        return token;
+    };
+    std::string first;
+    const struct {
+        std::string options, prepare;  // qms serve's options; a shell command before it
+        bool starts;
+        std::string logged;  // what the log says; for a server that starts: "same", "new"
+    } rows[] = {
+        {"", "", true, "new"},
+        {"", "", true, "same"},
+        {"--new-token", "", true, "new"},
+        {"", "chmod 640 qms.db.token", false, "may be read by others (mode 0640)"},
+        {"--new-token", "", false, "may be read by others"},
+        {"", "rm qms.db.token && ln -s elsewhere qms.db.token", false, "no regular file"},
+        {"", "rm qms.db.token && echo nonsense > qms.db.token && chmod 600 qms.db.token", false,
+         "holds no token"},
+        {"--token-file own.token", "", true, "new"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.options + " / " + row.prepare);
+        if (!row.prepare.empty()) {
+            ASSERT_EQ(std::system(("cd '" + dir.path() + "' && " + row.prepare).c_str()), 0);
+        }
+        std::ofstream(dir.file("serve.log"), std::ios::trunc).close();
+        const std::string before = kept();
+        ServeProcess server(dir.path(), row.options);
+        std::ifstream log(dir.file("serve.log"));
+        const std::string logged((std::istreambuf_iterator<char>(log)), {});
+        if (!row.starts) {
+            EXPECT_EQ(server.port, 0);
+            EXPECT_EQ(server.exitCode(), 1);
+            EXPECT_NE(logged.find(row.logged), std::string::npos) << logged;
+            continue;
+        }
+        ASSERT_EQ(server.token.size(), 32u);
+        EXPECT_EQ(logged.find(server.token), std::string::npos) << "the log shows the token";
+        if (row.options.find("--token-file") != std::string::npos) {
+            EXPECT_EQ(kept(), before) << "another file was named";
+            continue;
+        }
+        struct stat status {};
+        ASSERT_EQ(lstat(file.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0600u);
+        EXPECT_EQ(kept(), server.token);
+        EXPECT_EQ(server.token == before, row.logged == "same");
+        EXPECT_EQ(arxtest::fetch(server.port, "PUT", boxPath(), {{"X-QMS-Token", server.token}},
+                                 box(1), "application/json")
+                      .status,
+                  200);
+    }
+}

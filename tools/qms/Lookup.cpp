@@ -213,6 +213,28 @@ M_NormalColumnDAO findColumn(M_EntityModelDAO& model, M_EntityTableDAO& table,
                    Wanted{"column", name, "", "", nullptr});
 }
 
+M_FolderDAO findFolderByID(const M_EntityModelDAO& model, int id) {
+    const std::string named = "folder with id " + std::to_string(id) + " in model '" +
+                              utf8(model._name) + "' version " + std::to_string(model._version);
+    M_FolderDAO* raw = nullptr;
+    const ResultMsg read = M_FolderDAO::FindByID(id, raw);
+    const std::unique_ptr<M_FolderDAO> folder(raw);
+    check(read, "cannot look up " + named);
+    if (!folder || folder->_t_M_EntityModelID != model._ID) throw NotFound("no " + named);
+    return *folder;
+}
+
+M_NormalColumnDAO findColumnByID(M_EntityModelDAO& model, M_EntityTableDAO& table, int id) {
+    const std::string named =
+        "column with id " + std::to_string(id) + " in table '" + utf8(table._name) + "'";
+    std::list<M_NormalColumnDAO*> found;
+    PtrListGuard<M_NormalColumnDAO> guard(found);
+    check(table.getNormalColumnDAOList(&model, found), "cannot look up " + named);
+    for (const M_NormalColumnDAO* column : found)
+        if (column->_ID == id) return *column;
+    throw NotFound("no " + named);
+}
+
 bool isPlatformProject(const std::string& name) {
     return name == QmsSelfDescription::platformProjectName();
 }

@@ -33,6 +33,10 @@ M_EntityTableDAO findTableByID(M_EntityModelDAO& model, int id);
 M_FolderDAO findFolder(M_EntityModelDAO& model, const std::string& path);
 M_NormalColumnDAO findColumn(M_EntityModelDAO& model, M_EntityTableDAO& table,
                              const std::string& name);
+/// The folder with identifier `id` among the model version's folders.
+M_FolderDAO findFolderByID(const M_EntityModelDAO& model, int id);
+/// The column with identifier `id` among the table's columns in the model's version.
+M_NormalColumnDAO findColumnByID(M_EntityModelDAO& model, M_EntityTableDAO& table, int id);
 
 /// Whether a project (its name in GBK) is the platform's own, which holds
 /// the configuration database's self-description: lists leave it out

@@ -9,6 +9,7 @@
 
 #include "Cli.h"
 #include "CommandSession.h"
+#include "Edits.h"
 #include "Lookup.h"
 #include "MRDService.h"
 #include "Output.h"
@@ -64,25 +65,10 @@ void listModels(const Options& options, const ModelArgs& args) {
 void createModel(const Options& options, const ModelArgs& args) {
     CommandSession session(options);
     M_ProjectDAO project = findProject(args.project, args.id);
-    const std::string projectName = utf8(project._name);
-    std::list<M_EntityModelDAO*> same;
-    PtrListGuard<M_EntityModelDAO> guard(same);
-    check(M_EntityModelDAO::FindByRProjectIDAndName(project._ID, gbk(args.name), same),
-          "cannot look for model '" + args.name + "'");
-    if (!same.empty()) {
-        throw Failure("model '" + args.name + "' exists in project '" + projectName +
-                      "' (run 'qms model upgrade' for a new version)");
-    }
-    M_ProjectDAO::setCurrProjectID(project._ID);
-    M_EntityModelDAO model;
-    model._name = gbk(args.name);
-    model._type = args.type;
-    model._displayName = gbk(args.display.empty() ? args.name : args.display);
-    model._createTime = StringHelper::currTimeStr(0);
-    check(project.addEntityModel(&model), "cannot create model '" + args.name + "'");
+    const M_EntityModelDAO model = qms::createModel(project, args.name, args.type, args.display);
     session.close();
     std::cout << "created model " << printable(args.name) << " version " << model._version
-              << " in project " << printable(projectName) << "\n";
+              << " in project " << printable(utf8(project._name)) << "\n";
 }
 
 void showModel(const Options& options, const ModelArgs& args) {
@@ -103,13 +89,9 @@ void showModel(const Options& options, const ModelArgs& args) {
 void upgradeModel(const Options& options, const ModelArgs& args) {
     CommandSession session(options);
     M_EntityModelDAO model = findModel(args.model, args.project, 0, args.id);
-    M_ProjectDAO::setCurrProjectID(model._rProjectID);
-    M_EntityModelDAO* raw = nullptr;
-    const ResultMsg rm = model.upgradeNewVersion(raw);
-    std::unique_ptr<M_EntityModelDAO> upgraded(raw);
-    check(rm, "cannot upgrade model '" + utf8(model._name) + "'");
+    const M_EntityModelDAO upgraded = qms::upgradeModel(model);
     session.close();
-    std::cout << "upgraded " << shown(model._name) << " to version " << upgraded->_version << "\n";
+    std::cout << "upgraded " << shown(model._name) << " to version " << upgraded._version << "\n";
 }
 
 void copyModel(const Options& options, const ModelArgs& args) {

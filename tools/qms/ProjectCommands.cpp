@@ -6,6 +6,7 @@
 
 #include "Cli.h"
 #include "CommandSession.h"
+#include "Edits.h"
 #include "Lookup.h"
 #include "Output.h"
 #include "PtrListHelper.h"
@@ -83,13 +84,9 @@ void showProject(const Options& options, const ProjectArgs& args) {
 void deleteProject(const Options& options, const ProjectArgs& args) {
     CommandSession session(options);
     M_ProjectDAO project = findProject(args.name, args.id);
-    const std::string name = utf8(project._name);
-    // Export and the self-description rely on the platform's own project.
-    if (isPlatformProject(project._name))
-        throw Failure("project '" + name + "' belongs to the platform and stays");
-    check(project.delself(), "cannot delete project '" + name + "'");
+    qms::deleteProject(project);
     session.close();
-    std::cout << "deleted project " << printable(name) << "\n";
+    std::cout << "deleted project " << printable(utf8(project._name)) << "\n";
 }
 
 }  // namespace

@@ -71,8 +71,9 @@ Json modelsJson(const std::list<M_EntityModelDAO*>& models) {
 
 namespace {
 
-// The folders below `parentID` (the root folders for 0) with their tables.
-Json folderTree(M_EntityModelDAO& model, int parentID) {
+// The folders below `parentID` (the root folders for 0) with their tables;
+// with `ids`, each folder and table with its identifier too.
+Json folderTree(M_EntityModelDAO& model, int parentID, bool ids) {
     std::list<M_FolderDAO*> folders;
     PtrListGuard<M_FolderDAO> guard(folders);
     check(parentID == 0 ? M_FolderDAO::FindRootFolderByEntityModelID(model._ID, folders)
@@ -92,8 +93,10 @@ Json folderTree(M_EntityModelDAO& model, int parentID) {
             entry["tables"].push_back({{"name", utf8(table->_name)},
                                        {"display", utf8(table->_displayName)},
                                        {"innerName", utf8(table->_innerName)}});
+            if (ids) entry["tables"].back()["id"] = table->_ID;
         }
-        entry["folders"] = folderTree(model, folder->_ID);
+        entry["folders"] = folderTree(model, folder->_ID, ids);
+        if (ids) entry["id"] = folder->_ID;
         out.push_back(std::move(entry));
     }
     return out;
@@ -101,10 +104,10 @@ Json folderTree(M_EntityModelDAO& model, int parentID) {
 
 }  // namespace
 
-Json modelDetailJson(M_EntityModelDAO& model) {
+Json modelDetailJson(M_EntityModelDAO& model, bool ids) {
     Json out = modelJson(model, projectName(model._rProjectID));
     out["display"] = utf8(model._displayName);
-    out["folders"] = folderTree(model, 0);
+    out["folders"] = folderTree(model, 0, ids);
     return out;
 }
 

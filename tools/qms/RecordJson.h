@@ -28,8 +28,9 @@ Json modelJson(const M_EntityModelDAO& model, const std::string& project);
 /// Models as modelJson, each project's name read once.
 Json modelsJson(const std::list<M_EntityModelDAO*>& models);
 /// A model version with its display name and its folder tree (each folder
-/// with its tables and sub-folders).
-Json modelDetailJson(M_EntityModelDAO& model);
+/// with its tables and sub-folders); with `ids` (qms serve), each folder
+/// and table also with its "id".
+Json modelDetailJson(M_EntityModelDAO& model, bool ids = false);
 /// The folder tree of modelDetailJson as indented lines, from `depth`.
 std::string folderTreeText(const Json& folders, int depth);
 /// The tables of modelDetailJson's folder tree, each once by name, as

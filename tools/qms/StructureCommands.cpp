@@ -8,6 +8,7 @@
 
 #include "Cli.h"
 #include "CommandSession.h"
+#include "Edits.h"
 #include "GeneratedNames.h"
 #include "Lookup.h"
 #include "Output.h"
@@ -43,12 +44,7 @@ struct StructureArgs {
 // stamp its project's update time.
 M_EntityModelDAO changeableModel(const StructureArgs& args) {
     M_EntityModelDAO model = findModel(args.model, args.project, 0, args.id);
-    if (model._isVersionLocked == 1) {
-        throw Failure("model '" + utf8(model._name) + "' version " +
-                      std::to_string(model._version) +
-                      " is locked (run 'qms model upgrade' to change it)");
-    }
-    M_ProjectDAO::setCurrProjectID(model._rProjectID);
+    requireChangeable(model);
     return model;
 }
 
@@ -109,20 +105,14 @@ void addFolder(const Options& options, const StructureArgs& args) {
     M_EntityModelDAO model = changeableModel(args);
     M_FolderDAO parent;
     if (names.size() > 1) parent = findFolder(model, args.path.substr(0, args.path.rfind('/')));
-    std::list<M_FolderDAO*> siblings;
-    PtrListGuard<M_FolderDAO> guard(siblings);
-    check(names.size() > 1 ? M_FolderDAO::FindByParentFolderID(parent._ID, siblings)
-                           : M_FolderDAO::FindRootFolderByEntityModelID(model._ID, siblings),
-          "cannot list the folders");
-    M_FolderDAO folder;
-    folder._name = gbk(names.back());
-    for (const M_FolderDAO* sibling : siblings) {
-        if (sibling->_name == folder._name) throw Failure("folder '" + args.path + "' exists");
+    try {
+        (void)qms::addFolder(model, names.size() > 1 ? &parent : nullptr, names.back(),
+                             args.generateDao);
+    } catch (const EditRefused& e) {
+        // Named by its whole path here.
+        if (e.field == "name") throw Failure("folder '" + args.path + "' exists");
+        throw;
     }
-    folder._displayName = folder._name;
-    folder._isGenerateDAO = args.generateDao ? 1 : 0;
-    check(names.size() > 1 ? parent.addM_SubFolderDAO(&folder) : model.addM_FolderDAO(&folder),
-          "cannot add folder '" + args.path + "'");
     session.close();
     std::cout << "added folder " << printable(args.path) << "\n";
 }
@@ -131,12 +121,7 @@ void deleteFolder(const Options& options, const StructureArgs& args) {
     CommandSession session(options);
     M_EntityModelDAO model = changeableModel(args);
     M_FolderDAO folder = findFolder(model, args.path);
-    // Tables of folders that the model detaches are parked there.
-    if (folder._folderType == FOLDER_TYPE_TEMPORARY)
-        throw Failure("folder '" + args.path + "' is the model's temporary folder and stays");
-    std::string report;
-    check(folder.delself(report), "cannot delete folder '" + args.path + "'");
-    const std::string lines = reportLines(report);
+    const std::string lines = reportLines(qms::deleteFolder(model, folder));
     session.close();
     std::cout << "deleted folder " << printable(args.path) << "\n" << lines;
 }
@@ -145,19 +130,7 @@ void addTable(const Options& options, const StructureArgs& args) {
     CommandSession session(options);
     M_EntityModelDAO model = changeableModel(args);
     M_FolderDAO folder = findFolder(model, args.path);
-    M_EntityTableDAO table;
-    table._name = gbk(args.table);
-    std::list<M_EntityTableDAO*> tables;
-    PtrListGuard<M_EntityTableDAO> guard(tables);
-    check(model.getEntityTableList(tables), "cannot list the tables");
-    // Physical table names ignore letter case: "Order" and "order" would be
-    // one table of an instance file.
-    for (const M_EntityTableDAO* other : tables) {
-        if (StringHelper::equalsIgnoreCase(other->_name, table._name))
-            throw Failure("table '" + args.table + "' exists in model '" + utf8(model._name) + "'");
-    }
-    table._displayName = gbk(args.display.empty() ? args.table : args.display);
-    check(folder.addM_EntityTableDAO(&table), "cannot add table '" + args.table + "'");
+    const M_EntityTableDAO table = qms::addTable(model, folder, args.table, args.display);
     session.close();
     std::cout << "added table " << printable(args.table) << " to folder " << printable(args.path)
               << "\n";
@@ -178,33 +151,22 @@ void deleteTable(const Options& options, const StructureArgs& args) {
     CommandSession session(options);
     M_EntityModelDAO model = changeableModel(args);
     M_EntityTableDAO table = findTable(model, args.table);
-    std::string report;
-    check(table.delFromEntityModel(&model, report), "cannot delete table '" + args.table + "'");
-    const std::string lines = reportLines(report);
+    const std::string lines = reportLines(qms::deleteTable(model, table));
     session.close();
     std::cout << "deleted table " << printable(args.table) << "\n" << lines;
 }
 
 void addColumn(const Options& options, const StructureArgs& args) {
-    const int dataType = dataTypeOf(args.type);
+    ColumnFields fields;
+    fields.dataType = dataTypeOf(args.type);
     CommandSession session(options);
     M_EntityModelDAO model = changeableModel(args);
     M_EntityTableDAO table = findTable(model, args.table);
-    M_NormalColumnDAO column;
-    column._name = gbk(args.column);
-    std::list<M_NormalColumnDAO*> columns;
-    PtrListGuard<M_NormalColumnDAO> guard(columns);
-    check(table.getNormalColumnDAOList(&model, columns), "cannot list the columns");
-    for (const M_NormalColumnDAO* other : columns) {
-        if (other->_name == column._name)
-            throw Failure("column '" + args.column + "' exists in table '" + args.table + "'");
-    }
-    if (!args.references.empty()) column._fkTableID = findTable(model, args.references)._ID;
-    column._displayName = gbk(args.display.empty() ? args.column : args.display);
-    column._dataType = dataType;
-    column._defaultValue = gbk(args.defaultValue);
-    column._isFindKey = args.findKey ? 1 : 0;
-    check(table.addNormalColumnDAO(&model, &column), "cannot add column '" + args.column + "'");
+    if (!args.references.empty()) fields.references = findTable(model, args.references)._ID;
+    if (!args.display.empty()) fields.display = args.display;
+    fields.defaultValue = args.defaultValue;
+    fields.findKey = args.findKey;
+    const M_NormalColumnDAO column = qms::addColumn(model, table, args.column, fields);
     session.close();
     std::cout << "added column " << printable(args.column) << " (" << args.type << ") to table "
               << printable(args.table) << "\n";
@@ -217,14 +179,14 @@ void changeColumn(const Options& options, const StructureArgs& args) {
     M_EntityModelDAO model = changeableModel(args);
     M_EntityTableDAO table = findTable(model, args.table);
     M_NormalColumnDAO column = findColumn(model, table, args.column);
-    if (!args.type.empty()) column._dataType = dataTypeOf(args.type);
-    if (args.defaultGiven) column._defaultValue = gbk(args.defaultValue);
-    if (!args.display.empty()) column._displayName = gbk(args.display);
-    if (args.index >= 0) column._isIndex = args.index;
-    if (args.unique >= 0) column._isOnly = args.unique;
-    if (args.maxLength > 0) column._maxLength = args.maxLength;
-    // Earlier versions keep the column as it was (see reviseInModel).
-    check(column.reviseInModel(&model), "cannot change column '" + args.column + "'");
+    ColumnFields fields;
+    if (!args.type.empty()) fields.dataType = dataTypeOf(args.type);
+    if (args.defaultGiven) fields.defaultValue = args.defaultValue;
+    if (!args.display.empty()) fields.display = args.display;
+    if (args.index >= 0) fields.index = args.index;
+    if (args.unique >= 0) fields.unique = args.unique;
+    if (args.maxLength > 0) fields.maxLength = args.maxLength;
+    qms::changeColumn(model, column, fields);
     session.close();
     std::cout << "changed column " << printable(args.column) << " of table "
               << printable(args.table) << " in version " << model._version << "\n";
@@ -235,15 +197,7 @@ void deleteColumn(const Options& options, const StructureArgs& args) {
     M_EntityModelDAO model = changeableModel(args);
     M_EntityTableDAO table = findTable(model, args.table);
     M_NormalColumnDAO column = findColumn(model, table, args.column);
-    check(column.delFromEntityModel(&model), "cannot delete column '" + args.column + "'");
-    // The column leaves this version; older versions share its record and
-    // keep it, so only a column added in this version loses its row.
-    if (column._addVersion >= model._version) {
-        check(column.delself(), "cannot delete column '" + args.column + "'");
-    } else {
-        column._delVersion = model._version;
-        check(column.save(), "cannot delete column '" + args.column + "'");
-    }
+    qms::deleteColumn(model, column);
     session.close();
     std::cout << "deleted column " << printable(args.column) << " from table "
               << printable(args.table) << "\n";

@@ -64,7 +64,7 @@ Json versionsOf(const M_EntityModelDAO& model) {
 // version ("compare") and what differs ("changes").
 std::string modelAnswer(M_EntityModelDAO& model, const diagram::Diagram& picture, int compared,
                         const diagram::Changes& changes) {
-    Json out = modelDetailJson(model);
+    Json out = modelDetailJson(model, true);
     out["projectId"] = model._rProjectID;
     out["versions"] = versionsOf(model);
     std::string text = jsonText(out);
@@ -128,27 +128,41 @@ Picture pictureOf(ModelCache& cache, M_EntityModelDAO& model, int compared) {
 // One answer about a model version, from what is kept or else made (and kept).
 using Make = std::function<std::string(M_EntityModelDAO&, const Picture&, int compared)>;
 
-WebServer::Handler viewOf(ModelCache& cache, View view, const char* type, Make make) {
-    return [&cache, view, type, make](const Request& request) {
+// With `feed`, the answer carries the model's tag (ETag).
+WebServer::Handler viewOf(ModelCache& cache, View view, const char* type, Make make,
+                          const ChangeFeed* feed = nullptr) {
+    return [&cache, view, type, make, feed](const Request& request) {
         M_EntityModelDAO model = modelAt(request);
         const int compared = otherVersion(request, model, "compare");
         const ModelCache::Key key{model._ID, view, compared};
-        if (auto kept = cache.answer(key)) return Reply{kept, type};
-        auto made = std::make_shared<const std::string>(
-            make(model, pictureOf(cache, model, compared), compared));
-        cache.keepAnswer(key, made);
-        return Reply{made, type};
+        Reply reply;
+        if (auto kept = cache.answer(key, &reply.etag)) {
+            reply.body = kept;
+        } else {
+            // The tag first: what is read after it is as new or newer.
+            if (feed != nullptr) reply.etag = feed->tag(model._ID);
+            reply.body = std::make_shared<const std::string>(
+                make(model, pictureOf(cache, model, compared), compared));
+            cache.keepAnswer(key, reply.body, reply.etag);
+        }
+        if (feed == nullptr) reply.etag.clear();
+        reply.contentType = type;
+        return reply;
     };
 }
 
 // The same answer while it is kept, on an I/O thread.
-WebServer::Quick keptView(ModelCache& cache, View view, const char* type) {
-    return [&cache, view, type](const Request& request) -> std::optional<Reply> {
+WebServer::Quick keptView(ModelCache& cache, View view, const char* type, bool tagged = false) {
+    return [&cache, view, type, tagged](const Request& request) -> std::optional<Reply> {
         int compared = 0;
         if (request.hasParam("compare") && !versionNumber(request.param("compare"), compared))
             return std::nullopt;
-        if (auto kept = cache.answer({idAt(request, 1), view, compared})) return Reply{kept, type};
-        return std::nullopt;
+        Reply reply;
+        reply.body = cache.answer({idAt(request, 1), view, compared}, &reply.etag);
+        if (!reply.body) return std::nullopt;
+        if (!tagged) reply.etag.clear();
+        reply.contentType = type;
+        return reply;
     };
 }
 
@@ -168,7 +182,7 @@ Reply saveBox(ModelCache& cache, const Request& request) {
 
 }  // namespace
 
-void addApi(WebServer& server, const Options& options, ModelCache& cache) {
+void addApi(WebServer& server, const Options& options, ModelCache& cache, ChangeFeed& feed) {
     const Json info = {{"config", location(options.config)},
                        {"work", location(options.work)},
                        {"readOnly", server.options().readOnly}};
@@ -199,11 +213,13 @@ void addApi(WebServer& server, const Options& options, ModelCache& cache) {
     // ?compare=V: the picture marks what differs from version V ("changes":
     // diagram::changesJson), as qms diagram --diff V draws it.
     server.get(R"(/api/models/(\d+))",
-               viewOf(cache, View::Model, kJson,
-                      [](M_EntityModelDAO& model, const Picture& picture, int compared) {
-                          return modelAnswer(model, *picture.diagram, compared, picture.changes);
-                      }),
-               keptView(cache, View::Model, kJson));
+               viewOf(
+                   cache, View::Model, kJson,
+                   [](M_EntityModelDAO& model, const Picture& picture, int compared) {
+                       return modelAnswer(model, *picture.diagram, compared, picture.changes);
+                   },
+                   &feed),
+               keptView(cache, View::Model, kJson, true));
     server.get(
         R"(/api/models/(\d+)/layout)",
         viewOf(cache, View::Layout, kJson,
@@ -229,10 +245,13 @@ void addApi(WebServer& server, const Options& options, ModelCache& cache) {
               "cannot compare the versions of '" + utf8(model._name) + "'");
         return jsonReply(modelDiffJson(model, from, model._version, changes));
     });
-    server.get(R"(/api/models/(\d+)/tables/(\d+))", [](const Request& request) {
+    server.get(R"(/api/models/(\d+)/tables/(\d+))", [&feed](const Request& request) {
         M_EntityModelDAO model = modelAt(request);
+        Reply reply;
+        reply.etag = feed.tag(model._ID);
         M_EntityTableDAO table = findTableByID(model, idAt(request, 2));
-        return jsonReply(tableJson(model, table));
+        reply.body = jsonReply(tableJson(model, table)).body;
+        return reply;
     });
     server.put(R"(/api/models/(\d+)/tables/(\d+)/box)",
                [&cache](const Request& request) { return saveBox(cache, request); });

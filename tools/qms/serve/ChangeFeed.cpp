@@ -1,6 +1,7 @@
 #include "ChangeFeed.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iostream>
 
 #include "EventHub.h"
@@ -28,12 +29,14 @@ ChangeFeed::~ChangeFeed() {
 bool ChangeFeed::start(const std::string& location) {
     // Opened before the first reading: no change after it goes unseen.
     ResultMsg rm = ChangeWatch::open(location, ModelChanges::tables(), watch_);
+    // Tags are told by reading, with or without a watch.
+    models_.start();
     if (!rm.ok()) {
+        watch_.reset();
         say("no live events and nothing kept (the database cannot be watched: " +
             printable(shown(rm.rMsg)) + ")");
         return false;
     }
-    models_.start();
     cache_.setEnabled(true);
     thread_ = std::thread([this] { watch(); });
     return true;
@@ -90,11 +93,64 @@ void ChangeFeed::readChanges() {
         cache_.setEnabled(true);
         return;
     }
+    apply(changes);
+}
+
+void ChangeFeed::catchUp() {
+    apply(models_.read(ModelChanges::tables()));
+}
+
+void ChangeFeed::apply(const std::vector<ChangedModel>& changes) {
+    // Enough for the edits of a few people while one of them decides.
+    constexpr std::size_t kStepsKept = 64;
     for (const ChangedModel& change : changes) {
         if (change.structure) cache_.structureChanged(change.model);
         if (change.layout) cache_.layoutChanged(change.model);
+        if (change.before != change.after) {
+            std::deque<Step>& steps = history_[change.model];
+            steps.push_back(
+                {change.before, change.after, change.record, change.tables, change.folders});
+            if (steps.size() > kStepsKept) steps.pop_front();
+        }
         events_.publish(modelEvent(change.model, change.structure, change.layout));
     }
+}
+
+namespace {
+
+std::string tagText(std::uint64_t digest) {
+    char text[24];
+    std::snprintf(text, sizeof text, "\"%016llx\"", static_cast<unsigned long long>(digest));
+    return text;
+}
+
+}  // namespace
+
+std::string ChangeFeed::tag(int model) const {
+    const std::uint64_t digest = models_.digest(model);
+    return digest == 0 ? "" : tagText(digest);
+}
+
+Json ChangeFeed::changedSince(int model, const std::string& tag) const {
+    const auto steps = history_.find(model);
+    if (steps == history_.end()) return nullptr;
+    std::size_t first = steps->second.size();
+    for (std::size_t i = steps->second.size(); i-- > 0;) {
+        if (tagText(steps->second[i].before) == tag) {
+            first = i;
+            break;
+        }
+    }
+    if (first == steps->second.size()) return nullptr;
+    bool record = false;
+    std::set<int> tables, folders;
+    for (std::size_t i = first; i < steps->second.size(); ++i) {
+        const Step& step = steps->second[i];
+        record = record || step.record;
+        tables.insert(step.tables.begin(), step.tables.end());
+        folders.insert(step.folders.begin(), step.folders.end());
+    }
+    return {{"model", record}, {"tables", tables}, {"folders", folders}};
 }
 
 }  // namespace qms::serve

@@ -5,8 +5,13 @@
 // thread reads them (ModelChanges), drops what the ModelCache keeps of the
 // models that changed and publishes one event per model. Changes through
 // this server, another server on the same database and the qms tool
-// arrive alike. start() and stop() from the thread that runs the server.
+// arrive alike. It also gives each model a tag (its ETag) that changes
+// with any change of its structure, and remembers what changed between
+// recent tags. start() and stop() from the thread that runs the server;
+// catchUp(), tag() and changedSince() on the library's thread.
 #include <atomic>
+#include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,6 +20,7 @@
 
 #include "ChangeWatch.h"
 #include "ModelChanges.h"
+#include "Output.h"
 
 namespace qms::serve {
 
@@ -38,18 +44,40 @@ public:
     bool start(const std::string& location);
     void stop();
 
+    /// Reads at once what changed since the last reading (a change by
+    /// another process too) and publishes it, as the watch would later.
+    void catchUp();
+    /// The model's tag as last read: a quoted hex digest (ETag form); empty
+    /// for a model that is not stored.
+    std::string tag(int model) const;
+    /// What changed of the model since it had `tag` ("tables", "folders":
+    /// identifiers; "model": its record or a version's), or null when that
+    /// tag is older than what is remembered or was never the model's.
+    Json changedSince(int model, const std::string& tag) const;
+
 private:
     void watch();
     /// Queues one reading of the tables on the library's thread (merged
     /// with one queued already).
     void note(const std::vector<std::string>& tables);
     void readChanges();
+    /// Drops what is kept of the changed models, remembers the steps of
+    /// their tags and publishes their events.
+    void apply(const std::vector<ChangedModel>& changes);
+
+    /// One change of a model's tag.
+    struct Step {
+        std::uint64_t before = 0, after = 0;
+        bool record = false;
+        std::set<int> tables, folders;
+    };
 
     LibraryWorker& library_;
     ModelCache& cache_;
     EventHub& events_;
     std::unique_ptr<ChangeWatch> watch_;
-    ModelChanges models_;  // the library's thread's
+    ModelChanges models_;  // the library's thread's, as is history_
+    std::map<int, std::deque<Step>> history_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     std::mutex mutex_;

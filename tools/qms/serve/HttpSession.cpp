@@ -71,10 +71,6 @@ std::map<std::string, std::string> parseQuery(beast::string_view query) {
     return out;
 }
 
-Reply errorReply(const std::string& message) {
-    return jsonReply({{"error", message}});
-}
-
 }  // namespace
 
 HttpSession::HttpSession(tcp::socket socket, ServerCore& core)
@@ -189,6 +185,8 @@ void HttpSession::dispatch() {
     const std::string given = token == message.end() ? std::string() : std::string(token->value());
     const bool hasToken = token != message.end();
     const std::string contentType(message[http::field::content_type]);
+    if (message.count(http::field::if_match) != 0)
+        request.ifMatch = std::string(message[http::field::if_match]);
     parser_.reset();
 
     const bool reads = method_ == "GET" || method_ == "HEAD";
@@ -200,7 +198,7 @@ void HttpSession::dispatch() {
     const ServerCore::Route* route = core_.route(method_, path_, request.matches);
     if (route == nullptr) return sendError(404, "no such resource", close);
     try {
-        if (route->write) core_.refuseWrite(hasToken ? &given : nullptr, contentType);
+        if (route->write()) core_.refuseWrite(hasToken ? &given : nullptr, contentType);
         if (route->quick) {
             if (std::optional<Reply> reply = route->quick(request)) return send(200, *reply, close);
         }
@@ -208,21 +206,19 @@ void HttpSession::dispatch() {
         return sendError(e.status, e.what(), close);
     }
     core_.worker.post([self = shared_from_this(), route, request = std::move(request), close] {
-        int status = 200;
         Reply reply;
         try {
             reply = self->core_.answer(route->handler, request);
         } catch (const HttpError& e) {
-            status = e.status;
-            reply = errorReply(e.what());
+            reply = errorReply(e);
         }
         asio::post(self->stream_.get_executor(),
-                   [self, status, reply, close] { self->send(status, reply, close); });
+                   [self, reply, close] { self->send(reply.status, reply, close); });
     });
 }
 
 void HttpSession::sendError(int status, const std::string& message, bool close) {
-    send(status, errorReply(message), close);
+    send(status, errorReply(HttpError(status, message)), close);
 }
 
 void HttpSession::send(int status, const Reply& reply, bool close) {
@@ -235,6 +231,7 @@ void HttpSession::send(int status, const Reply& reply, bool close) {
     for (const auto& [name, value] : safeguardHeaders())
         response_.set(name, value);
     response_.set(http::field::content_type, reply.contentType);
+    if (!reply.etag.empty()) response_.set(http::field::etag, reply.etag);
     if (close) response_.set(http::field::connection, "close");
     response_.content_length(body_->size());
     // No ranges: every answer is whole.

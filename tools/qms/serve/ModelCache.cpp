@@ -35,17 +35,23 @@ ModelCache::Kept& ModelCache::touch(int model) {
     return kept_[model];
 }
 
-std::shared_ptr<const std::string> ModelCache::answer(const Key& key) {
+std::shared_ptr<const std::string> ModelCache::answer(const Key& key, std::string* tag) {
     const std::lock_guard<std::mutex> lock(mutex_);
     const auto model = kept_.find(key.model);
     if (model == kept_.end()) return nullptr;
     const auto found = model->second.answers.find(key);
-    return found == model->second.answers.end() ? nullptr : found->second;
+    if (found == model->second.answers.end()) return nullptr;
+    if (tag != nullptr) *tag = model->second.tag;
+    return found->second;
 }
 
-void ModelCache::keepAnswer(const Key& key, std::shared_ptr<const std::string> answer) {
+void ModelCache::keepAnswer(const Key& key, std::shared_ptr<const std::string> answer,
+                            const std::string& tag) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (enabled_) touch(key.model).answers[key] = std::move(answer);
+    if (!enabled_) return;
+    Kept& kept = touch(key.model);
+    kept.answers[key] = std::move(answer);
+    if (!tag.empty()) kept.tag = tag;
 }
 
 std::shared_ptr<const diagram::Diagram> ModelCache::diagram(int model) {

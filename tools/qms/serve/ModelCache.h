@@ -37,9 +37,12 @@ public:
     void setEnabled(bool enabled);
     bool enabled() const;
 
-    /// The answer kept for `key`, or null.
-    std::shared_ptr<const std::string> answer(const Key& key);
-    void keepAnswer(const Key& key, std::shared_ptr<const std::string> answer);
+    /// The answer kept for `key`, or null; with the model's tag (ETag) kept
+    /// with it in `tag`.
+    std::shared_ptr<const std::string> answer(const Key& key, std::string* tag = nullptr);
+    /// Keeps the answer and, when not empty, the tag of the model it shows.
+    void keepAnswer(const Key& key, std::shared_ptr<const std::string> answer,
+                    const std::string& tag = "");
     /// The picture kept for the model, or null.
     std::shared_ptr<const diagram::Diagram> diagram(int model);
     void keepDiagram(int model, std::shared_ptr<const diagram::Diagram> diagram);
@@ -54,6 +57,7 @@ private:
     struct Kept {
         std::shared_ptr<const diagram::Diagram> diagram;
         std::map<Key, std::shared_ptr<const std::string>> answers;
+        std::string tag;
     };
     /// The model's entry, made the most recently used (made when missing).
     Kept& touch(int model);

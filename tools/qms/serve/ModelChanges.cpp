@@ -126,6 +126,76 @@ void differences(const std::vector<ModelChanges::Row>& before,
     }
 }
 
+// Which models a row belongs to, from the rows of every table.
+struct Ties {
+    std::multimap<long long, int> modelsOfTable, modelsOfName;
+    std::map<long long, int> modelOfFolder;
+
+    /// The rows of every table as `kept` holds them, and as `before` held them.
+    template <class Kept>
+    void addAll(const std::map<std::string, Kept>& kept,
+                const std::map<std::size_t, std::vector<ModelChanges::Row>>& before) {
+        for (std::size_t w = 0; w < watched().size(); ++w) {
+            const auto now = kept.find(watched()[w].table);
+            if (now != kept.end())
+                for (const ModelChanges::Row& row : now->second.rows)
+                    add(watched()[w].tie, row);
+            const auto old = before.find(w);
+            if (old != before.end())
+                for (const ModelChanges::Row& row : old->second)
+                    add(watched()[w].tie, row);
+        }
+    }
+    void add(Tie tie, const ModelChanges::Row& r) {
+        if (tie == Tie::ModelLink) modelsOfTable.emplace(r.key[1], static_cast<int>(r.key[0]));
+        if (tie == Tie::Model) modelsOfName.emplace(nameKey(r), static_cast<int>(r.id));
+        if (tie == Tie::OfModel) modelOfFolder[r.id] = static_cast<int>(r.key[0]);
+    }
+    /// Calls visit(model) for each model the row of that tie belongs to (a
+    /// model record: every version of its name).
+    template <class Visit>
+    void eachModel(Tie tie, const ModelChanges::Row& r, Visit visit) const {
+        const auto range = [&](const std::multimap<long long, int>& index, long long key) {
+            const auto [first, last] = index.equal_range(key);
+            for (auto it = first; it != last; ++it)
+                visit(it->second);
+        };
+        switch (tie) {
+            case Tie::Model:
+                range(modelsOfName, nameKey(r));
+                break;
+            case Tie::ModelLink:
+            case Tie::OfModel:
+            case Tie::SceneOfModel:
+                visit(static_cast<int>(r.key[0]));
+                break;
+            case Tie::Table:
+                range(modelsOfTable, r.id);
+                break;
+            case Tie::OfTable:
+                range(modelsOfTable, r.key[0]);
+                break;
+            case Tie::OfFolder: {
+                const auto folder = modelOfFolder.find(r.key[0]);
+                if (folder != modelOfFolder.end()) visit(folder->second);
+                break;
+            }
+            case Tie::None:
+                break;
+        }
+    }
+};
+
+// A row's share of a digest: digests add them up, so the order of rows
+// does not count (splitmix64's finaliser spreads the bits).
+std::uint64_t rowShare(std::size_t table, const ModelChanges::Row& r) {
+    std::uint64_t x = r.hash ^ (static_cast<std::uint64_t>(table) << 56) ^
+                      static_cast<std::uint64_t>(r.id) * 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
 }  // namespace
 
 const std::vector<std::string>& ModelChanges::tables() {
@@ -140,6 +210,7 @@ const std::vector<std::string>& ModelChanges::tables() {
 
 void ModelChanges::start() {
     (void)read(tables());
+    digestAll();
 }
 
 std::vector<ChangedModel> ModelChanges::read(const std::vector<std::string>& changedTables) {
@@ -166,84 +237,57 @@ std::vector<ChangedModel> ModelChanges::read(const std::vector<std::string>& cha
     if (changed.empty()) return {};
 
     // The ties, from what the tables hold now and held before.
-    std::multimap<long long, int> modelsOfTable, modelsOfName;
-    std::map<long long, int> modelOfFolder;
-    const auto eachRow = [&](std::size_t w, const auto& visit) {
-        const auto now = kept_.find(watched()[w].table);
-        if (now != kept_.end())
-            for (const Row& row : now->second.rows)
-                visit(row);
-        const auto old = before.find(w);
-        if (old != before.end())
-            for (const Row& row : old->second)
-                visit(row);
-    };
-    for (std::size_t w = 0; w < watched().size(); ++w) {
-        switch (watched()[w].tie) {
-            case Tie::ModelLink:
-                eachRow(w, [&](const Row& r) {
-                    modelsOfTable.emplace(r.key[1], static_cast<int>(r.key[0]));
-                });
-                break;
-            case Tie::Model:
-                eachRow(w, [&](const Row& r) {
-                    modelsOfName.emplace(nameKey(r), static_cast<int>(r.id));
-                });
-                break;
-            case Tie::OfModel:
-                eachRow(w, [&](const Row& r) { modelOfFolder[r.id] = static_cast<int>(r.key[0]); });
-                break;
-            default:
-                break;
-        }
-    }
-
+    Ties ties;
+    ties.addAll(kept_, before);
     std::map<int, ChangedModel> models;
-    const auto mark = [&](long long model, bool layout) {
-        ChangedModel& change = models[static_cast<int>(model)];
-        change.model = static_cast<int>(model);
-        (layout ? change.layout : change.structure) = true;
-    };
-    const auto markRange = [&](const std::multimap<long long, int>& index, long long key) {
-        const auto [first, last] = index.equal_range(key);
-        for (auto it = first; it != last; ++it)
-            mark(it->second, false);
-    };
     for (const auto& [w, rows] : changed) {
+        const Tie tie = watched()[w].tie;
         for (const Row& r : rows) {
-            switch (watched()[w].tie) {
-                case Tie::Model:
-                    mark(r.id, false);
-                    // Its versions list it.
-                    markRange(modelsOfName, nameKey(r));
-                    break;
-                case Tie::ModelLink:
-                case Tie::OfModel:
-                    mark(r.key[0], false);
-                    break;
-                case Tie::Table:
-                    markRange(modelsOfTable, r.id);
-                    break;
-                case Tie::OfTable:
-                    markRange(modelsOfTable, r.key[0]);
-                    break;
-                case Tie::OfFolder: {
-                    const auto folder = modelOfFolder.find(r.key[0]);
-                    if (folder != modelOfFolder.end()) mark(folder->second, false);
-                    break;
-                }
-                case Tie::SceneOfModel:
-                    mark(r.key[0], true);
-                    break;
-                case Tie::None:
-                    break;
-            }
+            ties.eachModel(tie, r, [&](int model) {
+                ChangedModel& change = models[model];
+                change.model = model;
+                (tie == Tie::SceneOfModel ? change.layout : change.structure) = true;
+                change.record = change.record || tie == Tie::Model;
+                if (tie == Tie::Table) change.tables.insert(static_cast<int>(r.id));
+                if (tie == Tie::OfTable) change.tables.insert(static_cast<int>(r.key[0]));
+                if (tie == Tie::ModelLink) change.tables.insert(static_cast<int>(r.key[1]));
+                if (tie == Tie::OfModel) change.folders.insert(static_cast<int>(r.id));
+                if (tie == Tie::OfFolder) change.folders.insert(static_cast<int>(r.key[0]));
+            });
         }
     }
+    std::map<int, std::uint64_t> digestsBefore;
+    digestsBefore.swap(digests_);
+    digestAll();
     std::vector<ChangedModel> out;
-    for (const auto& [id, change] : models)
-        if (id > 0) out.push_back(change);
+    for (auto& [id, change] : models) {
+        if (id <= 0) continue;
+        change.before = digestsBefore.count(id) != 0 ? digestsBefore[id] : 0;
+        change.after = digest(id);
+        out.push_back(std::move(change));
+    }
     return out;
+}
+
+std::uint64_t ModelChanges::digest(int model) const {
+    const auto found = digests_.find(model);
+    return found == digests_.end() ? 0 : found->second;
+}
+
+void ModelChanges::digestAll() {
+    Ties ties;
+    ties.addAll(kept_, {});
+    // A stored model has its own record's share at least.
+    digests_.clear();
+    for (std::size_t w = 0; w < watched().size(); ++w) {
+        const Tie tie = watched()[w].tie;
+        const auto now = kept_.find(watched()[w].table);
+        if (tie == Tie::SceneOfModel || now == kept_.end()) continue;
+        for (const Row& row : now->second.rows) {
+            const std::uint64_t share = rowShare(w, row);
+            ties.eachModel(tie, row, [&](int model) { digests_[model] += share; });
+        }
+    }
 }
 
 }  // namespace qms::serve

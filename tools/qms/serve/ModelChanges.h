@@ -10,6 +10,7 @@
 // time, the library's.
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,13 @@ struct ChangedModel {
     int model = 0;
     bool structure = false;
     bool layout = false;
+    /// The model's digest (ModelChanges::digest) before and after.
+    std::uint64_t before = 0, after = 0;
+    /// What changed of the structure: the model record (or one of its
+    /// versions), and tables (their columns and definitions included) and
+    /// folders by identifier.
+    bool record = false;
+    std::set<int> tables, folders;
 };
 
 class ModelChanges {
@@ -31,6 +39,11 @@ public:
     /// were read (InstanceDataManager::changeCount) and answers the models
     /// whose rows differ, by identifier. Throws Failure.
     std::vector<ChangedModel> read(const std::vector<std::string>& tables);
+    /// A digest of the rows of the model's structure (its record and its
+    /// versions', folders, links, tables, columns, definitions; not its
+    /// layout) as last read: any change of them changes it. 0 for a model
+    /// that is not stored.
+    std::uint64_t digest(int model) const;
 
     struct Row {
         long long id = 0;
@@ -43,7 +56,10 @@ private:
         std::vector<Row> rows;  // by identifier
         std::uint64_t changeNumber = 0;
     };
+    /// Every model's digest, from what kept_ holds.
+    void digestAll();
     std::map<std::string, Kept> kept_;  // by table
+    std::map<int, std::uint64_t> digests_;
 };
 
 }  // namespace qms::serve

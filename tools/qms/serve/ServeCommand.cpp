@@ -14,6 +14,7 @@
 #include "CommandSession.h"
 #include "ModelCache.h"
 #include "Output.h"
+#include "TokenFile.h"
 #include "WebServer.h"
 
 namespace qms {
@@ -68,17 +69,33 @@ std::string urlHost(const std::string& address) {
     return address.find(':') == std::string::npos ? address : "[" + address + "]";
 }
 
-void serveModels(const Options& options, const serve::ServeOptions& serveOptions) {
+// Where the token is kept and whether a new one replaces it.
+struct TokenOptions {
+    std::string file;
+    bool renew = false;
+};
+
+void serveModels(const Options& options, serve::ServeOptions serveOptions,
+                 const TokenOptions& tokenOptions) {
     StopOnSignal::blockInThisThread();
     allowEnoughFiles();
     CommandSession session(options);
+    std::string tokenFile;
+    if (!serveOptions.readOnly) {
+        tokenFile =
+            tokenOptions.file.empty() ? serve::tokenFileFor(options.config) : tokenOptions.file;
+        serveOptions.token = serve::keptToken(tokenFile, tokenOptions.renew);
+    }
     serve::ModelCache cache;
     serve::WebServer server(session, serveOptions);
-    serve::addPage(server);
-    serve::addApi(server, options, cache);
-    const int port = server.bind();
     serve::ChangeFeed feed(server.library(), cache, server.events());
+    serve::addPage(server);
+    serve::addApi(server, options, cache, feed);
+    serve::addEditApi(server, feed);  // refused on a read-only server (403)
+    const int port = server.bind();
     feed.start(options.config);
+    if (!tokenFile.empty())
+        std::cerr << "qms serve: the write token is kept in " + printable(tokenFile) + "\n";
     std::cout << "qms serve: http://" << urlHost(serveOptions.bind) << ":" << port << "/ on "
               << printable(location(options.config))
               << (serveOptions.readOnly ? " (read-only)" : "") << "\n";
@@ -103,8 +120,19 @@ void addServeCommand(CLI::App& app, Options& options) {
         ->check(CLI::Range(0, 65535));
     serve->add_option("--bind", serveOptions->bind,
                       "address to listen on (default 127.0.0.1: this machine only)");
-    serve->add_flag("--read-only", serveOptions->readOnly, "refuse every write");
-    action(serve, [&options, serveOptions] { serveModels(options, *serveOptions); });
+    CLI::Option* readOnly =
+        serve->add_flag("--read-only", serveOptions->readOnly, "refuse every write");
+    auto tokenOptions = std::make_shared<TokenOptions>();
+    serve
+        ->add_option("--token-file", tokenOptions->file,
+                     "where the write token is kept (default: beside the configuration "
+                     "database, CONFIG.token)")
+        ->excludes(readOnly);
+    serve->add_flag("--new-token", tokenOptions->renew, "replace the kept write token")
+        ->excludes(readOnly);
+    action(serve, [&options, serveOptions, tokenOptions] {
+        serveModels(options, *serveOptions, *tokenOptions);
+    });
 }
 
 }  // namespace qms

@@ -6,10 +6,10 @@
 #include <cctype>
 #include <cstdio>
 #include <iostream>
-#include <random>
 
 #include "HttpSession.h"
 #include "M_ProjectDAO.h"
+#include "TokenFile.h"
 
 namespace qms::serve {
 
@@ -17,18 +17,6 @@ namespace asio = boost::asio;
 using asio::ip::tcp;
 
 namespace {
-
-// 128 bits from the system's random source, as hex digits.
-std::string newToken() {
-    std::random_device random;
-    std::string token;
-    for (int word = 0; word < 4; ++word) {
-        const unsigned bits = random();
-        for (int digit = 0; digit < 8; ++digit)
-            token += "0123456789abcdef"[(bits >> (4 * digit)) & 0xF];
-    }
-    return token;
-}
 
 // Compares in a time that does not tell how much of `given` was right.
 bool sameToken(const std::string& given, const std::string& token) {
@@ -77,15 +65,17 @@ const std::vector<std::pair<const char*, const char*>>& safeguardHeaders() {
 }
 
 ServerCore::ServerCore(CommandSession& session, const ServeOptions& options)
-    : session(session), options(options), token(newToken()) {}
+    : session(session),
+      options(options),
+      token(options.token.empty() ? newToken() : options.token) {}
 
 const ServerCore::Route* ServerCore::route(const std::string& method, const std::string& path,
                                            std::vector<std::string>& matches) const {
-    const bool write = method == "PUT";
-    if (!write && method != "GET" && method != "HEAD") return nullptr;
+    const std::string wanted = method == "HEAD" ? "GET" : method;
     std::smatch match;
     for (const Route& candidate : routes) {
-        if (candidate.write != write || !std::regex_match(path, match, candidate.pattern)) continue;
+        if (candidate.method != wanted || !std::regex_match(path, match, candidate.pattern))
+            continue;
         matches.assign(match.begin(), match.end());
         return &candidate;
     }

@@ -26,12 +26,13 @@ public:
     ServerCore(CommandSession& session, const ServeOptions& options);
 
     struct Route {
-        bool write;  // PUT; else GET (and HEAD)
+        std::string method;  // GET (and HEAD), or a write: PUT, POST, PATCH, DELETE
+        bool write() const { return method != "GET"; }
         std::regex pattern;
         WebServer::Handler handler;
         WebServer::Quick quick;
     };
-    /// The route of a GET/HEAD or PUT path, with its groups in `matches`; null for none.
+    /// The route of a GET/HEAD or write path, with its groups in `matches`; null for none.
     const Route* route(const std::string& method, const std::string& path,
                        std::vector<std::string>& matches) const;
     /// Whether a request naming `host` is answered (see WebServer.cpp).

@@ -19,17 +19,27 @@ Reply jsonReply(const Json& json) {
     return {jsonText(json)};
 }
 
+Reply errorReply(const HttpError& error) {
+    Json body = {{"error", error.what()}};
+    if (error.detail.is_object())
+        for (const auto& [name, value] : error.detail.items())
+            body[name] = value;
+    Reply reply = jsonReply(body);
+    reply.status = error.status;
+    return reply;
+}
+
 WebServer::WebServer(CommandSession& session, const ServeOptions& options)
     : core_(std::make_unique<ServerCore>(session, options)) {}
 
 WebServer::~WebServer() = default;
 
 void WebServer::get(const std::string& pattern, Handler handler, Quick quick) {
-    core_->routes.push_back({false, std::regex(pattern), std::move(handler), std::move(quick)});
+    core_->routes.push_back({"GET", std::regex(pattern), std::move(handler), std::move(quick)});
 }
 
-void WebServer::put(const std::string& pattern, Handler handler) {
-    core_->routes.push_back({true, std::regex(pattern), std::move(handler), {}});
+void WebServer::write(const std::string& method, const std::string& pattern, Handler handler) {
+    core_->routes.push_back({method, std::regex(pattern), std::move(handler), {}});
 }
 
 void WebServer::fixed(const std::string& path, const Reply& reply) {

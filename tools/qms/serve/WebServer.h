@@ -34,6 +34,7 @@ struct ServeOptions {
     std::string bind = "127.0.0.1";
     int port = 8080;  // 0: any free port
     bool readOnly = false;
+    std::string token;  // the write token; empty: a new one
 };
 
 /// A request as a handler sees it.
@@ -42,6 +43,7 @@ struct Request {
     std::map<std::string, std::string> query;  // the first value of each name
     std::vector<std::string> matches;          // [0] the path, then the pattern's groups
     std::string body;
+    std::optional<std::string> ifMatch;  // the If-Match header
     bool hasParam(const std::string& name) const { return query.count(name) != 0; }
     std::string param(const std::string& name) const;
 };
@@ -56,15 +58,21 @@ struct Reply {
         : body(std::move(text)), contentType(std::move(type)) {}
     std::shared_ptr<const std::string> body;
     std::string contentType = "application/json; charset=utf-8";
+    int status = 200;
+    std::string etag;  // the ETag header, when not empty
 };
 Reply jsonReply(const Json& json);
 
-/// A refusal with its HTTP status; the message is UTF-8.
+/// A refusal with its HTTP status; the message is UTF-8. The answer is
+/// {"error": message} and the fields of `detail` (an object) after it.
 struct HttpError : std::runtime_error {
-    HttpError(int status, const std::string& message)
-        : std::runtime_error(message), status(status) {}
+    HttpError(int status, const std::string& message, Json detail = nullptr)
+        : std::runtime_error(message), status(status), detail(std::move(detail)) {}
     int status;
+    Json detail;
 };
+/// The answer of a refusal.
+Reply errorReply(const HttpError& error);
 
 /// The header that carries the write token.
 constexpr const char* kTokenHeader = "X-QMS-Token";
@@ -84,9 +92,10 @@ public:
 
     /// Routes: `pattern` is a regular expression of the whole path.
     void get(const std::string& pattern, Handler handler, Quick quick = {});
-    /// A write: refused unless the server writes, the token matches and
-    /// the body is JSON.
-    void put(const std::string& pattern, Handler handler);
+    /// A write (PUT, POST, PATCH or DELETE): refused unless the server
+    /// writes, the token matches and the body is JSON.
+    void write(const std::string& method, const std::string& pattern, Handler handler);
+    void put(const std::string& pattern, Handler handler) { write("PUT", pattern, handler); }
     /// The same answer every time, given on an I/O thread.
     void fixed(const std::string& path, const Reply& reply);
     /// A stream of the events published to events() (text/event-stream).
