@@ -8,11 +8,13 @@
 # the original name in diagnostics, __FILE__ and the dependency file.
 #
 #   gbk-literals.pl [--from=GBK] COMPILER ARGS... -c SOURCE ...
+#   gbk-literals.pl --check FILE...
 #
 # --from=GBK reads sources written in GBK (generated code) rather than
 # UTF-8. A source without a non-ASCII literal is compiled as it is. Headers
-# are not rewritten: a non-ASCII literal in a project header fails the
-# compile (the check below), so that no text quietly stays UTF-8.
+# are not rewritten, so a non-ASCII literal in a header would stay UTF-8
+# under clang: --check names every FILE holding one and fails (the test
+# lint.header_literals runs it over the project's headers).
 use strict;
 use warnings;
 use File::Basename qw(dirname);
@@ -21,6 +23,21 @@ my $from = 'UTF-8';
 if (@ARGV && $ARGV[0] =~ /^--from=(.+)$/) {
     $from = $1;
     shift @ARGV;
+}
+if (@ARGV && $ARGV[0] eq '--check') {
+    shift @ARGV;
+    my $found = 0;
+    for my $file (@ARGV) {
+        open my $fh, '<:raw', $file or die "$file: $!\n";
+        my $text = do { local $/; <$fh> };
+        close $fh;
+        my @runs;
+        rewrite($text, \@runs);
+        next unless @runs;
+        print STDERR "$file: a narrow literal holds non-ASCII text; move it into a .cpp file\n";
+        $found = 1;
+    }
+    exit $found;
 }
 my @command = @ARGV;
 die "usage: gbk-literals.pl [--from=CHARSET] COMPILER ARGS...\n" unless @command;

@@ -6,7 +6,7 @@
 # the input as BUILD/fuzz/NAME/crash-... (or leak-, timeout-, oom-); keep
 # it in the corpus once fixed (docs/testing.md). Fails when any target broke.
 #
-#   bash tools/run-fuzz.sh build-sanitize [SECONDS] [NAME...]
+#   bash tools/run-fuzz.sh build-check [SECONDS] [NAME...]
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:?usage: run-fuzz.sh BUILD_DIR [SECONDS] [NAME...]}" && pwd)"

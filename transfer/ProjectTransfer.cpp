@@ -18,6 +18,7 @@
 #include "M_SceneInfoDAO.h"
 #include "MeridianNew.h"
 #include "PtrListHelper.h"
+#include "RecordInserter.h"
 #include "StringHelper.h"
 
 namespace MeridianSpace {
@@ -41,23 +42,6 @@ std::vector<std::unique_ptr<T>> findAll(FirstFailure& reads, const char* what, F
 
 bool holds(const IdentifierMap& map, int id) {
     return map.count(id) != 0;
-}
-
-// Saves `record` as a new row of the target exactly as it stands, and puts
-// its source identifier back; on success `newID` (when given) is the new
-// row's identifier. Rules of a record's own save (a table's or column's
-// versioned inner name) are not wanted here: the copy keeps the source's
-// values.
-template <class Record>
-[[nodiscard]] ResultMsg saveAsNew(Record& record, int* newID = nullptr) {
-    InstanceDataManager* idm = MeridianNew::getCurrMRDConfigIDM();
-    const int oldID = record._ID;
-    record._ID = -1;
-    const ResultMsg result =
-        idm != nullptr ? record.save(*idm, 0) : MeridianNew::noCurrentDatabase();
-    if (result.ok() && newID != nullptr) *newID = record._ID;
-    record._ID = oldID;
-    return result;
 }
 
 // The lines that open steps 1 to 12, by direction. The import merges the
@@ -93,6 +77,22 @@ const char* const kImportSteps[12] = {
 
 }  // namespace
 
+// Saves `record` as a new row of the target exactly as it stands; on
+// success `newID` (when given) is the new row's identifier. Rules of a
+// record's own save (a table's or column's versioned inner name) are not
+// wanted here: the copy keeps the source's values. Each kind of record goes
+// through one prepared insert, its values bound as they are.
+ResultMsg ProjectTransfer::saveAsNew(DAO& record, int* newID) {
+    InstanceDataManager* idm = MeridianNew::getCurrMRDConfigIDM();
+    if (idm == nullptr) return MeridianNew::noCurrentDatabase();
+    if (!inserter_ || &inserter_->manager() != idm)
+        inserter_ = std::make_unique<RecordInserter>(*idm);
+    int id = 0;
+    const ResultMsg result = inserter_->insert(record, 0, id);
+    if (result.ok() && newID != nullptr) *newID = id;
+    return result;
+}
+
 ProjectTransfer::PlannedTable::~PlannedTable() {
     T_deletePtrList(rowColumns);
 }
@@ -119,6 +119,7 @@ const char* ProjectTransfer::operationOf(Direction direction) {
 
 ResultMsg ProjectTransfer::toSource(int* failedStep) {
     if (side_ == Side::Source) return ResultMsg();
+    inserter_.reset();  // its statements belong to the databases left
     ResultMsg rm = direction_ == Direction::Export ? switch_.toHome()
                                                    : switch_.toFile(file_, failedStep, true);
     // A failed switch goes home, which is one of the two sides.
@@ -128,6 +129,7 @@ ResultMsg ProjectTransfer::toSource(int* failedStep) {
 
 ResultMsg ProjectTransfer::toTarget(int* failedStep) {
     if (side_ == Side::Target) return ResultMsg();
+    inserter_.reset();
     ResultMsg rm =
         direction_ == Direction::Export ? switch_.toFile(file_, failedStep) : switch_.toHome();
     side_ = rm.ok() || direction_ == Direction::Import ? Side::Target : Side::Source;

@@ -20,6 +20,7 @@
 
 namespace MeridianSpace {
 
+class DAO;
 class M_DelByInterfaceDAO;
 class M_DictDataDAO;
 class M_DictItemDAO;
@@ -32,6 +33,7 @@ class M_ProjectDAO;
 class M_R_FolderTableDAO;
 class M_R_ModelTableDAO;
 class M_SceneInfoDAO;
+class RecordInserter;
 
 class ProjectTransfer {
 public:
@@ -116,6 +118,7 @@ private:
     enum class Side { Source, Target };
 
     static const char* operationOf(Direction direction);
+    [[nodiscard]] ResultMsg saveAsNew(DAO& record, int* newID = nullptr);
     void writeFolders();
     void writeTables();
     void writeModelTableLinks();
@@ -136,6 +139,8 @@ private:
     std::vector<PlannedTable> tables_;
     std::map<int, std::size_t> tableIndex_;
     std::map<int, std::vector<std::unique_ptr<M_R_FolderTableDAO>>> folderLinks_;
+    /// Stores the records saved as new on the target side.
+    std::unique_ptr<RecordInserter> inserter_;
     std::size_t leftOutCount_ = 0;
     std::string firstLeftOut_;
 };

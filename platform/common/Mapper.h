@@ -11,6 +11,7 @@ namespace MeridianSpace {
 
 class DAO;
 class ResultRow;
+class RowInserter;
 
 /// A mapper keeps no state beyond its table name: one object per thread.
 class ARX Mapper {
@@ -29,9 +30,21 @@ public:
     /// A new object made from a row read in place; the caller owns it. Null
     /// unless readsResultRows().
     virtual DAO* loadResultRow(const ResultRow& row);
+    /// Binds the values of `pdao` into `row`, prepared for the columns of
+    /// doSave() in its order, as the numbers and texts they are: what
+    /// doSave()'s text gives back when stored. False (the default) when the
+    /// mapper cannot: then its rows go through doSave().
+    virtual bool bindRow(const DAO& pdao, RowInserter& row);
 
     /// Inner name of the mapper's table, set by the concrete constructor.
     std::string _entityInnerName;
+
+protected:
+    /// Whether a call of doLoad() on `a` and on `b` runs the same function.
+    /// False whenever that cannot be told, which only costs speed.
+    static bool loadsAlike(const Mapper& a, const Mapper& b);
+    /// The same of doSave().
+    static bool savesAlike(const Mapper& a, const Mapper& b);
 };
 
 /// Base of the mappers of tables in the configuration and work databases.

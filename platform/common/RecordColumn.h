@@ -4,11 +4,13 @@
 // and the member that holds its value, written to and read from a row.
 // Immutable once made; several threads may use it.
 #include <climits>
+#include <cmath>
 #include <string>
 
 #include "ITableData.h"
 #include "ResultReturnCode.h"
 #include "ResultRow.h"
+#include "RowInserter.h"
 #include "StringHelper.h"
 
 namespace MeridianSpace {
@@ -42,6 +44,25 @@ public:
                 break;
             default:
                 value = object.*member_.text;
+        }
+    }
+    /// Binds the member's value as column `column` of `row`: the number or
+    /// text that write()'s text gives back when stored. False, with nothing
+    /// bound, for a number that text does not give back (not finite).
+    bool bind(const T& object, int column, RowInserter& row) const {
+        switch (type_) {
+            case COL_TYPE_INT:
+                row.bindInteger(column, object.*member_.integer);
+                return true;
+            case COL_TYPE_DOUBLE: {
+                const double value = object.*member_.real;
+                if (!std::isfinite(value)) return false;
+                row.bindReal(column, StringHelper::readBackDouble(value));
+                return true;
+            }
+            default:
+                row.bindText(column, object.*member_.text);
+                return true;
         }
     }
     /// Sets the member from the column's text in `row`.

@@ -33,6 +33,7 @@
 #include "Mapper.h"
 #include "RecordColumn.h"
 #include "ResultReturnCode.h"
+#include "RowInserter.h"
 #include "StringHelper.h"
 
 namespace MeridianSpace {
@@ -59,6 +60,15 @@ public:
             row._colType[i] = columns_[i].type();
             columns_[i].write(object, row._colValue[i]);
         }
+    }
+    /// Binds every declared member into `row`, prepared for the columns of
+    /// save() in its order; false when one cannot be bound (see
+    /// RecordColumn::bind).
+    bool bind(const T& object, RowInserter& row) const {
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            if (!columns_[i].bind(object, static_cast<int>(i), row)) return false;
+        }
+        return true;
     }
     /// Sets every declared member from the row.
     void load(const ITableData& row, T& object) const {
@@ -100,6 +110,12 @@ public:
         return RUN_SUCCESS;
     }
 
+    /// Unless a derived mapper saves rows its own way (overrides doSave).
+    bool bindRow(const DAO& pdao, RowInserter& row) override {
+        const T* record = dynamic_cast<const T*>(&pdao);
+        return record != nullptr && !savesItsOwnWay() && columns_.bind(*record, row);
+    }
+
     DAO* doLoad(ITableData& qd) override {
         T* record = new T;
         static const std::string id = "id";
@@ -112,19 +128,8 @@ public:
     /// True unless a derived mapper loads rows its own way (overrides
     /// doLoad): that one is handed every row as ITableData.
     bool readsResultRows() const override {
-#if defined(__GNUC__) && !defined(__clang__)
-        // GCC resolves a member function pointer bound to an object to the
-        // function that call would run.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpmf-conversions"
-        using Load = DAO* (*)(Mapper*, ITableData&);
-        Mapper* self = const_cast<ColumnMapper*>(this);
-        return reinterpret_cast<Load>(self->*(&Mapper::doLoad)) ==
-               reinterpret_cast<Load>(&ColumnMapper::doLoad);
-#pragma GCC diagnostic pop
-#else
-        return false;
-#endif
+        const ColumnMapper plain(columns_);
+        return Mapper::loadsAlike(*this, plain);
     }
     DAO* loadResultRow(const ResultRow& row) override {
         if (row.layoutKey() == 0 || row.layoutKey() != layoutKey_) {
@@ -140,7 +145,18 @@ public:
     }
 
 private:
+    // Whether a derived mapper overrides doSave (as readsResultRows tells
+    // of doLoad); worked out at the first row, once the object is whole.
+    bool savesItsOwnWay() const {
+        if (ownSave_ < 0) {
+            const ColumnMapper plain(columns_);
+            ownSave_ = Mapper::savesAlike(*this, plain) ? 0 : 1;
+        }
+        return ownSave_ == 1;
+    }
+
     const RecordColumns<T>& columns_;
+    mutable int ownSave_ = -1;
     // Where the columns were in the rows of the last layout read.
     std::uint64_t layoutKey_ = 0;
     int idAt_ = -1;

@@ -192,6 +192,7 @@ public:
 
 private:
     friend class MRDSession;
+    friend class RowInserter;
     friend class ValueScans;
     friend class detail::InstanceFiles;
     using dataManager::dataManager;

@@ -39,19 +39,8 @@ protected:
             rawExecute(at, "INSERT INTO \"T_1\" (\"id\", \"A_1\", \"N_1\") VALUES " + rows));
         return at;
     }
-    // What a refusal must leave as it was: the file's bytes, or the server
-    // database's columns, indexes, rows and version.
-    static std::string state(const std::string& at) {
-        if (isFile(at)) return readText(at);
-        return rawScalar(
-            at,
-            "SELECT (SELECT string_agg(column_name || ' ' || data_type, ',' ORDER BY column_name) "
-            "FROM information_schema.columns WHERE table_schema = current_schema() AND "
-            "table_name = 'T_1') || (SELECT coalesce(string_agg(indexname, ',' ORDER BY "
-            "indexname), '') FROM pg_indexes WHERE schemaname = current_schema()) || (SELECT "
-            "string_agg(CAST(t AS TEXT), ';' ORDER BY t.id) FROM \"T_1\" AS t) || (SELECT "
-            "\"Version\" FROM \"ARX_InstanceInfo\")");
-    }
+    // What a refusal must leave as it was.
+    static std::string state(const std::string& at) { return backendAt(at).state(at); }
     int made = 0;
 };
 

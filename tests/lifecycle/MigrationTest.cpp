@@ -1,4 +1,3 @@
-#include <libpq-fe.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,39 +62,10 @@ protected:
     int models = 0;
 };
 
-// Everything a file holds, table by table: columns (name, type, default),
-// indexes and rows, as SQLite quotes them.
-std::string dump(const std::string& file) {
-    RawConnection db(file, false);
-    std::string out;
-    const std::string tables = db.scalar(
-        "SELECT group_concat(name, ',') FROM (SELECT name FROM sqlite_master WHERE type = 'table' "
-        "ORDER BY name)");
-    std::size_t start = 0;
-    while (start < tables.size()) {
-        const std::size_t comma = std::min(tables.find(',', start), tables.size());
-        const std::string t = tables.substr(start, comma - start), q = "'" + t + "'";
-        start = comma + 1;
-        const std::string values = db.scalar(
-            "SELECT group_concat('quote(\"' || name || '\")', '||''|''||') FROM "
-            "pragma_table_info(" +
-            q + ")");
-        out += t + "(" +
-               db.scalar(
-                   "SELECT group_concat(name || ' ' || type || ' ' || ifnull(dflt_value, "
-                   "'-'), ', ') FROM pragma_table_info(" +
-                   q + ")") +
-               ") [" +
-               db.scalar(
-                   "SELECT group_concat(name || ':' || \"unique\", ',') FROM (SELECT * "
-                   "FROM pragma_index_list(" +
-                   q + ") ORDER BY name)") +
-               "] " +
-               db.scalar("SELECT group_concat(r, ' ; ') FROM (SELECT " + values + " AS r FROM \"" +
-                         t + "\" ORDER BY rowid)") +
-               "\n";
-    }
-    return out;
+// Everything a database holds, table by table: columns (name, type,
+// default), indexes and rows.
+std::string dump(const std::string& location) {
+    return backendAt(location).tablesDump(location);
 }
 
 const char* const kRows = "INSERT INTO T_1 VALUES (1, 'x', 7, 2.0, X'00'), (2, '12', 8, 1.5, NULL)";
@@ -123,7 +93,7 @@ TEST_F(Migration, EachChangeKindMigratesRowsAsANewFileHoldsThemOrIsRefused) {
         const char* rows;     // of version 2, for the new file
     } cases[] = {
         {"add column",
-         [this](Model& m) {
+         [](Model& m) {
              M_NormalColumnDAO c;
              std::tie(c._name, c._dataType, c._defaultValue) = std::make_tuple("C", 1, "5");
              ASSERT_TRUE(m.t.addNormalColumnDAO(&m.now, &c).ok());
@@ -367,20 +337,6 @@ TEST_F(Migration, DriftAndBadInputAreFoundBeforeAnythingIsWritten) {
     }
 }
 
-// T_1 of a server database as the server prints it: columns, indexes
-// (the primary key's too), rows and the version its instance claims.
-std::string serverDump(const std::string& uri) {
-    return rawScalar(
-        uri,
-        "SELECT (SELECT string_agg(column_name || ' ' || data_type || ' ' || coalesce("
-        "column_default, '-'), ', ' ORDER BY ordinal_position) FROM information_schema.columns "
-        "WHERE table_schema = current_schema() AND table_name = 'T_1') || ' [' || (SELECT "
-        "string_agg(indexname, ',' ORDER BY indexname) FROM pg_indexes WHERE schemaname = "
-        "current_schema() AND tablename = 'T_1') || '] ' || (SELECT string_agg(CAST(t AS TEXT), "
-        "';' ORDER BY t.id) FROM \"T_1\" AS t) || ' v' || (SELECT \"Version\" FROM "
-        "\"ARX_InstanceInfo\")");
-}
-
 // An instance in a server database: built only where no table is yet and
 // with names the server keeps whole; read back, checked and migrated in
 // two rebuilds to what a new instance of the last version holds.
@@ -389,11 +345,12 @@ TEST_F(Migration, AServerInstanceIsBuiltCheckedAndMigratedInItsDatabase) {
     Model m = build();
     const std::string uri = dir.database("inst"), far = dir.database("far");
     ASSERT_TRUE(m.v1.createInstance(uri, "").ok());
+    // Numbered by the database: a rebuilt table numbers on after them.
     ASSERT_TRUE(rawExecute(uri,
-                           "INSERT INTO \"T_1\" VALUES (1, 'x', 7, 2.0, '\\x00'), "
-                           "(2, '12', 8, 1.5, NULL); SELECT setval(pg_get_serial_sequence("
-                           "'\"T_1\"', 'id'), 2); INSERT INTO \"T_1\" (\"A_1\") "
-                           "VALUES ('new')"));
+                           "INSERT INTO \"T_1\" (\"A_1\", \"N_1\", \"R_1\", \"Bl_1\") VALUES ('x', "
+                           "7, 2.0, " +
+                               underTest().bytesLiteral("00") +
+                               "), ('12', 8, 1.5, NULL), ('new', NULL, NULL, NULL)"));
     M_EntityModelDAO* found = nullptr;
     ASSERT_TRUE(M_EntityModelDAO::getInstanceInfo(uri, found).ok());
     EXPECT_EQ(std::make_pair(found->_ID, found->_version), std::make_pair(m.v1._ID, 1));
@@ -416,11 +373,11 @@ TEST_F(Migration, AServerInstanceIsBuiltCheckedAndMigratedInItsDatabase) {
     }
     ASSERT_TRUE(rawExecute(uri, "INSERT INTO \"T_1\" (\"A_1\") VALUES ('after')"));
     ASSERT_TRUE(m.now.createInstance(far, "").ok());
-    ASSERT_TRUE(rawExecute(far,
-                           "INSERT INTO \"T_1\" VALUES (1, 'x', '7', '\\x00'), "
-                           "(2, '12', '8', NULL), (3, 'new', NULL, NULL), "
-                           "(4, 'after', NULL, NULL)"));
-    EXPECT_EQ(serverDump(uri), serverDump(far));
+    ASSERT_TRUE(rawExecute(far, "INSERT INTO \"T_1\" VALUES (1, 'x', '7', " +
+                                    underTest().bytesLiteral("00") +
+                                    "), (2, '12', '8', NULL), (3, 'new', NULL, NULL), "
+                                    "(4, 'after', NULL, NULL)"));
+    EXPECT_EQ(dump(uri), dump(far));
 
     const std::string taken = m.v1.createInstance(uri, "").rMsg;
     EXPECT_NE(taken.find("数据库中已有表，不能在其中建立实例："), std::string::npos) << utf8(taken);
@@ -428,13 +385,12 @@ TEST_F(Migration, AServerInstanceIsBuiltCheckedAndMigratedInItsDatabase) {
     table(f, std::string(70, 'L'));
     const std::string empty = dir.database("long");
     const std::string refused = m.now.createInstance(empty, "").rMsg;
-    EXPECT_NE(refused.find("表名称超过数据库能保存的63字节：" + std::string(70, 'L')),
+    EXPECT_NE(refused.find("表名称超过数据库能保存的" +
+                           std::to_string(underTest().capabilities().nameLimit) + "字节：" +
+                           std::string(70, 'L')),
               std::string::npos)
         << utf8(refused);
-    EXPECT_EQ(rawScalar(empty,
-                        "SELECT count(*) FROM pg_tables WHERE schemaname = "
-                        "current_schema()"),
-              "0");
+    EXPECT_EQ(underTest().tableCount(empty), "0");
 }
 
 // A table of `rows` rows whose rebuild (int to text) writes more than the
@@ -470,7 +426,7 @@ protected:
 };
 
 TEST_F(LargeMigration, AFullDiskDuringTheRebuildLeavesTheFileAsItWas) {
-    ARX_FILE_ONLY();  // a full disk under SQLite files
+    ARX_FILE_ONLY();  // a full disk under database files
     installFaultyDisk();
     ResultMsg rm;
     {
@@ -596,26 +552,18 @@ TEST_F(Migration, ARowCommittedWhileAServerMigrationWaitsForItsLockIsKept) {
     const std::string uri = dir.database("inst");
     ASSERT_TRUE(m.v1.createInstance(uri, "").ok());
     ASSERT_TRUE(rawExecute(uri, "INSERT INTO \"T_1\" (\"A_1\", \"N_1\") VALUES ('first', 1)"));
-    const std::unique_ptr<PGconn, void (*)(PGconn*)> other(PQconnectdb(uri.c_str()), PQfinish);
-    const auto run = [&](const char* sql) {
-        PGresult* result = PQexec(other.get(), sql);
-        const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
-        PQclear(result);
-        return ok;
-    };
-    ASSERT_TRUE(run("BEGIN; INSERT INTO \"T_1\" (\"A_1\", \"N_1\") VALUES ('meanwhile', 2)"));
+    RawConnection other(uri);
+    ASSERT_TRUE(
+        other.execute("BEGIN; INSERT INTO \"T_1\" (\"A_1\", \"N_1\") VALUES ('meanwhile', 2)"));
     auto migration = std::async(std::launch::async, [&] { return migrate(uri, m.now); });
-    // A lock of this schema's tables that is waited for: the migration's.
+    // A lock of this database's tables that is waited for: the migration's.
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (rawScalar(uri,
-                     "SELECT count(*) FROM pg_locks AS l JOIN pg_class AS c ON c.oid = "
-                     "l.relation WHERE NOT l.granted AND c.relnamespace = (SELECT oid "
-                     "FROM pg_namespace WHERE nspname = current_schema())") == "0" &&
+    while (!underTest().waitsForLock(uri) &&
            migration.wait_for(5ms) == std::future_status::timeout &&
            std::chrono::steady_clock::now() < deadline) {
     }
     EXPECT_EQ(migration.wait_for(0s), std::future_status::timeout) << "it did not wait";
-    EXPECT_TRUE(run("COMMIT"));
+    EXPECT_TRUE(other.execute("COMMIT"));
     ASSERT_EQ(migration.wait_for(30s), std::future_status::ready);
     const ResultMsg rm = migration.get();
     EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
@@ -646,20 +594,14 @@ TEST_F(Migration, WhatAUserMadeInTheDatabaseSurvivesARebuildOrIsNamed) {
     }
     for (const std::string& at : locations) {
         SCOPED_TRACE(at);
-        const bool server = !isFile(at);
         ASSERT_TRUE(rawExecute(at,
                                "INSERT INTO \"T_1\" (\"A_1\", \"N_1\") VALUES ('x', 7), ('y', 8); "
                                "CREATE VIEW \"Recent\" AS SELECT \"A_1\", \"N_1\" FROM \"T_1\"; "
                                "CREATE INDEX \"Pair\" ON \"T_1\" (\"A_1\", \"N_1\")"));
         const std::string stamp =
             "UPDATE \"T_1\" SET \"A_1\" = 'stamped' WHERE \"id\" = NEW.\"id\";";
-        ASSERT_TRUE(rawExecute(
-            at, server
-                    ? "CREATE FUNCTION stamp() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN " +
-                          stamp +
-                          " RETURN NULL; END $$; CREATE TRIGGER \"Stamp\" AFTER INSERT ON "
-                          "\"T_1\" FOR EACH ROW EXECUTE FUNCTION stamp()"
-                    : "CREATE TRIGGER \"Stamp\" AFTER INSERT ON \"T_1\" BEGIN " + stamp + " END"));
+        ASSERT_TRUE(
+            rawExecute(at, backendAt(at).triggerSql("Stamp", "AFTER INSERT", "T_1", stamp)));
         // What checkDrift lists: kind, name, and "!" for one the database cannot use.
         const auto objects = [&] {
             MigrationPlan plan;
@@ -695,7 +637,8 @@ TEST_F(Migration, WhatAUserMadeInTheDatabaseSurvivesARebuildOrIsNamed) {
                   "drop-object Stamp;drop-object Pair;drop-object Recent;rebuild-table ;"
                   "set-version ;");
         EXPECT_EQ(objects(), "");
-        if (server) continue;
+        // Only a file keeps a view of a table that is not there.
+        if (!isFile(at)) continue;
         ASSERT_TRUE(rawExecute(at, "CREATE VIEW \"Gone\" AS SELECT * FROM \"ARX_Rebuild\""));
         EXPECT_EQ(objects(), "view Gone!;");
     }
@@ -818,12 +761,11 @@ TEST_F(Migration, ListedStatementsRunByHandMakeWhatTheLibraryMakes) {
     const std::string byHand = dir.database("byhand");
     ASSERT_TRUE(rawExecute(byHand, script(statements))) << script(statements);
     EXPECT_EQ(schemaDump(byHand), schemaDump(instanceAt(m.v1, "made", dir)));
-    if (!underTest().capabilities().localFile) {
-        EXPECT_EQ(rawScalar(scratch,
-                            "SELECT (SELECT count(*) FROM pg_namespace WHERE nspname LIKE "
-                            "'arx_statements%') + (SELECT count(*) FROM pg_tables WHERE "
-                            "schemaname = current_schema())"),
-                  "0");
+    // The scratch database is left empty and nothing beside it stays.
+    if (!scratch.empty()) {
+        EXPECT_EQ(underTest().tableCount(scratch) + "/" +
+                      underTest().databasesStartingWith(scratch, "arx_statements"),
+                  "0/0");
     }
 
     upgrade(m);
@@ -870,15 +812,11 @@ TEST_F(Migration, ListedStatementsRunByHandMakeWhatTheLibraryMakes) {
 
 // The rows of T_1 by column name (a column that comes back comes last).
 std::string namedRows(const std::string& location) {
-    if (!isFile(location)) {
-        return rawScalar(location,
-                         "SELECT string_agg(concat_ws('|', id, \"A_1\", \"N_1\", "
-                         "coalesce(\"R_1\"::text, 'NULL'), coalesce(\"Bl_1\"::text, "
-                         "'NULL')), ';' ORDER BY id) FROM \"T_1\"");
-    }
-    return rawScalar(location,
-                     "SELECT group_concat(id || '|' || A_1 || '|' || N_1 || '|' || quote(R_1) || "
-                     "'|' || quote(Bl_1), ';') FROM (SELECT * FROM T_1 ORDER BY id)");
+    return rawScalar(location, joinedSql(location,
+                                         "\"id\" || '|' || \"A_1\" || '|' || \"N_1\" || '|' || "
+                                         "coalesce(CAST(\"R_1\" AS TEXT), 'NULL') || '|' || "
+                                         "coalesce(CAST(\"Bl_1\" AS TEXT), 'NULL')",
+                                         "\"T_1\"", "\"id\"", ";"));
 }
 
 // A database of version 2 taken back to version 1: what version 2 ended

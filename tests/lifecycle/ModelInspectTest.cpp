@@ -1,9 +1,8 @@
-// A live database read into a model: the Chinook sample schema in its
-// SQLite form (the SQLite run) and its PostgreSQL form (the server run),
+// A live database read into a model: the Chinook sample schema in the form
+// of the backend under test (BackendUnderTest::sampleForm),
 // every table, column, key and reference checked; what the model cannot
 // hold listed.
 #include <algorithm>
-#include <cctype>
 
 #include "ModelApply.h"
 #include "ModelExport.h"
@@ -46,22 +45,6 @@ const char* const kChinookNotes =
     "mapped Invoice.Total\nmapped InvoiceLine.UnitPrice\nmapped Track.UnitPrice\n"
     "not-held Album\nnot-held Customer\nnot-held Employee\nnot-held Invoice\n"
     "not-held InvoiceLine\nnot-held PlaylistTrack\nnot-held PlaylistTrack\nnot-held Track\n";
-
-// The PostgreSQL form names everything in lower case with underscores.
-std::string snakeCase(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        const bool inWord = i > 0 && std::isalpha(static_cast<unsigned char>(text[i - 1]));
-        if (std::isupper(c)) {
-            if (inWord) out += '_';
-            out += static_cast<char>(std::tolower(c));
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
 
 void collectTables(const std::vector<FolderDescription>& folders,
                    std::vector<const TableDescription*>& out) {
@@ -127,24 +110,18 @@ std::string noteOf(const std::vector<InspectNote>& notes, const std::string& sub
 
 class ModelInspectTest : public RecordFixture {
 protected:
-    // A database of the backend under test made by `sql` (in the dialect
-    // chosen by the run).
-    std::string database(const std::string& sqliteSql, const std::string& serverSql) {
-        const std::string location =
-            !underTest().capabilities().localFile ? dir.database("inspected") : dir.file("in.db");
-        const bool made = !underTest().capabilities().localFile
-                              ? rawRun(location, serverSql).empty()
-                              : RawConnection(location).execute(sqliteSql);
-        EXPECT_TRUE(made);
+    // A database of the backend under test made by the sample script
+    // `sample` in the backend's form (data/<sample>_<form>.sql).
+    std::string database(const std::string& sample) {
+        const std::string location = dir.database("inspected");
+        const std::string script =
+            ARX_TEST_DATA "/" + sample + "_" + underTest().sampleForm() + ".sql";
+        EXPECT_EQ(rawRun(location, readText(script)), "") << script;
         return location;
     }
-    std::string chinook() {
-        return database(readText(ARX_TEST_DATA "/chinook/Chinook_Sqlite.sql"),
-                        readText(ARX_TEST_DATA "/chinook/Chinook_PostgreSql.sql"));
-    }
-    std::string named(const std::string& sqliteNames) const {
-        return !underTest().capabilities().localFile ? snakeCase(sqliteNames) : sqliteNames;
-    }
+    std::string chinook() { return database("chinook/Chinook"); }
+    // The names of the samples as the backend's form spells them.
+    static std::string named(const std::string& names) { return underTest().sampleName(names); }
 };
 
 // Chinook read into a new model: every table, column, key and reference,
@@ -177,10 +154,7 @@ TEST_F(ModelInspectTest, TheChinookSchemaBecomesAModelAndItsNextVersion) {
     ASSERT_TRUE(ModelExport::describe(stored, 0, back).ok());
     EXPECT_EQ(compact(back), named(kChinook));
 
-    ASSERT_TRUE(!underTest().capabilities().localFile
-                    ? rawRun(location, "ALTER TABLE album ADD COLUMN year INT").empty()
-                    : RawConnection(location).execute(
-                          "ALTER TABLE Album ADD COLUMN Year INTEGER DEFAULT 1970"));
+    ASSERT_EQ(rawRun(location, "ALTER TABLE Album ADD COLUMN Year INTEGER DEFAULT 1970"), "");
     InspectOptions again;
     again.existing = &stored;
     ModelDescription next;
@@ -199,22 +173,7 @@ TEST_F(ModelInspectTest, TheChinookSchemaBecomesAModelAndItsNextVersion) {
 // indexes, a column named id, types the model has no own kind for: each
 // one listed, nothing left out without a word.
 TEST_F(ModelInspectTest, WhatTheModelCannotHoldIsListed) {
-    const std::string location = database(
-        "CREATE TABLE Extra (Id INTEGER PRIMARY KEY AUTOINCREMENT, "
-        "Code TEXT DEFAULT 'a''b' CHECK (length(Code) = 3), Made TEXT DEFAULT CURRENT_TIMESTAMP, "
-        "A INTEGER, B INTEGER, Flag BOOLEAN DEFAULT TRUE, Price DECIMAL(8, 3), Raw);"
-        "CREATE INDEX ExtraAB ON Extra (A, B); CREATE UNIQUE INDEX ExtraCode ON Extra (Code); "
-        "CREATE UNIQUE INDEX ExtraLower ON Extra "
-        "(lower(Code)); CREATE VIEW ExtraView AS SELECT Code FROM Extra; CREATE TRIGGER "
-        "ExtraTrigger AFTER INSERT ON Extra BEGIN SELECT 1; END;",
-        "CREATE TABLE extra (id SERIAL PRIMARY KEY, code TEXT DEFAULT 'a''b' CHECK "
-        "(length(code) = 3), made TEXT DEFAULT now(), a INT, b INT, flag BOOLEAN DEFAULT TRUE, "
-        "price DECIMAL(8, 3), raw JSON); CREATE INDEX extra_a_b ON extra (a, b); CREATE UNIQUE "
-        "INDEX extra_code ON extra (code); CREATE UNIQUE "
-        "INDEX extra_lower ON extra (lower(code)); CREATE VIEW extra_view AS SELECT code FROM "
-        "extra; CREATE FUNCTION extra_fn() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
-        "RETURN NEW; END $$; CREATE TRIGGER extra_trigger AFTER INSERT ON extra FOR EACH ROW "
-        "EXECUTE FUNCTION extra_fn();");
+    const std::string location = database("inspect/Extra");
     ModelDescription read;
     std::vector<InspectNote> notes;
     const ResultMsg rm = ModelInspect::read(location, InspectOptions(), read, notes);
@@ -223,14 +182,10 @@ TEST_F(ModelInspectTest, WhatTheModelCannotHoldIsListed) {
               named("Extra: Code text(256) unique =a'b; Made text(256); A int; B int; Flag int =1; "
                     "Price real(8,3); Raw text(256)\n"));
     const std::string extra = named("Extra");
-    const std::string expected =
-        !underTest().capabilities().localFile
-            ? "mapped extra.flag\nmapped extra.price\nmapped extra.raw\nnot-held extra\n"
-              "not-held extra\nnot-held extra\nnot-held extra.id\n"
-              "not-held extra.made\nnot-held extra_trigger\nnot-held extra_view\n"
-            : "mapped Extra.Flag\nmapped Extra.Price\nmapped Extra.Raw\nnot-held Extra\n"
-              "not-held Extra\nnot-held Extra\nnot-held Extra.Id\nnot-held Extra.Made\n"
-              "not-held ExtraTrigger\nnot-held ExtraView\n";
+    const std::string expected = named(
+        "mapped Extra.Flag\nmapped Extra.Price\nmapped Extra.Raw\nnot-held Extra\n"
+        "not-held Extra\nnot-held Extra\nnot-held Extra.Id\nnot-held Extra.Made\n"
+        "not-held ExtraTrigger\nnot-held ExtraView\n");
     EXPECT_EQ(noteLines(notes), expected);
     EXPECT_EQ(noteOf(notes, extra + "." + named("Id"), ""),
               u8"每个物理表都有自己的标识列id，此主键由它承担");

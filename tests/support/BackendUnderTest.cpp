@@ -70,6 +70,13 @@ const BackendUnderTest* backendNamed(const std::string& name) {
     return nullptr;
 }
 
+std::vector<const BackendUnderTest*> matrixBackends() {
+    std::vector<const BackendUnderTest*> all;
+    for (const Entry& entry : matrix())
+        all.push_back(entry.backend);
+    return all;
+}
+
 const BackendUnderTest& serverUnderTest() {
     for (const Entry& entry : matrix())
         if (!entry.backend->capabilities().localFile) return *entry.backend;

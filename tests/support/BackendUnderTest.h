@@ -12,7 +12,9 @@
 // failure. Read-only after start: any thread may call.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "backend/Backend.h"
 
@@ -39,11 +41,29 @@ public:
     /// Removes what newDatabase made outside `folder` (nothing for files).
     virtual void dropDatabase(const std::string& location) const { (void)location; }
 
-    /// Runs statements that return nothing; the error text, "" on success.
-    virtual std::string execute(const std::string& location, const std::string& sql) const = 0;
-    /// The first column of the first row as text; "<none>" without a row,
-    /// "<error: ...>" when the statement fails.
-    virtual std::string scalar(const std::string& location, const std::string& sql) const = 0;
+    /// A connection of a test's own to one database, for statements that
+    /// must share it (a lock or a transaction held while the library works).
+    class Session {
+    public:
+        virtual ~Session() = default;
+        /// Runs statements that return nothing; the error text, "" on success.
+        virtual std::string execute(const std::string& sql) = 0;
+        /// The first column of the first row as text; "<none>" without a
+        /// row, "<error: ...>" when the statement fails.
+        virtual std::string scalar(const std::string& sql) = 0;
+    };
+    /// Opens one; a missing database file is made only when `create` says so.
+    virtual std::unique_ptr<Session> connect(const std::string& location,
+                                             bool create = true) const = 0;
+
+    /// Session::execute on a connection of its own.
+    std::string execute(const std::string& location, const std::string& sql) const {
+        return connect(location)->execute(sql);
+    }
+    /// Session::scalar on a connection of its own.
+    std::string scalar(const std::string& location, const std::string& sql) const {
+        return connect(location, false)->scalar(sql);
+    }
     /// Every row of every table, table by table in name order, each row as
     /// the database prints it: what a test compares to see that nothing
     /// was written.
@@ -81,6 +101,51 @@ public:
     virtual bool removeFault(const std::string& location, const std::string& name,
                              const std::string& table) const = 0;
 
+    /// The tables of `location` in name order, comma-separated, without the
+    /// engine's own.
+    virtual std::string tableNames(const std::string& location) const = 0;
+    /// Each table in name order, a line each, with its columns (name, type,
+    /// default), its indexes and its rows: what two databases that hold the
+    /// same share, however each came to hold it.
+    virtual std::string tablesDump(const std::string& location) const = 0;
+    /// What a test compares before and after a refused write to see that
+    /// nothing was written: the bytes of a database file (its log folded
+    /// in), or the catalogue and rows of a server's database.
+    virtual std::string state(const std::string& location) const {
+        return catalogue(location) + "\n" + allRows(location);
+    }
+    /// What the engine's own check finds wrong with the database; "" when
+    /// nothing, or when the engine keeps its storage to itself (a server).
+    virtual std::string damage(const std::string& location) const {
+        (void)location;
+        return "";
+    }
+    /// SQL that makes the trigger `name` run `statements` (each ended by
+    /// ';') for each row of `table` at `when` ("AFTER INSERT"); NEW names
+    /// the row.
+    virtual std::string triggerSql(const std::string& name, const std::string& when,
+                                   const std::string& table,
+                                   const std::string& statements) const = 0;
+    /// Whether a session waits for a lock on a table of `location` that
+    /// another holds; false where the engine does not tell.
+    virtual bool waitsForLock(const std::string& location) const {
+        (void)location;
+        return false;
+    }
+    /// How many databases beside `location` on its server, or files in its
+    /// folder, have names that start with `prefix`.
+    virtual std::string databasesStartingWith(const std::string& location,
+                                              const std::string& prefix) const = 0;
+    /// The form of the sample schemas under tests/data that this backend
+    /// reads (data/chinook/Chinook_<form>.sql).
+    virtual std::string sampleForm() const = 0;
+    /// How that form spells the name that the form of database files
+    /// spells `name` (Album.ArtistId).
+    virtual std::string sampleName(const std::string& name) const { return name; }
+    /// The value of `qms model sql --dialect` for this backend's statements;
+    /// "" when the tool has none.
+    virtual std::string dialect() const = 0;
+
     /// Whether the engine refuses a value unlike its column (text in a
     /// number column, a zero byte in text) rather than keep it.
     virtual bool strictTypes() const { return false; }
@@ -111,6 +176,8 @@ const BackendUnderTest& underTest();
 const BackendUnderTest& backendAt(const std::string& location);
 /// The backend `name` of the matrix; nullptr when it has none such.
 const BackendUnderTest* backendNamed(const std::string& name);
+/// Every backend of the matrix, the backend of files first.
+std::vector<const BackendUnderTest*> matrixBackends();
 /// The first backend of the matrix whose databases live on a server, for
 /// the cases about servers whatever the run.
 const BackendUnderTest& serverUnderTest();

@@ -4,48 +4,28 @@
 // whichever backend `location` belongs to (see BackendUnderTest.h). Raw SQL
 // meant for every backend quotes its identifiers ("T_M_Project", "Name"):
 // a server keeps their case.
-#include <sqlite3.h>
-
+#include <memory>
 #include <string>
 
 #include "support/BackendUnderTest.h"
 
 namespace arxtest {
 
-/// A plain connection of its own to the SQLite file behind a location of
-/// files (for a lock held on it, or statements on one connection).
+/// A connection of a test's own to the database at `location`, whatever
+/// its backend (a lock held on it, or statements on one connection).
 class RawConnection {
 public:
-    /// Makes a missing file only when `create` says so.
-    explicit RawConnection(const std::string& location, bool create = true) {
-        const std::string path = location.substr(backendAt(location).scheme().size());
-        sqlite3_open_v2(path.c_str(), &db_,
-                        SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0), nullptr);
-    }
-    ~RawConnection() { sqlite3_close(db_); }
-    RawConnection(const RawConnection&) = delete;
-    RawConnection& operator=(const RawConnection&) = delete;
+    /// Makes a missing database file only when `create` says so.
+    explicit RawConnection(const std::string& location, bool create = true)
+        : session_(backendAt(location).connect(location, create)) {}
 
     /// Runs statements that return nothing; true on success.
-    bool execute(const std::string& sql) {
-        return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
+    bool execute(const std::string& sql) { return session_->execute(sql).empty(); }
     /// As BackendUnderTest::scalar.
-    std::string scalar(const std::string& sql) {
-        sqlite3_stmt* stmt = nullptr;
-        std::string out = "<none>";
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-            out = std::string("<error: ") + sqlite3_errmsg(db_) + ">";
-        } else if (sqlite3_step(stmt) == SQLITE_ROW) {
-            const unsigned char* text = sqlite3_column_text(stmt, 0);
-            out = text ? reinterpret_cast<const char*>(text) : "";
-        }
-        sqlite3_finalize(stmt);
-        return out;
-    }
+    std::string scalar(const std::string& sql) { return session_->scalar(sql); }
 
 private:
-    sqlite3* db_ = nullptr;
+    std::unique_ptr<BackendUnderTest::Session> session_;
 };
 
 /// Whether `location` is a database file on the local disk.

@@ -4,8 +4,8 @@
 // a text block right after a shell block shows lines that the block's
 // output holds, in that order ("..." stands for lines left out; runs of
 // blanks count as one). `qms serve` runs until it answers a request and is
-// then stopped as Ctrl-C stops it. On PostgreSQL the configuration database
-// is a server database. So README and tool cannot drift apart.
+// then stopped as Ctrl-C stops it. On a backend of servers the configuration
+// database is a server database. So README and tool cannot drift apart.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>

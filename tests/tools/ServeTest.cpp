@@ -180,8 +180,8 @@ protected:
         if (!arxtest::serverUnderTest().unavailable().empty()) {
             if (arxtest::serverRequired())
                 ADD_FAILURE() << arxtest::serverUnderTest().unavailable();
-            std::cout << "PostgreSQL part skipped: " << arxtest::serverUnderTest().unavailable()
-                      << "\n";
+            std::cout << arxtest::serverUnderTest().name()
+                      << " part skipped: " << arxtest::serverUnderTest().unavailable() << "\n";
             return "";
         }
         const std::string config = dir.serverDatabase(name);
@@ -584,7 +584,8 @@ TEST_F(ServeTest, EventsNameTheModelsThatChangedOnBothBackends) {
 TEST_F(ServeTest, AServerDatabaseIsShownWithoutItsPassword) {
     if (!arxtest::serverUnderTest().unavailable().empty()) {
         if (arxtest::serverRequired()) FAIL() << arxtest::serverUnderTest().unavailable();
-        GTEST_SKIP() << "no PostgreSQL server: " << arxtest::serverUnderTest().unavailable();
+        GTEST_SKIP() << "no " << arxtest::serverUnderTest().name()
+                     << " server: " << arxtest::serverUnderTest().unavailable();
     }
     const std::string uri = dir.serverDatabase("serve");
     const std::size_t user = uri.find("://") + 3, at = uri.find('@');
@@ -599,7 +600,7 @@ TEST_F(ServeTest, AServerDatabaseIsShownWithoutItsPassword) {
             ASSERT_NE(r.status, 0) << path;
             seen += r.body;
         }
-        EXPECT_NE(seen.find("postgresql://"), std::string::npos) << seen;
+        EXPECT_NE(seen.find(arxtest::serverUnderTest().scheme()), std::string::npos) << seen;
         EXPECT_EQ(seen.find(password), std::string::npos) << seen;
     }
     std::ifstream log(dir.file("serve.log"));

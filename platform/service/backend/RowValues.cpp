@@ -18,7 +18,7 @@ void bindRowValue(Statement& stmt, int index, const std::string& value, int colT
             } else if (StringHelper::parseCanonicalInteger(value, integer)) {
                 stmt.bindInt64(index, integer);
             } else {
-                stmt.bindText(index, value);
+                stmt.bindTextInPlace(index, value.data(), value.size());
             }
             return;
         }
@@ -29,7 +29,7 @@ void bindRowValue(Statement& stmt, int index, const std::string& value, int colT
             } else if (StringHelper::parseWholeDouble(value, real)) {
                 stmt.bindDouble(index, real);
             } else {
-                stmt.bindText(index, value);
+                stmt.bindTextInPlace(index, value.data(), value.size());
             }
             return;
         }
@@ -43,7 +43,7 @@ void bindRowValue(Statement& stmt, int index, const std::string& value, int colT
             }
             return;
         default:
-            stmt.bindText(index, value);
+            stmt.bindTextInPlace(index, value.data(), value.size());
     }
 }
 

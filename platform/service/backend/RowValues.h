@@ -13,7 +13,8 @@ namespace MeridianSpace::detail {
 class Connection;
 
 /// Binds a row value by its column type: numbers as numbers, an empty number
-/// as NULL, blobs as their bytes, everything else as text.
+/// as NULL, blobs as their bytes, everything else as text, in place: `value`
+/// must stay as it is until the statement has run.
 void bindRowValue(Statement& stmt, int index, const std::string& value, int colType);
 /// Binds a condition value: a value in single quotes is that text, a
 /// canonical integer a number, anything else text. Never read as SQL.

@@ -57,6 +57,12 @@ public:
     bool bindText(int index, const std::string& text) {
         return bindText(index, text.data(), text.size());
     }
+    /// The same without a copy where the backend can: the bytes must stay
+    /// as they are until the statement has run (the next reset()).
+    bool bindTextInPlace(int index, const char* data, std::size_t size) {
+        if (logging()) keepText(index, data, size);
+        return accepted(index, refuseTextInPlace(index, data, size));
+    }
     /// Raw bytes; a size of 0 binds an empty blob, not NULL.
     bool bindBlob(int index, const void* data, std::size_t size) {
         if (logging()) keepBlob(index, data, size);
@@ -119,6 +125,10 @@ protected:
     virtual const char* refuseInt64(int index, long long value) = 0;
     virtual const char* refuseDouble(int index, double value) = 0;
     virtual const char* refuseText(int index, const char* data, std::size_t size) = 0;
+    /// The default copies, as refuseText does.
+    virtual const char* refuseTextInPlace(int index, const char* data, std::size_t size) {
+        return refuseText(index, data, size);
+    }
     virtual const char* refuseBlob(int index, const void* data, std::size_t size) = 0;
     virtual StepResult runStep() = 0;
     virtual void resetRun() = 0;

@@ -3,6 +3,7 @@
 #include "detail/RowWrites.h"
 
 #include <climits>
+#include <functional>
 
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
@@ -59,28 +60,18 @@ ResultMsg writeFailure(detail::Connection& conn, const std::string& table,
 }
 
 // Prepares `sql`, binds the row's values and then the condition values, and
-// runs it. An INSERT whose backend returns the new "id" as a row hands it to
-// `newID`.
+// runs it.
 ResultMsg writeRow(detail::Connection& conn, const std::string& sql, const ITableData& row,
-                   const std::vector<std::string>& conditionValues, long long* newID = nullptr,
-                   detail::StatementKind kind = detail::StatementKind::Other) {
+                   const std::vector<std::string>& conditionValues) {
     StatementLease lease;
-    ResultMsg r = conn.prepare(sql, lease, kind);
+    ResultMsg r = conn.prepare(sql, lease);
     if (!r.ok()) return conn.explainFailure(row._tableInnerName, rowColumns(row), r);
     for (int i = 0; i < row._colNum; ++i) {
         detail::bindRowValue(*lease, i + 1, row._colValue[i], row._colType[i]);
     }
     bindWhereValues(*lease, row._colNum + 1, conditionValues);
     // The column list is only needed to explain a failure.
-    const detail::StepResult rc = lease->step();
-    if (rc == detail::StepResult::Row && newID != nullptr) {
-        *newID = lease->columnInt64(0);
-        return ResultMsg();
-    }
-    if (rc == detail::StepResult::Done) {
-        if (newID != nullptr) *newID = conn.lastInsertRowId();
-        return ResultMsg();
-    }
+    if (lease->step() == detail::StepResult::Done) return ResultMsg();
     return writeFailure(conn, row._tableInnerName, rowColumns(row));
 }
 
@@ -184,22 +175,35 @@ bool detail::sameConditionParts(const std::vector<std::string>& parts,
     return true;
 }
 
-ResultMsg detail::RowWrites::addITableData(const ITableData& row, int commitType, int& newID) {
-    detail::Connection& conn = conn_;
+ResultMsg detail::insertShapeOf(Connection& conn, const ITableData& row, RowShape& out) {
     const detail::RowShape& shape = insertStatement(conn, row);
     if (shape.sql.empty()) return checkRow(row);
+    out = shape;
+    return ResultMsg();
+}
+
+ResultMsg detail::insertRow(Connection& conn, const RowShape& shape, int commitType,
+                            const std::function<void(Statement&)>& bind, bool explicitId,
+                            int& newID) {
     return conn.write(commitType, [&]() {
-        static const std::vector<std::string> noConditions;
+        StatementLease lease;
+        ResultMsg r = conn.prepare(shape.sql, lease, shape.kind);
+        if (!r.ok()) return conn.explainFailure(shape.table, shape.columns, r);
+        bind(*lease);
         long long id = 0;
-        ResultMsg r = writeRow(conn, shape.sql, row, noConditions, &id, shape.kind);
-        if (!r.ok()) return r;
+        const detail::StepResult rc = lease->step();
+        if (rc == detail::StepResult::Row) {
+            id = lease->columnInt64(0);
+        } else if (rc == detail::StepResult::Done) {
+            id = conn.lastInsertRowId();
+        } else {
+            return writeFailure(conn, shape.table, shape.columns);
+        }
         // A row stored under an identifier of its own keeps the backend's
         // next identifiers above it.
-        for (int i = 0; i < row._colNum; ++i) {
-            if (isIdColumn(row._cloInnerName[i]) && !row._colValue[i].empty()) {
-                r = conn.catalogue().explicitIdStored(row._tableInnerName, id);
-                if (!r.ok()) return r;
-            }
+        if (explicitId) {
+            r = conn.catalogue().explicitIdStored(shape.table, id);
+            if (!r.ok()) return r;
         }
         if (id > INT_MAX) {
             return ResultMsg(SRV_ERR_ARGUMENT, "行标识超出32位范围：" + std::to_string(id));
@@ -207,6 +211,22 @@ ResultMsg detail::RowWrites::addITableData(const ITableData& row, int commitType
         newID = static_cast<int>(id);
         return r;
     });
+}
+
+ResultMsg detail::RowWrites::addITableData(const ITableData& row, int commitType, int& newID) {
+    detail::Connection& conn = conn_;
+    const detail::RowShape& shape = insertStatement(conn, row);
+    if (shape.sql.empty()) return checkRow(row);
+    bool explicitId = false;
+    for (int i = 0; i < row._colNum; ++i)
+        explicitId = explicitId || (isIdColumn(row._cloInnerName[i]) && !row._colValue[i].empty());
+    return insertRow(
+        conn, shape, commitType,
+        [&row](Statement& stmt) {
+            for (int i = 0; i < row._colNum; ++i)
+                detail::bindRowValue(stmt, i + 1, row._colValue[i], row._colType[i]);
+        },
+        explicitId, newID);
 }
 
 ResultMsg detail::RowWrites::updateITableData(const ITableData& row,

@@ -1,6 +1,7 @@
 #pragma once
 
 // Inserts, updates and deletes the rows of one database's tables.
+#include <functional>
 #include <list>
 #include <string>
 #include <vector>
@@ -32,6 +33,18 @@ public:
 private:
     Connection& conn_;
 };
+
+struct RowShape;
+
+/// The checked INSERT of rows of `row`'s table and column names (its values
+/// are not looked at), into `out`; the refusal when a name is not sound.
+ResultMsg insertShapeOf(Connection& conn, const ITableData& row, RowShape& out);
+/// Inserts one row through the statement of `shape` (prepared once, then
+/// taken from the connection's cache), its values bound by `bind`, as a
+/// write of `commitType`; `newID` is the identifier the row got.
+/// `explicitId`: the row brings its own "id".
+ResultMsg insertRow(Connection& conn, const RowShape& shape, int commitType,
+                    const std::function<void(Statement&)>& bind, bool explicitId, int& newID);
 
 /// Runs a prepared write on `table` to its end; a failure says which of
 /// `columns` (or the table) is missing, or what the engine answered.

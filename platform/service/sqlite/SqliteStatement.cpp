@@ -98,6 +98,9 @@ protected:
         return refused(
             sqlite3_bind_text64(stmt_, index, data, size, SQLITE_TRANSIENT, SQLITE_UTF8));
     }
+    const char* refuseTextInPlace(int index, const char* data, std::size_t size) override {
+        return refused(sqlite3_bind_text64(stmt_, index, data, size, SQLITE_STATIC, SQLITE_UTF8));
+    }
     const char* refuseBlob(int index, const void* data, std::size_t size) override {
         return refused(size == 0 ? sqlite3_bind_zeroblob(stmt_, index, 0)
                                  : sqlite3_bind_blob64(stmt_, index, data, size, SQLITE_TRANSIENT));

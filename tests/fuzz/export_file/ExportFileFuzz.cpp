@@ -2,7 +2,7 @@
 // input becomes a file on disk, and M_ProjectDAO::getImportProjectList
 // checks it (an instance file of the model "M_QMS", every page sound, the
 // tables and columns of the records, their integers and references) and
-// lists its projects. SQLite's own parser reads the file first.
+// lists its projects. The database engine's own parser reads the file first.
 #include <unistd.h>
 
 #include <cstdint>

@@ -4,7 +4,9 @@
 #include "DAO.h"
 #include "DAOFactoryRegistry.h"
 #include "InstanceDataManager.h"
+#include "MRDSession.h"
 #include "RecordFinder.h"
+#include "RecordInserter.h"
 #include "RelationDataTool.h"
 #include "ServiceErrorCode.h"
 #include "support/PlatformFixture.h"
@@ -91,6 +93,73 @@ TEST_F(PersistentObject, ExplicitDatabasesLetOneObjectMoveBetweenTwoFiles) {
     T_deletePtrList(found);
     EXPECT_EQ(rawScalar(workPath, "SELECT count(*) FROM \"T_M_Note\""), "0");
     EXPECT_EQ(rawScalar(configPath, "SELECT count(*) FROM \"T_M_Note\""), "1");
+}
+
+// A note whose mapper saves its own way: it stamps the title.
+class StampedNoteDAO : public NoteDAO {
+public:
+    Mapper* createMapper() override {
+        struct Stamping : ColumnMapper<NoteDAO> {
+            Stamping() : ColumnMapper(columnsOf()) {}
+            static const RecordColumns<NoteDAO>& columnsOf() {
+                static const RecordColumns<NoteDAO> columns(
+                    "T_M_Note", {{"Name", &NoteDAO::_name}, {"Title", &NoteDAO::_title}});
+                return columns;
+            }
+            int doSave(ITableData& row, DAO* object) override {
+                const int filled = ColumnMapper::doSave(row, object);
+                row._colValue[1] += " (stamped)";
+                return filled;
+            }
+        };
+        return new Stamping;
+    }
+};
+
+TEST_F(PersistentObject, RecordInserterStoresTheRowsASaveStores) {
+    InstanceDataManager& config = *MeridianNew::getCurrMRDConfigIDM();
+    const std::string row =
+        "SELECT \"Name\" || '/' || \"Title\" || '/' || \"RProjectID\" || '/' || "
+        "\"T_M_FolderID\" || '/' || \"Priority\" || '/' || \"Weight\" || '/' || "
+        "COALESCE(\"InnerName\", 'null') FROM \"T_M_Note\" WHERE \"id\" = ";
+    struct Case {
+        const char* name;
+        const char* title;
+        int priority;
+        double weight;
+    };
+    const Case cases[] = {{"plain", "t", 3, 0.25},
+                          {"it's", "", -2147483647 - 1, 0.1},
+                          {"", "  spaced ", 2147483647, -1e300},
+                          {"1e3", "007", 0, 1.0 / 3.0}};
+    RecordInserter inserter(config);
+    for (const Case& c : cases) {
+        NoteDAO note;
+        note._name = c.name;
+        note._title = c.title;
+        note._priority = c.priority;
+        note._weight = c.weight;
+        note._ID = -1;
+        ASSERT_TRUE(note.save(config, 0).ok());
+        const int saved = note._ID;
+        note._ID = 77;
+        int inserted = 0;
+        ASSERT_TRUE(inserter.insert(note, 0, inserted).ok()) << c.name;
+        EXPECT_EQ(note._ID, 77);
+        EXPECT_GT(inserted, saved);
+        ASSERT_TRUE(config.getPSession()->commit().ok());
+        EXPECT_EQ(rawScalar(configPath, row + std::to_string(inserted)),
+                  rawScalar(configPath, row + std::to_string(saved)))
+            << c.name;
+    }
+    // A mapper that saves its own way is not bypassed.
+    StampedNoteDAO stamped;
+    stamped._title = "mine";
+    int id = 0;
+    ASSERT_TRUE(inserter.insert(stamped, COMMIT_T_IMMEDIATELY, id).ok());
+    EXPECT_EQ(rawScalar(configPath,
+                        "SELECT \"Title\" FROM \"T_M_Note\" WHERE \"id\" = " + std::to_string(id)),
+              "mine (stamped)");
 }
 
 TEST_F(PersistentObject, EachKindOfObjectLivesInItsDatabase) {

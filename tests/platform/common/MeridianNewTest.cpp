@@ -150,7 +150,7 @@ TEST_F(Platform, RefusedSwitchesKeepTheCurrentDatabases) {
 }
 
 TEST_F(Platform, StartingOnADatabaseThatHasEverythingWaitsForNoWriter) {
-    ARX_FILE_ONLY();  // a writer holding a SQLite file's write lock
+    ARX_FILE_ONLY();  // a writer holding a database file's write lock
     ASSERT_TRUE(MeridianNew::shutdown().ok());
     RawConnection writer(configPath);
     ASSERT_TRUE(
@@ -162,7 +162,7 @@ TEST_F(Platform, StartingOnADatabaseThatHasEverythingWaitsForNoWriter) {
 }
 
 TEST(PlatformFaults, AFailedCommitOnSwitchOrShutdownIsReportedAndLogged) {
-    ARX_FILE_ONLY();  // a full disk under SQLite files
+    ARX_FILE_ONLY();  // a full disk under database files
     installFaultyDisk();
     registerSampleRecords();
     TempDir dir;

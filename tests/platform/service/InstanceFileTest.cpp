@@ -40,7 +40,8 @@ protected:
         MetaDataNames::use(metaNames());
         record = IEntityModel{"M", 2, "12", "d", 0, 0, 0, dir.file("inst.db"), "", "uid-1", "3"};
     }
-    // The folder's files besides the session's own database (a file only on SQLite).
+    // The folder's files besides the session's own database (a file only where databases are
+    // files).
     V files() {
         V out;
         for (const std::string& name : FolderHelper::FilesInFolder(dir.path()))
@@ -58,17 +59,13 @@ TEST_F(InstanceFile, HoldsTheTablesAndColumnsOfTheVersionAndDescribesItself) {
     ASSERT_TRUE(made && file->createInstanceDataManager(m, 0).ok());
     std::unique_ptr<InstanceDataManager> fileIdm(m);
     const std::string path = record._filePath, insert = "INSERT INTO Item_1 (Code_1) VALUES ('a')";
-    // Each table once, in link order; the columns of version 2 only.
-    EXPECT_EQ(rawScalar(path, "SELECT group_concat(name) FROM sqlite_master WHERE type = 'table'"),
-              "ARX_InstanceInfo,New_2,Item_1");
-    EXPECT_EQ(rawScalar(path, "SELECT group_concat(name) FROM pragma_table_info('Item_1')"),
-              "id,Code_1,Qty_1");
+    // Each table once; the columns of version 2 only.
+    const BackendUnderTest& fileBackend = backendAt(path);
+    EXPECT_EQ(fileBackend.tableNames(path), "ARX_InstanceInfo,Item_1,New_2");
+    EXPECT_EQ(fileBackend.columns(path, "Item_1"), "id,Code_1,Qty_1");
     EXPECT_TRUE(rawExecute(path, insert));
     EXPECT_FALSE(rawExecute(path, insert));  // unique
-    EXPECT_EQ(rawScalar(path,
-                        "SELECT Qty_1 || (SELECT count(*) FROM sqlite_master WHERE "
-                        "type = 'index') FROM Item_1"),
-              "52");
+    EXPECT_EQ(rawScalar(path, "SELECT Qty_1 FROM Item_1") + fileBackend.indexCount(path), "52");
 
     IEntityModel back;
     ASSERT_TRUE(fileIdm->getEntityModelInstanceInfo(back).ok());
@@ -97,6 +94,36 @@ TEST_F(InstanceFile, RefusalsLeaveNoFileAndTouchNoExistingOne) {
         EXPECT_EQ(files(), V{"taken.db"});
     }
     EXPECT_EQ(readText(dir.file("taken.db")), "keep");
+}
+
+// Model R (versions 1 and 2) links Rev_1, whose column A_1 is text in
+// version 1 and an integer from version 2 on (a second record of the same
+// inner name): each version's instance holds A_1 once, in the place of its
+// first record, with that version's type.
+TEST_F(InstanceFile, ARevisedColumnKeepsItsPlaceWithTheTypeOfEachVersion) {
+    ASSERT_TRUE(rawExecute(dbPath, R"(
+INSERT INTO "T_M_EntityModel" VALUES (4, 'R', 1, 1), (5, 'R', 2, 1);
+INSERT INTO "T_M_EntityTable" VALUES (5, 'Rev', 'Rev_1', 1, 999999);
+INSERT INTO "T_M_R_ModelTable" VALUES (6, 4, 5), (7, 5, 5);
+INSERT INTO "T_M_NormalColumn" ("id", "T_M_EntityTableID", "Name", "InnerName", "DataType",
+  "DefaultValue", "IsIndex", "IsOnly", "AddVersion", "DelVersion") VALUES
+  (6, 5, 'A', 'A_1', 2, '', 0, 0, 1, 2), (7, 5, 'B', 'B_1', 3, '', 0, 0, 1, 999999),
+  (8, 5, 'A', 'A_1', 1, '', 1, 0, 2, 999999);)"));
+    // Version, the layout of Rev_1: inner name, storage type and index.
+    const std::pair<int, std::string> versions[] = {{1, "A_1:20 B_1:30 "}, {2, "A_1:11 B_1:30 "}};
+    for (const auto& [version, layout] : versions) {
+        SCOPED_TRACE(version);
+        IEntityModel model = record;
+        std::tie(model._name, model._version, model._filePath) =
+            std::make_tuple("R", version, dir.file("r" + std::to_string(version) + ".db"));
+        MRDSession* made = nullptr;
+        ASSERT_TRUE(idm->createEntityModelInstance_Create(model, made, 1).ok());
+        std::unique_ptr<MRDSession> file(made);
+        InstanceDataManager* m = nullptr;
+        ASSERT_TRUE(file->createInstanceDataManager(m, 0).ok());
+        std::unique_ptr<InstanceDataManager> fileIdm(m);
+        EXPECT_EQ(layoutText(*fileIdm, "Rev_1", shapeOf), layout);
+    }
 }
 
 }  // namespace arxtest

@@ -76,8 +76,8 @@ TEST_F(RowData, QueriesTakeValuesAsDataAndRefuseAnythingElse) {
         {0, {"apricot", "banana"}, {}, {cond("Qty", ">=", "5")}},
         {0, {"apple", "banana"}, {}, {cond("Qty", "<>", "1"), cond("Name", "not like", "'apr%'")}},
         {0, {}, {}, {cond("Name", "=", "' OR '1'='1")}},
-        // Text against a number column: SQLite compares and finds nothing; a
-        // server refuses the value.
+        // Text against a number column: an engine that keeps any value
+        // compares and finds nothing; a strict one refuses the value.
         {underTest().strictTypes() ? SRV_ERR_ARGUMENT : 0, {}, {}, {cond("Qty", "=", "1 OR 1=1")}},
         {0, {"apricot", "banana", "apple"}, {" DESC ", " Qty "}, {cond("Qty", ">", "1")}},
         {SRV_ERR_ARGUMENT, {}, {}, {cond("Name", "= 1 OR 1=1 --", "1")}},
@@ -85,6 +85,22 @@ TEST_F(RowData, QueriesTakeValuesAsDataAndRefuseAnythingElse) {
         {SRV_ERR_ARGUMENT, {}, {}, {cond("Name", "glob", "1")}},
         {SRV_ERR_ARGUMENT, {}, {"", "Qty\"; DROP TABLE T_Item; --"}, {}},
         {SRV_ERR_ARGUMENT, {}, {"DESC; DROP TABLE T_Item", "Qty"}, {}},
+        // Operations and directions in any case and spacing, their other
+        // spellings, and a relation read the same way.
+        {0, {"apple"}, {}, {cond("Qty", "==", "3")}},
+        {0, {"apple", "apricot", "banana"}, {}, {cond("Qty", "!=", "1")}},
+        {0, {"banana"}, {}, {cond("Qty", ">", "1"), cond("Name", "NOT \t  Like", "'ap%'")}},
+        {0, {"apple", "banana", "apricot"}, {" aSc ", "Qty"}, {cond("Qty", ">", "1")}},
+        {0, {"apple", "banana", "apricot"}, {"", "Qty"}, {cond("Qty", ">", "1")}},
+        {SRV_ERR_ARGUMENT, {}, {"descending", "Qty"}, {}},
+        {0, {"apple", "banana"}, {}, {cond("Name", "=", "'apple'"), cond("Qty", "=", "5", " Or ")}},
+        {SRV_ERR_ARGUMENT, {}, {}, {cond("Name", "=", "'apple'"), cond("Qty", "=", "5", "xor")}},
+        // Left to right across two changes of relation: (banana OR apple) AND Qty <> 5.
+        {0,
+         {"apple"},
+         {},
+         {cond("Qty", ">=", "5"), cond("Name", "like", "'b%'", "and"),
+          cond("Name", "=", "'apple'", "or"), cond("Qty", "<>", "5", "and")}},
     };
     int index = 0;
     for (const auto& [code, expected, order, conditions] : cases) {

@@ -62,6 +62,27 @@ inline ITableData itemRow(const std::string& name, const std::string& qty = "1",
     return row;
 }
 
+/// Each column of `table`'s layout as `manager` reads it, written by
+/// `write` (shapeOf, flagsOf); "<code>" when it cannot be read.
+template <typename Write>
+std::string layoutText(InstanceDataManager& manager, const std::string& table, Write write) {
+    std::list<MNormalColumn> layout;
+    const ResultMsg rm = manager.getTableLayout(table, layout);
+    if (!rm.ok()) return "<" + std::to_string(rm.rCode) + ">";
+    std::string text;
+    for (const MNormalColumn& c : layout)
+        text += write(c);
+    return text;
+}
+/// Inner name, storage type and whether it has an index of its own ("Name:21 ").
+inline std::string shapeOf(const MNormalColumn& c) {
+    return c._innerName + ":" + std::to_string(c._dataType) + std::to_string(c._isIndex) + " ";
+}
+/// Its index flags: _isIndex, _isOnly.
+inline std::string flagsOf(const MNormalColumn& c) {
+    return std::to_string(c._isIndex) + std::to_string(c._isOnly);
+}
+
 inline IQueryCondition cond(const std::string& column, const std::string& op,
                             const std::string& value, const std::string& relation = "") {
     return IQueryCondition{column, op, value, relation};

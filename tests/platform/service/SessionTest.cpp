@@ -2,6 +2,7 @@
 #include <fstream>
 
 #include "platform/service/ServiceTestSupport.h"
+#include "support/SchemaDump.h"
 
 namespace arxtest {
 
@@ -94,6 +95,62 @@ TEST_F(Session, CachedStatementsInUseSurviveEviction) {
     };
     ASSERT_TRUE(idm->forEachITableData("T_Item", {describe("Name", 2)}, {}, nullptr, visit).ok());
     EXPECT_EQ(seen, (V{"a", "b"}));
+}
+
+// What a session records while it writes (MRDSession::recordStatements):
+// only the statements that change the database, each with its values
+// written in, so that the list run alone on an empty database of the same
+// backend makes the same tables, indexes and rows. Each row of `values`
+// goes through one bound write; the values are the ones whose literal is
+// easy to get wrong.
+TEST_F(Session, RecordedStatementsRunAloneMakeTheSameDatabase) {
+    const std::string fresh = dir.database("replayed.db");
+    std::vector<std::string> log;
+    session->recordStatements(&log);
+    MNormalColumn note = describe("Note", COL_TYPE_STRING);
+    note._defaultValue = "n'a";
+    note._isIndex = 1;
+    ASSERT_TRUE(idm->addMTableInstance(tableNamed("T_Log"),
+                                       {describe("Name", 2), describe("Qty", 1),
+                                        describe("Price", 3), describe("Data", 5), note})
+                    .ok());
+    // Name, Qty, Price: each written by an insert, the first also updated.
+    const std::tuple<std::string, std::string, std::string> values[] = {
+        {"it's", "1", "2"},              // a quote doubled; a whole real stays real
+        {"?1 and ? stay text", "", ""},  // parameter marks inside a value; no numbers
+        {"", "0", "-0.5"},
+        {"back\\slash \"and\" $1", "-9007199254740993", "1e+20"},
+        {u8"名称", "7", "0.1"},
+    };
+    for (const auto& [name, qty, price] : values) {
+        ITableData row = itemRow(name, qty, price);
+        row._tableInnerName = "T_Log";
+        ASSERT_TRUE(idm->addITableData(row, COMMIT_T_DEFERRED).ok()) << name;
+    }
+    ITableData changed = itemRow("it's again", "3", "4.25");
+    changed._tableInnerName = "T_Log";
+    int count = 0;
+    ASSERT_TRUE(idm->updateITableData(changed, {cond("Name", "=", "'it's'")}, 0, count).ok());
+    ASSERT_EQ(count, 1);
+    const double doubles[] = {1.5, -0.0, 1e-300};
+    ASSERT_TRUE(idm->updateIBlobTableData("T_Log", "Data", doubles, 3, 2).ok());
+    ASSERT_TRUE(idm->deleteITableDataById("T_Log", 3).ok());
+    ASSERT_TRUE(idm->addNormalColumnInstance("T_Log", describe("Later", COL_TYPE_INT)).ok());
+    std::list<ITableData> read;
+    ASSERT_TRUE(idm->getITableData("T_Log", {}, {}, read, nullptr).ok());
+    ASSERT_TRUE(session->commit().ok());
+    session->recordStatements(nullptr);
+    ASSERT_TRUE(add("not recorded", COMMIT_T_IMMEDIATELY).ok());
+
+    std::string script;
+    for (const std::string& statement : log) {
+        EXPECT_NE(statement.rfind("SELECT \"", 0), 0u) << statement;  // reads stay out
+        EXPECT_EQ(statement.find("not recorded"), std::string::npos) << statement;
+        script += statement + ";\n";
+    }
+    ASSERT_EQ(rawRun(fresh, script), "") << script;
+    ASSERT_TRUE(rawExecute(dbPath, "DROP TABLE \"T_Item\""));
+    EXPECT_EQ(schemaDump(fresh), schemaDump(dbPath)) << script;
 }
 
 }  // namespace arxtest

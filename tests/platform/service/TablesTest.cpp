@@ -137,13 +137,7 @@ TEST_F(Tables, ValuesAreCheckedAndATableIsRebuiltWithItsRows) {
     ASSERT_TRUE(
         idm->rebuildTable(tableNamed("T_Item"), {name, qty, describe("Price", 3), extra, unique})
             .ok());
-    std::list<MNormalColumn> layout;
-    ASSERT_TRUE(idm->getTableLayout("T_Item", layout).ok());
-    std::string shape;
-    for (const MNormalColumn& c : layout)
-        shape +=
-            c._innerName + ":" + std::to_string(c._dataType) + std::to_string(c._isIndex) + " ";
-    EXPECT_EQ(shape, "Name:21 Qty:20 Price:30 X:10 U:21 ");
+    EXPECT_EQ(layoutText(*idm, "T_Item", shapeOf), "Name:21 Qty:20 Price:30 X:10 U:21 ");
     EXPECT_EQ(rawScalar(dbPath,
                         "SELECT \"Qty\" || '/' || \"X\" || '/' || \"Name\" FROM "
                         "\"T_Item\" WHERE \"id\" = 3"),
@@ -157,12 +151,68 @@ TEST_F(Tables, ValuesAreCheckedAndATableIsRebuiltWithItsRows) {
                 idm->setColumnIndex("T_Item", name).ok());
     qty._isOnly = 1;
     EXPECT_EQ(idm->setColumnIndex("T_Item", qty).rCode, SRV_ERR_ENGINE);
-    layout.clear();
-    ASSERT_TRUE(idm->getTableLayout("T_Item", layout).ok());
-    shape.clear();
-    for (const MNormalColumn& c : layout)
-        shape += std::to_string(c._isIndex) + std::to_string(c._isOnly);
-    EXPECT_EQ(shape, "0010000011");
+    EXPECT_EQ(layoutText(*idm, "T_Item", flagsOf), "0010000011");
+}
+
+// A default is written into the table's definition as a literal: a number
+// of a number column as written (blanks around it dropped), anything else
+// as the text it is, whatever it looks like.
+TEST_F(Tables, DefaultsAreStoredAsTheValueTheyAre) {
+    const std::tuple<int, std::string, std::string> defaults[] = {
+        {COL_TYPE_INT, " 7 ", "7"},
+        {COL_TYPE_INT, "-5", "-5"},
+        {COL_TYPE_INT, "+5", "5"},
+        {COL_TYPE_DOUBLE, ".5", "0.5"},
+        {COL_TYPE_DOUBLE, "-2.25", "-2.25"},
+        {COL_TYPE_STRING, "  x ", "  x "},
+        {COL_TYPE_STRING, "1e3", "1e3"},
+        {COL_TYPE_STRING, "007", "007"},
+        {COL_TYPE_STRING, "'q'", "'q'"},
+        {COL_TYPE_STRING, "-- not a comment", "-- not a comment"},
+    };
+    std::list<MNormalColumn> columns = {describe("Name", COL_TYPE_STRING)};
+    std::vector<MNormalColumn> asked;
+    for (const auto& [type, value, read] : defaults) {
+        columns.push_back(describe("D" + std::to_string(columns.size()), type));
+        columns.back()._defaultValue = value;
+        asked.push_back(columns.back());
+    }
+    ASSERT_TRUE(idm->addMTableInstance(tableNamed("T_Defaults"), columns).ok());
+    ITableData row = itemRow("only a name");
+    row._tableInnerName = "T_Defaults";
+    row._colNum = 1;
+    ASSERT_TRUE(idm->addITableData(row, COMMIT_T_IMMEDIATELY).ok());
+    std::list<ITableData> rows;
+    ASSERT_TRUE(idm->getITableData("T_Defaults", asked, {}, rows, nullptr).ok());
+    ASSERT_EQ(rows.size(), 1u);
+    for (std::size_t i = 0; i < asked.size(); ++i)
+        EXPECT_EQ(rows.front()._colValue[i], std::get<2>(defaults[i])) << std::get<1>(defaults[i]);
+}
+
+// An index name too long for the database is made from a hash of table and
+// column: every indexed column of such tables gets its own index, also
+// where the two names run together the same way.
+TEST_F(Tables, EveryIndexOfLongNamesIsMade) {
+    const std::size_t limit = underTest().capabilities(dbPath).nameLimit;
+    const std::string stem(limit != 0 ? limit - 3 : 252, 't');
+    // Table, its indexed columns (unique when marked so).
+    const std::pair<std::string, std::vector<std::string>> tables[] = {
+        {stem + "a", {"bc", "B", "u:C"}},
+        {stem + "ab", {"c"}},
+    };
+    for (const auto& [table, indexed] : tables) {
+        std::list<MNormalColumn> columns;
+        for (const std::string& name : indexed) {
+            const bool unique = name.rfind("u:", 0) == 0;
+            columns.push_back(describe(unique ? name.substr(2) : name, COL_TYPE_INT));
+            (unique ? columns.back()._isOnly : columns.back()._isIndex) = 1;
+        }
+        ASSERT_TRUE(idm->addMTableInstance(tableNamed(table), columns).ok());
+    }
+    for (const auto& [table, indexed] : tables)
+        EXPECT_EQ(layoutText(*idm, table, flagsOf), indexed.size() == 1 ? "10" : "101011")
+            << table.size();
+    EXPECT_EQ(underTest().indexCount(dbPath), "4");
 }
 
 }  // namespace arxtest

@@ -127,7 +127,7 @@ TEST_F(Transactions, ASchemaChangeCommitsNoPendingWrites) {
 // An immediate write whose commit the disk refuses answers the failed
 // commit; neither it nor the writes pending before it are kept.
 TEST_F(Transactions, AnImmediateWriteWhoseCommitFailsSaysSo) {
-    ARX_FILE_ONLY();  // a full disk under SQLite files
+    ARX_FILE_ONLY();  // a full disk under database files
     installFaultyDisk();
     openSession(0);  // on the faulty disk
     ASSERT_TRUE(add("pending").ok());
@@ -141,7 +141,7 @@ TEST_F(Transactions, AnImmediateWriteWhoseCommitFailsSaysSo) {
 }
 
 TEST_F(Transactions, ALockHeldElsewhereIsABusyAnswerThatCanBeRetried) {
-    ARX_FILE_ONLY();  // the lock is a SQLite file lock
+    ARX_FILE_ONLY();  // the lock is a database file's lock
     session->setBusyTimeout(50);
     RawConnection other(dbPath);
     ASSERT_TRUE(other.execute("BEGIN IMMEDIATE"));
@@ -165,7 +165,7 @@ TEST_F(Transactions, ALockHeldElsewhereIsABusyAnswerThatCanBeRetried) {
 // while the step spilled its pages) is its owner's failure: once the owner
 // rolls its transaction back, closing the session has nothing to report.
 TEST_F(Transactions, WorkTheEngineUndidWholeIsOnlyItsOwnersFailure) {
-    ARX_FILE_ONLY();  // a full disk under SQLite files
+    ARX_FILE_ONLY();  // a full disk under database files
     installFaultyDisk();
     ASSERT_TRUE(session->close().ok());
     MRDSession* opened = nullptr;

@@ -1,5 +1,6 @@
-// The tests' own backend (platform/service/stub): "arxstub://" and the path
+// The tests' own backend (support/backends/StubBackend.cpp): "arxstub://" and the path
 // of a SQLite file, which the raw looks reach as that file.
+#include <memory>
 #include <string>
 
 #include "support/BackendUnderTest.h"
@@ -15,11 +16,8 @@ public:
         return scheme() + file(folder + "/" + name);
     }
 
-    std::string execute(const std::string& location, const std::string& sql) const override {
-        return files().execute(file(location), sql);
-    }
-    std::string scalar(const std::string& location, const std::string& sql) const override {
-        return files().scalar(file(location), sql);
+    std::unique_ptr<Session> connect(const std::string& location, bool create) const override {
+        return files().connect(file(location), create);
     }
     std::string allRows(const std::string& location) const override {
         return files().allRows(file(location));
@@ -52,6 +50,28 @@ public:
     std::string tableCount(const std::string& location) const override {
         return files().tableCount(file(location));
     }
+    std::string tableNames(const std::string& location) const override {
+        return files().tableNames(file(location));
+    }
+    std::string tablesDump(const std::string& location) const override {
+        return files().tablesDump(file(location));
+    }
+    std::string state(const std::string& location) const override {
+        return files().state(file(location));
+    }
+    std::string damage(const std::string& location) const override {
+        return files().damage(file(location));
+    }
+    std::string triggerSql(const std::string& name, const std::string& when,
+                           const std::string& table, const std::string& statements) const override {
+        return files().triggerSql(name, when, table, statements);
+    }
+    std::string databasesStartingWith(const std::string& location,
+                                      const std::string& prefix) const override {
+        return files().databasesStartingWith(file(location), prefix);
+    }
+    std::string sampleForm() const override { return files().sampleForm(); }
+    std::string dialect() const override { return ""; }
     bool injectFault(const std::string& location, const std::string& name, const std::string& when,
                      const std::string& table, const std::string& condition) const override {
         return files().injectFault(file(location), name, when, table, condition);

@@ -1,0 +1,104 @@
+#include "RowInserter.h"
+
+#include "ITableData.h"
+#include "InstanceDataManager.h"
+#include "ServiceErrorCode.h"
+#include "StringHelper.h"
+#include "backend/Connection.h"
+#include "detail/RowWrites.h"
+
+namespace MeridianSpace {
+
+RowInserter::RowInserter() = default;
+
+RowInserter::~RowInserter() = default;
+
+ResultMsg RowInserter::prepare(InstanceDataManager& idm, const std::string& table,
+                               const std::vector<std::string>& columns) {
+    shape_.reset();
+    values_.clear();
+    connection_ = idm.connection_;
+    ResultMsg rm = connection_->checkOpen();
+    if (!rm.ok()) return rm;
+    if (columns.size() > static_cast<std::size_t>(ITABLEDATA_MAX_COLUMNS)) {
+        return ResultMsg(SRV_ERR_ARGUMENT,
+                         "列数超出范围（0到80）：" + std::to_string(columns.size()));
+    }
+    // The names are checked and the text built the way a row's insert is.
+    ITableData layout;
+    layout._tableInnerName = table;
+    layout._colNum = static_cast<int>(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        layout._cloInnerName[i] = columns[i];
+    auto shape = std::make_unique<detail::RowShape>();
+    rm = detail::insertShapeOf(*connection_, layout, *shape);
+    if (!rm.ok()) return rm;
+    for (const std::string& column : columns) {
+        if (StringHelper::equalsIgnoreCase(column, "id")) {
+            return ResultMsg(SRV_ERR_ARGUMENT, "批量插入的行标识由数据库分配：" + table);
+        }
+    }
+    shape_ = std::move(shape);
+    values_.resize(columns.size());
+    return rm;
+}
+
+void RowInserter::set(int column, const Value& value) {
+    if (column >= 0 && static_cast<std::size_t>(column) < values_.size()) values_[column] = value;
+}
+
+void RowInserter::bindInteger(int column, long long value) {
+    Value v;
+    v.kind = Value::Kind::Integer;
+    v.integer = value;
+    set(column, v);
+}
+
+void RowInserter::bindReal(int column, double value) {
+    Value v;
+    v.kind = Value::Kind::Real;
+    v.real = value;
+    set(column, v);
+}
+
+void RowInserter::bindText(int column, const std::string& value) {
+    Value v;
+    v.kind = Value::Kind::Text;
+    v.text = &value;
+    set(column, v);
+}
+
+void RowInserter::bindNull(int column) {
+    set(column, Value());
+}
+
+ResultMsg RowInserter::insert(int commitType, int& newID) {
+    if (!shape_) return ResultMsg(SRV_ERR_ARGUMENT, "插入语句尚未准备。");
+    ResultMsg rm = detail::insertRow(
+        *connection_, *shape_, commitType,
+        [this](detail::Statement& stmt) {
+            for (std::size_t i = 0; i < values_.size(); ++i) {
+                const Value& v = values_[i];
+                const int index = static_cast<int>(i) + 1;
+                switch (v.kind) {
+                    case Value::Kind::Integer:
+                        stmt.bindInt64(index, v.integer);
+                        break;
+                    case Value::Kind::Real:
+                        stmt.bindDouble(index, v.real);
+                        break;
+                    case Value::Kind::Text:
+                        stmt.bindTextInPlace(index, v.text->data(), v.text->size());
+                        break;
+                    default:
+                        stmt.bindNull(index);
+                }
+            }
+        },
+        false, newID);
+    for (Value& v : values_)
+        v = Value();
+    return rm;
+}
+
+}  // namespace MeridianSpace

@@ -1,0 +1,64 @@
+#pragma once
+
+// Inserts many rows of one table layout through one prepared statement.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ArxExport.h"
+#include "ResultReturnCode.h"
+
+namespace MeridianSpace {
+
+class InstanceDataManager;
+namespace detail {
+class Connection;
+struct RowShape;
+}  // namespace detail
+
+/// Rows of one table and column list, inserted one after the other through
+/// one prepared statement: the caller binds each value as the number or
+/// text it is (no text form made and parsed back), then insert(). What
+/// InstanceDataManager::addITableData does for a row of the same values.
+/// Used by the thread that uses the manager's session.
+class ARX RowInserter {
+public:
+    RowInserter();
+    ~RowInserter();
+    RowInserter(const RowInserter&) = delete;
+    RowInserter& operator=(const RowInserter&) = delete;
+
+    /// Checks the names and prepares the insert of `columns` (inner names,
+    /// "id" left to the store) into `table` of the database `idm` works on.
+    ResultMsg prepare(InstanceDataManager& idm, const std::string& table,
+                      const std::vector<std::string>& columns);
+    bool isPrepared() const { return shape_ != nullptr; }
+
+    // Values of the next row by column position (0-based, in the order
+    // given to prepare()); a column not bound is NULL. A text is kept by
+    // reference: it must stay as it is until insert() returns.
+    void bindInteger(int column, long long value);
+    void bindReal(int column, double value);
+    void bindText(int column, const std::string& value);
+    void bindNull(int column);
+
+    /// Inserts the row bound as a write of `commitType` (see
+    /// InstanceDataManager); `newID` is the identifier the store gave it.
+    /// The values are then cleared.
+    [[nodiscard]] ResultMsg insert(int commitType, int& newID);
+
+private:
+    struct Value {
+        enum class Kind { Null, Integer, Real, Text } kind = Kind::Null;
+        long long integer = 0;
+        double real = 0.0;
+        const std::string* text = nullptr;
+    };
+    void set(int column, const Value& value);
+
+    std::shared_ptr<detail::Connection> connection_;
+    std::unique_ptr<detail::RowShape> shape_;
+    std::vector<Value> values_;
+};
+
+}  // namespace MeridianSpace
