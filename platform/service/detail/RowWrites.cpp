@@ -206,6 +206,14 @@ ResultMsg detail::insertRow(Connection& conn, const RowShape& shape, int commitT
             if (!r.ok()) return r;
         }
         if (id > INT_MAX) {
+            // The row is stored already: take it out again, so that the
+            // refused insert leaves nothing behind.
+            lease->reset();
+            r = detail::forEachResultRow(
+                conn, "DELETE FROM " + quoteIdentifier(shape.table) + " WHERE \"id\" = ?1",
+                [id](detail::Statement& s) { s.bindInt64(1, id); }, [](const detail::Statement&) {},
+                "撤销插入失败：" + shape.table);
+            if (!r.ok()) return r;
             return ResultMsg(SRV_ERR_ARGUMENT, "行标识超出32位范围：" + std::to_string(id));
         }
         newID = static_cast<int>(id);
