@@ -235,7 +235,7 @@ ResultMsg PgConnection::configureSession() {
     ResultMsg rm = execute("SET client_min_messages = warning");
     // Blobs are read in the hex form, whatever the role or database says.
     if (rm.ok()) rm = execute("SET bytea_output = 'hex'");
-    if (rm.ok()) rm = execute("SET lock_timeout = " + std::to_string(busyTimeoutMs_));
+    if (rm.ok()) rm = execute(lockTimeoutStatement());
     return rm;
 }
 

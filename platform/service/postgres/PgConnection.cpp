@@ -40,8 +40,12 @@ ResultMsg PgConnection::reopen(bool create) {
     return connect(create);
 }
 
+std::string PgConnection::lockTimeoutStatement() const {
+    return "SET lock_timeout = " + std::to_string(std::max(1, busyTimeoutMs_));
+}
+
 void PgConnection::applyBusyTimeout() {
-    ResultMsg rm = execute("SET lock_timeout = " + std::to_string(busyTimeoutMs_));
+    ResultMsg rm = execute(lockTimeoutStatement());
     (void)rm;  // a lost server applies it again when it connects anew
 }
 

@@ -66,6 +66,9 @@ protected:
     }
     void abandonTransaction() override;
     void applyBusyTimeout() override;
+    /// SET lock_timeout to the busy timeout; 0 ms still gives up (at the
+    /// first millisecond): the server's own 0 waits for ever.
+    std::string lockTimeoutStatement() const;
 
 private:
     friend class PgRunner;
