@@ -97,19 +97,25 @@ ResultMsg PgChangeWatch::addTriggers() {
                      "'BEGIN PERFORM pg_notify(''" +
                      name + "'', TG_TABLE_SCHEMA || ''.'' || TG_TABLE_NAME); RETURN NULL; END'",
                  {});
+    // Each table of the schema whose name is a watched one, ASCII case
+    // ignored, as notifications are matched; whether it has the trigger.
     for (const std::string& table : tables_) {
         if (!rm.ok()) break;
         rows.clear();
-        const std::string quoted = quoteIdentifier(table);
         rm =
-            run("SELECT EXISTS (SELECT 1 FROM pg_trigger WHERE tgrelid = to_regclass($1) AND "
-                "tgname = $2) FROM (SELECT to_regclass($1) AS t) AS found WHERE t IS NOT NULL",
-                {quoted, name}, &rows);
-        if (rm.ok() && !rows.empty() && rows[0][0] == "f")
-            rm =
-                run("CREATE TRIGGER " + name + " AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON " +
-                        quoted + " FOR EACH STATEMENT EXECUTE FUNCTION " + name + "()",
-                    {});
+            run("SELECT c.relname, EXISTS (SELECT 1 FROM pg_trigger AS g WHERE g.tgrelid = c.oid "
+                "AND g.tgname = $2) FROM pg_class AS c JOIN pg_namespace AS n ON n.oid = "
+                "c.relnamespace WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'p') "
+                "AND lower(c.relname) = lower($1)",
+                {table, name}, &rows);
+        for (std::size_t i = 0; rm.ok() && i < rows.size(); ++i) {
+            if (rows[i][1] == "f")
+                rm = run("CREATE TRIGGER " + name +
+                             " AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON " +
+                             quoteIdentifier(rows[i][0]) + " FOR EACH STATEMENT EXECUTE FUNCTION " +
+                             name + "()",
+                         {});
+        }
     }
     if (rm.ok()) return run("COMMIT", {});
     if (conn_ != nullptr) PQclear(PQexec(conn_, "ROLLBACK"));
