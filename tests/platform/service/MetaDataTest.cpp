@@ -330,4 +330,54 @@ TEST_F(MetaData, LookupsReadTheTablesAndColumnsTheyAreHandedDown) {
     }
 }
 
+// A lookup that cannot run says which metadata table or column it misses;
+// without the name of every table handed down none runs at all.
+TEST_F(MetaData, ALookupThatCannotRunNamesWhatItMisses) {
+    const int model = row("T_M_EntityModel", {"M"});
+    std::vector<int> ids;
+    using Names = std::function<void(MetaDataNames&)>;
+    const auto byPrefix = [&] { return mdm->findRelatedTableIDs(model, 1, "T", "none", ids); };
+    const auto bySuffix = [&] { return mdm->findRelatedTableIDs(model, 1, "", "_ABCD", ids); };
+    const auto column = [&] { return mdm->findModelColumnIDsByName(model, 1, "Qty", ids); };
+    const auto lock = [&] { return mdm->lockEntityModelVersion(model); };
+    const std::tuple<const char*, Names, std::function<ResultMsg()>, int, std::string> cases[] = {
+        {"table name", [](MetaDataNames& n) { n.tables.name = "NoName"; }, byPrefix,
+         SRV_ERR_NO_COLUMN, "NoName"},
+        {"link table", [](MetaDataNames& n) { n.links.table = "T_M_NoLinks"; }, bySuffix,
+         SRV_ERR_NO_TABLE, "T_M_NoLinks"},
+        {"link model", [](MetaDataNames& n) { n.links.model = "NoModel"; }, byPrefix,
+         SRV_ERR_NO_COLUMN, "NoModel"},
+        {"column name", [](MetaDataNames& n) { n.columns.name = "NoCName"; }, column,
+         SRV_ERR_NO_COLUMN, "NoCName"},
+        {"column version", [](MetaDataNames& n) { n.columns.delVersion = "NoDel"; }, column,
+         SRV_ERR_NO_COLUMN, "NoDel"},
+        // The models' table here has no lock column.
+        {"version lock", [](MetaDataNames&) {}, lock, SRV_ERR_NO_COLUMN, "IsVersionLocked"},
+        {"no projects", [](MetaDataNames& n) { n.projects.table.clear(); }, byPrefix,
+         SRV_ERR_NO_TABLE, "没有登记"},
+        {"no models", [](MetaDataNames& n) { n.models.table.clear(); }, column, SRV_ERR_NO_TABLE,
+         "没有登记"},
+        {"no tables", [](MetaDataNames& n) { n.tables.table.clear(); }, lock, SRV_ERR_NO_TABLE,
+         "没有登记"},
+        {"no columns", [](MetaDataNames& n) { n.columns.table.clear(); }, bySuffix,
+         SRV_ERR_NO_TABLE, "没有登记"},
+        {"no links", [](MetaDataNames& n) { n.links.table.clear(); }, byPrefix, SRV_ERR_NO_TABLE,
+         "没有登记"}};
+    for (const auto& [what, change, lookup, code, named] : cases) {
+        SCOPED_TRACE(what);
+        MetaDataNames names = metaNames();
+        change(names);
+        MetaDataNames::use(names);
+        EXPECT_EQ(MetaDataNames::current()->complete(),
+                  code != SRV_ERR_NO_TABLE || named[0] == 'T');
+        ids.clear();
+        const ResultMsg rm = lookup();
+        EXPECT_EQ(rm.rCode, code) << rm.rMsg;
+        EXPECT_NE(rm.rMsg.find(named), std::string::npos) << rm.rMsg;
+        EXPECT_TRUE(ids.empty());
+    }
+    MetaDataNames::use(metaNames());
+    EXPECT_TRUE(bySuffix().ok());
+}
+
 }  // namespace arxtest

@@ -133,6 +133,28 @@ TEST(ITableDataRecord, GetColValueSearchesAllSlotsFirstMatchWins) {
         EXPECT_EQ(row.getColValue(name), value) << name;
 }
 
+TEST(ITableDataRecord, ClearEmptiesEverySlotForReuse) {
+    ITableData row;
+    row._tableInnerName = "T";
+    for (int i = 0; i < ITABLEDATA_MAX_COLUMNS; ++i) {
+        row._cloInnerName[i] = "c" + std::to_string(i);
+        row._colType[i] = 1 + i % 6;
+        row._colValue[i] = std::to_string(i);
+    }
+    row._colNum = ITABLEDATA_MAX_COLUMNS;
+    EXPECT_EQ(row.getColValue("c79"), "79");
+    row.clear();
+    EXPECT_EQ(row._tableInnerName, "");
+    EXPECT_EQ(row._colNum, 0);
+    for (int i = 0; i < ITABLEDATA_MAX_COLUMNS; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(row._cloInnerName[i] + row._colValue[i], "");
+        EXPECT_EQ(row._colType[i], 0);
+        EXPECT_EQ(row.findColValue("c" + std::to_string(i)), nullptr);
+    }
+    EXPECT_NE(row.findColValue(""), nullptr);  // every slot is now named ""
+}
+
 // A row read in place: columns found by name (the first of repeated names,
 // whatever the hint), typed values, one layout number per shape of query.
 TEST_F(RowData, ResultRowsAreReadInPlaceWithOneLayoutPerQueryShape) {
