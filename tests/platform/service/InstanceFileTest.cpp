@@ -1,4 +1,5 @@
 #include "FolderHelper.h"
+#include "Transaction.h"
 #include "platform/service/ServiceTestSupport.h"
 #include "support/FileText.h"
 
@@ -124,6 +125,56 @@ INSERT INTO "T_M_NormalColumn" ("id", "T_M_EntityTableID", "Name", "InnerName", 
         std::unique_ptr<InstanceDataManager> fileIdm(m);
         EXPECT_EQ(layoutText(*fileIdm, "Rev_1", shapeOf), layout);
     }
+}
+
+// The version an instance describes itself with changes with the open
+// transaction: a roll-back keeps the old one. A database that is no instance
+// has no version to set, and is left as it was.
+TEST_F(InstanceFile, ItsVersionChangesOnlyWithATransactionThatCommits) {
+    MRDSession* made = nullptr;
+    ASSERT_TRUE(idm->createEntityModelInstance_Create(record, made, 0).ok());
+    std::unique_ptr<MRDSession> file(made);
+    InstanceDataManager* m = nullptr;
+    ASSERT_TRUE(file->createInstanceDataManager(m, 0).ok());
+    std::unique_ptr<InstanceDataManager> fileIdm(m);
+    const auto version = [&] {
+        IEntityModel back;
+        back._version = -1;
+        EXPECT_TRUE(fileIdm->getEntityModelInstanceInfo(back).ok());
+        return back._version;
+    };
+    {
+        Transaction undone(*file);
+        ASSERT_TRUE(fileIdm->setEntityModelInstanceVersion(5).ok());
+        EXPECT_EQ(version(), 5);  // seen inside
+    }
+    EXPECT_EQ(version(), 2);
+    {
+        Transaction kept(*file);
+        ASSERT_TRUE(fileIdm->setEntityModelInstanceVersion(7).ok());
+        ASSERT_TRUE(kept.commit().ok());
+    }
+    ASSERT_TRUE(fileIdm->setEntityModelInstanceVersion(8).ok());  // a transaction of its own
+    ASSERT_TRUE(file->rollback().ok());
+    EXPECT_EQ(version(), 8);
+    if (isFile(record._filePath)) {
+        ASSERT_TRUE(file->close().ok());
+        IEntityModel read;
+        ASSERT_TRUE(service.readInstanceFileInfo(record._filePath, read).ok());
+        EXPECT_EQ(std::tie(read._name, read._version, read._type, read._projectUID),
+                  std::make_tuple("M", 8, "12", "uid-1"));
+    }
+
+    ASSERT_TRUE(session->commit().ok());
+    const std::string before = underTest().state(dbPath);
+    const ResultMsg rm = idm->setEntityModelInstanceVersion(3);
+    EXPECT_FALSE(rm.ok());
+    ASSERT_TRUE(session->commit().ok());
+    EXPECT_EQ(underTest().state(dbPath), before);
+    IEntityModel none;
+    none._name = "kept";
+    EXPECT_EQ(idm->getEntityModelInstanceInfo(none).rCode, SRV_ERR_NO_TABLE);
+    EXPECT_EQ(none._name, "kept");
 }
 
 }  // namespace arxtest
