@@ -1,6 +1,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "DatabaseSchema.h"
+#include "IEntityModel.h"
+#include "MetaDataManager.h"
+#include "Transaction.h"
 #include "platform/service/ServiceTestSupport.h"
 #include "support/SchemaDump.h"
 
@@ -151,6 +155,84 @@ TEST_F(Session, RecordedStatementsRunAloneMakeTheSameDatabase) {
     ASSERT_EQ(rawRun(fresh, script), "") << script;
     ASSERT_TRUE(rawExecute(dbPath, "DROP TABLE \"T_Item\""));
     EXPECT_EQ(schemaDump(fresh), schemaDump(dbPath)) << script;
+}
+
+// Every call of a manager whose session is closed, or gone, answers
+// SRV_ERR_CLOSED, hands nothing back and writes nothing; reopened, the
+// same managers work.
+TEST_F(Session, EveryCallOfAClosedSessionsManagersAnswersClosed) {
+    MetaDataNames::use(metaNames());
+    MetaDataManager* made = nullptr;
+    ASSERT_TRUE(session->createMetaDataManager(made).ok());
+    std::unique_ptr<MetaDataManager> mdm(made);
+    ASSERT_TRUE(add("a", COMMIT_T_IMMEDIATELY).ok());
+    V names;
+    std::vector<int> ids;
+    std::list<MNormalColumn> layout;
+    std::vector<SchemaObject> objects;
+    std::vector<std::string> statements;
+    std::list<ITableData> rows;
+    double* blob = nullptr;
+    int count = 0, type = 0, changed = 0;
+    bool indexed = false;
+    const double values[] = {1.0};
+    IEntityModel model{"M", 1, "7", "", 0, 0, 0, dir.file("inst.db"), "", "u", ""};
+    MRDSession* instance = nullptr;
+    const auto visit = [](const ResultRow&) { return true; };
+    const std::pair<const char*, std::function<ResultMsg()>> calls[] = {
+        {"add", [&] { return idm->addITableData(itemRow("x"), 0); }},
+        {"update", [&] { return idm->updateITableData(itemRow("x"), {}, 0, changed); }},
+        {"read", [&] { return idm->getITableData("T_Item", {}, {}, rows, nullptr); }},
+        {"read in place",
+         [&] {
+             return idm->forEachResultRow("T_Item", {describe("Name", 2)}, {}, nullptr, visit);
+         }},
+        {"delete",
+         [&] { return idm->deleteITableDataByCondition("T_Item", {cond("id", "=", "1")}); }},
+        {"write blob", [&] { return idm->updateIBlobTableData("T_Item", "Data", values, 1, 1); }},
+        {"read blob", [&] { return idm->getIBlobTableData("T_Item", "Data", 1, blob, count); }},
+        {"new table", [&] { return idm->addMTableInstance(tableNamed("T_New"), {}); }},
+        {"new column", [&] { return idm->addNormalColumnInstance("T_Item", describe("X", 2)); }},
+        {"columns", [&] { return idm->getTableColumnNames("T_Item", names); }},
+        {"tables", [&] { return idm->getTableNames(names); }},
+        {"layout", [&] { return idm->getTableLayout("T_Item", layout); }},
+        {"rebuild", [&] { return idm->rebuildTable(tableNamed("T_Item"), {describe("Name", 2)}); }},
+        {"index", [&] { return idm->setColumnIndex("T_Item", describe("Qty", 1)); }},
+        {"objects", [&] { return idm->getSchemaObjects(objects); }},
+        {"hold off", [&] { return idm->holdOffWriters({"T_Item"}); }},
+        {"lock schema", [&] { return idm->lockSchemaChanges(); }},
+        {"reload", [&] { return idm->initialMetaDataCache(); }},
+        {"instance", [&] { return idm->createEntityModelInstance_Create(model, instance, 0); }},
+        {"statements", [&] { return idm->instanceStatements(model, statements); }},
+        {"info", [&] { return idm->getEntityModelInstanceInfo(model); }},
+        {"version", [&] { return idm->setEntityModelInstanceVersion(2); }},
+        {"savepoint", [&] { return Savepoint(*idm).begun(); }},
+        {"lock", [&] { return mdm->lockEntityModelVersion(1); }},
+        {"related", [&] { return mdm->findRelatedTableIDs(1, 1, "T", "none", ids); }},
+        {"column ids", [&] { return mdm->findModelColumnIDsByName(1, 1, "Qty", ids); }},
+        {"inner names", [&] { return mdm->findColumnInnerNames(1, names); }},
+        {"owner", [&] { return mdm->findMaxVersionOwnerType(1, type); }},
+        {"lookup indexes", [&] { return mdm->ensureLookupIndexes(); }},
+        {"has indexes", [&] { return mdm->hasLookupIndexes(indexed); }}};
+    ASSERT_TRUE(session->close().ok());
+    const std::string before = underTest().state(dbPath);
+    for (const bool gone : {false, true}) {
+        if (gone) {
+            ASSERT_TRUE(session->reopen().ok());
+            session.reset();  // the managers outlive it
+        }
+        for (const auto& [what, call] : calls) {
+            SCOPED_TRACE(std::string(what) + (gone ? " (session gone)" : ""));
+            EXPECT_EQ(call().rCode, SRV_ERR_CLOSED);
+        }
+        EXPECT_EQ(idm->changeCount("T_Item"), 0u);
+        EXPECT_TRUE(names.empty() && ids.empty() && layout.empty() && objects.empty());
+        EXPECT_TRUE(statements.empty() && rows.empty());
+        EXPECT_EQ(std::tie(blob, count, type, changed, instance),
+                  std::make_tuple(nullptr, 0, 0, 0, nullptr));
+    }
+    EXPECT_EQ(underTest().state(dbPath), before);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("inst.db")));
 }
 
 }  // namespace arxtest
