@@ -18,22 +18,25 @@ ResultMsg detail::InstanceFileInfo::getEntityModelInstanceInfo(IEntityModel& mod
     Connection& conn = conn_;
     ResultMsg rm = conn.checkOpen();
     if (!rm.ok()) return rm;
-    StatementLease lease;
-    rm = conn.prepare(detail::instanceInfoQuery(conn.dialect().storageOrder()), lease);
-    if (!rm.ok()) {
-        // Any other database lacks the table or some of its columns; a file
-        // that cannot be read keeps the engine's answer.
-        ResultMsg why = conn.explainFailure(kInstanceInfoTable, kInstanceInfoColumns, rm);
+    // Any other database lacks the table or some of its columns; a file
+    // that cannot be read keeps the engine's answer. A server finds out
+    // at the first step, not at the prepare.
+    const auto explained = [&](const ResultMsg& failure) {
+        ResultMsg why = conn.explainFailure(kInstanceInfoTable, kInstanceInfoColumns, failure);
         if (why.rCode == SRV_ERR_NO_TABLE || why.rCode == SRV_ERR_NO_COLUMN) {
             return notInstanceFile(conn.displayName(), why.rMsg);
         }
         return why;
-    }
+    };
+    StatementLease lease;
+    rm = conn.prepare(detail::instanceInfoQuery(conn.dialect().storageOrder()), lease);
+    if (!rm.ok()) return explained(rm);
     const detail::StepResult rc = lease->step();
     if (rc == detail::StepResult::Done)
         return notInstanceFile(conn.displayName(), "实例信息表中没有记录");
     if (rc != detail::StepResult::Row) {
-        return conn.engineError(SRV_ERR_ENGINE, "读取实例信息失败：" + conn.displayName());
+        return explained(
+            conn.engineError(SRV_ERR_ENGINE, "读取实例信息失败：" + conn.displayName()));
     }
     if (lease->columnType(1) != detail::ValueType::Integer) {
         return notInstanceFile(conn.displayName(), "版本号不是整数");
