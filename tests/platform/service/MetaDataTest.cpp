@@ -380,92 +380,93 @@ TEST_F(MetaData, ALookupThatCannotRunNamesWhatItMisses) {
     EXPECT_TRUE(bySuffix().ok());
 }
 
-// A version lock is written at once (or with the open transaction); it is
-// undone only by the manager that set it, never when it was there before.
-TEST_F(MetaData, AVersionLockIsUndoneOnlyByTheManagerThatSetIt) {
-    for (const char* column : {"IsVersionLocked", "Type", "Version"})
-        ASSERT_TRUE(idm->addNormalColumnInstance("T_M_EntityModel", describe(column, 1)).ok());
-    V ids;
-    for (const char* name : {"set", "before", "other", "undone"})
-        ids.push_back(std::to_string(row("T_M_EntityModel", {name})));
-    ASSERT_TRUE(rawExecute(dbPath,
-                           "UPDATE \"T_M_EntityModel\" SET \"IsVersionLocked\" = 1 "
-                           "WHERE \"Name\" = 'before'"));
-    const auto locks = [&] {
-        const std::string each = "CAST(coalesce(\"IsVersionLocked\", 0) AS TEXT)";
-        return rawScalar(dbPath, "SELECT coalesce((" +
-                                     joinedSql(dbPath, each, "\"T_M_EntityModel\"", "\"id\"", "") +
-                                     "), '')");
-    };
-    const std::pair<int, int> refused[] = {
-        {0, SRV_ERR_ARGUMENT}, {-3, SRV_ERR_ARGUMENT}, {99, SRV_ERR_NO_ROW}};
-    for (const auto& [id, code] : refused) {
-        EXPECT_EQ(mdm->lockEntityModelVersion(id).rCode, code) << id;
-        EXPECT_EQ(mdm->unlockEntityModelVersion(id).rCode, id < 1 ? code : 0) << id;
-    }
-    MetaDataManager* made = nullptr;
-    ASSERT_TRUE(session->createMetaDataManager(made).ok());
-    std::unique_ptr<MetaDataManager> other(made);
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE((i == 2 ? *other : *mdm).lockEntityModelVersion(std::stoi(ids[i])).ok());
-    EXPECT_EQ(locks(), "1110");  // committed: another connection sees them
+TEST_F(MetaData, VersionLocksOwnerTypesAndColumnNames) {
     {
-        Transaction undone(*session);
-        ASSERT_TRUE(mdm->lockEntityModelVersion(std::stoi(ids[3])).ok());
-        EXPECT_EQ(locks(), "1110");  // not before the transaction commits
+        // A version lock is written at once (or with the open transaction); it is
+        // undone only by the manager that set it, never when it was there before.
+        for (const char* column : {"IsVersionLocked", "Type", "Version"})
+            ASSERT_TRUE(idm->addNormalColumnInstance("T_M_EntityModel", describe(column, 1)).ok());
+        V ids;
+        for (const char* name : {"set", "before", "other", "undone"})
+            ids.push_back(std::to_string(row("T_M_EntityModel", {name})));
+        ASSERT_TRUE(rawExecute(dbPath,
+                               "UPDATE \"T_M_EntityModel\" SET \"IsVersionLocked\" = 1 "
+                               "WHERE \"Name\" = 'before'"));
+        const auto locks = [&] {
+            const std::string each = "CAST(coalesce(\"IsVersionLocked\", 0) AS TEXT)";
+            return rawScalar(dbPath,
+                             "SELECT coalesce((" +
+                                 joinedSql(dbPath, each, "\"T_M_EntityModel\"", "\"id\"", "") +
+                                 "), '')");
+        };
+        const std::pair<int, int> refused[] = {
+            {0, SRV_ERR_ARGUMENT}, {-3, SRV_ERR_ARGUMENT}, {99, SRV_ERR_NO_ROW}};
+        for (const auto& [id, code] : refused) {
+            EXPECT_EQ(mdm->lockEntityModelVersion(id).rCode, code) << id;
+            EXPECT_EQ(mdm->unlockEntityModelVersion(id).rCode, id < 1 ? code : 0) << id;
+        }
+        MetaDataManager* made = nullptr;
+        ASSERT_TRUE(session->createMetaDataManager(made).ok());
+        std::unique_ptr<MetaDataManager> other(made);
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE((i == 2 ? *other : *mdm).lockEntityModelVersion(std::stoi(ids[i])).ok());
+        EXPECT_EQ(locks(), "1110");  // committed: another connection sees them
+        {
+            Transaction undone(*session);
+            ASSERT_TRUE(mdm->lockEntityModelVersion(std::stoi(ids[3])).ok());
+            EXPECT_EQ(locks(), "1110");  // not before the transaction commits
+        }
+        EXPECT_EQ(locks(), "1110");
+        for (const std::string& id : ids)
+            ASSERT_TRUE(mdm->unlockEntityModelVersion(std::stoi(id)).ok()) << id;
+        EXPECT_EQ(locks(), "0110");  // only its own lock
+        ASSERT_TRUE(other->unlockEntityModelVersion(std::stoi(ids[2])).ok());
+        EXPECT_EQ(locks(), "0100");
+        // A lock the last call found set already is that call's no more.
+        ASSERT_TRUE(mdm->lockEntityModelVersion(std::stoi(ids[0])).ok());
+        ASSERT_TRUE(mdm->lockEntityModelVersion(std::stoi(ids[0])).ok());
+        ASSERT_TRUE(mdm->unlockEntityModelVersion(std::stoi(ids[0])).ok());
+        EXPECT_EQ(locks(), "1100");
     }
-    EXPECT_EQ(locks(), "1110");
-    for (const std::string& id : ids)
-        ASSERT_TRUE(mdm->unlockEntityModelVersion(std::stoi(id)).ok()) << id;
-    EXPECT_EQ(locks(), "0110");  // only its own lock
-    ASSERT_TRUE(other->unlockEntityModelVersion(std::stoi(ids[2])).ok());
-    EXPECT_EQ(locks(), "0100");
-    // A lock the last call found set already is that call's no more.
-    ASSERT_TRUE(mdm->lockEntityModelVersion(std::stoi(ids[0])).ok());
-    ASSERT_TRUE(mdm->lockEntityModelVersion(std::stoi(ids[0])).ok());
-    ASSERT_TRUE(mdm->unlockEntityModelVersion(std::stoi(ids[0])).ok());
-    EXPECT_EQ(locks(), "1100");
-}
-
-// The type of the highest version linked to a table, the first link of a
-// tie; versions of 0 and below never count. A table's column inner names
-// come in the order stored.
-TEST_F(MetaData, OwnerTypesAndColumnNamesOfATable) {
-    for (const char* column : {"Type", "Version"})
-        ASSERT_TRUE(idm->addNormalColumnInstance("T_M_EntityModel", describe(column, 1)).ok());
-    ASSERT_TRUE(idm->addNormalColumnInstance("T_M_NormalColumn", describe("InnerName", 2)).ok());
-    const int table = row("T_M_EntityTable", {"T"}), lone = row("T_M_EntityTable", {"L"});
-    // Name, type, version of each model linked to `table`, in link order.
-    const std::tuple<const char*, int, int> models[] = {{"a", 7, 1}, {"b", 9, 3},  {"c", 11, 3},
-                                                        {"d", 5, 0}, {"e", 4, -2}, {"f", 6, 2}};
-    for (const auto& [name, type, version] : models) {
-        const int model = row("T_M_EntityModel", {name});
+    {
+        // The type of the highest version linked to a table, the first link of a
+        // tie; versions of 0 and below never count. A table's column inner names
+        // come in the order stored.
         ASSERT_TRUE(
-            rawExecute(dbPath, "UPDATE \"T_M_EntityModel\" SET \"Type\" = " + std::to_string(type) +
-                                   ", \"Version\" = " + std::to_string(version) +
-                                   " WHERE \"id\" = " + std::to_string(model)));
-        link(model, table);
-    }
-    const int zero = row("T_M_EntityModel", {"z"});  // version NULL: not above 0
-    link(zero, lone);
-    int type = -1;
-    ASSERT_TRUE(mdm->findMaxVersionOwnerType(table, type).ok());
-    EXPECT_EQ(type, 9);
-    type = -1;
-    EXPECT_EQ(mdm->findMaxVersionOwnerType(lone, type).rCode, SRV_ERR_NO_ROW);
-    EXPECT_EQ(mdm->findMaxVersionOwnerType(table + 99, type).rCode, SRV_ERR_NO_ROW);
-    EXPECT_EQ(type, -1);
+            idm->addNormalColumnInstance("T_M_NormalColumn", describe("InnerName", 2)).ok());
+        const int table = row("T_M_EntityTable", {"T"}), lone = row("T_M_EntityTable", {"L"});
+        // Name, type, version of each model linked to `table`, in link order.
+        const std::tuple<const char*, int, int> models[] = {{"a", 7, 1}, {"b", 9, 3},  {"c", 11, 3},
+                                                            {"d", 5, 0}, {"e", 4, -2}, {"f", 6, 2}};
+        for (const auto& [name, type, version] : models) {
+            const int model = row("T_M_EntityModel", {name});
+            ASSERT_TRUE(rawExecute(
+                dbPath, "UPDATE \"T_M_EntityModel\" SET \"Type\" = " + std::to_string(type) +
+                            ", \"Version\" = " + std::to_string(version) +
+                            " WHERE \"id\" = " + std::to_string(model)));
+            link(model, table);
+        }
+        const int zero = row("T_M_EntityModel", {"z"});  // version NULL: not above 0
+        link(zero, lone);
+        int type = -1;
+        ASSERT_TRUE(mdm->findMaxVersionOwnerType(table, type).ok());
+        EXPECT_EQ(type, 9);
+        type = -1;
+        EXPECT_EQ(mdm->findMaxVersionOwnerType(lone, type).rCode, SRV_ERR_NO_ROW);
+        EXPECT_EQ(mdm->findMaxVersionOwnerType(table + 99, type).rCode, SRV_ERR_NO_ROW);
+        EXPECT_EQ(type, -1);
 
-    for (const char* inner : {"Z_1", "A_1", "M_1"}) {
-        const int column = row("T_M_NormalColumn", {inner, std::to_string(table)});
-        ASSERT_TRUE(rawExecute(dbPath, std::string("UPDATE \"T_M_NormalColumn\" SET ") +
-                                           "\"InnerName\" = '" + inner +
-                                           "' WHERE \"id\" = " + std::to_string(column)));
+        for (const char* inner : {"Z_1", "A_1", "M_1"}) {
+            const int column = row("T_M_NormalColumn", {inner, std::to_string(table)});
+            ASSERT_TRUE(rawExecute(dbPath, std::string("UPDATE \"T_M_NormalColumn\" SET ") +
+                                               "\"InnerName\" = '" + inner +
+                                               "' WHERE \"id\" = " + std::to_string(column)));
+        }
+        row("T_M_NormalColumn", {"X_1", std::to_string(lone)});
+        V inner = {"kept"};  // appended to
+        ASSERT_TRUE(mdm->findColumnInnerNames(table, inner).ok());
+        EXPECT_EQ(inner, (V{"kept", "Z_1", "A_1", "M_1"}));
     }
-    row("T_M_NormalColumn", {"X_1", std::to_string(lone)});
-    V inner = {"kept"};  // appended to
-    ASSERT_TRUE(mdm->findColumnInnerNames(table, inner).ok());
-    EXPECT_EQ(inner, (V{"kept", "Z_1", "A_1", "M_1"}));
 }
 
 }  // namespace arxtest

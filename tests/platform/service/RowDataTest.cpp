@@ -123,36 +123,37 @@ TEST_F(RowData, QueriesTakeValuesAsDataAndRefuseAnythingElse) {
     EXPECT_EQ(rawScalar(dbPath, "SELECT count(*) FROM \"T_Item\""), "8");
 }
 
-TEST(ITableDataRecord, GetColValueSearchesAllSlotsFirstMatchWins) {
-    ITableData row;  // _colNum stays 0: all 80 slots are searched all the same
-    row._cloInnerName[0] = row._cloInnerName[1] = "A";
-    row._cloInnerName[79] = "Z";
-    row._colValue[0] = "first";
-    row._colValue[1] = row._colValue[79] = "later";
-    for (auto [name, value] : {std::pair{"A", "first"}, {"Z", "later"}, {"a", ""}, {"A ", ""}})
-        EXPECT_EQ(row.getColValue(name), value) << name;
-}
-
-TEST(ITableDataRecord, ClearEmptiesEverySlotForReuse) {
-    ITableData row;
-    row._tableInnerName = "T";
-    for (int i = 0; i < ITABLEDATA_MAX_COLUMNS; ++i) {
-        row._cloInnerName[i] = "c" + std::to_string(i);
-        row._colType[i] = 1 + i % 6;
-        row._colValue[i] = std::to_string(i);
+TEST(ITableDataRecord, GetColValueSearchesAllSlotsAndClearEmptiesThem) {
+    {
+        ITableData row;  // _colNum stays 0: all 80 slots are searched all the same
+        row._cloInnerName[0] = row._cloInnerName[1] = "A";
+        row._cloInnerName[79] = "Z";
+        row._colValue[0] = "first";
+        row._colValue[1] = row._colValue[79] = "later";
+        for (auto [name, value] : {std::pair{"A", "first"}, {"Z", "later"}, {"a", ""}, {"A ", ""}})
+            EXPECT_EQ(row.getColValue(name), value) << name;
     }
-    row._colNum = ITABLEDATA_MAX_COLUMNS;
-    EXPECT_EQ(row.getColValue("c79"), "79");
-    row.clear();
-    EXPECT_EQ(row._tableInnerName, "");
-    EXPECT_EQ(row._colNum, 0);
-    for (int i = 0; i < ITABLEDATA_MAX_COLUMNS; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(row._cloInnerName[i] + row._colValue[i], "");
-        EXPECT_EQ(row._colType[i], 0);
-        EXPECT_EQ(row.findColValue("c" + std::to_string(i)), nullptr);
+    {
+        ITableData row;
+        row._tableInnerName = "T";
+        for (int i = 0; i < ITABLEDATA_MAX_COLUMNS; ++i) {
+            row._cloInnerName[i] = "c" + std::to_string(i);
+            row._colType[i] = 1 + i % 6;
+            row._colValue[i] = std::to_string(i);
+        }
+        row._colNum = ITABLEDATA_MAX_COLUMNS;
+        EXPECT_EQ(row.getColValue("c79"), "79");
+        row.clear();
+        EXPECT_EQ(row._tableInnerName, "");
+        EXPECT_EQ(row._colNum, 0);
+        for (int i = 0; i < ITABLEDATA_MAX_COLUMNS; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(row._cloInnerName[i] + row._colValue[i], "");
+            EXPECT_EQ(row._colType[i], 0);
+            EXPECT_EQ(row.findColValue("c" + std::to_string(i)), nullptr);
+        }
+        EXPECT_NE(row.findColValue(""), nullptr);  // every slot is now named ""
     }
-    EXPECT_NE(row.findColValue(""), nullptr);  // every slot is now named ""
 }
 
 // A row read in place: columns found by name (the first of repeated names,
