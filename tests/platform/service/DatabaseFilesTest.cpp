@@ -84,7 +84,7 @@ TEST_F(DatabaseFiles, FilesAreReadAndPublishedWithoutWritingAnythingElse) {
         writeText(dir.file("text.db"), "this is no database, just some text\n");
         writeText(dir.file("cut.db"), whole.substr(0, whole.size() / 2));
         const std::set<std::string> before = folder();
-        for (const std::string& name : {"missing.db", "text.db", "cut.db"}) {
+        for (const char* name : {"missing.db", "text.db", "cut.db"}) {
             SCOPED_TRACE(name);
             const std::string path = dir.file(name);
             std::vector<std::string> tables = {"kept"};
