@@ -86,6 +86,12 @@ TEST_F(Watch, NamesEachCommitOnceAndAnInterruptEndsOneWait) {
         EXPECT_LT(took(start), 30);
         ASSERT_TRUE(add("b", COMMIT_T_IMMEDIATELY).ok());
         EXPECT_EQ(untilNamed(), kItem);
+        // A wait in progress ends with the commit it waited for.
+        std::future<std::set<std::string>> changes =
+            std::async(std::launch::async, [&] { return once(20000); });
+        ASSERT_TRUE(add("c", COMMIT_T_IMMEDIATELY).ok());
+        ASSERT_EQ(changes.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+        EXPECT_EQ(changes.get(), kItem);
     }
     {
         // A watch reads a database that is there: a missing file is refused and
