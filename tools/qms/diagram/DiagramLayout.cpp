@@ -210,7 +210,13 @@ void routeLayout(const Diagram& diagram, Layout& layout) {
             arrows.push_back({boxOf[id], static_cast<int>(row), boxOf[target]});
         }
     }
-    std::vector<Route> routes = routeArrows(boxes, arrows);
+    // A frame's name line is no way through: an arrow across it would
+    // strike out the folder's name.
+    std::vector<Box> strips;
+    for (const Frame& frame : layout.frames)
+        strips.push_back(
+            {frame.box.x, frame.box.y, frame.box.w, std::min(kTitleHeight, frame.box.h)});
+    std::vector<Route> routes = routeArrows(boxes, arrows, strips);
     for (std::size_t i = 0; i < routes.size(); ++i)
         layout.arrows[i].route = std::move(routes[i]);
 }

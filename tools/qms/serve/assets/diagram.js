@@ -183,7 +183,8 @@ export class DiagramView {
     const handle = table.node.lastChild;
     if (shown) {
       table.columns.forEach((column, row) => {
-        const mark = this.columnMarks.get(column.id);
+        const mark = [this.columnMarks.get(column.id), this.columnFlash?.get(column.id)]
+            .filter(Boolean).join(' ');
         const y = m.titleHeight + m.rowHeight * (row + 1) - 4;
         table.node.insertBefore(svg('text', {class: mark ? `column ${mark}` : 'column', x: 8, y,
           text: `${this.nameOf(column)}: ${column.type}`}), handle);
@@ -323,6 +324,18 @@ export class DiagramView {
     }
     for (const table of this.tables.values()) {
       if (table.detailed) {
+        this.columnLines(table, false);
+        this.columnLines(table, true);
+      }
+    }
+  }
+
+  /** Marks column lines for a while: `marks` maps a column id to a class. */
+  flashColumns(marks) {
+    const before = this.columnFlash ?? new Map();
+    this.columnFlash = marks;
+    for (const table of this.tables.values()) {
+      if (table.detailed && table.columns.some((c) => marks.has(c.id) || before.has(c.id))) {
         this.columnLines(table, false);
         this.columnLines(table, true);
       }
