@@ -111,7 +111,7 @@ TEST(RoutesTest, ArrowsTurnAtRightAnglesAroundBoxesFromTheirColumnToTheTarget) {
         {"a frame's name line across a way down",
          {{0, 0, 140, 70}, {0, 300, 140, 70}, {160, 0, 140, 70}},
          {{0, 0, 1}, {2, 1, 1}},
-         0,
+         10,
          {{-40, 150, 400, 22}}},
     };
     for (const Case& c : cases) {
