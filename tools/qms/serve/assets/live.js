@@ -131,39 +131,55 @@ export function snapshot(view) {
 }
 
 let clearMarks = 0;
+// What is marked until the marks go; redraws meanwhile add to it.
+const KINDS = ['live-added', 'live-changed', 'live-moved'];
+let marked = {tables: new Map(), columns: new Map()};
 
 /**
  * Marks for a few seconds what differs between `before` (a snapshot) and
  * the view now: tables added, changed (names or columns) and moved, and
- * column lines added or changed.
+ * column lines added or changed. Marks of a redraw shortly before stay.
  */
 export function markChanges(view, before) {
-  const tables = {'live-added': new Set(), 'live-changed': new Set(), 'live-moved': new Set()};
-  const columns = new Map();
+  const {tables, columns} = marked;
+  // A table keeps the strongest mark it got: added, then changed, then moved.
+  const mark = (id, kind) => {
+    const was = tables.get(id);
+    if (was === undefined || KINDS.indexOf(kind) < KINDS.indexOf(was)) tables.set(id, kind);
+  };
+  let any = false;
   for (const table of view.tables.values()) {
     const was = before.get(table.id);
     if (!was) {
-      tables['live-added'].add(table.id);
+      mark(table.id, 'live-added');
+      any = true;
       continue;
     }
     const now = boxState(table);
     let changed = now.text !== was.text || now.columns.size !== was.columns.size;
     for (const [id, text] of now.columns) {
       if (!was.columns.has(id)) columns.set(id, 'live-added');
-      else if (was.columns.get(id) !== text) columns.set(id, 'live-changed');
+      else if (was.columns.get(id) !== text) columns.set(id, columns.get(id) ?? 'live-changed');
       else continue;
       changed = true;
     }
-    if (changed) tables['live-changed'].add(table.id);
-    else if (now.box !== was.box) tables['live-moved'].add(table.id);
+    if (changed) mark(table.id, 'live-changed');
+    else if (now.box !== was.box) mark(table.id, 'live-moved');
+    any = any || changed || now.box !== was.box;
   }
-  const any = Object.values(tables).some((s) => s.size > 0) || columns.size > 0;
+  if (!any && tables.size === 0) return;
+  const show = () => {
+    for (const kind of KINDS) {
+      view.setMark(kind, new Set([...tables].filter(([, k]) => k === kind).map(([id]) => id)));
+    }
+    view.flashColumns(new Map(columns));
+  };
+  show();
   if (!any) return;
-  for (const [mark, ids] of Object.entries(tables)) view.setMark(mark, ids);
-  view.flashColumns(columns);
   clearTimeout(clearMarks);
   clearMarks = setTimeout(() => {
-    for (const mark of Object.keys(tables)) view.setMark(mark, new Set());
+    marked = {tables: new Map(), columns: new Map()};
+    for (const kind of KINDS) view.setMark(kind, new Set());
     view.flashColumns(new Map());
   }, MARK_MS);
 }
