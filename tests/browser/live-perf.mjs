@@ -99,7 +99,7 @@ try {
     const sign = i % 2 ? -1 : 1;
     for (let s = 1; s <= 60; ++s) await page.mouse.move(spot.x + sign * 8 * s, spot.y + sign * 3 * s);
     await page.mouse.up();
-    const trace = JSON.parse(await page.tracing.stop());
+    const trace = JSON.parse(new TextDecoder().decode(await page.tracing.stop()));
     const events = trace.traceEvents;
     const main = new Set(events.filter((e) => e.name === 'thread_name' && e.args.name === 'CrRendererMain')
         .map((e) => `${e.pid}:${e.tid}`));
