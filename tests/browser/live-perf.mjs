@@ -105,7 +105,7 @@ try {
         .map((e) => `${e.pid}:${e.tid}`));
     const draws = events.filter((e) => e.name === 'DrawFrame').map((e) => e.ts).sort((a, b) => a - b);
     const gaps = draws.slice(1).map((t, k) => (t - draws[k]) / 1000);
-    const busy = events.filter((e) => e.ph === 'X' && e.name === 'RunTask' && main.has(`${e.pid}:${e.tid}`))
+    const busy = events.filter((e) => e.ph === 'X' && /RunTask$/.test(e.name) && main.has(`${e.pid}:${e.tid}`))
         .reduce((sum, e) => sum + (e.dur || 0) / 1000, 0);
     frames.push(figure(`  pan ${i + 1}: time between frames`, gaps));
     perFrame.push(busy / Math.max(1, draws.length));
