@@ -2,6 +2,7 @@
 // qms diagram draws it. Every name is put in as text, never as HTML.
 import {get, message, put, setToken, token} from './api.js';
 import {showLegend} from './compare.js';
+import {markChanges, snapshot, startLive} from './live.js';
 import {DiagramView} from './diagram.js';
 import {el, show} from './dom.js';
 import {download, pngBlob, svgText} from './export.js';
@@ -14,6 +15,8 @@ let info = {readOnly: true};
 let current = null;  // the model version shown
 let view = null;
 let minimap = null;
+let shown = {kind: 'projects'};  // what the page shows: projects, project or model
+let openId = null;  // the table whose panel is open
 
 function crumbs(...parts) {
   show($('crumbs'), el('a', {href: '#/', text: 'Projects'}), ...parts.flatMap((p) => [' / ', p]));
@@ -34,6 +37,7 @@ function listTable(headings, rows) {
 
 async function showProjects() {
   const projects = await get('/api/projects');
+  shown = {kind: 'projects'};
   showSection('lists');
   crumbs();
   document.title = 'qms';
@@ -43,6 +47,7 @@ async function showProjects() {
 
 async function showProject(id) {
   const project = await get(`/api/projects/${id}`);
+  shown = {kind: 'project', id};
   showSection('lists');
   crumbs(el('span', {text: project.name}));
   document.title = `${project.name} - qms`;
@@ -55,14 +60,22 @@ async function showProject(id) {
         String(m.version)])));
 }
 
-// The model version `id`, compared with its version `compare` when given.
-async function showModel(id, compare) {
+// The model version `id`, compared with its version `compare` when given;
+// `keep`: drawn again as it is now, keeping the view and the open panel,
+// what changed marked.
+async function showModel(id, compare, keep = false) {
   const query = compare ? `?compare=${compare}` : '';
   const [model, layout, diff] = await Promise.all([get(`/api/models/${id}${query}`),
     get(`/api/models/${id}/layout${query}`),
     compare ? get(`/api/models/${id}/diff?from=${compare}`) : null]);
+  const before = keep ? snapshot(view) : null;
+  const openName = keep && openId !== null ? view.tables.get(openId)?.name : null;
   current = model;
-  showSection('model');
+  shown = {kind: 'model', id};
+  if (!keep) {
+    showSection('model');
+    openId = null;
+  }
   crumbs(el('a', {href: `#/project/${model.projectId}`, text: model.project}),
       el('span', {text: `${model.name} v${model.version}`}));
   document.title = `${model.name} v${model.version} - qms`;
@@ -74,26 +87,80 @@ async function showModel(id, compare) {
         el('option', {value: v.version, text: `version ${v.version}`})));
   $('compare').value = model.compare ? String(model.compare) : '';
   view.movable = !info.readOnly;
-  view.draw(model.diagram, layout);
+  view.draw(model.diagram, layout, keep);
   // "changes" (what differs from another version, diagram::Changes on the
   // server) is present only in an answer that compares two versions: the
   // tables and columns that version has and this one has not are drawn too.
   view.changes(model.changes);
   showLegend($('legend'), model.compare, model.changes, diff, (tid) => view.focus(tid));
   search();
+  if (keep) {
+    markChanges(view, before);
+    await reopenPanel(openName);
+  }
   // Drawn once the browser has painted the new picture.
-  requestAnimationFrame(() => requestAnimationFrame(() => {
-    document.body.dataset.drawnMs = performance.now().toFixed(0);
-  }));
+  await new Promise((painted) => requestAnimationFrame(() => requestAnimationFrame(() => {
+    document.body.dataset[keep ? 'liveDrawnMs' : 'drawnMs'] = performance.now().toFixed(1);
+    painted();
+  })));
+}
+
+// The open panel after a redraw: its table as it is now, or closed, saying
+// so, when the table went.
+async function reopenPanel(name) {
+  if (openId === null) return;
+  const panel = $('panel');
+  const table = view.tables.get(openId);
+  if (!table) {
+    panel.hidden = true;
+    message(`Table ${name} has been deleted: its panel is closed.`, 'info');
+    openId = null;
+    return;
+  }
+  const scroll = panel.scrollTop;
+  view.select(openId);
+  const details = await get(`/api/models/${current.id}/tables/${openId}`);
+  showTable(panel, details, closePanel);
+  panel.scrollTop = scroll;
+}
+
+function closePanel() {
+  $('panel').hidden = true;
+  openId = null;
+  view.select(null);
+}
+
+// Whether an event of the stream ({model, structure, layout}) touches what
+// the page shows: the model (any of its versions), or a list of models.
+function concerns(change) {
+  if (shown.kind !== 'model') return change.structure;
+  return current !== null && (change.model === current.id ||
+      current.versions.some((v) => v.id === change.model));
+}
+
+// The page shown drawn again as it is now; a box being dragged is let go first.
+async function redrawShown() {
+  if (view.drag && !view.drag.pan) {
+    await new Promise((later) => setTimeout(later, 200));
+    return redrawShown();
+  }
+  if (shown.kind !== 'model') return route();
+  try {
+    await showModel(current.id, current.compare, true);
+  } catch (error) {
+    // The model version itself went: its project's list instead.
+    const gone = await fetch(`/api/models/${current.id}`, {method: 'HEAD'});
+    if (gone.status !== 404) throw error;
+    message(`Model ${current.name} v${current.version} has been deleted.`, 'info');
+    location.hash = `#/project/${current.projectId}`;
+  }
 }
 
 async function openTable(table) {
   view.select(table.id);
+  openId = table.id;
   const details = await get(`/api/models/${current.id}/tables/${table.id}`);
-  showTable($('panel'), details, () => {
-    $('panel').hidden = true;
-    view.select(null);
-  });
+  showTable($('panel'), details, closePanel);
 }
 
 // Stores the boxes of `tables` (a few writes at a time), then draws the
@@ -191,8 +258,7 @@ function keyboard(e) {
       $('search').value = '';
       search();
     }
-    $('panel').hidden = true;
-    view.select(null);
+    closePanel();
     return;
   }
   if (typing || e.ctrlKey || e.metaKey || e.altKey || $('model').hidden) return;
@@ -256,6 +322,7 @@ async function start() {
   $('token').hidden = info.readOnly;
   for (const id of ['arrange', 'reset-layout']) $(id).hidden = info.readOnly;
   window.addEventListener('hashchange', route);
+  startLive({concerns, redraw: redrawShown});
   await route();
 }
 
