@@ -49,6 +49,12 @@ protected:
             if (name.rfind("data.db", 0) != 0) out.push_back(name);
         return out;
     }
+    // A new manager of `file`'s database (null when it cannot be made).
+    static std::unique_ptr<InstanceDataManager> managerOf(MRDSession& file) {
+        InstanceDataManager* m = nullptr;
+        EXPECT_TRUE(file.createInstanceDataManager(m, 0).ok());
+        return std::unique_ptr<InstanceDataManager>(m);
+    }
     IEntityModel record;
 };
 
@@ -134,9 +140,8 @@ TEST_F(InstanceFile, ItsVersionChangesOnlyWithATransactionThatCommits) {
     MRDSession* made = nullptr;
     ASSERT_TRUE(idm->createEntityModelInstance_Create(record, made, 0).ok());
     std::unique_ptr<MRDSession> file(made);
-    InstanceDataManager* m = nullptr;
-    ASSERT_TRUE(file->createInstanceDataManager(m, 0).ok());
-    std::unique_ptr<InstanceDataManager> fileIdm(m);
+    const std::unique_ptr<InstanceDataManager> fileIdm = managerOf(*file);
+    ASSERT_NE(fileIdm, nullptr);
     const auto version = [&] {
         IEntityModel back;
         back._version = -1;
