@@ -4,6 +4,8 @@ import {get, message, put, setToken, token} from './api.js';
 import {showLegend} from './compare.js';
 import {DiagramView} from './diagram.js';
 import {el, show} from './dom.js';
+import {EditTools} from './edit-tools.js';
+import {Editor} from './edits.js';
 import {download, pngBlob, svgText} from './export.js';
 import {autoLayout, pushApart} from './layout.js';
 import {Minimap} from './minimap.js';
@@ -14,16 +16,25 @@ let info = {readOnly: true};
 let current = null;  // the model version shown
 let view = null;
 let minimap = null;
+let edits = null;  // the editing controls
+let opened = null;  // what the panel shows: {kind: 'table' | 'folder', id}
 
 function crumbs(...parts) {
   show($('crumbs'), el('a', {href: '#/', text: 'Projects'}), ...parts.flatMap((p) => [' / ', p]));
 }
 
-function showSection(name) {
+function showSection(name, keepPanel = false) {
   $('lists').hidden = name !== 'lists';
   $('model').hidden = name !== 'model';
   $('model-tools').hidden = name !== 'model';
+  if (!keepPanel) closePanel();
+}
+
+function closePanel() {
   $('panel').hidden = true;
+  opened = null;
+  edits.chosen = null;
+  view.select(null);
 }
 
 function listTable(headings, rows) {
@@ -50,19 +61,21 @@ async function showProject(id) {
   for (const m of project.models) {
     if (!latest.has(m.name) || latest.get(m.name).version < m.version) latest.set(m.name, m);
   }
-  show($('lists'), el('h1', {text: project.name}), listTable(['Model', 'Versions'],
+  show($('lists'), el('h1', {text: project.name}), edits.projectEdits(project),
+      listTable(['Model', 'Versions'],
       [...latest.values()].map((m) => [el('a', {href: `#/model/${m.id}`, text: m.name}),
         String(m.version)])));
 }
 
-// The model version `id`, compared with its version `compare` when given.
-async function showModel(id, compare) {
+// The model version `id`, compared with its version `compare` when given;
+// `keep`: drawn again in the same view, the panel kept open.
+async function showModel(id, compare, keep = false) {
   const query = compare ? `?compare=${compare}` : '';
   const [model, layout, diff] = await Promise.all([get(`/api/models/${id}${query}`),
     get(`/api/models/${id}/layout${query}`),
     compare ? get(`/api/models/${id}/diff?from=${compare}`) : null]);
   current = model;
-  showSection('model');
+  showSection('model', keep);
   crumbs(el('a', {href: `#/project/${model.projectId}`, text: model.project}),
       el('span', {text: `${model.name} v${model.version}`}));
   document.title = `${model.name} v${model.version} - qms`;
@@ -74,13 +87,14 @@ async function showModel(id, compare) {
         el('option', {value: v.version, text: `version ${v.version}`})));
   $('compare').value = model.compare ? String(model.compare) : '';
   view.movable = !info.readOnly;
-  view.draw(model.diagram, layout);
+  view.draw(model.diagram, layout, keep);
   // "changes" (what differs from another version, diagram::Changes on the
   // server) is present only in an answer that compares two versions: the
   // tables and columns that version has and this one has not are drawn too.
   view.changes(model.changes);
   showLegend($('legend'), model.compare, model.changes, diff, (tid) => view.focus(tid));
   search();
+  if (keep) await reopenPanel();
   // Drawn once the browser has painted the new picture.
   requestAnimationFrame(() => requestAnimationFrame(() => {
     document.body.dataset.drawnMs = performance.now().toFixed(0);
@@ -90,10 +104,28 @@ async function showModel(id, compare) {
 async function openTable(table) {
   view.select(table.id);
   const details = await get(`/api/models/${current.id}/tables/${table.id}`);
-  showTable($('panel'), details, () => {
-    $('panel').hidden = true;
-    view.select(null);
-  });
+  showTable($('panel'), details, closePanel, edits.tableEdits(details));
+  opened = {kind: 'table', id: table.id};
+}
+
+function openFolder(id) {
+  view.select(null);
+  if (edits.openFolder(id)) opened = {kind: 'folder', id};
+}
+
+// After the model was drawn again: the panel shows the same table or
+// folder as before, or closes when it is gone.
+async function reopenPanel() {
+  const was = opened;
+  opened = null;
+  if (was?.kind === 'table' && view.tables.has(was.id)) await openTable(view.tables.get(was.id));
+  else if (was?.kind === 'folder') openFolder(was.id);
+  if (!opened) closePanel();
+}
+
+/** Draws the model shown again as it now stands, keeping pan, zoom and the open panel. */
+export async function refreshModel() {
+  if (current && !$('model').hidden) await showModel(current.id, current.compare, true);
 }
 
 // Stores the boxes of `tables` (a few writes at a time), then draws the
@@ -184,6 +216,10 @@ async function route() {
 }
 
 function keyboard(e) {
+  if (edits.key(e)) {
+    e.preventDefault();
+    return;
+  }
   const typing = e.target.closest('input, select, textarea');
   if (e.key === 'Escape') {
     if (typing) e.target.blur();
@@ -191,8 +227,7 @@ function keyboard(e) {
       $('search').value = '';
       search();
     }
-    $('panel').hidden = true;
-    view.select(null);
+    closePanel();
     return;
   }
   if (typing || e.ctrlKey || e.metaKey || e.altKey || $('model').hidden) return;
@@ -225,19 +260,27 @@ async function start() {
     onOpen: (table) => openTable(table).catch((e) => message(e.message)),
     onMove: moveTables,
     onArrange: (frame) => arrange(frame, false).catch((e) => message(e.message)),
+    onOpenFolder: openFolder,
     onView: () => {
       $('scale').textContent = `${Math.round(view.view.k * 100)}%`;
       minimap.draw();
     },
   });
   minimap = new Minimap($('minimap'), view);
+  const editor = new Editor({model: () => current, refresh: refreshModel, report: message,
+    go: (hash) => { location.hash = hash; }, onStack: () => edits?.stackChanged()});
+  edits = new EditTools(editor, {view, panel: $('panel'), report: message, closePanel});
   toolbar();
   document.addEventListener('keydown', keyboard);
   $('message').querySelector('button').addEventListener('click', () => {
     $('message').hidden = true;
   });
   $('token').value = token();
-  $('token').addEventListener('input', (e) => setToken(e.target.value));
+  const editable = () => document.body.classList.toggle('editable', !info.readOnly && token() !== '');
+  $('token').addEventListener('input', (e) => {
+    setToken(e.target.value);
+    editable();
+  });
   $('version').addEventListener('change', (e) => { location.hash = `#/model/${e.target.value}`; });
   $('compare').addEventListener('change', (e) => {
     location.hash = `#/model/${current.id}${e.target.value ? `/compare/${e.target.value}` : ''}`;
@@ -255,6 +298,7 @@ async function start() {
   $('where').textContent = info.config + (info.readOnly ? ' (read-only)' : '');
   $('token').hidden = info.readOnly;
   for (const id of ['arrange', 'reset-layout']) $(id).hidden = info.readOnly;
+  editable();
   window.addEventListener('hashchange', route);
   await route();
 }

@@ -1,0 +1,86 @@
+// Undo and redo of the page's own edits, by the inverse operation sent to
+// the server like any edit (with If-Match). An operation names records
+// through `r(kind, id)`: a record deleted and made again has a new id, and
+// every entry, earlier or later, then reaches it through the remap.
+import {send} from './api.js';
+import {refusalText} from './edit-forms.js';
+
+/**
+ * An operation: `steps`, each {method, path(r), body(r), made: {kind, id}}
+ * where `made` says the step makes again the record that had that id (the
+ * new id is taken from the answer: `column` or `id`).
+ */
+export function op(...steps) {
+  return {steps};
+}
+
+export class UndoStack {
+  /** `onChange()` after every change of the stacks; `report(text, kind)` says what happened. */
+  constructor(onChange, report) {
+    this.done = [];
+    this.undone = [];
+    this.ids = new Map();  // "kind:old id" -> new id
+    this.onChange = onChange;
+    this.report = report;
+  }
+
+  /** The id a record has now. */
+  resolve(kind, id) {
+    for (let seen = 0; this.ids.has(`${kind}:${id}`) && seen < 1000; ++seen) id = this.ids.get(`${kind}:${id}`);
+    return id;
+  }
+
+  /** A record made under `made` now has `id`. */
+  remap(made, id) {
+    if (made && id && id !== made.id) this.ids.set(`${made.kind}:${made.id}`, id);
+  }
+
+  /** An edit that was made: `label` (what it did), `forward` and `inverse` operations. */
+  record(label, forward, inverse) {
+    this.done.push({label, forward, inverse});
+    this.undone = [];
+    this.onChange();
+  }
+
+  async run(operation) {
+    const r = (kind, id) => this.resolve(kind, id);
+    for (const step of operation.steps) {
+      const answer = await send(step.method, step.path(r), step.body ? step.body(r) : {});
+      if (step.made) this.remap(step.made, answer.column ?? answer.id);
+    }
+  }
+
+  async undo() {
+    return this.move(this.done, this.undone, 'inverse', 'Undone');
+  }
+
+  async redo() {
+    return this.move(this.undone, this.done, 'forward', 'Redone');
+  }
+
+  // Sends the top entry's operation; on success it goes to the other stack.
+  // A stale tag (412) keeps it, to be tried again once the model is read
+  // again; any other refusal (the version got locked, the record is gone)
+  // means it can never be sent: it is dropped, and the message says why.
+  async move(from, to, which, done) {
+    const entry = from.at(-1);
+    if (!entry || this.busy) return false;
+    this.busy = true;
+    try {
+      await this.run(entry[which]);
+      from.pop();
+      to.push(entry);
+      this.report(`${done}: ${entry.label}`, 'info');
+      return true;
+    } catch (error) {
+      const kept = error.status === 412 || !error.status;
+      if (!kept) from.pop();
+      this.report(`Cannot ${which === 'inverse' ? 'undo' : 'redo'} "${entry.label}": ${refusalText(error)}` +
+          (kept ? '' : ` \u2014 it is taken off the ${which === 'inverse' ? 'undo' : 'redo'} list`));
+      return false;
+    } finally {
+      this.busy = false;
+      this.onChange();
+    }
+  }
+}
