@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The browser test of qms serve (serve-page.test.mjs): run.sh QMS ARTIFACT_FOLDER.
+# A browser test of qms serve: run.sh [TEST.test.mjs] QMS ARTIFACT_FOLDER
+# (serve-page.test.mjs unless named).
 # Without chromium, node or this folder's node_modules it is skipped (exit
 # 77, the reason on standard output), unless ARX_TEST_BROWSER_REQUIRED is
 # set: then it fails, so that CI never passes without running it.
@@ -18,4 +19,6 @@ if [ -n "$missing" ]; then
   echo "browser test skipped: $missing is missing"
   exit 77
 fi
-exec node "$here/serve-page.test.mjs" "$@"
+test=serve-page.test.mjs
+case "${1:-}" in *.test.mjs) test="$1"; shift ;; esac
+exec node "$here/$test" "$@"
