@@ -48,7 +48,7 @@ export function refusalText(error) {
   const what = changed ? [changed.model ? 'the model' : '',
     changed.tables?.length ? `tables ${changed.tables.join(', ')}` : '',
     changed.folders?.length ? `folders ${changed.folders.join(', ')}` : ''].filter(Boolean) : [];
-  return [error.message, what.length ? `(changed: ${what.join('; ')})` : '', error.hint]
+  return [error.message + (what.length ? ` (changed: ${what.join('; ')})` : ''), error.hint]
       .filter(Boolean).join(' \u2014 ');
 }
 

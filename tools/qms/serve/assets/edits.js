@@ -18,7 +18,7 @@ const COLUMN_FIELDS = ['type', 'display', 'default', 'index', 'unique', 'maxLeng
 export class Editor {
   constructor(page) {
     this.page = page;
-    this.undo = new UndoStack(() => this.page.onStack?.(), page.report);
+    this.undo = new UndoStack(() => this.page.onStack?.(), page.report, () => page.refresh());
   }
 
   get modelPath() {
@@ -134,7 +134,8 @@ export class Editor {
     const details = await get(`${this.modelPath}/tables/${id}`);
     const drawn = this.page.model().diagram.tables.find((t) => t.id === id);
     details.columns.forEach((c) => {
-      c.references = drawn?.columns.find((d) => d.id === c.id)?.fkTableID || null;
+      const to = drawn?.columns.find((d) => d.id === c.id)?.fkTableID;
+      c.references = to > 0 ? to : null;  // no reference: 0 or -1
     });
     return details;
   }

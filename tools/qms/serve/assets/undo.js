@@ -15,13 +15,18 @@ export function op(...steps) {
 }
 
 export class UndoStack {
-  /** `onChange()` after every change of the stacks; `report(text, kind)` says what happened. */
-  constructor(onChange, report) {
+  /**
+   * `onChange()` after every change of the stacks; `report(text, kind)`
+   * says what happened; `redraw()` after an operation went through.
+   */
+  constructor(onChange, report, redraw) {
     this.done = [];
     this.undone = [];
     this.ids = new Map();  // "kind:old id" -> new id
     this.onChange = onChange;
     this.report = report;
+    this.redraw = redraw;
+    this.queue = Promise.resolve();  // one undo or redo at a time, in the order asked for
   }
 
   /** The id a record has now. */
@@ -50,12 +55,17 @@ export class UndoStack {
     }
   }
 
-  async undo() {
-    return this.move(this.done, this.undone, 'inverse', 'Undone');
+  undo() {
+    return this.next(() => this.move(this.done, this.undone, 'inverse', 'Undone'));
   }
 
-  async redo() {
-    return this.move(this.undone, this.done, 'forward', 'Redone');
+  redo() {
+    return this.next(() => this.move(this.undone, this.done, 'forward', 'Redone'));
+  }
+
+  next(act) {
+    this.queue = this.queue.then(act);
+    return this.queue;
   }
 
   // Sends the top entry's operation; on success it goes to the other stack.
@@ -64,13 +74,14 @@ export class UndoStack {
   // means it can never be sent: it is dropped, and the message says why.
   async move(from, to, which, done) {
     const entry = from.at(-1);
-    if (!entry || this.busy) return false;
-    this.busy = true;
+    if (!entry) return false;
     try {
       await this.run(entry[which]);
       from.pop();
       to.push(entry);
+      this.onChange();
       this.report(`${done}: ${entry.label}`, 'info');
+      await this.redraw();
       return true;
     } catch (error) {
       const kept = error.status === 412 || !error.status;
@@ -79,7 +90,6 @@ export class UndoStack {
           (kept ? '' : ` \u2014 it is taken off the ${which === 'inverse' ? 'undo' : 'redo'} list`));
       return false;
     } finally {
-      this.busy = false;
       this.onChange();
     }
   }
