@@ -59,7 +59,8 @@ async function newPage(context) {
   page.problems = [];
   page.on('dialog', (d) => { page.dialogs.push(d.message()); d.dismiss(); });
   page.on('pageerror', (e) => page.problems.push(String(e)));
-  page.on('request', (q) => { if (process.env.DBG && q.method() !== 'GET') console.log('REQ', q.method(), q.url(), q.postData()); });
+  page.images = [];  // an image a name would have made loads /x
+  page.on('request', (q) => { if (q.url().endsWith('/x')) page.images.push(q.url()); });
   page.on('console', (m) => { if (m.type() === 'error') page.problems.push(m.text()); });
   return page;
 }
@@ -377,6 +378,7 @@ try {
   for (const page of [a, b]) {
     assert.deepEqual(page.dialogs, []);
     assert.equal(await page.$$eval('img, script:not([src])', (n) => n.length), 0);
+    assert.deepEqual(page.images, []);
   }
   assert.ok((await a.$$eval('#canvas text', (t) => t.map((x) => x.textContent))).includes(img));
   assert.deepEqual(a.problems.filter((p) => !/status of 4\d\d/.test(p)), []);
