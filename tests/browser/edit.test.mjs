@@ -7,7 +7,8 @@
 // table; undo and redo, a deleted record coming back under a new id, an
 // undo refused once the version is locked; the Delete key with its
 // confirmation and Esc; hostile names in every field, shown as text with
-// nothing run; a read-only server offers no editing.
+// nothing run; a read-only server offers no editing. One chromium, two
+// browser contexts.
 //
 //   node edit.test.mjs QMS ARTIFACT_FOLDER      (run.sh checks what it needs)
 import assert from 'node:assert/strict';
@@ -385,7 +386,7 @@ try {
   step('hostile names in every field: shown as text, no dialog, no element made of them');
 
   // A read-only server: no edit bar, no edit buttons, no Delete key, even with the token.
-  const r = await newPage(await browser.createBrowserContext());
+  const r = b;  // B's browser context, on the read-only server's address
   await r.evaluateOnNewDocument((t) => sessionStorage.setItem('qms-write-token', t), server.token);
   await r.goto(`${readOnly.base}#/model/${model.id}`);
   await drawn(r);
