@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# A browser test of qms serve: run.sh [TEST.test.mjs] QMS ARTIFACT_FOLDER
-# (serve-page.test.mjs unless named).
+# A browser test of qms serve: run.sh TEST.mjs QMS ARTIFACT_FOLDER.
 # Without chromium, node or this folder's node_modules it is skipped (exit
 # 77, the reason on standard output), unless ARX_TEST_BROWSER_REQUIRED is
 # set: then it fails, so that CI never passes without running it.
@@ -19,6 +18,6 @@ if [ -n "$missing" ]; then
   echo "browser test skipped: $missing is missing"
   exit 77
 fi
-test=serve-page.test.mjs
-case "${1:-}" in *.test.mjs) test="$1"; shift ;; esac
+test="$1"
+shift
 exec node "$here/$test" "$@"

@@ -57,7 +57,7 @@ try {
       }
       if (m.name === 'Large' && scheme === 'dark') {
         await page.click('#arrange');
-        await page.waitForNetworkIdle({idleTime: 500});
+        await page.waitForNetworkIdle({idleTime: 500, concurrency: 1});  // the event stream stays open
         await page.screenshot({path: path.join(out, `${m.name}-${scheme}-arranged.png`)});
         for (let i = 0; i < 4; ++i) await page.keyboard.press('+');
         await new Promise((r) => setTimeout(r, 300));

@@ -1,9 +1,11 @@
-// qms serve on a free port in `cwd`: its address, write token (none when
-// read-only), log and a stop(); it fails when the server does not start within 30 s.
+// qms serve on a free port (or `port`) in `cwd`: its address, write token
+// (none when read-only), log and a stop(); it fails when the server does
+// not start within 30 s.
 import {spawn} from 'node:child_process';
 
-export async function startServer(qms, cwd, args = []) {
-  const server = spawn(qms, ['serve', '--port', '0', ...args], {cwd, stdio: ['ignore', 'pipe', 'pipe']});
+export async function startServer(qms, cwd, args = [], port = 0) {
+  const server = spawn(qms, ['serve', '--port', String(port), ...args],
+      {cwd, stdio: ['ignore', 'pipe', 'pipe']});
   const log = [];
   const ended = new Promise((resolve) => server.on('exit', (code, signal) => resolve(code ?? signal)));
   server.stderr.on('data', (d) => log.push(String(d)));

@@ -78,6 +78,7 @@ struct Case {
     std::vector<Box> boxes;
     std::vector<Arrow> arrows;
     int maxShared;  // the most two arrows may run along one line together (into one arrowhead)
+    std::vector<Box> strips = {};  // folder frames' name lines, gone around as boxes are
 };
 
 TEST(RoutesTest, ArrowsTurnAtRightAnglesAroundBoxesFromTheirColumnToTheTarget) {
@@ -100,9 +101,21 @@ TEST(RoutesTest, ArrowsTurnAtRightAnglesAroundBoxesFromTheirColumnToTheTarget) {
          {{0, 0, 4}, {4, 1, 0}},
          0},
         {"150 tables in rows of 30", rows(150, 30), references(150), 24},
+        // A folder's frame between two tables: its name line is closed,
+        // the rest of the frame is open.
+        {"a frame's name line between",
+         {{0, 60, 140, 70}, {400, 95, 140, 70}},
+         {{0, 1, 1}},
+         0,
+         {{170, 90, 200, 22}}},
+        {"a frame's name line across a way down",
+         {{0, 0, 140, 70}, {0, 300, 140, 70}, {160, 0, 140, 70}},
+         {{0, 0, 1}, {2, 1, 1}},
+         10,
+         {{-40, 150, 400, 22}}},
     };
     for (const Case& c : cases) {
-        const std::vector<Route> routes = routeArrows(c.boxes, c.arrows);
+        const std::vector<Route> routes = routeArrows(c.boxes, c.arrows, c.strips);
         ASSERT_EQ(routes.size(), c.arrows.size()) << c.name;
         for (std::size_t i = 0; i < routes.size(); ++i) {
             const Route& route = routes[i];
@@ -117,8 +130,9 @@ TEST(RoutesTest, ArrowsTurnAtRightAnglesAroundBoxesFromTheirColumnToTheTarget) {
             for (std::size_t k = 0; k + 1 < route.size(); ++k) {
                 const Point &p = route[k], &q = route[k + 1];
                 EXPECT_TRUE(p.x == q.x || p.y == q.y) << what << " segment " << k;
-                for (const Box& box : c.boxes)
-                    EXPECT_FALSE(throughInside(box, p, q)) << what << " segment " << k;
+                for (const std::vector<Box>* boxes : {&c.boxes, &c.strips})
+                    for (const Box& box : *boxes)
+                        EXPECT_FALSE(throughInside(box, p, q)) << what << " segment " << k;
             }
             if (arrow.from == arrow.to) {
                 // A loop: out of the right side and back into it.

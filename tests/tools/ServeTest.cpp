@@ -651,6 +651,7 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
             Who who = Token;
         } rows[] = {
             {"GET", m, "", 200, "/name", "Sales", "etag"},
+            {"GET", "/api/projects/{project}", "", 200, "/name", "Shop", "etagProject"},
             {"POST", m + "/folders", R"({"name": "Archive"})", 201, "/name", "Archive", "archive"},
             {"POST", m + "/folders", R"({"name": "Old", "parent": {archive}})", 201, "/parent",
              "{archive}", "old"},
@@ -676,6 +677,10 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
              "longer than 128"},
             {"POST", m + "/tables", R"({"folder": {folder}, "name": 5})", 400, "/field", "name"},
             {"POST", m + "/tables", R"({"folder": "1", "name": "x"})", 400, "/field", "folder"},
+            // A field of another JSON type: the hint names the type to send.
+            {"POST", m + "/tables", R"({"folder": "1", "name": "x"})", 400, "/hint", "JSON number"},
+            {"POST", m + "/tables", R"({"folder": {folder}, "name": 5})", 400, "/hint",
+             "JSON string"},
             {"POST", m + "/tables", R"({"folder": {folder}, "name": "\u00e9\ud83d\ude00"})", 400,
              "/error", "GBK"},
             {"POST", m + "/tables", R"(["name"])", 400, "/error", "no JSON object"},
@@ -697,6 +702,8 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
              R"({"name": "x", "type": "int", "references": 99999})", 404, "/field", "references"},
             {"POST", m + "/tables/{order}/columns", R"({"name": "x", "type": "int", "index": 1})",
              400, "/field", "index"},
+            {"POST", m + "/tables/{order}/columns", R"({"name": "x", "type": "int", "index": 1})",
+             400, "/hint", "JSON boolean"},
             {"PATCH", column, R"({"display": "Client no", "unique": true})", 200,
              "/columns/0/display", "Client no"},
             {"PATCH", column, R"({"name": "y"})", 400, "/field", "name"},
@@ -715,6 +722,15 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
              "Stock", "stock"},
             {"POST", "/api/projects/{project}/models", R"({"name": "Stock"})", 409, "/field",
              "name"},
+            // The project's tag read before Stock came is stale: nothing is
+            // added, nothing deleted.
+            {"POST", "/api/projects/{project}/models", R"({"name": "Late"})", 412, "/field",
+             "If-Match", "", "{etagProject}"},
+            {"DELETE", "/api/projects/{project}?confirm=Shop", "", 412, "/field", "If-Match", "",
+             "{etagProject}"},
+            {"GET", "/api/projects/{project}", "", 200, "/name", "Shop", "etagProject"},
+            {"POST", "/api/projects/{project}/models", R"({"name": "Fresh"})", 201, "/name",
+             "Fresh", "", "{etagProject}"},
             // Records of another model are not this model's.
             {"PATCH", "/api/models/{stock}/tables/{customer}", R"({"display": "x"})", 404, "/field",
              "tid"},
@@ -727,6 +743,13 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
             {"POST", m + "/tables", R"({"folder": {folder}, "name": "Late"})", 409, "/error",
              "is locked"},
             {"POST", m + "/upgrade", "", 201, "/version", "2", "v2"},
+            // Version 1 is locked; version 2 shares Customer's record with it,
+            // so the display name stays in both.
+            {"PATCH", customer, R"({"display": "Frozen"})", 409, "/error", "is locked"},
+            {"PATCH", "/api/models/{v2}/tables/{customer}", R"({"display": "Shared"})", 409,
+             "/field", "display"},
+            {"PATCH", "/api/models/{v2}/tables/{customer}", R"({"display": "Shared"})", 409,
+             "/error", "version 1, which is locked"},
             {"POST", m + "/upgrade", "", 409, "/error", "not its highest version"},
             {"DELETE", "/api/projects/{project}", "", 409, "/goes/models/0/name", "Sales"},
         };
@@ -763,8 +786,8 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
             if (r.status < 300 && path.rfind(fill(m), 0) == 0) {
                 EXPECT_EQ(r.header("etag").size(), 18u) << what;
             }
-            if (row.keep == "etag") {
-                ids["etag"] = r.header("etag");
+            if (row.keep.rfind("etag", 0) == 0) {
+                ids[row.keep] = r.header("etag");
             } else if (!row.keep.empty()) {
                 ids[row.keep] =
                     answer.value(answer.contains("column") ? "column" : "id", Json()).dump();
@@ -773,6 +796,7 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
                 EXPECT_EQ(stored(), before) << what;
                 if (row.who == Token) {
                     EXPECT_TRUE(answer.contains("field") && answer.contains("hint")) << what;
+                    EXPECT_NE(answer.value("hint", ""), "") << what;
                 }
             }
         }

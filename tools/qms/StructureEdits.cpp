@@ -104,6 +104,21 @@ void changeTable(M_EntityModelDAO& model, M_EntityTableDAO& table,
     const std::string what = "cannot change table '" + utf8(table._name) + "'";
     EditTransaction transaction(what);
     if (display) {
+        // Every version that holds the table shares its one record: a new
+        // display name would reach a locked version too.
+        std::list<M_EntityModelDAO*> owners;
+        PtrListGuard<M_EntityModelDAO> ownersGuard(owners);
+        check(table.getEntityModelOwners(owners), what);
+        for (const M_EntityModelDAO* owner : owners) {
+            if (owner->_ID == model._ID || owner->_isVersionLocked != 1) continue;
+            throw EditRefused("display",
+                              "table '" + utf8(table._name) + "' is also in model '" +
+                                  utf8(owner->_name) + "' version " +
+                                  std::to_string(owner->_version) +
+                                  ", which is locked: its display name stays",
+                              "a locked version keeps its tables as they are; only a table this "
+                              "version added takes a new display name");
+        }
         table._displayName = gbk(*display);
         check(table.save(), what);
     }

@@ -193,6 +193,11 @@ Layout layOut(const Diagram& diagram, M_EntityModelDAO& model) {
     return layout;
 }
 
+// Where a frame's name begins on its name line, and the room the page's
+// arrange mark takes at its right end.
+constexpr int kNameInset = 8;
+constexpr int kArrangeMark = 24;
+
 void routeLayout(const Diagram& diagram, Layout& layout) {
     std::vector<Box> boxes;
     std::map<int, int> boxOf;  // table _ID -> index in boxes
@@ -210,7 +215,19 @@ void routeLayout(const Diagram& diagram, Layout& layout) {
             arrows.push_back({boxOf[id], static_cast<int>(row), boxOf[target]});
         }
     }
-    std::vector<Route> routes = routeArrows(boxes, arrows);
+    // No arrow runs across a frame's name or the page's arrange mark at the
+    // right end of its name line; the rest of the line stays a way into
+    // the frame, so that arrows need no long way around wide frames.
+    std::vector<Box> strips;
+    for (const Frame& frame : layout.frames) {
+        const Box& f = frame.box;
+        const int height = std::min(kTitleHeight, f.h);
+        const int name = std::min(f.w, 2 * kNameInset + textWidth(frame.name));
+        strips.push_back({f.x, f.y, name, height});
+        if (f.w - name > kArrangeMark)
+            strips.push_back({f.right() - kArrangeMark, f.y, kArrangeMark, height});
+    }
+    std::vector<Route> routes = routeArrows(boxes, arrows, strips);
     for (std::size_t i = 0; i < routes.size(); ++i)
         layout.arrows[i].route = std::move(routes[i]);
 }

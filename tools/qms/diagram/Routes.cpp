@@ -311,7 +311,11 @@ void spread(const std::vector<Box>& boxes, std::vector<Route>& routes,
 
 }  // namespace
 
-std::vector<Route> routeArrows(const std::vector<Box>& boxes, const std::vector<Arrow>& arrows) {
+std::vector<Route> routeArrows(const std::vector<Box>& tables, const std::vector<Arrow>& arrows,
+                               const std::vector<Box>& obstacles) {
+    // Arrows name tables by their index, which the obstacles behind them keep.
+    std::vector<Box> boxes = tables;
+    boxes.insert(boxes.end(), obstacles.begin(), obstacles.end());
     std::vector<Route> routes;
     std::vector<bool> loops;
     std::map<int, int> loopsOf;  // by box

@@ -19,8 +19,9 @@ struct Arrow {
 
 /// The route of each arrow, in the order given: from its start on the
 /// source box's border to its end on the target's. No segment passes
-/// through a box's inside, except where boxes overlap so that no way
-/// around exists.
-std::vector<Route> routeArrows(const std::vector<Box>& boxes, const std::vector<Arrow>& arrows);
+/// through the inside of a box or of an obstacle (a folder frame's name
+/// line), except where they overlap so that no way around exists.
+std::vector<Route> routeArrows(const std::vector<Box>& boxes, const std::vector<Arrow>& arrows,
+                               const std::vector<Box>& obstacles = {});
 
 }  // namespace qms::diagram

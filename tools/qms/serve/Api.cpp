@@ -182,6 +182,16 @@ Reply saveBox(ModelCache& cache, const Request& request) {
 
 }  // namespace
 
+std::string projectTag(const ChangeFeed& feed, int project) {
+    std::list<M_EntityModelDAO*> models;
+    PtrListGuard<M_EntityModelDAO> guard(models);
+    check(M_EntityModelDAO::FindByRProjectID(project, models), "cannot list the models");
+    std::vector<int> ids;
+    for (const M_EntityModelDAO* m : models)
+        ids.push_back(m->_ID);
+    return feed.tagOf(ids);
+}
+
 void addApi(WebServer& server, const Options& options, ModelCache& cache, ChangeFeed& feed) {
     const Json info = {{"config", location(options.config)},
                        {"work", location(options.work)},
@@ -197,9 +207,11 @@ void addApi(WebServer& server, const Options& options, ModelCache& cache, Change
             if (!isPlatformProject(project->_name)) out.push_back(projectJson(*project));
         return jsonReply(out);
     });
-    server.get(R"(/api/projects/(\d+))", [](const Request& request) {
+    server.get(R"(/api/projects/(\d+))", [&feed](const Request& request) {
         M_ProjectDAO project = findProject("", idAt(request, 1));
-        return jsonReply(projectDetailJson(project));
+        Reply reply = jsonReply(projectDetailJson(project));
+        reply.etag = projectTag(feed, project._ID);
+        return reply;
     });
     server.get("/api/models", [](const Request&) {
         std::list<M_EntityModelDAO*> models;

@@ -131,6 +131,15 @@ std::string ChangeFeed::tag(int model) const {
     return digest == 0 ? "" : tagText(digest);
 }
 
+std::string ChangeFeed::tagOf(std::vector<int> models) const {
+    std::sort(models.begin(), models.end());
+    std::uint64_t digest = 1469598103934665603ull;
+    for (const int model : models)
+        for (const std::uint64_t part : {static_cast<std::uint64_t>(model), models_.digest(model)})
+            digest = (digest ^ part) * 1099511628211ull;
+    return tagText(digest);
+}
+
 Json ChangeFeed::changedSince(int model, const std::string& tag) const {
     const auto steps = history_.find(model);
     if (steps == history_.end()) return nullptr;

@@ -50,6 +50,10 @@ public:
     /// The model's tag as last read: a quoted hex digest (ETag form); empty
     /// for a model that is not stored.
     std::string tag(int model) const;
+    /// The tag of several models together (a project's: its model
+    /// versions), in the same form: it changes when one of them changes,
+    /// comes or goes.
+    std::string tagOf(std::vector<int> models) const;
     /// What changed of the model since it had `tag` ("tables", "folders":
     /// identifiers; "model": its record or a version's), or null when that
     /// tag is older than what is remembered or was never the model's.

@@ -65,7 +65,9 @@ public:
     std::optional<std::string> text(const char* name, bool isName) const {
         if (!has(name)) return std::nullopt;
         const Json& value = json_.at(name);
-        if (!value.is_string()) refuse(400, name, std::string("\"") + name + "\" takes a text", "");
+        if (!value.is_string())
+            refuse(400, name, std::string("\"") + name + "\" takes a text",
+                   std::string("send a JSON string, e.g. \"") + name + "\": \"Orders\"");
         const std::string text = value.get<std::string>();
         const std::size_t limit = isName ? kMaxName : kMaxText;
         if (text.size() > limit)
@@ -95,13 +97,16 @@ public:
             refuse(400, name,
                    std::string("\"") + name + "\" takes a whole number from " +
                        std::to_string(low) + (nullable ? " or null" : ""),
-                   "");
+                   std::string("send a JSON number without quotes") +
+                       (nullable ? " (or null for none)" : "") + ", e.g. \"" + name +
+                       "\": " + std::to_string(low == 1 ? 12 : low));
         return static_cast<int>(value.get<long long>());
     }
     std::optional<int> flag(const char* name) const {
         if (!has(name)) return std::nullopt;
         if (!json_.at(name).is_boolean())
-            refuse(400, name, std::string("\"") + name + "\" takes true or false", "");
+            refuse(400, name, std::string("\"") + name + "\" takes true or false",
+                   std::string("send a JSON boolean without quotes, e.g. \"") + name + "\": true");
         return json_.at(name).get<bool>() ? 1 : 0;
     }
 
@@ -142,26 +147,37 @@ ColumnFields columnFields(const Body& body, M_EntityModelDAO& model) {
     return fields;
 }
 
-// Which model a route's tag (If-Match) is of; 0 for none.
 using Edit = std::function<Reply(const Request&)>;
 
+// Which record the route's first identifier names, whose tag If-Match
+// checks: none, a model version or a project (its models together).
+enum class Tagged { None, Model, Project };
+
 // Runs `edit` in one transaction after reading what changed meanwhile and
-// checking the model's tag; answers with the model's new tag. `field` is
-// the one a refusal of the library concerns.
-WebServer::Handler guarded(ChangeFeed& feed, const std::string& field, bool tagged, Edit edit) {
+// checking the tag; answers with the model's new tag. `field` is the one a
+// refusal of the library concerns.
+WebServer::Handler guarded(ChangeFeed& feed, const std::string& field, Tagged tagged, Edit edit) {
     return [&feed, field, tagged, edit](const Request& request) {
-        const int model = tagged ? idAt(request, 1, "id") : 0;
+        const int model = tagged == Tagged::Model ? idAt(request, 1, "id") : 0;
+        const int project = tagged == Tagged::Project ? idAt(request, 1, "pid") : 0;
         Reply reply;
         try {
             EditTransaction transaction("cannot write");
             feed.catchUp();
-            if (model > 0 && request.ifMatch && *request.ifMatch != "*" &&
-                *request.ifMatch != feed.tag(model)) {
+            const bool checked = request.ifMatch && *request.ifMatch != "*";
+            if (checked && model > 0 && *request.ifMatch != feed.tag(model)) {
                 throw HttpError(412, "the model changed since it was read",
                                 {{"field", "If-Match"},
                                  {"hint", "read the model again and redo the change on it"},
                                  {"etag", feed.tag(model)},
                                  {"changed", feed.changedSince(model, *request.ifMatch)}});
+            }
+            if (checked && project > 0 && *request.ifMatch != projectTag(feed, project)) {
+                throw HttpError(412, "the project changed since it was read",
+                                {{"field", "If-Match"},
+                                 {"hint", "read the project again and redo the change on it"},
+                                 {"etag", projectTag(feed, project)},
+                                 {"changed", nullptr}});
             }
             reply = edit(request);
             transaction.commit();
@@ -172,13 +188,14 @@ WebServer::Handler guarded(ChangeFeed& feed, const std::string& field, bool tagg
         } catch (const Unavailable&) {
             throw;
         } catch (const UsageError& e) {
-            refuse(400, field, e.what(), "");
+            refuse(400, field, e.what(), "correct what the message names and send it again");
         } catch (const Failure& e) {
             refuse(409, field, e.what(), "nothing was written; change what the message names");
         }
         // The change is out: events go now and the new tag is known.
         feed.catchUp();
         if (model > 0) reply.etag = feed.tag(model);
+        if (project > 0 && request.method != "DELETE") reply.etag = projectTag(feed, project);
         return reply;
     };
 }
@@ -223,7 +240,7 @@ void addEditApi(WebServer& server, ChangeFeed& feed) {
     const std::string table = model + R"(/tables/(\d+))";
     const std::string column = table + R"(/columns/(\d+))";
     server.write("POST", R"(/api/projects/(\d+)/models)",
-                 guarded(feed, "name", false, [](const Request& request) {
+                 guarded(feed, "name", Tagged::Project, [](const Request& request) {
                      const Body body(request.body, {"name", "display"});
                      const std::string name = body.name();
                      const std::string display = body.text("display", true).value_or("");
@@ -232,7 +249,7 @@ void addEditApi(WebServer& server, ChangeFeed& feed) {
                      return created(modelReply(createModel(project, name, 1, display)));
                  }));
     server.write("DELETE", R"(/api/projects/(\d+))",
-                 guarded(feed, "", false, [](const Request& request) {
+                 guarded(feed, "", Tagged::Project, [](const Request& request) {
                      const Body body(request.body, {});
                      M_ProjectDAO project =
                          lookup("pid", [&] { return findProject("", idAt(request, 1, "pid")); });
@@ -241,18 +258,20 @@ void addEditApi(WebServer& server, ChangeFeed& feed) {
                      deleteProject(project);
                      return jsonReply({{"deleted", {{"project", project._ID}}}});
                  }));
-    server.write("POST", model + "/upgrade", guarded(feed, "", true, [](const Request& request) {
+    server.write("POST", model + "/upgrade",
+                 guarded(feed, "", Tagged::Model, [](const Request& request) {
                      const Body body(request.body, {});
                      M_EntityModelDAO found = modelOf(request);
                      return created(modelReply(upgradeModel(found)));
                  }));
-    server.write("POST", model + "/lock", guarded(feed, "", true, [](const Request& request) {
+    server.write("POST", model + "/lock",
+                 guarded(feed, "", Tagged::Model, [](const Request& request) {
                      const Body body(request.body, {});
                      M_EntityModelDAO found = modelOf(request);
                      lockModel(found);
                      return jsonReply(modelReply(found));
                  }));
-    server.write("DELETE", model, guarded(feed, "", true, [](const Request& request) {
+    server.write("DELETE", model, guarded(feed, "", Tagged::Model, [](const Request& request) {
                      const Body body(request.body, {});
                      M_EntityModelDAO found = modelOf(request);
                      std::list<M_EntityModelDAO*> versions;
@@ -268,7 +287,8 @@ void addEditApi(WebServer& server, ChangeFeed& feed) {
                      return jsonReply({{"deleted", {{"versions", goes["versions"]}}}});
                  }));
     server.write(
-        "POST", model + "/folders", guarded(feed, "name", true, [](const Request& request) {
+        "POST", model + "/folders",
+        guarded(feed, "name", Tagged::Model, [](const Request& request) {
             const Body body(request.body, {"name", "parent"});
             const std::string name = body.name();
             if (name.find('/') != std::string::npos)
@@ -284,7 +304,7 @@ void addEditApi(WebServer& server, ChangeFeed& feed) {
                             {"parent", parent ? Json(parent->_ID) : Json(nullptr)}});
         }));
     server.write("DELETE", model + R"(/folders/(\d+))",
-                 guarded(feed, "fid", true, [](const Request& request) {
+                 guarded(feed, "fid", Tagged::Model, [](const Request& request) {
                      const Body body(request.body, {});
                      M_EntityModelDAO found = modelOf(request);
                      M_FolderDAO folder = lookup(
@@ -292,20 +312,19 @@ void addEditApi(WebServer& server, ChangeFeed& feed) {
                      return jsonReply({{"deleted", {{"folder", folder._ID}}},
                                        {"report", deleteFolder(found, folder)}});
                  }));
-    server.write("POST", model + "/tables", guarded(feed, "name", true, [](const Request& request) {
-                     const Body body(request.body, {"folder", "name", "display"});
-                     const std::string name = body.name();
-                     const std::string display = body.text("display", true).value_or("");
-                     const std::optional<int> folderId = body.number("folder", 1, kMaxId);
-                     if (!folderId)
-                         refuse(400, "folder", "\"folder\" is missing", "name the folder");
-                     M_EntityModelDAO found = modelOf(request);
-                     M_FolderDAO folder =
-                         lookup("folder", [&] { return findFolderByID(found, *folderId); });
-                     M_EntityTableDAO made = addTable(found, folder, name, display);
-                     return created(tableJson(found, made));
-                 }));
-    server.write("PATCH", table, guarded(feed, "tid", true, [](const Request& request) {
+    server.write(
+        "POST", model + "/tables", guarded(feed, "name", Tagged::Model, [](const Request& request) {
+            const Body body(request.body, {"folder", "name", "display"});
+            const std::string name = body.name();
+            const std::string display = body.text("display", true).value_or("");
+            const std::optional<int> folderId = body.number("folder", 1, kMaxId);
+            if (!folderId) refuse(400, "folder", "\"folder\" is missing", "name the folder");
+            M_EntityModelDAO found = modelOf(request);
+            M_FolderDAO folder = lookup("folder", [&] { return findFolderByID(found, *folderId); });
+            M_EntityTableDAO made = addTable(found, folder, name, display);
+            return created(tableJson(found, made));
+        }));
+    server.write("PATCH", table, guarded(feed, "tid", Tagged::Model, [](const Request& request) {
                      const Body body(request.body, {"display", "folder"});
                      const std::optional<std::string> display = body.text("display", true);
                      const std::optional<int> folderId = body.number("folder", 1, kMaxId);
@@ -318,29 +337,30 @@ void addEditApi(WebServer& server, ChangeFeed& feed) {
                      changeTable(found, changed, display, folder ? &*folder : nullptr);
                      return jsonReply(tableJson(found, changed));
                  }));
-    server.write("DELETE", table, guarded(feed, "tid", true, [](const Request& request) {
+    server.write("DELETE", table, guarded(feed, "tid", Tagged::Model, [](const Request& request) {
                      const Body body(request.body, {});
                      M_EntityModelDAO found = modelOf(request);
                      M_EntityTableDAO gone = tableOf(request, found);
                      return jsonReply({{"deleted", {{"table", gone._ID}}},
                                        {"report", deleteTable(found, gone)}});
                  }));
-    server.write(
-        "POST", table + "/columns", guarded(feed, "name", true, [](const Request& request) {
-            const Body body(request.body, {"name", "type", "display", "default", "index", "unique",
-                                           "maxLength", "references"});
-            const std::string name = body.name();
-            if (!body.has("type"))
-                refuse(400, "type", "\"type\" is missing", "one of int, text, real, bytes, blob");
-            M_EntityModelDAO found = modelOf(request);
-            M_EntityTableDAO owner = tableOf(request, found);
-            const ColumnFields fields = columnFields(body, found);
-            const M_NormalColumnDAO made = addColumn(found, owner, name, fields);
-            Json out = tableJson(found, owner);
-            out["column"] = made._ID;
-            return created(out);
-        }));
-    server.write("PATCH", column, guarded(feed, "cid", true, [](const Request& request) {
+    server.write("POST", table + "/columns",
+                 guarded(feed, "name", Tagged::Model, [](const Request& request) {
+                     const Body body(request.body, {"name", "type", "display", "default", "index",
+                                                    "unique", "maxLength", "references"});
+                     const std::string name = body.name();
+                     if (!body.has("type"))
+                         refuse(400, "type", "\"type\" is missing",
+                                "one of int, text, real, bytes, blob");
+                     M_EntityModelDAO found = modelOf(request);
+                     M_EntityTableDAO owner = tableOf(request, found);
+                     const ColumnFields fields = columnFields(body, found);
+                     const M_NormalColumnDAO made = addColumn(found, owner, name, fields);
+                     Json out = tableJson(found, owner);
+                     out["column"] = made._ID;
+                     return created(out);
+                 }));
+    server.write("PATCH", column, guarded(feed, "cid", Tagged::Model, [](const Request& request) {
                      const Body body(request.body, {"type", "display", "default", "index", "unique",
                                                     "maxLength", "references"});
                      M_EntityModelDAO found = modelOf(request);
@@ -349,7 +369,7 @@ void addEditApi(WebServer& server, ChangeFeed& feed) {
                      changeColumn(found, changed, columnFields(body, found));
                      return jsonReply(tableJson(found, owner));
                  }));
-    server.write("DELETE", column, guarded(feed, "cid", true, [](const Request& request) {
+    server.write("DELETE", column, guarded(feed, "cid", Tagged::Model, [](const Request& request) {
                      const Body body(request.body, {});
                      M_EntityModelDAO found = modelOf(request);
                      M_EntityTableDAO owner = tableOf(request, found);

@@ -47,13 +47,19 @@ export async function put(path, body) {
   return send('PUT', path, body);
 }
 
+/** The tag last read for the model of `path`. */
+export function tagOf(path) {
+  return tags.get(modelOf(path));
+}
+
 /**
  * A write: `body` as JSON with the write token and, for a path of a model,
- * If-Match with the tag last read for that model. Throws ApiError.
+ * If-Match with `ifMatch` or else the tag last read for that model.
+ * Throws ApiError.
  */
-export async function send(method, path, body) {
+export async function send(method, path, body, ifMatch = undefined) {
   const headers = {'Content-Type': 'application/json', 'X-QMS-Token': token()};
-  const tag = tags.get(modelOf(path));
+  const tag = ifMatch ?? tags.get(modelOf(path));
   if (tag && method !== 'PUT') headers['If-Match'] = tag;
   return answer(await fetch(path, {method, headers, body: JSON.stringify(body ?? {})}), path);
 }

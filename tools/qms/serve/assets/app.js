@@ -2,6 +2,7 @@
 // qms diagram draws it. Every name is put in as text, never as HTML.
 import {get, message, put, setToken, token} from './api.js';
 import {showLegend} from './compare.js';
+import {markChanges, refreshModel, snapshot, startLive} from './live.js';
 import {DiagramView} from './diagram.js';
 import {el, show} from './dom.js';
 import {EditTools} from './edit-tools.js';
@@ -16,25 +17,20 @@ let info = {readOnly: true};
 let current = null;  // the model version shown
 let view = null;
 let minimap = null;
+let shown = {kind: 'projects'};  // what the page shows: projects, project or model
+let openId = null;  // the table whose panel is open
+let openFolderId = null;  // the folder whose panel is open
 let edits = null;  // the editing controls
-let opened = null;  // what the panel shows: {kind: 'table' | 'folder', id}
 
 function crumbs(...parts) {
   show($('crumbs'), el('a', {href: '#/', text: 'Projects'}), ...parts.flatMap((p) => [' / ', p]));
 }
 
-function showSection(name, keepPanel = false) {
+function showSection(name) {
   $('lists').hidden = name !== 'lists';
   $('model').hidden = name !== 'model';
   $('model-tools').hidden = name !== 'model';
-  if (!keepPanel) closePanel();
-}
-
-function closePanel() {
-  $('panel').hidden = true;
-  opened = null;
-  edits.chosen = null;
-  view.select(null);
+  closePanel();
 }
 
 function listTable(headings, rows) {
@@ -45,6 +41,7 @@ function listTable(headings, rows) {
 
 async function showProjects() {
   const projects = await get('/api/projects');
+  shown = {kind: 'projects'};
   showSection('lists');
   crumbs();
   document.title = 'qms';
@@ -54,6 +51,7 @@ async function showProjects() {
 
 async function showProject(id) {
   const project = await get(`/api/projects/${id}`);
+  shown = {kind: 'project', id};
   showSection('lists');
   crumbs(el('span', {text: project.name}));
   document.title = `${project.name} - qms`;
@@ -68,14 +66,23 @@ async function showProject(id) {
 }
 
 // The model version `id`, compared with its version `compare` when given;
-// `keep`: drawn again in the same view, the panel kept open.
+// `keep`: drawn again as it is now, keeping the view and the open panel,
+// what changed marked.
 async function showModel(id, compare, keep = false) {
   const query = compare ? `?compare=${compare}` : '';
   const [model, layout, diff] = await Promise.all([get(`/api/models/${id}${query}`),
     get(`/api/models/${id}/layout${query}`),
     compare ? get(`/api/models/${id}/diff?from=${compare}`) : null]);
+  // A redraw that another model's showing overtook (an upgrade went to the new version).
+  if (keep && (current?.id !== id || shown.kind !== 'model')) return;
+  const before = keep ? snapshot(view) : null;
+  const openName = keep && openId !== null ? view.tables.get(openId)?.name : null;
   current = model;
-  showSection('model', keep);
+  shown = {kind: 'model', id};
+  if (!keep) {
+    showSection('model');
+    openId = null;
+  }
   crumbs(el('a', {href: `#/project/${model.projectId}`, text: model.project}),
       el('span', {text: `${model.name} v${model.version}`}));
   document.title = `${model.name} v${model.version} - qms`;
@@ -94,38 +101,85 @@ async function showModel(id, compare, keep = false) {
   view.changes(model.changes);
   showLegend($('legend'), model.compare, model.changes, diff, (tid) => view.focus(tid));
   search();
-  if (keep) await reopenPanel();
+  if (keep) {
+    markChanges(view, before);
+    await reopenPanel(openName);
+  }
   // Drawn once the browser has painted the new picture.
-  requestAnimationFrame(() => requestAnimationFrame(() => {
-    document.body.dataset.drawnMs = performance.now().toFixed(0);
-  }));
+  await new Promise((painted) => requestAnimationFrame(() => requestAnimationFrame(() => {
+    document.body.dataset[keep ? 'liveDrawnMs' : 'drawnMs'] = performance.now().toFixed(1);
+    painted();
+  })));
+}
+
+// The open panel after a redraw: its table as it is now, or closed, saying
+// so, when the table went.
+async function reopenPanel(name) {
+  if (openFolderId !== null && !edits.openFolder(openFolderId)) closePanel();
+  if (openId === null) return;
+  const panel = $('panel');
+  const table = view.tables.get(openId);
+  if (!table) {
+    panel.hidden = true;
+    message(`Table ${name} has been deleted: its panel is closed.`, 'info');
+    openId = null;
+    return;
+  }
+  const scroll = panel.scrollTop;
+  view.select(openId);
+  const details = await get(`/api/models/${current.id}/tables/${openId}`);
+  showTable(panel, details, closePanel, edits.tableEdits(details));
+  panel.scrollTop = scroll;
+}
+
+function closePanel() {
+  $('panel').hidden = true;
+  openId = null;
+  openFolderId = null;
+  if (edits) edits.chosen = null;
+  view.select(null);
+}
+
+// Whether an event of the stream ({model, structure, layout}) touches what
+// the page shows: the model (any of its versions), or a list of models.
+function concerns(change) {
+  if (shown.kind !== 'model') return change.structure;
+  return current !== null && (change.model === current.id ||
+      current.versions.some((v) => v.id === change.model));
+}
+
+// The page shown drawn again as it is now; a box being dragged is let go first.
+async function redrawShown() {
+  if (view.drag && !view.drag.pan) {
+    await new Promise((later) => setTimeout(later, 200));
+    return redrawShown();
+  }
+  if (shown.kind !== 'model') return route();
+  try {
+    await showModel(current.id, current.compare, true);
+  } catch (error) {
+    // The model version itself went: its project's list instead.
+    const gone = await fetch(`/api/models/${current.id}`, {method: 'HEAD'});
+    if (gone.status !== 404) throw error;
+    message(`Model ${current.name} v${current.version} has been deleted.`, 'info');
+    location.hash = `#/project/${current.projectId}`;
+  }
 }
 
 async function openTable(table) {
   view.select(table.id);
+  openId = table.id;
+  openFolderId = null;
   const details = await get(`/api/models/${current.id}/tables/${table.id}`);
   showTable($('panel'), details, closePanel, edits.tableEdits(details));
-  opened = {kind: 'table', id: table.id};
 }
 
+// A folder's panel (a click on its frame's name line): edits only.
 function openFolder(id) {
+  if (!edits.openFolder(id)) return;
   view.select(null);
-  if (edits.openFolder(id)) opened = {kind: 'folder', id};
-}
-
-// After the model was drawn again: the panel shows the same table or
-// folder as before, or closes when it is gone.
-async function reopenPanel() {
-  const was = opened;
-  opened = null;
-  if (was?.kind === 'table' && view.tables.has(was.id)) await openTable(view.tables.get(was.id));
-  else if (was?.kind === 'folder') openFolder(was.id);
-  if (!opened) closePanel();
-}
-
-/** Draws the model shown again as it now stands, keeping pan, zoom and the open panel. */
-export async function refreshModel() {
-  if (current && !$('model').hidden) await showModel(current.id, current.compare, true);
+  openId = null;
+  openFolderId = id;
 }
 
 // Stores the boxes of `tables` (a few writes at a time), then draws the
@@ -300,6 +354,7 @@ async function start() {
   for (const id of ['arrange', 'reset-layout']) $(id).hidden = info.readOnly;
   editable();
   window.addEventListener('hashchange', route);
+  startLive({concerns, redraw: redrawShown});
   await route();
 }
 

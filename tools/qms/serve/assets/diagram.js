@@ -86,16 +86,10 @@ export class DiagramView {
       markerWidth: 8, markerHeight: 8, orient: 'auto'}, svg('path', {d: 'M0,0 L10,5 L0,10 z'}));
     show(this.canvas, svg('defs', {}, marker), this.layer);
     this.drawFrames();
+    // Arrows get their elements in refresh(), as boxes do.
     this.arrows = layout.arrows.map((a) => ({from: this.tables.get(a.table), row: a.row,
-      to: this.tables.get(a.to), points: a.points}));
-    for (const arrow of this.arrows) {
-      const column = arrow.from.columns[arrow.row];
-      arrow.line = svg('polyline', {class: arrow.from === arrow.to ? 'reference loop' : 'reference',
-        'marker-end': 'url(#arrow)'}, svg('title', {text:
-          `${arrow.from.name}.${column.name}: ${column.type} -> ${arrow.to.name}`}));
-      this.placeArrow(arrow);
-      this.arrowLayer.append(arrow.line);
-    }
+      to: this.tables.get(a.to), points: a.points, line: null}));
+    for (const arrow of this.arrows) this.placeArrow(arrow);
     this.size = this.canvas.getBoundingClientRect();
     if (keepView) this.setView(this.view);
     else this.fit();
@@ -124,9 +118,9 @@ export class DiagramView {
     f.node.querySelector('text.arrange')?.setAttribute('x', width - 18);
   }
 
-  // Only the boxes in or near the view have elements, and their column
-  // lines only where text can be read: a large model stays quick to draw,
-  // pan and zoom.
+  // Only the boxes and arrows in or near the view have elements, and the
+  // boxes' column lines only where text can be read: a large model stays
+  // quick to draw, pan and zoom.
   refresh() {
     this.pending = 0;
     if (!this.boxLayer) return;
@@ -148,6 +142,15 @@ export class DiagramView {
         table.detailed = false;
       }
       if (table.node && detail !== table.detailed) this.columnLines(table, detail);
+    }
+    for (const arrow of this.arrows ?? []) {
+      const b = arrow.bounds;
+      const near = b.x < right && b.right > left && b.y < bottom && b.bottom > top;
+      if (near && !arrow.line) this.arrowLayer.append(this.arrowLine(arrow));
+      if (!near && arrow.line) {
+        arrow.line.remove();
+        arrow.line = null;
+      }
     }
     this.onView();
   }
@@ -185,7 +188,8 @@ export class DiagramView {
     const handle = table.node.lastChild;
     if (shown) {
       table.columns.forEach((column, row) => {
-        const mark = this.columnMarks.get(column.id);
+        const mark = [this.columnMarks.get(column.id), this.columnFlash?.get(column.id)]
+            .filter(Boolean).join(' ');
         const y = m.titleHeight + m.rowHeight * (row + 1) - 4;
         table.node.insertBefore(svg('text', {class: mark ? `column ${mark}` : 'column', x: 8, y,
           text: `${this.nameOf(column)}: ${column.type}`}), handle);
@@ -217,8 +221,20 @@ export class DiagramView {
     for (const marks of table.node.querySelectorAll('text.marks')) marks.setAttribute('x', width - 6);
   }
 
+  arrowLine(arrow) {
+    const column = arrow.from.columns[arrow.row];
+    arrow.line = svg('polyline', {class: arrow.from === arrow.to ? 'reference loop' : 'reference',
+      'marker-end': 'url(#arrow)'}, svg('title', {text:
+        `${arrow.from.name}.${column.name}: ${column.type} -> ${arrow.to.name}`}));
+    this.placeArrow(arrow);
+    return arrow.line;
+  }
+
   placeArrow(arrow) {
-    arrow.line.setAttribute('points', arrow.points.map((p) => p.join(',')).join(' '));
+    const xs = arrow.points.map((p) => p[0]);
+    const ys = arrow.points.map((p) => p[1]);
+    arrow.bounds = {x: Math.min(...xs), y: Math.min(...ys), right: Math.max(...xs), bottom: Math.max(...ys)};
+    arrow.line?.setAttribute('points', arrow.points.map((p) => p.join(',')).join(' '));
   }
 
   // Boxes moved: they, their frames and their arrows (as elbows) follow.
@@ -325,6 +341,18 @@ export class DiagramView {
     }
     for (const table of this.tables.values()) {
       if (table.detailed) {
+        this.columnLines(table, false);
+        this.columnLines(table, true);
+      }
+    }
+  }
+
+  /** Marks column lines for a while: `marks` maps a column id to a class. */
+  flashColumns(marks) {
+    const before = this.columnFlash ?? new Map();
+    this.columnFlash = marks;
+    for (const table of this.tables.values()) {
+      if (table.detailed && table.columns.some((c) => marks.has(c.id) || before.has(c.id))) {
         this.columnLines(table, false);
         this.columnLines(table, true);
       }

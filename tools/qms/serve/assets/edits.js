@@ -2,7 +2,7 @@
 // request, records the inverse for undo and has the model drawn again.
 // Requests go through api.send (write token, If-Match); a refusal stays in
 // the form beside its field and changes nothing on the page.
-import {ApiError, get, send} from './api.js';
+import {ApiError, get, send, tagOf} from './api.js';
 import {openForm} from './edit-forms.js';
 import {el} from './dom.js';
 import {op, UndoStack} from './undo.js';
@@ -19,6 +19,16 @@ export class Editor {
   constructor(page) {
     this.page = page;
     this.undo = new UndoStack(() => this.page.onStack?.(), page.report, () => page.refresh());
+  }
+
+  // A form of the model shown: its edit is sent with the model's tag as it
+  // was when the form opened, so a change drawn meanwhile is not overwritten.
+  form(options) {
+    const tag = tagOf(this.modelPath);
+    openForm({...options, onSubmit: (values) => {
+      this.formTag = tag;
+      return options.onSubmit(values);
+    }});
   }
 
   get modelPath() {
@@ -50,7 +60,9 @@ export class Editor {
     const r = (k, id) => this.undo.resolve(k, id);
     let answer = null;
     for (const step of forward.steps) {
-      answer = await send(step.method, step.path(r), step.body ? step.body(r) : {});
+      const path = step.path(r);
+      answer = await send(step.method, path, step.body ? step.body(r) : {}, this.formTag);
+      this.undo.wrote(path);
     }
     if (kind) {
       const id = answer.column ?? answer.id;
@@ -65,7 +77,7 @@ export class Editor {
 
   newFolder(parent = null) {
     const m = this.modelPath;
-    openForm({title: 'New folder', submit: 'Create folder', fields: [
+    this.form({title: 'New folder', submit: 'Create folder', fields: [
       {name: 'name', label: 'Name', kind: 'text'},
       {name: 'parent', label: 'Inside', kind: 'select', value: parent,
         options: [[null, '(the model: a root folder)'], ...this.folders().map((f) => [f.id, f.path])]},
@@ -86,7 +98,7 @@ export class Editor {
         'and the references of other tables to them. This cannot be undone.',
       el('ul', {class: 'goes'}, ...[...inner.map((f) => `folder ${f.path}`),
         ...tables.map((t) => `table ${t}`)].map((t) => el('li', {text: t})))];
-    openForm({title: `Delete folder ${folder.path}?`, lines: goes, submit: 'Delete folder',
+    this.form({title: `Delete folder ${folder.path}?`, lines: goes, submit: 'Delete folder',
       danger: true, onSubmit: () => this.edit(`delete folder ${folder.name}`,
           op({method: 'DELETE', path: (r) => `${m}/folders/${r('folder', id)}`}),
           empty && op({method: 'POST', path: () => `${m}/folders`, made: {kind: 'folder', id},
@@ -96,7 +108,7 @@ export class Editor {
   newTable(folder) {
     const m = this.modelPath;
     const folders = this.folders();
-    openForm({title: 'New table', submit: 'Create table', fields: [
+    this.form({title: 'New table', submit: 'Create table', fields: [
       {name: 'folder', label: 'Folder', kind: 'select', value: folder ?? folders[0]?.id,
         options: folders.map((f) => [f.id, f.path])},
       {name: 'name', label: 'Name', kind: 'text'},
@@ -111,7 +123,7 @@ export class Editor {
 
   changeTable(table, folder) {
     const m = this.modelPath;
-    openForm({title: `Table ${table.name}`, submit: 'Save', fields: [
+    this.form({title: `Table ${table.name}`, submit: 'Save', fields: [
       {name: 'name', label: 'Name', kind: 'fixed', value: table.name},
       {name: 'display', label: 'Display name', kind: 'text', value: table.display},
       {name: 'folder', label: 'Folder', kind: 'select', value: folder,
@@ -147,7 +159,7 @@ export class Editor {
       body: (r) => ({folder: r('folder', folder), name: table.name, display: table.display || table.name})},
     ...table.columns.map((c) => ({method: 'POST', path: (r) => `${m}/tables/${r('table', id)}/columns`,
       made: {kind: 'column', id: c.id}, body: (r) => columnBody(c, r)})));
-    openForm({title: `Delete table ${table.name}?`, lines: [
+    this.form({title: `Delete table ${table.name}?`, lines: [
       `Its ${table.columns.length} column(s) go with it, and the references of other tables to it end.` +
       ' Undo makes it again with its columns (not those references).'],
     submit: 'Delete table', danger: true,
@@ -174,7 +186,7 @@ export class Editor {
   newColumn(tableId) {
     const m = this.modelPath;
     const table = this.page.model().diagram.tables.find((t) => t.id === tableId);
-    openForm({title: `New column of ${table.name}`, submit: 'Add column', fields: this.columnFields(null),
+    this.form({title: `New column of ${table.name}`, submit: 'Add column', fields: this.columnFields(null),
       onSubmit: (values) => {
         const path = (r) => `${m}/tables/${r('table', tableId)}/columns`;
         return this.edit(`new column ${table.name}.${values.name}`,
@@ -188,7 +200,7 @@ export class Editor {
     const table = await this.tableWithColumns(tableId);
     const column = table.columns.find((c) => c.id === columnId);
     if (!column) return;
-    openForm({title: `Column ${table.name}.${column.name}`, submit: 'Save',
+    this.form({title: `Column ${table.name}.${column.name}`, submit: 'Save',
       fields: this.columnFields(column), onSubmit: (values) => {
         const now = {};
         const was = {};
@@ -212,7 +224,7 @@ export class Editor {
     const column = table.columns.find((c) => c.id === columnId);
     if (!column) return;
     const path = (r) => `${m}/tables/${r('table', tableId)}/columns`;
-    openForm({title: `Delete column ${table.name}.${column.name}?`, submit: 'Delete column', danger: true,
+    this.form({title: `Delete column ${table.name}.${column.name}?`, submit: 'Delete column', danger: true,
       lines: ['Earlier versions keep it. Undo adds it again.'],
       onSubmit: () => this.edit(`delete column ${table.name}.${column.name}`,
           op({method: 'DELETE', path: (r) => `${path(r)}/${r('column', columnId)}`}),
@@ -249,6 +261,7 @@ export class Editor {
       lines: ['Nothing in this version may change any more, also not by undo. This cannot be undone.'],
       onSubmit: async () => {
         await send('POST', `${this.modelPath}/lock`, {});
+        this.undo.wrote(this.modelPath);  // the page's own change
         this.page.report(`Done: ${model.name} version ${model.version} locked`, 'info');
         await this.page.refresh();
       }});

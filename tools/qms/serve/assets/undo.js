@@ -1,8 +1,12 @@
 // Undo and redo of the page's own edits, by the inverse operation sent to
 // the server like any edit (with If-Match). An operation names records
 // through `r(kind, id)`: a record deleted and made again has a new id, and
-// every entry, earlier or later, then reaches it through the remap.
-import {send} from './api.js';
+// every entry, earlier or later, then reaches it through the remap. An
+// undo or redo is sent with the tag of the page's own last write: when
+// someone else changed the model since, the server refuses it (412) and
+// says what changed; unless that touches the entry's records, it is sent
+// again against the model as it is now.
+import {send, tagOf} from './api.js';
 import {refusalText} from './edit-forms.js';
 
 /**
@@ -27,6 +31,12 @@ export class UndoStack {
     this.report = report;
     this.redraw = redraw;
     this.queue = Promise.resolve();  // one undo or redo at a time, in the order asked for
+    this.ownTag = undefined;  // the model's tag after the page's own last write
+  }
+
+  /** The page wrote to `path`: the tag it answered is the page's own. */
+  wrote(path) {
+    this.ownTag = tagOf(path);
   }
 
   /** The id a record has now. */
@@ -49,8 +59,20 @@ export class UndoStack {
 
   async run(operation) {
     const r = (kind, id) => this.resolve(kind, id);
+    const paths = operation.steps.map((step) => step.path(r)).join(' ');
+    const touched = (kind, ids) => (ids ?? []).some((id) => paths.includes(`/${kind}/${id}`));
     for (const step of operation.steps) {
-      const answer = await send(step.method, step.path(r), step.body ? step.body(r) : {});
+      const path = step.path(r);
+      const body = step.body ? step.body(r) : {};
+      let answer;
+      try {
+        answer = await send(step.method, path, body, this.ownTag);
+      } catch (error) {
+        const c = error.changed;
+        if (error.status !== 412 || !c || c.model || touched('tables', c.tables) || touched('folders', c.folders)) throw error;
+        answer = await send(step.method, path, body, error.etag);
+      }
+      this.wrote(path);
       if (step.made) this.remap(step.made, answer.column ?? answer.id);
     }
   }
