@@ -341,6 +341,7 @@ try {
     return r.status;
   }, server.base, server.token, model.id, id[img]);
   assert.equal(answer, 200);
+  await drawn();  // A draws B's change live; its open form still holds the tag it was opened with
   const stale = await submit('');  // above the buttons: no field of the form
   assert.match(stale, new RegExp(`the model changed since it was read \\(changed: tables ${id[img]}\\) \u2014 read the model again`));
   assert.equal((await stored(img)).display, 'From B', 'nothing of A was written');
