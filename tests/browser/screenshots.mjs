@@ -1,5 +1,6 @@
 // By hand: screenshots of the page for a model of 30 and of 150 tables,
-// light and dark, the large one also arranged (docs/ keeps two of them):
+// light and dark, the large one also arranged, and two editing forms
+// (docs/ keeps some of them):
 //   node tests/browser/screenshots.mjs build/bin/qms OUTPUT_FOLDER
 import {execFileSync} from 'node:child_process';
 import fs from 'node:fs';
@@ -36,6 +37,24 @@ try {
       await page.evaluate(() => { delete document.body.dataset.drawnMs; });
       await new Promise((r) => setTimeout(r, 300));
       await page.screenshot({path: path.join(out, `${m.name}-${scheme}.png`)});
+      if (m.name === 'Thirty' && scheme === 'light') {
+        // The editing forms: a column's, and a refusal beside its field.
+        const head = await page.$eval('g.table[data-id] rect.head', (h) => h.getBoundingClientRect().toJSON());
+        await page.mouse.click(head.x + 10, head.y + 8);
+        await page.waitForSelector('#panel tr[data-id] button');
+        await page.click('#panel tr[data-id]:nth-child(3) button');
+        await page.waitForSelector('form.edit');
+        await page.screenshot({path: path.join(out, `${m.name}-edit-column.png`)});
+        await page.keyboard.press('Escape');
+        await page.click('#new-table');
+        await page.waitForSelector('form.edit');
+        await page.type('#edit-name', 'T3');
+        await page.type('#edit-display', 'Customer orders');
+        await page.click('form.edit button[type=submit]');
+        await page.waitForSelector('form.edit p.refusal:not([hidden])');
+        await page.screenshot({path: path.join(out, `${m.name}-edit-refused.png`)});
+        await page.keyboard.press('Escape');
+      }
       if (m.name === 'Large' && scheme === 'dark') {
         await page.click('#arrange');
         await page.waitForNetworkIdle({idleTime: 500, concurrency: 1});  // the event stream stays open

@@ -1,5 +1,6 @@
-// qms serve on a free port (or `port`) in `cwd`: its address, write token,
-// log and a stop(); it fails when the server does not start within 30 s.
+// qms serve on a free port (or `port`) in `cwd`: its address, write token
+// (none when read-only), log and a stop(); it fails when the server does
+// not start within 30 s.
 import {spawn} from 'node:child_process';
 
 export async function startServer(qms, cwd, args = [], port = 0) {
@@ -12,7 +13,9 @@ export async function startServer(qms, cwd, args = [], port = 0) {
     let out = '';
     server.stdout.on('data', (d) => {
       out += d;
-      const m = out.match(/(http:\/\/127\.0\.0\.1:\d+\/)[^\n]*\nwrite token: (\w+)\n/);
+      // A read-only server prints no token.
+      const m = out.match(args.includes('--read-only') ? /(http:\/\/127\.0\.0\.1:\d+\/)[^\n]*\n/
+        : /(http:\/\/127\.0\.0\.1:\d+\/)[^\n]*\nwrite token: (\w+)\n/);
       if (m) resolve([m[1], m[2]]);
     });
     ended.then(() => reject(new Error(`qms serve ended: ${log.join('')}`)));

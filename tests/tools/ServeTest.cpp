@@ -692,6 +692,9 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
              R"({"name": "total", "type": "real", "default": "0", "index": true, "maxLength": 12,
                  "references": {customer}})",
              201, "/columns/1/references", "Customer", "total"},
+            // Columns carry what an edit form and its undo need: id and maxLength.
+            {"GET", m + "/tables/{order}", "", 200, "/columns/1/id", "{total}"},
+            {"GET", m + "/tables/{order}", "", 200, "/columns/1/maxLength", "12"},
             {"POST", m + "/tables/{order}/columns", R"({"name": "x", "type": "money"})", 400,
              "/field", "type"},
             {"POST", m + "/tables/{order}/columns", R"({"name": "x"})", 400, "/field", "type"},

@@ -180,7 +180,8 @@ Json columnsJson(M_EntityModelDAO& model, M_EntityTableDAO& table) {
     check(table.getNormalColumnDAOList(&model, columns), "cannot list the columns");
     Json out = Json::array();
     for (const M_NormalColumnDAO* c : columns) {
-        out.push_back({{"name", utf8(c->_name)},
+        out.push_back({{"id", c->_ID},
+                       {"name", utf8(c->_name)},
                        {"display", utf8(c->_displayName)},
                        {"type", dataTypeName(c->_dataType)},
                        {"innerName", utf8(c->_innerName)},
@@ -189,6 +190,7 @@ Json columnsJson(M_EntityModelDAO& model, M_EntityTableDAO& table) {
                        {"primaryKey", c->_isPk == 1},
                        {"index", c->_isIndex == 1},
                        {"unique", c->_isOnly == 1},
+                       {"maxLength", c->_maxLength},
                        {"references", referenceName(model, c->_fkTableID)}});
     }
     return out;

@@ -9,25 +9,59 @@ export function setToken(value) {
   sessionStorage.setItem(TOKEN_KEY, value.trim());
 }
 
-async function answer(response) {
-  const body = await response.json().catch(() => ({}));
-  if (!response.ok) {
-    throw new Error(body.error || `the server answered ${response.status}`);
+// The tag (ETag) last read per model id, sent back as If-Match by send().
+const tags = new Map();
+
+function modelOf(path) {
+  const m = path.match(/^\/api\/models\/(\d+)/);
+  return m ? Number(m[1]) : 0;
+}
+
+/**
+ * A refusal of the server: `status`, its `field` (the request field or
+ * path part it concerns, or null), `hint` (what to do) and, for a stale
+ * tag (412), `changed` (what changed since) and `etag`.
+ */
+export class ApiError extends Error {
+  constructor(status, body) {
+    super(body.error || `the server answered ${status}`);
+    Object.assign(this, {status, field: body.field ?? null, hint: body.hint ?? '',
+      changed: body.changed ?? null, etag: body.etag ?? '', goes: body.goes ?? null});
   }
+}
+
+async function answer(response, path) {
+  const body = await response.json().catch(() => ({}));
+  if (!response.ok) throw new ApiError(response.status, body);
+  const etag = response.headers.get('ETag');
+  if (etag && modelOf(path)) tags.set(modelOf(path), etag);
   return body;
 }
 
 export async function get(path) {
-  return answer(await fetch(path, {headers: {Accept: 'application/json'}}));
+  return answer(await fetch(path, {headers: {Accept: 'application/json'}}), path);
 }
 
 /** Writes `body` as JSON with the write token in its header. */
 export async function put(path, body) {
-  return answer(await fetch(path, {
-    method: 'PUT',
-    headers: {'Content-Type': 'application/json', 'X-QMS-Token': token()},
-    body: JSON.stringify(body),
-  }));
+  return send('PUT', path, body);
+}
+
+/** The tag last read for the model of `path`. */
+export function tagOf(path) {
+  return tags.get(modelOf(path));
+}
+
+/**
+ * A write: `body` as JSON with the write token and, for a path of a model,
+ * If-Match with `ifMatch` or else the tag last read for that model.
+ * Throws ApiError.
+ */
+export async function send(method, path, body, ifMatch = undefined) {
+  const headers = {'Content-Type': 'application/json', 'X-QMS-Token': token()};
+  const tag = ifMatch ?? tags.get(modelOf(path));
+  if (tag && method !== 'PUT') headers['If-Match'] = tag;
+  return answer(await fetch(path, {method, headers, body: JSON.stringify(body ?? {})}), path);
 }
 
 let hideTimer = 0;

@@ -2,9 +2,11 @@
 // qms diagram draws it. Every name is put in as text, never as HTML.
 import {get, message, put, setToken, token} from './api.js';
 import {showLegend} from './compare.js';
-import {markChanges, snapshot, startLive} from './live.js';
+import {markChanges, refreshModel, snapshot, startLive} from './live.js';
 import {DiagramView} from './diagram.js';
 import {el, show} from './dom.js';
+import {EditTools} from './edit-tools.js';
+import {Editor} from './edits.js';
 import {download, pngBlob, svgText} from './export.js';
 import {autoLayout, pushApart} from './layout.js';
 import {Minimap} from './minimap.js';
@@ -17,6 +19,8 @@ let view = null;
 let minimap = null;
 let shown = {kind: 'projects'};  // what the page shows: projects, project or model
 let openId = null;  // the table whose panel is open
+let openFolderId = null;  // the folder whose panel is open
+let edits = null;  // the editing controls
 
 function crumbs(...parts) {
   show($('crumbs'), el('a', {href: '#/', text: 'Projects'}), ...parts.flatMap((p) => [' / ', p]));
@@ -26,7 +30,7 @@ function showSection(name) {
   $('lists').hidden = name !== 'lists';
   $('model').hidden = name !== 'model';
   $('model-tools').hidden = name !== 'model';
-  $('panel').hidden = true;
+  closePanel();
 }
 
 function listTable(headings, rows) {
@@ -55,7 +59,8 @@ async function showProject(id) {
   for (const m of project.models) {
     if (!latest.has(m.name) || latest.get(m.name).version < m.version) latest.set(m.name, m);
   }
-  show($('lists'), el('h1', {text: project.name}), listTable(['Model', 'Versions'],
+  show($('lists'), el('h1', {text: project.name}), edits.projectEdits(project),
+      listTable(['Model', 'Versions'],
       [...latest.values()].map((m) => [el('a', {href: `#/model/${m.id}`, text: m.name}),
         String(m.version)])));
 }
@@ -68,6 +73,8 @@ async function showModel(id, compare, keep = false) {
   const [model, layout, diff] = await Promise.all([get(`/api/models/${id}${query}`),
     get(`/api/models/${id}/layout${query}`),
     compare ? get(`/api/models/${id}/diff?from=${compare}`) : null]);
+  // A redraw that another model's showing overtook (an upgrade went to the new version).
+  if (keep && (current?.id !== id || shown.kind !== 'model')) return;
   const before = keep ? snapshot(view) : null;
   const openName = keep && openId !== null ? view.tables.get(openId)?.name : null;
   current = model;
@@ -108,6 +115,7 @@ async function showModel(id, compare, keep = false) {
 // The open panel after a redraw: its table as it is now, or closed, saying
 // so, when the table went.
 async function reopenPanel(name) {
+  if (openFolderId !== null && !edits.openFolder(openFolderId)) closePanel();
   if (openId === null) return;
   const panel = $('panel');
   const table = view.tables.get(openId);
@@ -120,13 +128,15 @@ async function reopenPanel(name) {
   const scroll = panel.scrollTop;
   view.select(openId);
   const details = await get(`/api/models/${current.id}/tables/${openId}`);
-  showTable(panel, details, closePanel);
+  showTable(panel, details, closePanel, edits.tableEdits(details));
   panel.scrollTop = scroll;
 }
 
 function closePanel() {
   $('panel').hidden = true;
   openId = null;
+  openFolderId = null;
+  if (edits) edits.chosen = null;
   view.select(null);
 }
 
@@ -159,8 +169,17 @@ async function redrawShown() {
 async function openTable(table) {
   view.select(table.id);
   openId = table.id;
+  openFolderId = null;
   const details = await get(`/api/models/${current.id}/tables/${table.id}`);
-  showTable($('panel'), details, closePanel);
+  showTable($('panel'), details, closePanel, edits.tableEdits(details));
+}
+
+// A folder's panel (a click on its frame's name line): edits only.
+function openFolder(id) {
+  if (!edits.openFolder(id)) return;
+  view.select(null);
+  openId = null;
+  openFolderId = id;
 }
 
 // Stores the boxes of `tables` (a few writes at a time), then draws the
@@ -251,6 +270,10 @@ async function route() {
 }
 
 function keyboard(e) {
+  if (edits.key(e)) {
+    e.preventDefault();
+    return;
+  }
   const typing = e.target.closest('input, select, textarea');
   if (e.key === 'Escape') {
     if (typing) e.target.blur();
@@ -291,19 +314,27 @@ async function start() {
     onOpen: (table) => openTable(table).catch((e) => message(e.message)),
     onMove: moveTables,
     onArrange: (frame) => arrange(frame, false).catch((e) => message(e.message)),
+    onOpenFolder: openFolder,
     onView: () => {
       $('scale').textContent = `${Math.round(view.view.k * 100)}%`;
       minimap.draw();
     },
   });
   minimap = new Minimap($('minimap'), view);
+  const editor = new Editor({model: () => current, refresh: refreshModel, report: message,
+    go: (hash) => { location.hash = hash; }, onStack: () => edits?.stackChanged()});
+  edits = new EditTools(editor, {view, panel: $('panel'), report: message, closePanel});
   toolbar();
   document.addEventListener('keydown', keyboard);
   $('message').querySelector('button').addEventListener('click', () => {
     $('message').hidden = true;
   });
   $('token').value = token();
-  $('token').addEventListener('input', (e) => setToken(e.target.value));
+  const editable = () => document.body.classList.toggle('editable', !info.readOnly && token() !== '');
+  $('token').addEventListener('input', (e) => {
+    setToken(e.target.value);
+    editable();
+  });
   $('version').addEventListener('change', (e) => { location.hash = `#/model/${e.target.value}`; });
   $('compare').addEventListener('change', (e) => {
     location.hash = `#/model/${current.id}${e.target.value ? `/compare/${e.target.value}` : ''}`;
@@ -321,6 +352,7 @@ async function start() {
   $('where').textContent = info.config + (info.readOnly ? ' (read-only)' : '');
   $('token').hidden = info.readOnly;
   for (const id of ['arrange', 'reset-layout']) $(id).hidden = info.readOnly;
+  editable();
   window.addEventListener('hashchange', route);
   startLive({concerns, redraw: redrawShown});
   await route();

@@ -37,10 +37,12 @@ export class DiagramView {
    * moved or resized (an array of tables, each with its new `box`),
    * answering a promise that fails when they could not be stored (they
    * then go back); `onArrange(frame)` when a frame's arrange mark is
-   * clicked; `onView()` when the view moved.
+   * clicked; `onView()` when the view moved; `onOpenFolder(id)` when a
+   * frame's name line is clicked.
    */
-  constructor(canvas, {onOpen, onMove, onArrange, onView}) {
+  constructor(canvas, {onOpen, onMove, onArrange, onView, onOpenFolder}) {
     this.canvas = canvas;
+    this.onOpenFolder = onOpenFolder;
     this.onArrange = onArrange;
     this.onOpen = onOpen;
     this.onMove = onMove;
@@ -422,7 +424,8 @@ export class DiagramView {
     this.drag = null;
     if (!d || d.pan) return;
     if (!d.moved) {
-      if (!d.frame) this.onOpen(d.tables[0]);
+      if (d.frame) this.onOpenFolder?.(d.frame.id);
+      else this.onOpen(d.tables[0]);
       return;
     }
     const started = performance.now();
