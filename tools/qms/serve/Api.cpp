@@ -62,9 +62,10 @@ Json versionsOf(const M_EntityModelDAO& model) {
 // project's identifier, its versions, what its picture shows ("diagram":
 // diagram::appendDiagramJson) and, compared with another version, that
 // version ("compare") and what differs ("changes").
-std::string modelAnswer(M_EntityModelDAO& model, const diagram::Diagram& picture, int compared,
+std::string modelAnswer(M_EntityModelDAO& model, const ModelVersionRecords& records,
+                        const diagram::Diagram& picture, int compared,
                         const diagram::Changes& changes) {
-    Json out = modelDetailJson(model, true);
+    Json out = modelDetailJson(records, true);
     out["projectId"] = model._rProjectID;
     out["versions"] = versionsOf(model);
     std::string text = jsonText(out);
@@ -106,16 +107,24 @@ int otherVersion(const Request& request, const M_EntityModelDAO& model, const ch
 
 // The picture of a model version and, compared with version `compared`
 // (0: none), what differs in it from that version (the ended tables and
-// columns drawn too).
+// columns drawn too). The version's records when they had to be read.
 struct Picture {
     std::shared_ptr<const diagram::Diagram> diagram;
     diagram::Changes changes;
+    mutable std::shared_ptr<const ModelVersionRecords> records;
+
+    const ModelVersionRecords& recordsOf(const M_EntityModelDAO& model) const {
+        if (!records)
+            records = std::make_shared<const ModelVersionRecords>(readModelVersion(model));
+        return *records;
+    }
 };
 
 Picture pictureOf(ModelCache& cache, M_EntityModelDAO& model, int compared) {
-    Picture out{cache.diagram(model._ID), {}};
+    Picture out{cache.diagram(model._ID), {}, nullptr};
     if (!out.diagram) {
-        out.diagram = std::make_shared<const diagram::Diagram>(diagram::readDiagram(model));
+        out.diagram =
+            std::make_shared<const diagram::Diagram>(diagram::readDiagram(out.recordsOf(model)));
         cache.keepDiagram(model._ID, out.diagram);
     }
     if (compared == 0) return out;
@@ -216,7 +225,8 @@ void addApi(WebServer& server, const Options& options, ModelCache& cache, Change
                viewOf(
                    cache, View::Model, kJson,
                    [](M_EntityModelDAO& model, const Picture& picture, int compared) {
-                       return modelAnswer(model, *picture.diagram, compared, picture.changes);
+                       return modelAnswer(model, picture.recordsOf(model), *picture.diagram,
+                                          compared, picture.changes);
                    },
                    &feed),
                keptView(cache, View::Model, kJson, true));
