@@ -1,6 +1,7 @@
 #include "DAO.h"
 
 #include <memory>
+#include <typeindex>
 
 #include "CommonErrorCode.h"
 #include "DAOFactoryRegistry.h"
@@ -44,6 +45,19 @@ ResultMsg DAO::save(int commitType) {
 }
 
 ResultMsg DAO::save(InstanceDataManager& idm, int commitType) {
+    if (_ID < 1) {
+        ResultMsg rm;
+        int newID = 0;
+        // A new record goes through the typed insert its class keeps on this
+        // thread, lent to one save at a time.
+        auto& slot = detail::ThreadScratch::mine().saves[std::type_index(typeid(*this))];
+        detail::ScratchLease<detail::TypedSave> tools(
+            slot, [] { return std::make_unique<detail::TypedSave>(); });
+        if (detail::insertTyped(tools.get(), *this, idm, commitType, rm, newID)) {
+            if (rm.ok()) _ID = newID;
+            return rm;
+        }
+    }
     std::unique_ptr<Mapper> mapper(createMapper());
     if (!mapper) return ResultMsg(COM_ERR_MAPPER, "对象没有映射器，无法保存。");
     // A save fills a row of 160 strings; making and freeing one per save cost

@@ -17,8 +17,9 @@ ResultMsg RowInserter::prepare(InstanceDataManager& idm, const std::string& tabl
                                const std::vector<std::string>& columns) {
     shape_.reset();
     values_.clear();
-    connection_ = idm.connection_;
-    ResultMsg rm = connection_->checkOpen();
+    const std::shared_ptr<detail::Connection> connection = idm.connection_;
+    connection_ = connection;
+    ResultMsg rm = connection->checkOpen();
     if (!rm.ok()) return rm;
     if (columns.size() > static_cast<std::size_t>(ITABLEDATA_MAX_COLUMNS)) {
         return ResultMsg(SRV_ERR_ARGUMENT,
@@ -31,7 +32,7 @@ ResultMsg RowInserter::prepare(InstanceDataManager& idm, const std::string& tabl
     for (std::size_t i = 0; i < columns.size(); ++i)
         layout._cloInnerName[i] = columns[i];
     auto shape = std::make_unique<detail::RowShape>();
-    rm = detail::insertShapeOf(*connection_, layout, *shape);
+    rm = detail::insertShapeOf(*connection, layout, *shape);
     if (!rm.ok()) return rm;
     for (const std::string& column : columns) {
         if (StringHelper::equalsIgnoreCase(column, "id")) {
@@ -41,6 +42,11 @@ ResultMsg RowInserter::prepare(InstanceDataManager& idm, const std::string& tabl
     shape_ = std::move(shape);
     values_.resize(columns.size());
     return rm;
+}
+
+bool RowInserter::isFor(const InstanceDataManager& idm) const {
+    return !connection_.owner_before(idm.connection_) &&
+           !idm.connection_.owner_before(connection_) && !connection_.expired();
 }
 
 void RowInserter::set(int column, const Value& value) {
@@ -74,8 +80,10 @@ void RowInserter::bindNull(int column) {
 
 ResultMsg RowInserter::insert(int commitType, int& newID) {
     if (!shape_) return ResultMsg(SRV_ERR_ARGUMENT, "插入语句尚未准备。");
+    const std::shared_ptr<detail::Connection> connection = connection_.lock();
+    if (!connection) return ResultMsg(SRV_ERR_ARGUMENT, "插入语句的数据库已关闭。");
     ResultMsg rm = detail::insertRow(
-        *connection_, *shape_, commitType,
+        *connection, *shape_, commitType,
         [this](detail::Statement& stmt) {
             for (std::size_t i = 0; i < values_.size(); ++i) {
                 const Value& v = values_[i];

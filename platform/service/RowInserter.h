@@ -33,6 +33,9 @@ public:
     ResultMsg prepare(InstanceDataManager& idm, const std::string& table,
                       const std::vector<std::string>& columns);
     bool isPrepared() const { return shape_ != nullptr; }
+    /// Whether the last prepare() was for the database `idm` works on now,
+    /// whatever it answered. The inserter does not keep that database open.
+    bool isFor(const InstanceDataManager& idm) const;
 
     // Values of the next row by column position (0-based, in the order
     // given to prepare()); a column not bound is NULL. A text is kept by
@@ -56,7 +59,7 @@ private:
     };
     void set(int column, const Value& value);
 
-    std::shared_ptr<detail::Connection> connection_;
+    std::weak_ptr<detail::Connection> connection_;
     std::unique_ptr<detail::RowShape> shape_;
     std::vector<Value> values_;
 };

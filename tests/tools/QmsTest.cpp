@@ -834,7 +834,7 @@ TEST_F(QmsTest, ForeignConfigurationIsRefusedUntouched) {
     }
 }
 
-// Four writers of 50 tables each and a reader loop at once on one
+// Four writers of 25 tables each and a reader loop at once on one
 // configuration database: each command waits for the others' locks.
 TEST_F(QmsTest, ProcessesSharingADatabaseWaitForEachOther) {
     for (const char* args : {"init", "project create S", "model create S M", "folder add M F"})
@@ -842,16 +842,16 @@ TEST_F(QmsTest, ProcessesSharingADatabaseWaitForEachOther) {
     const std::string q = arxtest::withDeadline(arxtest::Seconds(300), "'" ARX_QMS_BINARY "'"),
                       load = io.file("load");
     const std::string script =
-        "cd '" + dir.path() + "' && for k in 1 2 3 4; do (for i in $(seq 50); do " + q +
+        "cd '" + dir.path() + "' && for k in 1 2 3 4; do (for i in $(seq 25); do " + q +
         " table add M F T_${k}_$i >/dev/null || echo failed; done) & done; " +
-        "for i in $(seq 60); do " + q + " model list >/dev/null || echo failed; done; wait";
+        "for i in $(seq 30); do " + q + " model list >/dev/null || echo failed; done; wait";
     EXPECT_EQ(std::system(("(" + script + ") >'" + load + "' 2>&1").c_str()), 0);
     EXPECT_EQ(readFile(load), "");
     const std::string db = dir.file("qms.db");
     EXPECT_EQ(arxtest::rawScalar(db,
                                  "SELECT count(*) || '/' || count(DISTINCT \"Name\") FROM "
                                  "\"T_M_EntityTable\" WHERE \"Name\" GLOB 'T_[1-4]_*'"),
-              "200/200");
+              "100/100");
     EXPECT_EQ(arxtest::rawScalar(db, "PRAGMA integrity_check"), "ok");
     // Held past the busy timeout, the database is busy, not foreign.
     arxtest::RawConnection holder(db);

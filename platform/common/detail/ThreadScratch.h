@@ -6,10 +6,12 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <typeindex>
 #include <unordered_map>
 
 #include "IQueryCondition.h"
 #include "detail/DAOClassLayout.h"  // with DAO, Mapper and ITableData
+#include "detail/TypedSave.h"
 
 namespace MeridianSpace::detail {
 
@@ -36,6 +38,8 @@ struct ThreadScratch {
     /// By class name; an entry is replaced when its class is registered
     /// again, never removed, so a lease on its mapper outlives nested finds.
     std::unordered_map<std::string, ClassTools> classes;
+    /// By the record's type; each lent to one save at a time.
+    std::unordered_map<std::type_index, std::unique_ptr<TypedSave>> saves;
 
     static ThreadScratch& mine();
 };

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "CommonErrorCode.h"
 #include "DAO.h"
 #include "DAOFactoryRegistry.h"
+#include "ITableData.h"
 #include "InstanceDataManager.h"
 #include "MRDSession.h"
+#include "Mapper.h"
 #include "RecordFinder.h"
 #include "RecordInserter.h"
 #include "RelationDataTool.h"
@@ -116,7 +120,9 @@ public:
     }
 };
 
-TEST_F(PersistentObject, RecordInserterStoresTheRowsASaveStores) {
+// A new record's save and the record inserter bind members as numbers and
+// texts; each stores what the mapper's text row stores.
+TEST_F(PersistentObject, TypedInsertsStoreTheRowsTheTextRowStores) {
     InstanceDataManager& config = *MeridianNew::getCurrMRDConfigIDM();
     const std::string row =
         "SELECT \"Name\" || '/' || \"Title\" || '/' || \"RProjectID\" || '/' || "
@@ -131,7 +137,8 @@ TEST_F(PersistentObject, RecordInserterStoresTheRowsASaveStores) {
     const Case cases[] = {{"plain", "t", 3, 0.25},
                           {"it's", "", -2147483647 - 1, 0.1},
                           {"", "  spaced ", 2147483647, -1e300},
-                          {"1e3", "007", 0, 1.0 / 3.0}};
+                          {"1e3", "007", 0, 1.0 / 3.0},
+                          {"x", "y", 1, 1e-310}};
     RecordInserter inserter(config);
     for (const Case& c : cases) {
         NoteDAO note;
@@ -139,6 +146,12 @@ TEST_F(PersistentObject, RecordInserterStoresTheRowsASaveStores) {
         note._title = c.title;
         note._priority = c.priority;
         note._weight = c.weight;
+        // The text row, stored as it is.
+        std::unique_ptr<Mapper> mapper(note.createMapper());
+        ITableData text;
+        ASSERT_EQ(mapper->doSave(text, &note), RUN_SUCCESS);
+        int fromText = 0;
+        ASSERT_TRUE(config.addITableData(text, 0, fromText).ok());
         note._ID = -1;
         ASSERT_TRUE(note.save(config, 0).ok());
         const int saved = note._ID;
@@ -147,10 +160,21 @@ TEST_F(PersistentObject, RecordInserterStoresTheRowsASaveStores) {
         ASSERT_TRUE(inserter.insert(note, 0, inserted).ok()) << c.name;
         EXPECT_EQ(note._ID, 77);
         EXPECT_GT(inserted, saved);
+        EXPECT_GT(saved, fromText);
         ASSERT_TRUE(config.getPSession()->commit().ok());
-        EXPECT_EQ(rawScalar(configPath, row + std::to_string(inserted)),
-                  rawScalar(configPath, row + std::to_string(saved)))
-            << c.name;
+        const std::string expected = rawScalar(configPath, row + std::to_string(fromText));
+        for (const int id : {saved, inserted}) {
+            EXPECT_EQ(rawScalar(configPath, row + std::to_string(id)), expected) << c.name;
+            // Numbers exactly, not only as their texts show them.
+            EXPECT_EQ(
+                rawScalar(configPath,
+                          "SELECT count(*) FROM \"T_M_Note\" a, \"T_M_Note\" b WHERE a.\"id\" = " +
+                              std::to_string(fromText) + " AND b.\"id\" = " + std::to_string(id) +
+                              " AND a.\"Weight\" = b.\"Weight\" AND a.\"Priority\" = "
+                              "b.\"Priority\""),
+                "1")
+                << c.name;
+        }
     }
     // A mapper that saves its own way is not bypassed.
     StampedNoteDAO stamped;

@@ -1,0 +1,35 @@
+#pragma once
+
+// Stores new records through a typed insert kept per class. Internal.
+#include <memory>
+
+#include "Mapper.h"
+#include "ResultReturnCode.h"
+#include "RowInserter.h"
+
+namespace MeridianSpace {
+class DAO;
+class InstanceDataManager;
+}  // namespace MeridianSpace
+
+namespace MeridianSpace::detail {
+
+/// What the saves of new records of one class keep: the class's mapper and
+/// the insert prepared for its columns on the database last written to.
+/// Used by one thread.
+struct TypedSave {
+    std::unique_ptr<Mapper> mapper;
+    RowInserter row;
+};
+
+/// Stores `record` as a new row through `tools` (prepared on the first call
+/// for `idm`, from the columns of the record's text row): its members bound
+/// as the numbers and texts they are, as the text row would store them.
+/// False, with nothing written, when the record cannot go that way (a
+/// mapper that saves its own way, a value the text row writes differently,
+/// a layout the typed insert refuses); the caller then saves it through the
+/// text row, which says why where there is a why.
+bool insertTyped(TypedSave& tools, DAO& record, InstanceDataManager& idm, int commitType,
+                 ResultMsg& rm, int& newID);
+
+}  // namespace MeridianSpace::detail
