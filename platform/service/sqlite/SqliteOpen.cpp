@@ -176,11 +176,13 @@ ResultMsg SqliteConnection::openHandle(int flags) {
     // which another process creating the same file may hold: wait for it.
     // A file opened to be read keeps its journal mode; reading its schema
     // cookie tells whether it is a database.
-    ResultMsg rm = readOnly_ ? execute("PRAGMA schema_version")
-                             : retryWhileBusy([&] { return execute("PRAGMA journal_mode=WAL"); });
+    // A private build syncs nothing, the switch to WAL included.
+    const bool privateBuild = isPrivateBuild(path());
+    ResultMsg rm = privateBuild ? execute("PRAGMA synchronous=OFF") : ResultMsg();
     if (rm.ok())
-        rm = execute(isPrivateBuild(path()) ? "PRAGMA synchronous=OFF"
-                                            : "PRAGMA synchronous=NORMAL");
+        rm = readOnly_ ? execute("PRAGMA schema_version")
+                       : retryWhileBusy([&] { return execute("PRAGMA journal_mode=WAL"); });
+    if (rm.ok() && !privateBuild) rm = execute("PRAGMA synchronous=NORMAL");
     // 16 MiB of page cache keeps the key indexes of large tables in memory.
     if (rm.ok()) rm = execute("PRAGMA cache_size=-16384");
     if (!rm.ok()) {
