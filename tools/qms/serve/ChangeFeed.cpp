@@ -91,18 +91,22 @@ void ChangeFeed::readChanges() {
         const std::lock_guard<std::mutex> lock(mutex_);
         tables.swap(pending_);
         queued_ = false;
+        if (!tables.empty()) ++reading_;
     }
+    if (tables.empty()) return;
     std::vector<ChangedModel> changes;
     try {
         changes = models_.read(tables);
+        apply(changes);
     } catch (const std::exception& e) {
         // What changed is unknown: nothing kept may be trusted.
         say("cannot tell which models changed: " + printable(e.what()));
         cache_.setEnabled(false);
         cache_.setEnabled(true);
-        return;
     }
-    apply(changes);
+    // Until what the tables tell is applied, what is kept may be stale.
+    const std::lock_guard<std::mutex> lock(mutex_);
+    --reading_;
 }
 
 void ChangeFeed::noteSynced() {
@@ -130,7 +134,7 @@ bool ChangeFeed::current() {
     if (!watch_) return false;
     noteSynced();
     const std::lock_guard<std::mutex> lock(mutex_);
-    return pending_.empty() && !queued_;
+    return pending_.empty() && !queued_ && reading_ == 0;
 }
 
 void ChangeFeed::catchUp() {

@@ -98,6 +98,7 @@ private:
     std::mutex mutex_;
     std::vector<std::string> pending_;
     bool queued_ = false;
+    int reading_ = 0;  // readings of pending_ taken and not yet applied
 };
 
 }  // namespace qms::serve
