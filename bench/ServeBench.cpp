@@ -16,6 +16,10 @@
 
 #include "BenchPlatform.h"
 #include "M_EntityTableDAO.h"
+#include "M_FolderDAO.h"
+#include "M_NormalColumnDAO.h"
+#include "ModelVersionRecords.h"
+#include "PtrListHelper.h"
 #include "ServeServer.h"
 
 using namespace MeridianSpace;
@@ -65,6 +69,50 @@ void BM_ModelJsonAfterAChange(benchmark::State& state) {
     }
 }
 
+// What reading the model's folders, tables and columns costs in this
+// process: record by record, as the diagram and the folder tree read them
+// before (one or two statements per table, per folder and per folder's
+// table), and in bulk (ModelVersionRecords).
+void BM_ReadModelRecordByRecord(benchmark::State& state) {
+    M_EntityModelDAO* raw = nullptr;
+    must(M_EntityModelDAO::FindByID(servedModel().model, raw));
+    const std::unique_ptr<M_EntityModelDAO> model(raw);
+    std::size_t columns = 0;
+    for (auto _ : state) {
+        columns = 0;
+        std::list<M_EntityTableDAO*> tables;
+        PtrListGuard<M_EntityTableDAO> ownTables(tables);
+        must(model->getEntityTableList(tables));
+        for (M_EntityTableDAO* table : tables) {
+            std::list<M_NormalColumnDAO*> found;
+            PtrListGuard<M_NormalColumnDAO> ownColumns(found);
+            must(table->getNormalColumnDAOList(model.get(), found));
+            columns += found.size();
+        }
+        std::list<M_FolderDAO*> folders;
+        PtrListGuard<M_FolderDAO> ownFolders(folders);
+        must(M_FolderDAO::FindByEntityModelID(model->_ID, folders));
+        for (M_FolderDAO* folder : folders) {
+            std::list<M_EntityTableDAO*> held;
+            PtrListGuard<M_EntityTableDAO> ownHeld(held);
+            must(folder->getM_EntityTableDAOList(held));
+        }
+    }
+    state.counters["columns"] = static_cast<double>(columns);
+}
+
+void BM_ReadModelInBulk(benchmark::State& state) {
+    std::size_t columns = 0;
+    for (auto _ : state) {
+        ModelVersionRecords records;
+        must(ModelVersionRecords::read(servedModel().model, records));
+        columns = 0;
+        for (const auto& [table, kept] : records.columns)
+            columns += kept.size();
+    }
+    state.counters["columns"] = static_cast<double>(columns);
+}
+
 // The frames and boxes the page loads beside the model.
 void BM_Layout(benchmark::State& state) {
     const std::string path = modelPath() + "/layout";
@@ -112,6 +160,8 @@ void BM_ServerMemoryAcross10000Requests(benchmark::State& state) {
 
 BENCHMARK(BM_ModelJson)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ModelJsonAfterAChange)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadModelRecordByRecord)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadModelInBulk)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Layout)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ServerMemoryAcross10000Requests)
     ->Iterations(1)

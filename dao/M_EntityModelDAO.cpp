@@ -16,17 +16,13 @@
 #include "RecordFinder.h"
 #include "RelationDataTool.h"
 #include "StringHelper.h"
+#include "VersionColumns.h"
 
 namespace MeridianSpace {
 
 namespace {
 
 const char* const kClassName = "M_EntityModelDAO";
-
-// A table or column exists in model version v when addVersion <= v < delVersion.
-bool existsInVersion(int addVersion, int delVersion, int version) {
-    return addVersion <= version && version < delVersion;
-}
 
 // The table a model-table link names, or null when it is gone or `read`
 // failed (then the table is not known to be gone).

@@ -22,6 +22,7 @@
 #include "MetaDataManager.h"
 #include "RecordFinder.h"
 #include "StringHelper.h"
+#include "VersionColumns.h"
 
 namespace MeridianSpace {
 
@@ -321,27 +322,7 @@ ResultMsg M_EntityTableDAO::getNormalColumnDAOList(M_EntityModelDAO* pMEntityMod
     std::list<M_NormalColumnDAO*> found;
     PtrListGuard<M_NormalColumnDAO> foundGuard(found);
     ResultMsg rm = M_NormalColumnDAO::FindByT_M_EntityTableID(_ID, found);
-    // A column keeps the place it took when it entered the table, in every
-    // version: a change in a later version stores the earlier versions'
-    // state as a newer record of the same inner name (reviseInModel), which
-    // the place of the column's first record outranks.
-    std::map<std::string, int> entered;
-    for (const M_NormalColumnDAO* column : found) {
-        const auto [place, added] = entered.emplace(column->_innerName, column->_ID);
-        if (!added) place->second = std::min(place->second, column->_ID);
-    }
-    found.sort([&entered](const M_NormalColumnDAO* a, const M_NormalColumnDAO* b) {
-        return entered[a->_innerName] < entered[b->_innerName];
-    });
-    const int version = pMEntityModel->_version;
-    for (auto it = found.begin(); it != found.end();) {
-        if ((*it)->_addVersion <= version && (*it)->_delVersion > version) {
-            columns.push_back(*it);
-            it = found.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    takeVersionColumns(found, pMEntityModel->_version, columns);
     return rm;
 }
 

@@ -4,6 +4,7 @@
 // value goes in single quotes with "  like  " (no wildcard added), an integer
 // as decimal text with "  =  ", several attributes each with " = ". Lists are
 // appended to, never cleared; a FindByID out-pointer is only set when found.
+#include <algorithm>
 #include <list>
 #include <string>
 #include <vector>
@@ -102,6 +103,26 @@ public:
                      order);
     }
 
+    /// Objects whose `attribute` is one of `values`: one statement per run
+    /// of kValuesPerRead values (not one per value), rows in stored order
+    /// within a run.
+    ResultMsg byIntIn(const std::string& className, const std::string& attribute,
+                      const std::vector<int>& values, std::list<T*>& out) {
+        ResultMsg rm;
+        for (std::size_t first = 0; first < values.size() && rm.ok(); first += kValuesPerRead) {
+            const std::size_t count = std::min(kValuesPerRead, values.size() - first);
+            const std::vector<std::string> attributes(count, attribute), operations(count, "=");
+            std::vector<std::string> texts;
+            texts.reserve(count);
+            for (std::size_t i = first; i < first + count; ++i)
+                texts.push_back(StringHelper::int2String(values[i]));
+            std::list<DAO*> objects;
+            rm = finder_.findByManyOrAttr(className, attributes, operations, texts, objects);
+            rm = appendAs(className, objects, out, rm);
+        }
+        return rm;
+    }
+
     ResultMsg byAll(const std::string& className, const FinderConditions& conditions,
                     std::list<T*>& out, IOrderClause* order = nullptr) {
         std::list<DAO*> objects;
@@ -112,6 +133,10 @@ public:
     }
 
 private:
+    // A chain of this many ORs stays well inside the engines' expression
+    // depth (SQLite: 1000).
+    static constexpr std::size_t kValuesPerRead = 400;
+
     ResultMsg byOne(const std::string& className, const std::string& attribute,
                     const std::string& operation, const std::string& value, std::list<T*>& out,
                     IOrderClause* order) {

@@ -16,7 +16,8 @@
 //   change arrives when its transaction commits.
 //   Other backends: refused (SRV_ERR_ARGUMENT).
 //
-// One thread calls wait(); interrupt() may be called from any thread.
+// One thread at a time calls wait() or sync(); interrupt() may be called
+// from any thread.
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,14 @@ public:
     /// wait connects anew and then names every table: changes in between
     /// were not seen.
     virtual ResultMsg wait(int timeoutMs, std::vector<std::string>& changed) = 0;
+    /// Sets `changed` at once to the watched tables whose rows may have
+    /// changed by a commit made before the call and not yet told by wait()
+    /// or sync(): a reader that syncs before it trusts what it kept never
+    /// misses a change committed before it asked. On a server it takes one
+    /// round trip (a notification to itself, which arrives after every one
+    /// committed earlier). Called by the thread that waits, or with the
+    /// waits held off by the caller.
+    virtual ResultMsg sync(std::vector<std::string>& changed) = 0;
     /// Makes the wait() in progress, or the next one, return at once.
     virtual void interrupt() = 0;
 

@@ -12,6 +12,8 @@
 #include "M_DictDataDAO.h"
 #include "M_DictItemDAO.h"
 #include "M_R_ModelTableDAO.h"
+#include "Mapper.h"
+#include "ModelVersionRecords.h"
 #include "dao/RecordFixture.h"
 #include "support/RawDb.h"
 
@@ -216,6 +218,135 @@ TEST_F(ProjectModel, TableListKeepsTheVersionAndDropsStaleLinks) {
     std::list<M_NormalColumnDAO*> columns;
     EXPECT_TRUE(m.getNormalColumnList(columns).ok());
     EXPECT_EQ(namesOf(columns), Names{"C"});
+}
+
+namespace {
+
+// Every stored field of a record (its mapper's row), its identifier and, for
+// a table, its dictionary mark: what the two read paths must agree on.
+template <class T>
+std::string recordFields(T& record) {
+    const std::unique_ptr<Mapper> mapper(record.createMapper());
+    ITableData row;
+    mapper->doSave(row, &record);
+    std::string out = std::to_string(record._ID);
+    for (int i = 0; i < row._colNum; ++i)
+        out += "|" + row._cloInnerName[i] + "=" + row._colValue[i];
+    if constexpr (std::is_same_v<T, M_EntityTableDAO>)
+        out += "|dictionary=" + std::to_string(record._belongToDictionaryModel);
+    return out;
+}
+
+template <class T>
+std::vector<std::string> fieldsOf(const std::vector<std::unique_ptr<T>>& records) {
+    std::vector<std::string> out;
+    for (const auto& record : records)
+        out.push_back(recordFields(*record));
+    return out;
+}
+
+template <class T>
+std::vector<std::string> fieldsOf(std::list<T*>& records) {
+    std::vector<std::string> out;
+    for (T* record : records)
+        out.push_back(recordFields(*record));
+    T_deletePtrList(records);
+    return out;
+}
+
+}  // namespace
+
+// The bulk reader of a model version gives the records the per-record
+// getters give, field for field and in their order: a version sharing its
+// tables with the next, whose columns changed there (older records of the
+// same columns) and where a table ended, a table deleted with its links
+// left behind, a dictionary
+// model and a model without tables. An unknown model is refused.
+TEST_F(ProjectModel, BulkReadOfAVersionGivesWhatThePerRecordGettersGive) {
+    M_EntityModelDAO v1 = model("M");
+    M_FolderDAO f = folder(v1, "F");
+    M_EntityTableDAO a = table(f, "A"), b = table(f, "B"), gone = table(f, "Gone");
+    M_NormalColumnDAO a1 = column(v1, a, "a1"), a2 = column(v1, a, "a2", 1);
+    (void)column(v1, b, "b1");
+    M_FolderDAO sub;
+    sub._name = "Sub";
+    ASSERT_TRUE(f.addM_SubFolderDAO(&sub).ok());
+    M_EntityTableDAO s = table(sub, "S");
+    (void)column(v1, s, "s1");
+    ASSERT_TRUE(gone.delself().ok());  // its links stay behind
+    M_EntityModelDAO* next = nullptr;
+    ASSERT_TRUE(v1.upgradeNewVersion(next).ok());
+    const std::unique_ptr<M_EntityModelDAO> v2(next);
+    (void)column(*v2, b, "b2");
+    s._delVersion = 2;  // ended in version 2, still linked to it
+    ASSERT_TRUE(s.save().ok());
+    for (M_NormalColumnDAO* changed : {&a2, &a1}) {
+        changed->_dataType = 3;
+        ResultMsg rm = changed->reviseInModel(v2.get());
+        ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+    }
+    M_EntityModelDAO dictionary = model("D", ENTITY_MODEL_TYPE_DICTIONARY);
+    M_FolderDAO df = folder(dictionary, "DF");
+    M_EntityTableDAO dt = table(df, "DT");
+    (void)column(dictionary, dt, "d1");
+    const M_EntityModelDAO empty = model("E");
+
+    const struct {
+        const char* what;
+        int model;
+        std::size_t tables;
+    } cases[] = {{"version 1", v1._ID, 3},
+                 {"version 2", v2->_ID, 2},
+                 {"dictionary model", dictionary._ID, 1},
+                 {"model without tables", empty._ID, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ModelVersionRecords bulk;
+        // Read first: the getters remove the links they pass over.
+        ResultMsg rm = ModelVersionRecords::read(c.model, bulk);
+        ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+        M_EntityModelDAO m = *findByID<M_EntityModelDAO>(c.model);
+        EXPECT_EQ(recordFields(bulk.model), recordFields(m));
+
+        std::list<M_EntityTableDAO*> tables;
+        ASSERT_TRUE(m.getEntityTableList(tables).ok());
+        std::vector<std::string> columns, bulkColumns;
+        for (M_EntityTableDAO* t : tables) {
+            std::list<M_NormalColumnDAO*> listed;
+            ASSERT_TRUE(t->getNormalColumnDAOList(&m, listed).ok());
+            columns.push_back(t->_name + ":");
+            for (const std::string& fields : fieldsOf(listed))
+                columns.push_back(fields);
+        }
+        for (const auto& t : bulk.tables) {
+            bulkColumns.push_back(t->_name + ":");
+            for (const std::string& fields : fieldsOf(bulk.columns.at(t->_ID)))
+                bulkColumns.push_back(fields);
+        }
+        EXPECT_EQ(bulk.tables.size(), c.tables);
+        EXPECT_EQ(fieldsOf(bulk.tables), fieldsOf(tables));
+        EXPECT_EQ(bulkColumns, columns);
+
+        std::list<M_FolderDAO*> folders;
+        ASSERT_TRUE(M_FolderDAO::FindByEntityModelID(c.model, folders).ok());
+        std::vector<std::string> folderTables, bulkFolderTables;
+        for (M_FolderDAO* folder : folders) {
+            std::list<M_EntityTableDAO*> held;
+            ASSERT_TRUE(folder->getM_EntityTableDAOList(held).ok());
+            folderTables.push_back(folder->_name + ":");
+            for (const std::string& fields : fieldsOf(held))
+                folderTables.push_back(fields);
+        }
+        for (const auto& folder : bulk.folders) {
+            bulkFolderTables.push_back(folder->_name + ":");
+            for (const std::string& fields : fieldsOf(bulk.folderTables.at(folder->_ID)))
+                bulkFolderTables.push_back(fields);
+        }
+        EXPECT_EQ(fieldsOf(bulk.folders), fieldsOf(folders));
+        EXPECT_EQ(bulkFolderTables, folderTables);
+    }
+    ModelVersionRecords none;
+    EXPECT_EQ(ModelVersionRecords::read(empty._ID + 1000, none).rCode, RUN_FAIL);
 }
 
 TEST_F(ProjectModel, FindByNameMaxVersionCopiesTheHighest) {

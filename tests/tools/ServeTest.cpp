@@ -541,8 +541,20 @@ TEST_F(ServeTest, EventsNameTheModelsThatChangedOnBothBackends) {
         ASSERT_EQ(head.status, 200);
         EXPECT_EQ(head.header("content-type"), "text/event-stream");
         EXPECT_EQ(head.header("x-frame-options"), "DENY");
-        // A table added by qms in another process: the model's structure.
+        // The model and its picture kept, then a table added by qms in
+        // another process: the very next reads show it, before any event
+        // of it could be awaited, and the event names the model's structure.
+        const std::string modelPath = "/api/models/" + model;
+        for (const std::string& path : {modelPath, modelPath, modelPath + "/diagram.svg"})
+            ASSERT_EQ(arxtest::fetch(watching.port, "GET", path).status, 200);
         qms(options + " table add Sales Orders Invoice");
+        EXPECT_NE(arxtest::fetch(watching.port, "GET", modelPath).body.find("Invoice"),
+                  std::string::npos)
+            << "the kept model was answered";
+        EXPECT_NE(
+            arxtest::fetch(watching.port, "GET", modelPath + "/diagram.svg").body.find("Invoice"),
+            std::string::npos)
+            << "the kept picture was answered";
         const std::string structure =
             events.readUntil("event: model\ndata: {\"model\": " + model +
                                  ", \"structure\": true, \"layout\": false}\n\n",
@@ -558,7 +570,6 @@ TEST_F(ServeTest, EventsNameTheModelsThatChangedOnBothBackends) {
             << "no event of the moved box";
         // A table added through the other server's API reaches this
         // server's stream and what it keeps of the model.
-        const std::string modelPath = "/api/models/" + model;
         ASSERT_EQ(arxtest::fetch(watching.port, "GET", modelPath).status, 200);
         int folder = 0;
         const Json tree = Json::parse(arxtest::fetch(writing.port, "GET", modelPath).body);

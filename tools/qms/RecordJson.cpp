@@ -73,29 +73,24 @@ namespace {
 
 // The folders below `parentID` (the root folders for 0) with their tables;
 // with `ids`, each folder and table with its identifier too.
-Json folderTree(M_EntityModelDAO& model, int parentID, bool ids) {
-    std::list<M_FolderDAO*> folders;
-    PtrListGuard<M_FolderDAO> guard(folders);
-    check(parentID == 0 ? M_FolderDAO::FindRootFolderByEntityModelID(model._ID, folders)
-                        : M_FolderDAO::FindByParentFolderID(parentID, folders),
-          "cannot list the folders");
+Json folderTree(const ModelVersionRecords& records, int parentID, bool ids) {
     Json out = Json::array();
-    for (M_FolderDAO* folder : folders) {
+    for (const auto& folder : records.folders) {
+        if (parentID == 0 ? folder->_t_M_FolderID > 0 : folder->_t_M_FolderID != parentID) continue;
         Json entry = {{"name", utf8(folder->_name)},
                       {"display", utf8(folder->_displayName)},
                       {"temporary", folder->_folderType == FOLDER_TYPE_TEMPORARY},
                       {"generateDao", folder->_isGenerateDAO == 1},
                       {"tables", Json::array()}};
-        std::list<M_EntityTableDAO*> tables;
-        PtrListGuard<M_EntityTableDAO> tablesGuard(tables);
-        check(folder->getM_EntityTableDAOList(tables), "cannot list the tables");
-        for (const M_EntityTableDAO* table : tables) {
+        for (const auto& table : records.folderTables.at(folder->_ID)) {
             entry["tables"].push_back({{"name", utf8(table->_name)},
                                        {"display", utf8(table->_displayName)},
                                        {"innerName", utf8(table->_innerName)}});
             if (ids) entry["tables"].back()["id"] = table->_ID;
         }
-        entry["folders"] = folderTree(model, folder->_ID, ids);
+        // A folder that names itself as its parent has no sub-folders.
+        entry["folders"] =
+            folder->_ID == parentID ? Json::array() : folderTree(records, folder->_ID, ids);
         if (ids) entry["id"] = folder->_ID;
         out.push_back(std::move(entry));
     }
@@ -104,11 +99,23 @@ Json folderTree(M_EntityModelDAO& model, int parentID, bool ids) {
 
 }  // namespace
 
-Json modelDetailJson(M_EntityModelDAO& model, bool ids) {
+ModelVersionRecords readModelVersion(const M_EntityModelDAO& model) {
+    ModelVersionRecords records;
+    check(ModelVersionRecords::read(model._ID, records),
+          "cannot read model '" + utf8(model._name) + "'");
+    return records;
+}
+
+Json modelDetailJson(const ModelVersionRecords& records, bool ids) {
+    const M_EntityModelDAO& model = records.model;
     Json out = modelJson(model, projectName(model._rProjectID));
     out["display"] = utf8(model._displayName);
-    out["folders"] = folderTree(model, 0, ids);
+    out["folders"] = folderTree(records, 0, ids);
     return out;
+}
+
+Json modelDetailJson(const M_EntityModelDAO& model, bool ids) {
+    return modelDetailJson(readModelVersion(model), ids);
 }
 
 std::string folderTreeText(const Json& folders, int depth) {

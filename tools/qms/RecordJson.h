@@ -11,6 +11,7 @@
 #include "M_EntityTableDAO.h"
 #include "M_ProjectDAO.h"
 #include "ModelDiff.h"
+#include "ModelVersionRecords.h"
 #include "Output.h"
 
 namespace qms {
@@ -27,10 +28,14 @@ Json projectDetailJson(M_ProjectDAO& project);
 Json modelJson(const M_EntityModelDAO& model, const std::string& project);
 /// Models as modelJson, each project's name read once.
 Json modelsJson(const std::list<M_EntityModelDAO*>& models);
+/// The folders, tables and columns of the model version (ModelVersionRecords).
+ModelVersionRecords readModelVersion(const M_EntityModelDAO& model);
 /// A model version with its display name and its folder tree (each folder
 /// with its tables and sub-folders); with `ids` (qms serve), each folder
 /// and table also with its "id".
-Json modelDetailJson(M_EntityModelDAO& model, bool ids = false);
+Json modelDetailJson(const ModelVersionRecords& records, bool ids = false);
+/// The same, read first.
+Json modelDetailJson(const M_EntityModelDAO& model, bool ids = false);
 /// The folder tree of modelDetailJson as indented lines, from `depth`.
 std::string folderTreeText(const Json& folders, int depth);
 /// The tables of modelDetailJson's folder tree, each once by name, as

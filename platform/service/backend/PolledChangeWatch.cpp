@@ -46,6 +46,13 @@ ResultMsg PolledChangeWatch::wait(int timeoutMs, std::vector<std::string>& chang
     }
 }
 
+ResultMsg PolledChangeWatch::sync(std::vector<std::string>& changed) {
+    // The numbers are read now: a commit made before the call has moved them.
+    changed.clear();
+    look(changed);
+    return ResultMsg();
+}
+
 void PolledChangeWatch::interrupt() {
     {
         const std::lock_guard<std::mutex> lock(mutex_);

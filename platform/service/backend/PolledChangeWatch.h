@@ -27,6 +27,7 @@ public:
     ~PolledChangeWatch() override;
 
     ResultMsg wait(int timeoutMs, std::vector<std::string>& changed) override;
+    ResultMsg sync(std::vector<std::string>& changed) override;
     void interrupt() override;
 
 private:

@@ -44,6 +44,11 @@ ResultMsg fileSystemError(const std::string& what, const std::string& path, int 
     return ResultMsg(SRV_ERR_NO_FILE, what + path + "：" + std::strerror(error));
 }
 
+ResultMsg existsOr(const std::string& target, int error) {
+    if (error == EEXIST) return existsAlready(target);
+    return fileSystemError("无法建立实例文件：", target, error);
+}
+
 // A new empty file beside `target` under a name that is ours alone. It is
 // made like any new database file (its mode follows the umask), since it
 // becomes the instance file itself.
@@ -204,19 +209,42 @@ ResultMsg detail::InstanceFiles::instanceStatements(const IEntityModel& model,
     return rm;
 }
 
+namespace {
+
+// Makes what was written to `path` (a file or a folder) durable.
+int syncPath(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+// The file's name, once the file is durable, then the name itself durable:
+// a file built without syncs is synced once here, before anyone sees it.
 ResultMsg MRDService::publishFile(const std::string& temporary, const std::string& target) {
-    if (::link(temporary.c_str(), target.c_str()) == 0) return ResultMsg();
-    int error = errno;
-    if (error == EPERM || error == EOPNOTSUPP || error == ENOSYS) {
-        // A file system without hard links: a rename that never replaces.
-        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) ==
-            0) {
-            return ResultMsg();
-        }
+    int error = syncPath(temporary, O_RDONLY);
+    if (error != 0) return fileSystemError("无法将实例文件写入磁盘：", temporary, error);
+    if (::link(temporary.c_str(), target.c_str()) != 0) {
         error = errno;
+        if (error != EPERM && error != EOPNOTSUPP && error != ENOSYS)
+            return existsOr(target, error);
+        // A file system without hard links: a rename that never replaces.
+        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) !=
+            0)
+            return existsOr(target, errno);
     }
-    if (error == EEXIST) return existsAlready(target);
-    return fileSystemError("无法建立实例文件：", target, error);
+    error = syncPath(folderOf(target), O_RDONLY | O_DIRECTORY);
+    if (error == 0) return ResultMsg();
+    ::unlink(target.c_str());  // not known to stay: not published
+    return fileSystemError("无法将实例文件写入磁盘：", target, error);
 }
 
 ResultMsg detail::InstanceFiles::createEntityModelInstance_Create(

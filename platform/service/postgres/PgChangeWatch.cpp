@@ -145,10 +145,12 @@ ResultMsg PgChangeWatch::connect() {
     return rm;
 }
 
-void PgChangeWatch::takeNotifications(std::vector<std::string>& changed) {
+bool PgChangeWatch::takeNotifications(std::vector<std::string>& changed, const std::string& fence) {
+    bool fenced = false;
     while (PGnotify* note = PQnotifies(conn_)) {
         const std::string payload = note->extra != nullptr ? note->extra : "";
         PQfreemem(note);
+        fenced = fenced || (!fence.empty() && payload == fence);
         const std::size_t dot = payload.find('.');
         if (dot == std::string::npos || payload.compare(0, dot, schema_) != 0) continue;
         const std::string table = payload.substr(dot + 1);
@@ -158,6 +160,7 @@ void PgChangeWatch::takeNotifications(std::vector<std::string>& changed) {
                 changed.push_back(watched);
         }
     }
+    return fenced;
 }
 
 void PgChangeWatch::pause(int timeoutMs) {
@@ -196,6 +199,33 @@ ResultMsg PgChangeWatch::wait(int timeoutMs, std::vector<std::string>& changed) 
             return ResultMsg();
         }
         if (fds[0].revents != 0 && PQconsumeInput(conn_) != 1)
+            return lost(trimmedMessage(PQerrorMessage(conn_)));
+    }
+}
+
+ResultMsg PgChangeWatch::sync(std::vector<std::string>& changed) {
+    // Enough for a round trip to a server under load.
+    constexpr auto kFenceWait = std::chrono::seconds(10);
+    changed.clear();
+    if (conn_ == nullptr) return wait(0, changed);
+    // Notifications arrive in the order their transactions committed: once
+    // this one comes back, every one committed before the call is here. Its
+    // payload has no "schema.table" form, so no other watch takes it for a
+    // change, and names this connection, so no other's sync ends this one.
+    const std::string fence =
+        "sync " + std::to_string(PQbackendPID(conn_)) + " " + std::to_string(++fences_);
+    ResultMsg rm = run("SELECT pg_notify($1, $2)", {kChannel, fence});
+    if (!rm.ok()) return rm;
+    const auto deadline = std::chrono::steady_clock::now() + kFenceWait;
+    for (;;) {
+        if (takeNotifications(changed, fence)) return ResultMsg();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) return lost("没有收到自己的通知");
+        pollfd readable{PQsocket(conn_), POLLIN, 0};
+        if (poll(&readable, 1, static_cast<int>(left)) < 0) continue;  // a signal
+        if (readable.revents != 0 && PQconsumeInput(conn_) != 1)
             return lost(trimmedMessage(PQerrorMessage(conn_)));
     }
 }

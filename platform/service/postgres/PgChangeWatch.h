@@ -5,6 +5,7 @@
 // triggers send. Internal to the service.
 #include <libpq-fe.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ public:
     ~PgChangeWatch() override;
 
     ResultMsg wait(int timeoutMs, std::vector<std::string>& changed) override;
+    ResultMsg sync(std::vector<std::string>& changed) override;
     void interrupt() override;
 
 private:
@@ -35,8 +37,9 @@ private:
     /// Runs `sql` with `params`; the answer, when it has rows, in `rows`.
     ResultMsg run(const std::string& sql, const std::vector<std::string>& params,
                   std::vector<std::vector<std::string>>* rows = nullptr);
-    /// Adds the watched tables that the notifications received name.
-    void takeNotifications(std::vector<std::string>& changed);
+    /// Adds the watched tables that the notifications received name; true
+    /// when one of them carried `fence` (not empty).
+    bool takeNotifications(std::vector<std::string>& changed, const std::string& fence = "");
     /// Waits for the wake-up alone (after a failure), at most `timeoutMs`.
     void pause(int timeoutMs);
     ResultMsg lost(const std::string& message);
@@ -44,8 +47,9 @@ private:
     std::string uri_;
     std::vector<std::string> tables_;
     PGconn* conn_ = nullptr;
-    std::string schema_;  // where the tables are: notifications of others are not ours
-    int wake_ = -1;       // an eventfd that interrupt() writes to
+    std::string schema_;        // where the tables are: notifications of others are not ours
+    int wake_ = -1;             // an eventfd that interrupt() writes to
+    std::uint64_t fences_ = 0;  // the syncs made, which name their notifications
 };
 
 }  // namespace MeridianSpace::detail

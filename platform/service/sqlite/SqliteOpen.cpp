@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -17,6 +19,19 @@
 namespace MeridianSpace::detail {
 
 namespace {
+
+// A file that is built under a name or in a folder beginning with ".arx-"
+// (an instance file or an export being made) is nobody else's until
+// MRDService::publishFile syncs it once and names it; a failed build
+// throws it away. Its writes need no syncs of their own.
+bool isPrivateBuild(const std::string& path) {
+    for (std::size_t start = 0; start < path.size();) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        if (path.compare(start, 5, ".arx-") == 0 && end - start > 5) return true;
+        start = end + 1;
+    }
+    return false;
+}
 
 // Empty paths and SQLite's special names would open a private temporary or
 // in-memory database whose data vanishes with the connection.
@@ -161,9 +176,13 @@ ResultMsg SqliteConnection::openHandle(int flags) {
     // which another process creating the same file may hold: wait for it.
     // A file opened to be read keeps its journal mode; reading its schema
     // cookie tells whether it is a database.
-    ResultMsg rm = readOnly_ ? execute("PRAGMA schema_version")
-                             : retryWhileBusy([&] { return execute("PRAGMA journal_mode=WAL"); });
-    if (rm.ok()) rm = execute("PRAGMA synchronous=NORMAL");
+    // A private build syncs nothing, the switch to WAL included.
+    const bool privateBuild = isPrivateBuild(path());
+    ResultMsg rm = privateBuild ? execute("PRAGMA synchronous=OFF") : ResultMsg();
+    if (rm.ok())
+        rm = readOnly_ ? execute("PRAGMA schema_version")
+                       : retryWhileBusy([&] { return execute("PRAGMA journal_mode=WAL"); });
+    if (rm.ok() && !privateBuild) rm = execute("PRAGMA synchronous=NORMAL");
     // 16 MiB of page cache keeps the key indexes of large tables in memory.
     if (rm.ok()) rm = execute("PRAGMA cache_size=-16384");
     if (!rm.ok()) {

@@ -15,6 +15,7 @@
 
 #include "M_EntityModelDAO.h"
 #include "M_EntityTableDAO.h"
+#include "ModelVersionRecords.h"
 #include "Output.h"
 #include "diagram/Geometry.h"
 #include "diagram/Routes.h"
@@ -110,7 +111,9 @@ void measure(Table& table);
 void routeLayout(const Diagram& diagram, Layout& layout);
 
 /// The model's tables, columns and folders; throws Failure when a read fails.
-Diagram readDiagram(M_EntityModelDAO& model);
+Diagram readDiagram(const M_EntityModelDAO& model);
+/// The same from what was read of them.
+Diagram readDiagram(const ModelVersionRecords& records);
 /// The picture laid out as described above, with the model's scene
 /// records, its arrows routed; throws Failure when they cannot be read.
 Layout layOut(const Diagram& diagram, M_EntityModelDAO& model);

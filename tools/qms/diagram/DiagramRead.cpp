@@ -5,8 +5,7 @@
 #include "Cli.h"
 #include "Diagram.h"
 #include "Lookup.h"
-#include "M_R_FolderTableDAO.h"
-#include "PtrListHelper.h"
+#include "RecordJson.h"
 
 namespace qms::diagram {
 
@@ -49,18 +48,12 @@ void measure(Table& table) {
 
 namespace {
 
-void readTables(M_EntityModelDAO& model, Diagram& diagram) {
-    std::list<M_EntityTableDAO*> tables;
-    PtrListGuard<M_EntityTableDAO> ownTables(tables);
-    check(model.getEntityTableList(tables), "cannot read the tables");
-    for (M_EntityTableDAO* table : tables) {
+void readTables(const ModelVersionRecords& records, Diagram& diagram) {
+    for (const auto& table : records.tables) {
         Table& entry = diagram.tables[table->_ID];
         entry.name = utf8(table->_name);
         entry.display = utf8(table->_displayName);
-        std::list<M_NormalColumnDAO*> columns;
-        PtrListGuard<M_NormalColumnDAO> ownColumns(columns);
-        check(table->getNormalColumnDAOList(&model, columns), "cannot read the columns");
-        for (const M_NormalColumnDAO* column : columns) {
+        for (const auto& column : records.columns.at(table->_ID)) {
             Column& drawn = entry.columns.emplace_back();
             drawn.id = column->_ID;
             drawn.name = utf8(column->_name);
@@ -77,26 +70,17 @@ void readTables(M_EntityModelDAO& model, Diagram& diagram) {
 }
 
 // The model's folders with the tables of this model version in each.
-void readFolders(M_EntityModelDAO& model, Diagram& diagram) {
-    std::list<M_FolderDAO*> folders;
-    PtrListGuard<M_FolderDAO> ownFolders(folders);
-    check(M_FolderDAO::FindByEntityModelID(model._ID, folders), "cannot read the folders");
-    for (M_FolderDAO* folder : folders) {
+void readFolders(const ModelVersionRecords& records, Diagram& diagram) {
+    for (const auto& folder : records.folders) {
         Folder& entry = diagram.folders[folder->_ID];
         entry.name = utf8(folder->_name);
         entry.parentID = folder->_t_M_FolderID;
         entry.temporary = folder->_folderType == FOLDER_TYPE_TEMPORARY;
-        // The links name the tables, which are read already.
-        std::list<M_R_FolderTableDAO*> links;
-        PtrListGuard<M_R_FolderTableDAO> ownLinks(links);
-        check(M_R_FolderTableDAO::FindByT_M_FolderID(folder->_ID, links),
-              "cannot read the tables of a folder");
-        for (const M_R_FolderTableDAO* link : links) {
-            const int table = link->_t_M_EntityTableID;
-            if (diagram.tables.count(table) != 0 &&
-                std::find(entry.tableIDs.begin(), entry.tableIDs.end(), table) ==
+        for (const auto& table : records.folderTables.at(folder->_ID)) {
+            if (diagram.tables.count(table->_ID) != 0 &&
+                std::find(entry.tableIDs.begin(), entry.tableIDs.end(), table->_ID) ==
                     entry.tableIDs.end())
-                entry.tableIDs.push_back(table);
+                entry.tableIDs.push_back(table->_ID);
         }
     }
     for (auto& [id, folder] : diagram.folders) {
@@ -118,12 +102,16 @@ void drawDisplayNames(Diagram& diagram) {
     }
 }
 
-Diagram readDiagram(M_EntityModelDAO& model) {
+Diagram readDiagram(const ModelVersionRecords& records) {
     Diagram diagram;
-    diagram.title = utf8(model._name) + " v" + std::to_string(model._version);
-    readTables(model, diagram);
-    readFolders(model, diagram);
+    diagram.title = utf8(records.model._name) + " v" + std::to_string(records.model._version);
+    readTables(records, diagram);
+    readFolders(records, diagram);
     return diagram;
+}
+
+Diagram readDiagram(const M_EntityModelDAO& model) {
+    return readDiagram(readModelVersion(model));
 }
 
 }  // namespace qms::diagram

@@ -62,9 +62,10 @@ Json versionsOf(const M_EntityModelDAO& model) {
 // project's identifier, its versions, what its picture shows ("diagram":
 // diagram::appendDiagramJson) and, compared with another version, that
 // version ("compare") and what differs ("changes").
-std::string modelAnswer(M_EntityModelDAO& model, const diagram::Diagram& picture, int compared,
+std::string modelAnswer(M_EntityModelDAO& model, const ModelVersionRecords& records,
+                        const diagram::Diagram& picture, int compared,
                         const diagram::Changes& changes) {
-    Json out = modelDetailJson(model, true);
+    Json out = modelDetailJson(records, true);
     out["projectId"] = model._rProjectID;
     out["versions"] = versionsOf(model);
     std::string text = jsonText(out);
@@ -106,16 +107,24 @@ int otherVersion(const Request& request, const M_EntityModelDAO& model, const ch
 
 // The picture of a model version and, compared with version `compared`
 // (0: none), what differs in it from that version (the ended tables and
-// columns drawn too).
+// columns drawn too). The version's records when they had to be read.
 struct Picture {
     std::shared_ptr<const diagram::Diagram> diagram;
     diagram::Changes changes;
+    mutable std::shared_ptr<const ModelVersionRecords> records;
+
+    const ModelVersionRecords& recordsOf(const M_EntityModelDAO& model) const {
+        if (!records)
+            records = std::make_shared<const ModelVersionRecords>(readModelVersion(model));
+        return *records;
+    }
 };
 
 Picture pictureOf(ModelCache& cache, M_EntityModelDAO& model, int compared) {
-    Picture out{cache.diagram(model._ID), {}};
+    Picture out{cache.diagram(model._ID), {}, nullptr};
     if (!out.diagram) {
-        out.diagram = std::make_shared<const diagram::Diagram>(diagram::readDiagram(model));
+        out.diagram =
+            std::make_shared<const diagram::Diagram>(diagram::readDiagram(out.recordsOf(model)));
         cache.keepDiagram(model._ID, out.diagram);
     }
     if (compared == 0) return out;
@@ -128,10 +137,14 @@ Picture pictureOf(ModelCache& cache, M_EntityModelDAO& model, int compared) {
 // One answer about a model version, from what is kept or else made (and kept).
 using Make = std::function<std::string(M_EntityModelDAO&, const Picture&, int compared)>;
 
-// With `feed`, the answer carries the model's tag (ETag).
-WebServer::Handler viewOf(ModelCache& cache, View view, const char* type, Make make,
-                          const ChangeFeed* feed = nullptr) {
-    return [&cache, view, type, make, feed](const Request& request) {
+// What is kept is answered only once `changes` has read every commit made
+// before the request (ChangeFeed::sync). With `tagged`, the answer carries
+// the model's tag (ETag).
+WebServer::Handler viewOf(ModelCache& cache, ChangeFeed& changes, View view, const char* type,
+                          Make make, bool tagged = false) {
+    const ChangeFeed* feed = tagged ? &changes : nullptr;
+    return [&cache, &changes, view, type, make, feed](const Request& request) {
+        changes.sync();
         M_EntityModelDAO model = modelAt(request);
         const int compared = otherVersion(request, model, "compare");
         const ModelCache::Key key{model._ID, view, compared};
@@ -151,12 +164,15 @@ WebServer::Handler viewOf(ModelCache& cache, View view, const char* type, Make m
     };
 }
 
-// The same answer while it is kept, on an I/O thread.
-WebServer::Quick keptView(ModelCache& cache, View view, const char* type, bool tagged = false) {
-    return [&cache, view, type, tagged](const Request& request) -> std::optional<Reply> {
+// The same answer while it is kept and no commit made before the request
+// is still to be read, on an I/O thread.
+WebServer::Quick keptView(ModelCache& cache, ChangeFeed& changes, View view, const char* type,
+                          bool tagged = false) {
+    return [&cache, &changes, view, type, tagged](const Request& request) -> std::optional<Reply> {
         int compared = 0;
         if (request.hasParam("compare") && !versionNumber(request.param("compare"), compared))
             return std::nullopt;
+        if (!changes.current()) return std::nullopt;
         Reply reply;
         reply.body = cache.answer({idAt(request, 1), view, compared}, &reply.etag);
         if (!reply.body) return std::nullopt;
@@ -226,27 +242,28 @@ void addApi(WebServer& server, const Options& options, ModelCache& cache, Change
     // diagram::changesJson), as qms diagram --diff V draws it.
     server.get(R"(/api/models/(\d+))",
                viewOf(
-                   cache, View::Model, kJson,
+                   cache, feed, View::Model, kJson,
                    [](M_EntityModelDAO& model, const Picture& picture, int compared) {
-                       return modelAnswer(model, *picture.diagram, compared, picture.changes);
+                       return modelAnswer(model, picture.recordsOf(model), *picture.diagram,
+                                          compared, picture.changes);
                    },
-                   &feed),
-               keptView(cache, View::Model, kJson, true));
+                   true),
+               keptView(cache, feed, View::Model, kJson, true));
     server.get(
         R"(/api/models/(\d+)/layout)",
-        viewOf(cache, View::Layout, kJson,
+        viewOf(cache, feed, View::Layout, kJson,
                [](M_EntityModelDAO& model, const Picture& picture, int) {
                    return jsonText(diagram::layoutJson(diagram::layOut(*picture.diagram, model)));
                }),
-        keptView(cache, View::Layout, kJson));
+        keptView(cache, feed, View::Layout, kJson));
     server.get(R"(/api/models/(\d+)/diagram\.svg)",
-               viewOf(cache, View::Svg, kSvg,
+               viewOf(cache, feed, View::Svg, kSvg,
                       [](M_EntityModelDAO& model, const Picture& picture, int) {
                           return diagram::renderSvg(*picture.diagram,
                                                     diagram::layOut(*picture.diagram, model),
                                                     picture.changes);
                       }),
-               keptView(cache, View::Svg, kSvg));
+               keptView(cache, feed, View::Svg, kSvg));
     // The changes from version ?from=V to this one, as qms model diff --json.
     server.get(R"(/api/models/(\d+)/diff)", [](const Request& request) {
         M_EntityModelDAO model = modelAt(request);

@@ -1,6 +1,7 @@
 #include "ChangeFeed.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 
@@ -52,6 +53,14 @@ void ChangeFeed::watch() {
     std::vector<std::string> tables;
     bool failing = false;
     while (!stopping_) {
+        // What a wait tells is noted before a sync may look; a sync that
+        // asks goes first.
+        std::unique_lock<std::mutex> hold(watching_);
+        if (syncing_ > 0) {
+            hold.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
         const ResultMsg rm = watch_->wait(kWaitMs, tables);
         if (!rm.ok()) {
             // Said once; the watch connects anew and then names every table.
@@ -82,18 +91,50 @@ void ChangeFeed::readChanges() {
         const std::lock_guard<std::mutex> lock(mutex_);
         tables.swap(pending_);
         queued_ = false;
+        if (!tables.empty()) ++reading_;
     }
+    if (tables.empty()) return;
     std::vector<ChangedModel> changes;
     try {
         changes = models_.read(tables);
+        apply(changes);
     } catch (const std::exception& e) {
         // What changed is unknown: nothing kept may be trusted.
         say("cannot tell which models changed: " + printable(e.what()));
         cache_.setEnabled(false);
         cache_.setEnabled(true);
-        return;
     }
-    apply(changes);
+    // Until what the tables tell is applied, what is kept may be stale.
+    const std::lock_guard<std::mutex> lock(mutex_);
+    --reading_;
+}
+
+void ChangeFeed::noteSynced() {
+    std::vector<std::string> tables;
+    ++syncing_;
+    watch_->interrupt();
+    ResultMsg rm;
+    {
+        const std::lock_guard<std::mutex> hold(watching_);
+        rm = watch_->sync(tables);
+    }
+    --syncing_;
+    // A failed sync cannot tell: every table is read and compared.
+    if (!rm.ok()) tables = ModelChanges::tables();
+    if (!tables.empty()) note(tables);
+}
+
+void ChangeFeed::sync() {
+    if (!watch_) return;  // nothing is kept
+    noteSynced();
+    readChanges();  // here and now; the reading queued finds nothing left
+}
+
+bool ChangeFeed::current() {
+    if (!watch_) return false;
+    noteSynced();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return pending_.empty() && !queued_ && reading_ == 0;
 }
 
 void ChangeFeed::catchUp() {

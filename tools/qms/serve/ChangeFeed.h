@@ -8,7 +8,7 @@
 // arrive alike. It also gives each model a tag (its ETag) that changes
 // with any change of its structure, and remembers what changed between
 // recent tags. start() and stop() from the thread that runs the server;
-// catchUp(), tag() and changedSince() on the library's thread.
+// catchUp(), sync(), tag() and changedSince() on the library's thread.
 #include <atomic>
 #include <deque>
 #include <map>
@@ -47,6 +47,16 @@ public:
     /// Reads at once what changed since the last reading (a change by
     /// another process too) and publishes it, as the watch would later.
     void catchUp();
+    /// Reads at once which tables changed by commits made before the call
+    /// (another process's too: ChangeWatch::sync) and drops what the cache
+    /// keeps of the models they changed: what it keeps afterwards is no
+    /// older than the call. On the library's thread.
+    void sync();
+    /// From any thread: true when no commit made before the call is still
+    /// to be read, so that what the cache keeps may be answered; otherwise
+    /// queues its reading (which runs on the library's thread before any
+    /// task posted later) and answers false.
+    bool current();
     /// The model's tag as last read: a quoted hex digest (ETag form); empty
     /// for a model that is not stored.
     std::string tag(int model) const;
@@ -65,6 +75,9 @@ private:
     /// with one queued already).
     void note(const std::vector<std::string>& tables);
     void readChanges();
+    /// The tables that commits made before the call changed (every table
+    /// when the watch cannot tell), noted for reading.
+    void noteSynced();
     /// Drops what is kept of the changed models, remembers the steps of
     /// their tags and publishes their events.
     void apply(const std::vector<ChangedModel>& changes);
@@ -80,13 +93,16 @@ private:
     ModelCache& cache_;
     EventHub& events_;
     std::unique_ptr<ChangeWatch> watch_;
-    ModelChanges models_;  // the library's thread's, as is history_
+    std::mutex watching_;          // held by each wait() and sync() of watch_
+    std::atomic<int> syncing_{0};  // syncs waiting for watching_
+    ModelChanges models_;          // the library's thread's, as is history_
     std::map<int, std::deque<Step>> history_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     std::mutex mutex_;
     std::vector<std::string> pending_;
     bool queued_ = false;
+    int reading_ = 0;  // readings of pending_ taken and not yet applied
 };
 
 }  // namespace qms::serve

@@ -1,0 +1,176 @@
+#include "ModelVersionRecords.h"
+
+#include <list>
+#include <set>
+#include <string>
+
+#include "M_R_FolderTableDAO.h"
+#include "M_R_ModelTableDAO.h"
+#include "PtrListHelper.h"
+#include "RecordFinder.h"
+#include "StringHelper.h"
+#include "VersionColumns.h"
+
+namespace MeridianSpace {
+
+namespace {
+
+template <class T>
+using Owned = std::map<int, std::unique_ptr<T>>;
+
+// The records of class T whose `attribute` is one of `values`, in stored
+// order within each statement.
+template <class T>
+ResultMsg findIn(const char* className, const char* attribute, const std::vector<int>& values,
+                 std::list<T*>& out) {
+    return RecordFinder<T>().byIntIn(className, attribute, values, out);
+}
+
+// For each table, whether the model of the highest version above 0 linked
+// to it (the first link of a tie) is a dictionary model, as
+// M_EntityTableDAO::FindByID tells it: two statements for all the tables.
+ResultMsg markDictionaryTables(const std::vector<int>& tableIDs, Owned<M_EntityTableDAO>& tables) {
+    std::list<M_R_ModelTableDAO*> links;
+    PtrListGuard<M_R_ModelTableDAO> ownLinks(links);
+    ResultMsg rm = findIn("M_R_ModelTableDAO", "_t_M_EntityTableID", tableIDs, links);
+    if (!rm.ok()) return rm;
+    std::set<int> modelIDs;
+    for (const M_R_ModelTableDAO* link : links)
+        modelIDs.insert(link->_t_M_EntityModelID);
+    std::list<M_EntityModelDAO*> models;
+    PtrListGuard<M_EntityModelDAO> ownModels(models);
+    rm = findIn("M_EntityModelDAO", "id", std::vector<int>(modelIDs.begin(), modelIDs.end()),
+                models);
+    if (!rm.ok()) return rm;
+    std::map<int, const M_EntityModelDAO*> modelByID;
+    for (const M_EntityModelDAO* model : models)
+        modelByID[model->_ID] = model;
+    struct Owner {
+        int version = 0, link = 0, type = 0;
+    };
+    std::map<int, Owner> owners;
+    for (const M_R_ModelTableDAO* link : links) {
+        const auto model = modelByID.find(link->_t_M_EntityModelID);
+        if (model == modelByID.end() || model->second->_version <= 0) continue;
+        const int version = model->second->_version;
+        const auto [owner, first] = owners.emplace(link->_t_M_EntityTableID, Owner{});
+        if (first || version > owner->second.version ||
+            (version == owner->second.version && link->_ID < owner->second.link))
+            owner->second = {version, link->_ID, model->second->_type};
+    }
+    for (const auto& [id, owner] : owners) {
+        const auto table = tables.find(id);
+        if (table != tables.end())
+            table->second->_belongToDictionaryModel =
+                owner.type == ENTITY_MODEL_TYPE_DICTIONARY ? 1 : 0;
+    }
+    return rm;
+}
+
+// The tables with the identifiers asked for, by identifier.
+ResultMsg readTables(const std::set<int>& ids, Owned<M_EntityTableDAO>& out) {
+    const std::vector<int> wanted(ids.begin(), ids.end());
+    std::list<M_EntityTableDAO*> found;
+    PtrListGuard<M_EntityTableDAO> own(found);
+    ResultMsg rm = findIn("M_EntityTableDAO", "id", wanted, found);
+    if (!rm.ok()) return rm;
+    for (M_EntityTableDAO*& table : found) {
+        out[table->_ID].reset(table);
+        table = nullptr;
+    }
+    return markDictionaryTables(wanted, out);
+}
+
+// The columns of each of `tableIDs` in the model version, by table.
+ResultMsg readColumns(const std::vector<int>& tableIDs, int version,
+                      std::map<int, std::vector<std::unique_ptr<M_NormalColumnDAO>>>& out) {
+    std::list<M_NormalColumnDAO*> found;
+    PtrListGuard<M_NormalColumnDAO> own(found);
+    ResultMsg rm = findIn("M_NormalColumnDAO", "_t_M_EntityTableID", tableIDs, found);
+    if (!rm.ok()) return rm;
+    // One statement holds all columns of a table, in stored order.
+    std::map<int, std::list<M_NormalColumnDAO*>> byTable;
+    for (M_NormalColumnDAO*& column : found) {
+        byTable[column->_t_M_EntityTableID].push_back(column);
+        column = nullptr;
+    }
+    for (int id : tableIDs) {
+        std::list<M_NormalColumnDAO*>& stored = byTable[id];
+        PtrListGuard<M_NormalColumnDAO> ownStored(stored);
+        std::list<M_NormalColumnDAO*> shown;
+        takeVersionColumns(stored, version, shown);
+        auto& kept = out[id];
+        for (M_NormalColumnDAO* column : shown)
+            kept.emplace_back(column);
+    }
+    return rm;
+}
+
+}  // namespace
+
+ResultMsg ModelVersionRecords::read(int modelID, ModelVersionRecords& out) {
+    out.tables.clear();
+    out.columns.clear();
+    out.folders.clear();
+    out.folderTables.clear();
+    M_EntityModelDAO* found = nullptr;
+    ResultMsg rm = M_EntityModelDAO::FindByID(modelID, found);
+    const std::unique_ptr<M_EntityModelDAO> model(found);
+    if (!rm.ok()) return rm;
+    if (!model)
+        return ResultMsg(RUN_FAIL, "没有找到数据模型：id = " + StringHelper::int2String(modelID));
+    out.model = *model;
+
+    std::list<M_R_ModelTableDAO*> modelLinks;
+    PtrListGuard<M_R_ModelTableDAO> ownModelLinks(modelLinks);
+    rm = M_R_ModelTableDAO::FindByT_M_EntityModelID(modelID, modelLinks);
+    if (!rm.ok()) return rm;
+    std::list<M_FolderDAO*> folders;
+    PtrListGuard<M_FolderDAO> ownFolders(folders);
+    rm = M_FolderDAO::FindByEntityModelID(modelID, folders);
+    if (!rm.ok()) return rm;
+    std::vector<int> folderIDs;
+    for (const M_FolderDAO* folder : folders)
+        folderIDs.push_back(folder->_ID);
+    std::list<M_R_FolderTableDAO*> folderLinks;
+    PtrListGuard<M_R_FolderTableDAO> ownFolderLinks(folderLinks);
+    rm = findIn("M_R_FolderTableDAO", "_t_M_FolderID", folderIDs, folderLinks);
+    if (!rm.ok()) return rm;
+
+    std::set<int> tableIDs;
+    for (const M_R_ModelTableDAO* link : modelLinks)
+        tableIDs.insert(link->_t_M_EntityTableID);
+    for (const M_R_FolderTableDAO* link : folderLinks)
+        tableIDs.insert(link->_t_M_EntityTableID);
+    Owned<M_EntityTableDAO> tables;
+    rm = readTables(tableIDs, tables);
+    if (!rm.ok()) return rm;
+
+    std::vector<int> versionTables;
+    for (const M_R_ModelTableDAO* link : modelLinks) {
+        const auto table = tables.find(link->_t_M_EntityTableID);
+        if (table == tables.end() || !existsInVersion(table->second->_addVersion,
+                                                      table->second->_delVersion, model->_version))
+            continue;
+        out.tables.push_back(std::make_unique<M_EntityTableDAO>(*table->second));
+        versionTables.push_back(table->first);
+    }
+    rm = readColumns(versionTables, model->_version, out.columns);
+    if (!rm.ok()) return rm;
+
+    for (M_FolderDAO*& folder : folders) {
+        out.folderTables[folder->_ID];
+        out.folders.emplace_back(folder);
+        folder = nullptr;
+    }
+    for (const M_R_FolderTableDAO* link : folderLinks) {
+        const auto table = tables.find(link->_t_M_EntityTableID);
+        if (table == tables.end()) continue;
+        auto copy = std::make_unique<M_EntityTableDAO>(*table->second);
+        if (model->_type == ENTITY_MODEL_TYPE_DICTIONARY) copy->_belongToDictionaryModel = 1;
+        out.folderTables[link->_t_M_FolderID].push_back(std::move(copy));
+    }
+    return rm;
+}
+
+}  // namespace MeridianSpace

@@ -1,0 +1,41 @@
+#pragma once
+
+// Every folder, table and column of one model version read in a handful of
+// statements (one per kind of record, in runs of a few hundred identifiers:
+// RecordFinder::byIntIn) instead of one or two per table and folder. The
+// records are those the per-record getters return, for the readers of a
+// whole model (the diagram, qms serve, model show, model copy). Reading
+// writes nothing: a link to a table that is gone or outside the version is
+// passed over, where the getters also remove it.
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "ArxExport.h"
+#include "M_EntityModelDAO.h"
+#include "M_EntityTableDAO.h"
+#include "M_FolderDAO.h"
+#include "M_NormalColumnDAO.h"
+
+namespace MeridianSpace {
+
+/// A plain value once read; used by one thread at a time.
+struct ARX ModelVersionRecords {
+    /// Reads the version that model record `modelID` is into `out`, which
+    /// is emptied first. An unknown model is refused.
+    static ResultMsg read(int modelID, ModelVersionRecords& out);
+
+    M_EntityModelDAO model;
+    /// As M_EntityModelDAO::getEntityTableList.
+    std::vector<std::unique_ptr<M_EntityTableDAO>> tables;
+    /// By table identifier, for each of `tables`: as
+    /// M_EntityTableDAO::getNormalColumnDAOList.
+    std::map<int, std::vector<std::unique_ptr<M_NormalColumnDAO>>> columns;
+    /// As M_FolderDAO::FindByEntityModelID.
+    std::vector<std::unique_ptr<M_FolderDAO>> folders;
+    /// By folder identifier, for each of `folders`: as
+    /// M_FolderDAO::getM_EntityTableDAOList.
+    std::map<int, std::vector<std::unique_ptr<M_EntityTableDAO>>> folderTables;
+};
+
+}  // namespace MeridianSpace
