@@ -95,28 +95,6 @@ protected:
     ScopedCwd cwd{dir.path()};
 };
 
-// Messages and logs show a server URI as libpq reads it, without its secrets.
-TEST(ServerLocation, IsShownWithEverythingButItsPasswords) {
-    const struct {
-        const char* location;
-        const char* shown;
-    } cases[] = {
-        {"postgresql://arx:pw@h:5/db?sslmode=disable", "postgresql://arx@h:5/db?sslmode=disable"},
-        {"postgresql://h/db?password=pw&sslpassword=pw2&connect_timeout=5",
-         "postgresql://h/db?connect_timeout=5"},
-        {"postgresql://h/db?pass%77ord=pw", "postgresql://h/db"},
-        {"postgresql://h/db?xpassword=1&password=pw", "postgresql://h/db?xpassword=1"},
-        // Without the pair's '/', an '@' would begin a user and password.
-        {"postgresql://h:1?password=p/w&application_name=a@b",
-         "postgresql://h:1?application_name=a%40b"},
-        // A host in brackets is read whole, '?' and '/' included.
-        {"postgresql://[::h/?password=1]:5/db?password=pw", "postgresql://[::h/?password=1]:5/db"},
-        {"/tmp/a?password=b.db", "/tmp/a?password=b.db"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(MRDService::displayLocation(c.location), c.shown) << c.location;
-}
-
 TEST_F(Server, RefusedConnectionsSayWhyAndNeverShowThePassword) {
     const std::string uri = serverUnderTest().serverLocation();
     const std::string noPassword = uri.substr(0, uri.find(':', 13)) + uri.substr(uri.find('@'));

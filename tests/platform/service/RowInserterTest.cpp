@@ -236,4 +236,37 @@ TEST_F(Inserter, RefusedPreparesAndRowsStoreNothing) {
     }
 }
 
+// An inserter knows the database it was prepared for without keeping it
+// open (a per-thread cache of inserters must not hold files): isFor() tells
+// that database from another, whatever the prepare answered, and once its
+// manager and session are gone an insert is refused and stores nothing.
+TEST_F(Inserter, AnInserterKnowsItsDatabaseWithoutKeepingItOpen) {
+    RowInserter row;
+    EXPECT_FALSE(row.isFor(*idm));
+    ASSERT_TRUE(row.prepare(*idm, "T_Item", {"Name"}).ok());
+    EXPECT_TRUE(row.isFor(*idm));
+    EXPECT_FALSE(row.prepare(*idm, "T_Item", {"id"}).ok());
+    EXPECT_TRUE(row.isFor(*idm));
+
+    TempDir otherDir;
+    MRDSession* s = nullptr;
+    ASSERT_TRUE(service.createSession(otherDir.database("other.db"), s, 1).ok());
+    std::unique_ptr<MRDSession> other(s);
+    InstanceDataManager* m = nullptr;
+    ASSERT_TRUE(other->createInstanceDataManager(m, 0).ok());
+    std::unique_ptr<InstanceDataManager> otherIdm(m);
+    EXPECT_FALSE(row.isFor(*otherIdm));
+
+    ASSERT_TRUE(row.prepare(*idm, "T_Item", {"Name"}).ok());
+    openSession(0);  // the manager and session prepared for are gone
+    EXPECT_FALSE(row.isFor(*idm));
+    const std::string name = "after";
+    row.bindText(0, name);
+    int id = -5;
+    const ResultMsg rm = row.insert(COMMIT_T_IMMEDIATELY, id);
+    EXPECT_NE(rm.rCode, RUN_SUCCESS);
+    EXPECT_EQ(id, -5);
+    EXPECT_EQ(committed(), "");
+}
+
 }  // namespace arxtest
