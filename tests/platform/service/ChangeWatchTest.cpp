@@ -97,6 +97,31 @@ TEST_F(Watch, NamesEachCommitOnceAndAnInterruptEndsOneWait) {
         EXPECT_EQ(changes.get(), kItem);
     }
     {
+        // sync() tells at once, without waiting, each table changed by a commit
+        // made before it, here or on another connection, and not told yet; what
+        // it told no wait tells again, and pending or undone work is not told.
+        const auto synced = [&] {
+            std::vector<std::string> changed = {"stale"};  // replaced, not appended to
+            EXPECT_TRUE(watch->sync(changed).ok());
+            return std::set<std::string>(changed.begin(), changed.end());
+        };
+        EXPECT_EQ(synced(), std::set<std::string>{});
+        ASSERT_TRUE(add("d", COMMIT_T_IMMEDIATELY).ok());
+        EXPECT_EQ(synced(), kItem);
+        EXPECT_EQ(once(0), std::set<std::string>{});
+        {
+            RawConnection other(dbPath);
+            ASSERT_TRUE(other.execute("UPDATE \"T_Item\" SET \"Qty\" = 1"));
+        }
+        EXPECT_EQ(synced(), kItem);
+        EXPECT_EQ(synced(), std::set<std::string>{});
+        ASSERT_TRUE(add("pending").ok());
+        EXPECT_EQ(synced(), std::set<std::string>{});
+        ASSERT_TRUE(session->rollback().ok());
+        EXPECT_EQ(synced(), std::set<std::string>{});
+        EXPECT_EQ(once(0), std::set<std::string>{});
+    }
+    {
         // A watch reads a database that is there: a missing file is refused and
         // not made.
         if (!underTest().isFile(dbPath)) return;
