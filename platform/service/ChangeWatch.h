@@ -7,7 +7,9 @@
 //
 //   SQLite file: the connection's change numbers (InstanceDataManager::
 //   changeCount) are looked at about four times a second; a commit by any
-//   other connection counts as a change of every watched table.
+//   other connection counts as a change of every watched table, unless it
+//   wrote nothing (SQLite writes no page for an update that leaves each row
+//   as it was: nothing changed, and nothing is told).
 //   PostgreSQL: LISTEN on the channel "arx_qms_change". Each watched table
 //   gets a statement trigger "arx_qms_change" (function
 //   arx_qms_change() in the same schema) that sends the table's

@@ -110,8 +110,11 @@ TEST_F(Watch, NamesEachCommitOnceAndAnInterruptEndsOneWait) {
         EXPECT_EQ(synced(), kItem);
         EXPECT_EQ(once(0), std::set<std::string>{});
         {
+            // It must change the rows: every row has Qty 1 already, and SQLite
+            // writes nothing for an update that leaves each row as it was, so
+            // such a commit moves nothing a watch could see.
             RawConnection other(dbPath);
-            ASSERT_TRUE(other.execute("UPDATE \"T_Item\" SET \"Qty\" = 1"));
+            ASSERT_TRUE(other.execute("UPDATE \"T_Item\" SET \"Qty\" = \"Qty\" + 1"));
         }
         EXPECT_EQ(synced(), kItem);
         EXPECT_EQ(synced(), std::set<std::string>{});
