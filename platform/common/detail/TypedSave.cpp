@@ -14,6 +14,10 @@ bool insertTyped(TypedSave& tools, DAO& record, InstanceDataManager& idm, int co
     if (!tools.mapper) tools.mapper.reset(record.createMapper());
     if (!tools.mapper) return false;
     if (!tools.row.isFor(idm)) {
+        // A mapper that cannot bind rows (one that saves its own way) says so
+        // before its text row is made: a doSave of its own may do more than
+        // fill the row, and the text row then made again would do it twice.
+        if (!tools.mapper->bindRow(record, tools.row)) return false;
         ITableData layout;
         if (!mapObject(record, *tools.mapper, layout).ok()) return false;
         const std::vector<std::string> columns(layout._cloInnerName,
