@@ -22,3 +22,14 @@ export async function launch() {
   };
   return browser;
 }
+
+/**
+ * A new page of `owner` (the browser or one of its contexts) of the given
+ * size, which finds the write token `token` in its session storage.
+ */
+export async function pageWithToken(owner, token, width, height) {
+  const page = await owner.newPage();
+  await page.setViewport({width, height});
+  await page.evaluateOnNewDocument((t) => sessionStorage.setItem('qms-write-token', t), token);
+  return page;
+}

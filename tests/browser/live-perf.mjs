@@ -15,7 +15,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import {promisify} from 'node:util';
-import {launch} from './chromium.mjs';
+import {launch, pageWithToken} from './chromium.mjs';
 import {modelFile} from './model-file.mjs';
 import {startServer} from './serve.mjs';
 
@@ -47,9 +47,7 @@ console.log(`${count} tables made in ${((Date.now() - started) / 1000).toFixed(0
 const server = await startServer(qms, work);
 const browser = await launch();
 try {
-  const page = await browser.newPage();
-  await page.setViewport({width: 1400, height: 860});
-  await page.evaluateOnNewDocument((t) => sessionStorage.setItem('qms-write-token', t), server.token);
+  const page = await pageWithToken(browser, server.token, 1400, 860);
   started = Date.now();
   await page.goto(`${server.base}#/model/${model}`);
   await page.waitForFunction(() => document.body.dataset.drawnMs, {timeout: 120000});

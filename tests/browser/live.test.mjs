@@ -14,7 +14,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import {promisify} from 'node:util';
-import {launch} from './chromium.mjs';
+import {launch, pageWithToken} from './chromium.mjs';
 import {startServer} from './serve.mjs';
 
 const [qms] = process.argv.slice(2).map((p) => path.resolve(p));
@@ -61,11 +61,8 @@ function step(name) {
 
 // A page of its own browser context (its own session storage), with the token.
 async function person() {
-  const context = await browser.createBrowserContext();
-  const page = await context.newPage();
+  const page = await pageWithToken(await browser.createBrowserContext(), token, 1200, 700);
   page.setDefaultTimeout(10000);
-  await page.setViewport({width: 1200, height: 700});
-  await page.evaluateOnNewDocument((t) => sessionStorage.setItem('qms-write-token', t), token);
   page.problems = [];
   page.on('pageerror', (e) => page.problems.push(String(e)));
   page.on('dialog', (d) => d.accept());

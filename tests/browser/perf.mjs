@@ -5,14 +5,12 @@
 //   node tests/browser/perf.mjs URL MODEL_ID TOKEN
 // Prints the time from navigation until the picture is painted, until a
 // box dragged right then is stored, and from pointer-up to the stored write.
-import {launch} from './chromium.mjs';
+import {launch, pageWithToken} from './chromium.mjs';
 
 const [url, model, token] = process.argv.slice(2);
 const browser = await launch();
 try {
-  const page = await browser.newPage();
-  await page.setViewport({width: 1280, height: 720});
-  await page.evaluateOnNewDocument((t) => sessionStorage.setItem('qms-write-token', t), token);
+  const page = await pageWithToken(browser, token, 1280, 720);
   await page.goto(`${url}#/model/${model}`);
   await page.waitForFunction(() => document.body.dataset.drawnMs, {timeout: 60000});
   const drawn = Number(await page.evaluate(() => document.body.dataset.drawnMs));

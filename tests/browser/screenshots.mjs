@@ -6,7 +6,7 @@ import {execFileSync} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import {launch} from './chromium.mjs';
+import {launch, pageWithToken} from './chromium.mjs';
 import {modelFile} from './model-file.mjs';
 import {startServer} from './serve.mjs';
 
@@ -25,9 +25,7 @@ const models = JSON.parse(run('model', 'list', '--json'));
 const server = await startServer(qms, work);
 const browser = await launch();
 try {
-  const page = await browser.newPage();
-  await page.setViewport({width: 1400, height: 860});
-  await page.evaluateOnNewDocument((t) => sessionStorage.setItem('qms-write-token', t), server.token);
+  const page = await pageWithToken(browser, server.token, 1400, 860);
   page.on('dialog', (d) => d.accept());
   for (const scheme of ['light', 'dark']) {
     await page.emulateMediaFeatures([{name: 'prefers-color-scheme', value: scheme}]);
