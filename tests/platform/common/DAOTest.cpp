@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 
 #include "CommonErrorCode.h"
@@ -99,6 +100,15 @@ TEST_F(PersistentObject, ExplicitDatabasesLetOneObjectMoveBetweenTwoFiles) {
     EXPECT_EQ(rawScalar(configPath, "SELECT count(*) FROM \"T_M_Note\""), "1");
 }
 
+// A note whose mapper names a table no statement can be made of.
+class BadTableNoteDAO : public NoteDAO {
+public:
+    Mapper* createMapper() override {
+        static const RecordColumns<NoteDAO> columns("T_M_\"Bad", {{"Name", &NoteDAO::_name}});
+        return new ColumnMapper<NoteDAO>(columns);
+    }
+};
+
 // A note whose mapper saves its own way: it stamps the title.
 class StampedNoteDAO : public NoteDAO {
 public:
@@ -138,7 +148,9 @@ TEST_F(PersistentObject, TypedInsertsStoreTheRowsTheTextRowStores) {
                           {"it's", "", -2147483647 - 1, 0.1},
                           {"", "  spaced ", 2147483647, -1e300},
                           {"1e3", "007", 0, 1.0 / 3.0},
-                          {"x", "y", 1, 1e-310}};
+                          {"x", "y", 1, 1e-310},
+                          // Not finite: no number to bind, so the text row stores it.
+                          {"inf", "i", 5, std::numeric_limits<double>::infinity()}};
     RecordInserter inserter(config);
     for (const Case& c : cases) {
         NoteDAO note;
@@ -184,6 +196,19 @@ TEST_F(PersistentObject, TypedInsertsStoreTheRowsTheTextRowStores) {
     EXPECT_EQ(rawScalar(configPath,
                         "SELECT \"Title\" FROM \"T_M_Note\" WHERE \"id\" = " + std::to_string(id)),
               "mine (stamped)");
+    // A layout the typed insert refuses goes through the text row, which
+    // says why.
+    BadTableNoteDAO bad;
+    const ResultMsg refused = bad.save(config, COMMIT_T_IMMEDIATELY);
+    EXPECT_EQ(refused.rCode, SRV_ERR_ARGUMENT);
+    EXPECT_NE(refused.rMsg.find("T_M_\"Bad"), std::string::npos) << refused.rMsg;
+    EXPECT_EQ(bad._ID, 0);
+    // An insert the database refuses (no such table there) is a failure,
+    // not a new identifier.
+    NoteDAO elsewhere;
+    const ResultMsg missing = elsewhere.save(*MeridianNew::getCurrentWorkDBIDM(), 0);
+    EXPECT_EQ(missing.rCode, SRV_ERR_NO_TABLE) << missing.rMsg;
+    EXPECT_EQ(elsewhere._ID, 0);
 }
 
 TEST_F(PersistentObject, EachKindOfObjectLivesInItsDatabase) {
