@@ -1,14 +1,15 @@
 // Editing a model in the page of qms serve, in headless Debian chromium, as
 // a person does it: a model made from nothing through the page's forms
-// (the project by qms: the API has no request that makes one), folders
-// nested, five tables with references, their columns, a version upgrade
-// and the comparison, then read back with qms; a refusal shown beside its
-// field; a stale write (412) refused while another browser changed the
-// table; undo and redo, a deleted record coming back under a new id, an
-// undo refused once the version is locked; the Delete key with its
-// confirmation and Esc; hostile names in every field, shown as text with
-// nothing run; a read-only server offers no editing. One chromium, two
-// browser contexts.
+// (the project, the model, folders nested, five tables with references,
+// their columns, a version upgrade and the comparison), then read back
+// with qms; a refusal shown beside its field; the edit bar covering no
+// folder's name; a stale write (412) refused while another browser changed
+// the table; undo and redo, a deleted record coming back under a new id,
+// the lists kept over a reload, a folder with what it held, a project made
+// and an upgrade taken back, an undo refused once the version is locked
+// or the project holds a model; the Delete key with its confirmation and
+// Esc; hostile names in every field, shown as text with nothing run; a
+// read-only server offers no editing. One chromium, two browser contexts.
 //
 //   node edit.test.mjs QMS ARTIFACT_FOLDER      (run.sh checks what it needs)
 import assert from 'node:assert/strict';
@@ -32,7 +33,6 @@ const quotes = 'Say "hi" & \'bye\'';
 const long = `L${'o'.repeat(120)}ng`;  // 123 bytes: within the 128 a name may have
 const chinese = '订单明细 Kundenübersicht';  // GBK stores ü, not Ü
 run('init');
-run('project', 'create', 'Shop');
 
 const [server, readOnly, browser] = await Promise.all([startServer(qms, work),
   startServer(qms, work, ['--read-only']), launch()]);
@@ -131,9 +131,53 @@ try {
 
   // The write token as a person enters it: the edit bar appears only then.
   await a.goto(server.base);
-  await a.waitForSelector('#lists a');
+  await a.waitForSelector('#lists h1');
   assert.equal(await a.$('#lists .edit-actions'), null, 'no editing without the token');
   await a.type('#token', server.token);
+  await a.waitForSelector('#lists .edit-actions');
+  const newProject = async (values, refused = null) => {
+    await a.click('#lists .edit-actions button');
+    await a.waitForSelector('form.edit');
+    await fill(values);
+    return submit(refused, false);
+  };
+  assert.match(await newProject({name: 'Ünïcødé'}, 'name'), /holds Ü \(U\+00DC\), which GBK cannot store/);
+  await fill({name: 'Shop', author: img, type: 'application'});
+  await submit(null, false);
+  await a.waitForFunction(() => document.querySelector('#lists h1')?.textContent === 'Shop');
+  const made = json('project', 'show', 'Shop');
+  assert.deepEqual([made.name, made.author, made.type, made.models], ['Shop', img, 2, []]);
+  step('with the token the list of projects offers "New project": a refusal beside its field, the project made');
+
+  // Undo of a new project deletes it while it is empty; redo makes it again.
+  await a.goto(server.base);
+  await a.waitForSelector('#lists .edit-actions');
+  await newProject({name: 'Scratch'});
+  await a.waitForFunction(() => document.querySelector('#lists h1')?.textContent === 'Scratch');
+  const projectNames = async () => (await (await fetch(new URL('/api/projects', server.base))).json()).map((p) => p.name).sort();
+  const message = (pattern) => a.waitForFunction((p) => new RegExp(p).test(document.querySelector('#message span').textContent), {}, pattern.source);
+  await a.mouse.click(640, 700);
+  await a.keyboard.down('Control');
+  await a.keyboard.press('z');
+  await a.keyboard.up('Control');
+  await message(/^Undone: new project Scratch$/);
+  await a.waitForFunction(() => document.querySelector('#lists h1')?.textContent === 'Projects');
+  assert.deepEqual(await projectNames(), ['Shop']);
+  await a.click('#lists button.redo');
+  await message(/^Redone: new project Scratch$/);
+  await a.waitForFunction(() => document.querySelector('#lists h1')?.textContent === 'Scratch');
+  assert.deepEqual(await projectNames(), ['Scratch', 'Shop']);
+  run('model', 'create', 'Scratch', 'Held');  // someone else fills it
+  await a.click('#lists button.undo');
+  await message(/^Cannot undo/);
+  assert.match(await a.$eval('#message span', (n) => n.textContent),
+      /^Cannot undo "new project Scratch": project Scratch is no longer empty: undo would delete its models .* it is taken off the undo list$/);
+  assert.deepEqual(json('project', 'show', 'Scratch').models.map((m) => m.name), ['Held']);
+  assert.equal(await a.$eval('#lists button.undo', (u) => u.disabled), true);
+  run('project', 'delete', 'Scratch');
+  step('undo and redo of a new project; its undo refused once it holds a model, which stays');
+
+  await a.goto(server.base);
   await a.locator('a::-p-text(Shop)').click();
   await a.waitForSelector('#lists .edit-actions');
   await a.click('#lists .edit-actions button');
@@ -191,6 +235,17 @@ try {
       [false, false, false, false, true], 'five references drawn, one a loop');
   await a.screenshot({path: path.join(artifacts, 'qms-serve-edit-model.png')});
   step('five tables with columns referring to each other, all made in the page');
+
+  // The edit bar is no part of the drawing: after a fit every frame's name line shows.
+  await a.keyboard.press('0');
+  const covered = await a.evaluate(() => {
+    const bar = document.getElementById('edit-tools').getBoundingClientRect();
+    const canvas = document.getElementById('canvas').getBoundingClientRect();
+    return [...document.querySelectorAll('g.folder rect.frame-head')].map((h) => h.getBoundingClientRect())
+        .filter((h) => h.top < bar.bottom || h.top < canvas.top || h.left < canvas.left).length;
+  });
+  assert.equal(covered, 0, 'a frame\'s name line under the edit bar');
+  step('after a fit no folder frame\'s name is under the edit bar');
 
   // A table's display name and folder changed, a column changed.
   await openBox('Customer');
@@ -308,6 +363,52 @@ try {
   assert.equal((await stored('Order')).columns.length, 2);
   step('undo and redo (keys and buttons) of a change, a deleted column and a deleted table, which come back under new ids');
 
+  // The lists survive a reload, with the ids of records made again.
+  const titles = () => a.evaluate(() => [document.getElementById('undo').title, document.getElementById('redo').title]);
+  const beforeReload = await titles();
+  assert.match(beforeReload[1], /^Redo: delete column Order\.customer/);
+  await a.reload();
+  await drawn();
+  assert.deepEqual(await titles(), beforeReload);
+  await a.mouse.click(640, 700);
+  await redo();  // the column made again by an undo before the reload
+  await said(/^Redone: delete column Order\.customer$/);
+  await drawn();
+  assert.deepEqual((await stored('Order')).columns.map((x) => x.name), [img]);
+  await undo();
+  await said(/^Undone: delete column Order\.customer$/);
+  await drawn();
+  assert.equal((await stored('Order')).columns.length, 2);
+  step('the undo and redo lists survive a reload and reach records made again under new ids');
+
+  // A folder with a sub-folder, tables and a reference between them:
+  // deleted, and made again by undo.
+  await form('#new-folder', {name: 'Box', parent: '(the model: a root folder)'});
+  await form('#new-folder', {name: 'Inner', parent: 'Box'});
+  await form('#new-table', {folder: 'Box', name: 'Crate'});
+  await form('#new-table', {folder: 'Box/Inner', name: 'Bin'});
+  await openBox('Bin');
+  await a.click('#panel .edit-actions button[title="A new column of this table"]');
+  await a.waitForSelector('form.edit');
+  await fill({name: 'crate', type: 'int', references: 'Crate'});
+  await submit();
+  await a.click('#panel .close');
+  const boxId = (await a.$$eval('g.folder', (g) => g.map((f) => [f.querySelector('text').textContent, Number(f.dataset.id)])))
+      .find(([n]) => n === 'Box')[1];
+  await openFrame(boxId);
+  await a.keyboard.press('Delete');
+  await a.waitForSelector('form.edit');
+  assert.match(await a.$eval('form.edit', (f) => f.textContent), /Goes with it: 1 folder\(s\) and 2 table\(s\).*Undo makes them again/);
+  await submit();
+  assert.ok(!('Crate' in await tableIds()));
+  await undo();
+  await said(/^Undone: delete folder Box$/);
+  await drawn();
+  const box = json('model', 'show', 'Sales').folders.find((f) => f.name === 'Box');
+  assert.deepEqual(tree([box]), [{name: 'Box', tables: ['Crate'], folders: [{name: 'Inner', tables: ['Bin'], folders: []}]}]);
+  assert.deepEqual(json('table', 'show', 'Sales', 'Bin').columns.map((x) => [x.name, x.references]), [['crate', 'Crate']]);
+  step('a folder deleted with its sub-folder, tables and their reference; undo makes them all again');
+
   // The Delete key on a folder (after its confirmation) and undo of it.
   await form('#new-folder', {name: 'Empty', parent: quotes});
   const emptyId = (await a.$$eval('g.folder', (g) => g.map((f) => [f.querySelector('text').textContent, Number(f.dataset.id)])))
@@ -379,13 +480,24 @@ try {
   await a.waitForSelector('form.edit');
   await submit();
   await a.waitForFunction(() => document.getElementById('crumbs').textContent.endsWith('Sales v2'));
+  // Taken back while nothing in it changed, and made again.
+  await a.mouse.click(640, 700);
+  await undo();
+  await said(/^Undone: upgrade Sales to version 2$/);
+  await a.waitForFunction(() => document.getElementById('crumbs').textContent.endsWith('Sales v1'));
+  await drawn();
+  assert.deepEqual((await read('/api/models')).filter((m) => m.name === 'Sales').map((m) => [m.version, m.locked]), [[1, true]]);
+  await redo();
+  await said(/^Redone: upgrade Sales to version 2$/);
+  await a.waitForFunction(() => document.getElementById('crumbs').textContent.endsWith('Sales v2'));
+  await drawn();
   await form('#new-table', {folder: 'Orders', name: 'Invoice', display: 'Bill'});
   await a.select('#compare', '1');
   await drawn();
   assert.equal((await a.$$eval('#legend .count', (n) => n.map((x) => x.textContent)))[0], '1 table, 0 columns');
   const versions = (await read('/api/models')).filter((m) => m.name === 'Sales').map((m) => [m.version, m.locked]);
   assert.deepEqual(versions.sort(), [[1, true], [2, false]]);
-  step('a version upgrade from the page, a table added in it, and the comparison with version 1');
+  step('a version upgrade from the page, taken back and made again, a table added in it, and the comparison with version 1');
 
   // No dialog and no element made of a name: every name was text.
   for (const page of [a, b]) {

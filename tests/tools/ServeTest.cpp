@@ -283,7 +283,7 @@ TEST_F(ServeTest, RequestsGetTheirAnswersAndRefusedWritesWriteNothing) {
          "version number from 1"},
         {false, "GET", "/qms.db", "", "", "", 404, "/error", "no such resource"},
         {false, "GET", "/../qms.db", "", "", "", 404, "/error", "no such resource"},
-        {false, "POST", "/api/projects", right, json, "{}", 404, "/error", "no such resource"},
+        {false, "POST", "/api/project", right, json, "{}", 404, "/error", "no such resource"},
         {false, "GET", "/api/info", "", "", "", 403, "/error", "host", "Host: evil.example"},
     };
     const std::size_t appSize = arxtest::fetch(server.port, "GET", "/app.js").body.size();
@@ -663,6 +663,29 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
         } rows[] = {
             {"GET", m, "", 200, "/name", "Sales", "etag"},
             {"GET", "/api/projects/{project}", "", 200, "/name", "Shop", "etagProject"},
+            {"POST", "/api/projects", R"({"name": "Depot", "author": "Ann", "type": 1})", 201,
+             "/author", "Ann", "depot"},
+            {"GET", "/api/projects/{depot}", "", 200, "/type", "1"},
+            {"POST", "/api/projects", R"({"name": "Yard"})", 201, "/type", "2", "yard"},
+            {"POST", "/api/projects", R"({"name": "Depot"})", 409, "/field", "name"},
+            {"POST", "/api/projects", R"({"name": "Shop"})", 409, "/error", "exists"},
+            {"POST", "/api/projects", R"({})", 400, "/field", "name"},
+            {"POST", "/api/projects", R"({"name": "a\nb"})", 400, "/field", "name"},
+            {"POST", "/api/projects", R"({"name": "x", "type": 3})", 400, "/field", "type"},
+            {"POST", "/api/projects", R"({"name": "x", "type": "2"})", 400, "/hint", "JSON number"},
+            {"POST", "/api/projects", R"({"name": "x", "author": 5})", 400, "/field", "author"},
+            {"POST", "/api/projects", R"({"name": "x", "owner": "Ann"})", 400, "/field", "owner"},
+            {"POST", "/api/projects", R"({"name": "x"})", 401, "/error", "X-QMS-Token", "", "",
+             NoToken},
+            {"POST", "/api/projects", R"({"name": "x"})", 403, "/error", "read-only", "", "",
+             ReadOnly},
+            // A new project answers its tag as an empty one: its deletion
+            // with that tag goes while it stays empty.
+            {"DELETE", "/api/projects/{yard}?confirm=Yard", "", 200, "/deleted/project", "{yard}",
+             "", "{etag:yard}"},
+            {"POST", "/api/projects/{depot}/models", R"({"name": "Bin"})", 201, "/name", "Bin"},
+            {"DELETE", "/api/projects/{depot}?confirm=Depot", "", 412, "/field", "If-Match", "",
+             "{etag:depot}"},
             {"POST", m + "/folders", R"({"name": "Archive"})", 201, "/name", "Archive", "archive"},
             {"POST", m + "/folders", R"({"name": "Old", "parent": {archive}})", 201, "/parent",
              "{archive}", "old"},
@@ -741,7 +764,15 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
              "{etagProject}"},
             {"GET", "/api/projects/{project}", "", 200, "/name", "Shop", "etagProject"},
             {"POST", "/api/projects/{project}/models", R"({"name": "Fresh"})", 201, "/name",
-             "Fresh", "", "{etagProject}"},
+             "Fresh", "fresh", "{etagProject}"},
+            // An upgrade taken back: the new version goes, the one before is
+            // unlocked again; not twice, not a first version.
+            {"POST", "/api/models/{fresh}/upgrade", "", 201, "/version", "2", "fresh2"},
+            {"DELETE", "/api/models/{fresh}/upgrade", "", 409, "/error", "is locked"},
+            {"DELETE", "/api/models/{fresh2}/upgrade", R"({"locked": 1})", 400, "/field", "locked"},
+            {"DELETE", "/api/models/{fresh2}/upgrade", "", 200, "/locked", "false"},
+            {"GET", "/api/models/{fresh}", "", 200, "/versions/0/locked", "false"},
+            {"DELETE", "/api/models/{fresh}/upgrade", "", 409, "/error", "made by no upgrade"},
             // Records of another model are not this model's.
             {"PATCH", "/api/models/{stock}/tables/{customer}", R"({"display": "x"})", 404, "/field",
              "tid"},
@@ -762,6 +793,16 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
             {"PATCH", "/api/models/{v2}/tables/{customer}", R"({"display": "Shared"})", 409,
              "/error", "version 1, which is locked"},
             {"POST", m + "/upgrade", "", 409, "/error", "not its highest version"},
+            // Version 1 was locked before the upgrade: taken back, it stays
+            // locked; a version changed since, or whose lock another upgrade
+            // did not set, is not taken back, nothing written.
+            {"DELETE", m + "/upgrade", "", 409, "/error", "is locked"},
+            {"DELETE", "/api/models/{v2}/upgrade", R"({"locked": true})", 200, "/locked", "true"},
+            {"POST", m + "/upgrade", "", 201, "/version", "2", "v2"},
+            {"DELETE", "/api/models/{v2}/upgrade", "", 409, "/error", "stays locked"},
+            {"POST", "/api/models/{v2}/folders", R"({"name": "New"})", 201, "/name", "New"},
+            {"DELETE", "/api/models/{v2}/upgrade", R"({"locked": true})", 409, "/error",
+             "changed since the upgrade"},
             {"DELETE", "/api/projects/{project}", "", 409, "/goes/models/0/name", "Sales"},
         };
         const auto fill = [&ids](std::string text) {
@@ -802,6 +843,7 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
             } else if (!row.keep.empty()) {
                 ids[row.keep] =
                     answer.value(answer.contains("column") ? "column" : "id", Json()).dump();
+                ids["etag:" + row.keep] = r.header("etag");
             }
             if (r.status >= 400) {
                 EXPECT_EQ(stored(), before) << what;
@@ -820,6 +862,19 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
         EXPECT_NE(columns.find("Client no"), std::string::npos) << columns;
         EXPECT_EQ(columns.find("total"), std::string::npos) << columns;
         EXPECT_EQ(qms(options + " model show Stock").find("version"), std::string::npos);
+        const Json depot = Json::parse(qms(options + " project show Depot --json"));
+        EXPECT_EQ(depot.at("author"), "Ann") << depot.dump();
+        EXPECT_EQ(depot.at("/models/0/name"_json_pointer), "Bin") << depot.dump();
+        EXPECT_EQ(qms(options + " project list").find("Yard"), std::string::npos);
+        // The upgrade of Fresh taken back: version 1 alone, unlocked.
+        const Json fresh = Json::parse(qms(options + " model list --json"));
+        int freshVersions = 0;
+        for (const Json& m : fresh)
+            if (m.at("name") == "Fresh") {
+                ++freshVersions;
+                EXPECT_FALSE(m.at("locked").get<bool>()) << m.dump();
+            }
+        EXPECT_EQ(freshVersions, 1) << fresh.dump();
         EXPECT_TRUE(server.stop());
     }
 }

@@ -84,11 +84,17 @@ void changeColumn(M_EntityModelDAO& model, M_NormalColumnDAO& column, const Colu
 /// Ends the column in this version (deleted when this version added it).
 void deleteColumn(M_EntityModelDAO& model, M_NormalColumnDAO& column);
 
+/// A new project; refused (EditRefused on "name") when one has that name.
+M_ProjectDAO createProject(const std::string& name, const std::string& author, int type);
 /// A new model (version 1) of the project.
 M_EntityModelDAO createModel(M_ProjectDAO& project, const std::string& name, int type,
                              const std::string& display);
 /// Locks the highest version and makes the next one; answers it.
 M_EntityModelDAO upgradeModel(M_EntityModelDAO& model);
+/// Takes back the upgrade that made this version while nothing in it
+/// changed: deletes it and leaves the version before it locked as it was
+/// before the upgrade (`wasLocked`), which it answers.
+M_EntityModelDAO withdrawUpgrade(M_EntityModelDAO& model, bool wasLocked);
 /// Locks this version (nothing more may change in it).
 void lockModel(M_EntityModelDAO& model);
 /// Deletes every version of the model's name in its project.

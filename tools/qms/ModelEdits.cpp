@@ -5,7 +5,11 @@
 
 #include "Edits.h"
 #include "Lookup.h"
+#include "MeridianNew.h"
+#include "MetaDataManager.h"
+#include "ModelDiff.h"
 #include "PtrListHelper.h"
+#include "RecordJson.h"
 #include "StringHelper.h"
 
 namespace qms {
@@ -27,6 +31,22 @@ std::vector<M_EntityModelDAO> versionsOf(const M_EntityModelDAO& model) {
 }
 
 }  // namespace
+
+M_ProjectDAO createProject(const std::string& name, const std::string& author, int type) {
+    const std::string what = "cannot create project '" + name + "'";
+    EditTransaction transaction(what);
+    if (projectExists(name))
+        throw EditRefused("name", "project '" + name + "' exists", "choose another name");
+    M_ProjectDAO project;
+    project._name = gbk(name);
+    project._author = gbk(author);
+    project._type = type;
+    project._createTime = StringHelper::currTimeStr(0);
+    project._updateTime = project._createTime;
+    check(project.save(), what);
+    transaction.commit();
+    return project;
+}
 
 M_EntityModelDAO createModel(M_ProjectDAO& project, const std::string& name, int type,
                              const std::string& display) {
@@ -71,6 +91,48 @@ M_EntityModelDAO upgradeModel(M_EntityModelDAO& model) {
     check(rm, what);
     transaction.commit();
     return *upgraded;
+}
+
+M_EntityModelDAO withdrawUpgrade(M_EntityModelDAO& model, bool wasLocked) {
+    const std::string name =
+        "model '" + utf8(model._name) + "' version " + std::to_string(model._version);
+    const std::string what = "cannot take back " + name;
+    if (model._isVersionLocked == 1)
+        throw EditRefused("", name + " is locked", "a locked version stays as it is");
+    EditTransaction transaction(what);
+    const std::vector<M_EntityModelDAO> versions = versionsOf(model);
+    if (!versions.empty() && versions.front()._version != model._version)
+        throw EditRefused("",
+                          name + " is not its highest version (" +
+                              std::to_string(versions.front()._version) + ")",
+                          "only the highest version can be taken back");
+    const auto before = std::find_if(versions.begin(), versions.end(), [&](const auto& m) {
+        return m._version == model._version - 1;
+    });
+    if (before == versions.end())
+        throw EditRefused("", name + " was made by no upgrade (there is no version before it)",
+                          "delete the model instead");
+    M_EntityModelDAO previous = *before;
+    // Taken back only as the upgrade left it: the same tables, columns and folders.
+    std::vector<ModelChange> changes;
+    check(ModelDiff::between(model, previous._version, model._version, changes), what);
+    if (!changes.empty() ||
+        modelDetailJson(previous)["folders"] != modelDetailJson(model)["folders"])
+        throw EditRefused("", name + " has changed since the upgrade",
+                          "take those changes back first, or keep the version");
+    M_ProjectDAO::setCurrProjectID(model._rProjectID);
+    check(model.delself(), what);
+    if (!wasLocked)
+        check(MeridianNew::getCurrMRDConfigMDM()->unlockEntityModelVersion(previous._ID), what);
+    // The lock is undone only by the process whose upgrade set it.
+    previous = findModel("", "", 0, previous._ID);
+    if (previous._isVersionLocked != (wasLocked ? 1 : 0))
+        throw EditRefused("",
+                          "version " + std::to_string(previous._version) +
+                              " stays locked: its lock was not set by this server's upgrade",
+                          "the upgrade can no longer be taken back; keep the new version");
+    transaction.commit();
+    return previous;
 }
 
 void lockModel(M_EntityModelDAO& model) {

@@ -46,14 +46,7 @@ void listProjects(const Options& options, const ProjectArgs& args) {
 
 void createProject(const Options& options, const ProjectArgs& args) {
     CommandSession session(options);
-    if (projectExists(args.name)) throw Failure("project '" + args.name + "' exists");
-    M_ProjectDAO project;
-    project._name = gbk(args.name);
-    project._author = gbk(args.author);
-    project._type = args.type;
-    project._createTime = StringHelper::currTimeStr(0);
-    project._updateTime = project._createTime;
-    check(project.save(), "cannot create project '" + args.name + "'");
+    qms::createProject(args.name, args.author, args.type);
     session.close();
     std::cout << "created project " << printable(args.name) << "\n";
 }

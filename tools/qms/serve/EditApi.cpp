@@ -22,6 +22,7 @@ namespace {
 // Longest name and longest other text a request may give, in bytes.
 constexpr std::size_t kMaxName = 128;
 constexpr std::size_t kMaxText = 1024;
+constexpr int kMaxId = std::numeric_limits<int>::max();
 
 [[noreturn]] void refuse(int status, const std::string& field, const std::string& message,
                          const std::string& hint) {
@@ -96,7 +97,8 @@ public:
             value.get<long long>() > high)
             refuse(400, name,
                    std::string("\"") + name + "\" takes a whole number from " +
-                       std::to_string(low) + (nullable ? " or null" : ""),
+                       std::to_string(low) + (high < kMaxId ? " to " + std::to_string(high) : "") +
+                       (nullable ? " or null" : ""),
                    std::string("send a JSON number without quotes") +
                        (nullable ? " (or null for none)" : "") + ", e.g. \"" + name +
                        "\": " + std::to_string(low == 1 ? 12 : low));
@@ -113,8 +115,6 @@ public:
 private:
     Json json_;
 };
-
-constexpr int kMaxId = std::numeric_limits<int>::max();
 
 // A record looked up for `field`: its absence is refused naming it.
 template <class Find>
@@ -239,6 +239,20 @@ void addEditApi(WebServer& server, ChangeFeed& feed) {
     const std::string model = R"(/api/models/(\d+))";
     const std::string table = model + R"(/tables/(\d+))";
     const std::string column = table + R"(/columns/(\d+))";
+    // The project types are the codes of dictionary 1: 1 the platform's, 2 an application's.
+    server.write("POST", "/api/projects",
+                 guarded(feed, "name", Tagged::None, [&feed](const Request& request) {
+                     const Body body(request.body, {"name", "author", "type"});
+                     const std::string name = body.name();
+                     const std::string author = body.text("author", false).value_or("");
+                     const int type = body.number("type", 1, 2).value_or(2);
+                     M_ProjectDAO made = createProject(name, author, type);
+                     // Its tag as an empty project: a deletion sent with it
+                     // is refused once a model came.
+                     Reply reply = created(projectDetailJson(made));
+                     reply.etag = projectTag(feed, made._ID);
+                     return reply;
+                 }));
     server.write("POST", R"(/api/projects/(\d+)/models)",
                  guarded(feed, "name", Tagged::Project, [](const Request& request) {
                      const Body body(request.body, {"name", "display"});
@@ -263,6 +277,14 @@ void addEditApi(WebServer& server, ChangeFeed& feed) {
                      const Body body(request.body, {});
                      M_EntityModelDAO found = modelOf(request);
                      return created(modelReply(upgradeModel(found)));
+                 }));
+    server.write("DELETE", model + "/upgrade",
+                 guarded(feed, "", Tagged::Model, [](const Request& request) {
+                     // "locked": whether the version before was locked before the upgrade.
+                     const Body body(request.body, {"locked"});
+                     const bool wasLocked = body.flag("locked").value_or(0) == 1;
+                     M_EntityModelDAO found = modelOf(request);
+                     return jsonReply(modelReply(withdrawUpgrade(found, wasLocked)));
                  }));
     server.write("POST", model + "/lock",
                  guarded(feed, "", Tagged::Model, [](const Request& request) {

@@ -9,12 +9,14 @@ export function setToken(value) {
   sessionStorage.setItem(TOKEN_KEY, value.trim());
 }
 
-// The tag (ETag) last read per model id, sent back as If-Match by send().
+// The tag (ETag) last read per model and per project, sent back as
+// If-Match by send().
 const tags = new Map();
 
-function modelOf(path) {
-  const m = path.match(/^\/api\/models\/(\d+)/);
-  return m ? Number(m[1]) : 0;
+/** Whose tag a path reads or checks: "models/ID", "projects/ID" or ''. */
+export function keyOf(path) {
+  const m = path.match(/^\/api\/(models|projects)\/(\d+)/);
+  return m ? `${m[1]}/${m[2]}` : '';
 }
 
 /**
@@ -34,7 +36,9 @@ async function answer(response, path) {
   const body = await response.json().catch(() => ({}));
   if (!response.ok) throw new ApiError(response.status, body);
   const etag = response.headers.get('ETag');
-  if (etag && modelOf(path)) tags.set(modelOf(path), etag);
+  // A new project answers its own tag.
+  const key = keyOf(path) || (path === '/api/projects' && body.id ? `projects/${body.id}` : '');
+  if (etag && key) tags.set(key, etag);
   return body;
 }
 
@@ -47,19 +51,19 @@ export async function put(path, body) {
   return send('PUT', path, body);
 }
 
-/** The tag last read for the model of `path`. */
+/** The tag last read for the model or project of `path`. */
 export function tagOf(path) {
-  return tags.get(modelOf(path));
+  return tags.get(keyOf(path));
 }
 
 /**
- * A write: `body` as JSON with the write token and, for a path of a model,
- * If-Match with `ifMatch` or else the tag last read for that model.
+ * A write: `body` as JSON with the write token and, for a path of a model
+ * or a project, If-Match with `ifMatch` or else the tag last read for it.
  * Throws ApiError.
  */
 export async function send(method, path, body, ifMatch = undefined) {
   const headers = {'Content-Type': 'application/json', 'X-QMS-Token': token()};
-  const tag = ifMatch ?? tags.get(modelOf(path));
+  const tag = ifMatch ?? tags.get(keyOf(path));
   if (tag && method !== 'PUT') headers['If-Match'] = tag;
   return answer(await fetch(path, {method, headers, body: JSON.stringify(body ?? {})}), path);
 }

@@ -22,6 +22,12 @@ let openId = null;  // the table whose panel is open
 let openFolderId = null;  // the folder whose panel is open
 let edits = null;  // the editing controls
 
+// The undo lists of `what` (the projects, or a model with all its
+// versions) on this server, kept in the tab over reloads.
+function undoLists(what) {
+  edits.editor.undo.use(`${info.config}|${what}`);
+}
+
 function crumbs(...parts) {
   show($('crumbs'), el('a', {href: '#/', text: 'Projects'}), ...parts.flatMap((p) => [' / ', p]));
 }
@@ -42,16 +48,18 @@ function listTable(headings, rows) {
 async function showProjects() {
   const projects = await get('/api/projects');
   shown = {kind: 'projects'};
+  undoLists('projects');
   showSection('lists');
   crumbs();
   document.title = 'qms';
-  show($('lists'), el('h1', {text: 'Projects'}), listTable(['Project', 'Author', 'Changed'],
+  show($('lists'), el('h1', {text: 'Projects'}), edits.projectsEdits(), listTable(['Project', 'Author', 'Changed'],
       projects.map((p) => [el('a', {href: `#/project/${p.id}`, text: p.name}), p.author, p.updated])));
 }
 
 async function showProject(id) {
   const project = await get(`/api/projects/${id}`);
   shown = {kind: 'project', id};
+  undoLists('projects');
   showSection('lists');
   crumbs(el('span', {text: project.name}));
   document.title = `${project.name} - qms`;
@@ -79,6 +87,7 @@ async function showModel(id, compare, keep = false) {
   const openName = keep && openId !== null ? view.tables.get(openId)?.name : null;
   current = model;
   shown = {kind: 'model', id};
+  undoLists(`model ${model.projectId} ${model.name}`);
   if (!keep) {
     showSection('model');
     openId = null;
@@ -334,6 +343,7 @@ async function start() {
   $('token').addEventListener('input', (e) => {
     setToken(e.target.value);
     editable();
+    if (shown.kind !== 'model') route();  // the lists' edit buttons
   });
   $('version').addEventListener('change', (e) => { location.hash = `#/model/${e.target.value}`; });
   $('compare').addEventListener('change', (e) => {

@@ -23,8 +23,6 @@ export class EditTools {
       ['undo', () => editor.undo.undo()], ['redo', () => editor.undo.redo()]]) {
       $(id).addEventListener('click', run(act));
     }
-    this.undoButton = $('undo');
-    this.redoButton = $('redo');
     this.stackChanged();
   }
 
@@ -33,12 +31,34 @@ export class EditTools {
     return document.body.classList.contains('editable');
   }
 
+  // The undo and redo buttons of the model's bar and of the lists.
   stackChanged() {
     const {done, undone} = this.editor.undo;
-    this.undoButton.disabled = done.length === 0;
-    this.redoButton.disabled = undone.length === 0;
-    this.undoButton.title = done.length ? `Undo: ${done.at(-1).label} (Ctrl+Z)` : 'Nothing to undo';
-    this.redoButton.title = undone.length ? `Redo: ${undone.at(-1).label} (Ctrl+Shift+Z)` : 'Nothing to redo';
+    for (const b of document.querySelectorAll('#undo, button.undo')) {
+      b.disabled = done.length === 0;
+      b.title = done.length ? `Undo: ${done.at(-1).label} (Ctrl+Z)` : 'Nothing to undo';
+    }
+    for (const b of document.querySelectorAll('#redo, button.redo')) {
+      b.disabled = undone.length === 0;
+      b.title = undone.length ? `Redo: ${undone.at(-1).label} (Ctrl+Shift+Z)` : 'Nothing to redo';
+    }
+  }
+
+  // Undo and redo buttons for a list's edit bar.
+  undoButtons() {
+    const stack = this.editor.undo;
+    const act = (p) => p.catch((e) => this.page.report(e.message));
+    return [button('\u21b6 Undo', '', () => act(stack.undo()), 'undo'),
+      button('Redo \u21b7', '', () => act(stack.redo()), 'redo')];
+  }
+
+  /** The buttons of the list of projects. */
+  projectsEdits() {
+    if (!this.on) return null;
+    const bar = el('div', {class: 'edit-actions'},
+        button('New project', 'A new project', () => this.editor.newProject()), ...this.undoButtons());
+    queueMicrotask(() => this.stackChanged());
+    return bar;
   }
 
   chosenFolder() {
@@ -74,17 +94,21 @@ export class EditTools {
     showFolder(this.page.panel, folder, () => this.page.closePanel(), el('div', {class: 'edit-actions'},
         button('New table', 'A new table in this folder', () => e.newTable(id)),
         button('New folder', 'A new folder inside this one', () => e.newFolder(id)),
-        button('Delete', 'Delete this folder (Delete)', () => e.deleteFolder(id), 'danger')));
+        button('Delete', 'Delete this folder (Delete)',
+            () => e.deleteFolder(id).catch((error) => this.page.report(error.message)), 'danger')));
     return true;
   }
 
   /** The buttons of a project's page. */
   projectEdits(project) {
     if (!this.on) return null;
-    return el('div', {class: 'edit-actions'},
+    const bar = el('div', {class: 'edit-actions'},
         button('New model', 'A new model in this project', () => this.editor.newModel(project)),
         button('Delete project', 'Delete this project with its models',
-            () => this.editor.deleteProject(project).catch((e) => this.page.report(e.message)), 'danger'));
+            () => this.editor.deleteProject(project).catch((e) => this.page.report(e.message)), 'danger'),
+        ...this.undoButtons());
+    queueMicrotask(() => this.stackChanged());
+    return bar;
   }
 
   // Delete: the chosen column, else the chosen table or folder, after a confirmation.
@@ -104,8 +128,9 @@ export class EditTools {
       return true;
     }
     const typing = e.target.closest('input, select, textarea');
-    if (!this.on || typing || formOpen() || document.getElementById('model').hidden) return false;
-    if (e.key === 'Delete' && !e.ctrlKey && !e.metaKey && !e.altKey) {
+    if (!this.on || typing || formOpen()) return false;
+    const model = !document.getElementById('model').hidden;
+    if (model && e.key === 'Delete' && !e.ctrlKey && !e.metaKey && !e.altKey) {
       this.deleteChosen();
       return true;
     }

@@ -5,7 +5,7 @@
 import {ApiError, get, send, tagOf} from './api.js';
 import {openForm} from './edit-forms.js';
 import {el} from './dom.js';
-import {op, UndoStack} from './undo.js';
+import {op, ref, refValue, UndoStack} from './undo.js';
 
 const TYPES = ['int', 'text', 'real', 'bytes', 'blob'];
 const COLUMN_FIELDS = ['type', 'display', 'default', 'index', 'unique', 'maxLength', 'references'];
@@ -18,7 +18,7 @@ const COLUMN_FIELDS = ['type', 'display', 'default', 'index', 'unique', 'maxLeng
 export class Editor {
   constructor(page) {
     this.page = page;
-    this.undo = new UndoStack(() => this.page.onStack?.(), page.report, () => page.refresh());
+    this.undo = new UndoStack(() => this.page.onStack?.(), page.report, () => page.refresh(), page.go);
   }
 
   // A form of the model shown: its edit is sent with the model's tag as it
@@ -57,11 +57,10 @@ export class Editor {
   // edit that makes a record of `kind`: a function of the new id, and a
   // redo makes the record again under that id) and draws the model again.
   async edit(label, forward, inverse, kind = null) {
-    const r = (k, id) => this.undo.resolve(k, id);
     let answer = null;
     for (const step of forward.steps) {
-      const path = step.path(r);
-      answer = await send(step.method, path, step.body ? step.body(r) : {}, this.formTag);
+      const path = this.undo.fill(step.path);
+      answer = await send(step.method, path, step.body ? this.undo.fill(step.body) : {}, this.formTag);
       this.undo.wrote(path);
     }
     if (kind) {
@@ -82,27 +81,31 @@ export class Editor {
       {name: 'parent', label: 'Inside', kind: 'select', value: parent,
         options: [[null, '(the model: a root folder)'], ...this.folders().map((f) => [f.id, f.path])]},
     ], onSubmit: ({name, parent: p}) => this.edit(`new folder ${name}`,
-        op({method: 'POST', path: () => `${m}/folders`, body: (r) => ({name, parent: p && r('folder', p)})}),
-        (id) => op({method: 'DELETE', path: (r) => `${m}/folders/${r('folder', id)}`}), 'folder')});
+        op({method: 'POST', path: `${m}/folders`, body: {name, parent: p && refValue('folder', p)}}),
+        (id) => op({method: 'DELETE', path: `${m}/folders/${ref('folder', id)}`}), 'folder')});
   }
 
-  deleteFolder(id) {
+  // Undo makes the folder again with what went with it: its sub-folders,
+  // then their tables, then the columns (a reference among them reaches a
+  // table made again). References of other tables to them stay ended.
+  async deleteFolder(id) {
     const m = this.modelPath;
     const folder = this.folders().find((f) => f.id === id);
     if (!folder) return;
     const inner = this.folders().filter((f) => f.path.startsWith(`${folder.path}/`));
-    const tables = [folder, ...inner].flatMap((f) => f.tables.map((t) => t.name));
-    const empty = tables.length === 0 && inner.length === 0;
-    const goes = empty ? ['The folder is empty; undo brings it back.']
-      : [`Goes with it: ${inner.length} folder(s) and ${tables.length} table(s), their columns, ` +
-        'and the references of other tables to them. This cannot be undone.',
+    const held = [folder, ...inner].flatMap((f) => f.tables.map((t) => ({id: t.id, name: t.name, folder: f.id})));
+    const tables = await Promise.all(held.map(async (t) => ({...await this.tableWithColumns(t.id), folder: t.folder})));
+    const goes = held.length === 0 && inner.length === 0 ? ['The folder is empty; undo brings it back.']
+      : [`Goes with it: ${inner.length} folder(s) and ${held.length} table(s), their columns, ` +
+        'and the references of other tables to them. Undo makes them again (not those references).',
       el('ul', {class: 'goes'}, ...[...inner.map((f) => `folder ${f.path}`),
-        ...tables.map((t) => `table ${t}`)].map((t) => el('li', {text: t})))];
+        ...held.map((t) => `table ${t.name}`)].map((t) => el('li', {text: t})))];
+    const remake = op(...[folder, ...inner].map((f) => ({method: 'POST', path: `${m}/folders`,
+      made: {kind: 'folder', id: f.id}, body: {name: f.name, parent: f.parent && refValue('folder', f.parent)}})),
+    ...tables.map((t) => tableStep(m, t)), ...tables.flatMap((t) => columnSteps(m, t)));
     this.form({title: `Delete folder ${folder.path}?`, lines: goes, submit: 'Delete folder',
       danger: true, onSubmit: () => this.edit(`delete folder ${folder.name}`,
-          op({method: 'DELETE', path: (r) => `${m}/folders/${r('folder', id)}`}),
-          empty && op({method: 'POST', path: () => `${m}/folders`, made: {kind: 'folder', id},
-            body: (r) => ({name: folder.name, parent: folder.parent && r('folder', folder.parent)})}))});
+          op({method: 'DELETE', path: `${m}/folders/${ref('folder', id)}`}), remake)});
   }
 
   newTable(folder) {
@@ -114,10 +117,10 @@ export class Editor {
       {name: 'name', label: 'Name', kind: 'text'},
       {name: 'display', label: 'Display name (optional)', kind: 'text'},
     ], onSubmit: (values) => {
-      const body = (r) => ({folder: r('folder', values.folder), name: values.name,
-        ...(values.display ? {display: values.display} : {})});
-      return this.edit(`new table ${values.name}`, op({method: 'POST', path: () => `${m}/tables`, body}),
-          (tid) => op({method: 'DELETE', path: (r) => `${m}/tables/${r('table', tid)}`}), 'table');
+      const body = {folder: refValue('folder', values.folder), name: values.name,
+        ...(values.display ? {display: values.display} : {})};
+      return this.edit(`new table ${values.name}`, op({method: 'POST', path: `${m}/tables`, body}),
+          (tid) => op({method: 'DELETE', path: `${m}/tables/${ref('table', tid)}`}), 'table');
     }});
   }
 
@@ -134,8 +137,8 @@ export class Editor {
       if (values.display !== table.display) [now.display, was.display] = [values.display, table.display];
       if (values.folder !== folder) [now.folder, was.folder] = [values.folder, folder];
       if (Object.keys(now).length === 0) return Promise.resolve();
-      const patch = (fields) => op({method: 'PATCH', path: (r) => `${m}/tables/${r('table', table.id)}`,
-        body: (r) => ({...fields, ...('folder' in fields ? {folder: r('folder', fields.folder)} : {})})});
+      const patch = (fields) => op({method: 'PATCH', path: `${m}/tables/${ref('table', table.id)}`,
+        body: {...fields, ...('folder' in fields ? {folder: refValue('folder', fields.folder)} : {})}});
       const what = 'folder' in now ? `move table ${table.name}` : `change table ${table.name}`;
       return this.edit(what, patch(now), patch(was));
     }});
@@ -155,16 +158,13 @@ export class Editor {
   async deleteTable(id, folder) {
     const m = this.modelPath;
     const table = await this.tableWithColumns(id);
-    const remake = op({method: 'POST', path: () => `${m}/tables`, made: {kind: 'table', id},
-      body: (r) => ({folder: r('folder', folder), name: table.name, display: table.display || table.name})},
-    ...table.columns.map((c) => ({method: 'POST', path: (r) => `${m}/tables/${r('table', id)}/columns`,
-      made: {kind: 'column', id: c.id}, body: (r) => columnBody(c, r)})));
+    const remake = op(tableStep(m, {...table, folder}), ...columnSteps(m, table));
     this.form({title: `Delete table ${table.name}?`, lines: [
       `Its ${table.columns.length} column(s) go with it, and the references of other tables to it end.` +
       ' Undo makes it again with its columns (not those references).'],
     submit: 'Delete table', danger: true,
     onSubmit: () => this.edit(`delete table ${table.name}`,
-        op({method: 'DELETE', path: (r) => `${m}/tables/${r('table', id)}`}), remake)});
+        op({method: 'DELETE', path: `${m}/tables/${ref('table', id)}`}), remake)});
   }
 
   columnFields(column) {
@@ -188,10 +188,10 @@ export class Editor {
     const table = this.page.model().diagram.tables.find((t) => t.id === tableId);
     this.form({title: `New column of ${table.name}`, submit: 'Add column', fields: this.columnFields(null),
       onSubmit: (values) => {
-        const path = (r) => `${m}/tables/${r('table', tableId)}/columns`;
+        const path = `${m}/tables/${ref('table', tableId)}/columns`;
         return this.edit(`new column ${table.name}.${values.name}`,
-            op({method: 'POST', path, body: (r) => columnBody(values, r)}),
-            (cid) => op({method: 'DELETE', path: (r) => `${path(r)}/${r('column', cid)}`}), 'column');
+            op({method: 'POST', path, body: columnBody(values)}),
+            (cid) => op({method: 'DELETE', path: `${path}/${ref('column', cid)}`}), 'column');
       }});
   }
 
@@ -212,8 +212,8 @@ export class Editor {
         }
         if (Object.keys(now).length === 0) return Promise.resolve();
         const patch = (fields) => op({method: 'PATCH',
-          path: (r) => `${m}/tables/${r('table', tableId)}/columns/${r('column', columnId)}`,
-          body: (r) => patchBody(fields, r)});
+          path: `${m}/tables/${ref('table', tableId)}/columns/${ref('column', columnId)}`,
+          body: patchBody(fields)});
         return this.edit(`change column ${table.name}.${column.name}`, patch(now), patch(was));
       }});
   }
@@ -223,12 +223,32 @@ export class Editor {
     const table = await this.tableWithColumns(tableId);
     const column = table.columns.find((c) => c.id === columnId);
     if (!column) return;
-    const path = (r) => `${m}/tables/${r('table', tableId)}/columns`;
+    const path = `${m}/tables/${ref('table', tableId)}/columns`;
     this.form({title: `Delete column ${table.name}.${column.name}?`, submit: 'Delete column', danger: true,
       lines: ['Earlier versions keep it. Undo adds it again.'],
       onSubmit: () => this.edit(`delete column ${table.name}.${column.name}`,
-          op({method: 'DELETE', path: (r) => `${path(r)}/${r('column', columnId)}`}),
-          op({method: 'POST', path, made: {kind: 'column', id: columnId}, body: (r) => columnBody(column, r)}))});
+          op({method: 'DELETE', path: `${path}/${ref('column', columnId)}`}),
+          op({method: 'POST', path, made: {kind: 'column', id: columnId}, body: columnBody(column)}))});
+  }
+
+  newProject() {
+    openForm({title: 'New project', submit: 'Create project', fields: [
+      {name: 'name', label: 'Name', kind: 'text'},
+      {name: 'author', label: 'Author (optional)', kind: 'text'},
+      {name: 'type', label: 'Type', kind: 'select', value: 2, options: [[2, 'application'], [1, 'platform']]},
+    ], onSubmit: async ({name, author, type}) => {
+      const body = {name, type, ...(author ? {author} : {})};
+      const made = await send('POST', '/api/projects', body);
+      // Undo deletes it with the tag it had when new: refused once it holds a model.
+      const forward = {...op({method: 'POST', path: '/api/projects', body, made: {kind: 'project', id: made.id}}),
+        go: `#/project/${ref('project', made.id)}`};
+      const inverse = {...op({method: 'DELETE', ifMatch: tagOf(`/api/projects/${made.id}`),
+        path: `/api/projects/${ref('project', made.id)}?confirm=${encodeURIComponent(name)}`,
+        refused: `project ${name} is no longer empty: undo would delete its models`}), go: '#/'};
+      this.undo.record(`new project ${name}`, forward, inverse);
+      this.page.report(`Done: new project ${name}`, 'info');
+      this.page.go(`#/project/${made.id}`);
+    }});
   }
 
   newModel(project) {
@@ -243,13 +263,22 @@ export class Editor {
     }});
   }
 
+  // Undo deletes the version made and unlocks the one before, which the
+  // server refuses once anything in the new version changed.
   upgradeModel() {
     const model = this.page.model();
     openForm({title: `Upgrade ${model.name} to version ${model.version + 1}?`, submit: 'Upgrade',
       lines: [`Version ${model.version} is locked and stays as it is; the changes go on in the new version.` +
-        ' This cannot be undone.'],
+        ' Undo takes the new version back while nothing in it changed.'],
       onSubmit: async () => {
         const made = await send('POST', `${this.modelPath}/upgrade`, {});
+        const forward = {...op({method: 'POST', path: `/api/models/${ref('model', model.id)}/upgrade`,
+          made: {kind: 'model', id: made.id}}), go: `#/model/${ref('model', made.id)}`};
+        const locked = Boolean(model.versions.find((v) => v.id === model.id)?.locked);
+        const inverse = {...op({method: 'DELETE', path: `/api/models/${ref('model', made.id)}/upgrade`,
+          body: {locked}}),
+          go: `#/model/${ref('model', model.id)}`};
+        this.undo.record(`upgrade ${model.name} to version ${made.version}`, forward, inverse);
         this.page.report(`Done: ${model.name} version ${made.version}`, 'info');
         this.page.go(`#/model/${made.id}`);
       }});
@@ -307,17 +336,29 @@ export class Editor {
   }
 }
 
+// The step that makes `table` (its id, name, display, folder) again in model path `m`.
+function tableStep(m, table) {
+  return {method: 'POST', path: `${m}/tables`, made: {kind: 'table', id: table.id},
+    body: {folder: refValue('folder', table.folder), name: table.name, display: table.display || table.name}};
+}
+
+// The steps that make the columns of `table` again.
+function columnSteps(m, table) {
+  return table.columns.map((c) => ({method: 'POST', path: `${m}/tables/${ref('table', table.id)}/columns`,
+    made: {kind: 'column', id: c.id}, body: columnBody(c)}));
+}
+
 // The body that makes a column again or anew: only the fields it has.
-function columnBody(c, r) {
+function columnBody(c) {
   return {name: c.name, type: c.type, index: Boolean(c.index), unique: Boolean(c.unique),
     ...(c.display ? {display: c.display} : {}), ...(c.default ? {default: c.default} : {}),
     ...(c.maxLength > 0 ? {maxLength: c.maxLength} : {}),
-    ...(c.references ? {references: r('table', c.references)} : {})};
+    ...(c.references ? {references: refValue('table', c.references)} : {})};
 }
 
-function patchBody(fields, r) {
+function patchBody(fields) {
   const body = {...fields};
-  if ('references' in body) body.references = body.references && r('table', body.references);
+  if ('references' in body) body.references = body.references && refValue('table', body.references);
   if (body.maxLength === null) delete body.maxLength;
   return body;
 }

@@ -1,48 +1,112 @@
 // Undo and redo of the page's own edits, by the inverse operation sent to
-// the server like any edit (with If-Match). An operation names records
-// through `r(kind, id)`: a record deleted and made again has a new id, and
-// every entry, earlier or later, then reaches it through the remap. An
-// undo or redo is sent with the tag of the page's own last write: when
-// someone else changed the model since, the server refuses it (412) and
-// says what changed; unless that touches the entry's records, it is sent
-// again against the model as it is now.
-import {send, tagOf} from './api.js';
+// the server like any edit (with If-Match). Operations are plain data, so
+// that the lists are kept in sessionStorage and survive a reload: a record
+// is named by ref(kind, id) in a path ("{table:12}") and by refValue(kind,
+// id) in a body. A record deleted and made again has a new id, and every
+// entry, earlier or later, then reaches it through the remap. An undo or
+// redo is sent with the tag of the page's own last write to that model:
+// when someone else changed the model since, the server refuses it (412)
+// and says what changed; unless that touches the entry's records, it is
+// sent again against the model as it is now.
+import {ApiError, keyOf, send, tagOf} from './api.js';
 import {refusalText} from './edit-forms.js';
 
+/** A record in a step's path: replaced by the id it has when the step is sent. */
+export function ref(kind, id) {
+  return `{${kind}:${id}}`;
+}
+
+/** A record in a step's body, likewise. */
+export function refValue(kind, id) {
+  return {$ref: `${kind}:${id}`};
+}
+
 /**
- * An operation: `steps`, each {method, path(r), body(r), made: {kind, id}}
- * where `made` says the step makes again the record that had that id (the
- * new id is taken from the answer: `column` or `id`).
+ * An operation: `steps`, each {method, path, body, made: {kind, id},
+ * ifMatch, refused} where `made` says the step makes again the record that
+ * had that id (the new id is taken from the answer: `column` or `id`);
+ * `ifMatch` a tag of its own, whose 412 means the step can never be sent
+ * (`refused` says why). `go`: where the page goes after it (refs allowed).
  */
 export function op(...steps) {
   return {steps};
 }
 
+const STORE = 'qms-undo';
+
 export class UndoStack {
   /**
    * `onChange()` after every change of the stacks; `report(text, kind)`
-   * says what happened; `redraw()` after an operation went through.
+   * says what happened; `redraw()` after an operation went through;
+   * `go(hash)` shows another page.
    */
-  constructor(onChange, report, redraw) {
+  constructor(onChange, report, redraw, go) {
     this.done = [];
     this.undone = [];
     this.ids = new Map();  // "kind:old id" -> new id
     this.onChange = onChange;
     this.report = report;
     this.redraw = redraw;
+    this.go = go;
     this.queue = Promise.resolve();  // one undo or redo at a time, in the order asked for
-    this.ownTag = undefined;  // the model's tag after the page's own last write
+    this.own = new Map();  // per model or project: its tag after the page's own last write
+    this.key = '';
+  }
+
+  /**
+   * The lists of `key` (a server and a model) from now on: those kept for
+   * it in this tab, or empty ones.
+   */
+  use(key) {
+    if (key === this.key) return;
+    this.key = key;
+    let kept = null;
+    try {
+      kept = JSON.parse(sessionStorage.getItem(`${STORE}:${key}`) || 'null');
+    } catch {
+      kept = null;
+    }
+    this.done = kept?.done ?? [];
+    this.undone = kept?.undone ?? [];
+    this.ids = new Map(kept?.ids ?? []);
+    this.onChange();
+  }
+
+  save() {
+    if (!this.key) return;
+    try {
+      sessionStorage.setItem(`${STORE}:${this.key}`,
+          JSON.stringify({done: this.done, undone: this.undone, ids: [...this.ids]}));
+    } catch {
+      // Storage full or refused: the lists live on in this page only.
+    }
   }
 
   /** The page wrote to `path`: the tag it answered is the page's own. */
   wrote(path) {
-    this.ownTag = tagOf(path);
+    if (keyOf(path)) this.own.set(keyOf(path), tagOf(path));
   }
 
   /** The id a record has now. */
   resolve(kind, id) {
     for (let seen = 0; this.ids.has(`${kind}:${id}`) && seen < 1000; ++seen) id = this.ids.get(`${kind}:${id}`);
     return id;
+  }
+
+  /** A path or a body with its records as they are now. */
+  fill(value) {
+    if (typeof value === 'string') {
+      return value.replace(/\{(\w+):(\d+)\}/g, (_, kind, id) => String(this.resolve(kind, Number(id))));
+    }
+    if (Array.isArray(value)) return value.map((v) => this.fill(v));
+    if (value && typeof value === 'object') {
+      if (typeof value.$ref === 'string') {
+        const [kind, id] = value.$ref.split(':');
+        return this.resolve(kind, Number(id));
+      }
+      return Object.fromEntries(Object.entries(value).map(([k, v]) => [k, this.fill(v)]));
+    }
+    return value;
   }
 
   /** A record made under `made` now has `id`. */
@@ -54,20 +118,23 @@ export class UndoStack {
   record(label, forward, inverse) {
     this.done.push({label, forward, inverse});
     this.undone = [];
+    this.save();
     this.onChange();
   }
 
   async run(operation) {
-    const r = (kind, id) => this.resolve(kind, id);
-    const paths = operation.steps.map((step) => step.path(r)).join(' ');
+    const paths = operation.steps.map((step) => this.fill(step.path)).join(' ');
     const touched = (kind, ids) => (ids ?? []).some((id) => paths.includes(`/${kind}/${id}`));
     for (const step of operation.steps) {
-      const path = step.path(r);
-      const body = step.body ? step.body(r) : {};
+      const path = this.fill(step.path);
+      const body = step.body ? this.fill(step.body) : {};
       let answer;
       try {
-        answer = await send(step.method, path, body, this.ownTag);
+        answer = await send(step.method, path, body, step.ifMatch ?? this.own.get(keyOf(path)));
       } catch (error) {
+        if (step.ifMatch && error.status === 412) {
+          throw new ApiError(409, {error: step.refused});
+        }
         const c = error.changed;
         if (error.status !== 412 || !c || c.model || touched('tables', c.tables) || touched('folders', c.folders)) throw error;
         answer = await send(step.method, path, body, error.etag);
@@ -101,13 +168,16 @@ export class UndoStack {
       await this.run(entry[which]);
       from.pop();
       to.push(entry);
+      this.save();
       this.onChange();
       this.report(`${done}: ${entry.label}`, 'info');
-      await this.redraw();
+      if (entry[which].go) this.go(this.fill(entry[which].go));
+      else await this.redraw();
       return true;
     } catch (error) {
       const kept = error.status === 412 || !error.status;
       if (!kept) from.pop();
+      this.save();
       this.report(`Cannot ${which === 'inverse' ? 'undo' : 'redo'} "${entry.label}": ${refusalText(error)}` +
           (kept ? '' : ` \u2014 it is taken off the ${which === 'inverse' ? 'undo' : 'redo'} list`));
       return false;
