@@ -164,11 +164,14 @@ async function redrawShown() {
     return redrawShown();
   }
   if (shown.kind !== 'model') return route();
+  const id = current.id;
   try {
-    await showModel(current.id, current.compare, true);
+    await showModel(id, current.compare, true);
   } catch (error) {
+    // The page went on to another page meanwhile (an undone upgrade goes to the version before).
+    if (location.hash.match(/^#\/model\/(\d+)/)?.[1] !== String(id)) return;
     // The model version itself went: its project's list instead.
-    const gone = await fetch(`/api/models/${current.id}`, {method: 'HEAD'});
+    const gone = await fetch(`/api/models/${id}`, {method: 'HEAD'});
     if (gone.status !== 404) throw error;
     message(`Model ${current.name} v${current.version} has been deleted.`, 'info');
     location.hash = `#/project/${current.projectId}`;
@@ -341,9 +344,11 @@ async function start() {
   $('token').value = token();
   const editable = () => document.body.classList.toggle('editable', !info.readOnly && token() !== '');
   $('token').addEventListener('input', (e) => {
+    const was = document.body.classList.contains('editable');
     setToken(e.target.value);
     editable();
-    if (shown.kind !== 'model') route();  // the lists' edit buttons
+    // The lists' edit buttons come or go.
+    if (was !== document.body.classList.contains('editable') && shown.kind !== 'model') route();
   });
   $('version').addEventListener('change', (e) => { location.hash = `#/model/${e.target.value}`; });
   $('compare').addEventListener('change', (e) => {
