@@ -231,8 +231,9 @@ try {
   step('the search finds a column and centres it beside the open panel; Esc closes the panel');
 
   // A write with a wrong token is refused, said so, and the box goes back.
-  const customer = await box('Customer');
+  // (With a token the edit bar shows above the drawing, which moves down.)
   await page.type('#token', 'wrong');
+  const customer = await box('Customer');
   await drag({x: customer.screen.x + 30, y: customer.screen.y + 10}, 200, 90);
   await page.waitForSelector('#message:not([hidden])');
   assert.match(await page.$eval('#message span', (n) => n.textContent), /Customer was not moved: wrong write token/);
