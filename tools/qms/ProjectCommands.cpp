@@ -11,7 +11,6 @@
 #include "Output.h"
 #include "PtrListHelper.h"
 #include "RecordJson.h"
-#include "StringHelper.h"
 
 namespace qms {
 
