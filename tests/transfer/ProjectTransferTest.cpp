@@ -18,6 +18,7 @@
 #include "dao/RecordFixture.h"
 #include "support/FaultyDisk.h"
 #include "support/RawDb.h"
+#include "support/Waiting.h"
 
 namespace arxtest {
 
@@ -572,6 +573,49 @@ TEST_F(Faults, OnAFullDiskTheCommitFailsAndNothingStays) {
         rm = row.run();
         EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
     }
+}
+
+// An export killed (kill -9) while it writes its file, before it publishes:
+// no file stands under the export's name, only the private build folder,
+// and that leftover does not stand in the way of the next export.
+TEST_F(Transfer, AnExportKilledBeforeItPublishesLeavesNoFileUnderItsName) {
+    build();
+    const int id = project()._ID;
+    const auto privateEntries = [this] {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            count += entry.path().filename().string().rfind(".arx-", 0) == 0;
+        return count;
+    };
+    ASSERT_TRUE(MeridianNew::shutdown().ok());  // no connection is shared with the child
+    int stalled[2];
+    ASSERT_EQ(pipe(stalled), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        StalledWrite stall("/export.db-wal", stalled[1]);
+        if (MeridianNew::startup(config, work, 0).ok())
+            (void)M_ProjectDAO::exportProject({id}, file);
+        _exit(0);
+    }
+    close(stalled[1]);
+    const bool writing = readByte(stalled[0], Seconds(300));
+    close(stalled[0]);
+    const int building = privateEntries();
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_TRUE(reap(child, Seconds(60), status));
+    ASSERT_TRUE(writing) << "the export ended before it wrote its file";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_EQ(building, 1);
+    EXPECT_FALSE(std::filesystem::exists(file) || std::filesystem::exists(file + "-wal"));
+    EXPECT_EQ(privateEntries(), 1);  // what the killed export left
+
+    ASSERT_TRUE(MeridianNew::startup(config, work, 0).ok());
+    ResultMsg rm = atHome(M_ProjectDAO::exportProject({id}, file));
+    ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+    ASSERT_TRUE(list(file).ok());
+    EXPECT_EQ(listed, Names{project()._name});
 }
 
 using WithoutSelfDescription = RecordFixture;
