@@ -107,7 +107,8 @@ private:
 };
 
 ResultMsg ModelCopy::readSource() {
-    if (!reads_.read("M_EntityModelDAO", ModelVersionRecords::read(source_._ID, records_)))
+    if (!reads_.read("M_FolderDAO/M_EntityTableDAO/M_NormalColumnDAO",
+                     ModelVersionRecords::read(source_._ID, records_)))
         return reads_.result();
     for (const auto& folder : records_.folders)
         children_[std::max(folder->_t_M_FolderID, 0)].push_back(folder.get());
