@@ -15,4 +15,14 @@ std::vector<int> parameterColumnIDs(const std::string& paraList, std::size_t* en
     return ids;
 }
 
+bool parametersAreColumns(const std::string& paraList, const std::set<int>& columnIDs) {
+    std::size_t entries = 0;
+    const std::vector<int> ids = parameterColumnIDs(paraList, &entries);
+    if (entries == 0 || ids.size() != entries) return false;
+    for (int id : ids) {
+        if (columnIDs.count(id) == 0) return false;
+    }
+    return true;
+}
+
 }  // namespace MeridianSpace

@@ -36,18 +36,6 @@ ResultMsg fail(const std::string& msg) {
     return ResultMsg(RUN_FAIL, msg);
 }
 
-// True when the definition names at least one parameter and every parameter
-// is one of the columns.
-bool paramsAreColumns(const std::string& paraList, const std::set<int>& columnIDs) {
-    std::size_t entries = 0;
-    const std::vector<int> ids = parameterColumnIDs(paraList, &entries);
-    if (entries == 0 || ids.size() != entries) return false;
-    for (int id : ids) {
-        if (columnIDs.count(id) == 0) return false;
-    }
-    return true;
-}
-
 const char* const kFindByReadFailed = "ERROR:M_FindByInterfaceDAO::FindByT_M_EntityTableID()失败：";
 const char* const kDelByReadFailed = "ERROR:M_DelByInterfaceDAO::FindByT_M_EntityTableID()失败：";
 
@@ -55,7 +43,7 @@ const char* const kDelByReadFailed = "ERROR:M_DelByInterfaceDAO::FindByT_M_Entit
 template <class Definition>
 void keepDefinitionsOn(const std::set<int>& columnIDs, std::list<Definition*>& definitions) {
     for (auto it = definitions.begin(); it != definitions.end();) {
-        if (paramsAreColumns((*it)->_paraList, columnIDs)) {
+        if (parametersAreColumns((*it)->_paraList, columnIDs)) {
             ++it;
             continue;
         }

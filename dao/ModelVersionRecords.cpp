@@ -19,11 +19,11 @@ template <class T>
 using Owned = std::map<int, std::unique_ptr<T>>;
 
 // The records of class T whose `attribute` is one of `values`, in stored
-// order within each statement.
+// order within each run of close values.
 template <class T>
-ResultMsg findIn(const char* className, const char* attribute, const std::vector<int>& values,
-                 std::list<T*>& out) {
-    return RecordFinder<T>().byIntIn(className, attribute, values, out);
+ResultMsg findIn(const char* className, const char* attribute, int T::*key,
+                 const std::vector<int>& values, std::list<T*>& out) {
+    return RecordFinder<T>().byIntIn(className, attribute, key, values, out);
 }
 
 // For each table, whether the model of the highest version above 0 linked
@@ -32,15 +32,16 @@ ResultMsg findIn(const char* className, const char* attribute, const std::vector
 ResultMsg markDictionaryTables(const std::vector<int>& tableIDs, Owned<M_EntityTableDAO>& tables) {
     std::list<M_R_ModelTableDAO*> links;
     PtrListGuard<M_R_ModelTableDAO> ownLinks(links);
-    ResultMsg rm = findIn("M_R_ModelTableDAO", "_t_M_EntityTableID", tableIDs, links);
+    ResultMsg rm = findIn("M_R_ModelTableDAO", "_t_M_EntityTableID",
+                          &M_R_ModelTableDAO::_t_M_EntityTableID, tableIDs, links);
     if (!rm.ok()) return rm;
     std::set<int> modelIDs;
     for (const M_R_ModelTableDAO* link : links)
         modelIDs.insert(link->_t_M_EntityModelID);
     std::list<M_EntityModelDAO*> models;
     PtrListGuard<M_EntityModelDAO> ownModels(models);
-    rm = findIn("M_EntityModelDAO", "id", std::vector<int>(modelIDs.begin(), modelIDs.end()),
-                models);
+    rm = findIn<M_EntityModelDAO>("M_EntityModelDAO", "id", &M_EntityModelDAO::_ID,
+                                  std::vector<int>(modelIDs.begin(), modelIDs.end()), models);
     if (!rm.ok()) return rm;
     std::map<int, const M_EntityModelDAO*> modelByID;
     for (const M_EntityModelDAO* model : models)
@@ -67,26 +68,13 @@ ResultMsg markDictionaryTables(const std::vector<int>& tableIDs, Owned<M_EntityT
     return rm;
 }
 
-// The tables with the identifiers asked for, by identifier.
-ResultMsg readTables(const std::set<int>& ids, Owned<M_EntityTableDAO>& out) {
-    const std::vector<int> wanted(ids.begin(), ids.end());
-    std::list<M_EntityTableDAO*> found;
-    PtrListGuard<M_EntityTableDAO> own(found);
-    ResultMsg rm = findIn("M_EntityTableDAO", "id", wanted, found);
-    if (!rm.ok()) return rm;
-    for (M_EntityTableDAO*& table : found) {
-        out[table->_ID].reset(table);
-        table = nullptr;
-    }
-    return markDictionaryTables(wanted, out);
-}
-
 // The columns of each of `tableIDs` in the model version, by table.
 ResultMsg readColumns(const std::vector<int>& tableIDs, int version,
                       std::map<int, std::vector<std::unique_ptr<M_NormalColumnDAO>>>& out) {
     std::list<M_NormalColumnDAO*> found;
     PtrListGuard<M_NormalColumnDAO> own(found);
-    ResultMsg rm = findIn("M_NormalColumnDAO", "_t_M_EntityTableID", tableIDs, found);
+    ResultMsg rm = findIn("M_NormalColumnDAO", "_t_M_EntityTableID",
+                          &M_NormalColumnDAO::_t_M_EntityTableID, tableIDs, found);
     if (!rm.ok()) return rm;
     // One statement holds all columns of a table, in stored order.
     std::map<int, std::list<M_NormalColumnDAO*>> byTable;
@@ -107,6 +95,20 @@ ResultMsg readColumns(const std::vector<int>& tableIDs, int version,
 }
 
 }  // namespace
+
+ResultMsg ModelVersionRecords::readTables(const std::vector<int>& ids,
+                                          Owned<M_EntityTableDAO>& out) {
+    std::list<M_EntityTableDAO*> found;
+    PtrListGuard<M_EntityTableDAO> own(found);
+    ResultMsg rm =
+        findIn<M_EntityTableDAO>("M_EntityTableDAO", "id", &M_EntityTableDAO::_ID, ids, found);
+    if (!rm.ok()) return rm;
+    for (M_EntityTableDAO*& table : found) {
+        out[table->_ID].reset(table);
+        table = nullptr;
+    }
+    return markDictionaryTables(ids, out);
+}
 
 ResultMsg ModelVersionRecords::read(int modelID, ModelVersionRecords& out) {
     out.tables.clear();
@@ -134,7 +136,8 @@ ResultMsg ModelVersionRecords::read(int modelID, ModelVersionRecords& out) {
         folderIDs.push_back(folder->_ID);
     std::list<M_R_FolderTableDAO*> folderLinks;
     PtrListGuard<M_R_FolderTableDAO> ownFolderLinks(folderLinks);
-    rm = findIn("M_R_FolderTableDAO", "_t_M_FolderID", folderIDs, folderLinks);
+    rm = findIn("M_R_FolderTableDAO", "_t_M_FolderID", &M_R_FolderTableDAO::_t_M_FolderID,
+                folderIDs, folderLinks);
     if (!rm.ok()) return rm;
 
     std::set<int> tableIDs;
@@ -143,7 +146,7 @@ ResultMsg ModelVersionRecords::read(int modelID, ModelVersionRecords& out) {
     for (const M_R_FolderTableDAO* link : folderLinks)
         tableIDs.insert(link->_t_M_EntityTableID);
     Owned<M_EntityTableDAO> tables;
-    rm = readTables(tableIDs, tables);
+    rm = readTables(std::vector<int>(tableIDs.begin(), tableIDs.end()), tables);
     if (!rm.ok()) return rm;
 
     std::vector<int> versionTables;

@@ -1,7 +1,7 @@
 #pragma once
 
 // Every folder, table and column of one model version read in a handful of
-// statements (one per kind of record, in runs of a few hundred identifiers:
+// statements (one per kind of record and run of close identifiers:
 // RecordFinder::byIntIn) instead of one or two per table and folder. The
 // records are those the per-record getters return, for the readers of a
 // whole model (the diagram, qms serve, model show, model copy). Reading
@@ -24,6 +24,11 @@ struct ARX ModelVersionRecords {
     /// Reads the version that model record `modelID` is into `out`, which
     /// is emptied first. An unknown model is refused.
     static ResultMsg read(int modelID, ModelVersionRecords& out);
+    /// The tables with the identifiers `ids`, by identifier, each marked as
+    /// M_EntityTableDAO::FindByID marks it (whether its highest-version
+    /// owner is a dictionary model); an identifier of no table is left out.
+    static ResultMsg readTables(const std::vector<int>& ids,
+                                std::map<int, std::unique_ptr<M_EntityTableDAO>>& out);
 
     M_EntityModelDAO model;
     /// As M_EntityModelDAO::getEntityTableList.

@@ -9,6 +9,7 @@
 #include "FirstFailure.h"
 #include "IdentifierMap.h"
 #include "InstanceDataManager.h"
+#include "InterfaceParameters.h"
 #include "M_DelByInterfaceDAO.h"
 #include "M_EntityModelDAO.h"
 #include "M_EntityTableDAO.h"
@@ -18,7 +19,9 @@
 #include "M_ProjectDAO.h"
 #include "M_SceneInfoDAO.h"
 #include "MeridianNew.h"
+#include "ModelVersionRecords.h"
 #include "PtrListHelper.h"
+#include "RecordFinder.h"
 #include "StringHelper.h"
 #include "SubFolderCopy.h"
 
@@ -30,22 +33,58 @@ ResultMsg failedStep(const std::string& step, const ResultMsg& failed) {
     return ResultMsg(failed.rCode, step + failed.rMsg);
 }
 
-// The state of one copy: the source, the target and the old-to-new maps
-// that cover the whole tree. A read that fails ends the copy with its
-// failure, kept in `reads`.
+template <class T>
+using ByTable = std::map<int, std::vector<std::unique_ptr<T>>>;
+
+// The definitions of class T of the tables `tableIDs`, in a few statements,
+// by table, in stored order.
+template <class T>
+ResultMsg readDefinitions(const char* className, const std::vector<int>& tableIDs,
+                          ByTable<T>& out) {
+    std::list<T*> found;
+    PtrListGuard<T> guard(found);
+    ResultMsg rm = RecordFinder<T>().byIntIn(className, "_t_M_EntityTableID",
+                                             &T::_t_M_EntityTableID, tableIDs, found);
+    for (T*& definition : found) {
+        out[definition->_t_M_EntityTableID].emplace_back(definition);
+        definition = nullptr;
+    }
+    return rm;
+}
+
+// Copies of the definitions of `table` whose parameters all name columns of
+// `columnIDs`, as M_EntityTableDAO's getters with a list of columns keep them.
+template <class T>
+std::vector<std::unique_ptr<T>> definitionsOn(const ByTable<T>& all, int table,
+                                              const std::set<int>& columnIDs) {
+    std::vector<std::unique_ptr<T>> out;
+    const auto found = all.find(table);
+    if (found == all.end()) return out;
+    for (const auto& definition : found->second) {
+        if (parametersAreColumns(definition->_paraList, columnIDs))
+            out.push_back(std::make_unique<T>(*definition));
+    }
+    return out;
+}
+
+// The state of one copy: the source, read once in bulk, the target and the
+// old-to-new maps that cover the whole tree. A read that fails ends the copy
+// with its failure, kept in `reads`.
 class ModelCopy {
 public:
     ModelCopy(M_EntityModelDAO& source, M_EntityModelDAO& target, FirstFailure& reads)
         : source_(source), target_(target), reads_(reads) {}
 
+    /// Reads the source's folders, tables, columns and definitions in a
+    /// handful of statements (ModelVersionRecords), before anything is copied.
+    ResultMsg readSource();
     ResultMsg copyRootFolders(ResultMsg& held);
     ResultMsg rewriteColumnReferences(ResultMsg& held);
     ResultMsg copySceneRecords(ResultMsg& held);
 
 private:
     ResultMsg copySubFolders(M_FolderDAO& parent, ResultMsg& held);
-    ResultMsg copyTables(M_FolderDAO& folder, std::list<M_EntityTableDAO*>& tables, bool nested,
-                         ResultMsg& held);
+    ResultMsg copyTables(M_FolderDAO& folder, int oldID, bool nested, ResultMsg& held);
     ResultMsg copyTable(M_EntityTableDAO& table, M_FolderDAO& folder, bool nested, ResultMsg& held);
     ResultMsg copyDictionaryRows(M_EntityTableDAO& source, M_EntityTableDAO& copy);
     ResultMsg copyDefinitions(M_EntityTableDAO& source, const std::set<int>& sourceColumns,
@@ -54,6 +93,12 @@ private:
     M_EntityModelDAO& source_;
     M_EntityModelDAO& target_;
     FirstFailure& reads_;
+    ModelVersionRecords records_;
+    /// The source's folders by parent (0 for the roots), in stored order,
+    /// taken before copying changes their keys.
+    std::map<int, std::vector<M_FolderDAO*>> children_;
+    ByTable<M_FindByInterfaceDAO> finders_;
+    ByTable<M_DelByInterfaceDAO> deleters_;
     IdentifierMap folders_;
     IdentifierMap tables_;
     IdentifierMap columns_;
@@ -61,15 +106,25 @@ private:
     std::map<int, std::unique_ptr<M_NormalColumnDAO>> copiedColumns_;
 };
 
+ResultMsg ModelCopy::readSource() {
+    if (!reads_.read("M_FolderDAO/M_EntityTableDAO/M_NormalColumnDAO",
+                     ModelVersionRecords::read(source_._ID, records_)))
+        return reads_.result();
+    for (const auto& folder : records_.folders)
+        children_[std::max(folder->_t_M_FolderID, 0)].push_back(folder.get());
+    std::vector<int> tableIDs;
+    for (const auto& [folder, tables] : records_.folderTables) {
+        for (const auto& table : tables)
+            tableIDs.push_back(table->_ID);
+    }
+    reads_.read("M_FindByInterfaceDAO",
+                readDefinitions("M_FindByInterfaceDAO", tableIDs, finders_));
+    reads_.read("M_DelByInterfaceDAO", readDefinitions("M_DelByInterfaceDAO", tableIDs, deleters_));
+    return reads_.result();
+}
+
 ResultMsg ModelCopy::copyRootFolders(ResultMsg& held) {
-    std::list<M_FolderDAO*> roots;
-    PtrListGuard<M_FolderDAO> ownRoots(roots);
-    if (!reads_.read("M_FolderDAO", source_.getRootM_FolderDAOList(roots))) return reads_.result();
-    for (M_FolderDAO* root : roots) {
-        std::list<M_EntityTableDAO*> tables;
-        PtrListGuard<M_EntityTableDAO> ownTables(tables);
-        if (!reads_.read("M_EntityTableDAO", root->getM_EntityTableDAOList(tables)))
-            return reads_.result();
+    for (M_FolderDAO* root : children_[0]) {
         const int oldID = root->_ID;
         root->_ID = -1;
         held = target_.addM_FolderDAO(root, 0);
@@ -80,7 +135,7 @@ ResultMsg ModelCopy::copyRootFolders(ResultMsg& held) {
         held = copySubFolders(*root, held);
         if (!held.ok()) return failedStep("ERROR：在新数据模型中增加子数据模块失败。", held);
         root->_ID = newID;
-        ResultMsg rm = copyTables(*root, tables, false, held);
+        ResultMsg rm = copyTables(*root, oldID, false, held);
         if (!rm.ok()) return rm;
     }
     return held;
@@ -111,15 +166,7 @@ ResultMsg ModelCopy::copySubFolders(M_FolderDAO& parent, ResultMsg& held) {
         if (!sourceModel) return ResultMsg(RUN_FAIL, "ERROR：复制源数据模型，在数据库中不存在！");
     }
 
-    std::list<M_FolderDAO*> subs;
-    PtrListGuard<M_FolderDAO> ownSubs(subs);
-    if (!reads_.read("M_FolderDAO", M_FolderDAO::FindByParentFolderID(parentID, subs)))
-        return reads_.result();
-    for (M_FolderDAO* sub : subs) {
-        std::list<M_EntityTableDAO*> tables;
-        PtrListGuard<M_EntityTableDAO> ownTables(tables);
-        if (!reads_.read("M_EntityTableDAO", sub->getM_EntityTableDAOList(tables)))
-            return reads_.result();
+    for (M_FolderDAO* sub : children_[parentID]) {
         const int oldID = sub->_ID;
         held = storeSubFolderCopy(parent, parentCopyID, *sub, folders_);
         if (!held.ok()) return held;
@@ -130,15 +177,15 @@ ResultMsg ModelCopy::copySubFolders(M_FolderDAO& parent, ResultMsg& held) {
         if (!held.ok())
             return failedStep("ERROR：在新数据模型中递归增加子数据模块的下属模块失败。", held);
         sub->_ID = newID;
-        ResultMsg rm = copyTables(*sub, tables, true, held);
+        ResultMsg rm = copyTables(*sub, oldID, true, held);
         if (!rm.ok()) return rm;
     }
     return held;
 }
 
-ResultMsg ModelCopy::copyTables(M_FolderDAO& folder, std::list<M_EntityTableDAO*>& tables,
-                                bool nested, ResultMsg& held) {
-    for (M_EntityTableDAO* table : tables) {
+// The tables of `folder` (which carries its copy's _ID; `oldID` its own).
+ResultMsg ModelCopy::copyTables(M_FolderDAO& folder, int oldID, bool nested, ResultMsg& held) {
+    for (const auto& table : records_.folderTables[oldID]) {
         ResultMsg rm = copyTable(*table, folder, nested, held);
         if (!rm.ok()) return rm;
     }
@@ -152,8 +199,14 @@ ResultMsg ModelCopy::copyTable(M_EntityTableDAO& table, M_FolderDAO& folder, boo
     M_EntityTableDAO original(table);
     std::list<M_NormalColumnDAO*> columns;
     PtrListGuard<M_NormalColumnDAO> ownColumns(columns);
-    if (!reads_.read("M_NormalColumnDAO", table.getNormalColumnDAOList(&source_, columns)))
+    const auto stored = records_.columns.find(original._ID);
+    if (stored != records_.columns.end()) {
+        for (const auto& column : stored->second)
+            columns.push_back(new M_NormalColumnDAO(*column));
+    } else if (!reads_.read("M_NormalColumnDAO", table.getNormalColumnDAOList(&source_, columns))) {
+        // A folder's table that the model does not link: read on its own.
         return reads_.result();
+    }
 
     table._ID = -1;
     held = folder.addM_EntityTableDAO(&table);
@@ -228,33 +281,21 @@ ResultMsg ModelCopy::copyDictionaryRows(M_EntityTableDAO& source, M_EntityTableD
 
 ResultMsg ModelCopy::copyDefinitions(M_EntityTableDAO& source, const std::set<int>& sourceColumns,
                                      M_EntityTableDAO& copy, ResultMsg& held) {
-    {
-        std::list<M_FindByInterfaceDAO*> finders;
-        PtrListGuard<M_FindByInterfaceDAO> ownFinders(finders);
-        if (!reads_.read("M_FindByInterfaceDAO",
-                         source.getFindByInterfaceDAOList(sourceColumns, finders)))
-            return reads_.result();
-        for (M_FindByInterfaceDAO* finder : finders) {
-            finder->_paraList = rewriteParameterList(finder->_paraList, columns_);
-            finder->_sortAttributeList = rewriteSortList(finder->_sortAttributeList, columns_);
-            finder->_ID = -1;
-            held = copy.addFindByInterfaceDAO(finder, 0);
-            if (!held.ok()) {
-                return failedStep("ERROR：导入FindBy接口信息失败。tableName = " + copy._name +
-                                      " findBy name = " + finder->_name,
-                                  held);
-            }
+    for (const auto& finder : definitionsOn(finders_, source._ID, sourceColumns)) {
+        finder->_paraList = rewriteParameterList(finder->_paraList, columns_);
+        finder->_sortAttributeList = rewriteSortList(finder->_sortAttributeList, columns_);
+        finder->_ID = -1;
+        held = copy.addFindByInterfaceDAO(finder.get(), 0);
+        if (!held.ok()) {
+            return failedStep("ERROR：导入FindBy接口信息失败。tableName = " + copy._name +
+                                  " findBy name = " + finder->_name,
+                              held);
         }
     }
-    std::list<M_DelByInterfaceDAO*> deleters;
-    PtrListGuard<M_DelByInterfaceDAO> ownDeleters(deleters);
-    if (!reads_.read("M_DelByInterfaceDAO",
-                     source.getDelByInterfaceDAOList(sourceColumns, deleters)))
-        return reads_.result();
-    for (M_DelByInterfaceDAO* deleter : deleters) {
+    for (const auto& deleter : definitionsOn(deleters_, source._ID, sourceColumns)) {
         deleter->_paraList = rewriteParameterList(deleter->_paraList, columns_);
         deleter->_ID = -1;
-        held = copy.addDelByInterfaceDAO(deleter, 0);
+        held = copy.addDelByInterfaceDAO(deleter.get(), 0);
         if (!held.ok()) {
             return failedStep("ERROR：导入DelBy接口信息失败。tableName = " + copy._name +
                                   " delBy name = " + deleter->_name,
@@ -358,6 +399,7 @@ ResultMsg M_EntityModelDAO::copyTo(M_EntityModelDAO*& target) {
         // A failed write returns at once and keeps what was copied so far.
         ModelCopy copy(*this, *target, reads);
         ResultMsg rm = reads.result();
+        if (rm.ok()) rm = copy.readSource();
         if (rm.ok()) rm = copy.copyRootFolders(held);
         if (rm.ok()) rm = copy.rewriteColumnReferences(held);
         if (rm.ok()) rm = copy.copySceneRecords(held);

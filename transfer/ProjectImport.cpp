@@ -187,17 +187,19 @@ ResultMsg mergeDictionaries(ProjectTransfer& transfer, ProjectTransfer::Dictiona
         item->_ID = target->_ID;
         int counter = highestCode(transfer.reads);
         if (!transfer.reads.ok()) return transfer.reads.result();
+        // The target's entries, read once; each entry stored below joins them.
+        std::list<M_DictDataDAO*> found;
+        PtrListGuard<M_DictDataDAO> foundGuard(found);
+        if (!transfer.reads.read("M_DictDataDAO",
+                                 M_DictDataDAO::FindByRDictItemID(target->_ID, found)))
+            return transfer.reads.result();
+        std::vector<std::unique_ptr<M_DictDataDAO>> existing = take(found);
         for (auto& entry : entries) {
             if (entry->_default == "TRUE") continue;
-            std::list<M_DictDataDAO*> existing;
-            PtrListGuard<M_DictDataDAO> existingGuard(existing);
-            if (!transfer.reads.read("M_DictDataDAO",
-                                     M_DictDataDAO::FindByRDictItemID(target->_ID, existing)))
-                return transfer.reads.result();
             const int counterBefore = counter;
             bool codeTaken = false, internalTaken = false, showTaken = false;
             std::vector<std::string> keys;
-            for (const M_DictDataDAO* other : existing) {
+            for (const auto& other : existing) {
                 if (other->_code == entry->_code) {
                     keys.push_back(codeKey(entry->_rDictItemID, entry->_code));
                     codes[keys.back()] = ++counter;
@@ -224,7 +226,11 @@ ResultMsg mergeDictionaries(ProjectTransfer& transfer, ProjectTransfer::Dictiona
             entry->_ID = -1;
             entry->_rDictItemID = -1;
             ResultMsg saved = target->addDictData(entry.get(), 0);
-            if (!saved.ok()) transfer.leftOut("M_DictDataDAO", oldID, saved);
+            if (saved.ok()) {
+                existing.push_back(std::make_unique<M_DictDataDAO>(*entry));
+            } else {
+                transfer.leftOut("M_DictDataDAO", oldID, saved);
+            }
         }
     }
     return ResultMsg();

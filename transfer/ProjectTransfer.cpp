@@ -17,9 +17,12 @@
 #include "M_R_ModelTableDAO.h"
 #include "M_SceneInfoDAO.h"
 #include "MeridianNew.h"
+#include "ModelVersionRecords.h"
 #include "PtrListHelper.h"
+#include "RecordFinder.h"
 #include "RecordInserter.h"
 #include "StringHelper.h"
+#include "VersionColumns.h"
 
 namespace MeridianSpace {
 
@@ -37,6 +40,26 @@ std::vector<std::unique_ptr<T>> findAll(FirstFailure& reads, const char* what, F
     for (T* object : found)
         out.emplace_back(object);
     found.clear();
+    return out;
+}
+
+// The records of class T whose `attribute` (the member `key`) is one of
+// `values`, in a few statements, by that value, in stored order for each
+// value; a failed read is noted in `reads` as a read of `className`.
+template <class T>
+std::map<int, std::vector<std::unique_ptr<T>>> findByEach(FirstFailure& reads,
+                                                          const char* className,
+                                                          const char* attribute,
+                                                          const std::vector<int>& values,
+                                                          int T::*key) {
+    std::list<T*> found;
+    PtrListGuard<T> guard(found);
+    reads.read(className, RecordFinder<T>().byIntIn(className, attribute, key, values, found));
+    std::map<int, std::vector<std::unique_ptr<T>>> out;
+    for (T*& object : found) {
+        out[object->*key].emplace_back(object);
+        object = nullptr;
+    }
     return out;
 }
 
@@ -189,9 +212,9 @@ ProjectTransfer::Dictionaries ProjectTransfer::readDictionaries() {
 }
 
 ResultMsg ProjectTransfer::readTree() {
+    std::vector<int> linkedTables, folderIDs;
     for (PlannedModel& planned : models_) {
-        M_EntityModelDAO& model = *planned.model;
-        const int id = model._ID;
+        const int id = planned.model->_ID;
         planned.folders = findAll<M_FolderDAO>(
             reads, "M_FolderDAO",
             [id](std::list<M_FolderDAO*>& l) { return M_FolderDAO::FindByEntityModelID(id, l); });
@@ -203,41 +226,50 @@ ResultMsg ProjectTransfer::readTree() {
             findAll<M_SceneInfoDAO>(reads, "M_SceneInfoDAO", [id](std::list<M_SceneInfoDAO*>& l) {
                 return M_SceneInfoDAO::FindByEntityModelID(id, l);
             });
-        for (auto& table : findAll<M_EntityTableDAO>(reads, "M_EntityTableDAO",
-                                                     [&model](std::list<M_EntityTableDAO*>& l) {
-                                                         return model.getEntityTableList(l);
-                                                     })) {
-            planned.tables.push_back(table->_ID);
-            if (tableIndex_.count(table->_ID) != 0) continue;
-            tableIndex_[table->_ID] = tables_.size();
+        for (const auto& link : planned.links)
+            linkedTables.push_back(link->_t_M_EntityTableID);
+        for (const auto& folder : planned.folders)
+            folderIDs.push_back(folder->_ID);
+    }
+    // The tables of every model in a few statements, each marked with its
+    // dictionary owner as FindByID marks it; then each model's tables in
+    // the order of its links, those of its version only (a link to a table
+    // that is gone or outside the version leads nowhere).
+    std::map<int, std::unique_ptr<M_EntityTableDAO>> stored;
+    reads.read("M_EntityTableDAO", ModelVersionRecords::readTables(linkedTables, stored));
+    for (PlannedModel& planned : models_) {
+        for (const auto& link : planned.links) {
+            const auto found = stored.find(link->_t_M_EntityTableID);
+            if (found == stored.end() ||
+                !existsInVersion(found->second->_addVersion, found->second->_delVersion,
+                                 planned.model->_version) ||
+                tableIndex_.count(found->first) != 0)
+                continue;
+            tableIndex_[found->first] = tables_.size();
             tables_.emplace_back();
-            tables_.back().table = std::move(table);
-        }
-        for (const auto& folder : planned.folders) {
-            const int folderID = folder->_ID;
-            folderLinks_[folderID] = findAll<M_R_FolderTableDAO>(
-                reads, "M_R_FolderTableDAO", [folderID](std::list<M_R_FolderTableDAO*>& l) {
-                    return M_R_FolderTableDAO::FindByT_M_FolderID(folderID, l);
-                });
+            tables_.back().table = std::make_unique<M_EntityTableDAO>(*found->second);
         }
     }
+    folderLinks_ = findByEach(reads, "M_R_FolderTableDAO", "_t_M_FolderID", folderIDs,
+                              &M_R_FolderTableDAO::_t_M_FolderID);
+    std::vector<int> tableIDs;
+    tableIDs.reserve(tables_.size());
+    for (const PlannedTable& planned : tables_)
+        tableIDs.push_back(planned.table->_ID);
+    auto columns = findByEach(reads, "M_NormalColumnDAO", "_t_M_EntityTableID", tableIDs,
+                              &M_NormalColumnDAO::_t_M_EntityTableID);
+    auto finders = findByEach(reads, "M_FindByInterfaceDAO", "_t_M_EntityTableID", tableIDs,
+                              &M_FindByInterfaceDAO::_t_M_EntityTableID);
+    auto deleters = findByEach(reads, "M_DelByInterfaceDAO", "_t_M_EntityTableID", tableIDs,
+                               &M_DelByInterfaceDAO::_t_M_EntityTableID);
     for (PlannedTable& planned : tables_) {
         M_EntityTableDAO& table = *planned.table;
         const int id = table._ID;
-        planned.columns = findAll<M_NormalColumnDAO>(
-            reads, "M_NormalColumnDAO", [id](std::list<M_NormalColumnDAO*>& l) {
-                return M_NormalColumnDAO::FindByT_M_EntityTableID(id, l);
-            });
-        planned.finders = findAll<M_FindByInterfaceDAO>(
-            reads, "M_FindByInterfaceDAO", [id](std::list<M_FindByInterfaceDAO*>& l) {
-                return M_FindByInterfaceDAO::FindByT_M_EntityTableID(id, l);
-            });
-        planned.deleters = findAll<M_DelByInterfaceDAO>(
-            reads, "M_DelByInterfaceDAO", [id](std::list<M_DelByInterfaceDAO*>& l) {
-                return M_DelByInterfaceDAO::FindByT_M_EntityTableID(id, l);
-            });
+        planned.columns = std::move(columns[id]);
+        planned.finders = std::move(finders[id]);
+        planned.deleters = std::move(deleters[id]);
         // The rows of a table whose highest-version owner is a dictionary
-        // model (which FindByID looked up as it read the table).
+        // model (marked as the table was read).
         if (!table.isBelongToDictionaryModel()) continue;
         ResultMsg exported = table.exportData(planned.rowColumns, planned.rows);
         planned.dictionary = exported.ok();

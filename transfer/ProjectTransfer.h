@@ -100,7 +100,6 @@ private:
         std::vector<std::unique_ptr<M_FolderDAO>> folders;
         std::vector<std::unique_ptr<M_R_ModelTableDAO>> links;
         std::vector<std::unique_ptr<M_SceneInfoDAO>> scenes;
-        std::vector<int> tables;  // source identifiers, in the model's order
     };
     struct PlannedTable {
         std::unique_ptr<M_EntityTableDAO> table;

@@ -1,6 +1,7 @@
 #include "support/FaultyDisk.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
@@ -13,6 +14,8 @@ namespace {
 std::atomic<bool> diskFull{false};
 std::atomic<int> lockSleeps{0};
 std::string fullOnly;  // set while diskFull is false
+std::atomic<int> stallFd{-1};
+std::string stallOnly;  // set while stallFd is -1
 sqlite3_vfs* realVfs = nullptr;
 
 // A file of the wrapping VFS: SQLite's part first, then the real file and
@@ -50,6 +53,12 @@ int wShmUnmap(sqlite3_file* f, int d) { return ARX_FORWARD(xShmUnmap, d); }
 int wWrite(sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
     const char* name = reinterpret_cast<WrappedFile*>(f)->name;
     if (diskFull && std::strstr(name ? name : "", fullOnly.c_str()) != nullptr) return SQLITE_FULL;
+    const int fd = stallFd;
+    if (fd >= 0 && std::strstr(name ? name : "", stallOnly.c_str()) != nullptr) {
+        (void)!::write(fd, "s", 1);
+        for (;;)
+            ::pause();
+    }
     return real(f)->pMethods->xWrite(real(f), b, n, o);
 }
 
@@ -128,6 +137,16 @@ FullDisk::FullDisk(const std::string& only) {
 
 FullDisk::~FullDisk() {
     diskFull = false;
+}
+
+StalledWrite::StalledWrite(const std::string& only, int signalFd) {
+    installFaultyDisk();
+    stallOnly = only;
+    stallFd = signalFd;
+}
+
+StalledWrite::~StalledWrite() {
+    stallFd = -1;
 }
 
 LockWaits::LockWaits() {

@@ -18,6 +18,7 @@
 #include "dao/RecordFixture.h"
 #include "support/FaultyDisk.h"
 #include "support/RawDb.h"
+#include "support/Waiting.h"
 
 namespace arxtest {
 
@@ -533,17 +534,32 @@ TEST_F(Faults, AFailedReadEndsTheOperationAndNothingStays) {
         "SELECT (SELECT count(*) FROM \"T_M_EntityModel\") || '/' || (SELECT "
         "sum(\"IsVersionLocked\") FROM \"T_M_EntityModel\") || '/' || (SELECT count(*) FROM "
         "\"T_M_Folder\") || '/' || (SELECT count(*) FROM \"T_M_EntityTable\")";
-    std::vector<Operation> rows = operations();
-    rows.resize(3);  // upgradeNewVersion, copyTo, exportProject
-    for (const Operation& row : rows) {
+    std::vector<Operation> operationRows = operations();
+    // The scene records, read one model at a time, in upgradeNewVersion,
+    // copyTo and exportProject; the query definitions, read for many tables
+    // at once, in copyTo and exportProject.
+    const struct {
+        const char* table;
+        const char* says;
+        std::size_t firstOperation;
+    } cases[] = {{"T_M_SceneInfo_2", "ERROR：读取M_SceneInfoDAO失败：", 0},
+                 {"T_M_FindByInterface_2", "ERROR：读取M_FindByInterfaceDAO失败：", 1}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const Operation& row = operationRows[i];
+        for (const auto& c : cases) {
+            if (i < c.firstOperation) continue;
+            SCOPED_TRACE(std::string(row.name) + " without " + c.table);
+            const std::string before = rawScalar(config, digest);
+            const std::string table = std::string("\"") + c.table + "\"";
+            ASSERT_TRUE(rawExecute(config, "ALTER TABLE " + table + " RENAME TO \"Gone\""));
+            ResultMsg rm = row.run();
+            ASSERT_TRUE(rawExecute(config, "ALTER TABLE \"Gone\" RENAME TO " + table));
+            EXPECT_EQ(rm.rMsg.rfind(c.says, 0), 0u) << utf8(rm.rMsg);
+            EXPECT_NE(rm.rMsg.find(c.table), std::string::npos) << utf8(rm.rMsg);
+            EXPECT_TRUE(rawScalar(config, digest) == before && leftNothing(row));
+        }
         SCOPED_TRACE(row.name);
-        const std::string before = rawScalar(config, digest);
-        ASSERT_TRUE(rawExecute(config, "ALTER TABLE \"T_M_SceneInfo_2\" RENAME TO \"Gone\""));
         ResultMsg rm = row.run();
-        ASSERT_TRUE(rawExecute(config, "ALTER TABLE \"Gone\" RENAME TO \"T_M_SceneInfo_2\""));
-        EXPECT_EQ(rm.rMsg.rfind("ERROR：读取M_SceneInfoDAO失败：", 0), 0u) << utf8(rm.rMsg);
-        EXPECT_TRUE(rawScalar(config, digest) == before && leftNothing(row));
-        rm = row.run();
         EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
     }
 }
@@ -572,6 +588,49 @@ TEST_F(Faults, OnAFullDiskTheCommitFailsAndNothingStays) {
         rm = row.run();
         EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
     }
+}
+
+// An export killed (kill -9) while it writes its file, before it publishes:
+// no file stands under the export's name, only the private build folder,
+// and that leftover does not stand in the way of the next export.
+TEST_F(Transfer, AnExportKilledBeforeItPublishesLeavesNoFileUnderItsName) {
+    build();
+    const int id = project()._ID;
+    const auto privateEntries = [this] {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            count += entry.path().filename().string().rfind(".arx-", 0) == 0;
+        return count;
+    };
+    ASSERT_TRUE(MeridianNew::shutdown().ok());  // no connection is shared with the child
+    int stalled[2];
+    ASSERT_EQ(pipe(stalled), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        StalledWrite stall("/export.db-wal", stalled[1]);
+        if (MeridianNew::startup(config, work, 0).ok())
+            (void)M_ProjectDAO::exportProject({id}, file);
+        _exit(0);
+    }
+    close(stalled[1]);
+    const bool writing = readByte(stalled[0], Seconds(300));
+    close(stalled[0]);
+    const int building = privateEntries();
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_TRUE(reap(child, Seconds(60), status));
+    ASSERT_TRUE(writing) << "the export ended before it wrote its file";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_EQ(building, 1);
+    EXPECT_FALSE(std::filesystem::exists(file) || std::filesystem::exists(file + "-wal"));
+    EXPECT_EQ(privateEntries(), 1);  // what the killed export left
+
+    ASSERT_TRUE(MeridianNew::startup(config, work, 0).ok());
+    ResultMsg rm = atHome(M_ProjectDAO::exportProject({id}, file));
+    ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+    ASSERT_TRUE(list(file).ok());
+    EXPECT_EQ(listed, Names{project()._name});
 }
 
 using WithoutSelfDescription = RecordFixture;
