@@ -134,6 +134,18 @@ Picture pictureOf(ModelCache& cache, M_EntityModelDAO& model, int compared) {
     return out;
 }
 
+// Where the picture's boxes stand and its arrows run: only the arrows a
+// change touched are routed anew (diagram::routeLayout), from the last
+// layout of the model's own version, which is kept for the next.
+std::shared_ptr<const diagram::Layout> layoutOf(ModelCache& cache, M_EntityModelDAO& model,
+                                                const Picture& picture, int compared) {
+    const std::shared_ptr<const diagram::Layout> before = cache.layout(model._ID);
+    auto layout = std::make_shared<const diagram::Layout>(
+        diagram::layOut(*picture.diagram, model, before.get()));
+    if (compared == 0) cache.keepLayout(model._ID, layout);
+    return layout;
+}
+
 // One answer about a model version, from what is kept or else made (and kept).
 using Make = std::function<std::string(M_EntityModelDAO&, const Picture&, int compared)>;
 
@@ -252,15 +264,15 @@ void addApi(WebServer& server, const Options& options, ModelCache& cache, Change
     server.get(
         R"(/api/models/(\d+)/layout)",
         viewOf(cache, feed, View::Layout, kJson,
-               [](M_EntityModelDAO& model, const Picture& picture, int) {
-                   return jsonText(diagram::layoutJson(diagram::layOut(*picture.diagram, model)));
+               [&cache](M_EntityModelDAO& model, const Picture& picture, int compared) {
+                   return jsonText(diagram::layoutJson(*layoutOf(cache, model, picture, compared)));
                }),
         keptView(cache, feed, View::Layout, kJson));
     server.get(R"(/api/models/(\d+)/diagram\.svg)",
                viewOf(cache, feed, View::Svg, kSvg,
-                      [](M_EntityModelDAO& model, const Picture& picture, int) {
+                      [&cache](M_EntityModelDAO& model, const Picture& picture, int compared) {
                           return diagram::renderSvg(*picture.diagram,
-                                                    diagram::layOut(*picture.diagram, model),
+                                                    *layoutOf(cache, model, picture, compared),
                                                     picture.changes);
                       }),
                keptView(cache, feed, View::Svg, kSvg));

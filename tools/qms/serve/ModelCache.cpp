@@ -65,10 +65,21 @@ void ModelCache::keepDiagram(int model, std::shared_ptr<const diagram::Diagram> 
     if (enabled_) touch(model).diagram = std::move(diagram);
 }
 
+std::shared_ptr<const diagram::Layout> ModelCache::layout(int model) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = kept_.find(model);
+    return found == kept_.end() ? nullptr : found->second.layout;
+}
+
+void ModelCache::keepLayout(int model, std::shared_ptr<const diagram::Layout> layout) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (enabled_) touch(model).layout = std::move(layout);
+}
+
 void ModelCache::structureChanged(int model) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    kept_.erase(model);
-    order_.remove(model);
+    const auto found = kept_.find(model);
+    if (found != kept_.end()) found->second = Kept{{}, std::move(found->second.layout), {}, {}};
     for (auto& [id, kept] : kept_) {
         for (auto it = kept.answers.begin(); it != kept.answers.end();)
             it = it->first.compare != 0 ? kept.answers.erase(it) : std::next(it);

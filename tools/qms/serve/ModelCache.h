@@ -47,15 +47,24 @@ public:
     std::shared_ptr<const diagram::Diagram> diagram(int model);
     void keepDiagram(int model, std::shared_ptr<const diagram::Diagram> diagram);
 
-    /// The model's tables, columns or folders changed: everything of it and
-    /// every comparison (which may involve it) goes.
+    /// The model's last layout (of its own version, no comparison), or
+    /// null: what the next one may keep of its routes (diagram::layOut).
+    /// It stays through changes of the model, since a layout keeps only
+    /// what the change did not touch.
+    std::shared_ptr<const diagram::Layout> layout(int model);
+    void keepLayout(int model, std::shared_ptr<const diagram::Layout> layout);
+
+    /// The model's tables, columns or folders changed: everything of it but
+    /// its last layout, and every comparison (which may involve it) goes.
     void structureChanged(int model);
-    /// The model's boxes moved: its layouts and pictures go.
+    /// The model's boxes moved: its layouts and pictures go (the last
+    /// layout stays, as above).
     void layoutChanged(int model);
 
 private:
     struct Kept {
         std::shared_ptr<const diagram::Diagram> diagram;
+        std::shared_ptr<const diagram::Layout> layout;
         std::map<Key, std::shared_ptr<const std::string>> answers;
         std::string tag;
     };
