@@ -104,7 +104,7 @@ void BM_BoxMoveRoundTrip(benchmark::State& state) {
     for (auto _ : state) {
         write(client, "PUT", path,
               "{\"x\": " + std::to_string(100 + 10 * (++moves % 20)) +
-                  ", \"y\": 40, \"width\": 0, \"height\": 0}");
+                  ", \"y\": 40, \"width\": 160, \"height\": 120}");
         get(client, modelPath() + "/layout");
     }
 }

@@ -9,6 +9,7 @@
 // passed over, where the getters also remove it.
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "ArxExport.h"
@@ -24,6 +25,13 @@ struct ARX ModelVersionRecords {
     /// Reads the version that model record `modelID` is into `out`, which
     /// is emptied first. An unknown model is refused.
     static ResultMsg read(int modelID, ModelVersionRecords& out);
+    /// The same after a change, from `before` (an earlier read of the same
+    /// model record, `out` another object): the links and folders are read
+    /// anew, tables and their columns only for the identifiers in `changed`
+    /// and those `before` lacks; the others are copied from `before`. A
+    /// dictionary model is read whole.
+    static ResultMsg readAgain(int modelID, const ModelVersionRecords& before,
+                               const std::set<int>& changed, ModelVersionRecords& out);
 
     M_EntityModelDAO model;
     /// As M_EntityModelDAO::getEntityTableList.

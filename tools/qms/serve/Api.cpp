@@ -8,6 +8,7 @@
 #include <limits>
 #include <list>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "BoxBody.h"
@@ -105,23 +106,46 @@ int otherVersion(const Request& request, const M_EntityModelDAO& model, const ch
     return version;
 }
 
+// The records of a model version: those kept while nothing changed, else
+// those kept read again where the model changed since (only the tables
+// that changed), else all read anew; kept for the next change.
+std::shared_ptr<const ModelVersionRecords> currentRecords(ModelCache& cache,
+                                                          const M_EntityModelDAO& model) {
+    std::set<int> changed;
+    bool stale = false;
+    const std::shared_ptr<const ModelVersionRecords> before =
+        cache.takeRecords(model._ID, changed, stale);
+    if (before && !stale) return before;
+    auto records = std::make_shared<ModelVersionRecords>();
+    try {
+        check(before ? ModelVersionRecords::readAgain(model._ID, *before, changed, *records)
+                     : ModelVersionRecords::read(model._ID, *records),
+              "cannot read model '" + utf8(model._name) + "'");
+    } catch (...) {
+        cache.dropRecords(model._ID);  // what changed since is not known any more
+        throw;
+    }
+    cache.keepRecords(model._ID, records);
+    return records;
+}
+
 // The picture of a model version and, compared with version `compared`
 // (0: none), what differs in it from that version (the ended tables and
 // columns drawn too). The version's records when they had to be read.
 struct Picture {
     std::shared_ptr<const diagram::Diagram> diagram;
     diagram::Changes changes;
+    ModelCache* cache = nullptr;
     mutable std::shared_ptr<const ModelVersionRecords> records;
 
     const ModelVersionRecords& recordsOf(const M_EntityModelDAO& model) const {
-        if (!records)
-            records = std::make_shared<const ModelVersionRecords>(readModelVersion(model));
+        if (!records) records = currentRecords(*cache, model);
         return *records;
     }
 };
 
 Picture pictureOf(ModelCache& cache, M_EntityModelDAO& model, int compared) {
-    Picture out{cache.diagram(model._ID), {}, nullptr};
+    Picture out{cache.diagram(model._ID), {}, &cache, nullptr};
     if (!out.diagram) {
         out.diagram =
             std::make_shared<const diagram::Diagram>(diagram::readDiagram(out.recordsOf(model)));
