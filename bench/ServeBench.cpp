@@ -69,6 +69,46 @@ void BM_ModelJsonAfterAChange(benchmark::State& state) {
     }
 }
 
+// A request with the write token on `client`; throws unless it answers 200.
+void write(HttpConnection& client, const std::string& method, const std::string& path,
+           const std::string& body) {
+    client.send(arxtest::requestText(server().port, method, path, {{"X-QMS-Token", server().token}},
+                                     body, "application/json"));
+    if (client.receive(std::chrono::seconds(60)).status != 200)
+        throw std::runtime_error(method + " " + path + " failed");
+}
+
+// The server's part of an edit's round trip in the page: a table's display
+// name changed through the API, then the model and its layout read again
+// (what the page loads to redraw).
+void BM_EditRoundTrip(benchmark::State& state) {
+    HttpConnection client(server().port);
+    const std::string path = modelPath() + "/tables/" + std::to_string(servedModel().tables[1000]);
+    get(client, modelPath());
+    get(client, modelPath() + "/layout");
+    int edits = 0;
+    for (auto _ : state) {
+        write(client, "PATCH", path, "{\"display\": \"Edited " + std::to_string(++edits) + "\"}");
+        get(client, modelPath());
+        get(client, modelPath() + "/layout");
+    }
+}
+
+// A box moved in the page, then the layout read again.
+void BM_BoxMoveRoundTrip(benchmark::State& state) {
+    HttpConnection client(server().port);
+    const std::string path =
+        modelPath() + "/tables/" + std::to_string(servedModel().tables[1000]) + "/box";
+    get(client, modelPath() + "/layout");
+    int moves = 0;
+    for (auto _ : state) {
+        write(client, "PUT", path,
+              "{\"x\": " + std::to_string(100 + 10 * (++moves % 20)) +
+                  ", \"y\": 40, \"width\": 160, \"height\": 120}");
+        get(client, modelPath() + "/layout");
+    }
+}
+
 // What reading the model's folders, tables and columns costs in this
 // process: record by record, as the diagram and the folder tree read them
 // before (one or two statements per table, per folder and per folder's
@@ -160,6 +200,8 @@ void BM_ServerMemoryAcross10000Requests(benchmark::State& state) {
 
 BENCHMARK(BM_ModelJson)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ModelJsonAfterAChange)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EditRoundTrip)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BoxMoveRoundTrip)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadModelRecordByRecord)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadModelInBulk)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Layout)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);
@@ -170,6 +212,14 @@ BENCHMARK(BM_ServerMemoryAcross10000Requests)
 
 int main(int argc, char** argv) {
     arxbench::BenchPlatform platform;
+    // ARX_BENCH_SERVE_PG=1 with ARX_BENCH_PG_URI (tools/with-pg-cluster.sh):
+    // the model and the server on that PostgreSQL database instead.
+    const char* pg = std::getenv("ARX_BENCH_PG_URI");
+    if (std::getenv("ARX_BENCH_SERVE_PG") != nullptr && pg != nullptr) {
+        must(MeridianNew::shutdown());
+        must(MeridianNew::startup(pg, platform.file("work.db"), 0));
+        arxbench::serveConfig() = pg;
+    }
     const int status = arxbench::runBenchmarks(argc, argv);
     // ARX_SERVE_HOLD=N keeps the server N seconds more for tests/browser/perf.mjs.
     if (const char* hold = std::getenv("ARX_SERVE_HOLD"); hold != nullptr && status == 0) {

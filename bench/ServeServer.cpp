@@ -66,6 +66,11 @@ std::unique_ptr<ServeServer> running;
 
 }  // namespace
 
+std::string& serveConfig() {
+    static std::string config = "config.db";
+    return config;
+}
+
 ServedModel& servedModel() {
     static ServedModel built = buildModel();
     return built;
@@ -80,7 +85,8 @@ ServeServer::ServeServer() {
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         dup2(out[1], STDOUT_FILENO);
         const std::string command = "cd '" + benchFolder() + "' && exec '" + ARX_QMS_BINARY +
-                                    "' --config config.db --work work.db serve --port 0 "
+                                    "' --config '" + serveConfig() +
+                                    "' --work work.db serve --port 0 "
                                     "2>/dev/null";
         execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
         _exit(127);

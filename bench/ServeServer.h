@@ -19,6 +19,10 @@ struct ServedModel {
 /// The model, built on first use.
 ServedModel& servedModel();
 
+/// The configuration database the server is given: "config.db" in the
+/// benchmark's folder, or a PostgreSQL server's URI.
+std::string& serveConfig();
+
 /// qms serve in the benchmark's folder; stopped by stopServer() or at exit.
 class ServeServer {
 public:

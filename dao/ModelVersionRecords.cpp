@@ -94,6 +94,11 @@ ResultMsg readColumns(const std::vector<int>& tableIDs, int version,
     return rm;
 }
 
+// Reads as ModelVersionRecords::read; with `before`, tables and columns not
+// in `changed` are copied from it.
+ResultMsg readVersion(int modelID, const ModelVersionRecords* before, const std::set<int>& changed,
+                      ModelVersionRecords& out);
+
 }  // namespace
 
 ResultMsg ModelVersionRecords::readTables(const std::vector<int>& ids,
@@ -111,6 +116,18 @@ ResultMsg ModelVersionRecords::readTables(const std::vector<int>& ids,
 }
 
 ResultMsg ModelVersionRecords::read(int modelID, ModelVersionRecords& out) {
+    return readVersion(modelID, nullptr, {}, out);
+}
+
+ResultMsg ModelVersionRecords::readAgain(int modelID, const ModelVersionRecords& before,
+                                         const std::set<int>& changed, ModelVersionRecords& out) {
+    return readVersion(modelID, &before, changed, out);
+}
+
+namespace {
+
+ResultMsg readVersion(int modelID, const ModelVersionRecords* before, const std::set<int>& changed,
+                      ModelVersionRecords& out) {
     out.tables.clear();
     out.columns.clear();
     out.folders.clear();
@@ -145,9 +162,27 @@ ResultMsg ModelVersionRecords::read(int modelID, ModelVersionRecords& out) {
         tableIDs.insert(link->_t_M_EntityTableID);
     for (const M_R_FolderTableDAO* link : folderLinks)
         tableIDs.insert(link->_t_M_EntityTableID);
+    // What `before` holds of the tables not changed since (its version's
+    // tables first: the folders' copies of a dictionary model's are marked).
+    std::map<int, const M_EntityTableDAO*> kept;
+    if (before != nullptr && model->_type != ENTITY_MODEL_TYPE_DICTIONARY &&
+        before->model._ID == modelID && before->model._version == model->_version) {
+        for (const auto& table : before->tables)
+            kept.emplace(table->_ID, table.get());
+        for (const auto& [folder, held] : before->folderTables)
+            for (const auto& table : held)
+                kept.emplace(table->_ID, table.get());
+        for (const int id : changed)
+            kept.erase(id);
+    }
+    std::set<int> unread;
+    for (const int id : tableIDs)
+        if (kept.count(id) == 0) unread.insert(id);
     Owned<M_EntityTableDAO> tables;
-    rm = readTables(std::vector<int>(tableIDs.begin(), tableIDs.end()), tables);
+    rm = ModelVersionRecords::readTables(std::vector<int>(unread.begin(), unread.end()), tables);
     if (!rm.ok()) return rm;
+    for (const auto& [id, table] : kept)
+        if (tableIDs.count(id) != 0) tables[id] = std::make_unique<M_EntityTableDAO>(*table);
 
     std::vector<int> versionTables;
     for (const M_R_ModelTableDAO* link : modelLinks) {
@@ -158,7 +193,17 @@ ResultMsg ModelVersionRecords::read(int modelID, ModelVersionRecords& out) {
         out.tables.push_back(std::make_unique<M_EntityTableDAO>(*table->second));
         versionTables.push_back(table->first);
     }
-    rm = readColumns(versionTables, model->_version, out.columns);
+    std::vector<int> unreadColumns;
+    for (const int id : versionTables) {
+        if (kept.count(id) == 0 || before->columns.count(id) == 0) {
+            unreadColumns.push_back(id);
+            continue;
+        }
+        auto& copies = out.columns[id];
+        for (const auto& column : before->columns.at(id))
+            copies.push_back(std::make_unique<M_NormalColumnDAO>(*column));
+    }
+    rm = readColumns(unreadColumns, model->_version, out.columns);
     if (!rm.ok()) return rm;
 
     for (M_FolderDAO*& folder : folders) {
@@ -175,5 +220,7 @@ ResultMsg ModelVersionRecords::read(int modelID, ModelVersionRecords& out) {
     }
     return rm;
 }
+
+}  // namespace
 
 }  // namespace MeridianSpace

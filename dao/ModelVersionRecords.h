@@ -9,6 +9,7 @@
 // passed over, where the getters also remove it.
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "ArxExport.h"
@@ -29,6 +30,13 @@ struct ARX ModelVersionRecords {
     /// owner is a dictionary model); an identifier of no table is left out.
     static ResultMsg readTables(const std::vector<int>& ids,
                                 std::map<int, std::unique_ptr<M_EntityTableDAO>>& out);
+    /// The same after a change, from `before` (an earlier read of the same
+    /// model record, `out` another object): the links and folders are read
+    /// anew, tables and their columns only for the identifiers in `changed`
+    /// and those `before` lacks; the others are copied from `before`. A
+    /// dictionary model is read whole.
+    static ResultMsg readAgain(int modelID, const ModelVersionRecords& before,
+                               const std::set<int>& changed, ModelVersionRecords& out);
 
     M_EntityModelDAO model;
     /// As M_EntityModelDAO::getEntityTableList.

@@ -879,6 +879,156 @@ TEST_F(ServeTest, EditsAreMadeThroughTheApiAndRefusedOnesWriteNothing) {
     }
 }
 
+// Whether segment p-q runs through the inside of `b`.
+bool throughInside(const Json& b, const Json& p, const Json& q) {
+    const int x = b.at("x"), y = b.at("y"), right = x + b.at("width").get<int>(),
+              bottom = y + b.at("height").get<int>();
+    const int px = p[0], py = p[1], qx = q[0], qy = q[1];
+    return std::min(px, qx) < right && std::max(px, qx) > x && std::min(py, qy) < bottom &&
+           std::max(py, qy) > y && (py == qy ? py > y && py < bottom : px > x && px < right);
+}
+
+// Adds a failure unless the layout `kept` has the frames, boxes and arrows
+// of `fresh`, each arrow routed as validly: from its column's line on its
+// table's side to its target's name line, at right angles, through no box
+// the fresh route goes around.
+void expectLayoutAsFresh(const Json& kept, const Json& fresh, const std::string& what) {
+    EXPECT_EQ(kept.at("frames"), fresh.at("frames")) << what;
+    EXPECT_EQ(kept.at("boxes"), fresh.at("boxes")) << what;
+    const Json& arrows = kept.at("arrows");
+    ASSERT_EQ(arrows.size(), fresh.at("arrows").size()) << what;
+    std::map<int, Json> boxes;
+    for (const Json& box : kept.at("boxes"))
+        boxes[box.at("table")] = box;
+    for (std::size_t i = 0; i < arrows.size(); ++i) {
+        const Json &arrow = arrows[i], &other = fresh.at("arrows")[i];
+        const std::string shown = what + ": " + arrow.dump() + " (fresh " + other.dump() + ")";
+        ASSERT_EQ(arrow.at("table"), other.at("table")) << shown;
+        ASSERT_EQ(arrow.at("row"), other.at("row")) << shown;
+        ASSERT_EQ(arrow.at("to"), other.at("to")) << shown;
+        const Json &from = boxes.at(arrow.at("table")), &to = boxes.at(arrow.at("to"));
+        const Json &points = arrow.at("points"), &first = points.front(), &last = points.back();
+        const auto onSide = [](const Json& box, const Json& point) {
+            const int x = box.at("x");
+            return point[0] == x || point[0] == x + box.at("width").get<int>();
+        };
+        EXPECT_TRUE(onSide(from, first)) << shown;
+        EXPECT_EQ(first[1], other.at("points").front()[1]) << shown;
+        EXPECT_TRUE(onSide(to, last)) << shown;
+        EXPECT_EQ(last[1], other.at("points").back()[1]) << shown;
+        for (std::size_t k = 0; k + 1 < points.size(); ++k) {
+            EXPECT_TRUE(points[k][0] == points[k + 1][0] || points[k][1] == points[k + 1][1])
+                << shown;
+            for (const auto& [id, box] : boxes) {
+                bool freshThrough = false;
+                for (std::size_t f = 0; f + 1 < other.at("points").size(); ++f)
+                    freshThrough = freshThrough || throughInside(box, other.at("points")[f],
+                                                                 other.at("points")[f + 1]);
+                if (!freshThrough)
+                    EXPECT_FALSE(throughInside(box, points[k], points[k + 1]))
+                        << shown << " through the box of " << id;
+            }
+        }
+    }
+}
+
+// What a server keeps of a model after each change, by its own edits, by
+// another process or by a box moved, answers what a server started afresh
+// reads: the same model, frames and boxes, and arrows routed as validly
+// (only the arrows a change touched are routed again).
+TEST_F(ServeTest, KeptAnswersAfterEachChangeAreThoseOfAFreshServer) {
+    for (const bool onServer : {false, true}) {
+        const std::string config = configOf(onServer, "kept");
+        if (config.empty()) continue;
+        SCOPED_TRACE(config);
+        const std::string options = "--config '" + config + "'";
+        ServeProcess server(dir.path(), options);
+        std::map<std::string, std::string> ids;
+        ids["model"] = Json::parse(qms(options + " project show Shop --json"))
+                           .at("/models/0/id"_json_pointer)
+                           .dump();
+        const std::string m = "/api/models/" + ids["model"];
+        const auto read = [&](const ServeProcess& from) {
+            return std::pair{
+                Json::parse(arxtest::fetch(from.port, "GET", m).body, nullptr, false),
+                Json::parse(arxtest::fetch(from.port, "GET", m + "/layout").body, nullptr, false)};
+        };
+        const auto [model, layout] = read(server);
+        for (const Json& folder : model.at("folders"))
+            if (folder.at("name") == "Orders") ids["folder"] = folder.at("id").dump();
+        for (const Json& t : model.at("/diagram/tables"_json_pointer))
+            ids[t.at("name") == "Customer" ? "customer" : "order"] = t.at("id").dump();
+        ASSERT_EQ(ids.size(), 4u) << model.dump();
+        // A box across the arrow from Order to Customer: the middle of its
+        // longest segment.
+        const auto across = [&]() -> std::string {
+            const Json now = read(server).second;
+            for (const Json& arrow : now.at("arrows")) {
+                if (arrow.at("table").dump() != ids["order"]) continue;
+                const Json& p = arrow.at("points");
+                std::size_t longest = 0;
+                int length = -1;
+                for (std::size_t k = 0; k + 1 < p.size(); ++k) {
+                    const int l = std::abs(p[k][0].get<int>() - p[k + 1][0].get<int>()) +
+                                  std::abs(p[k][1].get<int>() - p[k + 1][1].get<int>());
+                    if (l > length) length = l, longest = k;
+                }
+                const int x = (p[longest][0].get<int>() + p[longest + 1][0].get<int>()) / 2;
+                const int y = (p[longest][1].get<int>() + p[longest + 1][1].get<int>()) / 2;
+                return R"({"x": )" + std::to_string(x - 20) + R"(, "y": )" +
+                       std::to_string(y - 20) + R"(, "width": 40, "height": 40})";
+            }
+            return "";
+        };
+        const struct {
+            std::string method, path, body;  // a method "qms": a command in another process
+            std::string keep = "";           // keeps the answer's "id" as {keep}
+        } steps[] = {
+            {"POST", "/folders", R"({"name": "Archive"})", "archive"},
+            {"POST", "/tables", R"({"folder": {folder}, "name": "Invoice", "display": "Bill"})",
+             "invoice"},
+            {"POST", "/tables/{invoice}/columns",
+             R"({"name": "buyer", "type": "int", "references": {customer}})"},
+            {"PATCH", "/tables/{customer}", R"({"display": "Client"})"},
+            {"PATCH", "/tables/{order}", R"({"folder": {archive}})"},
+            {"PUT", "/tables/{customer}/box",
+             R"({"x": 420, "y": 300, "width": 150, "height": 80})"},
+            {"PUT", "/tables/{invoice}/box", "across"},
+            {"qms", "column add Sales Invoice seller --type int --references Order", ""},
+            {"PUT", "/tables/{order}/box", R"({"x": 40, "y": 500, "width": 150, "height": 80})"},
+            {"DELETE", "/tables/{customer}", ""},
+        };
+        const auto fill = [&ids](std::string text) {
+            for (const auto& [name, id] : ids) {
+                for (std::size_t at; (at = text.find("{" + name + "}")) != std::string::npos;)
+                    text.replace(at, name.size() + 2, id);
+            }
+            return text;
+        };
+        for (const auto& step : steps) {
+            const std::string what = step.method + " " + step.path + " " + step.body;
+            if (step.method == "qms") {
+                qms(options + " " + step.path);
+            } else if (!step.method.empty()) {
+                const std::string body = step.body == "across" ? across() : fill(step.body);
+                const arxtest::HttpAnswer r =
+                    arxtest::fetch(server.port, step.method, m + fill(step.path),
+                                   {{"X-QMS-Token", server.token}}, body, "application/json");
+                ASSERT_LT(r.status, 300) << what << "\n" << r.body;
+                if (!step.keep.empty()) ids[step.keep] = Json::parse(r.body).at("id").dump();
+            }
+            ASSERT_TRUE(server.running()) << what;
+            if (step.keep == "archive") continue;  // an empty folder: the next step shows it
+            const auto [keptModel, keptLayout] = read(server);
+            ServeProcess fresh(dir.path(), options);
+            const auto [freshModel, freshLayout] = read(fresh);
+            EXPECT_EQ(keptModel, freshModel) << what;
+            expectLayoutAsFresh(keptLayout, freshLayout, what);
+        }
+        EXPECT_TRUE(server.stop());
+    }
+}
+
 // The write token is kept in a file only its owner reads, so a restarted
 // server takes the same one; --new-token replaces it; a file others could
 // read or that is a symbolic link is refused, and the server does not start.

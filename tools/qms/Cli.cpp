@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -13,6 +14,11 @@
 namespace qms {
 
 std::string utf8(const std::string& gbk) {
+    // ASCII is the same in both: most names are, and a large model has
+    // tens of thousands of them.
+    if (std::all_of(gbk.begin(), gbk.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return gbk;
     return StringHelper::GBKToUTF8(gbk);
 }
 

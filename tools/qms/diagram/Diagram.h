@@ -91,6 +91,7 @@ void drawDisplayNames(Diagram& diagram);
 struct ArrowRoute {
     int from = 0, row = 0, to = 0;
     Route route;
+    Route unspread;  // before arrows sharing a line were spread apart (Routing)
 };
 
 /// Where everything of a Diagram stands.
@@ -98,6 +99,7 @@ struct Layout {
     std::map<int, Spot> spots;  // by table _ID
     std::vector<Frame> frames;
     std::vector<ArrowRoute> arrows;  // by table _ID, then column line
+    std::vector<Box> strips;         // what arrows go around besides boxes (frames' name lines)
 };
 
 /// An estimate of the drawn width of UTF-8 text at font size 12.
@@ -107,16 +109,21 @@ int textWidth(const std::string& text);
 void measure(Table& table);
 
 /// The arrows of `diagram`'s references (a reference to the own table too)
-/// routed around the boxes of `layout` (see Routes.h).
-void routeLayout(const Diagram& diagram, Layout& layout);
+/// routed around the boxes of `layout` (see Routes.h). With `before`, an
+/// earlier layout of the same model, an arrow keeps its route of then
+/// while its two boxes stand where they stood and nothing that appeared,
+/// grew or moved since lies across it (routeArrowsKeeping): a change routes
+/// only the arrows it touched.
+void routeLayout(const Diagram& diagram, Layout& layout, const Layout* before = nullptr);
 
 /// The model's tables, columns and folders; throws Failure when a read fails.
 Diagram readDiagram(const M_EntityModelDAO& model);
 /// The same from what was read of them.
 Diagram readDiagram(const ModelVersionRecords& records);
 /// The picture laid out as described above, with the model's scene
-/// records, its arrows routed; throws Failure when they cannot be read.
-Layout layOut(const Diagram& diagram, M_EntityModelDAO& model);
+/// records, its arrows routed (keeping what they can of `before`, as
+/// routeLayout); throws Failure when they cannot be read.
+Layout layOut(const Diagram& diagram, M_EntityModelDAO& model, const Layout* before = nullptr);
 
 /// The frames in drawing order: larger first, so that nested frames lie on
 /// top of their parents.

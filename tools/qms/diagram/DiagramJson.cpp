@@ -1,4 +1,6 @@
 // The picture of a model as the page draws it.
+#include <algorithm>
+
 #include "Diagram.h"
 
 namespace qms::diagram {
@@ -15,6 +17,15 @@ void appendDiagramJson(const Diagram& diagram, std::string& out) {
     // Written as text, not built as a tree of values first: the tree of a
     // large model takes several times the memory of its text.
     const auto text = [&out](const std::string& value) {
+        // Printable ASCII without quote or backslash is written as it is
+        // (most names); the rest as the JSON library escapes it.
+        if (std::all_of(value.begin(), value.end(),
+                        [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; })) {
+            out += '"';
+            out += value;
+            out += '"';
+            return;
+        }
         out += Json(value).dump(-1, ' ', false, Json::error_handler_t::replace);
     };
     out += "{\"title\":";

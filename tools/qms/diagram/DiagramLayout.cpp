@@ -173,7 +173,7 @@ Box fitFrame(Work& work, std::size_t frameIndex, std::set<int>& visited) {
 
 }  // namespace
 
-Layout layOut(const Diagram& diagram, M_EntityModelDAO& model) {
+Layout layOut(const Diagram& diagram, M_EntityModelDAO& model, const Layout* before) {
     Layout layout;
     Work work{diagram, layout};
     layoutTree(work);
@@ -189,7 +189,7 @@ Layout layOut(const Diagram& diagram, M_EntityModelDAO& model) {
     for (std::size_t i = 0; i < layout.frames.size(); ++i) {
         if (visited.count(layout.frames[i].folderID) == 0) fitFrame(work, i, visited);
     }
-    routeLayout(diagram, layout);
+    routeLayout(diagram, layout, before);
     return layout;
 }
 
@@ -198,7 +198,47 @@ Layout layOut(const Diagram& diagram, M_EntityModelDAO& model) {
 constexpr int kNameInset = 8;
 constexpr int kArrangeMark = 24;
 
-void routeLayout(const Diagram& diagram, Layout& layout) {
+namespace {
+
+bool sameBox(const Box& l, const Box& r) {
+    return l.x == r.x && l.y == r.y && l.w == r.w && l.h == r.h;
+}
+
+// The routes of `before` that the arrows of `layout` may keep (an empty
+// route for one routed anew): the arrow's reference and its two boxes are
+// as they were, and no box or strip that appeared, grew or moved since lies
+// across the route.
+std::vector<Route> keptRoutes(const Layout& layout, const Layout& before) {
+    std::set<int> moved;
+    std::vector<Box> changed;
+    for (const auto& [id, spot] : layout.spots) {
+        const auto old = before.spots.find(id);
+        if (old != before.spots.end() && sameBox(old->second.box, spot.box)) continue;
+        moved.insert(id);
+        changed.push_back(spot.box);
+    }
+    for (const Box& strip : layout.strips) {
+        if (std::none_of(before.strips.begin(), before.strips.end(),
+                         [&](const Box& old) { return sameBox(old, strip); }))
+            changed.push_back(strip);
+    }
+    std::map<std::pair<int, int>, const ArrowRoute*> earlier;  // by table and column line
+    for (const ArrowRoute& arrow : before.arrows)
+        earlier[{arrow.from, arrow.row}] = &arrow;
+    std::vector<Route> kept;
+    for (const ArrowRoute& arrow : layout.arrows) {
+        const auto old = earlier.find({arrow.from, arrow.row});
+        const bool keeps = old != earlier.end() && old->second->to == arrow.to &&
+                           moved.count(arrow.from) == 0 && moved.count(arrow.to) == 0 &&
+                           !routeCrosses(changed, old->second->unspread);
+        kept.push_back(keeps ? old->second->unspread : Route{});
+    }
+    return kept;
+}
+
+}  // namespace
+
+void routeLayout(const Diagram& diagram, Layout& layout, const Layout* before) {
     std::vector<Box> boxes;
     std::map<int, int> boxOf;  // table _ID -> index in boxes
     for (const auto& [id, spot] : layout.spots) {
@@ -211,25 +251,29 @@ void routeLayout(const Diagram& diagram, Layout& layout) {
         for (std::size_t row = 0; row < table.columns.size(); ++row) {
             const int target = table.columns[row].fkTableID;
             if (boxOf.count(id) == 0 || boxOf.count(target) == 0) continue;
-            layout.arrows.push_back({id, static_cast<int>(row), target, {}});
+            layout.arrows.push_back({id, static_cast<int>(row), target, {}, {}});
             arrows.push_back({boxOf[id], static_cast<int>(row), boxOf[target]});
         }
     }
     // No arrow runs across a frame's name or the page's arrange mark at the
     // right end of its name line; the rest of the line stays a way into
     // the frame, so that arrows need no long way around wide frames.
-    std::vector<Box> strips;
+    layout.strips.clear();
     for (const Frame& frame : layout.frames) {
         const Box& f = frame.box;
         const int height = std::min(kTitleHeight, f.h);
         const int name = std::min(f.w, 2 * kNameInset + textWidth(frame.name));
-        strips.push_back({f.x, f.y, name, height});
+        layout.strips.push_back({f.x, f.y, name, height});
         if (f.w - name > kArrangeMark)
-            strips.push_back({f.right() - kArrangeMark, f.y, kArrangeMark, height});
+            layout.strips.push_back({f.right() - kArrangeMark, f.y, kArrangeMark, height});
     }
-    std::vector<Route> routes = routeArrows(boxes, arrows, strips);
-    for (std::size_t i = 0; i < routes.size(); ++i)
-        layout.arrows[i].route = std::move(routes[i]);
+    const std::vector<Route> kept =
+        before != nullptr ? keptRoutes(layout, *before) : std::vector<Route>{};
+    Routing routing = routeArrowsKeeping(boxes, arrows, layout.strips, kept);
+    for (std::size_t i = 0; i < routing.routes.size(); ++i) {
+        layout.arrows[i].route = std::move(routing.routes[i]);
+        layout.arrows[i].unspread = std::move(routing.unspread[i]);
+    }
 }
 
 std::vector<Frame> framesInDrawOrder(const Layout& layout) {

@@ -37,13 +37,6 @@ bool crossesAny(const std::vector<Box>& boxes, const Point& p, const Point& q) {
     return std::any_of(boxes.begin(), boxes.end(), [&](const Box& b) { return crosses(b, p, q); });
 }
 
-bool routeCrosses(const std::vector<Box>& boxes, const Route& route) {
-    for (std::size_t i = 0; i + 1 < route.size(); ++i) {
-        if (crossesAny(boxes, route[i], route[i + 1])) return true;
-    }
-    return false;
-}
-
 // What earlier arrows use: the stretches along each horizontal and
 // vertical line.
 struct Used {
@@ -311,29 +304,52 @@ void spread(const std::vector<Box>& boxes, std::vector<Route>& routes,
 
 }  // namespace
 
-std::vector<Route> routeArrows(const std::vector<Box>& tables, const std::vector<Arrow>& arrows,
-                               const std::vector<Box>& obstacles) {
+bool routeCrosses(const std::vector<Box>& boxes, const Route& route) {
+    for (std::size_t i = 0; i + 1 < route.size(); ++i) {
+        if (crossesAny(boxes, route[i], route[i + 1])) return true;
+    }
+    return false;
+}
+
+Routing routeArrowsKeeping(const std::vector<Box>& tables, const std::vector<Arrow>& arrows,
+                           const std::vector<Box>& obstacles, const std::vector<Route>& kept) {
     // Arrows name tables by their index, which the obstacles behind them keep.
     std::vector<Box> boxes = tables;
     boxes.insert(boxes.end(), obstacles.begin(), obstacles.end());
-    std::vector<Route> routes;
+    const auto keeps = [&kept](std::size_t i) { return i < kept.size() && !kept[i].empty(); };
+    Routing out;
+    std::vector<Route>& routes = out.routes;
     std::vector<bool> loops;
     std::map<int, int> loopsOf;  // by box
     Used used;
-    for (const Arrow& arrow : arrows) {
-        const bool isLoop = arrow.from == arrow.to;
-        routes.push_back(isLoop ? loop(boxes[arrow.from], arrow.row, loopsOf[arrow.from]++)
-                                : routeOne(boxes, arrow, used));
-        loops.push_back(isLoop);
-        used.add(routes.back());
+    for (std::size_t i = 0; i < arrows.size(); ++i) {
+        if (keeps(i) && arrows[i].from != arrows[i].to) used.add(kept[i]);
     }
+    for (std::size_t i = 0; i < arrows.size(); ++i) {
+        const Arrow& arrow = arrows[i];
+        const bool isLoop = arrow.from == arrow.to;
+        if (isLoop)
+            routes.push_back(loop(boxes[arrow.from], arrow.row, loopsOf[arrow.from]++));
+        else if (keeps(i))
+            routes.push_back(kept[i]);
+        else
+            routes.push_back(routeOne(boxes, arrow, used));
+        loops.push_back(isLoop);
+        if (isLoop || !keeps(i)) used.add(routes.back());
+    }
+    out.unspread = routes;
     // Twice: a stretch moved widens or narrows its neighbours, placed before.
     for (int pass = 0; pass < 2; ++pass) {
         spread(boxes, routes, loops);
         for (Route& route : routes)
             route = simplified(route);
     }
-    return routes;
+    return out;
+}
+
+std::vector<Route> routeArrows(const std::vector<Box>& tables, const std::vector<Arrow>& arrows,
+                               const std::vector<Box>& obstacles) {
+    return routeArrowsKeeping(tables, arrows, obstacles, {}).routes;
 }
 
 }  // namespace qms::diagram

@@ -24,4 +24,24 @@ struct Arrow {
 std::vector<Route> routeArrows(const std::vector<Box>& boxes, const std::vector<Arrow>& arrows,
                                const std::vector<Box>& obstacles = {});
 
+/// The routes as routeArrows answers them, and each as it was before the
+/// stretches of different arrows were spread apart (what a later routing
+/// of the same picture may keep).
+struct Routing {
+    std::vector<Route> routes, unspread;
+};
+
+/// As routeArrows, but an arrow whose entry in `kept` is not empty takes
+/// that route (an earlier Routing's unspread one) instead of being routed
+/// anew; the others go around the kept ones as around earlier arrows, then
+/// all are spread. A kept route is right while its two boxes stand where
+/// they stood and no box or obstacle that appeared, grew or moved lies
+/// across it (routeCrosses), though a fresh routing might choose another
+/// equally valid way. `kept` is empty or has an entry per arrow.
+Routing routeArrowsKeeping(const std::vector<Box>& boxes, const std::vector<Arrow>& arrows,
+                           const std::vector<Box>& obstacles, const std::vector<Route>& kept);
+
+/// Whether a segment of `route` runs through the inside of one of `boxes`.
+bool routeCrosses(const std::vector<Box>& boxes, const Route& route);
+
 }  // namespace qms::diagram

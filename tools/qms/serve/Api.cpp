@@ -8,6 +8,7 @@
 #include <limits>
 #include <list>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "BoxBody.h"
@@ -105,23 +106,46 @@ int otherVersion(const Request& request, const M_EntityModelDAO& model, const ch
     return version;
 }
 
+// The records of a model version: those kept while nothing changed, else
+// those kept read again where the model changed since (only the tables
+// that changed), else all read anew; kept for the next change.
+std::shared_ptr<const ModelVersionRecords> currentRecords(ModelCache& cache,
+                                                          const M_EntityModelDAO& model) {
+    std::set<int> changed;
+    bool stale = false;
+    const std::shared_ptr<const ModelVersionRecords> before =
+        cache.takeRecords(model._ID, changed, stale);
+    if (before && !stale) return before;
+    auto records = std::make_shared<ModelVersionRecords>();
+    try {
+        check(before ? ModelVersionRecords::readAgain(model._ID, *before, changed, *records)
+                     : ModelVersionRecords::read(model._ID, *records),
+              "cannot read model '" + utf8(model._name) + "'");
+    } catch (...) {
+        cache.dropRecords(model._ID);  // what changed since is not known any more
+        throw;
+    }
+    cache.keepRecords(model._ID, records);
+    return records;
+}
+
 // The picture of a model version and, compared with version `compared`
 // (0: none), what differs in it from that version (the ended tables and
 // columns drawn too). The version's records when they had to be read.
 struct Picture {
     std::shared_ptr<const diagram::Diagram> diagram;
     diagram::Changes changes;
+    ModelCache* cache = nullptr;
     mutable std::shared_ptr<const ModelVersionRecords> records;
 
     const ModelVersionRecords& recordsOf(const M_EntityModelDAO& model) const {
-        if (!records)
-            records = std::make_shared<const ModelVersionRecords>(readModelVersion(model));
+        if (!records) records = currentRecords(*cache, model);
         return *records;
     }
 };
 
 Picture pictureOf(ModelCache& cache, M_EntityModelDAO& model, int compared) {
-    Picture out{cache.diagram(model._ID), {}, nullptr};
+    Picture out{cache.diagram(model._ID), {}, &cache, nullptr};
     if (!out.diagram) {
         out.diagram =
             std::make_shared<const diagram::Diagram>(diagram::readDiagram(out.recordsOf(model)));
@@ -132,6 +156,18 @@ Picture pictureOf(ModelCache& cache, M_EntityModelDAO& model, int compared) {
     out.changes = diagram::compareWith(model, compared, *withOther);
     out.diagram = std::move(withOther);
     return out;
+}
+
+// Where the picture's boxes stand and its arrows run: only the arrows a
+// change touched are routed anew (diagram::routeLayout), from the last
+// layout of the model's own version, which is kept for the next.
+std::shared_ptr<const diagram::Layout> layoutOf(ModelCache& cache, M_EntityModelDAO& model,
+                                                const Picture& picture, int compared) {
+    const std::shared_ptr<const diagram::Layout> before = cache.layout(model._ID);
+    auto layout = std::make_shared<const diagram::Layout>(
+        diagram::layOut(*picture.diagram, model, before.get()));
+    if (compared == 0) cache.keepLayout(model._ID, layout);
+    return layout;
 }
 
 // One answer about a model version, from what is kept or else made (and kept).
@@ -252,15 +288,15 @@ void addApi(WebServer& server, const Options& options, ModelCache& cache, Change
     server.get(
         R"(/api/models/(\d+)/layout)",
         viewOf(cache, feed, View::Layout, kJson,
-               [](M_EntityModelDAO& model, const Picture& picture, int) {
-                   return jsonText(diagram::layoutJson(diagram::layOut(*picture.diagram, model)));
+               [&cache](M_EntityModelDAO& model, const Picture& picture, int compared) {
+                   return jsonText(diagram::layoutJson(*layoutOf(cache, model, picture, compared)));
                }),
         keptView(cache, feed, View::Layout, kJson));
     server.get(R"(/api/models/(\d+)/diagram\.svg)",
                viewOf(cache, feed, View::Svg, kSvg,
-                      [](M_EntityModelDAO& model, const Picture& picture, int) {
+                      [&cache](M_EntityModelDAO& model, const Picture& picture, int compared) {
                           return diagram::renderSvg(*picture.diagram,
-                                                    diagram::layOut(*picture.diagram, model),
+                                                    *layoutOf(cache, model, picture, compared),
                                                     picture.changes);
                       }),
                keptView(cache, feed, View::Svg, kSvg));

@@ -145,7 +145,7 @@ void ChangeFeed::apply(const std::vector<ChangedModel>& changes) {
     // Enough for the edits of a few people while one of them decides.
     constexpr std::size_t kStepsKept = 64;
     for (const ChangedModel& change : changes) {
-        if (change.structure) cache_.structureChanged(change.model);
+        if (change.structure) cache_.structureChanged(change.model, change.tables, change.record);
         if (change.layout) cache_.layoutChanged(change.model);
         if (change.before != change.after) {
             std::deque<Step>& steps = history_[change.model];

@@ -65,10 +65,54 @@ void ModelCache::keepDiagram(int model, std::shared_ptr<const diagram::Diagram> 
     if (enabled_) touch(model).diagram = std::move(diagram);
 }
 
-void ModelCache::structureChanged(int model) {
+std::shared_ptr<const diagram::Layout> ModelCache::layout(int model) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    kept_.erase(model);
-    order_.remove(model);
+    const auto found = kept_.find(model);
+    return found == kept_.end() ? nullptr : found->second.layout;
+}
+
+void ModelCache::keepLayout(int model, std::shared_ptr<const diagram::Layout> layout) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (enabled_) touch(model).layout = std::move(layout);
+}
+
+std::shared_ptr<const ModelVersionRecords> ModelCache::takeRecords(int model,
+                                                                   std::set<int>& changed,
+                                                                   bool& stale) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = kept_.find(model);
+    if (found == kept_.end() || !found->second.records) return nullptr;
+    Kept& kept = found->second;
+    changed.swap(kept.changedTables);
+    kept.changedTables.clear();
+    stale = kept.stale;
+    kept.stale = false;
+    return kept.records;
+}
+
+void ModelCache::keepRecords(int model, std::shared_ptr<const ModelVersionRecords> records) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (enabled_) touch(model).records = std::move(records);
+}
+
+void ModelCache::dropRecords(int model) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = kept_.find(model);
+    if (found != kept_.end()) found->second.records.reset();
+}
+
+void ModelCache::structureChanged(int model, const std::set<int>& tables, bool whole) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = kept_.find(model);
+    if (found != kept_.end()) {
+        Kept& kept = found->second;
+        kept.diagram.reset();
+        kept.answers.clear();
+        kept.tag.clear();
+        if (whole) kept.records.reset();
+        kept.changedTables.insert(tables.begin(), tables.end());
+        kept.stale = true;
+    }
     for (auto& [id, kept] : kept_) {
         for (auto it = kept.answers.begin(); it != kept.answers.end();)
             it = it->first.compare != 0 ? kept.answers.erase(it) : std::next(it);

@@ -14,9 +14,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <tuple>
 
+#include "ModelVersionRecords.h"
 #include "diagram/Diagram.h"
 
 namespace qms::serve {
@@ -47,15 +49,38 @@ public:
     std::shared_ptr<const diagram::Diagram> diagram(int model);
     void keepDiagram(int model, std::shared_ptr<const diagram::Diagram> diagram);
 
-    /// The model's tables, columns or folders changed: everything of it and
-    /// every comparison (which may involve it) goes.
-    void structureChanged(int model);
-    /// The model's boxes moved: its layouts and pictures go.
+    /// The model's last layout (of its own version, no comparison), or
+    /// null: what the next one may keep of its routes (diagram::layOut).
+    /// It stays through changes of the model, since a layout keeps only
+    /// what the change did not touch.
+    std::shared_ptr<const diagram::Layout> layout(int model);
+    void keepLayout(int model, std::shared_ptr<const diagram::Layout> layout);
+
+    /// The model's records as last read, or null; with `changed` the
+    /// tables changed since and `stale` whether anything did
+    /// (ModelVersionRecords::readAgain reads those anew). What changed is
+    /// taken: the caller keeps the records read anew or drops them.
+    std::shared_ptr<const ModelVersionRecords> takeRecords(int model, std::set<int>& changed,
+                                                           bool& stale);
+    void keepRecords(int model, std::shared_ptr<const ModelVersionRecords> records);
+    void dropRecords(int model);
+
+    /// The model's tables, columns or folders changed (`tables` names the
+    /// tables; `whole`: the model record itself, or not known): everything
+    /// of it but its last layout and its records (stale from now; dropped
+    /// when `whole`), and every comparison (which may involve it) goes.
+    void structureChanged(int model, const std::set<int>& tables, bool whole);
+    /// The model's boxes moved: its layouts and pictures go (the last
+    /// layout stays, as above).
     void layoutChanged(int model);
 
 private:
     struct Kept {
         std::shared_ptr<const diagram::Diagram> diagram;
+        std::shared_ptr<const diagram::Layout> layout;
+        std::shared_ptr<const ModelVersionRecords> records;
+        std::set<int> changedTables;  // since the records were read
+        bool stale = false;
         std::map<Key, std::shared_ptr<const std::string>> answers;
         std::string tag;
     };
