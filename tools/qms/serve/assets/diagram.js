@@ -31,6 +31,24 @@ function elbow(arrow) {
   return [[sx, y], [mid, y], [mid, end], [ex, end]];
 }
 
+// Whether two values read from JSON are the same.
+function same(a, b) {
+  if (a === b) return true;
+  if (typeof a !== 'object' || typeof b !== 'object' || a === null || b === null) return false;
+  if (Array.isArray(a)) {
+    return Array.isArray(b) && a.length === b.length && a.every((v, i) => same(v, b[i]));
+  }
+  const keys = Object.keys(a);
+  return keys.length === Object.keys(b).length && keys.every((key) => same(a[key], b[key]));
+}
+
+// Whether the table drawn (`drawn`: a table of the diagram with its box)
+// shows what `table` of a newer diagram holds.
+function sameTable(drawn, table) {
+  for (const key in table) if (!same(drawn[key], table[key])) return false;
+  return true;
+}
+
 export class DiagramView {
   /**
    * `onOpen(table)` when a box is clicked; `onMove(tables)` when boxes were
@@ -52,6 +70,8 @@ export class DiagramView {
     this.displayNames = false;
     this.tables = new Map();
     this.frames = [];
+    this.columnMarks = new Map();
+    this.version = 0;  // counts the changes of what is drawn (for the minimap)
     canvas.addEventListener('pointerdown', (e) => this.pointerDown(e));
     canvas.addEventListener('pointermove', (e) => this.pointerMove(e));
     canvas.addEventListener('pointerup', (e) => this.pointerUp(e));
@@ -61,23 +81,47 @@ export class DiagramView {
       this.size = canvas.getBoundingClientRect();
       this.setView(this.view);
     });
+    // visibleKnown() measures again once the canvas or the panel changed
+    // size (or the panel was shown or hidden).
+    const resized = new ResizeObserver(() => { this.seenSize = null; });
+    resized.observe(canvas);
+    const panel = document.getElementById('panel');
+    if (panel) resized.observe(panel);
   }
 
-  /** Draws `diagram` in `layout`; `keepView` keeps pan and zoom. */
+  /**
+   * Draws `diagram` in `layout`; `keepView` keeps pan and zoom and redraws
+   * only the boxes and arrows that differ from what is drawn. Answers what
+   * differs: {added, changed, moved} (Sets of table ids; changed: names or
+   * columns) and `columns` (a Map of column id to 'live-added' or
+   * 'live-changed', for the columns of changed tables).
+   */
   draw(diagram, layout, keepView = false) {
+    const fresh = !keepView || !this.boxLayer || !same(this.measures, diagram.measures);
     this.diagram = diagram;
     this.measures = diagram.measures;
     this.canvas.classList.toggle('movable', this.movable);
-    const boxes = new Map(layout.boxes.map((b) => [b.table, b]));
-    const old = this.tables;
-    this.tables = new Map(diagram.tables.map((t) => {
-      const b = boxes.get(t.id);
-      return [t.id, {...t, box: {x: b.x, y: b.y, width: b.width, height: b.height},
-        folder: b.folder, node: null, detailed: false, marks: old.get(t.id)?.marks ?? new Set()}];
-    }));
+    if (fresh) this.makeLayers();
+    const diff = this.placeTables(diagram, layout, fresh);
     this.frames = layout.frames.map((f) => ({...f, box: {x: f.x, y: f.y, width: f.width,
       height: f.height}}));
-    this.columnMarks ??= new Map();
+    this.drawFrames();
+    this.placeArrows(layout.arrows);
+    this.version += 1;
+    this.size = this.canvas.getBoundingClientRect();
+    this.seen = null;
+    if (keepView) this.setView(this.view);
+    else this.fit();
+    this.refresh(true);
+    return diff;
+  }
+
+  makeLayers() {
+    for (const table of this.tables.values()) {
+      table.node = null;
+      table.detailed = false;
+    }
+    for (const arrow of this.arrows ?? []) arrow.line = null;
     this.frameLayer = svg('g', {class: 'frames'});
     this.arrowLayer = svg('g', {class: 'references'});
     this.boxLayer = svg('g', {class: 'tables'});
@@ -85,15 +129,68 @@ export class DiagramView {
     const marker = svg('marker', {id: 'arrow', viewBox: '0 0 10 10', refX: 10, refY: 5,
       markerWidth: 8, markerHeight: 8, orient: 'auto'}, svg('path', {d: 'M0,0 L10,5 L0,10 z'}));
     show(this.canvas, svg('defs', {}, marker), this.layer);
-    this.drawFrames();
-    // Arrows get their elements in refresh(), as boxes do.
-    this.arrows = layout.arrows.map((a) => ({from: this.tables.get(a.table), row: a.row,
-      to: this.tables.get(a.to), points: a.points, line: null}));
-    for (const arrow of this.arrows) this.placeArrow(arrow);
-    this.size = this.canvas.getBoundingClientRect();
-    if (keepView) this.setView(this.view);
-    else this.fit();
-    this.refresh();
+  }
+
+  // The tables of `diagram` at their boxes of `layout`: a table whose names,
+  // columns and folder are as drawn keeps its box element (moved if its box
+  // moved); a changed one gets a new element, a deleted one loses its.
+  placeTables(diagram, layout, fresh) {
+    const boxes = new Map(layout.boxes.map((b) => [b.table, b]));
+    const old = this.tables;
+    const diff = {added: new Set(), changed: new Set(), moved: new Set(), columns: new Map()};
+    this.tables = new Map();
+    for (const t of diagram.tables) {
+      const b = boxes.get(t.id);
+      const box = {x: b.x, y: b.y, width: b.width, height: b.height};
+      const was = old.get(t.id);
+      old.delete(t.id);
+      if (was && sameTable(was, t)) {
+        const moved = !same(was.box, box) || was.folder !== b.folder;
+        if (moved) diff.moved.add(t.id);
+        was.box = box;
+        was.folder = b.folder;
+        if (moved && was.node) {
+          was.node.dataset.folder = b.folder;
+          this.placeNode(was);
+        }
+        this.tables.set(t.id, was);
+        continue;
+      }
+      if (was) {
+        was.node?.remove();
+        diff.changed.add(t.id);
+        const columns = new Map(was.columns.map((c) => [c.id, c]));
+        for (const c of t.columns) {
+          if (!columns.has(c.id)) diff.columns.set(c.id, 'live-added');
+          else if (!same(columns.get(c.id), c)) diff.columns.set(c.id, 'live-changed');
+        }
+      } else {
+        diff.added.add(t.id);
+      }
+      this.tables.set(t.id, {...t, box, folder: b.folder, node: null, detailed: false,
+        marks: was?.marks ?? new Set()});
+    }
+    for (const gone of old.values()) gone.node?.remove();
+    return diff;
+  }
+
+  // The arrows of `layout`: one whose ends and route are as drawn keeps its
+  // element; arrows get their elements in refresh(), as boxes do.
+  placeArrows(arrows) {
+    const old = new Map((this.arrows ?? []).map((a) => [`${a.from.id}/${a.row}`, a]));
+    this.arrows = arrows.map((a) => {
+      const from = this.tables.get(a.table);
+      const to = this.tables.get(a.to);
+      const key = `${a.table}/${a.row}`;
+      const was = old.get(key);
+      old.delete(key);
+      if (was && was.from === from && was.to === to && same(was.points, a.points)) return was;
+      was?.line?.remove();
+      const arrow = {from, row: a.row, to, points: a.points, line: null};
+      this.placeArrow(arrow);
+      return arrow;
+    });
+    for (const gone of old.values()) gone.line?.remove();
   }
 
   drawFrames() {
@@ -120,17 +217,32 @@ export class DiagramView {
 
   // Only the boxes and arrows in or near the view have elements, and the
   // boxes' column lines only where text can be read: a large model stays
-  // quick to draw, pan and zoom.
-  refresh() {
+  // quick to draw, pan and zoom. The elements are made for the view and a
+  // margin around it, and made again only once the view leaves that part
+  // (or the scale changed much): most frames of a pan move one transform.
+  refresh(force = false) {
     this.pending = 0;
     if (!this.boxLayer) return;
     const {x, y, k} = this.view;
-    const margin = 0.25 * Math.max(this.size.width, this.size.height) / k;
-    const left = -x / k - margin;
-    const top = -y / k - margin;
-    const right = (this.size.width - x) / k + margin;
-    const bottom = (this.size.height - y) / k + margin;
+    const left = -x / k;
+    const top = -y / k;
+    const right = (this.size.width - x) / k;
+    const bottom = (this.size.height - y) / k;
     const detail = k >= DETAIL_SCALE;
+    const s = this.seen;
+    if (!force && s && s.detail === detail && s.k / k < 1.5 && k / s.k < 1.5 && left >= s.left &&
+        top >= s.top && right <= s.right && bottom <= s.bottom) {
+      this.onView();
+      return;
+    }
+    const margin = 0.5 * Math.max(this.size.width, this.size.height) / k;
+    this.seen = {left: left - margin, top: top - margin, right: right + margin,
+      bottom: bottom + margin, k, detail};
+    this.drawNear(this.seen, detail);
+    this.onView();
+  }
+
+  drawNear({left, top, right, bottom}, detail) {
     const dragged = this.drag?.tables ?? [];
     for (const table of this.tables.values()) {
       const b = table.box;
@@ -152,7 +264,6 @@ export class DiagramView {
         arrow.line = null;
       }
     }
-    this.onView();
   }
 
   /** The name drawn for a table or column: its display name when those are shown. */
@@ -168,7 +279,7 @@ export class DiagramView {
       table.node = null;
       table.detailed = false;
     }
-    this.refresh();
+    this.refresh(true);
   }
 
   tableBox(table) {
@@ -249,6 +360,7 @@ export class DiagramView {
     }
     fitFrames(this.frames, this.tables);
     for (const f of this.frames) this.placeFrame(f);
+    this.version += 1;
   }
 
   /** Everything drawn: {x, y, width, height} in picture units. */
@@ -271,6 +383,16 @@ export class DiagramView {
 
   /** The part of the canvas not behind the panel: {width, height} from its top left. */
   visible() {
+    this.seenSize = this.measureVisible();
+    return this.seenSize;
+  }
+
+  /** visible() as last measured: no layout read while panning. */
+  visibleKnown() {
+    return this.seenSize ?? this.visible();
+  }
+
+  measureVisible() {
     const canvas = this.canvas.getBoundingClientRect();
     const panel = document.getElementById('panel');
     const right = panel && !panel.hidden ? Math.min(canvas.right, panel.getBoundingClientRect().left)
@@ -334,25 +456,30 @@ export class DiagramView {
    */
   changes(changes) {
     const ids = (kind, mark) => new Set(changes?.[kind]?.[mark] ?? []);
+    const before = this.columnMarks;
     this.columnMarks = new Map();
     for (const mark of ['added', 'changed', 'ended']) {
       this.setMark(mark, ids('tables', mark));
       for (const id of ids('columns', mark)) this.columnMarks.set(id, mark);
     }
-    for (const table of this.tables.values()) {
-      if (table.detailed) {
-        this.columnLines(table, false);
-        this.columnLines(table, true);
-      }
-    }
+    this.redrawColumns(before, this.columnMarks);
   }
 
   /** Marks column lines for a while: `marks` maps a column id to a class. */
   flashColumns(marks) {
     const before = this.columnFlash ?? new Map();
     this.columnFlash = marks;
+    this.redrawColumns(before, marks);
+  }
+
+  // The column lines drawn again of the columns whose mark differs between
+  // `before` and `now` (Maps of column id to a class).
+  redrawColumns(before, now) {
+    const differ = new Set([...now].filter(([id, mark]) => before.get(id) !== mark).map(([id]) => id));
+    for (const [id, mark] of before) if (now.get(id) !== mark) differ.add(id);
+    if (differ.size === 0) return;
     for (const table of this.tables.values()) {
-      if (table.detailed && table.columns.some((c) => marks.has(c.id) || before.has(c.id))) {
+      if (table.detailed && table.columns.some((c) => differ.has(c.id))) {
         this.columnLines(table, false);
         this.columnLines(table, true);
       }
