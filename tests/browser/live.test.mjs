@@ -85,7 +85,8 @@ const tableId = async (name) => {
   const m = await (await fetch(new URL(`/api/models/${model}`, base))).json();
   return m.diagram.tables.find((t) => t.name === name).id;
 };
-const viewport = (page) => page.$eval('#canvas g.viewport', (g) => g.getAttribute('transform'));
+// The view: the layer's transform and the picture's own (a pan within its slack).
+const viewport = (page) => page.$eval('#canvas g.viewport', (g) => `${g.getAttribute('transform')} ${g.ownerSVGElement.style.transform}`);
 const boxOf = (page, name) => page.evaluate((n) => {
   const g = [...document.querySelectorAll('g.table')]
       .find((t) => t.querySelector('text.name').textContent === n);

@@ -318,7 +318,8 @@ async function start() {
     onArrange: (frame) => arrange(frame, false).catch((e) => message(e.message)),
     onOpenFolder: openFolder,
     onView: () => {
-      $('scale').textContent = `${Math.round(view.view.k * 100)}%`;
+      const scale = `${Math.round(view.view.k * 100)}%`;
+      if ($('scale').textContent !== scale) $('scale').textContent = scale;
       minimap.draw();
     },
   });

@@ -60,6 +60,12 @@ export class DiagramView {
    */
   constructor(canvas, {onOpen, onMove, onArrange, onView, onOpenFolder}) {
     this.canvas = canvas;
+    // The svg reaches `slack` pixels past each side of the canvas (app.css):
+    // a pan of less moves it by a CSS transform only, which the browser
+    // composites without painting the picture again.
+    this.picture = canvas.querySelector('svg');
+    this.slack = Math.max(0, -parseFloat(getComputedStyle(this.picture).left) || 0);
+    this.placed = null;  // the view the picture's elements are drawn for
     this.onOpenFolder = onOpenFolder;
     this.onArrange = onArrange;
     this.onOpen = onOpen;
@@ -128,7 +134,8 @@ export class DiagramView {
     this.layer = svg('g', {class: 'viewport'}, this.frameLayer, this.boxLayer, this.arrowLayer);
     const marker = svg('marker', {id: 'arrow', viewBox: '0 0 10 10', refX: 10, refY: 5,
       markerWidth: 8, markerHeight: 8, orient: 'auto'}, svg('path', {d: 'M0,0 L10,5 L0,10 z'}));
-    show(this.canvas, svg('defs', {}, marker), this.layer);
+    show(this.picture, svg('defs', {}, marker), this.layer);
+    this.placed = null;
   }
 
   // The tables of `diagram` at their boxes of `layout`: a table whose names,
@@ -149,10 +156,9 @@ export class DiagramView {
         if (moved) diff.moved.add(t.id);
         was.box = box;
         was.folder = b.folder;
-        if (moved && was.node) {
-          was.node.dataset.folder = b.folder;
-          this.placeNode(was);
-        }
+        if (was.node) was.node.dataset.folder = b.folder;
+        // Also a box placed here (arrange) but not drawn there yet.
+        if (was.node && (moved || !same(was.placed, box))) this.placeNode(was);
         this.tables.set(t.id, was);
         continue;
       }
@@ -319,6 +325,7 @@ export class DiagramView {
   placeNode(table) {
     if (!table.node) return;
     const {x, y, width, height} = table.box;
+    table.placed = table.box;  // the box its element shows
     const [body, head] = table.node.querySelectorAll('rect');
     table.node.setAttribute('transform', `translate(${x},${y})`);
     table.node.dataset.x = x;
@@ -414,8 +421,27 @@ export class DiagramView {
 
   setView(view) {
     this.view = view;
-    this.layer?.setAttribute('transform', `translate(${view.x},${view.y}) scale(${view.k})`);
+    this.placeLayer();
     if (!this.pending) this.pending = requestAnimationFrame(() => this.refresh());
+  }
+
+  // The view: the picture moved by a transform of its own while the pan
+  // stays within the slack at the same scale, else its layer drawn afresh.
+  placeLayer() {
+    if (!this.layer) return;
+    const v = this.view;
+    const p = this.placed;
+    const dx = p ? v.x - p.x : 0;
+    const dy = p ? v.y - p.y : 0;
+    const room = 0.9 * this.slack;
+    if (p && p.k === v.k && Math.abs(dx) <= room && Math.abs(dy) <= room) {
+      this.picture.style.transform = `translate(${dx}px,${dy}px)`;
+      return;
+    }
+    this.placed = {...v};
+    this.picture.style.transform = '';
+    this.layer.setAttribute('transform',
+        `translate(${v.x + this.slack},${v.y + this.slack}) scale(${v.k})`);
   }
 
   /** Centres the picture point (x, y) in the visible part, at scale `k`. */
