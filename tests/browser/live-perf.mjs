@@ -82,25 +82,28 @@ try {
   figure('edit round trip, request to redraw painted', trips.map((t) => t[0]));
   figure('  its page part, answers arrived to redraw painted', trips.map((t) => t[1]));
 
-  // A point of the background to drag the view by.
-  const spot = await page.evaluate(() => {
-    for (let y = 120; y < 800; y += 17) {
-      for (let x = 40; x < 1300; x += 17) {
-        const e = document.elementFromPoint(x, y);
-        if (e && !e.closest('g.table') && !e.classList.contains('frame-head') && e.closest('#canvas')) return {x, y};
-      }
-    }
-    return null;
-  });
-  if (!spot) throw new Error('no background to drag the view by');
   const frames = [];
   const perFrame = [];
   for (let i = 0; i < repeats; ++i) {
+    const sign = i % 2 ? -1 : 1;
+    // A point of the background to drag the view by, found anew each run
+    // (the picture moved), from which the drag stays in the window.
+    const spot = await page.evaluate((dir) => {
+      for (let y = 120; y < 800; y += 17) {
+        for (let x = 40; x < 1300; x += 17) {
+          const end = {x: x + dir * 480, y: y + dir * 180};
+          if (end.x < 10 || end.x > 1390 || end.y < 10 || end.y > 850) continue;
+          const e = document.elementFromPoint(x, y);
+          if (e && !e.closest('g.table') && !e.matches('.frame-head, .arrange') && e.closest('#canvas')) return {x, y};
+        }
+      }
+      return null;
+    }, sign);
+    if (!spot) throw new Error('no background to drag the view by');
     await page.tracing.start({categories: ['devtools.timeline', 'disabled-by-default-devtools.timeline.frame',
       'toplevel']});
     await page.mouse.move(spot.x, spot.y);
     await page.mouse.down();
-    const sign = i % 2 ? -1 : 1;
     for (let s = 1; s <= 60; ++s) await page.mouse.move(spot.x + sign * 8 * s, spot.y + sign * 3 * s);
     await page.mouse.up();
     const trace = JSON.parse(new TextDecoder().decode(await page.tracing.stop()));

@@ -31,15 +31,30 @@ function elbow(arrow) {
   return [[sx, y], [mid, y], [mid, end], [ex, end]];
 }
 
-// Whether two values read from JSON are the same.
+// Whether two values read from JSON are the same (plain loops: it runs for
+// every table and column of a model at each redraw).
 function same(a, b) {
   if (a === b) return true;
   if (typeof a !== 'object' || typeof b !== 'object' || a === null || b === null) return false;
   if (Array.isArray(a)) {
-    return Array.isArray(b) && a.length === b.length && a.every((v, i) => same(v, b[i]));
+    if (!Array.isArray(b) || a.length !== b.length) return false;
+    for (let i = 0; i < a.length; ++i) if (!same(a[i], b[i])) return false;
+    return true;
   }
-  const keys = Object.keys(a);
-  return keys.length === Object.keys(b).length && keys.every((key) => same(a[key], b[key]));
+  let count = 0;
+  for (const key in a) {
+    if (!same(a[key], b[key])) return false;
+    ++count;
+  }
+  for (const key in b) if (--count < 0) return false;
+  return true;
+}
+
+// Whether two routes ([[x, y], ...]) are the same.
+function samePoints(a, b) {
+  if (a.length !== b.length) return false;
+  for (let i = 0; i < a.length; ++i) if (a[i][0] !== b[i][0] || a[i][1] !== b[i][1]) return false;
+  return true;
 }
 
 // Whether the table drawn (`drawn`: a table of the diagram with its box)
@@ -89,7 +104,10 @@ export class DiagramView {
     });
     // visibleKnown() measures again once the canvas or the panel changed
     // size (or the panel was shown or hidden).
-    const resized = new ResizeObserver(() => { this.seenSize = null; });
+    const resized = new ResizeObserver(() => {
+      this.seenSize = null;
+      this.size = canvas.getBoundingClientRect();
+    });
     resized.observe(canvas);
     const panel = document.getElementById('panel');
     if (panel) resized.observe(panel);
@@ -108,17 +126,28 @@ export class DiagramView {
     this.measures = diagram.measures;
     this.canvas.classList.toggle('movable', this.movable);
     if (fresh) this.makeLayers();
-    const diff = this.placeTables(diagram, layout, fresh);
-    this.frames = layout.frames.map((f) => ({...f, box: {x: f.x, y: f.y, width: f.width,
-      height: f.height}}));
-    this.drawFrames();
-    this.placeArrows(layout.arrows);
+    const {diff, touched} = this.placeTables(diagram, layout, fresh);
+    // The frames are few: drawn anew when they differ from those drawn.
+    if (fresh || this.movable !== this.framesMovable || !same(this.framesDrawn, layout.frames)) {
+      this.framesDrawn = layout.frames;
+      this.framesMovable = this.movable;
+      this.frames = layout.frames.map((f) => ({...f, box: {x: f.x, y: f.y, width: f.width,
+        height: f.height}}));
+      this.drawFrames();
+    }
+    const made = this.placeArrows(layout.arrows);
     this.version += 1;
-    this.size = this.canvas.getBoundingClientRect();
-    this.seen = null;
-    if (keepView) this.setView(this.view);
-    else this.fit();
-    this.refresh(true);
+    if (fresh || !this.seen) {
+      this.size = this.canvas.getBoundingClientRect();
+      this.seen = null;
+      if (keepView) this.setView(this.view);
+      else this.fit();
+      this.refresh(true);
+    } else {
+      // The view stays: only what is new or moved may need elements.
+      this.drawNear(this.seen, this.seen.detail, touched, made);
+      this.onView();
+    }
     return diff;
   }
 
@@ -145,6 +174,7 @@ export class DiagramView {
     const boxes = new Map(layout.boxes.map((b) => [b.table, b]));
     const old = this.tables;
     const diff = {added: new Set(), changed: new Set(), moved: new Set(), columns: new Map()};
+    const touched = [];  // tables new, changed or moved
     this.tables = new Map();
     for (const t of diagram.tables) {
       const b = boxes.get(t.id);
@@ -159,6 +189,7 @@ export class DiagramView {
         if (was.node) was.node.dataset.folder = b.folder;
         // Also a box placed here (arrange) but not drawn there yet.
         if (was.node && (moved || !same(was.placed, box))) this.placeNode(was);
+        if (moved) touched.push(was);
         this.tables.set(t.id, was);
         continue;
       }
@@ -173,30 +204,37 @@ export class DiagramView {
       } else {
         diff.added.add(t.id);
       }
-      this.tables.set(t.id, {...t, box, folder: b.folder, node: null, detailed: false,
-        marks: was?.marks ?? new Set()});
+      const table = {...t, box, folder: b.folder, node: null, detailed: false,
+        marks: was?.marks ?? new Set()};
+      touched.push(table);
+      this.tables.set(t.id, table);
     }
     for (const gone of old.values()) gone.node?.remove();
-    return diff;
+    return {diff, touched};
   }
 
   // The arrows of `layout`: one whose ends and route are as drawn keeps its
-  // element; arrows get their elements in refresh(), as boxes do.
+  // element; arrows get their elements in refresh(), as boxes do. Answers
+  // the arrows made anew.
   placeArrows(arrows) {
-    const old = new Map((this.arrows ?? []).map((a) => [`${a.from.id}/${a.row}`, a]));
+    const old = new Map();
+    for (const a of this.arrows ?? []) old.set(`${a.from.id}/${a.row}`, a);
+    const made = [];
     this.arrows = arrows.map((a) => {
       const from = this.tables.get(a.table);
       const to = this.tables.get(a.to);
       const key = `${a.table}/${a.row}`;
       const was = old.get(key);
       old.delete(key);
-      if (was && was.from === from && was.to === to && same(was.points, a.points)) return was;
+      if (was && was.from === from && was.to === to && samePoints(was.points, a.points)) return was;
       was?.line?.remove();
       const arrow = {from, row: a.row, to, points: a.points, line: null};
       this.placeArrow(arrow);
+      made.push(arrow);
       return arrow;
     });
     for (const gone of old.values()) gone.line?.remove();
+    return made;
   }
 
   drawFrames() {
@@ -248,9 +286,11 @@ export class DiagramView {
     this.onView();
   }
 
-  drawNear({left, top, right, bottom}, detail) {
+  // Elements for the tables and arrows (all, or those given) in the part
+  // of the picture given; those outside it lose theirs.
+  drawNear({left, top, right, bottom}, detail, tables = this.tables.values(), arrows = this.arrows ?? []) {
     const dragged = this.drag?.tables ?? [];
-    for (const table of this.tables.values()) {
+    for (const table of tables) {
       const b = table.box;
       const near = b.x < right && b.x + b.width > left && b.y < bottom && b.y + b.height > top;
       if (near && !table.node) this.boxLayer.append(this.tableBox(table));
@@ -261,7 +301,7 @@ export class DiagramView {
       }
       if (table.node && detail !== table.detailed) this.columnLines(table, detail);
     }
-    for (const arrow of this.arrows ?? []) {
+    for (const arrow of arrows) {
       const b = arrow.bounds;
       const near = b.x < right && b.right > left && b.y < bottom && b.bottom > top;
       if (near && !arrow.line) this.arrowLayer.append(this.arrowLine(arrow));
