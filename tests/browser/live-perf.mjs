@@ -3,10 +3,12 @@
 // per folder) with `qms model apply` in a new folder, serves it and prints
 // the median and the spread (lowest - highest) over REPEATS runs of:
 // - an edit's round trip: from the page sending a PATCH of a table's
-//   display name to the redraw painted (refreshModel() of live.js);
-// - panning: the time between frames drawn while the view is dragged, from
-//   a Chrome trace (page.tracing), and the renderer's main-thread work per
-//   frame;
+//   display name to the redraw painted (refreshModel() of live.js), and its
+//   page part: from the redraw's answers arrived (Resource Timing) to the
+//   redraw painted, and the renderer main thread's work in it (a trace);
+// - panning: the time between frames drawn while the view is dragged (from
+//   a background point found anew for each run), from a Chrome trace
+//   (page.tracing), and the renderer's main-thread work per frame;
 // - a change by another process (`qms column change`): from the command's
 //   start, and from its end, to the redraw painted.
 //   node tests/browser/live-perf.mjs QMS [TABLES=2000] [REPEATS=7]
@@ -62,8 +64,22 @@ try {
   }
   const first = await page.$eval('g.table', (g) => Number(g.dataset.id));
 
+  // The renderer main thread's busy time in a trace from the end of the
+  // last answer loaded of those whose address holds `route`.
+  const busyAfterAnswers = (events, route) => {
+    const main = new Set(events.filter((e) => e.name === 'thread_name' && e.args.name === 'CrRendererMain')
+        .map((e) => `${e.pid}:${e.tid}`));
+    const asked = new Set(events.filter((e) => e.name === 'ResourceSendRequest' &&
+        e.args.data.url.includes(route)).map((e) => e.args.data.requestId));
+    const from = Math.max(...events.filter((e) => e.name === 'ResourceFinish' &&
+        asked.has(e.args.data.requestId)).map((e) => e.ts));
+    return events.filter((e) => e.ph === 'X' && /RunTask$/.test(e.name) && main.has(`${e.pid}:${e.tid}`) &&
+        e.ts >= from).reduce((sum, e) => sum + (e.dur || 0) / 1000, 0);
+  };
   const trips = [];
+  const busy = [];
   for (let i = 0; i < repeats; ++i) {
+    await page.tracing.start({categories: ['devtools.timeline', 'toplevel']});
     trips.push(await page.evaluate(async (m, t, n) => {
       const {refreshModel} = await import('/live.js');
       const start = performance.now();
@@ -78,9 +94,12 @@ try {
       const arrived = Math.max(...answers.map((r) => r.responseEnd));
       return [performance.now() - start, Number(document.body.dataset.liveDrawnMs) - arrived];
     }, model, first, i));
+    const trace = JSON.parse(new TextDecoder().decode(await page.tracing.stop()));
+    busy.push(busyAfterAnswers(trace.traceEvents, `/api/models/${model}`));
   }
   figure('edit round trip, request to redraw painted', trips.map((t) => t[0]));
   figure('  its page part, answers arrived to redraw painted', trips.map((t) => t[1]));
+  figure('  the page\'s main-thread work in that part', busy);
 
   const frames = [];
   const perFrame = [];
