@@ -6,6 +6,7 @@
 // the event stream lost when the server stops, said so, and back (with what
 // changed meanwhile) when it runs again on the same port; "Arrange" and
 // "Reset layout" move boxes, which stay where they went after a reload.
+// After each change both pages draw exactly what the server answers.
 //
 //   node live.test.mjs QMS ARTIFACT_FOLDER      (run.sh checks what it needs)
 import assert from 'node:assert/strict';

@@ -126,7 +126,7 @@ export class DiagramView {
     this.measures = diagram.measures;
     this.canvas.classList.toggle('movable', this.movable);
     if (fresh) this.makeLayers();
-    const {diff, touched} = this.placeTables(diagram, layout, fresh);
+    const {diff, touched} = this.placeTables(diagram, layout);
     // The frames are few: drawn anew when they differ from those drawn.
     if (fresh || this.movable !== this.framesMovable || !same(this.framesDrawn, layout.frames)) {
       this.framesDrawn = layout.frames;
@@ -167,10 +167,11 @@ export class DiagramView {
     this.placed = null;
   }
 
-  // The tables of `diagram` at their boxes of `layout`: a table whose names,
-  // columns and folder are as drawn keeps its box element (moved if its box
-  // moved); a changed one gets a new element, a deleted one loses its.
-  placeTables(diagram, layout, fresh) {
+  // The tables of `diagram` at their boxes of `layout`: a table whose names
+  // and columns are as drawn keeps its box element (moved if its box or
+  // folder changed); a changed one gets a new element, a deleted one loses
+  // its. Answers what differs and the tables new, changed or moved.
+  placeTables(diagram, layout) {
     const boxes = new Map(layout.boxes.map((b) => [b.table, b]));
     const old = this.tables;
     const diff = {added: new Set(), changed: new Set(), moved: new Set(), columns: new Map()};
