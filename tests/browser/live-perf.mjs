@@ -3,10 +3,12 @@
 // per folder) with `qms model apply` in a new folder, serves it and prints
 // the median and the spread (lowest - highest) over REPEATS runs of:
 // - an edit's round trip: from the page sending a PATCH of a table's
-//   display name to the redraw painted (refreshModel() of live.js);
-// - panning: the time between frames drawn while the view is dragged, from
-//   a Chrome trace (page.tracing), and the renderer's main-thread work per
-//   frame;
+//   display name to the redraw painted (refreshModel() of live.js), and its
+//   page part: from the redraw's answers arrived (Resource Timing) to the
+//   redraw painted, and the renderer main thread's work in it (a trace);
+// - panning: the time between frames drawn while the view is dragged (from
+//   a background point found anew for each run), from a Chrome trace
+//   (page.tracing), and the renderer's main-thread work per frame;
 // - a change by another process (`qms column change`): from the command's
 //   start, and from its end, to the redraw painted.
 //   node tests/browser/live-perf.mjs QMS [TABLES=2000] [REPEATS=7]
@@ -48,6 +50,7 @@ const server = await startServer(qms, work);
 const browser = await launch();
 try {
   const page = await pageWithToken(browser, server.token, 1400, 860);
+  page.on('pageerror', (e) => console.error(`page error: ${e}`));
   started = Date.now();
   await page.goto(`${server.base}#/model/${model}`);
   await page.waitForFunction(() => document.body.dataset.drawnMs, {timeout: 120000});
@@ -61,8 +64,22 @@ try {
   }
   const first = await page.$eval('g.table', (g) => Number(g.dataset.id));
 
+  // The renderer main thread's busy time in a trace from the end of the
+  // last answer loaded of those whose address holds `route`.
+  const busyAfterAnswers = (events, route) => {
+    const main = new Set(events.filter((e) => e.name === 'thread_name' && e.args.name === 'CrRendererMain')
+        .map((e) => `${e.pid}:${e.tid}`));
+    const asked = new Set(events.filter((e) => e.name === 'ResourceSendRequest' &&
+        e.args.data.url.includes(route)).map((e) => e.args.data.requestId));
+    const from = Math.max(...events.filter((e) => e.name === 'ResourceFinish' &&
+        asked.has(e.args.data.requestId)).map((e) => e.ts));
+    return events.filter((e) => e.ph === 'X' && /RunTask$/.test(e.name) && main.has(`${e.pid}:${e.tid}`) &&
+        e.ts >= from).reduce((sum, e) => sum + (e.dur || 0) / 1000, 0);
+  };
   const trips = [];
+  const busy = [];
   for (let i = 0; i < repeats; ++i) {
+    await page.tracing.start({categories: ['devtools.timeline', 'toplevel']});
     trips.push(await page.evaluate(async (m, t, n) => {
       const {refreshModel} = await import('/live.js');
       const start = performance.now();
@@ -70,31 +87,42 @@ try {
         headers: {'Content-Type': 'application/json', 'X-QMS-Token': sessionStorage.getItem('qms-write-token')},
         body: JSON.stringify({display: `Round trip ${n}`})});
       if (!answer.ok) throw new Error(await answer.text());
+      performance.clearResourceTimings();
       await refreshModel();
-      return performance.now() - start;
+      // The page's part: from the last answer of the redraw's GETs to the redraw painted.
+      const answers = performance.getEntriesByType('resource').filter((r) => r.name.includes(`/api/models/${m}`));
+      const arrived = Math.max(...answers.map((r) => r.responseEnd));
+      return [performance.now() - start, Number(document.body.dataset.liveDrawnMs) - arrived];
     }, model, first, i));
+    const trace = JSON.parse(new TextDecoder().decode(await page.tracing.stop()));
+    busy.push(busyAfterAnswers(trace.traceEvents, `/api/models/${model}`));
   }
-  figure('edit round trip, request to redraw painted', trips);
+  figure('edit round trip, request to redraw painted', trips.map((t) => t[0]));
+  figure('  its page part, answers arrived to redraw painted', trips.map((t) => t[1]));
+  figure('  the page\'s main-thread work in that part', busy);
 
-  // A point of the background to drag the view by.
-  const spot = await page.evaluate(() => {
-    for (let y = 120; y < 800; y += 17) {
-      for (let x = 40; x < 1300; x += 17) {
-        const e = document.elementFromPoint(x, y);
-        if (e && !e.closest('g.table') && !e.classList.contains('frame-head') && e.closest('#canvas')) return {x, y};
-      }
-    }
-    return null;
-  });
-  if (!spot) throw new Error('no background to drag the view by');
   const frames = [];
   const perFrame = [];
   for (let i = 0; i < repeats; ++i) {
+    const sign = i % 2 ? -1 : 1;
+    // A point of the background to drag the view by, found anew each run
+    // (the picture moved), from which the drag stays in the window.
+    const spot = await page.evaluate((dir) => {
+      for (let y = 120; y < 800; y += 17) {
+        for (let x = 40; x < 1300; x += 17) {
+          const end = {x: x + dir * 480, y: y + dir * 180};
+          if (end.x < 10 || end.x > 1390 || end.y < 10 || end.y > 850) continue;
+          const e = document.elementFromPoint(x, y);
+          if (e && !e.closest('g.table') && !e.matches('.frame-head, .arrange') && e.closest('#canvas')) return {x, y};
+        }
+      }
+      return null;
+    }, sign);
+    if (!spot) throw new Error('no background to drag the view by');
     await page.tracing.start({categories: ['devtools.timeline', 'disabled-by-default-devtools.timeline.frame',
       'toplevel']});
     await page.mouse.move(spot.x, spot.y);
     await page.mouse.down();
-    const sign = i % 2 ? -1 : 1;
     for (let s = 1; s <= 60; ++s) await page.mouse.move(spot.x + sign * 8 * s, spot.y + sign * 3 * s);
     await page.mouse.up();
     const trace = JSON.parse(new TextDecoder().decode(await page.tracing.stop()));

@@ -6,6 +6,7 @@
 // the event stream lost when the server stops, said so, and back (with what
 // changed meanwhile) when it runs again on the same port; "Arrange" and
 // "Reset layout" move boxes, which stay where they went after a reload.
+// After each change both pages draw exactly what the server answers.
 //
 //   node live.test.mjs QMS ARTIFACT_FOLDER      (run.sh checks what it needs)
 import assert from 'node:assert/strict';
@@ -85,7 +86,8 @@ const tableId = async (name) => {
   const m = await (await fetch(new URL(`/api/models/${model}`, base))).json();
   return m.diagram.tables.find((t) => t.name === name).id;
 };
-const viewport = (page) => page.$eval('#canvas g.viewport', (g) => g.getAttribute('transform'));
+// The view: the layer's transform and the picture's own (a pan within its slack).
+const viewport = (page) => page.$eval('#canvas g.viewport', (g) => `${g.getAttribute('transform')} ${g.ownerSVGElement.style.transform}`);
 const boxOf = (page, name) => page.evaluate((n) => {
   const g = [...document.querySelectorAll('g.table')]
       .find((t) => t.querySelector('text.name').textContent === n);
@@ -105,6 +107,33 @@ const drag = async (page, from, dx, dy) => {
   await page.mouse.up();
   await page.waitForFunction(() => document.body.dataset.lastWriteMs);
 };
+// What a page draws and what the server says it should (a redraw replaces
+// only what changed: no box, column line or arrow may be left as it was):
+// each box's name, place and column lines, and each arrow's route.
+const drawn = (page) => page.evaluate(() => ({
+  boxes: [...document.querySelectorAll('g.table')].map((g) => [g.querySelector('text.name').textContent,
+    g.dataset.x, g.dataset.y, ...[...g.querySelectorAll('text.column')].map((c) => c.textContent)].join(' ')).sort(),
+  arrows: [...document.querySelectorAll('polyline.reference')].map((l) => l.getAttribute('points')).sort()}));
+async function serverPicture() {
+  const get = async (route) => (await fetch(new URL(route, base))).json();
+  const [{diagram}, layout] = [await get(`/api/models/${model}`), await get(`/api/models/${model}/layout`)];
+  const at = new Map(layout.boxes.map((b) => [b.table, b]));
+  return {boxes: diagram.tables.map((t) => [t.name, at.get(t.id).x, at.get(t.id).y,
+    ...t.columns.map((c) => `${c.name}: ${c.type}`)].join(' ')).sort(),
+  arrows: layout.arrows.map((a) => a.points.map((p) => p.join(',')).join(' ')).sort()};
+}
+// Waits (up to 2 s: a change may come as several events) for the page to
+// draw what the server says, then compares them.
+async function drawsServer(page) {
+  const want = await serverPicture();
+  const until = Date.now() + 2000;
+  let seen = await drawn(page);
+  while (JSON.stringify(seen) !== JSON.stringify(want) && Date.now() < until) {
+    await new Promise((r) => setTimeout(r, 100));
+    seen = await drawn(page);
+  }
+  assert.deepEqual(seen, want, 'the page draws the model as the server has it');
+}
 // Every write of the page answered (the event stream stays open).
 const settled = (page) => page.waitForNetworkIdle({idleTime: 400, concurrency: 1, timeout: 10000});
 
@@ -133,6 +162,7 @@ try {
   assert.match((await boxOf(b, 'Order')).classes, /live-changed/);
   assert.match((await boxOf(b, 'Customer')).classes, /selected/);
   assert.ok(await b.evaluate(() => window.notReloaded));
+  await drawsServer(b);
   await b.waitForFunction(() => !document.querySelector('g.table[class*="live-"]'), {timeout: 8000});
   step('an edit in one browser is drawn in the other within 1 s, pan, zoom and panel kept, marked for a while');
 
@@ -142,12 +172,15 @@ try {
   await a.waitForFunction(() => [...document.querySelectorAll('g.table text.name')]
       .some((t) => t.textContent === 'Invoice'), {timeout: LIVE});
   assert.ok(await b.evaluate(() => window.notReloaded), 'no reload');
+  await drawsServer(a);
+  await drawsServer(b);
   step('a table added by qms in another process is drawn in both without a reload');
 
   await run('table', 'delete', 'Sales', 'Customer');
   await b.waitForFunction(() => document.querySelector('#panel').hidden &&
       /Customer has been deleted/.test(document.querySelector('#message').textContent), {timeout: LIVE});
   assert.equal(await boxOf(b, 'Customer'), null);
+  await drawsServer(b);
   step('the open panel of a table deleted meanwhile closes, saying so');
 
   // The server stops: the page says so; a change made meanwhile is drawn
@@ -179,6 +212,8 @@ try {
   const arranged = await boxes(a);
   assert.notDeepEqual(arranged, dragged, 'Arrange moved boxes');
   await b.waitForFunction(() => document.querySelector('g.table.live-moved'), {timeout: LIVE});
+  await drawsServer(a);
+  await drawsServer(b);
   await a.reload();
   await a.waitForFunction(() => document.body.dataset.drawnMs);
   assert.deepEqual(await boxes(a), arranged, 'arranged boxes after a reload');

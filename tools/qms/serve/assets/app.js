@@ -2,7 +2,7 @@
 // qms diagram draws it. Every name is put in as text, never as HTML.
 import {get, message, put, setToken, token} from './api.js';
 import {showLegend} from './compare.js';
-import {markChanges, refreshModel, snapshot, startLive} from './live.js';
+import {markChanges, refreshModel, startLive} from './live.js';
 import {DiagramView} from './diagram.js';
 import {el, show} from './dom.js';
 import {EditTools} from './edit-tools.js';
@@ -83,7 +83,7 @@ async function showModel(id, compare, keep = false) {
     compare ? get(`/api/models/${id}/diff?from=${compare}`) : null]);
   // A redraw that another model's showing overtook (an upgrade went to the new version).
   if (keep && (current?.id !== id || shown.kind !== 'model')) return;
-  const before = keep ? snapshot(view) : null;
+  const arrived = performance.now();
   const openName = keep && openId !== null ? view.tables.get(openId)?.name : null;
   current = model;
   shown = {kind: 'model', id};
@@ -103,7 +103,7 @@ async function showModel(id, compare, keep = false) {
         el('option', {value: v.version, text: `version ${v.version}`})));
   $('compare').value = model.compare ? String(model.compare) : '';
   view.movable = !info.readOnly;
-  view.draw(model.diagram, layout, keep);
+  const redrawn = view.draw(model.diagram, layout, keep);
   // "changes" (what differs from another version, diagram::Changes on the
   // server) is present only in an answer that compares two versions: the
   // tables and columns that version has and this one has not are drawn too.
@@ -111,12 +111,14 @@ async function showModel(id, compare, keep = false) {
   showLegend($('legend'), model.compare, model.changes, diff, (tid) => view.focus(tid));
   search();
   if (keep) {
-    markChanges(view, before);
+    markChanges(view, redrawn);
     await reopenPanel(openName);
   }
   // Drawn once the browser has painted the new picture.
   await new Promise((painted) => requestAnimationFrame(() => requestAnimationFrame(() => {
     document.body.dataset[keep ? 'liveDrawnMs' : 'drawnMs'] = performance.now().toFixed(1);
+    // The page's part: from the answers arriving to the redraw painted.
+    document.body.dataset.pageMs = (performance.now() - arrived).toFixed(1);
     painted();
   })));
 }
@@ -328,7 +330,8 @@ async function start() {
     onArrange: (frame) => arrange(frame, false).catch((e) => message(e.message)),
     onOpenFolder: openFolder,
     onView: () => {
-      $('scale').textContent = `${Math.round(view.view.k * 100)}%`;
+      const scale = `${Math.round(view.view.k * 100)}%`;
+      if ($('scale').textContent !== scale) $('scale').textContent = scale;
       minimap.draw();
     },
   });

@@ -31,6 +31,39 @@ function elbow(arrow) {
   return [[sx, y], [mid, y], [mid, end], [ex, end]];
 }
 
+// Whether two values read from JSON are the same (plain loops: it runs for
+// every table and column of a model at each redraw).
+function same(a, b) {
+  if (a === b) return true;
+  if (typeof a !== 'object' || typeof b !== 'object' || a === null || b === null) return false;
+  if (Array.isArray(a)) {
+    if (!Array.isArray(b) || a.length !== b.length) return false;
+    for (let i = 0; i < a.length; ++i) if (!same(a[i], b[i])) return false;
+    return true;
+  }
+  let count = 0;
+  for (const key in a) {
+    if (!same(a[key], b[key])) return false;
+    ++count;
+  }
+  for (const key in b) if (--count < 0) return false;
+  return true;
+}
+
+// Whether two routes ([[x, y], ...]) are the same.
+function samePoints(a, b) {
+  if (a.length !== b.length) return false;
+  for (let i = 0; i < a.length; ++i) if (a[i][0] !== b[i][0] || a[i][1] !== b[i][1]) return false;
+  return true;
+}
+
+// Whether the table drawn (`drawn`: a table of the diagram with its box)
+// shows what `table` of a newer diagram holds.
+function sameTable(drawn, table) {
+  for (const key in table) if (!same(drawn[key], table[key])) return false;
+  return true;
+}
+
 export class DiagramView {
   /**
    * `onOpen(table)` when a box is clicked; `onMove(tables)` when boxes were
@@ -42,6 +75,12 @@ export class DiagramView {
    */
   constructor(canvas, {onOpen, onMove, onArrange, onView, onOpenFolder}) {
     this.canvas = canvas;
+    // The svg reaches `slack` pixels past each side of the canvas (app.css):
+    // a pan of less moves it by a CSS transform only, which the browser
+    // composites without painting the picture again.
+    this.picture = canvas.querySelector('svg');
+    this.slack = Math.max(0, -parseFloat(getComputedStyle(this.picture).left) || 0);
+    this.placed = null;  // the view the picture's elements are drawn for
     this.onOpenFolder = onOpenFolder;
     this.onArrange = onArrange;
     this.onOpen = onOpen;
@@ -52,6 +91,8 @@ export class DiagramView {
     this.displayNames = false;
     this.tables = new Map();
     this.frames = [];
+    this.columnMarks = new Map();
+    this.version = 0;  // counts the changes of what is drawn (for the minimap)
     canvas.addEventListener('pointerdown', (e) => this.pointerDown(e));
     canvas.addEventListener('pointermove', (e) => this.pointerMove(e));
     canvas.addEventListener('pointerup', (e) => this.pointerUp(e));
@@ -61,39 +102,140 @@ export class DiagramView {
       this.size = canvas.getBoundingClientRect();
       this.setView(this.view);
     });
+    // visibleKnown() measures again once the canvas or the panel changed
+    // size (or the panel was shown or hidden).
+    const resized = new ResizeObserver(() => {
+      this.seenSize = null;
+      this.size = canvas.getBoundingClientRect();
+    });
+    resized.observe(canvas);
+    const panel = document.getElementById('panel');
+    if (panel) resized.observe(panel);
   }
 
-  /** Draws `diagram` in `layout`; `keepView` keeps pan and zoom. */
+  /**
+   * Draws `diagram` in `layout`; `keepView` keeps pan and zoom and redraws
+   * only the boxes and arrows that differ from what is drawn. Answers what
+   * differs: {added, changed, moved} (Sets of table ids; changed: names or
+   * columns) and `columns` (a Map of column id to 'live-added' or
+   * 'live-changed', for the columns of changed tables).
+   */
   draw(diagram, layout, keepView = false) {
+    const fresh = !keepView || !this.boxLayer || !same(this.measures, diagram.measures);
     this.diagram = diagram;
     this.measures = diagram.measures;
     this.canvas.classList.toggle('movable', this.movable);
-    const boxes = new Map(layout.boxes.map((b) => [b.table, b]));
-    const old = this.tables;
-    this.tables = new Map(diagram.tables.map((t) => {
-      const b = boxes.get(t.id);
-      return [t.id, {...t, box: {x: b.x, y: b.y, width: b.width, height: b.height},
-        folder: b.folder, node: null, detailed: false, marks: old.get(t.id)?.marks ?? new Set()}];
-    }));
-    this.frames = layout.frames.map((f) => ({...f, box: {x: f.x, y: f.y, width: f.width,
-      height: f.height}}));
-    this.columnMarks ??= new Map();
+    if (fresh) this.makeLayers();
+    const {diff, touched} = this.placeTables(diagram, layout);
+    // The frames are few: drawn anew when they differ from those drawn.
+    if (fresh || this.movable !== this.framesMovable || !same(this.framesDrawn, layout.frames)) {
+      this.framesDrawn = layout.frames;
+      this.framesMovable = this.movable;
+      this.frames = layout.frames.map((f) => ({...f, box: {x: f.x, y: f.y, width: f.width,
+        height: f.height}}));
+      this.drawFrames();
+    }
+    const made = this.placeArrows(layout.arrows);
+    this.version += 1;
+    if (fresh || !this.seen) {
+      this.size = this.canvas.getBoundingClientRect();
+      this.seen = null;
+      if (keepView) this.setView(this.view);
+      else this.fit();
+      this.refresh(true);
+    } else {
+      // The view stays: only what is new or moved may need elements.
+      this.drawNear(this.seen, this.seen.detail, touched, made);
+      this.onView();
+    }
+    return diff;
+  }
+
+  makeLayers() {
+    for (const table of this.tables.values()) {
+      table.node = null;
+      table.detailed = false;
+    }
+    for (const arrow of this.arrows ?? []) arrow.line = null;
     this.frameLayer = svg('g', {class: 'frames'});
     this.arrowLayer = svg('g', {class: 'references'});
     this.boxLayer = svg('g', {class: 'tables'});
     this.layer = svg('g', {class: 'viewport'}, this.frameLayer, this.boxLayer, this.arrowLayer);
     const marker = svg('marker', {id: 'arrow', viewBox: '0 0 10 10', refX: 10, refY: 5,
       markerWidth: 8, markerHeight: 8, orient: 'auto'}, svg('path', {d: 'M0,0 L10,5 L0,10 z'}));
-    show(this.canvas, svg('defs', {}, marker), this.layer);
-    this.drawFrames();
-    // Arrows get their elements in refresh(), as boxes do.
-    this.arrows = layout.arrows.map((a) => ({from: this.tables.get(a.table), row: a.row,
-      to: this.tables.get(a.to), points: a.points, line: null}));
-    for (const arrow of this.arrows) this.placeArrow(arrow);
-    this.size = this.canvas.getBoundingClientRect();
-    if (keepView) this.setView(this.view);
-    else this.fit();
-    this.refresh();
+    show(this.picture, svg('defs', {}, marker), this.layer);
+    this.placed = null;
+  }
+
+  // The tables of `diagram` at their boxes of `layout`: a table whose names
+  // and columns are as drawn keeps its box element (moved if its box or
+  // folder changed); a changed one gets a new element, a deleted one loses
+  // its. Answers what differs and the tables new, changed or moved.
+  placeTables(diagram, layout) {
+    const boxes = new Map(layout.boxes.map((b) => [b.table, b]));
+    const old = this.tables;
+    const diff = {added: new Set(), changed: new Set(), moved: new Set(), columns: new Map()};
+    const touched = [];  // tables new, changed or moved
+    this.tables = new Map();
+    for (const t of diagram.tables) {
+      const b = boxes.get(t.id);
+      const box = {x: b.x, y: b.y, width: b.width, height: b.height};
+      const was = old.get(t.id);
+      old.delete(t.id);
+      if (was && sameTable(was, t)) {
+        const moved = !same(was.box, box) || was.folder !== b.folder;
+        if (moved) diff.moved.add(t.id);
+        was.box = box;
+        was.folder = b.folder;
+        if (was.node) was.node.dataset.folder = b.folder;
+        // Also a box placed here (arrange) but not drawn there yet.
+        if (was.node && (moved || !same(was.placed, box))) this.placeNode(was);
+        if (moved) touched.push(was);
+        this.tables.set(t.id, was);
+        continue;
+      }
+      if (was) {
+        was.node?.remove();
+        diff.changed.add(t.id);
+        const columns = new Map(was.columns.map((c) => [c.id, c]));
+        for (const c of t.columns) {
+          if (!columns.has(c.id)) diff.columns.set(c.id, 'live-added');
+          else if (!same(columns.get(c.id), c)) diff.columns.set(c.id, 'live-changed');
+        }
+      } else {
+        diff.added.add(t.id);
+      }
+      const table = {...t, box, folder: b.folder, node: null, detailed: false,
+        marks: was?.marks ?? new Set()};
+      touched.push(table);
+      this.tables.set(t.id, table);
+    }
+    for (const gone of old.values()) gone.node?.remove();
+    return {diff, touched};
+  }
+
+  // The arrows of `layout`: one whose ends and route are as drawn keeps its
+  // element; arrows get their elements in refresh(), as boxes do. Answers
+  // the arrows made anew.
+  placeArrows(arrows) {
+    const old = new Map();
+    for (const a of this.arrows ?? []) old.set(`${a.from.id}/${a.row}`, a);
+    const made = [];
+    this.arrows = arrows.map((a) => {
+      const from = this.tables.get(a.table);
+      const to = this.tables.get(a.to);
+      const key = `${a.table}/${a.row}`;
+      const was = old.get(key);
+      old.delete(key);
+      if (was && was.from === from && was.to === to && samePoints(was.points, a.points)) return was;
+      was?.line?.remove();
+      const arrow = {from, row: a.row, to, points: a.points, line: null};
+      this.placeArrow(arrow);
+      made.push(arrow);
+      return arrow;
+    });
+    for (const gone of old.values()) gone.line?.remove();
+    return made;
   }
 
   drawFrames() {
@@ -120,19 +262,36 @@ export class DiagramView {
 
   // Only the boxes and arrows in or near the view have elements, and the
   // boxes' column lines only where text can be read: a large model stays
-  // quick to draw, pan and zoom.
-  refresh() {
+  // quick to draw, pan and zoom. The elements are made for the view and a
+  // margin around it, and made again only once the view leaves that part
+  // (or the scale changed much): most frames of a pan move one transform.
+  refresh(force = false) {
     this.pending = 0;
     if (!this.boxLayer) return;
     const {x, y, k} = this.view;
-    const margin = 0.25 * Math.max(this.size.width, this.size.height) / k;
-    const left = -x / k - margin;
-    const top = -y / k - margin;
-    const right = (this.size.width - x) / k + margin;
-    const bottom = (this.size.height - y) / k + margin;
+    const left = -x / k;
+    const top = -y / k;
+    const right = (this.size.width - x) / k;
+    const bottom = (this.size.height - y) / k;
     const detail = k >= DETAIL_SCALE;
+    const s = this.seen;
+    if (!force && s && s.detail === detail && s.k / k < 1.5 && k / s.k < 1.5 && left >= s.left &&
+        top >= s.top && right <= s.right && bottom <= s.bottom) {
+      this.onView();
+      return;
+    }
+    const margin = 0.5 * Math.max(this.size.width, this.size.height) / k;
+    this.seen = {left: left - margin, top: top - margin, right: right + margin,
+      bottom: bottom + margin, k, detail};
+    this.drawNear(this.seen, detail);
+    this.onView();
+  }
+
+  // Elements for the tables and arrows (all, or those given) in the part
+  // of the picture given; those outside it lose theirs.
+  drawNear({left, top, right, bottom}, detail, tables = this.tables.values(), arrows = this.arrows ?? []) {
     const dragged = this.drag?.tables ?? [];
-    for (const table of this.tables.values()) {
+    for (const table of tables) {
       const b = table.box;
       const near = b.x < right && b.x + b.width > left && b.y < bottom && b.y + b.height > top;
       if (near && !table.node) this.boxLayer.append(this.tableBox(table));
@@ -143,7 +302,7 @@ export class DiagramView {
       }
       if (table.node && detail !== table.detailed) this.columnLines(table, detail);
     }
-    for (const arrow of this.arrows ?? []) {
+    for (const arrow of arrows) {
       const b = arrow.bounds;
       const near = b.x < right && b.right > left && b.y < bottom && b.bottom > top;
       if (near && !arrow.line) this.arrowLayer.append(this.arrowLine(arrow));
@@ -152,7 +311,6 @@ export class DiagramView {
         arrow.line = null;
       }
     }
-    this.onView();
   }
 
   /** The name drawn for a table or column: its display name when those are shown. */
@@ -168,7 +326,7 @@ export class DiagramView {
       table.node = null;
       table.detailed = false;
     }
-    this.refresh();
+    this.refresh(true);
   }
 
   tableBox(table) {
@@ -208,6 +366,7 @@ export class DiagramView {
   placeNode(table) {
     if (!table.node) return;
     const {x, y, width, height} = table.box;
+    table.placed = table.box;  // the box its element shows
     const [body, head] = table.node.querySelectorAll('rect');
     table.node.setAttribute('transform', `translate(${x},${y})`);
     table.node.dataset.x = x;
@@ -249,6 +408,7 @@ export class DiagramView {
     }
     fitFrames(this.frames, this.tables);
     for (const f of this.frames) this.placeFrame(f);
+    this.version += 1;
   }
 
   /** Everything drawn: {x, y, width, height} in picture units. */
@@ -271,6 +431,16 @@ export class DiagramView {
 
   /** The part of the canvas not behind the panel: {width, height} from its top left. */
   visible() {
+    this.seenSize = this.measureVisible();
+    return this.seenSize;
+  }
+
+  /** visible() as last measured: no layout read while panning. */
+  visibleKnown() {
+    return this.seenSize ?? this.visible();
+  }
+
+  measureVisible() {
     const canvas = this.canvas.getBoundingClientRect();
     const panel = document.getElementById('panel');
     const right = panel && !panel.hidden ? Math.min(canvas.right, panel.getBoundingClientRect().left)
@@ -292,8 +462,27 @@ export class DiagramView {
 
   setView(view) {
     this.view = view;
-    this.layer?.setAttribute('transform', `translate(${view.x},${view.y}) scale(${view.k})`);
+    this.placeLayer();
     if (!this.pending) this.pending = requestAnimationFrame(() => this.refresh());
+  }
+
+  // The view: the picture moved by a transform of its own while the pan
+  // stays within the slack at the same scale, else its layer drawn afresh.
+  placeLayer() {
+    if (!this.layer) return;
+    const v = this.view;
+    const p = this.placed;
+    const dx = p ? v.x - p.x : 0;
+    const dy = p ? v.y - p.y : 0;
+    const room = 0.9 * this.slack;
+    if (p && p.k === v.k && Math.abs(dx) <= room && Math.abs(dy) <= room) {
+      this.picture.style.transform = `translate(${dx}px,${dy}px)`;
+      return;
+    }
+    this.placed = {...v};
+    this.picture.style.transform = '';
+    this.layer.setAttribute('transform',
+        `translate(${v.x + this.slack},${v.y + this.slack}) scale(${v.k})`);
   }
 
   /** Centres the picture point (x, y) in the visible part, at scale `k`. */
@@ -334,25 +523,30 @@ export class DiagramView {
    */
   changes(changes) {
     const ids = (kind, mark) => new Set(changes?.[kind]?.[mark] ?? []);
+    const before = this.columnMarks;
     this.columnMarks = new Map();
     for (const mark of ['added', 'changed', 'ended']) {
       this.setMark(mark, ids('tables', mark));
       for (const id of ids('columns', mark)) this.columnMarks.set(id, mark);
     }
-    for (const table of this.tables.values()) {
-      if (table.detailed) {
-        this.columnLines(table, false);
-        this.columnLines(table, true);
-      }
-    }
+    this.redrawColumns(before, this.columnMarks);
   }
 
   /** Marks column lines for a while: `marks` maps a column id to a class. */
   flashColumns(marks) {
     const before = this.columnFlash ?? new Map();
     this.columnFlash = marks;
+    this.redrawColumns(before, marks);
+  }
+
+  // The column lines drawn again of the columns whose mark differs between
+  // `before` and `now` (Maps of column id to a class).
+  redrawColumns(before, now) {
+    const differ = new Set([...now].filter(([id, mark]) => before.get(id) !== mark).map(([id]) => id));
+    for (const [id, mark] of before) if (now.get(id) !== mark) differ.add(id);
+    if (differ.size === 0) return;
     for (const table of this.tables.values()) {
-      if (table.detailed && table.columns.some((c) => marks.has(c.id) || before.has(c.id))) {
+      if (table.detailed && table.columns.some((c) => differ.has(c.id))) {
         this.columnLines(table, false);
         this.columnLines(table, true);
       }

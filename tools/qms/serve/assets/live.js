@@ -116,57 +116,30 @@ export function startLive(pageHooks) {
   connect();
 }
 
-// What a box shows: its names, columns and place.
-function boxState(table) {
-  return {
-    text: JSON.stringify([table.name, table.display]),
-    columns: new Map(table.columns.map((c) => [c.id, JSON.stringify(c)])),
-    box: JSON.stringify(table.box),
-  };
-}
-
-/** What the view shows now, to compare with after a redraw (markChanges). */
-export function snapshot(view) {
-  return new Map([...view.tables.values()].map((t) => [t.id, boxState(t)]));
-}
-
 let clearMarks = 0;
 // What is marked until the marks go; redraws meanwhile add to it.
 const KINDS = ['live-added', 'live-changed', 'live-moved'];
 let marked = {tables: new Map(), columns: new Map()};
 
 /**
- * Marks for a few seconds what differs between `before` (a snapshot) and
- * the view now: tables added, changed (names or columns) and moved, and
- * column lines added or changed. Marks of a redraw shortly before stay.
+ * Marks for a few seconds what a redraw changed (`diff`, as the view's
+ * draw() answers it): tables added, changed (names or columns) and moved,
+ * and column lines added or changed. Marks of a redraw shortly before stay.
  */
-export function markChanges(view, before) {
+export function markChanges(view, diff) {
   const {tables, columns} = marked;
   // A table keeps the strongest mark it got: added, then changed, then moved.
   const mark = (id, kind) => {
     const was = tables.get(id);
     if (was === undefined || KINDS.indexOf(kind) < KINDS.indexOf(was)) tables.set(id, kind);
   };
-  let any = false;
-  for (const table of view.tables.values()) {
-    const was = before.get(table.id);
-    if (!was) {
-      mark(table.id, 'live-added');
-      any = true;
-      continue;
-    }
-    const now = boxState(table);
-    let changed = now.text !== was.text || now.columns.size !== was.columns.size;
-    for (const [id, text] of now.columns) {
-      if (!was.columns.has(id)) columns.set(id, 'live-added');
-      else if (was.columns.get(id) !== text) columns.set(id, columns.get(id) ?? 'live-changed');
-      else continue;
-      changed = true;
-    }
-    if (changed) mark(table.id, 'live-changed');
-    else if (now.box !== was.box) mark(table.id, 'live-moved');
-    any = any || changed || now.box !== was.box;
+  for (const id of diff.added) mark(id, 'live-added');
+  for (const id of diff.changed) mark(id, 'live-changed');
+  for (const id of diff.moved) mark(id, 'live-moved');
+  for (const [id, kind] of diff.columns) {
+    columns.set(id, kind === 'live-added' ? kind : columns.get(id) ?? kind);
   }
+  const any = diff.added.size + diff.changed.size + diff.moved.size > 0;
   if (!any && tables.size === 0) return;
   const show = () => {
     for (const kind of KINDS) {

@@ -20,17 +20,22 @@ export class Minimap {
     canvas.addEventListener('pointerup', () => { this.dragging = false; });
   }
 
-  draw() {
+  // The boxes in small, drawn again only when the picture changed (the
+  // view's `version`), so that a frame of a pan draws one image and a line.
+  boxes() {
     const v = this.view;
-    this.canvas.hidden = v.tables.size <= 100;
-    if (this.canvas.hidden) return;
+    if (this.picture && this.drawn === v.version) return this.picture;
     const e = v.extent();
     const {width, height} = this.canvas;
     this.scale = Math.min(width / e.width, height / e.height);
     // The picture in the middle of the map.
     this.origin = {x: e.x - (width / this.scale - e.width) / 2, y: e.y - (height / this.scale - e.height) / 2};
-    const g = this.canvas.getContext('2d');
+    this.picture ??= document.createElement('canvas');
+    this.picture.width = width;
+    this.picture.height = height;
+    const g = this.picture.getContext('2d');
     const css = getComputedStyle(this.canvas);
+    this.outline = css.getPropertyValue('--accent').trim() || '#2b6cb0';
     g.clearRect(0, 0, width, height);
     g.fillStyle = css.getPropertyValue('--minimap-box').trim() || '#718096';
     for (const t of v.tables.values()) {
@@ -38,9 +43,21 @@ export class Minimap {
       g.fillRect((b.x - this.origin.x) * this.scale, (b.y - this.origin.y) * this.scale,
           Math.max(1, b.width * this.scale), Math.max(1, b.height * this.scale));
     }
+    this.drawn = v.version;
+    return this.picture;
+  }
+
+  draw() {
+    const v = this.view;
+    this.canvas.hidden = v.tables.size <= 100;
+    if (this.canvas.hidden) return;
+    const {width, height} = this.canvas;
+    const g = this.canvas.getContext('2d');
+    g.clearRect(0, 0, width, height);
+    g.drawImage(this.boxes(), 0, 0);
     const {x, y, k} = v.view;
-    const seen = v.visible();
-    g.strokeStyle = css.getPropertyValue('--accent').trim() || '#2b6cb0';
+    const seen = v.visibleKnown();
+    g.strokeStyle = this.outline;
     g.lineWidth = 2;
     g.strokeRect((-x / k - this.origin.x) * this.scale, (-y / k - this.origin.y) * this.scale,
         seen.width / k * this.scale, seen.height / k * this.scale);
