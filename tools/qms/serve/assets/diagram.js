@@ -216,12 +216,15 @@ export class DiagramView {
 
   // The arrows of `layout`: one whose ends and route are as drawn keeps its
   // element; arrows get their elements in refresh(), as boxes do. Answers
-  // the arrows made anew.
+  // the arrows made anew. The model and its layout are read by two requests:
+  // an arrow whose table, target or column a change between them took away
+  // is left out until the next refresh brings both again.
   placeArrows(arrows) {
     const old = new Map();
     for (const a of this.arrows ?? []) old.set(`${a.from.id}/${a.row}`, a);
     const made = [];
-    this.arrows = arrows.map((a) => {
+    const drawable = (a) => this.tables.get(a.table)?.columns[a.row] && this.tables.has(a.to);
+    this.arrows = arrows.filter(drawable).map((a) => {
       const from = this.tables.get(a.table);
       const to = this.tables.get(a.to);
       const key = `${a.table}/${a.row}`;
