@@ -924,9 +924,10 @@ void expectLayoutAsFresh(const Json& kept, const Json& fresh, const std::string&
                 for (std::size_t f = 0; f + 1 < other.at("points").size(); ++f)
                     freshThrough = freshThrough || throughInside(box, other.at("points")[f],
                                                                  other.at("points")[f + 1]);
-                if (!freshThrough)
+                if (!freshThrough) {
                     EXPECT_FALSE(throughInside(box, points[k], points[k + 1]))
                         << shown << " through the box of " << id;
+                }
             }
         }
     }
