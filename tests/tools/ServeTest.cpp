@@ -983,7 +983,7 @@ TEST_F(ServeTest, KeptAnswersAfterEachChangeAreThoseOfAFreshServer) {
         };
         const struct {
             std::string method, path, body;  // a method "qms": a command in another process
-            std::string keep = "";           // keeps the answer's "id" as {keep}
+            std::string keep = "";           // keeps the answer's "column" (else "id") as {keep}
         } steps[] = {
             {"POST", "/folders", R"({"name": "Archive"})", "archive"},
             {"POST", "/tables", R"({"folder": {folder}, "name": "Invoice", "display": "Bill"})",
@@ -1019,7 +1019,10 @@ TEST_F(ServeTest, KeptAnswersAfterEachChangeAreThoseOfAFreshServer) {
                     arxtest::fetch(server.port, step.method, m + fill(step.path),
                                    {{"X-QMS-Token", server.token}}, body, "application/json");
                 ASSERT_LT(r.status, 300) << what << "\n" << r.body;
-                if (!step.keep.empty()) ids[step.keep] = Json::parse(r.body).at("id").dump();
+                if (!step.keep.empty()) {
+                    const Json answer = Json::parse(r.body);
+                    ids[step.keep] = answer.value("column", answer.at("id")).dump();
+                }
             }
             ASSERT_TRUE(server.running()) << what;
             if (step.keep == "archive") continue;  // an empty folder: the next step shows it
