@@ -995,11 +995,10 @@ TEST_F(ServeTest, KeptAnswersAfterEachChangeAreThoseOfAFreshServer) {
             {"PATCH", "/tables/{order}", R"({"folder": {archive}})"},
             {"PUT", "/tables/{customer}/box",
              R"({"x": 420, "y": 300, "width": 150, "height": 80})"},
-            {"PUT", "/tables/{customer}/box",
-             R"({"x": 420, "y": 300, "width": 600, "height": 400})"},
             {"PUT", "/tables/{invoice}/box", "across"},
             {"qms", "column add Sales Invoice seller --type int --references Order", ""},
             {"PUT", "/tables/{order}/box", R"({"x": 40, "y": 500, "width": 150, "height": 80})"},
+            {"PUT", "/tables/{order}/box", R"({"x": 40, "y": 500, "width": 60, "height": 80})"},
             {"DELETE", "/tables/{customer}", ""},
         };
         const auto fill = [&ids](std::string text) {
