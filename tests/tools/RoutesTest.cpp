@@ -1,7 +1,8 @@
 // The routes of a diagram's arrows, checked as a person looks at them: each
 // starts at its column's line and ends at its target's name line, turns
 // only at right angles, never runs through a box, a reference to the own
-// table is a loop, and many arrows do not merge into one line.
+// table is a loop, many arrows do not merge into one line, and routes kept
+// from an earlier routing leave the others as that routing made them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +19,8 @@ using qms::diagram::kTitleHeight;
 using qms::diagram::Point;
 using qms::diagram::Route;
 using qms::diagram::routeArrows;
+using qms::diagram::routeArrowsKeeping;
+using qms::diagram::Routing;
 
 std::string shown(const Route& route) {
     std::string text;
@@ -117,6 +120,13 @@ TEST(RoutesTest, ArrowsTurnAtRightAnglesAroundBoxesFromTheirColumnToTheTarget) {
     for (const Case& c : cases) {
         const std::vector<Route> routes = routeArrows(c.boxes, c.arrows, c.strips);
         ASSERT_EQ(routes.size(), c.arrows.size()) << c.name;
+        // The first half kept as routed before spreading: the others are
+        // routed around them as before, and all spread as before.
+        std::vector<Route> kept = routeArrowsKeeping(c.boxes, c.arrows, c.strips, {}).unspread;
+        for (std::size_t i = kept.size() / 2; i < kept.size(); ++i)
+            kept[i].clear();
+        const Routing again = routeArrowsKeeping(c.boxes, c.arrows, c.strips, kept);
+        EXPECT_TRUE(again.routes == routes) << c.name;
         for (std::size_t i = 0; i < routes.size(); ++i) {
             const Route& route = routes[i];
             const Arrow& arrow = c.arrows[i];
