@@ -9,12 +9,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/FileText.h"
 #include "support/RawDb.h"
 #include "support/SchemaDump.h"
 #include "support/TempDir.h"
@@ -31,16 +31,8 @@ struct Result {
     std::string out, err;
 };
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using arxtest::readText;
+using arxtest::writeText;
 
 // The element of the JSON array `list` whose "name" is `name`; null when none.
 const Json* named(const Json& list, const std::string& name) {
@@ -68,7 +60,7 @@ protected:
             (out.empty() ? io.file("out") : out) + "' 2>'" + io.file("err") + "'";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-                out.empty() ? readFile(io.file("out")) : "", readFile(io.file("err"))};
+                out.empty() ? readText(io.file("out")) : "", readText(io.file("err"))};
     }
     /// Runs a command that must succeed; its standard output.
     std::string ok(const std::string& args) {
@@ -76,7 +68,7 @@ protected:
         EXPECT_EQ(r.code, 0) << "qms " << args << "\n" << r.err;
         return r.out;
     }
-    std::string file(const std::string& name) { return readFile(dir.file(name)); }
+    std::string file(const std::string& name) { return readText(dir.file(name)); }
     /// The names in the test's folder.
     std::set<std::string> entries() const {
         std::set<std::string> names;
@@ -113,8 +105,8 @@ TEST_F(QmsTest, WholeSessionEndToEnd) {
 
     // Rows through an instance file of the model, as text and as CSV.
     ok("model instance Sales inst.db");
-    writeFile(dir.file("rows.txt"), u8"0@#@Alice\n0@#@张三\n");
-    writeFile(dir.file("rows.csv"), "id,name\n0,\"Smith, \"\"J\"\"\"\n");
+    writeText(dir.file("rows.txt"), u8"0@#@Alice\n0@#@张三\n");
+    writeText(dir.file("rows.csv"), "id,name\n0,\"Smith, \"\"J\"\"\"\n");
     ok("--work inst.db data import Sales Customer rows.txt");
     EXPECT_EQ(ok("--work inst.db data export Sales Customer"), u8"1@#@Alice\n2@#@张三\n");
     ok("--work inst.db data import Sales Customer rows.csv --csv");
@@ -125,7 +117,7 @@ TEST_F(QmsTest, WholeSessionEndToEnd) {
     EXPECT_NE(csv.find("\"Smith, \"\"J\"\"\""), npos) << csv;
 
     // A dictionary model keeps its rows in the configuration database.
-    writeFile(dir.file("dict.txt"), u8"red@#@1\n绿@#@2\n");
+    writeText(dir.file("dict.txt"), u8"red@#@1\n绿@#@2\n");
     ok("dict import Codes Colour dict.txt");
     const std::string dict = ok("dict export Codes Colour");
     EXPECT_NE(dict.find("red@#@1"), npos) << dict;
@@ -202,7 +194,7 @@ TEST_F(QmsTest, ServerDatabasesWorkLikeFilesAndNoPasswordIsShownOrLogged) {
                       rows = "--config '" + server + "' --work '" + instance + "' data ";
     run(config + u8"column change Sales Customer 名称 --unique 1", 0);
     run(config + "model instance Sales '" + instance + "'", 0);
-    writeFile(dir.file("rows.txt"), "0@#@a\n0@#@b\n0@#@a\n0@#@c\n");
+    writeText(dir.file("rows.txt"), "0@#@a\n0@#@b\n0@#@a\n0@#@c\n");
     EXPECT_NE(qms(rows + "import Sales Customer rows.txt").err.find("rows.txt line 3: "), npos);
     EXPECT_EQ(run(rows + "export Sales Customer", 0), "");
     for (const auto& day : fs::directory_iterator(dir.file("DB_Log")))
@@ -244,7 +236,7 @@ TEST_F(QmsTest, DiagramShowsSceneRecordsAndRendersToPng) {
     svg = ok("diagram M --version 1");
     EXPECT_NE(svg.find("<rect x=\"600\" y=\"400\" width=\"140\""), npos) << svg;
 
-    writeFile(dir.file("m.svg"), svg);
+    writeText(dir.file("m.svg"), svg);
     const std::string render =
         arxtest::withDeadline(arxtest::Seconds(120), "rsvg-convert -o '" + dir.file("m.png") +
                                                          "' '" + dir.file("m.svg") + "'");
@@ -315,7 +307,7 @@ TEST_F(QmsTest, ModelDiffAndMigrationOfAnInstanceFile) {
     }
     // So do those of the way back; many files end in a summary.
     ok("model instance M v2.db");
-    writeFile(dir.file("back.db"), file("v1.db"));
+    writeText(dir.file("back.db"), file("v1.db"));
     const std::string back = ok("data migrate back.db --to-version 1 --allow-data-loss --sql");
     ASSERT_TRUE(arxtest::rawExecute(dir.file("back.db"), back)) << back;
     ok("data migrate v1.db --to-version 1 --allow-data-loss");
@@ -359,7 +351,7 @@ TEST_F(QmsTest, ModelFileExportEditApplyAndInspect) {
     yaml.replace(yaml.find(name), name.size(), "            name: FullName   # renamed\n");
     const std::string fax = yaml.substr(yaml.find("          - key: Fax_1"));
     yaml.replace(yaml.find(fax), fax.size(), "          - name: Email\n            type: text\n");
-    writeFile(dir.file("m.yaml"), yaml);
+    writeText(dir.file("m.yaml"), yaml);
     const std::string lines =
         "  renamed         safe           T.FullName (T_1.Name_1)  Name: Name -> FullName\n"
         "  column-added    safe           T.Email (T_1.Email_2)\n"
@@ -386,7 +378,7 @@ TEST_F(QmsTest, ModelFileExportEditApplyAndInspect) {
         << dry;
     EXPECT_NE(dry.find("model: Shop\nversion: 1\n"), npos) << dry;
     EXPECT_EQ(named(Json::parse(ok("model list --json")), "Shop"), nullptr);
-    writeFile(dir.file("shop.yaml"), dry);
+    writeText(dir.file("shop.yaml"), dry);
     const std::string read = ok("model inspect shop.db --project P --model Shop");
     EXPECT_NE(read.find("table-added     safe           item (item_1)\n"), npos) << read;
     EXPECT_NE(read.find("read shop.db into model Shop version 1\n"), npos) << read;
@@ -491,13 +483,13 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
           "column add M T c --type text --project A", "model instance M inst.db --project A",
           "folder add M F_gen --generate-dao --project A", "table add M F_gen T_gen --project A"})
         ok(args);
-    writeFile(dir.file("emoji.txt"), u8"0@#@ok\n0@#@😀\n");
+    writeText(dir.file("emoji.txt"), u8"0@#@ok\n0@#@😀\n");
     // Model files: 100 MB (sparse: nothing but its size is read), aliases
     // that would expand, a reference to no table.
-    writeFile(dir.file("big.yaml"), "");
+    writeText(dir.file("big.yaml"), "");
     fs::resize_file(dir.file("big.yaml"), 100u << 20);
-    writeFile(dir.file("laughs.yaml"), "a: &a [x, x, x]\nb: [*a, *a, *a]\n");
-    writeFile(dir.file("ref.yaml"),
+    writeText(dir.file("laughs.yaml"), "a: &a [x, x, x]\nb: [*a, *a, *a]\n");
+    writeText(dir.file("ref.yaml"),
               "folders:\n  - name: F\n    tables:\n      - name: U\n"
               "        columns:\n          - name: c\n"
               "            references: Nosuch\n");
@@ -589,7 +581,7 @@ TEST_F(QmsTest, AVersionKeepsItsColumnOrderWhenALaterVersionChanges) {
           "column add M T_t MA --type text", "column add M T_t MB --type text",
           "column add M T_t MC --type text", "model instance M v1.db"})
         ok(args);
-    writeFile(dir.file("rows.csv"), "id,MA,MB,MC\n0,a,b,c\n");
+    writeText(dir.file("rows.csv"), "id,MA,MB,MC\n0,a,b,c\n");
     ok("--work v1.db data import M T_t rows.csv --csv");
     ok("--work v1.db data export M T_t --csv -o before.csv");
     const std::string diagram = ok("diagram M --version 1");
@@ -658,12 +650,12 @@ TEST_F(QmsTest, RefusedRowFilesWriteNothing) {
                                     "UPDATE T_M_NormalColumn SET IsOnly = 1 WHERE Name = 'label'"));
     fs::create_directory(dir.file("adir"));
     // Empty values at either end of a line come back empty, never as a marker.
-    writeFile(dir.file("d.txt"), "red@#@1\n@#@2\n");
+    writeText(dir.file("d.txt"), "red@#@1\n@#@2\n");
     ok("dict import D C d.txt");
     EXPECT_EQ(ok("dict export D C"), "red@#@1\n@#@2\n");
     // Rows under their own identifiers, exported and inserted into a second
     // instance file: references to rows 1 and 3 stay right.
-    writeFile(dir.file("rows.txt"), "3@#@Paris@#@7\n1@#@Oslo@#@\n");
+    writeText(dir.file("rows.txt"), "3@#@Paris@#@7\n1@#@Oslo@#@\n");
     ok("--work inst.db data import M T rows.txt --keep-ids");
     ok("--work inst.db data export M T -o out.txt");
     ok("--work copy.db data import M T out.txt --keep-ids");
@@ -703,7 +695,7 @@ TEST_F(QmsTest, RefusedRowFilesWriteNothing) {
     };
     for (const auto& c : cases) {
         const std::string config = file("qms.db"), work = file("inst.db");
-        writeFile(dir.file("f.txt"), c.rows);
+        writeText(dir.file("f.txt"), c.rows);
         const Result r = qms(c.args);
         EXPECT_EQ(r.code, 1) << "qms " << c.args << "\n" << r.err;
         EXPECT_TRUE(oneErrorLine(r.err)) << r.err;
@@ -794,7 +786,7 @@ TEST_F(QmsTest, OutputThatCannotBeWrittenFails) {
          {"init", "project create P", "model create P M", "folder add M F", "table add M F T",
           "column add M T c --type text", "model instance M inst.db"})
         ok(args);
-    writeFile(dir.file("rows.txt"), [] {
+    writeText(dir.file("rows.txt"), [] {
         std::string rows;
         for (int i = 0; i < 10000; ++i)
             rows += "0@#@" + std::string(60, 'x') + "\n";
@@ -820,7 +812,7 @@ TEST_F(QmsTest, OutputThatCannotBeWrittenFails) {
 }
 
 TEST_F(QmsTest, ForeignConfigurationIsRefusedUntouched) {
-    writeFile(dir.file("text.db"), "not a database\n");
+    writeText(dir.file("text.db"), "not a database\n");
     ASSERT_TRUE(arxtest::rawExecute(dir.file("other.db"), "create table t (x integer)"));
     for (const std::string config : {"text.db", "other.db"}) {
         for (const std::string command : {"init", "project list"}) {
@@ -846,7 +838,7 @@ TEST_F(QmsTest, ProcessesSharingADatabaseWaitForEachOther) {
         " table add M F T_${k}_$i >/dev/null || echo failed; done) & done; " +
         "for i in $(seq 30); do " + q + " model list >/dev/null || echo failed; done; wait";
     EXPECT_EQ(std::system(("(" + script + ") >'" + load + "' 2>&1").c_str()), 0);
-    EXPECT_EQ(readFile(load), "");
+    EXPECT_EQ(readText(load), "");
     const std::string db = dir.file("qms.db");
     EXPECT_EQ(arxtest::rawScalar(db,
                                  "SELECT count(*) || '/' || count(DISTINCT \"Name\") FROM "

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "MRDService.h"
+#include "support/FileText.h"
 #include "support/HttpClient.h"
 #include "support/TempDir.h"
 
@@ -36,12 +37,7 @@ struct Block {
     std::vector<std::string> shown;
 };
 
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using arxtest::readText;
 
 std::string trimmed(const std::string& text) {
     const std::size_t first = text.find_first_not_of(" \t");
