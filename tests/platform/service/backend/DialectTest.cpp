@@ -97,20 +97,6 @@ TEST(Dialect, EachBackendSpellsTheSameMeaning) {
     }
 }
 
-TEST(Dialect, ServerParametersAreNumberedAsSQLiteCountsThem) {
-    const struct {
-        const char* sql;
-        const char* numbered;
-    } cases[] = {
-        {"SELECT ?, ?", "SELECT $1, $2"},   {"?2 = ?", "$2 = $3"},
-        {"?1 OR ?1", "$1 OR $1"},           {"'?' \"?\" ?", "'?' \"?\" $1"},
-        {"'it''s ?' ?", "'it''s ?' $1"},    {"?10 ?", "$10 $11"},
-        {"no parameters", "no parameters"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(PgDialect::numberedParameters(c.sql), c.numbered) << c.sql;
-}
-
 TEST(Dialect, EachBackendSaysWhatItsDatabasesAre) {
     const struct {
         const char* location;

@@ -142,11 +142,13 @@ TEST(SqlText, NamesOperationsDefaultsTypesAndParameters) {
             EXPECT_EQ(identifiersIn(sql), names) << sql;
     }
     {
-        // Parameters are numbered as SQLite numbers them; quoted ones are text.
+        // Parameters are numbered as SQLite numbers them (as PgDialect renumbers
+        // them for a server); quoted ones are text.
         const std::pair<const char*, const char*> statements[] = {{"?", "$1"},
                                                                   {"? ?", "$1 $2"},
                                                                   {"?3 ?", "$3 $4"},
                                                                   {"?2 ?1 ?", "$2 $1 $3"},
+                                                                  {"?1 OR ?1", "$1 OR $1"},
                                                                   {"?10,?", "$10,$11"},
                                                                   {"'?' \"?\" ?", "'?' \"?\" $1"},
                                                                   {"'it''s ?' ?", "'it''s ?' $1"},
