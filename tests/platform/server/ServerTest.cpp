@@ -186,30 +186,6 @@ TEST_F(Server, DatabasesAreMadeWhenAskedAndOthersAreRefusedOrFilled) {
     EXPECT_TRUE(rawRun(serverUnderTest().serverLocation(), "DROP DATABASE " + utf).empty());
 }
 
-TEST_F(Server, ProcessesStartingTogetherOnANewDatabaseAllGetItsTables) {
-    const std::string config = dir.database("config.db");
-    std::vector<pid_t> children;
-    for (int i = 0; i < 6; ++i) {
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            const ResultMsg rm =
-                MeridianNew::startup(config, dir.file("work" + std::to_string(i) + ".db"), 0);
-            _exit(rm.ok() && MeridianNew::shutdown().ok() ? 0 : 1);
-        }
-        children.push_back(child);
-    }
-    for (pid_t child : children) {
-        int status = -1;
-        EXPECT_TRUE(reap(child, Seconds(300), status));
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-    ASSERT_TRUE(MeridianNew::startup(config, dir.file("work.db"), 0).ok());
-    M_ProjectDAO project;
-    project._name = "P";
-    EXPECT_TRUE(project.save().ok());
-}
-
 // Stores a project and a model (with a folder "stall") and returns the model.
 M_EntityModelDAO storeModel(const std::string& name) {
     M_ProjectDAO project;
