@@ -68,6 +68,11 @@ protected:
         EXPECT_EQ(r.code, 0) << "qms " << args << "\n" << r.err;
         return r.out;
     }
+    /// Runs commands that must succeed, in order.
+    void okEach(std::initializer_list<std::string> commands) {
+        for (const std::string& args : commands)
+            ok(args);
+    }
     std::string file(const std::string& name) { return readText(dir.file(name)); }
     /// The names in the test's folder.
     std::set<std::string> entries() const {
@@ -82,16 +87,14 @@ protected:
 
 TEST_F(QmsTest, WholeSessionEndToEnd) {
     EXPECT_NE(ok("init").find("initialised qms.db"), npos);
-    for (const char* args :
-         {"project create Shop --author me", "model create Shop Sales", "folder add Sales Orders",
-          "folder add Sales Orders/Archive", "table add Sales Orders Customer",
-          u8"table add Sales Orders/Archive 订单", "column add Sales Customer name --type text",
-          u8"column add Sales 订单 note --type text",
-          u8"column add Sales 订单 customer --type int --references Customer",
-          "model create Shop Codes --type 2", "folder add Codes Main",
-          "table add Codes Main Colour", "column add Codes Colour label --type text",
-          "column add Codes Colour code --type int"})
-        ok(args);
+    okEach({"project create Shop --author me", "model create Shop Sales", "folder add Sales Orders",
+            "folder add Sales Orders/Archive", "table add Sales Orders Customer",
+            u8"table add Sales Orders/Archive 订单", "column add Sales Customer name --type text",
+            u8"column add Sales 订单 note --type text",
+            u8"column add Sales 订单 customer --type int --references Customer",
+            "model create Shop Codes --type 2", "folder add Codes Main",
+            "table add Codes Main Colour", "column add Codes Colour label --type text",
+            "column add Codes Colour code --type int"});
     const Json show = Json::parse(ok("model show Sales --json"));
     const Json* orders = named(show.at("folders"), "Orders");
     ASSERT_NE(orders, nullptr) << show;
@@ -212,11 +215,9 @@ TEST_F(QmsTest, ServerDatabasesWorkLikeFilesAndNoPasswordIsShownOrLogged) {
 TEST_F(QmsTest, DiagramShowsSceneRecordsAndRendersToPng) {
     if (!fs::exists("/usr/bin/rsvg-convert"))
         GTEST_SKIP() << "rsvg-convert is missing (Debian package librsvg2-bin)";
-    for (const char* args :
-         {"init", "project create P", "model create P M", "folder add M 'R&D <\"x\">'",
-          "table add M 'R&D <\"x\">' A", "table add M 'R&D <\"x\">' B",
-          "column add M A b --type int --references B"})
-        ok(args);
+    okEach({"init", "project create P", "model create P M", "folder add M 'R&D <\"x\">'",
+            "table add M 'R&D <\"x\">' A", "table add M 'R&D <\"x\">' B",
+            "column add M A b --type int --references B"});
     // Without scene records: the folder's frame, escaped, and the reference.
     std::string svg = ok("diagram M");
     EXPECT_NE(svg.find(">R&amp;D &lt;&quot;x&quot;&gt;<"), npos) << svg;
@@ -250,13 +251,11 @@ TEST_F(QmsTest, DiagramShowsSceneRecordsAndRendersToPng) {
 // refused while it would lose values, then with the loss allowed; the file
 // checked against its version, and the diagram of what changed.
 TEST_F(QmsTest, ModelDiffAndMigrationOfAnInstanceFile) {
-    for (const char* args :
-         {"init", "project create P", "model create P M", "folder add M F", "table add M F T",
-          "column add M T Name --type text", "column add M T Age --type text",
-          "column add M T Fax --type text", "model instance M v1.db", "model upgrade M",
-          "column add M T Phone --type text --default none", "column change M T Age --type int",
-          "column change M T Name --unique 1", "column delete M T Fax"})
-        ok(args);
+    okEach({"init", "project create P", "model create P M", "folder add M F", "table add M F T",
+            "column add M T Name --type text", "column add M T Age --type text",
+            "column add M T Fax --type text", "model instance M v1.db", "model upgrade M",
+            "column add M T Phone --type text --default none", "column change M T Age --type int",
+            "column change M T Name --unique 1", "column delete M T Fax"});
     const std::string v1 = dir.file("v1.db");
     ASSERT_TRUE(arxtest::rawExecute(v1, "INSERT INTO T_1 VALUES (1, 'Ann', '34', '555')"));
     std::string kinds;
@@ -340,10 +339,9 @@ TEST_F(QmsTest, ModelDiffAndMigrationOfAnInstanceFile) {
 // plan the same as the diff between the versions; the JSON form applied
 // the same; a database file read into a new model.
 TEST_F(QmsTest, ModelFileExportEditApplyAndInspect) {
-    for (const char* args :
-         {"init", "project create P", "model create P M", "folder add M F", "table add M F T",
-          "column add M T Name --type text", "column add M T Fax --type text", "model upgrade M"})
-        ok(args);
+    okEach({"init", "project create P", "model create P M", "folder add M F", "table add M F T",
+            "column add M T Name --type text", "column add M T Fax --type text",
+            "model upgrade M"});
     ok("model export M -o m.yaml");
     std::string yaml = file("m.yaml");
     EXPECT_EQ(ok("model export M"), yaml);
@@ -431,14 +429,12 @@ TEST_F(QmsTest, BadCommandLinesCreateNothing) {
 // What a newcomer looks for in lists and shows: the platform's own project
 // only when asked for, display names, tables, another version's table.
 TEST_F(QmsTest, ListsAndShowsTellWhatANewcomerLooksFor) {
-    for (const char* args :
-         {"init", "project create Shop", "model create Shop Sales", "folder add Sales F",
-          "table add Sales F T_Customer --display Customer",
-          "column add Sales T_Customer MName --type text --display 'Full name'",
-          "column add Sales T_Customer MCity --type text", "model upgrade Sales",
-          "column change Sales T_Customer MCity --display Town", "table add Sales F T_Order",
-          "model instance Sales --version 1 v1.db"})
-        ok(args);
+    okEach({"init", "project create Shop", "model create Shop Sales", "folder add Sales F",
+            "table add Sales F T_Customer --display Customer",
+            "column add Sales T_Customer MName --type text --display 'Full name'",
+            "column add Sales T_Customer MCity --type text", "model upgrade Sales",
+            "column change Sales T_Customer MCity --display Town", "table add Sales F T_Order",
+            "model instance Sales --version 1 v1.db"});
     const struct {
         const char* args;
         const char* has;    // a line of the output
@@ -477,12 +473,11 @@ TEST_F(QmsTest, ListsAndShowsTellWhatANewcomerLooksFor) {
 }
 
 TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
-    for (const char* args :
-         {"init", "project create A", "project create B", "model create A M", "model create B M",
-          "folder add M F --project A", "table add M F T --project A",
-          "column add M T c --type text --project A", "model instance M inst.db --project A",
-          "folder add M F_gen --generate-dao --project A", "table add M F_gen T_gen --project A"})
-        ok(args);
+    okEach({"init", "project create A", "project create B", "model create A M", "model create B M",
+            "folder add M F --project A", "table add M F T --project A",
+            "column add M T c --type text --project A", "model instance M inst.db --project A",
+            "folder add M F_gen --generate-dao --project A",
+            "table add M F_gen T_gen --project A"});
     writeText(dir.file("emoji.txt"), u8"0@#@ok\n0@#@😀\n");
     // Model files: 100 MB (sparse: nothing but its size is read), aliases
     // that would expand, a reference to no table.
@@ -576,18 +571,15 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
 // A change in version 2 leaves version 1 as it was: its diagram, and the
 // header of its files' CSV, which a CSV exported before the change still fits.
 TEST_F(QmsTest, AVersionKeepsItsColumnOrderWhenALaterVersionChanges) {
-    for (const char* args :
-         {"init", "project create P", "model create P M", "folder add M F", "table add M F T_t",
-          "column add M T_t MA --type text", "column add M T_t MB --type text",
-          "column add M T_t MC --type text", "model instance M v1.db"})
-        ok(args);
+    okEach({"init", "project create P", "model create P M", "folder add M F", "table add M F T_t",
+            "column add M T_t MA --type text", "column add M T_t MB --type text",
+            "column add M T_t MC --type text", "model instance M v1.db"});
     writeText(dir.file("rows.csv"), "id,MA,MB,MC\n0,a,b,c\n");
     ok("--work v1.db data import M T_t rows.csv --csv");
     ok("--work v1.db data export M T_t --csv -o before.csv");
     const std::string diagram = ok("diagram M --version 1");
-    for (const char* args : {"model upgrade M", "column change M T_t MA --type int",
-                             "column change M T_t MB --unique 1"})
-        ok(args);
+    okEach({"model upgrade M", "column change M T_t MA --type int",
+            "column change M T_t MB --unique 1"});
     EXPECT_EQ(ok("diagram M --version 1"), diagram);
     EXPECT_EQ(ok("--work v1.db data export M T_t --csv"), file("before.csv"));
     ok("--work v1.db data import M T_t before.csv --csv");
@@ -601,8 +593,7 @@ TEST_F(QmsTest, AVersionKeepsItsColumnOrderWhenALaterVersionChanges) {
 // column name: names without them are said to change when they are made,
 // and code generation refuses them unless allowed, writing nothing.
 TEST_F(QmsTest, NamesCodeGenerationWouldChangeAreToldAndRefusedUnlessAllowed) {
-    for (const char* args : {"init", "project create P", "model create P M", "folder add M F"})
-        ok(args);
+    okEach({"init", "project create P", "model create P M", "folder add M F"});
     const auto warned = [this](const std::string& args, const std::string& warning) {
         const Result r = qms(args);
         EXPECT_EQ(r.code, 0) << args << "\n" << r.err;
@@ -637,14 +628,12 @@ TEST_F(QmsTest, NamesCodeGenerationWouldChangeAreToldAndRefusedUnlessAllowed) {
 }
 
 TEST_F(QmsTest, RefusedRowFilesWriteNothing) {
-    for (const char* args :
-         {"init", "project create P", "model create P M", "folder add M F", "table add M F T",
-          "column add M T name --type text", "column add M T pop --type int",
-          "model create P D --type 2", "folder add D G", "table add D G C",
-          "column add D C label --type text", "column add D C code --type int",
-          "column change M T name --unique 1", "model instance M inst.db",
-          "model instance M copy.db"})
-        ok(args);
+    okEach({"init", "project create P", "model create P M", "folder add M F", "table add M F T",
+            "column add M T name --type text", "column add M T pop --type int",
+            "model create P D --type 2", "folder add D G", "table add D G C",
+            "column add D C label --type text", "column add D C code --type int",
+            "column change M T name --unique 1", "model instance M inst.db",
+            "model instance M copy.db"});
     // A dictionary table is built from its columns at each import.
     ASSERT_TRUE(arxtest::rawExecute(dir.file("qms.db"),
                                     "UPDATE T_M_NormalColumn SET IsOnly = 1 WHERE Name = 'label'"));
@@ -705,8 +694,7 @@ TEST_F(QmsTest, RefusedRowFilesWriteNothing) {
 }
 
 TEST_F(QmsTest, AnExportCutShortLeavesNothingBehind) {
-    for (const char* args : {"init", "project create Shop", "model create Shop M"})
-        ok(args);
+    okEach({"init", "project create Shop", "model create Shop M"});
     const std::set<std::string> before = entries();
     // A file size limit of 100 KiB (200 blocks of sh) stops the export's writes half-way.
     const Result cut = qms("export Shop full.db", "ulimit -f 200 && ");
@@ -719,10 +707,9 @@ TEST_F(QmsTest, AnExportCutShortLeavesNothingBehind) {
 
 // Names that a terminal would act on, and rows that no name reaches.
 TEST_F(QmsTest, NamesAreShownEscapedAndAnIdReachesWhatNoNameDoes) {
-    for (const char* args : {"init", "project create \"$(printf 'ctl\\033[31mred')\"",
-                             "project create \"$(printf 'two\\nlines')\"", "project create Dup",
-                             "project create Other"})
-        ok(args);
+    okEach({"init", "project create \"$(printf 'ctl\\033[31mred')\"",
+            "project create \"$(printf 'two\\nlines')\"", "project create Dup",
+            "project create Other"});
     const std::string list = ok("project list");
     EXPECT_EQ(list.find('\x1b'), npos) << list;
     EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 4) << list;  // without ARX_QMS
@@ -742,11 +729,9 @@ TEST_F(QmsTest, NamesAreShownEscapedAndAnIdReachesWhatNoNameDoes) {
     const std::string model =
         arxtest::rawScalar(config, "select id from T_M_EntityModel where Name = 'M'");
     // --id before or after the other arguments: they keep their places.
-    for (const std::string& args :
-         {"folder add --id " + model + " F", "table add F T --id " + model,
-          "column add --id " + model + " T c --type text", "diagram --id " + model,
-          "export --id " + first + " e.db", "project delete --id " + second})
-        ok(args);
+    okEach({"folder add --id " + model + " F", "table add F T --id " + model,
+            "column add --id " + model + " T c --type text", "diagram --id " + model,
+            "export --id " + first + " e.db", "project delete --id " + second});
     EXPECT_NE(ok("model show --id " + model).find("    T\n"), npos);
     EXPECT_NE(ok("project show Dup").find("  M version 1"), npos);
     EXPECT_NE(ok("import --list e.db").find("Dup (id "), npos);
@@ -755,10 +740,8 @@ TEST_F(QmsTest, NamesAreShownEscapedAndAnIdReachesWhatNoNameDoes) {
 // A name is matched exactly ('_' and '%' are no wildcards, case counts),
 // and a lookup that cannot read fails as such, never as "no project".
 TEST_F(QmsTest, NamesMatchExactlyAndAFailedLookupSaysSo) {
-    for (const char* args :
-         {"init", "project create A_B", "project create AxB", "project create a_b",
-          "model create AxB M_1", "model create a_b m_1", "model create A_B M%1"})
-        ok(args);
+    okEach({"init", "project create A_B", "project create AxB", "project create a_b",
+            "model create AxB M_1", "model create a_b m_1", "model create A_B M%1"});
     const struct {
         const char *args, *says;
     } cases[] = {{"project show A_B", "name:    A_B\n"},
@@ -782,10 +765,8 @@ TEST_F(QmsTest, NamesMatchExactlyAndAFailedLookupSaysSo) {
 // Output that is lost (a full disk, a file size limit) fails the command,
 // and a file named by -o is either whole or not there.
 TEST_F(QmsTest, OutputThatCannotBeWrittenFails) {
-    for (const char* args :
-         {"init", "project create P", "model create P M", "folder add M F", "table add M F T",
-          "column add M T c --type text", "model instance M inst.db"})
-        ok(args);
+    okEach({"init", "project create P", "model create P M", "folder add M F", "table add M F T",
+            "column add M T c --type text", "model instance M inst.db"});
     writeText(dir.file("rows.txt"), [] {
         std::string rows;
         for (int i = 0; i < 10000; ++i)
@@ -829,8 +810,7 @@ TEST_F(QmsTest, ForeignConfigurationIsRefusedUntouched) {
 // Four writers of 25 tables each and a reader loop at once on one
 // configuration database: each command waits for the others' locks.
 TEST_F(QmsTest, ProcessesSharingADatabaseWaitForEachOther) {
-    for (const char* args : {"init", "project create S", "model create S M", "folder add M F"})
-        ok(args);
+    okEach({"init", "project create S", "model create S M", "folder add M F"});
     const std::string q = arxtest::withDeadline(arxtest::Seconds(300), "'" ARX_QMS_BINARY "'"),
                       load = io.file("load");
     const std::string script =
@@ -868,11 +848,9 @@ TEST_F(QmsTest, ReadOnlyFolderFailsCleanly) {
 // checked and its migration planned as it is, the migration itself refused
 // with the reason, and no file appears beside it.
 TEST_F(QmsTest, AnInstanceFileThatCannotBeWrittenIsReadButNotChanged) {
-    for (const char* args :
-         {"init", "project create P", "model create P M", "folder add M F", "table add M F T",
-          "column add M T Name --type text", "model instance M ro/v1.db", "model upgrade M",
-          "column add M T Phone --type text"})
-        ok(args);
+    okEach({"init", "project create P", "model create P M", "folder add M F", "table add M F T",
+            "column add M T Name --type text", "model instance M ro/v1.db", "model upgrade M",
+            "column add M T Phone --type text"});
     const std::string ro = dir.file("ro"), v1 = dir.file("ro/v1.db");
     std::string as;
     if (geteuid() == 0) {
@@ -907,12 +885,10 @@ TEST_F(QmsTest, AnInstanceFileThatCannotBeWrittenIsReadButNotChanged) {
 // full disk too), a long value cut short with its length named, storage
 // types as words.
 TEST_F(QmsTest, MigrationMessagesAreOneReadableLineEach) {
-    for (const char* args :
-         {"init", "project create P", "model create P M", "folder add M F", "table add M F T",
-          "column add M T Name --type text", "column add M T Age --type text",
-          "model instance M v1.db", "model upgrade M", "column change M T Name --unique 1",
-          "column change M T Age --type int"})
-        ok(args);
+    okEach({"init", "project create P", "model create P M", "folder add M F", "table add M F T",
+            "column add M T Name --type text", "column add M T Age --type text",
+            "model instance M v1.db", "model upgrade M", "column change M T Name --unique 1",
+            "column change M T Age --type int"});
     const std::string v1 = dir.file("v1.db");
     ASSERT_TRUE(arxtest::rawExecute(
         v1,
