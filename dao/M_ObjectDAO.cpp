@@ -109,11 +109,17 @@ ResultMsg M_ObjectDAO::save(int commitType) {
         return noCurrentProject(projectID);
     }
     std::unique_ptr<M_ProjectDAO> project(found);
-    project->_updateTime = now;
-    ResultMsg stamped = project->save(commitType);
-    if (!stamped.ok()) {
-        return ResultMsg(RUN_SUCCESS,
-                         "数据已保存。WARNING:但更新项目更新时间出错。" + stamped.rMsg);
+    // Stamped in this second already (by this session or another): the same
+    // time written again would add a row version for nothing, and on a
+    // server every later read of the row in a long transaction walks them
+    // all, so a bulk build in one transaction turned quadratic.
+    if (project->_updateTime != now) {
+        project->_updateTime = now;
+        ResultMsg stamped = project->save(commitType);
+        if (!stamped.ok()) {
+            return ResultMsg(RUN_SUCCESS,
+                             "数据已保存。WARNING:但更新项目更新时间出错。" + stamped.rMsg);
+        }
     }
     lastStamp.remember(configIDM, projectID, true, now);
     return ResultMsg(RUN_SUCCESS, base.rMsg);

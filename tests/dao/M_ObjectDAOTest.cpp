@@ -45,7 +45,8 @@ TEST_F(RecordSave, TheRowIsSavedWhateverBecomesOfTheProjectStamp) {
         {-1, false, noProject + "-1"},
         {12, false, noProject + "12"},  // no project has it
         {project._ID, false, ""},
-        // Another connection's change is seen: the stamp is not skipped.
+        // Another connection's change is seen: the stamp is not skipped
+        // (the row then carries an older time, so there is one to write).
         {project._ID, true,
          "数据已保存。WARNING:但更新项目更新时间出错。ERROR:M_ObjectDAO::save()出错。"},
     };
@@ -53,6 +54,8 @@ TEST_F(RecordSave, TheRowIsSavedWhateverBecomesOfTheProjectStamp) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         if (c.failUpdates) {
+            ASSERT_TRUE(rawExecute(configPath, "UPDATE \"T_M_Project\" SET \"UpdateTime\" = "
+                                               "'2000-01-01 00:00:00'"));
             ASSERT_TRUE(injectFault(configPath, "fail", "BEFORE UPDATE", "T_M_Project", "1 = 1"));
         }
         M_ProjectDAO::setCurrProjectID(c.project);

@@ -85,7 +85,7 @@ void ChangeFeed::note(const std::vector<std::string>& tables) {
     library_.post([this] { readChanges(); });
 }
 
-void ChangeFeed::readChanges() {
+void ChangeFeed::readChanges(bool rethrow) {
     std::vector<std::string> tables;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -94,19 +94,23 @@ void ChangeFeed::readChanges() {
         if (!tables.empty()) ++reading_;
     }
     if (tables.empty()) return;
-    std::vector<ChangedModel> changes;
+    // Until what the tables tell is applied, what is kept may be stale.
+    const auto readingDone = [this] {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        --reading_;
+    };
     try {
-        changes = models_.read(tables);
-        apply(changes);
+        apply(models_.read(tables));
     } catch (const std::exception& e) {
         // What changed is unknown: nothing kept may be trusted.
-        say("cannot tell which models changed: " + printable(e.what()));
         cache_.setEnabled(false);
         cache_.setEnabled(true);
+        readingDone();
+        if (rethrow) throw;
+        say("cannot tell which models changed: " + printable(e.what()));
+        return;
     }
-    // Until what the tables tell is applied, what is kept may be stale.
-    const std::lock_guard<std::mutex> lock(mutex_);
-    --reading_;
+    readingDone();
 }
 
 void ChangeFeed::noteSynced() {
@@ -138,7 +142,15 @@ bool ChangeFeed::current() {
 }
 
 void ChangeFeed::catchUp() {
-    apply(models_.read(ModelChanges::tables()));
+    if (!watch_) {
+        apply(models_.read(ModelChanges::tables()));
+        return;
+    }
+    // Only the tables the watch names: on a server a table's change number
+    // cannot tell that nothing changed, and every edit read all the
+    // metadata twice.
+    noteSynced();
+    readChanges(true);
 }
 
 void ChangeFeed::apply(const std::vector<ChangedModel>& changes) {

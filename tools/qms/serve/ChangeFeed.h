@@ -46,6 +46,7 @@ public:
 
     /// Reads at once what changed since the last reading (a change by
     /// another process too) and publishes it, as the watch would later.
+    /// Throws Failure when it cannot tell (the tags would be stale).
     void catchUp();
     /// Reads at once which tables changed by commits made before the call
     /// (another process's too: ChangeWatch::sync) and drops what the cache
@@ -74,7 +75,9 @@ private:
     /// Queues one reading of the tables on the library's thread (merged
     /// with one queued already).
     void note(const std::vector<std::string>& tables);
-    void readChanges();
+    /// Reads the tables noted; a failure forgets what the cache keeps and
+    /// is said, or with `rethrow` thrown.
+    void readChanges(bool rethrow = false);
     /// The tables that commits made before the call changed (every table
     /// when the watch cannot tell), noted for reading.
     void noteSynced();
