@@ -1087,7 +1087,7 @@ TEST_F(ServeTest, KeptAnswersAfterEachChangeAreThoseOfAFreshServer) {
             EXPECT_EQ(keptModel, freshModel) << what;
             expectLayoutAsFresh(keptLayout, freshLayout, what);
         }
-        // Snapshot 1 (the first one kept) is long gone: the answers are whole.
+        // A snapshot the server does not hold: the answers are whole.
         const auto [lastModel, lastLayout] = read(server);
         for (const auto& [path, now] : {std::pair{m, lastModel}, {m + "/layout", lastLayout}}) {
             held[path].second = "1";

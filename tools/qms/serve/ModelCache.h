@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <set>
 #include <string>
 #include <tuple>
@@ -121,7 +122,10 @@ private:
     bool enabled_ = false;
     std::map<int, Kept> kept_;
     std::list<int> order_;      // the least recently used first
-    std::uint64_t serial_ = 0;  // the last given
+    /// The last serial given: from a random start, so that a serial of an
+    /// earlier run of the server is not one of this run's (within the
+    /// integers a page's JavaScript holds exactly).
+    std::uint64_t serial_ = (std::uint64_t{std::random_device{}()} & 0xFFFFFFF) << 24;
 };
 
 }  // namespace qms::serve
