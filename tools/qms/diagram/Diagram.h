@@ -121,8 +121,12 @@ void routeLayout(const Diagram& diagram, Layout& layout, const Layout* before = 
 
 /// The model's tables, columns and folders; throws Failure when a read fails.
 Diagram readDiagram(const M_EntityModelDAO& model);
-/// The same from what was read of them.
-Diagram readDiagram(const ModelVersionRecords& records);
+/// The same from what was read of them. With `before`, the picture of
+/// earlier records of the same model version that `records` were read
+/// again from (ModelVersionRecords::readAgain), the tables that `changed`
+/// does not name are taken from it as they were.
+Diagram readDiagram(const ModelVersionRecords& records, const Diagram* before = nullptr,
+                    const std::set<int>& changed = {});
 /// The picture laid out as described above, with the model's scene
 /// records, its arrows routed (keeping what they can of `before`, as
 /// routeLayout); throws Failure when they cannot be read.

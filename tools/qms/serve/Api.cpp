@@ -86,24 +86,32 @@ int otherVersion(const Request& request, const M_EntityModelDAO& model, const ch
 
 // The records of a model version: those kept while nothing changed, else
 // those kept read again where the model changed since (only the tables
-// that changed), else all read anew; kept for the next change.
-std::shared_ptr<const ModelVersionRecords> currentRecords(ModelCache& cache,
-                                                          const M_EntityModelDAO& model) {
-    std::set<int> changed;
+// that changed), else all read anew; kept for the next change. When read
+// again, the records they were read from and the tables changed go to
+// `before` and `changed`.
+std::shared_ptr<const ModelVersionRecords> currentRecords(
+    ModelCache& cache, const M_EntityModelDAO& model,
+    std::shared_ptr<const ModelVersionRecords>* before = nullptr,
+    std::set<int>* changed = nullptr) {
+    std::set<int> tables;
     bool stale = false;
-    const std::shared_ptr<const ModelVersionRecords> before =
-        cache.takeRecords(model._ID, changed, stale);
-    if (before && !stale) return before;
+    const std::shared_ptr<const ModelVersionRecords> kept =
+        cache.takeRecords(model._ID, tables, stale);
+    if (kept && !stale) return kept;
     auto records = std::make_shared<ModelVersionRecords>();
     try {
-        check(before ? ModelVersionRecords::readAgain(model._ID, *before, changed, *records)
-                     : ModelVersionRecords::read(model._ID, *records),
+        check(kept ? ModelVersionRecords::readAgain(model._ID, *kept, tables, *records)
+                   : ModelVersionRecords::read(model._ID, *records),
               "cannot read model '" + utf8(model._name) + "'");
     } catch (...) {
         cache.dropRecords(model._ID);  // what changed since is not known any more
         throw;
     }
     cache.keepRecords(model._ID, records);
+    if (before != nullptr && changed != nullptr) {
+        *before = kept;
+        changed->swap(tables);
+    }
     return records;
 }
 
@@ -128,9 +136,17 @@ Picture pictureOf(ModelCache& cache, M_EntityModelDAO& model, int compared) {
     out.cache = &cache;
     out.diagram = cache.diagram(model._ID, &out.serial);
     if (!out.diagram) {
-        out.diagram =
-            std::make_shared<const diagram::Diagram>(diagram::readDiagram(out.recordsOf(model)));
-        out.serial = cache.keepDiagram(model._ID, out.diagram);
+        // The tables that did not change since the last picture come from
+        // it when the records were read again from those it was made of.
+        std::shared_ptr<const ModelVersionRecords> before, madeOf;
+        std::set<int> changed;
+        out.records = currentRecords(cache, model, &before, &changed);
+        const auto last = cache.lastDiagram(model._ID, &madeOf);
+        const bool keeps = last && before && before == madeOf &&
+                           out.records->model._type != ENTITY_MODEL_TYPE_DICTIONARY;
+        out.diagram = std::make_shared<const diagram::Diagram>(
+            diagram::readDiagram(*out.records, keeps ? last.get() : nullptr, changed));
+        out.serial = cache.keepDiagram(model._ID, out.diagram, out.records);
     }
     if (compared == 0) return out;
     auto withOther = std::make_shared<diagram::Diagram>(*out.diagram);

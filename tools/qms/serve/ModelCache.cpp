@@ -74,15 +74,26 @@ std::shared_ptr<const diagram::Diagram> ModelCache::diagram(int model, std::uint
     return found->second.diagram;
 }
 
-std::uint64_t ModelCache::keepDiagram(int model, std::shared_ptr<const diagram::Diagram> diagram) {
+std::uint64_t ModelCache::keepDiagram(int model, std::shared_ptr<const diagram::Diagram> diagram,
+                                      std::shared_ptr<const ModelVersionRecords> records) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!enabled_) return 0;
     Kept& kept = touch(model);
     kept.diagram = diagram;
+    kept.diagramRecords = std::move(records);
     kept.diagramSerial = ++serial_;
     kept.diagrams.push_back({serial_, std::move(diagram)});
     if (kept.diagrams.size() > kSnapshotsKept) kept.diagrams.pop_front();
     return serial_;
+}
+
+std::shared_ptr<const diagram::Diagram> ModelCache::lastDiagram(
+    int model, std::shared_ptr<const ModelVersionRecords>* records) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = kept_.find(model);
+    if (found == kept_.end() || found->second.diagrams.empty()) return nullptr;
+    *records = found->second.diagramRecords;
+    return found->second.diagrams.back().value;
 }
 
 std::shared_ptr<const diagram::Diagram> ModelCache::diagramAt(int model, std::uint64_t serial) {

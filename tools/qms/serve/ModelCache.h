@@ -55,8 +55,14 @@ public:
                     const std::string& tag = "", std::uint64_t serial = 0);
     /// The picture kept for the model, or null; its serial in `serial`.
     std::shared_ptr<const diagram::Diagram> diagram(int model, std::uint64_t* serial = nullptr);
-    /// Keeps it as the model's picture; its serial (0 while nothing is kept).
-    std::uint64_t keepDiagram(int model, std::shared_ptr<const diagram::Diagram> diagram);
+    /// Keeps it as the model's picture, made of `records`; its serial (0
+    /// while nothing is kept).
+    std::uint64_t keepDiagram(int model, std::shared_ptr<const diagram::Diagram> diagram,
+                              std::shared_ptr<const ModelVersionRecords> records);
+    /// The model's last picture kept, current or not, or null; the records
+    /// it was made of in `records`.
+    std::shared_ptr<const diagram::Diagram> lastDiagram(
+        int model, std::shared_ptr<const ModelVersionRecords>* records);
 
     /// The model's last layout (of its own version, no comparison), or
     /// null: what the next one may keep of its routes (diagram::layOut).
@@ -104,6 +110,7 @@ private:
     struct Kept {
         std::shared_ptr<const diagram::Diagram> diagram;
         std::uint64_t diagramSerial = 0;
+        std::shared_ptr<const ModelVersionRecords> diagramRecords;  // of the last picture
         std::shared_ptr<const diagram::Layout> layout;
         std::uint64_t layoutSerial = 0;  // 0 once the layout is not current
         // The last pictures and layouts kept, the newest last.
@@ -121,7 +128,7 @@ private:
     mutable std::mutex mutex_;
     bool enabled_ = false;
     std::map<int, Kept> kept_;
-    std::list<int> order_;      // the least recently used first
+    std::list<int> order_;  // the least recently used first
     /// The last serial given: from a random start, so that a serial of an
     /// earlier run of the server is not one of this run's (within the
     /// integers a page's JavaScript holds exactly).
