@@ -80,7 +80,8 @@ void write(HttpConnection& client, const std::string& method, const std::string&
 
 // The server's part of an edit's round trip in the page: a table's display
 // name changed through the API, then the model and its layout read again
-// (what the page loads to redraw).
+// (what the page loaded to redraw before reads ?since=, and still loads
+// when it holds nothing of the model the server still keeps).
 void BM_EditRoundTrip(benchmark::State& state) {
     HttpConnection client(server().port);
     const std::string path = modelPath() + "/tables/" + std::to_string(servedModel().tables[1000]);
@@ -92,6 +93,37 @@ void BM_EditRoundTrip(benchmark::State& state) {
         get(client, modelPath());
         get(client, modelPath() + "/layout");
     }
+}
+
+// A read of `path` with ?since= `snapshot` (0: in full); the snapshot the
+// answer shows.
+std::string readSince(HttpConnection& client, const std::string& path, const std::string& since,
+                      std::size_t& bytes) {
+    const std::string target = path + (since.empty() ? "" : "?since=" + since);
+    client.send(arxtest::requestText(server().port, "GET", target));
+    const arxtest::HttpAnswer answer = client.receive(std::chrono::seconds(60));
+    if (answer.status != 200 || answer.header("x-qms-snapshot").empty())
+        throw std::runtime_error("GET " + target + " failed");
+    bytes += answer.body.size();
+    return answer.header("x-qms-snapshot");
+}
+
+// The same round trip when the page reads only what changed since what it
+// holds (?since=): the model and the layout.
+void BM_EditRoundTripSince(benchmark::State& state) {
+    HttpConnection client(server().port);
+    const std::string path = modelPath() + "/tables/" + std::to_string(servedModel().tables[1000]);
+    std::size_t bytes = 0;
+    std::string model = readSince(client, modelPath(), "", bytes);
+    std::string layout = readSince(client, modelPath() + "/layout", "", bytes);
+    int edits = 0;
+    for (auto _ : state) {
+        write(client, "PATCH", path, "{\"display\": \"Edited " + std::to_string(++edits) + "\"}");
+        bytes = 0;
+        model = readSince(client, modelPath(), model, bytes);
+        layout = readSince(client, modelPath() + "/layout", layout, bytes);
+    }
+    state.counters["KB"] = static_cast<double>(bytes) / 1e3;
 }
 
 // A box moved in the page, then the layout read again.
@@ -201,6 +233,7 @@ void BM_ServerMemoryAcross10000Requests(benchmark::State& state) {
 BENCHMARK(BM_ModelJson)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ModelJsonAfterAChange)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EditRoundTrip)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EditRoundTripSince)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BoxMoveRoundTrip)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadModelRecordByRecord)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadModelInBulk)->Iterations(10)->UseRealTime()->Unit(benchmark::kMillisecond);

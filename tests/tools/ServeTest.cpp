@@ -942,10 +942,47 @@ void expectLayoutAsFresh(const Json& kept, const Json& fresh, const std::string&
     }
 }
 
+// What a page that holds the full answer `held` makes of `answer`, an
+// answer ?since= its snapshot: what differs applied, or the full answer.
+Json applied(const Json& held, Json answer) {
+    if (!answer.contains("since")) return answer;
+    answer.erase("since");
+    const auto merge = [](const Json& items, Json& changed, const Json& removed, auto key) {
+        std::map<Json, Json> byKey;
+        for (const Json& item : items)
+            byKey[key(item)] = item;
+        for (const Json& gone : removed)
+            byKey.erase(gone);
+        for (const Json& item : changed)
+            byKey[key(item)] = item;
+        changed = Json::array();
+        for (const auto& [k, item] : byKey)
+            changed.push_back(item);
+    };
+    if (answer.contains("diagram")) {
+        Json& picture = answer["diagram"];
+        merge(held.at("/diagram/tables"_json_pointer), picture["tables"], picture.at("removed"),
+              [](const Json& t) { return t.at("id"); });
+        picture.erase("removed");
+        return answer;
+    }
+    merge(held.at("boxes"), answer["boxes"], answer.at("removedBoxes"),
+          [](const Json& b) { return b.at("table"); });
+    merge(held.at("arrows"), answer["arrows"], answer.at("removedArrows"), [](const Json& a) {
+        return Json::array({a.at("table"), a.at("row")});
+    });
+    answer.erase("removedBoxes");
+    answer.erase("removedArrows");
+    return answer;
+}
+
 // What a server keeps of a model after each change, by its own edits, by
 // another process or by a box moved, answers what a server started afresh
 // reads: the same model, frames and boxes, and arrows routed as validly
-// (only the arrows a change touched are routed again).
+// (only the arrows a change touched are routed again). A page that holds
+// what it read before and reads ?since= its snapshots (X-QMS-Snapshot)
+// ends with the same answers; a snapshot the server no longer holds is
+// answered in full.
 TEST_F(ServeTest, KeptAnswersAfterEachChangeAreThoseOfAFreshServer) {
     for (const bool onServer : {false, true}) {
         const std::string config = configOf(onServer, "kept");
@@ -964,6 +1001,19 @@ TEST_F(ServeTest, KeptAnswersAfterEachChangeAreThoseOfAFreshServer) {
                 Json::parse(arxtest::fetch(from.port, "GET", m + "/layout").body, nullptr, false)};
         };
         const auto [model, layout] = read(server);
+        // What the page holds: the answer and the snapshot of each path.
+        std::map<std::string, std::pair<Json, std::string>> held;
+        const auto readSince = [&](const std::string& path) {
+            auto& [before, snapshot] = held[path];
+            const std::string since = snapshot.empty() ? "" : "?since=" + snapshot;
+            const arxtest::HttpAnswer r = arxtest::fetch(server.port, "GET", path + since);
+            EXPECT_EQ(r.status, 200) << path + since;
+            before = applied(before, Json::parse(r.body, nullptr, false));
+            snapshot = r.header("x-qms-snapshot");
+            return std::pair{Json::parse(r.body, nullptr, false).contains("since"), before};
+        };
+        for (const std::string& path : {m, m + "/layout"})
+            readSince(path);
         for (const Json& folder : model.at("folders"))
             if (folder.at("name") == "Orders") ids["folder"] = folder.at("id").dump();
         for (const Json& t : model.at("/diagram/tables"_json_pointer))
@@ -1009,6 +1059,9 @@ TEST_F(ServeTest, KeptAnswersAfterEachChangeAreThoseOfAFreshServer) {
             {"PUT", "/tables/{order}/box", R"({"x": 40, "y": 500, "width": 150, "height": 80})"},
             {"PUT", "/tables/{order}/box", R"({"x": 40, "y": 500, "width": 60, "height": 80})"},
             {"DELETE", "/tables/{customer}", ""},
+            // A table changed, then the model record (all read anew), unread between.
+            {"qms", "column add Sales Invoice total --type int", "", "-"},
+            {"POST", "/lock", "{}"},
         };
         const auto fill = [&ids](std::string text) {
             for (const auto& [name, id] : ids) {
@@ -1033,12 +1086,25 @@ TEST_F(ServeTest, KeptAnswersAfterEachChangeAreThoseOfAFreshServer) {
                 }
             }
             ASSERT_TRUE(server.running()) << what;
-            if (step.keep == "archive") continue;  // an empty folder: the next step shows it
+            // An empty folder, or "-": the next step shows it.
+            if (step.keep == "archive" || step.keep == "-") continue;
             const auto [keptModel, keptLayout] = read(server);
+            for (const auto& [path, kept] :
+                 {std::pair{m, keptModel}, {m + "/layout", keptLayout}}) {
+                const auto [since, now] = readSince(path);
+                EXPECT_TRUE(since) << what << " " << path;
+                EXPECT_EQ(now, kept) << what << " " << path;
+            }
             ServeProcess fresh(dir.path(), options);
             const auto [freshModel, freshLayout] = read(fresh);
             EXPECT_EQ(keptModel, freshModel) << what;
             expectLayoutAsFresh(keptLayout, freshLayout, what);
+        }
+        // A snapshot the server does not hold: the answers are whole.
+        const auto [lastModel, lastLayout] = read(server);
+        for (const auto& [path, now] : {std::pair{m, lastModel}, {m + "/layout", lastLayout}}) {
+            held[path].second = "1";
+            EXPECT_EQ(readSince(path), std::pair(false, now)) << path;
         }
         EXPECT_TRUE(server.stop());
     }

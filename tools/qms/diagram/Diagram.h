@@ -50,6 +50,9 @@ struct Table {
     int width = 0, height = 0;  // the size its names and columns take, either kind of names
 };
 
+bool operator==(const Column& l, const Column& r);
+bool operator==(const Table& l, const Table& r);
+
 struct Folder {
     std::string name;
     int parentID = 0;
@@ -118,8 +121,12 @@ void routeLayout(const Diagram& diagram, Layout& layout, const Layout* before = 
 
 /// The model's tables, columns and folders; throws Failure when a read fails.
 Diagram readDiagram(const M_EntityModelDAO& model);
-/// The same from what was read of them.
-Diagram readDiagram(const ModelVersionRecords& records);
+/// The same from what was read of them. With `before`, the picture of
+/// earlier records of the same model version that `records` were read
+/// again from (ModelVersionRecords::readAgain), the tables that `changed`
+/// does not name are taken from it as they were.
+Diagram readDiagram(const ModelVersionRecords& records, const Diagram* before = nullptr,
+                    const std::set<int>& changed = {});
 /// The picture laid out as described above, with the model's scene
 /// records, its arrows routed (keeping what they can of `before`, as
 /// routeLayout); throws Failure when they cannot be read.
@@ -151,16 +158,24 @@ Changes compareWith(M_EntityModelDAO& model, int other, Diagram& diagram);
 /// The picture as an SVG document, with `changes` marked.
 std::string renderSvg(const Diagram& diagram, const Layout& layout, const Changes& changes = {});
 
-/// What the page draws, in two parts: the title, measures and tables with
-/// their columns, which change with the model (JSON text, one line:
-/// {"title", "measures", "tables": [{"id", "name", "display", "width",
-/// "height", "columns": [{"id", "name", "display", "type", "fkTableID",
-/// "marks"}]}]}); and the frames ({"folder", "id", "parent", "fixed", "x",
-/// ...}), boxes ({"table", "folder", "x", ...}) and arrows ({"table", "row",
-/// "to", "points"}), which change whenever a box moves. The first is
-/// appended to `out`.
+/// What the page draws, in two parts, each appended to `out` as JSON text
+/// on one line: the title, measures and tables with their columns, which
+/// change with the model ({"title", "measures", "tables": [{"id", "name",
+/// "display", "width", "height", "columns": [{"id", "name", "display",
+/// "type", "fkTableID", "marks"}]}]}); and the frames ({"folder", "id",
+/// "parent", "fixed", "x", ...}), boxes ({"table", "folder", "x", ...}) and
+/// arrows ({"table", "row", "to", "points"}), which change whenever a box
+/// moves.
 void appendDiagramJson(const Diagram& diagram, std::string& out);
-Json layoutJson(const Layout& layout);
+void appendLayoutJson(const Layout& layout, std::string& out);
+/// What differs in `now` from `before`, appended to `out`: the picture as
+/// appendDiagramJson writes it with only the tables new or changed, and
+/// "removed", the ids of the tables gone.
+void appendDiagramDeltaJson(const Diagram& before, const Diagram& now, std::string& out);
+/// The same of a layout, as the fields of an object (no braces): "frames"
+/// (all of them), "boxes" and "arrows" new or changed, "removedBoxes"
+/// (table ids) and "removedArrows" ([table, row] pairs).
+void appendLayoutDeltaFields(const Layout& before, const Layout& now, std::string& out);
 /// {"tables": {"added": [ids], "changed": [ids], "ended": [ids]}, "columns": {...}}.
 Json changesJson(const Changes& changes);
 

@@ -48,8 +48,17 @@ void measure(Table& table) {
 
 namespace {
 
-void readTables(const ModelVersionRecords& records, Diagram& diagram) {
+// The tables; with `before`, those `changed` does not name taken from it.
+void readTables(const ModelVersionRecords& records, Diagram& diagram, const Diagram* before,
+                const std::set<int>& changed) {
     for (const auto& table : records.tables) {
+        if (before != nullptr && changed.count(table->_ID) == 0) {
+            const auto kept = before->tables.find(table->_ID);
+            if (kept != before->tables.end()) {
+                diagram.tables.emplace(table->_ID, kept->second);
+                continue;
+            }
+        }
         Table& entry = diagram.tables[table->_ID];
         entry.name = utf8(table->_name);
         entry.display = utf8(table->_displayName);
@@ -102,10 +111,11 @@ void drawDisplayNames(Diagram& diagram) {
     }
 }
 
-Diagram readDiagram(const ModelVersionRecords& records) {
+Diagram readDiagram(const ModelVersionRecords& records, const Diagram* before,
+                    const std::set<int>& changed) {
     Diagram diagram;
     diagram.title = utf8(records.model._name) + " v" + std::to_string(records.model._version);
-    readTables(records, diagram);
+    readTables(records, diagram, before, changed);
     readFolders(records, diagram);
     return diagram;
 }

@@ -9,6 +9,7 @@
 #include <map>
 #include <queue>
 #include <tuple>
+#include <unordered_map>
 
 namespace qms::diagram {
 
@@ -227,17 +228,78 @@ Route routeOne(const std::vector<Box>& boxes, const Arrow& arrow, const Used& us
     return simplified({start, {middle, start.y}, {middle, end.y}, end});
 }
 
-// The room across a stretch along `at` from `low` to `high`: how far it may
-// move down (or right) and up (or left) before it touches a box.
-std::pair<int, int> room(const std::vector<Box>& boxes, bool flat, int at, int low, int high) {
-    int before = -4 * kClearance, after = 4 * kClearance;
-    for (const Box& b : boxes) {
-        const int from = flat ? b.x : b.y, to = flat ? b.right() : b.bottom();
-        if (to <= low || from >= high) continue;
-        const int near = flat ? b.y : b.x, far = flat ? b.bottom() : b.right();
-        if (far <= at) before = std::max(before, far - at);
-        if (near >= at) after = std::min(after, near - at);
+// The boxes by the squares of a grid that they touch, so that what lies
+// near a stretch is found without going through every box of a large
+// model; a box over many squares is kept aside and always looked at.
+class BoxIndex {
+public:
+    explicit BoxIndex(const std::vector<Box>& boxes) : boxes_(boxes) {
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            const Box& b = boxes[i];
+            const int x0 = cell(b.x), x1 = cell(b.right()), y0 = cell(b.y), y1 = cell(b.bottom());
+            if (x1 - x0 > kSpan || y1 - y0 > kSpan) {
+                large_.push_back(static_cast<int>(i));
+                continue;
+            }
+            for (int x = x0; x <= x1; ++x)
+                for (int y = y0; y <= y1; ++y)
+                    cells_[key(x, y)].push_back(static_cast<int>(i));
+        }
     }
+
+    /// Whether `found` holds for a box that may touch the rectangle from
+    /// (x0, y0) to (x1, y1), edges included (it may see a box more than once).
+    template <typename Found>
+    bool any(int x0, int y0, int x1, int y1, Found found) const {
+        for (const int i : large_)
+            if (found(boxes_[static_cast<std::size_t>(i)])) return true;
+        for (int x = cell(x0); x <= cell(x1); ++x) {
+            for (int y = cell(y0); y <= cell(y1); ++y) {
+                const auto at = cells_.find(key(x, y));
+                if (at == cells_.end()) continue;
+                for (const int i : at->second)
+                    if (found(boxes_[static_cast<std::size_t>(i)])) return true;
+            }
+        }
+        return false;
+    }
+
+    bool crosses(const Point& p, const Point& q) const {
+        return any(std::min(p.x, q.x), std::min(p.y, q.y), std::max(p.x, q.x), std::max(p.y, q.y),
+                   [&](const Box& b) { return diagram::crosses(b, p, q); });
+    }
+
+private:
+    static constexpr int kCell = 256;
+    static constexpr int kSpan = 8;  // squares across a box kept in the grid
+    static int cell(int v) { return v >= 0 ? v / kCell : -((kCell - 1 - v) / kCell); }
+    static unsigned long long key(int x, int y) {
+        return (static_cast<unsigned long long>(static_cast<unsigned>(x)) << 32) |
+               static_cast<unsigned>(y);
+    }
+    const std::vector<Box>& boxes_;
+    std::unordered_map<unsigned long long, std::vector<int>> cells_;
+    std::vector<int> large_;
+};
+
+// The room across a stretch along `at` from `low` to `high`: how far it may
+// move down (or right) and up (or left) before it touches a box (only the
+// boxes within the most it may move matter).
+std::pair<int, int> room(const BoxIndex& boxes, bool flat, int at, int low, int high) {
+    int before = -4 * kClearance, after = 4 * kClearance;
+    const auto near = [&](const Box& b) {
+        const int from = flat ? b.x : b.y, to = flat ? b.right() : b.bottom();
+        if (to <= low || from >= high) return false;
+        const int first = flat ? b.y : b.x, last = flat ? b.bottom() : b.right();
+        if (last <= at) before = std::max(before, last - at);
+        if (first >= at) after = std::min(after, first - at);
+        return false;
+    };
+    const int reach = 4 * kClearance;
+    if (flat)
+        boxes.any(low, at - reach, high, at + reach, near);
+    else
+        boxes.any(at - reach, low, at + reach, high, near);
     return {before + kLane / 2, after - kLane / 2};
 }
 
@@ -273,9 +335,10 @@ void spread(const std::vector<Box>& boxes, std::vector<Route>& routes,
     std::sort(stretches.begin(), stretches.end(), [](const Stretch& l, const Stretch& r) {
         return std::tie(l.flat, l.at, l.low, l.route) < std::tie(r.flat, r.at, r.low, r.route);
     });
+    const BoxIndex index(boxes);
     for (const Stretch& s : stretches) {
         Route& route = routes[s.route];
-        const auto [least, most] = room(boxes, s.flat, s.at, s.low, s.high);
+        const auto [least, most] = room(index, s.flat, s.at, s.low, s.high);
         const Point p = route[s.index], q = route[s.index + 1];
         const auto moved = [&](int offset) {
             return s.flat ? std::pair{Point{p.x, p.y + offset}, Point{q.x, q.y + offset}}
@@ -293,7 +356,7 @@ void spread(const std::vector<Box>& boxes, std::vector<Route>& routes,
             route[s.index + 1] = b;
             bool clear = true;
             for (int i = s.index - 1; clear && i <= s.index + 1; ++i)
-                clear = !crossesAny(boxes, route[i], route[i + 1]);
+                clear = !index.crosses(route[i], route[i + 1]);
             route = before;
             if (clear) chosen = offset, fewest = overlap;
         }

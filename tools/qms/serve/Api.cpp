@@ -8,6 +8,7 @@
 #include <limits>
 #include <list>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -59,29 +60,6 @@ Json versionsOf(const M_EntityModelDAO& model) {
     return out;
 }
 
-// The model version with its folder tree (as qms model show --json), its
-// project's identifier, its versions, what its picture shows ("diagram":
-// diagram::appendDiagramJson) and, compared with another version, that
-// version ("compare") and what differs ("changes").
-std::string modelAnswer(M_EntityModelDAO& model, const ModelVersionRecords& records,
-                        const diagram::Diagram& picture, int compared,
-                        const diagram::Changes& changes) {
-    Json out = modelDetailJson(records, true);
-    out["projectId"] = model._rProjectID;
-    out["versions"] = versionsOf(model);
-    std::string text = jsonText(out);
-    text.erase(text.size() - 2);  // "}\n": the picture's text goes in before it
-    text += ",\"diagram\":";
-    diagram::appendDiagramJson(picture, text);
-    if (compared != 0) {
-        const std::string changed = jsonText(diagram::changesJson(changes));
-        text += ",\"compare\":" + std::to_string(compared) + ",\"changes\":";
-        text.append(changed, 0, changed.size() - 1);
-    }
-    text += "}\n";
-    return text;
-}
-
 // A version number from 1 in `text`.
 bool versionNumber(const std::string& text, int& version) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), version);
@@ -108,24 +86,32 @@ int otherVersion(const Request& request, const M_EntityModelDAO& model, const ch
 
 // The records of a model version: those kept while nothing changed, else
 // those kept read again where the model changed since (only the tables
-// that changed), else all read anew; kept for the next change.
-std::shared_ptr<const ModelVersionRecords> currentRecords(ModelCache& cache,
-                                                          const M_EntityModelDAO& model) {
-    std::set<int> changed;
+// that changed), else all read anew; kept for the next change. When read
+// again, the records they were read from and the tables changed go to
+// `before` and `changed`.
+std::shared_ptr<const ModelVersionRecords> currentRecords(
+    ModelCache& cache, const M_EntityModelDAO& model,
+    std::shared_ptr<const ModelVersionRecords>* before = nullptr,
+    std::set<int>* changed = nullptr) {
+    std::set<int> tables;
     bool stale = false;
-    const std::shared_ptr<const ModelVersionRecords> before =
-        cache.takeRecords(model._ID, changed, stale);
-    if (before && !stale) return before;
+    const std::shared_ptr<const ModelVersionRecords> kept =
+        cache.takeRecords(model._ID, tables, stale);
+    if (kept && !stale) return kept;
     auto records = std::make_shared<ModelVersionRecords>();
     try {
-        check(before ? ModelVersionRecords::readAgain(model._ID, *before, changed, *records)
-                     : ModelVersionRecords::read(model._ID, *records),
+        check(kept ? ModelVersionRecords::readAgain(model._ID, *kept, tables, *records)
+                   : ModelVersionRecords::read(model._ID, *records),
               "cannot read model '" + utf8(model._name) + "'");
     } catch (...) {
         cache.dropRecords(model._ID);  // what changed since is not known any more
         throw;
     }
     cache.keepRecords(model._ID, records);
+    if (before != nullptr && changed != nullptr) {
+        *before = kept;
+        changed->swap(tables);
+    }
     return records;
 }
 
@@ -134,6 +120,7 @@ std::shared_ptr<const ModelVersionRecords> currentRecords(ModelCache& cache,
 // columns drawn too). The version's records when they had to be read.
 struct Picture {
     std::shared_ptr<const diagram::Diagram> diagram;
+    std::uint64_t serial = 0;  // of the model's own picture kept (ModelCache), else 0
     diagram::Changes changes;
     ModelCache* cache = nullptr;
     mutable std::shared_ptr<const ModelVersionRecords> records;
@@ -145,37 +132,138 @@ struct Picture {
 };
 
 Picture pictureOf(ModelCache& cache, M_EntityModelDAO& model, int compared) {
-    Picture out{cache.diagram(model._ID), {}, &cache, nullptr};
+    Picture out;
+    out.cache = &cache;
+    out.diagram = cache.diagram(model._ID, &out.serial);
     if (!out.diagram) {
-        out.diagram =
-            std::make_shared<const diagram::Diagram>(diagram::readDiagram(out.recordsOf(model)));
-        cache.keepDiagram(model._ID, out.diagram);
+        // The tables that did not change since the last picture come from
+        // it when the records were read again from those it was made of.
+        std::shared_ptr<const ModelVersionRecords> before, madeOf;
+        std::set<int> changed;
+        out.records = currentRecords(cache, model, &before, &changed);
+        const auto last = cache.lastDiagram(model._ID, &madeOf);
+        const bool keeps = last && before && before == madeOf &&
+                           out.records->model._type != ENTITY_MODEL_TYPE_DICTIONARY;
+        out.diagram = std::make_shared<const diagram::Diagram>(
+            diagram::readDiagram(*out.records, keeps ? last.get() : nullptr, changed));
+        out.serial = cache.keepDiagram(model._ID, out.diagram, out.records);
     }
     if (compared == 0) return out;
     auto withOther = std::make_shared<diagram::Diagram>(*out.diagram);
     out.changes = diagram::compareWith(model, compared, *withOther);
     out.diagram = std::move(withOther);
+    out.serial = 0;
     return out;
 }
 
-// Where the picture's boxes stand and its arrows run: only the arrows a
-// change touched are routed anew (diagram::routeLayout), from the last
-// layout of the model's own version, which is kept for the next.
+// Where the picture's boxes stand and its arrows run: the model's layout
+// while nothing changed since it was made, else laid out again where only
+// the arrows a change touched are routed anew (diagram::routeLayout), from
+// the last layout of the model's own version, which is kept for the next.
+// Its serial in `serial` (0 when not kept).
 std::shared_ptr<const diagram::Layout> layoutOf(ModelCache& cache, M_EntityModelDAO& model,
-                                                const Picture& picture, int compared) {
-    const std::shared_ptr<const diagram::Layout> before = cache.layout(model._ID);
+                                                const Picture& picture, int compared,
+                                                std::uint64_t& serial) {
+    serial = 0;
+    const std::shared_ptr<const diagram::Layout> before = cache.layout(model._ID, &serial);
+    if (compared == 0 && before && serial != 0) return before;
+    serial = 0;
     auto layout = std::make_shared<const diagram::Layout>(
         diagram::layOut(*picture.diagram, model, before.get()));
-    if (compared == 0) cache.keepLayout(model._ID, layout);
+    if (compared == 0) serial = cache.keepLayout(model._ID, layout);
     return layout;
 }
 
-// One answer about a model version, from what is kept or else made (and kept).
-using Make = std::function<std::string(M_EntityModelDAO&, const Picture&, int compared)>;
+// The model version with its folder tree (as qms model show --json), its
+// project's identifier and its versions: the text of a JSON object
+// without its closing brace, where the answers of GET /api/models/ID add
+// the picture. Kept while the model's structure stays.
+std::shared_ptr<const std::string> headOf(ModelCache& cache, M_EntityModelDAO& model,
+                                          const Picture& picture) {
+    const ModelCache::Key key{model._ID, View::Head, 0};
+    if (auto kept = cache.answer(key)) return kept;
+    Json out = modelDetailJson(picture.recordsOf(model), true);
+    out["projectId"] = model._rProjectID;
+    out["versions"] = versionsOf(model);
+    std::string text = jsonText(out);
+    text.erase(text.size() - 2);  // "}\n"
+    auto head = std::make_shared<const std::string>(std::move(text));
+    cache.keepAnswer(key, head);
+    return head;
+}
+
+// One answer about a model version: its text and the serial of the
+// snapshot it shows (0: none). With `since` (0: none), a snapshot of the
+// model the cache still holds, only what differs from it; nullopt when
+// it holds no more.
+struct Made {
+    std::string text;
+    std::uint64_t serial = 0;
+};
+using Make = std::function<std::optional<Made>(ModelCache&, M_EntityModelDAO&, const Picture&,
+                                               int compared, std::uint64_t since)>;
+
+// The model version, its picture ("diagram": diagram::appendDiagramJson)
+// and, compared with another version, that version ("compare") and what
+// differs ("changes"). ?since=: the picture's tables that differ, and the
+// ids of those removed ("removed").
+std::optional<Made> modelAnswer(ModelCache& cache, M_EntityModelDAO& model, const Picture& picture,
+                                int compared, std::uint64_t since) {
+    std::shared_ptr<const diagram::Diagram> before;
+    if (since != 0) {
+        before = cache.diagramAt(model._ID, since);
+        if (!before || picture.serial == 0) return std::nullopt;
+    }
+    Made out{*headOf(cache, model, picture), picture.serial};
+    if (before) {
+        out.text += ",\"since\":" + std::to_string(since) + ",\"diagram\":";
+        diagram::appendDiagramDeltaJson(*before, *picture.diagram, out.text);
+    } else {
+        out.text += ",\"diagram\":";
+        diagram::appendDiagramJson(*picture.diagram, out.text);
+    }
+    if (compared != 0) {
+        const std::string changed = jsonText(diagram::changesJson(picture.changes));
+        out.text += ",\"compare\":" + std::to_string(compared) + ",\"changes\":";
+        out.text.append(changed, 0, changed.size() - 1);
+    }
+    out.text += "}\n";
+    return out;
+}
+
+std::optional<Made> layoutAnswer(ModelCache& cache, M_EntityModelDAO& model, const Picture& picture,
+                                 int compared, std::uint64_t since) {
+    Made out;
+    const auto layout = layoutOf(cache, model, picture, compared, out.serial);
+    if (since == 0) {
+        diagram::appendLayoutJson(*layout, out.text);
+        out.text += "\n";
+        return out;
+    }
+    const auto before = cache.layoutAt(model._ID, since);
+    if (!before || out.serial == 0) return std::nullopt;
+    out.text = "{\"since\":" + std::to_string(since) + ",";
+    diagram::appendLayoutDeltaFields(*before, *layout, out.text);
+    out.text += "}\n";
+    return out;
+}
+
+// The snapshot that ?since= names (0: none).
+std::uint64_t sinceOf(const Request& request) {
+    if (!request.hasParam("since")) return 0;
+    const std::string text = request.param("since");
+    std::uint64_t serial = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), serial);
+    if (error != std::errc() || end != text.data() + text.size() || serial == 0)
+        throw HttpError(
+            400, std::string("?since= takes the number of an ") + kSnapshotHeader + " header");
+    return serial;
+}
 
 // What is kept is answered only once `changes` has read every commit made
 // before the request (ChangeFeed::sync). With `tagged`, the answer carries
-// the model's tag (ETag).
+// the model's tag (ETag). A read ?since= a snapshot still held is answered
+// anew, with only what differs; otherwise, and with ?compare=, in full.
 WebServer::Handler viewOf(ModelCache& cache, ChangeFeed& changes, View view, const char* type,
                           Make make, bool tagged = false) {
     const ChangeFeed* feed = tagged ? &changes : nullptr;
@@ -183,34 +271,45 @@ WebServer::Handler viewOf(ModelCache& cache, ChangeFeed& changes, View view, con
         changes.sync();
         M_EntityModelDAO model = modelAt(request);
         const int compared = otherVersion(request, model, "compare");
+        const std::uint64_t since = compared == 0 && view != View::Svg ? sinceOf(request) : 0;
         const ModelCache::Key key{model._ID, view, compared};
         Reply reply;
-        if (auto kept = cache.answer(key, &reply.etag)) {
-            reply.body = kept;
-        } else {
+        reply.contentType = type;
+        if (since != 0) {
             // The tag first: what is read after it is as new or newer.
             if (feed != nullptr) reply.etag = feed->tag(model._ID);
-            reply.body = std::make_shared<const std::string>(
-                make(model, pictureOf(cache, model, compared), compared));
-            cache.keepAnswer(key, reply.body, reply.etag);
+            if (auto made = make(cache, model, pictureOf(cache, model, 0), 0, since)) {
+                reply.body = std::make_shared<const std::string>(std::move(made->text));
+                reply.snapshot = made->serial;
+                return reply;
+            }
+        }
+        if (auto kept = cache.answer(key, &reply.etag, &reply.snapshot)) {
+            reply.body = kept;
+        } else {
+            if (feed != nullptr) reply.etag = feed->tag(model._ID);
+            Made made = *make(cache, model, pictureOf(cache, model, compared), compared, 0);
+            reply.body = std::make_shared<const std::string>(std::move(made.text));
+            reply.snapshot = made.serial;
+            cache.keepAnswer(key, reply.body, reply.etag, made.serial);
         }
         if (feed == nullptr) reply.etag.clear();
-        reply.contentType = type;
         return reply;
     };
 }
 
 // The same answer while it is kept and no commit made before the request
-// is still to be read, on an I/O thread.
+// is still to be read, on an I/O thread (not a read ?since=).
 WebServer::Quick keptView(ModelCache& cache, ChangeFeed& changes, View view, const char* type,
                           bool tagged = false) {
     return [&cache, &changes, view, type, tagged](const Request& request) -> std::optional<Reply> {
         int compared = 0;
         if (request.hasParam("compare") && !versionNumber(request.param("compare"), compared))
             return std::nullopt;
+        if (request.hasParam("since") && compared == 0 && view != View::Svg) return std::nullopt;
         if (!changes.current()) return std::nullopt;
         Reply reply;
-        reply.body = cache.answer({idAt(request, 1), view, compared}, &reply.etag);
+        reply.body = cache.answer({idAt(request, 1), view, compared}, &reply.etag, &reply.snapshot);
         if (!reply.body) return std::nullopt;
         if (!tagged) reply.etag.clear();
         reply.contentType = type;
@@ -276,30 +375,21 @@ void addApi(WebServer& server, const Options& options, ModelCache& cache, Change
     });
     // ?compare=V: the picture marks what differs from version V ("changes":
     // diagram::changesJson), as qms diagram --diff V draws it.
-    server.get(R"(/api/models/(\d+))",
-               viewOf(
-                   cache, feed, View::Model, kJson,
-                   [](M_EntityModelDAO& model, const Picture& picture, int compared) {
-                       return modelAnswer(model, picture.recordsOf(model), *picture.diagram,
-                                          compared, picture.changes);
-                   },
-                   true),
+    server.get(R"(/api/models/(\d+))", viewOf(cache, feed, View::Model, kJson, modelAnswer, true),
                keptView(cache, feed, View::Model, kJson, true));
+    server.get(R"(/api/models/(\d+)/layout)",
+               viewOf(cache, feed, View::Layout, kJson, layoutAnswer),
+               keptView(cache, feed, View::Layout, kJson));
     server.get(
-        R"(/api/models/(\d+)/layout)",
-        viewOf(cache, feed, View::Layout, kJson,
-               [&cache](M_EntityModelDAO& model, const Picture& picture, int compared) {
-                   return jsonText(diagram::layoutJson(*layoutOf(cache, model, picture, compared)));
+        R"(/api/models/(\d+)/diagram\.svg)",
+        viewOf(cache, feed, View::Svg, kSvg,
+               [](ModelCache& cache, M_EntityModelDAO& model, const Picture& picture, int compared,
+                  std::uint64_t) -> std::optional<Made> {
+                   std::uint64_t serial = 0;
+                   const auto layout = layoutOf(cache, model, picture, compared, serial);
+                   return Made{diagram::renderSvg(*picture.diagram, *layout, picture.changes)};
                }),
-        keptView(cache, feed, View::Layout, kJson));
-    server.get(R"(/api/models/(\d+)/diagram\.svg)",
-               viewOf(cache, feed, View::Svg, kSvg,
-                      [&cache](M_EntityModelDAO& model, const Picture& picture, int compared) {
-                          return diagram::renderSvg(*picture.diagram,
-                                                    *layoutOf(cache, model, picture, compared),
-                                                    picture.changes);
-                      }),
-               keptView(cache, feed, View::Svg, kSvg));
+        keptView(cache, feed, View::Svg, kSvg));
     // The changes from version ?from=V to this one, as qms model diff --json.
     server.get(R"(/api/models/(\d+)/diff)", [](const Request& request) {
         M_EntityModelDAO model = modelAt(request);

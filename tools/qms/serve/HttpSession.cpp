@@ -232,6 +232,7 @@ void HttpSession::send(int status, const Reply& reply, bool close) {
         response_.set(name, value);
     response_.set(http::field::content_type, reply.contentType);
     if (!reply.etag.empty()) response_.set(http::field::etag, reply.etag);
+    if (reply.snapshot != 0) response_.set(kSnapshotHeader, std::to_string(reply.snapshot));
     if (close) response_.set(http::field::connection, "close");
     response_.content_length(body_->size());
     // No ranges: every answer is whole.

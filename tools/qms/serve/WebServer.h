@@ -13,6 +13,7 @@
 //
 // Set up (routes, events) from one thread before run(); stop() from any
 // thread; the rest is internal to the server's threads.
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -60,6 +61,9 @@ struct Reply {
     std::string contentType = "application/json; charset=utf-8";
     int status = 200;
     std::string etag;  // the ETag header, when not empty
+    /// The serial of the picture or layout kept that the answer shows
+    /// (ModelCache; the X-QMS-Snapshot header), when not 0.
+    std::uint64_t snapshot = 0;
 };
 Reply jsonReply(const Json& json);
 
@@ -76,6 +80,8 @@ Reply errorReply(const HttpError& error);
 
 /// The header that carries the write token.
 constexpr const char* kTokenHeader = "X-QMS-Token";
+/// The header that names the snapshot an answer shows, for reads ?since= it.
+constexpr const char* kSnapshotHeader = "X-QMS-Snapshot";
 
 class WebServer {
 public:

@@ -46,6 +46,49 @@ export async function get(path) {
   return answer(await fetch(path, {headers: {Accept: 'application/json'}}), path);
 }
 
+/**
+ * A read of a model's picture or layout: its answer and the snapshot it
+ * shows (the X-QMS-Snapshot header; 0 for none), for a later read ?since=.
+ */
+export async function getSnapshot(path) {
+  const response = await fetch(path, {headers: {Accept: 'application/json'}});
+  return {body: await answer(response, path),
+    snapshot: Number(response.headers.get('X-QMS-Snapshot') || 0)};
+}
+
+// `held` (a list) with what a read ?since= answers applied: `removed` keys
+// gone, `changed` items new or replacing those of their key; the rest
+// keeps its objects. In the order of `order`, as a full read lists them.
+function mergeList(held, changed, removed, key, order) {
+  const items = new Map(held.map((x) => [key(x), x]));
+  for (const k of removed) items.delete(k);
+  for (const x of changed) items.set(key(x), x);
+  return [...items.values()].sort(order);
+}
+
+/**
+ * What GET /api/models/ID answers now, from the answer held (`held`) and
+ * the answer of a read ?since= its snapshot (`delta`: the tables changed
+ * or new, and the ids of those removed).
+ */
+export function mergeModel(held, delta) {
+  const {since, diagram: {removed, tables, ...picture}, ...model} = delta;
+  return {...model, diagram: {...picture, tables: mergeList(held.diagram.tables, tables, removed,
+    (t) => t.id, (a, b) => a.id - b.id)}};
+}
+
+/** The same of GET /api/models/ID/layout (boxes and arrows; the frames come whole). */
+export function mergeLayout(held, delta) {
+  const arrow = (a) => `${a.table},${a.row}`;
+  return {
+    arrows: mergeList(held.arrows, delta.arrows, delta.removedArrows.map(([t, r]) => `${t},${r}`),
+        arrow, (a, b) => a.table - b.table || a.row - b.row),
+    boxes: mergeList(held.boxes, delta.boxes, delta.removedBoxes, (b) => b.table,
+        (a, b) => a.table - b.table),
+    frames: delta.frames,
+  };
+}
+
 /** Writes `body` as JSON with the write token in its header. */
 export async function put(path, body) {
   return send('PUT', path, body);

@@ -1,6 +1,6 @@
 // The page of qms serve: projects -> models -> a model version, drawn as
 // qms diagram draws it. Every name is put in as text, never as HTML.
-import {get, message, put, setToken, token} from './api.js';
+import {get, getSnapshot, mergeLayout, mergeModel, message, put, setToken, token} from './api.js';
 import {showLegend} from './compare.js';
 import {markChanges, refreshModel, startLive} from './live.js';
 import {DiagramView} from './diagram.js';
@@ -21,6 +21,10 @@ let shown = {kind: 'projects'};  // what the page shows: projects, project or mo
 let openId = null;  // the table whose panel is open
 let openFolderId = null;  // the folder whose panel is open
 let edits = null;  // the editing controls
+// What the page holds of the model version shown (not compared): the
+// snapshots of its picture and layout, and the layout, which later reads
+// ?since= them change ({id, model, layout: {snapshot, body}}).
+let held = null;
 
 // The undo lists of `what` (the projects, or a model with all its
 // versions) on this server, kept in the tab over reloads.
@@ -78,12 +82,21 @@ async function showProject(id) {
 // what changed marked.
 async function showModel(id, compare, keep = false) {
   const query = compare ? `?compare=${compare}` : '';
-  const [model, layout, diff] = await Promise.all([get(`/api/models/${id}${query}`),
-    get(`/api/models/${id}/layout${query}`),
+  // A redraw reads only what changed since what the page holds.
+  const base = keep && !compare && held?.id === id ? held : null;
+  const [modelRead, layoutRead, diff] = await Promise.all([
+    getSnapshot(`/api/models/${id}${base ? `?since=${base.model}` : query}`),
+    readLayout(id, query, base),
     compare ? get(`/api/models/${id}/diff?from=${compare}`) : null]);
   // A redraw that another model's showing overtook (an upgrade went to the new version).
   if (keep && (current?.id !== id || shown.kind !== 'model')) return;
+  // Another read replaced what this one's answers change: read again.
+  if (base !== null && held !== base) return showModel(id, compare, keep);
   const arrived = performance.now();
+  const model = 'since' in modelRead.body ? mergeModel(current, modelRead.body) : modelRead.body;
+  const layout = layoutRead.body;
+  held = !compare && modelRead.snapshot && layoutRead.snapshot ?
+    {id, model: modelRead.snapshot, layout: layoutRead} : null;
   const openName = keep && openId !== null ? view.tables.get(openId)?.name : null;
   current = model;
   shown = {kind: 'model', id};
@@ -223,9 +236,21 @@ async function storeBoxes(tables) {
   }
 }
 
+// The layout of model version `id` (`query`: its ?compare=), only what
+// changed since `base` (what the page holds) when given: {snapshot, body}.
+async function readLayout(id, query, base) {
+  const from = base?.layout;
+  const read = await getSnapshot(`/api/models/${id}/layout${from ? `?since=${from.snapshot}` : query}`);
+  if ('since' in read.body) read.body = mergeLayout(from.body, read.body);
+  return read;
+}
+
 async function redrawLayout() {
   const query = current.compare ? `?compare=${current.compare}` : '';
-  view.draw(current.diagram, await get(`/api/models/${current.id}/layout${query}`), true);
+  const base = !query && held?.id === current.id ? held : null;
+  const read = await readLayout(current.id, query, base);
+  if (base !== null && held === base) held = read.snapshot ? {...base, layout: read} : null;
+  view.draw(current.diagram, read.body, true);
 }
 
 // Boxes moved by hand: sibling frames that now overlap are pushed apart

@@ -182,7 +182,9 @@ export class DiagramView {
       const box = {x: b.x, y: b.y, width: b.width, height: b.height};
       const was = old.get(t.id);
       old.delete(t.id);
-      if (was && sameTable(was, t)) {
+      // A table of the answer held before (reads ?since= keep them) is as drawn.
+      if (was && (was.source === t || sameTable(was, t))) {
+        was.source = t;
         const moved = !same(was.box, box) || was.folder !== b.folder;
         if (moved) diff.moved.add(t.id);
         was.box = box;
@@ -206,7 +208,7 @@ export class DiagramView {
         diff.added.add(t.id);
       }
       const table = {...t, box, folder: b.folder, node: null, detailed: false,
-        marks: was?.marks ?? new Set()};
+        marks: was?.marks ?? new Set(), source: t};
       touched.push(table);
       this.tables.set(t.id, table);
     }
