@@ -11,7 +11,8 @@
 //   (page.tracing), and the renderer's main-thread work per frame;
 // - a change by another process (`qms column change`): from the command's
 //   start, and from its end, to the redraw painted.
-//   node tests/browser/live-perf.mjs QMS [TABLES=2000] [REPEATS=7]
+//   node tests/browser/live-perf.mjs QMS [TABLES=2000] [REPEATS=7] [COLUMNS]
+// (COLUMNS: plain columns fill each table up to that many)
 import {execFile, execFileSync} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
@@ -24,6 +25,7 @@ import {startServer} from './serve.mjs';
 const qms = path.resolve(process.argv[2]);
 const count = Number(process.argv[3] || 2000);
 const repeats = Number(process.argv[4] || 7);
+const width = Number(process.argv[5] || 0);
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'qms_liveperf_'));
 const run = (...args) => execFileSync(qms, args, {cwd: work, encoding: 'utf8', timeout: 600000});
 const runAsync = promisify(execFile);
@@ -41,7 +43,7 @@ let started = Date.now();
 run('init');
 run('project', 'create', 'Bench');
 run('model', 'create', 'Bench', 'Big');
-fs.writeFileSync(path.join(work, 'm.json'), JSON.stringify(modelFile('Bench', 'Big', count, 100)));
+fs.writeFileSync(path.join(work, 'm.json'), JSON.stringify(modelFile('Bench', 'Big', count, 100, width)));
 run('model', 'apply', 'Big', 'm.json');
 const model = JSON.parse(run('model', 'show', 'Big', '--json')).id;
 console.log(`${count} tables made in ${((Date.now() - started) / 1000).toFixed(0)} s`);

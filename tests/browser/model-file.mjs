@@ -2,8 +2,9 @@
 // `perFolder`, every third folder inside the one before it, each table
 // with a key, an indexed and a unique column, and references to tables
 // before it, near and far; every tenth table refers to itself, every
-// fourth has a display name.
-export function modelFile(project, model, count, perFolder) {
+// fourth has a display name. With `width`, plain columns fill each table
+// up to that many.
+export function modelFile(project, model, count, perFolder, width = 0) {
   const folders = [];
   for (let i = 0; i < count; ++i) {
     const f = Math.floor(i / perFolder);
@@ -19,6 +20,7 @@ export function modelFile(project, model, count, perFolder) {
       }
     }
     if (i % 10 === 9) columns.push({name: 'parent', type: 'int', display: 'Parent', references: `T${i}`});
+    for (let c = columns.length; c < width; ++c) columns.push({name: `c${c}`, type: c % 2 ? 'int' : 'text'});
     folders[f].tables.push({name: `T${i}`, display: i % 4 === 0 ? `Table number ${i}` : `T${i}`, columns});
   }
   // Every third folder goes inside the folder before it.
