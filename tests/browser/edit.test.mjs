@@ -180,6 +180,43 @@ try {
   run('project', 'delete', 'Scratch');
   step('undo and redo of a new project; its undo refused once it holds a model, which stays');
 
+  // Undo of a new model deletes it while nothing in it changed, also once
+  // redo made it again under a new id.
+  const openShop = async () => {
+    await a.goto(server.base);
+    await a.locator('a::-p-text(Shop)').click();
+    await a.waitForSelector('#lists .edit-actions');
+    await quiet();
+  };
+  const shopModels = () => json('project', 'show', 'Shop').models.map((m) => m.name);
+  await openShop();
+  await a.click('#lists .edit-actions button');
+  await a.waitForSelector('form.edit');
+  await fill({name: 'Draft'});
+  await submit();
+  for (const _ of [1, 2]) {
+    await openShop();
+    await a.click('#lists button.undo');
+    await message(/^Undone: new model Draft$/);
+    assert.deepEqual(shopModels(), []);
+    await a.click('#lists button.redo');
+    await message(/^Redone: new model Draft$/);
+    await a.waitForFunction(() => /Shop \/ Draft v1$/.test(document.querySelector('#crumbs').textContent));
+    assert.deepEqual(shopModels(), ['Draft']);
+  }
+  run('folder', 'add', 'Draft', 'Kept');  // someone else adds to it
+  await openShop();
+  await a.click('#lists button.undo');
+  await message(/^Cannot undo/);
+  assert.match(await a.$eval('#message span', (n) => n.textContent),
+      /^Cannot undo "new model Draft": model Draft changed since it was made: undo would delete what was added to it .* it is taken off the undo list$/);
+  assert.deepEqual(shopModels(), ['Draft']);
+  const draft = json('project', 'show', 'Shop').models[0].id;
+  assert.equal(await a.evaluate(async (base, token, id) => (await fetch(`${base}api/models/${id}?confirm=Draft`,
+      {method: 'DELETE', headers: {'Content-Type': 'application/json', 'X-QMS-Token': token}})).status,
+  server.base, server.token, draft), 200);
+  step('undo and redo of a new model, twice; its undo refused once someone added to it, which stays');
+
   await a.goto(server.base);
   await a.locator('a::-p-text(Shop)').click();
   await a.waitForSelector('#lists .edit-actions');

@@ -256,8 +256,21 @@ export class Editor {
       {name: 'name', label: 'Name', kind: 'text'},
       {name: 'display', label: 'Display name (optional)', kind: 'text'},
     ], onSubmit: async ({name, display}) => {
-      const made = await send('POST', `/api/projects/${project.id}/models`,
-          {name, ...(display ? {display} : {})});
+      const body = {name, ...(display ? {display} : {})};
+      const made = await send('POST', `/api/projects/${project.id}/models`, body);
+      // Undo deletes it with the tag it had when new: refused once anything
+      // in it changed (a folder, a table, a lock, a new version).
+      const read = `/api/models/${made.id}`;
+      await get(read);
+      this.undo.madeWith('model', made.id, tagOf(read));
+      const forward = {...op({method: 'POST', path: `/api/projects/${ref('project', project.id)}/models`, body,
+        made: {kind: 'model', id: made.id}, tagMade: `/api/models/${ref('model', made.id)}`}),
+        go: `#/model/${ref('model', made.id)}`};
+      const inverse = {...op({method: 'DELETE', ifMatchMade: {kind: 'model', id: made.id},
+        path: `/api/models/${ref('model', made.id)}?confirm=${encodeURIComponent(name)}`,
+        refused: `model ${name} changed since it was made: undo would delete what was added to it`}),
+        go: `#/project/${ref('project', project.id)}`};
+      this.undo.record(`new model ${name}`, forward, inverse);
       this.page.report(`Done: new model ${name}`, 'info');
       this.page.go(`#/model/${made.id}`);
     }});

@@ -8,7 +8,7 @@
 // when someone else changed the model since, the server refuses it (412)
 // and says what changed; unless that touches the entry's records, it is
 // sent again against the model as it is now.
-import {ApiError, keyOf, send, tagOf} from './api.js';
+import {ApiError, get, keyOf, send, tagOf} from './api.js';
 import {refusalText} from './edit-forms.js';
 
 /** A record in a step's path: replaced by the id it has when the step is sent. */
@@ -23,10 +23,13 @@ export function refValue(kind, id) {
 
 /**
  * An operation: `steps`, each {method, path, body, made: {kind, id},
- * ifMatch, refused} where `made` says the step makes again the record that
- * had that id (the new id is taken from the answer: `column` or `id`);
- * `ifMatch` a tag of its own, whose 412 means the step can never be sent
- * (`refused` says why). `go`: where the page goes after it (refs allowed).
+ * tagMade, ifMatch, ifMatchMade, refused} where `made` says the step makes
+ * again the record that had that id (the new id is taken from the answer:
+ * `column` or `id`) and `tagMade` (a path) where to read the tag of the
+ * record as made; `ifMatch` a tag of its own, or `ifMatchMade` ({kind, id})
+ * the tag a record had when it was made, whose 412 means the step can
+ * never be sent (`refused` says why). `go`: where the page goes after it
+ * (refs allowed).
  */
 export function op(...steps) {
   return {steps};
@@ -44,6 +47,7 @@ export class UndoStack {
     this.done = [];
     this.undone = [];
     this.ids = new Map();  // "kind:old id" -> new id
+    this.made = new Map();  // "kind:id" -> the record's tag when made
     this.onChange = onChange;
     this.report = report;
     this.redraw = redraw;
@@ -69,6 +73,7 @@ export class UndoStack {
     this.done = kept?.done ?? [];
     this.undone = kept?.undone ?? [];
     this.ids = new Map(kept?.ids ?? []);
+    this.made = new Map(kept?.made ?? []);
     this.onChange();
   }
 
@@ -76,7 +81,8 @@ export class UndoStack {
     if (!this.key) return;
     try {
       sessionStorage.setItem(`${STORE}:${this.key}`,
-          JSON.stringify({done: this.done, undone: this.undone, ids: [...this.ids]}));
+          JSON.stringify({done: this.done, undone: this.undone, ids: [...this.ids],
+            made: [...this.made]}));
     } catch {
       // Storage full or refused: the lists live on in this page only.
     }
@@ -114,6 +120,12 @@ export class UndoStack {
     if (made && id && id !== made.id) this.ids.set(`${made.kind}:${made.id}`, id);
   }
 
+  /** The record `kind` `id` was made with the tag `tag`. */
+  madeWith(kind, id, tag) {
+    this.made.set(`${kind}:${id}`, tag);
+    this.save();
+  }
+
   /** An edit that was made: `label` (what it did), `forward` and `inverse` operations. */
   record(label, forward, inverse) {
     this.done.push({label, forward, inverse});
@@ -128,11 +140,14 @@ export class UndoStack {
     for (const step of operation.steps) {
       const path = this.fill(step.path);
       const body = step.body ? this.fill(step.body) : {};
+      const fixed = step.ifMatchMade ?
+        this.made.get(`${step.ifMatchMade.kind}:${this.resolve(step.ifMatchMade.kind, step.ifMatchMade.id)}`) ?? '"none"' :
+        step.ifMatch;
       let answer;
       try {
-        answer = await send(step.method, path, body, step.ifMatch ?? this.own.get(keyOf(path)));
+        answer = await send(step.method, path, body, fixed ?? this.own.get(keyOf(path)));
       } catch (error) {
-        if (step.ifMatch && error.status === 412) {
+        if (fixed && error.status === 412) {
           throw new ApiError(409, {error: step.refused});
         }
         const c = error.changed;
@@ -141,6 +156,11 @@ export class UndoStack {
       }
       this.wrote(path);
       if (step.made) this.remap(step.made, answer.column ?? answer.id);
+      if (step.tagMade) {
+        const read = this.fill(step.tagMade);
+        await get(read);
+        this.madeWith(step.made.kind, this.resolve(step.made.kind, step.made.id), tagOf(read));
+      }
     }
   }
 
