@@ -5,15 +5,15 @@ import os from 'node:os';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
-/** The browser; close() also removes its profile. */
-export async function launch() {
+/** The browser, with `extra` arguments; close() also removes its profile. */
+export async function launch(extra = []) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'qms_chromium_'));
   const browser = await puppeteer.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,
     userDataDir: profile,
     args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+      '--disable-background-networking', '--disable-component-update', '--disable-sync', ...extra],
   });
   const close = browser.close.bind(browser);
   browser.close = async () => {
