@@ -4,7 +4,7 @@
 #include <limits>
 #include <map>
 #include <memory>
-#include <set>
+#include <string>
 #include <vector>
 
 #include "InstanceDataManager.h"
@@ -25,20 +25,30 @@ namespace {
 
 // One table of the file as the import reads it: "id" and the columns that
 // its record's mapper reads (`present`: each must exist), and of them those
-// the check looks at (its integers and the model's name), with their types
-// and their rows as text.
+// the check looks at (its integers and the model's name), with their types.
+// Rows are kept as the integers they hold (row by row, `columns.size()`
+// slots each; the text column's slot is 0) and the text column's values.
 struct FileTable {
     std::string name;
     std::vector<std::string> present;
     std::vector<std::string> columns;
     std::vector<int> types;
-    std::vector<std::vector<std::string>> rows;
-    std::set<int> ids;
+    std::size_t text = std::string::npos;  // the text column's position
+    std::vector<int> values;
+    std::vector<std::string> texts;
+    std::vector<int> ids;  // sorted
+    /// The first value of the table that is no integer, as a problem text.
+    std::string problem;
 
     std::size_t at(const std::string& column) const {
         return static_cast<std::size_t>(std::find(columns.begin(), columns.end(), column) -
                                         columns.begin());
     }
+    std::size_t rowCount() const { return values.size() / columns.size(); }
+    int value(std::size_t row, std::size_t column) const {
+        return values[row * columns.size() + column];
+    }
+    bool holds(int id) const { return std::binary_search(ids.begin(), ids.end(), id); }
 };
 
 // The table and columns of a record class, as its own mapper writes them;
@@ -56,6 +66,7 @@ FileTable layoutOf(const RecordClass& record, const std::string& text) {
     for (int i = 0; i < std::min(row._colNum, ITABLEDATA_MAX_COLUMNS); ++i) {
         table.present.push_back(row._cloInnerName[i]);
         if (row._colType[i] != COL_TYPE_INT && row._cloInnerName[i] != text) continue;
+        if (row._colType[i] != COL_TYPE_INT) table.text = table.columns.size();
         table.columns.push_back(row._cloInnerName[i]);
         table.types.push_back(row._colType[i]);
     }
@@ -75,13 +86,52 @@ bool containsIgnoringCase(const std::vector<std::string>& names, const std::stri
     });
 }
 
-// "表T中id为N的记录的C": where a problem is.
-std::string where(const FileTable& table, const std::vector<std::string>& row,
-                  const std::string& column) {
-    return "表" + table.name + "中id为" + row[0] + "的记录的" + column;
+// "表T中id为N的记录的C": where a problem is. A row's integers stand as the
+// text they were read from (a canonical integer's text is its value's).
+std::string where(const FileTable& table, const std::string& id, const std::string& column) {
+    return "表" + table.name + "中id为" + id + "的记录的" + column;
 }
 
-// The shape of every table and the text of every integer.
+// Reads the rows of `table`: the integers as numbers, any other value of an
+// integer column as its text, checked as the records would read it. The
+// first value that is no integer ends the read and stands in `problem`.
+ResultMsg readRows(InstanceDataManager& file, FileTable& table) {
+    std::vector<MNormalColumn> asked(table.columns.size());
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
+        asked[i]._name = asked[i]._innerName = table.columns[i];
+        asked[i]._dataType = table.types[i];
+    }
+    const int count = static_cast<int>(table.columns.size());
+    std::string text;
+    return file.forEachResultRow(table.name, asked, {}, nullptr, [&](const ResultRow& row) {
+        for (int i = 0; i < count; ++i) {
+            if (table.types[i] != COL_TYPE_INT) {
+                row.text(i, text);
+                table.texts.push_back(text);
+                table.values.push_back(0);
+                continue;
+            }
+            long long number = 0;
+            if (row.integer(i, number) && number >= std::numeric_limits<int>::min() &&
+                number <= std::numeric_limits<int>::max()) {
+                table.values.push_back(static_cast<int>(number));
+                continue;
+            }
+            row.text(i, text);
+            if (isInteger(text)) {
+                table.values.push_back(StringHelper::string2int(text));
+                continue;
+            }
+            std::string id;
+            row.text(0, id);
+            table.problem = where(table, id, table.columns[i]) + "不是整数：" + text;
+            return false;
+        }
+        return true;
+    });
+}
+
+// The shape of every table and its integers.
 std::string readTables(InstanceDataManager& file, std::vector<FileTable>& tables) {
     std::vector<std::string> names;
     ResultMsg rm = file.getTableNames(names);
@@ -97,27 +147,14 @@ std::string readTables(InstanceDataManager& file, std::vector<FileTable>& tables
                 missing += (missing.empty() ? "" : ", ") + column;
         }
         if (!missing.empty()) return "表" + table.name + "缺少列" + missing;
-        std::vector<MNormalColumn> asked(table.columns.size());
-        for (std::size_t i = 0; i < table.columns.size(); ++i) {
-            asked[i]._name = asked[i]._innerName = table.columns[i];
-            asked[i]._dataType = table.types[i];
-        }
-        // The row holds the values in the order asked for.
-        const std::size_t count = table.columns.size();
-        rm = file.forEachITableData(table.name, asked, {}, nullptr, [&](ITableData& row) {
-            table.rows.emplace_back(row._colValue, row._colValue + count);
-            return true;
-        });
+        rm = readRows(file, table);
         if (!rm.ok()) return rm.rMsg;
     }
     for (FileTable& table : tables) {
-        for (const auto& row : table.rows) {
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                if (table.types[i] != COL_TYPE_INT || isInteger(row[i])) continue;
-                return where(table, row, table.columns[i]) + "不是整数：" + row[i];
-            }
-            table.ids.insert(StringHelper::string2int(row[0]));
-        }
+        if (!table.problem.empty()) return table.problem;
+        for (std::size_t row = 0; row < table.rowCount(); ++row)
+            table.ids.push_back(table.value(row, 0));
+        std::sort(table.ids.begin(), table.ids.end());
     }
     return std::string();
 }
@@ -129,20 +166,19 @@ std::string firstDanglingReference(const FileTable& table, const RecordReference
                                    const TableOf& tableOf) {
     const std::size_t column = table.at(reference.column);
     const std::size_t kind = table.at(reference.kindColumn);
-    for (const auto& row : table.rows) {
-        const int id = StringHelper::string2int(row[column]);
-        std::string target = reference.target;
+    const FileTable* fixed = reference.kindColumn.empty() ? tableOf(reference.target) : nullptr;
+    const FileTable* folders = reference.kindColumn.empty() ? nullptr : tableOf("M_FolderDAO");
+    const FileTable* tables = reference.kindColumn.empty() ? nullptr : tableOf("M_EntityTableDAO");
+    for (std::size_t row = 0; row < table.rowCount(); ++row) {
+        const int id = table.value(row, column);
+        const FileTable* targets = fixed;
         if (!reference.kindColumn.empty()) {
-            const int k = StringHelper::string2int(row[kind]);
-            target = k == SCENE_KIND_FOLDER  ? "M_FolderDAO"
-                     : k == SCENE_KIND_TABLE ? "M_EntityTableDAO"
-                                             : "";
+            const int k = table.value(row, kind);
+            targets = k == SCENE_KIND_FOLDER ? folders : k == SCENE_KIND_TABLE ? tables : nullptr;
         }
-        const FileTable* targets = target.empty() ? nullptr : tableOf(target);
-        if (targets == nullptr || (reference.optional && id <= 0) || targets->ids.count(id) != 0)
-            continue;
-        return where(table, row, reference.column) + "指向" + targets->name + "中不存在的记录：" +
-               row[column];
+        if (targets == nullptr || (reference.optional && id <= 0) || targets->holds(id)) continue;
+        return where(table, std::to_string(table.value(row, 0)), reference.column) + "指向" +
+               targets->name + "中不存在的记录：" + std::to_string(id);
     }
     return std::string();
 }
@@ -176,9 +212,8 @@ std::string firstExportFileProblem() {
     // is what an unfinished export left.
     const FileTable* models = tableOf("M_EntityModelDAO");
     if (models == nullptr) return "没有数据模型表，导出没有完成";
-    const std::size_t modelName = models->at(modelNameColumn);
-    if (std::none_of(models->rows.begin(), models->rows.end(), [&](const auto& row) {
-            return row[modelName] == QmsSelfDescription::metaDataModelName();
+    if (std::none_of(models->texts.begin(), models->texts.end(), [](const std::string& name) {
+            return name == QmsSelfDescription::metaDataModelName();
         }))
         return std::string("没有数据模型") + QmsSelfDescription::metaDataModelName() +
                "，导出没有完成";
@@ -196,10 +231,11 @@ std::string firstExportFileProblem() {
     if (columns == nullptr) return std::string();
     const std::string dataTypeColumn = columnOf<M_NormalColumnDAO>(&M_NormalColumnDAO::_dataType);
     const std::size_t dataType = columns->at(dataTypeColumn);
-    for (const auto& row : columns->rows) {
-        const int type = StringHelper::string2int(row[dataType]);
+    for (std::size_t row = 0; row < columns->rowCount(); ++row) {
+        const int type = columns->value(row, dataType);
         if (type < COL_TYPE_INT || type > COL_TYPE_BLOB)
-            return where(*columns, row, dataTypeColumn) + "不是已知的数据类型：" + row[dataType];
+            return where(*columns, std::to_string(columns->value(row, 0)), dataTypeColumn) +
+                   "不是已知的数据类型：" + std::to_string(type);
     }
     return std::string();
 }
