@@ -84,8 +84,7 @@ void describeRow(ITableData& row, const std::string& table,
 
 }  // namespace
 
-ResultMsg check(const std::list<M_NormalColumnDAO*>& columns, const std::list<std::string>& lines,
-                FirstValue first) {
+ResultMsg checkColumns(const std::list<M_NormalColumnDAO*>& columns, FirstValue first) {
     if (columns.empty()) return ResultMsg(RUN_FAIL, "没有给出属性列表。");
     if (columns.size() > static_cast<std::size_t>(ITABLEDATA_MAX_COLUMNS)) {
         return ResultMsg(RUN_FAIL, "属性个数超过80：" + std::to_string(columns.size()));
@@ -98,6 +97,22 @@ ResultMsg check(const std::list<M_NormalColumnDAO*>& columns, const std::list<st
         return ResultMsg(RUN_FAIL,
                          "属性列表的第一项必须是标识列id，实际为：" + columns.front()->_innerName);
     }
+    return ResultMsg();
+}
+
+ResultMsg checkValue(std::size_t lineNumber, std::size_t index, const M_NormalColumnDAO& column,
+                     const std::string& value) {
+    const char* fault = typeFault(column, value);
+    if (fault == nullptr) return ResultMsg();
+    return ResultMsg(RUN_FAIL,
+                     lineFailure(lineNumber, "第" + std::to_string(index) + "列（" + column._name +
+                                                 "）的值" + fault + "：" + value));
+}
+
+ResultMsg check(const std::list<M_NormalColumnDAO*>& columns, const std::list<std::string>& lines,
+                FirstValue first) {
+    ResultMsg rm = checkColumns(columns, first);
+    if (!rm.ok()) return rm;
     std::vector<std::string> values;
     std::size_t lineNumber = 0;
     for (const std::string& line : lines) {
@@ -115,15 +130,18 @@ ResultMsg check(const std::list<M_NormalColumnDAO*>& columns, const std::list<st
         std::size_t index = 0;
         for (const M_NormalColumnDAO* column : columns) {
             const std::string& value = values[index++];
-            fault = index == 1 && first != FirstValue::Plain ? nullptr : typeFault(*column, value);
-            if (fault == nullptr) continue;
-            return ResultMsg(
-                RUN_FAIL,
-                lineFailure(lineNumber, "第" + std::to_string(index) + "列（" + column->_name +
-                                            "）的值" + fault + "：" + value));
+            if (index == 1 && first != FirstValue::Plain) continue;
+            rm = checkValue(lineNumber, index, *column, value);
+            if (!rm.ok()) return rm;
         }
     }
     return ResultMsg();
+}
+
+std::string writeFailures(std::size_t firstFailedLine, const ResultMsg& firstFailure,
+                          std::size_t failedLines) {
+    return lineFailure(firstFailedLine, "写入失败：") + firstFailure.rMsg + "（共" +
+           std::to_string(failedLines) + "行写入失败）";
 }
 
 LineWriter::LineWriter(InstanceDataManager& manager, const std::string& table,
@@ -283,8 +301,7 @@ ResultMsg writeLines(InstanceDataManager& manager, const std::string& table,
     }
     ResultMsg committed = session->commit();
     if (!committed.ok() || failedLines == 0) return committed;
-    return ResultMsg(RUN_FAIL, lineFailure(firstFailedLine, "写入失败：") + firstFailure.rMsg +
-                                   "（共" + std::to_string(failedLines) + "行写入失败）");
+    return ResultMsg(RUN_FAIL, writeFailures(firstFailedLine, firstFailure, failedLines));
 }
 
 }  // namespace MeridianSpace::rowtext

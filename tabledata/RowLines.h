@@ -46,6 +46,17 @@ enum class FirstValue {
 ResultMsg check(const std::list<M_NormalColumnDAO*>& columns, const std::list<std::string>& lines,
                 FirstValue first);
 
+/// The column list's part of check().
+ResultMsg checkColumns(const std::list<M_NormalColumnDAO*>& columns, FirstValue first);
+/// The value part of check() for one value of line `lineNumber`, column
+/// `index` (both from 1): its failure as check() words it.
+ResultMsg checkValue(std::size_t lineNumber, std::size_t index, const M_NormalColumnDAO& column,
+                     const std::string& value);
+/// What writeLines answers when `failedLines` lines failed, the first of
+/// them line `firstFailedLine` with `firstFailure`.
+std::string writeFailures(std::size_t firstFailedLine, const ResultMsg& firstFailure,
+                          std::size_t failedLines);
+
 /// The one path that writes many lines into one physical table: every
 /// write joins the open transaction of the manager's session (the caller
 /// commits once at the end), and each statement is prepared once for the

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "DictionaryRows.h"
 #include "InstanceDataManager.h"
 #include "LogManager.h"
 #include "M_DelByInterfaceDAO.h"
@@ -116,9 +117,7 @@ ResultMsg ProjectTransfer::saveAsNew(DAO& record, int* newID) {
     return result;
 }
 
-ProjectTransfer::PlannedTable::~PlannedTable() {
-    T_deletePtrList(rowColumns);
-}
+ProjectTransfer::PlannedTable::~PlannedTable() = default;
 
 ProjectTransfer::ProjectTransfer(Direction direction, std::string file)
     : reads(std::string(operationOf(direction)) + " "),
@@ -271,7 +270,8 @@ ResultMsg ProjectTransfer::readTree() {
         // The rows of a table whose highest-version owner is a dictionary
         // model (marked as the table was read).
         if (!table.isBelongToDictionaryModel()) continue;
-        ResultMsg exported = table.exportData(planned.rowColumns, planned.rows);
+        planned.rows = std::make_unique<DictionaryRows>();
+        ResultMsg exported = readDictionaryRows(table, *planned.rows);
         planned.dictionary = exported.ok();
         // Rows that cannot be read: the import skips the table (the one read
         // whose failure an import passes over); the export reports it.
@@ -493,11 +493,11 @@ void ProjectTransfer::writeDictionaryRows() {
         M_EntityTableDAO target(*planned.table);
         target._ID = tableMap[planned.table->_ID];
         target._belongToDictionaryModel = 1;
-        for (M_NormalColumnDAO* column : planned.rowColumns) {
+        for (M_NormalColumnDAO* column : planned.rows->columns) {
             column->_ID = mapIdentifier(columnMap, column->_ID, Unmapped::Keep);
             column->_t_M_EntityTableID = target._ID;
         }
-        ResultMsg imported = target.importData(planned.rowColumns, planned.rows);
+        ResultMsg imported = MeridianSpace::writeDictionaryRows(target, *planned.rows);
         if (!imported.ok()) leftOut("数据字典表数据", planned.table->_ID, imported);
     }
 }

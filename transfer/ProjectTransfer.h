@@ -7,7 +7,6 @@
 // of the target's configuration database; each record is saved as new and
 // the identifiers it holds are rewritten through old-to-new maps. Two
 // switches per transfer, whatever its size. Internal to arx_qms.
-#include <list>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,6 +20,7 @@
 namespace MeridianSpace {
 
 class DAO;
+struct DictionaryRows;
 class M_DelByInterfaceDAO;
 class M_DictDataDAO;
 class M_DictItemDAO;
@@ -107,8 +107,7 @@ private:
         std::vector<std::unique_ptr<M_FindByInterfaceDAO>> finders;
         std::vector<std::unique_ptr<M_DelByInterfaceDAO>> deleters;
         bool dictionary = false;  // its rows are copied
-        std::list<M_NormalColumnDAO*> rowColumns;
-        std::list<std::string> rows;
+        std::unique_ptr<DictionaryRows> rows;
         PlannedTable() = default;
         PlannedTable(PlannedTable&&) = default;
         PlannedTable& operator=(PlannedTable&&) = default;

@@ -5,6 +5,7 @@
 #include "ServiceErrorCode.h"
 #include "StringHelper.h"
 #include "backend/Connection.h"
+#include "backend/RowValues.h"
 #include "detail/RowWrites.h"
 
 namespace MeridianSpace {
@@ -78,6 +79,14 @@ void RowInserter::bindNull(int column) {
     set(column, Value());
 }
 
+void RowInserter::bindRowText(int column, const std::string& value, int dataType) {
+    Value v;
+    v.kind = Value::Kind::RowText;
+    v.integer = dataType;
+    v.text = &value;
+    set(column, v);
+}
+
 ResultMsg RowInserter::insert(int commitType, int& newID) {
     if (!shape_) return ResultMsg(SRV_ERR_ARGUMENT, "插入语句尚未准备。");
     const std::shared_ptr<detail::Connection> connection = connection_.lock();
@@ -97,6 +106,9 @@ ResultMsg RowInserter::insert(int commitType, int& newID) {
                         break;
                     case Value::Kind::Text:
                         stmt.bindTextInPlace(index, v.text->data(), v.text->size());
+                        break;
+                    case Value::Kind::RowText:
+                        detail::bindRowValue(stmt, index, *v.text, static_cast<int>(v.integer));
                         break;
                     default:
                         stmt.bindNull(index);

@@ -44,6 +44,9 @@ public:
     void bindReal(int column, double value);
     void bindText(int column, const std::string& value);
     void bindNull(int column);
+    /// The value as a row's text carries it for a column of `dataType`,
+    /// bound as addITableData binds that text.
+    void bindRowText(int column, const std::string& value, int dataType);
 
     /// Inserts the row bound as a write of `commitType` (see
     /// InstanceDataManager); `newID` is the identifier the store gave it.
@@ -52,8 +55,8 @@ public:
 
 private:
     struct Value {
-        enum class Kind { Null, Integer, Real, Text } kind = Kind::Null;
-        long long integer = 0;
+        enum class Kind { Null, Integer, Real, Text, RowText } kind = Kind::Null;
+        long long integer = 0;  // the data type of a RowText
         double real = 0.0;
         const std::string* text = nullptr;
     };
