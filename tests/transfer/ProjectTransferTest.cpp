@@ -173,9 +173,14 @@ protected:
         M_EntityTableDAO color = table(f, "Color");
         column(dm, color, "Code", 1);
         column(dm, color, "Label");
+        column(dm, color, "Ratio", 3);
+        column(dm, color, "Raw", COL_TYPE_BLOB);
         Owned<M_NormalColumnDAO> columns;
         ASSERT_TRUE(color.getNormalColumnDAOList(&dm, columns.items).ok());
-        ASSERT_TRUE(color.importData(columns.items, {"1@#@red", "2@#@green"}).ok());
+        ASSERT_TRUE(color
+                        .importData(columns.items,
+                                    {"1@#@red@#@0.25@#@ab", "@#@007@#@@#@", "3@#@2.5e3@#@-1@#@7"})
+                        .ok());
     }
 
     // The export file, and the second platform's configuration database.
@@ -198,6 +203,11 @@ TEST_F(Transfer, ImportedProjectsRenderLikeTheirSourceAndASecondImportIsRenamed)
     std::set<std::string> uids{project()._uID};
     exportAndSwitch({project()._ID});
     EXPECT_EQ(rawScalar(file, "SELECT count(*) FROM T_M_EntityTable WHERE Name = 'Order'"), "1");
+    // Dictionary rows keep their values and storage types.
+    EXPECT_EQ(rawScalar(file,
+                        "SELECT group_concat(quote(Code_1) || ' ' || quote(Label_1) || ' ' || "
+                        "quote(Ratio_1) || ' ' || quote(Raw_1), ',') FROM Color_5_1"),
+              "1 'red' 0.25 X'6162',NULL '007' NULL NULL,3 '2.5e3' -1.0 X'37'");
     EXPECT_EQ(listed, Names{"P"});
     const std::string bytes = readText(file);
     std::set<int> known;  // the target's projects
@@ -327,6 +337,31 @@ TEST_F(Transfer, AnEntryWhoseCodeIsTakenGetsANewCodeAndItsModelsFollow) {
         "Typed10,Plain1");
 }
 
+// A dictionary row whose value does not fit its column leaves the table's
+// rows out, named by row and column as their import names them.
+TEST_F(Transfer, DictionaryRowsThatDoNotFitTheirColumnsAreLeftOut) {
+    build();
+    exportAndSwitch({project()._ID});
+    const struct {
+        const char *damage, *problem;
+    } rows[] = {
+        {"UPDATE Color_5_1 SET Code_1 = CASE WHEN Code_1 IS NULL THEN 4294967296 "
+         "WHEN Code_1 = 3 THEN 'x' ELSE Code_1 END",
+         "第2行数据第1列（Code）的值不是32位整数：4294967296"},
+        {"UPDATE Color_5_1 SET Code_1 = CASE WHEN Code_1 = 3 THEN 'x' ELSE Code_1 END",
+         "第3行数据第1列（Code）的值不是32位整数：x"},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        const std::string damaged = dir.file("rows" + std::to_string(++n) + ".db");
+        writeText(damaged, readText(file));
+        ASSERT_TRUE(rawExecute(damaged, row.damage));
+        const ResultMsg rm = atHome(M_ProjectDAO::importProject(damaged, ids));
+        EXPECT_NE(rm.rMsg.find(std::string("：数据字典表数据 _ID = ")), std::string::npos);
+        EXPECT_NE(rm.rMsg.find(row.problem), std::string::npos) << utf8(rm.rMsg);
+    }
+}
+
 // Saves that fail in the target: a project's removes the projects imported
 // so far; the others leave their records out, and the import names how many
 // (each one logged) and the first.
@@ -423,6 +458,9 @@ TEST_F(Transfer, DamagedExportFilesAreRefusedAndNothingIsWritten) {
          "表T_M_NormalColumn缺少列Description"},
         {"UPDATE T_M_R_FolderTable SET id = 900, T_M_EntityTableID = 'xyz' WHERE id = 1",
          "表T_M_R_FolderTable中id为900的记录的T_M_EntityTableID不是整数：xyz"},
+        // A table missing comes before a value of an earlier table.
+        {"UPDATE T_M_R_FolderTable SET T_M_EntityTableID = 'xyz'; DROP TABLE T_M_SceneInfo_2",
+         "缺少表T_M_SceneInfo_2"},
         {"UPDATE T_M_NormalColumn SET id = 900, FkTableID = 999 WHERE Name = 'CustomerRef'",
          "表T_M_NormalColumn中id为900的记录的FkTableID指向T_M_EntityTable中不存在的记录：999"},
         {"UPDATE T_M_NormalColumn SET id = 900, DataType = 99 WHERE Name = 'Note'",
