@@ -1,6 +1,7 @@
 // Rows of a dictionary model's table, kept in the configuration database,
 // exported and imported as text (no identifier column), and copied as
 // values by a project transfer.
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -149,9 +150,33 @@ ResultMsg checkRows(const DictionaryRows& rows) {
     return rm;
 }
 
-// writeLines() of the rows' lines, on the values, through one prepared
-// insert: an integer of an integer column is bound as it is, any other
-// value as its line's text would be.
+// Binds row `line` of `rows` as row `at` of an insert: an integer of an
+// integer column as it is, any other value as its line's text would be
+// (made in `scratch`, which must outlive the insert).
+void bindRow(RowInserter& inserter, const DictionaryRows& rows, const std::vector<int>& types,
+             std::size_t line, std::size_t at, std::vector<std::string>& scratch) {
+    const std::size_t width = types.size();
+    for (std::size_t i = 0; i < width; ++i) {
+        const DictionaryRows::Value& value = rows.values[line * width + i];
+        const std::size_t slot = at * width + i;
+        const int position = static_cast<int>(slot);
+        if (value.kind == DictionaryRows::Value::Kind::Integer && types[i] == COL_TYPE_INT) {
+            inserter.bindInteger(position, value.integer);
+        } else {
+            inserter.bindRowText(position, lineText(value, scratch[slot]), types[i]);
+        }
+    }
+}
+
+// How many rows one insert of the copy stores: within the 999 parameters
+// every SQLite build takes.
+constexpr std::size_t kRowsPerInsert = 64;
+constexpr std::size_t kParametersPerInsert = 999;
+
+// writeLines() of the rows' lines, on the values: the rows go in runs of
+// several per insert, and a run that fails goes again row by row, so that
+// each failed row is counted and named as when written alone (a failed
+// insert stores none of its rows).
 ResultMsg writeRows(InstanceDataManager& manager, const std::string& table,
                     const DictionaryRows& rows) {
     MRDSession* session = manager.getPSession();
@@ -167,29 +192,37 @@ ResultMsg writeRows(InstanceDataManager& manager, const std::string& table,
             names.push_back(column->_innerName);
             types.push_back(column->_dataType);
         }
-        RowInserter inserter;
-        const ResultMsg prepared = inserter.prepare(manager, table, names);
-        std::vector<std::string> scratch(width);
-        for (std::size_t line = 0; line < count; ++line) {
+        RowInserter one;
+        const ResultMsg prepared = one.prepare(manager, table, names);
+        const std::size_t run = std::min(
+            {kRowsPerInsert, std::max<std::size_t>(1, kParametersPerInsert / width), count});
+        std::vector<std::string> scratch(width * run);
+        const auto writeOne = [&](std::size_t line) {
             ResultMsg rm = prepared;
             if (rm.ok()) {
-                for (std::size_t i = 0; i < width; ++i) {
-                    const DictionaryRows::Value& value = rows.values[line * width + i];
-                    const int column = static_cast<int>(i);
-                    if (value.kind == DictionaryRows::Value::Kind::Integer &&
-                        types[i] == COL_TYPE_INT) {
-                        inserter.bindInteger(column, value.integer);
-                    } else {
-                        inserter.bindRowText(column, lineText(value, scratch[i]), types[i]);
-                    }
-                }
+                bindRow(one, rows, types, line, 0, scratch);
                 int id = 0;
-                rm = inserter.insert(COMMIT_T_DEFERRED, id);
+                rm = one.insert(COMMIT_T_DEFERRED, id);
             }
-            if (rm.ok() || failedLines++ > 0) continue;
+            if (rm.ok() || failedLines++ > 0) return;
             firstFailedLine = line + 1;
             firstFailure = rm;
+        };
+        std::size_t line = 0;
+        RowInserter many;
+        if (run > 1 && prepared.ok() &&
+            many.prepare(manager, table, names, static_cast<int>(run)).ok()) {
+            for (; count - line >= run; line += run) {
+                for (std::size_t at = 0; at < run; ++at)
+                    bindRow(many, rows, types, line + at, at, scratch);
+                int id = 0;
+                if (many.insert(COMMIT_T_DEFERRED, id).ok()) continue;
+                for (std::size_t at = 0; at < run; ++at)
+                    writeOne(line + at);
+            }
         }
+        for (; line < count; ++line)
+            writeOne(line);
     }
     ResultMsg committed = session->commit();
     if (!committed.ok() || failedLines == 0) return committed;

@@ -1,5 +1,7 @@
 #include "RowInserter.h"
 
+#include <algorithm>
+
 #include "ITableData.h"
 #include "InstanceDataManager.h"
 #include "ServiceErrorCode.h"
@@ -15,7 +17,7 @@ RowInserter::RowInserter() = default;
 RowInserter::~RowInserter() = default;
 
 ResultMsg RowInserter::prepare(InstanceDataManager& idm, const std::string& table,
-                               const std::vector<std::string>& columns) {
+                               const std::vector<std::string>& columns, int rows) {
     shape_.reset();
     values_.clear();
     const std::shared_ptr<detail::Connection> connection = idm.connection_;
@@ -40,8 +42,18 @@ ResultMsg RowInserter::prepare(InstanceDataManager& idm, const std::string& tabl
             return ResultMsg(SRV_ERR_ARGUMENT, "批量插入的行标识由数据库分配：" + table);
         }
     }
+    if (rows > 1 && !columns.empty()) {
+        // The same list of values once per row, before the RETURNING part.
+        const std::string returning = connection->dialect().insertReturning();
+        std::string& sql = shape->sql;
+        sql.resize(sql.size() - returning.size());
+        const std::string values = sql.substr(sql.rfind(" VALUES ") + 8);
+        for (int row = 1; row < rows; ++row)
+            sql += "," + values;
+        sql += returning;
+    }
     shape_ = std::move(shape);
-    values_.resize(columns.size());
+    values_.resize(columns.size() * static_cast<std::size_t>(std::max(rows, 1)));
     return rm;
 }
 

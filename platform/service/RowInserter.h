@@ -30,8 +30,11 @@ public:
 
     /// Checks the names and prepares the insert of `columns` (inner names,
     /// "id" left to the store) into `table` of the database `idm` works on.
+    /// With `rows` above 1 each insert() stores that many rows in one
+    /// statement (all or none of them), row r's values at the positions
+    /// r * columns.size() + column; `newID` is then one of theirs.
     ResultMsg prepare(InstanceDataManager& idm, const std::string& table,
-                      const std::vector<std::string>& columns);
+                      const std::vector<std::string>& columns, int rows = 1);
     bool isPrepared() const { return shape_ != nullptr; }
     /// Whether the last prepare() was for the database `idm` works on now,
     /// whatever it answered. The inserter does not keep that database open.
