@@ -338,18 +338,25 @@ TEST_F(Transfer, AnEntryWhoseCodeIsTakenGetsANewCodeAndItsModelsFollow) {
 }
 
 // A dictionary row whose value does not fit its column leaves the table's
-// rows out, named by row and column as their import names them.
-TEST_F(Transfer, DictionaryRowsThatDoNotFitTheirColumnsAreLeftOut) {
+// rows out, named by row and column as their import names them; rows the
+// target refuses (a label made unique) are left out and counted one by one,
+// inside a run of rows stored by one insert and after it.
+TEST_F(Transfer, DictionaryRowsThatDoNotFitAreLeftOut) {
     build();
     exportAndSwitch({project()._ID});
     const struct {
-        const char *damage, *problem;
+        const char *damage, *problem, *count;
     } rows[] = {
         {"UPDATE Color_5_1 SET Code_1 = CASE WHEN Code_1 IS NULL THEN 4294967296 "
          "WHEN Code_1 = 3 THEN 'x' ELSE Code_1 END",
-         "第2行数据第1列（Code）的值不是32位整数：4294967296"},
+         "第2行数据第1列（Code）的值不是32位整数：4294967296", ""},
         {"UPDATE Color_5_1 SET Code_1 = CASE WHEN Code_1 = 3 THEN 'x' ELSE Code_1 END",
-         "第3行数据第1列（Code）的值不是32位整数：x"},
+         "第3行数据第1列（Code）的值不是32位整数：x", ""},
+        {"UPDATE T_M_NormalColumn SET IsOnly = 1 WHERE Name = 'Label'; INSERT INTO Color_5_1 "
+         "(Code_1, Label_1) WITH RECURSIVE n(i) AS (SELECT 4 UNION ALL SELECT i + 1 FROM n "
+         "WHERE i < 70) SELECT i, 'l' || i FROM n; UPDATE Color_5_1 SET Label_1 = 'red' WHERE "
+         "Code_1 IS NULL OR Code_1 = 70",
+         "：第2行数据写入失败：", "（共2行写入失败）"},
     };
     int n = 0;
     for (const auto& row : rows) {
@@ -359,6 +366,7 @@ TEST_F(Transfer, DictionaryRowsThatDoNotFitTheirColumnsAreLeftOut) {
         const ResultMsg rm = atHome(M_ProjectDAO::importProject(damaged, ids));
         EXPECT_NE(rm.rMsg.find(std::string("：数据字典表数据 _ID = ")), std::string::npos);
         EXPECT_NE(rm.rMsg.find(row.problem), std::string::npos) << utf8(rm.rMsg);
+        EXPECT_NE(rm.rMsg.find(row.count), std::string::npos) << utf8(rm.rMsg);
     }
 }
 
