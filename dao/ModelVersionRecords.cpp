@@ -18,8 +18,8 @@ namespace {
 template <class T>
 using Owned = std::map<int, std::unique_ptr<T>>;
 
-// The records of class T whose `attribute` is one of `values`, in stored
-// order within each run of close values.
+// The records of class T whose `attribute` is one of `values`, by value,
+// each value's in stored order.
 template <class T>
 ResultMsg findIn(const char* className, const char* attribute, int T::*key,
                  const std::vector<int>& values, std::list<T*>& out) {
