@@ -123,21 +123,18 @@ public:
             while (last + 1 < sorted.size() &&
                    static_cast<long long>(sorted[last + 1]) - sorted[last] <= kGapInRun)
                 ++last;
-            std::list<T*> found;
-            rm = byAll(className,
-                       FinderConditions()
-                           .integer(attribute, " >= ", sorted[first])
-                           .integer(attribute, " <= ", sorted[last]),
-                       found, &byValue);
+            const FinderConditions range = FinderConditions()
+                                               .integer(attribute, " >= ", sorted[first])
+                                               .integer(attribute, " <= ", sorted[last]);
+            std::list<DAO*> objects;
+            rm = finder_.findByManyAndAttr(className, range.attributes, range.operations,
+                                           range.values, objects, &byValue);
             const auto begin = sorted.begin() + static_cast<std::ptrdiff_t>(first);
             const auto end = sorted.begin() + static_cast<std::ptrdiff_t>(last + 1);
-            for (T* object : found) {
-                if (std::binary_search(begin, end, object->*key)) {
-                    out.push_back(object);
-                } else {
-                    delete object;
-                }
-            }
+            // The rows between wanted values go.
+            rm = appendAs(className, objects, out, rm, [begin, end, key](const T& object) {
+                return std::binary_search(begin, end, object.*key);
+            });
             first = last + 1;
         }
         return rm;
@@ -166,21 +163,27 @@ private:
         return appendAs(className, objects, out, rm);
     }
 
-    // The append loop: each object, in order, as T. An object of another
-    // class (a wrong registration) is deleted and reported.
+    // The append loop: each object, in order, as T, if `keep` keeps it (the
+    // others are deleted). An object of another class (a wrong
+    // registration) is deleted and reported.
+    template <class Keep>
     static ResultMsg appendAs(const std::string& className, std::list<DAO*>& objects,
-                              std::list<T*>& out, ResultMsg rm) {
+                              std::list<T*>& out, ResultMsg rm, const Keep& keep) {
         for (DAO* object : objects) {
             T* typed = dynamic_cast<T*>(object);
-            if (typed != nullptr) {
+            if (typed != nullptr && keep(*typed)) {
                 out.push_back(typed);
                 continue;
             }
             delete object;
-            if (rm.ok()) rm = recordClassMismatch(className);
+            if (typed == nullptr && rm.ok()) rm = recordClassMismatch(className);
         }
         objects.clear();
         return rm;
+    }
+    static ResultMsg appendAs(const std::string& className, std::list<DAO*>& objects,
+                              std::list<T*>& out, ResultMsg rm) {
+        return appendAs(className, objects, out, rm, [](const T&) { return true; });
     }
 
     DAOFinder finder_;

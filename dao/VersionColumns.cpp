@@ -1,6 +1,7 @@
 #include "VersionColumns.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -14,23 +15,25 @@ void versionColumnPlaces(const M_NormalColumnDAO* const* found, std::size_t coun
     // version: a change in a later version stores the earlier versions'
     // state as a newer record of the same inner name (reviseInModel), which
     // the place of the column's first record outranks. The records of one
-    // inner name are found side by side, by name then place.
-    std::vector<std::size_t> byName(count);
+    // inner name are found side by side, by the name's hash, name, place.
+    std::vector<std::pair<std::size_t, std::size_t>> byName(count);
     for (std::size_t i = 0; i < count; ++i)
-        byName[i] = i;
-    std::sort(byName.begin(), byName.end(), [found](std::size_t a, std::size_t b) {
-        const int order = found[a]->_innerName.compare(found[b]->_innerName);
-        return order != 0 ? order < 0 : a < b;
+        byName[i] = {std::hash<std::string>()(found[i]->_innerName), i};
+    std::sort(byName.begin(), byName.end(), [found](const auto& a, const auto& b) {
+        if (a.first != b.first) return a.first < b.first;
+        const int order = found[a.second]->_innerName.compare(found[b.second]->_innerName);
+        return order != 0 ? order < 0 : a.second < b.second;
     });
     std::vector<int> entered(count);
     for (std::size_t first = 0; first < count;) {
-        const std::string& name = found[byName[first]]->_innerName;
+        const std::string& name = found[byName[first].second]->_innerName;
         std::size_t last = first;
-        int place = found[byName[first]]->_ID;
-        while (last + 1 < count && found[byName[last + 1]]->_innerName == name)
-            place = std::min(place, found[byName[++last]]->_ID);
+        int place = found[byName[first].second]->_ID;
+        while (last + 1 < count && byName[last + 1].first == byName[first].first &&
+               found[byName[last + 1].second]->_innerName == name)
+            place = std::min(place, found[byName[++last].second]->_ID);
         for (; first <= last; ++first)
-            entered[byName[first]] = place;
+            entered[byName[first].second] = place;
     }
     // Shown ones by the place their column entered, ties in stored order.
     std::vector<std::pair<int, std::size_t>> shown;
