@@ -259,13 +259,14 @@ std::vector<std::string> fieldsOf(std::list<T*>& records) {
 // The bulk reader of a model version gives the records the per-record
 // getters give, field for field and in their order: a version sharing its
 // tables with the next, whose columns changed there (older records of the
-// same columns) and where a table ended, a table deleted with its links
-// left behind, a dictionary
+// same columns) and where a table ended, a table without columns, a table
+// deleted with its links left behind, a dictionary
 // model and a model without tables. An unknown model is refused.
 TEST_F(ProjectModel, BulkReadOfAVersionGivesWhatThePerRecordGettersGive) {
     M_EntityModelDAO v1 = model("M");
     M_FolderDAO f = folder(v1, "F");
     M_EntityTableDAO a = table(f, "A"), b = table(f, "B"), gone = table(f, "Gone");
+    (void)table(f, "NoColumns");
     M_NormalColumnDAO a1 = column(v1, a, "a1"), a2 = column(v1, a, "a2", 1);
     (void)column(v1, b, "b1");
     M_FolderDAO sub;
@@ -295,8 +296,8 @@ TEST_F(ProjectModel, BulkReadOfAVersionGivesWhatThePerRecordGettersGive) {
         const char* what;
         int model;
         std::size_t tables;
-    } cases[] = {{"version 1", v1._ID, 3},
-                 {"version 2", v2->_ID, 2},
+    } cases[] = {{"version 1", v1._ID, 4},
+                 {"version 2", v2->_ID, 3},
                  {"dictionary model", dictionary._ID, 1},
                  {"model without tables", empty._ID, 0}};
     for (const auto& c : cases) {
