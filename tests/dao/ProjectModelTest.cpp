@@ -261,12 +261,16 @@ std::vector<std::string> fieldsOf(std::list<T*>& records) {
 // tables with the next, whose columns changed there (older records of the
 // same columns, which keep the places they entered in) and where a table
 // ended, a table without columns, a table deleted with its links left
-// behind, a dictionary model and a model without tables. An unknown model
-// is refused.
+// behind, another model's folder and table amid the model's, a dictionary
+// model and a model without tables. An unknown model is refused.
 TEST_F(ProjectModel, BulkReadOfAVersionGivesWhatThePerRecordGettersGive) {
     M_EntityModelDAO v1 = model("M");
     M_FolderDAO f = folder(v1, "F");
     M_EntityTableDAO a = table(f, "A"), b = table(f, "B"), gone = table(f, "Gone");
+    M_EntityModelDAO other = model("O");  // its folder and table amid the model's
+    M_FolderDAO otherFolder = folder(other, "OF");
+    M_EntityTableDAO otherTable = table(otherFolder, "OT");
+    (void)column(other, otherTable, "o1");
     (void)table(f, "NoColumns");
     M_NormalColumnDAO a1 = column(v1, a, "a1"), a2 = column(v1, a, "a2", 1);
     (void)column(v1, b, "b1");
@@ -330,6 +334,7 @@ TEST_F(ProjectModel, BulkReadOfAVersionGivesWhatThePerRecordGettersGive) {
                 shown += (shown.back() == ':' ? "" : ",") + column->_name;
         }
         EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(bulk.columns.size(), bulk.tables.size());
         EXPECT_EQ(fieldsOf(bulk.tables), fieldsOf(tables));
         EXPECT_EQ(bulkColumns, columns);
 
@@ -349,6 +354,7 @@ TEST_F(ProjectModel, BulkReadOfAVersionGivesWhatThePerRecordGettersGive) {
                 bulkFolderTables.push_back(fields);
         }
         EXPECT_EQ(fieldsOf(bulk.folders), fieldsOf(folders));
+        EXPECT_EQ(bulk.folderTables.size(), bulk.folders.size());
         EXPECT_EQ(bulkFolderTables, folderTables);
     }
     ModelVersionRecords none;
