@@ -195,10 +195,11 @@ TEST_F(PersistentObject, TypedInsertsStoreTheRowsTheTextRowStores) {
         const std::unique_ptr<NoteDAO> owned(back);
         ASSERT_NE(back, nullptr);
         EXPECT_EQ(back->_priority, c.priority) << c.name;
-        if (std::isfinite(c.weight))
+        if (std::isfinite(c.weight)) {
             EXPECT_EQ(back->_weight,
                       StringHelper::stringTodouble(StringHelper::doubleTostring(c.weight)))
                 << c.name;
+        }
     }
     // A mapper that saves its own way is not bypassed.
     StampedNoteDAO stamped;
