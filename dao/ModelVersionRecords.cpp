@@ -1,5 +1,6 @@
 #include "ModelVersionRecords.h"
 
+#include <algorithm>
 #include <list>
 #include <set>
 #include <string>
@@ -18,8 +19,8 @@ namespace {
 template <class T>
 using Owned = std::map<int, std::unique_ptr<T>>;
 
-// The records of class T whose `attribute` is one of `values`, in stored
-// order within each run of close values.
+// The records of class T whose `attribute` is one of `values`, by value,
+// each value's in stored order.
 template <class T>
 ResultMsg findIn(const char* className, const char* attribute, int T::*key,
                  const std::vector<int>& values, std::list<T*>& out) {
@@ -76,20 +77,34 @@ ResultMsg readColumns(const std::vector<int>& tableIDs, int version,
     ResultMsg rm = findIn("M_NormalColumnDAO", "_t_M_EntityTableID",
                           &M_NormalColumnDAO::_t_M_EntityTableID, tableIDs, found);
     if (!rm.ok()) return rm;
-    // One statement holds all columns of a table, in stored order.
-    std::map<int, std::list<M_NormalColumnDAO*>> byTable;
+    std::vector<std::unique_ptr<M_NormalColumnDAO>> stored;
+    stored.reserve(found.size());
     for (M_NormalColumnDAO*& column : found) {
-        byTable[column->_t_M_EntityTableID].push_back(column);
+        stored.emplace_back(column);
         column = nullptr;
     }
-    for (int id : tableIDs) {
-        std::list<M_NormalColumnDAO*>& stored = byTable[id];
-        PtrListGuard<M_NormalColumnDAO> ownStored(stored);
-        std::list<M_NormalColumnDAO*> shown;
-        takeVersionColumns(stored, version, shown);
-        auto& kept = out[id];
-        for (M_NormalColumnDAO* column : shown)
-            kept.emplace_back(column);
+    const auto byTable = [](const auto& a, const auto& b) {
+        return a->_t_M_EntityTableID < b->_t_M_EntityTableID;
+    };
+    // Already so (byIntIn), each table's records in stored order.
+    if (!std::is_sorted(stored.begin(), stored.end(), byTable))
+        std::stable_sort(stored.begin(), stored.end(), byTable);
+    for (const int id : tableIDs)
+        out[id];
+    std::vector<const M_NormalColumnDAO*> run;
+    std::vector<std::size_t> places;
+    for (std::size_t first = 0; first < stored.size();) {
+        const int table = stored[first]->_t_M_EntityTableID;
+        run.clear();
+        for (std::size_t i = first; i < stored.size() && stored[i]->_t_M_EntityTableID == table;
+             ++i)
+            run.push_back(stored[i].get());
+        versionColumnPlaces(run.data(), run.size(), version, places);
+        auto& kept = out[table];
+        kept.reserve(places.size());
+        for (const std::size_t place : places)
+            kept.push_back(std::move(stored[first + place]));
+        first += run.size();
     }
     return rm;
 }

@@ -259,13 +259,19 @@ std::vector<std::string> fieldsOf(std::list<T*>& records) {
 // The bulk reader of a model version gives the records the per-record
 // getters give, field for field and in their order: a version sharing its
 // tables with the next, whose columns changed there (older records of the
-// same columns) and where a table ended, a table deleted with its links
-// left behind, a dictionary
+// same columns, which keep the places they entered in) and where a table
+// ended, a table without columns, a table deleted with its links left
+// behind, another model's folder and table amid the model's, a dictionary
 // model and a model without tables. An unknown model is refused.
 TEST_F(ProjectModel, BulkReadOfAVersionGivesWhatThePerRecordGettersGive) {
     M_EntityModelDAO v1 = model("M");
     M_FolderDAO f = folder(v1, "F");
     M_EntityTableDAO a = table(f, "A"), b = table(f, "B"), gone = table(f, "Gone");
+    M_EntityModelDAO other = model("O");  // its folder and table amid the model's
+    M_FolderDAO otherFolder = folder(other, "OF");
+    M_EntityTableDAO otherTable = table(otherFolder, "OT");
+    (void)column(other, otherTable, "o1");
+    (void)table(f, "NoColumns");
     M_NormalColumnDAO a1 = column(v1, a, "a1"), a2 = column(v1, a, "a2", 1);
     (void)column(v1, b, "b1");
     M_FolderDAO sub;
@@ -294,11 +300,11 @@ TEST_F(ProjectModel, BulkReadOfAVersionGivesWhatThePerRecordGettersGive) {
     const struct {
         const char* what;
         int model;
-        std::size_t tables;
-    } cases[] = {{"version 1", v1._ID, 3},
-                 {"version 2", v2->_ID, 2},
-                 {"dictionary model", dictionary._ID, 1},
-                 {"model without tables", empty._ID, 0}};
+        const char* shown;  // tables and their columns, in order
+    } cases[] = {{"version 1", v1._ID, "A:a1,a2 B:b1 NoColumns: S:s1"},
+                 {"version 2", v2->_ID, "A:a1,a2 B:b1,b2 NoColumns:"},
+                 {"dictionary model", dictionary._ID, "DT:d1"},
+                 {"model without tables", empty._ID, ""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ModelVersionRecords bulk;
@@ -318,12 +324,17 @@ TEST_F(ProjectModel, BulkReadOfAVersionGivesWhatThePerRecordGettersGive) {
             for (const std::string& fields : fieldsOf(listed))
                 columns.push_back(fields);
         }
+        std::string shown;
         for (const auto& t : bulk.tables) {
             bulkColumns.push_back(t->_name + ":");
             for (const std::string& fields : fieldsOf(bulk.columns.at(t->_ID)))
                 bulkColumns.push_back(fields);
+            shown += (shown.empty() ? "" : " ") + t->_name + ":";
+            for (const auto& column : bulk.columns.at(t->_ID))
+                shown += (shown.back() == ':' ? "" : ",") + column->_name;
         }
-        EXPECT_EQ(bulk.tables.size(), c.tables);
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(bulk.columns.size(), bulk.tables.size());
         EXPECT_EQ(fieldsOf(bulk.tables), fieldsOf(tables));
         EXPECT_EQ(bulkColumns, columns);
 
@@ -343,6 +354,7 @@ TEST_F(ProjectModel, BulkReadOfAVersionGivesWhatThePerRecordGettersGive) {
                 bulkFolderTables.push_back(fields);
         }
         EXPECT_EQ(fieldsOf(bulk.folders), fieldsOf(folders));
+        EXPECT_EQ(bulk.folderTables.size(), bulk.folders.size());
         EXPECT_EQ(bulkFolderTables, folderTables);
     }
     ModelVersionRecords none;

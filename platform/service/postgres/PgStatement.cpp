@@ -34,6 +34,25 @@ std::string decodeBytea(const char* text, int length) {
     return out;
 }
 
+// The type of a column's values that are not NULL.
+ValueType typeOfColumn(const PGresult* result, int column) {
+    switch (PQftype(result, column)) {
+        case 20:  // int8
+        case 21:  // int2
+        case 23:  // int4
+        case 26:  // oid
+            return ValueType::Integer;
+        case 700:   // float4
+        case 701:   // float8
+        case 1700:  // numeric
+            return ValueType::Real;
+        case kByteaOid:
+            return ValueType::Blob;
+        default:
+            return ValueType::Text;
+    }
+}
+
 }  // namespace
 
 void PgParams::resize(std::size_t n) {
@@ -51,21 +70,38 @@ PgStatement::~PgStatement() {
 
 ValueType PgStatement::columnType(int column) const {
     if (PQgetisnull(result_, row_, column)) return ValueType::Null;
-    switch (PQftype(result_, column)) {
-        case 20:  // int8
-        case 21:  // int2
-        case 23:  // int4
-        case 26:  // oid
-            return ValueType::Integer;
-        case 700:   // float4
-        case 701:   // float8
-        case 1700:  // numeric
-            return ValueType::Real;
-        case kByteaOid:
-            return ValueType::Blob;
-        default:
-            return ValueType::Text;
+    if (column >= 0 && static_cast<std::size_t>(column) < types_.size()) return types_[column];
+    return typeOfColumn(result_, column);
+}
+
+bool PgStatement::readInteger(int column, long long& value) const {
+    if (columnType(column) != ValueType::Integer) return false;
+    value = std::strtoll(PQgetvalue(result_, row_, column), nullptr, 10);
+    return true;
+}
+
+void PgStatement::readBytes(int column, std::string& out) const {
+    if (PQgetisnull(result_, row_, column)) {
+        out.clear();
+    } else if (columnType(column) == ValueType::Blob) {
+        out = columnBytes(column);
+    } else {
+        out.assign(PQgetvalue(result_, row_, column),
+                   static_cast<std::size_t>(PQgetlength(result_, row_, column)));
     }
+}
+
+ValueType PgStatement::readValue(int column, long long& integer, double& real,
+                                 std::string& bytes) const {
+    const ValueType type = columnType(column);
+    if (type == ValueType::Integer) {
+        integer = std::strtoll(PQgetvalue(result_, row_, column), nullptr, 10);
+    } else if (type == ValueType::Real) {
+        real = columnDouble(column);
+    } else if (type != ValueType::Null) {
+        readBytes(column, bytes);
+    }
+    return type;
 }
 
 long long PgStatement::columnInt64(int column) const {
@@ -90,6 +126,9 @@ StepResult PgStatement::runStep() {
     if (result_ == nullptr) {
         if (!conn_.run(sql_, params_, true, kind_, result_).ok()) return StepResult::Error;
         row_ = -1;
+        types_.clear();
+        for (int column = 0; column < PQnfields(result_); ++column)
+            types_.push_back(typeOfColumn(result_, column));
     }
     if (PQresultStatus(result_) != PGRES_TUPLES_OK) return StepResult::Done;
     return ++row_ < PQntuples(result_) ? StepResult::Row : StepResult::Done;
@@ -99,6 +138,7 @@ void PgStatement::resetRun() {
     PQclear(result_);
     result_ = nullptr;
     row_ = -1;
+    types_.clear();
 }
 
 const char* PgStatement::refuseNull(int index) {

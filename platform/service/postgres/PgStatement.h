@@ -33,6 +33,12 @@ public:
     long long columnInt64(int column) const override;
     double columnDouble(int column) const override;
     std::string columnBytes(int column) const override;
+    // The same answers as the base's, from the result's column types looked
+    // up once per run rather than per value, text copied straight into `out`.
+    bool readInteger(int column, long long& value) const override;
+    void readBytes(int column, std::string& out) const override;
+    ValueType readValue(int column, long long& integer, double& real,
+                        std::string& bytes) const override;
 
 protected:
     StepResult runStep() override;
@@ -52,6 +58,8 @@ private:
     PgParams params_;
     PGresult* result_ = nullptr;
     int row_ = -1;
+    // The type of each result column when not NULL, by PQftype.
+    std::vector<ValueType> types_;
 };
 
 }  // namespace MeridianSpace::detail

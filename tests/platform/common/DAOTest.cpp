@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <memory>
 
@@ -14,6 +15,7 @@
 #include "RecordInserter.h"
 #include "RelationDataTool.h"
 #include "ServiceErrorCode.h"
+#include "StringHelper.h"
 #include "support/PlatformFixture.h"
 #include "support/RawDb.h"
 
@@ -185,6 +187,17 @@ TEST_F(PersistentObject, TypedInsertsStoreTheRowsTheTextRowStores) {
                               " AND a.\"Weight\" = b.\"Weight\" AND a.\"Priority\" = "
                               "b.\"Priority\""),
                 "1")
+                << c.name;
+        }
+        // And the finder reads back what the text row carries.
+        NoteDAO* back = nullptr;
+        ASSERT_TRUE(RecordFinder<NoteDAO>(config).byID("NoteDAO", inserted, back).ok());
+        const std::unique_ptr<NoteDAO> owned(back);
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->_priority, c.priority) << c.name;
+        if (std::isfinite(c.weight)) {
+            EXPECT_EQ(back->_weight,
+                      StringHelper::stringTodouble(StringHelper::doubleTostring(c.weight)))
                 << c.name;
         }
     }

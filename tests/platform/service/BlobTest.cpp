@@ -17,6 +17,14 @@ TEST_F(Blob, DoublesRoundTripAndFailuresLeaveTheCallersPointerAlone) {
     ASSERT_TRUE(idm->getIBlobTableData("T_Item", "Data", id, read, count).ok());
     std::unique_ptr<double[]> owned(read);  // the caller frees with delete[]
     EXPECT_EQ(std::vector<double>(read, read + count), std::vector<double>(values, values + 3));
+    // A row read carries the same bytes.
+    std::list<ITableData> rows;
+    ASSERT_TRUE(
+        idm->getITableData("T_Item", {describe("Data", COL_TYPE_BLOB_DOUBLE)}, {}, rows, nullptr)
+            .ok());
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows.front()._colValue[0],
+              std::string(reinterpret_cast<const char*>(values), sizeof values));
     // Read again by a login whose sessions read bytes in the other text form.
     if (const std::string other = underTest().otherBytesReader(dbPath); !other.empty()) {
         ASSERT_TRUE(session->commit().ok());
