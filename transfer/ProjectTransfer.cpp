@@ -117,6 +117,20 @@ ResultMsg ProjectTransfer::saveAsNew(DAO& record, int* newID) {
     return result;
 }
 
+void ProjectTransfer::saveAllAsNew(
+    const std::vector<DAO*>& records,
+    const std::function<void(std::size_t, const ResultMsg&, int)>& saved) {
+    InstanceDataManager* idm = MeridianNew::getCurrMRDConfigIDM();
+    if (idm == nullptr) {
+        for (std::size_t i = 0; i < records.size(); ++i)
+            saved(i, MeridianNew::noCurrentDatabase(), 0);
+        return;
+    }
+    if (!inserter_ || &inserter_->manager() != idm)
+        inserter_ = std::make_unique<RecordInserter>(*idm);
+    inserter_->insertAll(records, 0, saved);
+}
+
 ProjectTransfer::PlannedTable::~PlannedTable() = default;
 
 ProjectTransfer::ProjectTransfer(Direction direction, std::string file)
@@ -395,6 +409,7 @@ void ProjectTransfer::writeTables() {
 }
 
 void ProjectTransfer::writeModelTableLinks() {
+    std::vector<DAO*> records;
     for (PlannedModel& planned : models_) {
         for (auto& link : planned.links) {
             // A link to a table that was not copied has nothing to point at.
@@ -403,13 +418,16 @@ void ProjectTransfer::writeModelTableLinks() {
                 continue;
             link->_t_M_EntityModelID = modelMap[link->_t_M_EntityModelID];
             link->_t_M_EntityTableID = tableMap[link->_t_M_EntityTableID];
-            const ResultMsg saved = saveAsNew(*link);
-            if (!saved.ok()) leftOut("M_R_ModelTableDAO", link->_ID, saved);
+            records.push_back(link.get());
         }
     }
+    saveAllAsNew(records, [&](std::size_t i, const ResultMsg& saved, int) {
+        if (!saved.ok()) leftOut("M_R_ModelTableDAO", records[i]->_ID, saved);
+    });
 }
 
 void ProjectTransfer::writeFolderTableLinks() {
+    std::vector<DAO*> records;
     for (auto& [folderID, links] : folderLinks_) {
         for (auto& link : links) {
             if (!holds(folderMap, link->_t_M_FolderID) ||
@@ -417,16 +435,20 @@ void ProjectTransfer::writeFolderTableLinks() {
                 continue;
             link->_t_M_FolderID = folderMap[link->_t_M_FolderID];
             link->_t_M_EntityTableID = tableMap[link->_t_M_EntityTableID];
-            const ResultMsg saved = saveAsNew(*link);
-            if (!saved.ok()) leftOut("M_R_FolderTableDAO", link->_ID, saved);
+            records.push_back(link.get());
         }
     }
+    saveAllAsNew(records, [&](std::size_t i, const ResultMsg& saved, int) {
+        if (!saved.ok()) leftOut("M_R_FolderTableDAO", records[i]->_ID, saved);
+    });
 }
 
 void ProjectTransfer::writeColumns() {
     std::size_t index = 0;
+    std::vector<DAO*> records;
     for (PlannedTable& planned : tables_) {
         logProgress(7, ++index, tables_.size(), planned.table->_name);
+        records.clear();
         for (auto& column : planned.columns) {
             column->_t_M_EntityTableID =
                 mapIdentifier(tableMap, column->_t_M_EntityTableID, Unmapped::MinusOne);
@@ -435,14 +457,17 @@ void ProjectTransfer::writeColumns() {
             if (column->_fkTableID > 0)
                 column->_fkTableID =
                     mapIdentifier(tableMap, column->_fkTableID, Unmapped::MinusOne);
-            int newID = 0;
-            const ResultMsg saved = saveAsNew(*column, &newID);
-            if (saved.ok()) {
-                columnMap[column->_ID] = newID;
-            } else {
-                leftOut("M_NormalColumnDAO", column->_ID, saved);
-            }
+            records.push_back(column.get());
         }
+        // The columns of a table several to an insert, each new identifier
+        // in the order of the records.
+        saveAllAsNew(records, [&](std::size_t i, const ResultMsg& saved, int newID) {
+            if (saved.ok()) {
+                columnMap[records[i]->_ID] = newID;
+            } else {
+                leftOut("M_NormalColumnDAO", records[i]->_ID, saved);
+            }
+        });
     }
 }
 

@@ -7,6 +7,7 @@
 // of the target's configuration database; each record is saved as new and
 // the identifiers it holds are rewritten through old-to-new maps. Two
 // switches per transfer, whatever its size. Internal to arx_qms.
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -117,6 +118,10 @@ private:
 
     static const char* operationOf(Direction direction);
     [[nodiscard]] ResultMsg saveAsNew(DAO& record, int* newID = nullptr);
+    /// saveAsNew() of each of `records`, several to a statement where the
+    /// target allows it; `saved(index, result, newID)` for each, in order.
+    void saveAllAsNew(const std::vector<DAO*>& records,
+                      const std::function<void(std::size_t, const ResultMsg&, int)>& saved);
     void writeFolders();
     void writeTables();
     void writeModelTableLinks();

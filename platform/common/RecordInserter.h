@@ -1,9 +1,11 @@
 #pragma once
 
 // Stores many records as new rows, one prepared insert per class.
+#include <functional>
 #include <memory>
 #include <typeindex>
 #include <unordered_map>
+#include <vector>
 
 #include "ArxExport.h"
 #include "ResultReturnCode.h"
@@ -31,9 +33,18 @@ public:
     /// Stores `record` as a new row; its _ID is neither read nor changed,
     /// `newID` is the new row's identifier.
     [[nodiscard]] ResultMsg insert(DAO& record, int commitType, int& newID);
+    /// Stores each of `records` as insert() does, in their order, several
+    /// to a statement where the store numbers the rows of one statement in
+    /// their order; `stored(index, result, newID)` is called for each
+    /// record, in order. A statement that fails goes again record by
+    /// record, so that each record refused is told apart and the others
+    /// are stored.
+    void insertAll(const std::vector<DAO*>& records, int commitType,
+                   const std::function<void(std::size_t, const ResultMsg&, int)>& stored);
 
 private:
     struct Kind;
+    Kind& kindOf(const DAO& record);
 
     InstanceDataManager& idm_;
     std::unordered_map<std::type_index, std::unique_ptr<Kind>> kinds_;

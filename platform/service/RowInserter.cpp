@@ -20,6 +20,10 @@ ResultMsg RowInserter::prepare(InstanceDataManager& idm, const std::string& tabl
                                const std::vector<std::string>& columns, int rows) {
     shape_.reset();
     values_.clear();
+    rows_ = std::max(rows, 1);
+    width_ = static_cast<int>(columns.size());
+    base_ = 0;
+    idsFollowRows_ = false;
     const std::shared_ptr<detail::Connection> connection = idm.connection_;
     connection_ = connection;
     ResultMsg rm = connection->checkOpen();
@@ -53,7 +57,8 @@ ResultMsg RowInserter::prepare(InstanceDataManager& idm, const std::string& tabl
         sql += returning;
     }
     shape_ = std::move(shape);
-    values_.resize(columns.size() * static_cast<std::size_t>(std::max(rows, 1)));
+    values_.resize(columns.size() * static_cast<std::size_t>(rows_));
+    idsFollowRows_ = rows_ == 1 || connection->dialect().insertIdsFollowRows();
     return rm;
 }
 
@@ -63,7 +68,8 @@ bool RowInserter::isFor(const InstanceDataManager& idm) const {
 }
 
 void RowInserter::set(int column, const Value& value) {
-    if (column >= 0 && static_cast<std::size_t>(column) < values_.size()) values_[column] = value;
+    const long long at = static_cast<long long>(base_) + column;
+    if (column >= 0 && static_cast<std::size_t>(at) < values_.size()) values_[at] = value;
 }
 
 void RowInserter::bindInteger(int column, long long value) {
@@ -127,9 +133,10 @@ ResultMsg RowInserter::insert(int commitType, int& newID) {
                 }
             }
         },
-        false, newID);
+        false, newID, rows_);
     for (Value& v : values_)
         v = Value();
+    base_ = 0;
     return rm;
 }
 

@@ -32,10 +32,20 @@ public:
     /// "id" left to the store) into `table` of the database `idm` works on.
     /// With `rows` above 1 each insert() stores that many rows in one
     /// statement (all or none of them), row r's values at the positions
-    /// r * columns.size() + column; `newID` is then one of theirs.
+    /// r * columns.size() + column (or selectRow(r), then by column).
     ResultMsg prepare(InstanceDataManager& idm, const std::string& table,
                       const std::vector<std::string>& columns, int rows = 1);
     bool isPrepared() const { return shape_ != nullptr; }
+    /// The rows each insert() stores, as prepared.
+    int rows() const { return rows_; }
+    /// Whether the rows of one insert() get consecutive identifiers in
+    /// their order, so that insert()'s `newID` is the first row's and row
+    /// r's is newID + r; false where the store does not promise it (then
+    /// `newID` is one of theirs). Known once prepared.
+    bool idsFollowRows() const { return idsFollowRows_; }
+    /// The binds that follow go to row `row` of the insert (positions by
+    /// column, 0-based); insert() goes back to row 0.
+    void selectRow(int row) { base_ = row * width_; }
     /// Whether the last prepare() was for the database `idm` works on now,
     /// whatever it answered. The inserter does not keep that database open.
     bool isFor(const InstanceDataManager& idm) const;
@@ -51,9 +61,9 @@ public:
     /// bound as addITableData binds that text.
     void bindRowText(int column, const std::string& value, int dataType);
 
-    /// Inserts the row bound as a write of `commitType` (see
-    /// InstanceDataManager); `newID` is the identifier the store gave it.
-    /// The values are then cleared.
+    /// Inserts the row (rows) bound as a write of `commitType` (see
+    /// InstanceDataManager); `newID` is the identifier the store gave it
+    /// (see idsFollowRows()). The values are then cleared.
     [[nodiscard]] ResultMsg insert(int commitType, int& newID);
 
 private:
@@ -68,6 +78,10 @@ private:
     std::weak_ptr<detail::Connection> connection_;
     std::unique_ptr<detail::RowShape> shape_;
     std::vector<Value> values_;
+    int rows_ = 1;
+    int width_ = 0;  // values a row
+    int base_ = 0;   // the position of the selected row's first value
+    bool idsFollowRows_ = false;
 };
 
 }  // namespace MeridianSpace

@@ -1,5 +1,6 @@
 #include "detail/TypedSave.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,33 @@ bool insertTyped(TypedSave& tools, DAO& record, InstanceDataManager& idm, int co
     }
     if (!tools.row.isPrepared() || !tools.mapper->bindRow(record, tools.row)) return false;
     rm = tools.row.insert(commitType, newID);
+    return true;
+}
+
+bool insertTypedRun(TypedSave& tools, DAO* const* records, int& count, InstanceDataManager& idm,
+                    int commitType, ResultMsg& rm, int& firstID) {
+    // At most 64 rows and 999 parameters an insert, as the dictionary rows.
+    constexpr int kRowsPerInsert = 64, kParametersPerInsert = 999;
+    if (count < 2) return false;
+    if (!tools.mapper) tools.mapper.reset(records[0]->createMapper());
+    if (!tools.mapper || !tools.mapper->bindRow(*records[0], tools.row)) return false;
+    ITableData layout;
+    if (!mapObject(*records[0], *tools.mapper, layout).ok() || layout._colNum < 1) return false;
+    count = std::min({count, kRowsPerInsert, kParametersPerInsert / layout._colNum});
+    if (count < 2) return false;
+    RowInserter& run = tools.runs[count];
+    if (!run.isFor(idm)) {
+        const std::vector<std::string> columns(layout._cloInnerName,
+                                               layout._cloInnerName + layout._colNum);
+        (void)run.prepare(idm, layout._tableInnerName, columns, count);
+    }
+    if (!run.isPrepared() || !run.idsFollowRows()) return false;
+    for (int r = 0; r < count; ++r) {
+        run.selectRow(r);
+        // A row left half bound is bound again, whole, before any insert.
+        if (!tools.mapper->bindRow(*records[r], run)) return false;
+    }
+    rm = run.insert(commitType, firstID);
     return true;
 }
 

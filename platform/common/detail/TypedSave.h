@@ -1,6 +1,7 @@
 #pragma once
 
 // Stores new records through a typed insert kept per class. Internal.
+#include <map>
 #include <memory>
 
 #include "Mapper.h"
@@ -20,6 +21,8 @@ namespace MeridianSpace::detail {
 struct TypedSave {
     std::unique_ptr<Mapper> mapper;
     RowInserter row;
+    /// Inserts of several rows, by their number of rows.
+    std::map<int, RowInserter> runs;
 };
 
 /// Stores `record` as a new row through `tools` (prepared on the first call
@@ -31,5 +34,17 @@ struct TypedSave {
 /// text row, which says why where there is a why.
 bool insertTyped(TypedSave& tools, DAO& record, InstanceDataManager& idm, int commitType,
                  ResultMsg& rm, int& newID);
+
+/// Stores the first `count` of `records` (all of the class of records[0])
+/// as new rows through one insert of several rows, each bound as
+/// insertTyped() binds it; on return `count` is how many that insert
+/// carried (fewer when more would pass its limit of parameters), `firstID`
+/// the first one's identifier, the others' following in their order. A
+/// failure stores none of them. False, with nothing written, when they
+/// cannot go that way (as for insertTyped(), or the store does not number
+/// the rows of one insert in their order); the caller then stores each on
+/// its own.
+bool insertTypedRun(TypedSave& tools, DAO* const* records, int& count, InstanceDataManager& idm,
+                    int commitType, ResultMsg& rm, int& firstID);
 
 }  // namespace MeridianSpace::detail

@@ -46,6 +46,10 @@ public:
     /// empty where the connection's lastInsertRowId() answers instead.
     virtual const char* insertReturning() const { return ""; }
     bool insertReturnsId() const { return insertReturning()[0] != '\0'; }
+    /// Whether the rows of one INSERT with several rows, "id" left to the
+    /// store, get consecutive identifiers in the order of its VALUES, the
+    /// last one answered by the connection's lastInsertRowId().
+    virtual bool insertIdsFollowRows() const { return false; }
 
     /// The names of the database's own tables (one column), in byte order.
     virtual const char* tableNamesQuery() const = 0;

@@ -2,6 +2,7 @@
 // DELETE texts, cached by shape, and their runs inside the session's writes.
 #include "detail/RowWrites.h"
 
+#include <algorithm>
 #include <climits>
 #include <functional>
 
@@ -184,18 +185,20 @@ ResultMsg detail::insertShapeOf(Connection& conn, const ITableData& row, RowShap
 
 ResultMsg detail::insertRow(Connection& conn, const RowShape& shape, int commitType,
                             const std::function<void(Statement&)>& bind, bool explicitId,
-                            int& newID) {
+                            int& newID, int rows) {
     return conn.write(commitType, [&]() {
         StatementLease lease;
         ResultMsg r = conn.prepare(shape.sql, lease, shape.kind);
         if (!r.ok()) return conn.explainFailure(shape.table, shape.columns, r);
         bind(*lease);
-        long long id = 0;
+        long long id = 0, first = 0;
         const detail::StepResult rc = lease->step();
         if (rc == detail::StepResult::Row) {
-            id = lease->columnInt64(0);
+            id = first = lease->columnInt64(0);
         } else if (rc == detail::StepResult::Done) {
+            // The last row's; the rows before it have the ones below.
             id = conn.lastInsertRowId();
+            first = conn.dialect().insertIdsFollowRows() ? id - (rows - 1) : id;
         } else {
             return writeFailure(conn, shape.table, shape.columns);
         }
@@ -210,13 +213,18 @@ ResultMsg detail::insertRow(Connection& conn, const RowShape& shape, int commitT
             // refused insert leaves nothing behind.
             lease->reset();
             r = detail::forEachResultRow(
-                conn, "DELETE FROM " + quoteIdentifier(shape.table) + " WHERE \"id\" = ?1",
-                [id](detail::Statement& s) { s.bindInt64(1, id); }, [](const detail::Statement&) {},
-                "撤销插入失败：" + shape.table);
+                conn,
+                "DELETE FROM " + quoteIdentifier(shape.table) +
+                    " WHERE \"id\" >= ?1 AND \"id\" <= ?2",
+                [first, id](detail::Statement& s) {
+                    s.bindInt64(1, std::min(first, id));
+                    s.bindInt64(2, id);
+                },
+                [](const detail::Statement&) {}, "撤销插入失败：" + shape.table);
             if (!r.ok()) return r;
             return ResultMsg(SRV_ERR_ARGUMENT, "行标识超出32位范围：" + std::to_string(id));
         }
-        newID = static_cast<int>(id);
+        newID = static_cast<int>(first);
         return r;
     });
 }

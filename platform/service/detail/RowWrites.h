@@ -42,9 +42,13 @@ ResultMsg insertShapeOf(Connection& conn, const ITableData& row, RowShape& out);
 /// Inserts one row through the statement of `shape` (prepared once, then
 /// taken from the connection's cache), its values bound by `bind`, as a
 /// write of `commitType`; `newID` is the identifier the row got.
-/// `explicitId`: the row brings its own "id".
+/// `explicitId`: the row brings its own "id". A statement of `rows` rows
+/// stores all or none of them; `newID` is then the first row's identifier
+/// where Dialect::insertIdsFollowRows() (row r's is newID + r), otherwise
+/// one of theirs.
 ResultMsg insertRow(Connection& conn, const RowShape& shape, int commitType,
-                    const std::function<void(Statement&)>& bind, bool explicitId, int& newID);
+                    const std::function<void(Statement&)>& bind, bool explicitId, int& newID,
+                    int rows = 1);
 
 /// Runs a prepared write on `table` to its end; a failure says which of
 /// `columns` (or the table) is missing, or what the engine answered.

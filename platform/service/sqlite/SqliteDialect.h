@@ -18,6 +18,11 @@ public:
     const char* idColumnDefinition(bool neverReused) const override;
     const char* declaredType(int dataType) const override;
     const char* orderedJoin() const override { return "CROSS JOIN"; }
+    // Each new row of a table without an "id" of its own gets the highest
+    // identifier plus one (AUTOINCREMENT: above the highest ever given
+    // too), the rows of one statement in their order; the write
+    // transaction keeps other writers out in between.
+    bool insertIdsFollowRows() const override { return true; }
     std::string likeTest(const std::string& column, bool negated,
                          const std::string& param) const override;
     std::string equalsIgnoringCase(const std::string& column,
