@@ -1,6 +1,7 @@
 #include "RecordInserter.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "DAO.h"
 #include "detail/TypedSave.h"
@@ -37,9 +38,12 @@ void RecordInserter::insertAll(
     std::size_t at = 0;
     while (at < records.size()) {
         // The records of one class from here on, as many as one insert takes.
+        const DAO& first = *records[at];
         std::size_t end = at + 1;
-        while (end < records.size() && typeid(*records[end]) == typeid(*records[at]))
-            ++end;
+        for (; end < records.size(); ++end) {
+            const DAO& next = *records[end];
+            if (typeid(next) != typeid(first)) break;
+        }
         int count = static_cast<int>(end - at);
         ResultMsg rm;
         int id = 0;

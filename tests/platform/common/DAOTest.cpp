@@ -201,6 +201,36 @@ TEST_F(PersistentObject, TypedInsertsStoreTheRowsTheTextRowStores) {
                 << c.name;
         }
     }
+    // Several at once, several to an insert where the store allows it: each
+    // is told its own new identifier; one the database refuses, in the
+    // middle of a run, is told so and the others are stored.
+    ASSERT_TRUE(
+        injectFault(configPath, "fault", "BEFORE INSERT", "T_M_Note", "NEW.\"Name\" = 'no'"));
+    for (const auto& names :
+         {std::vector<std::string>{"a", "b", "c", "d"}, std::vector<std::string>{"e", "no", "f"}}) {
+        std::vector<NoteDAO> notes(names.size());
+        std::vector<DAO*> records;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            notes[i]._name = names[i];
+            records.push_back(&notes[i]);
+        }
+        std::vector<std::pair<std::size_t, int>> told;
+        inserter.insertAll(records, 0, [&](std::size_t i, const ResultMsg& rm, int newID) {
+            told.emplace_back(i, rm.ok() ? newID : -1);
+        });
+        ASSERT_TRUE(config.getPSession()->commit().ok());
+        ASSERT_EQ(told.size(), names.size());
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            EXPECT_EQ(told[i].first, i);
+            EXPECT_EQ(
+                told[i].second < 0
+                    ? "refused"
+                    : rawScalar(configPath, "SELECT \"Name\" FROM \"T_M_Note\" WHERE \"id\" = " +
+                                                std::to_string(told[i].second)),
+                names[i] == "no" ? "refused" : names[i]);
+        }
+    }
+    ASSERT_TRUE(removeFault(configPath, "fault", "T_M_Note"));
     // A mapper that saves its own way is not bypassed.
     StampedNoteDAO stamped;
     stamped._title = "mine";
