@@ -36,8 +36,6 @@ public:
     ResultMsg prepare(InstanceDataManager& idm, const std::string& table,
                       const std::vector<std::string>& columns, int rows = 1);
     bool isPrepared() const { return shape_ != nullptr; }
-    /// The rows each insert() stores, as prepared.
-    int rows() const { return rows_; }
     /// Whether the rows of one insert() get consecutive identifiers in
     /// their order, so that insert()'s `newID` is the first row's and row
     /// r's is newID + r; false where the store does not promise it (then

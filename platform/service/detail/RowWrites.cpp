@@ -209,8 +209,8 @@ ResultMsg detail::insertRow(Connection& conn, const RowShape& shape, int commitT
             if (!r.ok()) return r;
         }
         if (id > INT_MAX) {
-            // The row is stored already: take it out again, so that the
-            // refused insert leaves nothing behind.
+            // The rows are stored already: take them out again, so that
+            // the refused insert leaves nothing behind.
             lease->reset();
             r = detail::forEachResultRow(
                 conn,
