@@ -29,12 +29,12 @@ ResultMsg findIn(const char* className, const char* attribute, int T::*key,
 }
 
 // The column members of ColumnMembers::Drawn: those diagram::readDiagram
-// draws and versionColumnPlaces orders by (the identifier always comes).
+// draws and versionColumnPlaces orders by (the identifier always comes, the
+// table's with the finder's attribute).
 const std::vector<std::string>& membersOf(ColumnMembers members) {
     static const std::vector<std::string> all,
-        drawn = {"_t_M_EntityTableID", "_name",      "_displayName", "_innerName",
-                 "_dataType",          "_fkTableID", "_isPk",        "_isFindKey",
-                 "_isIndex",           "_isOnly",    "_addVersion",  "_delVersion"};
+        drawn = {"_name",      "_displayName", "_innerName", "_dataType",   "_fkTableID", "_isPk",
+                 "_isFindKey", "_isIndex",     "_isOnly",    "_addVersion", "_delVersion"};
     return members == ColumnMembers::Drawn ? drawn : all;
 }
 
