@@ -23,8 +23,19 @@ using Owned = std::map<int, std::unique_ptr<T>>;
 // each value's in stored order.
 template <class T>
 ResultMsg findIn(const char* className, const char* attribute, int T::*key,
-                 const std::vector<int>& values, std::list<T*>& out) {
-    return RecordFinder<T>().byIntIn(className, attribute, key, values, out);
+                 const std::vector<int>& values, std::list<T*>& out,
+                 const std::vector<std::string>& members = {}) {
+    return RecordFinder<T>().byIntIn(className, attribute, key, values, out, members);
+}
+
+// The column members of ColumnMembers::Drawn: those diagram::readDiagram
+// draws and versionColumnPlaces orders by (the identifier always comes, the
+// table's with the finder's attribute).
+const std::vector<std::string>& membersOf(ColumnMembers members) {
+    static const std::vector<std::string> all,
+        drawn = {"_name",      "_displayName", "_innerName", "_dataType",   "_fkTableID", "_isPk",
+                 "_isFindKey", "_isIndex",     "_isOnly",    "_addVersion", "_delVersion"};
+    return members == ColumnMembers::Drawn ? drawn : all;
 }
 
 // For each table, whether the model of the highest version above 0 linked
@@ -70,12 +81,13 @@ ResultMsg markDictionaryTables(const std::vector<int>& tableIDs, Owned<M_EntityT
 }
 
 // The columns of each of `tableIDs` in the model version, by table.
-ResultMsg readColumns(const std::vector<int>& tableIDs, int version,
+ResultMsg readColumns(const std::vector<int>& tableIDs, int version, ColumnMembers members,
                       std::map<int, std::vector<std::unique_ptr<M_NormalColumnDAO>>>& out) {
     std::list<M_NormalColumnDAO*> found;
     PtrListGuard<M_NormalColumnDAO> own(found);
-    ResultMsg rm = findIn("M_NormalColumnDAO", "_t_M_EntityTableID",
-                          &M_NormalColumnDAO::_t_M_EntityTableID, tableIDs, found);
+    ResultMsg rm =
+        findIn("M_NormalColumnDAO", "_t_M_EntityTableID", &M_NormalColumnDAO::_t_M_EntityTableID,
+               tableIDs, found, membersOf(members));
     if (!rm.ok()) return rm;
     std::vector<std::unique_ptr<M_NormalColumnDAO>> stored;
     stored.reserve(found.size());
@@ -112,7 +124,7 @@ ResultMsg readColumns(const std::vector<int>& tableIDs, int version,
 // Reads as ModelVersionRecords::read; with `before`, tables and columns not
 // in `changed` are copied from it.
 ResultMsg readVersion(int modelID, const ModelVersionRecords* before, const std::set<int>& changed,
-                      ModelVersionRecords& out);
+                      ColumnMembers members, ModelVersionRecords& out);
 
 }  // namespace
 
@@ -130,19 +142,21 @@ ResultMsg ModelVersionRecords::readTables(const std::vector<int>& ids,
     return markDictionaryTables(ids, out);
 }
 
-ResultMsg ModelVersionRecords::read(int modelID, ModelVersionRecords& out) {
-    return readVersion(modelID, nullptr, {}, out);
+ResultMsg ModelVersionRecords::read(int modelID, ModelVersionRecords& out, ColumnMembers members) {
+    return readVersion(modelID, nullptr, {}, members, out);
 }
 
 ResultMsg ModelVersionRecords::readAgain(int modelID, const ModelVersionRecords& before,
-                                         const std::set<int>& changed, ModelVersionRecords& out) {
-    return readVersion(modelID, &before, changed, out);
+                                         const std::set<int>& changed, ModelVersionRecords& out,
+                                         ColumnMembers members) {
+    return readVersion(modelID, &before, changed, members, out);
 }
 
 namespace {
 
 ResultMsg readVersion(int modelID, const ModelVersionRecords* before, const std::set<int>& changed,
-                      ModelVersionRecords& out) {
+                      ColumnMembers members, ModelVersionRecords& out) {
+    out.columnMembers = members;
     out.tables.clear();
     out.columns.clear();
     out.folders.clear();
@@ -181,7 +195,8 @@ ResultMsg readVersion(int modelID, const ModelVersionRecords* before, const std:
     // tables first: the folders' copies of a dictionary model's are marked).
     std::map<int, const M_EntityTableDAO*> kept;
     if (before != nullptr && model->_type != ENTITY_MODEL_TYPE_DICTIONARY &&
-        before->model._ID == modelID && before->model._version == model->_version) {
+        before->model._ID == modelID && before->model._version == model->_version &&
+        before->columnMembers == members) {
         for (const auto& table : before->tables)
             kept.emplace(table->_ID, table.get());
         for (const auto& [folder, held] : before->folderTables)
@@ -218,7 +233,7 @@ ResultMsg readVersion(int modelID, const ModelVersionRecords* before, const std:
         for (const auto& column : before->columns.at(id))
             copies.push_back(std::make_unique<M_NormalColumnDAO>(*column));
     }
-    rm = readColumns(unreadColumns, model->_version, out.columns);
+    rm = readColumns(unreadColumns, model->_version, members, out.columns);
     if (!rm.ok()) return rm;
 
     for (M_FolderDAO*& folder : folders) {

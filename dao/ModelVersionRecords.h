@@ -20,11 +20,24 @@
 
 namespace MeridianSpace {
 
+/// Which members of the columns are read.
+enum class ColumnMembers {
+    /// Every member: records as the getters give them.
+    All,
+    /// Those a picture and the version's order use (identifier, table,
+    /// names, display name, type, foreign table, marks, versions); the
+    /// others are 0 or empty. Such records are for reading only and must
+    /// never be saved.
+    Drawn,
+};
+
 /// A plain value once read; used by one thread at a time.
 struct ARX ModelVersionRecords {
     /// Reads the version that model record `modelID` is into `out`, which
-    /// is emptied first. An unknown model is refused.
-    static ResultMsg read(int modelID, ModelVersionRecords& out);
+    /// is emptied first, its columns with `members`. An unknown model is
+    /// refused.
+    static ResultMsg read(int modelID, ModelVersionRecords& out,
+                          ColumnMembers members = ColumnMembers::All);
     /// The tables with the identifiers `ids`, by identifier, each marked as
     /// M_EntityTableDAO::FindByID marks it (whether its highest-version
     /// owner is a dictionary model); an identifier of no table is left out.
@@ -34,9 +47,11 @@ struct ARX ModelVersionRecords {
     /// model record, `out` another object): the links and folders are read
     /// anew, tables and their columns only for the identifiers in `changed`
     /// and those `before` lacks; the others are copied from `before`. A
-    /// dictionary model is read whole.
+    /// dictionary model is read whole, and so is a model `before` holds
+    /// with other members than `members`.
     static ResultMsg readAgain(int modelID, const ModelVersionRecords& before,
-                               const std::set<int>& changed, ModelVersionRecords& out);
+                               const std::set<int>& changed, ModelVersionRecords& out,
+                               ColumnMembers members = ColumnMembers::All);
 
     M_EntityModelDAO model;
     /// As M_EntityModelDAO::getEntityTableList.
@@ -49,6 +64,8 @@ struct ARX ModelVersionRecords {
     /// By folder identifier, for each of `folders`: as
     /// M_FolderDAO::getM_EntityTableDAOList.
     std::map<int, std::vector<std::unique_ptr<M_EntityTableDAO>>> folderTables;
+    /// The members `columns` were read with.
+    ColumnMembers columnMembers = ColumnMembers::All;
 };
 
 }  // namespace MeridianSpace

@@ -109,9 +109,14 @@ public:
     /// reuses one prepared statement. Rows by value, ascending, each value's
     /// in stored order: the order of an index on the attribute, so that the
     /// database need not sort the rows (SQLite would copy every row into a
-    /// sorter to give them in stored order across values).
+    /// sorter to give them in stored order across values). `members`, when
+    /// given, are the members read (as DAOFinder::findByManyAndAttr); `key`
+    /// is read whatever they are.
     ResultMsg byIntIn(const std::string& className, const std::string& attribute, int T::*key,
-                      const std::vector<int>& values, std::list<T*>& out) {
+                      const std::vector<int>& values, std::list<T*>& out,
+                      const std::vector<std::string>& members = {}) {
+        std::vector<std::string> read(members);
+        if (!read.empty()) read.push_back(attribute);
         std::vector<int> sorted(values);
         std::sort(sorted.begin(), sorted.end());
         sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
@@ -128,7 +133,7 @@ public:
                                                .integer(attribute, " <= ", sorted[last]);
             std::list<DAO*> objects;
             rm = finder_.findByManyAndAttr(className, range.attributes, range.operations,
-                                           range.values, objects, &byValue);
+                                           range.values, objects, &byValue, read);
             const auto begin = sorted.begin() + static_cast<std::ptrdiff_t>(first);
             const auto end = sorted.begin() + static_cast<std::ptrdiff_t>(last + 1);
             // The rows between wanted values go.
@@ -140,12 +145,14 @@ public:
         return rm;
     }
 
+    /// `members` as DAOFinder::findByManyAndAttr takes them.
     ResultMsg byAll(const std::string& className, const FinderConditions& conditions,
-                    std::list<T*>& out, IOrderClause* order = nullptr) {
+                    std::list<T*>& out, IOrderClause* order = nullptr,
+                    const std::vector<std::string>& members = {}) {
         std::list<DAO*> objects;
         ResultMsg rm =
             finder_.findByManyAndAttr(className, conditions.attributes, conditions.operations,
-                                      conditions.values, objects, order);
+                                      conditions.values, objects, order, members);
         return appendAs(className, objects, out, rm);
     }
 

@@ -68,12 +68,31 @@ ResultMsg toolsOf(detail::ThreadScratch& scratch, const std::string& className,
     return rm;
 }
 
+// The identifier column and those of `members`, in the layout's order (one
+// SELECT text whatever the members' order).
+ResultMsg membersColumns(const detail::DAOClassLayout& layout,
+                         const std::vector<std::string>& members, std::vector<MNormalColumn>& out) {
+    std::vector<bool> wanted(layout.columns.size(), false);
+    wanted[0] = true;
+    for (const std::string& member : members) {
+        const std::string* column = nullptr;
+        ResultMsg rm = layout.resolve(member, column);
+        if (!rm.ok()) return rm;
+        for (std::size_t i = 0; i < layout.columns.size(); ++i)
+            if (&layout.columns[i]._innerName == column) wanted[i] = true;
+    }
+    for (std::size_t i = 0; i < layout.columns.size(); ++i)
+        if (wanted[i]) out.push_back(layout.columns[i]);
+    return ResultMsg();
+}
+
 // One finder call: conditions on members, resolved to the class's columns,
 // rows turned into new objects by the class's mapper. `bound` is the
-// finder's own database, or null for the class's.
+// finder's own database, or null for the class's. `members` (none: all)
+// are those read.
 ResultMsg findObjects(InstanceDataManager* bound, const std::string& className, const Terms& terms,
                       const char* relation, const IOrderClause* order, std::size_t limit,
-                      std::list<DAO*>& found) {
+                      std::list<DAO*>& found, const std::vector<std::string>& members = {}) {
     const std::string* attrNames = terms.attrNames;
     const std::string* operations = terms.operations;
     const std::string* values = terms.values;
@@ -113,6 +132,12 @@ ResultMsg findObjects(InstanceDataManager* bound, const std::string& className, 
         }
         orderToUse = &resolvedOrder;
     }
+    std::vector<MNormalColumn> someColumns;
+    if (!members.empty()) {
+        rm = membersColumns(layout, members, someColumns);
+        if (!rm.ok()) return rm;
+    }
+    const std::vector<MNormalColumn>& columns = members.empty() ? layout.columns : someColumns;
 
     InstanceDataManager* idm = bound != nullptr ? bound : tools->prototype->getIDM();
     if (idm == nullptr) return MeridianNew::noCurrentDatabase();
@@ -134,10 +159,10 @@ ResultMsg findObjects(InstanceDataManager* bound, const std::string& className, 
     Visit* v = &visit;
     if (layout.readsResultRows) {
         return idm->forEachResultRow(
-            layout.table, layout.columns, conditions, orderToUse,
+            layout.table, columns, conditions, orderToUse,
             [v](const ResultRow& row) { return v->keep(v->mapper.loadResultRow(row)); });
     }
-    return idm->forEachITableData(layout.table, layout.columns, conditions, orderToUse,
+    return idm->forEachITableData(layout.table, columns, conditions, orderToUse,
                                   [v](ITableData& row) { return v->keep(v->mapper.doLoad(row)); });
 }
 
@@ -177,11 +202,12 @@ ResultMsg DAOFinder::findByManyAndAttr(const std::string& className,
                                        const std::vector<std::string>& attrNames,
                                        const std::vector<std::string>& operations,
                                        const std::vector<std::string>& values,
-                                       std::list<DAO*>& daoList, IOrderClause* order) {
+                                       std::list<DAO*>& daoList, IOrderClause* order,
+                                       const std::vector<std::string>& members) {
     Terms terms{};
     ResultMsg rm = termsOf(attrNames, operations, values, terms);
     if (!rm.ok()) return rm;
-    return findObjects(idm_, className, terms, "and", order, kNoLimit, daoList);
+    return findObjects(idm_, className, terms, "and", order, kNoLimit, daoList, members);
 }
 
 ResultMsg DAOFinder::findByManyOrAttr(const std::string& className,

@@ -40,11 +40,15 @@ public:
                             const std::string& operation, const std::string& value,
                             std::list<DAO*>& daoList, IOrderClause* order = nullptr);
     /// Objects matching every condition (parallel vectors, one entry each).
+    /// With `members` (member names, as the attributes), only those and the
+    /// identifier are read; the others keep what the mapper gives a missing
+    /// column (0, empty): such objects are for reading, never for saving.
     ResultMsg findByManyAndAttr(const std::string& className,
                                 const std::vector<std::string>& attrNames,
                                 const std::vector<std::string>& operations,
                                 const std::vector<std::string>& values, std::list<DAO*>& daoList,
-                                IOrderClause* order = nullptr);
+                                IOrderClause* order = nullptr,
+                                const std::vector<std::string>& members = {});
     /// Objects matching at least one condition.
     ResultMsg findByManyOrAttr(const std::string& className,
                                const std::vector<std::string>& attrNames,

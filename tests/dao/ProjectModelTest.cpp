@@ -307,8 +307,10 @@ TEST_F(ProjectModel, BulkReadOfAVersionGivesWhatThePerRecordGettersGive) {
                  {"model without tables", empty._ID, ""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ModelVersionRecords bulk;
-        // Read first: the getters remove the links they pass over.
+        ModelVersionRecords bulk, drawn;
+        // Read first: the getters remove the links they pass over. The
+        // drawn members before all: the full read after it reads them all.
+        ASSERT_TRUE(ModelVersionRecords::read(c.model, drawn, ColumnMembers::Drawn).ok());
         ResultMsg rm = ModelVersionRecords::read(c.model, bulk);
         ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
         M_EntityModelDAO m = *findByID<M_EntityModelDAO>(c.model);
@@ -335,6 +337,27 @@ TEST_F(ProjectModel, BulkReadOfAVersionGivesWhatThePerRecordGettersGive) {
         }
         EXPECT_EQ(shown, c.shown);
         EXPECT_EQ(bulk.columns.size(), bulk.tables.size());
+        // Read with the drawn members: those as read in full, the others 0.
+        EXPECT_EQ(fieldsOf(drawn.tables), fieldsOf(bulk.tables));
+        ASSERT_EQ(drawn.columns.size(), bulk.columns.size());
+        const auto drawnOf = [](const M_NormalColumnDAO& x) {
+            return std::tie(x._ID, x._t_M_EntityTableID, x._name, x._displayName, x._innerName,
+                            x._dataType, x._fkTableID, x._isPk, x._isFindKey, x._isIndex, x._isOnly,
+                            x._addVersion, x._delVersion, x._version);
+        };
+        for (const auto& [table, full] : bulk.columns) {
+            const auto& few = drawn.columns.at(table);
+            ASSERT_EQ(few.size(), full.size());
+            for (std::size_t i = 0; i < full.size(); ++i) {
+                M_NormalColumnDAO expected = *full[i];
+                expected._version = 0;
+                EXPECT_EQ(drawnOf(*few[i]), drawnOf(expected));
+            }
+        }
+        ModelVersionRecords again;  // from records with fewer members: read whole
+        ASSERT_TRUE(ModelVersionRecords::readAgain(c.model, drawn, {}, again).ok());
+        for (const auto& [table, full] : bulk.columns)
+            EXPECT_EQ(fieldsOf(again.columns.at(table)), fieldsOf(full));
         EXPECT_EQ(fieldsOf(bulk.tables), fieldsOf(tables));
         EXPECT_EQ(bulkColumns, columns);
 

@@ -99,9 +99,9 @@ Json folderTree(const ModelVersionRecords& records, int parentID, bool ids) {
 
 }  // namespace
 
-ModelVersionRecords readModelVersion(const M_EntityModelDAO& model) {
+ModelVersionRecords readModelVersion(const M_EntityModelDAO& model, ColumnMembers members) {
     ModelVersionRecords records;
-    check(ModelVersionRecords::read(model._ID, records),
+    check(ModelVersionRecords::read(model._ID, records, members),
           "cannot read model '" + utf8(model._name) + "'");
     return records;
 }

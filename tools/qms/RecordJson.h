@@ -29,7 +29,9 @@ Json modelJson(const M_EntityModelDAO& model, const std::string& project);
 /// Models as modelJson, each project's name read once.
 Json modelsJson(const std::list<M_EntityModelDAO*>& models);
 /// The folders, tables and columns of the model version (ModelVersionRecords).
-ModelVersionRecords readModelVersion(const M_EntityModelDAO& model);
+/// `members` as ModelVersionRecords::read takes them.
+ModelVersionRecords readModelVersion(const M_EntityModelDAO& model,
+                                     ColumnMembers members = ColumnMembers::All);
 /// A model version with its display name and its folder tree (each folder
 /// with its tables and sub-folders); with `ids` (qms serve), each folder
 /// and table also with its "id".

@@ -221,6 +221,23 @@ TEST_F(Finder, ListsAreAppendedToAndOrderedOnRequest) {
                     .ok());
     EXPECT_EQ(names(), (V{"already here", "alpha", "gamma", "beta", "alpha", "beta", "gamma"}));
 
+    // Only the members asked for (and the identifier) are read, the others
+    // left 0 or empty; a read of all members after it reads them all.
+    T_deletePtrList(found);
+    for (const V& members : {V{"_priority", " _NAME"}, V{}}) {
+        ASSERT_TRUE(
+            finder
+                .findByManyAndAttr("NoteDAO", {"_rProjectID"}, {"="}, {"1"}, found, &order, members)
+                .ok());
+        ASSERT_EQ(found.size(), 2u);
+        const auto* beta = static_cast<const NoteDAO*>(found.front());  // priority 1
+        EXPECT_EQ(std::make_tuple(beta->_ID, beta->_name, beta->_priority, beta->_rProjectID),
+                  std::make_tuple(2, std::string("beta"), 1, members.empty() ? 1 : 0));
+        T_deletePtrList(found);
+    }
+    EXPECT_EQ(finder.findByManyAndAttr("NoteDAO", {}, {}, {}, found, nullptr, {"_colour"}).rCode,
+              COM_ERR_ATTRIBUTE);
+
     // findByID leaves the pointer alone when nothing matches.
     NoteDAO sentinel;
     DAO* pointer = &sentinel;

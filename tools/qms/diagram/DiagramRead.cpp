@@ -121,7 +121,7 @@ Diagram readDiagram(const ModelVersionRecords& records, const Diagram* before,
 }
 
 Diagram readDiagram(const M_EntityModelDAO& model) {
-    return readDiagram(readModelVersion(model));
+    return readDiagram(readModelVersion(model, ColumnMembers::Drawn));
 }
 
 }  // namespace qms::diagram

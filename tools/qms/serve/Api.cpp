@@ -100,8 +100,10 @@ std::shared_ptr<const ModelVersionRecords> currentRecords(
     if (kept && !stale) return kept;
     auto records = std::make_shared<ModelVersionRecords>();
     try {
-        check(kept ? ModelVersionRecords::readAgain(model._ID, *kept, tables, *records)
-                   : ModelVersionRecords::read(model._ID, *records),
+        // The picture and the folder tree use only the drawn members.
+        check(kept ? ModelVersionRecords::readAgain(model._ID, *kept, tables, *records,
+                                                    ColumnMembers::Drawn)
+                   : ModelVersionRecords::read(model._ID, *records, ColumnMembers::Drawn),
               "cannot read model '" + utf8(model._name) + "'");
     } catch (...) {
         cache.dropRecords(model._ID);  // what changed since is not known any more
