@@ -168,11 +168,6 @@ void bindRow(RowInserter& inserter, const DictionaryRows& rows, const std::vecto
     }
 }
 
-// How many rows one insert of the copy stores: within the 999 parameters
-// every SQLite build takes.
-constexpr std::size_t kRowsPerInsert = 64;
-constexpr std::size_t kParametersPerInsert = 999;
-
 // writeLines() of the rows' lines, on the values: the rows go in runs of
 // several per insert, and a run that fails goes again row by row, so that
 // each failed row is counted and named as when written alone (a failed
@@ -194,8 +189,8 @@ ResultMsg writeRows(InstanceDataManager& manager, const std::string& table,
         }
         RowInserter one;
         const ResultMsg prepared = one.prepare(manager, table, names);
-        const std::size_t run = std::min(
-            {kRowsPerInsert, std::max<std::size_t>(1, kParametersPerInsert / width), count});
+        const std::size_t run =
+            std::min(static_cast<std::size_t>(RowInserter::rowsPerInsert(width)), count);
         std::vector<std::string> scratch(width * run);
         const auto writeOne = [&](std::size_t line) {
             ResultMsg rm = prepared;

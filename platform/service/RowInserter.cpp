@@ -62,6 +62,12 @@ ResultMsg RowInserter::prepare(InstanceDataManager& idm, const std::string& tabl
     return rm;
 }
 
+int RowInserter::rowsPerInsert(std::size_t columns) {
+    constexpr std::size_t kRows = 64, kParameters = 999;
+    return static_cast<int>(
+        std::max<std::size_t>(1, std::min(kRows, columns == 0 ? kRows : kParameters / columns)));
+}
+
 bool RowInserter::isFor(const InstanceDataManager& idm) const {
     return !connection_.owner_before(idm.connection_) &&
            !idm.connection_.owner_before(connection_) && !connection_.expired();

@@ -35,6 +35,10 @@ public:
     /// r * columns.size() + column (or selectRow(r), then by column).
     ResultMsg prepare(InstanceDataManager& idm, const std::string& table,
                       const std::vector<std::string>& columns, int rows = 1);
+    /// How many rows of `columns` values one insert should hold at most:
+    /// 64, and within the 999 parameters every SQLite build takes (at
+    /// least 1).
+    static int rowsPerInsert(std::size_t columns);
     bool isPrepared() const { return shape_ != nullptr; }
     /// Whether the rows of one insert() get consecutive identifiers in
     /// their order, so that insert()'s `newID` is the first row's and row

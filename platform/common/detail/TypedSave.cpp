@@ -32,14 +32,12 @@ bool insertTyped(TypedSave& tools, DAO& record, InstanceDataManager& idm, int co
 
 bool insertTypedRun(TypedSave& tools, DAO* const* records, int& count, InstanceDataManager& idm,
                     int commitType, ResultMsg& rm, int& firstID) {
-    // At most 64 rows and 999 parameters an insert, as the dictionary rows.
-    constexpr int kRowsPerInsert = 64, kParametersPerInsert = 999;
     if (count < 2) return false;
     if (!tools.mapper) tools.mapper.reset(records[0]->createMapper());
     if (!tools.mapper || !tools.mapper->bindRow(*records[0], tools.row)) return false;
     ITableData layout;
     if (!mapObject(*records[0], *tools.mapper, layout).ok() || layout._colNum < 1) return false;
-    count = std::min({count, kRowsPerInsert, kParametersPerInsert / layout._colNum});
+    count = std::min(count, RowInserter::rowsPerInsert(static_cast<std::size_t>(layout._colNum)));
     if (count < 2) return false;
     RowInserter& run = tools.runs[count];
     if (!run.isFor(idm)) {
