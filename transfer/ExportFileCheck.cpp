@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "IEntityModel.h"
 #include "InstanceDataManager.h"
 #include "MNormalColumn.h"
+#include "MRDService.h"
+#include "MRDSession.h"
 #include "M_EntityModelDAO.h"
 #include "M_NormalColumnDAO.h"
 #include "M_SceneInfoDAO.h"
 #include "Mapper.h"
-#include "MeridianNew.h"
 #include "QmsRecordClasses.h"
 #include "QmsSelfDescription.h"
 #include "RecordColumnOf.h"
@@ -183,11 +185,8 @@ std::string firstDanglingReference(const FileTable& table, const RecordReference
     return std::string();
 }
 
-}  // namespace
-
-std::string firstExportFileProblem() {
-    InstanceDataManager* file = MeridianNew::getCurrMRDConfigIDM();
-    if (file == nullptr) return MeridianNew::noCurrentDatabase().rMsg;
+// The first problem of the export file that `file` reads, or empty text.
+std::string firstExportFileProblem(InstanceDataManager& file) {
     const std::string modelNameColumn = columnOf<M_EntityModelDAO>(&M_EntityModelDAO::_name);
     // The tables that export writes, by record class.
     std::vector<FileTable> tables;
@@ -198,7 +197,7 @@ std::string firstExportFileProblem() {
         tables.push_back(layoutOf(record, model ? modelNameColumn : std::string()));
         classes.push_back(record.name);
     }
-    std::string problem = readTables(*file, tables);
+    std::string problem = readTables(file, tables);
     if (!problem.empty()) return problem;
     std::map<std::string, const FileTable*> named;
     for (std::size_t i = 0; i < tables.size(); ++i)
@@ -238,6 +237,34 @@ std::string firstExportFileProblem() {
                    "不是已知的数据类型：" + std::to_string(type);
     }
     return std::string();
+}
+
+}  // namespace
+
+ExportFileVerdict checkExportFile(MRDService& service, const std::string& path) {
+    ExportFileVerdict verdict;
+    IEntityModel info;
+    ResultMsg rm = service.readInstanceFileInfo(path, info);
+    if (!rm.ok()) {
+        verdict.notExportFile = rm.rMsg;
+        return verdict;
+    }
+    if (info._name != QmsSelfDescription::metaDataModelName()) {
+        verdict.notExportFile = "不是导出文件：" + path + "：实例文件的数据模型为" + info._name;
+        return verdict;
+    }
+    MRDSession* opened = nullptr;
+    rm = service.openReadOnlySession(path, opened);
+    const std::unique_ptr<MRDSession> session(opened);
+    InstanceDataManager* made = nullptr;
+    if (rm.ok()) rm = session->createInstanceDataManager(made, 0);
+    const std::unique_ptr<InstanceDataManager> file(made);
+    if (!rm.ok()) {
+        verdict.problem = rm.rMsg;
+        return verdict;
+    }
+    verdict.problem = firstExportFileProblem(*file);
+    return verdict;
 }
 
 }  // namespace MeridianSpace

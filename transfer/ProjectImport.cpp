@@ -2,6 +2,7 @@
 // ones into the current databases, merging the file's dictionaries.
 #include <algorithm>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <set>
@@ -9,7 +10,6 @@
 #include "ConfigTransaction.h"
 #include "ExportFileCheck.h"
 #include "FileHelper.h"
-#include "IEntityModel.h"
 #include "LogManager.h"
 #include "MRDService.h"
 #include "M_DictDataDAO.h"
@@ -37,27 +37,6 @@ std::string codeKey(int dictionary, int code) {
 int mappedCode(const CodeMap& codes, int dictionary, int code) {
     const auto found = codes.find(codeKey(dictionary, code));
     return found == codes.end() ? code : found->second;
-}
-
-// Checks, without writing to it, that the file is an export file: a sound
-// instance file of the model "M_QMS". `why` says what it is not.
-bool isExportFile(const std::string& path, std::string& why) {
-    MRDService* service = MeridianNew::getCurrService();
-    if (service == nullptr) {
-        why = MeridianNew::noCurrentDatabase().rMsg;
-        return false;
-    }
-    IEntityModel info;
-    ResultMsg rm = service->readInstanceFileInfo(path, info);
-    if (!rm.ok()) {
-        why = rm.rMsg;
-        return false;
-    }
-    if (info._name != QmsSelfDescription::metaDataModelName()) {
-        why = "不是导出文件：" + path + "：实例文件的数据模型为" + info._name;
-        return false;
-    }
-    return true;
 }
 
 // What an operation that reads an export file says when it cannot use it:
@@ -91,20 +70,30 @@ ResultMsg notConnected(const FileTexts& texts, int step, const std::string& why)
     return ResultMsg(RUN_FAIL, texts.message[i]);
 }
 
-// Opens the file read-only as the current databases and checks it before
-// anything of it is read: a file that is no export file, or not a sound and
-// complete one, is refused with what is wrong.
+// Opens the file read-only as the current databases, and reads it with
+// `read` while another thread checks it: a file that is no export file, or
+// not a sound and complete one, is refused with what is wrong, whatever the
+// read found; only then does the open's or the read's failure count.
+// Nothing is written anywhere before the answer.
 ResultMsg openExportFile(const FileTexts& texts, const std::string& path,
-                         const std::function<ResultMsg(int*)>& open) {
-    std::string why;
-    if (!isExportFile(path, why)) return notConnected(texts, 1, why);
+                         const std::function<ResultMsg(int*)>& open,
+                         const std::function<ResultMsg()>& read) {
+    MRDService* service = MeridianNew::getCurrService();
+    if (service == nullptr) return notConnected(texts, 1, MeridianNew::noCurrentDatabase().rMsg);
+    // Without a thread to spare the check runs when it is asked for, after
+    // the read.
+    std::future<ExportFileVerdict> checked =
+        std::async(std::launch::async | std::launch::deferred,
+                   [service, path] { return checkExportFile(*service, path); });
     int step = 0;
-    ResultMsg rm = open(&step);
-    if (!rm.ok()) return notConnected(texts, step, rm.rMsg);
-    const std::string problem = firstExportFileProblem();
-    if (problem.empty()) return rm;
-    const std::string message =
-        std::string("ERROR:") + texts.operation + ":不是完整的导出文件：" + path + "：" + problem;
+    const ResultMsg opened = open(&step);
+    const ResultMsg readResult = opened.ok() ? read() : opened;
+    const ExportFileVerdict verdict = checked.get();
+    if (!verdict.notExportFile.empty()) return notConnected(texts, 1, verdict.notExportFile);
+    if (!opened.ok()) return notConnected(texts, step, opened.rMsg);
+    if (verdict.problem.empty()) return readResult;
+    const std::string message = std::string("ERROR:") + texts.operation + ":不是完整的导出文件：" +
+                                path + "：" + verdict.problem;
     MeridianNew::LOGGER()->appendError(std::string(texts.operation) + " ", message);
     return ResultMsg(RUN_FAIL, message);
 }
@@ -258,9 +247,13 @@ ResultMsg M_ProjectDAO::getImportProjectList(std::list<M_ProjectDAO*>& projects,
     MeridianNew::LOGGER()->appendMsg("RUN:M_ProjectDAO::getImportProjectList()");
     if (!FileHelper::isFileExists(path)) return ResultMsg(RUN_FAIL, "ERROR: 导入文件不存在!");
     DatabaseSwitch databases;
-    ResultMsg rm = openExportFile(kListing, path,
-                                  [&](int* step) { return databases.toFile(path, step, true); });
-    if (rm.ok()) rm = FindAll(projects);
+    std::list<M_ProjectDAO*> found;
+    PtrListGuard<M_ProjectDAO> guard(found);
+    ResultMsg rm = openExportFile(
+        kListing, path, [&](int* step) { return databases.toFile(path, step, true); },
+        [&] { return FindAll(found); });
+    // The projects of a file that was refused are not handed out.
+    if (rm.ok()) projects.splice(projects.end(), found);
     ResultMsg back = databases.toHome();
     return rm.ok() ? back : rm;
 }
@@ -288,28 +281,30 @@ ResultMsg M_ProjectDAO::importProject(std::string path, std::list<int> projectID
         }
     }
 
-    ResultMsg rm =
-        openExportFile(kImport, path, [&](int* step) { return transfer.toSource(step); });
-    if (!rm.ok()) return rm;
-    ProjectTransfer::Dictionaries dictionaries = transfer.readDictionaries();
+    ProjectTransfer::Dictionaries dictionaries;
     std::vector<std::unique_ptr<M_ProjectDAO>> projects;
-    for (int id : projectIDs) {
-        M_ProjectDAO* project = nullptr;
-        transfer.reads.read("M_ProjectDAO", FindByID(id, project));
-        if (project != nullptr) projects.emplace_back(project);
-    }
-    for (auto& project : projects) {
-        std::list<M_EntityModelDAO*> list;
-        PtrListGuard<M_EntityModelDAO> guard(list);
-        transfer.reads.read("M_EntityModelDAO", project->getEntityModelList(list));
-        for (auto& model : take(list)) {
-            if (model->_name == QmsSelfDescription::metaDataModelName() &&
-                platformVersions.count(model->_version) != 0)
-                continue;
-            transfer.planModel(std::move(model), project.get());
-        }
-    }
-    rm = transfer.readTree();
+    ResultMsg rm = openExportFile(
+        kImport, path, [&](int* step) { return transfer.toSource(step); },
+        [&] {
+            dictionaries = transfer.readDictionaries();
+            for (int id : projectIDs) {
+                M_ProjectDAO* project = nullptr;
+                transfer.reads.read("M_ProjectDAO", FindByID(id, project));
+                if (project != nullptr) projects.emplace_back(project);
+            }
+            for (auto& project : projects) {
+                std::list<M_EntityModelDAO*> list;
+                PtrListGuard<M_EntityModelDAO> guard(list);
+                transfer.reads.read("M_EntityModelDAO", project->getEntityModelList(list));
+                for (auto& model : take(list)) {
+                    if (model->_name == QmsSelfDescription::metaDataModelName() &&
+                        platformVersions.count(model->_version) != 0)
+                        continue;
+                    transfer.planModel(std::move(model), project.get());
+                }
+            }
+            return transfer.readTree();
+        });
     if (!rm.ok()) return rm;
 
     // ...then written into the current databases in one transaction, which
