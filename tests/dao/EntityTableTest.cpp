@@ -270,6 +270,8 @@ TEST_F(EntityTable, DictionaryColumnsBuildThePhysicalTable) {
     M_EntityModelDAO dm = model("D", 2), plain = model("P");
     M_FolderDAO df = folder(dm, "F"), pf = folder(plain, "F");
     M_EntityTableDAO t = table(df, "Color"), p = table(pf, "Plain");
+    // A table added to a dictionary model's folder takes the model's id into its inner name.
+    EXPECT_EQ(t._name + " " + t._innerName, "Color Color_" + std::to_string(dm._ID) + "_1");
     M_NormalColumnDAO pic = column(dm, t, "Pic", 4);
     EXPECT_EQ(physicalColumns(t._innerName), Names({"id", "Pic_1"}));
     column(dm, t, "Code", 2);

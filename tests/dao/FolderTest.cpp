@@ -94,17 +94,6 @@ TEST_F(FolderTest, AddingATableStoresItInTheModelVersionWithOneLinkOfEachKind) {
               2);
 }
 
-TEST_F(FolderTest, ADictionaryTableIsSavedWithTheModelSuffix) {
-    M_EntityModelDAO m = model("D", ENTITY_MODEL_TYPE_DICTIONARY);
-    M_FolderDAO f = folder(m, "F");
-    M_EntityTableDAO t = table(f, "Color");
-    // The suffix reaches the inner name; the table's save strips it from the name.
-    EXPECT_EQ(
-        raw("SELECT \"Name\" || '|' || \"InnerName\" FROM \"T_M_EntityTable\" WHERE \"id\" = " +
-            id(t)),
-        "Color|Color_" + id(m) + "_1");
-}
-
 TEST_F(FolderTest, RefusalsAndRemovalKeepTheTableRow) {
     M_EntityModelDAO m = model("M");
     M_FolderDAO f = folder(m, "F");

@@ -59,6 +59,16 @@ protected:
         c._delVersion = v._version;
         ASSERT_TRUE(c.save().ok());
     }
+    // An edit of the model that sets attributes of column `name` in its current version.
+    static std::function<void(Model&)> revise(const char* name,
+                                              const std::function<void(M_NormalColumnDAO&)>& set) {
+        return [=](Model& m) {
+            M_NormalColumnDAO& c = m.columns[name];
+            set(c);
+            ResultMsg rm = c.reviseInModel(&m.now);
+            ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+        };
+    }
     int models = 0;
 };
 
@@ -76,14 +86,8 @@ const char* const kRows = "INSERT INTO T_1 VALUES (1, 'x', 7, 2.0, X'00'), (2, '
 // as it was.
 TEST_F(Migration, EachChangeKindMigratesRowsAsANewFileHoldsThemOrIsRefused) {
     using Edit = std::function<void(Model&)>;
-    const auto revise = [](const char* name, const std::function<void(M_NormalColumnDAO&)>& set) {
-        return [=](Model& m) {
-            M_NormalColumnDAO& c = m.columns[name];
-            set(c);
-            ResultMsg rm = c.reviseInModel(&m.now);
-            ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
-        };
-    };
+    const Edit endR = [](Model& m) { end(m.now, m.columns["R"]); };
+    const Edit blobToText = revise("Bl", [](auto& c) { c._dataType = 2; });
     const struct {
         const char* name;
         Edit edit;
@@ -106,10 +110,10 @@ TEST_F(Migration, EachChangeKindMigratesRowsAsANewFileHoldsThemOrIsRefused) {
              table(f, "U");
          },
          "table-added safe U_2", false, "", "(1, 'x', 7, 2.0, X'00'), (2, '12', 8, 1.5, NULL)"},
-        {"end column", [](Model& m) { end(m.now, m.columns["R"]); }, "column-ended destructive R_1",
-         false, "表T_1的列R_1有2个值将被删除", ""},
-        {"end column, loss allowed", [](Model& m) { end(m.now, m.columns["R"]); },
-         "column-ended destructive R_1", true, "", "(1, 'x', 7, X'00'), (2, '12', 8, NULL)"},
+        {"end column", endR, "column-ended destructive R_1", false, "表T_1的列R_1有2个值将被删除",
+         ""},
+        {"end column, loss allowed", endR, "column-ended destructive R_1", true, "",
+         "(1, 'x', 7, X'00'), (2, '12', 8, NULL)"},
         {"end table",
          [](Model& m) {
              std::string report;
@@ -125,12 +129,10 @@ TEST_F(Migration, EachChangeKindMigratesRowsAsANewFileHoldsThemOrIsRefused) {
         {"real to int", revise("R", [](auto& c) { c._dataType = 1; }),
          "type-changed data-dependent R_1 DataType 3>1", false,
          "表T_1的列R_1有1个值不能转换为新的类型：id=2 '1.5'", ""},
-        {"blob to text", revise("Bl", [](auto& c) { c._dataType = 2; }),
-         "type-changed destructive Bl_1 DataType 5>2", false,
+        {"blob to text", blobToText, "type-changed destructive Bl_1 DataType 5>2", false,
          "表T_1的列Bl_1有1个值在类型转换中丢失", ""},
-        {"blob to text, loss allowed", revise("Bl", [](auto& c) { c._dataType = 2; }),
-         "type-changed destructive Bl_1 DataType 5>2", true, "",
-         "(1, 'x', 7, 2.0, NULL), (2, '12', 8, 1.5, NULL)"},
+        {"blob to text, loss allowed", blobToText, "type-changed destructive Bl_1 DataType 5>2",
+         true, "", "(1, 'x', 7, 2.0, NULL), (2, '12', 8, 1.5, NULL)"},
         {"unique", revise("A", [](auto& c) { c._isOnly = 1; }),
          "unique-changed data-dependent A_1 IsOnly 0>1", false, "",
          "(1, 'x', 7, 2.0, X'00'), (2, '12', 8, 1.5, NULL)"},
@@ -482,13 +484,6 @@ TEST_F(LargeMigration, AProcessKilledDuringTheRebuildLeavesTheFileAsItWas) {
 // same migration made meanwhile leaves nothing to do.
 TEST_F(Migration, ACommitWhileTheMigrationWaitsForTheLockIsWhatItChecksAndCopies) {
     using namespace std::chrono_literals;
-    const auto revise = [](const char* name, const std::function<void(M_NormalColumnDAO&)>& set) {
-        return [=](Model& m) {
-            M_NormalColumnDAO& c = m.columns[name];
-            set(c);
-            ASSERT_TRUE(c.reviseInModel(&m.now).ok());
-        };
-    };
     const struct {
         const char* name;
         std::function<void(Model&)> edit;
@@ -823,6 +818,13 @@ std::string namedRows(const std::string& location) {
 // comes back with its default, what it added goes, and one that holds
 // values goes only with the loss allowed; a refusal writes nothing.
 TEST_F(Migration, GoingBackUndoesALaterVersionByTheSameChecks) {
+    const auto addC = [this](Model& m) { column(m.now, m.t, "C", 2); };
+    const auto addU = [this](Model& m) {
+        M_FolderDAO g = folder(m.now, "G");
+        M_EntityTableDAO u = table(g, "U");
+        column(m.now, u, "V", 1);
+    };
+    const char* const kept = "(1, 'x', 7, 2.5, NULL), (2, 'it''s', 8, 2.5, NULL)";
     const struct {
         const char* name;
         std::function<void(Model&)> edit;
@@ -831,31 +833,17 @@ TEST_F(Migration, GoingBackUndoesALaterVersionByTheSameChecks) {
         std::string refusal;  // empty: taken back
         const char* rows;     // of version 1, for a new database
     } cases[] = {
-        {"an added column with values", [this](Model& m) { column(m.now, m.t, "C", 2); },
-         "UPDATE \"T_1\" SET \"C_2\" = 'c'", false, "表T_1的列C_2有2个值将被删除", ""},
-        {"an added column with values, loss allowed",
-         [this](Model& m) { column(m.now, m.t, "C", 2); }, "UPDATE \"T_1\" SET \"C_2\" = 'c'", true,
-         "", "(1, 'x', 7, 2.5, NULL), (2, 'it''s', 8, 2.5, NULL)"},
-        {"an added empty column", [this](Model& m) { column(m.now, m.t, "C", 2); }, "", false, "",
-         "(1, 'x', 7, 2.5, NULL), (2, 'it''s', 8, 2.5, NULL)"},
+        {"an added column with values", addC, "UPDATE \"T_1\" SET \"C_2\" = 'c'", false,
+         "表T_1的列C_2有2个值将被删除", ""},
+        {"an added column with values, loss allowed", addC, "UPDATE \"T_1\" SET \"C_2\" = 'c'",
+         true, "", kept},
+        {"an added empty column", addC, "", false, "", kept},
         {"an ended column comes back with its default",
-         [](Model& m) { end(m.now, m.columns["R"]); }, "", false, "",
-         "(1, 'x', 7, 2.5, NULL), (2, 'it''s', 8, 2.5, NULL)"},
-        {"an added table with rows",
-         [this](Model& m) {
-             M_FolderDAO g = folder(m.now, "G");
-             M_EntityTableDAO u = table(g, "U");
-             column(m.now, u, "V", 1);
-         },
-         "INSERT INTO \"U_2\" (\"V_2\") VALUES (1)", false, "表U_2有1行将被删除", ""},
-        {"an added table with rows, loss allowed",
-         [this](Model& m) {
-             M_FolderDAO g = folder(m.now, "G");
-             M_EntityTableDAO u = table(g, "U");
-             column(m.now, u, "V", 1);
-         },
-         "INSERT INTO \"U_2\" (\"V_2\") VALUES (1)", true, "",
-         "(1, 'x', 7, 2.5, NULL), (2, 'it''s', 8, 2.5, NULL)"},
+         [](Model& m) { end(m.now, m.columns["R"]); }, "", false, "", kept},
+        {"an added table with rows", addU, "INSERT INTO \"U_2\" (\"V_2\") VALUES (1)", false,
+         "表U_2有1行将被删除", ""},
+        {"an added table with rows, loss allowed", addU, "INSERT INTO \"U_2\" (\"V_2\") VALUES (1)",
+         true, "", kept},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
