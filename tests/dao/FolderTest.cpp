@@ -75,10 +75,7 @@ protected:
 };
 
 TEST_F(FolderTest, AddingATableStoresItInTheModelVersionWithOneLinkOfEachKind) {
-    M_EntityModelDAO m;
-    m._name = "M";
-    m._version = 3;
-    ASSERT_TRUE(project().addEntityModel(&m).ok());
+    M_EntityModelDAO m = model("M", 0, 3);
     M_FolderDAO f = folder(m, "F");
     M_EntityTableDAO t;
     t._name = "T";
