@@ -464,11 +464,10 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
             "folder add M F_gen --generate-dao --project A",
             "table add M F_gen T_gen --project A"});
     writeText(dir.file("emoji.txt"), u8"0@#@ok\n0@#@😀\n");
-    // Model files: 100 MB (sparse: nothing but its size is read), aliases
-    // that would expand, a reference to no table.
+    // Model files: 100 MB (sparse: nothing but its size is read), a
+    // reference to no table (ModelFileTest has the other refused files).
     writeText(dir.file("big.yaml"), "");
     fs::resize_file(dir.file("big.yaml"), 100u << 20);
-    writeText(dir.file("laughs.yaml"), "a: &a [x, x, x]\nb: [*a, *a, *a]\n");
     writeText(dir.file("ref.yaml"),
               "folders:\n  - name: F\n    tables:\n      - name: U\n"
               "        columns:\n          - name: c\n"
@@ -500,7 +499,6 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
         // A default that is no value of its column's type.
         {"column add M T q --type int --default abc --project A", 1,
          u8"数据属性\"q\"的默认值\"abc\"不是32位整数。"},
-        {"column add M T q --type real --default 1,5 --project A", 1, u8"\"1,5\"不是实数"},
         {"column change M T c --type int --default abc --project A", 1, u8"\"abc\"不是32位整数"},
         // Code generation would change the names T and c.
         {"codegen T gen --model M --project A", 1,
@@ -535,7 +533,6 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
         {"table show T --id 3 --project A", 2, "--id excludes --project"},
         // Model files refused before anything is written.
         {"model apply M big.yaml --project A", 1, "104857600 bytes, more than the 16777216"},
-        {"model apply M laughs.yaml --project A", 1, u8"第1行第4列：不能使用锚点和别名"},
         {"model apply M ref.yaml --project A", 1, u8"第7行第25列：文件中没有数据类Nosuch"},
         {"model apply M missing.yaml --project A", 1, "missing.yaml"},
         {"model inspect inst.db --model N", 2, "--project"},
