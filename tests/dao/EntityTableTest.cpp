@@ -26,13 +26,6 @@ Names physicalColumns(const std::string& table) {
 
 class EntityTable : public RecordFixture {
 protected:
-    M_EntityModelDAO versioned(const std::string& name, int version) {
-        M_EntityModelDAO m;
-        m._name = name;
-        m._version = version;
-        EXPECT_TRUE(project().addEntityModel(&m).ok());
-        return m;
-    }
     void link(const M_EntityModelDAO& m, const M_EntityTableDAO& t) {
         M_R_ModelTableDAO l;
         l._t_M_EntityModelID = m._ID;
@@ -105,7 +98,7 @@ TEST_F(EntityTable, DictionaryTablesDropTheModelSuffixAndKeepTheirStoredName) {
 }
 
 TEST_F(EntityTable, MaxVersionOwnerIsTheFirstOfTheHighest) {
-    M_EntityModelDAO v2 = versioned("A", 2), v5 = versioned("B", 5), w5 = versioned("C", 5);
+    M_EntityModelDAO v2 = model("A", 0, 2), v5 = model("B", 0, 5), w5 = model("C", 0, 5);
     M_EntityTableDAO t = linked(v2, "T"), lonely;
     lonely._name = "L";
     ASSERT_TRUE(lonely.save().ok());
@@ -270,6 +263,8 @@ TEST_F(EntityTable, DictionaryColumnsBuildThePhysicalTable) {
     M_EntityModelDAO dm = model("D", 2), plain = model("P");
     M_FolderDAO df = folder(dm, "F"), pf = folder(plain, "F");
     M_EntityTableDAO t = table(df, "Color"), p = table(pf, "Plain");
+    // A table added to a dictionary model's folder takes the model's id into its inner name.
+    EXPECT_EQ(t._name + " " + t._innerName, "Color Color_" + std::to_string(dm._ID) + "_1");
     M_NormalColumnDAO pic = column(dm, t, "Pic", 4);
     EXPECT_EQ(physicalColumns(t._innerName), Names({"id", "Pic_1"}));
     column(dm, t, "Code", 2);
@@ -290,7 +285,7 @@ TEST_F(EntityTable, ColumnsAndDefinitionsAreListedForTheModelVersion) {
     EXPECT_EQ(ids, std::vector<int>({12, 15, 15, 3}));
     EXPECT_EQ(d.getParaColumnIDs(), std::vector<int>({15}));
 
-    M_EntityModelDAO m = versioned("M", 4);
+    M_EntityModelDAO m = model("M", 0, 4);
     M_EntityTableDAO t = linked(m, "T");
     const std::string ok = StringHelper::int2String(rawColumn(t, "Ok", 4)._ID);
     const std::string old = StringHelper::int2String(rawColumn(t, "Old", 1, 4)._ID);

@@ -75,10 +75,7 @@ protected:
 };
 
 TEST_F(FolderTest, AddingATableStoresItInTheModelVersionWithOneLinkOfEachKind) {
-    M_EntityModelDAO m;
-    m._name = "M";
-    m._version = 3;
-    ASSERT_TRUE(project().addEntityModel(&m).ok());
+    M_EntityModelDAO m = model("M", 0, 3);
     M_FolderDAO f = folder(m, "F");
     M_EntityTableDAO t;
     t._name = "T";
@@ -92,17 +89,6 @@ TEST_F(FolderTest, AddingATableStoresItInTheModelVersionWithOneLinkOfEachKind) {
                     "[RUN]: M_FolderDAO::addM_EntityTableDAO(): folderName = F  "
                     "tableName = T"),
               2);
-}
-
-TEST_F(FolderTest, ADictionaryTableIsSavedWithTheModelSuffix) {
-    M_EntityModelDAO m = model("D", ENTITY_MODEL_TYPE_DICTIONARY);
-    M_FolderDAO f = folder(m, "F");
-    M_EntityTableDAO t = table(f, "Color");
-    // The suffix reaches the inner name; the table's save strips it from the name.
-    EXPECT_EQ(
-        raw("SELECT \"Name\" || '|' || \"InnerName\" FROM \"T_M_EntityTable\" WHERE \"id\" = " +
-            id(t)),
-        "Color|Color_" + id(m) + "_1");
 }
 
 TEST_F(FolderTest, RefusalsAndRemovalKeepTheTableRow) {

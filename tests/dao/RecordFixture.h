@@ -61,11 +61,13 @@ protected:
         }
         return project_;
     }
-    /// A stored model of the project (with its temporary folder).
-    M_EntityModelDAO model(const std::string& name, int type = 0) {
+    /// A stored model of the project (with its temporary folder); a version
+    /// above 0 is kept, else the store numbers it.
+    M_EntityModelDAO model(const std::string& name, int type = 0, int version = 0) {
         M_EntityModelDAO m;
         m._name = name;
         m._type = type;
+        m._version = version;
         ResultMsg rm = project().addEntityModel(&m);
         EXPECT_TRUE(rm.ok()) << utf8(rm.rMsg);
         return m;

@@ -59,6 +59,16 @@ protected:
         c._delVersion = v._version;
         ASSERT_TRUE(c.save().ok());
     }
+    // An edit of the model that sets attributes of column `name` in its current version.
+    static std::function<void(Model&)> revise(const char* name,
+                                              const std::function<void(M_NormalColumnDAO&)>& set) {
+        return [=](Model& m) {
+            M_NormalColumnDAO& c = m.columns[name];
+            set(c);
+            ResultMsg rm = c.reviseInModel(&m.now);
+            ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
+        };
+    }
     int models = 0;
 };
 
@@ -66,6 +76,18 @@ protected:
 // default), indexes and rows.
 std::string dump(const std::string& location) {
     return backendAt(location).tablesDump(location);
+}
+
+// The changes as "kind safety name[ attribute before>after]", joined by "; ";
+// the name is the column's inner name, or the table's for a change of a table.
+std::string changeLines(const std::vector<ModelChange>& changes) {
+    std::string lines;
+    for (const ModelChange& d : changes)
+        lines += (lines.empty() ? "" : "; ") + std::string(changeKindName(d.kind)) + " " +
+                 safetyName(d.safety) + " " +
+                 (d.columnInnerName.empty() ? d.tableInnerName : d.columnInnerName) +
+                 (d.attribute.empty() ? "" : " " + d.attribute + " " + d.before + ">" + d.after);
+    return lines;
 }
 
 const char* const kRows = "INSERT INTO T_1 VALUES (1, 'x', 7, 2.0, X'00'), (2, '12', 8, 1.5, NULL)";
@@ -76,14 +98,8 @@ const char* const kRows = "INSERT INTO T_1 VALUES (1, 'x', 7, 2.0, X'00'), (2, '
 // as it was.
 TEST_F(Migration, EachChangeKindMigratesRowsAsANewFileHoldsThemOrIsRefused) {
     using Edit = std::function<void(Model&)>;
-    const auto revise = [](const char* name, const std::function<void(M_NormalColumnDAO&)>& set) {
-        return [=](Model& m) {
-            M_NormalColumnDAO& c = m.columns[name];
-            set(c);
-            ResultMsg rm = c.reviseInModel(&m.now);
-            ASSERT_TRUE(rm.ok()) << utf8(rm.rMsg);
-        };
-    };
+    const Edit endR = [](Model& m) { end(m.now, m.columns["R"]); };
+    const Edit blobToText = revise("Bl", [](auto& c) { c._dataType = 2; });
     const struct {
         const char* name;
         Edit edit;
@@ -106,10 +122,10 @@ TEST_F(Migration, EachChangeKindMigratesRowsAsANewFileHoldsThemOrIsRefused) {
              table(f, "U");
          },
          "table-added safe U_2", false, "", "(1, 'x', 7, 2.0, X'00'), (2, '12', 8, 1.5, NULL)"},
-        {"end column", [](Model& m) { end(m.now, m.columns["R"]); }, "column-ended destructive R_1",
-         false, "表T_1的列R_1有2个值将被删除", ""},
-        {"end column, loss allowed", [](Model& m) { end(m.now, m.columns["R"]); },
-         "column-ended destructive R_1", true, "", "(1, 'x', 7, X'00'), (2, '12', 8, NULL)"},
+        {"end column", endR, "column-ended destructive R_1", false, "表T_1的列R_1有2个值将被删除",
+         ""},
+        {"end column, loss allowed", endR, "column-ended destructive R_1", true, "",
+         "(1, 'x', 7, X'00'), (2, '12', 8, NULL)"},
         {"end table",
          [](Model& m) {
              std::string report;
@@ -125,12 +141,10 @@ TEST_F(Migration, EachChangeKindMigratesRowsAsANewFileHoldsThemOrIsRefused) {
         {"real to int", revise("R", [](auto& c) { c._dataType = 1; }),
          "type-changed data-dependent R_1 DataType 3>1", false,
          "表T_1的列R_1有1个值不能转换为新的类型：id=2 '1.5'", ""},
-        {"blob to text", revise("Bl", [](auto& c) { c._dataType = 2; }),
-         "type-changed destructive Bl_1 DataType 5>2", false,
+        {"blob to text", blobToText, "type-changed destructive Bl_1 DataType 5>2", false,
          "表T_1的列Bl_1有1个值在类型转换中丢失", ""},
-        {"blob to text, loss allowed", revise("Bl", [](auto& c) { c._dataType = 2; }),
-         "type-changed destructive Bl_1 DataType 5>2", true, "",
-         "(1, 'x', 7, 2.0, NULL), (2, '12', 8, 1.5, NULL)"},
+        {"blob to text, loss allowed", blobToText, "type-changed destructive Bl_1 DataType 5>2",
+         true, "", "(1, 'x', 7, 2.0, NULL), (2, '12', 8, 1.5, NULL)"},
         {"unique", revise("A", [](auto& c) { c._isOnly = 1; }),
          "unique-changed data-dependent A_1 IsOnly 0>1", false, "",
          "(1, 'x', 7, 2.0, X'00'), (2, '12', 8, 1.5, NULL)"},
@@ -157,13 +171,7 @@ TEST_F(Migration, EachChangeKindMigratesRowsAsANewFileHoldsThemOrIsRefused) {
         c.edit(m);
         std::vector<ModelChange> changes;
         ASSERT_TRUE(ModelDiff::between(m.now, 1, 2, changes).ok());
-        ASSERT_EQ(changes.size(), 1u);
-        const ModelChange& d = changes[0];
-        EXPECT_EQ(
-            std::string(changeKindName(d.kind)) + " " + safetyName(d.safety) + " " +
-                (d.columnInnerName.empty() ? d.tableInnerName : d.columnInnerName) +
-                (d.attribute.empty() ? "" : " " + d.attribute + " " + d.before + ">" + d.after),
-            c.diff);
+        EXPECT_EQ(changeLines(changes), c.diff);
 
         const std::string file = instance(m.v1, "v1.db");
         const bool repeated = std::string(c.name) == "unique over repeated values";
@@ -482,13 +490,6 @@ TEST_F(LargeMigration, AProcessKilledDuringTheRebuildLeavesTheFileAsItWas) {
 // same migration made meanwhile leaves nothing to do.
 TEST_F(Migration, ACommitWhileTheMigrationWaitsForTheLockIsWhatItChecksAndCopies) {
     using namespace std::chrono_literals;
-    const auto revise = [](const char* name, const std::function<void(M_NormalColumnDAO&)>& set) {
-        return [=](Model& m) {
-            M_NormalColumnDAO& c = m.columns[name];
-            set(c);
-            ASSERT_TRUE(c.reviseInModel(&m.now).ok());
-        };
-    };
     const struct {
         const char* name;
         std::function<void(Model&)> edit;
@@ -823,6 +824,13 @@ std::string namedRows(const std::string& location) {
 // comes back with its default, what it added goes, and one that holds
 // values goes only with the loss allowed; a refusal writes nothing.
 TEST_F(Migration, GoingBackUndoesALaterVersionByTheSameChecks) {
+    const auto addC = [this](Model& m) { column(m.now, m.t, "C", 2); };
+    const auto addU = [this](Model& m) {
+        M_FolderDAO g = folder(m.now, "G");
+        M_EntityTableDAO u = table(g, "U");
+        column(m.now, u, "V", 1);
+    };
+    const char* const kept = "(1, 'x', 7, 2.5, NULL), (2, 'it''s', 8, 2.5, NULL)";
     const struct {
         const char* name;
         std::function<void(Model&)> edit;
@@ -831,31 +839,17 @@ TEST_F(Migration, GoingBackUndoesALaterVersionByTheSameChecks) {
         std::string refusal;  // empty: taken back
         const char* rows;     // of version 1, for a new database
     } cases[] = {
-        {"an added column with values", [this](Model& m) { column(m.now, m.t, "C", 2); },
-         "UPDATE \"T_1\" SET \"C_2\" = 'c'", false, "表T_1的列C_2有2个值将被删除", ""},
-        {"an added column with values, loss allowed",
-         [this](Model& m) { column(m.now, m.t, "C", 2); }, "UPDATE \"T_1\" SET \"C_2\" = 'c'", true,
-         "", "(1, 'x', 7, 2.5, NULL), (2, 'it''s', 8, 2.5, NULL)"},
-        {"an added empty column", [this](Model& m) { column(m.now, m.t, "C", 2); }, "", false, "",
-         "(1, 'x', 7, 2.5, NULL), (2, 'it''s', 8, 2.5, NULL)"},
+        {"an added column with values", addC, "UPDATE \"T_1\" SET \"C_2\" = 'c'", false,
+         "表T_1的列C_2有2个值将被删除", ""},
+        {"an added column with values, loss allowed", addC, "UPDATE \"T_1\" SET \"C_2\" = 'c'",
+         true, "", kept},
+        {"an added empty column", addC, "", false, "", kept},
         {"an ended column comes back with its default",
-         [](Model& m) { end(m.now, m.columns["R"]); }, "", false, "",
-         "(1, 'x', 7, 2.5, NULL), (2, 'it''s', 8, 2.5, NULL)"},
-        {"an added table with rows",
-         [this](Model& m) {
-             M_FolderDAO g = folder(m.now, "G");
-             M_EntityTableDAO u = table(g, "U");
-             column(m.now, u, "V", 1);
-         },
-         "INSERT INTO \"U_2\" (\"V_2\") VALUES (1)", false, "表U_2有1行将被删除", ""},
-        {"an added table with rows, loss allowed",
-         [this](Model& m) {
-             M_FolderDAO g = folder(m.now, "G");
-             M_EntityTableDAO u = table(g, "U");
-             column(m.now, u, "V", 1);
-         },
-         "INSERT INTO \"U_2\" (\"V_2\") VALUES (1)", true, "",
-         "(1, 'x', 7, 2.5, NULL), (2, 'it''s', 8, 2.5, NULL)"},
+         [](Model& m) { end(m.now, m.columns["R"]); }, "", false, "", kept},
+        {"an added table with rows", addU, "INSERT INTO \"U_2\" (\"V_2\") VALUES (1)", false,
+         "表U_2有1行将被删除", ""},
+        {"an added table with rows, loss allowed", addU, "INSERT INTO \"U_2\" (\"V_2\") VALUES (1)",
+         true, "", kept},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -902,6 +896,117 @@ TEST_F(Migration, ManyDatabasesEachMigrateOrAreRefusedAlone) {
                          "迁移到版本2被拒绝，未做任何修改：表T_1的列R_1有1个值将被删除;"));
     EXPECT_EQ(rawScalar(old, "SELECT \"Version\" FROM \"ARX_InstanceInfo\""), "2");
     EXPECT_EQ(schemaDump(valued), before);
+}
+
+// Both sides of each line a migration draws (the allowed side of a refusal,
+// the refused side of an allowance), on an instance of the backend under
+// test. Each row makes version 2 from version 1 with one edit (and version 3
+// from 2 with another), and migrates an instance of the version before the
+// last, holding `rows` (and the statements after them), to the last: the
+// model's changes, and the answer (migrated; or refused or a dry run, with
+// the database as it was).
+TEST_F(Migration, EachChangeIsAllowedOnOneSideOfItsLineAndRefusedOnTheOther) {
+    using Edit = std::function<void(Model&)>;
+    const auto unique = [](const char* defaultValue) -> Edit {
+        return [defaultValue](Model& m) {
+            M_NormalColumnDAO u;
+            std::tie(u._name, u._dataType, u._defaultValue, u._isOnly) =
+                std::make_tuple("U", 2, defaultValue, 1);
+            ASSERT_TRUE(m.t.addNormalColumnDAO(&m.now, &u).ok());
+        };
+    };
+    const auto digitsOfN = [](int type, int digits, int maxLength = 256) {
+        return revise("N", [=](M_NormalColumnDAO& n) {
+            std::tie(n._dataType, n._numLength, n._maxLength) =
+                std::make_tuple(type, digits, maxLength);
+        });
+    };
+    const Edit uniqueDefault = unique("d");
+    // Ended in the record, as an imported project's tables may be.
+    const Edit endT = [](Model& m) {
+        m.t._delVersion = m.now._version;
+        ASSERT_TRUE(m.t.save().ok());
+    };
+    enum Run { Migrate, LossAllowed, DryRun };
+    const std::string ok = "实例数据已从版本", nothing = "被拒绝，未做任何修改：",
+                      refused = nothing + "表T_1",
+                      drift = "实例数据与其声明的版本1不一致，迁移无法调和，未做任何修改：表";
+    const std::string digits = "length-changed data-dependent N_1 NumLength 19>10",
+                      added = "column-added data-dependent U_2";
+    const struct {
+        const char* name;
+        Edit two, three;
+        const char* rows;
+        Run run;
+        std::string changes, answer;
+    } cases[] = {
+        {"dry run", uniqueDefault, nullptr, "(1, 'x', 7)", DryRun, added,
+         "迁移计划已检查，未做任何修改。"},
+        {"unique default, one row", uniqueDefault, nullptr, "(1, 'x', 7)", Migrate, added, ok},
+        {"unique default, two rows", uniqueDefault, nullptr, "(1, 'x', 7), (2, 'y', 8)",
+         LossAllowed, added, refused + "新增的唯一列U_2的默认值将在2行中重复"},
+        {"unique without default", unique(""), nullptr, "(1, 'x', 7), (2, 'y', 8)", Migrate,
+         "column-added safe U_2", ok},
+        {"19 digits to 10, within", digitsOfN(1, 19), digitsOfN(1, 10),
+         "(1, 'x', 2147483647), (2, 'y', -2147483648)", Migrate, digits, ok},
+        {"19 digits to 10, beyond", digitsOfN(1, 19), digitsOfN(1, 10),
+         "(1, 'x', 2147483648), (2, 'y', 5), (3, 'z', -2147483649)", LossAllowed, digits,
+         refused + "的列N_1有2个值超出32位整数：id=1 '2147483648'，id=3 '-2147483649'"},
+        {"10 digits to 9", digitsOfN(1, 9), nullptr, "(1, 'x', 3000000000)", Migrate,
+         "length-changed safe N_1 NumLength 10>9", ok},
+        {"text of 19 digits to an int of 10", digitsOfN(2, 19), digitsOfN(1, 10), "(1, 'x', '7')",
+         Migrate, "type-changed data-dependent N_1 DataType 2>1; " + digits, ok},
+        {"an int column's maximum length", digitsOfN(1, 10, 1), nullptr, "(1, 'x', 70)", Migrate,
+         "length-changed safe N_1 MaxLength 256>1", ok},
+        {"an int column without values to a blob", digitsOfN(5, 10), nullptr, "(1, 'x', NULL)",
+         Migrate, "type-changed destructive N_1 DataType 1>5", ok},
+        {"an ended column without values", [](Model& m) { end(m.now, m.columns["N"]); }, nullptr,
+         "(1, 'x', NULL), (2, 'y', NULL)", Migrate, "column-ended destructive N_1", ok},
+        {"a table ended in its record", endT, nullptr, "(1, 'x', 7)", Migrate,
+         "table-ended destructive T_1", nothing + "表T_1有1行将被删除"},
+        {"a table the version does not describe", uniqueDefault, nullptr,
+         "(1, 'x', 7); CREATE TABLE \"Hand\" (\"id\" INTEGER)", LossAllowed, added,
+         drift + "Hand不属于所声明的版本"},
+        {"stored as text where the version says int", uniqueDefault, nullptr,
+         "(1, 'x', 7); ALTER TABLE \"T_1\" DROP COLUMN \"N_1\"; ALTER TABLE \"T_1\" ADD "
+         "COLUMN \"N_1\" TEXT",
+         LossAllowed, added, drift + "T_1的列N_1的存储类型是文本，版本中是整数"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Model m = build();
+        M_EntityModelDAO from = m.now;
+        for (const Edit& edit : {c.two, c.three}) {
+            if (!edit) continue;
+            from = m.now;
+            upgrade(m);
+            edit(m);
+        }
+        std::vector<ModelChange> changes;
+        ASSERT_TRUE(ModelDiff::between(m.now, from._version, m.now._version, changes).ok());
+        EXPECT_EQ(changeLines(changes), c.changes);
+
+        const std::string at = instanceAt(from, "edge" + std::to_string(models), dir);
+        ASSERT_TRUE(rawExecute(
+            at, std::string("INSERT INTO \"T_1\" (\"id\", \"A_1\", \"N_1\") VALUES ") + c.rows));
+        const std::string before = backendAt(at).state(at);
+        MigrationOptions options;
+        options.dryRun = c.run == DryRun;
+        options.allowDataLoss = c.run == LossAllowed;
+        MigrationPlan plan;
+        const ResultMsg rm = InstanceMigration::migrate(at, m.now, options, plan);
+        const std::string to = std::to_string(m.now._version);
+        if (c.answer == ok) {
+            EXPECT_EQ(utf8(rm.rMsg),
+                      utf8(ok + std::to_string(from._version) + "迁移到版本" + to + "。"));
+            EXPECT_EQ(rawScalar(at, "SELECT \"Version\" FROM \"ARX_InstanceInfo\""), to);
+            continue;
+        }
+        EXPECT_NE(utf8(rm.rMsg).find(utf8(c.answer)), std::string::npos) << utf8(rm.rMsg);
+        EXPECT_EQ(rm.ok(), c.run == DryRun);
+        EXPECT_FALSE(plan.migrated);
+        EXPECT_TRUE(backendAt(at).state(at) == before);
+    }
 }
 
 }  // namespace arxtest

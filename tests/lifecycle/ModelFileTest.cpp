@@ -212,33 +212,29 @@ std::string replaced(std::string text, const std::string& from, const std::strin
     return text;
 }
 
-std::string linesOf(const std::vector<ModelChange>& changes) {
-    std::vector<std::string> lines;
-    for (const ModelChange& c : changes) {
-        lines.push_back(std::string(changeKindName(c.kind)) + " " + safetyName(c.safety) + " " +
-                        utf8(c.tableName) + (c.columnName.empty() ? "" : "." + utf8(c.columnName)) +
-                        (c.attribute.empty()
-                             ? ""
-                             : " " + c.attribute + ": " + utf8(c.before) + " -> " + utf8(c.after)));
-    }
-    std::sort(lines.begin(), lines.end());
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + "\n";
-    return text;
+// One line for each change; linesOf sorts them.
+std::string line(const ModelChange& c) {
+    return std::string(changeKindName(c.kind)) + " " + safetyName(c.safety) + " " +
+           utf8(c.tableName) + (c.columnName.empty() ? "" : "." + utf8(c.columnName)) +
+           (c.attribute.empty()
+                ? ""
+                : " " + c.attribute + ": " + utf8(c.before) + " -> " + utf8(c.after));
 }
-
-std::string linesOf(const std::vector<StructureChange>& changes) {
+std::string line(const StructureChange& c) {
+    return std::string(structureChangeName(c.kind)) + " " + utf8(c.subject) +
+           (c.kind == StructureChange::Kind::TableMoved
+                ? ": " + utf8(c.before) + " -> " + utf8(c.after)
+                : "");
+}
+template <typename Change>
+std::string linesOf(const std::vector<Change>& changes) {
     std::vector<std::string> lines;
-    for (const StructureChange& c : changes)
-        lines.push_back(std::string(structureChangeName(c.kind)) + " " + utf8(c.subject) +
-                        (c.kind == StructureChange::Kind::TableMoved
-                             ? ": " + utf8(c.before) + " -> " + utf8(c.after)
-                             : ""));
+    for (const Change& c : changes)
+        lines.push_back(line(c));
     std::sort(lines.begin(), lines.end());
     std::string text;
-    for (const std::string& line : lines)
-        text += line + "\n";
+    for (const std::string& each : lines)
+        text += each + "\n";
     return text;
 }
 

@@ -64,12 +64,6 @@ const BackendUnderTest& backendAt(const std::string& location) {
     return *matrix().front().backend;
 }
 
-const BackendUnderTest* backendNamed(const std::string& name) {
-    for (const Entry& entry : matrix())
-        if (name == entry.backend->name()) return entry.backend;
-    return nullptr;
-}
-
 std::vector<const BackendUnderTest*> matrixBackends() {
     std::vector<const BackendUnderTest*> all;
     for (const Entry& entry : matrix())

@@ -174,8 +174,6 @@ public:
 const BackendUnderTest& underTest();
 /// The backend whose database `location` is, whatever the run.
 const BackendUnderTest& backendAt(const std::string& location);
-/// The backend `name` of the matrix; nullptr when it has none such.
-const BackendUnderTest* backendNamed(const std::string& name);
 /// Every backend of the matrix, the backend of files first.
 std::vector<const BackendUnderTest*> matrixBackends();
 /// The first backend of the matrix whose databases live on a server, for

@@ -91,10 +91,7 @@ TEST_F(QmsTest, WholeSessionEndToEnd) {
             "folder add Sales Orders/Archive", "table add Sales Orders Customer",
             u8"table add Sales Orders/Archive 订单", "column add Sales Customer name --type text",
             u8"column add Sales 订单 note --type text",
-            u8"column add Sales 订单 customer --type int --references Customer",
-            "model create Shop Codes --type 2", "folder add Codes Main",
-            "table add Codes Main Colour", "column add Codes Colour label --type text",
-            "column add Codes Colour code --type int"});
+            u8"column add Sales 订单 customer --type int --references Customer"});
     const Json show = Json::parse(ok("model show Sales --json"));
     const Json* orders = named(show.at("folders"), "Orders");
     ASSERT_NE(orders, nullptr) << show;
@@ -119,20 +116,8 @@ TEST_F(QmsTest, WholeSessionEndToEnd) {
     EXPECT_NE(csv.find(u8"张三"), npos) << csv;
     EXPECT_NE(csv.find("\"Smith, \"\"J\"\"\""), npos) << csv;
 
-    // A dictionary model keeps its rows in the configuration database.
-    writeText(dir.file("dict.txt"), u8"red@#@1\n绿@#@2\n");
-    ok("dict import Codes Colour dict.txt");
-    const std::string dict = ok("dict export Codes Colour");
-    EXPECT_NE(dict.find("red@#@1"), npos) << dict;
-    EXPECT_NE(dict.find(u8"绿@#@2"), npos) << dict;
-
-    // The project into an export file and into a second configuration.
     ok("export Shop shop.exp");
-    const std::string two = "--config two.db --work two-work.db ";
-    ok(two + "init");
-    EXPECT_NE(named(Json::parse(ok(two + "import --list shop.exp --json")), "Shop"), nullptr);
-    ok(two + "import shop.exp");
-    EXPECT_NE(named(Json::parse(ok(two + "model list --json")), "Sales2"), nullptr);
+    EXPECT_NE(named(Json::parse(ok("import --list shop.exp --json")), "Shop"), nullptr);
 
     // Code of one table: each line of the answer names a file written.
     std::istringstream written(ok("codegen Customer gen --model Sales --allow-renamed"));
@@ -479,11 +464,10 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
             "folder add M F_gen --generate-dao --project A",
             "table add M F_gen T_gen --project A"});
     writeText(dir.file("emoji.txt"), u8"0@#@ok\n0@#@😀\n");
-    // Model files: 100 MB (sparse: nothing but its size is read), aliases
-    // that would expand, a reference to no table.
+    // Model files: 100 MB (sparse: nothing but its size is read), a
+    // reference to no table (ModelFileTest has the other refused files).
     writeText(dir.file("big.yaml"), "");
     fs::resize_file(dir.file("big.yaml"), 100u << 20);
-    writeText(dir.file("laughs.yaml"), "a: &a [x, x, x]\nb: [*a, *a, *a]\n");
     writeText(dir.file("ref.yaml"),
               "folders:\n  - name: F\n    tables:\n      - name: U\n"
               "        columns:\n          - name: c\n"
@@ -515,7 +499,6 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
         // A default that is no value of its column's type.
         {"column add M T q --type int --default abc --project A", 1,
          u8"数据属性\"q\"的默认值\"abc\"不是32位整数。"},
-        {"column add M T q --type real --default 1,5 --project A", 1, u8"\"1,5\"不是实数"},
         {"column change M T c --type int --default abc --project A", 1, u8"\"abc\"不是32位整数"},
         // Code generation would change the names T and c.
         {"codegen T gen --model M --project A", 1,
@@ -550,7 +533,6 @@ TEST_F(QmsTest, FailuresAndRefusalsLeaveTheDatabasesAsTheyWere) {
         {"table show T --id 3 --project A", 2, "--id excludes --project"},
         // Model files refused before anything is written.
         {"model apply M big.yaml --project A", 1, "104857600 bytes, more than the 16777216"},
-        {"model apply M laughs.yaml --project A", 1, u8"第1行第4列：不能使用锚点和别名"},
         {"model apply M ref.yaml --project A", 1, u8"第7行第25列：文件中没有数据类Nosuch"},
         {"model apply M missing.yaml --project A", 1, "missing.yaml"},
         {"model inspect inst.db --model N", 2, "--project"},
@@ -639,9 +621,9 @@ TEST_F(QmsTest, RefusedRowFilesWriteNothing) {
                                     "UPDATE T_M_NormalColumn SET IsOnly = 1 WHERE Name = 'label'"));
     fs::create_directory(dir.file("adir"));
     // Empty values at either end of a line come back empty, never as a marker.
-    writeText(dir.file("d.txt"), "red@#@1\n@#@2\n");
+    writeText(dir.file("d.txt"), u8"红@#@1\n@#@2\n");
     ok("dict import D C d.txt");
-    EXPECT_EQ(ok("dict export D C"), "red@#@1\n@#@2\n");
+    EXPECT_EQ(ok("dict export D C"), u8"红@#@1\n@#@2\n");
     // Rows under their own identifiers, exported and inserted into a second
     // instance file: references to rows 1 and 3 stay right.
     writeText(dir.file("rows.txt"), "3@#@Paris@#@7\n1@#@Oslo@#@\n");
@@ -691,18 +673,6 @@ TEST_F(QmsTest, RefusedRowFilesWriteNothing) {
         EXPECT_NE(r.err.find(c.says), npos) << "qms " << c.args << "\n" << r.err;
         EXPECT_TRUE(file("qms.db") == config && file("inst.db") == work) << "qms " << c.args;
     }
-}
-
-TEST_F(QmsTest, AnExportCutShortLeavesNothingBehind) {
-    okEach({"init", "project create Shop", "model create Shop M"});
-    const std::set<std::string> before = entries();
-    // A file size limit of 100 KiB (200 blocks of sh) stops the export's writes half-way.
-    const Result cut = qms("export Shop full.db", "ulimit -f 200 && ");
-    EXPECT_EQ(cut.code, 1) << cut.err;
-    EXPECT_TRUE(oneErrorLine(cut.err) && cut.err.find(u8"已全部撤销") != npos) << cut.err;
-    EXPECT_EQ(entries(), before);
-    ok("export Shop full.db");
-    EXPECT_NE(ok("import --list full.db").find("Shop"), npos);
 }
 
 // Names that a terminal would act on, and rows that no name reaches.
@@ -763,7 +733,7 @@ TEST_F(QmsTest, NamesMatchExactlyAndAFailedLookupSaysSo) {
 }
 
 // Output that is lost (a full disk, a file size limit) fails the command,
-// and a file named by -o is either whole or not there.
+// and a file named by -o or an export file is either whole or not there.
 TEST_F(QmsTest, OutputThatCannotBeWrittenFails) {
     okEach({"init", "project create P", "model create P M", "folder add M F", "table add M F T",
             "column add M T c --type text", "model instance M inst.db"});
@@ -776,34 +746,46 @@ TEST_F(QmsTest, OutputThatCannotBeWrittenFails) {
     ok("--work inst.db data import M T rows.txt");
     const std::set<std::string> before = entries();
     const struct {
-        const char *args, *before, *out;
+        const char *args, *before, *out, *says = "cannot write";
     } cases[] = {
         {"project list", "", "/dev/full"},
         {"--work inst.db data export M T", "", "/dev/full"},
         {"diagram M", "", "/dev/full"},
         {"--work inst.db data export M T --csv -o big.csv", "ulimit -f 200;", ""},
+        {"export P full.db", "ulimit -f 200;", "", u8"已全部撤销"},
     };
     for (const auto& c : cases) {
         const Result r = qms(c.args, c.before, c.out);
         EXPECT_EQ(r.code, 1) << c.args << "\n" << r.err;
         EXPECT_TRUE(oneErrorLine(r.err)) << r.err;
-        EXPECT_NE(r.err.find("cannot write"), npos) << r.err;
+        EXPECT_NE(r.err.find(c.says), npos) << r.err;
     }
     EXPECT_EQ(entries(), before);
 }
 
-TEST_F(QmsTest, ForeignConfigurationIsRefusedUntouched) {
+// A configuration qms cannot use is refused with one error line, and nothing
+// is written: a file that is no database, a database of something else, a
+// folder nobody may write (qms run as another user when the test runs as
+// root, for whom nothing is read-only).
+TEST_F(QmsTest, AConfigurationThatCannotBeUsedIsRefusedUntouched) {
     writeText(dir.file("text.db"), "not a database\n");
     ASSERT_TRUE(arxtest::rawExecute(dir.file("other.db"), "create table t (x integer)"));
-    for (const std::string config : {"text.db", "other.db"}) {
-        for (const std::string command : {"init", "project list"}) {
-            const std::string before = file(config);
-            const Result r = qms("--config " + config + " " + command);
-            EXPECT_EQ(r.code, 1) << config << " " << command << "\n" << r.err;
-            EXPECT_TRUE(oneErrorLine(r.err)) << r.err;
-            EXPECT_TRUE(file(config) == before) << config << " changed by " << command;
-            EXPECT_FALSE(fs::exists(dir.file("work.db"))) << config << " " << command;
-        }
+    const std::string as =
+        geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    const std::set<std::string> before = entries();
+    const std::string files = file("text.db") + file("other.db");
+    for (const char* args : {"--config text.db init", "--config text.db project list",
+                             "--config other.db init", "--config other.db project list", "init"}) {
+        const bool readOnly = std::string(args) == "init";
+        if (readOnly)
+            fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                            fs::perms::others_read | fs::perms::others_exec);
+        const Result r = qms(args, readOnly ? as : "");
+        fs::permissions(dir.path(), fs::perms::owner_all);
+        EXPECT_EQ(r.code, 1) << args << "\n" << r.err;
+        EXPECT_TRUE(oneErrorLine(r.err)) << r.err;
+        EXPECT_TRUE(file("text.db") + file("other.db") == files) << args;
+        EXPECT_EQ(entries(), before) << args;
     }
 }
 
@@ -831,16 +813,6 @@ TEST_F(QmsTest, ProcessesSharingADatabaseWaitForEachOther) {
     const Result busy = qms("model list");
     EXPECT_EQ(busy.code, 1);
     EXPECT_TRUE(oneErrorLine(busy.err) && busy.err.find(u8"请稍后重试") != npos) << busy.err;
-}
-
-TEST_F(QmsTest, ReadOnlyFolderFailsCleanly) {
-    if (geteuid() == 0) GTEST_SKIP() << "running as root: a read-only folder is writable anyway";
-    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
-    const Result r = qms("init");
-    fs::permissions(dir.path(), fs::perms::owner_all);
-    EXPECT_EQ(r.code, 1) << r.err;
-    EXPECT_TRUE(oneErrorLine(r.err)) << r.err;
-    EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
 // An instance file nobody may write (it and its folder read-only; qms run
