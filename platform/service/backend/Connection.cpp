@@ -28,8 +28,7 @@ unsigned char asciiLower(char c) {
 
 }  // namespace
 
-bool Statement::accepted(int index, const char* refusal) {
-    if (refusal == nullptr) return true;
+bool Statement::noteRefusal(int index, const char* refusal) {
     if (refusal_.empty()) refusal_ = "参数" + std::to_string(index) + "的值未被接受：" + refusal;
     return false;
 }
