@@ -2,7 +2,9 @@
 // exported and imported as text (no identifier column), and copied as
 // values by a project transfer.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -112,6 +114,13 @@ bool isNumberType(int dataType) {
     return dataType == COL_TYPE_INT || dataType == COL_TYPE_DOUBLE;
 }
 
+// Whether a row's text goes into a column of `dataType` as it is (a text
+// bound as text, an empty one too): not a number's, nor a blob's.
+bool isPlainText(int dataType) {
+    return !isNumberType(dataType) && dataType != COL_TYPE_BLOB_CHAR &&
+           dataType != COL_TYPE_BLOB_DOUBLE && dataType != COL_TYPE_BLOB;
+}
+
 // The text a row's line carries for the value.
 const std::string& lineText(const DictionaryRows::Value& value, std::string& scratch) {
     switch (value.kind) {
@@ -133,9 +142,11 @@ ResultMsg checkRows(const DictionaryRows& rows) {
     if (!rm.ok()) return rm;
     std::vector<const M_NormalColumnDAO*> columns(rows.columns.begin(), rows.columns.end());
     std::string scratch;
-    for (std::size_t i = 0; i < rows.values.size(); ++i) {
-        const DictionaryRows::Value& value = rows.values[i];
-        const M_NormalColumnDAO& column = *columns[i % columns.size()];
+    std::size_t i = 0, at = 0;  // the value's place, and its column's
+    for (const DictionaryRows::Value& value : rows.values) {
+        const M_NormalColumnDAO& column = *columns[at];
+        const std::size_t place = i++;
+        if (++at == columns.size()) at = 0;
         if (value.kind == DictionaryRows::Value::Kind::Integer &&
             column._dataType == COL_TYPE_INT &&
             (column.holdsWideIntegers() ||
@@ -143,25 +154,30 @@ ResultMsg checkRows(const DictionaryRows& rows) {
             continue;
         if (value.kind == DictionaryRows::Value::Kind::Text && !isNumberType(column._dataType))
             continue;
-        rm = rowtext::checkValue(i / columns.size() + 1, i % columns.size() + 1, column,
+        rm = rowtext::checkValue(place / columns.size() + 1, place % columns.size() + 1, column,
                                  lineText(value, scratch));
         if (!rm.ok()) return rm;
     }
     return rm;
 }
 
-// Binds row `line` of `rows` as row `at` of an insert: an integer of an
-// integer column as it is, any other value as its line's text would be
-// (made in `scratch`, which must outlive the insert).
-void bindRow(RowInserter& inserter, const DictionaryRows& rows, const std::vector<int>& types,
-             std::size_t line, std::size_t at, std::vector<std::string>& scratch) {
+using ValueAt = std::deque<DictionaryRows::Value>::const_iterator;
+
+// Binds the row whose first value is `first` as row `at` of an insert: an
+// integer of an integer column and a text of a text column as they are,
+// any other value as its line's text would be (made in `scratch`, which
+// must outlive the insert).
+void bindRow(RowInserter& inserter, ValueAt first, const std::vector<int>& types, std::size_t at,
+             std::vector<std::string>& scratch) {
     const std::size_t width = types.size();
-    for (std::size_t i = 0; i < width; ++i) {
-        const DictionaryRows::Value& value = rows.values[line * width + i];
+    for (std::size_t i = 0; i < width; ++i, ++first) {
+        const DictionaryRows::Value& value = *first;
         const std::size_t slot = at * width + i;
         const int position = static_cast<int>(slot);
         if (value.kind == DictionaryRows::Value::Kind::Integer && types[i] == COL_TYPE_INT) {
             inserter.bindInteger(position, value.integer);
+        } else if (value.kind == DictionaryRows::Value::Kind::Text && isPlainText(types[i])) {
+            inserter.bindText(position, value.text);
         } else {
             inserter.bindRowText(position, lineText(value, scratch[slot]), types[i]);
         }
@@ -195,7 +211,8 @@ ResultMsg writeRows(InstanceDataManager& manager, const std::string& table,
         const auto writeOne = [&](std::size_t line) {
             ResultMsg rm = prepared;
             if (rm.ok()) {
-                bindRow(one, rows, types, line, 0, scratch);
+                const auto first = rows.values.begin() + static_cast<std::ptrdiff_t>(line * width);
+                bindRow(one, first, types, 0, scratch);
                 int id = 0;
                 rm = one.insert(COMMIT_T_DEFERRED, id);
             }
@@ -207,9 +224,12 @@ ResultMsg writeRows(InstanceDataManager& manager, const std::string& table,
         RowInserter many;
         if (run > 1 && prepared.ok() &&
             many.prepare(manager, table, names, static_cast<int>(run)).ok()) {
+            ValueAt next = rows.values.begin();
             for (; count - line >= run; line += run) {
-                for (std::size_t at = 0; at < run; ++at)
-                    bindRow(many, rows, types, line + at, at, scratch);
+                for (std::size_t at = 0; at < run; ++at) {
+                    bindRow(many, next, types, at, scratch);
+                    next += static_cast<std::ptrdiff_t>(width);
+                }
                 int id = 0;
                 if (many.insert(COMMIT_T_DEFERRED, id).ok()) continue;
                 for (std::size_t at = 0; at < run; ++at)
@@ -253,14 +273,16 @@ ResultMsg readDictionaryRows(M_EntityTableDAO& table, DictionaryRows& rows) {
                 }
             }
             for (int i = 0; i < count; ++i) {
-                rows.values.emplace_back();
-                DictionaryRows::Value& value = rows.values.back();
-                if (row.integer(i, value.integer)) {
-                    value.kind = DictionaryRows::Value::Kind::Integer;
-                } else if (row.real(i, value.real)) {
-                    value.kind = DictionaryRows::Value::Kind::Real;
-                } else {
-                    row.text(i, value.text);
+                DictionaryRows::Value& value = rows.values.emplace_back();
+                switch (row.value(i, value.integer, value.real, value.text)) {
+                    case ResultRow::Kind::Integer:
+                        value.kind = DictionaryRows::Value::Kind::Integer;
+                        break;
+                    case ResultRow::Kind::Real:
+                        value.kind = DictionaryRows::Value::Kind::Real;
+                        break;
+                    default:
+                        value.kind = DictionaryRows::Value::Kind::Text;
                 }
             }
             return true;

@@ -4,9 +4,9 @@
 // transfer copies them: what exportData and importData do with lines,
 // without the text form. Internal to arx_qms.
 #include <cstddef>
+#include <deque>
 #include <list>
 #include <string>
-#include <vector>
 
 #include "ResultReturnCode.h"
 
@@ -33,8 +33,9 @@ struct DictionaryRows {
 
     /// Owned, as exportData hands them out.
     std::list<M_NormalColumnDAO*> columns;
-    /// Row by row, one value per column.
-    std::vector<Value> values;
+    /// Row by row, one value per column (a deque: the values read are
+    /// never moved as it grows).
+    std::deque<Value> values;
 };
 
 /// Reads the rows of `table` from the current configuration database as

@@ -179,11 +179,20 @@ void ProjectTransfer::logStep(int step) const {
 
 void ProjectTransfer::logProgress(int step, std::size_t index, std::size_t count,
                                   const std::string& name) const {
-    const std::string opening =
-        (direction_ == Direction::Export ? kExportSteps : kImportSteps)[step - 1];
-    std::string line = "PROGRESS:" + opening.substr(4) + " " + std::to_string(index);
-    if (count > 0) line += "/" + std::to_string(count);
-    MeridianNew::LOGGER()->appendMsg(line + " " + name);
+    // One string grown in place: a line per table and step.
+    const char* opening = (direction_ == Direction::Export ? kExportSteps : kImportSteps)[step - 1];
+    std::string line = "PROGRESS:";
+    line.reserve(128 + name.size());
+    line += opening + 4;  // without "RUN:"
+    line += ' ';
+    line += std::to_string(index);
+    if (count > 0) {
+        line += '/';
+        line += std::to_string(count);
+    }
+    line += ' ';
+    line += name;
+    MeridianNew::LOGGER()->appendMsg(std::move(line));
 }
 
 void ProjectTransfer::leftOut(const char* what, int sourceID, const ResultMsg& failure) {

@@ -33,6 +33,11 @@ public:
     bool integer(int column, long long& value) const;
     /// True, with the value, when the column holds a real number.
     bool real(int column, double& value) const;
+    /// What a column holds, as value() tells it.
+    enum class Kind { Integer, Real, Text };
+    /// The column's value in one look: an integer in `integer`, a real
+    /// number in `real`, anything else as text() gives it in `text`.
+    Kind value(int column, long long& integer, double& real, std::string& text) const;
 
 private:
     friend class detail::RowReads;

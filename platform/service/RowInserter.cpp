@@ -73,44 +73,6 @@ bool RowInserter::isFor(const InstanceDataManager& idm) const {
            !idm.connection_.owner_before(connection_) && !connection_.expired();
 }
 
-void RowInserter::set(int column, const Value& value) {
-    const long long at = static_cast<long long>(base_) + column;
-    if (column >= 0 && static_cast<std::size_t>(at) < values_.size()) values_[at] = value;
-}
-
-void RowInserter::bindInteger(int column, long long value) {
-    Value v;
-    v.kind = Value::Kind::Integer;
-    v.integer = value;
-    set(column, v);
-}
-
-void RowInserter::bindReal(int column, double value) {
-    Value v;
-    v.kind = Value::Kind::Real;
-    v.real = value;
-    set(column, v);
-}
-
-void RowInserter::bindText(int column, const std::string& value) {
-    Value v;
-    v.kind = Value::Kind::Text;
-    v.text = &value;
-    set(column, v);
-}
-
-void RowInserter::bindNull(int column) {
-    set(column, Value());
-}
-
-void RowInserter::bindRowText(int column, const std::string& value, int dataType) {
-    Value v;
-    v.kind = Value::Kind::RowText;
-    v.integer = dataType;
-    v.text = &value;
-    set(column, v);
-}
-
 ResultMsg RowInserter::insert(int commitType, int& newID) {
     if (!shape_) return ResultMsg(SRV_ERR_ARGUMENT, "插入语句尚未准备。");
     const std::shared_ptr<detail::Connection> connection = connection_.lock();

@@ -55,13 +55,24 @@ public:
     // Values of the next row by column position (0-based, in the order
     // given to prepare()); a column not bound is NULL. A text is kept by
     // reference: it must stay as it is until insert() returns.
-    void bindInteger(int column, long long value);
-    void bindReal(int column, double value);
-    void bindText(int column, const std::string& value);
-    void bindNull(int column);
+    // (Inline: a transfer binds some millions of values.)
+    void bindInteger(int column, long long value) {
+        if (Value* v = slot(column)) *v = Value{Value::Kind::Integer, value, 0.0, nullptr};
+    }
+    void bindReal(int column, double value) {
+        if (Value* v = slot(column)) *v = Value{Value::Kind::Real, 0, value, nullptr};
+    }
+    void bindText(int column, const std::string& value) {
+        if (Value* v = slot(column)) *v = Value{Value::Kind::Text, 0, 0.0, &value};
+    }
+    void bindNull(int column) {
+        if (Value* v = slot(column)) *v = Value();
+    }
     /// The value as a row's text carries it for a column of `dataType`,
     /// bound as addITableData binds that text.
-    void bindRowText(int column, const std::string& value, int dataType);
+    void bindRowText(int column, const std::string& value, int dataType) {
+        if (Value* v = slot(column)) *v = Value{Value::Kind::RowText, dataType, 0.0, &value};
+    }
 
     /// Inserts the row (rows) bound as a write of `commitType` (see
     /// InstanceDataManager); `newID` is the identifier the store gave it
@@ -75,7 +86,12 @@ private:
         double real = 0.0;
         const std::string* text = nullptr;
     };
-    void set(int column, const Value& value);
+    // The value of `column` in the selected row; null outside the insert.
+    Value* slot(int column) {
+        const long long at = static_cast<long long>(base_) + column;
+        if (column < 0 || static_cast<std::size_t>(at) >= values_.size()) return nullptr;
+        return &values_[static_cast<std::size_t>(at)];
+    }
 
     std::weak_ptr<detail::Connection> connection_;
     std::unique_ptr<detail::RowShape> shape_;

@@ -34,17 +34,20 @@ bool insertTypedRun(TypedSave& tools, DAO* const* records, int& count, InstanceD
                     int commitType, ResultMsg& rm, int& firstID) {
     if (count < 2) return false;
     if (!tools.mapper) tools.mapper.reset(records[0]->createMapper());
-    if (!tools.mapper || !tools.mapper->bindRow(*records[0], tools.row)) return false;
-    ITableData layout;
-    if (!mapObject(*records[0], *tools.mapper, layout).ok() || layout._colNum < 1) return false;
-    count = std::min(count, RowInserter::rowsPerInsert(static_cast<std::size_t>(layout._colNum)));
+    if (!tools.mapper) return false;
+    if (tools.runColumns.empty()) {
+        // The layout is the class's: its text row is made once, after the
+        // mapper showed that it binds rows (as insertTyped asks).
+        if (!tools.mapper->bindRow(*records[0], tools.row)) return false;
+        ITableData layout;
+        if (!mapObject(*records[0], *tools.mapper, layout).ok() || layout._colNum < 1) return false;
+        tools.runTable = layout._tableInnerName;
+        tools.runColumns.assign(layout._cloInnerName, layout._cloInnerName + layout._colNum);
+    }
+    count = std::min(count, RowInserter::rowsPerInsert(tools.runColumns.size()));
     if (count < 2) return false;
     RowInserter& run = tools.runs[count];
-    if (!run.isFor(idm)) {
-        const std::vector<std::string> columns(layout._cloInnerName,
-                                               layout._cloInnerName + layout._colNum);
-        (void)run.prepare(idm, layout._tableInnerName, columns, count);
-    }
+    if (!run.isFor(idm)) (void)run.prepare(idm, tools.runTable, tools.runColumns, count);
     if (!run.isPrepared() || !run.idsFollowRows()) return false;
     for (int r = 0; r < count; ++r) {
         run.selectRow(r);

@@ -3,6 +3,8 @@
 // Stores new records through a typed insert kept per class. Internal.
 #include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "Mapper.h"
 #include "ResultReturnCode.h"
@@ -23,6 +25,10 @@ struct TypedSave {
     RowInserter row;
     /// Inserts of several rows, by their number of rows.
     std::map<int, RowInserter> runs;
+    /// The table and columns of the class's text row, once a run has asked
+    /// (the same for every record the mapper binds).
+    std::string runTable;
+    std::vector<std::string> runColumns;
 };
 
 /// Stores `record` as a new row through `tools` (prepared on the first call

@@ -28,8 +28,7 @@ unsigned char asciiLower(char c) {
 
 }  // namespace
 
-bool Statement::accepted(int index, const char* refusal) {
-    if (refusal == nullptr) return true;
+bool Statement::noteRefusal(int index, const char* refusal) {
     if (refusal_.empty()) refusal_ = "参数" + std::to_string(index) + "的值未被接受：" + refusal;
     return false;
 }
@@ -144,7 +143,10 @@ void Connection::schemaChanged() {
 
 std::uint64_t Connection::tableChangeNumber(const std::string& table) {
     auto it = tableChanges_.find(std::string_view(table));
-    if (it == tableChanges_.end()) it = tableChanges_.emplace(table, 0).first;
+    if (it == tableChanges_.end()) {
+        it = tableChanges_.emplace(table, 0).first;
+        lastChangedKnown_ = false;
+    }
     // Both numbers only grow and are drawn from one counter, so the larger
     // one changes whenever either does.
     return std::max(allRowsChange_, it->second);
@@ -152,8 +154,12 @@ std::uint64_t Connection::tableChangeNumber(const std::string& table) {
 
 void Connection::tableRowsChanged(std::string_view table) {
     if (tableChanges_.empty()) return;
-    auto it = tableChanges_.find(table);
-    if (it != tableChanges_.end()) it->second = nextChangeNumber();
+    if (!lastChangedKnown_ || table != lastChangedName_) {
+        lastChanged_ = tableChanges_.find(table);
+        lastChangedName_.assign(table.data(), table.size());
+        lastChangedKnown_ = true;
+    }
+    if (lastChanged_ != tableChanges_.end()) lastChanged_->second = nextChangeNumber();
 }
 
 void Connection::allRowsMayHaveChanged() {

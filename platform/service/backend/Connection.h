@@ -186,6 +186,12 @@ private:
     SchemaCache cache_;
     /// Last change number of each table someone asked about.
     std::map<std::string, std::uint64_t, NameLess> tableChanges_;
+    /// The name tableRowsChanged() was last given and what it found there
+    /// (end() when none): a run of inserts names one table row after row.
+    /// Forgotten when a table is added.
+    std::string lastChangedName_;
+    std::map<std::string, std::uint64_t, NameLess>::iterator lastChanged_;
+    bool lastChangedKnown_ = false;
     /// Change number of the last event that may have changed any row; 0 while closed.
     std::uint64_t allRowsChange_ = 0;
     std::uint64_t statementsRun_ = 0;

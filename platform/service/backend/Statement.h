@@ -135,7 +135,11 @@ protected:
 
 private:
     friend class Connection;
-    bool accepted(int index, const char* refusal);
+    bool accepted(int index, const char* refusal) {
+        return refusal == nullptr || noteRefusal(index, refusal);
+    }
+    /// Keeps the first refusal since the last reset(); false.
+    bool noteRefusal(int index, const char* refusal);
     bool logging() const { return log_ != nullptr && *log_ != nullptr; }
     void keepLiteral(int index, std::string literal);
     void keepReal(int index, double value);

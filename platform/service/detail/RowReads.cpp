@@ -258,4 +258,19 @@ bool ResultRow::real(int column, double& value) const {
     return statement_.readReal(column, value);
 }
 
+ResultRow::Kind ResultRow::value(int column, long long& integer, double& real,
+                                 std::string& text) const {
+    switch (statement_.readValue(column, integer, real, text)) {
+        case detail::ValueType::Integer:
+            return Kind::Integer;
+        case detail::ValueType::Real:
+            return Kind::Real;
+        case detail::ValueType::Null:
+            text.clear();
+            return Kind::Text;
+        default:
+            return Kind::Text;
+    }
+}
+
 }  // namespace MeridianSpace

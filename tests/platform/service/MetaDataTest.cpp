@@ -97,6 +97,11 @@ TEST_F(MetaData, ChangeCountMovesWithEveryPossibleChangeOfRowsAndNeverRepeats) {
         EXPECT_TRUE(!changes || seen.insert(now).second);  // never a number seen before
         last = now;
     }
+    // Rows written before anyone asked about their table are noted once asked.
+    ASSERT_TRUE(idm->addITableData(other, 1).ok());
+    const std::uint64_t asked = idm->changeCount("T_M_Project");
+    ASSERT_TRUE(idm->addITableData(other, 1).ok());
+    EXPECT_NE(idm->changeCount("T_M_Project"), asked);
     MRDSession* second = nullptr;
     ASSERT_TRUE(service.createSession(dbPath, second, 0).ok());
     std::unique_ptr<MRDSession> owned(second);
