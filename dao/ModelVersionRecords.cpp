@@ -5,8 +5,10 @@
 #include <set>
 #include <string>
 
+#include "MRDService.h"
 #include "M_R_FolderTableDAO.h"
 #include "M_R_ModelTableDAO.h"
+#include "MeridianNew.h"
 #include "PtrListHelper.h"
 #include "RecordFinder.h"
 #include "StringHelper.h"
@@ -24,8 +26,28 @@ using Owned = std::map<int, std::unique_ptr<T>>;
 template <class T>
 ResultMsg findIn(const char* className, const char* attribute, int T::*key,
                  const std::vector<int>& values, std::list<T*>& out,
-                 const std::vector<std::string>& members = {}) {
-    return RecordFinder<T>().byIntIn(className, attribute, key, values, out, members);
+                 const std::vector<std::string>& members = {},
+                 RowPath path = RowPath::ByAttribute) {
+    return RecordFinder<T>().byIntIn(className, attribute, key, values, out, members, path);
+}
+
+// How to reach the rows of the tables `tableIDs` in a table of their
+// records (their columns, links): in stored order when the tables are at
+// least half of all, as a whole model's in a database of one or two. The
+// share is that of the span of the tables' identifiers, which is at least
+// their number: in doubt the index stays. A server's planner chooses by
+// its statistics (and sends whole answers: the span would cost a read of
+// every identifier), so there the index stays too.
+ResultMsg pathToRowsOf(const std::vector<int>& tableIDs, RowPath& path) {
+    path = RowPath::ByAttribute;
+    if (tableIDs.empty() || MRDService::isServerLocation(MeridianNew::getCurrentMRDConfigDB()))
+        return ResultMsg();
+    int lowest = 0, highest = 0;
+    ResultMsg rm = RecordFinder<M_EntityTableDAO>().idSpan("M_EntityTableDAO", lowest, highest);
+    const long long span = static_cast<long long>(highest) - lowest + 1;
+    if (rm.ok() && 2 * static_cast<long long>(tableIDs.size()) >= span)
+        path = RowPath::InStoredOrder;
+    return rm;
 }
 
 // The column members of ColumnMembers::Drawn: those diagram::readDiagram
@@ -44,8 +66,11 @@ const std::vector<std::string>& membersOf(ColumnMembers members) {
 ResultMsg markDictionaryTables(const std::vector<int>& tableIDs, Owned<M_EntityTableDAO>& tables) {
     std::list<M_R_ModelTableDAO*> links;
     PtrListGuard<M_R_ModelTableDAO> ownLinks(links);
-    ResultMsg rm = findIn("M_R_ModelTableDAO", "_t_M_EntityTableID",
-                          &M_R_ModelTableDAO::_t_M_EntityTableID, tableIDs, links);
+    RowPath path = RowPath::ByAttribute;
+    ResultMsg rm = pathToRowsOf(tableIDs, path);
+    if (!rm.ok()) return rm;
+    rm = findIn("M_R_ModelTableDAO", "_t_M_EntityTableID", &M_R_ModelTableDAO::_t_M_EntityTableID,
+                tableIDs, links, {}, path);
     if (!rm.ok()) return rm;
     std::set<int> modelIDs;
     for (const M_R_ModelTableDAO* link : links)
@@ -85,9 +110,11 @@ ResultMsg readColumns(const std::vector<int>& tableIDs, int version, ColumnMembe
                       std::map<int, std::vector<std::unique_ptr<M_NormalColumnDAO>>>& out) {
     std::list<M_NormalColumnDAO*> found;
     PtrListGuard<M_NormalColumnDAO> own(found);
-    ResultMsg rm =
-        findIn("M_NormalColumnDAO", "_t_M_EntityTableID", &M_NormalColumnDAO::_t_M_EntityTableID,
-               tableIDs, found, membersOf(members));
+    RowPath path = RowPath::ByAttribute;
+    ResultMsg rm = pathToRowsOf(tableIDs, path);
+    if (!rm.ok()) return rm;
+    rm = findIn("M_NormalColumnDAO", "_t_M_EntityTableID", &M_NormalColumnDAO::_t_M_EntityTableID,
+                tableIDs, found, membersOf(members), path);
     if (!rm.ok()) return rm;
     std::vector<std::unique_ptr<M_NormalColumnDAO>> stored;
     stored.reserve(found.size());
@@ -98,7 +125,8 @@ ResultMsg readColumns(const std::vector<int>& tableIDs, int version, ColumnMembe
     const auto byTable = [](const auto& a, const auto& b) {
         return a->_t_M_EntityTableID < b->_t_M_EntityTableID;
     };
-    // Already so (byIntIn), each table's records in stored order.
+    // Already so through the index (byIntIn), each table's records in
+    // stored order; in stored order they are grouped here.
     if (!std::is_sorted(stored.begin(), stored.end(), byTable))
         std::stable_sort(stored.begin(), stored.end(), byTable);
     for (const int id : tableIDs)

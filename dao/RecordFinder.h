@@ -5,6 +5,7 @@
 // as decimal text with "  =  ", several attributes each with " = ". Lists are
 // appended to, never cleared; a FindByID out-pointer is only set when found.
 #include <algorithm>
+#include <limits>
 #include <list>
 #include <string>
 #include <vector>
@@ -53,6 +54,19 @@ private:
 /// The answer when the factory registered under `className` makes objects
 /// of another class than the finder's.
 ARX ResultMsg recordClassMismatch(const std::string& className);
+
+/// How RecordFinder::byIntIn reaches the rows.
+enum class RowPath {
+    /// Through an index on the attribute: one range read per run of close
+    /// values, each row looked up apart. Best when the rows are a small
+    /// share of the table.
+    ByAttribute,
+    /// One read of the rows from the lowest value to the highest in stored
+    /// order (by identifier), the others dropped; the rows come in that
+    /// order. Best when the rows are most of the table: the lookups cost
+    /// more than the rows passed over.
+    InStoredOrder,
+};
 
 /// The finders of class `T`, by default in the database the class names
 /// (getIDM()), or in one database named on construction:
@@ -111,15 +125,19 @@ public:
     /// database need not sort the rows (SQLite would copy every row into a
     /// sorter to give them in stored order across values). `members`, when
     /// given, are the members read (as DAOFinder::findByManyAndAttr); `key`
-    /// is read whatever they are.
+    /// is read whatever they are. `path`: how the rows are reached; with
+    /// RowPath::InStoredOrder the same rows come in stored order instead.
     ResultMsg byIntIn(const std::string& className, const std::string& attribute, int T::*key,
                       const std::vector<int>& values, std::list<T*>& out,
-                      const std::vector<std::string>& members = {}) {
+                      const std::vector<std::string>& members = {},
+                      RowPath path = RowPath::ByAttribute) {
         std::vector<std::string> read(members);
         if (!read.empty()) read.push_back(attribute);
         std::vector<int> sorted(values);
         std::sort(sorted.begin(), sorted.end());
         sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+        if (path == RowPath::InStoredOrder && !sorted.empty())
+            return inStoredOrder(className, attribute, key, sorted, out, read);
         IOrderClause byValue;
         byValue.orderAttribute = attribute;
         ResultMsg rm;
@@ -145,6 +163,12 @@ public:
         return rm;
     }
 
+    /// The lowest and highest identifier of the class's rows, as
+    /// DAOFinder::idSpan.
+    ResultMsg idSpan(const std::string& className, int& lowest, int& highest) {
+        return finder_.idSpan(className, lowest, highest);
+    }
+
     /// `members` as DAOFinder::findByManyAndAttr takes them.
     ResultMsg byAll(const std::string& className, const FinderConditions& conditions,
                     std::list<T*>& out, IOrderClause* order = nullptr,
@@ -160,6 +184,28 @@ private:
     // Values this close share a range read: at most this many identifiers
     // without a wanted row between two wanted ones are read for nothing.
     static constexpr long long kGapInRun = 16;
+    // Below every identifier a row is given.
+    static constexpr int kLowestID = std::numeric_limits<int>::min();
+
+    // byIntIn's read in stored order, of `sorted` values. The condition on
+    // the identifier and the order by it lead SQLite to the table in stored
+    // order: no index, no sorting.
+    ResultMsg inStoredOrder(const std::string& className, const std::string& attribute, int T::*key,
+                            const std::vector<int>& sorted, std::list<T*>& out,
+                            const std::vector<std::string>& read) {
+        const FinderConditions span = FinderConditions()
+                                          .integer("id", " >= ", kLowestID)
+                                          .integer(attribute, " >= ", sorted.front())
+                                          .integer(attribute, " <= ", sorted.back());
+        IOrderClause byID;
+        byID.orderAttribute = "id";
+        std::list<DAO*> objects;
+        ResultMsg rm = finder_.findByManyAndAttr(className, span.attributes, span.operations,
+                                                 span.values, objects, &byID, read);
+        return appendAs(className, objects, out, rm, [&sorted, key](const T& object) {
+            return std::binary_search(sorted.begin(), sorted.end(), object.*key);
+        });
+    }
 
     ResultMsg byOne(const std::string& className, const std::string& attribute,
                     const std::string& operation, const std::string& value, std::list<T*>& out,

@@ -210,6 +210,25 @@ ResultMsg DAOFinder::findByManyAndAttr(const std::string& className,
     return findObjects(idm_, className, terms, "and", order, kNoLimit, daoList, members);
 }
 
+ResultMsg DAOFinder::idSpan(const std::string& className, int& lowest, int& highest) {
+    lowest = highest = 0;
+    static const std::vector<std::string> idOnly = {"id"};
+    int* const ends[] = {&lowest, &highest};
+    const char* const directions[] = {" ASC ", " DESC "};
+    for (int end = 0; end < 2; ++end) {
+        IOrderClause order;
+        order.orderAttribute = "id";
+        order.orderDirection = directions[end];
+        std::list<DAO*> found;
+        PtrListGuard<DAO> guard(found);
+        ResultMsg rm = findObjects(idm_, className, Terms{nullptr, nullptr, nullptr, 0}, "", &order,
+                                   1, found, idOnly);
+        if (!rm.ok()) return rm;
+        if (!found.empty()) *ends[end] = found.front()->_ID;
+    }
+    return ResultMsg();
+}
+
 ResultMsg DAOFinder::findByManyOrAttr(const std::string& className,
                                       const std::vector<std::string>& attrNames,
                                       const std::vector<std::string>& operations,

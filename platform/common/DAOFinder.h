@@ -49,6 +49,9 @@ public:
                                 const std::vector<std::string>& values, std::list<DAO*>& daoList,
                                 IOrderClause* order = nullptr,
                                 const std::vector<std::string>& members = {});
+    /// The lowest and highest row identifier of the class's table, both 0
+    /// when it has none: one row read at each end of the identifiers.
+    ResultMsg idSpan(const std::string& className, int& lowest, int& highest);
     /// Objects matching at least one condition.
     ResultMsg findByManyOrAttr(const std::string& className,
                                const std::vector<std::string>& attrNames,

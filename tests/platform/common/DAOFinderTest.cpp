@@ -249,6 +249,9 @@ TEST_F(Finder, ListsAreAppendedToAndOrderedOnRequest) {
     auto* note = dynamic_cast<NoteDAO*>(hit);
     ASSERT_NE(note, nullptr);
     EXPECT_EQ(note->_t_M_FolderID, 10);
+    int lowest = 0, highest = 0;  // the identifiers' span
+    ASSERT_TRUE(finder.idSpan("NoteDAO", lowest, highest).ok());
+    EXPECT_EQ(std::make_pair(lowest, highest), std::make_pair(1, 3));
 }
 
 TEST_F(Finder, FindsNestOverMoreClassesThanAThreadKeepsAndSavesNestInMappers) {

@@ -28,7 +28,9 @@ std::string columnMarks(bool primaryKey, bool findKey, bool index, bool unique, 
                                    {index, "IX"},
                                    {unique, "UQ"},
                                    {reference, "FK"}}) {
-        if (on) marks += (marks.empty() ? "" : " ") + std::string(mark);
+        if (!on) continue;
+        if (!marks.empty()) marks += ' ';
+        marks += mark;
     }
     return marks;
 }
@@ -38,9 +40,10 @@ void measure(Table& table) {
     for (const Column& column : table.columns) {
         // Marks are drawn smaller: about 6 units a letter, 10 apart from the line.
         const int marks = column.marks.empty() ? 0 : 10 + 6 * static_cast<int>(column.marks.size());
-        const std::string display =
-            (column.display.empty() ? column.name : column.display) + ": " + column.type;
-        width = std::max(width, std::max(textWidth(column.label), textWidth(display)) + marks);
+        // The width of "display: type" (the name for no display), without making it.
+        const int display = textWidth(column.display.empty() ? column.name : column.display) +
+                            textWidth(": ") + textWidth(column.type);
+        width = std::max(width, std::max(textWidth(column.label), display) + marks);
     }
     table.width = std::max(kMinTableWidth, width + 16);
     table.height = kTitleHeight + kRowHeight * static_cast<int>(table.columns.size()) + 8;
@@ -62,13 +65,16 @@ void readTables(const ModelVersionRecords& records, Diagram& diagram, const Diag
         Table& entry = diagram.tables[table->_ID];
         entry.name = utf8(table->_name);
         entry.display = utf8(table->_displayName);
-        for (const auto& column : records.columns.at(table->_ID)) {
+        const auto& columns = records.columns.at(table->_ID);
+        entry.columns.reserve(columns.size());
+        for (const auto& column : columns) {
             Column& drawn = entry.columns.emplace_back();
             drawn.id = column->_ID;
             drawn.name = utf8(column->_name);
             drawn.display = utf8(column->_displayName);
             drawn.type = dataTypeName(column->_dataType);
-            drawn.label = drawn.name + ": " + drawn.type;
+            drawn.label.reserve(drawn.name.size() + 2 + drawn.type.size());
+            drawn.label.append(drawn.name).append(": ").append(drawn.type);
             drawn.fkTableID = column->_fkTableID;
             drawn.marks =
                 columnMarks(column->_isPk == 1, column->_isFindKey == 1, column->_isIndex == 1,
