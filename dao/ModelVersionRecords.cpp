@@ -31,25 +31,6 @@ ResultMsg findIn(const char* className, const char* attribute, int T::*key,
     return RecordFinder<T>().byIntIn(className, attribute, key, values, out, members, path);
 }
 
-// How to reach the rows of the tables `tableIDs` in a table of their
-// records (their columns, links): in stored order when the tables are at
-// least half of all, as a whole model's in a database of one or two. The
-// share is that of the span of the tables' identifiers, which is at least
-// their number: in doubt the index stays. A server's planner chooses by
-// its statistics (and sends whole answers: the span would cost a read of
-// every identifier), so there the index stays too.
-ResultMsg pathToRowsOf(const std::vector<int>& tableIDs, RowPath& path) {
-    path = RowPath::ByAttribute;
-    if (tableIDs.empty() || MRDService::isServerLocation(MeridianNew::getCurrentMRDConfigDB()))
-        return ResultMsg();
-    int lowest = 0, highest = 0;
-    ResultMsg rm = RecordFinder<M_EntityTableDAO>().idSpan("M_EntityTableDAO", lowest, highest);
-    const long long span = static_cast<long long>(highest) - lowest + 1;
-    if (rm.ok() && 2 * static_cast<long long>(tableIDs.size()) >= span)
-        path = RowPath::InStoredOrder;
-    return rm;
-}
-
 // The column members of ColumnMembers::Drawn: those diagram::readDiagram
 // draws and versionColumnPlaces orders by (the identifier always comes, the
 // table's with the finder's attribute).
@@ -67,7 +48,7 @@ ResultMsg markDictionaryTables(const std::vector<int>& tableIDs, Owned<M_EntityT
     std::list<M_R_ModelTableDAO*> links;
     PtrListGuard<M_R_ModelTableDAO> ownLinks(links);
     RowPath path = RowPath::ByAttribute;
-    ResultMsg rm = pathToRowsOf(tableIDs, path);
+    ResultMsg rm = ModelVersionRecords::pathToRowsOf(tableIDs, path);
     if (!rm.ok()) return rm;
     rm = findIn("M_R_ModelTableDAO", "_t_M_EntityTableID", &M_R_ModelTableDAO::_t_M_EntityTableID,
                 tableIDs, links, {}, path);
@@ -111,7 +92,7 @@ ResultMsg readColumns(const std::vector<int>& tableIDs, int version, ColumnMembe
     std::list<M_NormalColumnDAO*> found;
     PtrListGuard<M_NormalColumnDAO> own(found);
     RowPath path = RowPath::ByAttribute;
-    ResultMsg rm = pathToRowsOf(tableIDs, path);
+    ResultMsg rm = ModelVersionRecords::pathToRowsOf(tableIDs, path);
     if (!rm.ok()) return rm;
     rm = findIn("M_NormalColumnDAO", "_t_M_EntityTableID", &M_NormalColumnDAO::_t_M_EntityTableID,
                 tableIDs, found, membersOf(members), path);
@@ -280,5 +261,23 @@ ResultMsg readVersion(int modelID, const ModelVersionRecords* before, const std:
 }
 
 }  // namespace
+
+// In stored order when the tables are at
+// least half of all, as a whole model's in a database of one or two. The
+// share is that of the span of the tables' identifiers, which is at least
+// their number: in doubt the index stays. A server's planner chooses by
+// its statistics (and sends whole answers: the span would cost a read of
+// every identifier), so there the index stays too.
+ResultMsg ModelVersionRecords::pathToRowsOf(const std::vector<int>& tableIDs, RowPath& path) {
+    path = RowPath::ByAttribute;
+    if (tableIDs.empty() || MRDService::isServerLocation(MeridianNew::getCurrentMRDConfigDB()))
+        return ResultMsg();
+    int lowest = 0, highest = 0;
+    ResultMsg rm = RecordFinder<M_EntityTableDAO>().idSpan("M_EntityTableDAO", lowest, highest);
+    const long long span = static_cast<long long>(highest) - lowest + 1;
+    if (rm.ok() && 2 * static_cast<long long>(tableIDs.size()) >= span)
+        path = RowPath::InStoredOrder;
+    return rm;
+}
 
 }  // namespace MeridianSpace

@@ -17,6 +17,7 @@
 #include "M_EntityTableDAO.h"
 #include "M_FolderDAO.h"
 #include "M_NormalColumnDAO.h"
+#include "RecordFinder.h"
 
 namespace MeridianSpace {
 
@@ -43,6 +44,11 @@ struct ARX ModelVersionRecords {
     /// owner is a dictionary model); an identifier of no table is left out.
     static ResultMsg readTables(const std::vector<int>& ids,
                                 std::map<int, std::unique_ptr<M_EntityTableDAO>>& out);
+    /// How to reach the records that hang on the tables `tableIDs` (their
+    /// columns, links, definitions) in the current configuration database:
+    /// in stored order when the tables are at least half of all, through the
+    /// index on the table otherwise (see RowPath).
+    static ResultMsg pathToRowsOf(const std::vector<int>& tableIDs, RowPath& path);
     /// The same after a change, from `before` (an earlier read of the same
     /// model record, `out` another object): the links and folders are read
     /// anew, tables and their columns only for the identifiers in `changed`

@@ -48,14 +48,13 @@ std::vector<std::unique_ptr<T>> findAll(FirstFailure& reads, const char* what, F
 // `values`, in a few statements, by that value, in stored order for each
 // value; a failed read is noted in `reads` as a read of `className`.
 template <class T>
-std::map<int, std::vector<std::unique_ptr<T>>> findByEach(FirstFailure& reads,
-                                                          const char* className,
-                                                          const char* attribute,
-                                                          const std::vector<int>& values,
-                                                          int T::*key) {
+std::map<int, std::vector<std::unique_ptr<T>>> findByEach(
+    FirstFailure& reads, const char* className, const char* attribute,
+    const std::vector<int>& values, int T::*key, RowPath path = RowPath::ByAttribute) {
     std::list<T*> found;
     PtrListGuard<T> guard(found);
-    reads.read(className, RecordFinder<T>().byIntIn(className, attribute, key, values, found));
+    reads.read(className,
+               RecordFinder<T>().byIntIn(className, attribute, key, values, found, {}, path));
     std::map<int, std::vector<std::unique_ptr<T>>> out;
     for (T*& object : found) {
         out[object->*key].emplace_back(object);
@@ -278,12 +277,16 @@ ResultMsg ProjectTransfer::readTree() {
     tableIDs.reserve(tables_.size());
     for (const PlannedTable& planned : tables_)
         tableIDs.push_back(planned.table->_ID);
+    // A transfer often copies most tables there are (an export file holds
+    // only what it copies): their records are then read in stored order.
+    RowPath path = RowPath::ByAttribute;
+    reads.read("M_EntityTableDAO", ModelVersionRecords::pathToRowsOf(tableIDs, path));
     auto columns = findByEach(reads, "M_NormalColumnDAO", "_t_M_EntityTableID", tableIDs,
-                              &M_NormalColumnDAO::_t_M_EntityTableID);
+                              &M_NormalColumnDAO::_t_M_EntityTableID, path);
     auto finders = findByEach(reads, "M_FindByInterfaceDAO", "_t_M_EntityTableID", tableIDs,
-                              &M_FindByInterfaceDAO::_t_M_EntityTableID);
+                              &M_FindByInterfaceDAO::_t_M_EntityTableID, path);
     auto deleters = findByEach(reads, "M_DelByInterfaceDAO", "_t_M_EntityTableID", tableIDs,
-                               &M_DelByInterfaceDAO::_t_M_EntityTableID);
+                               &M_DelByInterfaceDAO::_t_M_EntityTableID, path);
     for (PlannedTable& planned : tables_) {
         M_EntityTableDAO& table = *planned.table;
         const int id = table._ID;
