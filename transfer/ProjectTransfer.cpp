@@ -1,10 +1,13 @@
 #include "ProjectTransfer.h"
 
+#include <future>
 #include <utility>
 
 #include "DictionaryRows.h"
 #include "InstanceDataManager.h"
 #include "LogManager.h"
+#include "MRDService.h"
+#include "MRDSession.h"
 #include "M_DelByInterfaceDAO.h"
 #include "M_DictDataDAO.h"
 #include "M_DictItemDAO.h"
@@ -46,20 +49,50 @@ std::vector<std::unique_ptr<T>> findAll(FirstFailure& reads, const char* what, F
 
 // The records of class T whose `attribute` (the member `key`) is one of
 // `values`, in a few statements, by that value, in stored order for each
-// value; a failed read is noted in `reads` as a read of `className`.
+// value, as `finder` reads them; `rm` says how the read went.
 template <class T>
-std::map<int, std::vector<std::unique_ptr<T>>> findByEach(
-    FirstFailure& reads, const char* className, const char* attribute,
-    const std::vector<int>& values, int T::*key, RowPath path = RowPath::ByAttribute) {
+struct Grouped {
+    ResultMsg rm;
+    std::map<int, std::vector<std::unique_ptr<T>>> byKey;
+};
+
+template <class T>
+Grouped<T> findByEach(RecordFinder<T> finder, const char* className, const char* attribute,
+                      const std::vector<int>& values, int T::*key,
+                      RowPath path = RowPath::ByAttribute) {
     std::list<T*> found;
     PtrListGuard<T> guard(found);
-    reads.read(className,
-               RecordFinder<T>().byIntIn(className, attribute, key, values, found, {}, path));
-    std::map<int, std::vector<std::unique_ptr<T>>> out;
+    Grouped<T> out;
+    out.rm = finder.byIntIn(className, attribute, key, values, found, {}, path);
     for (T*& object : found) {
-        out[object->*key].emplace_back(object);
+        out.byKey[object->*key].emplace_back(object);
         object = nullptr;
     }
+    return out;
+}
+
+// The columns of the tables `tableIDs` in the database at `location`, read
+// through a read-only session of their own, so that another thread may read
+// them while this one reads the rest. `opened` is false when no such
+// session could be had (a server may give none): nothing was read.
+struct ColumnsApart {
+    bool opened = false;
+    Grouped<M_NormalColumnDAO> columns;
+};
+
+ColumnsApart readColumnsApart(MRDService* service, const std::string& location,
+                              const std::vector<int>& tableIDs, RowPath path) {
+    ColumnsApart out;
+    MRDSession* made = nullptr;
+    if (service == nullptr || !service->openReadOnlySession(location, made).ok()) return out;
+    const std::unique_ptr<MRDSession> session(made);
+    InstanceDataManager* idm = nullptr;
+    if (!session->createInstanceDataManager(idm, 0).ok()) return out;
+    const std::unique_ptr<InstanceDataManager> source(idm);
+    out.opened = true;
+    out.columns =
+        findByEach(RecordFinder<M_NormalColumnDAO>(*source), "M_NormalColumnDAO",
+                   "_t_M_EntityTableID", tableIDs, &M_NormalColumnDAO::_t_M_EntityTableID, path);
     return out;
 }
 
@@ -271,8 +304,11 @@ ResultMsg ProjectTransfer::readTree() {
             tables_.back().table = std::make_unique<M_EntityTableDAO>(*found->second);
         }
     }
-    folderLinks_ = findByEach(reads, "M_R_FolderTableDAO", "_t_M_FolderID", folderIDs,
-                              &M_R_FolderTableDAO::_t_M_FolderID);
+    Grouped<M_R_FolderTableDAO> folderLinks =
+        findByEach(RecordFinder<M_R_FolderTableDAO>(), "M_R_FolderTableDAO", "_t_M_FolderID",
+                   folderIDs, &M_R_FolderTableDAO::_t_M_FolderID);
+    reads.read("M_R_FolderTableDAO", folderLinks.rm);
+    folderLinks_ = std::move(folderLinks.byKey);
     std::vector<int> tableIDs;
     tableIDs.reserve(tables_.size());
     for (const PlannedTable& planned : tables_)
@@ -281,20 +317,29 @@ ResultMsg ProjectTransfer::readTree() {
     // only what it copies): their records are then read in stored order.
     RowPath path = RowPath::ByAttribute;
     reads.read("M_EntityTableDAO", ModelVersionRecords::pathToRowsOf(tableIDs, path));
-    auto columns = findByEach(reads, "M_NormalColumnDAO", "_t_M_EntityTableID", tableIDs,
-                              &M_NormalColumnDAO::_t_M_EntityTableID, path);
-    auto finders = findByEach(reads, "M_FindByInterfaceDAO", "_t_M_EntityTableID", tableIDs,
-                              &M_FindByInterfaceDAO::_t_M_EntityTableID, path);
-    auto deleters = findByEach(reads, "M_DelByInterfaceDAO", "_t_M_EntityTableID", tableIDs,
-                               &M_DelByInterfaceDAO::_t_M_EntityTableID, path);
+    // The columns, the most rows, on another thread while this one reads
+    // the definitions and the dictionary rows; without a thread to spare
+    // they are read when asked for. Another session sees only what is
+    // committed: with writes of this one pending they are read here.
+    // Outcomes are noted in the order of the reads as they used to run.
+    InstanceDataManager* config = MeridianNew::getCurrMRDConfigIDM();
+    MRDSession* source = config != nullptr ? config->getPSession() : nullptr;
+    MRDService* service =
+        source != nullptr && !source->hasPendingWrites() ? MeridianNew::getCurrService() : nullptr;
+    std::future<ColumnsApart> apart =
+        std::async(std::launch::async | std::launch::deferred, readColumnsApart, service,
+                   MeridianNew::getCurrentMRDConfigDB(), tableIDs, path);
+    auto finders =
+        findByEach(RecordFinder<M_FindByInterfaceDAO>(), "M_FindByInterfaceDAO",
+                   "_t_M_EntityTableID", tableIDs, &M_FindByInterfaceDAO::_t_M_EntityTableID, path);
+    auto deleters =
+        findByEach(RecordFinder<M_DelByInterfaceDAO>(), "M_DelByInterfaceDAO", "_t_M_EntityTableID",
+                   tableIDs, &M_DelByInterfaceDAO::_t_M_EntityTableID, path);
+    std::vector<std::pair<int, ResultMsg>> unreadRows;
     for (PlannedTable& planned : tables_) {
-        M_EntityTableDAO& table = *planned.table;
-        const int id = table._ID;
-        planned.columns = std::move(columns[id]);
-        planned.finders = std::move(finders[id]);
-        planned.deleters = std::move(deleters[id]);
         // The rows of a table whose highest-version owner is a dictionary
         // model (marked as the table was read).
+        M_EntityTableDAO& table = *planned.table;
         if (!table.isBelongToDictionaryModel()) continue;
         planned.rows = std::make_unique<DictionaryRows>();
         ResultMsg exported = readDictionaryRows(table, *planned.rows);
@@ -302,8 +347,24 @@ ResultMsg ProjectTransfer::readTree() {
         // Rows that cannot be read: the import skips the table (the one read
         // whose failure an import passes over); the export reports it.
         if (!exported.ok() && direction_ == Direction::Export)
-            leftOut("数据字典表数据", id, exported);
+            unreadRows.emplace_back(table._ID, exported);
     }
+    ColumnsApart read = apart.get();
+    if (!read.opened)
+        read.columns =
+            findByEach(RecordFinder<M_NormalColumnDAO>(), "M_NormalColumnDAO", "_t_M_EntityTableID",
+                       tableIDs, &M_NormalColumnDAO::_t_M_EntityTableID, path);
+    reads.read("M_NormalColumnDAO", read.columns.rm);
+    reads.read("M_FindByInterfaceDAO", finders.rm);
+    reads.read("M_DelByInterfaceDAO", deleters.rm);
+    for (PlannedTable& planned : tables_) {
+        const int id = planned.table->_ID;
+        planned.columns = std::move(read.columns.byKey[id]);
+        planned.finders = std::move(finders.byKey[id]);
+        planned.deleters = std::move(deleters.byKey[id]);
+    }
+    for (const auto& [id, failure] : unreadRows)
+        leftOut("数据字典表数据", id, failure);
     return reads.result();
 }
 

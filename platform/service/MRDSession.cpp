@@ -45,6 +45,10 @@ bool MRDSession::hasOpenTransaction() const {
     return connection_->hasOpenSavepoints();
 }
 
+bool MRDSession::hasPendingWrites() const {
+    return connection_->inTransaction();
+}
+
 std::uint64_t MRDSession::statementCount() const {
     return connection_->statementsRun();
 }

@@ -45,6 +45,10 @@ public:
     bool isOpen() const;
     /// True while a Transaction or Savepoint is open on the session.
     bool hasOpenTransaction() const;
+    /// True while writes of the session are not yet committed (a Transaction
+    /// open, or writes made with commit type 0): other sessions do not see
+    /// them yet.
+    bool hasPendingWrites() const;
     std::string getFilePath() const;
     /// SQL statements the session has run since it was made, its own
     /// transaction statements included; for measuring what an operation
