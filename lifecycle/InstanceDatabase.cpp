@@ -38,11 +38,15 @@ InstanceDatabase::~InstanceDatabase() {
 ResultMsg InstanceDatabase::open(const std::string& location, Access access) {
     MRDService* service = MeridianNew::getCurrService();
     if (service == nullptr) return MeridianNew::noCurrentDatabase();
+    return open(*service, location, access);
+}
+
+ResultMsg InstanceDatabase::open(MRDService& service, const std::string& location, Access access) {
     location_ = location;
     MRDSession* made = nullptr;
     const bool readOnly = access == Access::Read && MRDService::isFileLocation(location);
-    ResultMsg rm = readOnly ? service->openReadOnlySession(location, made)
-                            : service->createSession(location, made, 0);
+    ResultMsg rm = readOnly ? service.openReadOnlySession(location, made)
+                            : service.createSession(location, made, 0);
     session_.reset(made);
     InstanceDataManager* manager = nullptr;
     if (rm.ok()) rm = session_->createInstanceDataManager(manager, 0);

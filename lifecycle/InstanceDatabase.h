@@ -15,6 +15,7 @@
 namespace MeridianSpace {
 
 class InstanceDataManager;
+class MRDService;
 class MRDSession;
 class Transaction;
 
@@ -33,6 +34,9 @@ public:
     /// stays, and it may lie in a folder nobody may write. To write, the
     /// file and its folder must be writable.
     ResultMsg open(const std::string& location, Access access);
+    /// The same through `service`, without the current databases: a thread
+    /// other than the platform's may open one this way.
+    ResultMsg open(MRDService& service, const std::string& location, Access access);
     /// Opens the transaction in which a migration reads, checks and writes,
     /// with every writer of the database held off from before its first
     /// read: on a SQLite file the write transaction itself, on a server a

@@ -9,9 +9,9 @@
 
 #include "IEntityModel.h"
 #include "InstanceDataManager.h"
+#include "InstanceDatabase.h"
 #include "MNormalColumn.h"
 #include "MRDService.h"
-#include "MRDSession.h"
 #include "M_EntityModelDAO.h"
 #include "M_NormalColumnDAO.h"
 #include "M_SceneInfoDAO.h"
@@ -253,17 +253,13 @@ ExportFileVerdict checkExportFile(MRDService& service, const std::string& path) 
         verdict.notExportFile = "不是导出文件：" + path + "：实例文件的数据模型为" + info._name;
         return verdict;
     }
-    MRDSession* opened = nullptr;
-    rm = service.openReadOnlySession(path, opened);
-    const std::unique_ptr<MRDSession> session(opened);
-    InstanceDataManager* made = nullptr;
-    if (rm.ok()) rm = session->createInstanceDataManager(made, 0);
-    const std::unique_ptr<InstanceDataManager> file(made);
+    InstanceDatabase file;
+    rm = file.open(service, path, InstanceDatabase::Access::Read);
     if (!rm.ok()) {
         verdict.problem = rm.rMsg;
         return verdict;
     }
-    verdict.problem = firstExportFileProblem(*file);
+    verdict.problem = firstExportFileProblem(file.manager());
     return verdict;
 }
 

@@ -5,6 +5,7 @@
 
 #include "DictionaryRows.h"
 #include "InstanceDataManager.h"
+#include "InstanceDatabase.h"
 #include "LogManager.h"
 #include "MRDService.h"
 #include "MRDSession.h"
@@ -72,9 +73,9 @@ Grouped<T> findByEach(RecordFinder<T> finder, const char* className, const char*
 }
 
 // The columns of the tables `tableIDs` in the database at `location`, read
-// through a read-only session of their own, so that another thread may read
-// them while this one reads the rest. `opened` is false when no such
-// session could be had (a server may give none): nothing was read.
+// through a session of their own (InstanceDatabase, to read), so that
+// another thread may read them while this one reads the rest. `opened` is
+// false when no such session could be had: nothing was read.
 struct ColumnsApart {
     bool opened = false;
     Grouped<M_NormalColumnDAO> columns;
@@ -83,15 +84,12 @@ struct ColumnsApart {
 ColumnsApart readColumnsApart(MRDService* service, const std::string& location,
                               const std::vector<int>& tableIDs, RowPath path) {
     ColumnsApart out;
-    MRDSession* made = nullptr;
-    if (service == nullptr || !service->openReadOnlySession(location, made).ok()) return out;
-    const std::unique_ptr<MRDSession> session(made);
-    InstanceDataManager* idm = nullptr;
-    if (!session->createInstanceDataManager(idm, 0).ok()) return out;
-    const std::unique_ptr<InstanceDataManager> source(idm);
+    InstanceDatabase source;
+    if (service == nullptr || !source.open(*service, location, InstanceDatabase::Access::Read).ok())
+        return out;
     out.opened = true;
     out.columns =
-        findByEach(RecordFinder<M_NormalColumnDAO>(*source), "M_NormalColumnDAO",
+        findByEach(RecordFinder<M_NormalColumnDAO>(source.manager()), "M_NormalColumnDAO",
                    "_t_M_EntityTableID", tableIDs, &M_NormalColumnDAO::_t_M_EntityTableID, path);
     return out;
 }
